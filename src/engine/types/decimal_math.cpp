@@ -1,5 +1,6 @@
 #include "engine/types/decimal_math.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -277,6 +278,15 @@ bool parse(std::string_view text, Int128& unscaled, int& precision, int& scale) 
 double toDouble(Int128 v, int scale) {
     // Through the decimal text so that the double is the correctly rounded one.
     return std::strtod(toString(v, scale).c_str(), nullptr);
+}
+
+bool fromDoubleShortest(double d, Int128& unscaled, int& scale) {
+    if (!std::isfinite(d)) return false;
+    char buf[400];
+    const auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed);
+    if (r.ec != std::errc()) return false;
+    int precision;
+    return parse(std::string_view(buf, static_cast<size_t>(r.ptr - buf)), unscaled, precision, scale);
 }
 
 std::optional<Int128> fromDouble(double d, int scale) {

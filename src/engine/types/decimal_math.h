@@ -51,6 +51,10 @@ bool parse(std::string_view text, Int128& unscaled, int& precision, int& scale);
 // The nearest double.
 double toDouble(Int128 v, int scale);
 
+// The shortest decimal text that reads back as the double (1.005, not
+// 1.00499999999999989), as unscaled + scale; false when it needs more than 38 digits.
+bool fromDoubleShortest(double d, Int128& unscaled, int& scale);
+
 // The double rounded to the scale; nullopt when it does not fit 38 digits.
 std::optional<Int128> fromDouble(double d, int scale);
 

@@ -71,12 +71,11 @@ double roundDouble(double x, int64_t digits, bool truncate) {
         const double f = std::pow(10.0, static_cast<double>(digits));
         return std::trunc(x * f) / f;
     }
-    // Through the shortest decimal text so that 2.5 rounds away from zero as written.
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.17g", x);
+    // Through the shortest decimal text so that 2.5 and 1.005 round away from zero as
+    // written.
     Int128 u;
-    int precision, scale;
-    if (std::string_view(buf).find_first_of("eE") == std::string_view::npos && decimal::parse(buf, u, precision, scale)) {
+    int scale;
+    if (decimal::fromDoubleShortest(x, u, scale)) {
         const auto r = roundUnscaled(u, scale, digits, false);
         if (r) return decimal::toDouble(*r, scale);
     }

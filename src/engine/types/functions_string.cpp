@@ -271,13 +271,11 @@ Value strEval(Args a, FunctionContext& ctx) {
     decimals = std::min<int64_t>(decimals, 16);
     const double x = convert(a[0], DataType::floating(TypeId::Float), ConversionKind::Implicit, 0, ctx.dateFormat).asDouble();
     // Through the shortest decimal text, so that 2.5 rounds to 3 (half away from zero).
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.17g", x);
     Int128 unscaled;
-    int precision, scale;
+    int scale;
     std::string text;
-    const bool exact = std::string_view(buf).find_first_of("eE") == std::string_view::npos &&
-                       decimal::parse(buf, unscaled, precision, scale);
+    char buf[400];
+    const bool exact = decimal::fromDoubleShortest(x, unscaled, scale);
     for (int64_t d = decimals;; --d) {
         if (exact) {
             const auto rounded = decimal::rescale(unscaled, scale, static_cast<int>(d));

@@ -121,6 +121,16 @@ DataType asDecimalType(const DataType& t) {
     }
 }
 
+DataType integerConstantAsDecimal(int64_t value) {
+    uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    uint8_t digits = 1;
+    while (magnitude >= 10) {
+        magnitude /= 10;
+        ++digits;
+    }
+    return DataType::numeric(digits, 0);
+}
+
 DataType comparisonType(const DataType& left, const DataType& right, ComparisonOp op) {
     if (isLargeObject(left.id) || isLargeObject(right.id)) incompatible(left, right, operatorName(op));
     if (left.isNullLiteral()) return right.isNullLiteral() ? DataType::of(TypeId::Int) : right;
