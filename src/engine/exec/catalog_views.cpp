@@ -89,9 +89,10 @@ void sysobjectsRow(ViewBuilder& b, const std::string& n, int32_t id, const std::
                            i32(0), i32(0), i32(0), i32(0), i32(0), i32(0), i16(0)});
 }
 
-Rowset buildSysobjects(const Database& db) {
+Rowset buildSysobjects(const Database& db, bool withRows) {
     ViewBuilder b;
     sysobjectsColumns(b);
+    if (!withRows) return std::move(b.rows);
     for (const auto& [id, table] : db.tables()) {
         const TableSchema& t = table->schema;
         sysobjectsRow(b, t.name, t.id, "U", 0, 0, t.created);
@@ -160,9 +161,10 @@ void syscolumnsRow(ViewBuilder& b, int32_t objectId, const std::string& n, const
                            nullOf(DataType{TypeId::Binary, 5, 0, 0})});
 }
 
-Rowset buildSyscolumns(const Database& db) {
+Rowset buildSyscolumns(const Database& db, bool withRows) {
     ViewBuilder b;
     syscolumnsColumns(b);
+    if (!withRows) return std::move(b.rows);
     for (const auto& [id, table] : db.tables()) {
         const TableSchema& t = table->schema;
         int order = 1;
@@ -204,7 +206,7 @@ constexpr SystemType kSystemTypes[] = {
     {"xml", 241, 241, -1, 0, 0, false},          {"sysname", 231, 256, 256, 0, 0, true},
 };
 
-Rowset buildSystypes() {
+Rowset buildSystypes(bool withRows) {
     ViewBuilder b;
     b.column("name", sysname(), false);
     b.column("xtype", tinyint(), false);
@@ -226,6 +228,7 @@ Rowset buildSystypes() {
     b.column("prec", smallint());
     b.column("scale", tinyint());
     b.column("collation", sysname());
+    if (!withRows) return std::move(b.rows);
     for (const auto& t : kSystemTypes) {
         bool character = std::string(t.name).find("char") != std::string::npos ||
                          std::string(t.name) == "text" || std::string(t.name) == "ntext" ||
@@ -242,7 +245,7 @@ Rowset buildSystypes() {
 
 // --- sysindexes / sysindexkeys --------------------------------------------------------
 
-Rowset buildSysindexes(const Database& db) {
+Rowset buildSysindexes(const Database& db, bool withRows) {
     ViewBuilder b;
     DataType binary6{TypeId::Binary, 6, 0, 0};
     b.column("id", intType(), false);
@@ -274,6 +277,7 @@ Rowset buildSysindexes(const Database& db) {
     b.column("statblob", DataType::of(TypeId::Image));
     b.column("maxlen", intType());
     b.column("rows", intType());
+    if (!withRows) return std::move(b.rows);
     auto row = [&](int32_t tableId, int indid, const Value& indexName, int keys, int64_t rows) {
         b.rows.rows.push_back({i32(tableId), i32(0), nullOf(binary6), i16(indid), nullOf(binary6), i16(0),
                                i16(keys), i16(1), i32(0), i32(0), i32(0), Value::integer(rows, TypeId::BigInt),
@@ -296,12 +300,13 @@ Rowset buildSysindexes(const Database& db) {
     return std::move(b.rows);
 }
 
-Rowset buildSysindexkeys(const Database& db) {
+Rowset buildSysindexkeys(const Database& db, bool withRows) {
     ViewBuilder b;
     b.column("id", intType(), false);
     b.column("indid", smallint(), false);
     b.column("colid", smallint(), false);
     b.column("keyno", smallint(), false);
+    if (!withRows) return std::move(b.rows);
     for (const auto& [id, table] : db.tables()) {
         for (const auto& ix : table->schema.indexes) {
             int keyno = 1;
@@ -314,7 +319,7 @@ Rowset buildSysindexkeys(const Database& db) {
 
 // --- syscomments ---------------------------------------------------------------------
 
-Rowset buildSyscomments(const Database& db) {
+Rowset buildSyscomments(const Database& db, bool withRows) {
     ViewBuilder b;
     b.column("id", intType(), false);
     b.column("number", smallint());
@@ -326,6 +331,7 @@ Rowset buildSyscomments(const Database& db) {
     b.column("encrypted", DataType::of(TypeId::Bit), false);
     b.column("compressed", DataType::of(TypeId::Bit), false);
     b.column("text", DataType::nvarchar(4000));
+    if (!withRows) return std::move(b.rows);
     auto add = [&](int32_t id, const std::string& text) {
         // Texts are split into rows of at most 4000 characters.
         size_t pos = 0;
@@ -353,12 +359,13 @@ Rowset buildSyscomments(const Database& db) {
 
 // --- INFORMATION_SCHEMA ----------------------------------------------------------------
 
-Rowset buildInformationSchemaTables(const Database& db) {
+Rowset buildInformationSchemaTables(const Database& db, bool withRows) {
     ViewBuilder b;
     b.column("TABLE_CATALOG", sysname());
     b.column("TABLE_SCHEMA", sysname());
     b.column("TABLE_NAME", sysname(), false);
     b.column("TABLE_TYPE", DataType::varchar(10));
+    if (!withRows) return std::move(b.rows);
     for (const auto& [id, table] : db.tables())
         b.rows.rows.push_back({name(db.name()), name(table->schema.schema), name(table->schema.name),
                                varchar("BASE TABLE", 10)});
@@ -432,9 +439,10 @@ void informationSchemaColumnsColumns(ViewBuilder& b) {
     b.column("DOMAIN_NAME", sysname());
 }
 
-Rowset buildInformationSchemaColumns(const Database& db) {
+Rowset buildInformationSchemaColumns(const Database& db, bool withRows) {
     ViewBuilder b;
     informationSchemaColumnsColumns(b);
+    if (!withRows) return std::move(b.rows);
     for (const auto& [id, table] : db.tables()) {
         const TableSchema& t = table->schema;
         for (const auto& c : t.columns) {
@@ -447,7 +455,7 @@ Rowset buildInformationSchemaColumns(const Database& db) {
     return std::move(b.rows);
 }
 
-Rowset buildSysdatabases(Server& server) {
+Rowset buildSysdatabases(Server& server, bool withRows) {
     ViewBuilder b;
     b.column("name", sysname(), false);
     b.column("dbid", smallint(), false);
@@ -455,6 +463,7 @@ Rowset buildSysdatabases(Server& server) {
     b.column("crdate", DataType::of(TypeId::DateTime));
     b.column("collation_name", sysname());
     b.column("cmptlevel", tinyint());
+    if (!withRows) return std::move(b.rows);
     for (const DatabaseEntry* e : server.databases())
         b.rows.rows.push_back({name(e->name), i16(e->id), i32(e->id), Value::datetime(0, 0), name(kCollation), i8(90)});
     return std::move(b.rows);
@@ -473,31 +482,31 @@ std::unique_ptr<Source> Binder::systemSource(const sql::ObjectName& objectName) 
         db = other->database.get();
     }
     bool compatibilitySchema = schema.empty() || identifierEqual(schema, "dbo") || identifierEqual(schema, "sys");
-    std::function<Rowset()> generate;
+    std::function<Rowset(bool)> generate;
     Server* server = ctx_.session.server;
     if (identifierEqual(schema, "INFORMATION_SCHEMA")) {
         if (identifierEqual(object, "TABLES")) {
-            generate = [db] { return buildInformationSchemaTables(*db); };
+            generate = [db](bool rows) { return buildInformationSchemaTables(*db, rows); };
         } else if (identifierEqual(object, "COLUMNS")) {
-            generate = [db] { return buildInformationSchemaColumns(*db); };
+            generate = [db](bool rows) { return buildInformationSchemaColumns(*db, rows); };
         }
     } else if (compatibilitySchema) {
         // A user table of the same name wins over a compatibility view (as dbo objects do).
         if (!identifierEqual(schema, "sys") && (db->findTable(object) || db->findView(object))) return nullptr;
         if (identifierEqual(object, "sysobjects")) {
-            generate = [db] { return buildSysobjects(*db); };
+            generate = [db](bool rows) { return buildSysobjects(*db, rows); };
         } else if (identifierEqual(object, "syscolumns")) {
-            generate = [db] { return buildSyscolumns(*db); };
+            generate = [db](bool rows) { return buildSyscolumns(*db, rows); };
         } else if (identifierEqual(object, "systypes")) {
-            generate = [] { return buildSystypes(); };
+            generate = [](bool rows) { return buildSystypes(rows); };
         } else if (identifierEqual(object, "sysindexes")) {
-            generate = [db] { return buildSysindexes(*db); };
+            generate = [db](bool rows) { return buildSysindexes(*db, rows); };
         } else if (identifierEqual(object, "sysindexkeys")) {
-            generate = [db] { return buildSysindexkeys(*db); };
+            generate = [db](bool rows) { return buildSysindexkeys(*db, rows); };
         } else if (identifierEqual(object, "syscomments")) {
-            generate = [db] { return buildSyscomments(*db); };
+            generate = [db](bool rows) { return buildSyscomments(*db, rows); };
         } else if (identifierEqual(object, "sysdatabases") || (identifierEqual(schema, "sys") && identifierEqual(object, "databases"))) {
-            generate = [server] { return buildSysdatabases(*server); };
+            generate = [server](bool rows) { return buildSysdatabases(*server, rows); };
         }
     }
     if (!generate) return nullptr;
@@ -507,8 +516,8 @@ std::unique_ptr<Source> Binder::systemSource(const sql::ObjectName& objectName) 
     source->schemaName = schema.empty() ? "dbo" : schema;
     // Column metadata comes from a build over the current catalogue; rows are rebuilt when
     // the query runs.
-    source->columns = generate().columns;
-    source->generate = std::move(generate);
+    source->columns = generate(false).columns;
+    source->generate = [generate] { return generate(true); };
     return source;
 }
 
