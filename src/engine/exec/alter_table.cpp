@@ -23,13 +23,6 @@ Table& alteredTable(ExecContext& ctx, const sql::AlterTableStmt& alter) {
     return *table;
 }
 
-void putTable(StatementChanges& changes, const TableSchema& schema) {
-    Change put;
-    put.kind = Change::Kind::PutTable;
-    put.table = schema;
-    changes.add(std::move(put));
-}
-
 void addColumns(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table) {
     const std::string& tableName = alter.table.object;
     StatementChanges changes(ctx.entry());
@@ -122,7 +115,7 @@ void addColumns(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table
                 break;
         }
     }
-    putTable(changes, schema);
+    changes.putTable(schema);
     for (auto& f : fills) changes.add(std::move(f));
     changes.commit(*ctx.session.server);
 }
@@ -155,7 +148,7 @@ void addConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& t
                         update.rowIds.push_back(table.data.rowIds[r]);
                         update.values[0].push(v);
                     }
-                    putTable(changes, schema);
+                    changes.putTable(schema);
                     if (!update.rowIds.empty()) changes.add(std::move(update));
                     changes.commit(*ctx.session.server);
                     return;
@@ -166,7 +159,7 @@ void addConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& t
                 break;
         }
     }
-    putTable(changes, schema);
+    changes.putTable(schema);
     changes.commit(*ctx.session.server);
 }
 
@@ -230,7 +223,7 @@ void alterColumn(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& tabl
     ColumnSchema& col = schema.columns[p];
     col.type = type;
     col.nullable = nullable;
-    putTable(changes, schema);
+    changes.putTable(schema);
     const ColumnStore& cells = table.data.columns[p];
     if (typeChanged) {
         checkConversion(old.type, type, ConversionKind::Implicit);
@@ -266,7 +259,7 @@ void dropColumns(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& tabl
         positions.push_back(table.schema.columnIndex(name));
         schema.columns.erase(schema.columns.begin() + p);
     }
-    putTable(changes, schema);
+    changes.putTable(schema);
     // Drop the stores from the last position down so earlier positions stay valid.
     std::sort(positions.rbegin(), positions.rend());
     for (int p : positions) {
@@ -313,7 +306,7 @@ void dropConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& 
                                  schema.indexes.end());
         }
     }
-    putTable(changes, schema);
+    changes.putTable(schema);
     changes.commit(*ctx.session.server);
 }
 

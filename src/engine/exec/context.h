@@ -106,6 +106,13 @@ struct StatementChanges {
         return entry->database->nextObjectId(idState);
     }
     void add(Change c) { changes.push_back(std::move(c)); }
+    // A new definition of a table (created, altered, renamed).
+    void putTable(TableSchema schema) {
+        Change put;
+        put.kind = Change::Kind::PutTable;
+        put.table = std::move(schema);
+        changes.push_back(std::move(put));
+    }
     // Journals and applies the changes (with the id state when ids were drawn). Raises an
     // error message when the store cannot write.
     void commit(Server& server);

@@ -142,10 +142,7 @@ void executeCreateTable(ExecContext& ctx, const sql::CreateTableStmt& create) {
                 break;
         }
     }
-    Change put;
-    put.kind = Change::Kind::PutTable;
-    put.table = std::move(table);
-    changes.add(std::move(put));
+    changes.putTable(std::move(table));
     changes.commit(*ctx.session.server);
 }
 

@@ -13,11 +13,15 @@ namespace engine::exec {
 
 namespace {
 
-void putTable(StatementChanges& changes, const TableSchema& schema) {
-    Change put;
-    put.kind = Change::Kind::PutTable;
-    put.table = schema;
-    changes.add(std::move(put));
+// A database's files could not be created or removed.
+[[noreturn]] void fileFailure(ExecContext& ctx, const char* statement, const std::string& failure) {
+    SqlMessage m;
+    m.number = 5123;
+    m.severity = 16;
+    m.state = 1;
+    m.line = ctx.line;
+    m.text = std::string(statement) + " failed: " + failure;
+    throw SqlException(m);
 }
 
 Table* findDboTable(Database& db, const sql::ObjectName& name) {
@@ -57,7 +61,7 @@ void executeCreateIndex(ExecContext& ctx, const sql::CreateIndexStmt& create) {
     if (index.unique) checkNewUniqueIndex(ctx, *table, index);
     schema.indexes.push_back(std::move(index));
     StatementChanges changes(ctx.entry());
-    putTable(changes, schema);
+    changes.putTable(schema);
     changes.commit(*ctx.session.server);
 }
 
@@ -90,7 +94,7 @@ void executeDropIndex(ExecContext& ctx, const sql::DropIndexStmt& drop) {
                                              [&](const IndexSchema& i) { return i.name == name; }),
                               schema->indexes.end());
     }
-    for (const auto& s : changed) putTable(changes, s);
+    for (const auto& s : changed) changes.putTable(s);
     changes.commit(*ctx.session.server);
 }
 
@@ -163,15 +167,7 @@ void executeDatabaseStatement(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
         case sql::DatabaseStmt::Kind::Create: {
             if (entry || !error.empty()) raise(ctx, 1801, {stmt.name});
             std::string failure = server.createDatabase(stmt.name);
-            if (!failure.empty()) {
-                SqlMessage m;
-                m.number = 5123;
-                m.severity = 16;
-                m.state = 1;
-                m.line = ctx.line;
-                m.text = "CREATE DATABASE failed: " + failure;
-                throw SqlException(m);
-            }
+            if (!failure.empty()) fileFailure(ctx, "CREATE DATABASE", failure);
             break;
         }
         case sql::DatabaseStmt::Kind::Drop: {
@@ -179,14 +175,7 @@ void executeDatabaseStatement(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
             if (identifierEqual(entry->name, "master")) raise(ctx, 3708, {"database", entry->name, "database"});
             if (entry->sessions > 0) raise(ctx, 3702, {entry->name});
             std::string failure = server.dropDatabase(entry);
-            if (!failure.empty()) {
-                SqlMessage m;
-                m.number = 5123;
-                m.severity = 16;
-                m.line = ctx.line;
-                m.text = "DROP DATABASE failed: " + failure;
-                throw SqlException(m);
-            }
+            if (!failure.empty()) fileFailure(ctx, "DROP DATABASE", failure);
             break;
         }
         case sql::DatabaseStmt::Kind::Use: {

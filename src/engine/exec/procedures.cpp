@@ -111,10 +111,7 @@ std::vector<std::string> splitParts(const std::string& name) {
 
 void putTable(ExecContext& ctx, const TableSchema& schema) {
     StatementChanges changes(ctx.entry());
-    Change put;
-    put.kind = Change::Kind::PutTable;
-    put.table = schema;
-    changes.add(std::move(put));
+    changes.putTable(schema);
     changes.commit(*ctx.session.server);
 }
 

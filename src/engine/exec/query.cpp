@@ -174,6 +174,15 @@ Tuples crossProduct(const Tuples& a, const Tuples& b) {
     return product;
 }
 
+// The tuples of a FROM clause: its items joined, then crossed with each other. Without a
+// FROM clause there are no sources (width 0): the query has one row.
+Tuples evaluateFrom(const BoundCore& core, ExecContext& ctx, const Frame* outer) {
+    if (core.from.empty()) return Tuples{};
+    Tuples all = execNode(*core.from[0], core, ctx, outer);
+    for (size_t i = 1; i < core.from.size(); ++i) all = crossProduct(all, execNode(*core.from[i], core, ctx, outer));
+    return all;
+}
+
 // Hash set of value rows under compareForSort equality (DISTINCT, UNION, COUNT(DISTINCT)).
 class RowSet {
 public:
@@ -310,19 +319,7 @@ CoreResult runCore(const BoundCore& core, const BoundQuery& query, bool applyOrd
                    const Frame* outer) {
     CoreResult out;
     materializeSources(core, ctx, outer);
-    out.tuples = Tuples{};
-    out.tuples.width = core.sources.size();
-    if (core.from.empty()) {
-        out.tuples.data.clear();
-        // No FROM: one row with no sources.
-        out.tuples.width = 0;
-    } else {
-        out.tuples = execNode(*core.from[0], core, ctx, outer);
-        for (size_t i = 1; i < core.from.size(); ++i) {
-            Tuples next = execNode(*core.from[i], core, ctx, outer);
-            out.tuples = crossProduct(out.tuples, next);
-        }
-    }
+    out.tuples = evaluateFrom(core, ctx, outer);
     size_t tupleCount = core.from.empty() ? 1 : out.tuples.count();
     auto tupleAt = [&](size_t i) -> const int64_t* {
         return core.from.empty() ? nullptr : out.tuples.at(i);
@@ -469,14 +466,8 @@ void materializeSources(const BoundCore& core, ExecContext& ctx, const Frame* ou
 
 std::vector<int64_t> collectTuples(const BoundCore& core, ExecContext& ctx, const Frame* outer) {
     materializeSources(core, ctx, outer);
-    Tuples all;
-    all.width = core.sources.size();
     if (core.from.empty()) return {};
-    all = execNode(*core.from[0], core, ctx, outer);
-    for (size_t i = 1; i < core.from.size(); ++i) {
-        Tuples next = execNode(*core.from[i], core, ctx, outer);
-        all = crossProduct(all, next);
-    }
+    Tuples all = evaluateFrom(core, ctx, outer);
     if (core.residualWhere.empty()) return std::move(all.data);
     std::vector<int64_t> kept;
     for (size_t i = 0; i < all.count(); ++i) {

@@ -79,21 +79,29 @@ bool holds(ExecContext& ctx, const Table& table, size_t slot, const std::vector<
     return true;
 }
 
+// The slot of the row, or -1 with the result set to RowMissing or RowChanged.
+int64_t locate(ExecContext& ctx, const Table& table, RowId row, const std::vector<ColumnAssignment>& expected,
+               RowChange& result) {
+    int64_t slot = table.data.slotOf(row);
+    if (slot < 0) {
+        result.status = RowChange::Status::RowMissing;
+        return -1;
+    }
+    if (!holds(ctx, table, static_cast<size_t>(slot), expected)) {
+        result.status = RowChange::Status::RowChanged;
+        return -1;
+    }
+    return slot;
+}
+
 }  // namespace
 
 RowChange updateRowOperation(ExecContext& ctx, const TableIdentity& identity, RowId row,
                              const std::vector<ColumnAssignment>& assignments,
                              const std::vector<ColumnAssignment>& expected) {
     return guarded(ctx, identity, [&](Table& table, RowChange& result) {
-        int64_t slot = table.data.slotOf(row);
-        if (slot < 0) {
-            result.status = RowChange::Status::RowMissing;
-            return;
-        }
-        if (!holds(ctx, table, static_cast<size_t>(slot), expected)) {
-            result.status = RowChange::Status::RowChanged;
-            return;
-        }
+        int64_t slot = locate(ctx, table, row, expected, result);
+        if (slot < 0) return;
         const TableSchema& schema = table.schema;
         std::vector<Value> full;
         for (size_t c = 0; c < schema.columns.size(); ++c) full.push_back(table.data.columns[c].get(static_cast<size_t>(slot)));
@@ -185,15 +193,7 @@ RowChange insertRowOperation(ExecContext& ctx, const TableIdentity& identity,
 RowChange deleteRowOperation(ExecContext& ctx, const TableIdentity& identity, RowId row,
                              const std::vector<ColumnAssignment>& expected) {
     return guarded(ctx, identity, [&](Table& table, RowChange& result) {
-        int64_t slot = table.data.slotOf(row);
-        if (slot < 0) {
-            result.status = RowChange::Status::RowMissing;
-            return;
-        }
-        if (!holds(ctx, table, static_cast<size_t>(slot), expected)) {
-            result.status = RowChange::Status::RowChanged;
-            return;
-        }
+        if (locate(ctx, table, row, expected, result) < 0) return;
         Change change;
         change.kind = Change::Kind::DeleteRows;
         change.objectId = table.schema.id;

@@ -346,10 +346,7 @@ void executeTruncate(ExecContext& ctx, const sql::TruncateStmt& truncate) {
     if (schema.identityUsed) {
         schema.identityUsed = false;
         schema.identityCurrent = 0;
-        Change put;
-        put.kind = Change::Kind::PutTable;
-        put.table = std::move(schema);
-        changes.add(std::move(put));
+        changes.putTable(std::move(schema));
     }
     changes.commit(*ctx.session.server);
 }

@@ -235,33 +235,35 @@ private:
         }
     }
 
-    bool stringLiteral(Token& t, LexResult& result) {
-        advance();  // opening quote
-        std::string value;
-        while (true) {
-            if (pos_ >= text_.size()) {
-                // SQL Server reports the text after the quote, then a syntax error near it.
-                SqlMessage unclosed = sqlMessage(105, {value});
-                unclosed.line = line_;
-                result.errors.push_back(unclosed);
-                SqlMessage near = sqlMessage(102, {value});
-                near.line = line_;
-                result.errors.push_back(near);
-                return false;
-            }
+    // Reads up to the closing character (doubled, it stands for itself) after the
+    // opening one; false at the end of the batch with the text read so far in value.
+    bool readDelimited(char close, std::string& value) {
+        advance();  // opening character
+        while (pos_ < text_.size()) {
             char c = peek();
-            if (c == '\'') {
-                if (peek(1) == '\'') {
-                    value.push_back('\'');
-                    advance();
-                    advance();
-                    continue;
-                }
-                advance();
-                break;
+            advance();
+            if (c != close) {
+                value.push_back(c);
+                continue;
             }
+            if (peek() != close) return true;
             value.push_back(c);
             advance();
+        }
+        return false;
+    }
+
+    bool stringLiteral(Token& t, LexResult& result) {
+        std::string value;
+        if (!readDelimited('\'', value)) {
+            // SQL Server reports the text after the quote, then a syntax error near it.
+            SqlMessage unclosed = sqlMessage(105, {value});
+            unclosed.line = line_;
+            result.errors.push_back(unclosed);
+            SqlMessage near = sqlMessage(102, {value});
+            near.line = line_;
+            result.errors.push_back(near);
+            return false;
         }
         finish(t, result);
         result.tokens.back().value = std::move(value);
@@ -270,29 +272,13 @@ private:
 
     bool delimited(char close, LexResult& result) {
         Token t = start(TokenKind::QuotedIdentifier);
-        advance();
         std::string value;
-        while (true) {
-            if (pos_ >= text_.size()) {
-                // An unclosed delimited identifier: SQL Server reports 105 as well.
-                SqlMessage unclosed = sqlMessage(105, {value});
-                unclosed.line = line_;
-                result.errors.push_back(unclosed);
-                return false;
-            }
-            char c = peek();
-            if (c == close) {
-                if (peek(1) == close) {
-                    value.push_back(c);
-                    advance();
-                    advance();
-                    continue;
-                }
-                advance();
-                break;
-            }
-            value.push_back(c);
-            advance();
+        if (!readDelimited(close, value)) {
+            // An unclosed delimited identifier: SQL Server reports 105 as well.
+            SqlMessage unclosed = sqlMessage(105, {value});
+            unclosed.line = line_;
+            result.errors.push_back(unclosed);
+            return false;
         }
         finish(t, result);
         result.tokens.back().value = std::move(value);

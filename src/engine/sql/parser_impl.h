@@ -3,6 +3,7 @@
 // parseBatch(). Not for use outside src/engine/sql/.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -86,6 +87,7 @@ public:
     std::vector<SelectItem> parseSelectItems();
     std::vector<TableRefPtr> parseFromList();
     TableRefPtr parseTableSource();
+    std::optional<JoinKind> parseJoinKind();
     TableRefPtr parseTablePrimary();
     std::string parseOptionalAlias();
     std::optional<TopClause> parseTop();

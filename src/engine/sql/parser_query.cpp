@@ -178,62 +178,46 @@ std::vector<TableRefPtr> Parser::parseFromList() {
     return list;
 }
 
+std::optional<JoinKind> Parser::parseJoinKind() {
+    if (acceptWord("JOIN")) return JoinKind::Inner;
+    if (acceptWord("INNER")) {
+        expectWord("JOIN");
+        return JoinKind::Inner;
+    }
+    if (peekWord("LEFT") || peekWord("RIGHT") || peekWord("FULL")) {
+        std::string word = next().text;
+        acceptWord("OUTER");
+        expectWord("JOIN");
+        return equalsIgnoreCase(word, "LEFT") ? JoinKind::Left : equalsIgnoreCase(word, "RIGHT") ? JoinKind::Right : JoinKind::Full;
+    }
+    if (acceptWord("CROSS")) {
+        expectWord("JOIN");
+        return JoinKind::Cross;
+    }
+    return std::nullopt;
+}
+
 TableRefPtr Parser::parseTableSource() {
     TableRefPtr left = parseTablePrimary();
     while (true) {
-        JoinKind kind;
         int line = peek().line;
-        if (peekWord("JOIN")) {
-            next();
-            kind = JoinKind::Inner;
-        } else if (peekWord("INNER")) {
-            next();
-            expectWord("JOIN");
-            kind = JoinKind::Inner;
-        } else if (peekWord("LEFT") || peekWord("RIGHT") || peekWord("FULL")) {
-            std::string word = next().text;
-            acceptWord("OUTER");
-            expectWord("JOIN");
-            kind = equalsIgnoreCase(word, "LEFT")    ? JoinKind::Left
-                   : equalsIgnoreCase(word, "RIGHT") ? JoinKind::Right
-                                                     : JoinKind::Full;
-        } else if (peekWord("CROSS")) {
-            next();
-            expectWord("JOIN");
-            kind = JoinKind::Cross;
-        } else {
-            break;
-        }
+        std::optional<JoinKind> kind = parseJoinKind();
+        if (!kind) break;
         auto join = std::make_unique<TableRef>();
         join->kind = TableRef::Kind::Join;
         join->line = line;
-        join->join = kind;
+        join->join = *kind;
         join->left = std::move(left);
         join->right = parseTablePrimary();
-        if (kind != JoinKind::Cross) {
+        if (*kind != JoinKind::Cross) {
             // Nested joins: "a JOIN b JOIN c ON ... ON ..." binds the inner join first.
-            while (peekWord("JOIN") || peekWord("INNER") || peekWord("LEFT") ||
-                   peekWord("RIGHT") || peekWord("FULL")) {
-                TableRefPtr rightSide = std::move(join->right);
+            while (peekWord("JOIN") || peekWord("INNER") || peekWord("LEFT") || peekWord("RIGHT") ||
+                   peekWord("FULL")) {
                 auto inner = std::make_unique<TableRef>();
                 inner->kind = TableRef::Kind::Join;
                 inner->line = peek().line;
-                if (peekWord("JOIN")) {
-                    next();
-                    inner->join = JoinKind::Inner;
-                } else if (peekWord("INNER")) {
-                    next();
-                    expectWord("JOIN");
-                    inner->join = JoinKind::Inner;
-                } else {
-                    std::string word = next().text;
-                    acceptWord("OUTER");
-                    expectWord("JOIN");
-                    inner->join = equalsIgnoreCase(word, "LEFT")    ? JoinKind::Left
-                                  : equalsIgnoreCase(word, "RIGHT") ? JoinKind::Right
-                                                                    : JoinKind::Full;
-                }
-                inner->left = std::move(rightSide);
+                inner->join = *parseJoinKind();
+                inner->left = std::move(join->right);
                 inner->right = parseTablePrimary();
                 expectWord("ON");
                 inner->on = parseExpr();
