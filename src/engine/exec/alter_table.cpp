@@ -279,20 +279,15 @@ void dropConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& 
     for (const auto& name : alter.names) {
         auto ref = db.findObject(name);
         bool isConstraint = ref && ref->kind != ObjectKind::Table && ref->kind != ObjectKind::View;
-        if (!isConstraint) {
-            SqlMessage detail = engineMessage(3728, {name});
+        // The detail, then "Could not drop constraint. See previous errors."
+        auto refuseDrop = [&](SqlMessage detail) {
             detail.line = ctx.line;
             SqlMessage summary = engineMessage(3727);
             summary.line = ctx.line;
             throw SqlException(std::vector<SqlMessage>{detail, summary});
-        }
-        if (ref->parentId != schema.id) {
-            SqlMessage detail = engineMessage(3733, {name, alter.table.object});
-            detail.line = ctx.line;
-            SqlMessage summary = engineMessage(3727);
-            summary.line = ctx.line;
-            throw SqlException(std::vector<SqlMessage>{detail, summary});
-        }
+        };
+        if (!isConstraint) refuseDrop(engineMessage(3728, {name}));
+        if (ref->parentId != schema.id) refuseDrop(engineMessage(3733, {name, alter.table.object}));
         if (ref->kind == ObjectKind::Default) {
             for (auto& c : schema.columns) {
                 if (c.defaultId == ref->id) c.defaultId = 0;

@@ -293,6 +293,16 @@ struct OutRow {
     int64_t group = -1;  // index into the groups, or -1
 };
 
+// Keeps the first of each set of rows with equal values, in order.
+void removeDuplicates(std::vector<OutRow>& rows) {
+    RowSet seen;
+    std::vector<OutRow> unique;
+    for (auto& row : rows) {
+        if (seen.insert(row.values)) unique.push_back(std::move(row));
+    }
+    rows = std::move(unique);
+}
+
 int64_t topCount(const BoundCore& core, ExecContext& ctx, const Frame* outer, size_t available) {
     if (!core.top) return -1;
     Frame f = frameFor(core, ctx, outer, nullptr);
@@ -486,14 +496,7 @@ Rowset executeQuery(const BoundQuery& query, ExecContext& ctx, const Frame* oute
 
     if (single) {
         CoreResult r = runCore(first, query, true, ctx, outer);
-        if (first.distinct) {
-            RowSet seen;
-            std::vector<OutRow> unique;
-            for (auto& row : r.rows) {
-                if (seen.insert(row.values)) unique.push_back(std::move(row));
-            }
-            r.rows = std::move(unique);
-        }
+        if (first.distinct) removeDuplicates(r.rows);
         if (!query.orderBy.empty()) sortRows(r.rows, query, df);
         applyTop(r.rows, topCount(first, ctx, outer, r.rows.size()), first.topWithTies, query, df);
         if (!first.assignments.empty()) {
@@ -546,18 +549,10 @@ Rowset executeQuery(const BoundQuery& query, ExecContext& ctx, const Frame* oute
     // result types, duplicates removed unless ALL; then ORDER BY on the output columns.
     result.notUpdatable = 4417;
     std::vector<OutRow> all;
-    RowSet seen;
     for (size_t c = 0; c < query.cores.size(); ++c) {
         const BoundCore& core = *query.cores[c];
         CoreResult r = runCore(core, query, false, ctx, outer);
-        if (core.distinct) {
-            RowSet coreSeen;
-            std::vector<OutRow> unique;
-            for (auto& row : r.rows) {
-                if (coreSeen.insert(row.values)) unique.push_back(std::move(row));
-            }
-            r.rows = std::move(unique);
-        }
+        if (core.distinct) removeDuplicates(r.rows);
         applyTop(r.rows, topCount(core, ctx, outer, r.rows.size()), false, query, df);
         for (auto& row : r.rows) {
             for (size_t i = 0; i < row.values.size(); ++i) {
@@ -570,13 +565,7 @@ Rowset executeQuery(const BoundQuery& query, ExecContext& ctx, const Frame* oute
     // A UNION without ALL anywhere before an operand removes duplicates up to it; the
     // common case (all UNION or all UNION ALL) is what matters.
     bool distinctAll = std::any_of(query.unionAll.begin(), query.unionAll.end(), [](bool a) { return !a; });
-    if (distinctAll) {
-        std::vector<OutRow> unique;
-        for (auto& row : all) {
-            if (seen.insert(row.values)) unique.push_back(std::move(row));
-        }
-        all = std::move(unique);
-    }
+    if (distinctAll) removeDuplicates(all);
     if (!query.orderBy.empty()) sortRows(all, query, df);
     for (auto& row : all) result.rows.push_back(std::move(row.values));
     return result;

@@ -132,19 +132,15 @@ std::vector<SelectItem> Parser::parseSelectItems() {
                 continue;
             }
         }
-        if (t.kind == TokenKind::Variable && peek(1).isOperator("=")) {
-            item.kind = SelectItem::Kind::Assign;
-            item.variable = next().text;
-            next();
-            size_t exprBegin = peek().offset;
-            item.expr = parseExpr();
-            item.written = std::string(text_.substr(exprBegin, previousEnd() - exprBegin));
-            items.push_back(std::move(item));
-            continue;
-        }
-        // alias = expression
-        if ((peekName() || t.kind == TokenKind::String) && peek(1).isOperator("=")) {
-            item.alias = next().value;
+        // @v = expression, alias = expression
+        bool assign = t.kind == TokenKind::Variable && peek(1).isOperator("=");
+        if (assign || ((peekName() || t.kind == TokenKind::String) && peek(1).isOperator("="))) {
+            if (assign) {
+                item.kind = SelectItem::Kind::Assign;
+                item.variable = next().text;
+            } else {
+                item.alias = next().value;
+            }
             next();
             size_t exprBegin = peek().offset;
             item.expr = parseExpr();
