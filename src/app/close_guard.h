@@ -22,7 +22,7 @@ inline constexpr char kAvisoNoEsPosibleCerrar[] =
 
 // How a view puts the guard's two messages to the user.
 class ClosePrompter {
-public:
+  public:
     virtual ~ClosePrompter() = default;
     // A question with Yes and No; true for Yes.
     virtual bool AskYesNo(const std::string& question) = 0;

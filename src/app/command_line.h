@@ -37,7 +37,6 @@ std::vector<std::string> SplitQuotedForm(std::string_view line);
 
 // Reads and validates `line`. A rejected line (empty, or a plain line of fewer than three
 // parameters) is reported in the log with procedure "Load" and yields nothing.
-std::optional<run::ParametrosEjecucion> ReadCommandLine(std::string_view line,
-                                                        run::UpdateLog& log);
+std::optional<run::ParametrosEjecucion> ReadCommandLine(std::string_view line, run::UpdateLog& log);
 
 }  // namespace app

@@ -18,7 +18,9 @@ constexpr int kBarWidth = 30;
 volatile std::sig_atomic_t interrupt_pending = 0;
 struct sigaction previous_action;
 
-extern "C" void OnInterrupt(int) { interrupt_pending = 1; }
+extern "C" void OnInterrupt(int) {
+    interrupt_pending = 1;
+}
 
 int Percent(const run::ProgressModel& progress) {
     return static_cast<int>(100LL * progress.Value() / progress.Maximum());
@@ -74,11 +76,17 @@ void ConsoleRenderer::OnGridReset(const run::ProcessGrid& grid) {
     out_ << std::flush;
 }
 
-void ConsoleRenderer::OnRowAdded(const run::ProcessGrid& grid, int row) { PrintRow(grid, row); }
+void ConsoleRenderer::OnRowAdded(const run::ProcessGrid& grid, int row) {
+    PrintRow(grid, row);
+}
 
-void ConsoleRenderer::OnRowChanged(const run::ProcessGrid& grid, int row) { PrintRow(grid, row); }
+void ConsoleRenderer::OnRowChanged(const run::ProcessGrid& grid, int row) {
+    PrintRow(grid, row);
+}
 
-void ConsoleRenderer::OnRepaintRequested(const run::ProcessGrid&) { out_ << std::flush; }
+void ConsoleRenderer::OnRepaintRequested(const run::ProcessGrid&) {
+    out_ << std::flush;
+}
 
 void ConsoleRenderer::PrintRow(const run::ProcessGrid& grid, int row) {
     const run::GridRow& line = grid.Row(row);
@@ -145,7 +153,9 @@ InterruptWatch::InterruptWatch() {
     sigaction(SIGINT, &action, &previous_action);
 }
 
-InterruptWatch::~InterruptWatch() { sigaction(SIGINT, &previous_action, nullptr); }
+InterruptWatch::~InterruptWatch() {
+    sigaction(SIGINT, &previous_action, nullptr);
+}
 
 bool InterruptWatch::TakePending() {
     if (interrupt_pending == 0) return false;

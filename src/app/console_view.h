@@ -24,7 +24,7 @@ namespace app {
 const char* StatusMark(run::RowStatus status);
 
 class ConsoleRenderer : public run::ProcessGridObserver, public run::ProgressObserver {
-public:
+  public:
     // `terminal`: the output is a terminal, so the progress line may be redrawn in place.
     ConsoleRenderer(run::RunContext& context, std::ostream& out, bool terminal);
     ~ConsoleRenderer() override;
@@ -40,7 +40,7 @@ public:
     void OnRepaintRequested(const run::ProcessGrid& grid) override;
     void OnProgressChanged(const run::ProgressModel& progress) override;
 
-private:
+  private:
     void PrintRow(const run::ProcessGrid& grid, int row);
     void DrawProgress(const run::ProgressModel& progress);
 
@@ -54,12 +54,12 @@ private:
 
 // The close guard's questions on a terminal. `in` is null when there is no terminal to ask.
 class TerminalPrompter : public ClosePrompter {
-public:
+  public:
     TerminalPrompter(std::istream* in, std::ostream& out) : in_(in), out_(out) {}
     bool AskYesNo(const std::string& question) override;
     void ShowCritical(const std::string& message) override;
 
-private:
+  private:
     std::istream* in_;
     std::ostream& out_;
 };
@@ -67,7 +67,7 @@ private:
 // Catches Ctrl-C (SIGINT) while it exists, turning it into a pending close request; the
 // previous handler is restored on destruction. One watch at a time.
 class InterruptWatch {
-public:
+  public:
     InterruptWatch();
     ~InterruptWatch();
     InterruptWatch(const InterruptWatch&) = delete;

@@ -24,7 +24,7 @@ namespace app {
 [[noreturn]] void TerminateProcess(int exit_code);
 
 class Session {
-public:
+  public:
     using Terminate = std::function<void(int exit_code)>;
 
     enum class AfterRun { kStartClosingTimer, kCloseNow };
@@ -49,7 +49,7 @@ public:
 
     run::RunContext& context() { return context_; }
 
-private:
+  private:
     run::RunContext& context_;
     UpdateRun* update_run_;
     Terminate terminate_;

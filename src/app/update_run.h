@@ -22,7 +22,7 @@ struct RunOutcome {
 };
 
 class UpdateRun {
-public:
+  public:
     virtual ~UpdateRun() = default;
     virtual RunOutcome Execute(run::RunContext& context) = 0;
 };

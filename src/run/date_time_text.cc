@@ -11,7 +11,9 @@ LocalDateTime LocalDateTimeOf(std::time_t instant) {
                          parts.tm_hour,        parts.tm_min,     parts.tm_sec};
 }
 
-LocalDateTime CurrentLocalDateTime() { return LocalDateTimeOf(std::time(nullptr)); }
+LocalDateTime CurrentLocalDateTime() {
+    return LocalDateTimeOf(std::time(nullptr));
+}
 
 std::string DateTimeText(const LocalDateTime& when) {
     char text[64];

@@ -14,6 +14,8 @@ enum class ExitStatus : int {
     kAbandoned = 4,            // the user confirmed closing a single-company run
 };
 
-constexpr int ToInt(ExitStatus status) { return static_cast<int>(status); }
+constexpr int ToInt(ExitStatus status) {
+    return static_cast<int>(status);
+}
 
 }  // namespace run

@@ -12,7 +12,7 @@ namespace run {
 
 template <typename Observer>
 class ObserverList {
-public:
+  public:
     void Add(Observer* observer) {
         if (observer != nullptr && std::find(list_.begin(), list_.end(), observer) == list_.end())
             list_.push_back(observer);
@@ -25,10 +25,11 @@ public:
     template <typename Notify>
     void ForEach(Notify&& notify) const {
         std::vector<Observer*> snapshot = list_;
-        for (Observer* observer : snapshot) notify(*observer);
+        for (Observer* observer : snapshot)
+            notify(*observer);
     }
 
-private:
+  private:
     std::vector<Observer*> list_;
 };
 

@@ -30,7 +30,7 @@ struct GridRow {
 class ProcessGrid;
 
 class ProcessGridObserver {
-public:
+  public:
     virtual ~ProcessGridObserver() = default;
     // The rows were replaced as a whole (the grid was prepared).
     virtual void OnGridReset(const ProcessGrid&) {}
@@ -42,7 +42,7 @@ public:
 };
 
 class ProcessGrid {
-public:
+  public:
     static constexpr int kHeaderRow = 0;
     static constexpr int kConnectionRow = 1;
     static constexpr int kCentralRow = 2;
@@ -76,7 +76,7 @@ public:
     void AddObserver(ProcessGridObserver* observer) { observers_.Add(observer); }
     void RemoveObserver(ProcessGridObserver* observer) { observers_.Remove(observer); }
 
-private:
+  private:
     bool Exists(int row) const { return row >= 0 && row < RowCount(); }
 
     std::vector<GridRow> rows_;

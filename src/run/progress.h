@@ -16,13 +16,13 @@ namespace run {
 class ProgressModel;
 
 class ProgressObserver {
-public:
+  public:
     virtual ~ProgressObserver() = default;
     virtual void OnProgressChanged(const ProgressModel&) = 0;
 };
 
 class ProgressModel {
-public:
+  public:
     static constexpr int kDefaultMaximum = 100;
 
     int Value() const { return value_; }
@@ -48,7 +48,7 @@ public:
     void AddObserver(ProgressObserver* observer) { observers_.Add(observer); }
     void RemoveObserver(ProgressObserver* observer) { observers_.Remove(observer); }
 
-private:
+  private:
     void SetVisible(bool& flag, bool visible);
     void Notify();
 

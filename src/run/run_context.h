@@ -26,11 +26,10 @@
 namespace run {
 
 class RunContext {
-public:
+  public:
     // A context for a program living in `programDirectory`; its log is
     // `programDirectory/LogActualizacion.txt`, its dates come from `clock`.
-    explicit RunContext(std::filesystem::path programDirectory,
-                        Clock clock = CurrentLocalDateTime);
+    explicit RunContext(std::filesystem::path programDirectory, Clock clock = CurrentLocalDateTime);
 
     RunContext(const RunContext&) = delete;
     RunContext& operator=(const RunContext&) = delete;
@@ -62,7 +61,7 @@ public:
     }
     void SetEventPump(std::function<void()> pump) { event_pump_ = std::move(pump); }
 
-private:
+  private:
     std::function<void()> event_pump_;
 };
 

@@ -13,7 +13,8 @@ constexpr std::string_view kLineEnd = "\r\n";
 
 std::string Concat(std::initializer_list<std::string_view> parts) {
     std::string text;
-    for (std::string_view part : parts) text.append(part);
+    for (std::string_view part : parts)
+        text.append(part);
     return text;
 }
 

@@ -27,7 +27,7 @@ inline constexpr std::int16_t kNivelAdvertencia = 3;
 inline constexpr char kLogFileName[] = "LogActualizacion.txt";
 
 class UpdateLog {
-public:
+  public:
     UpdateLog(std::filesystem::path file, Clock clock);
 
     // Creates the file anew (discarding what was there) with the start line and a separator.
@@ -48,7 +48,7 @@ public:
 
     const std::filesystem::path& file() const { return file_; }
 
-private:
+  private:
     // Writes `line` and the separator, converted to Windows-1252, with CRLF line ends.
     void Write(std::string_view line, const char* mode) const;
 

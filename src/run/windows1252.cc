@@ -24,7 +24,8 @@ std::string ToWindows1252(std::string_view utf8) {
     iconv_t cd = iconv_open("WINDOWS-1252//TRANSLIT", "UTF-8");
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         // Without iconv only plain ASCII survives unchanged.
-        for (unsigned char c : utf8) out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+        for (unsigned char c : utf8)
+            out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
         return out;
     }
     char* in = const_cast<char*>(utf8.data());

@@ -11,11 +11,13 @@ namespace app {
 namespace {
 
 class CloseGuardTest : public ::testing::Test {
-protected:
+  protected:
     run::RunContext context_{"/nonexistent"};
     FakePrompter prompter_;
 
-    CloseDecision Evaluate(bool by_user) { return EvaluateCloseRequest(by_user, context_, prompter_); }
+    CloseDecision Evaluate(bool by_user) {
+        return EvaluateCloseRequest(by_user, context_, prompter_);
+    }
 };
 
 TEST_F(CloseGuardTest, ClosesTheUserDidNotAskForAreAlwaysAllowed) {

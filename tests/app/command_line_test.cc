@@ -56,7 +56,7 @@ TEST(SplitQuotedForm, QuotedParametersKeepTheirFormerReading) {
 }
 
 class ReadCommandLineTest : public ::testing::Test {
-protected:
+  protected:
     run_test::TempDir dir_;
     run::UpdateLog log_{dir_.path() / "log.txt", [] { return run::LocalDateTime{}; }};
 

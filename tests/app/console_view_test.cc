@@ -17,7 +17,7 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 
 class ConsoleRendererTest : public ::testing::Test {
-protected:
+  protected:
     ConsoleRendererTest() { context_.grid.Prepare(""); }
     run::RunContext context_{"/nonexistent"};
     std::ostringstream out_;
@@ -66,7 +66,8 @@ TEST_F(ConsoleRendererTest, WithoutATerminalProgressIsPrintedEveryTenth) {
     context_.progress.SetMaximum(1000);
     context_.progress.ShowStatusLabel();
     context_.progress.Show();
-    for (int n = 43; n <= 989; n += 43) context_.progress.AvanzarProgreso(static_cast<short>(n));
+    for (int n = 43; n <= 989; n += 43)
+        context_.progress.AvanzarProgreso(static_cast<short>(n));
     context_.progress.AvanzarProgreso(1000);
     EXPECT_EQ(out_.str(),
               "Proceso de Actualización 0%\n"
@@ -112,9 +113,13 @@ TEST(TerminalPrompter, WithoutATerminalTheAnswerIsNo) {
 }
 
 TEST(TerminalPrompter, ReadsTheAnswerFromTheTerminal) {
-    for (auto [typed, expected] : std::vector<std::pair<std::string, bool>>{
-             {"s\n", true}, {"  Si\n", true}, {"y\n", true}, {"n\n", false},
-             {"\n", false}, {"", false}, {"no s\n", false}}) {
+    for (auto [typed, expected] : std::vector<std::pair<std::string, bool>>{{"s\n", true},
+                                                                            {"  Si\n", true},
+                                                                            {"y\n", true},
+                                                                            {"n\n", false},
+                                                                            {"\n", false},
+                                                                            {"", false},
+                                                                            {"no s\n", false}}) {
         std::istringstream in(typed);
         std::ostringstream out;
         TerminalPrompter prompter(&in, out);
@@ -138,7 +143,7 @@ TEST(InterruptWatch, TurnsCtrlCIntoOnePendingRequest) {
 
 // A run that presses Ctrl-C in the middle and lets the view process it.
 class InterruptedRun : public UpdateRun {
-public:
+  public:
     RunOutcome Execute(run::RunContext& context) override {
         context.EstoyActualizando = true;
         std::raise(SIGINT);

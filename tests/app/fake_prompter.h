@@ -9,7 +9,7 @@
 namespace app {
 
 class FakePrompter : public ClosePrompter {
-public:
+  public:
     bool answer = false;
     std::vector<std::string> questions;
     std::vector<std::string> messages;

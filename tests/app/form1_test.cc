@@ -27,7 +27,8 @@ template <typename Condition>
 bool WaitFor(Condition done) {
     QElapsedTimer clock;
     clock.start();
-    while (!done() && clock.elapsed() < 2000) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    while (!done() && clock.elapsed() < 2000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
     return done();
 }
 
@@ -41,7 +42,7 @@ bool UserClose(QWidget& widget) {
 }
 
 class Form1Test : public ::testing::Test {
-protected:
+  protected:
     Form1Test() { EXPECT_TRUE(session_.Load(command_line_)); }
 
     std::string command_line_ = "NULL,,./demo/datos";
@@ -50,7 +51,8 @@ protected:
     std::optional<int> terminated_with_;
     Session session_{context_, nullptr, [this](int code) { terminated_with_ = code; }};
     FakePrompter prompter_;
-    Form1 form_{context_, [this](bool by_user) { return session_.RequestClose(by_user, prompter_); }};
+    Form1 form_{context_,
+                [this](bool by_user) { return session_.RequestClose(by_user, prompter_); }};
 
     QTableWidget& grid() { return *form_.vsFlexGrid1(); }
 };
@@ -150,7 +152,8 @@ TEST_F(Form1Test, AScreenshotShowsTheThreeStatusPictures) {
         for (int y = area.top(); y <= area.bottom(); ++y)
             for (int x = area.left(); x <= area.right(); ++x) {
                 QColor c = shot.pixelColor(x, y);
-                if (std::abs(c.red() - color.red()) < 30 && std::abs(c.green() - color.green()) < 30 &&
+                if (std::abs(c.red() - color.red()) < 30 &&
+                    std::abs(c.green() - color.green()) < 30 &&
                     std::abs(c.blue() - color.blue()) < 30)
                     ++hits;
             }
@@ -244,12 +247,13 @@ TEST_F(Form1Test, TheRunStartsOnceAfterTheWindowIsShown) {
 
 // A run that lets the window process its events while a user's close is waiting.
 class RunWithUserClose : public UpdateRun {
-public:
+  public:
     explicit RunWithUserClose(QWidget& window) : window_(window) {}
     RunOutcome Execute(run::RunContext& context) override {
         context.EstoyActualizando = true;
         QTimer::singleShot(0, &window_, [this] { close_accepted = UserClose(window_); });
-        for (int i = 0; i < 5; ++i) context.ProcessPendingEvents();
+        for (int i = 0; i < 5; ++i)
+            context.ProcessPendingEvents();
         finished = true;
         return RunOutcome::Finished();
     }

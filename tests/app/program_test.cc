@@ -15,10 +15,10 @@
 
 namespace {
 
-using ::testing::HasSubstr;
-using ::testing::Not;
 using run_test::ReadBytes;
 using run_test::TempDir;
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 const std::string kSep = "--------------------\r\n";
 const std::regex kStartLine(
@@ -31,7 +31,7 @@ struct Outcome {
 };
 
 class ProgramTest : public ::testing::Test {
-protected:
+  protected:
     ProgramTest() {
         std::filesystem::create_directory(install_);
         std::filesystem::copy_file(ACTUALIZA_EXE, exe_);
@@ -45,12 +45,15 @@ protected:
         pid_t pid = fork();
         if (pid == 0) {
             chdir(dir_.path().c_str());
-            for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) unsetenv(name);
-            for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+            for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+                unsetenv(name);
+            for (const auto& [name, value] : env)
+                setenv(name.c_str(), value.c_str(), 1);
             freopen("/dev/null", "r", stdin);
             freopen(err_file.c_str(), "w", stderr);
             std::vector<char*> argv{const_cast<char*>(exe_.c_str())};
-            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            for (const std::string& a : args)
+                argv.push_back(const_cast<char*>(a.c_str()));
             argv.push_back(nullptr);
             execv(exe_.c_str(), argv.data());
             _exit(127);
@@ -79,7 +82,8 @@ TEST_F(ProgramTest, AnEmptyCommandLineLeavesTheErrorInTheLogAndNoView) {
         EXPECT_EQ(start.position(0), 0);
         EXPECT_EQ(log.substr(start.length(0)),
                   "Error en el procesimiento Load:Incorrecta forma de ejecutar la aplicaci\xF3n"
-                  "     Mensaje devuelto por el servidor :\r\n" + kSep);
+                  "     Mensaje devuelto por el servidor :\r\n" +
+                      kSep);
         EXPECT_FALSE(std::filesystem::exists(dir_.path() / "LogActualizacion.txt"));
     }
 }
@@ -90,7 +94,8 @@ TEST_F(ProgramTest, TwoPlainParametersAreRejected) {
     EXPECT_EQ(outcome.err, "");
     EXPECT_THAT(Log(), HasSubstr("\r\n" + kSep +
                                  "Error en el procesimiento Load:Parametros Incorrectos     "
-                                 "Mensaje devuelto por el servidor :\r\n" + kSep));
+                                 "Mensaje devuelto por el servidor :\r\n" +
+                                 kSep));
 }
 
 TEST_F(ProgramTest, WithoutADisplayTheConsoleViewShowsTheGridAndTheProgramEnds) {

@@ -12,7 +12,7 @@ namespace {
 
 // An update run for tests: records what it saw and ends as told.
 class ScriptedRun : public UpdateRun {
-public:
+  public:
     RunOutcome outcome = RunOutcome::Finished();
     bool log_an_error = false;
     int executions = 0;
@@ -31,7 +31,7 @@ public:
 };
 
 class SessionTest : public ::testing::Test {
-protected:
+  protected:
     run_test::TempDir dir_;
     run::RunContext context_{dir_.path(), [] { return run::LocalDateTime{2026, 1, 2, 3, 4, 5}; }};
     ScriptedRun run_;
@@ -127,16 +127,6 @@ TEST_F(SessionTest, ConfirmingTheQuestionEndsTheProcessWith4AndWritesNothing) {
     EXPECT_EQ(session_.RequestClose(true, prompter), CloseDecision::kAbandon);
     EXPECT_EQ(terminated_with_, 4);
     EXPECT_EQ(Log(), kStartLine);
-}
-
-TEST_F(SessionTest, TheProgramsOwnClosesPassTheGuard) {
-    ASSERT_TRUE(session_.Load("sa,pw,SRV"));
-    context_.EstoyActualizando = true;
-    FakePrompter prompter;
-    EXPECT_EQ(session_.RequestClose(false, prompter), CloseDecision::kAllow);
-    EXPECT_EQ(session_.RequestClose(true, prompter), CloseDecision::kRefuse);
-    EXPECT_EQ(prompter.messages.size(), 1u);
-    EXPECT_FALSE(terminated_with_.has_value());
 }
 
 }  // namespace

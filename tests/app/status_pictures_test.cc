@@ -21,7 +21,8 @@ int DarkPixels(const QImage& image) {
 }
 
 bool Near(const QColor& a, const QColor& b, int tolerance = 40) {
-    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+    return std::abs(a.red() - b.red()) <= tolerance &&
+           std::abs(a.green() - b.green()) <= tolerance &&
            std::abs(a.blue() - b.blue()) <= tolerance && a.alpha() > 200;
 }
 
@@ -36,7 +37,8 @@ TEST(StatusPictures, EachPictureIsARingOfItsColourAroundAWhiteDiscWithADarkMark)
         QColor ring = StatusRingColor(status);
         // The ring on all four sides.
         for (QPoint p : {QPoint(7, 1), QPoint(8, 14), QPoint(1, 8), QPoint(14, 7)})
-            EXPECT_TRUE(Near(image.pixelColor(p), ring)) << int(status) << " at " << p.x() << "," << p.y();
+            EXPECT_TRUE(Near(image.pixelColor(p), ring))
+                << int(status) << " at " << p.x() << "," << p.y();
         // White inside, transparent in the corners outside the ring.
         EXPECT_TRUE(Near(image.pixelColor(10, 12), Qt::white, 10)) << int(status);
         EXPECT_EQ(image.pixelColor(0, 0).alpha(), 0);

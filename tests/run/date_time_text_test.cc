@@ -25,7 +25,10 @@ TEST(DateTimeText, ConvertsAnInstantInTheLocalTimeZone) {
     setenv("TZ", "CET-1", 1);
     tzset();
     EXPECT_EQ(DateTimeText(LocalDateTimeOf(1709212455)), "29/02/2024 14:14:15");
-    if (old) setenv("TZ", saved.c_str(), 1); else unsetenv("TZ");
+    if (old)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
     tzset();
 }
 

@@ -11,7 +11,7 @@ namespace {
 
 // Records every notification as a short text, in order.
 class RecordingObserver : public ProcessGridObserver {
-public:
+  public:
     std::vector<std::string> events;
     void OnGridReset(const ProcessGrid& g) override {
         events.push_back("reset " + std::to_string(g.RowCount()));

@@ -79,7 +79,7 @@ TEST(ProgressModel, RefusesInvalidValuesAndMaxima) {
 }
 
 class CountingObserver : public ProgressObserver {
-public:
+  public:
     std::vector<int> values;
     void OnProgressChanged(const ProgressModel& p) override { values.push_back(p.Value()); }
 };

@@ -12,7 +12,7 @@ namespace run_test {
 
 // A directory created for one test and removed with everything in it afterwards.
 class TempDir {
-public:
+  public:
     TempDir() {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "actualiza-test-XXXXXX").string();
@@ -24,7 +24,7 @@ public:
     }
     const std::filesystem::path& path() const { return path_; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

@@ -13,7 +13,7 @@ using run_test::TempDir;
 const std::string kSep = "--------------------\r\n";
 
 class UpdateLogTest : public ::testing::Test {
-protected:
+  protected:
     LocalDateTime now_{2026, 12, 8, 9, 3, 7};
     TempDir dir_;
     UpdateLog log_{dir_.path() / kLogFileName, [this] { return now_; }};
@@ -83,7 +83,8 @@ TEST_F(UpdateLogTest, OnlyErrorsSetTheIncidentFlag) {
 
 TEST_F(UpdateLogTest, OtherLevelsWriteNothingAndLeaveTheFlagAlone) {
     log_.IniciarLog();
-    for (std::int16_t level : {0, 4, -1, 100}) log_.EscribirLog("p", "m", "s", level);
+    for (std::int16_t level : {0, 4, -1, 100})
+        log_.EscribirLog("p", "m", "s", level);
     EXPECT_EQ(Contents(), StartLine());
     EXPECT_FALSE(log_.HayIncidencias());
     log_.EscribirLog("p", "m", "s", kNivelError);

@@ -28,15 +28,16 @@ TEST(ToWindows1252, ACharacterWithoutAFormDoesNotLoseTheRestOfTheText) {
 
 TEST(ToWindows1252, InvalidUtf8BytesBecomeQuestionMarks) {
     EXPECT_EQ(ToWindows1252("x\xFFy"), "x?y");
-    EXPECT_EQ(ToWindows1252("x\xC3"), "x?");           // cut-off sequence at the end
-    EXPECT_EQ(ToWindows1252("\xE2\x82z"), "?z");       // cut-off sequence before a letter
+    EXPECT_EQ(ToWindows1252("x\xC3"), "x?");      // cut-off sequence at the end
+    EXPECT_EQ(ToWindows1252("\xE2\x82z"), "?z");  // cut-off sequence before a letter
     EXPECT_EQ(ToWindows1252(std::string(1000, 'a') + "\xF3" + "b"),
-              std::string(1000, 'a') + "?b");          // across the conversion buffer
+              std::string(1000, 'a') + "?b");  // across the conversion buffer
 }
 
 TEST(ToWindows1252, LongTextsAreConvertedWhole) {
     std::string text;
-    for (int i = 0; i < 500; ++i) text += "ó";
+    for (int i = 0; i < 500; ++i)
+        text += "ó";
     EXPECT_EQ(ToWindows1252(text), std::string(500, '\xF3'));
 }
 

@@ -73,7 +73,9 @@ void Form1::SetOnFirstShown(std::function<void()> on_first_shown) {
     on_first_shown_ = std::move(on_first_shown);
 }
 
-void Form1::StartClosingTimer() { timer1_.start(); }
+void Form1::StartClosingTimer() {
+    timer1_.start();
+}
 
 void Form1::OnGridReset(const run::ProcessGrid& grid) {
     header_->setCaption(QString::fromStdString(grid.Row(run::ProcessGrid::kHeaderRow).text));
@@ -88,7 +90,9 @@ void Form1::OnRowAdded(const run::ProcessGrid& grid, int row) {
     RenderRow(grid, row);
 }
 
-void Form1::OnRowChanged(const run::ProcessGrid& grid, int row) { RenderRow(grid, row); }
+void Form1::OnRowChanged(const run::ProcessGrid& grid, int row) {
+    RenderRow(grid, row);
+}
 
 void Form1::RenderRow(const run::ProcessGrid& grid, int row) {
     const run::GridRow& line = grid.Row(row);
@@ -112,7 +116,9 @@ void Form1::OnCurrentRowChanged(const run::ProcessGrid&, int row) {
     grid_->scrollToItem(grid_->item(TableRow(row), kTextColumn));
 }
 
-void Form1::OnRepaintRequested(const run::ProcessGrid&) { grid_->viewport()->repaint(); }
+void Form1::OnRepaintRequested(const run::ProcessGrid&) {
+    grid_->viewport()->repaint();
+}
 
 void Form1::OnProgressChanged(const run::ProgressModel& progress) {
     progress_bar1_->setMaximum(progress.Maximum());

@@ -34,7 +34,7 @@ inline constexpr int kTextColumn = 1;
 inline constexpr int kCodeColumn = 2;
 
 class Form1 : public QWidget, public run::ProcessGridObserver, public run::ProgressObserver {
-public:
+  public:
     // Decides a close request; the argument tells whether the user asked for it.
     using CloseHandler = std::function<CloseDecision(bool requested_by_user)>;
 
@@ -64,11 +64,11 @@ public:
     void OnRepaintRequested(const run::ProcessGrid& grid) override;
     void OnProgressChanged(const run::ProgressModel& progress) override;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void RenderRow(const run::ProcessGrid& grid, int row);
 
     run::RunContext& context_;

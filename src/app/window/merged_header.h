@@ -10,16 +10,16 @@
 namespace app {
 
 class MergedHeader : public QHeaderView {
-public:
+  public:
     explicit MergedHeader(QWidget* parent = nullptr);
 
     void setCaption(const QString& caption);
     const QString& caption() const { return caption_; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     QString caption_;
 };
 

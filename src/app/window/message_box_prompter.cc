@@ -6,10 +6,9 @@
 namespace app {
 
 bool MessageBoxPrompter::AskYesNo(const std::string& question) {
-    return QMessageBox::question(parent_, QCoreApplication::applicationName(),
-                                 QString::fromStdString(question),
-                                 QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::Yes) == QMessageBox::Yes;
+    return QMessageBox::question(
+               parent_, QCoreApplication::applicationName(), QString::fromStdString(question),
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
 }
 
 void MessageBoxPrompter::ShowCritical(const std::string& message) {

@@ -11,14 +11,14 @@
 namespace app {
 
 class MessageBoxPrompter : public ClosePrompter {
-public:
+  public:
     explicit MessageBoxPrompter(QWidget* parent = nullptr) : parent_(parent) {}
     void SetParent(QWidget* parent) { parent_ = parent; }
 
     bool AskYesNo(const std::string& question) override;
     void ShowCritical(const std::string& message) override;
 
-private:
+  private:
     QWidget* parent_;
 };
 
