@@ -124,7 +124,7 @@ void checkArgumentCount(const ScalarFunction& function, size_t count) {
 
 Value callScalarFunction(std::string_view name, std::span<const Value> args, FunctionContext& context) {
     const ScalarFunction* f = findScalarFunction(name);
-    if (!f) throw SqlException(195, {std::string(name), "built-in function name"});
+    if (!f) throw SqlException(195, {std::string(name)});
     checkArgumentCount(*f, args.size());
     if (f->firstArgIsDatePart && !args.empty() && !parseDatePart(args[0].bytes())) {
         std::string lower(f->name);

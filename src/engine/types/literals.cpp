@@ -360,11 +360,6 @@ Value numberLiteral(std::string_view text) {
         if (magnitude.typeId() == TypeId::Int) return Value::integer(-magnitude.asInt64());
         if (magnitude.typeId() == TypeId::Float) return Value::floating(-magnitude.asDouble());
         if (magnitude.typeId() == TypeId::Money) return Value::money(-magnitude.moneyScaled());
-        // -2147483648 is still an int.
-        if (magnitude.type().scale == 0 && magnitude.decimalUnscaled() == static_cast<Int128>(INT32_MAX) + 1 &&
-            rest.find('.') == std::string_view::npos) {
-            return Value::integer(INT32_MIN);
-        }
         return Value::decimal(-magnitude.decimalUnscaled(), magnitude.type());
     }
     if (!text.empty() && text[0] == '$') {

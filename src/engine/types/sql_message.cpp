@@ -40,7 +40,7 @@ constexpr CatalogueEntry kCatalogue[] = {
     {156, 15, 1, B, "Incorrect syntax near the keyword '%.*ls'."},
     {159, 15, 1, B, "Must specify the table name and index name for the DROP INDEX statement."},
     {174, 15, 1, B, "The %.*ls function requires %d argument(s)."},
-    {195, 15, 10, B, "'%.*ls' is not a recognized %S_MSG."},
+    {195, 15, 10, B, "'%.*ls' is not a recognized built-in function name."},
     {201, 16, 4, S, "Procedure or function '%.*ls' expects parameter '%.*ls', which was not supplied."},
     {205, 16, 1, B, "All queries combined using a UNION, INTERSECT or EXCEPT operator must have an equal number of expressions in their target lists."},
     {206, 16, 2, B, "Operand type clash: %ls is incompatible with %ls"},
