@@ -753,6 +753,14 @@ bool fitsColumn(const Value& value, const DataType& columnType) {
 
 Value assignToColumn(const Value& value, const DataType& columnType, DateFormat dateFormat) {
     if (value.isNull()) return Value::null(columnType);
+    // Fast paths of bulk updates: a value already of the column's type, or a varchar
+    // short enough in bytes (hence in characters) for a varchar column.
+    if (value.type() == columnType && !isCharacter(columnType.id) && !isBinary(columnType.id)) return value;
+    if (value.typeId() == TypeId::VarChar && columnType.id == TypeId::VarChar &&
+        (columnType.length == DataType::kMax || value.bytes().size() <= static_cast<size_t>(columnType.length)) &&
+        isWindows1252Repertoire(value.bytes())) {
+        return value.withType(columnType);
+    }
     const bool stringTarget = isCharacter(columnType.id);
     const bool binaryTarget = isBinary(columnType.id);
     if ((stringTarget || binaryTarget) && columnType.length > 0) {

@@ -135,7 +135,8 @@ void encodeValue(const Value& value, std::string& out) {
     }
 }
 
-std::optional<DataType> tryDecodeDataType(std::string_view& in) {
+std::optional<DataType> tryDecodeDataType(std::string_view& in, int formatVersion) {
+    if (formatVersion < 1 || formatVersion > kValueCodecVersion) return std::nullopt;
     std::string_view rest = in;
     DataType t;
     bool isNull;
@@ -144,7 +145,8 @@ std::optional<DataType> tryDecodeDataType(std::string_view& in) {
     return t;
 }
 
-std::optional<Value> tryDecodeValue(std::string_view& in) {
+std::optional<Value> tryDecodeValue(std::string_view& in, int formatVersion) {
+    if (formatVersion < 1 || formatVersion > kValueCodecVersion) return std::nullopt;
     std::string_view rest = in;
     DataType t;
     bool isNull;
@@ -203,14 +205,14 @@ std::optional<Value> tryDecodeValue(std::string_view& in) {
     return v;
 }
 
-Value decodeValue(std::string_view& in) {
-    auto v = tryDecodeValue(in);
+Value decodeValue(std::string_view& in, int formatVersion) {
+    auto v = tryDecodeValue(in, formatVersion);
     if (!v) throw std::runtime_error("malformed value encoding");
     return std::move(*v);
 }
 
-DataType decodeDataType(std::string_view& in) {
-    auto t = tryDecodeDataType(in);
+DataType decodeDataType(std::string_view& in, int formatVersion) {
+    auto t = tryDecodeDataType(in, formatVersion);
     if (!t) throw std::runtime_error("malformed data type encoding");
     return *t;
 }

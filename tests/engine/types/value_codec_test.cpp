@@ -148,6 +148,10 @@ TEST(ValueCodec, TruncatedOrCorruptInputIsRejectedWithoutConsumingIt) {
     EXPECT_FALSE(tryDecodeValue(badDecimal).has_value());
     std::string_view empty;
     EXPECT_THROW(decodeValue(empty), std::runtime_error);
+    // Bytes of a newer format than this build knows are refused, not misread.
+    std::string_view fine = buf;
+    EXPECT_FALSE(tryDecodeValue(fine, kValueCodecVersion + 1).has_value());
+    EXPECT_TRUE(tryDecodeValue(fine, kValueCodecVersion).has_value());
 }
 
 TEST(ValueCodec, DataTypesRoundTrip) {
