@@ -27,8 +27,12 @@ void appendCollationSortKey(std::string_view s, std::string& out);
 
 // Identifiers (table, column, variable, constraint names) compare under the same
 // collation, without trailing-blank special cases mattering (names have none).
-inline bool identifierEqual(std::string_view a, std::string_view b) { return collationEqual(a, b); }
-inline uint64_t identifierHash(std::string_view s) { return collationHash(s); }
+inline bool identifierEqual(std::string_view a, std::string_view b) {
+    return collationEqual(a, b);
+}
+inline uint64_t identifierHash(std::string_view s) {
+    return collationHash(s);
+}
 
 // Compares one character with another (code points) under the collation: -1, 0, 1.
 // Used by LIKE ranges.

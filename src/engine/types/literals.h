@@ -26,8 +26,8 @@ Value binaryLiteral(std::string_view text);
 // "2 January 2013 10:20AM", times alone (on 1900-01-01). Returns nullopt when the text
 // is not a date (the caller raises 241) and sets outOfRange for valid-looking dates
 // outside the type's range (242).
-std::optional<Value> parseDateTimeText(std::string_view text, TypeId target,
-                                       DateFormat dateFormat, bool* outOfRange = nullptr);
+std::optional<Value> parseDateTimeText(std::string_view text, TypeId target, DateFormat dateFormat,
+                                       bool* outOfRange = nullptr);
 
 // Value of an ODBC escape: kind "d" (yyyy-mm-dd), "t" (hh:mm:ss[.fff] on today's date
 // is not used: on 1900-01-01), "ts" (yyyy-mm-dd hh:mm:ss[.fff]); datetime. Raises 241.
