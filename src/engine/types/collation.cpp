@@ -165,17 +165,76 @@ inline Weight nextWeight(std::string_view s, size_t& pos, const Tables& t) {
 
 }  // namespace
 
+namespace {
+
+// Hyphens and apostrophes are ignored when words are ordered ("co-op" sorts with
+// "coop"), and only break ties between otherwise equal strings; they still count for
+// equality.
+size_t skipIgnorables(std::string_view s, size_t pos) {
+    while (pos < s.size()) {
+        if (s[pos] == '-' || s[pos] == '\'') {
+            ++pos;
+        } else if (s[pos] == '\xC2' && pos + 1 < s.size() && s[pos + 1] == '\xAD') {
+            pos += 2;  // soft hyphen
+        } else {
+            break;
+        }
+    }
+    return pos;
+}
+
+bool isIgnorable(char32_t c) {
+    return c == U'-' || c == U'\'' || c == 0xAD;
+}
+
+// The next ignorable character at or after pos: its character index (counted from the
+// start, pos being at character `index`) and its code point; false when there is none.
+bool nextIgnorable(std::string_view s, size_t& pos, size_t& index, char32_t& c) {
+    while (pos < s.size()) {
+        c = utf8Next(s, pos);
+        ++index;
+        if (isIgnorable(c)) return true;
+    }
+    return false;
+}
+
+// Ties between strings equal but for hyphens and apostrophes: by the positions and
+// characters of those, a string with fewer of them first.
+int compareIgnorables(std::string_view a, std::string_view b) {
+    size_t pa = 0, pb = 0, ia = 0, ib = 0;
+    while (true) {
+        char32_t ca = 0, cb = 0;
+        const bool ha = nextIgnorable(a, pa, ia, ca);
+        const bool hb = nextIgnorable(b, pb, ib, cb);
+        if (!ha || !hb) return ha == hb ? 0 : (ha ? 1 : -1);
+        if (ia != ib) return ia < ib ? -1 : 1;
+        if (ca != cb) return ca < cb ? -1 : 1;
+    }
+}
+
+void appendWeight3(uint32_t w, std::string& out) {
+    // Three bytes, the first never 0 so that a 0 terminator sorts before every entry.
+    out.push_back(static_cast<char>((w >> 16) + 1));
+    out.push_back(static_cast<char>((w >> 8) & 0xFF));
+    out.push_back(static_cast<char>(w & 0xFF));
+}
+
+}  // namespace
+
 int collationCompare(std::string_view a, std::string_view b) {
     a = trimTrailingBlanks(a);
     b = trimTrailingBlanks(b);
     const Tables& t = tables();
     size_t i = 0, j = 0;
     int secondary = 0;  // first accent difference, decisive only if the letters are equal
-    // Fast path: identical ASCII stretches.
-    while (i < a.size() && j < b.size()) {
+    while (true) {
+        i = skipIgnorables(a, i);
+        j = skipIgnorables(b, j);
+        if (i >= a.size() || j >= b.size()) break;
         const auto ca = static_cast<unsigned char>(a[i]);
         const auto cb = static_cast<unsigned char>(b[j]);
         if ((ca | cb) < 0x80) {
+            // Fast path: ASCII letters weigh by table, without decoding.
             if (ca != cb) {
                 const uint32_t wa = t.ascii[ca], wb = t.ascii[cb];
                 if (wa != wb) return wa < wb ? -1 : 1;
@@ -192,7 +251,8 @@ int collationCompare(std::string_view a, std::string_view b) {
     }
     if (i < a.size()) return 1;
     if (j < b.size()) return -1;
-    return secondary;
+    if (secondary != 0) return secondary;
+    return compareIgnorables(a, b);
 }
 
 bool collationEqual(std::string_view a, std::string_view b) {
@@ -231,20 +291,23 @@ uint64_t collationHash(std::string_view s, uint64_t seed) {
 void appendCollationSortKey(std::string_view s, std::string& out) {
     s = trimTrailingBlanks(s);
     const Tables& t = tables();
-    size_t pos = 0;
-    while (pos < s.size()) {
-        const uint32_t w = nextWeight(s, pos, t).primary;
-        // Three bytes per primary weight, the first never 0 so that the 0 terminator
-        // sorts before every weight (a shorter string first).
-        out.push_back(static_cast<char>((w >> 16) + 1));
-        out.push_back(static_cast<char>((w >> 8) & 0xFF));
-        out.push_back(static_cast<char>(w & 0xFF));
+    // Letters (primary weights) without hyphens and apostrophes, then their accents,
+    // then the hyphens and apostrophes with their positions: the three levels of
+    // collationCompare, each ended by a 0.
+    for (size_t pos = skipIgnorables(s, 0); pos < s.size(); pos = skipIgnorables(s, pos)) {
+        appendWeight3(nextWeight(s, pos, t).primary, out);
     }
     out.push_back('\0');
-    // Accents decide only between equal letters, which have as many characters.
-    pos = 0;
-    while (pos < s.size())
+    for (size_t pos = skipIgnorables(s, 0); pos < s.size(); pos = skipIgnorables(s, pos)) {
         out.push_back(static_cast<char>(nextWeight(s, pos, t).secondary + 1));
+    }
+    out.push_back('\0');
+    size_t pos = 0, index = 0;
+    char32_t c;
+    while (nextIgnorable(s, pos, index, c)) {
+        appendWeight3(static_cast<uint32_t>(index), out);
+        appendWeight3(static_cast<uint32_t>(c), out);
+    }
     out.push_back('\0');
 }
 

@@ -3,7 +3,9 @@
 //
 // Letters compare by their base letter first and by accent second (so 'ab' < 'áb' <
 // 'ac'); case is ignored; 'ñ' is a letter of its own after 'n'; trailing blanks are
-// ignored. Blanks and punctuation sort before digits, digits before letters. Strings
+// ignored. Blanks and punctuation sort before digits, digits before letters. Hyphens
+// and apostrophes are passed over when ordering words ("co-op" sorts next to "coop")
+// but still make strings different. Strings
 // that compare equal fold to the same case-folded text, hash equal and have equal sort
 // keys. Comparison and hashing do not allocate. Thread-safe (immutable tables).
 #pragma once

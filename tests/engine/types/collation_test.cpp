@@ -50,6 +50,18 @@ TEST(ModernSpanishCiAs, OrderOfLettersDigitsAndSymbols) {
     EXPECT_LT(collationCompare("ñz", "oa"), 0);
 }
 
+TEST(ModernSpanishCiAs, HyphensAndApostrophesOnlyBreakTies) {
+    EXPECT_LT(collationCompare("coop", "co-op"), 0);
+    EXPECT_LT(collationCompare("co-op", "cop"), 0);  // letters decide first
+    EXPECT_LT(collationCompare("coat", "co-op"), 0);
+    EXPECT_LT(collationCompare("O'Neil", "Onf"), 0);
+    EXPECT_GT(collationCompare("O'Neil", "Ona"), 0);
+    EXPECT_NE(collationCompare("co-op", "coop"), 0);  // still different strings
+    EXPECT_FALSE(collationEqual("co-op", "coop"));
+    EXPECT_LT(collationCompare("c-oop", "co-op"), 0);  // earlier hyphen first
+    EXPECT_EQ(collationCompare("Co-Op", "co-op "), 0);
+}
+
 TEST(ModernSpanishCiAs, CaseMappingOfLatinLetters) {
     EXPECT_EQ(toUpperText("año ÿ ł é"), "AÑO Ÿ Ł É");
     EXPECT_EQ(toLowerText("AÑO Ÿ Ł É"), "año ÿ ł é");
@@ -66,8 +78,8 @@ TEST(ModernSpanishCiAs, IdentifiersCompareUnderTheSameRules) {
 
 // Random strings over a small alphabet that makes collisions of every kind likely.
 std::string randomString(std::mt19937& rng) {
-    static const std::vector<std::string> alphabet = {"a", "A", "á", "Á", "b", "n", "ñ",
-                                                      "Ñ", " ", "-", "1", "z", "é", "E"};
+    static const std::vector<std::string> alphabet = {
+        "a", "A", "á", "Á", "b", "n", "ñ", "Ñ", " ", "-", "1", "z", "é", "E", "'", "\xC2\xAD"};
     std::uniform_int_distribution<size_t> len(0, 5), pick(0, alphabet.size() - 1);
     std::string s;
     for (size_t n = len(rng); n > 0; --n)
