@@ -227,20 +227,34 @@ int collationCompare(std::string_view a, std::string_view b) {
     const Tables& t = tables();
     size_t i = 0, j = 0;
     int secondary = 0;  // first accent difference, decisive only if the letters are equal
-    while (true) {
-        i = skipIgnorables(a, i);
-        j = skipIgnorables(b, j);
-        if (i >= a.size() || j >= b.size()) break;
+    while (i < a.size() && j < b.size()) {
         const auto ca = static_cast<unsigned char>(a[i]);
         const auto cb = static_cast<unsigned char>(b[j]);
         if ((ca | cb) < 0x80) {
-            // Fast path: ASCII letters weigh by table, without decoding.
-            if (ca != cb) {
-                const uint32_t wa = t.ascii[ca], wb = t.ascii[cb];
-                if (wa != wb) return wa < wb ? -1 : 1;
+            // Fast path: equal ASCII bytes weigh alike (hyphens included, as both go).
+            if (ca == cb) {
+                ++i;
+                ++j;
+                continue;
             }
+            if (ca == '-' || ca == '\'') {
+                ++i;
+                continue;
+            }
+            if (cb == '-' || cb == '\'') {
+                ++j;
+                continue;
+            }
+            const uint32_t wa = t.ascii[ca], wb = t.ascii[cb];
+            if (wa != wb) return wa < wb ? -1 : 1;
             ++i;
             ++j;
+            continue;
+        }
+        const size_t si = skipIgnorables(a, i), sj = skipIgnorables(b, j);
+        if (si != i || sj != j) {
+            i = si;
+            j = sj;
             continue;
         }
         const Weight wa = nextWeight(a, i, t);
@@ -249,6 +263,8 @@ int collationCompare(std::string_view a, std::string_view b) {
         if (secondary == 0 && wa.secondary != wb.secondary)
             secondary = wa.secondary < wb.secondary ? -1 : 1;
     }
+    i = skipIgnorables(a, i);
+    j = skipIgnorables(b, j);
     if (i < a.size()) return 1;
     if (j < b.size()) return -1;
     if (secondary != 0) return secondary;
