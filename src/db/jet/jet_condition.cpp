@@ -37,21 +37,7 @@ bool tokenize(std::string_view s, std::vector<Token>& out) {
         } else if (c == '\'' || c == '"') {
             std::string text;
             ++i;
-            bool closed = false;
-            while (i < s.size()) {
-                if (s[i] == c) {
-                    if (i + 1 < s.size() && s[i + 1] == c) {
-                        text += c;
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    closed = true;
-                    break;
-                }
-                text += s[i++];
-            }
-            if (!closed) return false;
+            if (!readQuoted(s, i, c, text)) return false;
             out.push_back({Token::Kind::String, text});
         } else if (c == '#') {
             const size_t close = s.find('#', i + 1);
@@ -151,12 +137,14 @@ private:
         return true;
     }
 
-    ExprPtr parseOr() {
-        ExprPtr left = parseAnd();
-        while (left && acceptKeyword("OR")) {
-            ExprPtr right = parseAnd();
+    // left (WORD right)*, folded to the left: "a OR b OR c" is ((a OR b) OR c).
+    template <typename Next>
+    ExprPtr parseChain(std::string_view word, Expression::Op op, Next next) {
+        ExprPtr left = (this->*next)();
+        while (left && acceptKeyword(word)) {
+            ExprPtr right = (this->*next)();
             if (!right) return nullptr;
-            auto e = make(Expression::Op::Or);
+            auto e = make(op);
             e->args.push_back(std::move(left));
             e->args.push_back(std::move(right));
             left = std::move(e);
@@ -164,18 +152,8 @@ private:
         return left;
     }
 
-    ExprPtr parseAnd() {
-        ExprPtr left = parseNot();
-        while (left && acceptKeyword("AND")) {
-            ExprPtr right = parseNot();
-            if (!right) return nullptr;
-            auto e = make(Expression::Op::And);
-            e->args.push_back(std::move(left));
-            e->args.push_back(std::move(right));
-            left = std::move(e);
-        }
-        return left;
-    }
+    ExprPtr parseOr() { return parseChain("OR", Expression::Op::Or, &Parser::parseAnd); }
+    ExprPtr parseAnd() { return parseChain("AND", Expression::Op::And, &Parser::parseNot); }
 
     ExprPtr parseNot() {
         if (acceptKeyword("NOT")) {
