@@ -137,14 +137,18 @@ private:
         return true;
     }
 
-    // left (WORD right)*, folded to the left: "a OR b OR c" is ((a OR b) OR c).
-    template <typename Next>
-    ExprPtr parseChain(std::string_view word, Expression::Op op, Next next) {
+    using Operator = std::optional<std::pair<Expression::Op, std::string>>;
+
+    // left (operator right)*, folded to the left: "a OR b OR c" is ((a OR b) OR c).
+    template <typename Accept>
+    ExprPtr parseLeftAssociative(ExprPtr (Parser::*next)(), Accept acceptOperator) {
         ExprPtr left = (this->*next)();
-        while (left && acceptKeyword(word)) {
+        while (left) {
+            const Operator op = acceptOperator();
+            if (!op) break;
             ExprPtr right = (this->*next)();
             if (!right) return nullptr;
-            auto e = make(op);
+            auto e = make(op->first, op->second);
             e->args.push_back(std::move(left));
             e->args.push_back(std::move(right));
             left = std::move(e);
@@ -152,8 +156,20 @@ private:
         return left;
     }
 
-    ExprPtr parseOr() { return parseChain("OR", Expression::Op::Or, &Parser::parseAnd); }
-    ExprPtr parseAnd() { return parseChain("AND", Expression::Op::And, &Parser::parseNot); }
+    Operator acceptOne(Expression::Op op, std::initializer_list<const char*> symbols, const char* keyword = nullptr) {
+        for (const char* s : symbols) {
+            if (acceptSymbol(s)) return std::make_pair(op, std::string(s));
+        }
+        if (keyword != nullptr && acceptKeyword(keyword)) return std::make_pair(op, std::string(keyword));
+        return std::nullopt;
+    }
+
+    ExprPtr parseOr() {
+        return parseLeftAssociative(&Parser::parseAnd, [this] { return acceptOne(Expression::Op::Or, {}, "OR"); });
+    }
+    ExprPtr parseAnd() {
+        return parseLeftAssociative(&Parser::parseNot, [this] { return acceptOne(Expression::Op::And, {}, "AND"); });
+    }
 
     ExprPtr parseNot() {
         if (acceptKeyword("NOT")) {
@@ -228,40 +244,13 @@ private:
     }
 
     ExprPtr parseAdditive() {
-        ExprPtr left = parseMultiplicative();
-        while (left) {
-            std::string op;
-            for (const char* s : {"+", "-", "&"}) {
-                if (acceptSymbol(s)) op = s;
-            }
-            if (op.empty()) break;
-            ExprPtr right = parseMultiplicative();
-            if (!right) return nullptr;
-            auto e = make(Expression::Op::Arith, op);
-            e->args.push_back(std::move(left));
-            e->args.push_back(std::move(right));
-            left = std::move(e);
-        }
-        return left;
+        return parseLeftAssociative(&Parser::parseMultiplicative,
+                                    [this] { return acceptOne(Expression::Op::Arith, {"+", "-", "&"}); });
     }
 
     ExprPtr parseMultiplicative() {
-        ExprPtr left = parseUnary();
-        while (left) {
-            std::string op;
-            for (const char* s : {"*", "/", "\\"}) {
-                if (acceptSymbol(s)) op = s;
-            }
-            if (op.empty() && acceptKeyword("MOD")) op = "MOD";
-            if (op.empty()) break;
-            ExprPtr right = parseUnary();
-            if (!right) return nullptr;
-            auto e = make(Expression::Op::Arith, op);
-            e->args.push_back(std::move(left));
-            e->args.push_back(std::move(right));
-            left = std::move(e);
-        }
-        return left;
+        return parseLeftAssociative(&Parser::parseUnary,
+                                    [this] { return acceptOne(Expression::Op::Arith, {"*", "/", "\\"}, "MOD"); });
     }
 
     ExprPtr parseUnary() {
