@@ -1,0 +1,26 @@
+// actualiza-catalogos: brings the central database and every company database up to this
+// release's schema and reference data, reporting to LogActualizacion.txt beside the program.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <iostream>
+
+#include "app/command_line.h"
+#include "app/console_view.h"
+#include "app/display.h"
+#include "app/session.h"
+#include "app/window/window_view.h"
+#include "run/program_directory.h"
+#include "run/run_context.h"
+
+int main(int argc, char** argv) {
+    run::RunContext context(run::ProgramDirectory());
+    app::Session session(context, /*update_run=*/nullptr);
+    if (!session.Load(app::JoinArguments(argc, argv))) return session.ExitCode();
+
+    if (app::HasDisplay([](const char* name) { return std::getenv(name); }))
+        return app::ExecWindowView(session, argv[0]);
+    app::ConsoleIo io{std::cerr, isatty(STDERR_FILENO) != 0,
+                      isatty(STDIN_FILENO) != 0 ? &std::cin : nullptr};
+    return app::ExecConsoleView(session, io);
+}

@@ -1,0 +1,68 @@
+// The run context: the one object that holds the state shared by the whole run — the run
+// parameters, the update log and its incident flag, the process grid, the progress, the run's
+// flags, the program directory — and the "process pending events" hook where the views let the
+// user act (and where the close guard runs). It is passed by reference to every routine; there
+// are no globals, so a test builds a context of its own.
+//
+// Later parts of the run add their members here; everything is public on purpose, the way the
+// run's shared variables are.
+//
+// Thread safety: none; the whole run happens on one thread.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "run/date_time_text.h"
+#include "run/parametros_ejecucion.h"
+#include "run/process_grid.h"
+#include "run/progress.h"
+#include "run/update_log.h"
+
+namespace run {
+
+class RunContext {
+  public:
+    // A context for a program living in `programDirectory`; its log is
+    // `programDirectory/LogActualizacion.txt`, its dates come from `clock`.
+    explicit RunContext(std::filesystem::path programDirectory, Clock clock = CurrentLocalDateTime);
+
+    RunContext(const RunContext&) = delete;
+    RunContext& operator=(const RunContext&) = delete;
+
+    std::filesystem::path programDirectory;
+    Clock clock;
+    ParametrosEjecucion parametros;
+    UpdateLog log;
+    ProcessGrid grid;
+    ProgressModel progress;
+    // True while the run is in progress; the close guard reads it.
+    bool EstoyActualizando = false;
+    // Set by the central VAT routine; read by the supplier routine of the company phase.
+    bool ActualizarIVAProveedores = false;
+
+    void EscribirLog(std::string_view procedimiento, std::string_view mensaje,
+                     std::string_view textoServidor, std::int16_t nivel) {
+        log.EscribirLog(procedimiento, mensaje, textoServidor, nivel);
+    }
+    bool HayIncidencias() const { return log.HayIncidencias(); }
+
+    // The code of the company being updated (the current grid row); empty in the central phase.
+    std::string CodigoEmpresaActual() const { return grid.CurrentCompanyCode(); }
+
+    // Lets the view handle what the user did meanwhile (window events, a pending Ctrl-C); long
+    // loops of the run call it. Does nothing until a view installs its pump.
+    void ProcessPendingEvents() const {
+        if (event_pump_) event_pump_();
+    }
+    void SetEventPump(std::function<void()> pump) { event_pump_ = std::move(pump); }
+
+  private:
+    std::function<void()> event_pump_;
+};
+
+}  // namespace run

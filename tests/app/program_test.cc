@@ -1,0 +1,134 @@
+// Runs the built program as a person would: a copy of the executable in a folder of its own
+// (the program writes its log beside itself), with and without a display.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "run/test_files.h"
+
+namespace {
+
+using run_test::ReadBytes;
+using run_test::TempDir;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+const std::string kSep = "--------------------\r\n";
+const std::regex kStartLine(
+    "Inicio proceso de actualizaci\xF3n de Catalogos a "
+    "[0-3][0-9]/[01][0-9]/[0-9]{4} [0-2][0-9]:[0-5][0-9]:[0-5][0-9]\r\n--------------------\r\n");
+
+struct Outcome {
+    int exit_code = -1;
+    std::string err;
+};
+
+class ProgramTest : public ::testing::Test {
+  protected:
+    ProgramTest() {
+        std::filesystem::create_directory(install_);
+        std::filesystem::copy_file(ACTUALIZA_EXE, exe_);
+    }
+
+    // Runs the copy with `args` from another working directory, with no display unless `env`
+    // names one; standard input is not a terminal.
+    Outcome Run(const std::vector<std::string>& args,
+                const std::map<std::string, std::string>& env = {}) {
+        std::filesystem::path err_file = dir_.path() / "stderr.txt";
+        pid_t pid = fork();
+        if (pid == 0) {
+            chdir(dir_.path().c_str());
+            for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+                unsetenv(name);
+            for (const auto& [name, value] : env)
+                setenv(name.c_str(), value.c_str(), 1);
+            freopen("/dev/null", "r", stdin);
+            freopen(err_file.c_str(), "w", stderr);
+            std::vector<char*> argv{const_cast<char*>(exe_.c_str())};
+            for (const std::string& a : args)
+                argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(exe_.c_str(), argv.data());
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadBytes(err_file)};
+    }
+
+    std::string Log() const { return ReadBytes(install_ / "LogActualizacion.txt"); }
+
+    TempDir dir_;
+    std::filesystem::path install_ = dir_.path() / "programa";
+    std::filesystem::path exe_ = install_ / "actualiza-catalogos";
+};
+
+TEST_F(ProgramTest, AnEmptyCommandLineLeavesTheErrorInTheLogAndNoView) {
+    for (auto env : {std::map<std::string, std::string>{},
+                     std::map<std::string, std::string>{{"QT_QPA_PLATFORM", "offscreen"}}}) {
+        Outcome outcome = Run({}, env);
+        EXPECT_EQ(outcome.exit_code, 2);
+        EXPECT_EQ(outcome.err, "");  // neither the console view nor a window was shown
+        std::string log = Log();
+        std::smatch start;
+        ASSERT_TRUE(std::regex_search(log, start, kStartLine)) << log;
+        EXPECT_EQ(start.position(0), 0);
+        EXPECT_EQ(log.substr(start.length(0)),
+                  "Error en el procesimiento Load:Incorrecta forma de ejecutar la aplicaci\xF3n"
+                  "     Mensaje devuelto por el servidor :\r\n" +
+                      kSep);
+        EXPECT_FALSE(std::filesystem::exists(dir_.path() / "LogActualizacion.txt"));
+    }
+}
+
+TEST_F(ProgramTest, TwoPlainParametersAreRejected) {
+    Outcome outcome = Run({"sa,secret"});
+    EXPECT_EQ(outcome.exit_code, 2);
+    EXPECT_EQ(outcome.err, "");
+    EXPECT_THAT(Log(), HasSubstr("\r\n" + kSep +
+                                 "Error en el procesimiento Load:Parametros Incorrectos     "
+                                 "Mensaje devuelto por el servidor :\r\n" +
+                                 kSep));
+}
+
+TEST_F(ProgramTest, WithoutADisplayTheConsoleViewShowsTheGridAndTheProgramEnds) {
+    Outcome outcome = Run({"NULL,,./demo/datos"});
+    EXPECT_EQ(outcome.exit_code, 0);
+    EXPECT_EQ(outcome.err,
+              "Actualizando catálogos de bases de datos...\n"
+              "Actualización de catálogos de bases de datos\n"
+              "Procesos\n"
+              "  [ ] Conectando con el Servidor\n"
+              "  [ ] Actualizando Vardex\n");
+    EXPECT_TRUE(std::regex_match(Log(), kStartLine)) << Log();
+}
+
+TEST_F(ProgramTest, TheQuotedFormMayBeSplitIntoSeveralArguments) {
+    Outcome outcome = Run({"\"sa\",\"p,w", "x\",\"SRV\",\"0007\""});
+    EXPECT_EQ(outcome.exit_code, 0);
+    EXPECT_THAT(outcome.err, HasSubstr("Conectando con el Servidor"));
+    EXPECT_THAT(outcome.err, Not(HasSubstr("Actualizando Vardex")));  // one company: row hidden
+}
+
+TEST_F(ProgramTest, WithADisplayTheWindowOpensAndClosesByItself) {
+    Outcome outcome = Run({"sa,secret,SRV:1433"}, {{"QT_QPA_PLATFORM", "offscreen"}});
+    EXPECT_EQ(outcome.exit_code, 0);
+    EXPECT_THAT(outcome.err, Not(HasSubstr("Procesos")));  // no console view
+    EXPECT_TRUE(std::regex_match(Log(), kStartLine)) << Log();
+}
+
+TEST_F(ProgramTest, EachRunStartsTheLogAnew) {
+    Run({"a,b"});
+    ASSERT_THAT(Log(), HasSubstr("Parametros Incorrectos"));
+    Run({"a,b,c"});
+    EXPECT_TRUE(std::regex_match(Log(), kStartLine)) << Log();
+}
+
+}  // namespace
