@@ -23,9 +23,8 @@ std::optional<bool> HayFila(db::Connection& Conexion, const std::string& sql) {
 }  // namespace
 
 bool ExisteObjeto(std::string_view Nombre, db::Connection& Conexion, std::string_view Tipo) {
-    const std::string sql = "Select name from sysobjects where xtype='" +
-                            DuplicarComillas(Tipo) + "' and name='" + DuplicarComillas(Nombre) +
-                            "'";
+    const std::string sql = "Select name from sysobjects where xtype='" + DuplicarComillas(Tipo) +
+                            "' and name='" + DuplicarComillas(Nombre) + "'";
     return HayFila(Conexion, sql).value_or(false);
 }
 

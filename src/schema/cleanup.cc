@@ -15,8 +15,7 @@ template <typename Accion>
 void PorCadaFila(db::Connection& Conexion, std::string_view consulta, std::string_view columna,
                  Accion accion) {
     Conexion.clearError();
-    auto rs =
-        Conexion.openRecordset(consulta, db::CursorType::ForwardOnly, db::LockType::ReadOnly);
+    auto rs = Conexion.openRecordset(consulta, db::CursorType::ForwardOnly, db::LockType::ReadOnly);
     if (!rs) return;
     while (!rs->eof()) {
         accion(rs->text(columna));

@@ -14,8 +14,10 @@ namespace {
 // text that is no number never writes a length clause.
 double NumeroCompleto(std::string_view texto) {
     size_t b = 0, e = texto.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(texto[b]))) ++b;
-    while (e > b && std::isspace(static_cast<unsigned char>(texto[e - 1]))) --e;
+    while (b < e && std::isspace(static_cast<unsigned char>(texto[b])))
+        ++b;
+    while (e > b && std::isspace(static_cast<unsigned char>(texto[e - 1])))
+        --e;
     if (b == e) return 0;
     const std::string s(texto.substr(b, e - b));
     char* fin = nullptr;
@@ -78,25 +80,26 @@ std::string SentenciaRellenarCampo(std::string_view Campo, std::string_view Tabl
 }
 
 ResultadoCampo CrearCampo(run::RunContext& ctx, std::string_view Campo, std::string_view Tabla,
-                          std::string_view Tipo, db::Connection& Conexion,
-                          const Longitud& longitud, bool NotNull, std::string_view Defecto) {
+                          std::string_view Tipo, db::Connection& Conexion, const Longitud& longitud,
+                          bool NotNull, std::string_view Defecto) {
     const std::string alter = SentenciaCrearCampo(Campo, Tabla, Tipo, longitud, NotNull, Defecto);
     Conexion.clearError();
     const db::Status resultado = Conexion.execute(alter);
     if (resultado.ok()) {
         // Rows that existed before the column get the default too, also where it allows NULL.
         if (!Defecto.empty()) Conexion.execute(SentenciaRellenarCampo(Campo, Tabla, Defecto));
-        ctx.EscribirLog("", MensajeEmpresa(ctx, "Campo " + std::string(Campo) +
-                                                    " actualizado correctamente en la empresa "),
+        ctx.EscribirLog("",
+                        MensajeEmpresa(ctx, "Campo " + std::string(Campo) +
+                                                " actualizado correctamente en la empresa "),
                         "", run::kNivelInformacion);
         return ResultadoCampo::Creado;
     }
     const db::Error& error = resultado.error();
     if (error.nativeError == kErrorColumnaDuplicada) return ResultadoCampo::YaExistia;
-    ctx.EscribirLog(kProcedimientoFormActivate,
-                    MensajeEmpresa(ctx, "Error al crear el campo " + std::string(Campo) +
-                                            " en la empresa "),
-                    error.description, run::kNivelError);
+    ctx.EscribirLog(
+        kProcedimientoFormActivate,
+        MensajeEmpresa(ctx, "Error al crear el campo " + std::string(Campo) + " en la empresa "),
+        error.description, run::kNivelError);
     return ResultadoCampo::Fallido;
 }
 
@@ -107,12 +110,14 @@ ResultadoCampo CrearCampo(run::RunContext& ctx, db::Connection& Conexion, std::s
 
 void CrearCampos(run::RunContext& ctx, db::Connection& Conexion, std::string_view Tabla,
                  std::span<const DefinicionCampo> campos) {
-    for (const DefinicionCampo& d : campos) CrearCampo(ctx, Conexion, Tabla, d);
+    for (const DefinicionCampo& d : campos)
+        CrearCampo(ctx, Conexion, Tabla, d);
 }
 
 void CrearCampos(run::RunContext& ctx, db::Connection& Conexion,
                  std::span<const CampoDeTabla> campos) {
-    for (const CampoDeTabla& c : campos) CrearCampo(ctx, Conexion, c.tabla, c.definicion);
+    for (const CampoDeTabla& c : campos)
+        CrearCampo(ctx, Conexion, c.tabla, c.definicion);
 }
 
 }  // namespace schema

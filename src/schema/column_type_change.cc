@@ -97,23 +97,23 @@ bool CambiarTipoDatos(db::Connection& Conexion, std::string_view Tabla, std::str
     std::optional<std::string> definicionAnterior;
     if (!restriccion.empty()) {
         // Kept so that the default can be put back should the type change be refused.
-        definicionAnterior = LeerTexto(
-            Conexion,
-            "SELECT SYSCOMMENTS.TEXT FROM SYSCOLUMNS INNER JOIN SYSCOMMENTS ON "
-            "SYSCOLUMNS.CDEFAULT = SYSCOMMENTS.ID" +
-                CondicionColumna(Tabla, Campo));
+        definicionAnterior =
+            LeerTexto(Conexion,
+                      "SELECT SYSCOMMENTS.TEXT FROM SYSCOLUMNS INNER JOIN SYSCOMMENTS ON "
+                      "SYSCOLUMNS.CDEFAULT = SYSCOMMENTS.ID" +
+                          CondicionColumna(Tabla, Campo));
         Conexion.clearError();
         if (!Conexion
-                 .execute("ALTER TABLE " + std::string(Tabla) + " DROP CONSTRAINT [" +
-                          restriccion + "]")
+                 .execute("ALTER TABLE " + std::string(Tabla) + " DROP CONSTRAINT [" + restriccion +
+                          "]")
                  .ok()) {
             return false;
         }
     }
 
-    const db::Status alterado = Conexion.execute("ALTER TABLE " + std::string(Tabla) +
-                                                 " ALTER COLUMN " + std::string(Campo) + " " +
-                                                 std::string(NuevoTipo));
+    const db::Status alterado =
+        Conexion.execute("ALTER TABLE " + std::string(Tabla) + " ALTER COLUMN " +
+                         std::string(Campo) + " " + std::string(NuevoTipo));
     if (!alterado.ok()) {
         if (definicionAnterior) {
             Conexion.execute(
@@ -125,8 +125,7 @@ bool CambiarTipoDatos(db::Connection& Conexion, std::string_view Tabla, std::str
     }
     if (NuevoDefecto.empty()) return true;
 
-    const std::string nombre =
-        restriccion.empty() ? NombreDefectoNuevo(Tabla, Campo) : restriccion;
+    const std::string nombre = restriccion.empty() ? NombreDefectoNuevo(Tabla, Campo) : restriccion;
     Conexion.clearError();
     return Conexion.execute(SentenciaAnadirDefecto(Tabla, Campo, nombre, NuevoDefecto)).ok();
 }

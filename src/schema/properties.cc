@@ -15,7 +15,9 @@ std::string ConsultaEmpresa(std::string_view Propiedad) {
     return "SELECT * FROM PROPIEDADES WHERE NOMBRE='" + DuplicarComillas(Propiedad) + "'";
 }
 
-db::Variant Texto(std::string_view texto) { return db::Variant::text(std::string(texto)); }
+db::Variant Texto(std::string_view texto) {
+    return db::Variant::text(std::string(texto));
+}
 
 // Opens `consulta` as an updatable set; on an empty set adds a row whose key columns are
 // `claves`; sets VALOR and saves. A failed save is cancelled and answers false.
@@ -42,8 +44,7 @@ bool Guardar(db::Connection& Conexion, const std::string& consulta,
 
 std::string Leer(db::Connection& Conexion, const std::string& consulta) {
     Conexion.clearError();
-    auto rs =
-        Conexion.openRecordset(consulta, db::CursorType::ForwardOnly, db::LockType::ReadOnly);
+    auto rs = Conexion.openRecordset(consulta, db::CursorType::ForwardOnly, db::LockType::ReadOnly);
     if (!rs) return "";
     std::string valor;
     if (!rs->bof() && !rs->eof()) valor = rs->value("VALOR").toText();
@@ -53,8 +54,8 @@ std::string Leer(db::Connection& Conexion, const std::string& consulta) {
 
 }  // namespace
 
-bool GuardarPropiedad(db::Connection& Conexion, std::string_view Objeto,
-                      std::string_view Propiedad, std::string_view Valor) {
+bool GuardarPropiedad(db::Connection& Conexion, std::string_view Objeto, std::string_view Propiedad,
+                      std::string_view Valor) {
     return Guardar(Conexion, ConsultaCentral(Objeto, Propiedad),
                    {{"OBJETO", Objeto}, {"NOMBRE", Propiedad}}, Valor);
 }
@@ -101,8 +102,7 @@ void MigrarPropiedadesExtendidas(db::Connection& Conexion) {
     } else {
         // An empty table (one that CrearPropiedadesEmpresa made) still gets the copy, once.
         auto cuenta = Conexion.openRecordset("Select count(Nombre) from propiedades",
-                                             db::CursorType::ForwardOnly,
-                                             db::LockType::ReadOnly);
+                                             db::CursorType::ForwardOnly, db::LockType::ReadOnly);
         if (cuenta) {
             if (!cuenta->eof()) {
                 const db::Variant filas = cuenta->value(size_t{0});
@@ -134,8 +134,7 @@ bool VersionPendiente(db::Connection& Conexion, std::string_view Objeto, double 
     return VersionGuardada(Conexion, Objeto) < version;
 }
 
-bool GuardarVersion(db::Connection& Conexion, std::string_view Objeto,
-                    std::string_view version) {
+bool GuardarVersion(db::Connection& Conexion, std::string_view Objeto, std::string_view version) {
     return GuardarPropiedad(Conexion, Objeto, kPropiedadVersion, version);
 }
 

@@ -14,6 +14,8 @@ std::string DuplicarComillas(std::string_view texto) {
     return out;
 }
 
-double NumeroDeTexto(std::string_view texto) { return db::valOfText(texto); }
+double NumeroDeTexto(std::string_view texto) {
+    return db::valOfText(texto);
+}
 
 }  // namespace schema
