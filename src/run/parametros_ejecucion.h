@@ -20,6 +20,8 @@ struct ParametrosEjecucion {
     bool SeguridadSQL = false;
     // Empty: everything; "VARDEX": the central database only; otherwise one company code.
     std::string EmpresaSolicitada;
+
+    bool operator==(const ParametrosEjecucion&) const = default;
 };
 
 }  // namespace run

@@ -154,42 +154,42 @@ class InterruptedRun : public UpdateRun {
     bool continued = false;
 };
 
-TEST(ExecConsoleView, CtrlCDuringARunForEverythingIsRefusedAndTheRunGoesOn) {
-    run_test::TempDir dir;
-    run::RunContext context(dir.path());
-    InterruptedRun update_run;
-    Session session(context, &update_run, [](int) { FAIL() << "the run was abandoned"; });
-    ASSERT_TRUE(session.Load("sa,pw,SRV"));
-    std::ostringstream out;
-    EXPECT_EQ(ExecConsoleView(session, {out, false, nullptr}), 0);
-    EXPECT_TRUE(update_run.continued);
-    EXPECT_THAT(out.str(), HasSubstr("no es posible cerrar la aplicación.\n"));
-    EXPECT_THAT(out.str(), HasSubstr("  [ ] Actualizando Vardex\n"));
+class ExecConsoleViewTest : public ::testing::Test {
+  protected:
+    // Loads `command_line`, then runs the console view with `typed` as the terminal's input
+    // (null: no terminal); returns the exit status.
+    int Exec(const char* command_line, std::istream* typed) {
+        EXPECT_TRUE(session_.Load(command_line));
+        return ExecConsoleView(session_, {out_, false, typed});
+    }
+
+    run_test::TempDir dir_;
+    run::RunContext context_{dir_.path()};
+    InterruptedRun update_run_;
+    std::optional<int> ended_;
+    Session session_{context_, &update_run_, [this](int code) { ended_ = code; }};
+    std::ostringstream out_;
+};
+
+TEST_F(ExecConsoleViewTest, CtrlCDuringARunForEverythingIsRefusedAndTheRunGoesOn) {
+    EXPECT_EQ(Exec("sa,pw,SRV", nullptr), 0);
+    EXPECT_FALSE(ended_.has_value());
+    EXPECT_TRUE(update_run_.continued);
+    EXPECT_THAT(out_.str(), HasSubstr("no es posible cerrar la aplicación.\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("  [ ] Actualizando Vardex\n"));
 }
 
-TEST(ExecConsoleView, CtrlCDuringASingleCompanyRunAsksAndYesAbandons) {
-    run_test::TempDir dir;
-    run::RunContext context(dir.path());
-    InterruptedRun update_run;
-    std::optional<int> ended;
-    Session session(context, &update_run, [&](int code) { ended = code; });
-    ASSERT_TRUE(session.Load("sa,pw,SRV,0007"));
+TEST_F(ExecConsoleViewTest, CtrlCDuringASingleCompanyRunAsksAndYesAbandons) {
     std::istringstream typed("s\n");
-    std::ostringstream out;
-    ExecConsoleView(session, {out, false, &typed});
-    EXPECT_EQ(ended, 4);
-    EXPECT_THAT(out.str(), HasSubstr("proxima vez que entre en la empresa [s/N] "));
+    Exec("sa,pw,SRV,0007", &typed);
+    EXPECT_EQ(ended_, 4);
+    EXPECT_THAT(out_.str(), HasSubstr("proxima vez que entre en la empresa [s/N] "));
 }
 
-TEST(ExecConsoleView, WithoutATerminalASingleCompanyRunIsNotAbandoned) {
-    run_test::TempDir dir;
-    run::RunContext context(dir.path());
-    InterruptedRun update_run;
-    Session session(context, &update_run, [](int) { FAIL() << "the run was abandoned"; });
-    ASSERT_TRUE(session.Load("sa,pw,SRV,0007"));
-    std::ostringstream out;
-    EXPECT_EQ(ExecConsoleView(session, {out, false, nullptr}), 0);
-    EXPECT_TRUE(update_run.continued);
+TEST_F(ExecConsoleViewTest, WithoutATerminalASingleCompanyRunIsNotAbandoned) {
+    EXPECT_EQ(Exec("sa,pw,SRV,0007", nullptr), 0);
+    EXPECT_FALSE(ended_.has_value());
+    EXPECT_TRUE(update_run_.continued);
 }
 
 TEST(HasDisplay, LooksForAnX11OrWaylandDisplayOrAnExplicitQtPlatform) {
