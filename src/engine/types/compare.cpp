@@ -167,6 +167,18 @@ int compareSameFamily(const Value& a, const Value& b) {
 }
 
 Comparison compareValues(const Value& a, const Value& b, DateFormat dateFormat) {
+    // Fast paths of joins and filters: two integers, two strings of the same kind.
+    if (a.typeId() == b.typeId()) {
+        const TypeId id = a.typeId();
+        if (id == TypeId::Int || id == TypeId::BigInt || id == TypeId::SmallInt) {
+            if (a.isNull() || b.isNull()) return Comparison::Unknown;
+            return static_cast<Comparison>(threeWay(a.asInt64(), b.asInt64()));
+        }
+        if (id == TypeId::VarChar || id == TypeId::NVarChar || id == TypeId::Char || id == TypeId::NChar) {
+            if (a.isNull() || b.isNull()) return Comparison::Unknown;
+            return static_cast<Comparison>(collationCompare(a.bytes(), b.bytes()));
+        }
+    }
     if (isLargeObject(a.typeId()) || isLargeObject(b.typeId())) notComparable();
     if (a.isNull() || b.isNull()) return Comparison::Unknown;
     const Kind ka = kindOf(a.typeId()), kb = kindOf(b.typeId());

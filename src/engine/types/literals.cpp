@@ -344,6 +344,29 @@ Value odbcEscapeLiteral(std::string_view kind, std::string_view text) {
 }
 
 Value numberLiteral(std::string_view text) {
+    // A sign written with the number ("-1", "-$5") belongs to it.
+    if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
+        const bool negative = text[0] == '-';
+        std::string_view rest = text.substr(1);
+        if (!rest.empty() && rest[0] == '$') {
+            std::string money = "$";
+            if (negative) money += '-';
+            money += rest.substr(1);
+            return numberLiteral(money);
+        }
+        if (rest.empty() || rest[0] == '-' || rest[0] == '+') throw SqlException(102, {std::string(text)});
+        const Value magnitude = numberLiteral(rest);
+        if (!negative) return magnitude;
+        if (magnitude.typeId() == TypeId::Int) return Value::integer(-magnitude.asInt64());
+        if (magnitude.typeId() == TypeId::Float) return Value::floating(-magnitude.asDouble());
+        if (magnitude.typeId() == TypeId::Money) return Value::money(-magnitude.moneyScaled());
+        // -2147483648 is still an int.
+        if (magnitude.type().scale == 0 && magnitude.decimalUnscaled() == static_cast<Int128>(INT32_MAX) + 1 &&
+            rest.find('.') == std::string_view::npos) {
+            return Value::integer(INT32_MIN);
+        }
+        return Value::decimal(-magnitude.decimalUnscaled(), magnitude.type());
+    }
     if (!text.empty() && text[0] == '$') {
         Int128 unscaled;
         int precision, scale;
@@ -369,9 +392,14 @@ Value numberLiteral(std::string_view text) {
     Int128 unscaled;
     int precision, scale;
     if (!decimal::parse(text, unscaled, precision, scale)) {
+        // Well-formed but too long: more than 38 digits.
         bool digitsOnly = !text.empty();
-        for (char c : text) digitsOnly = digitsOnly && (isDigit(c) || c == '.');
-        if (digitsOnly) throw SqlException(1007, {"number", std::string(text)});
+        int points = 0;
+        for (char c : text) {
+            digitsOnly = digitsOnly && (isDigit(c) || c == '.');
+            points += c == '.';
+        }
+        if (digitsOnly && points <= 1) throw SqlException(1007, {"number", std::string(text)});
         throw SqlException(102, {std::string(text)});
     }
     if (scale == 0 && text.find('.') == std::string_view::npos && unscaled <= INT32_MAX) {

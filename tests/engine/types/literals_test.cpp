@@ -31,12 +31,23 @@ TEST(NumberLiterals, TypedAsSqlServerTypesThem) {
         {"$5", DataType::of(TypeId::Money), "5.0000"},
         {"$-1.25", DataType::of(TypeId::Money), "-1.2500"},
         {"12345678901234567890123456789012345678", DataType::numeric(38, 0), "12345678901234567890123456789012345678"},
+        {"-5", DataType::of(TypeId::Int), "-5"},
+        {"-2147483648", DataType::of(TypeId::Int), "-2147483648"},
+        {"-2147483649", DataType::numeric(10, 0), "-2147483649"},
+        {"-1.50", DataType::numeric(3, 2), "-1.50"},
+        {"+7", DataType::of(TypeId::Int), "7"},
+        {"-1e2", DataType::floating(TypeId::Float), "-100"},
+        {"-$5", DataType::of(TypeId::Money), "-5.0000"},
     };
     for (const auto& c : cases) {
         const Value v = numberLiteral(c.text);
         EXPECT_EQ(v.type(), c.type) << c.text;
         EXPECT_EQ(shown(v), c.value) << c.text;
     }
+}
+
+TEST(NumberLiterals, MalformedTextIsASyntaxError) {
+    for (const char* text : {"--1", "1.2.3", "$", "$1x", "1x"}) EXPECT_EQ(errorOf([&] { numberLiteral(text); }), 102) << text;
 }
 
 TEST(NumberLiterals, MoreThan38DigitsIsError1007) {
