@@ -11,28 +11,33 @@
 namespace engine {
 namespace {
 
-using testing::dt;
-using testing::num;
+using namespace testing;
 
 bool identical(const Value& a, const Value& b) {
     if (a.type() != b.type() || a.isNull() != b.isNull()) return false;
     if (a.isNull()) return true;
     switch (a.typeId()) {
-    case TypeId::Bit:
-    case TypeId::TinyInt:
-    case TypeId::SmallInt:
-    case TypeId::Int:
-    case TypeId::BigInt: return a.asInt64() == b.asInt64();
-    case TypeId::Money:
-    case TypeId::SmallMoney: return a.moneyScaled() == b.moneyScaled();
-    case TypeId::Decimal:
-    case TypeId::Numeric: return a.decimalUnscaled() == b.decimalUnscaled();
-    case TypeId::Float:
-    case TypeId::Real: return std::bit_cast<uint64_t>(a.asDouble()) == std::bit_cast<uint64_t>(b.asDouble());
-    case TypeId::DateTime:
-    case TypeId::SmallDateTime:
-    case TypeId::Date: return a.days() == b.days() && a.ticks() == b.ticks();
-    default: return a.bytes() == b.bytes();
+        case TypeId::Bit:
+        case TypeId::TinyInt:
+        case TypeId::SmallInt:
+        case TypeId::Int:
+        case TypeId::BigInt:
+            return a.asInt64() == b.asInt64();
+        case TypeId::Money:
+        case TypeId::SmallMoney:
+            return a.moneyScaled() == b.moneyScaled();
+        case TypeId::Decimal:
+        case TypeId::Numeric:
+            return a.decimalUnscaled() == b.decimalUnscaled();
+        case TypeId::Float:
+        case TypeId::Real:
+            return std::bit_cast<uint64_t>(a.asDouble()) == std::bit_cast<uint64_t>(b.asDouble());
+        case TypeId::DateTime:
+        case TypeId::SmallDateTime:
+        case TypeId::Date:
+            return a.days() == b.days() && a.ticks() == b.ticks();
+        default:
+            return a.bytes() == b.bytes();
     }
 }
 
@@ -64,8 +69,8 @@ TEST(ValueCodec, RoundTripsEveryType) {
         Value::floating(0.1f, TypeId::Real),
         dt("1753-01-01"),
         dt("9999-12-31 23:59:59.997"),
-        convert(testing::vc("2079-06-06 23:59"), DataType::of(TypeId::SmallDateTime)),
-        convert(testing::vc("0001-01-01"), DataType::of(TypeId::Date)),
+        convert(vc("2079-06-06 23:59"), DataType::of(TypeId::SmallDateTime)),
+        convert(vc("0001-01-01"), DataType::of(TypeId::Date)),
         Value::varchar(""),
         Value::string("año €", DataType::varchar(DataType::kMax)),
         Value::string("ab   ", DataType::character(TypeId::Char, 5)),
@@ -78,7 +83,8 @@ TEST(ValueCodec, RoundTripsEveryType) {
         Value::guid(std::string("0123456789abcdef")),
     };
     for (const Value& v : values) {
-        EXPECT_TRUE(identical(v, roundTrip(v))) << typeDisplayName(v.type()) << " " << renderForShell(v);
+        EXPECT_TRUE(identical(v, roundTrip(v)))
+            << typeDisplayName(v.type()) << " " << renderForShell(v);
     }
 }
 
@@ -91,24 +97,39 @@ TEST(ValueCodec, RandomisedRoundTrips) {
         const uint64_t r = rng();
         Value v;
         switch (kind(rng)) {
-        case 0: v = Value::integer(static_cast<int64_t>(r), TypeId::BigInt); break;
-        case 1: v = Value::integer(static_cast<int32_t>(r)); break;
-        case 2: {
-            const Int128 u = (static_cast<Int128>(static_cast<int64_t>(r)) * static_cast<Int128>(rng() % 1000000000000ULL)) %
-                             static_cast<Int128>(decimal::pow10(38));
-            v = Value::decimal(u, DataType::decimal(38, static_cast<uint8_t>(r % 39)));
-            break;
-        }
-        case 3: v = Value::floating(std::bit_cast<double>(r & 0x7FEFFFFFFFFFFFFFULL)); break;
-        case 4: v = Value::datetime(static_cast<int32_t>(r % 3000000) - 700000, static_cast<int32_t>(r % 25920000)); break;
-        case 5: {
-            std::string s;
-            for (uint64_t n = r % 40; n > 0; --n) s.push_back(static_cast<char>(rng() & 0xFF));
-            v = Value::binary(s, DataType{TypeId::VarBinary, 8000, 0, 0});
-            break;
-        }
-        case 6: v = Value::money(static_cast<int64_t>(r)); break;
-        default: v = Value::null(DataType::nvarchar(static_cast<int32_t>(r % 4000) + 1)); break;
+            case 0:
+                v = Value::integer(static_cast<int64_t>(r), TypeId::BigInt);
+                break;
+            case 1:
+                v = Value::integer(static_cast<int32_t>(r));
+                break;
+            case 2: {
+                const Int128 u = (static_cast<Int128>(static_cast<int64_t>(r)) *
+                                  static_cast<Int128>(rng() % 1000000000000ULL)) %
+                                 static_cast<Int128>(decimal::pow10(38));
+                v = Value::decimal(u, DataType::decimal(38, static_cast<uint8_t>(r % 39)));
+                break;
+            }
+            case 3:
+                v = Value::floating(std::bit_cast<double>(r & 0x7FEFFFFFFFFFFFFFULL));
+                break;
+            case 4:
+                v = Value::datetime(static_cast<int32_t>(r % 3000000) - 700000,
+                                    static_cast<int32_t>(r % 25920000));
+                break;
+            case 5: {
+                std::string s;
+                for (uint64_t n = r % 40; n > 0; --n)
+                    s.push_back(static_cast<char>(rng() & 0xFF));
+                v = Value::binary(s, DataType{TypeId::VarBinary, 8000, 0, 0});
+                break;
+            }
+            case 6:
+                v = Value::money(static_cast<int64_t>(r));
+                break;
+            default:
+                v = Value::null(DataType::nvarchar(static_cast<int32_t>(r % 4000) + 1));
+                break;
         }
         encodeValue(v, buf);
         encoded.push_back(v);
@@ -149,12 +170,17 @@ TEST(ValueCodec, TruncatedOrCorruptInputIsRejectedWithoutConsumingIt) {
     EXPECT_FALSE(tryDecodeValue(badDecimal).has_value());
     std::string_view empty;
     EXPECT_THROW(decodeValue(empty), std::runtime_error);
+    // Bytes of a newer format than this build knows are refused, not misread.
+    std::string_view fine = buf;
+    EXPECT_FALSE(tryDecodeValue(fine, kValueCodecVersion + 1).has_value());
+    EXPECT_TRUE(tryDecodeValue(fine, kValueCodecVersion).has_value());
 }
 
 TEST(ValueCodec, DataTypesRoundTrip) {
-    for (const DataType& t : {DataType::varchar(DataType::kMax), DataType::nvarchar(4000), DataType::decimal(38, 38),
-                              DataType::numeric(1, 0), DataType::floating(TypeId::Real), DataType::nullLiteral(),
-                              DataType::of(TypeId::UniqueIdentifier), DataType{TypeId::Binary, 16, 0, 0}}) {
+    for (const DataType& t :
+         {DataType::varchar(DataType::kMax), DataType::nvarchar(4000), DataType::decimal(38, 38),
+          DataType::numeric(1, 0), DataType::floating(TypeId::Real), DataType::nullLiteral(),
+          DataType::of(TypeId::UniqueIdentifier), DataType{TypeId::Binary, 16, 0, 0}}) {
         std::string buf;
         encodeDataType(t, buf);
         std::string_view in = buf;
