@@ -1,0 +1,138 @@
+#include "refdata/datos_base.h"
+
+#include <memory>
+#include <string_view>
+
+#include "db/text_util.h"
+#include "schema/properties.h"
+
+namespace refdata {
+namespace {
+
+// SQL Server's native error for dropping a table that does not exist.
+constexpr int kErrorTablaInexistente = 3701;
+
+constexpr std::string_view kAccionBorrar = "BORRAR";
+constexpr std::string_view kAccionVaciar = "VACIAR";
+
+// One row of the control table.
+struct TablaControlada {
+    std::string origen;   // table in the file
+    std::string destino;  // table in SQL Server
+    std::string accion;
+    std::string filtro;
+    double version = 0;
+    std::string textoVersion;  // the version as stored in PROPIEDADES
+};
+
+TablaControlada LeerFilaControl(const db::RowSet& filas, std::size_t fila) {
+    TablaControlada tabla;
+    tabla.origen = ValorColumna(filas, fila, "Tabla").toText();
+    tabla.accion = ValorColumna(filas, fila, "ActAccion").toText();
+    tabla.filtro = ValorColumna(filas, fila, "ActFiltro").toText();
+    tabla.version = ValorColumna(filas, fila, "valor").toNumber();
+    tabla.textoVersion = db::formatDouble(tabla.version);
+    const std::string tablaSql = ValorColumna(filas, fila, "TablaSql").toText();
+    tabla.destino = tablaSql.empty() ? tabla.origen : tablaSql;
+    return tabla;
+}
+
+std::string ConFiltro(std::string sentencia, const std::string& filtro) {
+    if (!filtro.empty()) sentencia += " WHERE " + filtro;
+    return sentencia;
+}
+
+// Adds each source row to the target set, column by column under the same names; a column the
+// target lacks is skipped, and a row the server refuses is cancelled.
+void CopiarFilas(run::RunContext& ctx, db::Connection& Conexion, const db::RowSet& origen,
+                 db::Recordset& destino) {
+    for (const std::vector<db::Variant>& fila : origen.rows) {
+        ctx.ProcessPendingEvents();
+        destino.addNew();
+        for (std::size_t columna = 0; columna < origen.fields.size(); ++columna) {
+            destino.setValue(origen.fields[columna].name, fila[columna]);
+        }
+        Conexion.clearError();
+        if (!destino.update()) destino.cancelUpdate();
+    }
+    Conexion.clearError();
+}
+
+// BORRAR: true when the target's rows were replaced (some rows may have been refused).
+bool ReemplazarFilas(run::RunContext& ctx, db::Connection& Conexion, BaseDataFile& archivo,
+                     const TablaControlada& tabla) {
+    // The file's rows are read first: a file that cannot give them leaves the target untouched.
+    db::RowSet origen;
+    if (!archivo.ReadTable(tabla.origen, tabla.filtro, origen)) return false;
+
+    Conexion.clearError();
+    const bool enTransaccion = Conexion.beginTransaction().ok();
+    Conexion.clearError();
+
+    bool hecho = Conexion.execute(ConFiltro("DELETE FROM " + tabla.destino, tabla.filtro)).ok();
+    if (hecho) {
+        Conexion.clearError();
+        std::unique_ptr<db::Recordset> destino = Conexion.openRecordset(
+            "SELECT * FROM " + tabla.destino, db::CursorType::Dynamic, db::LockType::Optimistic);
+        hecho = destino != nullptr && !Conexion.hasError();
+        if (hecho) {
+            CopiarFilas(ctx, Conexion, origen, *destino);
+            destino->close();
+        }
+    }
+
+    if (enTransaccion) {
+        if (hecho) {
+            hecho = Conexion.commitTransaction().ok();
+            if (!hecho) Conexion.rollbackTransaction();
+        } else {
+            Conexion.rollbackTransaction();
+        }
+    }
+    Conexion.clearError();
+    return hecho;
+}
+
+// VACIAR: true when the target table is gone.
+bool EliminarTabla(db::Connection& Conexion, const TablaControlada& tabla) {
+    Conexion.clearError();
+    const db::Status estado = Conexion.execute("DROP TABLE " + tabla.destino);
+    Conexion.clearError();
+    return estado.ok() || estado.error().nativeError == kErrorTablaInexistente;
+}
+
+void SincronizarTabla(run::RunContext& ctx, db::Connection& Conexion, BaseDataFile& archivo,
+                      const TablaControlada& tabla) {
+    if (!schema::VersionPendiente(Conexion, tabla.destino, tabla.version)) return;
+    bool hecho = true;
+    if (tabla.accion == kAccionVaciar) {
+        hecho = EliminarTabla(Conexion, tabla);
+    } else if (tabla.accion == kAccionBorrar) {
+        hecho = ReemplazarFilas(ctx, Conexion, archivo, tabla);
+    }
+    if (hecho) schema::GuardarVersion(Conexion, tabla.destino, tabla.textoVersion);
+}
+
+}  // namespace
+
+void SincronizarDatosBase(run::RunContext& ctx, db::Connection& Conexion,
+                          BaseDataFile& archivo) {
+    const std::string tablaControl =
+        db::equalsIgnoreCase(Conexion.currentDatabase(), "VARDEX") ? "Versiones" : "VersionesEmp";
+    db::RowSet control;
+    if (!archivo.ReadTable(tablaControl, "nombre='VERSION'", control)) return;
+    for (std::size_t fila = 0; fila < control.rows.size(); ++fila) {
+        SincronizarTabla(ctx, Conexion, archivo, LeerFilaControl(control, fila));
+    }
+    Conexion.clearError();
+}
+
+void SincronizarDatosBase(run::RunContext& ctx, db::Connection& Conexion) {
+    db::Status estado;
+    std::unique_ptr<BaseDataFile> archivo =
+        AbrirDatosBase(RutaPrograma(ctx) + std::string(kRutaDatosBase), estado);
+    if (archivo == nullptr) return;
+    SincronizarDatosBase(ctx, Conexion, *archivo);
+}
+
+}  // namespace refdata
