@@ -4,26 +4,28 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "updates/central/scripted_connection.h"
+#include "updates/central/routine_test.h"
 
 namespace app {
 namespace {
 
-using central_test::ScriptedConnection;
+using central_test::ConTabla;
+using central_test::ErrorServidor;
+using test_support::ScriptedConnection;
 using ::testing::ElementsAre;
 
 TEST(GuardaTest, EachKindOfGuardAsksTheCatalogueForUserTables) {
     ScriptedConnection conn;
-    conn.AddTable("MOD349DECLARADOS");
+    ConTabla(conn, "MOD349DECLARADOS");
     EXPECT_TRUE(GuardaCumplida(Siempre(), conn));
     EXPECT_TRUE(GuardaCumplida(Existe("MOD349DECLARADOS"), conn));
     EXPECT_FALSE(GuardaCumplida(NoExiste("MOD349DECLARADOS"), conn));
     EXPECT_TRUE(GuardaCumplida(NoExiste("PROPIEDADES"), conn));
     EXPECT_FALSE(GuardaCumplida(ExistenAmbas("MOD349DECLARADOS", "MOD349DECLARANTE"), conn));
-    conn.AddTable("MOD349DECLARANTE");
+    ConTabla(conn, "MOD349DECLARANTE");
     EXPECT_TRUE(GuardaCumplida(ExistenAmbas("MOD349DECLARADOS", "MOD349DECLARANTE"), conn));
     EXPECT_THAT(
-        conn.SentTexts(),
+        conn.Enviadas(),
         ElementsAre("Select name from sysobjects where xtype='U' and name='MOD349DECLARADOS'",
                     "Select name from sysobjects where xtype='U' and name='MOD349DECLARADOS'",
                     "Select name from sysobjects where xtype='U' and name='PROPIEDADES'",
@@ -35,9 +37,9 @@ TEST(GuardaTest, EachKindOfGuardAsksTheCatalogueForUserTables) {
 
 TEST(GuardaTest, ACatalogueThatCannotBeReadCountsAsAMissingTable) {
     ScriptedConnection conn;
-    conn.AddTable("INDCOR");
-    conn.FailOpen("Select name from sysobjects where xtype='U' and name='INDCOR'",
-                  ScriptedConnection::ServerError(229, "permission denied"));
+    ConTabla(conn, "INDCOR");
+    conn.FallaCon("Select name from sysobjects where xtype='U' and name='INDCOR'",
+                  ErrorServidor(229, "permission denied"));
     EXPECT_FALSE(GuardaCumplida(Existe("INDCOR"), conn));
     EXPECT_TRUE(GuardaCumplida(NoExiste("INDCOR"), conn));
 }

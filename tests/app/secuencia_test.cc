@@ -14,7 +14,8 @@
 namespace app {
 namespace {
 
-using central_test::ScriptedConnection;
+using central_test::ConTabla;
+using test_support::ScriptedConnection;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -83,8 +84,8 @@ class SecuenciaTest : public central_test::RoutineTest, public run::ProgressObse
             aperturas_.push_back(std::string("Vardex ") + (usarLogin ? "login " : "sspi ") +
                                  std::string(usuario));
             auto c = std::make_unique<ScriptedConnection>("Vardex");
-            c->AddTable("SOCIOS");
-            c->SetOpen(central_abre_);
+            ConTabla(*c, "SOCIOS");
+            if (!central_abre_) c->Cerrar();
             centrales_.push_back(c.get());
             conexion = std::move(c);
             if (!central_abre_)
@@ -99,8 +100,8 @@ class SecuenciaTest : public central_test::RoutineTest, public run::ProgressObse
             aperturas_.push_back("Empresa_" + std::string(codigo));
             auto c = std::make_unique<ScriptedConnection>("Empresa_" + std::string(codigo));
             bool ok = !sin_base_.contains(std::string(codigo));
-            c->SetOpen(ok);
-            if (codigo == "0002") c->AddTable("PROPIEDADES");
+            if (!ok) c->Cerrar();
+            if (codigo == "0002") ConTabla(*c, "PROPIEDADES");
             empresas_abiertas_.push_back(c.get());
             conexion = std::move(c);
             if (!ok)
@@ -150,8 +151,8 @@ class SecuenciaTest : public central_test::RoutineTest, public run::ProgressObse
 
 using run::RowStatus;
 
-const std::string kFinalCon = "Información:  Terminada actualización de catálogos con incidencias 04/03/2026 05:06:07";
-const std::string kFinalSin = "Información:  Terminada actualización de catálogos sin incidencias 04/03/2026 05:06:07";
+const std::string kFinalCon = "Información:  Terminada actualización de catálogos con incidencias 08/12/2026 10:30:00";
+const std::string kFinalSin = "Información:  Terminada actualización de catálogos sin incidencias 08/12/2026 10:30:00";
 
 TEST_F(SecuenciaTest, AWholeRunUpdatesTheCentralDatabaseThenEveryCompanyInOrder) {
     sin_base_ = {"0004"};
@@ -188,11 +189,9 @@ TEST_F(SecuenciaTest, EveryConnectionIsClosedBeforeTheNextOneIsUsed) {
     sin_base_ = {"0004"};
     Run();
     ASSERT_EQ(centrales_.size(), 1u);
-    EXPECT_EQ(centrales_[0]->closes(), 1);
+    EXPECT_FALSE(centrales_[0]->isOpen());
     ASSERT_EQ(empresas_abiertas_.size(), 3u);
-    EXPECT_EQ(empresas_abiertas_[0]->closes(), 1);
-    EXPECT_EQ(empresas_abiertas_[1]->closes(), 1);
-    EXPECT_EQ(empresas_abiertas_[2]->closes(), 0);  // it never opened
+    for (ScriptedConnection* c : empresas_abiertas_) EXPECT_FALSE(c->isOpen());
 }
 
 TEST_F(SecuenciaTest, ARunWithoutErrorsEndsWithoutIncidentsEvenIfTheFlagWasSetBefore) {

@@ -78,7 +78,7 @@ class ActualizaEmpTest : public RoutineTest {};
 
 TEST_F(ActualizaEmpTest, AFirstRunAddsEveryColumnInOrderAndWidensTheFiscalBoxes) {
     updates::central::ActualizaEmp(ctx_, conn_);
-    EXPECT_THAT(conn_.SentTexts(), ElementsAreArray(kFirstRun));
+    EXPECT_THAT(conn_.Enviadas(), ElementsAreArray(kFirstRun));
 
     std::vector<std::string> expected_log;
     for (const std::string& alter : AltersOf(kFirstRun)) {
@@ -96,20 +96,20 @@ TEST_F(ActualizaEmpTest, ASecondRunOnlyTriesTheColumnsAndTheWideningsAndLogsNoth
     std::vector<std::string> expected;
     for (const std::string& s : kFirstRun)
         if (!s.starts_with("UPDATE ")) expected.push_back(s);
-    EXPECT_THAT(conn_.SentTexts(), ElementsAreArray(expected));
+    EXPECT_THAT(conn_.Enviadas(), ElementsAreArray(expected));
     EXPECT_THAT(Entries(), IsEmpty());
 }
 
 TEST_F(ActualizaEmpTest, AFailingWideningIsSilentAndTheLaterColumnsAreStillAdded) {
-    conn_.FailExecute(kFirstRun[30], ScriptedConnection::ServerError(4902, "Cannot find the object"));
+    conn_.FallaCon(kFirstRun[30], ErrorServidor(4902, "Cannot find the object"));
     updates::central::ActualizaEmp(ctx_, conn_);
-    EXPECT_THAT(conn_.SentTexts(), ElementsAreArray(kFirstRun));
+    EXPECT_THAT(conn_.Enviadas(), ElementsAreArray(kFirstRun));
     EXPECT_FALSE(ctx_.HayIncidencias());
 }
 
 TEST_F(ActualizaEmpTest, AColumnTheServerRefusesIsReportedAsAnIncidentWithTheServersMessage) {
-    conn_.FailExecute("Alter Table EMP ADD FJURID VARCHAR (1) ",
-                      ScriptedConnection::ServerError(1205, "deadlock victim"));
+    conn_.FallaCon("Alter Table EMP ADD FJURID VARCHAR (1) ",
+                      ErrorServidor(1205, "deadlock victim"));
     updates::central::ActualizaEmp(ctx_, conn_);
     EXPECT_TRUE(ctx_.HayIncidencias());
     std::vector<std::string> entries = Entries();

@@ -26,9 +26,9 @@ const char kIndices[] =
     "table_type='BASE TABLE '";
 
 db::RowSet Tables(std::vector<std::string> names) {
-    std::vector<std::vector<db::Variant>> rows;
-    for (std::string& n : names) rows.push_back({db::Variant::text(std::move(n))});
-    return ScriptedConnection::Rows({"Table_Name"}, std::move(rows));
+    std::vector<std::vector<std::string>> rows;
+    for (std::string& n : names) rows.push_back({std::move(n)});
+    return Filas({"Table_Name"}, std::move(rows));
 }
 
 class CatalogosTest : public RoutineTest {};
@@ -38,7 +38,7 @@ TEST_F(CatalogosTest, SmallCataloguesGetTheirColumnsWithTheirDefaults) {
     updates::central::ActualizaSocios(ctx_, conn_);
     updates::central::ActualizaCajas(ctx_, conn_);
     updates::central::ActualizaImpresoras(ctx_, conn_);
-    EXPECT_THAT(conn_.SentTexts(),
+    EXPECT_THAT(conn_.Enviadas(),
                 ElementsAre("Alter Table TRABAJOS_PREDEFINIDOS ADD Plantilla VARCHAR (255) ",
                             "Alter Table TRABAJOS_PREDEFINIDOS ADD Tipo VARCHAR (3) NOT NULL "
                             "DEFAULT('0') ",
@@ -65,11 +65,11 @@ TEST_F(CatalogosTest, SmallCataloguesGetTheirColumnsWithTheirDefaults) {
 }
 
 TEST_F(CatalogosTest, PostalCodesAreWidenedWithoutAnyLogEntry) {
-    conn_.FailExecute(
+    conn_.FallaCon(
         "if COL_LENGTH ('POSTA','CPOSTAL') < 10 alter table POSTA alter column CPOSTAL varchar(10)",
-        ScriptedConnection::ServerError(5074, "The object is dependent on column CPOSTAL."));
+        ErrorServidor(5074, "The object is dependent on column CPOSTAL."));
     updates::central::ActualizaPosta(ctx_, conn_);
-    EXPECT_THAT(conn_.SentTexts(),
+    EXPECT_THAT(conn_.Enviadas(),
                 ElementsAre("if COL_LENGTH ('POSTA','CPOSTAL') < 10 alter table POSTA alter "
                             "column CPOSTAL varchar(10)"));
     EXPECT_THAT(Entries(), IsEmpty());
@@ -78,7 +78,7 @@ TEST_F(CatalogosTest, PostalCodesAreWidenedWithoutAnyLogEntry) {
 
 TEST_F(CatalogosTest, LabelsLogTheirStartLineWithoutABlankBeforeTheCompanyCode) {
     updates::central::ActualizaEtiquetas(ctx_, conn_);
-    EXPECT_THAT(conn_.SentTexts(),
+    EXPECT_THAT(conn_.Enviadas(),
                 ElementsAre("Alter Table ETIQUETAS ADD ETIQUETATAMAÑOFUENTETEXTOS float DEFAULT(8) ",
                             "UPDATE ETIQUETAS SET ETIQUETATAMAÑOFUENTETEXTOS=8",
                             "Alter Table ETIQUETAS ADD ETIQUETAFUENTENEGRITA VARCHAR (2) "
@@ -102,7 +102,7 @@ const char kEscritorioIndice[] =
 
 TEST_F(CatalogosTest, DesktopsGetTheirProgramOnlyOnTheRunThatAddsTheColumn) {
     updates::central::ActualizaEscritorioActivo(ctx_, conn_);
-    EXPECT_THAT(conn_.SentTexts(),
+    EXPECT_THAT(conn_.Enviadas(),
                 ElementsAre(kEscritorioAlter, kEscritorioPrograma, kEscritorioIndice));
     EXPECT_THAT(Entries(), ElementsAre(Info("Comenzando actualizacion estructura escritorioactivo "
                                             "en la empresa , servidor: SRV"),
@@ -111,25 +111,25 @@ TEST_F(CatalogosTest, DesktopsGetTheirProgramOnlyOnTheRunThatAddsTheColumn) {
 
 TEST_F(CatalogosTest, DesktopsOfALaterRunKeepTheirProgramButTheIndexIsTriedAgain) {
     ColumnsAlreadyThere({kEscritorioAlter});
-    conn_.FailExecute(kEscritorioIndice,
-                      ScriptedConnection::ServerError(1505, "duplicate key was found"));
+    conn_.FallaCon(kEscritorioIndice,
+                      ErrorServidor(1505, "duplicate key was found"));
     updates::central::ActualizaEscritorioActivo(ctx_, conn_);
-    EXPECT_THAT(conn_.SentTexts(), ElementsAre(kEscritorioAlter, kEscritorioIndice));
+    EXPECT_THAT(conn_.Enviadas(), ElementsAre(kEscritorioAlter, kEscritorioIndice));
     EXPECT_EQ(Entries().size(), 1u);  // only the start line
     EXPECT_FALSE(ctx_.HayIncidencias());
 }
 
 TEST_F(CatalogosTest, WithoutCalendarsThereIsNoStartLineAndNoStatement) {
     updates::central::ActualizaCalendarioFiscal(ctx_, conn_);
-    EXPECT_THAT(conn_.SentTexts(), ElementsAre(kCalendarios));
+    EXPECT_THAT(conn_.Enviadas(), ElementsAre(kCalendarios));
     EXPECT_THAT(Entries(), IsEmpty());
 }
 
 TEST_F(CatalogosTest, EveryCalendarGetsItsThreeCodesWidenedAfterOneStartLine) {
-    conn_.SetRows(kCalendarios, Tables({"E2013CALENDARIO", "E2014CALENDARIO"}));
+    conn_.Devuelve(kCalendarios, Tables({"E2013CALENDARIO", "E2014CALENDARIO"}));
     updates::central::ActualizaCalendarioFiscal(ctx_, conn_);
     EXPECT_THAT(
-        conn_.SentTexts(),
+        conn_.Enviadas(),
         ElementsAre(kCalendarios,
                     "if COL_LENGTH ('E2013CALENDARIO','CDOP') <= 255 alter table E2013CALENDARIO "
                     "alter column CDOP varchar(255)",
@@ -148,18 +148,18 @@ TEST_F(CatalogosTest, EveryCalendarGetsItsThreeCodesWidenedAfterOneStartLine) {
 }
 
 TEST_F(CatalogosTest, AFailingCalendarListingChangesNothingAndLogsNothing) {
-    conn_.FailOpen(kCalendarios, ScriptedConnection::ServerError(208, "Invalid object name"));
+    conn_.FallaCon(kCalendarios, ErrorServidor(208, "Invalid object name"));
     updates::central::ActualizaCalendarioFiscal(ctx_, conn_);
-    EXPECT_THAT(conn_.SentTexts(), ElementsAre(kCalendarios));
+    EXPECT_THAT(conn_.Enviadas(), ElementsAre(kCalendarios));
     EXPECT_THAT(Entries(), IsEmpty());
     EXPECT_FALSE(ctx_.HayIncidencias());
 }
 
 TEST_F(CatalogosTest, FeeCriteriaOfEveryYearAndTheirIndexTablesGetTheirColumns) {
-    conn_.SetRows(kCriterios, Tables({"E2013HONCRITERIOS"}));
-    conn_.SetRows(kIndices, Tables({"E2013HONINDICE", "E2014HONINDICE"}));
+    conn_.Devuelve(kCriterios, Tables({"E2013HONCRITERIOS"}));
+    conn_.Devuelve(kIndices, Tables({"E2013HONINDICE", "E2014HONINDICE"}));
     updates::central::ActualizaCriteriosOrientadores(ctx_, conn_);
-    EXPECT_THAT(conn_.SentTexts(),
+    EXPECT_THAT(conn_.Enviadas(),
                 ElementsAre(kCriterios,
                             "Alter Table E2013HONCRITERIOS ADD Unidades bit NOT NULL DEFAULT(0) ",
                             "UPDATE E2013HONCRITERIOS SET Unidades=0",
@@ -179,7 +179,7 @@ TEST_F(CatalogosTest, FeeCriteriaOfEveryYearAndTheirIndexTablesGetTheirColumns) 
 }
 
 TEST_F(CatalogosTest, IndexTablesAloneWriteNoStartLine) {
-    conn_.SetRows(kIndices, Tables({"E2013HONINDICE"}));
+    conn_.Devuelve(kIndices, Tables({"E2013HONINDICE"}));
     updates::central::ActualizaCriteriosOrientadores(ctx_, conn_);
     EXPECT_THAT(Entries(), ElementsAre(Added("IdAyuda")));
 }

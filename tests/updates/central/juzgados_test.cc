@@ -23,14 +23,14 @@ class JuzgadosTest : public RoutineTest {};
 
 TEST_F(JuzgadosTest, WithoutTheCourtsTableOnlyTheProbeIsSent) {
     updates::central::ActualizaJuzgados(ctx_, conn_);
-    EXPECT_THAT(conn_.SentTexts(), ElementsAre(kSondaJuzgados));
+    EXPECT_THAT(conn_.Enviadas(), ElementsAre(kSondaJuzgados));
     EXPECT_THAT(Entries(), IsEmpty());
 }
 
 TEST_F(JuzgadosTest, TheCourtsGetTheirTenDescriptiveColumnsWithoutDefaults) {
-    conn_.AddTable("juzgados");
+    ConTabla(conn_, "JUZGADOS");
     updates::central::ActualizaJuzgados(ctx_, conn_);
-    EXPECT_THAT(conn_.SentTexts(),
+    EXPECT_THAT(conn_.Enviadas(),
                 ElementsAre(kSondaJuzgados, "Alter Table JUZGADOS ADD Tribunal VARCHAR (5) ",
                             "Alter Table JUZGADOS ADD RadPostal VARCHAR (1) ",
                             "Alter Table JUZGADOS ADD Tratamiento VARCHAR (50) ",
@@ -46,7 +46,7 @@ TEST_F(JuzgadosTest, TheCourtsGetTheirTenDescriptiveColumnsWithoutDefaults) {
 
 TEST_F(JuzgadosTest, TheRunThatAddsTheProvinceFillsTheRegionsOfAllNineteenInOrder) {
     updates::central::ActualizaJuzgadosComunidades(ctx_, conn_);
-    std::vector<std::string> sent = conn_.SentTexts();
+    std::vector<std::string> sent = conn_.Enviadas();
     ASSERT_EQ(sent.size(), 6u + 19u + 2u);
     EXPECT_THAT(std::vector<std::string>(sent.begin(), sent.begin() + 6),
                 ElementsAre(kAltaProvincia, "UPDATE JUZGADOS SET CodigoProvincia=''",
@@ -103,15 +103,15 @@ TEST_F(JuzgadosTest, EveryProvinceBelongsToExactlyOneRegion) {
 TEST_F(JuzgadosTest, ALaterRunFillsNoRegionButStillTriesTheRemainingColumns) {
     ColumnsAlreadyThere({kAltaProvincia});
     updates::central::ActualizaJuzgadosComunidades(ctx_, conn_);
-    for (const std::string& sql : conn_.SentTexts())
+    for (const std::string& sql : conn_.Enviadas())
         EXPECT_FALSE(sql.starts_with("UPDATE JUZGADOS SET CodigoProvincia = ")) << sql;
-    EXPECT_EQ(conn_.SentTexts().back(), "UPDATE JUZGADOS SET TipoVia=''");
+    EXPECT_EQ(conn_.Enviadas().back(), "UPDATE JUZGADOS SET TipoVia=''");
 }
 
 TEST_F(JuzgadosTest, AssociationsAndSavedQueriesGetOneColumnEach) {
     updates::central::ActualizaColegiosAbogados(ctx_, conn_);
     updates::central::ActualizaConsultasAsuntos(ctx_, conn_);
-    EXPECT_THAT(conn_.SentTexts(),
+    EXPECT_THAT(conn_.Enviadas(),
                 ElementsAre("Alter Table COLEGIOSABOGADOS ADD TipoVia VARCHAR (3) ",
                             "Alter Table CONSULTASASUNTOS ADD filtroSQL TEXT NOT NULL DEFAULT('') ",
                             "UPDATE CONSULTASASUNTOS SET filtroSQL=''"));
