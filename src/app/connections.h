@@ -32,16 +32,16 @@
 namespace app {
 
 enum class ResultadoListado {
-    kListado,               // connected; the company rows (if any) are in the grid
-    kServidorInaccesible,   // the listing connection failed: the program must end at once
+    kListado,              // connected; the company rows (if any) are in the grid
+    kServidorInaccesible,  // the listing connection failed: the program must end at once
 };
 
 // Lists the companies into ctx.grid. `usarLogin` false uses integrated security (the run
 // passes false, with empty user and password, when the upper-cased Usuario is "NULL").
 // The selector "VARDEX" lists nothing; an empty one lists every company.
-ResultadoListado RealizarConexion(run::RunContext& ctx, std::string_view servidor,
-                                  bool usarLogin, std::string_view usuario,
-                                  std::string_view clave, std::string_view selector);
+ResultadoListado RealizarConexion(run::RunContext& ctx, std::string_view servidor, bool usarLogin,
+                                  std::string_view usuario, std::string_view clave,
+                                  std::string_view selector);
 
 // Opens the central update connection into `conexion` (left there, closed, also when the open
 // failed) and logs the outcome; true when open.
@@ -55,8 +55,8 @@ bool AbreconexionEmpresa(run::RunContext& ctx, std::unique_ptr<db::Connection>& 
                          std::string_view usuario, std::string_view clave);
 
 // The connection strings, for the routines above and their tests.
-std::string CadenaConexion(std::string_view servidor, std::string_view baseDatos,
-                           bool usarLogin, std::string_view usuario, std::string_view clave);
+std::string CadenaConexion(std::string_view servidor, std::string_view baseDatos, bool usarLogin,
+                           std::string_view usuario, std::string_view clave);
 // "Select MENUMEMPRESA, MENOMBRE from emp" with, for a non-empty selector,
 // " where MENUMEMPRESA='<selector, quotes doubled>'".
 std::string ConsultaEmpresas(std::string_view selector);

@@ -168,6 +168,8 @@ int ExecConsoleView(Session& session, const ConsoleIo& io) {
     ConsoleRenderer renderer(context, io.out, io.out_is_terminal);
     TerminalPrompter prompter(io.terminal_in, io.out);
     InterruptWatch interrupts;
+    // An allowed close (no run in progress, no selected database) closes the view; like a
+    // closed window it does not interrupt the run, but no closing timer is waited for after it.
     bool closed = false;
     context.SetEventPump([&] {
         if (!interrupts.TakePending()) return;

@@ -1,5 +1,7 @@
 #include "run/date_time_text.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 
 namespace run {
@@ -13,6 +15,12 @@ LocalDateTime LocalDateTimeOf(std::time_t instant) {
 
 LocalDateTime CurrentLocalDateTime() {
     return LocalDateTimeOf(std::time(nullptr));
+}
+
+std::optional<LocalDateTime> ModificationDateTime(const std::filesystem::path& file) {
+    struct stat info {};
+    if (stat(file.c_str(), &info) != 0) return std::nullopt;
+    return LocalDateTimeOf(info.st_mtime);
 }
 
 std::string DateTimeText(const LocalDateTime& when) {

@@ -6,7 +6,9 @@
 #pragma once
 
 #include <ctime>
+#include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace run {
@@ -27,6 +29,10 @@ LocalDateTime LocalDateTimeOf(std::time_t instant);
 
 // The current local date and time; the default clock.
 LocalDateTime CurrentLocalDateTime();
+
+// The local modification date and time of a file (the program date is that of the program's
+// own executable); nothing when the file cannot be examined.
+std::optional<LocalDateTime> ModificationDateTime(const std::filesystem::path& file);
 
 // "dd/mm/yyyy hh:mm:ss", every field zero-padded.
 std::string DateTimeText(const LocalDateTime& when);

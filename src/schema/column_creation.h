@@ -78,8 +78,8 @@ std::string SentenciaRellenarCampo(std::string_view Campo, std::string_view Tabl
 // Adds column `Campo` to `Tabla` on `Conexion`, fills existing rows with a non-empty
 // `Defecto`, logs and returns the outcome (see the top of this header). Never throws.
 ResultadoCampo CrearCampo(run::RunContext& ctx, std::string_view Campo, std::string_view Tabla,
-                          std::string_view Tipo, db::Connection& Conexion,
-                          const Longitud& longitud, bool NotNull, std::string_view Defecto);
+                          std::string_view Tipo, db::Connection& Conexion, const Longitud& longitud,
+                          bool NotNull, std::string_view Defecto);
 
 // One row of a Part's column table: column, type as written, length (none = Longitud{}),
 // not null, default (empty = none).

@@ -27,8 +27,8 @@ namespace schema {
 
 // Writes `Valor` under (`Objeto`, `Propiedad`) in the central table; true when stored.
 // A missing PROPIEDADES table answers false and creates nothing.
-bool GuardarPropiedad(db::Connection& Conexion, std::string_view Objeto,
-                      std::string_view Propiedad, std::string_view Valor);
+bool GuardarPropiedad(db::Connection& Conexion, std::string_view Objeto, std::string_view Propiedad,
+                      std::string_view Valor);
 // The value under (`Objeto`, `Propiedad`); "" when there is none, it is NULL, or the read fails.
 std::string LeerPropiedad(db::Connection& Conexion, std::string_view Objeto,
                           std::string_view Propiedad);

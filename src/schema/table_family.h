@@ -25,9 +25,9 @@
 namespace schema {
 
 enum class BombeoEventos {
-    Ninguno,       // the window is not let process events during the walk
-    TrasCadaTabla, // after each table's action, before moving to the next row
-    AlTerminar,    // once after the last table, before the set is closed
+    Ninguno,        // the window is not let process events during the walk
+    TrasCadaTabla,  // after each table's action, before moving to the next row
+    AlTerminar,     // once after the last table, before the set is closed
 };
 
 struct RecorridoFamilia {

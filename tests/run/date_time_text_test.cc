@@ -1,9 +1,12 @@
 #include "run/date_time_text.h"
 
 #include <gtest/gtest.h>
+#include <utime.h>
 
 #include <cstdlib>
 #include <ctime>
+
+#include "run/test_files.h"
 
 namespace run {
 namespace {
@@ -30,6 +33,18 @@ TEST(DateTimeText, ConvertsAnInstantInTheLocalTimeZone) {
     else
         unsetenv("TZ");
     tzset();
+}
+
+TEST(ModificationDateTime, IsTheLocalTimeOfTheFilesLastChange) {
+    run_test::TempDir dir;
+    std::filesystem::path file = dir.path() / "programa";
+    { std::ofstream(file) << "x"; }
+    utimbuf times{1709212455, 1709212455};
+    ASSERT_EQ(utime(file.c_str(), &times), 0);
+    std::optional<LocalDateTime> when = ModificationDateTime(file);
+    ASSERT_TRUE(when.has_value());
+    EXPECT_EQ(DateTimeText(*when), DateTimeText(LocalDateTimeOf(1709212455)));
+    EXPECT_FALSE(ModificationDateTime(dir.path() / "missing").has_value());
 }
 
 }  // namespace

@@ -36,6 +36,14 @@ enum class ErrorScope {
 // defaults as a client sees them; line is 0 (the executor sets it).
 SqlMessage sqlMessage(int number, const std::vector<std::string>& args = {});
 
+// As sqlMessage, with an explicit state (3701 uses 6 or 7, 515 uses 2 ...).
+SqlMessage sqlMessageWithState(int number, int state, const std::vector<std::string>& args = {});
+
+// True when the catalogue holds a message of that number.
+bool hasMessage(int number);
+// The template text of a message ("Invalid object name '%.*ls'."), empty if unknown.
+std::string_view messageTemplate(int number);
+
 // Whether an error of this number ends the statement or the whole batch.
 ErrorScope errorScope(int number);
 

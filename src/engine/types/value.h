@@ -27,7 +27,7 @@ using Int128 = __int128;
 
 class Value {
 public:
-    // NULL of type int (the type of a bare NULL literal).
+    // NULL of the type of a bare NULL literal (an int that yields to other types).
     Value() = default;
 
     static Value null(DataType type) {
@@ -72,6 +72,10 @@ public:
     // Convenience: an nvarchar literal typed as nvarchar(<characters>), like N'abc'.
     static Value nvarchar(std::string utf8);
     static Value binary(std::string bytes, DataType type) { return string(std::move(bytes), type); }
+    // A uniqueidentifier from its 16 bytes in SQL Server's byte order.
+    static Value guid(std::string bytes16) {
+        return string(std::move(bytes16), DataType::of(TypeId::UniqueIdentifier));
+    }
 
     bool isNull() const { return null_; }
     const DataType& type() const { return type_; }
@@ -97,7 +101,7 @@ public:
 private:
     explicit Value(DataType type) : type_(type), null_(false) {}
 
-    DataType type_{};
+    DataType type_ = DataType::nullLiteral();
     bool null_ = true;
     union Payload {
         int64_t i64;

@@ -1,0 +1,189 @@
+// Public entry point of the embedded SQL Server-dialect engine: a session on a server.
+//
+// A server is a data directory; each database of the server is stored in it. A Session is
+// what a client connection is: it has a current database, session settings (SET options,
+// date format) and the variables of the batch it runs. execute() runs one batch of T-SQL and
+// returns everything SQL Server would send back for it, in order: result sets, messages
+// (informational and errors, with their line numbers) and row counts. Nothing thrown by the
+// engine crosses this interface: failures are messages in the returned values.
+//
+// Row operations (updateRow / insertRow / deleteRow / readRow) serve client-side updatable
+// record sets: a result set that comes from one base table carries the table's identity and
+// a stable identity per row, with which a client can later change or delete that row. They
+// are checked, atomic and durable like statements, and report failures like statements.
+//
+// Thread-safety: a Session is thread-compatible (one thread at a time; use one session per
+// thread). Several sessions in one process on the same data directory share the databases'
+// state through a process-wide registry and are serialised per call. A second process that
+// opens the same data directory waits for a short while and then fails with a clear error:
+// the directory is locked by the first process for as long as it has sessions open on it.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/types/data_type.h"
+#include "engine/types/sql_message.h"
+#include "engine/types/value.h"
+
+namespace engine {
+
+// Identity of a row within its table: assigned when the row is inserted, never reused in
+// that table, unchanged by updates and by schema changes of the table.
+using RowId = int64_t;
+
+// A base table as a result set or a row operation names it. The object id tells a table
+// apart from a later table of the same name.
+struct TableIdentity {
+    std::string database;  // as stored ("Empresa_0001")
+    std::string schema;    // "dbo"
+    std::string name;      // as created
+    int32_t objectId = 0;
+
+    friend bool operator==(const TableIdentity&, const TableIdentity&) = default;
+};
+
+struct ResultColumn {
+    std::string name;  // as the select list names it; empty for an unnamed expression
+    DataType type;
+    bool nullable = true;
+    bool identity = false;
+    // The base-table column this result column reads unchanged; empty for expressions.
+    std::string baseColumn;
+};
+
+struct ResultSet {
+    std::vector<ResultColumn> columns;
+    std::vector<std::vector<Value>> rows;
+    // Set when every row is one row of one base table (a query over a single table without
+    // grouping, DISTINCT or UNION); rowIds then holds each row's identity, in row order.
+    std::optional<TableIdentity> baseTable;
+    std::vector<RowId> rowIds;
+};
+
+// "(n rows affected)": the count that a statement reports (SELECT, INSERT, UPDATE, DELETE),
+// unless SET NOCOUNT is ON.
+struct RowCount {
+    int64_t rows = 0;
+    int line = 0;  // line of the statement within the batch
+};
+
+// Everything a batch sent back, in the order the server sent it.
+struct BatchResult {
+    enum class Kind { ResultSet, Message, RowCount };
+    struct Event {
+        Kind kind;
+        size_t index;  // into resultSets, messages or rowCounts
+    };
+
+    std::vector<ResultSet> resultSets;
+    std::vector<SqlMessage> messages;
+    std::vector<RowCount> rowCounts;
+    std::vector<Event> events;
+
+    bool hasErrors() const;
+    // The first / last error message (severity above 10), or nullptr.
+    const SqlMessage* firstError() const;
+    const SqlMessage* lastError() const;
+};
+
+struct ColumnAssignment {
+    std::string column;  // column name, matched as SQL Server matches names
+    Value value;         // converted to the column's type as an assignment would be
+};
+
+// Outcome of a row operation.
+struct RowChange {
+    enum class Status {
+        Done,
+        Failed,       // a SQL Server error, in messages (e.g. 515, 2627, 8152, 245)
+        RowMissing,   // no row with that identity (deleted meanwhile), or the table is gone
+        RowChanged,   // the row no longer holds the expected original values
+    };
+    Status status = Status::Failed;
+    std::vector<SqlMessage> messages;  // errors, and informational messages if any
+    RowId rowId = 0;                   // the row (the new row for insertRow)
+    // The whole row as stored after the operation (defaults, identity and conversions
+    // applied), in the table's column order; empty unless Done.
+    std::vector<ResultColumn> columns;
+    std::vector<Value> row;
+
+    bool ok() const { return status == Status::Done; }
+};
+
+struct SessionOptions {
+    // Clock read by GETDATE() and friends; the system clock when empty.
+    std::function<std::chrono::system_clock::time_point()> clock;
+    // Seed for NEWID(); random when empty.
+    std::optional<uint64_t> randomSeed;
+    // Create the data directory when it does not exist (otherwise opening fails).
+    bool createDataDirectory = false;
+    // How long to wait for another process to release the data directory.
+    std::chrono::milliseconds lockWait{2000};
+};
+
+class SessionState;
+
+class Session {
+public:
+    // Result of opening a session: the session, or nullptr and the messages that say why.
+    // On success the messages are the informational ones a server sends at login (5701
+    // "Changed database context to 'X'." with the name as stored, and 5703).
+    // A database that does not exist gives error 4060 with the name as supplied; a data
+    // directory that does not exist or that another process holds gives error 17.
+    // An empty database name opens "master", which every server has.
+    struct Opened {
+        std::unique_ptr<Session> session;
+        std::vector<SqlMessage> messages;
+    };
+    static Opened open(const std::filesystem::path& dataDirectory, std::string_view database,
+                       const SessionOptions& options = {});
+
+    ~Session();  // closes (see close())
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Runs one batch (no GO separators: a batch holding "GO" is a syntax error, as on a
+    // server). Every statement that succeeded has reached the operating system on return.
+    BatchResult execute(std::string_view batch);
+
+    // As "USE name": 5701 on success, an error (911) when the database does not exist.
+    std::vector<SqlMessage> useDatabase(std::string_view name);
+
+    // Name of the current database as stored in the catalogue ("Empresa_0001" even when the
+    // session was opened as "EMPRESA_0001").
+    const std::string& currentDatabase() const;
+
+    // Row operations on a base table (see the header comment).
+    // updateRow: assigns the given columns of the row; when expectedOriginal is not empty,
+    // the row must still hold those values (compared as "=" compares, NULL equal to NULL),
+    // otherwise RowChanged and nothing changes.
+    RowChange updateRow(const TableIdentity& table, RowId row,
+                        const std::vector<ColumnAssignment>& assignments,
+                        const std::vector<ColumnAssignment>& expectedOriginal = {});
+    // insertRow: a new row; unassigned columns take their defaults (or NULL, or the next
+    // identity value), as "INSERT INTO t (assigned columns) VALUES (...)" would.
+    RowChange insertRow(const TableIdentity& table,
+                        const std::vector<ColumnAssignment>& assignments);
+    RowChange deleteRow(const TableIdentity& table, RowId row,
+                        const std::vector<ColumnAssignment>& expectedOriginal = {});
+    // readRow: the row as stored now (Done), or RowMissing.
+    RowChange readRow(const TableIdentity& table, RowId row);
+
+    // Flushes this session's work to stable storage and releases the session's hold on
+    // the server. Further calls on a closed session fail with a message. Idempotent.
+    void close();
+
+private:
+    explicit Session(std::unique_ptr<SessionState> state);
+    std::unique_ptr<SessionState> state_;
+};
+
+}  // namespace engine

@@ -1,0 +1,488 @@
+// DDL statements: CREATE/ALTER/DROP of databases, tables, indexes and views.
+#include <cctype>
+#include "engine/sql/keywords.h"
+#include "engine/sql/parser_impl.h"
+#include "engine/types/sql_message.h"
+
+namespace engine::sql {
+
+namespace {
+
+[[noreturn]] void mustStartBatch(const char* what, int line) {
+    SqlMessage m = sqlMessage(111, {what});
+    m.line = line;
+    throw SqlException(m);
+}
+
+}  // namespace
+
+StatementPtr Parser::parseCreate(bool firstInBatch) {
+    size_t begin = peek().offset;
+    int line = peek().line;
+    next();  // CREATE
+    if (peekWord("TABLE")) return parseCreateTable();
+    if (peekWord("DATABASE")) {
+        next();
+        auto s = make(line, begin);
+        DatabaseStmt db;
+        db.kind = DatabaseStmt::Kind::Create;
+        if (!peek().isName() && peek().kind != TokenKind::Identifier) syntaxError();
+        db.name = next().value;
+        s->node = std::move(db);
+        return s;
+    }
+    if (peekWord("VIEW")) {
+        if (!firstInBatch) mustStartBatch("CREATE VIEW", line);
+        return parseCreateView(begin, false);
+    }
+    if (peekWord("PROCEDURE") || peekWord("PROC") || peekWord("FUNCTION") ||
+        peekWord("TRIGGER") || peekWord("DEFAULT") || peekWord("RULE") || peekWord("SCHEMA")) {
+        if (!firstInBatch) {
+            std::string what = "CREATE " + std::string(peek().text);
+            for (auto& c : what) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            if (what == "CREATE PROC") what = "CREATE PROCEDURE";
+            SqlMessage m = sqlMessage(111, {what});
+            m.line = line;
+            throw SqlException(m);
+        }
+        syntaxError();
+    }
+    bool unique = acceptWord("UNIQUE");
+    std::optional<bool> clustered;
+    if (acceptWord("CLUSTERED")) {
+        clustered = true;
+    } else if (acceptWord("NONCLUSTERED")) {
+        clustered = false;
+    }
+    if (peekWord("INDEX")) return parseCreateIndex(unique, clustered);
+    syntaxError();
+}
+
+StatementPtr Parser::parseAlter(bool firstInBatch) {
+    size_t begin = peek().offset;
+    int line = peek().line;
+    next();  // ALTER
+    if (peekWord("TABLE")) return parseAlterTable();
+    if (peekWord("VIEW")) {
+        if (!firstInBatch) mustStartBatch("ALTER VIEW", line);
+        return parseCreateView(begin, true);
+    }
+    syntaxError();
+}
+
+StatementPtr Parser::parseDrop() {
+    size_t begin = peek().offset;
+    int line = peek().line;
+    next();  // DROP
+    if (peekWord("INDEX")) return parseDropIndex();
+    if (peekWord("DATABASE")) {
+        next();
+        auto s = make(line, begin);
+        DatabaseStmt db;
+        db.kind = DatabaseStmt::Kind::Drop;
+        if (!peek().isName() && peek().kind != TokenKind::Identifier) syntaxError();
+        db.name = next().value;
+        s->node = std::move(db);
+        return s;
+    }
+    DropObjectsStmt drop;
+    if (acceptWord("TABLE")) {
+        drop.kind = DropObjectsStmt::Kind::Table;
+    } else if (acceptWord("VIEW")) {
+        drop.kind = DropObjectsStmt::Kind::View;
+    } else if (acceptWord("PROCEDURE") || acceptWord("PROC")) {
+        drop.kind = DropObjectsStmt::Kind::Procedure;
+    } else if (acceptWord("FUNCTION")) {
+        drop.kind = DropObjectsStmt::Kind::Function;
+    } else if (acceptWord("DEFAULT")) {
+        drop.kind = DropObjectsStmt::Kind::Default;
+    } else {
+        syntaxError();
+    }
+    if (peekWord("IF") && peekWord("EXISTS", 1)) {
+        next();
+        next();
+        drop.ifExists = true;
+    }
+    do {
+        drop.names.push_back(parseObjectName());
+    } while (accept(TokenKind::Comma));
+    auto s = make(line, begin);
+    s->node = std::move(drop);
+    return s;
+}
+
+ExprPtr Parser::parseDefaultExpression(std::string& text) {
+    size_t begin = peek().offset;
+    ExprPtr e = parseAdditive();
+    text = std::string(text_.substr(begin, previousEnd() - begin));
+    return e;
+}
+
+ColumnDefinition Parser::parseColumnDefinition(bool forAlterColumn) {
+    ColumnDefinition col;
+    col.line = peek().line;
+    col.name = parseName();
+    col.type = parseTypeSpec();
+    while (true) {
+        if (acceptWord("COLLATE")) {
+            col.collation = next().text;
+            continue;
+        }
+        if (peekWord("NOT") && peekWord("NULL", 1)) {
+            next();
+            next();
+            col.nullable = false;
+            continue;
+        }
+        if (acceptWord("NULL")) {
+            col.nullable = true;
+            continue;
+        }
+        if (forAlterColumn) break;
+        std::string constraintName;
+        if (acceptWord("CONSTRAINT")) constraintName = parseName();
+        if (acceptWord("DEFAULT")) {
+            col.defaultName = constraintName;
+            col.defaultExpr = parseDefaultExpression(col.defaultText);
+            if (peekWord("WITH") && peekWord("VALUES", 1)) {
+                next();
+                next();
+                col.withValues = true;
+            }
+            continue;
+        }
+        if (acceptWord("IDENTITY")) {
+            col.identity = true;
+            if (accept(TokenKind::LeftParen)) {
+                auto number = [&]() -> int64_t {
+                    bool negative = acceptOperator("-");
+                    if (peek().kind != TokenKind::Integer) syntaxError();
+                    int64_t v = std::stoll(next().text);
+                    return negative ? -v : v;
+                };
+                col.identitySeed = number();
+                expect(TokenKind::Comma);
+                col.identityIncrement = number();
+                expect(TokenKind::RightParen);
+            }
+            continue;
+        }
+        if (peekWord("PRIMARY") || peekWord("UNIQUE")) {
+            if (acceptWord("PRIMARY")) {
+                expectWord("KEY");
+                col.primaryKey = true;
+            } else {
+                next();
+                col.unique = true;
+            }
+            col.keyName = constraintName;
+            if (acceptWord("CLUSTERED")) {
+                col.keyClustered = true;
+            } else if (acceptWord("NONCLUSTERED")) {
+                col.keyClustered = false;
+            }
+            continue;
+        }
+        if (acceptWord("ROWGUIDCOL")) continue;
+        if (acceptWord("CHECK")) {
+            expect(TokenKind::LeftParen);
+            parseExpr();
+            expect(TokenKind::RightParen);
+            continue;
+        }
+        if (acceptWord("REFERENCES")) {
+            parseObjectName();
+            if (accept(TokenKind::LeftParen)) {
+                do {
+                    parseName();
+                } while (accept(TokenKind::Comma));
+                expect(TokenKind::RightParen);
+            }
+            continue;
+        }
+        if (!constraintName.empty()) syntaxError();
+        break;
+    }
+    return col;
+}
+
+std::vector<IndexColumn> Parser::parseIndexColumns() {
+    expect(TokenKind::LeftParen);
+    std::vector<IndexColumn> columns;
+    do {
+        IndexColumn c;
+        c.name = parseName();
+        if (acceptWord("DESC")) {
+            c.descending = true;
+        } else {
+            acceptWord("ASC");
+        }
+        columns.push_back(std::move(c));
+    } while (accept(TokenKind::Comma));
+    expect(TokenKind::RightParen);
+    return columns;
+}
+
+void Parser::skipIndexOptions() {
+    // INCLUDE (...), WITH (...) / WITH FILLFACTOR = n, ON [PRIMARY]: accepted, no effect.
+    while (true) {
+        if (peekWord("INCLUDE") && peek(1).kind == TokenKind::LeftParen) {
+            next();
+            parseIndexColumns();
+            continue;
+        }
+        if (peekWord("WITH") &&
+            (peek(1).kind == TokenKind::LeftParen || peekWord("FILLFACTOR", 1) ||
+             peekWord("PAD_INDEX", 1) || peekWord("IGNORE_DUP_KEY", 1))) {
+            next();
+            if (accept(TokenKind::LeftParen)) {
+                int depth = 1;
+                while (depth > 0) {
+                    if (atEnd()) syntaxError();
+                    if (peek().kind == TokenKind::LeftParen) ++depth;
+                    if (peek().kind == TokenKind::RightParen) --depth;
+                    next();
+                }
+            } else {
+                do {
+                    next();
+                    if (acceptOperator("=")) next();
+                } while (accept(TokenKind::Comma));
+            }
+            continue;
+        }
+        if (peekWord("ON") && (peek(1).isName() || peekWord("PRIMARY", 1))) {
+            next();
+            next();
+            continue;
+        }
+        break;
+    }
+}
+
+TableConstraint Parser::parseTableConstraint() {
+    TableConstraint c;
+    c.line = peek().line;
+    if (acceptWord("CONSTRAINT")) c.name = parseName();
+    if (acceptWord("PRIMARY")) {
+        expectWord("KEY");
+        c.kind = TableConstraint::Kind::PrimaryKey;
+    } else if (acceptWord("UNIQUE")) {
+        c.kind = TableConstraint::Kind::Unique;
+    } else if (acceptWord("DEFAULT")) {
+        c.kind = TableConstraint::Kind::Default;
+        c.expr = parseDefaultExpression(c.exprText);
+        expectWord("FOR");
+        c.forColumn = parseName();
+        if (peekWord("WITH") && peekWord("VALUES", 1)) {
+            next();
+            next();
+            c.withValues = true;
+        }
+        return c;
+    } else if (acceptWord("CHECK")) {
+        c.kind = TableConstraint::Kind::Check;
+        expect(TokenKind::LeftParen);
+        size_t begin = peek().offset;
+        c.expr = parseExpr();
+        c.exprText = std::string(text_.substr(begin, previousEnd() - begin));
+        expect(TokenKind::RightParen);
+        return c;
+    } else if (acceptWord("FOREIGN")) {
+        expectWord("KEY");
+        c.kind = TableConstraint::Kind::ForeignKey;
+        c.columns = parseIndexColumns();
+        expectWord("REFERENCES");
+        parseObjectName();
+        if (peek().kind == TokenKind::LeftParen) parseIndexColumns();
+        while (peekWord("ON") && (peekWord("DELETE", 1) || peekWord("UPDATE", 1))) {
+            next();
+            next();
+            if (acceptWord("NO")) {
+                expectWord("ACTION");
+            } else if (acceptWord("SET")) {
+                next();
+            } else {
+                next();
+            }
+        }
+        return c;
+    } else {
+        syntaxError();
+    }
+    if (acceptWord("CLUSTERED")) {
+        c.clustered = true;
+    } else if (acceptWord("NONCLUSTERED")) {
+        c.clustered = false;
+    }
+    c.columns = parseIndexColumns();
+    skipIndexOptions();
+    return c;
+}
+
+StatementPtr Parser::parseCreateTable() {
+    auto s = make(peek().line, peek().offset);
+    next();  // TABLE
+    CreateTableStmt create;
+    create.table = parseObjectName();
+    expect(TokenKind::LeftParen);
+    do {
+        if (peek().kind == TokenKind::RightParen) break;  // trailing comma is accepted
+        if (peekWord("CONSTRAINT") || peekWord("PRIMARY") || peekWord("UNIQUE") ||
+            peekWord("CHECK") || peekWord("FOREIGN")) {
+            create.constraints.push_back(parseTableConstraint());
+        } else {
+            create.columns.push_back(parseColumnDefinition(false));
+        }
+    } while (accept(TokenKind::Comma));
+    expect(TokenKind::RightParen);
+    skipIndexOptions();
+    s->node = std::move(create);
+    return s;
+}
+
+StatementPtr Parser::parseAlterTable() {
+    auto s = make(peek().line, peek().offset);
+    next();  // TABLE
+    AlterTableStmt alter;
+    alter.table = parseObjectName();
+    if (peekWord("WITH") && (peekWord("NOCHECK", 1) || peekWord("CHECK", 1))) {
+        next();
+        alter.withNoCheck = peekWord("NOCHECK");
+        next();
+    }
+    if (acceptWord("ADD")) {
+        bool anyColumn = false;
+        bool anyConstraint = false;
+        do {
+            if (peekWord("CONSTRAINT") || peekWord("PRIMARY") || peekWord("UNIQUE") ||
+                peekWord("CHECK") || peekWord("FOREIGN") || peekWord("DEFAULT")) {
+                alter.constraints.push_back(parseTableConstraint());
+                anyConstraint = true;
+            } else {
+                alter.columns.push_back(parseColumnDefinition(false));
+                anyColumn = true;
+            }
+        } while (accept(TokenKind::Comma));
+        alter.action = anyColumn ? AlterTableStmt::Action::AddColumns
+                                 : AlterTableStmt::Action::AddConstraints;
+        (void)anyConstraint;
+    } else if (acceptWord("ALTER")) {
+        expectWord("COLUMN");
+        alter.action = AlterTableStmt::Action::AlterColumn;
+        alter.columns.push_back(parseColumnDefinition(true));
+    } else if (acceptWord("DROP")) {
+        if (acceptWord("COLUMN")) {
+            alter.action = AlterTableStmt::Action::DropColumns;
+            do {
+                acceptWord("COLUMN");
+                alter.names.push_back(parseName());
+            } while (accept(TokenKind::Comma));
+        } else {
+            alter.action = AlterTableStmt::Action::DropConstraints;
+            do {
+                acceptWord("CONSTRAINT");
+                alter.names.push_back(parseName());
+            } while (accept(TokenKind::Comma));
+        }
+    } else if (peekWord("CHECK") || peekWord("NOCHECK")) {
+        // CHECK / NOCHECK CONSTRAINT name|ALL: constraint checking is not modelled.
+        next();
+        expectWord("CONSTRAINT");
+        if (!acceptWord("ALL")) {
+            do {
+                parseName();
+            } while (accept(TokenKind::Comma));
+        }
+        alter.action = AlterTableStmt::Action::Other;
+    } else {
+        syntaxError();
+    }
+    s->node = std::move(alter);
+    return s;
+}
+
+StatementPtr Parser::parseCreateIndex(bool unique, std::optional<bool> clustered) {
+    auto s = make(peek().line, peek().offset);
+    next();  // INDEX
+    CreateIndexStmt index;
+    index.unique = unique;
+    index.clustered = clustered;
+    index.name = parseName();
+    expectWord("ON");
+    index.table = parseObjectName();
+    index.columns = parseIndexColumns();
+    skipIndexOptions();
+    s->node = std::move(index);
+    return s;
+}
+
+StatementPtr Parser::parseDropIndex() {
+    auto s = make(peek().line, peek().offset);
+    int line = next().line;  // INDEX
+    DropIndexStmt drop;
+    do {
+        DropIndexStmt::Item item;
+        std::vector<std::string> parts;
+        parts.push_back(parseName());
+        while (accept(TokenKind::Dot)) parts.push_back(parseName());
+        if (acceptWord("ON")) {
+            if (parts.size() != 1) syntaxError();
+            item.index = parts[0];
+            item.table = parseObjectName();
+            item.onSyntax = true;
+            item.written = item.table.written + "." + item.index;
+        } else {
+            if (parts.size() < 2) {
+                SqlMessage m = sqlMessage(159);
+                m.line = line;
+                throw SqlException(m);
+            }
+            item.index = parts.back();
+            parts.pop_back();
+            item.table.object = parts.back();
+            if (parts.size() >= 2) item.table.schema = parts[parts.size() - 2];
+            if (parts.size() >= 3) item.table.database = parts[parts.size() - 3];
+            std::string written;
+            for (size_t i = 0; i < parts.size(); ++i) written += (i ? "." : "") + parts[i];
+            item.table.written = written;
+            item.written = written + "." + item.index;
+        }
+        drop.items.push_back(std::move(item));
+    } while (accept(TokenKind::Comma));
+    s->node = std::move(drop);
+    return s;
+}
+
+StatementPtr Parser::parseCreateView(size_t begin, bool alter) {
+    auto s = make(peek().line, begin);
+    next();  // VIEW
+    CreateViewStmt view;
+    view.alter = alter;
+    view.name = parseObjectName();
+    if (peek().kind == TokenKind::LeftParen) {
+        next();
+        do {
+            view.columns.push_back(parseName());
+        } while (accept(TokenKind::Comma));
+        expect(TokenKind::RightParen);
+    }
+    if (peekWord("WITH")) {
+        next();
+        do {
+            next();  // SCHEMABINDING, ENCRYPTION, VIEW_METADATA
+        } while (accept(TokenKind::Comma));
+    }
+    expectWord("AS");
+    view.query = parseQuery();
+    while (accept(TokenKind::Semicolon)) {
+    }
+    // The view's body runs to the end of the batch: anything else is a syntax error.
+    if (!atEnd()) syntaxError();
+    view.text = std::string(text_.substr(begin, previousEnd() - begin));
+    s->node = std::move(view);
+    return s;
+}
+
+}  // namespace engine::sql

@@ -1,0 +1,337 @@
+// Queries: SELECT cores, UNION, ORDER BY, FROM clauses with joins and derived tables.
+#include "engine/sql/keywords.h"
+#include "engine/sql/parser_impl.h"
+#include "engine/types/sql_message.h"
+
+namespace engine::sql {
+
+std::optional<TopClause> Parser::parseTop() {
+    if (!acceptWord("TOP")) return std::nullopt;
+    TopClause top;
+    if (peek().kind == TokenKind::LeftParen) {
+        next();
+        top.count = parseExpr();
+        expect(TokenKind::RightParen);
+    } else {
+        const Token& t = peek();
+        if (t.kind != TokenKind::Integer && t.kind != TokenKind::Decimal &&
+            t.kind != TokenKind::Variable)
+            syntaxError();
+        top.count = parsePrimary();
+    }
+    if (acceptWord("PERCENT")) top.percent = true;
+    if (peekWord("WITH") && peekWord("TIES", 1)) {
+        next();
+        next();
+        top.withTies = true;
+    }
+    return top;
+}
+
+QueryPtr Parser::parseQuery() {
+    auto q = std::make_unique<QueryExpr>();
+    q->begin = peek().offset;
+    q->line = peek().line;
+    // A query may be wrapped in parentheses: ((SELECT ...)).
+    if (peek().kind == TokenKind::LeftParen) {
+        next();
+        QueryPtr inner = parseQuery();
+        expect(TokenKind::RightParen);
+        if (!peekWord("UNION") && !peekWord("ORDER")) {
+            inner->begin = q->begin;
+            inner->end = previousEnd();
+            return inner;
+        }
+        if (inner->cores.size() != 1 || !inner->orderBy.empty()) syntaxError();
+        q->cores.push_back(std::move(inner->cores[0]));
+    } else {
+        q->cores.push_back(parseSelectCore());
+    }
+    while (peekWord("UNION")) {
+        next();
+        bool all = acceptWord("ALL");
+        q->unionAll.push_back(all);
+        if (peek().kind == TokenKind::LeftParen) {
+            next();
+            QueryPtr inner = parseQuery();
+            expect(TokenKind::RightParen);
+            if (inner->cores.size() != 1 || !inner->orderBy.empty()) syntaxError();
+            q->cores.push_back(std::move(inner->cores[0]));
+        } else {
+            q->cores.push_back(parseSelectCore());
+        }
+    }
+    if (peekWord("ORDER")) q->orderBy = parseOrderBy();
+    q->end = previousEnd();
+    return q;
+}
+
+std::vector<OrderItem> Parser::parseOrderBy() {
+    expectWord("ORDER");
+    expectWord("BY");
+    std::vector<OrderItem> items;
+    do {
+        OrderItem item;
+        item.expr = parseExpr();
+        if (acceptWord("DESC")) {
+            item.descending = true;
+        } else {
+            acceptWord("ASC");
+        }
+        items.push_back(std::move(item));
+    } while (accept(TokenKind::Comma));
+    return items;
+}
+
+SelectCore Parser::parseSelectCore() {
+    SelectCore core;
+    core.line = peek().line;
+    expectWord("SELECT");
+    if (acceptWord("DISTINCT")) {
+        core.distinct = true;
+    } else {
+        acceptWord("ALL");
+    }
+    core.top = parseTop();
+    core.items = parseSelectItems();
+    if (acceptWord("INTO")) core.into = parseObjectName();
+    if (acceptWord("FROM")) core.from = parseFromList();
+    if (acceptWord("WHERE")) core.where = parseExpr();
+    if (peekWord("GROUP")) {
+        next();
+        expectWord("BY");
+        do {
+            core.groupBy.push_back(parseExpr());
+        } while (accept(TokenKind::Comma));
+    }
+    if (acceptWord("HAVING")) core.having = parseExpr();
+    return core;
+}
+
+std::vector<SelectItem> Parser::parseSelectItems() {
+    std::vector<SelectItem> items;
+    do {
+        SelectItem item;
+        const Token& t = peek();
+        size_t begin = t.offset;
+        if (t.isOperator("*")) {
+            next();
+            item.kind = SelectItem::Kind::Star;
+            items.push_back(std::move(item));
+            continue;
+        }
+        // t.* / dbo.t.*
+        {
+            size_t i = 0;
+            while (peek(i).isName() && peek(i + 1).kind == TokenKind::Dot) i += 2;
+            if (i > 0 && peek(i).isOperator("*")) {
+                item.kind = SelectItem::Kind::Star;
+                for (size_t k = 0; k < i; k += 2) item.qualifier.push_back(peek(k).value);
+                pos_ += i + 1;
+                items.push_back(std::move(item));
+                continue;
+            }
+        }
+        if (t.kind == TokenKind::Variable && peek(1).isOperator("=")) {
+            item.kind = SelectItem::Kind::Assign;
+            item.variable = next().text;
+            next();
+            size_t exprBegin = peek().offset;
+            item.expr = parseExpr();
+            item.written = std::string(text_.substr(exprBegin, previousEnd() - exprBegin));
+            items.push_back(std::move(item));
+            continue;
+        }
+        // alias = expression
+        if ((peekName() || t.kind == TokenKind::String) && peek(1).isOperator("=")) {
+            item.alias = next().value;
+            next();
+            size_t exprBegin = peek().offset;
+            item.expr = parseExpr();
+            item.written = std::string(text_.substr(exprBegin, previousEnd() - exprBegin));
+            items.push_back(std::move(item));
+            continue;
+        }
+        item.expr = parseExpr();
+        item.written = std::string(text_.substr(begin, previousEnd() - begin));
+        if (acceptWord("AS")) {
+            const Token& a = peek();
+            if (a.kind == TokenKind::String || a.kind == TokenKind::NString || a.isName() ||
+                a.kind == TokenKind::Identifier) {
+                item.alias = next().value;
+            } else {
+                syntaxError();
+            }
+        } else if (peekName() || peek().kind == TokenKind::String) {
+            item.alias = next().value;
+        }
+        items.push_back(std::move(item));
+    } while (accept(TokenKind::Comma));
+    return items;
+}
+
+std::vector<TableRefPtr> Parser::parseFromList() {
+    std::vector<TableRefPtr> list;
+    do {
+        list.push_back(parseTableSource());
+    } while (accept(TokenKind::Comma));
+    return list;
+}
+
+TableRefPtr Parser::parseTableSource() {
+    TableRefPtr left = parseTablePrimary();
+    while (true) {
+        JoinKind kind;
+        int line = peek().line;
+        if (peekWord("JOIN")) {
+            next();
+            kind = JoinKind::Inner;
+        } else if (peekWord("INNER")) {
+            next();
+            expectWord("JOIN");
+            kind = JoinKind::Inner;
+        } else if (peekWord("LEFT") || peekWord("RIGHT") || peekWord("FULL")) {
+            std::string word = next().text;
+            acceptWord("OUTER");
+            expectWord("JOIN");
+            kind = equalsIgnoreCase(word, "LEFT")    ? JoinKind::Left
+                   : equalsIgnoreCase(word, "RIGHT") ? JoinKind::Right
+                                                     : JoinKind::Full;
+        } else if (peekWord("CROSS")) {
+            next();
+            expectWord("JOIN");
+            kind = JoinKind::Cross;
+        } else {
+            break;
+        }
+        auto join = std::make_unique<TableRef>();
+        join->kind = TableRef::Kind::Join;
+        join->line = line;
+        join->join = kind;
+        join->left = std::move(left);
+        join->right = parseTablePrimary();
+        if (kind != JoinKind::Cross) {
+            // Nested joins: "a JOIN b JOIN c ON ... ON ..." binds the inner join first.
+            while (peekWord("JOIN") || peekWord("INNER") || peekWord("LEFT") ||
+                   peekWord("RIGHT") || peekWord("FULL")) {
+                TableRefPtr rightSide = std::move(join->right);
+                auto inner = std::make_unique<TableRef>();
+                inner->kind = TableRef::Kind::Join;
+                inner->line = peek().line;
+                if (peekWord("JOIN")) {
+                    next();
+                    inner->join = JoinKind::Inner;
+                } else if (peekWord("INNER")) {
+                    next();
+                    expectWord("JOIN");
+                    inner->join = JoinKind::Inner;
+                } else {
+                    std::string word = next().text;
+                    acceptWord("OUTER");
+                    expectWord("JOIN");
+                    inner->join = equalsIgnoreCase(word, "LEFT")    ? JoinKind::Left
+                                  : equalsIgnoreCase(word, "RIGHT") ? JoinKind::Right
+                                                                    : JoinKind::Full;
+                }
+                inner->left = std::move(rightSide);
+                inner->right = parseTablePrimary();
+                expectWord("ON");
+                inner->on = parseExpr();
+                join->right = std::move(inner);
+            }
+            expectWord("ON");
+            join->on = parseExpr();
+        }
+        left = std::move(join);
+    }
+    return left;
+}
+
+std::string Parser::parseOptionalAlias() {
+    if (acceptWord("AS")) return parseName();
+    if (peekName()) return next().value;
+    return {};
+}
+
+TableRefPtr Parser::parseTablePrimary() {
+    auto ref = std::make_unique<TableRef>();
+    ref->line = peek().line;
+    if (peek().kind == TokenKind::LeftParen) {
+        if (peekQueryStart()) {
+            next();
+            ref->kind = TableRef::Kind::Derived;
+            ref->query = parseQuery();
+            expect(TokenKind::RightParen);
+            ref->alias = parseOptionalAlias();
+            if (ref->alias.empty()) syntaxError();
+            if (peek().kind == TokenKind::LeftParen) {
+                next();
+                do {
+                    ref->columnAliases.push_back(parseName());
+                } while (accept(TokenKind::Comma));
+                expect(TokenKind::RightParen);
+            }
+            return ref;
+        }
+        // A parenthesised join.
+        next();
+        TableRefPtr inner = parseTableSource();
+        expect(TokenKind::RightParen);
+        return inner;
+    }
+    // ::fn_listextendedproperty(...) -- the legacy call syntax of system functions.
+    if (peek().isOperator("::")) {
+        next();
+        ref->kind = TableRef::Kind::Function;
+        ref->name.object = parseName();
+        ref->name.schema = "sys";
+        ref->name.written = "::" + ref->name.object;
+    } else {
+        ref->name = parseObjectName();
+        ref->kind = TableRef::Kind::Named;
+    }
+    if (peek().kind == TokenKind::LeftParen && ref->kind == TableRef::Kind::Named) {
+        // name(args): a table-valued function.
+        ref->kind = TableRef::Kind::Function;
+    }
+    if (ref->kind == TableRef::Kind::Function) {
+        expect(TokenKind::LeftParen);
+        if (peek().kind != TokenKind::RightParen) {
+            do {
+                if (peekWord("DEFAULT")) {
+                    next();
+                    auto e = std::make_unique<Expr>();
+                    e->kind = ExprKind::Literal;
+                    e->literalKind = LiteralKind::Null;
+                    e->text = "NULL";
+                    ref->args.push_back(std::move(e));
+                    continue;
+                }
+                ref->args.push_back(parseExpr());
+            } while (accept(TokenKind::Comma));
+        }
+        expect(TokenKind::RightParen);
+    }
+    ref->alias = parseOptionalAlias();
+    // Table hints: WITH (NOLOCK) or the old form (NOLOCK).
+    if (peekWord("WITH") && peek(1).kind == TokenKind::LeftParen) next();
+    if (peek().kind == TokenKind::LeftParen && peek(1).kind == TokenKind::Identifier &&
+        !peekQueryStart()) {
+        static const char* hints[] = {"NOLOCK", "READUNCOMMITTED", "ROWLOCK", "UPDLOCK",
+                                      "HOLDLOCK", "TABLOCK", "TABLOCKX", "PAGLOCK", "XLOCK",
+                                      "READPAST", "NOWAIT", "READCOMMITTED", "SERIALIZABLE",
+                                      "REPEATABLEREAD"};
+        bool isHint = false;
+        for (const char* h : hints) isHint = isHint || peekWord(h, 1);
+        if (isHint) {
+            next();
+            do {
+                next();
+            } while (accept(TokenKind::Comma));
+            expect(TokenKind::RightParen);
+        }
+    }
+    return ref;
+}
+
+}  // namespace engine::sql

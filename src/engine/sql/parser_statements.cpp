@@ -1,0 +1,584 @@
+// Statements other than DDL: the batch, DML, control flow, variables, EXEC, GRANT.
+#include "engine/sql/keywords.h"
+#include "engine/sql/lexer.h"
+#include "engine/sql/parser.h"
+#include "engine/sql/parser_impl.h"
+#include "engine/types/sql_message.h"
+
+namespace engine::sql {
+
+StatementPtr Parser::make(int line, size_t begin) {
+    auto s = std::make_unique<Statement>();
+    s->line = line;
+    s->begin = begin;
+    return s;
+}
+
+Batch Parser::parseBatch() {
+    Batch batch;
+    batch.text = std::string(text_);
+    bool first = true;
+    while (true) {
+        while (accept(TokenKind::Semicolon)) {
+        }
+        if (atEnd()) break;
+        StatementPtr s = parseStatement(first);
+        first = false;
+        batch.statements.push_back(std::move(s));
+    }
+    return batch;
+}
+
+ExprPtr Parser::parseStandaloneExpression() {
+    ExprPtr e = parseExpr();
+    if (!atEnd()) syntaxError();
+    return e;
+}
+
+StatementPtr Parser::parseStatement(bool firstInBatch) {
+    const Token& t = peek();
+    size_t begin = t.offset;
+    int line = t.line;
+    StatementPtr s;
+    if (t.kind == TokenKind::LeftParen && peekQueryStart()) {
+        s = parseSelectStatement();
+    } else if (t.kind != TokenKind::Identifier) {
+        syntaxError();
+    } else if (t.isWord("SELECT")) {
+        s = parseSelectStatement();
+    } else if (t.isWord("INSERT")) {
+        s = parseInsert();
+    } else if (t.isWord("UPDATE")) {
+        s = parseUpdate();
+    } else if (t.isWord("DELETE")) {
+        s = parseDelete();
+    } else if (t.isWord("CREATE")) {
+        s = parseCreate(firstInBatch);
+    } else if (t.isWord("ALTER")) {
+        s = parseAlter(firstInBatch);
+    } else if (t.isWord("DROP")) {
+        s = parseDrop();
+    } else if (t.isWord("IF")) {
+        s = parseIf();
+    } else if (t.isWord("WHILE")) {
+        s = parseWhile();
+    } else if (t.isWord("BEGIN")) {
+        s = parseBegin();
+    } else if (t.isWord("DECLARE")) {
+        s = parseDeclare();
+    } else if (t.isWord("SET")) {
+        s = parseSet();
+    } else if (t.isWord("PRINT")) {
+        s = parsePrint();
+    } else if (t.isWord("EXEC") || t.isWord("EXECUTE")) {
+        s = parseExec(false);
+    } else if (t.isWord("USE")) {
+        s = parseUse();
+    } else if (t.isWord("GRANT") || t.isWord("REVOKE") || t.isWord("DENY")) {
+        s = parseGrant();
+    } else if (t.isWord("TRUNCATE")) {
+        s = parseTruncate();
+    } else if (t.isWord("RETURN")) {
+        s = parseReturn();
+    } else if (t.isWord("COMMIT") || t.isWord("ROLLBACK")) {
+        s = make(line, begin);
+        TransactionStmt tx;
+        tx.verb = next().text;
+        if (peekWord("TRAN") || peekWord("TRANSACTION") || peekWord("WORK")) next();
+        // An optional transaction name (statements start with reserved words).
+        if (peekName() && !peekWord("GO")) next();
+        s->node = std::move(tx);
+    } else if (t.isWord("BREAK") || t.isWord("CONTINUE")) {
+        s = make(line, begin);
+        BreakStmt b;
+        b.isContinue = t.isWord("CONTINUE");
+        next();
+        s->node = b;
+    } else if (firstInBatch && peekName()) {
+        // The first statement of a batch may call a procedure without EXECUTE.
+        s = parseExec(true);
+    } else {
+        syntaxError();
+    }
+    s->line = line;
+    s->begin = begin;
+    s->end = previousEnd();
+    return s;
+}
+
+StatementPtr Parser::parseSelectStatement() {
+    auto s = make(peek().line, peek().offset);
+    SelectStmt select;
+    select.query = parseQuery();
+    s->node = std::move(select);
+    return s;
+}
+
+StatementPtr Parser::parseInsert() {
+    auto s = make(peek().line, peek().offset);
+    next();  // INSERT
+    InsertStmt insert;
+    acceptWord("INTO");
+    insert.table = parseObjectName();
+    if (peek().kind == TokenKind::LeftParen && !peekQueryStart()) {
+        next();
+        do {
+            insert.columns.push_back(parseName());
+        } while (accept(TokenKind::Comma));
+        expect(TokenKind::RightParen);
+    }
+    if (acceptWord("VALUES")) {
+        do {
+            expect(TokenKind::LeftParen);
+            std::vector<ExprPtr> row;
+            do {
+                if (acceptWord("DEFAULT")) {
+                    row.push_back(nullptr);
+                } else {
+                    row.push_back(parseExpr());
+                }
+            } while (accept(TokenKind::Comma));
+            expect(TokenKind::RightParen);
+            insert.values.push_back(std::move(row));
+        } while (accept(TokenKind::Comma));
+    } else if (peekWord("DEFAULT")) {
+        next();
+        expectWord("VALUES");
+        insert.defaultValues = true;
+    } else if (peekWord("SELECT") || peekQueryStart()) {
+        insert.select = parseQuery();
+    } else if (peekWord("EXEC") || peekWord("EXECUTE")) {
+        insert.exec = parseExec(false);
+    } else {
+        syntaxError();
+    }
+    s->node = std::move(insert);
+    return s;
+}
+
+StatementPtr Parser::parseUpdate() {
+    auto s = make(peek().line, peek().offset);
+    next();  // UPDATE
+    UpdateStmt update;
+    update.top = parseTop();
+    update.target = parseObjectName();
+    // Table hints after the target are accepted and ignored.
+    if (peekWord("WITH") && peek(1).kind == TokenKind::LeftParen) {
+        next();
+        next();
+        while (!accept(TokenKind::RightParen)) {
+            if (atEnd()) syntaxError();
+            next();
+        }
+    }
+    expectWord("SET");
+    do {
+        Assignment a;
+        if (peek().kind == TokenKind::Variable) {
+            a.variable = next().text;
+            if (!acceptOperator("=")) syntaxError();
+            // SET @v = column = expression
+            if (peekName() && peek(1).isOperator("=")) {
+                a.column = next().value;
+                next();
+            }
+        } else {
+            std::vector<std::string> parts;
+            parts.push_back(parseName());
+            while (accept(TokenKind::Dot)) parts.push_back(parseName());
+            a.column = parts.back();
+            parts.pop_back();
+            a.qualifier = std::move(parts);
+            const Token& op = peek();
+            if (op.isOperator("=")) {
+                next();
+            } else if ((op.isOperator("+") || op.isOperator("-") || op.isOperator("*") ||
+                        op.isOperator("/")) &&
+                       peek(1).isOperator("=") && peek(1).offset == op.endOffset) {
+                // col += expr is col = col + expr
+                std::string binary = next().text;
+                next();
+                auto column = std::make_unique<Expr>();
+                column->kind = ExprKind::Column;
+                column->text = a.column;
+                column->qualifier = a.qualifier;
+                column->line = op.line;
+                auto e = std::make_unique<Expr>();
+                e->kind = ExprKind::Binary;
+                e->op = binary;
+                e->line = op.line;
+                e->args.push_back(std::move(column));
+                e->args.push_back(parseExpr());
+                a.expr = std::move(e);
+                update.assignments.push_back(std::move(a));
+                continue;
+            } else {
+                syntaxError();
+            }
+        }
+        if (acceptWord("DEFAULT")) {
+            a.expr = nullptr;
+        } else {
+            a.expr = parseExpr();
+        }
+        update.assignments.push_back(std::move(a));
+    } while (accept(TokenKind::Comma));
+    if (acceptWord("FROM")) update.from = parseFromList();
+    if (acceptWord("WHERE")) update.where = parseExpr();
+    s->node = std::move(update);
+    return s;
+}
+
+StatementPtr Parser::parseDelete() {
+    auto s = make(peek().line, peek().offset);
+    next();  // DELETE
+    DeleteStmt del;
+    del.top = parseTop();
+    acceptWord("FROM");
+    del.target = parseObjectName();
+    if (acceptWord("FROM")) del.from = parseFromList();
+    if (acceptWord("WHERE")) del.where = parseExpr();
+    s->node = std::move(del);
+    return s;
+}
+
+StatementPtr Parser::parseIf() {
+    auto s = make(peek().line, peek().offset);
+    next();  // IF
+    IfStmt stmt;
+    stmt.condition = parseExpr();
+    if (atEnd()) syntaxError();
+    stmt.then = parseStatement(false);
+    while (accept(TokenKind::Semicolon)) {
+    }
+    if (acceptWord("ELSE")) {
+        if (atEnd()) syntaxError();
+        stmt.otherwise = parseStatement(false);
+    }
+    s->node = std::move(stmt);
+    return s;
+}
+
+StatementPtr Parser::parseWhile() {
+    auto s = make(peek().line, peek().offset);
+    next();  // WHILE
+    WhileStmt stmt;
+    stmt.condition = parseExpr();
+    if (atEnd()) syntaxError();
+    stmt.body = parseStatement(false);
+    s->node = std::move(stmt);
+    return s;
+}
+
+StatementPtr Parser::parseBegin() {
+    auto s = make(peek().line, peek().offset);
+    next();  // BEGIN
+    if (peekWord("TRAN") || peekWord("TRANSACTION") || peekWord("DISTRIBUTED")) {
+        TransactionStmt tx;
+        tx.verb = "BEGIN";
+        acceptWord("DISTRIBUTED");
+        next();  // TRAN / TRANSACTION
+        if (peekName() && !peekWord("GO")) next();  // transaction name
+        s->node = std::move(tx);
+        return s;
+    }
+    BlockStmt block;
+    ++blockDepth_;
+    while (true) {
+        while (accept(TokenKind::Semicolon)) {
+        }
+        if (peekWord("END")) {
+            next();
+            break;
+        }
+        if (atEnd()) syntaxError();
+        block.statements.push_back(parseStatement(false));
+    }
+    --blockDepth_;
+    s->node = std::move(block);
+    return s;
+}
+
+StatementPtr Parser::parseDeclare() {
+    auto s = make(peek().line, peek().offset);
+    next();  // DECLARE
+    DeclareStmt decl;
+    do {
+        DeclareStmt::Variable v;
+        if (peek().kind != TokenKind::Variable) syntaxError();
+        v.line = peek().line;
+        v.name = next().text;
+        acceptWord("AS");
+        if (peekWord("TABLE") || peekWord("CURSOR")) syntaxError();
+        v.type = parseTypeSpec();
+        if (acceptOperator("=")) v.init = parseExpr();
+        decl.variables.push_back(std::move(v));
+    } while (accept(TokenKind::Comma));
+    s->node = std::move(decl);
+    return s;
+}
+
+StatementPtr Parser::parseSet() {
+    auto s = make(peek().line, peek().offset);
+    next();  // SET
+    if (peek().kind == TokenKind::Variable) {
+        SetVariableStmt set;
+        set.variable = next().text;
+        const Token& op = peek();
+        if (op.isOperator("=")) {
+            next();
+            set.op = "=";
+        } else if ((op.isOperator("+") || op.isOperator("-") || op.isOperator("*") ||
+                    op.isOperator("/")) &&
+                   peek(1).isOperator("=")) {
+            set.op = next().text + "=";
+            next();
+        } else {
+            syntaxError();
+        }
+        set.expr = parseExpr();
+        s->node = std::move(set);
+        return s;
+    }
+    SetOptionStmt set;
+    if (peek().kind != TokenKind::Identifier) syntaxError();
+    set.options.push_back(next().text);
+    if (equalsIgnoreCase(set.options[0], "IDENTITY_INSERT")) {
+        ObjectName table = parseObjectName();
+        set.options.push_back(table.written);
+    } else {
+        while (accept(TokenKind::Comma)) {
+            if (peek().kind != TokenKind::Identifier) syntaxError();
+            set.options.push_back(next().text);
+        }
+    }
+    const Token& v = peek();
+    if (v.kind == TokenKind::Identifier || v.kind == TokenKind::Integer ||
+        v.kind == TokenKind::String || v.kind == TokenKind::NString ||
+        v.kind == TokenKind::QuotedIdentifier) {
+        set.value = next().value;
+        if (set.value.empty()) set.value = tokens_[pos_ - 1].text;
+    } else if (v.kind == TokenKind::Variable) {
+        set.value = next().text;
+    } else {
+        syntaxError();
+    }
+    s->node = std::move(set);
+    return s;
+}
+
+StatementPtr Parser::parsePrint() {
+    auto s = make(peek().line, peek().offset);
+    next();  // PRINT
+    PrintStmt print;
+    print.expr = parseExpr();
+    s->node = std::move(print);
+    return s;
+}
+
+StatementPtr Parser::parseExec(bool implicit) {
+    auto s = make(peek().line, peek().offset);
+    if (!implicit) next();  // EXEC / EXECUTE
+    ExecStmt exec;
+    if (peek().kind == TokenKind::LeftParen) {
+        // EXEC ('text' + @v ...)
+        next();
+        do {
+            exec.dynamicSql.push_back(parseAdditive());
+        } while (accept(TokenKind::Comma));
+        expect(TokenKind::RightParen);
+        s->node = std::move(exec);
+        return s;
+    }
+    if (peek().kind == TokenKind::Variable) {
+        std::string v = next().text;
+        if (acceptOperator("=")) {
+            exec.returnVariable = v;
+        } else {
+            exec.procedureVariable = v;
+        }
+    }
+    if (exec.procedureVariable.empty()) exec.procedure = parseObjectName();
+    // Arguments run to the end of the statement: values, variables, bare words (taken as
+    // strings), DEFAULT, @name = value, OUTPUT.
+    auto argumentStarts = [&]() {
+        const Token& t = peek();
+        switch (t.kind) {
+            case TokenKind::Integer:
+            case TokenKind::Decimal:
+            case TokenKind::Float:
+            case TokenKind::Money:
+            case TokenKind::Binary:
+            case TokenKind::String:
+            case TokenKind::NString:
+            case TokenKind::Variable:
+            case TokenKind::QuotedIdentifier:
+            case TokenKind::LeftBrace:
+                return true;
+            case TokenKind::Operator:
+                return t.text == "-" || t.text == "+";
+            case TokenKind::Identifier:
+                return t.isWord("NULL") || t.isWord("DEFAULT");
+            default:
+                return false;
+        }
+    };
+    if (argumentStarts() || (peekName() && !peekWord("GO"))) {
+        // A bare word right after the procedure name is an argument only when it is not
+        // the start of the next statement; statements start with reserved words.
+        do {
+            ExecArgument arg;
+            if (peek().kind == TokenKind::Variable && peek(1).isOperator("=")) {
+                arg.name = next().text;
+                next();
+            }
+            const Token& t = peek();
+            if (t.isWord("DEFAULT")) {
+                next();
+                arg.isDefault = true;
+            } else if (t.kind == TokenKind::Identifier && !t.isWord("NULL") &&
+                       !isReservedKeyword(t.text)) {
+                // A bare identifier is a string argument: sp_helpindex T.
+                auto e = std::make_unique<Expr>();
+                e->kind = ExprKind::Literal;
+                e->literalKind = LiteralKind::String;
+                e->line = t.line;
+                std::string value = next().value;
+                while (peek().kind == TokenKind::Dot) {
+                    next();
+                    value += "." + parseName();
+                }
+                e->value = value;
+                e->text = "'" + value + "'";
+                arg.value = std::move(e);
+            } else if (t.kind == TokenKind::QuotedIdentifier) {
+                auto e = std::make_unique<Expr>();
+                e->kind = ExprKind::Literal;
+                e->literalKind = LiteralKind::NString;
+                e->line = t.line;
+                e->value = next().value;
+                e->text = "N'" + e->value + "'";
+                arg.value = std::move(e);
+            } else {
+                arg.value = parseUnary();
+            }
+            if (acceptWord("OUTPUT") || acceptWord("OUT")) arg.output = true;
+            exec.arguments.push_back(std::move(arg));
+        } while (accept(TokenKind::Comma));
+    }
+    s->node = std::move(exec);
+    return s;
+}
+
+StatementPtr Parser::parseUse() {
+    auto s = make(peek().line, peek().offset);
+    next();  // USE
+    DatabaseStmt use;
+    use.kind = DatabaseStmt::Kind::Use;
+    if (!peek().isName() && peek().kind != TokenKind::Identifier) syntaxError();
+    use.name = next().value;
+    s->node = std::move(use);
+    return s;
+}
+
+StatementPtr Parser::parseGrant() {
+    auto s = make(peek().line, peek().offset);
+    GrantStmt grant;
+    std::string verb = next().text;
+    grant.revoke = equalsIgnoreCase(verb, "REVOKE");
+    grant.deny = equalsIgnoreCase(verb, "DENY");
+    do {
+        if (peek().kind != TokenKind::Identifier) syntaxError();
+        std::string permission = next().text;
+        if (equalsIgnoreCase(permission, "ALL")) acceptWord("PRIVILEGES");
+        // Column lists of a permission: SELECT (a, b)
+        if (peek().kind == TokenKind::LeftParen) {
+            next();
+            while (!accept(TokenKind::RightParen)) {
+                if (atEnd()) syntaxError();
+                next();
+            }
+        }
+        grant.permissions.push_back(permission);
+    } while (accept(TokenKind::Comma));
+    if (acceptWord("ON")) {
+        if (peek().kind == TokenKind::Identifier && peek(1).isOperator("::")) {
+            next();
+            next();
+        }
+        grant.object = parseObjectName();
+    }
+    if (!acceptWord("TO") && !acceptWord("FROM")) syntaxError();
+    do {
+        const Token& p = peek();
+        if (p.kind != TokenKind::Identifier && p.kind != TokenKind::QuotedIdentifier)
+            syntaxError();
+        grant.principals.push_back(next().value);
+    } while (accept(TokenKind::Comma));
+    if (peekWord("WITH") && peekWord("GRANT", 1)) {
+        next();
+        next();
+        expectWord("OPTION");
+    }
+    s->node = std::move(grant);
+    return s;
+}
+
+StatementPtr Parser::parseTruncate() {
+    auto s = make(peek().line, peek().offset);
+    next();  // TRUNCATE
+    expectWord("TABLE");
+    TruncateStmt t;
+    t.table = parseObjectName();
+    s->node = std::move(t);
+    return s;
+}
+
+StatementPtr Parser::parseReturn() {
+    auto s = make(peek().line, peek().offset);
+    next();  // RETURN
+    ReturnStmt r;
+    const Token& t = peek();
+    // RETURN takes a value only when one follows on the same statement.
+    if (t.kind == TokenKind::Integer || t.kind == TokenKind::Variable ||
+        (t.kind == TokenKind::LeftParen) || t.isOperator("-"))
+        r.value = parseExpr();
+    s->node = std::move(r);
+    return s;
+}
+
+ParseResult parseBatch(std::string_view text) {
+    ParseResult result;
+    LexResult lexed = tokenize(text);
+    if (!lexed.errors.empty()) {
+        result.errors = std::move(lexed.errors);
+        return result;
+    }
+    Parser parser(text, std::move(lexed.tokens));
+    try {
+        result.batch = parser.parseBatch();
+    } catch (const SqlException& e) {
+        result.errors = e.messages();
+        result.batch.statements.clear();
+    }
+    result.batch.text = std::string(text);
+    return result;
+}
+
+ExprParseResult parseExpression(std::string_view text) {
+    ExprParseResult result;
+    LexResult lexed = tokenize(text);
+    if (!lexed.errors.empty()) {
+        result.errors = std::move(lexed.errors);
+        return result;
+    }
+    Parser parser(text, std::move(lexed.tokens));
+    try {
+        result.expr = parser.parseStandaloneExpression();
+    } catch (const SqlException& e) {
+        result.errors = e.messages();
+    }
+    return result;
+}
+
+}  // namespace engine::sql

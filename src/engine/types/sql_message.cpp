@@ -1,0 +1,1 @@
+#include "engine/types/sql_message.h"

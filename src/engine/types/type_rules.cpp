@@ -1,0 +1,1 @@
+#include "engine/types/type_rules.h"
