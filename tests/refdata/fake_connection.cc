@@ -95,6 +95,10 @@ void FakeConnection::Fail(std::string sql, int nativeError, std::string descript
     failures_[std::move(sql)] = Refusal(nativeError, std::move(description));
 }
 
+void FakeConnection::FailPrefix(std::string prefix, int nativeError, std::string description) {
+    prefixFailures_.emplace_back(std::move(prefix), Refusal(nativeError, std::move(description)));
+}
+
 void FakeConnection::OnExecute(std::string sql, std::function<void()> effect) {
     effects_[std::move(sql)] = std::move(effect);
 }
@@ -108,9 +112,13 @@ std::vector<std::string> FakeConnection::Executed() const {
 }
 
 db::Status FakeConnection::FailureFor(std::string_view sql) const {
-    const auto failure = failures_.find(sql);
-    if (failure == failures_.end()) return db::Status::success();
-    return db::Status(failure->second);
+    if (const auto failure = failures_.find(sql); failure != failures_.end()) {
+        return db::Status(failure->second);
+    }
+    for (const auto& [prefix, error] : prefixFailures_) {
+        if (sql.substr(0, prefix.size()) == prefix) return db::Status(error);
+    }
+    return db::Status::success();
 }
 
 db::Status FakeConnection::doExecute(std::string_view sql) {

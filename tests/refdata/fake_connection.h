@@ -38,6 +38,8 @@ class FakeConnection : public db::Connection {
     void Answer(std::string sql, FakeTable& table, RowPredicate where = {});
     // Executing or opening `sql` fails with this native error.
     void Fail(std::string sql, int nativeError, std::string description = "refused");
+    // Executing or opening any text that starts with `prefix` fails with this native error.
+    void FailPrefix(std::string prefix, int nativeError, std::string description = "refused");
     // Executing `sql` successfully runs `effect`.
     void OnExecute(std::string sql, std::function<void()> effect);
     // Saving a row (update or insert) of any table fails with native error 2627 when this
@@ -73,6 +75,7 @@ class FakeConnection : public db::Connection {
     std::string database_;
     std::map<std::string, Answered, std::less<>> answers_;
     std::map<std::string, db::Error, std::less<>> failures_;
+    std::vector<std::pair<std::string, db::Error>> prefixFailures_;
     std::map<std::string, std::function<void()>, std::less<>> effects_;
     std::vector<std::pair<FakeTable*, std::vector<Row>>> snapshot_;
 };
