@@ -1,28 +1,36 @@
 #include "refdata/codigos_bic.h"
 
-#include "refdata/base_data_file.h"
+#include <memory>
+
+#include "refdata/archivo_datos_base.h"
 
 namespace refdata {
 
-void CargarCodigosBIC(run::ColeccionBIC& coleccion, BaseDataFile& archivo) {
+void CargarCodigosBIC(run::ColeccionBIC& coleccion, db::Connection& archivo) {
     coleccion.Clear();
-    db::RowSet filas;
-    if (!archivo.ReadTable("CODIGOSBIC", "", filas)) return;
-    for (std::size_t fila = 0; fila < filas.rows.size(); ++fila) {
-        const db::Variant entidad = ValorColumna(filas, fila, "Entidad");
-        const db::Variant bic = ValorColumna(filas, fila, "Bic");
-        if (bic.isNull() || entidad.toText().empty()) continue;
-        coleccion.Add(entidad.toText(), bic.toText());
+    archivo.clearError();
+    std::unique_ptr<db::Recordset> filas = archivo.openRecordset(
+        "Select * FROM CODIGOSBIC", db::CursorType::ForwardOnly, db::LockType::ReadOnly);
+    if (filas == nullptr || archivo.hasError()) {
+        archivo.clearError();
+        return;
     }
+    while (!filas->eof()) {
+        const db::Variant entidad = filas->value("Entidad");
+        const db::Variant bic = filas->value("Bic");
+        if (!bic.isNull() && !entidad.toText().empty()) coleccion.Add(entidad.toText(), bic.toText());
+        if (!filas->moveNext()) break;
+    }
+    filas->close();
+    archivo.clearError();
 }
 
 void CargarCodigosBIC(run::RunContext& ctx) {
     ctx.ColeccionBIC.Clear();
-    db::Status estado;
-    std::unique_ptr<BaseDataFile> archivo =
-        AbrirDatosBase(RutaPrograma(ctx) + std::string(kRutaDatosBase), estado);
+    std::unique_ptr<db::Connection> archivo = AbrirDatosBase(ctx);
     if (archivo == nullptr) return;
     CargarCodigosBIC(ctx.ColeccionBIC, *archivo);
+    archivo->close();
 }
 
 }  // namespace refdata

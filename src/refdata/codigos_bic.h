@@ -10,16 +10,16 @@
 // Thread safety: none; runs on the run's one thread.
 #pragma once
 
-#include "refdata/base_data_file.h"
+#include "db/connection.h"
 #include "run/coleccion_bic.h"
 #include "run/run_context.h"
 
 namespace refdata {
 
-// Loads ctx.ColeccionBIC from RutaPrograma() + "Include/Datos Base.MDB".
+// Loads ctx.ColeccionBIC from the base-data file of the program's folder.
 void CargarCodigosBIC(run::RunContext& ctx);
 
-// Loads `coleccion` from an open base-data file.
-void CargarCodigosBIC(run::ColeccionBIC& coleccion, BaseDataFile& archivo);
+// Loads `coleccion` from the open base-data file `archivo`.
+void CargarCodigosBIC(run::ColeccionBIC& coleccion, db::Connection& archivo);
 
 }  // namespace refdata

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "db/text_util.h"
+#include "refdata/archivo_datos_base.h"
 #include "schema/properties.h"
 
 namespace refdata {
@@ -25,14 +26,14 @@ struct TablaControlada {
     std::string textoVersion;  // the version as stored in PROPIEDADES
 };
 
-TablaControlada LeerFilaControl(const db::RowSet& filas, std::size_t fila) {
+TablaControlada LeerFilaControl(const db::Recordset& control) {
     TablaControlada tabla;
-    tabla.origen = ValorColumna(filas, fila, "Tabla").toText();
-    tabla.accion = ValorColumna(filas, fila, "ActAccion").toText();
-    tabla.filtro = ValorColumna(filas, fila, "ActFiltro").toText();
-    tabla.version = ValorColumna(filas, fila, "valor").toNumber();
+    tabla.origen = control.text("Tabla");
+    tabla.accion = control.text("ActAccion");
+    tabla.filtro = control.text("ActFiltro");
+    tabla.version = control.number("valor");
     tabla.textoVersion = db::formatDouble(tabla.version);
-    const std::string tablaSql = ValorColumna(filas, fila, "TablaSql").toText();
+    const std::string tablaSql = control.text("TablaSql");
     tabla.destino = tablaSql.empty() ? tabla.origen : tablaSql;
     return tabla;
 }
@@ -44,26 +45,33 @@ std::string ConFiltro(std::string sentencia, const std::string& filtro) {
 
 // Adds each source row to the target set, column by column under the same names; a column the
 // target lacks is skipped, and a row the server refuses is cancelled.
-void CopiarFilas(run::RunContext& ctx, db::Connection& Conexion, const db::RowSet& origen,
+void CopiarFilas(run::RunContext& ctx, db::Connection& Conexion, db::Recordset& origen,
                  db::Recordset& destino) {
-    for (const std::vector<db::Variant>& fila : origen.rows) {
+    while (!origen.eof()) {
         ctx.ProcessPendingEvents();
         destino.addNew();
-        for (std::size_t columna = 0; columna < origen.fields.size(); ++columna) {
-            destino.setValue(origen.fields[columna].name, fila[columna]);
+        for (std::size_t columna = 0; columna < origen.fieldCount(); ++columna) {
+            destino.setValue(origen.field(columna).name, origen.value(columna));
         }
         Conexion.clearError();
         if (!destino.update()) destino.cancelUpdate();
+        if (!origen.moveNext()) break;
     }
     Conexion.clearError();
 }
 
 // BORRAR: true when the target's rows were replaced (some rows may have been refused).
-bool ReemplazarFilas(run::RunContext& ctx, db::Connection& Conexion, BaseDataFile& archivo,
+bool ReemplazarFilas(run::RunContext& ctx, db::Connection& Conexion, db::Connection& archivo,
                      const TablaControlada& tabla) {
-    // The file's rows are read first: a file that cannot give them leaves the target untouched.
-    db::RowSet origen;
-    if (!archivo.ReadTable(tabla.origen, tabla.filtro, origen)) return false;
+    // The file's rows are read before anything is deleted: a file that cannot give them leaves
+    // the target untouched.
+    archivo.clearError();
+    std::unique_ptr<db::Recordset> origen =
+        archivo.openRecordset(ConFiltro("SELECT * FROM " + tabla.origen, tabla.filtro),
+                              db::CursorType::Static, db::LockType::ReadOnly);
+    const bool origenLeido = origen != nullptr && !archivo.hasError();
+    archivo.clearError();
+    if (!origenLeido) return false;
 
     Conexion.clearError();
     const bool enTransaccion = Conexion.beginTransaction().ok();
@@ -76,10 +84,11 @@ bool ReemplazarFilas(run::RunContext& ctx, db::Connection& Conexion, BaseDataFil
             "SELECT * FROM " + tabla.destino, db::CursorType::Dynamic, db::LockType::Optimistic);
         hecho = destino != nullptr && !Conexion.hasError();
         if (hecho) {
-            CopiarFilas(ctx, Conexion, origen, *destino);
+            CopiarFilas(ctx, Conexion, *origen, *destino);
             destino->close();
         }
     }
+    origen->close();
 
     if (enTransaccion) {
         if (hecho) {
@@ -101,10 +110,10 @@ bool EliminarTabla(db::Connection& Conexion, const TablaControlada& tabla) {
     return estado.ok() || estado.error().nativeError == kErrorTablaInexistente;
 }
 
-void SincronizarTabla(run::RunContext& ctx, db::Connection& Conexion, BaseDataFile& archivo,
+void SincronizarTabla(run::RunContext& ctx, db::Connection& Conexion, db::Connection& archivo,
                       const TablaControlada& tabla) {
     if (!schema::VersionPendiente(Conexion, tabla.destino, tabla.version)) return;
-    bool hecho = true;
+    bool hecho = true;  // any other action only records the version
     if (tabla.accion == kAccionVaciar) {
         hecho = EliminarTabla(Conexion, tabla);
     } else if (tabla.accion == kAccionBorrar) {
@@ -116,23 +125,29 @@ void SincronizarTabla(run::RunContext& ctx, db::Connection& Conexion, BaseDataFi
 }  // namespace
 
 void SincronizarDatosBase(run::RunContext& ctx, db::Connection& Conexion,
-                          BaseDataFile& archivo) {
+                          db::Connection& archivo) {
     const std::string tablaControl =
         db::equalsIgnoreCase(Conexion.currentDatabase(), "VARDEX") ? "Versiones" : "VersionesEmp";
-    db::RowSet control;
-    if (!archivo.ReadTable(tablaControl, "nombre='VERSION'", control)) return;
-    for (std::size_t fila = 0; fila < control.rows.size(); ++fila) {
-        SincronizarTabla(ctx, Conexion, archivo, LeerFilaControl(control, fila));
+    archivo.clearError();
+    std::unique_ptr<db::Recordset> control =
+        archivo.openRecordset("select * from " + tablaControl + " where nombre='VERSION'",
+                              db::CursorType::ForwardOnly, db::LockType::ReadOnly);
+    if (control == nullptr || archivo.hasError()) return;
+
+    while (!control->eof()) {
+        SincronizarTabla(ctx, Conexion, archivo, LeerFilaControl(*control));
+        if (!control->moveNext()) break;
     }
+    control->close();
+    archivo.clearError();
     Conexion.clearError();
 }
 
 void SincronizarDatosBase(run::RunContext& ctx, db::Connection& Conexion) {
-    db::Status estado;
-    std::unique_ptr<BaseDataFile> archivo =
-        AbrirDatosBase(RutaPrograma(ctx) + std::string(kRutaDatosBase), estado);
+    std::unique_ptr<db::Connection> archivo = AbrirDatosBase(ctx);
     if (archivo == nullptr) return;
     SincronizarDatosBase(ctx, Conexion, *archivo);
+    archivo->close();
 }
 
 }  // namespace refdata

@@ -23,16 +23,15 @@
 #pragma once
 
 #include "db/connection.h"
-#include "refdata/base_data_file.h"
 #include "run/run_context.h"
 
 namespace refdata {
 
-// Opens RutaPrograma() + "Include/Datos Base.MDB" and synchronises `Conexion` with it.
+// Opens the base-data file of the program's folder and synchronises `Conexion` with it.
 void SincronizarDatosBase(run::RunContext& ctx, db::Connection& Conexion);
 
-// The same with a base-data file already open.
+// The same with the base-data file already open as `archivo`.
 void SincronizarDatosBase(run::RunContext& ctx, db::Connection& Conexion,
-                          BaseDataFile& archivo);
+                          db::Connection& archivo);
 
 }  // namespace refdata
