@@ -54,6 +54,20 @@ constexpr Paso kEmpresaConFallo[] = {
     {"K1", Siempre(), PasoFalla},
 };
 
+// A scripted connection that notes, when it is released, whether it had been closed.
+class ConexionObservada : public ScriptedConnection {
+  public:
+    ConexionObservada(std::string database, std::vector<std::string>& eventos)
+        : ScriptedConnection(database), nombre_(std::move(database)), eventos_(eventos) {}
+    ~ConexionObservada() override {
+        eventos_.push_back("release " + nombre_ + (isOpen() ? " open" : " closed"));
+    }
+
+  private:
+    std::string nombre_;
+    std::vector<std::string>& eventos_;
+};
+
 class SecuenciaTest : public central_test::RoutineTest, public run::ProgressObserver {
   protected:
     SecuenciaTest() {
@@ -83,10 +97,9 @@ class SecuenciaTest : public central_test::RoutineTest, public run::ProgressObse
                                          std::string_view) {
             aperturas_.push_back(std::string("Vardex ") + (usarLogin ? "login " : "sspi ") +
                                  std::string(usuario));
-            auto c = std::make_unique<ScriptedConnection>("Vardex");
+            auto c = std::make_unique<ConexionObservada>("Vardex", eventos_);
             ConTabla(*c, "SOCIOS");
             if (!central_abre_) c->Cerrar();
-            centrales_.push_back(c.get());
             conexion = std::move(c);
             if (!central_abre_)
                 ctx.EscribirLog("AbreconexionSimple", "Error al conectar Vardex; en el servidor SRV",
@@ -98,11 +111,12 @@ class SecuenciaTest : public central_test::RoutineTest, public run::ProgressObse
                                           std::string_view, std::string_view codigo, bool,
                                           std::string_view, std::string_view) {
             aperturas_.push_back("Empresa_" + std::string(codigo));
-            auto c = std::make_unique<ScriptedConnection>("Empresa_" + std::string(codigo));
+            eventos_.push_back("open Empresa_" + std::string(codigo));
+            auto c = std::make_unique<ConexionObservada>("Empresa_" + std::string(codigo),
+                                                         eventos_);
             bool ok = !sin_base_.contains(std::string(codigo));
             if (!ok) c->Cerrar();
             if (codigo == "0002") ConTabla(*c, "PROPIEDADES");
-            empresas_abiertas_.push_back(c.get());
             conexion = std::move(c);
             if (!ok)
                 ctx.EscribirLog("AbreconexionEmpresa", "Error al conectar con la empresa", "",
@@ -139,8 +153,7 @@ class SecuenciaTest : public central_test::RoutineTest, public run::ProgressObse
     std::vector<std::string> visto_;
     std::vector<int> valores_;
     std::vector<std::string> aperturas_;
-    std::vector<ScriptedConnection*> centrales_;
-    std::vector<ScriptedConnection*> empresas_abiertas_;
+    std::vector<std::string> eventos_;  // connections opened and released
     std::string listado_;
     bool alcanzable_ = true;
     bool central_abre_ = true;
@@ -188,10 +201,10 @@ TEST_F(SecuenciaTest, AWholeRunUpdatesTheCentralDatabaseThenEveryCompanyInOrder)
 TEST_F(SecuenciaTest, EveryConnectionIsClosedBeforeTheNextOneIsUsed) {
     sin_base_ = {"0004"};
     Run();
-    ASSERT_EQ(centrales_.size(), 1u);
-    EXPECT_FALSE(centrales_[0]->isOpen());
-    ASSERT_EQ(empresas_abiertas_.size(), 3u);
-    for (ScriptedConnection* c : empresas_abiertas_) EXPECT_FALSE(c->isOpen());
+    EXPECT_THAT(eventos_, ElementsAre("release Vardex closed", "open Empresa_0001",
+                                      "release Empresa_0001 closed", "open Empresa_0002",
+                                      "release Empresa_0002 closed", "open Empresa_0004",
+                                      "release Empresa_0004 closed"));
 }
 
 TEST_F(SecuenciaTest, ARunWithoutErrorsEndsWithoutIncidentsEvenIfTheFlagWasSetBefore) {
