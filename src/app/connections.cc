@@ -1,5 +1,7 @@
 #include "app/connections.h"
 
+#include <cctype>
+
 #include "db/connect.h"
 #include "db/connection_string.h"
 #include "run/update_log.h"
@@ -100,6 +102,37 @@ bool AbreconexionEmpresa(run::RunContext& ctx, std::unique_ptr<db::Connection>& 
                         std::string(servidor),
                     conexion->lastError().description, run::kNivelError);
     return false;
+}
+
+Credenciales CredencialesListado(const run::ParametrosEjecucion& parametros) {
+    std::string mayusculas = parametros.Usuario;
+    for (char& c : mayusculas)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (mayusculas == "NULL") return {false, "", ""};
+    return {true, parametros.Usuario, parametros.Clave};
+}
+
+Credenciales CredencialesActualizacion(const run::ParametrosEjecucion& parametros) {
+    return {parametros.SeguridadSQL, parametros.Usuario, parametros.Clave};
+}
+
+ResultadoListado RealizarConexion(run::RunContext& ctx) {
+    const Credenciales c = CredencialesListado(ctx.parametros);
+    return RealizarConexion(ctx, ctx.parametros.Servidor, c.usarLogin, c.usuario, c.clave,
+                            ctx.parametros.EmpresaSolicitada);
+}
+
+bool AbreconexionSimple(run::RunContext& ctx, std::unique_ptr<db::Connection>& conexion) {
+    const Credenciales c = CredencialesActualizacion(ctx.parametros);
+    return AbreconexionSimple(ctx, conexion, ctx.parametros.Servidor, c.usarLogin, c.usuario,
+                              c.clave);
+}
+
+bool AbreconexionEmpresa(run::RunContext& ctx, std::unique_ptr<db::Connection>& conexion,
+                         std::string_view codigo) {
+    const Credenciales c = CredencialesActualizacion(ctx.parametros);
+    return AbreconexionEmpresa(ctx, conexion, ctx.parametros.Servidor, codigo, c.usarLogin,
+                               c.usuario, c.clave);
 }
 
 }  // namespace app

@@ -38,6 +38,25 @@ TEST(CadenaConexion, APasswordCannotAddAttributes) {
     }
 }
 
+TEST(Credenciales, TheListingComparesNullWithoutCaseTheUpdatesDoNot) {
+    run::ParametrosEjecucion p{"null", "clave", "SRV", true, ""};
+    const Credenciales listado = CredencialesListado(p);
+    EXPECT_FALSE(listado.usarLogin);
+    EXPECT_EQ(listado.usuario, "");
+    EXPECT_EQ(listado.clave, "");
+    const Credenciales actualizacion = CredencialesActualizacion(p);
+    EXPECT_TRUE(actualizacion.usarLogin);
+    EXPECT_EQ(actualizacion.usuario, "null");
+    EXPECT_EQ(actualizacion.clave, "clave");
+
+    run::ParametrosEjecucion sa{"sa", "x;y", "SRV", true, ""};
+    EXPECT_TRUE(CredencialesListado(sa).usarLogin);
+    EXPECT_EQ(CredencialesListado(sa).clave, "x;y");
+    run::ParametrosEjecucion integrada{"NULL", "", "SRV", false, ""};
+    EXPECT_FALSE(CredencialesListado(integrada).usarLogin);
+    EXPECT_FALSE(CredencialesActualizacion(integrada).usarLogin);
+}
+
 TEST(ConsultaEmpresas, SelectorIsOneQuotedLiteral) {
     EXPECT_EQ(ConsultaEmpresas(""), "Select MENUMEMPRESA, MENOMBRE from emp");
     EXPECT_EQ(ConsultaEmpresas("0007"),
@@ -121,6 +140,17 @@ TEST_F(EmbeddedConnectionsTest, ListingFillsTheGridWithEveryCompany) {
                                             P{"Actualizando Bodegas Peña", "0002"},
                                             P{"Actualizando Sin base de datos", "0004"}));
     EXPECT_THAT(f_.Entradas(), IsEmpty());
+}
+
+TEST_F(EmbeddedConnectionsTest, TheRunParametersChooseServerCredentialsAndSelector) {
+    f_.ctx().parametros = {"NULL", "", servidor_.Servidor(), false, "0001"};
+    EXPECT_EQ(RealizarConexion(f_.ctx()), ResultadoListado::kListado);
+    using P = std::pair<std::string, std::string>;
+    EXPECT_THAT(FilasEmpresa(), ElementsAre(P{"Actualizando Ferreteria Ruiz", "0001"}));
+    std::unique_ptr<db::Connection> central, empresa;
+    EXPECT_TRUE(AbreconexionSimple(f_.ctx(), central));
+    EXPECT_TRUE(AbreconexionEmpresa(f_.ctx(), empresa, "0001"));
+    EXPECT_EQ(empresa->currentDatabase(), "Empresa_0001");
 }
 
 TEST_F(EmbeddedConnectionsTest, SelectorNamesOneCompanyOrNone) {
