@@ -74,12 +74,9 @@ class SecuenciaTest : public central_test::RoutineTest, public run::ProgressObse
         g_visto = &visto_;
         ctx_.parametros = {"sa", "secreto", "SRV", true, ""};
         ctx_.progress.AddObserver(this);
-        dep_.realizarConexion = [this](run::RunContext& ctx, std::string_view servidor,
-                                       bool usarLogin, std::string_view usuario,
-                                       std::string_view clave, std::string_view selector) {
-            listado_ = std::string(servidor) + "|" + (usarLogin ? "login" : "sspi") + "|" +
-                       std::string(usuario) + "|" + std::string(clave) + "|" +
-                       std::string(selector);
+        dep_.realizarConexion = [this](run::RunContext& ctx) {
+            const run::ParametrosEjecucion& p = ctx.parametros;
+            listado_ = p.Servidor + "|" + p.EmpresaSolicitada;
             if (!alcanzable_) {
                 ctx.EscribirLog("RealizarConexion", "Error de conexión con el servidor", "x",
                                 run::kNivelError);
@@ -87,16 +84,13 @@ class SecuenciaTest : public central_test::RoutineTest, public run::ProgressObse
             }
             ctx.grid.SetStatus(run::ProcessGrid::kConnectionRow, run::RowStatus::kDone);
             for (const auto& [code, name] : empresas_)
-                if (selector.empty() || selector == code)
+                if (p.EmpresaSolicitada.empty() || p.EmpresaSolicitada == code)
                     ctx.grid.AddCompanyRow("Actualizando " + name, code);
             return ResultadoListado::kListado;
         };
         dep_.abreconexionSimple = [this](run::RunContext& ctx,
-                                         std::unique_ptr<db::Connection>& conexion,
-                                         std::string_view, bool usarLogin, std::string_view usuario,
-                                         std::string_view) {
-            aperturas_.push_back(std::string("Vardex ") + (usarLogin ? "login " : "sspi ") +
-                                 std::string(usuario));
+                                         std::unique_ptr<db::Connection>& conexion) {
+            aperturas_.push_back("Vardex");
             auto c = std::make_unique<ConexionObservada>("Vardex", eventos_);
             ConTabla(*c, "SOCIOS");
             if (!central_abre_) c->Cerrar();
@@ -108,8 +102,7 @@ class SecuenciaTest : public central_test::RoutineTest, public run::ProgressObse
         };
         dep_.abreconexionEmpresa = [this](run::RunContext& ctx,
                                           std::unique_ptr<db::Connection>& conexion,
-                                          std::string_view, std::string_view codigo, bool,
-                                          std::string_view, std::string_view) {
+                                          std::string_view codigo) {
             aperturas_.push_back("Empresa_" + std::string(codigo));
             eventos_.push_back("open Empresa_" + std::string(codigo));
             auto c = std::make_unique<ConexionObservada>("Empresa_" + std::string(codigo),
@@ -171,8 +164,8 @@ TEST_F(SecuenciaTest, AWholeRunUpdatesTheCentralDatabaseThenEveryCompanyInOrder)
     sin_base_ = {"0004"};
     RunOutcome outcome = Run();
     EXPECT_FALSE(outcome.end_at_once);
-    EXPECT_EQ(listado_, "SRV|login|sa|secreto|");
-    EXPECT_THAT(aperturas_, ElementsAre("Vardex login sa", "Empresa_0001", "Empresa_0002",
+    EXPECT_EQ(listado_, "SRV|");
+    EXPECT_THAT(aperturas_, ElementsAre("Vardex", "Empresa_0001", "Empresa_0002",
                                         "Empresa_0004"));
     EXPECT_THAT(visto_, ElementsAre("A Vardex code= current= progress=0/1000",
                                     "G Vardex code= current= progress=43/1000",
@@ -226,7 +219,7 @@ TEST_F(SecuenciaTest, AnErrorInAnyCompanyStepTurnsTheFinalMessageIntoIncidents) 
 TEST_F(SecuenciaTest, TheCentralSelectorUpdatesOnlyTheCentralDatabaseAndWritesNoFinalMessage) {
     ctx_.parametros.EmpresaSolicitada = "VARDEX";
     Run();
-    EXPECT_EQ(listado_, "SRV|login|sa|secreto|VARDEX");
+    EXPECT_EQ(listado_, "SRV|VARDEX");
     EXPECT_THAT(visto_, ElementsAre("A Vardex code= current= progress=0/1000",
                                     "G Vardex code= current= progress=43/1000",
                                     "B Vardex code= current= progress=86/1000",
@@ -240,7 +233,7 @@ TEST_F(SecuenciaTest, TheCentralSelectorUpdatesOnlyTheCentralDatabaseAndWritesNo
 TEST_F(SecuenciaTest, ACompanySelectorSkipsTheCentralPhaseShowingTheBarFull) {
     ctx_.parametros.EmpresaSolicitada = "0002";
     Run();
-    EXPECT_EQ(listado_, "SRV|login|sa|secreto|0002");
+    EXPECT_EQ(listado_, "SRV|0002");
     EXPECT_THAT(visto_, ElementsAre("BIC", "A Empresa_0002 code=0002 current=0002 progress=0/1000",
                                     "B Empresa_0002 code=0002 current=0002 progress=98/1000"));
     EXPECT_THAT(valores_, ElementsAre(0, 1000, 0, 98, 910));
@@ -275,19 +268,6 @@ TEST_F(SecuenciaTest, WithoutTheCentralDatabaseTheCompaniesAreStillUpdated) {
                                     "B Empresa_0001 code=0001 current=0001 progress=98/1000"));
     EXPECT_EQ(ctx_.grid.Row(2).status, RowStatus::kDone);
     EXPECT_EQ(Entries().back(), kFinalCon);
-}
-
-TEST_F(SecuenciaTest, TheListingLogsInUnlessTheUserIsNullInAnyCaseWhileUpdatesNeedExactNull) {
-    ctx_.parametros = {"null", "clave", "SRV", true, "VARDEX"};
-    Run();
-    EXPECT_EQ(listado_, "SRV|sspi|||VARDEX");
-    EXPECT_THAT(aperturas_, ElementsAre("Vardex login null"));
-
-    ctx_.parametros = {"NULL", "", "SRV", false, "VARDEX"};
-    aperturas_.clear();
-    Run();
-    EXPECT_EQ(listado_, "SRV|sspi|||VARDEX");
-    EXPECT_THAT(aperturas_, ElementsAre("Vardex sspi NULL"));
 }
 
 TEST(ProgresoDePasoTest, TheProductIsTakenIn16BitsAndRefusedWhenItDoesNotFit) {

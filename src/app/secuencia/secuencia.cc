@@ -2,10 +2,10 @@
 
 #include <utility>
 
-#include "app/secuencia/fecha_programa.h"
 #include "app/secuencia/pasos_central.h"
 #include "app/secuencia/pasos_empresa.h"
 #include "refdata/codigos_bic.h"
+#include "run/date_time_text.h"
 #include "run/program_directory.h"
 #include "run/update_log.h"
 #include "schema/statements.h"
@@ -16,12 +16,11 @@ namespace {
 constexpr int kMaximoProgreso = 1000;
 constexpr std::string_view kSelectorCentral = "VARDEX";
 
-std::string Mayusculas(std::string_view texto) {
-    std::string out(texto);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return out;
+// The modification date of the running executable as text; empty when it cannot be read (the
+// stamp is then written empty rather than wrong).
+std::string FechaPrograma() {
+    std::optional<run::LocalDateTime> fecha = run::ModificationDateTime(run::ProgramExecutable());
+    return fecha ? run::DateTimeText(*fecha) : std::string();
 }
 
 }  // namespace
@@ -35,13 +34,18 @@ std::string TextoMensajeFinal(bool hayIncidencias, std::string_view fecha) {
 
 RunSequence::Dependencias RunSequence::DependenciasDelPrograma() {
     Dependencias dep;
-    dep.realizarConexion = RealizarConexion;
-    dep.abreconexionSimple = AbreconexionSimple;
-    dep.abreconexionEmpresa = AbreconexionEmpresa;
+    dep.realizarConexion = [](run::RunContext& ctx) { return RealizarConexion(ctx); };
+    dep.abreconexionSimple = [](run::RunContext& ctx, std::unique_ptr<db::Connection>& c) {
+        return AbreconexionSimple(ctx, c);
+    };
+    dep.abreconexionEmpresa = [](run::RunContext& ctx, std::unique_ptr<db::Connection>& c,
+                                 std::string_view codigo) {
+        return AbreconexionEmpresa(ctx, c, codigo);
+    };
     dep.cargarCodigosBIC = [](run::RunContext& ctx) { refdata::CargarCodigosBIC(ctx); };
     dep.pasosCentrales = PasosCentrales();
     dep.pasosEmpresa = PasosEmpresa();
-    dep.fechaPrograma = FechaPrograma(run::ProgramExecutable());
+    dep.fechaPrograma = FechaPrograma();
     return dep;
 }
 
@@ -52,13 +56,7 @@ RunOutcome RunSequence::Execute(run::RunContext& ctx) {
     ctx.ActualizarIVAProveedores = false;
     ctx.log.SetHayIncidencias(false);
 
-    // The listing connection logs in unless the user is NULL in any letter case, while the
-    // update connections follow SeguridadSQL (exactly "NULL"): "null" lists with integrated
-    // security and updates as the login "null".
-    const bool listarConLogin = Mayusculas(p.Usuario) != "NULL";
-    if (dep_.realizarConexion(ctx, p.Servidor, listarConLogin, listarConLogin ? p.Usuario : "",
-                              listarConLogin ? p.Clave : "", p.EmpresaSolicitada) ==
-        ResultadoListado::kServidorInaccesible)
+    if (dep_.realizarConexion(ctx) == ResultadoListado::kServidorInaccesible)
         return RunOutcome::EndAtOnce(run::ExitStatus::kServerUnreachable);
 
     ctx.EstoyActualizando = true;
@@ -68,7 +66,7 @@ RunOutcome RunSequence::Execute(run::RunContext& ctx) {
     ctx.progress.ShowStatusLabel();
 
     std::unique_ptr<db::Connection> central;
-    if (dep_.abreconexionSimple(ctx, central, p.Servidor, p.SeguridadSQL, p.Usuario, p.Clave)) {
+    if (dep_.abreconexionSimple(ctx, central)) {
         if (!p.EmpresaSolicitada.empty() && p.EmpresaSolicitada != kSelectorCentral)
             ctx.progress.SetValue(ctx.progress.Maximum());
         else
@@ -98,11 +96,9 @@ void RunSequence::FaseCentral(run::RunContext& ctx, db::Connection& conexion) {
 }
 
 void RunSequence::FaseEmpresa(run::RunContext& ctx, int fila) {
-    const run::ParametrosEjecucion& p = ctx.parametros;
     const std::string codigo = ctx.grid.Row(fila).code;
     std::unique_ptr<db::Connection> conexion;
-    if (!dep_.abreconexionEmpresa(ctx, conexion, p.Servidor, codigo, p.SeguridadSQL, p.Usuario,
-                                  p.Clave)) {
+    if (!dep_.abreconexionEmpresa(ctx, conexion, codigo)) {
         ctx.progress.SetValue(ctx.progress.Maximum());
         ctx.grid.SetStatus(fila, run::RowStatus::kFailed);
     } else {

@@ -35,16 +35,13 @@ namespace app {
 
 class RunSequence : public UpdateRun {
   public:
-    using Listado = std::function<ResultadoListado(
-        run::RunContext&, std::string_view servidor, bool usarLogin, std::string_view usuario,
-        std::string_view clave, std::string_view selector)>;
-    using AperturaCentral = std::function<bool(
-        run::RunContext&, std::unique_ptr<db::Connection>&, std::string_view servidor,
-        bool usarLogin, std::string_view usuario, std::string_view clave)>;
+    // The connection routines as the run calls them: server, credentials and selector come
+    // from ctx.parametros.
+    using Listado = std::function<ResultadoListado(run::RunContext&)>;
+    using AperturaCentral =
+        std::function<bool(run::RunContext&, std::unique_ptr<db::Connection>&)>;
     using AperturaEmpresa = std::function<bool(
-        run::RunContext&, std::unique_ptr<db::Connection>&, std::string_view servidor,
-        std::string_view codigo, bool usarLogin, std::string_view usuario,
-        std::string_view clave)>;
+        run::RunContext&, std::unique_ptr<db::Connection>&, std::string_view codigo)>;
 
     struct Dependencias {
         Listado realizarConexion;
