@@ -2,8 +2,6 @@
 // (the program writes its log beside itself), with and without a display.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <map>
@@ -11,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/program_runner.h"
 #include "run/test_files.h"
 
 namespace {
@@ -33,10 +32,7 @@ const std::regex kServerUnreachableLog(
     "Error en el procesimiento RealizarConexion:Error de conexi\xF3n con el servidor     "
     "Mensaje devuelto por el servidor :[^\r\n]*\r\n--------------------\r\n");
 
-struct Outcome {
-    int exit_code = -1;
-    std::string err;
-};
+using app_test::Outcome;
 
 class ProgramTest : public ::testing::Test {
   protected:
@@ -49,26 +45,7 @@ class ProgramTest : public ::testing::Test {
     // names one; standard input is not a terminal.
     Outcome Run(const std::vector<std::string>& args,
                 const std::map<std::string, std::string>& env = {}) {
-        std::filesystem::path err_file = dir_.path() / "stderr.txt";
-        pid_t pid = fork();
-        if (pid == 0) {
-            chdir(dir_.path().c_str());
-            for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-                unsetenv(name);
-            for (const auto& [name, value] : env)
-                setenv(name.c_str(), value.c_str(), 1);
-            freopen("/dev/null", "r", stdin);
-            freopen(err_file.c_str(), "w", stderr);
-            std::vector<char*> argv{const_cast<char*>(exe_.c_str())};
-            for (const std::string& a : args)
-                argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(exe_.c_str(), argv.data());
-            _exit(127);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadBytes(err_file)};
+        return app_test::RunProgram(exe_, args, dir_.path(), env);
     }
 
     std::string Log() const { return ReadBytes(install_ / "LogActualizacion.txt"); }
