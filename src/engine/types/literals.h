@@ -13,7 +13,8 @@ namespace engine {
 // A number as written in T-SQL: "5" int, "5000000000" numeric(10,0) (integers beyond
 // int are numeric, as SQL Server types them), "1.50" numeric(3,2), ".5" numeric(1,1),
 // "1e3"/"1.5E-2" float, "$5"/"$-1.25" money. Raises 1007 when a numeric literal needs
-// more than 38 digits. text has no sign (unary minus is an operator).
+// more than 38 digits. A leading sign is part of the literal ("-1" int, "-2147483648"
+// int, "-$5" money).
 Value numberLiteral(std::string_view text);
 
 // 0x... binary literal: varbinary(n) of the bytes ("0x" alone is an empty varbinary(1)).
