@@ -21,20 +21,6 @@ Value toType(const Value& v, const DataType& t, DateFormat df) {
     return convert(v, t, ConversionKind::Implicit, 0, df);
 }
 
-struct IntegerLimits {
-    int64_t min, max;
-};
-
-IntegerLimits limitsOf(TypeId id) {
-    switch (id) {
-    case TypeId::Bit: return {0, 1};
-    case TypeId::TinyInt: return {0, 255};
-    case TypeId::SmallInt: return {-32768, 32767};
-    case TypeId::Int: return {INT32_MIN, INT32_MAX};
-    default: return {INT64_MIN, INT64_MAX};
-    }
-}
-
 Value integerArithmetic(ArithmeticOp op, int64_t a, int64_t b, const DataType& t) {
     int64_t r = 0;
     bool overflowed = false;
@@ -58,7 +44,7 @@ Value integerArithmetic(ArithmeticOp op, int64_t a, int64_t b, const DataType& t
     case ArithmeticOp::BitOr: r = a | b; break;
     case ArithmeticOp::BitXor: r = a ^ b; break;
     }
-    const IntegerLimits lim = limitsOf(t.id);
+    const IntegerRange lim = integerRange(t.id);
     if (overflowed || r < lim.min || r > lim.max) overflow(t);
     return Value::integer(r, t.id);
 }
@@ -74,15 +60,8 @@ Value decimalArithmetic(ArithmeticOp op, const Value& l, const Value& r, const D
     // Each operand keeps its own exact type (an int is decimal(10,0), money (19,4)); a
     // string operand takes the result's type.
     auto parts = [&](const Value& v, Int128& unscaled, int& scale) {
-        if (isDecimal(v.typeId())) {
-            unscaled = v.decimalUnscaled();
-            scale = v.type().scale;
-        } else if (isMoney(v.typeId())) {
-            unscaled = v.moneyScaled();
-            scale = 4;
-        } else if (isInteger(v.typeId())) {
-            unscaled = v.asInt64();
-            scale = 0;
+        if (isExactNumeric(v.typeId())) {
+            decimal::exactParts(v, unscaled, scale);
         } else {
             const Value d = convert(v, DataType{t.id, 0, 38, t.scale}, ConversionKind::Implicit, 0, df);
             unscaled = d.decimalUnscaled();
@@ -248,7 +227,7 @@ Value negate(const Value& value) {
     case TypeId::SmallInt:
     case TypeId::Int:
     case TypeId::BigInt: {
-        const IntegerLimits lim = limitsOf(t.id);
+        const IntegerRange lim = integerRange(t.id);
         const int64_t v = value.asInt64();
         if (v == INT64_MIN || -v < lim.min || -v > lim.max) overflow(t);
         return Value::integer(-v, t.id);

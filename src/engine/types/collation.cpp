@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "engine/types/hashing.h"
 #include "engine/types/text.h"
 
 namespace engine {
@@ -152,21 +153,6 @@ inline Weight nextWeight(std::string_view s, size_t& pos, const Tables& t) {
     return weightOf(utf8Next(s, pos), t);
 }
 
-inline uint64_t mix(uint64_t h, uint64_t x) {
-    h ^= x;
-    h *= 0x100000001B3ULL;
-    return h;
-}
-
-inline uint64_t finish(uint64_t h) {
-    h ^= h >> 33;
-    h *= 0xFF51AFD7ED558CCDULL;
-    h ^= h >> 33;
-    h *= 0xC4CEB9FE1A85EC53ULL;
-    h ^= h >> 33;
-    return h;
-}
-
 }  // namespace
 
 int collationCompare(std::string_view a, std::string_view b) {
@@ -222,13 +208,13 @@ bool collationEqual(std::string_view a, std::string_view b) {
 uint64_t collationHash(std::string_view s, uint64_t seed) {
     s = trimTrailingBlanks(s);
     const Tables& t = tables();
-    uint64_t h = 0xCBF29CE484222325ULL ^ seed;
+    uint64_t h = hashing::kOffsetBasis ^ seed;
     size_t pos = 0;
     while (pos < s.size()) {
         const Weight w = nextWeight(s, pos, t);
-        h = mix(h, (static_cast<uint64_t>(w.primary) << 8) | w.secondary);
+        h = hashing::combine(h, (static_cast<uint64_t>(w.primary) << 8) | w.secondary);
     }
-    return finish(h);
+    return hashing::mix64(h);
 }
 
 void appendCollationSortKey(std::string_view s, std::string& out) {

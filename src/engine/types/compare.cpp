@@ -5,6 +5,7 @@
 
 #include "engine/types/collation.h"
 #include "engine/types/decimal_math.h"
+#include "engine/types/hashing.h"
 #include "engine/types/sql_message.h"
 #include "engine/types/type_rules.h"
 
@@ -29,26 +30,13 @@ int threeWay(T a, T b) {
     return a < b ? -1 : (b < a ? 1 : 0);
 }
 
-void exactParts(const Value& v, Int128& unscaled, int& scale) {
-    if (isDecimal(v.typeId())) {
-        unscaled = v.decimalUnscaled();
-        scale = v.type().scale;
-    } else if (isMoney(v.typeId())) {
-        unscaled = v.moneyScaled();
-        scale = 4;
-    } else {
-        unscaled = v.asInt64();
-        scale = 0;
-    }
-}
-
 int compareExact(const Value& a, const Value& b) {
     if (isInteger(a.typeId()) && isInteger(b.typeId())) return threeWay(a.asInt64(), b.asInt64());
     if (isMoney(a.typeId()) && isMoney(b.typeId())) return threeWay(a.moneyScaled(), b.moneyScaled());
     Int128 x, y;
     int sx, sy;
-    exactParts(a, x, sx);
-    exactParts(b, y, sy);
+    decimal::exactParts(a, x, sx);
+    decimal::exactParts(b, y, sy);
     if (sx == sy) return threeWay(x, y);
     if (sx < sy) {
         const auto up = decimal::rescale(x, sx, sy);
@@ -65,7 +53,7 @@ double asDouble(const Value& v) {
     if (isApproximate(v.typeId())) return v.asDouble();
     Int128 u;
     int s;
-    exactParts(v, u, s);
+    decimal::exactParts(v, u, s);
     return s == 0 ? static_cast<double>(u) : decimal::toDouble(u, s);
 }
 
@@ -87,24 +75,6 @@ int compareBytes(const std::string& a, const std::string& b) {
 }
 
 [[noreturn]] void notComparable() { throw SqlException(306); }
-
-inline uint64_t mix64(uint64_t h) {
-    h ^= h >> 33;
-    h *= 0xFF51AFD7ED558CCDULL;
-    h ^= h >> 33;
-    h *= 0xC4CEB9FE1A85EC53ULL;
-    h ^= h >> 33;
-    return h;
-}
-
-uint64_t hashBytes(std::string_view s, uint64_t seed) {
-    uint64_t h = 0xCBF29CE484222325ULL ^ seed;
-    for (char c : s) {
-        h ^= static_cast<unsigned char>(c);
-        h *= 0x100000001B3ULL;
-    }
-    return mix64(h);
-}
 
 // Order-preserving bytes of a signed 64-bit integer.
 void appendOrdered64(uint64_t v, std::string& out) {
@@ -208,32 +178,32 @@ int compareForSort(const Value& a, const Value& b, DateFormat dateFormat) {
 }
 
 uint64_t hashValue(const Value& v, uint64_t seed) {
-    if (v.isNull()) return mix64(0x9E3779B97F4A7C15ULL ^ seed);
+    if (v.isNull()) return hashing::mix64(0x9E3779B97F4A7C15ULL ^ seed);
     switch (kindOf(v.typeId())) {
     case Kind::String: return collationHash(v.bytes(), seed);
     case Kind::Exact: {
-        if (isInteger(v.typeId())) return mix64(static_cast<uint64_t>(v.asInt64()) ^ seed);
+        if (isInteger(v.typeId())) return hashing::mix64(static_cast<uint64_t>(v.asInt64()) ^ seed);
         Int128 u;
         int s;
-        exactParts(v, u, s);
+        decimal::exactParts(v, u, s);
         while (s > 0 && u % 10 == 0) {
             u /= 10;
             --s;
         }
-        if (s == 0 && u >= INT64_MIN && u <= INT64_MAX) return mix64(static_cast<uint64_t>(static_cast<int64_t>(u)) ^ seed);
+        if (s == 0 && u >= INT64_MIN && u <= INT64_MAX) return hashing::mix64(static_cast<uint64_t>(static_cast<int64_t>(u)) ^ seed);
         const auto lo = static_cast<uint64_t>(u), hi = static_cast<uint64_t>(static_cast<unsigned __int128>(u) >> 64);
-        return mix64(mix64(lo ^ seed) ^ hi ^ (static_cast<uint64_t>(s) << 56));
+        return hashing::mix64(hashing::mix64(lo ^ seed) ^ hi ^ (static_cast<uint64_t>(s) << 56));
     }
     case Kind::Approximate: {
         const double d = v.asDouble();
-        if (d == std::trunc(d) && std::fabs(d) < 9.2e18) return mix64(static_cast<uint64_t>(static_cast<int64_t>(d)) ^ seed);
+        if (d == std::trunc(d) && std::fabs(d) < 9.2e18) return hashing::mix64(static_cast<uint64_t>(static_cast<int64_t>(d)) ^ seed);
         uint64_t bits;
         std::memcpy(&bits, &d, sizeof bits);
-        return mix64(bits ^ seed);
+        return hashing::mix64(bits ^ seed);
     }
     case Kind::Date:
-        return mix64((static_cast<uint64_t>(static_cast<uint32_t>(v.days())) << 32 | static_cast<uint32_t>(v.ticks())) ^ seed);
-    default: return hashBytes(v.bytes(), seed);
+        return hashing::mix64((static_cast<uint64_t>(static_cast<uint32_t>(v.days())) << 32 | static_cast<uint32_t>(v.ticks())) ^ seed);
+    default: return hashing::hashBytes(v.bytes(), seed);
     }
 }
 
@@ -248,7 +218,7 @@ void appendSortKey(const Value& v, std::string& out) {
     case Kind::Exact: {
         Int128 u;
         int s;
-        exactParts(v, u, s);
+        decimal::exactParts(v, u, s);
         appendExactKey(u, s, out);
         return;
     }

@@ -83,20 +83,6 @@ std::string stringSourceName(TypeId id) { return isUnicode(id) ? "nvarchar" : "v
 // Type name in overflow and conversion messages: decimal is reported as numeric.
 std::string messageName(TypeId id) { return isDecimal(id) ? "numeric" : std::string(typeName(id)); }
 
-struct IntegerRange {
-    int64_t min, max;
-};
-
-IntegerRange rangeOf(TypeId id) {
-    switch (id) {
-    case TypeId::Bit: return {0, 1};
-    case TypeId::TinyInt: return {0, 255};
-    case TypeId::SmallInt: return {-32768, 32767};
-    case TypeId::Int: return {INT32_MIN, INT32_MAX};
-    default: return {INT64_MIN, INT64_MAX};
-    }
-}
-
 [[noreturn]] void overflow(const std::string& source, TypeId target) {
     throw SqlException(8115, {source, messageName(target)});
 }
@@ -104,7 +90,7 @@ IntegerRange rangeOf(TypeId id) {
 // An integer for an integer target. Bit takes any non-zero value as 1.
 Value integerResult(Int128 v, TypeId target, bool fromInteger) {
     if (target == TypeId::Bit) return Value::bit(v != 0);
-    const IntegerRange r = rangeOf(target);
+    const IntegerRange r = integerRange(target);
     if (v < r.min || v > r.max) {
         if (fromInteger && (target == TypeId::TinyInt || target == TypeId::SmallInt)) {
             throw SqlException(220, {std::string(typeName(target)), decimal::toString(v, 0)});
@@ -252,7 +238,7 @@ Value stringToInteger(const Value& v, TypeId target) {
     const IntegerText r = parseIntegerText(text, parsed);
     if (r == IntegerText::Invalid) throw SqlException(245, {source, text, std::string(typeName(target))});
     if (target == TypeId::Bit) return Value::bit(r == IntegerText::Overflow || parsed != 0);
-    const IntegerRange range = rangeOf(target);
+    const IntegerRange range = integerRange(target);
     if (r == IntegerText::Overflow || parsed < range.min || parsed > range.max) {
         switch (target) {
         case TypeId::TinyInt: throw SqlException(244, {source, text, "INT1"});
@@ -476,24 +462,6 @@ Value toString(const Value& v, const DataType& target, int style) {
 
 // ---- numbers -------------------------------------------------------------------------
 
-// The exact value of an exact numeric as unscaled + scale.
-void exactParts(const Value& v, Int128& unscaled, int& scale) {
-    switch (familyOf(v.typeId())) {
-    case Family::Integer:
-        unscaled = v.asInt64();
-        scale = 0;
-        return;
-    case Family::Money:
-        unscaled = v.moneyScaled();
-        scale = 4;
-        return;
-    default:
-        unscaled = v.decimalUnscaled();
-        scale = v.type().scale;
-        return;
-    }
-}
-
 double dateTimeAsDays(const Value& v) { return v.days() + static_cast<double>(v.ticks()) / kTicksPerDay; }
 
 Value numberToInteger(const Value& v, TypeId target) {
@@ -541,7 +509,7 @@ Value numberToDecimal(const Value& v, const DataType& target) {
     case Family::Money: {
         Int128 unscaled;
         int scale;
-        exactParts(v, unscaled, scale);
+        decimal::exactParts(v, unscaled, scale);
         const std::string source = familyOf(v.typeId()) == Family::Integer ? std::string(typeName(v.typeId())) : messageName(v.typeId());
         return decimalResult(decimal::rescale(unscaled, scale, target.scale), target, source);
     }
@@ -571,7 +539,7 @@ Value numberToMoney(const Value& v, TypeId target) {
     case Family::Money: {
         Int128 unscaled;
         int scale;
-        exactParts(v, unscaled, scale);
+        decimal::exactParts(v, unscaled, scale);
         const auto scaled = decimal::rescale(unscaled, scale, 4);
         if (!scaled) overflow("expression", target);
         return moneyResult(*scaled, target);

@@ -306,6 +306,16 @@ bool hasLength(TypeId id) {
     return id == TypeId::Char || id == TypeId::VarChar || id == TypeId::NChar || id == TypeId::NVarChar ||
            id == TypeId::Binary || id == TypeId::VarBinary;
 }
+IntegerRange integerRange(TypeId id) {
+    switch (id) {
+    case TypeId::Bit: return {0, 1};
+    case TypeId::TinyInt: return {0, 255};
+    case TypeId::SmallInt: return {-32768, 32767};
+    case TypeId::Int: return {INT32_MIN, INT32_MAX};
+    default: return {INT64_MIN, INT64_MAX};
+    }
+}
+
 int32_t maxDeclaredLength(TypeId id) { return id == TypeId::NChar || id == TypeId::NVarChar ? 4000 : 8000; }
 
 }  // namespace engine

@@ -122,6 +122,13 @@ bool isDecimal(TypeId id);                 // decimal, numeric
 bool isMoney(TypeId id);                   // money, smallmoney
 // Types whose declared length matters: char, varchar, nchar, nvarchar, binary, varbinary.
 bool hasLength(TypeId id);
+// Values an integer type holds: bit 0..1, tinyint 0..255, smallint, int, bigint.
+struct IntegerRange {
+    int64_t min;
+    int64_t max;
+};
+IntegerRange integerRange(TypeId id);
+
 // Maximum length of a non-max declared length: 8000 (4000 for nchar/nvarchar).
 int32_t maxDeclaredLength(TypeId id);
 

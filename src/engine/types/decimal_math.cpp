@@ -134,6 +134,19 @@ std::optional<Int128> signedResult(const Wide& w, bool negative) {
 
 }  // namespace
 
+void exactParts(const Value& v, Int128& unscaled, int& scale) {
+    if (isDecimal(v.typeId())) {
+        unscaled = v.decimalUnscaled();
+        scale = v.type().scale;
+    } else if (isMoney(v.typeId())) {
+        unscaled = v.moneyScaled();
+        scale = 4;
+    } else {
+        unscaled = v.asInt64();
+        scale = 0;
+    }
+}
+
 UInt128 pow10(int n) {
     static const auto table = [] {
         std::array<UInt128, 39> t{};

@@ -16,6 +16,10 @@ using UInt128 = unsigned __int128;
 
 constexpr int kMaxPrecision = 38;
 
+// The exact value of an integer, decimal or money value as unscaled + scale (money has
+// scale 4, integers 0).
+void exactParts(const Value& v, Int128& unscaled, int& scale);
+
 // 10^n for n in 0..38.
 UInt128 pow10(int n);
 

@@ -31,15 +31,8 @@ Value asNumeric(const Value& v, const DataType& t, const FunctionContext& ctx) {
 }
 
 Value integerOfType(Int128 v, const DataType& t) {
-    Int128 lo = INT64_MIN, hi = INT64_MAX;
-    switch (t.id) {
-    case TypeId::Bit: lo = 0, hi = 1; break;
-    case TypeId::TinyInt: lo = 0, hi = 255; break;
-    case TypeId::SmallInt: lo = -32768, hi = 32767; break;
-    case TypeId::Int: lo = INT32_MIN, hi = INT32_MAX; break;
-    default: break;
-    }
-    if (v < lo || v > hi) overflow(t);
+    const IntegerRange range = integerRange(t.id);
+    if (v < range.min || v > range.max) overflow(t);
     return Value::integer(static_cast<int64_t>(v), t.id);
 }
 

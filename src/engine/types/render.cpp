@@ -15,21 +15,15 @@ namespace {
 constexpr const char* kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
-std::string pad2(int v) {
-    char b[8];
-    std::snprintf(b, sizeof b, "%02d", v);
+// v with leading zeros to the width.
+std::string padded(int v, int width) {
+    char b[16];
+    std::snprintf(b, sizeof b, "%0*d", width, v);
     return b;
 }
-std::string pad3(int v) {
-    char b[8];
-    std::snprintf(b, sizeof b, "%03d", v);
-    return b;
-}
-std::string pad4(int v) {
-    char b[8];
-    std::snprintf(b, sizeof b, "%04d", v);
-    return b;
-}
+std::string pad2(int v) { return padded(v, 2); }
+std::string pad3(int v) { return padded(v, 3); }
+std::string pad4(int v) { return padded(v, 4); }
 
 std::string hourAmPm(const CivilDateTime& c, bool withSeconds) {
     const int h12 = c.hour % 12 == 0 ? 12 : c.hour % 12;

@@ -7,14 +7,7 @@
 namespace engine {
 namespace {
 
-using testing::dt;
-using testing::errorOf;
-using testing::errorTextOf;
-using testing::i32;
-using testing::num;
-using testing::nvc;
-using testing::shown;
-using testing::vc;
+using namespace testing;
 
 std::string calc(ArithmeticOp op, const Value& a, const Value& b) { return shown(arithmetic(op, a, b)); }
 

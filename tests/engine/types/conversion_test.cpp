@@ -7,25 +7,8 @@
 namespace engine {
 namespace {
 
-using testing::dt;
-using testing::errorOf;
-using testing::errorTextOf;
-using testing::i32;
-using testing::num;
-using testing::nvc;
-using testing::shown;
-using testing::vc;
+using namespace testing;
 
-const DataType kInt = DataType::of(TypeId::Int);
-const DataType kBigInt = DataType::of(TypeId::BigInt);
-const DataType kSmallInt = DataType::of(TypeId::SmallInt);
-const DataType kTinyInt = DataType::of(TypeId::TinyInt);
-const DataType kBit = DataType::of(TypeId::Bit);
-const DataType kMoney = DataType::of(TypeId::Money);
-const DataType kFloat = DataType::floating(TypeId::Float);
-const DataType kDateTime = DataType::of(TypeId::DateTime);
-const DataType kDate = DataType::of(TypeId::Date);
-const DataType kGuid = DataType::of(TypeId::UniqueIdentifier);
 
 std::string cast(const Value& v, const DataType& t, int style = 0, DateFormat f = DateFormat::Mdy) {
     return shown(convert(v, t, ConversionKind::Explicit, style, f));

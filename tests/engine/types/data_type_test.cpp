@@ -7,8 +7,7 @@
 namespace engine {
 namespace {
 
-using testing::errorOf;
-using testing::errorTextOf;
+using namespace testing;
 
 TEST(TypeNames, ResolveCaseInsensitivelyWithSqlServerDefaults) {
     struct Case {

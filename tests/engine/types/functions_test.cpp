@@ -10,14 +10,7 @@
 namespace engine {
 namespace {
 
-using testing::dt;
-using testing::errorOf;
-using testing::errorTextOf;
-using testing::i32;
-using testing::num;
-using testing::nvc;
-using testing::shown;
-using testing::vc;
+using namespace testing;
 
 // A context with a fixed clock and a counting random source, so results are exact.
 FunctionContext fixedContext() {

@@ -7,7 +7,7 @@
 namespace engine {
 namespace {
 
-using testing::errorOf;
+using namespace testing;
 
 TEST(Like, Wildcards) {
     struct Case {

@@ -7,8 +7,7 @@
 namespace engine {
 namespace {
 
-using testing::errorOf;
-using testing::shown;
+using namespace testing;
 
 TEST(NumberLiterals, TypedAsSqlServerTypesThem) {
     struct Case {

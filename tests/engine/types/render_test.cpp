@@ -7,9 +7,7 @@
 namespace engine {
 namespace {
 
-using testing::dt;
-using testing::num;
-using testing::vc;
+using namespace testing;
 
 TEST(RenderAsText, StyleZeroForEveryType) {
     struct Case {

@@ -35,6 +35,19 @@ inline std::string errorTextOf(const std::function<void()>& f) {
     return "";
 }
 
+inline const DataType kInt = DataType::of(TypeId::Int);
+inline const DataType kBigInt = DataType::of(TypeId::BigInt);
+inline const DataType kSmallInt = DataType::of(TypeId::SmallInt);
+inline const DataType kTinyInt = DataType::of(TypeId::TinyInt);
+inline const DataType kBit = DataType::of(TypeId::Bit);
+inline const DataType kMoney = DataType::of(TypeId::Money);
+inline const DataType kFloat = DataType::floating(TypeId::Float);
+inline const DataType kReal = DataType::floating(TypeId::Real);
+inline const DataType kDateTime = DataType::of(TypeId::DateTime);
+inline const DataType kDate = DataType::of(TypeId::Date);
+inline const DataType kText = DataType::of(TypeId::Text);
+inline const DataType kGuid = DataType::of(TypeId::UniqueIdentifier);
+
 inline Value vc(const std::string& s) { return Value::varchar(s); }
 inline Value nvc(const std::string& s) { return Value::nvarchar(s); }
 inline Value i32(int64_t v) { return Value::integer(v); }

@@ -7,18 +7,8 @@
 namespace engine {
 namespace {
 
-using testing::errorOf;
-using testing::errorTextOf;
+using namespace testing;
 
-const DataType kInt = DataType::of(TypeId::Int);
-const DataType kBit = DataType::of(TypeId::Bit);
-const DataType kTinyInt = DataType::of(TypeId::TinyInt);
-const DataType kBigInt = DataType::of(TypeId::BigInt);
-const DataType kMoney = DataType::of(TypeId::Money);
-const DataType kFloat = DataType::floating(TypeId::Float);
-const DataType kReal = DataType::floating(TypeId::Real);
-const DataType kDateTime = DataType::of(TypeId::DateTime);
-const DataType kText = DataType::of(TypeId::Text);
 
 TEST(DecimalResultTypes, PrecisionAndScaleRules) {
     struct Case {

@@ -11,8 +11,7 @@
 namespace engine {
 namespace {
 
-using testing::dt;
-using testing::num;
+using namespace testing;
 
 bool identical(const Value& a, const Value& b) {
     if (a.type() != b.type() || a.isNull() != b.isNull()) return false;
@@ -64,8 +63,8 @@ TEST(ValueCodec, RoundTripsEveryType) {
         Value::floating(0.1f, TypeId::Real),
         dt("1753-01-01"),
         dt("9999-12-31 23:59:59.997"),
-        convert(testing::vc("2079-06-06 23:59"), DataType::of(TypeId::SmallDateTime)),
-        convert(testing::vc("0001-01-01"), DataType::of(TypeId::Date)),
+        convert(vc("2079-06-06 23:59"), DataType::of(TypeId::SmallDateTime)),
+        convert(vc("0001-01-01"), DataType::of(TypeId::Date)),
         Value::varchar(""),
         Value::string("año €", DataType::varchar(DataType::kMax)),
         Value::string("ab   ", DataType::character(TypeId::Char, 5)),
