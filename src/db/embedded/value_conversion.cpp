@@ -16,16 +16,19 @@ std::string decimalText(engine::Int128 unscaled, int scale) {
     const bool negative = unscaled < 0;
     unsigned __int128 magnitude = negative ? static_cast<unsigned __int128>(-(unscaled + 1)) + 1
                                            : static_cast<unsigned __int128>(unscaled);
-    std::string digits;
+    // Digits from the last one backwards, padded so that one stands before the point.
+    std::string reversed;
     do {
-        digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(magnitude % 10)));
+        reversed += static_cast<char>('0' + static_cast<int>(magnitude % 10));
         magnitude /= 10;
     } while (magnitude != 0);
-    if (scale > 0) {
-        if (digits.size() <= static_cast<size_t>(scale)) digits.insert(0, static_cast<size_t>(scale) + 1 - digits.size(), '0');
-        digits.insert(digits.size() - static_cast<size_t>(scale), ".");
+    while (reversed.size() <= static_cast<size_t>(scale)) reversed += '0';
+    std::string text = negative ? "-" : "";
+    for (size_t i = reversed.size(); i-- > 0;) {
+        text += reversed[i];
+        if (scale > 0 && i == static_cast<size_t>(scale)) text += '.';
     }
-    return negative ? "-" + digits : digits;
+    return text;
 }
 
 std::string guidText(const std::string& b) {

@@ -248,6 +248,9 @@ private:
                          " and cannot be written."};
     }
 
+    // Runs the statement in a transaction of its own (unless the caller has one open), so
+    // that an UPDATE that found no row or several rows is undone. Inside the caller's
+    // transaction the refusal is reported and undoing is the caller's rollback.
     Status run(std::string_view kind, const std::string& sql, Parameters& params, bool exactlyOneRow) {
         Status outcome = connection_.guarded([&]() -> Status {
             Statement stmt(connection_.dbc(), connection_.codec());
