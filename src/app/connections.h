@@ -27,6 +27,7 @@
 #include <string_view>
 
 #include "db/connection.h"
+#include "run/parametros_ejecucion.h"
 #include "run/run_context.h"
 
 namespace app {
@@ -53,6 +54,25 @@ bool AbreconexionSimple(run::RunContext& ctx, std::unique_ptr<db::Connection>& c
 bool AbreconexionEmpresa(run::RunContext& ctx, std::unique_ptr<db::Connection>& conexion,
                          std::string_view servidor, std::string_view codigo, bool usarLogin,
                          std::string_view usuario, std::string_view clave);
+
+// How a connection logs in, chosen from the run parameters.
+struct Credenciales {
+    bool usarLogin = false;
+    std::string usuario;
+    std::string clave;
+};
+// The listing connection uses integrated security when Usuario, upper-cased, is "NULL" (so
+// "null" too), with empty user and password; otherwise it logs in with Usuario and Clave.
+Credenciales CredencialesListado(const run::ParametrosEjecucion& parametros);
+// The update connections log in when SeguridadSQL is true (Usuario is not exactly "NULL").
+Credenciales CredencialesActualizacion(const run::ParametrosEjecucion& parametros);
+
+// The three routines with everything taken from ctx.parametros (server, credentials, selector),
+// as the run calls them.
+ResultadoListado RealizarConexion(run::RunContext& ctx);
+bool AbreconexionSimple(run::RunContext& ctx, std::unique_ptr<db::Connection>& conexion);
+bool AbreconexionEmpresa(run::RunContext& ctx, std::unique_ptr<db::Connection>& conexion,
+                         std::string_view codigo);
 
 // The connection strings, for the routines above and their tests.
 std::string CadenaConexion(std::string_view servidor, std::string_view baseDatos, bool usarLogin,

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "run/update_log.h"
+#include "schema/sql_text.h"
 #include "schema/statements.h"
 
 namespace schema {
@@ -47,36 +48,16 @@ std::string Longitud::Texto() const {
 std::string SentenciaCrearCampo(std::string_view Campo, std::string_view Tabla,
                                 std::string_view Tipo, const Longitud& longitud, bool NotNull,
                                 std::string_view Defecto) {
-    std::string sql = "Alter Table ";
-    sql += Tabla;
-    sql += " ADD ";
-    sql += Campo;
-    sql += " ";
-    sql += Tipo;
-    sql += " ";
-    if (longitud.Valor() > 0) {
-        sql += "(";
-        sql += longitud.Texto();
-        sql += ") ";
-    }
+    std::string sql = Unir({"Alter Table ", Tabla, " ADD ", Campo, " ", Tipo, " "});
+    if (longitud.Valor() > 0) sql += Unir({"(", longitud.Texto(), ") "});
     if (NotNull) sql += "NOT NULL ";
-    if (!Defecto.empty()) {
-        sql += "DEFAULT(";
-        sql += Defecto;
-        sql += ") ";
-    }
+    if (!Defecto.empty()) sql += Unir({"DEFAULT(", Defecto, ") "});
     return sql;
 }
 
 std::string SentenciaRellenarCampo(std::string_view Campo, std::string_view Tabla,
                                    std::string_view Defecto) {
-    std::string sql = "UPDATE ";
-    sql += Tabla;
-    sql += " SET ";
-    sql += Campo;
-    sql += "=";
-    sql += Defecto;
-    return sql;
+    return Unir({"UPDATE ", Tabla, " SET ", Campo, "=", Defecto});
 }
 
 ResultadoCampo CrearCampo(run::RunContext& ctx, std::string_view Campo, std::string_view Tabla,

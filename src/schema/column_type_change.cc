@@ -57,26 +57,14 @@ std::string CondicionColumna(std::string_view Tabla, std::string_view Campo) {
 
 std::string SentenciaAnadirDefecto(std::string_view Tabla, std::string_view Campo,
                                    std::string_view nombre, std::string_view expresion) {
-    std::string sql = "ALTER TABLE ";
-    sql += Tabla;
-    sql += " ADD CONSTRAINT [";
-    sql += nombre;
-    sql += "] DEFAULT ";
-    sql += expresion;
-    sql += " FOR ";
-    sql += Campo;
-    return sql;
+    return Unir({"ALTER TABLE ", Tabla, " ADD CONSTRAINT [", nombre, "] DEFAULT ", expresion,
+                 " FOR ", Campo});
 }
 
 }  // namespace
 
 std::string NombreDefectoNuevo(std::string_view Tabla, std::string_view Campo) {
-    std::string nombre = "DF__";
-    nombre += Tabla;
-    nombre += "__";
-    nombre += Campo.substr(0, 12);
-    nombre += "__389C9811";
-    return nombre;
+    return Unir({"DF__", Tabla, "__", Campo.substr(0, 12), "__389C9811"});
 }
 
 bool CambiarTipoDatos(db::Connection& Conexion, std::string_view Tabla, std::string_view Campo,

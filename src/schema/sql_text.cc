@@ -4,6 +4,17 @@
 
 namespace schema {
 
+std::string Unir(std::initializer_list<std::string_view> partes) {
+    size_t longitud = 0;
+    for (std::string_view parte : partes)
+        longitud += parte.size();
+    std::string texto;
+    texto.reserve(longitud);
+    for (std::string_view parte : partes)
+        texto += parte;
+    return texto;
+}
+
 std::string DuplicarComillas(std::string_view texto) {
     std::string out;
     out.reserve(texto.size());

@@ -7,10 +7,14 @@
 // Thread-safe (pure functions).
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
 namespace schema {
+
+// The parts joined with nothing between them: how statement texts are composed.
+std::string Unir(std::initializer_list<std::string_view> partes);
 
 // `texto` with every ' doubled; the text is otherwise unchanged.
 std::string DuplicarComillas(std::string_view texto);

@@ -1,16 +1,13 @@
 #include "schema/statements.h"
 
 #include "run/update_log.h"
+#include "schema/sql_text.h"
 
 namespace schema {
 
 std::string MensajeEmpresa(const run::RunContext& ctx, std::string_view texto,
                            std::string_view separador) {
-    std::string mensaje(texto);
-    mensaje += ctx.CodigoEmpresaActual();
-    mensaje += separador;
-    mensaje += ctx.parametros.Servidor;
-    return mensaje;
+    return Unir({texto, ctx.CodigoEmpresaActual(), separador, ctx.parametros.Servidor});
 }
 
 bool SentenciaSimple(db::Connection& Conexion, std::string_view sql) {
@@ -33,19 +30,8 @@ bool SentenciaInformada(run::RunContext& ctx, db::Connection& Conexion, std::str
 
 std::string SentenciaAmpliacion(std::string_view Tabla, std::string_view Campo,
                                 std::string_view prueba, std::string_view nuevoTipo) {
-    std::string sql = "if COL_LENGTH ('";
-    sql += Tabla;
-    sql += "','";
-    sql += Campo;
-    sql += "') ";
-    sql += prueba;
-    sql += " alter table ";
-    sql += Tabla;
-    sql += " alter column ";
-    sql += Campo;
-    sql += " ";
-    sql += nuevoTipo;
-    return sql;
+    return Unir({"if COL_LENGTH ('", Tabla, "','", Campo, "') ", prueba, " alter table ", Tabla,
+                 " alter column ", Campo, " ", nuevoTipo});
 }
 
 bool Ampliar(db::Connection& Conexion, std::string_view Tabla, std::string_view Campo,
