@@ -44,21 +44,7 @@ std::optional<std::vector<std::pair<std::string, std::string>>> splitConnectionS
         if (i < text.size() && (text[i] == '{' || text[i] == '"' || text[i] == '\'')) {
             const char close = text[i] == '{' ? '}' : text[i];
             ++i;
-            bool closed = false;
-            while (i < text.size()) {
-                if (text[i] == close) {
-                    if (i + 1 < text.size() && text[i + 1] == close) {
-                        value += close;
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    closed = true;
-                    break;
-                }
-                value += text[i++];
-            }
-            if (!closed) return std::nullopt;
+            if (!readQuoted(text, i, close, value)) return std::nullopt;
             // Anything between the closing quote and the next ';' is ignored.
             const size_t next = text.find(';', i);
             i = next == std::string_view::npos ? text.size() : next + 1;

@@ -35,4 +35,20 @@ std::string_view trimBlanks(std::string_view text) {
     return text.substr(b, e - b);
 }
 
+bool readQuoted(std::string_view text, size_t& i, char close, std::string& out) {
+    while (i < text.size()) {
+        if (text[i] == close) {
+            if (i + 1 < text.size() && text[i + 1] == close) {
+                out += close;
+                i += 2;
+                continue;
+            }
+            ++i;
+            return true;
+        }
+        out += text[i++];
+    }
+    return false;
+}
+
 }  // namespace db

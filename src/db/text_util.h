@@ -12,5 +12,9 @@ namespace db {
 std::string foldCase(std::string_view text);
 bool equalsIgnoreCase(std::string_view a, std::string_view b);
 std::string_view trimBlanks(std::string_view text);
+// Reads a quoted value whose opening quote is just before `i`, up to the closing `close`
+// (a doubled `close` stands for one); `i` ends after the closing quote. False when the
+// text ends first.
+bool readQuoted(std::string_view text, size_t& i, char close, std::string& out);
 
 }  // namespace db

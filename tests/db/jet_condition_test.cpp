@@ -81,6 +81,9 @@ TEST_F(JetConditionTest, SelectsRowsWithJetsComparisonRules) {
         {"CUOTA = 12.5", "ES"},
         {"ALTA <> #1986-01-01#", "FR"},                        // NULL is unknown, not different
         {"PREFIJO * 2 > 100", "PT MX MA"},
+        {"PREFIJO MOD 2 = 1", "PT FR CH"},
+        {"PREFIJO \\ 100 = 2", "MA"},
+        {"-PREFIJO < -300 OR PREFIJO - 1 = 32", "PT FR"},
         {"CODIGO & CONTINENTE = 'ESEUROPA'", "ES"},
         {"[CODIGO] LIKE 'M%'", "MX MA"},
         {"PAISES.CODIGO LIKE '_H'", "CH"},

@@ -87,6 +87,14 @@ TEST_F(OdbcSqlite, ErrorsCarryTheNativeNumberAndStayPendingUntilCleared) {
     EXPECT_EQ(count("SELECT VALOR = 'C' FROM PROPIEDADES"), 1);
 }
 
+TEST_F(OdbcSqlite, AnErrorOfALaterStatementOfTheBatchFailsTheCall) {
+    Status s = conn_->execute("CREATE TABLE A (X INTEGER); INSERT INTO NOSUCH VALUES (1)");
+    ASSERT_FALSE(s);
+    EXPECT_EQ(s.error().nativeError, 1);
+    EXPECT_NE(s.error().description.find("no such table: NOSUCH"), std::string::npos) << s.error().description;
+    EXPECT_EQ(count("SELECT COUNT(*) FROM sqlite_master WHERE name='A'"), 1);  // the first statement ran
+}
+
 TEST_F(OdbcSqlite, RecordSetReadsTypesNullsAndPositions) {
     ASSERT_TRUE(conn_->execute("CREATE TABLE T (ID INTEGER PRIMARY KEY, NOMBRE VARCHAR(50), IMPORTE DOUBLE, "
                                "ALTA TIMESTAMP, NOTA VARCHAR(10))"));

@@ -37,21 +37,7 @@ bool tokenize(std::string_view s, std::vector<Token>& out) {
         } else if (c == '\'' || c == '"') {
             std::string text;
             ++i;
-            bool closed = false;
-            while (i < s.size()) {
-                if (s[i] == c) {
-                    if (i + 1 < s.size() && s[i + 1] == c) {
-                        text += c;
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    closed = true;
-                    break;
-                }
-                text += s[i++];
-            }
-            if (!closed) return false;
+            if (!readQuoted(s, i, c, text)) return false;
             out.push_back({Token::Kind::String, text});
         } else if (c == '#') {
             const size_t close = s.find('#', i + 1);
@@ -151,12 +137,18 @@ private:
         return true;
     }
 
-    ExprPtr parseOr() {
-        ExprPtr left = parseAnd();
-        while (left && acceptKeyword("OR")) {
-            ExprPtr right = parseAnd();
+    using Operator = std::optional<std::pair<Expression::Op, std::string>>;
+
+    // left (operator right)*, folded to the left: "a OR b OR c" is ((a OR b) OR c).
+    template <typename Accept>
+    ExprPtr parseLeftAssociative(ExprPtr (Parser::*next)(), Accept acceptOperator) {
+        ExprPtr left = (this->*next)();
+        while (left) {
+            const Operator op = acceptOperator();
+            if (!op) break;
+            ExprPtr right = (this->*next)();
             if (!right) return nullptr;
-            auto e = make(Expression::Op::Or);
+            auto e = make(op->first, op->second);
             e->args.push_back(std::move(left));
             e->args.push_back(std::move(right));
             left = std::move(e);
@@ -164,17 +156,19 @@ private:
         return left;
     }
 
-    ExprPtr parseAnd() {
-        ExprPtr left = parseNot();
-        while (left && acceptKeyword("AND")) {
-            ExprPtr right = parseNot();
-            if (!right) return nullptr;
-            auto e = make(Expression::Op::And);
-            e->args.push_back(std::move(left));
-            e->args.push_back(std::move(right));
-            left = std::move(e);
+    Operator acceptOne(Expression::Op op, std::initializer_list<const char*> symbols, const char* keyword = nullptr) {
+        for (const char* s : symbols) {
+            if (acceptSymbol(s)) return std::make_pair(op, std::string(s));
         }
-        return left;
+        if (keyword != nullptr && acceptKeyword(keyword)) return std::make_pair(op, std::string(keyword));
+        return std::nullopt;
+    }
+
+    ExprPtr parseOr() {
+        return parseLeftAssociative(&Parser::parseAnd, [this] { return acceptOne(Expression::Op::Or, {}, "OR"); });
+    }
+    ExprPtr parseAnd() {
+        return parseLeftAssociative(&Parser::parseNot, [this] { return acceptOne(Expression::Op::And, {}, "AND"); });
     }
 
     ExprPtr parseNot() {
@@ -250,40 +244,13 @@ private:
     }
 
     ExprPtr parseAdditive() {
-        ExprPtr left = parseMultiplicative();
-        while (left) {
-            std::string op;
-            for (const char* s : {"+", "-", "&"}) {
-                if (acceptSymbol(s)) op = s;
-            }
-            if (op.empty()) break;
-            ExprPtr right = parseMultiplicative();
-            if (!right) return nullptr;
-            auto e = make(Expression::Op::Arith, op);
-            e->args.push_back(std::move(left));
-            e->args.push_back(std::move(right));
-            left = std::move(e);
-        }
-        return left;
+        return parseLeftAssociative(&Parser::parseMultiplicative,
+                                    [this] { return acceptOne(Expression::Op::Arith, {"+", "-", "&"}); });
     }
 
     ExprPtr parseMultiplicative() {
-        ExprPtr left = parseUnary();
-        while (left) {
-            std::string op;
-            for (const char* s : {"*", "/", "\\"}) {
-                if (acceptSymbol(s)) op = s;
-            }
-            if (op.empty() && acceptKeyword("MOD")) op = "MOD";
-            if (op.empty()) break;
-            ExprPtr right = parseUnary();
-            if (!right) return nullptr;
-            auto e = make(Expression::Op::Arith, op);
-            e->args.push_back(std::move(left));
-            e->args.push_back(std::move(right));
-            left = std::move(e);
-        }
-        return left;
+        return parseLeftAssociative(&Parser::parseUnary,
+                                    [this] { return acceptOne(Expression::Op::Arith, {"*", "/", "\\"}, "MOD"); });
     }
 
     ExprPtr parseUnary() {

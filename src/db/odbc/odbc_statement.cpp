@@ -179,36 +179,31 @@ Status Statement::fetchAll(const std::vector<OdbcColumn>& columns, RowSet& out) 
     return Status::success();
 }
 
+template <typename T, typename Make>
+Status Statement::readFixed(SQLUSMALLINT column, SQLSMALLINT cType, Variant& value, Make make) {
+    T v{};
+    SQLLEN indicator = 0;
+    const SQLRETURN rc = SQLGetData(stmt_, column, cType, &v, sizeof v, &indicator);
+    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) return Status(errors());
+    value = indicator == SQL_NULL_DATA ? Variant() : make(v);
+    return Status::success();
+}
+
 Status Statement::readValue(SQLUSMALLINT column, const OdbcColumn& info, Variant& value) {
     SQLLEN indicator = 0;
     auto failed = [&](SQLRETURN rc) { return !SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA; };
     switch (info.sqlType) {
-        case SQL_BIT: {
-            unsigned char bit = 0;
-            const SQLRETURN rc = SQLGetData(stmt_, column, SQL_C_BIT, &bit, sizeof bit, &indicator);
-            if (failed(rc)) return Status(errors());
-            value = indicator == SQL_NULL_DATA ? Variant() : Variant::boolean(bit != 0);
-            return Status::success();
-        }
+        case SQL_BIT:
+            return readFixed<unsigned char>(column, SQL_C_BIT, value, [](unsigned char b) { return Variant::boolean(b != 0); });
         case SQL_TINYINT:
         case SQL_SMALLINT:
         case SQL_INTEGER:
-        case SQL_BIGINT: {
-            SQLBIGINT v = 0;
-            const SQLRETURN rc = SQLGetData(stmt_, column, SQL_C_SBIGINT, &v, sizeof v, &indicator);
-            if (failed(rc)) return Status(errors());
-            value = indicator == SQL_NULL_DATA ? Variant() : Variant::integer(v);
-            return Status::success();
-        }
+        case SQL_BIGINT:
+            return readFixed<SQLBIGINT>(column, SQL_C_SBIGINT, value, [](SQLBIGINT v) { return Variant::integer(v); });
         case SQL_REAL:
         case SQL_FLOAT:
-        case SQL_DOUBLE: {
-            double v = 0;
-            const SQLRETURN rc = SQLGetData(stmt_, column, SQL_C_DOUBLE, &v, sizeof v, &indicator);
-            if (failed(rc)) return Status(errors());
-            value = indicator == SQL_NULL_DATA ? Variant() : Variant::real(v);
-            return Status::success();
-        }
+        case SQL_DOUBLE:
+            return readFixed<double>(column, SQL_C_DOUBLE, value, [](double v) { return Variant::real(v); });
         case SQL_DECIMAL:
         case SQL_NUMERIC: {
             char buffer[128] = {};

@@ -50,6 +50,8 @@ private:
     Status describe(std::vector<OdbcColumn>& columns);
     Status fetchAll(const std::vector<OdbcColumn>& columns, RowSet& out);
     Status readValue(SQLUSMALLINT column, const OdbcColumn& info, Variant& value);
+    template <typename T, typename Make>
+    Status readFixed(SQLUSMALLINT column, SQLSMALLINT cType, Variant& value, Make make);
 
     SQLHSTMT stmt_ = SQL_NULL_HSTMT;
     Codec codec_;
