@@ -9,7 +9,9 @@
 namespace refdata {
 namespace {
 
-bool IsEmpty(const db::Variant& value) { return value.isNull() || value.toText().empty(); }
+bool IsEmpty(const db::Variant& value) {
+    return value.isNull() || value.toText().empty();
+}
 
 // The 20-digit domestic account: entity, branch, control digits and account number padded to
 // 4, 4, 2 and 10 digits and joined in that order.
@@ -39,9 +41,8 @@ void FillAccount(db::Recordset& set, const run::ColeccionBIC& bics,
     bool fillBic = columns.bicRule == BicRule::kEveryRow;
     if (!fillBic) fillBic = IsEmpty(set.value(columns.bic)) && !IsEmpty(entity);
     if (fillBic) {
-        const std::string key = columns.bicKey == BicKey::kEntityFourDigits
-                                    ? FormatoCeros(entity, 4)
-                                    : entity.toText();
+        const std::string key =
+            columns.bicKey == BicKey::kEntityFourDigits ? FormatoCeros(entity, 4) : entity.toText();
         if (const std::optional<std::string> bic = bics.Find(key)) {
             set.setValue(columns.bic, db::Variant::text(*bic));
         }
@@ -66,7 +67,8 @@ BackfillOutcome RellenarCuentasBancarias(db::Connection& conexion, const run::Co
 
     while (!set->eof()) {
         ++outcome.rows;
-        for (const BankAccountColumns& columns : instance.accounts) FillAccount(*set, bics, columns);
+        for (const BankAccountColumns& columns : instance.accounts)
+            FillAccount(*set, bics, columns);
         conexion.clearError();
         if (set->update()) {
             ++outcome.saved;

@@ -18,7 +18,8 @@ void CargarCodigosBIC(run::ColeccionBIC& coleccion, db::Connection& archivo) {
     while (!filas->eof()) {
         const db::Variant entidad = filas->value("Entidad");
         const db::Variant bic = filas->value("Bic");
-        if (!bic.isNull() && !entidad.toText().empty()) coleccion.Add(entidad.toText(), bic.toText());
+        if (!bic.isNull() && !entidad.toText().empty())
+            coleccion.Add(entidad.toText(), bic.toText());
         if (!filas->moveNext()) break;
     }
     filas->close();

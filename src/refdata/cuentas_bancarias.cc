@@ -48,20 +48,19 @@ constexpr std::array<DefinicionCampo, 4> kCamposCliBancosDisp = {{
 }};
 
 constexpr std::array<BankAccountColumns, 1> kCuentaCliBancosDisp = {{
-    {"CLIBANCOSENTIDAD", "CLIBANCOSSUCURSAL", "CLIBANCOSDIGITO", "CLIBANCOSCUENTA",
-     "CLIBANCOSIBAN", "CLIBANCOSBIC", IbanRule::kEveryRow, BicRule::kEveryRow,
-     BicKey::kEntityFourDigits},
+    {"CLIBANCOSENTIDAD", "CLIBANCOSSUCURSAL", "CLIBANCOSDIGITO", "CLIBANCOSCUENTA", "CLIBANCOSIBAN",
+     "CLIBANCOSBIC", IbanRule::kEveryRow, BicRule::kEveryRow, BicKey::kEntityFourDigits},
 }};
 
 // Adds `campos` to `tabla` and tells whether both named columns were created by this call.
-bool CrearCamposConIbanYBic(run::RunContext& ctx, db::Connection& Conexion,
-                            std::string_view tabla, std::span<const DefinicionCampo> campos,
-                            std::string_view iban, std::string_view bic) {
+bool CrearCamposConIbanYBic(run::RunContext& ctx, db::Connection& Conexion, std::string_view tabla,
+                            std::span<const DefinicionCampo> campos, std::string_view iban,
+                            std::string_view bic) {
     bool ibanNuevo = false;
     bool bicNuevo = false;
     for (const DefinicionCampo& campo : campos) {
-        const bool creado = schema::CrearCampo(ctx, Conexion, tabla, campo) ==
-                            ResultadoCampo::Creado;
+        const bool creado =
+            schema::CrearCampo(ctx, Conexion, tabla, campo) == ResultadoCampo::Creado;
         if (campo.campo == iban) ibanNuevo = creado;
         if (campo.campo == bic) bicNuevo = creado;
     }
@@ -95,7 +94,8 @@ void ActualizaCtaNuevoPgc(run::RunContext& ctx, db::Connection& Conexion,
     schema::SentenciaInformada(
         ctx, Conexion,
         schema::SentenciaAmpliacion(kCtaNuevoPgc, "titulodelacuenta", "< 100", "varchar(100)"),
-        schema::MensajeEmpresa(ctx, "Campo titulodelacuenta actualizado correctamente en la empresa "),
+        schema::MensajeEmpresa(ctx,
+                               "Campo titulodelacuenta actualizado correctamente en la empresa "),
         schema::MensajeEmpresa(ctx, "Actualizando campo titulodelacuenta en la empresa",
                                schema::kSeparadorEnElServidor));
 }
@@ -105,8 +105,8 @@ void ActualizaCliBancosDisp(run::RunContext& ctx, db::Connection& Conexion) {
     Conexion.execute(
         "IF COL_LENGTH ('CLIBANCOSDISP','CLIBANCOSENTIDAD') < 10 ALTER TABLE CLIBANCOSDISP "
         "ALTER COLUMN CLIBANCOSENTIDAD varchar(10)");
-    if (CrearCamposConIbanYBic(ctx, Conexion, kCliBancosDisp, kCamposCliBancosDisp,
-                               "CLIBANCOSIBAN", "CLIBANCOSBIC")) {
+    if (CrearCamposConIbanYBic(ctx, Conexion, kCliBancosDisp, kCamposCliBancosDisp, "CLIBANCOSIBAN",
+                               "CLIBANCOSBIC")) {
         RellenarCuentasBancarias(Conexion, ctx.ColeccionBIC, kRellenoCliBancosDisp);
     }
 }

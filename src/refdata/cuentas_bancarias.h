@@ -23,8 +23,7 @@
 namespace refdata {
 
 // `Empresa` is the company code that the start line names.
-void ActualizaCtaNuevoPgc(run::RunContext& ctx, db::Connection& Conexion,
-                          std::string_view Empresa);
+void ActualizaCtaNuevoPgc(run::RunContext& ctx, db::Connection& Conexion, std::string_view Empresa);
 void ActualizaCliBancosDisp(run::RunContext& ctx, db::Connection& Conexion);
 
 extern const BankAccountBackfill kRellenoCtaNuevoPgc;

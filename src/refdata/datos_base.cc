@@ -124,8 +124,7 @@ void SincronizarTabla(run::RunContext& ctx, db::Connection& Conexion, db::Connec
 
 }  // namespace
 
-void SincronizarDatosBase(run::RunContext& ctx, db::Connection& Conexion,
-                          db::Connection& archivo) {
+void SincronizarDatosBase(run::RunContext& ctx, db::Connection& Conexion, db::Connection& archivo) {
     const std::string tablaControl =
         db::equalsIgnoreCase(Conexion.currentDatabase(), "VARDEX") ? "Versiones" : "VersionesEmp";
     archivo.clearError();

@@ -31,7 +31,6 @@ namespace refdata {
 void SincronizarDatosBase(run::RunContext& ctx, db::Connection& Conexion);
 
 // The same with the base-data file already open as `archivo`.
-void SincronizarDatosBase(run::RunContext& ctx, db::Connection& Conexion,
-                          db::Connection& archivo);
+void SincronizarDatosBase(run::RunContext& ctx, db::Connection& Conexion, db::Connection& archivo);
 
 }  // namespace refdata

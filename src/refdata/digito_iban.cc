@@ -18,7 +18,8 @@ bool SoloDigitos(std::string_view text) {
 
 std::uint32_t LeerGrupo(std::string_view group) {
     std::uint32_t value = 0;
-    for (char c : group) value = value * 10 + static_cast<std::uint32_t>(c - '0');
+    for (char c : group)
+        value = value * 10 + static_cast<std::uint32_t>(c - '0');
     return value;
 }
 

@@ -62,8 +62,8 @@ void ActualizaActividadesOrm(run::RunContext&, db::Connection& Conexion) {
     for (char letra = 'A'; letra <= 'J'; ++letra) {
         const std::string columna = std::string(1, letra) + "11";
         const std::string sentencia = "IF COL_LENGTH ('ACTIVIDADES_ORM','" + columna +
-                                      "') < 2 ALTER TABLE ACTIVIDADES_ORM ALTER COLUMN " +
-                                      columna + " varchar(2)";
+                                      "') < 2 ALTER TABLE ACTIVIDADES_ORM ALTER COLUMN " + columna +
+                                      " varchar(2)";
         Conexion.clearError();
         Conexion.execute(sentencia);
     }

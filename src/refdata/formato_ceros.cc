@@ -65,8 +65,8 @@ WholeNumber FromInteger(std::int64_t value) {
     WholeNumber number;
     number.negative = value < 0;
     // Through the unsigned magnitude so that the most negative value does not overflow.
-    const std::uint64_t magnitude =
-        number.negative ? ~static_cast<std::uint64_t>(value) + 1 : static_cast<std::uint64_t>(value);
+    const std::uint64_t magnitude = number.negative ? ~static_cast<std::uint64_t>(value) + 1
+                                                    : static_cast<std::uint64_t>(value);
     number.digits = std::to_string(magnitude);
     return number;
 }

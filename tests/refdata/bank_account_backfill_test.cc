@@ -11,11 +11,7 @@ namespace refdata {
 namespace {
 
 using db::Variant;
-using testing::FakeConnection;
-using testing::FakeTable;
-
-Variant T(const char* text) { return Variant::text(text); }
-const Variant N = Variant::null();
+using namespace testing;
 
 constexpr std::string_view kSelect = "SELECT E,S,D,C,IBAN,BIC FROM CUENTAS";
 
@@ -143,13 +139,12 @@ TEST_F(BackfillTest, AnEmptyCatalogueStillGivesTheIban) {
 }
 
 TEST_F(BackfillTest, FillsEachAccountOfARowByItsOwnColumns) {
-    FakeTable entities =
-        FakeTable::WithColumns({"E", "S", "D", "C", "IBAN", "BIC", "E2", "S2", "D2", "C2",
-                                "IBAN2", "BIC2"});
+    FakeTable entities = FakeTable::WithColumns(
+        {"E", "S", "D", "C", "IBAN", "BIC", "E2", "S2", "D2", "C2", "IBAN2", "BIC2"});
     entities.rows = {{T("2100"), T("0418"), T("45"), T("0200051332"), T(""), T(""), T("49"),
                       T("1500"), T("5"), T("1234567892"), T(""), T("")},
-                     {T("2100"), T("0418"), T("45"), T("0200051332"), T(""), T(""), T(""),
-                      T(""), T(""), T(""), T(""), T("")}};
+                     {T("2100"), T("0418"), T("45"), T("0200051332"), T(""), T(""), T(""), T(""),
+                      T(""), T(""), T(""), T("")}};
     constexpr std::array<BankAccountColumns, 2> kTwoAccounts = {{
         {"E", "S", "D", "C", "IBAN", "BIC", IbanRule::kWhenEmptyAndAccountComplete,
          BicRule::kWhenEmptyAndEntityPresent, BicKey::kEntityFourDigits},
@@ -157,9 +152,9 @@ TEST_F(BackfillTest, FillsEachAccountOfARowByItsOwnColumns) {
          BicRule::kWhenEmptyAndEntityPresent, BicKey::kEntityFourDigits},
     }};
     connection.Answer("SELECT * FROM ENTIDAD", entities);
-    RellenarCuentasBancarias(connection, bics,
-                             BankAccountBackfill{"SELECT * FROM ENTIDAD", "",
-                                                 db::CursorType::Dynamic, kTwoAccounts});
+    RellenarCuentasBancarias(
+        connection, bics,
+        BankAccountBackfill{"SELECT * FROM ENTIDAD", "", db::CursorType::Dynamic, kTwoAccounts});
     EXPECT_EQ(entities.Text(0, "IBAN"), "ES91");
     EXPECT_EQ(entities.Text(0, "BIC"), "CAIXESBBXXX");
     EXPECT_EQ(entities.Text(0, "IBAN2"), digitoIBAN("00491500051234567892"));

@@ -22,9 +22,10 @@ void InstallBaseDataFile(const std::filesystem::path& programDirectory,
                          const std::string& relativePath) {
     const std::filesystem::path target = programDirectory / relativePath;
     std::filesystem::create_directories(target.parent_path());
-    std::filesystem::copy_file(FixtureFile(), target, std::filesystem::copy_options::overwrite_existing);
-    std::filesystem::permissions(target, std::filesystem::perms::owner_read |
-                                             std::filesystem::perms::owner_write);
+    std::filesystem::copy_file(FixtureFile(), target,
+                               std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::permissions(
+        target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 void WriteFakeBaseDataFile(const std::filesystem::path& programDirectory,

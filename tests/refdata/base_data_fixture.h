@@ -12,7 +12,6 @@ void InstallBaseDataFile(const std::filesystem::path& programDirectory,
                          const std::string& relativePath = "Include/Datos Base.MDB");
 
 // Writes `bytes` to `programDirectory`/Include/Datos Base.MDB.
-void WriteFakeBaseDataFile(const std::filesystem::path& programDirectory,
-                           const std::string& bytes);
+void WriteFakeBaseDataFile(const std::filesystem::path& programDirectory, const std::string& bytes);
 
 }  // namespace refdata::testing

@@ -9,22 +9,13 @@ namespace refdata {
 namespace {
 
 using db::Variant;
-using testing::FakeConnection;
-using testing::FakeTable;
-using testing::Row;
-
-constexpr int kColumnaDuplicada = 2705;
+using namespace testing;
 
 class CatalogosFiscalesTest : public ::testing::Test {
   protected:
     CatalogosFiscalesTest() {
         sql.Answer("SELECT * FROM PROPIEDADES WHERE OBJETO='IVATAB' AND NOMBRE='VERSION'",
                    propiedades, [](const Row& r) { return r[0].toText() == "IVATAB"; });
-    }
-
-    void ColumnExists(const std::string& table, const std::string& column) {
-        sql.FailPrefix("Alter Table " + table + " ADD " + column + " ", kColumnaDuplicada,
-                       "Column names in each table must be unique.");
     }
 
     std::string VersionIvatab() const {
@@ -48,15 +39,16 @@ TEST_F(CatalogosFiscalesTest, OperacionesOrmConfiguresTheTaxesOnlyWhenTheColumnI
                   "('01','09','10','11','16','18','19','20')",
                   "UPDATE OPERACIONES_ORM SET CONFIGURACIONIMPUESTOS=12 WHERE CODOPERACION >'20'",
               }));
-    EXPECT_EQ(fixture.Entradas(),
-              (std::vector<std::string>{
-                  "Información:  Comenzando actualizacion estructura Operaciones_orm , servidor: SRV",
-                  "Información:  Campo CONFIGURACIONIMPUESTOS actualizado correctamente en la "
-                  "empresa  , servidor: SRV",
-              }));
+    EXPECT_EQ(
+        fixture.Entradas(),
+        (std::vector<std::string>{
+            "Información:  Comenzando actualizacion estructura Operaciones_orm , servidor: SRV",
+            "Información:  Campo CONFIGURACIONIMPUESTOS actualizado correctamente en la "
+            "empresa  , servidor: SRV",
+        }));
 
     sql.sent.clear();
-    ColumnExists("OPERACIONES_ORM", "CONFIGURACIONIMPUESTOS");
+    sql.ColumnAlreadyThere("OPERACIONES_ORM", "CONFIGURACIONIMPUESTOS");
     ActualizaOperacionesOrm(fixture.ctx(), sql);
     EXPECT_EQ(sql.Executed().size(), 1u);
 }
@@ -76,9 +68,10 @@ TEST_F(CatalogosFiscalesTest, ModulosRebuildsItsKeyOnlyWhenThePeriodIsNew) {
 
     // A MODULOS that already has PERIODO keeps its index, even when other columns are new.
     sql.sent.clear();
-    ColumnExists("MODULOS", "PERIODO");
+    sql.ColumnAlreadyThere("MODULOS", "PERIODO");
     ActualizaModulos(fixture.ctx(), sql);
-    for (const std::string& sent : sql.Executed()) EXPECT_EQ(sent.find("INDNUM"), std::string::npos);
+    for (const std::string& sent : sql.Executed())
+        EXPECT_EQ(sent.find("INDNUM"), std::string::npos);
 }
 
 TEST_F(CatalogosFiscalesTest, TheKeyStatementsRunEvenWhenTheDropFails) {
@@ -105,7 +98,7 @@ TEST_F(CatalogosFiscalesTest, TipoIVA2010FillsTheNewColumnAndAsksForTheSupplierR
 }
 
 TEST_F(CatalogosFiscalesTest, TipoIVA2010OnAnExistingColumnChangesNothing) {
-    ColumnExists("IVATAB", "TipoIVA2010");
+    sql.ColumnAlreadyThere("IVATAB", "TipoIVA2010");
     ActualizaTipoIVA2010(fixture.ctx(), sql);
     EXPECT_FALSE(fixture.ctx().ActualizarIVAProveedores);
     EXPECT_EQ(sql.Executed().size(), 1u);

@@ -10,8 +10,7 @@ namespace refdata {
 namespace {
 
 using db::Variant;
-using testing::FakeConnection;
-using testing::FakeTable;
+using namespace testing;
 
 TEST(CargarCodigosBIC, LoadsTheFixtureFileFirstRowWinningAndSkippingRowsWithoutBic) {
     test_support::RunFixture fixture;

@@ -11,13 +11,7 @@ namespace refdata {
 namespace {
 
 using db::Variant;
-using testing::FakeConnection;
-using testing::FakeTable;
-using testing::Row;
-
-constexpr int kColumnaDuplicada = 2705;
-const Variant N = Variant::null();
-Variant T(const char* text) { return Variant::text(text); }
+using namespace testing;
 
 constexpr const char* kSelectCtaNuevoPgc =
     "SELECT ENTIDAD,SUCURSAL,DC,CUENTABANCO, BIC,IBAN FROM CTANUEVOPGC WHERE (IBAN IS NULL OR "
@@ -27,7 +21,9 @@ constexpr const char* kSelectCliBancosDisp =
     "CLIBANCOSIBAN, CLIBANCOSBIC FROM CLIBANCOSDISP WHERE CLIBANCOSCUENTA <> '' AND "
     "CLIBANCOSENTIDAD<>'' AND CLIBANCOSDIGITO <> '' AND CLIBANCOSSUCURSAL<>''";
 
-bool IsEmpty(const Variant& v) { return v.isNull() || v.toText().empty(); }
+bool IsEmpty(const Variant& v) {
+    return v.isNull() || v.toText().empty();
+}
 
 class CuentasBancariasTest : public ::testing::Test {
   protected:
@@ -35,11 +31,6 @@ class CuentasBancariasTest : public ::testing::Test {
         fixture.EmpresaActual("0001");
         fixture.ctx().ColeccionBIC.Add("0049", "BSCHESMMXXX");
         fixture.ctx().ColeccionBIC.Add("2100", "CAIXESBBXXX");
-    }
-
-    void ColumnExists(const std::string& table, const std::string& column) {
-        sql.FailPrefix("Alter Table " + table + " ADD " + column + " ", kColumnaDuplicada,
-                       "Column names in each table must be unique.");
     }
 
     bool Opened(const std::string& select) const {
@@ -60,9 +51,8 @@ class CtaNuevoPgcTest : public CuentasBancariasTest {
             {T("2100"), N, T("45"), T("0200051332"), T(""), T("")},
         };
         // The statement keeps the rows lacking an IBAN or a BIC.
-        sql.Answer(kSelectCtaNuevoPgc, cuentas, [](const Row& r) {
-            return IsEmpty(r[5]) || IsEmpty(r[4]);
-        });
+        sql.Answer(kSelectCtaNuevoPgc, cuentas,
+                   [](const Row& r) { return IsEmpty(r[5]) || IsEmpty(r[4]); });
     }
 
     FakeTable cuentas =
@@ -77,7 +67,8 @@ TEST_F(CtaNuevoPgcTest, AddsItsColumnsBackfillsAndWidensOnTheFirstRun) {
     std::copy_if(executed.begin(), executed.end(), std::back_inserter(alters),
                  [](const std::string& s) { return s.rfind("Alter Table CTANUEVOPGC", 0) == 0; });
     ASSERT_EQ(alters.size(), 13u);
-    EXPECT_EQ(alters[0], "Alter Table CTANUEVOPGC ADD CodigoPais varchar (5) NOT NULL DEFAULT('') ");
+    EXPECT_EQ(alters[0],
+              "Alter Table CTANUEVOPGC ADD CodigoPais varchar (5) NOT NULL DEFAULT('') ");
     EXPECT_EQ(alters[3], "Alter Table CTANUEVOPGC ADD Plazos int NOT NULL DEFAULT(0) ");
     EXPECT_EQ(alters[11], "Alter Table CTANUEVOPGC ADD Bic varchar (15) NOT NULL DEFAULT('') ");
     EXPECT_EQ(alters[12], "Alter Table CTANUEVOPGC ADD Iban varchar (4) NOT NULL DEFAULT('') ");
@@ -96,30 +87,33 @@ TEST_F(CtaNuevoPgcTest, AddsItsColumnsBackfillsAndWidensOnTheFirstRun) {
     EXPECT_EQ(cuentas.Text(1, "BIC"), "CAIXESBBXXX");
     EXPECT_EQ(cuentas.Text(2, "IBAN"), "ES18");  // an entity without BIC still gets its IBAN
     EXPECT_EQ(cuentas.Text(2, "BIC"), "");
-    EXPECT_EQ(cuentas.Text(3, "IBAN"), "");      // a NULL branch: no IBAN
+    EXPECT_EQ(cuentas.Text(3, "IBAN"), "");  // a NULL branch: no IBAN
     EXPECT_EQ(cuentas.Text(3, "BIC"), "CAIXESBBXXX");
 
     const std::vector<std::string> entradas = fixture.Entradas();
-    EXPECT_EQ(entradas.front(), "Información:  Comenzando actualizacion estructura ctanuevopgc "
-                                "en la empresa0001 , servidor: SRV");
-    EXPECT_EQ(entradas.back(), "Información:  Campo titulodelacuenta actualizado correctamente "
-                               "en la empresa 0001 , servidor: SRV");
+    EXPECT_EQ(entradas.front(),
+              "Información:  Comenzando actualizacion estructura ctanuevopgc "
+              "en la empresa0001 , servidor: SRV");
+    EXPECT_EQ(entradas.back(),
+              "Información:  Campo titulodelacuenta actualizado correctamente "
+              "en la empresa 0001 , servidor: SRV");
     EXPECT_EQ(entradas.size(), 1u + 13u + 1u);
 }
 
 TEST_F(CtaNuevoPgcTest, NamesTheCompanyItIsGivenInItsStartLine) {
     ActualizaCtaNuevoPgc(fixture.ctx(), sql, "0042");
-    EXPECT_EQ(fixture.Entradas().front(), "Información:  Comenzando actualizacion estructura "
-                                          "ctanuevopgc en la empresa0042 , servidor: SRV");
+    EXPECT_EQ(fixture.Entradas().front(),
+              "Información:  Comenzando actualizacion estructura "
+              "ctanuevopgc en la empresa0042 , servidor: SRV");
 }
 
 TEST_F(CtaNuevoPgcTest, NoBackfillOnceEitherBankColumnExisted) {
-    ColumnExists("CTANUEVOPGC", "Bic");
+    sql.ColumnAlreadyThere("CTANUEVOPGC", "Bic");
     ActualizaCtaNuevoPgc(fixture.ctx(), sql, "0001");
     EXPECT_FALSE(Opened(kSelectCtaNuevoPgc));
     EXPECT_EQ(cuentas.Text(0, "IBAN"), "");
 
-    ColumnExists("CTANUEVOPGC", "Iban");
+    sql.ColumnAlreadyThere("CTANUEVOPGC", "Iban");
     ActualizaCtaNuevoPgc(fixture.ctx(), sql, "0001");
     EXPECT_FALSE(Opened(kSelectCtaNuevoPgc));
 }
@@ -145,14 +139,13 @@ class CliBancosDispTest : public CuentasBancariasTest {
             {T("2100"), T("0418"), T("45"), T("0200051332"), T("ES00"), T("VIEJOXXX")},
             {T("2100"), T(""), T("45"), T("0200051332"), T(""), T("")},
         };
-        sql.Answer(kSelectCliBancosDisp, cuentas, [](const Row& r) {
-            return std::none_of(r.begin(), r.begin() + 4, IsEmpty);
-        });
+        sql.Answer(kSelectCliBancosDisp, cuentas,
+                   [](const Row& r) { return std::none_of(r.begin(), r.begin() + 4, IsEmpty); });
     }
 
-    FakeTable cuentas = FakeTable::WithColumns({"CLIBANCOSENTIDAD", "CLIBANCOSSUCURSAL",
-                                                "CLIBANCOSDIGITO", "CLIBANCOSCUENTA",
-                                                "CLIBANCOSIBAN", "CLIBANCOSBIC"});
+    FakeTable cuentas =
+        FakeTable::WithColumns({"CLIBANCOSENTIDAD", "CLIBANCOSSUCURSAL", "CLIBANCOSDIGITO",
+                                "CLIBANCOSCUENTA", "CLIBANCOSIBAN", "CLIBANCOSBIC"});
 };
 
 TEST_F(CliBancosDispTest, WidensAddsAndBackfillsEveryCompleteAccount) {
@@ -162,8 +155,10 @@ TEST_F(CliBancosDispTest, WidensAddsAndBackfillsEveryCompleteAccount) {
     EXPECT_EQ(executed[0],
               "IF COL_LENGTH ('CLIBANCOSDISP','CLIBANCOSENTIDAD') < 10 ALTER TABLE CLIBANCOSDISP "
               "ALTER COLUMN CLIBANCOSENTIDAD varchar(10)");
-    EXPECT_EQ(executed[1], "Alter Table CLIBANCOSDISP ADD SWIFT varchar (25) NOT NULL DEFAULT('') ");
-    EXPECT_EQ(executed[3], "Alter Table CLIBANCOSDISP ADD ROUTING varchar (25) NOT NULL DEFAULT('') ");
+    EXPECT_EQ(executed[1],
+              "Alter Table CLIBANCOSDISP ADD SWIFT varchar (25) NOT NULL DEFAULT('') ");
+    EXPECT_EQ(executed[3],
+              "Alter Table CLIBANCOSDISP ADD ROUTING varchar (25) NOT NULL DEFAULT('') ");
     EXPECT_EQ(executed[5],
               "Alter Table CLIBANCOSDISP ADD CLIBANCOSIBAN varchar (4) NOT NULL DEFAULT('') ");
     EXPECT_EQ(executed[7],
@@ -182,8 +177,8 @@ TEST_F(CliBancosDispTest, WidensAddsAndBackfillsEveryCompleteAccount) {
 }
 
 TEST_F(CliBancosDispTest, ASecondRunTouchesNoAccount) {
-    ColumnExists("CLIBANCOSDISP", "CLIBANCOSIBAN");
-    ColumnExists("CLIBANCOSDISP", "CLIBANCOSBIC");
+    sql.ColumnAlreadyThere("CLIBANCOSDISP", "CLIBANCOSIBAN");
+    sql.ColumnAlreadyThere("CLIBANCOSDISP", "CLIBANCOSBIC");
     ActualizaCliBancosDisp(fixture.ctx(), sql);
     EXPECT_FALSE(Opened(kSelectCliBancosDisp));
     EXPECT_EQ(cuentas.Text(0, "CLIBANCOSIBAN"), "");

@@ -12,11 +12,7 @@ namespace refdata {
 namespace {
 
 using db::Variant;
-using testing::FakeConnection;
-using testing::FakeTable;
-using testing::Row;
-
-Variant T(const char* text) { return Variant::text(text); }
+using namespace testing;
 
 // The central database of an old release, as far as the synchronisation sees it: its property
 // table and the targets of the fixture file's control table.
@@ -67,7 +63,8 @@ class SincronizarDatosBaseTest : public ::testing::Test {
 
     std::vector<std::string> Column(const FakeTable& table, std::string_view column) const {
         std::vector<std::string> values;
-        for (std::size_t i = 0; i < table.rows.size(); ++i) values.push_back(table.Text(i, column));
+        for (std::size_t i = 0; i < table.rows.size(); ++i)
+            values.push_back(table.Text(i, column));
         return values;
     }
 
@@ -113,9 +110,8 @@ TEST_F(SincronizarDatosBaseTest, ReplacesDropsAndRecordsTheTablesOfTheFixtureFil
     EXPECT_EQ(Version("TABLAAUSENTE"), std::nullopt);
     EXPECT_EQ(Version("FORMASPAGO"), "4");
 
-    EXPECT_EQ(sql.transactions,
-              (std::vector<std::string>{"begin", "commit", "begin", "commit", "begin", "commit",
-                                        "begin", "commit"}));
+    EXPECT_EQ(sql.transactions, (std::vector<std::string>{"begin", "commit", "begin", "commit",
+                                                          "begin", "commit", "begin", "commit"}));
     // The window may process events once per copied row.
     EXPECT_EQ(fixture.Bombeos(), 52 + 8 + 4 + 3);
     EXPECT_TRUE(fixture.Entradas().empty());
@@ -220,7 +216,8 @@ TEST_F(SincronizarConArchivoTest, AColumnTheTargetLacksIsSkipped) {
 }
 
 TEST_F(SincronizarConArchivoTest, AMissingSourceTableDeletesNothingAndRecordsNothing) {
-    archivo.Fail("SELECT * FROM PROVINCIAS", 3078, "The Microsoft Jet database engine cannot find the input table");
+    archivo.Fail("SELECT * FROM PROVINCIAS", 3078,
+                 "The Microsoft Jet database engine cannot find the input table");
     sql.supportsTransactions = false;
     Run();
     EXPECT_EQ(provincias.rows.size(), 1u);
@@ -239,7 +236,8 @@ TEST_F(SincronizarConArchivoTest, ATargetThatCannotBeOpenedAfterTheDeleteIsRolle
 }
 
 TEST_F(SincronizarConArchivoTest, AFailedDeleteCopiesNothingAndRecordsNothing) {
-    sql.Fail("DELETE FROM PROVINCIAS", 547, "The DELETE statement conflicted with the REFERENCE constraint");
+    sql.Fail("DELETE FROM PROVINCIAS", 547,
+             "The DELETE statement conflicted with the REFERENCE constraint");
     Run();
     EXPECT_EQ(Column(provincias, "CODIGO"), std::vector<std::string>{"99"});
     EXPECT_EQ(Version("PROVINCIAS"), std::nullopt);
@@ -260,7 +258,8 @@ TEST_F(SincronizarConArchivoTest, ADropCountsAsDoneWhenTheTableIsGone) {
         {T("VERSION"), T("TABLAYABORRADA"), T(""), T("VACIAR"), T(""), Variant::integer(2)},
         {T("VERSION"), T("TABLAREFERIDA"), T(""), T("VACIAR"), T(""), Variant::integer(3)},
     };
-    for (const char* objeto : {"TABLAYABORRADA", "TABLAREFERIDA"}) AnswerVersion(objeto);
+    for (const char* objeto : {"TABLAYABORRADA", "TABLAREFERIDA"})
+        AnswerVersion(objeto);
     sql.Fail("DROP TABLE TABLAYABORRADA", 3701,
              "Cannot drop the table 'TABLAYABORRADA', because it does not exist or you do not "
              "have permission.");

@@ -12,7 +12,8 @@ namespace {
 // MOD 97 of a decimal text, one digit at a time: an independent reading of the number.
 int Mod97(const std::string& digits) {
     int remainder = 0;
-    for (char c : digits) remainder = (remainder * 10 + (c - '0')) % 97;
+    for (char c : digits)
+        remainder = (remainder * 10 + (c - '0')) % 97;
     return remainder;
 }
 
@@ -43,7 +44,8 @@ TEST(DigitoIBAN, MatchesTheFullMod97CheckForRandomAccounts) {
         std::string account(20, '0');
         // Some accounts start with zeros, as entity codes such as 0049 do.
         const int leading = zeros(random);
-        for (int d = leading; d < 20; ++d) account[d] = static_cast<char>('0' + digit(random));
+        for (int d = leading; d < 20; ++d)
+            account[d] = static_cast<char>('0' + digit(random));
         const std::string iban = digitoIBAN(account);
         ASSERT_EQ(iban, ExpectedCheck(account)) << account;
         // A whole IBAN made with these digits validates: BBAN + "ES" as digits + check = 1 mod 97.
@@ -53,7 +55,8 @@ TEST(DigitoIBAN, MatchesTheFullMod97CheckForRandomAccounts) {
 
 TEST(DigitoIBAN, IsExactForAccountsOfOtherLengths) {
     // An entity of five digits makes a 21-digit account; short accounts make short numbers.
-    for (const std::string account : {"123450000000000000000", "49", "", "9999999999999999999999999"}) {
+    for (const std::string account :
+         {"123450000000000000000", "49", "", "9999999999999999999999999"}) {
         EXPECT_EQ(digitoIBAN(account), ExpectedCheck(account)) << account;
     }
 }

@@ -61,7 +61,8 @@ class FakeWriter : public db::RowWriter {
         return db::Status::success();
     }
 
-    db::Status insertRow(std::size_t, const std::vector<std::optional<db::Variant>>& values) override {
+    db::Status insertRow(std::size_t,
+                         const std::vector<std::optional<db::Variant>>& values) override {
         Row stored(table_.fields.size());
         for (std::size_t i = 0; i < values.size(); ++i) {
             if (values[i]) stored[i] = *values[i];
@@ -99,6 +100,12 @@ void FakeConnection::FailPrefix(std::string prefix, int nativeError, std::string
     prefixFailures_.emplace_back(std::move(prefix), Refusal(nativeError, std::move(description)));
 }
 
+void FakeConnection::ColumnAlreadyThere(const std::string& table, const std::string& column) {
+    FailPrefix("Alter Table " + table + " ADD " + column + " ", 2705,
+               "Column names in each table must be unique. Column name '" + column +
+                   "' in table '" + table + "' is specified more than once.");
+}
+
 void FakeConnection::OnExecute(std::string sql, std::function<void()> effect) {
     effects_[std::move(sql)] = std::move(effect);
 }
@@ -128,8 +135,8 @@ db::Status FakeConnection::doExecute(std::string_view sql) {
     return db::Status::success();
 }
 
-db::Status FakeConnection::doOpenRecordset(std::string_view sql, db::CursorType,
-                                           db::LockType lock, OpenedSet& out) {
+db::Status FakeConnection::doOpenRecordset(std::string_view sql, db::CursorType, db::LockType lock,
+                                           OpenedSet& out) {
     sent.push_back("open: " + std::string(sql));
     if (db::Status failure = FailureFor(sql); !failure) return failure;
     const auto answer = answers_.find(sql);
@@ -156,7 +163,8 @@ db::Status FakeConnection::doBeginTransaction() {
     }
     transactions.push_back("begin");
     snapshot_.clear();
-    for (auto& [sql, answered] : answers_) snapshot_.emplace_back(answered.table, answered.table->rows);
+    for (auto& [sql, answered] : answers_)
+        snapshot_.emplace_back(answered.table, answered.table->rows);
     return db::Status::success();
 }
 
@@ -168,7 +176,8 @@ db::Status FakeConnection::doCommitTransaction() {
 
 db::Status FakeConnection::doRollbackTransaction() {
     transactions.push_back("rollback");
-    for (auto& [table, rows] : snapshot_) table->rows = rows;
+    for (auto& [table, rows] : snapshot_)
+        table->rows = rows;
     snapshot_.clear();
     return db::Status::success();
 }

@@ -17,6 +17,15 @@ namespace refdata::testing {
 
 using Row = std::vector<db::Variant>;
 
+// Short spellings for the rows tests write.
+inline db::Variant T(const char* text) {
+    return db::Variant::text(text);
+}
+inline db::Variant I(int value) {
+    return db::Variant::integer(value);
+}
+inline const db::Variant N = db::Variant::null();
+
 struct FakeTable {
     std::vector<db::FieldInfo> fields;
     std::vector<Row> rows;
@@ -40,6 +49,9 @@ class FakeConnection : public db::Connection {
     void Fail(std::string sql, int nativeError, std::string description = "refused");
     // Executing or opening any text that starts with `prefix` fails with this native error.
     void FailPrefix(std::string prefix, int nativeError, std::string description = "refused");
+    // Adding `column` to `table` fails as it does on every run after the first: native error
+    // 2705, the column is already there.
+    void ColumnAlreadyThere(const std::string& table, const std::string& column);
     // Executing `sql` successfully runs `effect`.
     void OnExecute(std::string sql, std::function<void()> effect);
     // Saving a row (update or insert) of any table fails with native error 2627 when this

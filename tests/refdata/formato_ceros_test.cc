@@ -35,14 +35,10 @@ TEST(FormatoCeros, PadsWholeNumbersWithLeadingZeros) {
 
 TEST(FormatoCeros, RoundsFractionsHalfAwayFromZero) {
     const Case cases[] = {
-        {Variant::text("12.5"), 4, "0013"},
-        {Variant::text("12.49"), 4, "0012"},
-        {Variant::text("99.5"), 2, "100"},
-        {Variant::text("-2.5"), 4, "-0003"},
-        {Variant::text("-0.4"), 2, "00"},
-        {Variant::text(".6"), 2, "01"},
-        {Variant::real(48.5), 4, "0049"},
-        {Variant::real(-48.5), 4, "-0049"},
+        {Variant::text("12.5"), 4, "0013"},      {Variant::text("12.49"), 4, "0012"},
+        {Variant::text("99.5"), 2, "100"},       {Variant::text("-2.5"), 4, "-0003"},
+        {Variant::text("-0.4"), 2, "00"},        {Variant::text(".6"), 2, "01"},
+        {Variant::real(48.5), 4, "0049"},        {Variant::real(-48.5), 4, "-0049"},
         {Variant::currency(495000), 4, "0050"},  // 49.5
         {Variant::decimal("2100.0"), 4, "2100"},
     };
