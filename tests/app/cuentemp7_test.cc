@@ -63,9 +63,8 @@ TEST_F(CuentEmp7Test, SixThenEightDigitsGiveSixAndEight) {
 
 TEST_F(CuentEmp7Test, TheLargestOfTheEightSettingsCountsAndNullsAreSkipped) {
     const std::string n(kNulo);
-    conn_.Devuelve(kConsultaCuentEmp7,
-                   Emp({Empresa("0001", {n, "4", "7", n, "5", n, n, "3"}),
-                        Empresa("0002", {n, n, n, n, n, n, n, "9"})}));
+    conn_.Devuelve(kConsultaCuentEmp7, Emp({Empresa("0001", {n, "4", "7", n, "5", n, n, "3"}),
+                                            Empresa("0002", {n, n, n, n, n, n, n, "9"})}));
     ActualizaCuentEmp7(ctx_, conn_);
     EXPECT_THAT(SavedAccounts(), ElementsAre(Pair(0, "6000000"), Pair(1, "600000000")));
 }

@@ -28,8 +28,8 @@ Installation::Installation() {
             master->clearError();
             db::Status status = master->execute(batch.text);
             if (!status.ok()) {
-                error_ = script.filename().string() + ":" + std::to_string(batch.firstLine) +
-                         ": " + status.error().description;
+                error_ = script.filename().string() + ":" + std::to_string(batch.firstLine) + ": " +
+                         status.error().description;
                 return;
             }
         }

@@ -25,7 +25,9 @@ class Installation {
 
     // The server as written on the command line: the data directory's absolute path.
     std::string Server() const { return (dir_.path() / "datos").string(); }
-    std::filesystem::path Program() const { return dir_.path() / "programa" / "actualiza-catalogos"; }
+    std::filesystem::path Program() const {
+        return dir_.path() / "programa" / "actualiza-catalogos";
+    }
 
     // Runs the program with "NULL,,<server>" and, when not empty, ",<selector>".
     Outcome Run(const std::string& selector = "");

@@ -30,11 +30,13 @@ inline Outcome RunProgram(const std::filesystem::path& exe, const std::vector<st
         if (chdir(working_dir.c_str()) != 0) _exit(126);
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             unsetenv(name);
-        for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+        for (const auto& [name, value] : env)
+            setenv(name.c_str(), value.c_str(), 1);
         if (!freopen("/dev/null", "r", stdin) || !freopen(err_file.c_str(), "w", stderr))
             _exit(126);
         std::vector<char*> argv{const_cast<char*>(exe.c_str())};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         execv(exe.c_str(), argv.data());
         _exit(127);

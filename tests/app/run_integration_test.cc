@@ -34,8 +34,7 @@ class CentralLog {
     }
     CentralLog& Added(std::initializer_list<std::string> columns) {
         for (const std::string& c : columns)
-            Info("Campo " + c + " actualizado correctamente en la empresa  , servidor: " +
-                 server_);
+            Info("Campo " + c + " actualizado correctamente en la empresa  , servidor: " + server_);
         return *this;
     }
     CentralLog& Estructura(const std::string& what) {
@@ -53,20 +52,38 @@ std::vector<std::string> FirstCentralRunLog(const std::string& server) {
     log.Info("Conexión con vardex: OK")
         .Info("Comenzando actualizacion de Vardex")
         .Info("Comenzando actualización de la tabla EMP")
-        .Added({"CodigoTabla", "CodigoTarifa", "PROGCONTABLE", "CODIGOEMISORPOPERACIONAL",
-                "CODIGORECEPTORPOPERACIONAL", "CODIGOFORMAPAGORELACION", "RegimenIva", "FJURID",
-                "TIPOFACTURA", "EMPFAMIDEFECTO", "IDEMPRESA", "IDEMPRESAIP",
-                "FormatoIntroduccionArticulosCompras", "MEIPF", "MENURUTADOCUMENTOS",
-                "EMPTAMAÑOCODIGOARTICULOS", "EMPRELLENARCODIGOSARTICULOS",
-                "EMPFAMIDEFECTOBUSQUEDAS", "MEEMPRESAAGRARIA", "CRITERIOCAJA", "TIPOPROGRAMA",
-                "EMPCAMBIARREPRESENTANTESPORUSUAROS", "EMPSINCDATOSCTA", "ESTADOSII",
-                "EMPLOTEDESDELINEA", "MEEMPRESAAGRARIAC"})
+        .Added({"CodigoTabla",
+                "CodigoTarifa",
+                "PROGCONTABLE",
+                "CODIGOEMISORPOPERACIONAL",
+                "CODIGORECEPTORPOPERACIONAL",
+                "CODIGOFORMAPAGORELACION",
+                "RegimenIva",
+                "FJURID",
+                "TIPOFACTURA",
+                "EMPFAMIDEFECTO",
+                "IDEMPRESA",
+                "IDEMPRESAIP",
+                "FormatoIntroduccionArticulosCompras",
+                "MEIPF",
+                "MENURUTADOCUMENTOS",
+                "EMPTAMAÑOCODIGOARTICULOS",
+                "EMPRELLENARCODIGOSARTICULOS",
+                "EMPFAMIDEFECTOBUSQUEDAS",
+                "MEEMPRESAAGRARIA",
+                "CRITERIOCAJA",
+                "TIPOPROGRAMA",
+                "EMPCAMBIARREPRESENTANTESPORUSUAROS",
+                "EMPSINCDATOSCTA",
+                "ESTADOSII",
+                "EMPLOTEDESDELINEA",
+                "MEEMPRESAAGRARIAC"})
         .Info("Comenzando actualización de calendario fiscal.")
         .Info("Comenzando actualización de criterios orientadores.")
         .Added({"Unidades", "TextoUnidades", "TramoUnidades", "PrecioTramoUnidades",
                 "Multiplicador", "IdAyuda"})
-        .Added({"Tribunal", "RadPostal", "Tratamiento", "Zona", "Turnar", "Sala",
-                "AbreTratamiento", "AbTratamien", "Zona_VD", "Competencia"})
+        .Added({"Tribunal", "RadPostal", "Tratamiento", "Zona", "Turnar", "Sala", "AbreTratamiento",
+                "AbTratamien", "Zona_VD", "Competencia"})
         .Added({"Plantilla", "Tipo"})
         .Added({"MINORACION", "DEDVIVIENDA"})
         .Added({"CAJASENTIDADBANCARIA", "CAJASAGRUPARLINEAS", "CAJASTARIFA", "CAJASOBSOLETA"})
@@ -85,8 +102,7 @@ std::vector<std::string> FirstCentralRunLog(const std::string& server) {
         .Added({"CASILLAIVA17", "CASILLAIVA27", "CASILLAIVA37", "CASILLAIVA47", "CASILLAIVA57",
                 "CASILLAIVA67", "CASILLAIVA77", "CASILLAIVA87", "CASILLAIVA97", "CASILLAIVA107",
                 "CASILLAIVA18", "CASILLAIVA28", "CASILLAIVA38", "CASILLAIVA48", "CASILLAIVA58",
-                "CASILLAIVA68", "CASILLAIVA78", "CASILLAIVA88", "CASILLAIVA98",
-                "CASILLAIVA108"});
+                "CASILLAIVA68", "CASILLAIVA78", "CASILLAIVA88", "CASILLAIVA98", "CASILLAIVA108"});
     return log.lines();
 }
 
@@ -185,7 +201,8 @@ std::vector<Columna> ColumnasCentralesEsperadas() {
         {"PROPIEDADES", "VALOR", "varchar", "128", "NO"},
     };
     for (const char* anio : {"E2013CALENDARIO", "E2014CALENDARIO"})
-        for (const char* col : {"CDOP", "CMOD", "CIMP"}) c.push_back({anio, col, "varchar", "255", "YES"});
+        for (const char* col : {"CDOP", "CMOD", "CIMP"})
+            c.push_back({anio, col, "varchar", "255", "YES"});
     for (const char* col : {"A11", "B11", "C11", "D11", "E11", "F11", "G11", "H11", "J11"})
         c.push_back({"ACTIVIDADES_ORM", col, "varchar", "2", "YES"});
     for (const char* digito : {"7", "8"})
@@ -196,10 +213,10 @@ std::vector<Columna> ColumnasCentralesEsperadas() {
 }
 
 std::vector<std::string> Describe(const Installation& inst, const Columna& c) {
-    Rows rows = inst.Rows(
-        "Vardex", "SELECT DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, IS_NULLABLE FROM "
-                  "INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME='" +
-                      c.tabla + "' AND COLUMN_NAME='" + c.columna + "'");
+    Rows rows = inst.Rows("Vardex",
+                          "SELECT DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, IS_NULLABLE FROM "
+                          "INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME='" +
+                              c.tabla + "' AND COLUMN_NAME='" + c.columna + "'");
     return rows.empty() ? std::vector<std::string>{"<missing>"} : rows.front();
 }
 
@@ -258,47 +275,55 @@ TEST_F(CentralRunTest, EveryCentralColumnHasItsTypeLengthAndNullRule) {
 }
 
 TEST_F(CentralRunTest, ExistingRowsHoldTheDefaultsOfTheNewColumns) {
-    EXPECT_EQ(inst_->Rows("Vardex", "SELECT DISTINCT PROGCONTABLE, TIPOFACTURA, "
-                                    "EMPTAMAÑOCODIGOARTICULOS, IDEMPRESA FROM EMP"),
+    EXPECT_EQ(inst_->Rows("Vardex",
+                          "SELECT DISTINCT PROGCONTABLE, TIPOFACTURA, "
+                          "EMPTAMAÑOCODIGOARTICULOS, IDEMPRESA FROM EMP"),
               (Rows{{"1", "", "10", "NULL"}}));
-    EXPECT_EQ(inst_->Rows("Vardex", "SELECT DISTINCT CAJASAGRUPARLINEAS, CAJASTARIFA, "
-                                    "CAJASOBSOLETA FROM CAJASTABLA"),
+    EXPECT_EQ(inst_->Rows("Vardex",
+                          "SELECT DISTINCT CAJASAGRUPARLINEAS, CAJASTARIFA, "
+                          "CAJASOBSOLETA FROM CAJASTABLA"),
               (Rows{{"1", "A", "False"}}));
-    EXPECT_EQ(inst_->Rows("Vardex", "SELECT USUARIO, DESCRIPCION, ESCRITORIOACTIVOPROGRAMA FROM "
-                                    "ESCRITORIOACTIVO ORDER BY USUARIO, DESCRIPCION"),
+    EXPECT_EQ(inst_->Rows("Vardex",
+                          "SELECT USUARIO, DESCRIPCION, ESCRITORIOACTIVOPROGRAMA FROM "
+                          "ESCRITORIOACTIVO ORDER BY USUARIO, DESCRIPCION"),
               (Rows{{"ADMIN", "Cierre de ejercicio", "KORVAN"},
                     {"ADMIN", "Escritorio principal", "KORVAN"},
                     {"LNUNEZ", "Escritorio principal", "KORVAN"}}));
-    EXPECT_EQ(inst_->Rows("Vardex", "SELECT COUNT(*) FROM SYSINDEXES WHERE NAME='INDICEUSUARIO' "
-                                    "AND ID=OBJECT_ID('ESCRITORIOACTIVO')"),
+    EXPECT_EQ(inst_->Rows("Vardex",
+                          "SELECT COUNT(*) FROM SYSINDEXES WHERE NAME='INDICEUSUARIO' "
+                          "AND ID=OBJECT_ID('ESCRITORIOACTIVO')"),
               (Rows{{"1"}}));
 }
 
 TEST_F(CentralRunTest, EachCompanyWithoutAnAccountLengthGetsItsOwn) {
-    EXPECT_EQ(inst_->Rows("Vardex", "SELECT MENUMEMPRESA, CUENTEMP7 FROM EMP ORDER BY MENUMEMPRESA"),
-              (Rows{{"0001", "600000"},
-                    {"0002", "6000000"},
-                    {"0003", "60000000"},
-                    {"0004", "0"},  // no digit settings of its own: left as it was
-                    {"0005", "6000000"}}));
+    EXPECT_EQ(
+        inst_->Rows("Vardex", "SELECT MENUMEMPRESA, CUENTEMP7 FROM EMP ORDER BY MENUMEMPRESA"),
+        (Rows{{"0001", "600000"},
+              {"0002", "6000000"},
+              {"0003", "60000000"},
+              {"0004", "0"},  // no digit settings of its own: left as it was
+              {"0005", "6000000"}}));
 }
 
 TEST_F(CentralRunTest, VatRatesFollowTheRateChangesAndTheVersionIsRecorded) {
-    EXPECT_EQ(inst_->Rows("Vardex", "SELECT codiiva, TipoIVA, TipoIVA2010 FROM IVATAB ORDER BY "
-                                    "CAST(codiiva AS int)"),
-              (Rows{{"1", "18", "21"}, {"2", "8", "10"},  {"3", "4", "4"},   {"4", "0", "0"},
-                    {"5", "18", "21"}, {"6", "8", "10"},  {"7", "4", "4"},   {"8", "18", "21"},
+    EXPECT_EQ(inst_->Rows("Vardex",
+                          "SELECT codiiva, TipoIVA, TipoIVA2010 FROM IVATAB ORDER BY "
+                          "CAST(codiiva AS int)"),
+              (Rows{{"1", "18", "21"}, {"2", "8", "10"},   {"3", "4", "4"},    {"4", "0", "0"},
+                    {"5", "18", "21"}, {"6", "8", "10"},   {"7", "4", "4"},    {"8", "18", "21"},
                     {"9", "8", "10"},  {"10", "16", "16"}, {"11", "19", "19"}, {"12", "7", "0"},
-                    {"13", "16", "0"}, {"14", "0", "0"},  {"15", "0", "0"},  {"16", "16", "0"},
-                    {"17", "7", "0"},  {"18", "16", "0"}, {"19", "20", "20"}, {"20", "0", "0"}}));
-    EXPECT_EQ(inst_->Rows("Vardex", "SELECT VALOR FROM PROPIEDADES WHERE OBJETO='IVATAB' AND "
-                                    "NOMBRE='VERSION'"),
+                    {"13", "16", "0"}, {"14", "0", "0"},   {"15", "0", "0"},   {"16", "16", "0"},
+                    {"17", "7", "0"},  {"18", "16", "0"},  {"19", "20", "20"}, {"20", "0", "0"}}));
+    EXPECT_EQ(inst_->Rows("Vardex",
+                          "SELECT VALOR FROM PROPIEDADES WHERE OBJETO='IVATAB' AND "
+                          "NOMBRE='VERSION'"),
               (Rows{{"1002"}}));
 }
 
 TEST_F(CentralRunTest, CourtsBelongToTheRegionOfTheirPostalCode) {
-    EXPECT_EQ(inst_->Rows("Vardex", "SELECT CODIGO, CodigoProvincia, CodigoComunidad, Comunidad "
-                                    "FROM JUZGADOS ORDER BY CODIGO"),
+    EXPECT_EQ(inst_->Rows("Vardex",
+                          "SELECT CODIGO, CodigoProvincia, CodigoComunidad, Comunidad "
+                          "FROM JUZGADOS ORDER BY CODIGO"),
               (Rows{{"1", "41", "01", "ANDALUCIA"},
                     {"2", "50", "02", "ARAGON"},
                     {"3", "33", "03", "ASTURIAS"},
@@ -316,15 +341,17 @@ TEST_F(CentralRunTest, CourtsBelongToTheRegionOfTheirPostalCode) {
 }
 
 TEST_F(CentralRunTest, OutdatedCatalogueLayoutsAreDroppedAndCurrentOnesKept) {
-    EXPECT_EQ(inst_->Rows("Vardex", "SELECT name FROM sysobjects WHERE xtype='U' AND name IN "
-                                    "('CPENITEN','TIPOSDEVIA','TIPOSIDENTIFICATIVOS',"
-                                    "'TABLAOBSOLETA') ORDER BY name"),
+    EXPECT_EQ(inst_->Rows("Vardex",
+                          "SELECT name FROM sysobjects WHERE xtype='U' AND name IN "
+                          "('CPENITEN','TIPOSDEVIA','TIPOSIDENTIFICATIVOS',"
+                          "'TABLAOBSOLETA') ORDER BY name"),
               (Rows{{"TIPOSDEVIA"}, {"TIPOSIDENTIFICATIVOS"}}));
 }
 
 TEST_F(CentralRunTest, BaseDataTablesAreRefreshedAndTheirVersionsRecorded) {
-    EXPECT_EQ(inst_->Rows("Vardex", "SELECT OBJETO, VALOR FROM PROPIEDADES WHERE NOMBRE='VERSION' "
-                                    "AND OBJETO NOT IN ('IVATAB','PLADIO_FECHA') ORDER BY OBJETO"),
+    EXPECT_EQ(inst_->Rows("Vardex",
+                          "SELECT OBJETO, VALOR FROM PROPIEDADES WHERE NOMBRE='VERSION' "
+                          "AND OBJETO NOT IN ('IVATAB','PLADIO_FECHA') ORDER BY OBJETO"),
               (Rows{{"CNAE", "7"},
                     {"FORMASPAGO", "4"},
                     {"PAISES", "5"},
@@ -347,14 +374,16 @@ TEST_F(CentralRunTest, BaseDataTablesAreRefreshedAndTheirVersionsRecorded) {
 TEST_F(CentralRunTest, TheReleaseStampIsTheProgramsModificationDate) {
     const std::string date = inst_->ProgramDate();
     ASSERT_TRUE(std::regex_match(date, kFecha)) << date;
-    EXPECT_EQ(inst_->Rows("Vardex", "SELECT VALOR FROM PROPIEDADES WHERE OBJETO='PLADIO_FECHA' "
-                                    "AND NOMBRE='VERSION'"),
+    EXPECT_EQ(inst_->Rows("Vardex",
+                          "SELECT VALOR FROM PROPIEDADES WHERE OBJETO='PLADIO_FECHA' "
+                          "AND NOMBRE='VERSION'"),
               (Rows{{date}}));
 }
 
 TEST_F(CentralRunTest, CompanyDatabasesAreNotTouched) {
-    EXPECT_EQ(inst_->Rows("Empresa_0001", "SELECT COUNT(*) FROM sysobjects WHERE xtype='U' AND "
-                                          "name='PROPIEDADES'"),
+    EXPECT_EQ(inst_->Rows("Empresa_0001",
+                          "SELECT COUNT(*) FROM sysobjects WHERE xtype='U' AND "
+                          "name='PROPIEDADES'"),
               (Rows{{"0"}}));
 }
 
@@ -379,19 +408,33 @@ TEST(SecondCentralRunTest, ASecondRunAddsNothingAndLogsNoAddedColumn) {
                     "Información:  Comenzando actualización de calendario fiscal.",
                     "Información:  Comenzando actualización de criterios orientadores.",
                     "Información:  Comenzando actualizacion estructura etiquetas en la empresa , "
-                    "servidor: " + s,
+                    "servidor: " +
+                        s,
                     "Información:  Comenzando actualizacion estructura escritorioactivo en la "
-                    "empresa , servidor: " + s,
+                    "empresa , servidor: " +
+                        s,
                     "Información:  Comenzando actualizacion estructura Operaciones_orm , "
-                    "servidor: " + s));
+                    "servidor: " +
+                        s));
     EXPECT_EQ(Catalogue(inst, "Vardex"), before);
     EXPECT_EQ(inst.Rows("Vardex", "SELECT * FROM JUZGADOS ORDER BY CODIGO"), courts);
     EXPECT_EQ(inst.Rows("Vardex", "SELECT * FROM IVATAB ORDER BY codiiva"), vat);
 }
 
+TEST(WindowRunTest, WithADisplayTheWindowRunsTheUpdateAndClosesByItself) {
+    Installation inst;
+    ASSERT_TRUE(inst.Built()) << inst.BuildError();
+    Outcome outcome = RunProgram(inst.Program(), {"NULL,," + inst.Server() + ",VARDEX"},
+                                 inst.Program().parent_path(), {{"QT_QPA_PLATFORM", "offscreen"}});
+    EXPECT_EQ(outcome.exit_code, 0);
+    EXPECT_THAT(outcome.err, Not(HasSubstr("Procesos")));  // the window, not the console view
+    EXPECT_THAT(inst.LogEntries(), ElementsAreArray(FirstCentralRunLog(inst.Server())));
+}
+
 // --- a whole run ------------------------------------------------------------------------------
 
-std::vector<std::string> Matching(const std::vector<std::string>& entries, const std::string& prefix) {
+std::vector<std::string> Matching(const std::vector<std::string>& entries,
+                                  const std::string& prefix) {
     std::vector<std::string> out;
     for (const std::string& e : entries)
         if (e.starts_with(prefix)) out.push_back(e);
@@ -414,18 +457,22 @@ TEST(WholeRunTest, TheCentralPhaseThenEveryCompanyWithTheMissingOneFailed) {
                             "Información:  Comenzando actualizacion de Empresa_0005"));
     EXPECT_THAT(Matching(log, "Error en el procesimiento AbreconexionEmpresa:"),
                 ElementsAre(StartsWith("Error en el procesimiento AbreconexionEmpresa:Error al "
-                                       "conectar con la empresa 0004 en el servidor " + s +
-                                       "     Mensaje devuelto por el servidor :")));
+                                       "conectar con la empresa 0004 en el servidor " +
+                                       s + "     Mensaje devuelto por el servidor :")));
     // The steps of each company whose routines exist run with that company's code.
     EXPECT_THAT(Matching(log, "Información:  Comenzando actualizacion estructura ctanuevopgc"),
                 ElementsAre("Información:  Comenzando actualizacion estructura ctanuevopgc en la "
-                            "empresa0001 , servidor: " + s,
+                            "empresa0001 , servidor: " +
+                                s,
                             "Información:  Comenzando actualizacion estructura ctanuevopgc en la "
-                            "empresa0002 , servidor: " + s,
+                            "empresa0002 , servidor: " +
+                                s,
                             "Información:  Comenzando actualizacion estructura ctanuevopgc en la "
-                            "empresa0003 , servidor: " + s,
+                            "empresa0003 , servidor: " +
+                                s,
                             "Información:  Comenzando actualizacion estructura ctanuevopgc en la "
-                            "empresa0005 , servidor: " + s));
+                            "empresa0005 , servidor: " +
+                                s));
     EXPECT_EQ(Matching(log, "Información:  Comenzando eliminación tablas temporales").size(), 4u);
     ASSERT_FALSE(log.empty());
     EXPECT_THAT(log.back(),
@@ -439,14 +486,14 @@ TEST(WholeRunTest, TheCentralPhaseThenEveryCompanyWithTheMissingOneFailed) {
     // Each company that was reached carries the release stamp, in a property table of its own.
     const std::string date = inst.ProgramDate();
     for (const char* empresa : {"Empresa_0001", "Empresa_0002", "Empresa_0003", "Empresa_0005"}) {
-        EXPECT_EQ(inst.Rows(empresa,
-                            "SELECT VALOR FROM PROPIEDADES WHERE NOMBRE='PLADIO_FECHA'"),
+        EXPECT_EQ(inst.Rows(empresa, "SELECT VALOR FROM PROPIEDADES WHERE NOMBRE='PLADIO_FECHA'"),
                   (Rows{{date}}))
             << empresa;
     }
     // Temporary work tables are gone; a table merely named like one stays.
-    EXPECT_EQ(inst.Rows("Empresa_0001", "SELECT COUNT(*) FROM sysobjects WHERE xtype='U' AND "
-                                        "name LIKE 'TEMP[0-9][0-9][0-9][0-9]%'"),
+    EXPECT_EQ(inst.Rows("Empresa_0001",
+                        "SELECT COUNT(*) FROM sysobjects WHERE xtype='U' AND "
+                        "name LIKE 'TEMP[0-9][0-9][0-9][0-9]%'"),
               (Rows{{"0"}}));
     EXPECT_EQ(inst.Rows("Vardex", "SELECT VALOR FROM PROPIEDADES WHERE OBJETO='PLADIO_FECHA'"),
               (Rows{{date}}));
@@ -467,8 +514,9 @@ TEST(SingleCompanyRunTest, OnlyTheSelectedCompanyIsUpdatedAndTheCentralDatabaseI
     EXPECT_EQ(Catalogue(inst, "Vardex"), central_before);
     EXPECT_THAT(outcome.err, Not(HasSubstr("Actualizando Vardex")));
     EXPECT_THAT(outcome.err, HasSubstr("[✓] Actualizando Librería Cervantes, C.B."));
-    EXPECT_EQ(inst.Rows("Empresa_0001", "SELECT COUNT(*) FROM sysobjects WHERE xtype='U' AND "
-                                        "name='PROPIEDADES'"),
+    EXPECT_EQ(inst.Rows("Empresa_0001",
+                        "SELECT COUNT(*) FROM sysobjects WHERE xtype='U' AND "
+                        "name='PROPIEDADES'"),
               (Rows{{"0"}}));
 }
 

@@ -30,14 +30,22 @@ void Registra(const std::string& paso, const EntornoPaso& e) {
                        std::to_string(e.ctx.progress.Maximum()));
 }
 
-void PasoA(const EntornoPaso& e) { Registra("A", e); }
-void PasoB(const EntornoPaso& e) { Registra("B", e); }
-void PasoGuardado(const EntornoPaso& e) { Registra("G", e); }
+void PasoA(const EntornoPaso& e) {
+    Registra("A", e);
+}
+void PasoB(const EntornoPaso& e) {
+    Registra("B", e);
+}
+void PasoGuardado(const EntornoPaso& e) {
+    Registra("G", e);
+}
 void PasoFalla(const EntornoPaso& e) {
     Registra("F", e);
     e.ctx.EscribirLog("Form_Activate", "fallo de prueba", "", run::kNivelError);
 }
-void PasoFecha(const EntornoPaso& e) { g_visto->push_back("stamp " + e.fechaPrograma); }
+void PasoFecha(const EntornoPaso& e) {
+    g_visto->push_back("stamp " + e.fechaPrograma);
+}
 
 constexpr Paso kCentrales[] = {
     {"C1", Siempre(), PasoA, 1},
@@ -96,8 +104,9 @@ class SecuenciaTest : public central_test::RoutineTest, public run::ProgressObse
             if (!central_abre_) c->Cerrar();
             conexion = std::move(c);
             if (!central_abre_)
-                ctx.EscribirLog("AbreconexionSimple", "Error al conectar Vardex; en el servidor SRV",
-                                "", run::kNivelError);
+                ctx.EscribirLog("AbreconexionSimple",
+                                "Error al conectar Vardex; en el servidor SRV", "",
+                                run::kNivelError);
             return central_abre_;
         };
         dep_.abreconexionEmpresa = [this](run::RunContext& ctx,
@@ -105,8 +114,8 @@ class SecuenciaTest : public central_test::RoutineTest, public run::ProgressObse
                                           std::string_view codigo) {
             aperturas_.push_back("Empresa_" + std::string(codigo));
             eventos_.push_back("open Empresa_" + std::string(codigo));
-            auto c = std::make_unique<ConexionObservada>("Empresa_" + std::string(codigo),
-                                                         eventos_);
+            auto c =
+                std::make_unique<ConexionObservada>("Empresa_" + std::string(codigo), eventos_);
             bool ok = !sin_base_.contains(std::string(codigo));
             if (!ok) c->Cerrar();
             if (codigo == "0002") ConTabla(*c, "PROPIEDADES");
@@ -138,7 +147,8 @@ class SecuenciaTest : public central_test::RoutineTest, public run::ProgressObse
 
     std::vector<run::RowStatus> Pictures() const {
         std::vector<run::RowStatus> out;
-        for (int r = 1; r < ctx_.grid.RowCount(); ++r) out.push_back(ctx_.grid.Row(r).status);
+        for (int r = 1; r < ctx_.grid.RowCount(); ++r)
+            out.push_back(ctx_.grid.Row(r).status);
         return out;
     }
 
@@ -157,25 +167,26 @@ class SecuenciaTest : public central_test::RoutineTest, public run::ProgressObse
 
 using run::RowStatus;
 
-const std::string kFinalCon = "Información:  Terminada actualización de catálogos con incidencias 08/12/2026 10:30:00";
-const std::string kFinalSin = "Información:  Terminada actualización de catálogos sin incidencias 08/12/2026 10:30:00";
+const std::string kFinalCon =
+    "Información:  Terminada actualización de catálogos con incidencias 08/12/2026 10:30:00";
+const std::string kFinalSin =
+    "Información:  Terminada actualización de catálogos sin incidencias 08/12/2026 10:30:00";
 
 TEST_F(SecuenciaTest, AWholeRunUpdatesTheCentralDatabaseThenEveryCompanyInOrder) {
     sin_base_ = {"0004"};
     RunOutcome outcome = Run();
     EXPECT_FALSE(outcome.end_at_once);
     EXPECT_EQ(listado_, "SRV|");
-    EXPECT_THAT(aperturas_, ElementsAre("Vardex", "Empresa_0001", "Empresa_0002",
-                                        "Empresa_0004"));
-    EXPECT_THAT(visto_, ElementsAre("A Vardex code= current= progress=0/1000",
-                                    "G Vardex code= current= progress=43/1000",
-                                    "B Vardex code= current= progress=86/1000",
-                                    "stamp 01/02/2026 10:11:12", "BIC",
-                                    "A Empresa_0001 code=0001 current=0001 progress=0/1000",
-                                    "G Empresa_0001 code=0001 current=0001 progress=98/1000",
-                                    "B Empresa_0001 code=0001 current=0001 progress=98/1000",
-                                    "A Empresa_0002 code=0002 current=0002 progress=0/1000",
-                                    "B Empresa_0002 code=0002 current=0002 progress=98/1000"));
+    EXPECT_THAT(aperturas_, ElementsAre("Vardex", "Empresa_0001", "Empresa_0002", "Empresa_0004"));
+    EXPECT_THAT(visto_,
+                ElementsAre("A Vardex code= current= progress=0/1000",
+                            "G Vardex code= current= progress=43/1000",
+                            "B Vardex code= current= progress=86/1000", "stamp 01/02/2026 10:11:12",
+                            "BIC", "A Empresa_0001 code=0001 current=0001 progress=0/1000",
+                            "G Empresa_0001 code=0001 current=0001 progress=98/1000",
+                            "B Empresa_0001 code=0001 current=0001 progress=98/1000",
+                            "A Empresa_0002 code=0002 current=0002 progress=0/1000",
+                            "B Empresa_0002 code=0002 current=0002 progress=98/1000"));
     // Central: 43 per unit of k, the stamp's 23 gives 989; each company: 14 per unit; the
     // company whose database is missing shows the bar full.
     EXPECT_THAT(valores_, ElementsAre(0, 43, 86, 989, 0, 98, 910, 0, 98, 910, 1000));
@@ -278,8 +289,10 @@ TEST(ProgresoDePasoTest, TheProductIsTakenIn16BitsAndRefusedWhenItDoesNotFit) {
 }
 
 TEST(MensajeFinalTest, TheFinalMessageNamesTheOutcomeAndTheDate) {
-    EXPECT_EQ(TextoMensajeFinal(true, "d"), "Terminada actualización de catálogos con incidencias d");
-    EXPECT_EQ(TextoMensajeFinal(false, "d"), "Terminada actualización de catálogos sin incidencias d");
+    EXPECT_EQ(TextoMensajeFinal(true, "d"),
+              "Terminada actualización de catálogos con incidencias d");
+    EXPECT_EQ(TextoMensajeFinal(false, "d"),
+              "Terminada actualización de catálogos sin incidencias d");
 }
 
 }  // namespace

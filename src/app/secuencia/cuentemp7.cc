@@ -42,8 +42,8 @@ std::optional<std::string> CuentaResultados(std::int16_t digitos) {
 
 void ActualizaCuentEmp7(run::RunContext& contexto, db::Connection& conexion) {
     conexion.clearError();
-    std::unique_ptr<db::Recordset> empresas =
-        conexion.openRecordset(kConsultaCuentEmp7, db::CursorType::Static, db::LockType::Optimistic);
+    std::unique_ptr<db::Recordset> empresas = conexion.openRecordset(
+        kConsultaCuentEmp7, db::CursorType::Static, db::LockType::Optimistic);
     if (!empresas) {
         contexto.EscribirLog(kProcedimiento, "Consulta de EMP", conexion.lastError().description,
                              run::kNivelError);

@@ -62,8 +62,12 @@ struct Guarda {
     std::string_view otraTabla;
 };
 
-constexpr Guarda Siempre() { return {}; }
-constexpr Guarda Existe(std::string_view tabla) { return {Guarda::Clase::kExiste, tabla, {}}; }
+constexpr Guarda Siempre() {
+    return {};
+}
+constexpr Guarda Existe(std::string_view tabla) {
+    return {Guarda::Clase::kExiste, tabla, {}};
+}
 constexpr Guarda NoExiste(std::string_view tabla) {
     return {Guarda::Clase::kNoExiste, tabla, {}};
 }

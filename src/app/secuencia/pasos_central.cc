@@ -69,8 +69,12 @@ constexpr Paso kPasosCentrales[] = {
 
 }  // namespace
 
-std::span<const Paso> PasosCentrales() { return kPasosCentrales; }
+std::span<const Paso> PasosCentrales() {
+    return kPasosCentrales;
+}
 
-std::int16_t PasoProgresoCentral(int maximo) { return static_cast<std::int16_t>(maximo / 23); }
+std::int16_t PasoProgresoCentral(int maximo) {
+    return static_cast<std::int16_t>(maximo / 23);
+}
 
 }  // namespace app

@@ -39,8 +39,12 @@ constexpr Paso kPasosEmpresa[] = {
 
 }  // namespace
 
-std::span<const Paso> PasosEmpresa() { return kPasosEmpresa; }
+std::span<const Paso> PasosEmpresa() {
+    return kPasosEmpresa;
+}
 
-std::int16_t PasoProgresoEmpresa(int maximo) { return static_cast<std::int16_t>(maximo / 68); }
+std::int16_t PasoProgresoEmpresa(int maximo) {
+    return static_cast<std::int16_t>(maximo / 68);
+}
 
 }  // namespace app

@@ -38,10 +38,9 @@ class RunSequence : public UpdateRun {
     // The connection routines as the run calls them: server, credentials and selector come
     // from ctx.parametros.
     using Listado = std::function<ResultadoListado(run::RunContext&)>;
-    using AperturaCentral =
-        std::function<bool(run::RunContext&, std::unique_ptr<db::Connection>&)>;
-    using AperturaEmpresa = std::function<bool(
-        run::RunContext&, std::unique_ptr<db::Connection>&, std::string_view codigo)>;
+    using AperturaCentral = std::function<bool(run::RunContext&, std::unique_ptr<db::Connection>&)>;
+    using AperturaEmpresa = std::function<bool(run::RunContext&, std::unique_ptr<db::Connection>&,
+                                               std::string_view codigo)>;
 
     struct Dependencias {
         Listado realizarConexion;

@@ -31,8 +31,8 @@ constexpr schema::DefinicionCampo kCamposEtiquetas[] = {
 
 constexpr schema::DefinicionCampo kCampoImpresoras = {"DispImpPuerto", "VARCHAR", 35, false, ""};
 
-constexpr schema::DefinicionCampo kCampoEscritorioPrograma = {"ESCRITORIOACTIVOPROGRAMA",
-                                                              "VARCHAR", 35, false, ""};
+constexpr schema::DefinicionCampo kCampoEscritorioPrograma = {"ESCRITORIOACTIVOPROGRAMA", "VARCHAR",
+                                                              35, false, ""};
 
 constexpr char kAmpliacionPosta[] =
     "if COL_LENGTH ('POSTA','CPOSTAL') < 10 alter table POSTA alter column CPOSTAL varchar(10)";

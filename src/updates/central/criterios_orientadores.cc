@@ -11,10 +11,8 @@ namespace updates::central {
 namespace {
 
 constexpr schema::DefinicionCampo kCamposCriterios[] = {
-    {"Unidades", "bit", {}, true, "0"},
-    {"TextoUnidades", "varchar", 100, false, ""},
-    {"TramoUnidades", "int", {}, false, ""},
-    {"PrecioTramoUnidades", "float", {}, false, ""},
+    {"Unidades", "bit", {}, true, "0"},        {"TextoUnidades", "varchar", 100, false, ""},
+    {"TramoUnidades", "int", {}, false, ""},   {"PrecioTramoUnidades", "float", {}, false, ""},
     {"Multiplicador", "float", {}, false, ""},
 };
 
@@ -34,10 +32,9 @@ void ActualizaCriteriosOrientadores(run::RunContext& ctx, db::Connection& Conexi
             }
             schema::CrearCampos(ctx, Conexion, tabla, kCamposCriterios);
         });
-    schema::RecorrerFamilia(ctx, Conexion, schema::ConsultaFamilia("HONINDICE"),
-                            [&](const std::string& tabla) {
-                                schema::CrearCampo(ctx, Conexion, tabla, kCampoIndice);
-                            });
+    schema::RecorrerFamilia(
+        ctx, Conexion, schema::ConsultaFamilia("HONINDICE"),
+        [&](const std::string& tabla) { schema::CrearCampo(ctx, Conexion, tabla, kCampoIndice); });
 }
 
 }  // namespace updates::central

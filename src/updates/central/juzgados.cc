@@ -10,11 +10,11 @@ namespace updates::central {
 namespace {
 
 constexpr schema::DefinicionCampo kCamposJuzgados[] = {
-    {"Tribunal", "VARCHAR", 5, false, ""},        {"RadPostal", "VARCHAR", 1, false, ""},
-    {"Tratamiento", "VARCHAR", 50, false, ""},    {"Zona", "VARCHAR", 3, false, ""},
-    {"Turnar", "VARCHAR", 1, false, ""},          {"Sala", "VARCHAR", 50, false, ""},
+    {"Tribunal", "VARCHAR", 5, false, ""},         {"RadPostal", "VARCHAR", 1, false, ""},
+    {"Tratamiento", "VARCHAR", 50, false, ""},     {"Zona", "VARCHAR", 3, false, ""},
+    {"Turnar", "VARCHAR", 1, false, ""},           {"Sala", "VARCHAR", 50, false, ""},
     {"AbreTratamiento", "VARCHAR", 10, false, ""}, {"AbTratamien", "VARCHAR", 25, false, ""},
-    {"Zona_VD", "VARCHAR", 3, false, ""},         {"Competencia", "VARCHAR", 1, false, ""},
+    {"Zona_VD", "VARCHAR", 3, false, ""},          {"Competencia", "VARCHAR", 1, false, ""},
 };
 
 constexpr schema::DefinicionCampo kCampoCodigoProvincia = {"CodigoProvincia", "VARCHAR", 2, true,
@@ -55,7 +55,9 @@ constexpr Comunidad kComunidades[] = {
 
 }  // namespace
 
-std::span<const Comunidad> Comunidades() { return kComunidades; }
+std::span<const Comunidad> Comunidades() {
+    return kComunidades;
+}
 
 std::string SentenciaComunidad(const Comunidad& comunidad) {
     std::string sql =

@@ -109,7 +109,7 @@ TEST_F(ActualizaEmpTest, AFailingWideningIsSilentAndTheLaterColumnsAreStillAdded
 
 TEST_F(ActualizaEmpTest, AColumnTheServerRefusesIsReportedAsAnIncidentWithTheServersMessage) {
     conn_.FallaCon("Alter Table EMP ADD FJURID VARCHAR (1) ",
-                      ErrorServidor(1205, "deadlock victim"));
+                   ErrorServidor(1205, "deadlock victim"));
     updates::central::ActualizaEmp(ctx_, conn_);
     EXPECT_TRUE(ctx_.HayIncidencias());
     std::vector<std::string> entries = Entries();

@@ -27,7 +27,8 @@ const char kIndices[] =
 
 db::RowSet Tables(std::vector<std::string> names) {
     std::vector<std::vector<std::string>> rows;
-    for (std::string& n : names) rows.push_back({std::move(n)});
+    for (std::string& n : names)
+        rows.push_back({std::move(n)});
     return Filas({"Table_Name"}, std::move(rows));
 }
 
@@ -38,30 +39,29 @@ TEST_F(CatalogosTest, SmallCataloguesGetTheirColumnsWithTheirDefaults) {
     updates::central::ActualizaSocios(ctx_, conn_);
     updates::central::ActualizaCajas(ctx_, conn_);
     updates::central::ActualizaImpresoras(ctx_, conn_);
-    EXPECT_THAT(conn_.Enviadas(),
-                ElementsAre("Alter Table TRABAJOS_PREDEFINIDOS ADD Plantilla VARCHAR (255) ",
-                            "Alter Table TRABAJOS_PREDEFINIDOS ADD Tipo VARCHAR (3) NOT NULL "
-                            "DEFAULT('0') ",
-                            "UPDATE TRABAJOS_PREDEFINIDOS SET Tipo='0'",
-                            "Alter Table SOCIOS ADD MINORACION BIT DEFAULT(1) ",
-                            "UPDATE SOCIOS SET MINORACION=1",
-                            "Alter Table SOCIOS ADD DEDVIVIENDA BIT DEFAULT(0) ",
-                            "UPDATE SOCIOS SET DEDVIVIENDA=0",
-                            "Alter Table CAJASTABLA ADD CAJASENTIDADBANCARIA VARCHAR (4) NOT NULL "
-                            "DEFAULT('') ",
-                            "UPDATE CAJASTABLA SET CAJASENTIDADBANCARIA=''",
-                            "Alter Table CAJASTABLA ADD CAJASAGRUPARLINEAS VARCHAR (1) DEFAULT('1') ",
-                            "UPDATE CAJASTABLA SET CAJASAGRUPARLINEAS='1'",
-                            "Alter Table CAJASTABLA ADD CAJASTARIFA VARCHAR (1) DEFAULT('A') ",
-                            "UPDATE CAJASTABLA SET CAJASTARIFA='A'",
-                            "Alter Table CAJASTABLA ADD CAJASOBSOLETA BIT NOT NULL DEFAULT(0) ",
-                            "UPDATE CAJASTABLA SET CAJASOBSOLETA=0",
-                            "Alter Table IMPRESORASTABLA ADD DispImpPuerto VARCHAR (35) "));
-    EXPECT_THAT(Entries(),
-                ElementsAre(Added("Plantilla"), Added("Tipo"), Added("MINORACION"),
-                            Added("DEDVIVIENDA"), Added("CAJASENTIDADBANCARIA"),
-                            Added("CAJASAGRUPARLINEAS"), Added("CAJASTARIFA"),
-                            Added("CAJASOBSOLETA"), Added("DispImpPuerto")));
+    EXPECT_THAT(
+        conn_.Enviadas(),
+        ElementsAre(
+            "Alter Table TRABAJOS_PREDEFINIDOS ADD Plantilla VARCHAR (255) ",
+            "Alter Table TRABAJOS_PREDEFINIDOS ADD Tipo VARCHAR (3) NOT NULL "
+            "DEFAULT('0') ",
+            "UPDATE TRABAJOS_PREDEFINIDOS SET Tipo='0'",
+            "Alter Table SOCIOS ADD MINORACION BIT DEFAULT(1) ", "UPDATE SOCIOS SET MINORACION=1",
+            "Alter Table SOCIOS ADD DEDVIVIENDA BIT DEFAULT(0) ", "UPDATE SOCIOS SET DEDVIVIENDA=0",
+            "Alter Table CAJASTABLA ADD CAJASENTIDADBANCARIA VARCHAR (4) NOT NULL "
+            "DEFAULT('') ",
+            "UPDATE CAJASTABLA SET CAJASENTIDADBANCARIA=''",
+            "Alter Table CAJASTABLA ADD CAJASAGRUPARLINEAS VARCHAR (1) DEFAULT('1') ",
+            "UPDATE CAJASTABLA SET CAJASAGRUPARLINEAS='1'",
+            "Alter Table CAJASTABLA ADD CAJASTARIFA VARCHAR (1) DEFAULT('A') ",
+            "UPDATE CAJASTABLA SET CAJASTARIFA='A'",
+            "Alter Table CAJASTABLA ADD CAJASOBSOLETA BIT NOT NULL DEFAULT(0) ",
+            "UPDATE CAJASTABLA SET CAJASOBSOLETA=0",
+            "Alter Table IMPRESORASTABLA ADD DispImpPuerto VARCHAR (35) "));
+    EXPECT_THAT(Entries(), ElementsAre(Added("Plantilla"), Added("Tipo"), Added("MINORACION"),
+                                       Added("DEDVIVIENDA"), Added("CAJASENTIDADBANCARIA"),
+                                       Added("CAJASAGRUPARLINEAS"), Added("CAJASTARIFA"),
+                                       Added("CAJASOBSOLETA"), Added("DispImpPuerto")));
 }
 
 TEST_F(CatalogosTest, PostalCodesAreWidenedWithoutAnyLogEntry) {
@@ -78,12 +78,13 @@ TEST_F(CatalogosTest, PostalCodesAreWidenedWithoutAnyLogEntry) {
 
 TEST_F(CatalogosTest, LabelsLogTheirStartLineWithoutABlankBeforeTheCompanyCode) {
     updates::central::ActualizaEtiquetas(ctx_, conn_);
-    EXPECT_THAT(conn_.Enviadas(),
-                ElementsAre("Alter Table ETIQUETAS ADD ETIQUETATAMAÑOFUENTETEXTOS float DEFAULT(8) ",
-                            "UPDATE ETIQUETAS SET ETIQUETATAMAÑOFUENTETEXTOS=8",
-                            "Alter Table ETIQUETAS ADD ETIQUETAFUENTENEGRITA VARCHAR (2) "
-                            "DEFAULT('NO') ",
-                            "UPDATE ETIQUETAS SET ETIQUETAFUENTENEGRITA='NO'"));
+    EXPECT_THAT(
+        conn_.Enviadas(),
+        ElementsAre("Alter Table ETIQUETAS ADD ETIQUETATAMAÑOFUENTETEXTOS float DEFAULT(8) ",
+                    "UPDATE ETIQUETAS SET ETIQUETATAMAÑOFUENTETEXTOS=8",
+                    "Alter Table ETIQUETAS ADD ETIQUETAFUENTENEGRITA VARCHAR (2) "
+                    "DEFAULT('NO') ",
+                    "UPDATE ETIQUETAS SET ETIQUETAFUENTENEGRITA='NO'"));
     EXPECT_THAT(Entries(),
                 ElementsAre(Info("Comenzando actualizacion estructura etiquetas en la empresa , "
                                  "servidor: SRV"),
@@ -111,8 +112,7 @@ TEST_F(CatalogosTest, DesktopsGetTheirProgramOnlyOnTheRunThatAddsTheColumn) {
 
 TEST_F(CatalogosTest, DesktopsOfALaterRunKeepTheirProgramButTheIndexIsTriedAgain) {
     ColumnsAlreadyThere({kEscritorioAlter});
-    conn_.FallaCon(kEscritorioIndice,
-                      ErrorServidor(1505, "duplicate key was found"));
+    conn_.FallaCon(kEscritorioIndice, ErrorServidor(1505, "duplicate key was found"));
     updates::central::ActualizaEscritorioActivo(ctx_, conn_);
     EXPECT_THAT(conn_.Enviadas(), ElementsAre(kEscritorioAlter, kEscritorioIndice));
     EXPECT_EQ(Entries().size(), 1u);  // only the start line
@@ -174,8 +174,8 @@ TEST_F(CatalogosTest, FeeCriteriaOfEveryYearAndTheirIndexTablesGetTheirColumns) 
     EXPECT_THAT(Entries(),
                 ElementsAre("Información:  Comenzando actualización de criterios orientadores.",
                             Added("Unidades"), Added("TextoUnidades"), Added("TramoUnidades"),
-                            Added("PrecioTramoUnidades"), Added("Multiplicador"),
-                            Added("IdAyuda"), Added("IdAyuda")));
+                            Added("PrecioTramoUnidades"), Added("Multiplicador"), Added("IdAyuda"),
+                            Added("IdAyuda")));
 }
 
 TEST_F(CatalogosTest, IndexTablesAloneWriteNoStartLine) {

@@ -85,8 +85,7 @@ TEST_F(JuzgadosTest, EveryProvinceBelongsToExactlyOneRegion) {
     for (const updates::central::Comunidad& c : updates::central::Comunidades()) {
         codes.emplace_back(c.codigo);
         std::string list(c.prefijos);
-        for (size_t at = list.find('\''); at != std::string::npos;
-             at = list.find('\'', at + 4)) {
+        for (size_t at = list.find('\''); at != std::string::npos; at = list.find('\'', at + 4)) {
             prefixes.insert(list.substr(at + 1, 2));
         }
     }
@@ -96,8 +95,8 @@ TEST_F(JuzgadosTest, EveryProvinceBelongsToExactlyOneRegion) {
         std::snprintf(two, sizeof two, "%02d", p);
         EXPECT_EQ(prefixes.count(two), 1u) << "province " << two;
     }
-    EXPECT_THAT(codes, ElementsAre("01", "02", "03", "04", "05", "06", "07", "08", "09", "10",
-                                   "11", "12", "13", "14", "15", "16", "17", "18", "19"));
+    EXPECT_THAT(codes, ElementsAre("01", "02", "03", "04", "05", "06", "07", "08", "09", "10", "11",
+                                   "12", "13", "14", "15", "16", "17", "18", "19"));
 }
 
 TEST_F(JuzgadosTest, ALaterRunFillsNoRegionButStillTriesTheRemainingColumns) {
