@@ -235,7 +235,7 @@ void alterColumn(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& tabl
         replace.data.reserve(cells.size());
         for (size_t r = 0; r < cells.size(); ++r) {
             Value v = cells.get(r);
-            if (!v.isNull()) v = assignToColumn(convert(v, type, ConversionKind::Implicit, 0, ctx.dateFormat()), type, ctx.dateFormat());
+            if (!v.isNull()) v = assignToColumn(v, type, ctx.dateFormat());
             checkNotNull(ctx, schema, col, v, "UPDATE");
             replace.data.push(v.isNull() ? Value::null(type) : v);
         }

@@ -14,16 +14,16 @@ void addDefaultConstraint(ExecContext& ctx, StatementChanges& changes, TableSche
                           const std::string& requestedName, const sql::Expr& expr,
                           std::vector<std::string>& newNames) {
     ColumnSchema& col = table.columns[column];
+    if (!requestedName.empty()) {
+        bool taken = objectNameTaken(*changes.entry->database, requestedName);
+        for (const auto& n : newNames) taken = taken || identifierEqual(n, requestedName);
+        if (taken) constraintError(ctx, engineMessage(2714, {requestedName}));
+    }
     if (col.defaultId) constraintError(ctx, engineMessage(1781));
     std::string definition = checkedDefaultDefinition(ctx, expr);
     DefaultSchema d;
     d.id = changes.newObjectId();
     d.name = requestedName.empty() ? defaultConstraintName(table.name, col.name, d.id) : requestedName;
-    if (!requestedName.empty()) {
-        bool taken = objectNameTaken(*changes.entry->database, d.name);
-        for (const auto& n : newNames) taken = taken || identifierEqual(n, d.name);
-        if (taken) constraintError(ctx, engineMessage(2714, {d.name}));
-    }
     newNames.push_back(d.name);
     d.columnId = col.id;
     d.definition = definition;

@@ -67,7 +67,7 @@ void executeDropIndex(ExecContext& ctx, const sql::DropIndexStmt& drop) {
     std::vector<TableSchema> changed;
     for (const auto& item : drop.items) {
         Table* table = findDboTable(db, item.table);
-        if (!table) raise(ctx, 3701, {"index", item.written});
+        if (!table) raise(ctx, 3701, {"drop", "index", item.written});
         TableSchema* schema = nullptr;
         for (auto& s : changed) {
             if (s.id == table->schema.id) schema = &s;
@@ -78,7 +78,7 @@ void executeDropIndex(ExecContext& ctx, const sql::DropIndexStmt& drop) {
         }
         const IndexSchema* ix = schema->indexByName(item.index);
         if (!ix) {
-            SqlMessage m = sqlMessageWithState(3701, 7, {"index", item.written});
+            SqlMessage m = sqlMessageWithState(3701, 7, {"drop", "index", item.written});
             m.line = ctx.line;
             throw SqlException(m);
         }
@@ -114,7 +114,7 @@ void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
                 raise(ctx, 3705, {"TABLE", name.written, name.written, "view", "DROP VIEW"});
             if (ref && drop.kind == sql::DropObjectsStmt::Kind::View && ref->kind == ObjectKind::Table)
                 raise(ctx, 3705, {"VIEW", name.written, name.written, "table", "DROP TABLE"});
-            raise(ctx, 3701, {kind, name.written});
+            raise(ctx, 3701, {"drop", kind, name.written});
         }
         Change c;
         c.kind = ref->kind == ObjectKind::Table ? Change::Kind::DropTable : Change::Kind::DropView;
@@ -175,7 +175,7 @@ void executeDatabaseStatement(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
             break;
         }
         case sql::DatabaseStmt::Kind::Drop: {
-            if (!entry) raise(ctx, 3701, {"database", stmt.name});
+            if (!entry) raise(ctx, 3701, {"drop", "database", stmt.name});
             if (identifierEqual(entry->name, "master")) raise(ctx, 3708, {"database", entry->name, "database"});
             if (entry->sessions > 0) raise(ctx, 3702, {entry->name});
             std::string failure = server.dropDatabase(entry);
