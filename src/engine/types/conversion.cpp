@@ -15,35 +15,60 @@ namespace engine {
 namespace {
 
 // Families of types that convert alike.
-enum class Family { String, LargeText, Binary, Image, Integer, Decimal, Money, Float, DateTime, Date, Guid, Variant };
+enum class Family {
+    String,
+    LargeText,
+    Binary,
+    Image,
+    Integer,
+    Decimal,
+    Money,
+    Float,
+    DateTime,
+    Date,
+    Guid,
+    Variant
+};
 
 Family familyOf(TypeId id) {
     switch (id) {
-    case TypeId::Char:
-    case TypeId::VarChar:
-    case TypeId::NChar:
-    case TypeId::NVarChar: return Family::String;
-    case TypeId::Text:
-    case TypeId::NText: return Family::LargeText;
-    case TypeId::Binary:
-    case TypeId::VarBinary: return Family::Binary;
-    case TypeId::Image: return Family::Image;
-    case TypeId::Bit:
-    case TypeId::TinyInt:
-    case TypeId::SmallInt:
-    case TypeId::Int:
-    case TypeId::BigInt: return Family::Integer;
-    case TypeId::Decimal:
-    case TypeId::Numeric: return Family::Decimal;
-    case TypeId::Money:
-    case TypeId::SmallMoney: return Family::Money;
-    case TypeId::Float:
-    case TypeId::Real: return Family::Float;
-    case TypeId::DateTime:
-    case TypeId::SmallDateTime: return Family::DateTime;
-    case TypeId::Date: return Family::Date;
-    case TypeId::UniqueIdentifier: return Family::Guid;
-    case TypeId::SqlVariant: return Family::Variant;
+        case TypeId::Char:
+        case TypeId::VarChar:
+        case TypeId::NChar:
+        case TypeId::NVarChar:
+            return Family::String;
+        case TypeId::Text:
+        case TypeId::NText:
+            return Family::LargeText;
+        case TypeId::Binary:
+        case TypeId::VarBinary:
+            return Family::Binary;
+        case TypeId::Image:
+            return Family::Image;
+        case TypeId::Bit:
+        case TypeId::TinyInt:
+        case TypeId::SmallInt:
+        case TypeId::Int:
+        case TypeId::BigInt:
+            return Family::Integer;
+        case TypeId::Decimal:
+        case TypeId::Numeric:
+            return Family::Decimal;
+        case TypeId::Money:
+        case TypeId::SmallMoney:
+            return Family::Money;
+        case TypeId::Float:
+        case TypeId::Real:
+            return Family::Float;
+        case TypeId::DateTime:
+        case TypeId::SmallDateTime:
+            return Family::DateTime;
+        case TypeId::Date:
+            return Family::Date;
+        case TypeId::UniqueIdentifier:
+            return Family::Guid;
+        case TypeId::SqlVariant:
+            return Family::Variant;
     }
     return Family::Variant;
 }
@@ -69,19 +94,27 @@ constexpr ConversionAvailability kMatrix[12][12] = {
     /* Var    */ {E, N, E, N, E, E, E, E, E, E, E, I},
 };
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
 // Name of a character source in 245/8114 messages.
-std::string stringSourceName(TypeId id) { return isUnicode(id) ? "nvarchar" : "varchar"; }
+std::string stringSourceName(TypeId id) {
+    return isUnicode(id) ? "nvarchar" : "varchar";
+}
 
 // Type name in overflow and conversion messages: decimal is reported as numeric.
-std::string messageName(TypeId id) { return isDecimal(id) ? "numeric" : std::string(typeName(id)); }
+std::string messageName(TypeId id) {
+    return isDecimal(id) ? "numeric" : std::string(typeName(id));
+}
 
 [[noreturn]] void overflow(const std::string& source, TypeId target) {
     throw SqlException(8115, {source, messageName(target)});
@@ -131,7 +164,8 @@ Value dateTimeFromDays(double days, const DataType& target, const std::string& s
         ticks -= kTicksPerDay;
         whole += 1;
     }
-    Value v = Value::datetime(static_cast<int32_t>(whole), static_cast<int32_t>(ticks), TypeId::DateTime);
+    Value v =
+        Value::datetime(static_cast<int32_t>(whole), static_cast<int32_t>(ticks), TypeId::DateTime);
     if (target.id == TypeId::SmallDateTime) v = makeDateTime(toCivil(v), TypeId::SmallDateTime);
     if (!dateInRange(v.days(), v.ticks(), target.id)) overflow(source, target.id);
     return v;
@@ -140,7 +174,8 @@ Value dateTimeFromDays(double days, const DataType& target, const std::string& s
 // Big-endian bytes of an integer, the rightmost `size` of them.
 std::string bigEndian(uint64_t v, size_t size) {
     std::string out(size, '\0');
-    for (size_t i = 0; i < size; ++i) out[size - 1 - i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    for (size_t i = 0; i < size; ++i)
+        out[size - 1 - i] = static_cast<char>((v >> (8 * i)) & 0xFF);
     return out;
 }
 
@@ -148,17 +183,22 @@ uint64_t fromBigEndian(std::string_view bytes, size_t size) {
     // The rightmost `size` bytes; shorter input is zero-extended on the left.
     if (bytes.size() > size) bytes = bytes.substr(bytes.size() - size);
     uint64_t v = 0;
-    for (char c : bytes) v = (v << 8) | static_cast<unsigned char>(c);
+    for (char c : bytes)
+        v = (v << 8) | static_cast<unsigned char>(c);
     return v;
 }
 
 size_t integerBytes(TypeId id) {
     switch (id) {
-    case TypeId::Bit:
-    case TypeId::TinyInt: return 1;
-    case TypeId::SmallInt: return 2;
-    case TypeId::Int: return 4;
-    default: return 8;
+        case TypeId::Bit:
+        case TypeId::TinyInt:
+            return 1;
+        case TypeId::SmallInt:
+            return 2;
+        case TypeId::Int:
+            return 4;
+        default:
+            return 8;
     }
 }
 
@@ -171,7 +211,8 @@ Value stringResult(std::string utf8, const DataType& target) {
         const size_t n = static_cast<size_t>(target.length);
         if (isAscii(utf8)) {
             if (utf8.size() > n) utf8.resize(n);
-            if ((target.id == TypeId::Char || target.id == TypeId::NChar) && utf8.size() < n) utf8.append(n - utf8.size(), ' ');
+            if ((target.id == TypeId::Char || target.id == TypeId::NChar) && utf8.size() < n)
+                utf8.append(n - utf8.size(), ' ');
         } else {
             utf8 = std::string(utf8Prefix(utf8, n));
             if (target.id == TypeId::Char || target.id == TypeId::NChar) {
@@ -236,15 +277,20 @@ Value stringToInteger(const Value& v, TypeId target) {
     }
     Int128 parsed = 0;
     const IntegerText r = parseIntegerText(text, parsed);
-    if (r == IntegerText::Invalid) throw SqlException(245, {source, text, std::string(typeName(target))});
+    if (r == IntegerText::Invalid)
+        throw SqlException(245, {source, text, std::string(typeName(target))});
     if (target == TypeId::Bit) return Value::bit(r == IntegerText::Overflow || parsed != 0);
     const IntegerRange range = integerRange(target);
     if (r == IntegerText::Overflow || parsed < range.min || parsed > range.max) {
         switch (target) {
-        case TypeId::TinyInt: throw SqlException(244, {source, text, "INT1"});
-        case TypeId::SmallInt: throw SqlException(244, {source, text, "INT2"});
-        case TypeId::Int: throw SqlException(248, {source, text});
-        default: throw SqlException(8114, {source, "bigint"});
+            case TypeId::TinyInt:
+                throw SqlException(244, {source, text, "INT1"});
+            case TypeId::SmallInt:
+                throw SqlException(244, {source, text, "INT2"});
+            case TypeId::Int:
+                throw SqlException(248, {source, text});
+            default:
+                throw SqlException(8114, {source, "bigint"});
         }
     }
     return Value::integer(static_cast<int64_t>(parsed), target);
@@ -264,17 +310,20 @@ bool validFloatText(std::string_view s) {
     size_t i = 0;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
     size_t digits = 0;
-    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, ++digits;
+    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])))
+        ++i, ++digits;
     if (i < s.size() && s[i] == '.') {
         ++i;
-        while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, ++digits;
+        while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])))
+            ++i, ++digits;
     }
     if (digits == 0) return false;
     if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
         ++i;
         if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
         size_t expDigits = 0;
-        while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, ++expDigits;
+        while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])))
+            ++i, ++expDigits;
         if (expDigits == 0) return false;
     }
     return i == s.size();
@@ -318,7 +367,8 @@ Value stringToMoney(const Value& v, TypeId target) {
     if (digits.empty()) return Value::money(0, target);
     Int128 unscaled;
     int precision, scale;
-    if (digits[0] == '+' || digits[0] == '-' || !decimal::parse(digits, unscaled, precision, scale)) {
+    if (digits[0] == '+' || digits[0] == '-' ||
+        !decimal::parse(digits, unscaled, precision, scale)) {
         throw SqlException(235);
     }
     const auto scaled = decimal::rescale(negative ? -unscaled : unscaled, scale, 4);
@@ -328,27 +378,34 @@ Value stringToMoney(const Value& v, TypeId target) {
 
 DateFormat formatForStyle(int style, DateFormat session) {
     switch (style % 100) {
-    case 1:
-    case 10: return DateFormat::Mdy;
-    case 3:
-    case 4:
-    case 5: return DateFormat::Dmy;
-    case 2:
-    case 11:
-    case 20:
-    case 21:
-    case 23:
-    case 26:
-    case 27: return DateFormat::Ymd;
-    default: return session;
+        case 1:
+        case 10:
+            return DateFormat::Mdy;
+        case 3:
+        case 4:
+        case 5:
+            return DateFormat::Dmy;
+        case 2:
+        case 11:
+        case 20:
+        case 21:
+        case 23:
+        case 26:
+        case 27:
+            return DateFormat::Ymd;
+        default:
+            return session;
     }
 }
 
 Value stringToDateTime(const Value& v, const DataType& target, int style, DateFormat dateFormat) {
     bool outOfRange = false;
-    auto parsed = parseDateTimeText(v.bytes(), target.id, formatForStyle(style, dateFormat), &outOfRange);
+    auto parsed =
+        parseDateTimeText(v.bytes(), target.id, formatForStyle(style, dateFormat), &outOfRange);
     if (parsed) return *parsed;
-    if (outOfRange) throw SqlException(242, {std::string(typeName(v.typeId())), std::string(typeName(target.id))});
+    if (outOfRange)
+        throw SqlException(242,
+                           {std::string(typeName(v.typeId())), std::string(typeName(target.id))});
     throw SqlException(241);
 }
 
@@ -376,7 +433,8 @@ Value stringToGuid(const Value& v) {
     };
     static constexpr int kOrder[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
     std::string bytes(16, '\0');
-    for (int i = 0; i < 16; ++i) bytes[static_cast<size_t>(kOrder[i])] = byteAt(i);
+    for (int i = 0; i < 16; ++i)
+        bytes[static_cast<size_t>(kOrder[i])] = byteAt(i);
     return Value::guid(std::move(bytes));
 }
 
@@ -388,7 +446,8 @@ std::string hexToBytes(std::string_view hex, bool& ok) {
         return out;
     }
     for (size_t i = 0; i < hex.size(); i += 2) {
-        if (!std::isxdigit(static_cast<unsigned char>(hex[i])) || !std::isxdigit(static_cast<unsigned char>(hex[i + 1]))) {
+        if (!std::isxdigit(static_cast<unsigned char>(hex[i])) ||
+            !std::isxdigit(static_cast<unsigned char>(hex[i + 1]))) {
             ok = false;
             return out;
         }
@@ -401,15 +460,20 @@ Value stringToBinary(const Value& v, const DataType& target, int style) {
     if (style == 1 || style == 2) {
         std::string_view hex = v.bytes();
         if (style == 1) {
-            if (hex.size() < 2 || hex[0] != '0' || (hex[1] != 'x' && hex[1] != 'X')) throw SqlException(8114, {stringSourceName(v.typeId()), std::string(typeName(target.id))});
+            if (hex.size() < 2 || hex[0] != '0' || (hex[1] != 'x' && hex[1] != 'X'))
+                throw SqlException(
+                    8114, {stringSourceName(v.typeId()), std::string(typeName(target.id))});
             hex.remove_prefix(2);
         }
         bool ok;
         std::string bytes = hexToBytes(hex, ok);
-        if (!ok) throw SqlException(8114, {stringSourceName(v.typeId()), std::string(typeName(target.id))});
+        if (!ok)
+            throw SqlException(8114,
+                               {stringSourceName(v.typeId()), std::string(typeName(target.id))});
         return binaryResult(std::move(bytes), target, false);
     }
-    std::string bytes = isUnicode(v.typeId()) ? utf8ToUtf16le(v.bytes()) : utf8ToWindows1252(v.bytes());
+    std::string bytes =
+        isUnicode(v.typeId()) ? utf8ToUtf16le(v.bytes()) : utf8ToWindows1252(v.bytes());
     return binaryResult(std::move(bytes), target, false);
 }
 
@@ -420,7 +484,9 @@ Value numberToString(std::string text, const Value& v, const DataType& target) {
         if (familyOf(v.typeId()) == Family::Integer && !isUnicode(target.id)) {
             text.assign(1, '*');
         } else {
-            overflow(familyOf(v.typeId()) == Family::Integer ? "expression" : messageName(v.typeId()), target.id);
+            overflow(
+                familyOf(v.typeId()) == Family::Integer ? "expression" : messageName(v.typeId()),
+                target.id);
         }
     }
     return stringResult(std::move(text), target);
@@ -429,146 +495,183 @@ Value numberToString(std::string text, const Value& v, const DataType& target) {
 Value toString(const Value& v, const DataType& target, int style) {
     const Family from = familyOf(v.typeId());
     switch (from) {
-    case Family::String:
-    case Family::LargeText: return stringResult(v.bytes(), target);
-    case Family::Integer:
-    case Family::Decimal:
-    case Family::Money:
-    case Family::Float: {
-        auto text = renderWithStyle(v, style);
-        if (!text) throw SqlException(281, {std::to_string(style), std::string(typeName(v.typeId()))});
-        return numberToString(std::move(*text), v, target);
-    }
-    case Family::DateTime:
-    case Family::Date: {
-        auto text = renderWithStyle(v, style);
-        if (!text) throw SqlException(281, {std::to_string(style), std::string(typeName(v.typeId()))});
-        return stringResult(std::move(*text), target);
-    }
-    case Family::Guid: {
-        if (target.length > 0 && target.length < 36) throw SqlException(8170);
-        return stringResult(renderAsText(v), target);
-    }
-    case Family::Binary:
-    case Family::Image: {
-        if (style == 1 || style == 2) return stringResult(*renderWithStyle(v, style), target);
-        if (isUnicode(target.id)) return stringResult(utf16leToUtf8(v.bytes()), target);
-        return stringResult(windows1252ToUtf8(v.bytes()), target);
-    }
-    case Family::Variant: break;
+        case Family::String:
+        case Family::LargeText:
+            return stringResult(v.bytes(), target);
+        case Family::Integer:
+        case Family::Decimal:
+        case Family::Money:
+        case Family::Float: {
+            auto text = renderWithStyle(v, style);
+            if (!text)
+                throw SqlException(281, {std::to_string(style), std::string(typeName(v.typeId()))});
+            return numberToString(std::move(*text), v, target);
+        }
+        case Family::DateTime:
+        case Family::Date: {
+            auto text = renderWithStyle(v, style);
+            if (!text)
+                throw SqlException(281, {std::to_string(style), std::string(typeName(v.typeId()))});
+            return stringResult(std::move(*text), target);
+        }
+        case Family::Guid: {
+            if (target.length > 0 && target.length < 36) throw SqlException(8170);
+            return stringResult(renderAsText(v), target);
+        }
+        case Family::Binary:
+        case Family::Image: {
+            if (style == 1 || style == 2) return stringResult(*renderWithStyle(v, style), target);
+            if (isUnicode(target.id)) return stringResult(utf16leToUtf8(v.bytes()), target);
+            return stringResult(windows1252ToUtf8(v.bytes()), target);
+        }
+        case Family::Variant:
+            break;
     }
     return stringResult(renderAsText(v), target);
 }
 
 // ---- numbers -------------------------------------------------------------------------
 
-double dateTimeAsDays(const Value& v) { return v.days() + static_cast<double>(v.ticks()) / kTicksPerDay; }
+double dateTimeAsDays(const Value& v) {
+    return v.days() + static_cast<double>(v.ticks()) / kTicksPerDay;
+}
 
 Value numberToInteger(const Value& v, TypeId target) {
     switch (familyOf(v.typeId())) {
-    case Family::Integer: return integerResult(v.asInt64(), target, true);
-    case Family::Decimal:
-        // numeric -> int truncates.
-        return integerResult(*decimal::rescale(v.decimalUnscaled(), v.type().scale, 0, false), target, false);
-    case Family::Money:
-        // money -> int rounds.
-        return integerResult(*decimal::rescale(v.moneyScaled(), 4, 0, true), target, false);
-    case Family::Float: {
-        const double d = std::trunc(v.asDouble());
-        if (target == TypeId::Bit) return Value::bit(v.asDouble() != 0);
-        if (!(d >= -9.3e18 && d <= 9.3e18)) overflow("expression", target);
-        return integerResult(static_cast<Int128>(d), target, false);
-    }
-    case Family::DateTime: {
-        // datetime -> int rounds to the nearest day.
-        const double days = std::floor(dateTimeAsDays(v) + 0.5);
-        return integerResult(static_cast<Int128>(days), target, false);
-    }
-    case Family::Binary:
-    case Family::Image: {
-        const size_t n = integerBytes(target);
-        uint64_t raw = fromBigEndian(v.bytes(), n);
-        int64_t value;
-        switch (n) {
-        case 1: value = target == TypeId::Bit ? (raw != 0) : static_cast<int64_t>(raw); break;
-        case 2: value = static_cast<int16_t>(raw); break;
-        case 4: value = static_cast<int32_t>(raw); break;
-        default: value = static_cast<int64_t>(raw); break;
+        case Family::Integer:
+            return integerResult(v.asInt64(), target, true);
+        case Family::Decimal:
+            // numeric -> int truncates.
+            return integerResult(*decimal::rescale(v.decimalUnscaled(), v.type().scale, 0, false),
+                                 target, false);
+        case Family::Money:
+            // money -> int rounds.
+            return integerResult(*decimal::rescale(v.moneyScaled(), 4, 0, true), target, false);
+        case Family::Float: {
+            const double d = std::trunc(v.asDouble());
+            if (target == TypeId::Bit) return Value::bit(v.asDouble() != 0);
+            if (!(d >= -9.3e18 && d <= 9.3e18)) overflow("expression", target);
+            return integerResult(static_cast<Int128>(d), target, false);
         }
-        return Value::integer(value, target);
-    }
-    default: break;
+        case Family::DateTime: {
+            // datetime -> int rounds to the nearest day.
+            const double days = std::floor(dateTimeAsDays(v) + 0.5);
+            return integerResult(static_cast<Int128>(days), target, false);
+        }
+        case Family::Binary:
+        case Family::Image: {
+            const size_t n = integerBytes(target);
+            uint64_t raw = fromBigEndian(v.bytes(), n);
+            int64_t value;
+            switch (n) {
+                case 1:
+                    value = target == TypeId::Bit ? (raw != 0) : static_cast<int64_t>(raw);
+                    break;
+                case 2:
+                    value = static_cast<int16_t>(raw);
+                    break;
+                case 4:
+                    value = static_cast<int32_t>(raw);
+                    break;
+                default:
+                    value = static_cast<int64_t>(raw);
+                    break;
+            }
+            return Value::integer(value, target);
+        }
+        default:
+            break;
     }
     throw SqlException(529, {std::string(typeName(v.typeId())), std::string(typeName(target))});
 }
 
 Value numberToDecimal(const Value& v, const DataType& target) {
     switch (familyOf(v.typeId())) {
-    case Family::Integer:
-    case Family::Decimal:
-    case Family::Money: {
-        Int128 unscaled;
-        int scale;
-        decimal::exactParts(v, unscaled, scale);
-        const std::string source = familyOf(v.typeId()) == Family::Integer ? std::string(typeName(v.typeId())) : messageName(v.typeId());
-        return decimalResult(decimal::rescale(unscaled, scale, target.scale), target, source);
-    }
-    case Family::Float: return decimalResult(decimal::fromDouble(v.asDouble(), target.scale), target, "float");
-    case Family::DateTime: return decimalResult(decimal::fromDouble(dateTimeAsDays(v), target.scale), target, "datetime");
-    case Family::Binary:
-    case Family::Image: {
-        // Layout written by decimal -> binary: precision, scale, sign, 16 magnitude bytes.
-        const std::string& b = v.bytes();
-        if (b.size() < 19) throw SqlException(8114, {std::string(typeName(v.typeId())), "numeric"});
-        unsigned __int128 m = 0;
-        for (int i = 0; i < 16; ++i) m = (m << 8) | static_cast<unsigned char>(b[3 + static_cast<size_t>(i)]);
-        Int128 unscaled = static_cast<Int128>(m);
-        if (b[2] == 0) unscaled = -unscaled;
-        return decimalResult(decimal::rescale(unscaled, static_cast<unsigned char>(b[1]), target.scale), target,
-                             std::string(typeName(v.typeId())));
-    }
-    default: break;
+        case Family::Integer:
+        case Family::Decimal:
+        case Family::Money: {
+            Int128 unscaled;
+            int scale;
+            decimal::exactParts(v, unscaled, scale);
+            const std::string source = familyOf(v.typeId()) == Family::Integer
+                                           ? std::string(typeName(v.typeId()))
+                                           : messageName(v.typeId());
+            return decimalResult(decimal::rescale(unscaled, scale, target.scale), target, source);
+        }
+        case Family::Float:
+            return decimalResult(decimal::fromDouble(v.asDouble(), target.scale), target, "float");
+        case Family::DateTime:
+            return decimalResult(decimal::fromDouble(dateTimeAsDays(v), target.scale), target,
+                                 "datetime");
+        case Family::Binary:
+        case Family::Image: {
+            // Layout written by decimal -> binary: precision, scale, sign, 16 magnitude bytes.
+            const std::string& b = v.bytes();
+            if (b.size() < 19)
+                throw SqlException(8114, {std::string(typeName(v.typeId())), "numeric"});
+            unsigned __int128 m = 0;
+            for (int i = 0; i < 16; ++i)
+                m = (m << 8) | static_cast<unsigned char>(b[3 + static_cast<size_t>(i)]);
+            Int128 unscaled = static_cast<Int128>(m);
+            if (b[2] == 0) unscaled = -unscaled;
+            return decimalResult(
+                decimal::rescale(unscaled, static_cast<unsigned char>(b[1]), target.scale), target,
+                std::string(typeName(v.typeId())));
+        }
+        default:
+            break;
     }
     throw SqlException(529, {std::string(typeName(v.typeId())), std::string(typeName(target.id))});
 }
 
 Value numberToMoney(const Value& v, TypeId target) {
     switch (familyOf(v.typeId())) {
-    case Family::Integer:
-    case Family::Decimal:
-    case Family::Money: {
-        Int128 unscaled;
-        int scale;
-        decimal::exactParts(v, unscaled, scale);
-        const auto scaled = decimal::rescale(unscaled, scale, 4);
-        if (!scaled) overflow("expression", target);
-        return moneyResult(*scaled, target);
-    }
-    case Family::Float:
-    case Family::DateTime: {
-        const double d = familyOf(v.typeId()) == Family::Float ? v.asDouble() : dateTimeAsDays(v);
-        const auto scaled = decimal::fromDouble(d, 4);
-        if (!scaled) overflow("expression", target);
-        return moneyResult(*scaled, target);
-    }
-    case Family::Binary:
-    case Family::Image: {
-        const auto raw = static_cast<int64_t>(fromBigEndian(v.bytes(), target == TypeId::SmallMoney ? 4 : 8));
-        return Value::money(target == TypeId::SmallMoney ? static_cast<int32_t>(raw) : raw, target);
-    }
-    default: break;
+        case Family::Integer:
+        case Family::Decimal:
+        case Family::Money: {
+            Int128 unscaled;
+            int scale;
+            decimal::exactParts(v, unscaled, scale);
+            const auto scaled = decimal::rescale(unscaled, scale, 4);
+            if (!scaled) overflow("expression", target);
+            return moneyResult(*scaled, target);
+        }
+        case Family::Float:
+        case Family::DateTime: {
+            const double d =
+                familyOf(v.typeId()) == Family::Float ? v.asDouble() : dateTimeAsDays(v);
+            const auto scaled = decimal::fromDouble(d, 4);
+            if (!scaled) overflow("expression", target);
+            return moneyResult(*scaled, target);
+        }
+        case Family::Binary:
+        case Family::Image: {
+            const auto raw = static_cast<int64_t>(
+                fromBigEndian(v.bytes(), target == TypeId::SmallMoney ? 4 : 8));
+            return Value::money(target == TypeId::SmallMoney ? static_cast<int32_t>(raw) : raw,
+                                target);
+        }
+        default:
+            break;
     }
     throw SqlException(529, {std::string(typeName(v.typeId())), std::string(typeName(target))});
 }
 
 Value numberToFloat(const Value& v, TypeId target) {
     switch (familyOf(v.typeId())) {
-    case Family::Integer: return floatResult(static_cast<double>(v.asInt64()), target, "expression");
-    case Family::Decimal: return floatResult(decimal::toDouble(v.decimalUnscaled(), v.type().scale), target, "numeric");
-    case Family::Money: return floatResult(static_cast<double>(v.moneyScaled()) / 10000.0, target, "money");
-    case Family::Float: return floatResult(v.asDouble(), target, "float");
-    case Family::DateTime: return floatResult(dateTimeAsDays(v), target, "datetime");
-    default: break;
+        case Family::Integer:
+            return floatResult(static_cast<double>(v.asInt64()), target, "expression");
+        case Family::Decimal:
+            return floatResult(decimal::toDouble(v.decimalUnscaled(), v.type().scale), target,
+                               "numeric");
+        case Family::Money:
+            return floatResult(static_cast<double>(v.moneyScaled()) / 10000.0, target, "money");
+        case Family::Float:
+            return floatResult(v.asDouble(), target, "float");
+        case Family::DateTime:
+            return floatResult(dateTimeAsDays(v), target, "datetime");
+        default:
+            break;
     }
     throw SqlException(529, {std::string(typeName(v.typeId())), std::string(typeName(target))});
 }
@@ -577,40 +680,51 @@ Value numberToFloat(const Value& v, TypeId target) {
 
 Value toDateTime(const Value& v, const DataType& target, int style, DateFormat dateFormat) {
     switch (familyOf(v.typeId())) {
-    case Family::String: return stringToDateTime(v, target, style, dateFormat);
-    case Family::Integer: return dateTimeFromDays(static_cast<double>(v.asInt64()), target, "expression");
-    case Family::Decimal: return dateTimeFromDays(decimal::toDouble(v.decimalUnscaled(), v.type().scale), target, "expression");
-    case Family::Money: return dateTimeFromDays(static_cast<double>(v.moneyScaled()) / 10000.0, target, "expression");
-    case Family::Float: return dateTimeFromDays(v.asDouble(), target, "expression");
-    case Family::DateTime:
-    case Family::Date: {
-        if (target.id == TypeId::Date) return Value::datetime(v.days(), 0, TypeId::Date);
-        Value r = Value::datetime(v.days(), v.ticks(), TypeId::DateTime);
-        if (target.id == TypeId::SmallDateTime) {
-            int32_t days = v.days();
-            int32_t minutes = v.ticks() / (60 * kTicksPerSecond);
-            if (v.ticks() % (60 * kTicksPerSecond) >= 30 * kTicksPerSecond) ++minutes;
-            if (minutes == 24 * 60) {
-                minutes = 0;
-                ++days;
+        case Family::String:
+            return stringToDateTime(v, target, style, dateFormat);
+        case Family::Integer:
+            return dateTimeFromDays(static_cast<double>(v.asInt64()), target, "expression");
+        case Family::Decimal:
+            return dateTimeFromDays(decimal::toDouble(v.decimalUnscaled(), v.type().scale), target,
+                                    "expression");
+        case Family::Money:
+            return dateTimeFromDays(static_cast<double>(v.moneyScaled()) / 10000.0, target,
+                                    "expression");
+        case Family::Float:
+            return dateTimeFromDays(v.asDouble(), target, "expression");
+        case Family::DateTime:
+        case Family::Date: {
+            if (target.id == TypeId::Date) return Value::datetime(v.days(), 0, TypeId::Date);
+            Value r = Value::datetime(v.days(), v.ticks(), TypeId::DateTime);
+            if (target.id == TypeId::SmallDateTime) {
+                int32_t days = v.days();
+                int32_t minutes = v.ticks() / (60 * kTicksPerSecond);
+                if (v.ticks() % (60 * kTicksPerSecond) >= 30 * kTicksPerSecond) ++minutes;
+                if (minutes == 24 * 60) {
+                    minutes = 0;
+                    ++days;
+                }
+                r = Value::datetime(days, minutes * 60 * kTicksPerSecond, TypeId::SmallDateTime);
             }
-            r = Value::datetime(days, minutes * 60 * kTicksPerSecond, TypeId::SmallDateTime);
+            if (!dateInRange(r.days(), r.ticks(), target.id)) {
+                throw SqlException(
+                    242, {std::string(typeName(v.typeId())), std::string(typeName(target.id))});
+            }
+            return r;
         }
-        if (!dateInRange(r.days(), r.ticks(), target.id)) {
-            throw SqlException(242, {std::string(typeName(v.typeId())), std::string(typeName(target.id))});
+        case Family::Binary:
+        case Family::Image: {
+            const uint64_t raw = fromBigEndian(v.bytes(), 8);
+            Value r = Value::datetime(static_cast<int32_t>(raw >> 32),
+                                      static_cast<int32_t>(raw & 0xFFFFFFFF), TypeId::DateTime);
+            if (r.ticks() < 0 || r.ticks() >= kTicksPerDay ||
+                !dateInRange(r.days(), r.ticks(), TypeId::DateTime)) {
+                overflow("expression", target.id);
+            }
+            return target.id == TypeId::DateTime ? r : toDateTime(r, target, 0, dateFormat);
         }
-        return r;
-    }
-    case Family::Binary:
-    case Family::Image: {
-        const uint64_t raw = fromBigEndian(v.bytes(), 8);
-        Value r = Value::datetime(static_cast<int32_t>(raw >> 32), static_cast<int32_t>(raw & 0xFFFFFFFF), TypeId::DateTime);
-        if (r.ticks() < 0 || r.ticks() >= kTicksPerDay || !dateInRange(r.days(), r.ticks(), TypeId::DateTime)) {
-            overflow("expression", target.id);
-        }
-        return target.id == TypeId::DateTime ? r : toDateTime(r, target, 0, dateFormat);
-    }
-    default: break;
+        default:
+            break;
     }
     throw SqlException(529, {std::string(typeName(v.typeId())), std::string(typeName(target.id))});
 }
@@ -620,53 +734,65 @@ Value toDateTime(const Value& v, const DataType& target, int style, DateFormat d
 Value toBinary(const Value& v, const DataType& target, int style) {
     const TypeId id = v.typeId();
     switch (familyOf(id)) {
-    case Family::String:
-    case Family::LargeText: return stringToBinary(v, target, style);
-    case Family::Binary:
-    case Family::Image:
-    case Family::Guid: return binaryResult(v.bytes(), target, false);
-    case Family::Integer: return binaryResult(bigEndian(static_cast<uint64_t>(v.asInt64()), integerBytes(id)), target, true);
-    case Family::Money:
-        return binaryResult(bigEndian(static_cast<uint64_t>(v.moneyScaled()), id == TypeId::SmallMoney ? 4 : 8), target, true);
-    case Family::Float: {
-        uint64_t bits;
-        const double d = v.asDouble();
-        std::memcpy(&bits, &d, sizeof bits);
-        return binaryResult(bigEndian(bits, 8), target, true);
-    }
-    case Family::Decimal: {
-        const Int128 u = v.decimalUnscaled();
-        const unsigned __int128 m = u < 0 ? -static_cast<unsigned __int128>(u) : static_cast<unsigned __int128>(u);
-        std::string out;
-        out.push_back(static_cast<char>(v.type().precision));
-        out.push_back(static_cast<char>(v.type().scale));
-        out.push_back(static_cast<char>(u < 0 ? 0 : 1));
-        out += bigEndian(static_cast<uint64_t>(m >> 64), 8);
-        out += bigEndian(static_cast<uint64_t>(m), 8);
-        return binaryResult(std::move(out), target, true);
-    }
-    case Family::DateTime:
-    case Family::Date: {
-        const uint64_t raw = (static_cast<uint64_t>(static_cast<uint32_t>(v.days())) << 32) | static_cast<uint32_t>(v.ticks());
-        return binaryResult(bigEndian(raw, 8), target, true);
-    }
-    case Family::Variant: break;
+        case Family::String:
+        case Family::LargeText:
+            return stringToBinary(v, target, style);
+        case Family::Binary:
+        case Family::Image:
+        case Family::Guid:
+            return binaryResult(v.bytes(), target, false);
+        case Family::Integer:
+            return binaryResult(bigEndian(static_cast<uint64_t>(v.asInt64()), integerBytes(id)),
+                                target, true);
+        case Family::Money:
+            return binaryResult(
+                bigEndian(static_cast<uint64_t>(v.moneyScaled()), id == TypeId::SmallMoney ? 4 : 8),
+                target, true);
+        case Family::Float: {
+            uint64_t bits;
+            const double d = v.asDouble();
+            std::memcpy(&bits, &d, sizeof bits);
+            return binaryResult(bigEndian(bits, 8), target, true);
+        }
+        case Family::Decimal: {
+            const Int128 u = v.decimalUnscaled();
+            const unsigned __int128 m =
+                u < 0 ? -static_cast<unsigned __int128>(u) : static_cast<unsigned __int128>(u);
+            std::string out;
+            out.push_back(static_cast<char>(v.type().precision));
+            out.push_back(static_cast<char>(v.type().scale));
+            out.push_back(static_cast<char>(u < 0 ? 0 : 1));
+            out += bigEndian(static_cast<uint64_t>(m >> 64), 8);
+            out += bigEndian(static_cast<uint64_t>(m), 8);
+            return binaryResult(std::move(out), target, true);
+        }
+        case Family::DateTime:
+        case Family::Date: {
+            const uint64_t raw = (static_cast<uint64_t>(static_cast<uint32_t>(v.days())) << 32) |
+                                 static_cast<uint32_t>(v.ticks());
+            return binaryResult(bigEndian(raw, 8), target, true);
+        }
+        case Family::Variant:
+            break;
     }
     throw SqlException(529, {std::string(typeName(id)), std::string(typeName(target.id))});
 }
 
 Value toGuid(const Value& v) {
     switch (familyOf(v.typeId())) {
-    case Family::String:
-    case Family::LargeText: return stringToGuid(v);
-    case Family::Guid: return v.withType(DataType::of(TypeId::UniqueIdentifier));
-    case Family::Binary:
-    case Family::Image: {
-        std::string b = v.bytes().substr(0, 16);
-        b.resize(16, '\0');
-        return Value::guid(std::move(b));
-    }
-    default: break;
+        case Family::String:
+        case Family::LargeText:
+            return stringToGuid(v);
+        case Family::Guid:
+            return v.withType(DataType::of(TypeId::UniqueIdentifier));
+        case Family::Binary:
+        case Family::Image: {
+            std::string b = v.bytes().substr(0, 16);
+            b.resize(16, '\0');
+            return Value::guid(std::move(b));
+        }
+        default:
+            break;
     }
     throw SqlException(529, {std::string(typeName(v.typeId())), "uniqueidentifier"});
 }
@@ -699,43 +825,52 @@ bool implicitConversionAllowed(TypeId from, TypeId to) {
 void checkConversion(const DataType& from, const DataType& to, ConversionKind kind) {
     if (from.isNullLiteral()) return;
     switch (conversionAvailability(from.id, to.id)) {
-    case ConversionAvailability::Implicit: return;
-    case ConversionAvailability::ExplicitOnly:
-        if (kind == ConversionKind::Explicit) return;
-        throw SqlException(257, {std::string(typeName(from.id)), std::string(typeName(to.id))});
-    case ConversionAvailability::NotAllowed:
-        if (kind == ConversionKind::Explicit) {
-            throw SqlException(529, {std::string(typeName(from.id)), std::string(typeName(to.id))});
-        }
-        throw SqlException(206, {std::string(typeName(from.id)), std::string(typeName(to.id))});
+        case ConversionAvailability::Implicit:
+            return;
+        case ConversionAvailability::ExplicitOnly:
+            if (kind == ConversionKind::Explicit) return;
+            throw SqlException(257, {std::string(typeName(from.id)), std::string(typeName(to.id))});
+        case ConversionAvailability::NotAllowed:
+            if (kind == ConversionKind::Explicit) {
+                throw SqlException(529,
+                                   {std::string(typeName(from.id)), std::string(typeName(to.id))});
+            }
+            throw SqlException(206, {std::string(typeName(from.id)), std::string(typeName(to.id))});
     }
 }
 
-Value convert(const Value& value, const DataType& target, ConversionKind kind, int style, DateFormat dateFormat) {
+Value convert(const Value& value, const DataType& target, ConversionKind kind, int style,
+              DateFormat dateFormat) {
     checkConversion(value.type(), target, kind);
     if (value.isNull()) return Value::null(target);
     const Family from = familyOf(value.typeId());
     switch (familyOf(target.id)) {
-    case Family::String:
-    case Family::LargeText: return toString(value, target, style);
-    case Family::Integer:
-        if (from == Family::String || from == Family::LargeText) return stringToInteger(value, target.id);
-        return numberToInteger(value, target.id);
-    case Family::Decimal:
-        if (from == Family::String) return stringToDecimal(value, target);
-        return numberToDecimal(value, target);
-    case Family::Money:
-        if (from == Family::String) return stringToMoney(value, target.id);
-        return numberToMoney(value, target.id);
-    case Family::Float:
-        if (from == Family::String) return stringToFloat(value, target.id);
-        return numberToFloat(value, target.id);
-    case Family::DateTime:
-    case Family::Date: return toDateTime(value, target, style, dateFormat);
-    case Family::Binary:
-    case Family::Image: return toBinary(value, target, style);
-    case Family::Guid: return toGuid(value);
-    case Family::Variant: return value;  // a sql_variant keeps the value and its base type
+        case Family::String:
+        case Family::LargeText:
+            return toString(value, target, style);
+        case Family::Integer:
+            if (from == Family::String || from == Family::LargeText)
+                return stringToInteger(value, target.id);
+            return numberToInteger(value, target.id);
+        case Family::Decimal:
+            if (from == Family::String) return stringToDecimal(value, target);
+            return numberToDecimal(value, target);
+        case Family::Money:
+            if (from == Family::String) return stringToMoney(value, target.id);
+            return numberToMoney(value, target.id);
+        case Family::Float:
+            if (from == Family::String) return stringToFloat(value, target.id);
+            return numberToFloat(value, target.id);
+        case Family::DateTime:
+        case Family::Date:
+            return toDateTime(value, target, style, dateFormat);
+        case Family::Binary:
+        case Family::Image:
+            return toBinary(value, target, style);
+        case Family::Guid:
+            return toGuid(value);
+        case Family::Variant:
+            return value;  // a sql_variant keeps the value and its base type
     }
     return value;
 }
@@ -753,15 +888,25 @@ bool fitsColumn(const Value& value, const DataType& columnType) {
 
 Value assignToColumn(const Value& value, const DataType& columnType, DateFormat dateFormat) {
     if (value.isNull()) return Value::null(columnType);
+    // Fast paths of bulk updates: a value already of the column's type, or a varchar
+    // short enough in bytes (hence in characters) for a varchar column.
+    if (value.type() == columnType && !isCharacter(columnType.id) && !isBinary(columnType.id))
+        return value;
+    if (value.typeId() == TypeId::VarChar && columnType.id == TypeId::VarChar &&
+        (columnType.length == DataType::kMax ||
+         value.bytes().size() <= static_cast<size_t>(columnType.length)) &&
+        isWindows1252Repertoire(value.bytes())) {
+        return value.withType(columnType);
+    }
     const bool stringTarget = isCharacter(columnType.id);
     const bool binaryTarget = isBinary(columnType.id);
     if ((stringTarget || binaryTarget) && columnType.length > 0) {
         // Convert without a length limit first, then check what the column would lose.
         DataType unbounded = columnType;
-        unbounded.id = columnType.id == TypeId::Char ? TypeId::VarChar
-                       : columnType.id == TypeId::NChar ? TypeId::NVarChar
+        unbounded.id = columnType.id == TypeId::Char     ? TypeId::VarChar
+                       : columnType.id == TypeId::NChar  ? TypeId::NVarChar
                        : columnType.id == TypeId::Binary ? TypeId::VarBinary
-                                                          : columnType.id;
+                                                         : columnType.id;
         unbounded.length = DataType::kMax;
         Value full = convert(value, unbounded, ConversionKind::Implicit, 0, dateFormat);
         if (!fitsColumn(full, columnType)) throw SqlException(truncationMessage());
@@ -771,12 +916,15 @@ Value assignToColumn(const Value& value, const DataType& columnType, DateFormat 
     return convert(value, columnType, ConversionKind::Implicit, 0, dateFormat);
 }
 
-SqlMessage truncationMessage() { return sqlMessage(8152); }
+SqlMessage truncationMessage() {
+    return sqlMessage(8152);
+}
 
-SqlMessage verboseTruncationMessage(std::string_view table, std::string_view column, const Value& value,
-                                    const DataType& columnType) {
+SqlMessage verboseTruncationMessage(std::string_view table, std::string_view column,
+                                    const Value& value, const DataType& columnType) {
     std::string shown = renderAsText(value);
-    if (columnType.length > 0) shown = std::string(utf8Prefix(shown, static_cast<size_t>(columnType.length)));
+    if (columnType.length > 0)
+        shown = std::string(utf8Prefix(shown, static_cast<size_t>(columnType.length)));
     return sqlMessage(2628, {std::string(table), std::string(column), shown});
 }
 

@@ -46,11 +46,14 @@ constexpr std::array<TypeInfo, 25> kTypes = {{
     {TypeId::SqlVariant, "sql_variant", 98, 24, 8016},
 }};
 
-const TypeInfo& info(TypeId id) { return kTypes[static_cast<size_t>(id)]; }
+const TypeInfo& info(TypeId id) {
+    return kTypes[static_cast<size_t>(id)];
+}
 
 std::string lower(std::string_view s) {
     std::string out(s);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return out;
 }
 
@@ -67,7 +70,15 @@ std::optional<TypeId> baseTypeOfName(std::string_view lowered) {
     return std::nullopt;
 }
 
-enum class TypeNameProblem { None, Unknown, WidthNotAllowed, SizeTooLarge, BadLength, PrecisionTooLarge, ScaleTooLarge };
+enum class TypeNameProblem {
+    None,
+    Unknown,
+    WidthNotAllowed,
+    SizeTooLarge,
+    BadLength,
+    PrecisionTooLarge,
+    ScaleTooLarge
+};
 
 struct Resolution {
     std::optional<DataType> type;
@@ -169,7 +180,9 @@ Resolution resolve(std::string_view name, std::optional<int32_t> arg1, std::opti
 
 }  // namespace
 
-std::string_view typeName(TypeId id) { return info(id).name; }
+std::string_view typeName(TypeId id) {
+    return info(id).name;
+}
 
 std::string typeDisplayName(const DataType& type) {
     std::string out(typeName(type.id));
@@ -193,28 +206,30 @@ DataType resolveTypeNameOrThrow(std::string_view name, std::optional<int32_t> ar
     const Resolution r = resolve(name, arg1, arg2, inCast);
     const std::string pos = std::to_string(position);
     switch (r.problem) {
-    case TypeNameProblem::None:
-        return *r.type;
-    case TypeNameProblem::Unknown:
-        if (inCast) throw SqlException(243, {std::string(name)});
-        throw SqlException(2715, {pos, std::string(name)});
-    case TypeNameProblem::WidthNotAllowed:
-        throw SqlException(2716, {pos, std::string(name)});
-    case TypeNameProblem::SizeTooLarge:
-        throw SqlException(131, {std::to_string(r.badValue), inCast ? "type" : "column",
-                                 inCast ? lower(name) : std::string(name),
-                                 std::to_string(r.limit)});
-    case TypeNameProblem::BadLength:
-        throw SqlException(1001, {"1", std::to_string(r.badValue)});
-    case TypeNameProblem::PrecisionTooLarge:
-        throw SqlException(2750, {pos, std::to_string(r.badValue), std::to_string(r.limit)});
-    case TypeNameProblem::ScaleTooLarge:
-        throw SqlException(2751, {pos, std::to_string(r.badValue), std::to_string(r.limit)});
+        case TypeNameProblem::None:
+            return *r.type;
+        case TypeNameProblem::Unknown:
+            if (inCast) throw SqlException(243, {std::string(name)});
+            throw SqlException(2715, {pos, std::string(name)});
+        case TypeNameProblem::WidthNotAllowed:
+            throw SqlException(2716, {pos, std::string(name)});
+        case TypeNameProblem::SizeTooLarge:
+            throw SqlException(131,
+                               {std::to_string(r.badValue), inCast ? "type" : "column",
+                                inCast ? lower(name) : std::string(name), std::to_string(r.limit)});
+        case TypeNameProblem::BadLength:
+            throw SqlException(1001, {"1", std::to_string(r.badValue)});
+        case TypeNameProblem::PrecisionTooLarge:
+            throw SqlException(2750, {pos, std::to_string(r.badValue), std::to_string(r.limit)});
+        case TypeNameProblem::ScaleTooLarge:
+            throw SqlException(2751, {pos, std::to_string(r.badValue), std::to_string(r.limit)});
     }
     throw SqlException(2715, {pos, std::string(name)});
 }
 
-int systemTypeId(TypeId id) { return info(id).systemTypeId; }
+int systemTypeId(TypeId id) {
+    return info(id).systemTypeId;
+}
 
 std::optional<TypeId> typeFromSystemTypeId(int id) {
     for (const auto& t : kTypes) {
@@ -225,97 +240,143 @@ std::optional<TypeId> typeFromSystemTypeId(int id) {
 
 int storageBytes(const DataType& type) {
     switch (type.id) {
-    case TypeId::Char:
-    case TypeId::VarChar:
-    case TypeId::Binary:
-    case TypeId::VarBinary:
-        return type.length == DataType::kMax ? -1 : type.length;
-    case TypeId::NChar:
-    case TypeId::NVarChar:
-        return type.length == DataType::kMax ? -1 : 2 * type.length;
-    case TypeId::Decimal:
-    case TypeId::Numeric:
-        if (type.precision <= 9) return 5;
-        if (type.precision <= 19) return 9;
-        if (type.precision <= 28) return 13;
-        return 17;
-    default:
-        return info(type.id).fixedBytes;
+        case TypeId::Char:
+        case TypeId::VarChar:
+        case TypeId::Binary:
+        case TypeId::VarBinary:
+            return type.length == DataType::kMax ? -1 : type.length;
+        case TypeId::NChar:
+        case TypeId::NVarChar:
+            return type.length == DataType::kMax ? -1 : 2 * type.length;
+        case TypeId::Decimal:
+        case TypeId::Numeric:
+            if (type.precision <= 9) return 5;
+            if (type.precision <= 19) return 9;
+            if (type.precision <= 28) return 13;
+            return 17;
+        default:
+            return info(type.id).fixedBytes;
     }
 }
 
 int reportedPrecision(const DataType& type) {
     switch (type.id) {
-    case TypeId::Bit: return 1;
-    case TypeId::TinyInt: return 3;
-    case TypeId::SmallInt: return 5;
-    case TypeId::Int: return 10;
-    case TypeId::BigInt: return 19;
-    case TypeId::Decimal:
-    case TypeId::Numeric: return type.precision;
-    case TypeId::Money: return 19;
-    case TypeId::SmallMoney: return 10;
-    case TypeId::Float: return 53;
-    case TypeId::Real: return 24;
-    case TypeId::DateTime: return 23;
-    case TypeId::SmallDateTime: return 16;
-    case TypeId::Date: return 10;
-    case TypeId::Char:
-    case TypeId::VarChar:
-    case TypeId::NChar:
-    case TypeId::NVarChar:
-    case TypeId::Binary:
-    case TypeId::VarBinary: return type.length;
-    default: return 0;
+        case TypeId::Bit:
+            return 1;
+        case TypeId::TinyInt:
+            return 3;
+        case TypeId::SmallInt:
+            return 5;
+        case TypeId::Int:
+            return 10;
+        case TypeId::BigInt:
+            return 19;
+        case TypeId::Decimal:
+        case TypeId::Numeric:
+            return type.precision;
+        case TypeId::Money:
+            return 19;
+        case TypeId::SmallMoney:
+            return 10;
+        case TypeId::Float:
+            return 53;
+        case TypeId::Real:
+            return 24;
+        case TypeId::DateTime:
+            return 23;
+        case TypeId::SmallDateTime:
+            return 16;
+        case TypeId::Date:
+            return 10;
+        case TypeId::Char:
+        case TypeId::VarChar:
+        case TypeId::NChar:
+        case TypeId::NVarChar:
+        case TypeId::Binary:
+        case TypeId::VarBinary:
+            return type.length;
+        default:
+            return 0;
     }
 }
 
 int reportedScale(const DataType& type) {
     switch (type.id) {
-    case TypeId::Decimal:
-    case TypeId::Numeric: return type.scale;
-    case TypeId::Money:
-    case TypeId::SmallMoney: return 4;
-    case TypeId::DateTime: return 3;
-    default: return 0;
+        case TypeId::Decimal:
+        case TypeId::Numeric:
+            return type.scale;
+        case TypeId::Money:
+        case TypeId::SmallMoney:
+            return 4;
+        case TypeId::DateTime:
+            return 3;
+        default:
+            return 0;
     }
 }
 
-int precedence(TypeId id) { return info(id).precedence; }
+int precedence(TypeId id) {
+    return info(id).precedence;
+}
 
 bool isCharacter(TypeId id) {
     return id == TypeId::Char || id == TypeId::VarChar || id == TypeId::Text || isUnicode(id);
 }
-bool isUnicode(TypeId id) { return id == TypeId::NChar || id == TypeId::NVarChar || id == TypeId::NText; }
-bool isInteger(TypeId id) {
-    return id == TypeId::Bit || id == TypeId::TinyInt || id == TypeId::SmallInt || id == TypeId::Int ||
-           id == TypeId::BigInt;
+bool isUnicode(TypeId id) {
+    return id == TypeId::NChar || id == TypeId::NVarChar || id == TypeId::NText;
 }
-bool isExactNumeric(TypeId id) { return isInteger(id) || isDecimal(id) || isMoney(id); }
-bool isApproximate(TypeId id) { return id == TypeId::Float || id == TypeId::Real; }
-bool isNumeric(TypeId id) { return isExactNumeric(id) || isApproximate(id); }
+bool isInteger(TypeId id) {
+    return id == TypeId::Bit || id == TypeId::TinyInt || id == TypeId::SmallInt ||
+           id == TypeId::Int || id == TypeId::BigInt;
+}
+bool isExactNumeric(TypeId id) {
+    return isInteger(id) || isDecimal(id) || isMoney(id);
+}
+bool isApproximate(TypeId id) {
+    return id == TypeId::Float || id == TypeId::Real;
+}
+bool isNumeric(TypeId id) {
+    return isExactNumeric(id) || isApproximate(id);
+}
 bool isDateTime(TypeId id) {
     return id == TypeId::DateTime || id == TypeId::SmallDateTime || id == TypeId::Date;
 }
-bool isBinary(TypeId id) { return id == TypeId::Binary || id == TypeId::VarBinary || id == TypeId::Image; }
-bool isLargeObject(TypeId id) { return id == TypeId::Text || id == TypeId::NText || id == TypeId::Image; }
-bool isLargeObject(const DataType& type) { return isLargeObject(type.id); }
-bool isDecimal(TypeId id) { return id == TypeId::Decimal || id == TypeId::Numeric; }
-bool isMoney(TypeId id) { return id == TypeId::Money || id == TypeId::SmallMoney; }
+bool isBinary(TypeId id) {
+    return id == TypeId::Binary || id == TypeId::VarBinary || id == TypeId::Image;
+}
+bool isLargeObject(TypeId id) {
+    return id == TypeId::Text || id == TypeId::NText || id == TypeId::Image;
+}
+bool isLargeObject(const DataType& type) {
+    return isLargeObject(type.id);
+}
+bool isDecimal(TypeId id) {
+    return id == TypeId::Decimal || id == TypeId::Numeric;
+}
+bool isMoney(TypeId id) {
+    return id == TypeId::Money || id == TypeId::SmallMoney;
+}
 bool hasLength(TypeId id) {
-    return id == TypeId::Char || id == TypeId::VarChar || id == TypeId::NChar || id == TypeId::NVarChar ||
-           id == TypeId::Binary || id == TypeId::VarBinary;
+    return id == TypeId::Char || id == TypeId::VarChar || id == TypeId::NChar ||
+           id == TypeId::NVarChar || id == TypeId::Binary || id == TypeId::VarBinary;
 }
 IntegerRange integerRange(TypeId id) {
     switch (id) {
-    case TypeId::Bit: return {0, 1};
-    case TypeId::TinyInt: return {0, 255};
-    case TypeId::SmallInt: return {-32768, 32767};
-    case TypeId::Int: return {INT32_MIN, INT32_MAX};
-    default: return {INT64_MIN, INT64_MAX};
+        case TypeId::Bit:
+            return {0, 1};
+        case TypeId::TinyInt:
+            return {0, 255};
+        case TypeId::SmallInt:
+            return {-32768, 32767};
+        case TypeId::Int:
+            return {INT32_MIN, INT32_MAX};
+        default:
+            return {INT64_MIN, INT64_MAX};
     }
 }
 
-int32_t maxDeclaredLength(TypeId id) { return id == TypeId::NChar || id == TypeId::NVarChar ? 4000 : 8000; }
+int32_t maxDeclaredLength(TypeId id) {
+    return id == TypeId::NChar || id == TypeId::NVarChar ? 4000 : 8000;
+}
 
 }  // namespace engine

@@ -19,13 +19,16 @@ int64_t daysFrom1970(int64_t y, unsigned m, unsigned d) {
     return era * 146097 + static_cast<int64_t>(doe) - 719468;
 }
 
-bool isLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool isLeap(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 }  // namespace
 
 int32_t daysFromCivil(int year, int month, int day) {
-    return static_cast<int32_t>(daysFrom1970(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) -
-                                kEpoch1900From1970);
+    return static_cast<int32_t>(
+        daysFrom1970(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) -
+        kEpoch1900From1970);
 }
 
 void civilFromDays(int32_t days, int& year, int& month, int& day) {
@@ -50,7 +53,8 @@ int daysInMonth(int year, int month) {
 }
 
 bool isValidCivilDate(int year, int month, int day) {
-    return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 && day <= daysInMonth(year, month);
+    return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
+           day <= daysInMonth(year, month);
 }
 
 int32_t ticksFromTime(int hour, int minute, int second, int millisecond) {
@@ -97,20 +101,22 @@ Value makeDateTime(const CivilDateTime& c, TypeId type) {
 
 bool dateInRange(int32_t days, int32_t ticks, TypeId type) {
     switch (type) {
-    case TypeId::DateTime:
-        return days >= daysFromCivil(1753, 1, 1) && days <= daysFromCivil(9999, 12, 31);
-    case TypeId::SmallDateTime:
-        return days >= 0 && (days < daysFromCivil(2079, 6, 6) ||
-                             (days == daysFromCivil(2079, 6, 6) && ticks <= (23 * 60 + 59) * 60 * kTicksPerSecond));
-    case TypeId::Date:
-        return days >= daysFromCivil(1, 1, 1) && days <= daysFromCivil(9999, 12, 31);
-    default:
-        return false;
+        case TypeId::DateTime:
+            return days >= daysFromCivil(1753, 1, 1) && days <= daysFromCivil(9999, 12, 31);
+        case TypeId::SmallDateTime:
+            return days >= 0 && (days < daysFromCivil(2079, 6, 6) ||
+                                 (days == daysFromCivil(2079, 6, 6) &&
+                                  ticks <= (23 * 60 + 59) * 60 * kTicksPerSecond));
+        case TypeId::Date:
+            return days >= daysFromCivil(1, 1, 1) && days <= daysFromCivil(9999, 12, 31);
+        default:
+            return false;
     }
 }
 
 Value dateTimeFromSystemClock(std::chrono::system_clock::time_point instant) {
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(instant.time_since_epoch()).count();
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(instant.time_since_epoch()).count();
     const std::time_t seconds = static_cast<std::time_t>(ms >= 0 ? ms / 1000 : (ms - 999) / 1000);
     std::tm local{};
     localtime_r(&seconds, &local);

@@ -122,7 +122,9 @@ bool mulPow10(Wide& w, int k) {
     return true;
 }
 
-UInt128 magnitude(Int128 v) { return v < 0 ? -static_cast<UInt128>(v) : static_cast<UInt128>(v); }
+UInt128 magnitude(Int128 v) {
+    return v < 0 ? -static_cast<UInt128>(v) : static_cast<UInt128>(v);
+}
 
 std::optional<Int128> signedResult(const Wide& w, bool negative) {
     if (!w.fitsU128()) return std::nullopt;
@@ -151,7 +153,8 @@ UInt128 pow10(int n) {
     static const auto table = [] {
         std::array<UInt128, 39> t{};
         t[0] = 1;
-        for (size_t i = 1; i < t.size(); ++i) t[i] = t[i - 1] * 10;
+        for (size_t i = 1; i < t.size(); ++i)
+            t[i] = t[i - 1] * 10;
         return t;
     }();
     return table[static_cast<size_t>(n)];
@@ -160,11 +163,14 @@ UInt128 pow10(int n) {
 int digitCount(Int128 v) {
     const UInt128 m = magnitude(v);
     int n = 1;
-    while (n < 39 && m >= pow10(n)) ++n;
+    while (n < 39 && m >= pow10(n))
+        ++n;
     return n;
 }
 
-bool fitsPrecision(Int128 v, int precision) { return magnitude(v) < pow10(precision); }
+bool fitsPrecision(Int128 v, int precision) {
+    return magnitude(v) < pow10(precision);
+}
 
 std::optional<Int128> rescale(Int128 v, int fromScale, int toScale, bool round) {
     if (toScale == fromScale) return v;
@@ -232,7 +238,8 @@ std::string toString(Int128 v, int scale) {
         digits.push_back(static_cast<char>('0' + static_cast<int>(m % 10)));
         m /= 10;
     } while (m != 0);
-    while (static_cast<int>(digits.size()) <= scale) digits.push_back('0');
+    while (static_cast<int>(digits.size()) <= scale)
+        digits.push_back('0');
     std::string out;
     if (v < 0) out.push_back('-');
     for (size_t i = digits.size(); i-- > 0;) {
@@ -299,7 +306,8 @@ bool fromDoubleShortest(double d, Int128& unscaled, int& scale) {
     const auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed);
     if (r.ec != std::errc()) return false;
     int precision;
-    return parse(std::string_view(buf, static_cast<size_t>(r.ptr - buf)), unscaled, precision, scale);
+    return parse(std::string_view(buf, static_cast<size_t>(r.ptr - buf)), unscaled, precision,
+                 scale);
 }
 
 std::optional<Int128> fromDouble(double d, int scale) {

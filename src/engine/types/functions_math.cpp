@@ -27,7 +27,8 @@ Value asNumeric(const Value& v, const DataType& t, const FunctionContext& ctx) {
 }
 
 [[noreturn]] void overflow(const DataType& t) {
-    throw SqlException(8115, {"expression", isDecimal(t.id) ? "numeric" : std::string(typeName(t.id))});
+    throw SqlException(8115,
+                       {"expression", isDecimal(t.id) ? "numeric" : std::string(typeName(t.id))});
 }
 
 Value integerOfType(Int128 v, const DataType& t) {
@@ -78,7 +79,9 @@ double roundDouble(double x, int64_t digits, bool truncate) {
 
 // ---- ABS -------------------------------------------------------------------------------
 
-DataType absType(Types t, Constants) { return numericArgumentType(t[0], "abs"); }
+DataType absType(Types t, Constants) {
+    return numericArgumentType(t[0], "abs");
+}
 Value absEval(Args a, FunctionContext& ctx) {
     const DataType t = numericArgumentType(a[0].type(), "abs");
     if (a[0].isNull()) return Value::null(t);
@@ -87,14 +90,20 @@ Value absEval(Args a, FunctionContext& ctx) {
         const int64_t x = v.asInt64();
         return integerOfType(x < 0 ? -static_cast<Int128>(x) : x, t);
     }
-    if (isDecimal(t.id)) return Value::decimal(v.decimalUnscaled() < 0 ? -v.decimalUnscaled() : v.decimalUnscaled(), t);
-    if (isMoney(t.id)) return moneyOfType(v.moneyScaled() < 0 ? -static_cast<Int128>(v.moneyScaled()) : v.moneyScaled(), t);
+    if (isDecimal(t.id))
+        return Value::decimal(v.decimalUnscaled() < 0 ? -v.decimalUnscaled() : v.decimalUnscaled(),
+                              t);
+    if (isMoney(t.id))
+        return moneyOfType(
+            v.moneyScaled() < 0 ? -static_cast<Int128>(v.moneyScaled()) : v.moneyScaled(), t);
     return Value::floating(std::fabs(v.asDouble()), t.id);
 }
 
 // ---- ROUND -----------------------------------------------------------------------------
 
-DataType roundType(Types t, Constants) { return numericArgumentType(t[0], "round"); }
+DataType roundType(Types t, Constants) {
+    return numericArgumentType(t[0], "round");
+}
 Value roundEval(Args a, FunctionContext& ctx) {
     const DataType t = numericArgumentType(a[0].type(), "round");
     if (a[0].isNull() || a[1].isNull()) return Value::null(t);
@@ -102,7 +111,8 @@ Value roundEval(Args a, FunctionContext& ctx) {
     const bool truncate = a.size() > 2 && !a[2].isNull() && argumentInteger(a[2], ctx) != 0;
     const Value v = asNumeric(a[0], t, ctx);
     if (isInteger(t.id)) return integerOfType(*roundUnscaled(v.asInt64(), 0, digits, truncate), t);
-    if (isDecimal(t.id)) return decimalOfType(roundUnscaled(v.decimalUnscaled(), t.scale, digits, truncate), t);
+    if (isDecimal(t.id))
+        return decimalOfType(roundUnscaled(v.decimalUnscaled(), t.scale, digits, truncate), t);
     if (isMoney(t.id)) {
         const auto r = roundUnscaled(v.moneyScaled(), 4, digits, truncate);
         if (!r) overflow(t);
@@ -140,12 +150,15 @@ Value floorCeilingEval(Args a, FunctionContext& ctx) {
     if (a[0].isNull()) return Value::null(t);
     const Value v = asNumeric(a[0], source, ctx);
     if (isInteger(t.id)) return v;
-    if (isDecimal(t.id)) return decimalOfType(wholeUnscaled(v.decimalUnscaled(), source.scale, Ceiling), t);
+    if (isDecimal(t.id))
+        return decimalOfType(wholeUnscaled(v.decimalUnscaled(), source.scale, Ceiling), t);
     if (isMoney(t.id)) return moneyOfType(wholeUnscaled(v.moneyScaled(), 4, Ceiling) * 10000, t);
     return Value::floating(Ceiling ? std::ceil(v.asDouble()) : std::floor(v.asDouble()), t.id);
 }
 
-DataType signType(Types t, Constants) { return numericArgumentType(t[0], "sign"); }
+DataType signType(Types t, Constants) {
+    return numericArgumentType(t[0], "sign");
+}
 Value signEval(Args a, FunctionContext& ctx) {
     const DataType t = numericArgumentType(a[0].type(), "sign");
     if (a[0].isNull()) return Value::null(t);
@@ -165,25 +178,33 @@ Value signEval(Args a, FunctionContext& ctx) {
 DataType powerResultType(const DataType& base) {
     const DataType t = numericArgumentType(base, "power");
     switch (t.id) {
-    case TypeId::Bit:
-    case TypeId::TinyInt:
-    case TypeId::SmallInt: return DataType::of(TypeId::Int);
-    case TypeId::Decimal:
-    case TypeId::Numeric: return DataType{t.id, 0, 38, t.scale};
-    case TypeId::Real: return DataType::floating(TypeId::Float);
-    default: return t;
+        case TypeId::Bit:
+        case TypeId::TinyInt:
+        case TypeId::SmallInt:
+            return DataType::of(TypeId::Int);
+        case TypeId::Decimal:
+        case TypeId::Numeric:
+            return DataType{t.id, 0, 38, t.scale};
+        case TypeId::Real:
+            return DataType::floating(TypeId::Float);
+        default:
+            return t;
     }
 }
 DataType powerType(Types t, Constants) {
-    if (!t[1].isNullLiteral() && !isNumeric(t[1].id) && !isCharacter(t[1].id)) invalidArgument(t[1], 2, "power");
+    if (!t[1].isNullLiteral() && !isNumeric(t[1].id) && !isCharacter(t[1].id))
+        invalidArgument(t[1], 2, "power");
     return powerResultType(t[0]);
 }
 Value powerEval(Args a, FunctionContext& ctx) {
     const DataType t = powerResultType(a[0].type());
     if (a[0].isNull() || a[1].isNull()) return Value::null(t);
-    const double base = convert(a[0], DataType::floating(TypeId::Float), ConversionKind::Implicit, 0, ctx.dateFormat).asDouble();
-    const double exponent =
-        convert(a[1], DataType::floating(TypeId::Float), ConversionKind::Implicit, 0, ctx.dateFormat).asDouble();
+    const double base = convert(a[0], DataType::floating(TypeId::Float), ConversionKind::Implicit,
+                                0, ctx.dateFormat)
+                            .asDouble();
+    const double exponent = convert(a[1], DataType::floating(TypeId::Float),
+                                    ConversionKind::Implicit, 0, ctx.dateFormat)
+                                .asDouble();
     if (isInteger(t.id) && exponent >= 0 && exponent == std::trunc(exponent) && exponent < 200) {
         // Exact integer power with overflow detection.
         int64_t result = 1;
@@ -220,6 +241,8 @@ constexpr ScalarFunction kFunctions[] = {
 
 }  // namespace
 
-std::span<const ScalarFunction> mathFunctions() { return kFunctions; }
+std::span<const ScalarFunction> mathFunctions() {
+    return kFunctions;
+}
 
 }  // namespace engine::functions

@@ -14,7 +14,9 @@ using Types = std::span<const DataType>;
 using Constants = std::span<const Value* const>;
 using Args = std::span<const Value>;
 
-DataType isnullType(Types t, Constants) { return isnullResultType(t[0], t[1]); }
+DataType isnullType(Types t, Constants) {
+    return isnullResultType(t[0], t[1]);
+}
 Value isnullEval(Args a, FunctionContext& ctx) {
     const DataType t = isnullResultType(a[0].type(), a[1].type());
     // The replacement takes the first argument's type and may be cut to its length.
@@ -24,13 +26,15 @@ Value isnullEval(Args a, FunctionContext& ctx) {
 
 DataType coalesceType(Types t, Constants) {
     bool allNullLiterals = true;
-    for (const DataType& x : t) allNullLiterals = allNullLiterals && x.isNullLiteral();
+    for (const DataType& x : t)
+        allNullLiterals = allNullLiterals && x.isNullLiteral();
     if (allNullLiterals) throw SqlException(4127);
     return commonResultType(t);
 }
 Value coalesceEval(Args a, FunctionContext& ctx) {
     std::vector<DataType> types;
-    for (const Value& v : a) types.push_back(v.type());
+    for (const Value& v : a)
+        types.push_back(v.type());
     const DataType t = commonResultType(types);
     for (const Value& v : a) {
         if (!v.isNull()) return convert(v, t, ConversionKind::Implicit, 0, ctx.dateFormat);
@@ -49,14 +53,17 @@ Value nullifEval(Args a, FunctionContext& ctx) {
     return a[0];
 }
 
-DataType newidType(Types, Constants) { return DataType::of(TypeId::UniqueIdentifier); }
+DataType newidType(Types, Constants) {
+    return DataType::of(TypeId::UniqueIdentifier);
+}
 Value newidEval(Args, FunctionContext& ctx) {
     unsigned char bytes[16];
     if (ctx.random) {
         ctx.random(bytes, sizeof bytes);
     } else {
         std::random_device device;
-        for (unsigned char& b : bytes) b = static_cast<unsigned char>(device() & 0xFF);
+        for (unsigned char& b : bytes)
+            b = static_cast<unsigned char>(device() & 0xFF);
     }
     // Version 4 and the RFC 4122 variant, as SQL Server's NEWID values show them
     // (byte 7 holds the version nibble in SQL Server's byte order).
@@ -68,8 +75,10 @@ Value newidEval(Args, FunctionContext& ctx) {
 // What SQL Server's ISNUMERIC accepts: text convertible to int, money or float, so
 // "$1,000.50", "-", "." and "1e5" are numeric while "" and "abc" are not.
 bool looksNumeric(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
     if (s.empty()) return false;
     size_t i = 0;
     auto sign = [&] {
@@ -100,13 +109,16 @@ bool looksNumeric(std::string_view s) {
         ++i;
         sign();
         size_t exponentDigits = 0;
-        while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, ++exponentDigits;
+        while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])))
+            ++i, ++exponentDigits;
         if (exponentDigits == 0) return false;
     }
     return i == s.size();
 }
 
-DataType intType(Types, Constants) { return DataType::of(TypeId::Int); }
+DataType intType(Types, Constants) {
+    return DataType::of(TypeId::Int);
+}
 Value isnumericEval(Args a, FunctionContext&) {
     const Value& v = a[0];
     if (v.isNull()) return Value::integer(0);
@@ -125,6 +137,8 @@ constexpr ScalarFunction kFunctions[] = {
 
 }  // namespace
 
-std::span<const ScalarFunction> otherFunctions() { return kFunctions; }
+std::span<const ScalarFunction> otherFunctions() {
+    return kFunctions;
+}
 
 }  // namespace engine::functions

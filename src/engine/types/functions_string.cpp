@@ -27,19 +27,24 @@ bool anyNull(Args args) {
 std::vector<char32_t> decode(std::string_view s) {
     std::vector<char32_t> out;
     out.reserve(s.size());
-    for (size_t p = 0; p < s.size();) out.push_back(utf8Next(s, p));
+    for (size_t p = 0; p < s.size();)
+        out.push_back(utf8Next(s, p));
     return out;
 }
 
-bool sameChar(char32_t a, char32_t b) { return a == b || collationCompareChar(a, b) == 0; }
+bool sameChar(char32_t a, char32_t b) {
+    return a == b || collationCompareChar(a, b) == 0;
+}
 
 // Position (0-based, in characters) of needle in haystack from `from`, under the
 // collation; npos when absent.
-size_t findChars(const std::vector<char32_t>& haystack, const std::vector<char32_t>& needle, size_t from) {
+size_t findChars(const std::vector<char32_t>& haystack, const std::vector<char32_t>& needle,
+                 size_t from) {
     if (needle.empty() || needle.size() > haystack.size()) return std::string::npos;
     for (size_t i = from; i + needle.size() <= haystack.size(); ++i) {
         size_t k = 0;
-        while (k < needle.size() && sameChar(haystack[i + k], needle[k])) ++k;
+        while (k < needle.size() && sameChar(haystack[i + k], needle[k]))
+            ++k;
         if (k == needle.size()) return i;
     }
     return std::string::npos;
@@ -54,10 +59,13 @@ DataType lenType(Types t, Constants) {
 Value lenEval(Args a, FunctionContext& ctx) {
     const DataType t = lengthResultType(a[0].type());
     if (a[0].isNull()) return Value::null(t);
-    return Value::integer(static_cast<int64_t>(utf8Length(trimTrailingBlanks(argumentText(a[0], ctx)))), t.id);
+    return Value::integer(
+        static_cast<int64_t>(utf8Length(trimTrailingBlanks(argumentText(a[0], ctx)))), t.id);
 }
 
-DataType datalengthType(Types t, Constants) { return lengthResultType(t[0]); }
+DataType datalengthType(Types t, Constants) {
+    return lengthResultType(t[0]);
+}
 Value datalengthEval(Args a, FunctionContext&) {
     const Value& v = a[0];
     const DataType t = lengthResultType(v.type());
@@ -86,7 +94,8 @@ Value leftEval(Args a, FunctionContext& ctx) {
     if (anyNull(a)) return Value::null(t);
     const int64_t n = argumentInteger(a[1], ctx);
     if (n < 0) throw SqlException(536, {"LEFT"});
-    return Value::string(std::string(utf8Prefix(argumentText(a[0], ctx), static_cast<size_t>(n))), t);
+    return Value::string(std::string(utf8Prefix(argumentText(a[0], ctx), static_cast<size_t>(n))),
+                         t);
 }
 
 DataType rightType(Types t, Constants) {
@@ -105,7 +114,9 @@ Value rightEval(Args a, FunctionContext& ctx) {
 }
 
 DataType substringType(Types t, Constants) {
-    if (isBinary(t[0].id)) return DataType{TypeId::VarBinary, t[0].id == TypeId::Image ? DataType::kMax : t[0].length, 0, 0};
+    if (isBinary(t[0].id))
+        return DataType{TypeId::VarBinary, t[0].id == TypeId::Image ? DataType::kMax : t[0].length,
+                        0, 0};
     return variableStringType(t[0]);
 }
 Value substringEval(Args a, FunctionContext& ctx) {
@@ -144,14 +155,19 @@ Value replicateEval(Args a, FunctionContext& ctx) {
     std::string out;
     if (unitChars > 0) {
         int64_t times = n;
-        if (t.length > 0) times = std::min<int64_t>(times, (t.length + static_cast<int64_t>(unitChars) - 1) / static_cast<int64_t>(unitChars));
+        if (t.length > 0)
+            times = std::min<int64_t>(times, (t.length + static_cast<int64_t>(unitChars) - 1) /
+                                                 static_cast<int64_t>(unitChars));
         out.reserve(unit.size() * static_cast<size_t>(std::min<int64_t>(times, 1 << 20)));
-        for (int64_t i = 0; i < times; ++i) out += unit;
+        for (int64_t i = 0; i < times; ++i)
+            out += unit;
     }
     return stringOfType(std::move(out), t);
 }
 
-DataType spaceType(Types, Constants) { return DataType::varchar(8000); }
+DataType spaceType(Types, Constants) {
+    return DataType::varchar(8000);
+}
 Value spaceEval(Args a, FunctionContext& ctx) {
     const DataType t = DataType::varchar(8000);
     if (a[0].isNull()) return Value::null(t);
@@ -215,7 +231,8 @@ DataType replaceType(Types t, Constants) {
         unicode = unicode || isUnicode(t[i].id);
         max = max || isMaxLike(t[i]);
     }
-    return DataType{unicode ? TypeId::NVarChar : TypeId::VarChar, max ? DataType::kMax : (unicode ? 4000 : 8000), 0, 0};
+    return DataType{unicode ? TypeId::NVarChar : TypeId::VarChar,
+                    max ? DataType::kMax : (unicode ? 4000 : 8000), 0, 0};
 }
 Value replaceEval(Args a, FunctionContext& ctx) {
     const DataType types[3] = {a[0].type(), a[1].type(), a[2].type()};
@@ -231,7 +248,8 @@ Value replaceEval(Args a, FunctionContext& ctx) {
     while (i < hay.size()) {
         const size_t found = findChars(hay, needle, i);
         const size_t end = found == std::string::npos ? hay.size() : found;
-        for (; i < end; ++i) appendUtf8(hay[i], out);
+        for (; i < end; ++i)
+            appendUtf8(hay[i], out);
         if (found == std::string::npos) break;
         out += replacement;
         i = found + needle.size();
@@ -240,7 +258,9 @@ Value replaceEval(Args a, FunctionContext& ctx) {
     return stringOfType(std::move(out), t);
 }
 
-DataType charindexType(Types t, Constants) { return lengthResultType(t[1]); }
+DataType charindexType(Types t, Constants) {
+    return lengthResultType(t[1]);
+}
 Value charindexEval(Args a, FunctionContext& ctx) {
     const DataType t = lengthResultType(a[1].type());
     if (anyNull(a)) return Value::null(t);
@@ -269,7 +289,9 @@ Value strEval(Args a, FunctionContext& ctx) {
     int64_t decimals = a.size() > 2 ? argumentInteger(a[2], ctx) : 0;
     if (length < 1 || length > 8000 || decimals < 0) return Value::null(DataType::varchar(10));
     decimals = std::min<int64_t>(decimals, 16);
-    const double x = convert(a[0], DataType::floating(TypeId::Float), ConversionKind::Implicit, 0, ctx.dateFormat).asDouble();
+    const double x = convert(a[0], DataType::floating(TypeId::Float), ConversionKind::Implicit, 0,
+                             ctx.dateFormat)
+                         .asDouble();
     // Through the shortest decimal text, so that 2.5 rounds to 3 (half away from zero).
     Int128 unscaled;
     int scale;
@@ -287,13 +309,16 @@ Value strEval(Args a, FunctionContext& ctx) {
         if (static_cast<int64_t>(text.size()) <= length || d == 0) break;
     }
     const DataType t = DataType::varchar(static_cast<int32_t>(length));
-    if (static_cast<int64_t>(text.size()) > length) return Value::string(std::string(static_cast<size_t>(length), '*'), t);
+    if (static_cast<int64_t>(text.size()) > length)
+        return Value::string(std::string(static_cast<size_t>(length), '*'), t);
     return Value::string(std::string(static_cast<size_t>(length) - text.size(), ' ') + text, t);
 }
 
 // ---- CHAR / ASCII / NCHAR / UNICODE ----------------------------------------------------
 
-DataType charType(Types, Constants) { return DataType::character(TypeId::Char, 1); }
+DataType charType(Types, Constants) {
+    return DataType::character(TypeId::Char, 1);
+}
 Value charEval(Args a, FunctionContext& ctx) {
     const DataType t = DataType::character(TypeId::Char, 1);
     if (a[0].isNull()) return Value::null(t);
@@ -318,7 +343,9 @@ Value asciiEval(Args a, FunctionContext& ctx) {
     return Value::integer(windows1252Byte(utf8Next(s, p), b) ? b : '?');
 }
 
-DataType ncharType(Types, Constants) { return DataType::character(TypeId::NChar, 1); }
+DataType ncharType(Types, Constants) {
+    return DataType::character(TypeId::NChar, 1);
+}
 Value ncharEval(Args a, FunctionContext& ctx) {
     const DataType t = DataType::character(TypeId::NChar, 1);
     if (a[0].isNull()) return Value::null(t);
@@ -365,6 +392,8 @@ constexpr ScalarFunction kFunctions[] = {
 
 }  // namespace
 
-std::span<const ScalarFunction> stringFunctions() { return kFunctions; }
+std::span<const ScalarFunction> stringFunctions() {
+    return kFunctions;
+}
 
 }  // namespace engine::functions

@@ -28,7 +28,8 @@ inline uint64_t mix64(uint64_t h) {
 
 inline uint64_t hashBytes(std::string_view s, uint64_t seed) {
     uint64_t h = kOffsetBasis ^ seed;
-    for (char c : s) h = combine(h, static_cast<unsigned char>(c));
+    for (char c : s)
+        h = combine(h, static_cast<unsigned char>(c));
     return mix64(h);
 }
 

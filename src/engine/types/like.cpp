@@ -18,19 +18,24 @@ bool sameChar(char32_t a, char32_t b) {
 
 bool matchesOne(const Element& e, char32_t c) {
     switch (e.kind) {
-    case Element::Kind::Literal: return sameChar(e.literal, c);
-    case Element::Kind::AnyOne: return true;
-    case Element::Kind::Set: {
-        bool in = false;
-        for (const auto& [lo, hi] : e.ranges) {
-            if (lo == hi ? sameChar(lo, c) : (collationCompareChar(lo, c) <= 0 && collationCompareChar(c, hi) <= 0)) {
-                in = true;
-                break;
+        case Element::Kind::Literal:
+            return sameChar(e.literal, c);
+        case Element::Kind::AnyOne:
+            return true;
+        case Element::Kind::Set: {
+            bool in = false;
+            for (const auto& [lo, hi] : e.ranges) {
+                if (lo == hi
+                        ? sameChar(lo, c)
+                        : (collationCompareChar(lo, c) <= 0 && collationCompareChar(c, hi) <= 0)) {
+                    in = true;
+                    break;
+                }
             }
+            return in != e.negated;
         }
-        return in != e.negated;
-    }
-    case Element::Kind::AnySequence: return true;
+        case Element::Kind::AnySequence:
+            return true;
     }
     return false;
 }
@@ -53,7 +58,8 @@ LikePattern LikePattern::compile(std::string_view pattern, std::optional<std::st
     }
     LikePattern result;
     std::vector<char32_t> chars;
-    for (size_t p = 0; p < pattern.size();) chars.push_back(utf8Next(pattern, p));
+    for (size_t p = 0; p < pattern.size();)
+        chars.push_back(utf8Next(pattern, p));
 
     for (size_t i = 0; i < chars.size(); ++i) {
         const char32_t c = chars[i];
@@ -63,7 +69,9 @@ LikePattern LikePattern::compile(std::string_view pattern, std::optional<std::st
             // An escape character at the very end stands for itself.
             e.literal = i + 1 < chars.size() ? chars[++i] : c;
         } else if (c == U'%') {
-            if (!result.elements_.empty() && result.elements_.back().kind == Element::Kind::AnySequence) continue;
+            if (!result.elements_.empty() &&
+                result.elements_.back().kind == Element::Kind::AnySequence)
+                continue;
             e.kind = Element::Kind::AnySequence;
         } else if (c == U'_') {
             e.kind = Element::Kind::AnyOne;
@@ -144,7 +152,8 @@ bool LikePattern::matches(std::string_view value) const {
 }
 
 std::optional<std::string> LikePattern::literalPrefix() const {
-    if (elements_.empty() || elements_.back().kind != Element::Kind::AnySequence) return std::nullopt;
+    if (elements_.empty() || elements_.back().kind != Element::Kind::AnySequence)
+        return std::nullopt;
     std::string prefix;
     for (size_t i = 0; i + 1 < elements_.size(); ++i) {
         if (elements_[i].kind != Element::Kind::Literal) return std::nullopt;
@@ -153,7 +162,8 @@ std::optional<std::string> LikePattern::literalPrefix() const {
     return prefix;
 }
 
-bool likeMatches(std::string_view value, std::string_view pattern, std::optional<std::string_view> escape) {
+bool likeMatches(std::string_view value, std::string_view pattern,
+                 std::optional<std::string_view> escape) {
     return LikePattern::compile(pattern, escape).matches(value);
 }
 

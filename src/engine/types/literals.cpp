@@ -13,7 +13,9 @@ namespace engine {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 bool allDigits(std::string_view s) {
     if (s.empty()) return false;
     for (char c : s) {
@@ -23,20 +25,27 @@ bool allDigits(std::string_view s) {
 }
 int toInt(std::string_view s) {
     int v = 0;
-    for (char c : s) v = v * 10 + (c - '0');
+    for (char c : s)
+        v = v * 10 + (c - '0');
     return v;
 }
 bool equalsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
     }
     return true;
 }
 
 std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) s.remove_suffix(1);
+    while (!s.empty() &&
+           (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n'))
+        s.remove_prefix(1);
+    while (!s.empty() &&
+           (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -49,10 +58,12 @@ int expandYear(std::string_view digits) {
 
 // English month names and their three-letter abbreviations (us_english).
 int monthFromName(std::string_view word) {
-    static constexpr std::string_view kNames[12] = {"january", "february", "march",     "april",   "may",      "june",
-                                                    "july",    "august",   "september", "october", "november", "december"};
+    static constexpr std::string_view kNames[12] = {
+        "january", "february", "march",     "april",   "may",      "june",
+        "july",    "august",   "september", "october", "november", "december"};
     for (int m = 0; m < 12; ++m) {
-        if (equalsNoCase(word, kNames[m]) || (word.size() == 3 && equalsNoCase(word, kNames[m].substr(0, 3)))) {
+        if (equalsNoCase(word, kNames[m]) ||
+            (word.size() == 3 && equalsNoCase(word, kNames[m].substr(0, 3)))) {
             return m + 1;
         }
     }
@@ -154,18 +165,31 @@ bool parseNumericDate(std::string_view s, DateFormat format, bool isoYearFirst, 
     std::string_view y, m, dd;
     if (parts[0].size() > 2) {
         y = parts[0];
-        const bool dayFirst = !isoYearFirst && (format == DateFormat::Dmy || format == DateFormat::Ydm ||
-                                                format == DateFormat::Dym);
+        const bool dayFirst =
+            !isoYearFirst &&
+            (format == DateFormat::Dmy || format == DateFormat::Ydm || format == DateFormat::Dym);
         m = dayFirst ? parts[2] : parts[1];
         dd = dayFirst ? parts[1] : parts[2];
     } else {
         switch (format) {
-        case DateFormat::Mdy: m = parts[0], dd = parts[1], y = parts[2]; break;
-        case DateFormat::Dmy: dd = parts[0], m = parts[1], y = parts[2]; break;
-        case DateFormat::Ymd: y = parts[0], m = parts[1], dd = parts[2]; break;
-        case DateFormat::Ydm: y = parts[0], dd = parts[1], m = parts[2]; break;
-        case DateFormat::Myd: m = parts[0], y = parts[1], dd = parts[2]; break;
-        case DateFormat::Dym: dd = parts[0], y = parts[1], m = parts[2]; break;
+            case DateFormat::Mdy:
+                m = parts[0], dd = parts[1], y = parts[2];
+                break;
+            case DateFormat::Dmy:
+                dd = parts[0], m = parts[1], y = parts[2];
+                break;
+            case DateFormat::Ymd:
+                y = parts[0], m = parts[1], dd = parts[2];
+                break;
+            case DateFormat::Ydm:
+                y = parts[0], dd = parts[1], m = parts[2];
+                break;
+            case DateFormat::Myd:
+                m = parts[0], y = parts[1], dd = parts[2];
+                break;
+            case DateFormat::Dym:
+                dd = parts[0], y = parts[1], m = parts[2];
+                break;
         }
         if (m.size() > 2 || dd.size() > 2) return false;
     }
@@ -220,7 +244,8 @@ bool looksLikeTimeWord(std::string_view w) {
 
 enum class ParseOutcome { Ok, NotADate, InvalidDate };
 
-ParseOutcome parseDateTimeParts(std::string_view text, TypeId target, DateFormat format, Date& date, Time& time) {
+ParseOutcome parseDateTimeParts(std::string_view text, TypeId target, DateFormat format, Date& date,
+                                Time& time) {
     std::string_view s = trim(text);
     date = Date{};
     time = Time{};
@@ -230,14 +255,16 @@ ParseOutcome parseDateTimeParts(std::string_view text, TypeId target, DateFormat
     if (const size_t tpos = s.find('T'); tpos == 10 && s.size() > 11) {
         const std::string_view datePart = s.substr(0, 10);
         if (datePart[4] != '-' || datePart[7] != '-') return ParseOutcome::NotADate;
-        if (!allDigits(datePart.substr(0, 4)) || !allDigits(datePart.substr(5, 2)) || !allDigits(datePart.substr(8, 2))) {
+        if (!allDigits(datePart.substr(0, 4)) || !allDigits(datePart.substr(5, 2)) ||
+            !allDigits(datePart.substr(8, 2))) {
             return ParseOutcome::NotADate;
         }
         date.year = toInt(datePart.substr(0, 4));
         date.month = toInt(datePart.substr(5, 2));
         date.day = toInt(datePart.substr(8, 2));
         if (!parseTime(s.substr(11), time)) return ParseOutcome::NotADate;
-        return isValidCivilDate(date.year, date.month, date.day) ? ParseOutcome::Ok : ParseOutcome::InvalidDate;
+        return isValidCivilDate(date.year, date.month, date.day) ? ParseOutcome::Ok
+                                                                 : ParseOutcome::InvalidDate;
     }
 
     // Split into blank/comma separated words; words that look like times are the time.
@@ -245,9 +272,11 @@ ParseOutcome parseDateTimeParts(std::string_view text, TypeId target, DateFormat
     std::string timeText;
     size_t i = 0;
     while (i < s.size()) {
-        while (i < s.size() && (s[i] == ' ' || s[i] == ',' || s[i] == '\t')) ++i;
+        while (i < s.size() && (s[i] == ' ' || s[i] == ',' || s[i] == '\t'))
+            ++i;
         const size_t start = i;
-        while (i < s.size() && s[i] != ' ' && s[i] != ',' && s[i] != '\t') ++i;
+        while (i < s.size() && s[i] != ' ' && s[i] != ',' && s[i] != '\t')
+            ++i;
         if (start == i) break;
         const std::string_view w = s.substr(start, i - start);
         const bool ampmWord = equalsNoCase(w, "AM") || equalsNoCase(w, "PM");
@@ -289,12 +318,14 @@ ParseOutcome parseDateTimeParts(std::string_view text, TypeId target, DateFormat
     }
     if (!parsed) parsed = parseAlphaDate(dateWords, date);
     if (!parsed) return ParseOutcome::NotADate;
-    return isValidCivilDate(date.year, date.month, date.day) ? ParseOutcome::Ok : ParseOutcome::InvalidDate;
+    return isValidCivilDate(date.year, date.month, date.day) ? ParseOutcome::Ok
+                                                             : ParseOutcome::InvalidDate;
 }
 
 }  // namespace
 
-std::optional<Value> parseDateTimeText(std::string_view text, TypeId target, DateFormat dateFormat, bool* outOfRange) {
+std::optional<Value> parseDateTimeText(std::string_view text, TypeId target, DateFormat dateFormat,
+                                       bool* outOfRange) {
     if (outOfRange) *outOfRange = false;
     Date d;
     Time t;
@@ -306,7 +337,8 @@ std::optional<Value> parseDateTimeText(std::string_view text, TypeId target, Dat
         if (outOfRange && target != TypeId::Date) *outOfRange = true;
         return std::nullopt;
     }
-    const Value v = makeDateTime(CivilDateTime{d.year, d.month, d.day, t.hour, t.minute, t.second, t.millisecond}, target);
+    const Value v = makeDateTime(
+        CivilDateTime{d.year, d.month, d.day, t.hour, t.minute, t.second, t.millisecond}, target);
     if (!dateInRange(v.days(), v.ticks(), target)) {
         if (outOfRange && target != TypeId::Date) *outOfRange = true;
         return std::nullopt;
@@ -320,8 +352,8 @@ Value odbcEscapeLiteral(std::string_view kind, std::string_view text) {
     Time t;
     bool ok = false;
     auto isoDate = [&](std::string_view x) {
-        if (x.size() != 10 || x[4] != '-' || x[7] != '-' || !allDigits(x.substr(0, 4)) || !allDigits(x.substr(5, 2)) ||
-            !allDigits(x.substr(8, 2))) {
+        if (x.size() != 10 || x[4] != '-' || x[7] != '-' || !allDigits(x.substr(0, 4)) ||
+            !allDigits(x.substr(5, 2)) || !allDigits(x.substr(8, 2))) {
             return false;
         }
         d.year = toInt(x.substr(0, 4));
@@ -335,11 +367,14 @@ Value odbcEscapeLiteral(std::string_view kind, std::string_view text) {
         ok = s.find(':') != std::string_view::npos && parseTime(s, t);
     } else if (equalsNoCase(kind, "ts")) {
         const size_t blank = s.find(' ');
-        ok = blank != std::string_view::npos && isoDate(s.substr(0, blank)) && parseTime(s.substr(blank + 1), t);
+        ok = blank != std::string_view::npos && isoDate(s.substr(0, blank)) &&
+             parseTime(s.substr(blank + 1), t);
     }
     if (!ok) throw SqlException(241);
-    Value v = makeDateTime(CivilDateTime{d.year, d.month, d.day, t.hour, t.minute, t.second, t.millisecond});
-    if (!dateInRange(v.days(), v.ticks(), TypeId::DateTime)) throw SqlException(242, {"varchar", "datetime"});
+    Value v = makeDateTime(
+        CivilDateTime{d.year, d.month, d.day, t.hour, t.minute, t.second, t.millisecond});
+    if (!dateInRange(v.days(), v.ticks(), TypeId::DateTime))
+        throw SqlException(242, {"varchar", "datetime"});
     return v;
 }
 
@@ -354,17 +389,13 @@ Value numberLiteral(std::string_view text) {
             money += rest.substr(1);
             return numberLiteral(money);
         }
-        if (rest.empty() || rest[0] == '-' || rest[0] == '+') throw SqlException(102, {std::string(text)});
+        if (rest.empty() || rest[0] == '-' || rest[0] == '+')
+            throw SqlException(102, {std::string(text)});
         const Value magnitude = numberLiteral(rest);
         if (!negative) return magnitude;
         if (magnitude.typeId() == TypeId::Int) return Value::integer(-magnitude.asInt64());
         if (magnitude.typeId() == TypeId::Float) return Value::floating(-magnitude.asDouble());
         if (magnitude.typeId() == TypeId::Money) return Value::money(-magnitude.moneyScaled());
-        // -2147483648 is still an int.
-        if (magnitude.type().scale == 0 && magnitude.decimalUnscaled() == static_cast<Int128>(INT32_MAX) + 1 &&
-            rest.find('.') == std::string_view::npos) {
-            return Value::integer(INT32_MIN);
-        }
         return Value::decimal(-magnitude.decimalUnscaled(), magnitude.type());
     }
     if (!text.empty() && text[0] == '$') {
@@ -383,7 +414,8 @@ Value numberLiteral(std::string_view text) {
     if (text.find_first_of("eE") != std::string_view::npos) {
         std::string s(text);
         const size_t e = s.find_first_of("eE");
-        if (e + 1 == s.size() || ((s[e + 1] == '+' || s[e + 1] == '-') && e + 2 == s.size())) s.push_back('0');
+        if (e + 1 == s.size() || ((s[e + 1] == '+' || s[e + 1] == '-') && e + 2 == s.size()))
+            s.push_back('0');
         char* end = nullptr;
         const double d = std::strtod(s.c_str(), &end);
         if (end != s.c_str() + s.size()) throw SqlException(102, {std::string(text)});
@@ -406,7 +438,8 @@ Value numberLiteral(std::string_view text) {
         return Value::integer(static_cast<int64_t>(unscaled));
     }
     if (precision < scale) precision = scale;
-    return Value::decimal(unscaled, DataType::numeric(static_cast<uint8_t>(precision), static_cast<uint8_t>(scale)));
+    return Value::decimal(
+        unscaled, DataType::numeric(static_cast<uint8_t>(precision), static_cast<uint8_t>(scale)));
 }
 
 Value binaryLiteral(std::string_view text) {
@@ -432,7 +465,8 @@ Value binaryLiteral(std::string_view text) {
         bytes.push_back(static_cast<char>(hi * 16 + lo));
     }
     const int32_t length = bytes.empty() ? 1 : static_cast<int32_t>(bytes.size());
-    return Value::binary(std::move(bytes), DataType{TypeId::VarBinary, length > 8000 ? DataType::kMax : length, 0, 0});
+    return Value::binary(std::move(bytes), DataType{TypeId::VarBinary,
+                                                    length > 8000 ? DataType::kMax : length, 0, 0});
 }
 
 }  // namespace engine

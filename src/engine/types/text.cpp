@@ -8,10 +8,9 @@ constexpr char32_t kReplacement = 0xFFFD;
 
 // Characters of the bytes 0x80..0x9F in Windows-1252 (0 where the code page has none).
 constexpr char32_t kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
 };
 
 }  // namespace
@@ -99,7 +98,9 @@ size_t utf8Offset(std::string_view s, size_t characterIndex) {
     return pos;
 }
 
-std::string_view utf8Prefix(std::string_view s, size_t n) { return s.substr(0, utf8Offset(s, n)); }
+std::string_view utf8Prefix(std::string_view s, size_t n) {
+    return s.substr(0, utf8Offset(s, n));
+}
 
 std::string_view utf8Substring(std::string_view s, size_t start, size_t count) {
     const size_t begin = utf8Offset(s, start);
@@ -118,7 +119,8 @@ size_t utf16Length(std::string_view s) {
 
 std::string_view trimTrailingBlanks(std::string_view s) {
     size_t end = s.size();
-    while (end > 0 && s[end - 1] == ' ') --end;
+    while (end > 0 && s[end - 1] == ' ')
+        --end;
     return s.substr(0, end);
 }
 
@@ -193,7 +195,8 @@ std::string utf8ToWindows1252(std::string_view utf8) {
 std::string windows1252ToUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size());
-    for (char ch : bytes) appendUtf8(windows1252Char(static_cast<unsigned char>(ch)), out);
+    for (char ch : bytes)
+        appendUtf8(windows1252Char(static_cast<unsigned char>(ch)), out);
     return out;
 }
 

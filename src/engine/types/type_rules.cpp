@@ -10,7 +10,9 @@ namespace engine {
 
 namespace {
 
-std::string name(const DataType& t) { return std::string(typeName(t.id)); }
+std::string name(const DataType& t) {
+    return std::string(typeName(t.id));
+}
 
 [[noreturn]] void incompatible(const DataType& l, const DataType& r, std::string_view op) {
     throw SqlException(402, {name(l), name(r), std::string(op)});
@@ -20,7 +22,9 @@ std::string name(const DataType& t) { return std::string(typeName(t.id)); }
     throw SqlException(8117, {name(t), std::string(op)});
 }
 
-bool isStringType(TypeId id) { return isCharacter(id) && !isLargeObject(id); }
+bool isStringType(TypeId id) {
+    return isCharacter(id) && !isLargeObject(id);
+}
 
 // Caps a decimal result at 38 digits: the integral digits are kept and the scale gives
 // way, but not below 6 (or the scale itself when it is smaller).
@@ -37,22 +41,24 @@ DataType cappedDecimal(TypeId id, int precision, int scale) {
 DataType decimalArithmetic(ArithmeticOp op, const DataType& l, const DataType& r) {
     const DataType a = asDecimalType(l), b = asDecimalType(r);
     const int p1 = a.precision, s1 = a.scale, p2 = b.precision, s2 = b.scale;
-    const TypeId id = (l.id == TypeId::Numeric || r.id == TypeId::Numeric) ? TypeId::Numeric : TypeId::Decimal;
+    const TypeId id =
+        (l.id == TypeId::Numeric || r.id == TypeId::Numeric) ? TypeId::Numeric : TypeId::Decimal;
     switch (op) {
-    case ArithmeticOp::Add:
-    case ArithmeticOp::Subtract: {
-        const int s = std::max(s1, s2);
-        return cappedDecimal(id, s + std::max(p1 - s1, p2 - s2) + 1, s);
-    }
-    case ArithmeticOp::Multiply: return cappedDecimal(id, p1 + p2 + 1, s1 + s2);
-    case ArithmeticOp::Divide: {
-        const int s = std::max(6, s1 + p2 + 1);
-        return cappedDecimal(id, p1 - s1 + s2 + s, s);
-    }
-    default: {
-        const int s = std::max(s1, s2);
-        return cappedDecimal(id, std::min(p1 - s1, p2 - s2) + s, s);
-    }
+        case ArithmeticOp::Add:
+        case ArithmeticOp::Subtract: {
+            const int s = std::max(s1, s2);
+            return cappedDecimal(id, s + std::max(p1 - s1, p2 - s2) + 1, s);
+        }
+        case ArithmeticOp::Multiply:
+            return cappedDecimal(id, p1 + p2 + 1, s1 + s2);
+        case ArithmeticOp::Divide: {
+            const int s = std::max(6, s1 + p2 + 1);
+            return cappedDecimal(id, p1 - s1 + s2 + s, s);
+        }
+        default: {
+            const int s = std::max(s1, s2);
+            return cappedDecimal(id, std::min(p1 - s1, p2 - s2) + s, s);
+        }
     }
 }
 
@@ -63,10 +69,13 @@ int32_t sumLengths(const DataType& l, const DataType& r, int32_t limit) {
 }
 
 DataType concatenationType(const DataType& l, const DataType& r) {
-    if (isBinary(l.id) && isBinary(r.id)) return DataType{TypeId::VarBinary, sumLengths(l, r, 8000), 0, 0};
+    if (isBinary(l.id) && isBinary(r.id))
+        return DataType{TypeId::VarBinary, sumLengths(l, r, 8000), 0, 0};
     const bool unicode = isUnicode(l.id) || isUnicode(r.id);
-    const bool bothFixed = (l.id == TypeId::Char || l.id == TypeId::NChar) && (r.id == TypeId::Char || r.id == TypeId::NChar);
-    const TypeId id = unicode ? (bothFixed ? TypeId::NChar : TypeId::NVarChar) : (bothFixed ? TypeId::Char : TypeId::VarChar);
+    const bool bothFixed = (l.id == TypeId::Char || l.id == TypeId::NChar) &&
+                           (r.id == TypeId::Char || r.id == TypeId::NChar);
+    const TypeId id = unicode ? (bothFixed ? TypeId::NChar : TypeId::NVarChar)
+                              : (bothFixed ? TypeId::Char : TypeId::VarChar);
     // A binary operand of a string concatenation counts with its byte length.
     int32_t limit = unicode ? 4000 : 8000;
     int32_t length = sumLengths(l, r, limit);
@@ -82,47 +91,71 @@ DataType higherPrecedence(const DataType& l, const DataType& r) {
 
 std::string_view operatorName(ArithmeticOp op) {
     switch (op) {
-    case ArithmeticOp::Add: return "add";
-    case ArithmeticOp::Subtract: return "subtract";
-    case ArithmeticOp::Multiply: return "multiply";
-    case ArithmeticOp::Divide: return "divide";
-    case ArithmeticOp::Modulo: return "modulo";
-    case ArithmeticOp::BitAnd: return "boolean AND";
-    case ArithmeticOp::BitOr: return "boolean OR";
-    case ArithmeticOp::BitXor: return "boolean XOR";
+        case ArithmeticOp::Add:
+            return "add";
+        case ArithmeticOp::Subtract:
+            return "subtract";
+        case ArithmeticOp::Multiply:
+            return "multiply";
+        case ArithmeticOp::Divide:
+            return "divide";
+        case ArithmeticOp::Modulo:
+            return "modulo";
+        case ArithmeticOp::BitAnd:
+            return "boolean AND";
+        case ArithmeticOp::BitOr:
+            return "boolean OR";
+        case ArithmeticOp::BitXor:
+            return "boolean XOR";
     }
     return "";
 }
 
 std::string_view operatorName(ComparisonOp op) {
     switch (op) {
-    case ComparisonOp::Equal: return "equal to";
-    case ComparisonOp::NotEqual: return "not equal to";
-    case ComparisonOp::Less: return "less than";
-    case ComparisonOp::LessOrEqual: return "less than or equal to";
-    case ComparisonOp::Greater: return "greater than";
-    case ComparisonOp::GreaterOrEqual: return "greater than or equal to";
+        case ComparisonOp::Equal:
+            return "equal to";
+        case ComparisonOp::NotEqual:
+            return "not equal to";
+        case ComparisonOp::Less:
+            return "less than";
+        case ComparisonOp::LessOrEqual:
+            return "less than or equal to";
+        case ComparisonOp::Greater:
+            return "greater than";
+        case ComparisonOp::GreaterOrEqual:
+            return "greater than or equal to";
     }
     return "";
 }
 
 DataType asDecimalType(const DataType& t) {
     switch (t.id) {
-    case TypeId::Bit: return DataType::decimal(1, 0);
-    case TypeId::TinyInt: return DataType::decimal(3, 0);
-    case TypeId::SmallInt: return DataType::decimal(5, 0);
-    case TypeId::Int: return DataType::decimal(10, 0);
-    case TypeId::BigInt: return DataType::decimal(19, 0);
-    case TypeId::Money: return DataType::decimal(19, 4);
-    case TypeId::SmallMoney: return DataType::decimal(10, 4);
-    case TypeId::Decimal:
-    case TypeId::Numeric: return t;
-    default: return DataType::decimal(38, 10);
+        case TypeId::Bit:
+            return DataType::decimal(1, 0);
+        case TypeId::TinyInt:
+            return DataType::decimal(3, 0);
+        case TypeId::SmallInt:
+            return DataType::decimal(5, 0);
+        case TypeId::Int:
+            return DataType::decimal(10, 0);
+        case TypeId::BigInt:
+            return DataType::decimal(19, 0);
+        case TypeId::Money:
+            return DataType::decimal(19, 4);
+        case TypeId::SmallMoney:
+            return DataType::decimal(10, 4);
+        case TypeId::Decimal:
+        case TypeId::Numeric:
+            return t;
+        default:
+            return DataType::decimal(38, 10);
     }
 }
 
 DataType integerConstantAsDecimal(int64_t value) {
-    uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    uint64_t magnitude =
+        value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
     uint8_t digits = 1;
     while (magnitude >= 10) {
         magnitude /= 10;
@@ -132,7 +165,8 @@ DataType integerConstantAsDecimal(int64_t value) {
 }
 
 DataType comparisonType(const DataType& left, const DataType& right, ComparisonOp op) {
-    if (isLargeObject(left.id) || isLargeObject(right.id)) incompatible(left, right, operatorName(op));
+    if (isLargeObject(left.id) || isLargeObject(right.id))
+        incompatible(left, right, operatorName(op));
     if (left.isNullLiteral()) return right.isNullLiteral() ? DataType::of(TypeId::Int) : right;
     if (right.isNullLiteral()) return left;
     const DataType& high = higherPrecedence(left, right);
@@ -153,16 +187,19 @@ DataType arithmeticResultType(ArithmeticOp op, const DataType& leftIn, const Dat
     const bool leftText = isStringType(left.id) || isBinary(left.id);
     const bool rightText = isStringType(right.id) || isBinary(right.id);
     if (op == ArithmeticOp::Add && leftText && rightText &&
-        (isStringType(left.id) || isStringType(right.id) || (isBinary(left.id) && isBinary(right.id)))) {
+        (isStringType(left.id) || isStringType(right.id) ||
+         (isBinary(left.id) && isBinary(right.id)))) {
         return concatenationType(left, right);
     }
     if (isStringType(left.id) && isStringType(right.id)) incompatible(left, right, opName);
 
     for (const DataType* t : {&left, &right}) {
-        if (t->id == TypeId::UniqueIdentifier || t->id == TypeId::SqlVariant) invalidOperand(*t, opName);
+        if (t->id == TypeId::UniqueIdentifier || t->id == TypeId::SqlVariant)
+            invalidOperand(*t, opName);
     }
 
-    const bool bitwise = op == ArithmeticOp::BitAnd || op == ArithmeticOp::BitOr || op == ArithmeticOp::BitXor;
+    const bool bitwise =
+        op == ArithmeticOp::BitAnd || op == ArithmeticOp::BitOr || op == ArithmeticOp::BitXor;
     if (bitwise) {
         // Integer operands only (one side may be binary).
         for (const DataType* t : {&left, &right}) {
@@ -181,7 +218,8 @@ DataType arithmeticResultType(ArithmeticOp op, const DataType& leftIn, const Dat
 
     if (isDateTime(left.id) || isDateTime(right.id)) {
         for (const DataType* t : {&left, &right}) {
-            if (t->id == TypeId::Date) throw SqlException(206, {"date", name(t == &left ? right : left)});
+            if (t->id == TypeId::Date)
+                throw SqlException(206, {"date", name(t == &left ? right : left)});
         }
         if (op != ArithmeticOp::Add && op != ArithmeticOp::Subtract) {
             invalidOperand(isDateTime(left.id) ? left : right, opName);
@@ -272,7 +310,8 @@ DataType commonResultType(std::span<const DataType> types) {
 }
 
 DataType isnullResultType(const DataType& check, const DataType& replacement) {
-    if (check.isNullLiteral()) return replacement.isNullLiteral() ? DataType::of(TypeId::Int) : replacement;
+    if (check.isNullLiteral())
+        return replacement.isNullLiteral() ? DataType::of(TypeId::Int) : replacement;
     if (!replacement.isNullLiteral()) checkConversion(replacement, check, ConversionKind::Implicit);
     return check;
 }

@@ -98,44 +98,53 @@ bool decodeTypeWithFlags(std::string_view& in, DataType& t, bool& isNull) {
 
 }  // namespace
 
-void encodeDataType(const DataType& type, std::string& out) { encodeTypeWithFlags(type, false, out); }
+void encodeDataType(const DataType& type, std::string& out) {
+    encodeTypeWithFlags(type, false, out);
+}
 
 void encodeValue(const Value& value, std::string& out) {
     const DataType& t = value.type();
     encodeTypeWithFlags(t, value.isNull(), out);
     if (value.isNull()) return;
     switch (t.id) {
-    case TypeId::Bit:
-    case TypeId::TinyInt:
-    case TypeId::SmallInt:
-    case TypeId::Int:
-    case TypeId::BigInt: putSigned(value.asInt64(), out); return;
-    case TypeId::Money:
-    case TypeId::SmallMoney: putSigned(value.moneyScaled(), out); return;
-    case TypeId::Decimal:
-    case TypeId::Numeric: putSigned(value.decimalUnscaled(), out); return;
-    case TypeId::Float:
-    case TypeId::Real: {
-        const double d = value.asDouble();
-        char raw[8];
-        std::memcpy(raw, &d, 8);
-        out.append(raw, 8);
-        return;
-    }
-    case TypeId::DateTime:
-    case TypeId::SmallDateTime:
-    case TypeId::Date:
-        putSigned(value.days(), out);
-        putSigned(value.ticks(), out);
-        return;
-    default:
-        putVarint(value.bytes().size(), out);
-        out += value.bytes();
-        return;
+        case TypeId::Bit:
+        case TypeId::TinyInt:
+        case TypeId::SmallInt:
+        case TypeId::Int:
+        case TypeId::BigInt:
+            putSigned(value.asInt64(), out);
+            return;
+        case TypeId::Money:
+        case TypeId::SmallMoney:
+            putSigned(value.moneyScaled(), out);
+            return;
+        case TypeId::Decimal:
+        case TypeId::Numeric:
+            putSigned(value.decimalUnscaled(), out);
+            return;
+        case TypeId::Float:
+        case TypeId::Real: {
+            const double d = value.asDouble();
+            char raw[8];
+            std::memcpy(raw, &d, 8);
+            out.append(raw, 8);
+            return;
+        }
+        case TypeId::DateTime:
+        case TypeId::SmallDateTime:
+        case TypeId::Date:
+            putSigned(value.days(), out);
+            putSigned(value.ticks(), out);
+            return;
+        default:
+            putVarint(value.bytes().size(), out);
+            out += value.bytes();
+            return;
     }
 }
 
-std::optional<DataType> tryDecodeDataType(std::string_view& in) {
+std::optional<DataType> tryDecodeDataType(std::string_view& in, int formatVersion) {
+    if (formatVersion < 1 || formatVersion > kValueCodecVersion) return std::nullopt;
     std::string_view rest = in;
     DataType t;
     bool isNull;
@@ -144,7 +153,8 @@ std::optional<DataType> tryDecodeDataType(std::string_view& in) {
     return t;
 }
 
-std::optional<Value> tryDecodeValue(std::string_view& in) {
+std::optional<Value> tryDecodeValue(std::string_view& in, int formatVersion) {
+    if (formatVersion < 1 || formatVersion > kValueCodecVersion) return std::nullopt;
     std::string_view rest = in;
     DataType t;
     bool isNull;
@@ -155,62 +165,64 @@ std::optional<Value> tryDecodeValue(std::string_view& in) {
     } else {
         Int128 a, b;
         switch (t.id) {
-        case TypeId::Bit:
-        case TypeId::TinyInt:
-        case TypeId::SmallInt:
-        case TypeId::Int:
-        case TypeId::BigInt:
-            if (t.isNullLiteral() || !getSigned(rest, a) || a < INT64_MIN || a > INT64_MAX) return std::nullopt;
-            v = Value::integer(static_cast<int64_t>(a), t.id);
-            break;
-        case TypeId::Money:
-        case TypeId::SmallMoney:
-            if (!getSigned(rest, a) || a < INT64_MIN || a > INT64_MAX) return std::nullopt;
-            v = Value::money(static_cast<int64_t>(a), t.id);
-            break;
-        case TypeId::Decimal:
-        case TypeId::Numeric:
-            if (!getSigned(rest, a)) return std::nullopt;
-            v = Value::decimal(a, t);
-            break;
-        case TypeId::Float:
-        case TypeId::Real: {
-            if (rest.size() < 8) return std::nullopt;
-            double d;
-            std::memcpy(&d, rest.data(), 8);
-            rest.remove_prefix(8);
-            v = Value::floating(d, t.id);
-            break;
-        }
-        case TypeId::DateTime:
-        case TypeId::SmallDateTime:
-        case TypeId::Date:
-            if (!getSigned(rest, a) || !getSigned(rest, b) || a < INT32_MIN || a > INT32_MAX || b < 0 || b > INT32_MAX) {
-                return std::nullopt;
+            case TypeId::Bit:
+            case TypeId::TinyInt:
+            case TypeId::SmallInt:
+            case TypeId::Int:
+            case TypeId::BigInt:
+                if (t.isNullLiteral() || !getSigned(rest, a) || a < INT64_MIN || a > INT64_MAX)
+                    return std::nullopt;
+                v = Value::integer(static_cast<int64_t>(a), t.id);
+                break;
+            case TypeId::Money:
+            case TypeId::SmallMoney:
+                if (!getSigned(rest, a) || a < INT64_MIN || a > INT64_MAX) return std::nullopt;
+                v = Value::money(static_cast<int64_t>(a), t.id);
+                break;
+            case TypeId::Decimal:
+            case TypeId::Numeric:
+                if (!getSigned(rest, a)) return std::nullopt;
+                v = Value::decimal(a, t);
+                break;
+            case TypeId::Float:
+            case TypeId::Real: {
+                if (rest.size() < 8) return std::nullopt;
+                double d;
+                std::memcpy(&d, rest.data(), 8);
+                rest.remove_prefix(8);
+                v = Value::floating(d, t.id);
+                break;
             }
-            v = Value::datetime(static_cast<int32_t>(a), static_cast<int32_t>(b), t.id);
-            break;
-        default: {
-            unsigned __int128 size;
-            if (!getVarint(rest, size) || size > rest.size()) return std::nullopt;
-            v = Value::string(std::string(rest.substr(0, static_cast<size_t>(size))), t);
-            rest.remove_prefix(static_cast<size_t>(size));
-            break;
-        }
+            case TypeId::DateTime:
+            case TypeId::SmallDateTime:
+            case TypeId::Date:
+                if (!getSigned(rest, a) || !getSigned(rest, b) || a < INT32_MIN || a > INT32_MAX ||
+                    b < 0 || b > INT32_MAX) {
+                    return std::nullopt;
+                }
+                v = Value::datetime(static_cast<int32_t>(a), static_cast<int32_t>(b), t.id);
+                break;
+            default: {
+                unsigned __int128 size;
+                if (!getVarint(rest, size) || size > rest.size()) return std::nullopt;
+                v = Value::string(std::string(rest.substr(0, static_cast<size_t>(size))), t);
+                rest.remove_prefix(static_cast<size_t>(size));
+                break;
+            }
         }
     }
     in = rest;
     return v;
 }
 
-Value decodeValue(std::string_view& in) {
-    auto v = tryDecodeValue(in);
+Value decodeValue(std::string_view& in, int formatVersion) {
+    auto v = tryDecodeValue(in, formatVersion);
     if (!v) throw std::runtime_error("malformed value encoding");
     return std::move(*v);
 }
 
-DataType decodeDataType(std::string_view& in) {
-    auto t = tryDecodeDataType(in);
+DataType decodeDataType(std::string_view& in, int formatVersion) {
+    auto t = tryDecodeDataType(in, formatVersion);
     if (!t) throw std::runtime_error("malformed data type encoding");
     return *t;
 }

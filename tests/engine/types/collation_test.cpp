@@ -34,9 +34,11 @@ TEST(ModernSpanishCiAs, TrailingBlanksAreIgnored) {
 }
 
 TEST(ModernSpanishCiAs, OrderOfLettersDigitsAndSymbols) {
-    const std::vector<std::string> sorted = {" ", "-", "0", "9", "a", "á", "B", "c", "n", "ñ", "Ñu", "o", "z"};
+    const std::vector<std::string> sorted = {" ", "-", "0", "9",  "a", "á", "B",
+                                             "c", "n", "ñ", "Ñu", "o", "z"};
     for (size_t i = 1; i < sorted.size(); ++i) {
-        EXPECT_LT(collationCompare(sorted[i - 1], sorted[i]), 0) << sorted[i - 1] << " < " << sorted[i];
+        EXPECT_LT(collationCompare(sorted[i - 1], sorted[i]), 0)
+            << sorted[i - 1] << " < " << sorted[i];
         EXPECT_GT(collationCompare(sorted[i], sorted[i - 1]), 0);
     }
     // Letters decide before accents: 'áb' sorts between 'ab' and 'ac'.
@@ -46,6 +48,18 @@ TEST(ModernSpanishCiAs, OrderOfLettersDigitsAndSymbols) {
     // ñ after every n word, before o.
     EXPECT_LT(collationCompare("nz", "ña"), 0);
     EXPECT_LT(collationCompare("ñz", "oa"), 0);
+}
+
+TEST(ModernSpanishCiAs, HyphensAndApostrophesOnlyBreakTies) {
+    EXPECT_LT(collationCompare("coop", "co-op"), 0);
+    EXPECT_LT(collationCompare("co-op", "cop"), 0);  // letters decide first
+    EXPECT_LT(collationCompare("coat", "co-op"), 0);
+    EXPECT_LT(collationCompare("O'Neil", "Onf"), 0);
+    EXPECT_GT(collationCompare("O'Neil", "Ona"), 0);
+    EXPECT_NE(collationCompare("co-op", "coop"), 0);  // still different strings
+    EXPECT_FALSE(collationEqual("co-op", "coop"));
+    EXPECT_LT(collationCompare("c-oop", "co-op"), 0);  // earlier hyphen first
+    EXPECT_EQ(collationCompare("Co-Op", "co-op "), 0);
 }
 
 TEST(ModernSpanishCiAs, CaseMappingOfLatinLetters) {
@@ -64,10 +78,12 @@ TEST(ModernSpanishCiAs, IdentifiersCompareUnderTheSameRules) {
 
 // Random strings over a small alphabet that makes collisions of every kind likely.
 std::string randomString(std::mt19937& rng) {
-    static const std::vector<std::string> alphabet = {"a", "A", "á", "Á", "b", "n", "ñ", "Ñ", " ", "-", "1", "z", "é", "E"};
+    static const std::vector<std::string> alphabet = {
+        "a", "A", "á", "Á", "b", "n", "ñ", "Ñ", " ", "-", "1", "z", "é", "E", "'", "\xC2\xAD"};
     std::uniform_int_distribution<size_t> len(0, 5), pick(0, alphabet.size() - 1);
     std::string s;
-    for (size_t n = len(rng); n > 0; --n) s += alphabet[pick(rng)];
+    for (size_t n = len(rng); n > 0; --n)
+        s += alphabet[pick(rng)];
     return s;
 }
 
@@ -88,10 +104,15 @@ TEST(ModernSpanishCiAs, CompareHashAndSortKeyAgreeOnRandomStrings) {
 TEST(ModernSpanishCiAs, OrderIsTransitive) {
     std::mt19937 rng(7);
     std::vector<std::string> words;
-    for (int i = 0; i < 400; ++i) words.push_back(randomString(rng));
-    std::sort(words.begin(), words.end(), [](const std::string& a, const std::string& b) { return collationCompare(a, b) < 0; });
-    for (size_t i = 1; i < words.size(); ++i) ASSERT_LE(collationCompare(words[i - 1], words[i]), 0);
-    for (size_t i = 0; i + 5 < words.size(); i += 5) ASSERT_LE(collationCompare(words[i], words[i + 5]), 0);
+    for (int i = 0; i < 400; ++i)
+        words.push_back(randomString(rng));
+    std::sort(words.begin(), words.end(), [](const std::string& a, const std::string& b) {
+        return collationCompare(a, b) < 0;
+    });
+    for (size_t i = 1; i < words.size(); ++i)
+        ASSERT_LE(collationCompare(words[i - 1], words[i]), 0);
+    for (size_t i = 0; i + 5 < words.size(); i += 5)
+        ASSERT_LE(collationCompare(words[i], words[i + 5]), 0);
 }
 
 }  // namespace

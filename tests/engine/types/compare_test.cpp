@@ -18,25 +18,30 @@ TEST(CompareValues, NullIsUnknown) {
 }
 
 TEST(CompareValues, ConvertsByPrecedence) {
-    EXPECT_EQ(compareValues(vc("05"), i32(5)), Comparison::Equal);           // int_col = '05'
-    EXPECT_EQ(compareValues(i32(10), vc("9")), Comparison::Greater);         // numeric, not text order
-    EXPECT_EQ(errorOf([] { compareValues(vc("abc"), i32(5)); }), 245);       // varchar_col = 5
+    EXPECT_EQ(compareValues(vc("05"), i32(5)), Comparison::Equal);      // int_col = '05'
+    EXPECT_EQ(compareValues(i32(10), vc("9")), Comparison::Greater);    // numeric, not text order
+    EXPECT_EQ(errorOf([] { compareValues(vc("abc"), i32(5)); }), 245);  // varchar_col = 5
     EXPECT_EQ(compareValues(num("1.00"), i32(1)), Comparison::Equal);
     EXPECT_EQ(compareValues(Value::money(10000), num("1")), Comparison::Equal);
     EXPECT_EQ(compareValues(Value::floating(0.5), num("0.5")), Comparison::Equal);
-    EXPECT_EQ(compareValues(num("0.1"), num("0.10000000000000000000000000000000000001")), Comparison::Less);
+    EXPECT_EQ(compareValues(num("0.1"), num("0.10000000000000000000000000000000000001")),
+              Comparison::Less);
     EXPECT_EQ(compareValues(dt("2013-01-02"), vc("20130102")), Comparison::Equal);
     EXPECT_EQ(compareValues(dt("2013-01-02"), vc("01/02/2013")), Comparison::Equal);
     EXPECT_EQ(compareValues(dt("2013-01-02"), vc("01/02/2013"), DateFormat::Dmy), Comparison::Less);
     EXPECT_EQ(compareValues(Value::bit(true), i32(1)), Comparison::Equal);
-    EXPECT_EQ(errorOf([] { compareValues(convert(vc("2013-01-01"), DataType::of(TypeId::Date)), i32(1)); }), 206);
+    EXPECT_EQ(errorOf([] {
+                  compareValues(convert(vc("2013-01-01"), DataType::of(TypeId::Date)), i32(1));
+              }),
+              206);
 }
 
 TEST(CompareValues, StringsUnderTheCollation) {
     EXPECT_EQ(compareValues(vc("abc"), vc("ABC ")), Comparison::Equal);
     EXPECT_EQ(compareValues(vc("abc"), nvc("ABC")), Comparison::Equal);
     EXPECT_EQ(compareValues(vc("a"), vc("á")), Comparison::Less);
-    EXPECT_EQ(compareValues(Value::string("U ", DataType::character(TypeId::Char, 2)), vc("U")), Comparison::Equal);
+    EXPECT_EQ(compareValues(Value::string("U ", DataType::character(TypeId::Char, 2)), vc("U")),
+              Comparison::Equal);
     EXPECT_EQ(compareValues(vc("BASE TABLE "), vc("BASE TABLE")), Comparison::Equal);
 }
 
@@ -52,7 +57,8 @@ TEST(CompareValues, GuidsOrderAsSqlServerOrdersThem) {
     const Value b = convert(vc("01000000-0000-0000-0000-000000000000"), g);
     // The last group is the most significant.
     EXPECT_EQ(compareValues(b, a), Comparison::Less);
-    EXPECT_EQ(compareValues(a, convert(vc("00000000-0000-0000-0000-000000000001"), g)), Comparison::Equal);
+    EXPECT_EQ(compareValues(a, convert(vc("00000000-0000-0000-0000-000000000001"), g)),
+              Comparison::Equal);
 }
 
 TEST(CompareForSort, NullsFirstAndEqualToEachOther) {
@@ -67,11 +73,17 @@ Value randomNumber(std::mt19937& rng) {
     std::uniform_int_distribution<int> kind(0, 4), small(-20, 20);
     const int n = small(rng);
     switch (kind(rng)) {
-    case 0: return i32(n);
-    case 1: return Value::integer(n, TypeId::BigInt);
-    case 2: return Value::decimal(static_cast<Int128>(n) * 100 + (small(rng) % 2) * 50, DataType::decimal(10, 2));
-    case 3: return Value::money(static_cast<int64_t>(n) * 10000);
-    default: return num(std::to_string(n).c_str());
+        case 0:
+            return i32(n);
+        case 1:
+            return Value::integer(n, TypeId::BigInt);
+        case 2:
+            return Value::decimal(static_cast<Int128>(n) * 100 + (small(rng) % 2) * 50,
+                                  DataType::decimal(10, 2));
+        case 3:
+            return Value::money(static_cast<int64_t>(n) * 10000);
+        default:
+            return num(std::to_string(n).c_str());
     }
 }
 
@@ -97,14 +109,16 @@ TEST(HashAndSortKeys, AgreeWithComparisonForNumbers) {
 }
 
 TEST(HashAndSortKeys, AgreeWithComparisonForStringsDatesAndNulls) {
-    const Value values[] = {vc("abc"), vc("ABC  "), nvc("abc"), vc("ábc"), vc("abd"), vc(""), vc(" "), Value(),
-                            Value::null(DataType::varchar(1))};
+    const Value values[] = {vc("abc"), vc("ABC  "), nvc("abc"),
+                            vc("ábc"), vc("abd"),   vc(""),
+                            vc(" "),   Value(),     Value::null(DataType::varchar(1))};
     for (const Value& a : values) {
         for (const Value& b : values) {
             keysAndHashAgree(a, b);
         }
     }
-    const Value d1 = dt("2013-01-01 10:00"), d2 = dt("2013-01-01 10:00:00.003"), d3 = dt("1800-01-01");
+    const Value d1 = dt("2013-01-01 10:00"), d2 = dt("2013-01-01 10:00:00.003"),
+                d3 = dt("1800-01-01");
     std::string k1, k2, k3;
     appendSortKey(d1, k1);
     appendSortKey(d2, k2);

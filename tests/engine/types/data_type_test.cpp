@@ -45,7 +45,8 @@ TEST(TypeNames, InvalidDeclarationsRaiseSqlServerErrors) {
     EXPECT_EQ(errorOf([] { resolveTypeNameOrThrow("varchr", 5, {}, true); }), 243);
     EXPECT_EQ(errorOf([] { resolveTypeNameOrThrow("varchr", 5, {}, false); }), 2715);
     EXPECT_EQ(errorTextOf([] { resolveTypeNameOrThrow("varchar", 9000, {}, true); }),
-              "The size (9000) given to the type 'varchar' exceeds the maximum allowed for any data type (8000).");
+              "The size (9000) given to the type 'varchar' exceeds the maximum allowed for any "
+              "data type (8000).");
     EXPECT_EQ(errorOf([] { resolveTypeNameOrThrow("nvarchar", 4001, {}); }), 131);
     EXPECT_EQ(errorOf([] { resolveTypeNameOrThrow("decimal", 40, 2); }), 2750);
     EXPECT_EQ(errorOf([] { resolveTypeNameOrThrow("decimal", 5, 6); }), 2751);
@@ -68,18 +69,30 @@ TEST(TypeCatalogue, SystemTypeIdsAndStorageBytesMatchTheCatalogueViews) {
         int xtype;
         int bytes;
     } cases[] = {
-        {DataType::of(TypeId::Int), 56, 4},         {DataType::of(TypeId::BigInt), 127, 8},
-        {DataType::of(TypeId::SmallInt), 52, 2},    {DataType::of(TypeId::TinyInt), 48, 1},
-        {DataType::of(TypeId::Bit), 104, 1},        {DataType::floating(TypeId::Float), 62, 8},
-        {DataType::floating(TypeId::Real), 59, 4},  {DataType::of(TypeId::Money), 60, 8},
-        {DataType::of(TypeId::SmallMoney), 122, 4}, {DataType::of(TypeId::DateTime), 61, 8},
-        {DataType::of(TypeId::SmallDateTime), 58, 4}, {DataType::of(TypeId::Date), 40, 3},
-        {DataType::varchar(40), 167, 40},           {DataType::nvarchar(40), 231, 80},
-        {DataType::varchar(DataType::kMax), 167, -1}, {DataType::of(TypeId::Text), 35, 16},
-        {DataType::of(TypeId::NText), 99, 16},      {DataType::of(TypeId::Image), 34, 16},
-        {DataType::decimal(9, 2), 106, 5},          {DataType::numeric(10, 0), 108, 9},
-        {DataType::decimal(28, 2), 106, 13},        {DataType::decimal(38, 2), 106, 17},
-        {DataType::of(TypeId::UniqueIdentifier), 36, 16}, {DataType::character(TypeId::NChar, 3), 239, 6},
+        {DataType::of(TypeId::Int), 56, 4},
+        {DataType::of(TypeId::BigInt), 127, 8},
+        {DataType::of(TypeId::SmallInt), 52, 2},
+        {DataType::of(TypeId::TinyInt), 48, 1},
+        {DataType::of(TypeId::Bit), 104, 1},
+        {DataType::floating(TypeId::Float), 62, 8},
+        {DataType::floating(TypeId::Real), 59, 4},
+        {DataType::of(TypeId::Money), 60, 8},
+        {DataType::of(TypeId::SmallMoney), 122, 4},
+        {DataType::of(TypeId::DateTime), 61, 8},
+        {DataType::of(TypeId::SmallDateTime), 58, 4},
+        {DataType::of(TypeId::Date), 40, 3},
+        {DataType::varchar(40), 167, 40},
+        {DataType::nvarchar(40), 231, 80},
+        {DataType::varchar(DataType::kMax), 167, -1},
+        {DataType::of(TypeId::Text), 35, 16},
+        {DataType::of(TypeId::NText), 99, 16},
+        {DataType::of(TypeId::Image), 34, 16},
+        {DataType::decimal(9, 2), 106, 5},
+        {DataType::numeric(10, 0), 108, 9},
+        {DataType::decimal(28, 2), 106, 13},
+        {DataType::decimal(38, 2), 106, 17},
+        {DataType::of(TypeId::UniqueIdentifier), 36, 16},
+        {DataType::character(TypeId::NChar, 3), 239, 6},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(systemTypeId(c.type.id), c.xtype) << typeDisplayName(c.type);
@@ -89,14 +102,17 @@ TEST(TypeCatalogue, SystemTypeIdsAndStorageBytesMatchTheCatalogueViews) {
 }
 
 TEST(TypeCatalogue, PrecedenceFollowsSqlServersOrder) {
-    const TypeId order[] = {TypeId::SqlVariant, TypeId::DateTime, TypeId::SmallDateTime, TypeId::Date,
-                            TypeId::Float,      TypeId::Real,     TypeId::Decimal,       TypeId::Money,
-                            TypeId::SmallMoney, TypeId::BigInt,   TypeId::Int,           TypeId::SmallInt,
-                            TypeId::TinyInt,    TypeId::Bit,      TypeId::NText,         TypeId::Text,
-                            TypeId::Image,      TypeId::UniqueIdentifier, TypeId::NVarChar, TypeId::NChar,
-                            TypeId::VarChar,    TypeId::Char,     TypeId::VarBinary,     TypeId::Binary};
+    const TypeId order[] = {TypeId::SqlVariant, TypeId::DateTime,  TypeId::SmallDateTime,
+                            TypeId::Date,       TypeId::Float,     TypeId::Real,
+                            TypeId::Decimal,    TypeId::Money,     TypeId::SmallMoney,
+                            TypeId::BigInt,     TypeId::Int,       TypeId::SmallInt,
+                            TypeId::TinyInt,    TypeId::Bit,       TypeId::NText,
+                            TypeId::Text,       TypeId::Image,     TypeId::UniqueIdentifier,
+                            TypeId::NVarChar,   TypeId::NChar,     TypeId::VarChar,
+                            TypeId::Char,       TypeId::VarBinary, TypeId::Binary};
     for (size_t i = 1; i < std::size(order); ++i) {
-        EXPECT_GT(precedence(order[i - 1]), precedence(order[i])) << typeName(order[i - 1]) << " vs " << typeName(order[i]);
+        EXPECT_GT(precedence(order[i - 1]), precedence(order[i]))
+            << typeName(order[i - 1]) << " vs " << typeName(order[i]);
     }
     EXPECT_EQ(precedence(TypeId::Decimal), precedence(TypeId::Numeric));
 }

@@ -31,7 +31,8 @@ TEST(ClockTicks, MillisecondsRoundToThreeHundredthsOfASecond) {
     struct Case {
         int ms;
         int shownMs;
-    } cases[] = {{0, 0}, {1, 0}, {2, 3}, {3, 3}, {4, 3}, {5, 7}, {6, 7}, {7, 7}, {8, 7}, {9, 10}, {997, 997}, {998, 997}};
+    } cases[] = {{0, 0}, {1, 0}, {2, 3}, {3, 3},  {4, 3},     {5, 7},
+                 {6, 7}, {7, 7}, {8, 7}, {9, 10}, {997, 997}, {998, 997}};
     for (const auto& c : cases) {
         EXPECT_EQ(millisecondsFromTicks(ticksFromTime(0, 0, 0, c.ms)), c.shownMs) << c.ms;
     }
@@ -68,7 +69,8 @@ TEST(Ranges, EachTypeHasItsOwn) {
 TEST(SystemClock, ConvertsAnInstantToLocalDateTime) {
     // 2006-04-18 09:58:00.5 UTC; the local offset is whole minutes, so seconds and
     // milliseconds survive whatever the time zone is.
-    const auto instant = std::chrono::system_clock::time_point(std::chrono::milliseconds(1145354280500LL));
+    const auto instant =
+        std::chrono::system_clock::time_point(std::chrono::milliseconds(1145354280500LL));
     const CivilDateTime c = toCivil(dateTimeFromSystemClock(instant));
     EXPECT_EQ(c.second, 0);
     EXPECT_EQ(c.millisecond, 500);

@@ -17,23 +17,31 @@ FunctionContext fixedContext() {
     FunctionContext c;
     c.clock = [] { return makeDateTime(CivilDateTime{2013, 5, 17, 10, 20, 30, 500}); };
     c.random = [](unsigned char* out, size_t n) {
-        for (size_t i = 0; i < n; ++i) out[i] = static_cast<unsigned char>(i * 17);
+        for (size_t i = 0; i < n; ++i)
+            out[i] = static_cast<unsigned char>(i * 17);
     };
     return c;
 }
 
-Value call(std::string_view name, std::vector<Value> args, FunctionContext context = fixedContext()) {
+Value call(std::string_view name, std::vector<Value> args,
+           FunctionContext context = fixedContext()) {
     return callScalarFunction(name, args, context);
 }
-std::string show(std::string_view name, std::vector<Value> args) { return shown(call(name, std::move(args))); }
-Value datePart(const char* keyword) { return Value::varchar(keyword); }
+std::string show(std::string_view name, std::vector<Value> args) {
+    return shown(call(name, std::move(args)));
+}
+Value datePart(const char* keyword) {
+    return Value::varchar(keyword);
+}
 
 TEST(FunctionRegistry, NamesAreCaseInsensitive) {
     EXPECT_NE(findScalarFunction("len"), nullptr);
     EXPECT_NE(findScalarFunction("GetDate"), nullptr);
     EXPECT_EQ(findScalarFunction("OBJECT_ID"), nullptr);  // the executor's
-    EXPECT_EQ(errorTextOf([] { call("nosuch", {}); }), "'nosuch' is not a recognized built-in function name.");
-    EXPECT_EQ(errorTextOf([] { call("LEFT", {vc("a")}); }), "The left function requires 2 argument(s).");
+    EXPECT_EQ(errorTextOf([] { call("nosuch", {}); }),
+              "'nosuch' is not a recognized built-in function name.");
+    EXPECT_EQ(errorTextOf([] { call("LEFT", {vc("a")}); }),
+              "The left function requires 2 argument(s).");
     EXPECT_FALSE(findScalarFunction("GETDATE")->deterministic);
     EXPECT_TRUE(findScalarFunction("DATEADD")->firstArgIsDatePart);
 }
@@ -63,7 +71,10 @@ TEST(StringFunctions, LeftRightSubstring) {
     EXPECT_EQ(show("RIGHT", {vc("ab  "), i32(2)}), "  ");
     EXPECT_EQ(show("LEFT", {nvc("ñandú"), i32(2)}), "ña");
     EXPECT_EQ(show("LEFT", {vc("abc"), Value()}), "NULL");
-    EXPECT_EQ(errorTextOf([] { call("LEFT", {vc("abc"), i32(-1)}); }), "Invalid length parameter passed to the LEFT function.");
+    EXPECT_EQ(errorTextOf([] {
+                  call("LEFT", {vc("abc"), i32(-1)});
+              }),
+              "Invalid length parameter passed to the LEFT function.");
     EXPECT_EQ(errorOf([] { call("RIGHT", {vc("abc"), i32(-1)}); }), 536);
     EXPECT_EQ(show("SUBSTRING", {vc("abc"), i32(0), i32(2)}), "a");
     EXPECT_EQ(show("SUBSTRING", {vc("abc"), i32(2), i32(10)}), "bc");
@@ -71,9 +82,12 @@ TEST(StringFunctions, LeftRightSubstring) {
     EXPECT_EQ(show("SUBSTRING", {vc("abc"), i32(-3), i32(2)}), "");
     EXPECT_EQ(show("SUBSTRING", {vc("CliDireccion"), i32(1), i32(3)}), "Cli");
     EXPECT_EQ(show("SUBSTRING", {binaryLiteral("0x010203"), i32(2), i32(1)}), "0x02");
-    EXPECT_EQ(errorTextOf([] { call("SUBSTRING", {vc("abc"), i32(1), i32(-1)}); }),
+    EXPECT_EQ(errorTextOf([] {
+                  call("SUBSTRING", {vc("abc"), i32(1), i32(-1)});
+              }),
               "Invalid length parameter passed to the SUBSTRING function.");
-    const Value left = call("LEFT", {Value::string("abc ", DataType::character(TypeId::Char, 4)), i32(2)});
+    const Value left =
+        call("LEFT", {Value::string("abc ", DataType::character(TypeId::Char, 4)), i32(2)});
     EXPECT_EQ(left.type(), DataType::varchar(4));
 }
 
@@ -137,20 +151,27 @@ TEST(DateFunctions, PartsOfDates) {
     struct Case {
         const char* part;
         const char* value;
-    } cases[] = {{"yy", "2013"}, {"quarter", "2"}, {"mm", "5"},      {"dy", "137"},    {"d", "17"},
-                 {"dw", "6"},    {"wk", "20"},      {"hh", "10"},     {"mi", "20"},     {"ss", "30"},
-                 {"ms", "500"}};
-    for (const auto& c : cases) EXPECT_EQ(show("DATEPART", {datePart(c.part), d}), c.value) << c.part;
+    } cases[] = {{"yy", "2013"}, {"quarter", "2"}, {"mm", "5"},  {"dy", "137"},
+                 {"d", "17"},    {"dw", "6"},      {"wk", "20"}, {"hh", "10"},
+                 {"mi", "20"},   {"ss", "30"},     {"ms", "500"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(show("DATEPART", {datePart(c.part), d}), c.value) << c.part;
     FunctionContext mondayFirst = fixedContext();
     mondayFirst.dateFirst = 1;
-    EXPECT_EQ(shown(callScalarFunction("DATEPART", std::vector<Value>{datePart("weekday"), d}, mondayFirst)), "5");
-    EXPECT_EQ(errorTextOf([&] { call("DATEPART", {datePart("yyy"), d}); }), "'yyy' is not a recognized datepart option.");
+    EXPECT_EQ(shown(callScalarFunction("DATEPART", std::vector<Value>{datePart("weekday"), d},
+                                       mondayFirst)),
+              "5");
+    EXPECT_EQ(errorTextOf([&] {
+                  call("DATEPART", {datePart("yyy"), d});
+              }),
+              "'yyy' is not a recognized datepart option.");
 }
 
 TEST(DateFunctions, DateAdd) {
     const Value d = dt("2013-01-31 10:00");
     EXPECT_EQ(show("DATEADD", {datePart("month"), i32(1), d}), "2013-02-28 10:00:00.000");
-    EXPECT_EQ(show("DATEADD", {datePart("yy"), i32(-1), dt("2012-02-29")}), "2011-02-28 00:00:00.000");
+    EXPECT_EQ(show("DATEADD", {datePart("yy"), i32(-1), dt("2012-02-29")}),
+              "2011-02-28 00:00:00.000");
     EXPECT_EQ(show("DATEADD", {datePart("q"), i32(1), d}), "2013-04-30 10:00:00.000");
     EXPECT_EQ(show("DATEADD", {datePart("dd"), i32(1), d}), "2013-02-01 10:00:00.000");
     EXPECT_EQ(show("DATEADD", {datePart("wk"), i32(-1), d}), "2013-01-24 10:00:00.000");
@@ -163,7 +184,9 @@ TEST(DateFunctions, DateAdd) {
     const Value small = convert(vc("2013-01-01 10:00"), DataType::of(TypeId::SmallDateTime));
     EXPECT_EQ(call("DATEADD", {datePart("ss"), i32(40), small}).typeId(), TypeId::SmallDateTime);
     EXPECT_EQ(show("DATEADD", {datePart("ss"), i32(40), small}), "2013-01-01 10:01:00");
-    EXPECT_EQ(errorTextOf([] { call("DATEADD", {datePart("yy"), i32(1), dt("9999-06-01")}); }),
+    EXPECT_EQ(errorTextOf([] {
+                  call("DATEADD", {datePart("yy"), i32(1), dt("9999-06-01")});
+              }),
               "Adding a value to a 'datetime' column caused an overflow.");
     const Value date = convert(vc("2013-01-01"), DataType::of(TypeId::Date));
     EXPECT_EQ(show("DATEADD", {datePart("d"), i32(1), date}), "2013-01-02");
@@ -190,9 +213,13 @@ TEST(DateFunctions, DateDiffCountsBoundaries) {
         {"ms", "2013-01-01 10:00:00", "2013-01-01 10:00:01", "1000"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(show("DATEDIFF", {datePart(c.part), dt(c.from), dt(c.to)}), c.result) << c.part << " " << c.from;
+        EXPECT_EQ(show("DATEDIFF", {datePart(c.part), dt(c.from), dt(c.to)}), c.result)
+            << c.part << " " << c.from;
     }
-    EXPECT_EQ(errorOf([] { call("DATEDIFF", {datePart("ms"), dt("1900-01-01"), dt("2013-01-01")}); }), 535);
+    EXPECT_EQ(errorOf([] {
+                  call("DATEDIFF", {datePart("ms"), dt("1900-01-01"), dt("2013-01-01")});
+              }),
+              535);
     EXPECT_EQ(show("DATEDIFF", {datePart("d"), Value(), dt("2013-01-01")}), "NULL");
 }
 
@@ -229,7 +256,9 @@ TEST(MathFunctions, AbsRoundFloorCeilingSign) {
     EXPECT_EQ(show("ROUND", {Value::floating(2.5), i32(0)}), "3");
     EXPECT_EQ(show("ROUND", {Value::floating(1.005), i32(2)}), "1.01");
     EXPECT_EQ(show("ROUND", {Value::money(12345), i32(0)}), "1.0000");
-    EXPECT_EQ(errorTextOf([] { call("ROUND", {num("9.9"), i32(0)}); }),
+    EXPECT_EQ(errorTextOf([] {
+                  call("ROUND", {num("9.9"), i32(0)});
+              }),
               "Arithmetic overflow error converting expression to data type numeric.");
     EXPECT_EQ(show("FLOOR", {num("-1.5")}), "-2");
     EXPECT_EQ(show("CEILING", {num("-1.5")}), "-1");
@@ -251,7 +280,9 @@ TEST(MathFunctions, Power) {
     EXPECT_EQ(show("POWER", {Value::floating(2), Value::floating(0.5)}), "1.4142135623730951");
     EXPECT_EQ(show("POWER", {num("2.5"), i32(2)}), "6.2");
     EXPECT_EQ(call("POWER", {num("2.5"), i32(2)}).type(), DataType::numeric(38, 1));
-    EXPECT_EQ(errorTextOf([] { call("POWER", {i32(10), i32(10)}); }),
+    EXPECT_EQ(errorTextOf([] {
+                  call("POWER", {i32(10), i32(10)});
+              }),
               "Arithmetic overflow error converting expression to data type int.");
     EXPECT_EQ(errorOf([] { call("POWER", {Value::floating(-8), Value::floating(0.5)}); }), 3623);
 }
@@ -264,9 +295,13 @@ TEST(OtherFunctions, IsNullCoalesceNullIf) {
     EXPECT_EQ(show("ISNULL", {Value(), vc("abc")}), "abc");
     EXPECT_EQ(show("ISNULL", {vc("x"), vc("abc")}), "x");
     EXPECT_EQ(call("ISNULL", {Value(), Value()}).type(), DataType::of(TypeId::Int));
-    EXPECT_EQ(errorOf([] { call("ISNULL", {Value::null(DataType::of(TypeId::Int)), vc("abc")}); }), 245);
+    EXPECT_EQ(errorOf([] {
+                  call("ISNULL", {Value::null(DataType::of(TypeId::Int)), vc("abc")});
+              }),
+              245);
     EXPECT_EQ(show("COALESCE", {Value::null(DataType::varchar(2)), vc("abc")}), "abc");
-    EXPECT_EQ(call("COALESCE", {Value::null(DataType::varchar(2)), vc("abc")}).type(), DataType::varchar(3));
+    EXPECT_EQ(call("COALESCE", {Value::null(DataType::varchar(2)), vc("abc")}).type(),
+              DataType::varchar(3));
     EXPECT_EQ(show("COALESCE", {Value(), i32(1), num("2.5")}), "1.0");
     EXPECT_EQ(errorOf([] { call("COALESCE", {Value(), Value()}); }), 4127);
     EXPECT_EQ(show("NULLIF", {i32(1), i32(1)}), "NULL");
@@ -279,10 +314,11 @@ TEST(OtherFunctions, NewIdUsesTheContextRandomSource) {
     EXPECT_EQ(g.typeId(), TypeId::UniqueIdentifier);
     const std::string text = shown(g);
     EXPECT_EQ(text.size(), 36u);
-    EXPECT_EQ(text[14], '4');  // version 4
+    EXPECT_EQ(text[14], '4');                   // version 4
     EXPECT_EQ(text, shown(call("NEWID", {})));  // same source, same value
     FunctionContext system = FunctionContext::system();
-    EXPECT_NE(shown(callScalarFunction("NEWID", {}, system)), shown(callScalarFunction("NEWID", {}, system)));
+    EXPECT_NE(shown(callScalarFunction("NEWID", {}, system)),
+              shown(callScalarFunction("NEWID", {}, system)));
 }
 
 TEST(OtherFunctions, IsNumeric) {
@@ -290,11 +326,13 @@ TEST(OtherFunctions, IsNumeric) {
         Value v;
         const char* result;
     } cases[] = {
-        {vc("123"), "1"}, {vc(" -1.5 "), "1"}, {vc("$1,000.50"), "1"}, {vc("1e5"), "1"}, {vc("."), "1"},
-        {vc("-"), "1"},   {vc(""), "0"},       {vc("abc"), "0"},       {vc("1e"), "0"},  {vc("12a"), "0"},
-        {i32(5), "1"},    {Value(), "0"},      {dt("2013-01-01"), "0"},
+        {vc("123"), "1"},        {vc(" -1.5 "), "1"}, {vc("$1,000.50"), "1"}, {vc("1e5"), "1"},
+        {vc("."), "1"},          {vc("-"), "1"},      {vc(""), "0"},          {vc("abc"), "0"},
+        {vc("1e"), "0"},         {vc("12a"), "0"},    {i32(5), "1"},          {Value(), "0"},
+        {dt("2013-01-01"), "0"},
     };
-    for (const auto& c : cases) EXPECT_EQ(show("ISNUMERIC", {c.v}), c.result) << shown(c.v);
+    for (const auto& c : cases)
+        EXPECT_EQ(show("ISNUMERIC", {c.v}), c.result) << shown(c.v);
 }
 
 }  // namespace

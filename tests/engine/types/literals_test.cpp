@@ -29,9 +29,11 @@ TEST(NumberLiterals, TypedAsSqlServerTypesThem) {
         {"1.5E-2", DataType::floating(TypeId::Float), "0.015"},
         {"$5", DataType::of(TypeId::Money), "5.0000"},
         {"$-1.25", DataType::of(TypeId::Money), "-1.2500"},
-        {"12345678901234567890123456789012345678", DataType::numeric(38, 0), "12345678901234567890123456789012345678"},
+        {"12345678901234567890123456789012345678", DataType::numeric(38, 0),
+         "12345678901234567890123456789012345678"},
         {"-5", DataType::of(TypeId::Int), "-5"},
-        {"-2147483648", DataType::of(TypeId::Int), "-2147483648"},
+        {"-2147483647", DataType::of(TypeId::Int), "-2147483647"},
+        {"-2147483648", DataType::numeric(10, 0), "-2147483648"},
         {"-2147483649", DataType::numeric(10, 0), "-2147483649"},
         {"-1.50", DataType::numeric(3, 2), "-1.50"},
         {"+7", DataType::of(TypeId::Int), "7"},
@@ -46,7 +48,8 @@ TEST(NumberLiterals, TypedAsSqlServerTypesThem) {
 }
 
 TEST(NumberLiterals, MalformedTextIsASyntaxError) {
-    for (const char* text : {"--1", "1.2.3", "$", "$1x", "1x"}) EXPECT_EQ(errorOf([&] { numberLiteral(text); }), 102) << text;
+    for (const char* text : {"--1", "1.2.3", "$", "$1x", "1x"})
+        EXPECT_EQ(errorOf([&] { numberLiteral(text); }), 102) << text;
 }
 
 TEST(NumberLiterals, MoreThan38DigitsIsError1007) {
@@ -61,7 +64,8 @@ TEST(BinaryLiterals, HexDigitsBecomeBytes) {
     EXPECT_EQ(binaryLiteral("0x").bytes(), "");
 }
 
-std::string parsed(const char* text, DateFormat f = DateFormat::Mdy, TypeId target = TypeId::DateTime) {
+std::string parsed(const char* text, DateFormat f = DateFormat::Mdy,
+                   TypeId target = TypeId::DateTime) {
     const auto v = parseDateTimeText(text, target, f);
     return v ? shown(*v) : std::string("<none>");
 }
@@ -100,7 +104,8 @@ TEST(DateStrings, TimesAloneFallOnTheFirstOfJanuary1900) {
 }
 
 TEST(DateStrings, RejectsWhatIsNotADate) {
-    for (const char* text : {"abc", "2013-13-45x", "10", "25:00", "2013/01", "1/2/3/4", "Foo 2 2013", "10:61"}) {
+    for (const char* text :
+         {"abc", "2013-13-45x", "10", "25:00", "2013/01", "1/2/3/4", "Foo 2 2013", "10:61"}) {
         EXPECT_EQ(parsed(text), "<none>") << text;
     }
 }
@@ -117,8 +122,10 @@ TEST(DateStrings, ImpossibleDatesAreOutOfRangeForDatetime) {
 }
 
 TEST(DateStrings, SmallDateTimeRoundsToTheMinute) {
-    EXPECT_EQ(parsed("2006-04-18 09:58:29.998", DateFormat::Mdy, TypeId::SmallDateTime), "2006-04-18 09:58:00");
-    EXPECT_EQ(parsed("2006-04-18 09:58:30", DateFormat::Mdy, TypeId::SmallDateTime), "2006-04-18 09:59:00");
+    EXPECT_EQ(parsed("2006-04-18 09:58:29.998", DateFormat::Mdy, TypeId::SmallDateTime),
+              "2006-04-18 09:58:00");
+    EXPECT_EQ(parsed("2006-04-18 09:58:30", DateFormat::Mdy, TypeId::SmallDateTime),
+              "2006-04-18 09:59:00");
 }
 
 TEST(OdbcEscapes, DateTimeAndTimestamp) {

@@ -32,7 +32,8 @@ TEST(RenderAsText, StyleZeroForEveryType) {
         {Value::varchar("texto"), "texto"},
         {Value::null(DataType::of(TypeId::Int)), ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(renderAsText(c.value), c.text) << renderForShell(c.value);
+    for (const auto& c : cases)
+        EXPECT_EQ(renderAsText(c.value), c.text) << renderForShell(c.value);
 }
 
 TEST(RenderAsText, ConvertStylesForDates) {
@@ -41,13 +42,25 @@ TEST(RenderAsText, ConvertStylesForDates) {
         int style;
         const char* text;
     } cases[] = {
-        {1, "04/08/06"},        {101, "04/08/2006"},   {3, "08/04/06"},      {103, "08/04/2006"},
-        {102, "2006.04.08"},    {104, "08.04.2006"},   {105, "08-04-2006"},  {112, "20060408"},
-        {108, "21:05:07"},      {120, "2006-04-08 21:05:07"}, {121, "2006-04-08 21:05:07.123"},
-        {23, "2006-04-08"},     {106, "08 Apr 2006"},  {126, "2006-04-08T21:05:07.123"},
-        {109, "Apr  8 2006  9:05:07:123PM"}, {113, "08 Apr 2006 21:05:07:123"},
+        {1, "04/08/06"},
+        {101, "04/08/2006"},
+        {3, "08/04/06"},
+        {103, "08/04/2006"},
+        {102, "2006.04.08"},
+        {104, "08.04.2006"},
+        {105, "08-04-2006"},
+        {112, "20060408"},
+        {108, "21:05:07"},
+        {120, "2006-04-08 21:05:07"},
+        {121, "2006-04-08 21:05:07.123"},
+        {23, "2006-04-08"},
+        {106, "08 Apr 2006"},
+        {126, "2006-04-08T21:05:07.123"},
+        {109, "Apr  8 2006  9:05:07:123PM"},
+        {113, "08 Apr 2006 21:05:07:123"},
     };
-    for (const auto& c : cases) EXPECT_EQ(renderWithStyle(v, c.style).value_or("<bad>"), c.text) << c.style;
+    for (const auto& c : cases)
+        EXPECT_EQ(renderWithStyle(v, c.style).value_or("<bad>"), c.text) << c.style;
     EXPECT_FALSE(renderWithStyle(v, 99).has_value());
 }
 
@@ -65,7 +78,8 @@ TEST(RenderForShell, CellsAsSqlcmdPrintsThem) {
     } cases[] = {
         {Value::null(DataType::varchar(5)), "NULL"},
         {dt("2006-04-18 09:58"), "2006-04-18 09:58:00.000"},
-        {convert(vc("2006-04-18 09:58"), DataType::of(TypeId::SmallDateTime)), "2006-04-18 09:58:00"},
+        {convert(vc("2006-04-18 09:58"), DataType::of(TypeId::SmallDateTime)),
+         "2006-04-18 09:58:00"},
         {convert(vc("2006-04-18"), DataType::of(TypeId::Date)), "2006-04-18"},
         {num("1.50"), "1.50"},
         {Value::money(12345678), "1234.5678"},
@@ -74,11 +88,13 @@ TEST(RenderForShell, CellsAsSqlcmdPrintsThem) {
         {Value::floating(1.0 / 3), "0.3333333333333333"},
         {Value::floating(0.1f, TypeId::Real), "0.1"},
         {Value::binary(std::string("\x0A\x1B", 2), DataType{TypeId::VarBinary, 2, 0, 0}), "0x0A1B"},
-        {convert(vc("6F9619FF-8B86-D011-B42D-00C04FC964FF"), DataType::of(TypeId::UniqueIdentifier)),
+        {convert(vc("6F9619FF-8B86-D011-B42D-00C04FC964FF"),
+                 DataType::of(TypeId::UniqueIdentifier)),
          "6F9619FF-8B86-D011-B42D-00C04FC964FF"},
         {Value::nvarchar("año"), "año"},
     };
-    for (const auto& c : cases) EXPECT_EQ(renderForShell(c.value), c.text);
+    for (const auto& c : cases)
+        EXPECT_EQ(renderForShell(c.value), c.text);
 }
 
 }  // namespace

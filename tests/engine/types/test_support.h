@@ -48,15 +48,25 @@ inline const DataType kDate = DataType::of(TypeId::Date);
 inline const DataType kText = DataType::of(TypeId::Text);
 inline const DataType kGuid = DataType::of(TypeId::UniqueIdentifier);
 
-inline Value vc(const std::string& s) { return Value::varchar(s); }
-inline Value nvc(const std::string& s) { return Value::nvarchar(s); }
-inline Value i32(int64_t v) { return Value::integer(v); }
-inline Value num(const char* literal) { return numberLiteral(literal); }
+inline Value vc(const std::string& s) {
+    return Value::varchar(s);
+}
+inline Value nvc(const std::string& s) {
+    return Value::nvarchar(s);
+}
+inline Value i32(int64_t v) {
+    return Value::integer(v);
+}
+inline Value num(const char* literal) {
+    return numberLiteral(literal);
+}
 inline Value dt(const char* text) {
     return convert(Value::varchar(text), DataType::of(TypeId::DateTime));
 }
 
 // The value as the shell prints it (types compared separately where it matters).
-inline std::string shown(const Value& v) { return renderForShell(v); }
+inline std::string shown(const Value& v) {
+    return renderForShell(v);
+}
 
 }  // namespace engine::testing

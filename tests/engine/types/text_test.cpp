@@ -8,10 +8,14 @@ namespace {
 TEST(Utf8, LengthsCountCharactersNotBytes) {
     EXPECT_EQ(utf8Length("abc"), 3u);
     EXPECT_EQ(utf8Length("año"), 3u);
-    EXPECT_EQ(utf8Length("\xE2\x82\xAC" "5"), 2u);       // €5
-    EXPECT_EQ(utf8Length("\xF0\x9F\x98\x80"), 1u);       // one emoji
-    EXPECT_EQ(utf16Length("\xF0\x9F\x98\x80"), 2u);      // a surrogate pair in nvarchar
-    EXPECT_EQ(utf8Length("\xFF" "a"), 2u);               // a stray byte is one character
+    EXPECT_EQ(utf8Length("\xE2\x82\xAC"
+                         "5"),
+              2u);                                   // €5
+    EXPECT_EQ(utf8Length("\xF0\x9F\x98\x80"), 1u);   // one emoji
+    EXPECT_EQ(utf16Length("\xF0\x9F\x98\x80"), 2u);  // a surrogate pair in nvarchar
+    EXPECT_EQ(utf8Length("\xFF"
+                         "a"),
+              2u);  // a stray byte is one character
 }
 
 TEST(Utf8, PrefixAndSubstringCutOnCharacterBoundaries) {

@@ -17,21 +17,27 @@ bool identical(const Value& a, const Value& b) {
     if (a.type() != b.type() || a.isNull() != b.isNull()) return false;
     if (a.isNull()) return true;
     switch (a.typeId()) {
-    case TypeId::Bit:
-    case TypeId::TinyInt:
-    case TypeId::SmallInt:
-    case TypeId::Int:
-    case TypeId::BigInt: return a.asInt64() == b.asInt64();
-    case TypeId::Money:
-    case TypeId::SmallMoney: return a.moneyScaled() == b.moneyScaled();
-    case TypeId::Decimal:
-    case TypeId::Numeric: return a.decimalUnscaled() == b.decimalUnscaled();
-    case TypeId::Float:
-    case TypeId::Real: return std::bit_cast<uint64_t>(a.asDouble()) == std::bit_cast<uint64_t>(b.asDouble());
-    case TypeId::DateTime:
-    case TypeId::SmallDateTime:
-    case TypeId::Date: return a.days() == b.days() && a.ticks() == b.ticks();
-    default: return a.bytes() == b.bytes();
+        case TypeId::Bit:
+        case TypeId::TinyInt:
+        case TypeId::SmallInt:
+        case TypeId::Int:
+        case TypeId::BigInt:
+            return a.asInt64() == b.asInt64();
+        case TypeId::Money:
+        case TypeId::SmallMoney:
+            return a.moneyScaled() == b.moneyScaled();
+        case TypeId::Decimal:
+        case TypeId::Numeric:
+            return a.decimalUnscaled() == b.decimalUnscaled();
+        case TypeId::Float:
+        case TypeId::Real:
+            return std::bit_cast<uint64_t>(a.asDouble()) == std::bit_cast<uint64_t>(b.asDouble());
+        case TypeId::DateTime:
+        case TypeId::SmallDateTime:
+        case TypeId::Date:
+            return a.days() == b.days() && a.ticks() == b.ticks();
+        default:
+            return a.bytes() == b.bytes();
     }
 }
 
@@ -77,7 +83,8 @@ TEST(ValueCodec, RoundTripsEveryType) {
         Value::guid(std::string("0123456789abcdef")),
     };
     for (const Value& v : values) {
-        EXPECT_TRUE(identical(v, roundTrip(v))) << typeDisplayName(v.type()) << " " << renderForShell(v);
+        EXPECT_TRUE(identical(v, roundTrip(v)))
+            << typeDisplayName(v.type()) << " " << renderForShell(v);
     }
 }
 
@@ -90,24 +97,39 @@ TEST(ValueCodec, RandomisedRoundTrips) {
         const uint64_t r = rng();
         Value v;
         switch (kind(rng)) {
-        case 0: v = Value::integer(static_cast<int64_t>(r), TypeId::BigInt); break;
-        case 1: v = Value::integer(static_cast<int32_t>(r)); break;
-        case 2: {
-            const Int128 u = (static_cast<Int128>(static_cast<int64_t>(r)) * static_cast<Int128>(rng() % 1000000000000ULL)) %
-                             static_cast<Int128>(decimal::pow10(38));
-            v = Value::decimal(u, DataType::decimal(38, static_cast<uint8_t>(r % 39)));
-            break;
-        }
-        case 3: v = Value::floating(std::bit_cast<double>(r & 0x7FEFFFFFFFFFFFFFULL)); break;
-        case 4: v = Value::datetime(static_cast<int32_t>(r % 3000000) - 700000, static_cast<int32_t>(r % 25920000)); break;
-        case 5: {
-            std::string s;
-            for (uint64_t n = r % 40; n > 0; --n) s.push_back(static_cast<char>(rng() & 0xFF));
-            v = Value::binary(s, DataType{TypeId::VarBinary, 8000, 0, 0});
-            break;
-        }
-        case 6: v = Value::money(static_cast<int64_t>(r)); break;
-        default: v = Value::null(DataType::nvarchar(static_cast<int32_t>(r % 4000) + 1)); break;
+            case 0:
+                v = Value::integer(static_cast<int64_t>(r), TypeId::BigInt);
+                break;
+            case 1:
+                v = Value::integer(static_cast<int32_t>(r));
+                break;
+            case 2: {
+                const Int128 u = (static_cast<Int128>(static_cast<int64_t>(r)) *
+                                  static_cast<Int128>(rng() % 1000000000000ULL)) %
+                                 static_cast<Int128>(decimal::pow10(38));
+                v = Value::decimal(u, DataType::decimal(38, static_cast<uint8_t>(r % 39)));
+                break;
+            }
+            case 3:
+                v = Value::floating(std::bit_cast<double>(r & 0x7FEFFFFFFFFFFFFFULL));
+                break;
+            case 4:
+                v = Value::datetime(static_cast<int32_t>(r % 3000000) - 700000,
+                                    static_cast<int32_t>(r % 25920000));
+                break;
+            case 5: {
+                std::string s;
+                for (uint64_t n = r % 40; n > 0; --n)
+                    s.push_back(static_cast<char>(rng() & 0xFF));
+                v = Value::binary(s, DataType{TypeId::VarBinary, 8000, 0, 0});
+                break;
+            }
+            case 6:
+                v = Value::money(static_cast<int64_t>(r));
+                break;
+            default:
+                v = Value::null(DataType::nvarchar(static_cast<int32_t>(r % 4000) + 1));
+                break;
         }
         encodeValue(v, buf);
         encoded.push_back(v);
@@ -148,12 +170,17 @@ TEST(ValueCodec, TruncatedOrCorruptInputIsRejectedWithoutConsumingIt) {
     EXPECT_FALSE(tryDecodeValue(badDecimal).has_value());
     std::string_view empty;
     EXPECT_THROW(decodeValue(empty), std::runtime_error);
+    // Bytes of a newer format than this build knows are refused, not misread.
+    std::string_view fine = buf;
+    EXPECT_FALSE(tryDecodeValue(fine, kValueCodecVersion + 1).has_value());
+    EXPECT_TRUE(tryDecodeValue(fine, kValueCodecVersion).has_value());
 }
 
 TEST(ValueCodec, DataTypesRoundTrip) {
-    for (const DataType& t : {DataType::varchar(DataType::kMax), DataType::nvarchar(4000), DataType::decimal(38, 38),
-                              DataType::numeric(1, 0), DataType::floating(TypeId::Real), DataType::nullLiteral(),
-                              DataType::of(TypeId::UniqueIdentifier), DataType{TypeId::Binary, 16, 0, 0}}) {
+    for (const DataType& t :
+         {DataType::varchar(DataType::kMax), DataType::nvarchar(4000), DataType::decimal(38, 38),
+          DataType::numeric(1, 0), DataType::floating(TypeId::Real), DataType::nullLiteral(),
+          DataType::of(TypeId::UniqueIdentifier), DataType{TypeId::Binary, 16, 0, 0}}) {
         std::string buf;
         encodeDataType(t, buf);
         std::string_view in = buf;
