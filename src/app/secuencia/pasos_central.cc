@@ -31,7 +31,7 @@ void SentenciaDirecta(db::Connection& conexion) {
 }
 
 void SelloVersionCentral(const EntornoPaso& e) {
-    schema::GuardarPropiedad(e.conexion, kObjetoFechaPrograma, schema::kPropiedadVersion,
+    schema::GuardarPropiedad(e.conexion, kClaveFechaPrograma, schema::kPropiedadVersion,
                              e.fechaPrograma);
 }
 

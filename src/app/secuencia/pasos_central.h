@@ -35,7 +35,8 @@ inline constexpr char kBorraTiposIdentificativos[] =
     "= SYSOBJECTS.ID WHERE SYSOBJECTS.ID=OBJECT_ID('TIPOSIDENTIFICATIVOS') AND SYSCOLUMNS.NAME = "
     "'CDTIPO_ICAM') DROP TABLE TIPOSIDENTIFICATIVOS";
 
-// The release stamp's keys.
-inline constexpr char kObjetoFechaPrograma[] = "PLADIO_FECHA";
+// The key of the release stamp: the object in the central property table, the name in a
+// company's.
+inline constexpr char kClaveFechaPrograma[] = "PLADIO_FECHA";
 
 }  // namespace app

@@ -19,7 +19,7 @@ void ProgresoCompleto(run::RunContext& ctx, db::Connection&) {
 }
 
 void SelloVersionEmpresa(const EntornoPaso& e) {
-    GuardarPropiedadEmpresa(e.conexion, kObjetoFechaPrograma, e.fechaPrograma);
+    GuardarPropiedadEmpresa(e.conexion, kClaveFechaPrograma, e.fechaPrograma);
 }
 
 // One line per step, in order. The routines of the customer, supplier, article, accounting,
