@@ -31,7 +31,9 @@ struct EntornoPaso {
     const std::string& fechaPrograma;
 };
 
-// A step's routine, in one of the shapes the update routines have.
+// A step's routine, in one of the shapes the update routines have: the connection alone, the
+// run and the connection, or those and the company code (as std::string_view). Inline work
+// that needs the program date takes the whole EntornoPaso.
 class Rutina {
   public:
     using SoloConexion = void (*)(db::Connection&);
