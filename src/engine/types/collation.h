@@ -3,7 +3,9 @@
 //
 // Letters compare by their base letter first and by accent second (so 'ab' < 'áb' <
 // 'ac'); case is ignored; 'ñ' is a letter of its own after 'n'; trailing blanks are
-// ignored. Blanks and punctuation sort before digits, digits before letters. Strings
+// ignored. Blanks and punctuation sort before digits, digits before letters. Hyphens
+// and apostrophes are passed over when ordering words ("co-op" sorts next to "coop")
+// but still make strings different. Strings
 // that compare equal fold to the same case-folded text, hash equal and have equal sort
 // keys. Comparison and hashing do not allocate. Thread-safe (immutable tables).
 #pragma once
@@ -27,8 +29,12 @@ void appendCollationSortKey(std::string_view s, std::string& out);
 
 // Identifiers (table, column, variable, constraint names) compare under the same
 // collation, without trailing-blank special cases mattering (names have none).
-inline bool identifierEqual(std::string_view a, std::string_view b) { return collationEqual(a, b); }
-inline uint64_t identifierHash(std::string_view s) { return collationHash(s); }
+inline bool identifierEqual(std::string_view a, std::string_view b) {
+    return collationEqual(a, b);
+}
+inline uint64_t identifierHash(std::string_view s) {
+    return collationHash(s);
+}
 
 // Compares one character with another (code points) under the collation: -1, 0, 1.
 // Used by LIKE ranges.

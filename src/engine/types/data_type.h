@@ -95,8 +95,7 @@ std::optional<DataType> resolveTypeName(std::string_view name, std::optional<int
 // precision of 38.", 243 "Type foo is not a defined system type." (CAST) / 2715
 // (declarations: pass the column/parameter number in position).
 DataType resolveTypeNameOrThrow(std::string_view name, std::optional<int32_t> arg1,
-                                std::optional<int32_t> arg2, bool inCast = false,
-                                int position = 1);
+                                std::optional<int32_t> arg2, bool inCast = false, int position = 1);
 
 // syscolumns.xtype / sys.types.system_type_id (int 56, varchar 167, nvarchar 231, ...).
 int systemTypeId(TypeId id);
@@ -108,20 +107,27 @@ int storageBytes(const DataType& type);
 // Data type precedence: a higher number wins in implicit conversion.
 int precedence(TypeId id);
 
-bool isCharacter(TypeId id);  // char, varchar, text, nchar, nvarchar, ntext
-bool isUnicode(TypeId id);    // nchar, nvarchar, ntext
-bool isInteger(TypeId id);    // bit, tinyint, smallint, int, bigint
-bool isExactNumeric(TypeId id);  // integers, decimal, numeric, money, smallmoney
-bool isApproximate(TypeId id);   // float, real
-bool isNumeric(TypeId id);       // exact or approximate
-bool isDateTime(TypeId id);      // datetime, smalldatetime, date
-bool isBinary(TypeId id);        // binary, varbinary, image
+bool isCharacter(TypeId id);               // char, varchar, text, nchar, nvarchar, ntext
+bool isUnicode(TypeId id);                 // nchar, nvarchar, ntext
+bool isInteger(TypeId id);                 // bit, tinyint, smallint, int, bigint
+bool isExactNumeric(TypeId id);            // integers, decimal, numeric, money, smallmoney
+bool isApproximate(TypeId id);             // float, real
+bool isNumeric(TypeId id);                 // exact or approximate
+bool isDateTime(TypeId id);                // datetime, smalldatetime, date
+bool isBinary(TypeId id);                  // binary, varbinary, image
 bool isLargeObject(const DataType& type);  // text, ntext, image (not the (max) types)
 bool isLargeObject(TypeId id);             // text, ntext, image
 bool isDecimal(TypeId id);                 // decimal, numeric
 bool isMoney(TypeId id);                   // money, smallmoney
 // Types whose declared length matters: char, varchar, nchar, nvarchar, binary, varbinary.
 bool hasLength(TypeId id);
+// Values an integer type holds: bit 0..1, tinyint 0..255, smallint, int, bigint.
+struct IntegerRange {
+    int64_t min;
+    int64_t max;
+};
+IntegerRange integerRange(TypeId id);
+
 // Maximum length of a non-max declared length: 8000 (4000 for nchar/nvarchar).
 int32_t maxDeclaredLength(TypeId id);
 

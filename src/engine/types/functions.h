@@ -36,7 +36,19 @@ struct FunctionContext {
 };
 
 // Units of DATEPART / DATEADD / DATEDIFF.
-enum class DatePart { Year, Quarter, Month, DayOfYear, Day, Week, Weekday, Hour, Minute, Second, Millisecond };
+enum class DatePart {
+    Year,
+    Quarter,
+    Month,
+    DayOfYear,
+    Day,
+    Week,
+    Weekday,
+    Hour,
+    Minute,
+    Second,
+    Millisecond
+};
 
 // "year", "yy", "yyyy", "mm", "m", "dd", "d", "dw", "hh", "mi", "n", "ss", "s", "ms",
 // "qq", "q", "dy", "y", "wk", "ww" (case-insensitive). nullopt otherwise (error 155).

@@ -17,7 +17,7 @@
 namespace engine {
 
 class LikePattern {
-public:
+  public:
     // Compiles a pattern. escape is the ESCAPE argument as written (UTF-8); anything but
     // one character raises 506 "The invalid escape character ... was specified in a
     // LIKE predicate.".
@@ -34,12 +34,12 @@ public:
     struct Element {
         enum class Kind : uint8_t { Literal, AnyOne, AnySequence, Set };
         Kind kind = Kind::Literal;
-        char32_t literal = 0;                                // Literal
-        bool negated = false;                                // Set: [^...]
+        char32_t literal = 0;                               // Literal
+        bool negated = false;                               // Set: [^...]
         std::vector<std::pair<char32_t, char32_t>> ranges;  // Set: single chars are [c, c]
     };
 
-private:
+  private:
     std::vector<Element> elements_;
 };
 

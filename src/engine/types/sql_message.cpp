@@ -1,1 +1,375 @@
 #include "engine/types/sql_message.h"
+
+#include <algorithm>
+#include <array>
+
+namespace engine {
+
+namespace {
+
+struct CatalogueEntry {
+    int number;
+    int severity;  // as the client sees it (10 -> 0)
+    int state;     // the state SQL Server usually reports
+    ErrorScope scope;
+    std::string_view text;
+};
+
+constexpr ErrorScope S = ErrorScope::Statement;
+constexpr ErrorScope B = ErrorScope::Batch;
+
+// Sorted by number (checked at first use).
+constexpr CatalogueEntry kCatalogue[] = {
+    {102, 15, 1, B, "Incorrect syntax near '%.*ls'."},
+    {105, 15, 1, B, "Unclosed quotation mark after the character string '%.*ls'."},
+    {108, 15, 1, B,
+     "The ORDER BY position number %ld is out of range of the number of items in the select list."},
+    {109, 15, 1, B,
+     "There are more columns in the INSERT statement than values specified in the VALUES clause. "
+     "The number of values in the VALUES clause must match the number of columns specified in the "
+     "INSERT statement."},
+    {110, 15, 1, B,
+     "There are fewer columns in the INSERT statement than values specified in the VALUES clause. "
+     "The number of values in the VALUES clause must match the number of columns specified in the "
+     "INSERT statement."},
+    {111, 15, 1, B, "'%ls' must be the first statement in a query batch."},
+    {113, 15, 1, B, "Missing end comment mark '*/'."},
+    {116, 16, 1, B,
+     "Only one expression can be specified in the select list when the subquery is not introduced "
+     "with EXISTS."},
+    {120, 15, 1, B,
+     "The select list for the INSERT statement contains fewer items than the insert list. The "
+     "number of SELECT values must match the number of INSERT columns."},
+    {121, 15, 1, B,
+     "The select list for the INSERT statement contains more items than the insert list. The "
+     "number of SELECT values must match the number of INSERT columns."},
+    {130, 16, 1, B,
+     "Cannot perform an aggregate function on an expression containing an aggregate or a "
+     "subquery."},
+    {131, 15, 2, B,
+     "The size (%d) given to the %S_MSG '%.*ls' exceeds the maximum allowed for any data type "
+     "(%d)."},
+    {134, 15, 1, B,
+     "The variable name '%.*ls' has already been declared. Variable names must be unique within a "
+     "query batch or stored procedure."},
+    {137, 15, 2, B, "Must declare the scalar variable \"%.*ls\"."},
+    {141, 15, 1, B,
+     "A SELECT statement that assigns a value to a variable must not be combined with "
+     "data-retrieval operations."},
+    {147, 15, 1, B,
+     "An aggregate may not appear in the WHERE clause unless it is in a subquery contained in a "
+     "HAVING clause or a select list, and the column being aggregated is an outer reference."},
+    {155, 15, 1, B, "'%.*ls' is not a recognized %ls option."},
+    {156, 15, 1, B, "Incorrect syntax near the keyword '%.*ls'."},
+    {159, 15, 1, B, "Must specify the table name and index name for the DROP INDEX statement."},
+    {174, 15, 1, B, "The %.*ls function requires %d argument(s)."},
+    {195, 15, 10, B, "'%.*ls' is not a recognized built-in function name."},
+    {201, 16, 4, S,
+     "Procedure or function '%.*ls' expects parameter '%.*ls', which was not supplied."},
+    {205, 16, 1, B,
+     "All queries combined using a UNION, INTERSECT or EXCEPT operator must have an equal number "
+     "of expressions in their target lists."},
+    {206, 16, 2, B, "Operand type clash: %ls is incompatible with %ls"},
+    {207, 16, 1, B, "Invalid column name '%.*ls'."},
+    {208, 16, 1, B, "Invalid object name '%.*ls'."},
+    {209, 16, 1, B, "Ambiguous column name '%.*ls'."},
+    {213, 16, 1, B, "Column name or number of supplied values does not match table definition."},
+    {214, 16, 2, S, "Procedure expects parameter '%ls' of type '%ls'."},
+    {220, 16, 2, S, "Arithmetic overflow error for data type %ls, value = %ld."},
+    {235, 16, 0, B, "Cannot convert a char value to money. The char value has incorrect syntax."},
+    {241, 16, 1, B, "Conversion failed when converting date and/or time from character string."},
+    {242, 16, 3, B,
+     "The conversion of a %ls data type to a %ls data type resulted in an out-of-range value."},
+    {243, 16, 1, B, "Type %.*ls is not a defined system type."},
+    {244, 16, 1, B,
+     "The conversion of the %ls value '%.*ls' overflowed an %hs column. Use a larger integer "
+     "column."},
+    {245, 16, 1, B, "Conversion failed when converting the %ls value '%.*ls' to data type %ls."},
+    {248, 16, 1, B, "The conversion of the %ls value '%.*ls' overflowed an int column."},
+    {257, 16, 3, B,
+     "Implicit conversion from data type %ls to %ls is not allowed. Use the CONVERT function to "
+     "run this query."},
+    {281, 16, 1, B,
+     "%d is not a valid style number when converting from %ls to a character string."},
+    {306, 16, 2, B,
+     "The text, ntext, and image data types cannot be compared or sorted, except when using IS "
+     "NULL or LIKE operator."},
+    {402, 16, 1, B, "The data types %s and %s are incompatible in the %s operator."},
+    {506, 16, 1, S, "The invalid escape character \"%.*ls\" was specified in a %ls predicate."},
+    {512, 16, 1, S,
+     "Subquery returned more than 1 value. This is not permitted when the subquery follows =, !=, "
+     "<, <= , >, >= or when the subquery is used as an expression."},
+    {515, 16, 2, S,
+     "Cannot insert the value NULL into column '%.*ls', table '%.*ls'; column does not allow "
+     "nulls. %ls fails."},
+    {517, 16, 1, S, "Adding a value to a '%ls' column caused an overflow."},
+    {529, 16, 2, B, "Explicit conversion from data type %ls to %ls is not allowed."},
+    {535, 16, 0, S,
+     "The %.*ls function resulted in an overflow. The number of dateparts separating two date/time "
+     "instances is too large. Try to use %.*ls with a less precise datepart."},
+    {536, 16, 1, S, "Invalid length parameter passed to the %ls function."},
+    {544, 16, 1, S,
+     "Cannot insert explicit value for identity column in table '%.*ls' when IDENTITY_INSERT is "
+     "set to OFF."},
+    {547, 16, 0, S,
+     "The %ls statement conflicted with the %ls constraint \"%.*ls\". The conflict occurred in "
+     "database \"%.*ls\", table \"%.*ls\"%ls%.*ls%ls."},
+    {911, 16, 1, S,
+     "Database '%.*ls' does not exist. Make sure that the name is entered correctly."},
+    {1001, 15, 1, B, "Line %d: Length or precision specification %d is invalid."},
+    {1007, 15, 1, B,
+     "The %S_MSG '%.*ls' is out of the range for numeric representation (maximum precision 38)."},
+    {1013, 16, 1, B,
+     "The objects \"%.*ls\" and \"%.*ls\" in the FROM clause have the same exposed names. Use "
+     "correlation names to distinguish them."},
+    {1033, 15, 1, B,
+     "The ORDER BY clause is invalid in views, inline functions, derived tables, subqueries, and "
+     "common table expressions, unless TOP or FOR XML is also specified."},
+    {1038, 15, 4, B,
+     "An object or column name is missing or empty. For SELECT INTO statements, verify each column "
+     "has a name. For other statements, look for empty alias names. Aliases defined as \"\" or [] "
+     "are not allowed. Change the alias to a valid name."},
+    {1087, 15, 2, B, "Must declare the table variable \"%.*ls\"."},
+    {1088, 16, 12, S,
+     "Cannot find the object \"%.*ls\" because it does not exist or you do not have permissions."},
+    {1505, 16, 1, S,
+     "The CREATE UNIQUE INDEX statement terminated because a duplicate key was found for the "
+     "object name '%.*ls' and the index name '%.*ls'. The duplicate key value is %ls."},
+    {1750, 16, 0, S, "Could not create constraint. See previous errors."},
+    {1779, 16, 0, S, "Table '%.*ls' already has a primary key defined on it."},
+    {1781, 16, 1, S, "Column already has a DEFAULT bound to it."},
+    {1801, 16, 3, S, "Database '%.*ls' already exists. Choose a different database name."},
+    {1902, 16, 3, S,
+     "Cannot create more than one clustered index on %S_MSG '%.*ls'. Drop the existing clustered "
+     "index '%.*ls' before creating another."},
+    {1911, 16, 1, S, "Column name '%.*ls' does not exist in the target table or view."},
+    {1913, 16, 1, S,
+     "The operation failed because an index or statistics with name '%.*ls' already exists on "
+     "%S_MSG '%.*ls'."},
+    {1919, 16, 1, S,
+     "Column '%.*ls' in table '%.*ls' is of a type that is invalid for use as a key column in an "
+     "index."},
+    {2601, 14, 1, S,
+     "Cannot insert duplicate key row in object '%.*ls' with unique index '%.*ls'. The duplicate "
+     "key value is %ls."},
+    {2627, 14, 1, S,
+     "Violation of %ls constraint '%.*ls'. Cannot insert duplicate key in object '%.*ls'. The "
+     "duplicate key value is %ls."},
+    {2628, 16, 1, S,
+     "String or binary data would be truncated in table '%.*ls', column '%.*ls'. Truncated value: "
+     "'%.*ls'."},
+    {2705, 16, 4, S,
+     "Column names in each table must be unique. Column name '%.*ls' in table '%.*ls' is specified "
+     "more than once."},
+    {2714, 16, 6, S, "There is already an object named '%.*ls' in the database."},
+    {2715, 16, 6, S, "Column, parameter, or variable #%d: Cannot find data type %.*ls."},
+    {2716, 16, 1, S,
+     "Column, parameter, or variable #%d: Cannot specify a column width on data type %.*ls."},
+    {2750, 16, 1, S,
+     "Column or parameter #%d: Specified column precision %d is greater than the maximum precision "
+     "of %d."},
+    {2751, 16, 1, S,
+     "Column or parameter #%d: Specified column scale %d is greater than the specified precision "
+     "of %d."},
+    {2812, 16, 62, S, "Could not find stored procedure '%.*ls'."},
+    {3621, 0, 0, S, "The statement has been terminated."},
+    {3623, 16, 1, S, "An invalid floating point operation occurred."},
+    {3701, 11, 5, S,
+     "Cannot %S_MSG the %S_MSG '%.*ls', because it does not exist or you do not have permission."},
+    {3702, 16, 3, S, "Cannot drop database \"%.*ls\" because it is currently in use."},
+    {3703, 16, 1, S, "Cannot detach the %S_MSG '%.*ls' because it is currently in use."},
+    {3723, 16, 4, S,
+     "An explicit DROP INDEX is not allowed on index '%.*ls'. It is being used for %ls constraint "
+     "enforcement."},
+    {3726, 16, 1, S,
+     "Could not drop object '%.*ls' because it is referenced by a FOREIGN KEY constraint."},
+    {3727, 16, 0, S, "Could not drop constraint. See previous errors."},
+    {3728, 16, 1, S, "'%.*ls' is not a constraint."},
+    {3729, 16, 1, S, "Cannot %ls '%.*ls' because it is being referenced by object '%.*ls'."},
+    {3733, 16, 2, S, "Constraint '%.*ls' does not belong to table '%.*ls'."},
+    {3902, 16, 1, S, "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION."},
+    {3903, 16, 1, S, "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION."},
+    {4060, 11, 1, B, "Cannot open database \"%.*ls\" requested by the login. The login failed."},
+    {4104, 16, 1, B, "The multi-part identifier \"%.*ls\" could not be bound."},
+    {4127, 16, 1, B,
+     "At least one of the arguments to COALESCE must be an expression that is not the NULL "
+     "constant."},
+    {4145, 15, 1, B,
+     "An expression of non-boolean type specified in a context where a condition is expected, near "
+     "'%.*ls'."},
+    {4417, 16, 1, S,
+     "Derived table '%.*ls' is not updatable because the definition contains a UNION operator."},
+    {4418, 16, 1, S,
+     "Derived table '%.*ls' is not updatable because it contains aggregates, or a DISTINCT or "
+     "GROUP BY clause, or PIVOT or UNPIVOT operator."},
+    {4420, 16, 1, S,
+     "Derived table '%.*ls' is not updatable because the modification affects multiple base "
+     "tables."},
+    {4421, 16, 1, S,
+     "Derived table '%.*ls' is not updatable because a column of the derived table is derived or "
+     "constant."},
+    {4506, 16, 1, S,
+     "Column names in each view or function must be unique. Column name '%.*ls' in view or "
+     "function '%.*ls' is specified more than once."},
+    {4628, 0, 1, S,
+     "The ALL permission is deprecated and maintained only for compatibility. It DOES NOT imply "
+     "ALL permissions defined on the entity."},
+    {4901, 16, 1, S,
+     "ALTER TABLE only allows columns to be added that can contain nulls, or have a DEFAULT "
+     "definition specified, or the column being added is an identity or timestamp column, or "
+     "alternatively if none of the previous conditions are satisfied the table must be empty to "
+     "allow addition of this column. Column '%.*ls' cannot be added to non-empty table '%.*ls' "
+     "because it does not satisfy these conditions."},
+    {4902, 16, 1, S,
+     "Cannot find the object \"%.*ls\" because it does not exist or you do not have permissions."},
+    {4922, 16, 9, S, "%ls %.*ls failed because one or more objects access this column."},
+    {4923, 16, 1, S,
+     "ALTER TABLE DROP COLUMN failed because '%.*ls' is the only data column in table '%.*ls'. A "
+     "table must have at least one data column."},
+    {4924, 16, 1, S, "%ls failed because column '%.*ls' does not exist in table '%.*ls'."},
+    {4927, 16, 1, S, "Cannot alter column '%.*ls' to be data type %.*ls."},
+    {4928, 16, 1, S, "Cannot alter column '%.*ls' because it is '%ls'."},
+    {5074, 16, 1, S, "The %S_MSG '%.*ls' is dependent on %S_MSG '%.*ls'."},
+    {5701, 0, 2, S, "Changed database context to '%.*ls'."},
+    {5703, 0, 1, S, "Changed language setting to %.*ls."},
+    {8101, 16, 1, S,
+     "An explicit value for the identity column in table '%.*ls' can only be specified when a "
+     "column list is used and IDENTITY_INSERT is ON."},
+    {8102, 16, 1, S, "Cannot update identity column '%.*ls'."},
+    {8114, 16, 5, B, "Error converting data type %ls to %ls."},
+    {8115, 16, 2, S, "Arithmetic overflow error converting %ls to data type %ls."},
+    {8116, 16, 1, B, "Argument data type %ls is invalid for argument %d of %ls function."},
+    {8117, 16, 1, B, "Operand data type %ls is invalid for %ls operator."},
+    {8120, 16, 1, B,
+     "Column '%.*ls' is invalid in the select list because it is not contained in either an "
+     "aggregate function or the GROUP BY clause."},
+    {8134, 16, 1, S, "Divide by zero error encountered."},
+    {8144, 16, 2, S, "Procedure or function %.*ls has too many arguments specified."},
+    {8145, 16, 2, S, "%.*ls is not a parameter for procedure %.*ls."},
+    {8146, 16, 2, S, "Procedure %.*ls has no parameters and arguments were supplied."},
+    {8152, 16, 14, S, "String or binary data would be truncated."},
+    {8155, 16, 2, B, "No column name was specified for column %d of '%.*ls'."},
+    {8169, 16, 2, B,
+     "Conversion failed when converting from a character string to uniqueidentifier."},
+    {8170, 16, 2, B, "Insufficient result space to convert uniqueidentifier value to char."},
+    {8180, 16, 1, B, "Statement(s) could not be prepared."},
+    {9810, 16, 1, B,
+     "The datepart %.*ls is not supported by date function %.*ls for data type %ls."},
+    {15009, 16, 1, S,
+     "The object '%s' does not exist in database '%s' or is invalid for this operation."},
+    {15135, 16, 1, S,
+     "Object is invalid. Extended properties are not permitted on '%s', or the object does not "
+     "exist."},
+    {15217, 16, 1, S,
+     "Property cannot be updated or deleted. Property '%.*ls' does not exist for '%.*ls'."},
+    {15225, 11, 1, S,
+     "No item by the name of '%s' could be found in the current database '%s', given that "
+     "@itemtype was input as '%s'."},
+    {15233, 16, 1, S, "Property cannot be added. Property '%.*ls' already exists for '%.*ls'."},
+    {15248, 11, 1, S,
+     "Either the parameter @objname is ambiguous or the claimed @objtype (%s) is wrong."},
+    {15249, 11, 1, S, "Error: Explicit @objtype '%s' is unrecognized."},
+    {15335, 11, 1, S,
+     "Error: The new name '%s' is already in use as a %s name and would cause a duplicate that is "
+     "not permitted."},
+    {15336, 16, 1, S,
+     "Object '%s' cannot be renamed because the object participates in enforced dependencies."},
+    {15472, 0, 1, S, "The object '%ls' does not have any indexes, or you do not have permissions."},
+    {15477, 0, 1, S,
+     "Caution: Changing any part of an object name could break scripts and stored procedures."},
+    {15600, 15, 1, S, "An invalid parameter or option was specified for procedure '%s'."},
+    {18456, 14, 1, B, "Login failed for user '%.*ls'.%.*ls%.*ls"},
+};
+
+const CatalogueEntry* find(int number) {
+    static const bool sorted =
+        std::is_sorted(std::begin(kCatalogue), std::end(kCatalogue),
+                       [](const auto& a, const auto& b) { return a.number < b.number; });
+    if (sorted) {
+        const auto it =
+            std::lower_bound(std::begin(kCatalogue), std::end(kCatalogue), number,
+                             [](const CatalogueEntry& e, int n) { return e.number < n; });
+        if (it != std::end(kCatalogue) && it->number == number) return &*it;
+        return nullptr;
+    }
+    for (const auto& e : kCatalogue) {
+        if (e.number == number) return &e;
+    }
+    return nullptr;
+}
+
+// Replaces printf-style placeholders (%.*ls, %ls, %s, %hs, %d, %ld, %I64d, %S_MSG ...) by
+// the arguments in order; "%%" is a percent sign.
+std::string fill(std::string_view tmpl, const std::vector<std::string>& args) {
+    std::string out;
+    out.reserve(tmpl.size() + 32);
+    size_t next = 0;
+    for (size_t i = 0; i < tmpl.size(); ++i) {
+        if (tmpl[i] != '%') {
+            out.push_back(tmpl[i]);
+            continue;
+        }
+        if (i + 1 < tmpl.size() && tmpl[i + 1] == '%') {
+            out.push_back('%');
+            ++i;
+            continue;
+        }
+        size_t j = i + 1;
+        if (tmpl.substr(j, 5) == "S_MSG") {
+            j += 5;
+        } else {
+            while (j < tmpl.size() &&
+                   std::string_view("-+ #0123456789.*").find(tmpl[j]) != std::string_view::npos)
+                ++j;
+            while (j < tmpl.size() && (tmpl[j] == 'l' || tmpl[j] == 'h' || tmpl[j] == 'I' ||
+                                       tmpl[j] == '6' || tmpl[j] == '4')) {
+                ++j;
+            }
+            if (j < tmpl.size()) ++j;  // conversion letter
+        }
+        if (next < args.size()) out += args[next];
+        ++next;
+        i = j - 1;
+    }
+    return out;
+}
+
+}  // namespace
+
+SqlMessage sqlMessage(int number, const std::vector<std::string>& args) {
+    SqlMessage m;
+    m.number = number;
+    if (const CatalogueEntry* e = find(number)) {
+        m.severity = e->severity;
+        m.state = e->state;
+        m.text = fill(e->text, args);
+    } else {
+        m.severity = 16;
+        m.state = 1;
+        m.text = "Unknown message " + std::to_string(number) + ".";
+    }
+    return m;
+}
+
+SqlMessage sqlMessageWithState(int number, int state, const std::vector<std::string>& args) {
+    SqlMessage m = sqlMessage(number, args);
+    m.state = state;
+    return m;
+}
+
+bool hasMessage(int number) {
+    return find(number) != nullptr;
+}
+
+std::string_view messageTemplate(int number) {
+    const CatalogueEntry* e = find(number);
+    return e ? e->text : std::string_view();
+}
+
+ErrorScope errorScope(int number) {
+    const CatalogueEntry* e = find(number);
+    if (!e) return ErrorScope::Statement;
+    return e->scope;
+}
+
+}  // namespace engine

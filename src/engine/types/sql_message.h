@@ -48,7 +48,7 @@ std::string_view messageTemplate(int number);
 ErrorScope errorScope(int number);
 
 class SqlException : public std::exception {
-public:
+  public:
     explicit SqlException(SqlMessage message) : messages_{std::move(message)} {}
     // Errors that come as a pair (5074 then 4922, 3728 then 3727): detail first.
     explicit SqlException(std::vector<SqlMessage> messages) : messages_(std::move(messages)) {}
@@ -59,7 +59,7 @@ public:
     const SqlMessage& primary() const { return messages_.back(); }
     const char* what() const noexcept override { return messages_.front().text.c_str(); }
 
-private:
+  private:
     std::vector<SqlMessage> messages_;
 };
 

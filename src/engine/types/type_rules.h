@@ -8,6 +8,7 @@
 // errors SQL Server raises (402, 8117, 206, 257, 306). Thread-safe (pure functions).
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <string_view>
 
@@ -48,5 +49,10 @@ DataType isnullResultType(const DataType& check, const DataType& replacement);
 // decimal(p,s) that holds every value of an exact numeric type: int (10,0), bigint
 // (19,0), money (19,4), ... (the type itself for decimal/numeric).
 DataType asDecimalType(const DataType& exact);
+
+// The type an integer *constant* takes next to a decimal operand: numeric with the
+// constant's own digits (3 is numeric(1,0)), so that 1.0 / 3 is 0.333333. The executor
+// re-types integer literals with it when the other operand is decimal.
+DataType integerConstantAsDecimal(int64_t value);
 
 }  // namespace engine

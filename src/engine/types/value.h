@@ -26,7 +26,7 @@ namespace engine {
 using Int128 = __int128;
 
 class Value {
-public:
+  public:
     // NULL of the type of a bare NULL literal (an int that yields to other types).
     Value() = default;
 
@@ -98,7 +98,7 @@ public:
         return r;
     }
 
-private:
+  private:
     explicit Value(DataType type) : type_(type), null_(false) {}
 
     DataType type_ = DataType::nullLiteral();

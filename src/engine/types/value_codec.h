@@ -21,13 +21,15 @@ constexpr int kValueCodecVersion = 1;
 void encodeDataType(const DataType& type, std::string& out);
 void encodeValue(const Value& value, std::string& out);
 
-// Consume one encoded item from the front of in. nullopt (in unchanged) when the bytes
-// are truncated or malformed.
-std::optional<DataType> tryDecodeDataType(std::string_view& in);
-std::optional<Value> tryDecodeValue(std::string_view& in);
+// Consume one encoded item from the front of in. formatVersion is the version the bytes
+// were written with (from the store's file header); versions newer than this build
+// knows are refused. nullopt (in unchanged) when the bytes are truncated or malformed.
+std::optional<DataType> tryDecodeDataType(std::string_view& in,
+                                          int formatVersion = kValueCodecVersion);
+std::optional<Value> tryDecodeValue(std::string_view& in, int formatVersion = kValueCodecVersion);
 
 // As tryDecodeValue, throwing std::runtime_error on malformed input.
-Value decodeValue(std::string_view& in);
-DataType decodeDataType(std::string_view& in);
+Value decodeValue(std::string_view& in, int formatVersion = kValueCodecVersion);
+DataType decodeDataType(std::string_view& in, int formatVersion = kValueCodecVersion);
 
 }  // namespace engine
