@@ -1,0 +1,367 @@
+#include "engine/catalog/database.h"
+
+#include <algorithm>
+
+namespace engine {
+
+int64_t TableData::slotOf(RowId row) const {
+    auto it = std::lower_bound(rowIds.begin(), rowIds.end(), row);
+    if (it == rowIds.end() || *it != row) return -1;
+    return it - rowIds.begin();
+}
+
+size_t Table::memoryBytes() const {
+    size_t total = data.rowIds.capacity() * sizeof(RowId);
+    for (const auto& c : data.columns) total += c.memoryBytes();
+    return total;
+}
+
+std::string_view objectXType(ObjectKind kind) {
+    switch (kind) {
+        case ObjectKind::Table: return "U";
+        case ObjectKind::View: return "V";
+        case ObjectKind::Default: return "D";
+        case ObjectKind::PrimaryKey: return "PK";
+        case ObjectKind::UniqueKey: return "UQ";
+    }
+    return "U";
+}
+
+Database::Database(std::string name, int32_t databaseId)
+    : name_(std::move(name)), id_(databaseId), idState_(0) {
+    // The id sequence starts from the database's name, so databases differ.
+    uint64_t seed = 1469598103934665603ull;
+    for (char c : name_) seed = (seed ^ static_cast<unsigned char>(std::tolower(c))) * 1099511628211ull;
+    idState_ = seed;
+}
+
+Table* Database::findTable(std::string_view name) {
+    auto it = names_.find(name);
+    if (it == names_.end() || it->second.kind != ObjectKind::Table) return nullptr;
+    return tableById(it->second.id);
+}
+
+const Table* Database::findTable(std::string_view name) const {
+    return const_cast<Database*>(this)->findTable(name);
+}
+
+Table* Database::tableById(int32_t id) {
+    auto it = tables_.find(id);
+    return it == tables_.end() ? nullptr : it->second.get();
+}
+
+const Table* Database::tableById(int32_t id) const {
+    auto it = tables_.find(id);
+    return it == tables_.end() ? nullptr : it->second.get();
+}
+
+const ViewSchema* Database::findView(std::string_view name) const {
+    auto it = names_.find(name);
+    if (it == names_.end() || it->second.kind != ObjectKind::View) return nullptr;
+    return viewById(it->second.id);
+}
+
+const ViewSchema* Database::viewById(int32_t id) const {
+    auto it = views_.find(id);
+    return it == views_.end() ? nullptr : &it->second;
+}
+
+std::optional<ObjectRef> Database::findObject(std::string_view name) const {
+    auto it = names_.find(name);
+    if (it == names_.end()) return std::nullopt;
+    return it->second;
+}
+
+std::optional<ObjectRef> Database::objectById(int32_t id) const {
+    if (tables_.count(id)) return ObjectRef{ObjectKind::Table, id, 0};
+    if (views_.count(id)) return ObjectRef{ObjectKind::View, id, 0};
+    for (const auto& [tid, table] : tables_) {
+        for (const auto& d : table->schema.defaults) {
+            if (d.id == id) return ObjectRef{ObjectKind::Default, id, tid};
+        }
+        for (const auto& ix : table->schema.indexes) {
+            if (ix.constraintId == id)
+                return ObjectRef{ix.constraint == KeyConstraint::PrimaryKey ? ObjectKind::PrimaryKey
+                                                                            : ObjectKind::UniqueKey,
+                                 id, tid};
+        }
+    }
+    return std::nullopt;
+}
+
+std::string Database::objectName(int32_t id) const {
+    if (auto t = tables_.find(id); t != tables_.end()) return t->second->schema.name;
+    if (auto v = views_.find(id); v != views_.end()) return v->second.name;
+    for (const auto& [tid, table] : tables_) {
+        for (const auto& d : table->schema.defaults) {
+            if (d.id == id) return d.name;
+        }
+        for (const auto& ix : table->schema.indexes) {
+            if (ix.constraintId == id) return ix.name;
+        }
+    }
+    return {};
+}
+
+int32_t Database::nextObjectId(uint64_t& state) const {
+    // A full-period 64-bit LCG; its high bits give ids that look like a server's.
+    while (true) {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        auto id = static_cast<int32_t>((state >> 33) & 0x7fffffff);
+        if (id < 1000) continue;
+        if (objectById(id)) continue;
+        return id;
+    }
+}
+
+void Database::indexTableNames(const TableSchema& schema) {
+    names_[schema.name] = ObjectRef{ObjectKind::Table, schema.id, 0};
+    for (const auto& d : schema.defaults) names_[d.name] = ObjectRef{ObjectKind::Default, d.id, schema.id};
+    for (const auto& ix : schema.indexes) {
+        if (ix.constraint == KeyConstraint::None) continue;
+        names_[ix.name] = ObjectRef{ix.constraint == KeyConstraint::PrimaryKey ? ObjectKind::PrimaryKey
+                                                                               : ObjectKind::UniqueKey,
+                                    ix.constraintId, schema.id};
+    }
+}
+
+void Database::unindexTableNames(const TableSchema& schema) {
+    auto eraseIf = [&](const std::string& name, int32_t id) {
+        auto it = names_.find(name);
+        if (it != names_.end() && it->second.id == id) names_.erase(it);
+    };
+    eraseIf(schema.name, schema.id);
+    for (const auto& d : schema.defaults) eraseIf(d.name, d.id);
+    for (const auto& ix : schema.indexes) {
+        if (ix.constraint != KeyConstraint::None) eraseIf(ix.name, ix.constraintId);
+    }
+}
+
+int64_t Database::findSlots(const TableData& data, const std::vector<RowId>& rows,
+                            std::vector<int64_t>& slots) {
+    // Rows come in ascending order from the executor: walk both lists together, falling
+    // back to a binary search when they do not.
+    slots.resize(rows.size());
+    size_t cursor = 0;
+    int64_t found = 0;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        RowId r = rows[i];
+        while (cursor < data.rowIds.size() && data.rowIds[cursor] < r) ++cursor;
+        if (cursor < data.rowIds.size() && data.rowIds[cursor] == r) {
+            slots[i] = static_cast<int64_t>(cursor);
+        } else {
+            slots[i] = data.slotOf(r);
+            if (slots[i] >= 0) cursor = static_cast<size_t>(slots[i]);
+        }
+        if (slots[i] >= 0) ++found;
+    }
+    return found;
+}
+
+void Database::apply(const Change& change) {
+    switch (change.kind) {
+        case Change::Kind::PutTable: {
+            auto it = tables_.find(change.table.id);
+            if (it == tables_.end()) {
+                auto table = std::make_unique<Table>();
+                table->schema = change.table;
+                for (const auto& col : table->schema.columns) table->data.columns.emplace_back(col.type);
+                indexTableNames(table->schema);
+                tables_.emplace(change.table.id, std::move(table));
+            } else {
+                Table& table = *it->second;
+                unindexTableNames(table.schema);
+                // A column whose type changed keeps its cells only through ReplaceColumn,
+                // which follows in the same change list; retype the store meanwhile.
+                table.schema = change.table;
+                indexTableNames(table.schema);
+            }
+            break;
+        }
+        case Change::Kind::DropTable: {
+            auto it = tables_.find(change.objectId);
+            if (it == tables_.end()) break;
+            unindexTableNames(it->second->schema);
+            for (auto p = permissions_.begin(); p != permissions_.end();) {
+                p = p->objectId == change.objectId ? permissions_.erase(p) : p + 1;
+            }
+            tables_.erase(it);
+            break;
+        }
+        case Change::Kind::AddColumn: {
+            Table* table = tableById(change.objectId);
+            if (!table) break;
+            auto& cols = table->data.columns;
+            size_t rows = table->data.rowCount();
+            ColumnStore store = change.useFill ? ColumnStore(change.fill.type()) : change.data;
+            if (change.useFill) {
+                size_t pos = static_cast<size_t>(change.position);
+                DataType type = pos < table->schema.columns.size() ? table->schema.columns[pos].type
+                                                                   : change.fill.type();
+                store = ColumnStore(type);
+                store.fill(rows, change.fill.isNull() ? Value::null(type) : change.fill.withType(type));
+            }
+            cols.insert(cols.begin() + std::min<size_t>(change.position, cols.size()), std::move(store));
+            break;
+        }
+        case Change::Kind::DropColumn: {
+            Table* table = tableById(change.objectId);
+            if (!table) break;
+            auto& cols = table->data.columns;
+            if (static_cast<size_t>(change.position) < cols.size()) cols.erase(cols.begin() + change.position);
+            break;
+        }
+        case Change::Kind::ReplaceColumn: {
+            Table* table = tableById(change.objectId);
+            if (!table) break;
+            auto& cols = table->data.columns;
+            if (static_cast<size_t>(change.position) < cols.size()) cols[change.position] = change.data;
+            break;
+        }
+        case Change::Kind::InsertRows: {
+            Table* table = tableById(change.objectId);
+            if (!table) break;
+            TableData& data = table->data;
+            size_t n = change.rowIds.size();
+            bool appendOnly = data.rowIds.empty() || n == 0 || change.rowIds.front() > data.rowIds.back();
+            for (size_t i = 1; appendOnly && i < n; ++i) appendOnly = change.rowIds[i] > change.rowIds[i - 1];
+            if (appendOnly) {
+                data.rowIds.insert(data.rowIds.end(), change.rowIds.begin(), change.rowIds.end());
+                for (size_t c = 0; c < data.columns.size() && c < change.values.size(); ++c) {
+                    const ColumnStore& src = change.values[c];
+                    data.columns[c].reserve(data.columns[c].size() + n);
+                    for (size_t i = 0; i < n; ++i) data.columns[c].push(src.get(i));
+                }
+            } else {
+                for (size_t i = 0; i < n; ++i) {
+                    // Rows replayed out of order: insert each at its sorted place.
+                    auto pos = std::lower_bound(data.rowIds.begin(), data.rowIds.end(), change.rowIds[i]);
+                    size_t slot = static_cast<size_t>(pos - data.rowIds.begin());
+                    data.rowIds.insert(pos, change.rowIds[i]);
+                    for (size_t c = 0; c < data.columns.size() && c < change.values.size(); ++c) {
+                        ColumnStore& dst = data.columns[c];
+                        dst.push(Value::null(dst.type()));
+                        for (size_t k = dst.size() - 1; k > slot; --k) dst.set(k, dst.get(k - 1));
+                        dst.set(slot, change.values[c].get(i));
+                    }
+                }
+            }
+            for (RowId r : change.rowIds) data.nextRowId = std::max(data.nextRowId, r + 1);
+            table->schema.identityCurrent = change.identityCurrent;
+            table->schema.identityUsed = change.identityUsed;
+            break;
+        }
+        case Change::Kind::UpdateCells: {
+            Table* table = tableById(change.objectId);
+            if (!table) break;
+            std::vector<int64_t> slots;
+            findSlots(table->data, change.rowIds, slots);
+            for (size_t p = 0; p < change.positions.size() && p < change.values.size(); ++p) {
+                size_t col = static_cast<size_t>(change.positions[p]);
+                if (col >= table->data.columns.size()) continue;
+                ColumnStore& dst = table->data.columns[col];
+                const ColumnStore& src = change.values[p];
+                for (size_t i = 0; i < slots.size(); ++i) {
+                    if (slots[i] >= 0) dst.set(static_cast<size_t>(slots[i]), src.get(i));
+                }
+            }
+            break;
+        }
+        case Change::Kind::DeleteRows: {
+            Table* table = tableById(change.objectId);
+            if (!table) break;
+            TableData& data = table->data;
+            std::vector<int64_t> slots;
+            findSlots(data, change.rowIds, slots);
+            std::vector<bool> keep(data.rowCount(), true);
+            for (int64_t s : slots) {
+                if (s >= 0) keep[static_cast<size_t>(s)] = false;
+            }
+            size_t out = 0;
+            for (size_t i = 0; i < data.rowIds.size(); ++i) {
+                if (keep[i]) data.rowIds[out++] = data.rowIds[i];
+            }
+            data.rowIds.resize(out);
+            for (auto& c : data.columns) c.compact(keep);
+            break;
+        }
+        case Change::Kind::PutView: {
+            auto it = views_.find(change.view.id);
+            if (it != views_.end()) {
+                auto n = names_.find(it->second.name);
+                if (n != names_.end() && n->second.id == change.view.id) names_.erase(n);
+            }
+            views_[change.view.id] = change.view;
+            names_[change.view.name] = ObjectRef{ObjectKind::View, change.view.id, 0};
+            break;
+        }
+        case Change::Kind::DropView: {
+            auto it = views_.find(change.objectId);
+            if (it == views_.end()) break;
+            auto n = names_.find(it->second.name);
+            if (n != names_.end() && n->second.id == change.objectId) names_.erase(n);
+            views_.erase(it);
+            break;
+        }
+        case Change::Kind::PutProperty: {
+            for (auto& p : properties_) {
+                if (identifierEqual(p.name, change.property.name)) {
+                    p = change.property;
+                    return;
+                }
+            }
+            properties_.push_back(change.property);
+            break;
+        }
+        case Change::Kind::DropProperty: {
+            for (auto p = properties_.begin(); p != properties_.end(); ++p) {
+                if (identifierEqual(p->name, change.property.name)) {
+                    properties_.erase(p);
+                    break;
+                }
+            }
+            break;
+        }
+        case Change::Kind::PutPermission:
+            for (const auto& p : permissions_) {
+                if (p.objectId == change.permission.objectId &&
+                    identifierEqual(p.permission, change.permission.permission) &&
+                    identifierEqual(p.principal, change.permission.principal))
+                    return;
+            }
+            permissions_.push_back(change.permission);
+            break;
+        case Change::Kind::SetIdState:
+            idState_ = change.idState;
+            break;
+    }
+}
+
+ChangeList Database::metadataChanges() const {
+    ChangeList out;
+    for (const auto& [id, view] : views_) {
+        Change put;
+        put.kind = Change::Kind::PutView;
+        put.view = view;
+        out.push_back(std::move(put));
+    }
+    for (const auto& p : properties_) {
+        Change put;
+        put.kind = Change::Kind::PutProperty;
+        put.property = p;
+        out.push_back(std::move(put));
+    }
+    for (const auto& p : permissions_) {
+        Change put;
+        put.kind = Change::Kind::PutPermission;
+        put.permission = p;
+        out.push_back(std::move(put));
+    }
+    Change ids;
+    ids.kind = Change::Kind::SetIdState;
+    ids.idState = idState_;
+    out.push_back(std::move(ids));
+    return out;
+}
+
+}  // namespace engine

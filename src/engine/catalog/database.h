@@ -1,0 +1,120 @@
+// One database in memory: its catalogue (tables, views, constraints, indexes,
+// properties, permissions) and the rows of its tables.
+//
+// Objects are found by name as SQL Server finds them in a case-insensitive database.
+// Tables, views and constraints share one namespace (2714 on a clash); index names are
+// per table. The only way to modify a database is apply(): see change.h.
+// Thread-compatible: the server serialises access to a database.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/catalog/change.h"
+#include "engine/catalog/column_store.h"
+#include "engine/catalog/schema.h"
+#include "engine/types/collation.h"
+
+namespace engine {
+
+struct TableData {
+    std::vector<RowId> rowIds;  // ascending; slot i holds the row rowIds[i]
+    std::vector<ColumnStore> columns;  // aligned with the schema's columns
+    RowId nextRowId = 1;
+
+    size_t rowCount() const { return rowIds.size(); }
+    // Slot of a row, or -1.
+    int64_t slotOf(RowId row) const;
+};
+
+struct Table {
+    TableSchema schema;
+    TableData data;
+
+    size_t memoryBytes() const;
+};
+
+// Kinds of schema-scoped objects, with their sysobjects xtype.
+enum class ObjectKind : uint8_t { Table, View, Default, PrimaryKey, UniqueKey };
+std::string_view objectXType(ObjectKind kind);  // "U", "V", "D", "PK", "UQ"
+
+struct ObjectRef {
+    ObjectKind kind = ObjectKind::Table;
+    int32_t id = 0;
+    int32_t parentId = 0;  // the table of a constraint, 0 otherwise
+};
+
+// Transparent hashing of names under the collation, for lookups by string_view.
+struct NameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return static_cast<size_t>(identifierHash(s)); }
+};
+struct NameEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const {
+        return identifierEqual(a, b);
+    }
+};
+
+class Database {
+public:
+    Database(std::string name, int32_t databaseId);
+
+    const std::string& name() const { return name_; }
+    int32_t id() const { return id_; }
+
+    // Objects by name or id (nullptr / nullopt when absent).
+    Table* findTable(std::string_view name);
+    const Table* findTable(std::string_view name) const;
+    Table* tableById(int32_t id);
+    const Table* tableById(int32_t id) const;
+    const ViewSchema* findView(std::string_view name) const;
+    const ViewSchema* viewById(int32_t id) const;
+    std::optional<ObjectRef> findObject(std::string_view name) const;
+    std::optional<ObjectRef> objectById(int32_t id) const;
+    std::string objectName(int32_t id) const;  // empty when absent
+
+    // All tables and views, by object id.
+    const std::map<int32_t, std::unique_ptr<Table>>& tables() const { return tables_; }
+    const std::map<int32_t, ViewSchema>& views() const { return views_; }
+    const std::vector<ExtendedProperty>& properties() const { return properties_; }
+    const std::vector<Permission>& permissions() const { return permissions_; }
+
+    // Object ids: a statement draws ids from a copy of this state and records the state it
+    // reached with a SetIdState change, so that a failed statement leaves no trace.
+    uint64_t idState() const { return idState_; }
+    // The next object id after state (advances state); never an id in use.
+    int32_t nextObjectId(uint64_t& state) const;
+
+    void apply(const Change& change);
+    void apply(const ChangeList& changes) {
+        for (const Change& c : changes) apply(c);
+    }
+
+    // Everything but the tables as the changes that rebuild it (views, properties,
+    // permissions, id state): with each table's contents, a snapshot of the database.
+    ChangeList metadataChanges() const;
+
+private:
+    void indexTableNames(const TableSchema& schema);
+    void unindexTableNames(const TableSchema& schema);
+    static int64_t findSlots(const TableData& data, const std::vector<RowId>& rows,
+                             std::vector<int64_t>& slots);
+
+    std::string name_;
+    int32_t id_;
+    std::map<int32_t, std::unique_ptr<Table>> tables_;
+    std::map<int32_t, ViewSchema> views_;
+    std::unordered_map<std::string, ObjectRef, NameHash, NameEqual> names_;
+    std::vector<ExtendedProperty> properties_;
+    std::vector<Permission> permissions_;
+    uint64_t idState_;
+};
+
+}  // namespace engine

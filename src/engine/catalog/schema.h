@@ -1,0 +1,98 @@
+// Definitions of the objects of a database: tables with their columns, DEFAULT
+// constraints and indexes (PRIMARY KEY and UNIQUE constraints are indexes that carry a
+// constraint object), views, extended properties and permissions.
+//
+// Object ids, column ids (colid, with gaps after DROP COLUMN) and index ids (indid: 1 for
+// the clustered index, 2 and up for the others) are SQL Server's, so that the catalogue
+// views show what a server shows. Plain values, copied by the executor to build a changed
+// definition. Thread-compatible.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/types/data_type.h"
+#include "engine/types/value.h"
+
+namespace engine {
+
+struct ColumnSchema {
+    int32_t id = 0;  // colid
+    std::string name;
+    DataType type;
+    bool nullable = true;
+    bool identity = false;
+    int64_t identitySeed = 1;
+    int64_t identityIncrement = 1;
+    int32_t defaultId = 0;  // object id of the column's DEFAULT constraint, 0 if none
+};
+
+struct DefaultSchema {
+    int32_t id = 0;  // object id
+    std::string name;
+    int32_t columnId = 0;
+    std::string definition;  // as SQL Server stores it: "((0))", "('')", "(getdate())"
+    Value created;           // crdate
+};
+
+struct IndexKey {
+    int32_t columnId = 0;
+    bool descending = false;
+};
+
+enum class KeyConstraint : uint8_t { None, PrimaryKey, Unique };
+
+struct IndexSchema {
+    int32_t indexId = 0;  // indid
+    std::string name;
+    bool unique = false;
+    bool clustered = false;
+    KeyConstraint constraint = KeyConstraint::None;
+    int32_t constraintId = 0;  // object id of the PRIMARY KEY / UNIQUE constraint
+    std::vector<IndexKey> keys;
+    Value created;
+};
+
+struct TableSchema {
+    int32_t id = 0;
+    std::string schema = "dbo";
+    std::string name;
+    Value created;
+    std::vector<ColumnSchema> columns;
+    std::vector<DefaultSchema> defaults;
+    std::vector<IndexSchema> indexes;
+    int32_t nextColumnId = 1;
+    // IDENTITY: the last value given (meaningful once identityUsed).
+    int64_t identityCurrent = 0;
+    bool identityUsed = false;
+
+    // Lookups by name (as SQL Server matches names) or id; -1 / nullptr when absent.
+    int columnIndex(std::string_view columnName) const;
+    int columnIndexById(int32_t columnId) const;
+    const DefaultSchema* defaultById(int32_t objectId) const;
+    const IndexSchema* indexByName(std::string_view indexName) const;
+    int identityColumn() const;  // index of the IDENTITY column, -1 if none
+};
+
+struct ViewSchema {
+    int32_t id = 0;
+    std::string schema = "dbo";
+    std::string name;
+    std::string text;  // the CREATE VIEW statement as written
+    Value created;
+};
+
+struct ExtendedProperty {
+    std::string name;
+    Value value;  // sql_variant: the value with its own base type
+};
+
+struct Permission {
+    std::string permission;  // upper case: "ALL", "SELECT"
+    int32_t objectId = 0;
+    std::string principal;   // "public"
+};
+
+}  // namespace engine

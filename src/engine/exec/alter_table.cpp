@@ -1,0 +1,338 @@
+// ALTER TABLE: ADD columns and constraints, ALTER COLUMN, DROP COLUMN, DROP CONSTRAINT.
+// Each works on a copy of the table's definition (and, where rows change, on new column
+// stores) and commits only when everything is checked.
+#include <algorithm>
+
+#include "engine/exec/create_table.h"
+#include "engine/exec/ddl_support.h"
+#include "engine/exec/messages.h"
+#include "engine/exec/statements.h"
+#include "engine/exec/table_writes.h"
+#include "engine/types/collation.h"
+#include "engine/types/conversion.h"
+
+namespace engine::exec {
+
+namespace {
+
+Table& alteredTable(ExecContext& ctx, const sql::AlterTableStmt& alter) {
+    Database& db = ctx.database();
+    bool schemaOk = alter.table.schema.empty() || identifierEqual(alter.table.schema, "dbo");
+    Table* table = schemaOk ? db.findTable(alter.table.object) : nullptr;
+    if (!table) raise(ctx, 4902, {alter.table.written});
+    return *table;
+}
+
+void putTable(StatementChanges& changes, const TableSchema& schema) {
+    Change put;
+    put.kind = Change::Kind::PutTable;
+    put.table = schema;
+    changes.add(std::move(put));
+}
+
+void addColumns(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table) {
+    const std::string& tableName = alter.table.object;
+    StatementChanges changes(ctx.entry());
+    TableSchema schema = table.schema;
+    size_t rows = table.data.rowCount();
+    size_t firstNew = schema.columns.size();
+    int identities = schema.identityColumn() >= 0 ? 1 : 0;
+    int position = static_cast<int>(schema.columns.size()) + 1;
+    for (const auto& def : alter.columns) {
+        if (schema.columnIndex(def.name) >= 0) raise(ctx, 2705, {def.name, tableName});
+        ColumnSchema col = columnFromDefinition(ctx, def, position++);
+        if (col.identity && ++identities > 1) raise(ctx, 2744, {tableName});
+        if (!col.nullable && !col.identity && !def.defaultExpr && rows > 0)
+            raise(ctx, 4901, {def.name, tableName});
+        col.id = schema.nextColumnId++;
+        schema.columns.push_back(std::move(col));
+    }
+    std::vector<std::string> newNames;
+    for (size_t i = 0; i < alter.columns.size(); ++i) {
+        const auto& def = alter.columns[i];
+        int p = static_cast<int>(firstNew + i);
+        if (def.defaultExpr) addDefaultConstraint(ctx, changes, schema, p, def.defaultName, *def.defaultExpr, newNames);
+    }
+
+    // Cells of the existing rows for each new column.
+    DefaultEvaluator defaults(ctx);
+    std::vector<Change> fills;
+    std::vector<ColumnStore> newData = table.data.columns;
+    for (size_t i = 0; i < alter.columns.size(); ++i) {
+        const auto& def = alter.columns[i];
+        size_t p = firstNew + i;
+        const ColumnSchema& col = schema.columns[p];
+        Change add;
+        add.kind = Change::Kind::AddColumn;
+        add.objectId = schema.id;
+        add.position = static_cast<int32_t>(p);
+        if (col.identity) {
+            // Existing rows are numbered in their stored order.
+            add.data = ColumnStore(col.type);
+            add.data.reserve(rows);
+            for (size_t r = 0; r < rows; ++r) {
+                int64_t v = nextIdentity(schema, col);
+                add.data.push(valueForColumn(ctx, col, Value::integer(v, TypeId::BigInt)));
+            }
+            newData.push_back(add.data);
+        } else if (def.defaultExpr && (!col.nullable || def.withValues) && rows > 0) {
+            BoundExpr& e = defaults.expression(schema.defaultById(col.defaultId)->definition);
+            Frame frame;
+            frame.ctx = &ctx;
+            if (e.isConstant()) {
+                add.useFill = true;
+                add.fill = valueForColumn(ctx, col, e.eval(frame));
+                ColumnStore filled(col.type);
+                filled.fill(rows, add.fill);
+                newData.push_back(std::move(filled));
+            } else {
+                add.data = ColumnStore(col.type);
+                for (size_t r = 0; r < rows; ++r) add.data.push(valueForColumn(ctx, col, e.eval(frame)));
+                newData.push_back(add.data);
+            }
+        } else {
+            add.useFill = true;
+            add.fill = Value::null(col.type);
+            ColumnStore filled(col.type);
+            filled.fill(rows, add.fill);
+            newData.push_back(std::move(filled));
+        }
+        fills.push_back(std::move(add));
+    }
+    for (const auto& c : alter.constraints) {
+        switch (c.kind) {
+            case sql::TableConstraint::Kind::PrimaryKey:
+            case sql::TableConstraint::Kind::Unique:
+                addKeyConstraint(ctx, changes, schema, c, &newData, &table, newNames);
+                break;
+            case sql::TableConstraint::Kind::Default: {
+                int p = schema.columnIndex(c.forColumn);
+                if (p < 0) constraintError(ctx, engineMessage(1752, {c.forColumn, tableName}));
+                addDefaultConstraint(ctx, changes, schema, p, c.name, *c.expr, newNames);
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    putTable(changes, schema);
+    for (auto& f : fills) changes.add(std::move(f));
+    changes.commit(*ctx.session.server);
+}
+
+void addConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table) {
+    StatementChanges changes(ctx.entry());
+    TableSchema schema = table.schema;
+    std::vector<std::string> newNames;
+    for (const auto& c : alter.constraints) {
+        switch (c.kind) {
+            case sql::TableConstraint::Kind::PrimaryKey:
+            case sql::TableConstraint::Kind::Unique:
+                addKeyConstraint(ctx, changes, schema, c, &table.data.columns, &table, newNames);
+                break;
+            case sql::TableConstraint::Kind::Default: {
+                int p = schema.columnIndex(c.forColumn);
+                if (p < 0) constraintError(ctx, engineMessage(1752, {c.forColumn, alter.table.object}));
+                addDefaultConstraint(ctx, changes, schema, p, c.name, *c.expr, newNames);
+                if (c.withValues) {
+                    // WITH VALUES: existing NULLs of the column take the default.
+                    DefaultEvaluator defaults(ctx);
+                    Value v = defaults.evaluate(schema, schema.columns[p]);
+                    Change update;
+                    update.kind = Change::Kind::UpdateCells;
+                    update.objectId = schema.id;
+                    update.positions.push_back(p);
+                    update.values.emplace_back(schema.columns[p].type);
+                    for (size_t r = 0; r < table.data.rowCount(); ++r) {
+                        if (!table.data.columns[p].isNull(r)) continue;
+                        update.rowIds.push_back(table.data.rowIds[r]);
+                        update.values[0].push(v);
+                    }
+                    putTable(changes, schema);
+                    if (!update.rowIds.empty()) changes.add(std::move(update));
+                    changes.commit(*ctx.session.server);
+                    return;
+                }
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    putTable(changes, schema);
+    changes.commit(*ctx.session.server);
+}
+
+// The objects that depend on a column, as 5074 messages ("The object 'DF__...' is dependent
+// on column 'c'." / "The index 'IX' is dependent on column 'c'.").
+std::vector<SqlMessage> dependents(ExecContext& ctx, const TableSchema& schema, const ColumnSchema& col,
+                                   bool includeDefault, bool includeIndexes,
+                                   const std::function<bool(const IndexSchema&)>& indexBlocks) {
+    std::vector<SqlMessage> out;
+    auto add = [&](const char* kind, const std::string& name) {
+        SqlMessage m = engineMessage(5074, {kind, name, "column", col.name});
+        m.line = ctx.line;
+        out.push_back(m);
+    };
+    if (includeDefault && col.defaultId) {
+        if (const DefaultSchema* d = schema.defaultById(col.defaultId)) add("object", d->name);
+    }
+    if (includeIndexes) {
+        for (const auto& ix : schema.indexes) {
+            bool uses = false;
+            for (const auto& k : ix.keys) uses = uses || k.columnId == col.id;
+            if (!uses || !indexBlocks(ix)) continue;
+            add(ix.constraint == KeyConstraint::None ? "index" : "object", ix.name);
+        }
+    }
+    return out;
+}
+
+[[noreturn]] void refuse(ExecContext& ctx, std::vector<SqlMessage> details, const char* action, const std::string& column) {
+    SqlMessage summary = engineMessage(4922, {action, column});
+    summary.line = ctx.line;
+    details.push_back(summary);
+    throw SqlException(details);
+}
+
+void alterColumn(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table) {
+    const sql::ColumnDefinition& def = alter.columns[0];
+    StatementChanges changes(ctx.entry());
+    TableSchema schema = table.schema;
+    int p = schema.columnIndex(def.name);
+    if (p < 0) raise(ctx, 4924, {"ALTER TABLE ALTER COLUMN", def.name, alter.table.object});
+    ColumnSchema old = schema.columns[p];
+    DataType type = resolveTypeNameOrThrow(def.type.name, def.type.arg1, def.type.arg2, false, p + 1);
+    bool nullable = def.nullable.value_or(true);
+    bool typeChanged = !(type == old.type);
+    bool baseTypeChanged = type.id != old.type.id;
+
+    // What may not change under dependent objects.
+    auto indexBlocks = [&](const IndexSchema& ix) {
+        if (ix.constraint != KeyConstraint::None) return typeChanged || nullable != old.nullable;
+        bool widening = (type.id == TypeId::VarChar || type.id == TypeId::NVarChar || type.id == TypeId::VarBinary) &&
+                        !baseTypeChanged && (type.isMax() ? old.type.isMax() : (!old.type.isMax() && type.length >= old.type.length));
+        return typeChanged && !widening;
+    };
+    auto blockers = dependents(ctx, schema, old, baseTypeChanged, true, indexBlocks);
+    if (!blockers.empty()) refuse(ctx, std::move(blockers), "ALTER TABLE ALTER COLUMN", def.name);
+    if (old.identity && nullable) {
+        nullable = false;
+    }
+
+    ColumnSchema& col = schema.columns[p];
+    col.type = type;
+    col.nullable = nullable;
+    putTable(changes, schema);
+    const ColumnStore& cells = table.data.columns[p];
+    if (typeChanged) {
+        checkConversion(old.type, type, ConversionKind::Implicit);
+        Change replace;
+        replace.kind = Change::Kind::ReplaceColumn;
+        replace.objectId = schema.id;
+        replace.position = p;
+        replace.data = ColumnStore(type);
+        replace.data.reserve(cells.size());
+        for (size_t r = 0; r < cells.size(); ++r) {
+            Value v = cells.get(r);
+            if (!v.isNull()) v = assignToColumn(v, type, ctx.dateFormat());
+            checkNotNull(ctx, schema, col, v, "UPDATE");
+            replace.data.push(v.isNull() ? Value::null(type) : v);
+        }
+        changes.add(std::move(replace));
+    } else if (!nullable) {
+        for (size_t r = 0; r < cells.size(); ++r) checkNotNull(ctx, schema, col, cells.get(r), "UPDATE");
+    }
+    changes.commit(*ctx.session.server);
+}
+
+void dropColumns(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table) {
+    StatementChanges changes(ctx.entry());
+    TableSchema schema = table.schema;
+    std::vector<int> positions;
+    for (const auto& name : alter.names) {
+        int p = schema.columnIndex(name);
+        if (p < 0) raise(ctx, 4924, {"ALTER TABLE DROP COLUMN", name, alter.table.object});
+        auto blockers = dependents(ctx, schema, schema.columns[p], true, true, [](const IndexSchema&) { return true; });
+        if (!blockers.empty()) refuse(ctx, std::move(blockers), "ALTER TABLE DROP COLUMN", name);
+        if (schema.columns.size() == 1) raise(ctx, 4923, {name, alter.table.object});
+        positions.push_back(table.schema.columnIndex(name));
+        schema.columns.erase(schema.columns.begin() + p);
+    }
+    putTable(changes, schema);
+    // Drop the stores from the last position down so earlier positions stay valid.
+    std::sort(positions.rbegin(), positions.rend());
+    for (int p : positions) {
+        Change drop;
+        drop.kind = Change::Kind::DropColumn;
+        drop.objectId = schema.id;
+        drop.position = p;
+        changes.add(std::move(drop));
+    }
+    changes.commit(*ctx.session.server);
+}
+
+void dropConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table) {
+    StatementChanges changes(ctx.entry());
+    TableSchema schema = table.schema;
+    Database& db = ctx.database();
+    for (const auto& name : alter.names) {
+        auto ref = db.findObject(name);
+        bool isConstraint = ref && ref->kind != ObjectKind::Table && ref->kind != ObjectKind::View;
+        if (!isConstraint) {
+            SqlMessage detail = engineMessage(3728, {name});
+            detail.line = ctx.line;
+            SqlMessage summary = engineMessage(3727);
+            summary.line = ctx.line;
+            throw SqlException(std::vector<SqlMessage>{detail, summary});
+        }
+        if (ref->parentId != schema.id) {
+            SqlMessage detail = engineMessage(3733, {name, alter.table.object});
+            detail.line = ctx.line;
+            SqlMessage summary = engineMessage(3727);
+            summary.line = ctx.line;
+            throw SqlException(std::vector<SqlMessage>{detail, summary});
+        }
+        if (ref->kind == ObjectKind::Default) {
+            for (auto& c : schema.columns) {
+                if (c.defaultId == ref->id) c.defaultId = 0;
+            }
+            schema.defaults.erase(std::remove_if(schema.defaults.begin(), schema.defaults.end(),
+                                                 [&](const DefaultSchema& d) { return d.id == ref->id; }),
+                                  schema.defaults.end());
+        } else {
+            schema.indexes.erase(std::remove_if(schema.indexes.begin(), schema.indexes.end(),
+                                                [&](const IndexSchema& ix) { return ix.constraintId == ref->id; }),
+                                 schema.indexes.end());
+        }
+    }
+    putTable(changes, schema);
+    changes.commit(*ctx.session.server);
+}
+
+}  // namespace
+
+void executeAlterTable(ExecContext& ctx, const sql::AlterTableStmt& alter) {
+    Table& table = alteredTable(ctx, alter);
+    switch (alter.action) {
+        case sql::AlterTableStmt::Action::AddColumns:
+            addColumns(ctx, alter, table);
+            break;
+        case sql::AlterTableStmt::Action::AddConstraints:
+            addConstraints(ctx, alter, table);
+            break;
+        case sql::AlterTableStmt::Action::AlterColumn:
+            alterColumn(ctx, alter, table);
+            break;
+        case sql::AlterTableStmt::Action::DropColumns:
+            dropColumns(ctx, alter, table);
+            break;
+        case sql::AlterTableStmt::Action::DropConstraints:
+            dropConstraints(ctx, alter, table);
+            break;
+        case sql::AlterTableStmt::Action::Other:
+            break;
+    }
+}
+
+}  // namespace engine::exec

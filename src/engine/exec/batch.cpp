@@ -1,0 +1,508 @@
+#include "engine/exec/batch.h"
+
+#include <functional>
+
+#include "engine/exec/binder.h"
+#include "engine/exec/messages.h"
+#include "engine/exec/statements.h"
+#include "engine/sql/parser.h"
+#include "engine/types/arithmetic.h"
+#include "engine/types/collation.h"
+#include "engine/types/conversion.h"
+#include "engine/types/render.h"
+
+namespace engine::exec {
+
+bool terminatesStatement(int number) {
+    switch (number) {
+        case 515:
+        case 547:
+        case 1505:
+        case 2601:
+        case 2627:
+        case 2628:
+        case 8152:
+            return true;
+        default:
+            return false;
+    }
+}
+
+namespace {
+
+// Errors of compiling a statement: when a deferred statement raises them at run time,
+// the rest of its batch is not run (but an enclosing batch goes on).
+bool isCompileError(int number) {
+    switch (number) {
+        case 207:
+        case 208:
+        case 209:
+        case 4104:
+        case 137:
+        case 1087:
+        case 195:
+        case 8120:
+        case 8121:
+        case 116:
+        case 4145:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Ends the current batch level only.
+struct BatchEnd {};
+
+enum class Flow { Next, Break, Continue, Return };
+
+// --- syntax tree walks ---------------------------------------------------------------
+
+using ExprVisitor = std::function<void(const sql::Expr&)>;
+
+void walkQuery(const sql::QueryExpr& q, const ExprVisitor& visit);
+
+void walkExpr(const sql::Expr& e, const ExprVisitor& visit) {
+    visit(e);
+    for (const auto& a : e.args) {
+        if (a) walkExpr(*a, visit);
+    }
+    if (e.query) walkQuery(*e.query, visit);
+}
+
+void walkTableRef(const sql::TableRef& ref, const ExprVisitor& visit) {
+    if (ref.query) walkQuery(*ref.query, visit);
+    for (const auto& a : ref.args) walkExpr(*a, visit);
+    if (ref.left) walkTableRef(*ref.left, visit);
+    if (ref.right) walkTableRef(*ref.right, visit);
+    if (ref.on) walkExpr(*ref.on, visit);
+}
+
+void walkQuery(const sql::QueryExpr& q, const ExprVisitor& visit) {
+    for (const auto& core : q.cores) {
+        if (core.top) walkExpr(*core.top->count, visit);
+        for (const auto& item : core.items) {
+            if (item.expr) walkExpr(*item.expr, visit);
+        }
+        for (const auto& ref : core.from) walkTableRef(*ref, visit);
+        if (core.where) walkExpr(*core.where, visit);
+        for (const auto& g : core.groupBy) walkExpr(*g, visit);
+        if (core.having) walkExpr(*core.having, visit);
+    }
+    for (const auto& o : q.orderBy) walkExpr(*o.expr, visit);
+}
+
+// The expressions of one statement (not of the statements nested in it), and the
+// variables it assigns.
+void walkStatement(const sql::Statement& s, const ExprVisitor& visit,
+                   const std::function<void(const std::string&)>& assigned) {
+    if (auto* x = s.as<sql::SelectStmt>()) {
+        walkQuery(*x->query, visit);
+        for (const auto& core : x->query->cores) {
+            for (const auto& item : core.items) {
+                if (item.kind == sql::SelectItem::Kind::Assign) assigned(item.variable);
+            }
+        }
+    } else if (auto* x = s.as<sql::InsertStmt>()) {
+        for (const auto& row : x->values) {
+            for (const auto& e : row) {
+                if (e) walkExpr(*e, visit);
+            }
+        }
+        if (x->select) walkQuery(*x->select, visit);
+    } else if (auto* x = s.as<sql::UpdateStmt>()) {
+        if (x->top) walkExpr(*x->top->count, visit);
+        for (const auto& a : x->assignments) {
+            if (!a.variable.empty()) assigned(a.variable);
+            if (a.expr) walkExpr(*a.expr, visit);
+        }
+        for (const auto& ref : x->from) walkTableRef(*ref, visit);
+        if (x->where) walkExpr(*x->where, visit);
+    } else if (auto* x = s.as<sql::DeleteStmt>()) {
+        if (x->top) walkExpr(*x->top->count, visit);
+        for (const auto& ref : x->from) walkTableRef(*ref, visit);
+        if (x->where) walkExpr(*x->where, visit);
+    } else if (auto* x = s.as<sql::SetVariableStmt>()) {
+        assigned(x->variable);
+        walkExpr(*x->expr, visit);
+    } else if (auto* x = s.as<sql::PrintStmt>()) {
+        walkExpr(*x->expr, visit);
+    } else if (auto* x = s.as<sql::IfStmt>()) {
+        walkExpr(*x->condition, visit);
+    } else if (auto* x = s.as<sql::WhileStmt>()) {
+        walkExpr(*x->condition, visit);
+    } else if (auto* x = s.as<sql::ExecStmt>()) {
+        for (const auto& a : x->arguments) {
+            if (a.value) walkExpr(*a.value, visit);
+        }
+        for (const auto& e : x->dynamicSql) walkExpr(*e, visit);
+        if (!x->procedureVariable.empty()) assigned(x->procedureVariable);
+        if (!x->returnVariable.empty()) assigned(x->returnVariable);
+    } else if (auto* x = s.as<sql::ReturnStmt>()) {
+        if (x->value) walkExpr(*x->value, visit);
+    } else if (auto* x = s.as<sql::SetOptionStmt>()) {
+        if (!x->value.empty() && x->value[0] == '@') assigned(x->value);
+    }
+}
+
+}  // namespace
+
+// --- the runner ---------------------------------------------------------------------
+
+namespace {
+
+class Runner {
+public:
+    explicit Runner(ExecContext& ctx) : ctx_(ctx) {}
+
+    // Compile step: false when the batch is rejected (its errors are sent).
+    bool compile(const sql::Batch& batch) {
+        try {
+            for (const auto& s : batch.statements) declareVariables(*s);
+        } catch (const SqlException& e) {
+            sendAll(e);
+            return false;
+        }
+        try {
+            for (const auto& s : batch.statements) prebindTree(*s);
+        } catch (const SqlException& e) {
+            sendAll(e);
+            return false;
+        }
+        return true;
+    }
+
+    Flow runList(const std::vector<sql::StatementPtr>& list) {
+        for (const auto& s : list) {
+            Flow f = run(*s);
+            if (f != Flow::Next) return f;
+        }
+        return Flow::Next;
+    }
+
+    Flow run(const sql::Statement& s) {
+        ctx_.line = s.line;
+        if (auto* block = s.as<sql::BlockStmt>()) return runList(block->statements);
+        if (auto* x = s.as<sql::IfStmt>()) {
+            Tri t;
+            if (!guarded([&] { t = condition(*x->condition); })) return Flow::Next;
+            if (t == Tri::True) return run(*x->then);
+            if (x->otherwise) return run(*x->otherwise);
+            return Flow::Next;
+        }
+        if (auto* x = s.as<sql::WhileStmt>()) {
+            while (true) {
+                ctx_.line = s.line;
+                Tri t = Tri::False;
+                if (!guarded([&] { t = condition(*x->condition); })) return Flow::Next;
+                if (t != Tri::True) return Flow::Next;
+                Flow f = run(*x->body);
+                if (f == Flow::Break) return Flow::Next;
+                if (f == Flow::Return) return f;
+            }
+        }
+        if (auto* x = s.as<sql::BreakStmt>()) return x->isContinue ? Flow::Continue : Flow::Break;
+        if (s.as<sql::ReturnStmt>()) return Flow::Return;
+        guarded([&] { runSimple(s); });
+        return Flow::Next;
+    }
+
+private:
+    // Runs fn as one statement: its errors are sent and end the statement (or the batch).
+    bool guarded(const std::function<void()>& fn) {
+        try {
+            fn();
+            ctx_.session.lastError = 0;
+            return true;
+        } catch (const SqlException& e) {
+            report(e);
+            return false;
+        }
+    }
+
+    void sendAll(const SqlException& e) {
+        for (SqlMessage m : e.messages()) {
+            if (m.line == 0) m.line = ctx_.line;
+            if (m.procedure.empty()) m.procedure = ctx_.procedure;
+            ctx_.out.message(std::move(m));
+        }
+    }
+
+    void report(const SqlException& e) {
+        sendAll(e);
+        const SqlMessage& primary = e.primary();
+        ctx_.session.lastError = primary.number;
+        if (terminatesStatement(primary.number)) {
+            SqlMessage done = engineMessage(3621);
+            done.severity = 0;
+            done.line = ctx_.line;
+            ctx_.out.message(done);
+        }
+        if (primary.severity >= 20) throw BatchAbort{};
+        if (isCompileError(primary.number)) throw BatchEnd{};
+        if (errorScope(primary.number) == ErrorScope::Batch || primary.severity == 19) throw BatchAbort{};
+        if (ctx_.session.settings.xactAbort && primary.severity > 10) throw BatchAbort{};
+    }
+
+    Tri condition(const sql::Expr& e) {
+        Binder binder(ctx_);
+        Scope scope;
+        BoundPredicatePtr p = binder.bindPredicate(e, scope);
+        Frame f;
+        f.ctx = &ctx_;
+        return p->test(f);
+    }
+
+    Value scalar(const sql::Expr& e) {
+        Binder binder(ctx_);
+        Scope scope;
+        BoundExprPtr b = binder.bindScalar(e, scope);
+        Frame f;
+        f.ctx = &ctx_;
+        return b->eval(f);
+    }
+
+    void assign(const std::string& name, const Value& v) {
+        Variable* var = ctx_.variables.find(name);
+        if (!var) raise(ctx_, 137, {name});
+        var->value = convert(v, var->type, ConversionKind::Implicit, 0, ctx_.dateFormat());
+    }
+
+    void runSimple(const sql::Statement& s) {
+        if (auto* x = s.as<sql::SelectStmt>()) return executeSelect(ctx_, s, *x);
+        if (auto* x = s.as<sql::InsertStmt>()) return executeInsert(ctx_, *x);
+        if (auto* x = s.as<sql::UpdateStmt>()) return executeUpdate(ctx_, *x);
+        if (auto* x = s.as<sql::DeleteStmt>()) return executeDelete(ctx_, *x);
+        if (auto* x = s.as<sql::CreateTableStmt>()) return executeCreateTable(ctx_, *x);
+        if (auto* x = s.as<sql::AlterTableStmt>()) return executeAlterTable(ctx_, *x);
+        if (auto* x = s.as<sql::CreateIndexStmt>()) return executeCreateIndex(ctx_, *x);
+        if (auto* x = s.as<sql::DropIndexStmt>()) return executeDropIndex(ctx_, *x);
+        if (auto* x = s.as<sql::DropObjectsStmt>()) return executeDropObjects(ctx_, *x);
+        if (auto* x = s.as<sql::CreateViewStmt>()) return executeCreateView(ctx_, *x);
+        if (auto* x = s.as<sql::DatabaseStmt>()) return executeDatabaseStatement(ctx_, *x);
+        if (auto* x = s.as<sql::GrantStmt>()) return executeGrant(ctx_, *x);
+        if (auto* x = s.as<sql::TruncateStmt>()) return executeTruncate(ctx_, *x);
+        if (auto* x = s.as<sql::ExecStmt>()) return executeExec(ctx_, *x);
+        if (auto* x = s.as<sql::DeclareStmt>()) {
+            for (const auto& v : x->variables) {
+                if (v.init) assign(v.name, scalar(*v.init));
+            }
+            return;
+        }
+        if (auto* x = s.as<sql::SetVariableStmt>()) {
+            Value v = scalar(*x->expr);
+            if (x->op != "=") {
+                Variable* var = ctx_.variables.find(x->variable);
+                if (!var) raise(ctx_, 137, {x->variable});
+                ArithmeticOp op = x->op == "+=" ? ArithmeticOp::Add
+                                  : x->op == "-=" ? ArithmeticOp::Subtract
+                                  : x->op == "*=" ? ArithmeticOp::Multiply
+                                                  : ArithmeticOp::Divide;
+                v = arithmetic(op, var->value, v, ctx_.dateFormat());
+            }
+            assign(x->variable, v);
+            ctx_.session.lastRowCount = 1;
+            return;
+        }
+        if (auto* x = s.as<sql::PrintStmt>()) {
+            Value v = scalar(*x->expr);
+            SqlMessage m;
+            m.number = 0;
+            m.severity = 0;
+            m.state = 1;
+            m.line = s.line;
+            m.procedure = ctx_.procedure;
+            if (!v.isNull()) m.text = isCharacter(v.typeId()) ? v.bytes() : renderAsText(v);
+            ctx_.out.message(std::move(m));
+            return;
+        }
+        if (auto* x = s.as<sql::SetOptionStmt>()) return setOption(*x);
+        // BEGIN TRAN / COMMIT / ROLLBACK: every statement is its own unit of work here.
+    }
+
+    void setOption(const sql::SetOptionStmt& set) {
+        SessionSettings& st = ctx_.session.settings;
+        std::string value = set.value;
+        if (!value.empty() && value[0] == '@') {
+            Variable* var = ctx_.variables.find(value);
+            if (!var) raise(ctx_, 137, {value});
+            value = var->value.isNull() ? "" : renderAsText(var->value);
+        }
+        bool on = identifierEqual(value, "ON");
+        for (const auto& option : set.options) {
+            if (identifierEqual(option, "NOCOUNT")) {
+                st.noCount = on;
+            } else if (identifierEqual(option, "XACT_ABORT")) {
+                st.xactAbort = on;
+            } else if (identifierEqual(option, "ANSI_WARNINGS")) {
+                st.ansiWarnings = on;
+            } else if (identifierEqual(option, "CONCAT_NULL_YIELDS_NULL")) {
+                st.concatNullYieldsNull = on;
+            } else if (identifierEqual(option, "DATEFORMAT")) {
+                DateFormat f;
+                if (!parseDateFormat(value, f)) raise(ctx_, 2741, {value});
+                st.dateFormat = f;
+                ctx_.session.functions.dateFormat = f;
+            } else if (identifierEqual(option, "DATEFIRST")) {
+                st.dateFirst = std::stoi(value);
+                ctx_.session.functions.dateFirst = st.dateFirst;
+            } else if (identifierEqual(option, "LANGUAGE")) {
+                bool spanish = identifierEqual(value, "Spanish") || identifierEqual(value, "Español");
+                st.language = spanish ? "Español" : "us_english";
+                st.dateFormat = spanish ? DateFormat::Dmy : DateFormat::Mdy;
+                st.dateFirst = spanish ? 1 : 7;
+                ctx_.session.functions.dateFormat = st.dateFormat;
+                ctx_.session.functions.dateFirst = st.dateFirst;
+                SqlMessage m = engineMessage(5703, {st.language});
+                m.line = ctx_.line;
+                ctx_.out.message(m);
+            } else if (identifierEqual(option, "ROWCOUNT")) {
+                st.rowCountLimit = std::stoll(value);
+            } else if (identifierEqual(option, "IDENTITY_INSERT")) {
+                // options[1] holds the table name.
+                Table* t = ctx_.database().findTable(splitLast(set.options[1]));
+                if (!t) raise(ctx_, 1088, {set.options[1]});
+                if (t->schema.identityColumn() < 0) raise(ctx_, 8106, {t->schema.name});
+                if (on) {
+                    st.identityInsertTable = t->schema.id;
+                } else if (st.identityInsertTable == t->schema.id) {
+                    st.identityInsertTable = 0;
+                }
+                return;
+            }
+            // Other options (ANSI_NULLS, QUOTED_IDENTIFIER, ARITHABORT, ...) are accepted;
+            // the engine behaves as a client connection sets them.
+        }
+    }
+
+    static std::string splitLast(const std::string& name) {
+        size_t dot = name.rfind('.');
+        return dot == std::string::npos ? name : name.substr(dot + 1);
+    }
+
+    // --- compile step --------------------------------------------------------------
+
+    void declareVariables(const sql::Statement& s) {
+        auto check = [&](const sql::Expr& e) {
+            if (e.kind == sql::ExprKind::Variable && !ctx_.variables.find(e.text)) {
+                SqlMessage m = engineMessage(137, {e.text});
+                m.line = e.line;
+                throw SqlException(m);
+            }
+        };
+        auto checkAssigned = [&](const std::string& name) {
+            if (!ctx_.variables.find(name)) {
+                SqlMessage m = engineMessage(137, {name});
+                m.line = s.line;
+                throw SqlException(m);
+            }
+        };
+        if (auto* d = s.as<sql::DeclareStmt>()) {
+            for (const auto& v : d->variables) {
+                if (v.init) walkExpr(*v.init, check);
+                if (ctx_.variables.find(v.name)) {
+                    SqlMessage m = engineMessage(134, {v.name});
+                    m.line = v.line;
+                    throw SqlException(m);
+                }
+                DataType type;
+                try {
+                    type = resolveTypeNameOrThrow(v.type.name, v.type.arg1, v.type.arg2, false, 1);
+                } catch (SqlException& e) {
+                    SqlMessage m = e.primary();
+                    m.line = v.line;
+                    throw SqlException(m);
+                }
+                ctx_.variables.declare(v.name, type);
+            }
+            return;
+        }
+        walkStatement(s, check, checkAssigned);
+        if (auto* x = s.as<sql::IfStmt>()) {
+            declareVariables(*x->then);
+            if (x->otherwise) declareVariables(*x->otherwise);
+        } else if (auto* x = s.as<sql::WhileStmt>()) {
+            declareVariables(*x->body);
+        } else if (auto* x = s.as<sql::BlockStmt>()) {
+            for (const auto& inner : x->statements) declareVariables(*inner);
+        }
+    }
+
+    void prebindTree(const sql::Statement& s) {
+        ctx_.line = s.line;
+        try {
+            prebind(ctx_, s);
+        } catch (const DeferredResolution&) {
+        } catch (const SqlException& e) {
+            // Only a missing column of an existing table rejects the batch here; other
+            // problems surface when the statement runs.
+            if (e.primary().number == 207) throw;
+        }
+        if (auto* x = s.as<sql::IfStmt>()) {
+            prebindTree(*x->then);
+            if (x->otherwise) prebindTree(*x->otherwise);
+        } else if (auto* x = s.as<sql::WhileStmt>()) {
+            prebindTree(*x->body);
+        } else if (auto* x = s.as<sql::BlockStmt>()) {
+            for (const auto& inner : x->statements) prebindTree(*inner);
+        }
+    }
+
+    ExecContext& ctx_;
+};
+
+}  // namespace
+
+void prebind(ExecContext& ctx, const sql::Statement& s) {
+    Binder binder(ctx);
+    binder.setCompileMode(true);
+    Scope scope;
+    if (auto* x = s.as<sql::SelectStmt>()) {
+        binder.bindQuery(*x->query, nullptr, true);
+    } else if (auto* x = s.as<sql::InsertStmt>()) {
+        Table* t = binder.resolveTable(x->table, s.line);
+        for (const auto& c : x->columns) {
+            if (t->schema.columnIndex(c) < 0) raise(ctx, 207, {c});
+        }
+        if (x->select) binder.bindQuery(*x->select, nullptr, true);
+    } else if (auto* x = s.as<sql::UpdateStmt>()) {
+        prebindUpdate(ctx, binder, *x);
+    } else if (auto* x = s.as<sql::DeleteStmt>()) {
+        prebindDelete(ctx, binder, *x);
+    } else if (auto* x = s.as<sql::SetVariableStmt>()) {
+        binder.bindScalar(*x->expr, scope);
+    } else if (auto* x = s.as<sql::IfStmt>()) {
+        binder.bindPredicate(*x->condition, scope);
+    } else if (auto* x = s.as<sql::WhileStmt>()) {
+        binder.bindPredicate(*x->condition, scope);
+    } else if (auto* x = s.as<sql::PrintStmt>()) {
+        binder.bindScalar(*x->expr, scope);
+    }
+}
+
+void runBatch(ExecContext& ctx, std::string_view text) {
+    sql::ParseResult parsed = sql::parseBatch(text);
+    if (!parsed.ok()) {
+        for (SqlMessage m : parsed.errors) {
+            m.procedure = ctx.procedure;
+            ctx.out.message(std::move(m));
+        }
+        ctx.session.lastError = parsed.errors.back().number;
+        return;
+    }
+    Runner runner(ctx);
+    if (!runner.compile(parsed.batch)) return;
+    try {
+        runner.runList(parsed.batch.statements);
+    } catch (const BatchEnd&) {
+    }
+}
+
+void runNestedBatch(ExecContext& parent, std::string_view text) {
+    if (parent.depth >= 32) raise(parent, 217);
+    ExecContext child(parent.session, parent.out);
+    child.depth = parent.depth + 1;
+    runBatch(child, text);
+}
+
+}  // namespace engine::exec

@@ -1,0 +1,18 @@
+// Running a batch: parse it whole, compile it (variables declared before use, 137;
+// statements over existing tables bound so that 207 rejects the batch before anything
+// runs), then run its statements in order with SQL Server's control flow (IF/ELSE,
+// BEGIN/END, WHILE, BREAK, CONTINUE, RETURN) and error scopes: most errors end their
+// statement and the batch goes on; conversion errors and the compile errors of deferred
+// statements end the batch. Thread-compatible.
+#pragma once
+
+#include <string_view>
+
+#include "engine/exec/context.h"
+
+namespace engine::exec {
+
+// Runs a batch; everything it sends back goes to ctx.out.
+void runBatch(ExecContext& ctx, std::string_view text);
+
+}  // namespace engine::exec

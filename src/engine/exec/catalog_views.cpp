@@ -1,0 +1,564 @@
+// The catalogue compatibility views (sysobjects, syscolumns, systypes, sysindexes,
+// sysindexkeys, syscomments, sysdatabases), INFORMATION_SCHEMA.TABLES / COLUMNS and the
+// table function fn_listextendedproperty, built from the catalogue each time a query
+// reads them, so they agree with it at every moment.
+#include <algorithm>
+
+#include "engine/exec/messages.h"
+#include "engine/exec/binder.h"
+#include "engine/types/collation.h"
+#include "engine/types/conversion.h"
+
+namespace engine::exec {
+
+namespace {
+
+constexpr const char* kCollation = "Modern_Spanish_CI_AS";
+
+DataType sysname() { return DataType::nvarchar(128); }
+DataType intType() { return DataType::of(TypeId::Int); }
+DataType smallint() { return DataType::of(TypeId::SmallInt); }
+DataType tinyint() { return DataType::of(TypeId::TinyInt); }
+
+Value i32(int64_t v) { return Value::integer(v, TypeId::Int); }
+Value i16(int64_t v) { return Value::integer(v, TypeId::SmallInt); }
+Value i8(int64_t v) { return Value::integer(v, TypeId::TinyInt); }
+Value name(const std::string& s) { return Value::string(s, sysname()); }
+Value nvarchar(const std::string& s, int32_t n) { return Value::string(s, DataType::nvarchar(n)); }
+Value varchar(const std::string& s, int32_t n) { return Value::string(s, DataType::varchar(n)); }
+Value charN(const std::string& s, int32_t n) {
+    std::string padded = s;
+    while (static_cast<int32_t>(padded.size()) < n) padded.push_back(' ');
+    return Value::string(padded, DataType{TypeId::Char, n, 0, 0});
+}
+Value nullOf(DataType t) { return Value::null(t); }
+
+struct ViewBuilder {
+    Rowset rows;
+    void column(const std::string& n, DataType t, bool nullable = true) {
+        SourceColumn c;
+        c.name = n;
+        c.type = t;
+        c.nullable = nullable;
+        rows.columns.push_back(c);
+    }
+};
+
+bool isNumericForCatalog(TypeId id) { return isNumeric(id) || isDateTime(id); }
+
+Value createdOf(const Value& v) {
+    return v.isNull() ? Value::datetime(0, 0) : v;
+}
+
+// --- sysobjects ----------------------------------------------------------------------
+
+void sysobjectsColumns(ViewBuilder& b) {
+    b.column("name", sysname(), false);
+    b.column("id", intType(), false);
+    b.column("xtype", DataType{TypeId::Char, 2, 0, 0}, false);
+    b.column("uid", smallint());
+    b.column("info", smallint());
+    b.column("status", intType());
+    b.column("base_schema_ver", intType());
+    b.column("replinfo", intType());
+    b.column("parent_obj", intType(), false);
+    b.column("crdate", DataType::of(TypeId::DateTime), false);
+    b.column("ftcatid", smallint());
+    b.column("schema_ver", intType());
+    b.column("stats_schema_ver", intType());
+    b.column("type", DataType{TypeId::Char, 2, 0, 0});
+    b.column("userstat", smallint());
+    b.column("sysstat", smallint());
+    b.column("indexdel", smallint());
+    b.column("refdate", DataType::of(TypeId::DateTime), false);
+    b.column("version", intType());
+    b.column("deltrig", intType());
+    b.column("instrig", intType());
+    b.column("updtrig", intType());
+    b.column("seltrig", intType());
+    b.column("category", intType());
+    b.column("cache", smallint());
+}
+
+void sysobjectsRow(ViewBuilder& b, const std::string& n, int32_t id, const std::string& xtype,
+                   int info, int32_t parent, const Value& created) {
+    std::string type = (xtype == "PK" || xtype == "UQ") ? "K" : xtype;
+    Value c = createdOf(created);
+    b.rows.rows.push_back({name(n), i32(id), charN(xtype, 2), i16(1), i16(info), i32(0), i32(0), i32(0),
+                           i32(parent), c, i16(0), i32(0), i32(0), charN(type, 2), i16(0), i16(0), i16(0), c,
+                           i32(0), i32(0), i32(0), i32(0), i32(0), i32(0), i16(0)});
+}
+
+Rowset buildSysobjects(const Database& db) {
+    ViewBuilder b;
+    sysobjectsColumns(b);
+    for (const auto& [id, table] : db.tables()) {
+        const TableSchema& t = table->schema;
+        sysobjectsRow(b, t.name, t.id, "U", 0, 0, t.created);
+        for (const auto& d : t.defaults) sysobjectsRow(b, d.name, d.id, "D", d.columnId, t.id, d.created);
+        for (const auto& ix : t.indexes) {
+            if (ix.constraint == KeyConstraint::None) continue;
+            sysobjectsRow(b, ix.name, ix.constraintId, ix.constraint == KeyConstraint::PrimaryKey ? "PK" : "UQ",
+                          0, t.id, ix.created);
+        }
+    }
+    for (const auto& [id, view] : db.views()) sysobjectsRow(b, view.name, view.id, "V", 0, 0, view.created);
+    return std::move(b.rows);
+}
+
+// --- syscolumns ----------------------------------------------------------------------
+
+void syscolumnsColumns(ViewBuilder& b) {
+    b.column("name", sysname());
+    b.column("id", intType(), false);
+    b.column("xtype", tinyint(), false);
+    b.column("typestat", tinyint());
+    b.column("xusertype", smallint());
+    b.column("length", smallint(), false);
+    b.column("xprec", tinyint());
+    b.column("xscale", tinyint());
+    b.column("colid", smallint(), false);
+    b.column("xoffset", smallint());
+    b.column("bitpos", tinyint());
+    b.column("reserved", tinyint());
+    b.column("colstat", smallint());
+    b.column("cdefault", intType(), false);
+    b.column("domain", intType());
+    b.column("number", smallint());
+    b.column("colorder", smallint());
+    b.column("autoval", DataType{TypeId::VarBinary, 8000, 0, 0});
+    b.column("offset", smallint());
+    b.column("collationid", intType());
+    b.column("language", intType());
+    b.column("status", tinyint());
+    b.column("type", tinyint());
+    b.column("usertype", smallint());
+    b.column("printfmt", DataType::varchar(255));
+    b.column("prec", smallint());
+    b.column("scale", intType());
+    b.column("iscomputed", intType());
+    b.column("isoutparam", intType());
+    b.column("isnullable", intType());
+    b.column("collation", sysname());
+    b.column("tdscollation", DataType{TypeId::Binary, 5, 0, 0});
+}
+
+void syscolumnsRow(ViewBuilder& b, int32_t objectId, const std::string& n, const DataType& type, bool nullable,
+                   bool identity, int32_t colid, int32_t order, int32_t defaultId) {
+    int xtype = systemTypeId(type.id);
+    int status = (nullable ? 0x08 : 0) | (identity ? 0x80 : 0);
+    bool character = isCharacter(type.id);
+    Value scale = isNumericForCatalog(type.id) ? i32(reportedScale(type)) : nullOf(intType());
+    b.rows.rows.push_back({name(n), i32(objectId), i8(xtype), i8(0), i16(xtype), i16(storageBytes(type)),
+                           i8(reportedPrecision(type) < 0 ? 0 : std::min(reportedPrecision(type), 255)),
+                           i8(reportedScale(type)), i16(colid), i16(0), i8(0), i8(0), i16(0), i32(defaultId),
+                           i32(0), i16(0), i16(order), nullOf(DataType{TypeId::VarBinary, 8000, 0, 0}), i16(0),
+                           character ? i32(53284) : nullOf(intType()), i32(0), i8(status), i8(xtype),
+                           i16(0), nullOf(DataType::varchar(255)), i16(reportedPrecision(type)), scale,
+                           i32(0), i32(0), i32(nullable ? 1 : 0),
+                           character ? name(kCollation) : nullOf(sysname()),
+                           nullOf(DataType{TypeId::Binary, 5, 0, 0})});
+}
+
+Rowset buildSyscolumns(const Database& db) {
+    ViewBuilder b;
+    syscolumnsColumns(b);
+    for (const auto& [id, table] : db.tables()) {
+        const TableSchema& t = table->schema;
+        int order = 1;
+        for (const auto& c : t.columns)
+            syscolumnsRow(b, t.id, c.name, c.type, c.nullable, c.identity, c.id, order++, c.defaultId);
+    }
+    return std::move(b.rows);
+}
+
+// --- systypes ------------------------------------------------------------------------
+
+struct SystemType {
+    const char* name;
+    int xtype;
+    int xusertype;
+    int length;
+    int prec;
+    int scale;
+    bool variable;
+};
+
+constexpr SystemType kSystemTypes[] = {
+    {"image", 34, 34, 16, 0, 0, false},          {"text", 35, 35, 16, 0, 0, false},
+    {"uniqueidentifier", 36, 36, 16, 0, 0, false}, {"date", 40, 40, 3, 10, 0, false},
+    {"time", 41, 41, 5, 16, 7, false},           {"datetime2", 42, 42, 8, 27, 7, false},
+    {"datetimeoffset", 43, 43, 10, 34, 7, false}, {"tinyint", 48, 48, 1, 3, 0, false},
+    {"smallint", 52, 52, 2, 5, 0, false},        {"int", 56, 56, 4, 10, 0, false},
+    {"smalldatetime", 58, 58, 4, 16, 0, false},  {"real", 59, 59, 4, 24, 0, false},
+    {"money", 60, 60, 8, 19, 4, false},          {"datetime", 61, 61, 8, 23, 3, false},
+    {"float", 62, 62, 8, 53, 0, false},          {"sql_variant", 98, 98, 8016, 0, 0, false},
+    {"ntext", 99, 99, 16, 0, 0, false},          {"bit", 104, 104, 1, 1, 0, false},
+    {"decimal", 106, 106, 17, 38, 38, false},    {"numeric", 108, 108, 17, 38, 38, false},
+    {"smallmoney", 122, 122, 4, 10, 4, false},   {"bigint", 127, 127, 8, 19, 0, false},
+    {"hierarchyid", 240, 128, -1, 0, 0, true},   {"geometry", 240, 129, -1, 0, 0, true},
+    {"geography", 240, 130, -1, 0, 0, true},     {"varbinary", 165, 165, 8000, 0, 0, true},
+    {"varchar", 167, 167, 8000, 0, 0, true},     {"binary", 173, 173, 8000, 0, 0, false},
+    {"char", 175, 175, 8000, 0, 0, false},       {"timestamp", 189, 189, 8, 0, 0, false},
+    {"nvarchar", 231, 231, 8000, 0, 0, true},    {"nchar", 239, 239, 8000, 0, 0, false},
+    {"xml", 241, 241, -1, 0, 0, false},          {"sysname", 231, 256, 256, 0, 0, true},
+};
+
+Rowset buildSystypes() {
+    ViewBuilder b;
+    b.column("name", sysname(), false);
+    b.column("xtype", tinyint(), false);
+    b.column("status", tinyint());
+    b.column("xusertype", smallint());
+    b.column("length", smallint(), false);
+    b.column("xprec", tinyint(), false);
+    b.column("xscale", tinyint(), false);
+    b.column("tdefault", intType());
+    b.column("domain", intType());
+    b.column("uid", smallint());
+    b.column("reserved", smallint());
+    b.column("collationid", intType());
+    b.column("usertype", smallint());
+    b.column("variable", DataType::of(TypeId::Bit), false);
+    b.column("allownulls", DataType::of(TypeId::Bit));
+    b.column("type", tinyint(), false);
+    b.column("printfmt", DataType::varchar(255));
+    b.column("prec", smallint());
+    b.column("scale", tinyint());
+    b.column("collation", sysname());
+    for (const auto& t : kSystemTypes) {
+        bool character = std::string(t.name).find("char") != std::string::npos ||
+                         std::string(t.name) == "text" || std::string(t.name) == "ntext" ||
+                         std::string(t.name) == "sysname";
+        b.rows.rows.push_back({name(t.name), i8(t.xtype), i8(0), i16(t.xusertype), i16(t.length),
+                               i8(t.prec), i8(t.scale), i32(0), i32(0), i16(4), i16(0),
+                               character ? i32(53284) : nullOf(intType()), i16(0), Value::bit(t.variable),
+                               Value::bit(std::string(t.name) != "sysname"), i8(t.xtype),
+                               nullOf(DataType::varchar(255)), i16(t.prec), i8(t.scale),
+                               character ? name(kCollation) : nullOf(sysname())});
+    }
+    return std::move(b.rows);
+}
+
+// --- sysindexes / sysindexkeys --------------------------------------------------------
+
+Rowset buildSysindexes(const Database& db) {
+    ViewBuilder b;
+    DataType binary6{TypeId::Binary, 6, 0, 0};
+    b.column("id", intType(), false);
+    b.column("status", intType());
+    b.column("first", binary6);
+    b.column("indid", smallint());
+    b.column("root", binary6);
+    b.column("minlen", smallint());
+    b.column("keycnt", smallint());
+    b.column("groupid", smallint());
+    b.column("dpages", intType());
+    b.column("reserved", intType());
+    b.column("used", intType());
+    b.column("rowcnt", DataType::of(TypeId::BigInt));
+    b.column("rowmodctr", intType());
+    b.column("reserved3", tinyint());
+    b.column("reserved4", tinyint());
+    b.column("xmaxlen", smallint());
+    b.column("maxirow", smallint());
+    b.column("OrigFillFactor", tinyint());
+    b.column("StatVersion", tinyint());
+    b.column("reserved2", intType());
+    b.column("FirstIAM", binary6);
+    b.column("impid", smallint());
+    b.column("lockflags", smallint());
+    b.column("pgmodctr", intType());
+    b.column("keys", DataType{TypeId::VarBinary, 1088, 0, 0});
+    b.column("name", sysname());
+    b.column("statblob", DataType::of(TypeId::Image));
+    b.column("maxlen", intType());
+    b.column("rows", intType());
+    auto row = [&](int32_t tableId, int indid, const Value& indexName, int keys, int64_t rows) {
+        b.rows.rows.push_back({i32(tableId), i32(0), nullOf(binary6), i16(indid), nullOf(binary6), i16(0),
+                               i16(keys), i16(1), i32(0), i32(0), i32(0), Value::integer(rows, TypeId::BigInt),
+                               i32(0), i8(0), i8(0), i16(0), i16(0), i8(0), i8(0), i32(0), nullOf(binary6),
+                               i16(0), i16(0), i32(0), nullOf(DataType{TypeId::VarBinary, 1088, 0, 0}),
+                               indexName, nullOf(DataType::of(TypeId::Image)), i32(8000),
+                               i32(std::min<int64_t>(rows, 2147483647))});
+    };
+    for (const auto& [id, table] : db.tables()) {
+        const TableSchema& t = table->schema;
+        int64_t rows = static_cast<int64_t>(table->data.rowCount());
+        bool clustered = std::any_of(t.indexes.begin(), t.indexes.end(), [](const auto& ix) { return ix.clustered; });
+        if (!clustered) row(t.id, 0, nullOf(sysname()), 0, rows);
+        std::vector<const IndexSchema*> ordered;
+        for (const auto& ix : t.indexes) ordered.push_back(&ix);
+        std::sort(ordered.begin(), ordered.end(), [](auto* a, auto* c) { return a->indexId < c->indexId; });
+        for (const IndexSchema* ix : ordered)
+            row(t.id, ix->indexId, name(ix->name), static_cast<int>(ix->keys.size()), rows);
+    }
+    return std::move(b.rows);
+}
+
+Rowset buildSysindexkeys(const Database& db) {
+    ViewBuilder b;
+    b.column("id", intType(), false);
+    b.column("indid", smallint(), false);
+    b.column("colid", smallint(), false);
+    b.column("keyno", smallint(), false);
+    for (const auto& [id, table] : db.tables()) {
+        for (const auto& ix : table->schema.indexes) {
+            int keyno = 1;
+            for (const auto& k : ix.keys)
+                b.rows.rows.push_back({i32(table->schema.id), i16(ix.indexId), i16(k.columnId), i16(keyno++)});
+        }
+    }
+    return std::move(b.rows);
+}
+
+// --- syscomments ---------------------------------------------------------------------
+
+Rowset buildSyscomments(const Database& db) {
+    ViewBuilder b;
+    b.column("id", intType(), false);
+    b.column("number", smallint());
+    b.column("colid", smallint(), false);
+    b.column("status", smallint(), false);
+    b.column("ctext", DataType{TypeId::VarBinary, 8000, 0, 0}, false);
+    b.column("texttype", smallint());
+    b.column("language", smallint());
+    b.column("encrypted", DataType::of(TypeId::Bit), false);
+    b.column("compressed", DataType::of(TypeId::Bit), false);
+    b.column("text", DataType::nvarchar(4000));
+    auto add = [&](int32_t id, const std::string& text) {
+        // Texts are split into rows of at most 4000 characters.
+        size_t pos = 0;
+        int colid = 1;
+        do {
+            size_t take = 0, chars = 0;
+            while (pos + take < text.size() && chars < 4000) {
+                unsigned char c = static_cast<unsigned char>(text[pos + take]);
+                take += c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+                ++chars;
+            }
+            std::string chunk = text.substr(pos, take);
+            b.rows.rows.push_back({i32(id), i16(0), i16(colid++), i16(0),
+                                   Value::binary(chunk, DataType{TypeId::VarBinary, 8000, 0, 0}), i16(2),
+                                   i16(0), Value::bit(false), Value::bit(false), nvarchar(chunk, 4000)});
+            pos += take;
+        } while (pos < text.size());
+    };
+    for (const auto& [id, table] : db.tables()) {
+        for (const auto& d : table->schema.defaults) add(d.id, d.definition);
+    }
+    for (const auto& [id, view] : db.views()) add(view.id, view.text);
+    return std::move(b.rows);
+}
+
+// --- INFORMATION_SCHEMA ----------------------------------------------------------------
+
+Rowset buildInformationSchemaTables(const Database& db) {
+    ViewBuilder b;
+    b.column("TABLE_CATALOG", sysname());
+    b.column("TABLE_SCHEMA", sysname());
+    b.column("TABLE_NAME", sysname(), false);
+    b.column("TABLE_TYPE", DataType::varchar(10));
+    for (const auto& [id, table] : db.tables())
+        b.rows.rows.push_back({name(db.name()), name(table->schema.schema), name(table->schema.name),
+                               varchar("BASE TABLE", 10)});
+    for (const auto& [id, view] : db.views())
+        b.rows.rows.push_back({name(db.name()), name(view.schema), name(view.name), varchar("VIEW", 10)});
+    return std::move(b.rows);
+}
+
+void informationSchemaColumn(ViewBuilder& b, const Database& db, const std::string& schema,
+                             const std::string& tableName, const std::string& columnName, int ordinal,
+                             const Value& defaultText, bool nullable, const DataType& type) {
+    Value maxLength = nullOf(intType()), octetLength = nullOf(intType());
+    if (isCharacter(type.id) || isBinary(type.id)) {
+        int32_t chars;
+        if (type.id == TypeId::Text || type.id == TypeId::Image) {
+            chars = 2147483647;
+        } else if (type.id == TypeId::NText) {
+            chars = 1073741823;
+        } else {
+            chars = type.isMax() ? -1 : type.length;
+        }
+        maxLength = i32(chars);
+        int32_t octets = type.isMax() ? -1
+                         : type.id == TypeId::NText ? 2147483646
+                         : (type.id == TypeId::NChar || type.id == TypeId::NVarChar) ? chars * 2
+                                                                                     : chars;
+        octetLength = i32(octets);
+    }
+    Value precision = nullOf(tinyint()), radix = nullOf(smallint()), scale = nullOf(intType());
+    if (isNumeric(type.id)) {
+        precision = i8(reportedPrecision(type));
+        radix = i16(isApproximate(type.id) ? 2 : 10);
+        scale = isApproximate(type.id) ? nullOf(intType()) : i32(reportedScale(type));
+    }
+    Value datetimePrecision = nullOf(smallint());
+    if (isDateTime(type.id)) datetimePrecision = i16(type.id == TypeId::DateTime ? 3 : 0);
+    bool character = isCharacter(type.id);
+    Value charset = character ? name(isUnicode(type.id) ? "UNICODE" : "iso_1") : nullOf(sysname());
+    b.rows.rows.push_back({name(db.name()), name(schema), name(tableName), name(columnName), i32(ordinal),
+                           defaultText, varchar(nullable ? "YES" : "NO", 3),
+                           name(std::string(typeName(type.id))), maxLength, octetLength, precision, radix,
+                           scale, datetimePrecision, nullOf(sysname()), nullOf(sysname()), charset,
+                           nullOf(sysname()), nullOf(sysname()),
+                           character ? name(kCollation) : nullOf(sysname()), nullOf(sysname()),
+                           nullOf(sysname()), nullOf(sysname())});
+}
+
+void informationSchemaColumnsColumns(ViewBuilder& b) {
+    b.column("TABLE_CATALOG", sysname());
+    b.column("TABLE_SCHEMA", sysname());
+    b.column("TABLE_NAME", sysname(), false);
+    b.column("COLUMN_NAME", sysname());
+    b.column("ORDINAL_POSITION", intType());
+    b.column("COLUMN_DEFAULT", DataType::nvarchar(4000));
+    b.column("IS_NULLABLE", DataType::varchar(3));
+    b.column("DATA_TYPE", sysname());
+    b.column("CHARACTER_MAXIMUM_LENGTH", intType());
+    b.column("CHARACTER_OCTET_LENGTH", intType());
+    b.column("NUMERIC_PRECISION", tinyint());
+    b.column("NUMERIC_PRECISION_RADIX", smallint());
+    b.column("NUMERIC_SCALE", intType());
+    b.column("DATETIME_PRECISION", smallint());
+    b.column("CHARACTER_SET_CATALOG", sysname());
+    b.column("CHARACTER_SET_SCHEMA", sysname());
+    b.column("CHARACTER_SET_NAME", sysname());
+    b.column("COLLATION_CATALOG", sysname());
+    b.column("COLLATION_SCHEMA", sysname());
+    b.column("COLLATION_NAME", sysname());
+    b.column("DOMAIN_CATALOG", sysname());
+    b.column("DOMAIN_SCHEMA", sysname());
+    b.column("DOMAIN_NAME", sysname());
+}
+
+Rowset buildInformationSchemaColumns(const Database& db) {
+    ViewBuilder b;
+    informationSchemaColumnsColumns(b);
+    for (const auto& [id, table] : db.tables()) {
+        const TableSchema& t = table->schema;
+        for (const auto& c : t.columns) {
+            const DefaultSchema* d = c.defaultId ? t.defaultById(c.defaultId) : nullptr;
+            informationSchemaColumn(b, db, t.schema, t.name, c.name, c.id,
+                                    d ? nvarchar(d->definition, 4000) : nullOf(DataType::nvarchar(4000)),
+                                    c.nullable, c.type);
+        }
+    }
+    return std::move(b.rows);
+}
+
+Rowset buildSysdatabases(Server& server) {
+    ViewBuilder b;
+    b.column("name", sysname(), false);
+    b.column("dbid", smallint(), false);
+    b.column("database_id", intType(), false);
+    b.column("crdate", DataType::of(TypeId::DateTime));
+    b.column("collation_name", sysname());
+    b.column("cmptlevel", tinyint());
+    for (const DatabaseEntry* e : server.databases())
+        b.rows.rows.push_back({name(e->name), i16(e->id), i32(e->id), Value::datetime(0, 0), name(kCollation), i8(90)});
+    return std::move(b.rows);
+}
+
+}  // namespace
+
+std::unique_ptr<Source> Binder::systemSource(const sql::ObjectName& objectName) {
+    const std::string& object = objectName.object;
+    const std::string& schema = objectName.schema;
+    Database* db = &database();
+    if (!objectName.database.empty() && !identifierEqual(objectName.database, db->name())) {
+        std::string error;
+        DatabaseEntry* other = ctx_.session.server->database(objectName.database, error);
+        if (!other) return nullptr;
+        db = other->database.get();
+    }
+    bool compatibilitySchema = schema.empty() || identifierEqual(schema, "dbo") || identifierEqual(schema, "sys");
+    std::function<Rowset()> generate;
+    Server* server = ctx_.session.server;
+    if (identifierEqual(schema, "INFORMATION_SCHEMA")) {
+        if (identifierEqual(object, "TABLES")) {
+            generate = [db] { return buildInformationSchemaTables(*db); };
+        } else if (identifierEqual(object, "COLUMNS")) {
+            generate = [db] { return buildInformationSchemaColumns(*db); };
+        }
+    } else if (compatibilitySchema) {
+        // A user table of the same name wins over a compatibility view (as dbo objects do).
+        if (!identifierEqual(schema, "sys") && (db->findTable(object) || db->findView(object))) return nullptr;
+        if (identifierEqual(object, "sysobjects")) {
+            generate = [db] { return buildSysobjects(*db); };
+        } else if (identifierEqual(object, "syscolumns")) {
+            generate = [db] { return buildSyscolumns(*db); };
+        } else if (identifierEqual(object, "systypes")) {
+            generate = [] { return buildSystypes(); };
+        } else if (identifierEqual(object, "sysindexes")) {
+            generate = [db] { return buildSysindexes(*db); };
+        } else if (identifierEqual(object, "sysindexkeys")) {
+            generate = [db] { return buildSysindexkeys(*db); };
+        } else if (identifierEqual(object, "syscomments")) {
+            generate = [db] { return buildSyscomments(*db); };
+        } else if (identifierEqual(object, "sysdatabases") || (identifierEqual(schema, "sys") && identifierEqual(object, "databases"))) {
+            generate = [server] { return buildSysdatabases(*server); };
+        }
+    }
+    if (!generate) return nullptr;
+    auto source = std::make_unique<Source>();
+    source->kind = Source::Kind::Rowset;
+    source->objectName = object;
+    source->schemaName = schema.empty() ? "dbo" : schema;
+    // Column metadata comes from a build over the current catalogue; rows are rebuilt when
+    // the query runs.
+    source->columns = generate().columns;
+    source->generate = std::move(generate);
+    return source;
+}
+
+std::unique_ptr<Source> Binder::functionSource(const sql::TableRef& ref, Scope& scope) {
+    const std::string& fn = ref.name.object;
+    if (!identifierEqual(fn, "fn_listextendedproperty")) {
+        SqlMessage m = engineMessage(208, {ref.name.written});
+        m.line = ref.line;
+        throw SqlException(m);
+    }
+    if (ref.args.size() != 7) raise(ctx_, 216, {"fn_listextendedproperty"});
+    std::vector<std::shared_ptr<BoundExpr>> args;
+    for (const auto& a : ref.args) args.push_back(bindScalar(*a, scope));
+    Database* db = &database();
+    ExecContext* ctx = &ctx_;
+    auto source = std::make_unique<Source>();
+    source->kind = Source::Kind::Rowset;
+    source->objectName = fn;
+    source->alias = ref.alias.empty() ? fn : ref.alias;
+    source->aliased = !ref.alias.empty();
+    auto columns = [] {
+        ViewBuilder b;
+        b.column("objtype", sysname());
+        b.column("objname", sysname());
+        b.column("name", sysname(), false);
+        b.column("value", DataType::of(TypeId::SqlVariant));
+        return b.rows.columns;
+    };
+    source->columns = columns();
+    source->generate = [db, ctx, args, columns] {
+        Rowset rows;
+        rows.columns = columns();
+        Frame none;
+        none.ctx = ctx;
+        std::vector<Value> values;
+        for (const auto& a : args) values.push_back(a->eval(none));
+        // Only database-level properties exist here: any level type given means none.
+        for (size_t i = 1; i < values.size(); ++i) {
+            if (!values[i].isNull()) return rows;
+        }
+        for (const auto& p : db->properties()) {
+            if (!values[0].isNull()) {
+                Value wanted = convert(values[0], sysname());
+                if (!identifierEqual(wanted.bytes(), p.name)) continue;
+            }
+            rows.rows.push_back({nullOf(sysname()), nullOf(sysname()), name(p.name), p.value});
+        }
+        return rows;
+    };
+    return source;
+}
+
+}  // namespace engine::exec

@@ -1,0 +1,73 @@
+#include "engine/exec/messages.h"
+#include "engine/exec/context.h"
+
+namespace engine::exec {
+
+Variable* Variables::find(std::string_view name) {
+    auto it = vars_.find(name);
+    return it == vars_.end() ? nullptr : &it->second;
+}
+
+const Variable* Variables::find(std::string_view name) const {
+    auto it = vars_.find(name);
+    return it == vars_.end() ? nullptr : &it->second;
+}
+
+void Variables::declare(const std::string& name, DataType type) {
+    vars_[name] = Variable{name, type, Value::null(type)};
+}
+
+void Output::message(SqlMessage m) {
+    result_.events.push_back({BatchResult::Kind::Message, result_.messages.size()});
+    result_.messages.push_back(std::move(m));
+}
+
+void Output::resultSet(ResultSet set) {
+    result_.events.push_back({BatchResult::Kind::ResultSet, result_.resultSets.size()});
+    result_.resultSets.push_back(std::move(set));
+}
+
+void Output::rowCount(int64_t rows, int line) {
+    result_.events.push_back({BatchResult::Kind::RowCount, result_.rowCounts.size()});
+    result_.rowCounts.push_back(RowCount{rows, line});
+}
+
+void StatementChanges::commit(Server& server) {
+    if (changes.empty()) return;
+    if (drewIds) {
+        Change ids;
+        ids.kind = Change::Kind::SetIdState;
+        ids.idState = idState;
+        changes.push_back(std::move(ids));
+    }
+    std::string error = server.commit(*entry, changes);
+    if (!error.empty()) {
+        // The operating system refused the write: the statement did not happen.
+        SqlMessage m;
+        m.number = 823;
+        m.severity = 24;
+        m.state = 2;
+        m.text = "The operating system returned an error to SQL Server during a write: " + error;
+        throw SqlException(m);
+    }
+    changes.clear();
+}
+
+SqlMessage messageAt(const ExecContext& ctx, int number, const std::vector<std::string>& args) {
+    SqlMessage m = engineMessage(number, args);
+    m.line = ctx.line;
+    m.procedure = ctx.procedure;
+    return m;
+}
+
+void raise(const ExecContext& ctx, int number, const std::vector<std::string>& args) {
+    throw SqlException(messageAt(ctx, number, args));
+}
+
+std::string qualifiedName(const ExecContext& ctx, const TableSchema& table, bool withDatabase) {
+    std::string name = table.schema + "." + table.name;
+    if (withDatabase) name = ctx.session.database->name + "." + name;
+    return name;
+}
+
+}  // namespace engine::exec

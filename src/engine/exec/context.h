@@ -1,0 +1,121 @@
+// Execution state of the embedded engine: what a session keeps between batches (current
+// database, SET options, @@ROWCOUNT, @@IDENTITY), what a batch keeps between its
+// statements (variables, the output being collected) and what one statement collects
+// while it works out its effects (the change list and the object ids it drew).
+// Thread-compatible: a session runs one batch at a time, under the server's mutex.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/catalog/change.h"
+#include "engine/catalog/database.h"
+#include "engine/server.h"
+#include "engine/session.h"
+#include "engine/types/conversion.h"
+#include "engine/types/functions.h"
+#include "engine/types/sql_message.h"
+
+namespace engine::exec {
+
+struct SessionSettings {
+    bool noCount = false;
+    DateFormat dateFormat = DateFormat::Mdy;
+    std::string language = "us_english";
+    int dateFirst = 7;
+    bool ansiWarnings = true;
+    bool concatNullYieldsNull = true;
+    bool xactAbort = false;
+    int32_t identityInsertTable = 0;  // object id with IDENTITY_INSERT ON, 0 if none
+    int64_t rowCountLimit = 0;        // SET ROWCOUNT n (0 = no limit)
+};
+
+struct SessionRuntime {
+    Server* server = nullptr;
+    DatabaseEntry* database = nullptr;  // current database
+    SessionSettings settings;
+    FunctionContext functions;
+    int64_t lastRowCount = 0;  // @@ROWCOUNT
+    int lastError = 0;         // @@ERROR
+    std::optional<int64_t> lastIdentity;  // @@IDENTITY / SCOPE_IDENTITY()
+    std::string userName = "dbo";
+};
+
+struct Variable {
+    std::string name;  // as declared ("@Def")
+    DataType type;
+    Value value;
+};
+
+// Variables of one batch (names compare case-insensitively).
+class Variables {
+public:
+    Variable* find(std::string_view name);
+    const Variable* find(std::string_view name) const;
+    void declare(const std::string& name, DataType type);
+
+private:
+    std::unordered_map<std::string, Variable, NameHash, NameEqual> vars_;
+};
+
+// Collects what a batch sends back, in order.
+class Output {
+public:
+    explicit Output(BatchResult& result) : result_(result) {}
+    void message(SqlMessage m);
+    void resultSet(ResultSet set);
+    void rowCount(int64_t rows, int line);
+    BatchResult& result() { return result_; }
+
+private:
+    BatchResult& result_;
+};
+
+// Raised inside the executor to end the batch after the messages it carries (the
+// control-flow equivalent of a batch-aborting error without a message of its own).
+struct BatchAbort {};
+
+// The run of one (possibly nested) batch.
+struct ExecContext {
+    SessionRuntime& session;
+    Output& out;
+    Variables variables;
+    int line = 1;        // line of the statement running, within its batch
+    int depth = 0;       // nesting of EXEC / sp_executesql
+    std::string procedure;  // name shown in messages raised inside a system procedure
+
+    ExecContext(SessionRuntime& s, Output& o) : session(s), out(o) {}
+    Database& database() { return *session.database->database; }
+    DatabaseEntry& entry() { return *session.database; }
+    DateFormat dateFormat() const { return session.settings.dateFormat; }
+};
+
+// What one statement builds before it is committed.
+struct StatementChanges {
+    DatabaseEntry* entry = nullptr;
+    ChangeList changes;
+    uint64_t idState = 0;
+    bool drewIds = false;
+
+    explicit StatementChanges(DatabaseEntry& e) : entry(&e), idState(e.database->idState()) {}
+    int32_t newObjectId() {
+        drewIds = true;
+        return entry->database->nextObjectId(idState);
+    }
+    void add(Change c) { changes.push_back(std::move(c)); }
+    // Journals and applies the changes (with the id state when ids were drawn). Raises an
+    // error message when the store cannot write.
+    void commit(Server& server);
+};
+
+// A message with the line of the statement running (and the procedure, if any).
+SqlMessage messageAt(const ExecContext& ctx, int number, const std::vector<std::string>& args = {});
+[[noreturn]] void raise(const ExecContext& ctx, int number, const std::vector<std::string>& args = {});
+
+// "db.dbo.T" / "dbo.T", as error texts print table names.
+std::string qualifiedName(const ExecContext& ctx, const TableSchema& table, bool withDatabase);
+
+}  // namespace engine::exec

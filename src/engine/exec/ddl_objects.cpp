@@ -1,0 +1,241 @@
+// CREATE/DROP INDEX, DROP TABLE/VIEW/..., CREATE/ALTER VIEW, CREATE/DROP DATABASE, USE,
+// GRANT.
+#include <algorithm>
+
+#include "engine/exec/binder.h"
+#include "engine/exec/ddl_support.h"
+#include "engine/exec/messages.h"
+#include "engine/exec/statements.h"
+#include "engine/exec/table_writes.h"
+#include "engine/types/collation.h"
+
+namespace engine::exec {
+
+namespace {
+
+void putTable(StatementChanges& changes, const TableSchema& schema) {
+    Change put;
+    put.kind = Change::Kind::PutTable;
+    put.table = schema;
+    changes.add(std::move(put));
+}
+
+Table* findDboTable(Database& db, const sql::ObjectName& name) {
+    if (!name.schema.empty() && !identifierEqual(name.schema, "dbo")) return nullptr;
+    return db.findTable(name.object);
+}
+
+}  // namespace
+
+void executeCreateIndex(ExecContext& ctx, const sql::CreateIndexStmt& create) {
+    Table* table = findDboTable(ctx.database(), create.table);
+    if (!table) {
+        SqlMessage m = engineMessage(1088, {create.table.written});
+        m.severity = 16;
+        m.line = ctx.line;
+        throw SqlException(m);
+    }
+    TableSchema schema = table->schema;
+    if (schema.indexByName(create.name)) raise(ctx, 1913, {create.name, "table", schema.name});
+    IndexSchema index;
+    index.name = create.name;
+    index.unique = create.unique;
+    index.clustered = create.clustered.value_or(false);
+    if (index.clustered) {
+        for (const auto& ix : schema.indexes) {
+            if (ix.clustered) raise(ctx, 1902, {"table", schema.name, ix.name});
+        }
+    }
+    for (const auto& c : create.columns) {
+        int p = schema.columnIndex(c.name);
+        if (p < 0) raise(ctx, 1911, {c.name});
+        if (isLargeObject(schema.columns[p].type)) raise(ctx, 1919, {c.name, schema.name});
+        index.keys.push_back(IndexKey{schema.columns[p].id, c.descending});
+    }
+    index.indexId = newIndexId(schema, index.clustered);
+    index.created = now(ctx);
+    if (index.unique) checkNewUniqueIndex(ctx, *table, index);
+    schema.indexes.push_back(std::move(index));
+    StatementChanges changes(ctx.entry());
+    putTable(changes, schema);
+    changes.commit(*ctx.session.server);
+}
+
+void executeDropIndex(ExecContext& ctx, const sql::DropIndexStmt& drop) {
+    StatementChanges changes(ctx.entry());
+    Database& db = ctx.database();
+    std::vector<TableSchema> changed;
+    for (const auto& item : drop.items) {
+        Table* table = findDboTable(db, item.table);
+        if (!table) raise(ctx, 3701, {"drop", "index", item.written});
+        TableSchema* schema = nullptr;
+        for (auto& s : changed) {
+            if (s.id == table->schema.id) schema = &s;
+        }
+        if (!schema) {
+            changed.push_back(table->schema);
+            schema = &changed.back();
+        }
+        const IndexSchema* ix = schema->indexByName(item.index);
+        if (!ix) {
+            SqlMessage m = sqlMessageWithState(3701, 7, {"drop", "index", item.written});
+            m.line = ctx.line;
+            throw SqlException(m);
+        }
+        if (ix->constraint != KeyConstraint::None) {
+            raise(ctx, 3723, {item.written, ix->constraint == KeyConstraint::PrimaryKey ? "PRIMARY KEY" : "UNIQUE KEY"});
+        }
+        std::string name = ix->name;
+        schema->indexes.erase(std::remove_if(schema->indexes.begin(), schema->indexes.end(),
+                                             [&](const IndexSchema& i) { return i.name == name; }),
+                              schema->indexes.end());
+    }
+    for (const auto& s : changed) putTable(changes, s);
+    changes.commit(*ctx.session.server);
+}
+
+void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
+    Database& db = ctx.database();
+    const char* kind = drop.kind == sql::DropObjectsStmt::Kind::Table       ? "table"
+                       : drop.kind == sql::DropObjectsStmt::Kind::View      ? "view"
+                       : drop.kind == sql::DropObjectsStmt::Kind::Procedure ? "procedure"
+                       : drop.kind == sql::DropObjectsStmt::Kind::Function  ? "function"
+                                                                            : "default";
+    // Each name is dropped on its own: an error for one name does not undo the others.
+    for (const auto& name : drop.names) {
+        StatementChanges changes(ctx.entry());
+        bool schemaOk = name.schema.empty() || identifierEqual(name.schema, "dbo");
+        auto ref = schemaOk ? db.findObject(name.object) : std::nullopt;
+        bool matches = ref && ((drop.kind == sql::DropObjectsStmt::Kind::Table && ref->kind == ObjectKind::Table) ||
+                               (drop.kind == sql::DropObjectsStmt::Kind::View && ref->kind == ObjectKind::View));
+        if (!matches) {
+            if (drop.ifExists) continue;
+            if (ref && drop.kind == sql::DropObjectsStmt::Kind::Table && ref->kind == ObjectKind::View)
+                raise(ctx, 3705, {"TABLE", name.written, name.written, "view", "DROP VIEW"});
+            if (ref && drop.kind == sql::DropObjectsStmt::Kind::View && ref->kind == ObjectKind::Table)
+                raise(ctx, 3705, {"VIEW", name.written, name.written, "table", "DROP TABLE"});
+            raise(ctx, 3701, {"drop", kind, name.written});
+        }
+        Change c;
+        c.kind = ref->kind == ObjectKind::Table ? Change::Kind::DropTable : Change::Kind::DropView;
+        c.objectId = ref->id;
+        changes.add(std::move(c));
+        changes.commit(*ctx.session.server);
+    }
+}
+
+void executeCreateView(ExecContext& ctx, const sql::CreateViewStmt& create) {
+    Database& db = ctx.database();
+    const std::string& name = create.name.object;
+    const ViewSchema* existing = db.findView(name);
+    if (create.alter) {
+        if (!existing) raise(ctx, 208, {create.name.written});
+    } else if (objectNameTaken(db, name)) {
+        raise(ctx, 2714, {name});
+    }
+    // The query must bind now; its columns need names.
+    Binder binder(ctx);
+    auto query = binder.bindQuery(*create.query, nullptr, false);
+    if (!create.columns.empty() && create.columns.size() != query->columns.size()) raise(ctx, 8158, {name});
+    if (create.columns.empty()) {
+        for (size_t i = 0; i < query->columns.size(); ++i) {
+            if (query->columns[i].name.empty()) raise(ctx, 4511, {std::to_string(i + 1)});
+        }
+    }
+    StatementChanges changes(ctx.entry());
+    ViewSchema view;
+    view.id = existing ? existing->id : changes.newObjectId();
+    view.name = existing ? existing->name : name;
+    view.text = create.text;
+    view.created = existing ? existing->created : now(ctx);
+    Change put;
+    put.kind = Change::Kind::PutView;
+    put.view = std::move(view);
+    changes.add(std::move(put));
+    changes.commit(*ctx.session.server);
+}
+
+void executeDatabaseStatement(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
+    Server& server = *ctx.session.server;
+    std::string error;
+    DatabaseEntry* entry = server.database(stmt.name, error);
+    switch (stmt.kind) {
+        case sql::DatabaseStmt::Kind::Create: {
+            if (entry || !error.empty()) raise(ctx, 1801, {stmt.name});
+            std::string failure = server.createDatabase(stmt.name);
+            if (!failure.empty()) {
+                SqlMessage m;
+                m.number = 5123;
+                m.severity = 16;
+                m.state = 1;
+                m.line = ctx.line;
+                m.text = "CREATE DATABASE failed: " + failure;
+                throw SqlException(m);
+            }
+            break;
+        }
+        case sql::DatabaseStmt::Kind::Drop: {
+            if (!entry) raise(ctx, 3701, {"drop", "database", stmt.name});
+            if (identifierEqual(entry->name, "master")) raise(ctx, 3708, {"database", entry->name, "database"});
+            if (entry->sessions > 0) raise(ctx, 3702, {entry->name});
+            std::string failure = server.dropDatabase(entry);
+            if (!failure.empty()) {
+                SqlMessage m;
+                m.number = 5123;
+                m.severity = 16;
+                m.line = ctx.line;
+                m.text = "DROP DATABASE failed: " + failure;
+                throw SqlException(m);
+            }
+            break;
+        }
+        case sql::DatabaseStmt::Kind::Use: {
+            if (!entry) raise(ctx, 911, {stmt.name});
+            if (entry != ctx.session.database) {
+                server.attach(*entry);
+                server.detach(*ctx.session.database);
+                ctx.session.database = entry;
+            }
+            SqlMessage m = engineMessage(5701, {entry->name});
+            m.line = ctx.line;
+            ctx.out.message(m);
+            break;
+        }
+    }
+}
+
+void executeGrant(ExecContext& ctx, const sql::GrantStmt& grant) {
+    Database& db = ctx.database();
+    int32_t objectId = 0;
+    if (!grant.object.empty()) {
+        auto ref = db.findObject(grant.object.object);
+        if (!ref) raise(ctx, 15151, {grant.object.written});
+        objectId = ref->id;
+    }
+    StatementChanges changes(ctx.entry());
+    bool all = false;
+    if (!grant.revoke && !grant.deny) {
+        for (const auto& permission : grant.permissions) {
+            for (const auto& principal : grant.principals) {
+                Change c;
+                c.kind = Change::Kind::PutPermission;
+                c.permission.permission = permission;
+                for (auto& ch : c.permission.permission) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+                c.permission.objectId = objectId;
+                c.permission.principal = principal;
+                changes.add(std::move(c));
+            }
+            all = all || identifierEqual(permission, "ALL");
+        }
+    }
+    changes.commit(*ctx.session.server);
+    if (all) {
+        // GRANT ALL succeeds with the deprecation text as an informational message.
+        SqlMessage m = engineMessage(4628);
+        m.severity = 0;
+        m.line = ctx.line;
+        ctx.out.message(m);
+    }
+}
+
+}  // namespace engine::exec

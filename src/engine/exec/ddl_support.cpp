@@ -1,0 +1,92 @@
+#include "engine/exec/ddl_support.h"
+
+#include <cstdio>
+#include <functional>
+
+#include "engine/exec/binder.h"
+#include "engine/exec/messages.h"
+#include "engine/types/text.h"
+
+namespace engine::exec {
+
+std::string defaultConstraintName(const std::string& table, const std::string& column, int32_t id) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%08X", static_cast<uint32_t>(id));
+    return "DF__" + std::string(utf8Prefix(table, 9)) + "__" + std::string(utf8Prefix(column, 5)) + "__" + hex;
+}
+
+std::string keyConstraintName(const char* prefix, const std::string& table, int32_t id) {
+    // Sixteen hex digits, as 2008 and later name them, derived from the object id.
+    uint64_t mixed = static_cast<uint64_t>(static_cast<uint32_t>(id)) * 0x9E3779B97F4A7C15ull;
+    mixed ^= mixed >> 29;
+    char hex[24];
+    std::snprintf(hex, sizeof hex, "%08X%08X", static_cast<uint32_t>(mixed >> 32), static_cast<uint32_t>(id));
+    return std::string(prefix) + "__" + std::string(utf8Prefix(table, 8)) + "__" + hex;
+}
+
+ColumnSchema columnFromDefinition(ExecContext& ctx, const sql::ColumnDefinition& def, int position) {
+    ColumnSchema col;
+    col.name = def.name;
+    try {
+        col.type = resolveTypeNameOrThrow(def.type.name, def.type.arg1, def.type.arg2, false, position);
+    } catch (SqlException& e) {
+        SqlMessage m = e.primary();
+        m.line = def.line;
+        throw SqlException(m);
+    }
+    col.identity = def.identity;
+    col.identitySeed = def.identitySeed;
+    col.identityIncrement = def.identityIncrement;
+    if (def.identity) {
+        bool integral = isInteger(col.type.id) && col.type.id != TypeId::Bit;
+        bool scaleZero = isDecimal(col.type.id) && col.type.scale == 0;
+        if ((!integral && !scaleZero) || (def.nullable && *def.nullable)) raise(ctx, 2749, {def.name});
+        col.nullable = false;
+    } else {
+        // Without NULL / NOT NULL a column allows NULLs (ANSI_NULL_DFLT_ON, as ODBC sets it).
+        col.nullable = def.nullable.value_or(true);
+    }
+    if (def.primaryKey) col.nullable = def.nullable.value_or(false);
+    return col;
+}
+
+std::string checkedDefaultDefinition(ExecContext& ctx, const sql::Expr& expr) {
+    std::function<void(const sql::Expr&)> check = [&](const sql::Expr& e) {
+        if (e.kind == sql::ExprKind::Column) raise(ctx, 128, {e.text});
+        if (e.kind == sql::ExprKind::Subquery || e.kind == sql::ExprKind::Exists ||
+            e.kind == sql::ExprKind::InQuery)
+            raise(ctx, 1046);
+        for (const auto& a : e.args) {
+            if (a) check(*a);
+        }
+    };
+    check(expr);
+    return normalizedDefinition(expr);
+}
+
+int32_t newIndexId(const TableSchema& table, bool clustered) {
+    if (clustered) return 1;
+    for (int32_t id = 2;; ++id) {
+        bool used = false;
+        for (const auto& ix : table.indexes) used = used || ix.indexId == id;
+        if (!used) return id;
+    }
+}
+
+void constraintError(ExecContext& ctx, SqlMessage detail) {
+    if (detail.line == 0) detail.line = ctx.line;
+    SqlMessage summary = engineMessage(1750);
+    summary.line = ctx.line;
+    summary.severity = 16;
+    summary.state = 0;
+    throw SqlException(std::vector<SqlMessage>{detail, summary});
+}
+
+Value now(ExecContext& ctx) {
+    if (ctx.session.functions.clock) return ctx.session.functions.clock();
+    return Value::datetime(0, 0);
+}
+
+bool objectNameTaken(Database& db, const std::string& name) { return db.findObject(name).has_value(); }
+
+}  // namespace engine::exec

@@ -1,0 +1,40 @@
+// Pieces shared by the DDL statements: SQL Server's generated constraint names, column
+// definitions turned into catalogue columns, DEFAULT definitions checked and normalised,
+// index ids, and error pairs that end with 1750 ("Could not create constraint...").
+// Thread-compatible.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/catalog/schema.h"
+#include "engine/exec/context.h"
+#include "engine/sql/ast.h"
+
+namespace engine::exec {
+
+// DF__<9 chars of table>__<5 chars of column>__<8 hex digits of the id>.
+std::string defaultConstraintName(const std::string& table, const std::string& column, int32_t id);
+// PK__<8 chars of table>__<16 hex digits> / UQ__...
+std::string keyConstraintName(const char* prefix, const std::string& table, int32_t id);
+
+// A column of CREATE TABLE / ALTER TABLE ADD as the catalogue keeps it (type resolved,
+// nullability decided); position is the column's number in the statement for messages.
+ColumnSchema columnFromDefinition(ExecContext& ctx, const sql::ColumnDefinition& def, int position);
+
+// The stored text of a DEFAULT expression; raises 128 when it names a column.
+std::string checkedDefaultDefinition(ExecContext& ctx, const sql::Expr& expr);
+
+// Next free index id: 1 for a clustered index, else the lowest free id from 2.
+int32_t newIndexId(const TableSchema& table, bool clustered);
+
+// Raises the detail message followed by 1750.
+[[noreturn]] void constraintError(ExecContext& ctx, SqlMessage detail);
+
+// The current time as a datetime (creation dates).
+Value now(ExecContext& ctx);
+
+// Whether an object of this name exists anywhere in the database's namespace.
+bool objectNameTaken(Database& db, const std::string& name);
+
+}  // namespace engine::exec

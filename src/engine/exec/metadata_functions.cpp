@@ -1,0 +1,486 @@
+// Metadata and session functions, which read the catalogue or the session when they are
+// evaluated (so OBJECT_ID sees a table created earlier in the same batch): OBJECT_ID,
+// OBJECT_NAME, COL_LENGTH, COL_NAME, COLUMNPROPERTY, OBJECTPROPERTY, INDEXPROPERTY,
+// USER_NAME, DB_NAME, DB_ID, @@ROWCOUNT, @@ERROR, @@IDENTITY, SCOPE_IDENTITY,
+// IDENT_CURRENT and friends.
+#include <optional>
+
+#include "engine/exec/messages.h"
+#include "engine/exec/binder.h"
+#include "engine/types/collation.h"
+#include "engine/types/conversion.h"
+
+namespace engine::exec {
+
+namespace {
+
+DataType sysname() { return DataType::nvarchar(128); }
+
+std::optional<std::string> textArg(const Value& v) {
+    if (v.isNull()) return std::nullopt;
+    if (isCharacter(v.typeId())) return v.bytes();
+    return convert(v, DataType::nvarchar(4000)).bytes();
+}
+
+std::optional<int64_t> intArg(const Value& v) {
+    if (v.isNull()) return std::nullopt;
+    return convert(v, DataType::of(TypeId::BigInt)).asInt64();
+}
+
+// Splits "db.schema.object" (brackets and double quotes allowed) into its parts.
+std::vector<std::string> splitName(const std::string& text) {
+    std::vector<std::string> parts(1);
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '[' || c == '"') {
+            char close = c == '[' ? ']' : '"';
+            ++i;
+            while (i < text.size()) {
+                if (text[i] == close) {
+                    if (i + 1 < text.size() && text[i + 1] == close) {
+                        parts.back().push_back(close);
+                        i += 2;
+                        continue;
+                    }
+                    break;
+                }
+                parts.back().push_back(text[i++]);
+            }
+        } else if (c == '.') {
+            parts.emplace_back();
+        } else {
+            parts.back().push_back(c);
+        }
+    }
+    for (auto& p : parts) {
+        while (!p.empty() && p.back() == ' ') p.pop_back();
+        while (!p.empty() && p.front() == ' ') p.erase(p.begin());
+    }
+    return parts;
+}
+
+// The database and object of a name given as text; nullopt database when the name
+// points at a database that does not exist.
+struct NamedObject {
+    Database* database = nullptr;
+    std::string schema;
+    std::string object;
+};
+
+std::optional<NamedObject> lookupName(ExecContext& ctx, const std::string& text) {
+    std::vector<std::string> parts = splitName(text);
+    if (parts.size() > 3) return std::nullopt;
+    NamedObject out;
+    out.object = parts.back();
+    if (parts.size() >= 2) out.schema = parts[parts.size() - 2];
+    out.database = &ctx.database();
+    if (parts.size() == 3 && !parts[0].empty() && !identifierEqual(parts[0], out.database->name())) {
+        std::string error;
+        DatabaseEntry* e = ctx.session.server->database(parts[0], error);
+        if (!e) return std::nullopt;
+        out.database = e->database.get();
+    }
+    if (!out.schema.empty() && !identifierEqual(out.schema, "dbo")) return std::nullopt;
+    return out;
+}
+
+// Columns of a table or view by object id: name, type, nullable, identity, colid.
+struct ColumnInfo {
+    std::string name;
+    DataType type;
+    bool nullable = true;
+    bool identity = false;
+    int32_t id = 0;
+};
+
+std::vector<ColumnInfo> columnsOf(ExecContext& ctx, Database& db, int32_t objectId, bool& found) {
+    std::vector<ColumnInfo> out;
+    found = false;
+    if (const Table* t = db.tableById(objectId)) {
+        found = true;
+        for (const auto& c : t->schema.columns) out.push_back({c.name, c.type, c.nullable, c.identity, c.id});
+        return out;
+    }
+    if (const ViewSchema* v = db.viewById(objectId)) {
+        found = true;
+        // A view's columns are its query's result columns.
+        sql::ObjectName name;
+        name.object = v->name;
+        name.written = v->name;
+        sql::TableRef ref;
+        ref.name = name;
+        Binder binder(ctx);
+        BoundCore core;
+        Scope scope;
+        std::vector<sql::TableRefPtr> from;
+        auto r = std::make_unique<sql::TableRef>();
+        r->kind = sql::TableRef::Kind::Named;
+        r->name = name;
+        from.push_back(std::move(r));
+        try {
+            binder.bindFrom(from, core, scope);
+            int32_t id = 1;
+            for (const auto& c : core.sources[0]->columns) out.push_back({c.name, c.type, c.nullable, c.identity, id++});
+        } catch (const SqlException&) {
+        }
+    }
+    return out;
+}
+
+std::optional<int32_t> objectIdOf(ExecContext& ctx, const std::string& text, const std::optional<std::string>& type) {
+    auto named = lookupName(ctx, text);
+    if (!named) return std::nullopt;
+    auto ref = named->database->findObject(named->object);
+    if (!ref) return std::nullopt;
+    if (type) {
+        std::string t = *type;
+        while (!t.empty() && t.back() == ' ') t.pop_back();
+        if (!identifierEqual(t, objectXType(ref->kind))) return std::nullopt;
+    }
+    return ref->id;
+}
+
+}  // namespace
+
+BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Expr& e, Scope& scope,
+                                          bool& handled) {
+    handled = true;
+    std::vector<BoundExprPtr> args;
+    auto bindArgs = [&](size_t minArgs, size_t maxArgs) {
+        if (e.args.size() < minArgs || e.args.size() > maxArgs) {
+            SqlMessage m = minArgs == maxArgs ? engineMessage(174, {name, std::to_string(minArgs)})
+                                              : engineMessage(189, {name, std::to_string(minArgs), std::to_string(maxArgs)});
+            m.line = e.line;
+            throw SqlException(m);
+        }
+        for (const auto& a : e.args) args.push_back(bindScalar(*a, scope));
+    };
+    auto call = [&](DataType type, CallExpr::Fn fn) -> BoundExprPtr {
+        return std::make_unique<CallExpr>(type, std::move(args), std::move(fn), false);
+    };
+    const DataType intType = DataType::of(TypeId::Int);
+
+    if (name == "object_id") {
+        bindArgs(1, 2);
+        return call(intType, [](std::vector<Value>& a, const Frame& f) {
+            auto text = textArg(a[0]);
+            if (!text) return Value::null(DataType::of(TypeId::Int));
+            std::optional<std::string> type = a.size() > 1 ? textArg(a[1]) : std::nullopt;
+            auto id = objectIdOf(*f.ctx, *text, type);
+            return id ? Value::integer(*id) : Value::null(DataType::of(TypeId::Int));
+        });
+    }
+    if (name == "object_name") {
+        bindArgs(1, 2);
+        return call(sysname(), [](std::vector<Value>& a, const Frame& f) {
+            auto id = intArg(a[0]);
+            if (!id) return Value::null(sysname());
+            std::string n = f.ctx->database().objectName(static_cast<int32_t>(*id));
+            return n.empty() ? Value::null(sysname()) : Value::string(n, sysname());
+        });
+    }
+    if (name == "col_length") {
+        bindArgs(2, 2);
+        return call(DataType::of(TypeId::SmallInt), [](std::vector<Value>& a, const Frame& f) {
+            Value none = Value::null(DataType::of(TypeId::SmallInt));
+            auto table = textArg(a[0]);
+            auto column = textArg(a[1]);
+            if (!table || !column) return none;
+            auto named = lookupName(*f.ctx, *table);
+            if (!named) return none;
+            auto ref = named->database->findObject(named->object);
+            if (!ref || (ref->kind != ObjectKind::Table && ref->kind != ObjectKind::View)) return none;
+            bool found;
+            for (const auto& c : columnsOf(*f.ctx, *named->database, ref->id, found)) {
+                if (identifierEqual(c.name, *column)) return Value::integer(storageBytes(c.type), TypeId::SmallInt);
+            }
+            return none;
+        });
+    }
+    if (name == "col_name") {
+        bindArgs(2, 2);
+        return call(sysname(), [](std::vector<Value>& a, const Frame& f) {
+            auto table = intArg(a[0]);
+            auto column = intArg(a[1]);
+            if (!table || !column) return Value::null(sysname());
+            bool found;
+            for (const auto& c : columnsOf(*f.ctx, f.ctx->database(), static_cast<int32_t>(*table), found)) {
+                if (c.id == *column) return Value::string(c.name, sysname());
+            }
+            return Value::null(sysname());
+        });
+    }
+    if (name == "columnproperty") {
+        bindArgs(3, 3);
+        return call(intType, [](std::vector<Value>& a, const Frame& f) {
+            Value none = Value::null(DataType::of(TypeId::Int));
+            auto id = intArg(a[0]);
+            auto column = textArg(a[1]);
+            auto property = textArg(a[2]);
+            if (!id || !column || !property) return none;
+            bool found;
+            for (const auto& c : columnsOf(*f.ctx, f.ctx->database(), static_cast<int32_t>(*id), found)) {
+                if (!identifierEqual(c.name, *column)) continue;
+                const std::string& p = *property;
+                auto yes = [](bool b) { return Value::integer(b ? 1 : 0); };
+                if (identifierEqual(p, "AllowsNull")) return yes(c.nullable);
+                if (identifierEqual(p, "ColumnId") || identifierEqual(p, "ordinal")) return Value::integer(c.id);
+                if (identifierEqual(p, "IsIdentity")) return yes(c.identity);
+                if (identifierEqual(p, "IsComputed") || identifierEqual(p, "IsRowGuidCol") ||
+                    identifierEqual(p, "IsIdNotForRepl") || identifierEqual(p, "IsOutParam") ||
+                    identifierEqual(p, "IsFulltextIndexed") || identifierEqual(p, "IsSparse") ||
+                    identifierEqual(p, "IsColumnSet") || identifierEqual(p, "IsHidden") ||
+                    identifierEqual(p, "GeneratedAlwaysType") || identifierEqual(p, "SystemDataAccess") ||
+                    identifierEqual(p, "UserDataAccess"))
+                    return yes(false);
+                if (identifierEqual(p, "IsDeterministic") || identifierEqual(p, "IsSystemVerified") ||
+                    identifierEqual(p, "UsesAnsiTrim"))
+                    return yes(true);
+                if (identifierEqual(p, "IsIndexable") || identifierEqual(p, "IsXmlIndexable"))
+                    return yes(!isLargeObject(c.type));
+                if (identifierEqual(p, "IsPrecise")) return yes(!isApproximate(c.type.id));
+                if (identifierEqual(p, "Precision")) {
+                    if (isCharacter(c.type.id) || isBinary(c.type.id))
+                        return Value::integer(c.type.isMax() ? -1 : c.type.length);
+                    return Value::integer(reportedPrecision(c.type));
+                }
+                if (identifierEqual(p, "Scale")) {
+                    if (isCharacter(c.type.id) || isBinary(c.type.id)) return none;
+                    return Value::integer(reportedScale(c.type));
+                }
+                return none;
+            }
+            return none;
+        });
+    }
+    if (name == "objectproperty" || name == "objectpropertyex") {
+        bindArgs(2, 2);
+        return call(intType, [](std::vector<Value>& a, const Frame& f) {
+            Value none = Value::null(DataType::of(TypeId::Int));
+            auto id = intArg(a[0]);
+            auto property = textArg(a[1]);
+            if (!id || !property) return none;
+            Database& db = f.ctx->database();
+            auto ref = db.objectById(static_cast<int32_t>(*id));
+            if (!ref) return none;
+            const std::string& p = *property;
+            auto yes = [](bool b) { return Value::integer(b ? 1 : 0); };
+            if (identifierEqual(p, "IsUserTable") || identifierEqual(p, "IsTable")) return yes(ref->kind == ObjectKind::Table);
+            if (identifierEqual(p, "IsView")) return yes(ref->kind == ObjectKind::View);
+            if (identifierEqual(p, "IsDefaultCnst") || identifierEqual(p, "IsDefault")) return yes(ref->kind == ObjectKind::Default);
+            if (identifierEqual(p, "IsPrimaryKey")) return yes(ref->kind == ObjectKind::PrimaryKey);
+            if (identifierEqual(p, "IsUniqueCnst")) return yes(ref->kind == ObjectKind::UniqueKey);
+            if (identifierEqual(p, "IsConstraint"))
+                return yes(ref->kind == ObjectKind::Default || ref->kind == ObjectKind::PrimaryKey ||
+                           ref->kind == ObjectKind::UniqueKey);
+            if (identifierEqual(p, "IsProcedure") || identifierEqual(p, "IsTrigger") ||
+                identifierEqual(p, "IsMSShipped") || identifierEqual(p, "IsSystemTable"))
+                return yes(false);
+            if (identifierEqual(p, "OwnerId")) return Value::integer(1);
+            if (identifierEqual(p, "TableHasIdentity")) {
+                const Table* t = db.tableById(static_cast<int32_t>(*id));
+                return t ? yes(t->schema.identityColumn() >= 0) : none;
+            }
+            if (identifierEqual(p, "TableHasPrimaryKey")) {
+                const Table* t = db.tableById(static_cast<int32_t>(*id));
+                if (!t) return none;
+                for (const auto& ix : t->schema.indexes) {
+                    if (ix.constraint == KeyConstraint::PrimaryKey) return yes(true);
+                }
+                return yes(false);
+            }
+            return none;
+        });
+    }
+    if (name == "indexproperty") {
+        bindArgs(3, 3);
+        return call(intType, [](std::vector<Value>& a, const Frame& f) {
+            Value none = Value::null(DataType::of(TypeId::Int));
+            auto id = intArg(a[0]);
+            auto index = textArg(a[1]);
+            auto property = textArg(a[2]);
+            if (!id || !index || !property) return none;
+            const Table* t = f.ctx->database().tableById(static_cast<int32_t>(*id));
+            if (!t) return none;
+            const IndexSchema* ix = t->schema.indexByName(*index);
+            if (!ix) return none;
+            const std::string& p = *property;
+            auto yes = [](bool b) { return Value::integer(b ? 1 : 0); };
+            if (identifierEqual(p, "IsUnique")) return yes(ix->unique);
+            if (identifierEqual(p, "IsClustered")) return yes(ix->clustered);
+            if (identifierEqual(p, "IsStatistics") || identifierEqual(p, "IsAutoStatistics") ||
+                identifierEqual(p, "IsHypothetical") || identifierEqual(p, "IsFulltextKey"))
+                return yes(false);
+            if (identifierEqual(p, "IndexID")) return Value::integer(ix->indexId);
+            return none;
+        });
+    }
+    if (name == "user_name" || name == "user_id") {
+        bindArgs(0, 1);
+        bool id = name == "user_id";
+        return call(id ? intType : sysname(), [id](std::vector<Value>& a, const Frame& f) {
+            if (id) {
+                auto n = a.empty() ? std::optional<std::string>(f.ctx->session.userName) : textArg(a[0]);
+                if (!n) return Value::null(DataType::of(TypeId::Int));
+                if (identifierEqual(*n, "dbo")) return Value::integer(1);
+                if (identifierEqual(*n, "public")) return Value::integer(0);
+                if (identifierEqual(*n, "guest")) return Value::integer(2);
+                return Value::null(DataType::of(TypeId::Int));
+            }
+            if (a.empty()) return Value::string(f.ctx->session.userName, sysname());
+            auto n = intArg(a[0]);
+            if (!n) return Value::null(sysname());
+            switch (*n) {
+                case 0: return Value::string("public", sysname());
+                case 1: return Value::string("dbo", sysname());
+                case 2: return Value::string("guest", sysname());
+                case 3: return Value::string("INFORMATION_SCHEMA", sysname());
+                case 4: return Value::string("sys", sysname());
+                default: return Value::null(sysname());
+            }
+        });
+    }
+    if (name == "current_user" || name == "user" || name == "session_user") {
+        bindArgs(0, 0);
+        return call(sysname(), [](std::vector<Value>&, const Frame& f) {
+            return Value::string(f.ctx->session.userName, sysname());
+        });
+    }
+    if (name == "system_user" || name == "suser_sname" || name == "suser_name" || name == "original_login") {
+        bindArgs(0, 1);
+        return call(sysname(), [](std::vector<Value>&, const Frame&) { return Value::string("sa", sysname()); });
+    }
+    if (name == "db_name") {
+        bindArgs(0, 1);
+        return call(sysname(), [](std::vector<Value>& a, const Frame& f) {
+            if (a.empty()) return Value::string(f.ctx->entry().name, sysname());
+            auto id = intArg(a[0]);
+            if (!id) return Value::null(sysname());
+            DatabaseEntry* e = f.ctx->session.server->databaseById(static_cast<int32_t>(*id));
+            return e ? Value::string(e->name, sysname()) : Value::null(sysname());
+        });
+    }
+    if (name == "db_id") {
+        bindArgs(0, 1);
+        return call(DataType::of(TypeId::SmallInt), [](std::vector<Value>& a, const Frame& f) {
+            if (a.empty()) return Value::integer(f.ctx->entry().id, TypeId::SmallInt);
+            auto n = textArg(a[0]);
+            if (!n) return Value::null(DataType::of(TypeId::SmallInt));
+            std::string error;
+            DatabaseEntry* e = f.ctx->session.server->database(*n, error);
+            return e ? Value::integer(e->id, TypeId::SmallInt) : Value::null(DataType::of(TypeId::SmallInt));
+        });
+    }
+    if (name == "has_dbaccess") {
+        bindArgs(1, 1);
+        return call(intType, [](std::vector<Value>& a, const Frame& f) {
+            auto n = textArg(a[0]);
+            if (!n) return Value::null(DataType::of(TypeId::Int));
+            std::string error;
+            return Value::integer(f.ctx->session.server->database(*n, error) ? 1 : 0);
+        });
+    }
+    if (name == "databasepropertyex") {
+        bindArgs(2, 2);
+        return call(DataType::of(TypeId::SqlVariant), [](std::vector<Value>& a, const Frame& f) {
+            auto db = textArg(a[0]);
+            auto property = textArg(a[1]);
+            Value none = Value::null(DataType::of(TypeId::SqlVariant));
+            if (!db || !property) return none;
+            std::string error;
+            if (!f.ctx->session.server->database(*db, error)) return none;
+            if (identifierEqual(*property, "Collation")) return Value::string("Modern_Spanish_CI_AS", sysname());
+            if (identifierEqual(*property, "Status")) return Value::string("ONLINE", sysname());
+            if (identifierEqual(*property, "Updateability")) return Value::string("READ_WRITE", sysname());
+            if (identifierEqual(*property, "Recovery")) return Value::string("SIMPLE", sysname());
+            return none;
+        });
+    }
+    if (name == "app_name" || name == "host_name") {
+        bindArgs(0, 0);
+        bool app = name == "app_name";
+        return call(DataType::nvarchar(128), [app](std::vector<Value>&, const Frame&) {
+            return Value::string(app ? "actualiza-catalogos" : "localhost", DataType::nvarchar(128));
+        });
+    }
+    if (name == "@@rowcount") {
+        bindArgs(0, 0);
+        return call(intType, [](std::vector<Value>&, const Frame& f) {
+            return Value::integer(f.ctx->session.lastRowCount);
+        });
+    }
+    if (name == "@@error") {
+        bindArgs(0, 0);
+        return call(intType, [](std::vector<Value>&, const Frame& f) { return Value::integer(f.ctx->session.lastError); });
+    }
+    if (name == "@@identity" || name == "scope_identity") {
+        bindArgs(0, 0);
+        DataType numeric = DataType::numeric(38, 0);
+        return call(numeric, [numeric](std::vector<Value>&, const Frame& f) {
+            if (!f.ctx->session.lastIdentity) return Value::null(numeric);
+            return Value::decimal(*f.ctx->session.lastIdentity, numeric);
+        });
+    }
+    if (name == "ident_current" || name == "ident_seed" || name == "ident_incr") {
+        bindArgs(1, 1);
+        DataType numeric = DataType::numeric(38, 0);
+        std::string which = name;
+        return call(numeric, [numeric, which](std::vector<Value>& a, const Frame& f) {
+            auto text = textArg(a[0]);
+            if (!text) return Value::null(numeric);
+            auto named = lookupName(*f.ctx, *text);
+            if (!named) return Value::null(numeric);
+            const Table* t = named->database->findTable(named->object);
+            if (!t) return Value::null(numeric);
+            int col = t->schema.identityColumn();
+            if (col < 0) return Value::null(numeric);
+            const ColumnSchema& c = t->schema.columns[col];
+            int64_t v = which == "ident_seed"   ? c.identitySeed
+                        : which == "ident_incr" ? c.identityIncrement
+                        : t->schema.identityUsed ? t->schema.identityCurrent
+                                                 : c.identitySeed;
+            return Value::decimal(v, numeric);
+        });
+    }
+    if (name == "@@version") {
+        bindArgs(0, 0);
+        return call(DataType::nvarchar(300), [](std::vector<Value>&, const Frame&) {
+            return Value::string("Microsoft SQL Server compatible embedded engine (actualiza-catalogos)",
+                                 DataType::nvarchar(300));
+        });
+    }
+    if (name == "@@servername" || name == "@@servicename") {
+        bindArgs(0, 0);
+        return call(sysname(), [](std::vector<Value>&, const Frame& f) {
+            return Value::string(f.ctx->session.server->directory().string(), sysname());
+        });
+    }
+    if (name == "@@language") {
+        bindArgs(0, 0);
+        return call(sysname(), [](std::vector<Value>&, const Frame& f) {
+            return Value::string(f.ctx->session.settings.language, sysname());
+        });
+    }
+    if (name == "@@spid" || name == "@@trancount" || name == "@@nestlevel" || name == "@@datefirst" ||
+        name == "@@options" || name == "@@fetch_status") {
+        bindArgs(0, 0);
+        std::string which = name;
+        return call(which == "@@spid" || which == "@@datefirst" ? DataType::of(TypeId::SmallInt) : intType,
+                    [which](std::vector<Value>&, const Frame& f) {
+                        if (which == "@@spid") return Value::integer(51, TypeId::SmallInt);
+                        if (which == "@@datefirst")
+                            return Value::integer(f.ctx->session.settings.dateFirst, TypeId::SmallInt);
+                        if (which == "@@nestlevel") return Value::integer(f.ctx->depth);
+                        return Value::integer(0);
+                    });
+    }
+    if (name.size() > 2 && name[0] == '@' && name[1] == '@') {
+        SqlMessage m = engineMessage(137, {name});
+        m.line = e.line;
+        throw SqlException(m);
+    }
+    handled = false;
+    return nullptr;
+}
+
+}  // namespace engine::exec

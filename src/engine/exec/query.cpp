@@ -1,0 +1,592 @@
+#include "engine/exec/messages.h"
+#include "engine/exec/query.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <unordered_map>
+
+#include "engine/types/arithmetic.h"
+#include "engine/types/compare.h"
+#include "engine/types/conversion.h"
+
+namespace engine::exec {
+
+namespace {
+
+// Tuples of a query level: one row index per source (-1 = no row), flattened.
+struct Tuples {
+    size_t width = 0;
+    std::vector<int64_t> data;
+
+    size_t count() const { return width ? data.size() / width : 0; }
+    const int64_t* at(size_t i) const { return data.data() + i * width; }
+    void push(const int64_t* t) { data.insert(data.end(), t, t + width); }
+};
+
+uint64_t combineHash(uint64_t h, uint64_t v) { return h ^ (v + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2)); }
+
+Frame frameFor(const BoundCore& core, ExecContext& ctx, const Frame* outer, const int64_t* tuple) {
+    Frame f;
+    f.sources = &core.sources;
+    f.tuple = tuple;
+    f.outer = outer;
+    f.ctx = &ctx;
+    return f;
+}
+
+bool passes(const std::vector<const BoundPredicate*>& filters, const Frame& f) {
+    for (const BoundPredicate* p : filters) {
+        if (p->test(f) != Tri::True) return false;
+    }
+    return true;
+}
+
+// Key values of one side of a hash join, converted to the comparison types; false when a
+// key is NULL (such rows never match).
+bool joinKeys(const std::vector<const BoundExpr*>& exprs, const std::vector<DataType>& types,
+              const Frame& f, std::vector<Value>& out, uint64_t& hash) {
+    out.clear();
+    hash = 0;
+    for (size_t k = 0; k < exprs.size(); ++k) {
+        Value v = exprs[k]->eval(f);
+        if (v.isNull()) return false;
+        if (!(v.type() == types[k])) v = convert(v, types[k], ConversionKind::Implicit, 0, f.ctx->dateFormat());
+        hash = combineHash(hash, hashValue(v));
+        out.push_back(std::move(v));
+    }
+    return true;
+}
+
+Tuples execNode(const JoinNode& node, const BoundCore& core, ExecContext& ctx, const Frame* outer) {
+    Tuples result;
+    result.width = core.sources.size();
+    const size_t width = result.width;
+    if (node.leaf) {
+        const Source& source = *core.sources[node.source];
+        size_t n = source.rowCount();
+        std::vector<int64_t> tuple(width, -1);
+        Frame f = frameFor(core, ctx, outer, tuple.data());
+        if (node.scanFilters.empty()) result.data.reserve(n * width);
+        for (size_t r = 0; r < n; ++r) {
+            tuple[node.source] = static_cast<int64_t>(r);
+            if (!node.scanFilters.empty() && !passes(node.scanFilters, f)) continue;
+            result.push(tuple.data());
+        }
+        return result;
+    }
+    Tuples left = execNode(*node.left, core, ctx, outer);
+    Tuples right = execNode(*node.right, core, ctx, outer);
+    std::vector<int64_t> merged(width, -1);
+    Frame f = frameFor(core, ctx, outer, merged.data());
+    auto merge = [&](const int64_t* l, const int64_t* r) {
+        for (size_t i = 0; i < width; ++i) merged[i] = l && l[i] >= 0 ? l[i] : (r ? r[i] : -1);
+    };
+    bool keepLeft = node.kind == sql::JoinKind::Left || node.kind == sql::JoinKind::Full;
+    bool keepRight = node.kind == sql::JoinKind::Right || node.kind == sql::JoinKind::Full;
+    std::vector<bool> rightMatched(keepRight ? right.count() : 0, false);
+
+    if (node.kind == sql::JoinKind::Cross) {
+        result.data.reserve(left.count() * right.count() * width);
+        for (size_t i = 0; i < left.count(); ++i) {
+            for (size_t j = 0; j < right.count(); ++j) {
+                merge(left.at(i), right.at(j));
+                result.push(merged.data());
+            }
+        }
+        return result;
+    }
+
+    auto emitMatches = [&](size_t i, const std::vector<size_t>& candidates) {
+        bool matched = false;
+        for (size_t j : candidates) {
+            merge(left.at(i), right.at(j));
+            if (node.on && node.on->test(f) != Tri::True) continue;
+            matched = true;
+            if (keepRight) rightMatched[j] = true;
+            result.push(merged.data());
+        }
+        if (!matched && keepLeft) {
+            merge(left.at(i), nullptr);
+            result.push(merged.data());
+        }
+    };
+
+    if (!node.leftKeys.empty()) {
+        // Hash join: build on the right side, probe with the left; the whole ON condition
+        // is checked on every candidate pair.
+        std::unordered_map<uint64_t, std::vector<size_t>> buckets;
+        buckets.reserve(right.count());
+        std::vector<std::vector<Value>> rightKeys(right.count());
+        std::vector<Value> keys;
+        uint64_t hash;
+        for (size_t j = 0; j < right.count(); ++j) {
+            merge(nullptr, right.at(j));
+            if (!joinKeys(node.rightKeys, node.keyTypes, f, keys, hash)) continue;
+            buckets[hash].push_back(j);
+        }
+        std::vector<size_t> none;
+        for (size_t i = 0; i < left.count(); ++i) {
+            merge(left.at(i), nullptr);
+            if (!joinKeys(node.leftKeys, node.keyTypes, f, keys, hash)) {
+                emitMatches(i, none);
+                continue;
+            }
+            auto it = buckets.find(hash);
+            emitMatches(i, it == buckets.end() ? none : it->second);
+        }
+    } else {
+        std::vector<size_t> all(right.count());
+        std::iota(all.begin(), all.end(), 0);
+        for (size_t i = 0; i < left.count(); ++i) emitMatches(i, all);
+    }
+    if (keepRight) {
+        for (size_t j = 0; j < right.count(); ++j) {
+            if (rightMatched[j]) continue;
+            merge(nullptr, right.at(j));
+            result.push(merged.data());
+        }
+    }
+    return result;
+}
+
+// Hash set of value rows under compareForSort equality (DISTINCT, UNION, COUNT(DISTINCT)).
+class RowSet {
+public:
+    bool insert(const std::vector<Value>& row) {
+        uint64_t h = 0;
+        for (const auto& v : row) h = combineHash(h, hashValue(v));
+        auto& bucket = buckets_[h];
+        for (size_t idx : bucket) {
+            if (equalRows(rows_[idx], row)) return false;
+        }
+        bucket.push_back(rows_.size());
+        rows_.push_back(row);
+        return true;
+    }
+
+private:
+    static bool equalRows(const std::vector<Value>& a, const std::vector<Value>& b) {
+        for (size_t i = 0; i < a.size(); ++i) {
+            if (compareForSort(a[i], b[i]) != 0) return false;
+        }
+        return true;
+    }
+    std::unordered_map<uint64_t, std::vector<size_t>> buckets_;
+    std::vector<std::vector<Value>> rows_;
+};
+
+struct AggregateState {
+    int64_t count = 0;
+    Value accumulator;
+    bool has = false;
+    std::unique_ptr<RowSet> seen;
+};
+
+void accumulate(const AggregateSpec& spec, AggregateState& state, const Frame& f) {
+    if (spec.kind == AggregateKind::CountStar) {
+        ++state.count;
+        return;
+    }
+    Value v = spec.argument->eval(f);
+    if (v.isNull()) return;
+    if (spec.distinct) {
+        if (!state.seen) state.seen = std::make_unique<RowSet>();
+        if (!state.seen->insert({v})) return;
+    }
+    ++state.count;
+    DateFormat df = f.ctx->dateFormat();
+    switch (spec.kind) {
+        case AggregateKind::Count:
+        case AggregateKind::CountStar:
+            break;
+        case AggregateKind::Sum:
+        case AggregateKind::Avg: {
+            DataType sumType = spec.resultType;
+            if (spec.kind == AggregateKind::Avg && isInteger(sumType.id)) sumType = DataType::of(TypeId::BigInt);
+            Value c = convert(v, sumType, ConversionKind::Implicit, 0, df);
+            if (!state.has) {
+                state.accumulator = c;
+                state.has = true;
+            } else {
+                state.accumulator = convert(arithmetic(ArithmeticOp::Add, state.accumulator, c, df), sumType,
+                                            ConversionKind::Implicit, 0, df);
+            }
+            break;
+        }
+        case AggregateKind::Min:
+        case AggregateKind::Max: {
+            if (!state.has) {
+                state.accumulator = v;
+                state.has = true;
+            } else {
+                int c = compareForSort(v, state.accumulator, df);
+                if ((spec.kind == AggregateKind::Min && c < 0) || (spec.kind == AggregateKind::Max && c > 0))
+                    state.accumulator = v;
+            }
+            break;
+        }
+    }
+}
+
+Value finish(const AggregateSpec& spec, const AggregateState& state, DateFormat df) {
+    switch (spec.kind) {
+        case AggregateKind::Count:
+        case AggregateKind::CountStar:
+            if (spec.resultType.id == TypeId::Int && state.count > 2147483647) throw SqlException(engineMessage(8115, {"expression", "int"}));
+            return Value::integer(state.count, spec.resultType.id);
+        case AggregateKind::Sum:
+            if (!state.has) return Value::null(spec.resultType);
+            return convert(state.accumulator, spec.resultType, ConversionKind::Implicit, 0, df);
+        case AggregateKind::Avg: {
+            if (!state.has) return Value::null(spec.resultType);
+            Value divisor = Value::integer(state.count, TypeId::BigInt);
+            Value q = arithmetic(ArithmeticOp::Divide, state.accumulator, divisor, df);
+            return convert(q, spec.resultType, ConversionKind::Implicit, 0, df);
+        }
+        case AggregateKind::Min:
+        case AggregateKind::Max:
+            if (!state.has) return Value::null(spec.resultType);
+            return state.accumulator.withType(spec.resultType);
+    }
+    return Value();
+}
+
+// One output row before sorting: the values, the sort keys, and where it came from.
+struct OutRow {
+    std::vector<Value> values;
+    std::vector<Value> sortKeys;
+    int64_t tuple = -1;  // index into the tuples, or -1
+    int64_t group = -1;  // index into the groups, or -1
+};
+
+int64_t topCount(const BoundCore& core, ExecContext& ctx, const Frame* outer, size_t available) {
+    if (!core.top) return -1;
+    Frame f = frameFor(core, ctx, outer, nullptr);
+    Value v = core.top->eval(f);
+    if (v.isNull()) throw SqlException(engineMessage(1060));
+    if (core.topPercent) {
+        double p = convert(v, DataType::floating(TypeId::Float)).asDouble();
+        if (p < 0 || p > 100) throw SqlException(engineMessage(1062));
+        return static_cast<int64_t>(std::ceil(p * static_cast<double>(available) / 100.0));
+    }
+    int64_t n = convert(v, DataType::of(TypeId::BigInt)).asInt64();
+    if (n < 0) throw SqlException(engineMessage(1060));
+    return n;
+}
+
+struct CoreResult {
+    std::vector<OutRow> rows;
+    Tuples tuples;
+    std::vector<GroupRow> groups;
+    std::vector<int64_t> groupTuples;  // representative tuple of each group
+};
+
+CoreResult runCore(const BoundCore& core, const BoundQuery& query, bool applyOrder, ExecContext& ctx,
+                   const Frame* outer) {
+    CoreResult out;
+    materializeSources(core, ctx, outer);
+    out.tuples = Tuples{};
+    out.tuples.width = core.sources.size();
+    if (core.from.empty()) {
+        out.tuples.data.clear();
+        // No FROM: one row with no sources.
+        out.tuples.width = 0;
+    } else {
+        out.tuples = execNode(*core.from[0], core, ctx, outer);
+        for (size_t i = 1; i < core.from.size(); ++i) {
+            Tuples next = execNode(*core.from[i], core, ctx, outer);
+            Tuples product;
+            product.width = out.tuples.width;
+            for (size_t a = 0; a < out.tuples.count(); ++a) {
+                for (size_t b = 0; b < next.count(); ++b) {
+                    std::vector<int64_t> t(out.tuples.at(a), out.tuples.at(a) + product.width);
+                    for (size_t k = 0; k < product.width; ++k) {
+                        if (next.at(b)[k] >= 0) t[k] = next.at(b)[k];
+                    }
+                    product.push(t.data());
+                }
+            }
+            out.tuples = std::move(product);
+        }
+    }
+    size_t tupleCount = core.from.empty() ? 1 : out.tuples.count();
+    auto tupleAt = [&](size_t i) -> const int64_t* {
+        return core.from.empty() ? nullptr : out.tuples.at(i);
+    };
+
+    // WHERE (what was not pushed into the scans).
+    std::vector<size_t> kept;
+    kept.reserve(tupleCount);
+    for (size_t i = 0; i < tupleCount; ++i) {
+        if (!core.residualWhere.empty()) {
+            Frame f = frameFor(core, ctx, outer, tupleAt(i));
+            if (!passes(core.residualWhere, f)) continue;
+        }
+        kept.push_back(i);
+    }
+
+    bool ordered = applyOrder && !query.orderBy.empty();
+    auto project = [&](OutRow& row, const Frame& f) {
+        row.values.reserve(core.outputs.size());
+        for (const auto& o : core.outputs) row.values.push_back(o.expr->eval(f));
+        if (ordered) {
+            for (const auto& key : query.orderBy) {
+                row.sortKeys.push_back(key.expr ? key.expr->eval(f) : Value());
+            }
+        }
+    };
+
+    if (!core.grouped) {
+        out.rows.reserve(kept.size());
+        for (size_t i : kept) {
+            OutRow row;
+            row.tuple = static_cast<int64_t>(i);
+            if (core.assignments.empty()) {
+                Frame f = frameFor(core, ctx, outer, tupleAt(i));
+                project(row, f);
+            } else if (ordered) {
+                Frame f = frameFor(core, ctx, outer, tupleAt(i));
+                for (const auto& key : query.orderBy) row.sortKeys.push_back(key.expr ? key.expr->eval(f) : Value());
+            }
+            out.rows.push_back(std::move(row));
+        }
+    } else {
+        // Group the tuples by the GROUP BY keys (one group when there are none).
+        std::unordered_map<uint64_t, std::vector<size_t>> index;
+        std::vector<std::vector<AggregateState>> states;
+        std::vector<Value> keys;
+        for (size_t i : kept) {
+            Frame f = frameFor(core, ctx, outer, tupleAt(i));
+            keys.clear();
+            uint64_t h = 0;
+            for (const auto& k : core.groupKeys) {
+                keys.push_back(k->eval(f));
+                h = combineHash(h, hashValue(keys.back()));
+            }
+            size_t group = SIZE_MAX;
+            auto& bucket = index[h];
+            for (size_t g : bucket) {
+                bool same = true;
+                for (size_t k = 0; k < keys.size() && same; ++k) same = compareForSort(keys[k], out.groups[g].keys[k]) == 0;
+                if (same) {
+                    group = g;
+                    break;
+                }
+            }
+            if (group == SIZE_MAX) {
+                group = out.groups.size();
+                bucket.push_back(group);
+                out.groups.push_back(GroupRow{keys, {}});
+                out.groupTuples.push_back(static_cast<int64_t>(i));
+                states.emplace_back(core.aggregates.size());
+            }
+            for (size_t a = 0; a < core.aggregates.size(); ++a) accumulate(core.aggregates[a], states[group][a], f);
+        }
+        if (out.groups.empty() && core.groupKeys.empty()) {
+            out.groups.push_back(GroupRow{});
+            out.groupTuples.push_back(-1);
+            states.emplace_back(core.aggregates.size());
+        }
+        std::vector<int64_t> emptyTuple(core.sources.size(), -1);
+        for (size_t g = 0; g < out.groups.size(); ++g) {
+            for (size_t a = 0; a < core.aggregates.size(); ++a)
+                out.groups[g].aggregates.push_back(finish(core.aggregates[a], states[g][a], ctx.dateFormat()));
+            const int64_t* t = out.groupTuples[g] >= 0 && !core.from.empty() ? tupleAt(out.groupTuples[g])
+                                                                              : emptyTuple.data();
+            Frame f = frameFor(core, ctx, outer, t);
+            f.group = &out.groups[g];
+            if (core.having && core.having->test(f) != Tri::True) continue;
+            OutRow row;
+            row.group = static_cast<int64_t>(g);
+            if (core.assignments.empty()) {
+                project(row, f);
+            } else if (ordered) {
+                for (const auto& key : query.orderBy) row.sortKeys.push_back(key.expr ? key.expr->eval(f) : Value());
+            }
+            out.rows.push_back(std::move(row));
+        }
+    }
+    return out;
+}
+
+void sortRows(std::vector<OutRow>& rows, const BoundQuery& query, DateFormat df) {
+    std::stable_sort(rows.begin(), rows.end(), [&](const OutRow& a, const OutRow& b) {
+        for (size_t k = 0; k < query.orderBy.size(); ++k) {
+            const SortKey& key = query.orderBy[k];
+            const Value& x = key.ordinal >= 0 ? a.values[key.ordinal] : a.sortKeys[k];
+            const Value& y = key.ordinal >= 0 ? b.values[key.ordinal] : b.sortKeys[k];
+            int c = compareForSort(x, y, df);
+            if (c != 0) return key.descending ? c > 0 : c < 0;
+        }
+        return false;
+    });
+}
+
+void applyTop(std::vector<OutRow>& rows, int64_t n, bool withTies, const BoundQuery& query, DateFormat df) {
+    if (n < 0 || static_cast<size_t>(n) >= rows.size()) return;
+    size_t end = static_cast<size_t>(n);
+    if (withTies && n > 0) {
+        while (end < rows.size()) {
+            bool tie = true;
+            for (size_t k = 0; k < query.orderBy.size() && tie; ++k) {
+                const SortKey& key = query.orderBy[k];
+                const Value& x = key.ordinal >= 0 ? rows[end].values[key.ordinal] : rows[end].sortKeys[k];
+                const Value& y = key.ordinal >= 0 ? rows[n - 1].values[key.ordinal] : rows[n - 1].sortKeys[k];
+                tie = compareForSort(x, y, df) == 0;
+            }
+            if (!tie) break;
+            ++end;
+        }
+    }
+    rows.resize(end);
+}
+
+}  // namespace
+
+void materializeSources(const BoundCore& core, ExecContext& ctx, const Frame* outer) {
+    for (Source* s : core.sources) {
+        if (s->derived) {
+            s->rowset = std::make_shared<Rowset>(executeQuery(*s->derived, ctx, outer));
+        } else if (s->generate) {
+            s->rowset = std::make_shared<Rowset>(s->generate());
+        }
+    }
+}
+
+std::vector<int64_t> collectTuples(const BoundCore& core, ExecContext& ctx, const Frame* outer) {
+    materializeSources(core, ctx, outer);
+    Tuples all;
+    all.width = core.sources.size();
+    if (core.from.empty()) return {};
+    all = execNode(*core.from[0], core, ctx, outer);
+    for (size_t i = 1; i < core.from.size(); ++i) {
+        Tuples next = execNode(*core.from[i], core, ctx, outer);
+        Tuples product;
+        product.width = all.width;
+        for (size_t a = 0; a < all.count(); ++a) {
+            for (size_t b = 0; b < next.count(); ++b) {
+                std::vector<int64_t> t(all.at(a), all.at(a) + product.width);
+                for (size_t k = 0; k < product.width; ++k) {
+                    if (next.at(b)[k] >= 0) t[k] = next.at(b)[k];
+                }
+                product.push(t.data());
+            }
+        }
+        all = std::move(product);
+    }
+    if (core.residualWhere.empty()) return std::move(all.data);
+    std::vector<int64_t> kept;
+    for (size_t i = 0; i < all.count(); ++i) {
+        Frame f = frameFor(core, ctx, outer, all.at(i));
+        if (passes(core.residualWhere, f)) kept.insert(kept.end(), all.at(i), all.at(i) + all.width);
+    }
+    return kept;
+}
+
+Rowset executeQuery(const BoundQuery& query, ExecContext& ctx, const Frame* outer) {
+    Rowset result;
+    result.columns = query.columns;
+    DateFormat df = ctx.dateFormat();
+    const bool single = query.cores.size() == 1;
+    const BoundCore& first = *query.cores.front();
+
+    if (single) {
+        CoreResult r = runCore(first, query, true, ctx, outer);
+        if (first.distinct) {
+            RowSet seen;
+            std::vector<OutRow> unique;
+            for (auto& row : r.rows) {
+                if (seen.insert(row.values)) unique.push_back(std::move(row));
+            }
+            r.rows = std::move(unique);
+        }
+        if (!query.orderBy.empty()) sortRows(r.rows, query, df);
+        applyTop(r.rows, topCount(first, ctx, outer, r.rows.size()), first.topWithTies, query, df);
+        if (!first.assignments.empty()) {
+            // SELECT @v = ...: each row assigns in turn; the last one wins.
+            std::vector<int64_t> emptyTuple(first.sources.size(), -1);
+            for (const auto& row : r.rows) {
+                const int64_t* t = row.tuple >= 0 ? r.tuples.at(static_cast<size_t>(row.tuple))
+                                   : row.group >= 0 && r.groupTuples[row.group] >= 0
+                                       ? r.tuples.at(static_cast<size_t>(r.groupTuples[row.group]))
+                                       : emptyTuple.data();
+                if (first.from.empty()) t = nullptr;
+                Frame f = frameFor(first, ctx, outer, t);
+                if (row.group >= 0) f.group = &r.groups[row.group];
+                for (const auto& a : first.assignments) {
+                    Value v = a.expr->eval(f);
+                    Variable* var = ctx.variables.find(a.variable);
+                    var->value = convert(v, var->type, ConversionKind::Implicit, 0, df);
+                }
+                result.rows.emplace_back();
+            }
+            return result;
+        }
+        // Provenance: the base tables of the level and each row's slot in them.
+        if (!first.grouped && !first.distinct) {
+            std::vector<size_t> tableSources;
+            for (size_t s = 0; s < first.sources.size(); ++s) {
+                if (first.sources[s]->kind == Source::Kind::Table) {
+                    tableSources.push_back(s);
+                    result.baseTables.push_back(first.sources[s]->table);
+                }
+            }
+            if (!tableSources.empty()) result.baseSlots.reserve(r.rows.size());
+            for (const auto& row : r.rows) {
+                if (tableSources.empty()) break;
+                std::vector<int64_t> slots;
+                for (size_t s : tableSources) {
+                    slots.push_back(row.tuple >= 0 ? r.tuples.at(static_cast<size_t>(row.tuple))[s] : -1);
+                }
+                result.baseSlots.push_back(std::move(slots));
+            }
+        } else {
+            result.notUpdatable = 4418;
+        }
+        result.rows.reserve(r.rows.size());
+        for (auto& row : r.rows) result.rows.push_back(std::move(row.values));
+        return result;
+    }
+
+    // UNION [ALL]: each core on its own (with its own TOP), values converted to the
+    // result types, duplicates removed unless ALL; then ORDER BY on the output columns.
+    result.notUpdatable = 4417;
+    std::vector<OutRow> all;
+    RowSet seen;
+    for (size_t c = 0; c < query.cores.size(); ++c) {
+        const BoundCore& core = *query.cores[c];
+        CoreResult r = runCore(core, query, false, ctx, outer);
+        if (core.distinct) {
+            RowSet coreSeen;
+            std::vector<OutRow> unique;
+            for (auto& row : r.rows) {
+                if (coreSeen.insert(row.values)) unique.push_back(std::move(row));
+            }
+            r.rows = std::move(unique);
+        }
+        applyTop(r.rows, topCount(core, ctx, outer, r.rows.size()), false, query, df);
+        for (auto& row : r.rows) {
+            for (size_t i = 0; i < row.values.size(); ++i) {
+                if (!(row.values[i].type() == query.columns[i].type))
+                    row.values[i] = convert(row.values[i], query.columns[i].type, ConversionKind::Implicit, 0, df);
+            }
+            all.push_back(std::move(row));
+        }
+    }
+    // A UNION without ALL anywhere before an operand removes duplicates up to it; the
+    // common case (all UNION or all UNION ALL) is what matters.
+    bool distinctAll = std::any_of(query.unionAll.begin(), query.unionAll.end(), [](bool a) { return !a; });
+    if (distinctAll) {
+        std::vector<OutRow> unique;
+        for (auto& row : all) {
+            if (seen.insert(row.values)) unique.push_back(std::move(row));
+        }
+        all = std::move(unique);
+    }
+    if (!query.orderBy.empty()) sortRows(all, query, df);
+    for (auto& row : all) result.rows.push_back(std::move(row.values));
+    return result;
+}
+
+}  // namespace engine::exec

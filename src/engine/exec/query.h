@@ -1,0 +1,104 @@
+// Bound queries and their execution: FROM (scans, hash joins on equality keys, nested
+// loops for the rest), WHERE, GROUP BY with aggregates, HAVING, the select list, DISTINCT,
+// UNION [ALL], ORDER BY under the collation, TOP.
+//
+// A query is bound once per statement execution and may run several times (a correlated
+// subquery runs once per outer row). Execution produces a Rowset with provenance.
+// Thread-compatible.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/exec/bound_expr.h"
+#include "engine/exec/source.h"
+#include "engine/sql/ast.h"
+
+namespace engine::exec {
+
+struct JoinNode {
+    bool leaf = true;
+    int source = -1;  // leaf
+    sql::JoinKind kind = sql::JoinKind::Inner;
+    std::unique_ptr<JoinNode> left, right;
+    BoundPredicatePtr on;
+    // Equality conjuncts of ON usable as hash keys: left side reads only the left
+    // subtree, right side only the right subtree; both converted to keyTypes before
+    // hashing so that equal values hash equal.
+    std::vector<const BoundExpr*> leftKeys, rightKeys;
+    std::vector<DataType> keyTypes;
+    // A single-source filter pushed down to a leaf scan (WHERE conjuncts of inner
+    // joins), evaluated while scanning.
+    std::vector<const BoundPredicate*> scanFilters;
+};
+
+enum class AggregateKind { Count, CountStar, Sum, Avg, Min, Max };
+
+struct AggregateSpec {
+    AggregateKind kind = AggregateKind::Count;
+    BoundExprPtr argument;  // null for COUNT(*)
+    bool distinct = false;
+    DataType resultType;
+};
+
+struct OutputColumn {
+    std::string name;
+    BoundExprPtr expr;
+};
+
+struct VariableAssignment {
+    std::string variable;
+    BoundExprPtr expr;
+};
+
+struct BoundQuery;
+
+struct BoundCore {
+    std::vector<std::unique_ptr<Source>> ownedSources;
+    std::vector<std::unique_ptr<BoundQuery>> derivedQueries;  // of derived tables and views
+    std::vector<Source*> sources;
+    std::vector<std::unique_ptr<JoinNode>> from;  // comma-separated items (cross product)
+    BoundPredicatePtr where;
+    std::vector<const BoundPredicate*> residualWhere;  // what was not pushed down
+    bool grouped = false;
+    std::vector<BoundExprPtr> groupKeys;
+    std::vector<AggregateSpec> aggregates;
+    BoundPredicatePtr having;
+    std::vector<OutputColumn> outputs;
+    std::vector<VariableAssignment> assignments;  // SELECT @v = ...
+    bool distinct = false;
+    // TOP of this core (a single-core query applies it after ORDER BY).
+    BoundExprPtr top;
+    bool topPercent = false;
+    bool topWithTies = false;
+};
+
+struct SortKey {
+    BoundExprPtr expr;  // bound in the (single) core's scope; null when ordinal is set
+    int ordinal = -1;   // output column
+    bool descending = false;
+};
+
+struct BoundQuery {
+    std::vector<std::unique_ptr<BoundCore>> cores;
+    std::vector<bool> unionAll;
+    std::vector<SourceColumn> columns;  // result columns (UNION-typed)
+    std::vector<SortKey> orderBy;
+    // The single base table every row comes from (see ResultSet::baseTable), or null.
+    Table* baseTable = nullptr;
+};
+
+// Runs a bound query. outer is the frame of the enclosing query level for correlated
+// subqueries (null at top level).
+Rowset executeQuery(const BoundQuery& query, ExecContext& ctx, const Frame* outer);
+
+// Runs only the FROM and WHERE of a core and returns its tuples (row index per source,
+// flattened with stride sources.size()): the target rows of UPDATE and DELETE.
+std::vector<int64_t> collectTuples(const BoundCore& core, ExecContext& ctx, const Frame* outer);
+
+// Materialises the derived tables, views and catalogue views of a core.
+void materializeSources(const BoundCore& core, ExecContext& ctx, const Frame* outer);
+
+}  // namespace engine::exec

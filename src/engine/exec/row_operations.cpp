@@ -1,0 +1,220 @@
+#include "engine/exec/row_operations.h"
+
+#include "engine/exec/messages.h"
+#include "engine/exec/statements.h"
+#include "engine/exec/table_writes.h"
+#include "engine/types/collation.h"
+#include "engine/types/compare.h"
+
+namespace engine::exec {
+
+namespace {
+
+// Runs an operation against the table's database, turning errors into a Failed result.
+template <class Fn>
+RowChange guarded(ExecContext& ctx, const TableIdentity& identity, Fn fn) {
+    RowChange result;
+    std::string error;
+    DatabaseEntry* entry = ctx.session.server->database(identity.database, error);
+    Table* table = entry ? entry->database->tableById(identity.objectId) : nullptr;
+    if (!table || !identifierEqual(table->schema.name, identity.name)) {
+        result.status = RowChange::Status::RowMissing;
+        return result;
+    }
+    DatabaseEntry* saved = ctx.session.database;
+    ctx.session.database = entry;
+    try {
+        fn(*table, result);
+    } catch (const SqlException& e) {
+        result.status = RowChange::Status::Failed;
+        for (SqlMessage m : e.messages()) {
+            if (m.line == 0) m.line = 1;
+            result.messages.push_back(std::move(m));
+        }
+        ctx.session.lastError = e.primary().number;
+        if (terminatesStatement(e.primary().number)) {
+            SqlMessage done = engineMessage(3621);
+            done.severity = 0;
+            done.line = 1;
+            result.messages.push_back(done);
+        }
+    }
+    ctx.session.database = saved;
+    return result;
+}
+
+void fillRow(const Table& table, RowId row, RowChange& result) {
+    int64_t slot = table.data.slotOf(row);
+    result.rowId = row;
+    result.columns.clear();
+    result.row.clear();
+    for (size_t c = 0; c < table.schema.columns.size(); ++c) {
+        const ColumnSchema& col = table.schema.columns[c];
+        result.columns.push_back(ResultColumn{col.name, col.type, col.nullable, col.identity, col.name});
+        if (slot >= 0) result.row.push_back(table.data.columns[c].get(static_cast<size_t>(slot)));
+    }
+}
+
+int columnOf(ExecContext& ctx, const TableSchema& schema, const std::string& name) {
+    int p = schema.columnIndex(name);
+    if (p < 0) raise(ctx, 207, {name});
+    return p;
+}
+
+// Whether the row still holds the expected values ('=' under the collation, NULL = NULL).
+bool holds(ExecContext& ctx, const Table& table, size_t slot, const std::vector<ColumnAssignment>& expected) {
+    for (const auto& e : expected) {
+        int p = columnOf(ctx, table.schema, e.column);
+        Value current = table.data.columns[p].get(slot);
+        if (current.isNull() || e.value.isNull()) {
+            if (current.isNull() != e.value.isNull()) return false;
+            continue;
+        }
+        if (isLargeObject(current.type())) {
+            if (current.bytes() != e.value.bytes()) return false;
+            continue;
+        }
+        if (compareValues(current, e.value, ctx.dateFormat()) != Comparison::Equal) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+RowChange updateRowOperation(ExecContext& ctx, const TableIdentity& identity, RowId row,
+                             const std::vector<ColumnAssignment>& assignments,
+                             const std::vector<ColumnAssignment>& expected) {
+    return guarded(ctx, identity, [&](Table& table, RowChange& result) {
+        int64_t slot = table.data.slotOf(row);
+        if (slot < 0) {
+            result.status = RowChange::Status::RowMissing;
+            return;
+        }
+        if (!holds(ctx, table, static_cast<size_t>(slot), expected)) {
+            result.status = RowChange::Status::RowChanged;
+            return;
+        }
+        const TableSchema& schema = table.schema;
+        std::vector<Value> full;
+        for (size_t c = 0; c < schema.columns.size(); ++c) full.push_back(table.data.columns[c].get(static_cast<size_t>(slot)));
+        Change change;
+        change.kind = Change::Kind::UpdateCells;
+        change.objectId = schema.id;
+        change.rowIds.push_back(row);
+        std::vector<int> changed;
+        for (const auto& a : assignments) {
+            int p = columnOf(ctx, schema, a.column);
+            const ColumnSchema& col = schema.columns[p];
+            if (col.identity) raise(ctx, 8102, {col.name});
+            Value v = valueForColumn(ctx, col, a.value);
+            checkNotNull(ctx, schema, col, v, "UPDATE");
+            full[p] = v;
+            bool seen = false;
+            for (size_t k = 0; k < change.positions.size(); ++k) {
+                if (change.positions[k] == p) {
+                    change.values[k].set(0, v);
+                    seen = true;
+                }
+            }
+            if (!seen) {
+                change.positions.push_back(p);
+                change.values.emplace_back(col.type);
+                change.values.back().push(v);
+                changed.push_back(p);
+            }
+        }
+        checkUniqueIndexes(ctx, table, {full}, {slot}, changed);
+        StatementChanges changes(ctx.entry());
+        if (!change.positions.empty()) changes.add(std::move(change));
+        changes.commit(*ctx.session.server);
+        result.status = RowChange::Status::Done;
+        fillRow(table, row, result);
+    });
+}
+
+RowChange insertRowOperation(ExecContext& ctx, const TableIdentity& identity,
+                             const std::vector<ColumnAssignment>& assignments) {
+    return guarded(ctx, identity, [&](Table& table, RowChange& result) {
+        const TableSchema& schema = table.schema;
+        TableSchema next = schema;
+        std::vector<Value> row(schema.columns.size());
+        std::vector<bool> given(schema.columns.size(), false);
+        bool identityInsert = ctx.session.settings.identityInsertTable == schema.id;
+        for (const auto& a : assignments) {
+            int p = columnOf(ctx, schema, a.column);
+            const ColumnSchema& col = schema.columns[p];
+            if (col.identity && !identityInsert) raise(ctx, 544, {schema.name});
+            row[p] = valueForColumn(ctx, col, a.value);
+            given[p] = true;
+        }
+        DefaultEvaluator defaults(ctx);
+        std::optional<int64_t> identityValue;
+        for (size_t c = 0; c < schema.columns.size(); ++c) {
+            if (given[c]) continue;
+            const ColumnSchema& col = schema.columns[c];
+            if (col.identity) {
+                int64_t v = nextIdentity(next, col);
+                row[c] = valueForColumn(ctx, col, Value::integer(v, TypeId::BigInt));
+                identityValue = v;
+            } else {
+                row[c] = defaults.evaluate(schema, col);
+            }
+        }
+        for (size_t c = 0; c < schema.columns.size(); ++c) checkNotNull(ctx, schema, schema.columns[c], row[c], "INSERT");
+        checkUniqueIndexes(ctx, table, {row}, {-1}, {});
+        RowId id = table.data.nextRowId;
+        Change change;
+        change.kind = Change::Kind::InsertRows;
+        change.objectId = schema.id;
+        change.rowIds.push_back(id);
+        change.identityCurrent = next.identityCurrent;
+        change.identityUsed = next.identityUsed;
+        for (size_t c = 0; c < schema.columns.size(); ++c) {
+            change.values.emplace_back(schema.columns[c].type);
+            change.values.back().push(row[c]);
+        }
+        StatementChanges changes(ctx.entry());
+        changes.add(std::move(change));
+        changes.commit(*ctx.session.server);
+        if (identityValue) ctx.session.lastIdentity = identityValue;
+        result.status = RowChange::Status::Done;
+        fillRow(table, id, result);
+    });
+}
+
+RowChange deleteRowOperation(ExecContext& ctx, const TableIdentity& identity, RowId row,
+                             const std::vector<ColumnAssignment>& expected) {
+    return guarded(ctx, identity, [&](Table& table, RowChange& result) {
+        int64_t slot = table.data.slotOf(row);
+        if (slot < 0) {
+            result.status = RowChange::Status::RowMissing;
+            return;
+        }
+        if (!holds(ctx, table, static_cast<size_t>(slot), expected)) {
+            result.status = RowChange::Status::RowChanged;
+            return;
+        }
+        Change change;
+        change.kind = Change::Kind::DeleteRows;
+        change.objectId = table.schema.id;
+        change.rowIds.push_back(row);
+        StatementChanges changes(ctx.entry());
+        changes.add(std::move(change));
+        changes.commit(*ctx.session.server);
+        result.status = RowChange::Status::Done;
+        result.rowId = row;
+    });
+}
+
+RowChange readRowOperation(ExecContext& ctx, const TableIdentity& identity, RowId row) {
+    return guarded(ctx, identity, [&](Table& table, RowChange& result) {
+        if (table.data.slotOf(row) < 0) {
+            result.status = RowChange::Status::RowMissing;
+            return;
+        }
+        result.status = RowChange::Status::Done;
+        fillRow(table, row, result);
+    });
+}
+
+}  // namespace engine::exec

@@ -1,0 +1,45 @@
+// SELECT statements: run the query and send its result set (or assign its variables).
+#include "engine/exec/messages.h"
+#include "engine/exec/binder.h"
+#include "engine/exec/statements.h"
+
+namespace engine::exec {
+
+void executeSelect(ExecContext& ctx, const sql::Statement& stmt, const sql::SelectStmt& select) {
+    Binder binder(ctx);
+    auto query = binder.bindQuery(*select.query, nullptr, true);
+    Rowset rows = executeQuery(*query, ctx, nullptr);
+    int64_t count = static_cast<int64_t>(rows.rows.size());
+    ctx.session.lastRowCount = count;
+    bool assigns = !query->cores.front()->assignments.empty();
+    if (!assigns) {
+        ResultSet set;
+        for (const auto& c : rows.columns) {
+            ResultColumn rc;
+            rc.name = c.name;
+            rc.type = c.type;
+            rc.nullable = c.nullable;
+            rc.identity = c.identity;
+            if (query->baseTable && c.originColumn >= 0)
+                rc.baseColumn = query->baseTable->schema.columns[c.originColumn].name;
+            set.columns.push_back(std::move(rc));
+        }
+        if (query->baseTable && rows.baseSlots.size() == rows.rows.size()) {
+            const Table& t = *query->baseTable;
+            set.baseTable = TableIdentity{ctx.entry().name, t.schema.schema, t.schema.name, t.schema.id};
+            // A table of another database names that database.
+            if (!ctx.database().tableById(t.schema.id) || ctx.database().tableById(t.schema.id) != &t) {
+                for (const DatabaseEntry* e : ctx.session.server->databases()) {
+                    if (e->database && e->database->tableById(t.schema.id) == &t) set.baseTable->database = e->name;
+                }
+            }
+            set.rowIds.reserve(rows.rows.size());
+            for (const auto& slots : rows.baseSlots) set.rowIds.push_back(t.data.rowIds[static_cast<size_t>(slots[0])]);
+        }
+        set.rows = std::move(rows.rows);
+        ctx.out.resultSet(std::move(set));
+    }
+    if (!ctx.session.settings.noCount) ctx.out.rowCount(count, stmt.line);
+}
+
+}  // namespace engine::exec

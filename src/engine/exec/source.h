@@ -1,0 +1,71 @@
+// Row sources of a query (base tables, derived tables, views, catalogue views) and the
+// materialised row sets that queries produce.
+//
+// A base table is read in place through its column stores (a row is a slot); everything
+// else is materialised as a Rowset. A Rowset made from a plain query over base tables
+// remembers where its rows and columns came from (provenance), so that a result set can
+// name its base table and row identities, and an UPDATE through a derived table can reach
+// the base rows. Thread-compatible.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/catalog/database.h"
+#include "engine/types/value.h"
+
+namespace engine::exec {
+
+struct BoundQuery;
+
+struct SourceColumn {
+    std::string name;
+    DataType type;
+    bool nullable = true;
+    bool identity = false;
+    // Provenance: the base table (index into Rowset::baseTables) and column (index into
+    // its schema) this column reads unchanged; -1 when computed.
+    int originTable = -1;
+    int originColumn = -1;
+};
+
+struct Rowset {
+    std::vector<SourceColumn> columns;
+    std::vector<std::vector<Value>> rows;
+    // Provenance of rows: the base tables read by the defining query and, per row, the
+    // slot of the row of each of them that produced it (-1 for none).
+    std::vector<Table*> baseTables;
+    std::vector<std::vector<int64_t>> baseSlots;
+    // Why the set cannot be updated through: 0 when it can, else 4417 (UNION) or 4418
+    // (aggregates, DISTINCT, GROUP BY).
+    int notUpdatable = 0;
+};
+
+struct Source {
+    enum class Kind { Table, Rowset };
+    Kind kind = Kind::Table;
+    std::string alias;      // the name that qualifies columns (alias, or the object name)
+    bool aliased = false;   // an alias was written
+    std::string objectName; // table / view name as stored
+    std::string schemaName = "dbo";
+    std::vector<SourceColumn> columns;
+    Table* table = nullptr;                  // Kind::Table
+    std::shared_ptr<Rowset> rowset;          // Kind::Rowset, filled when the query runs
+    BoundQuery* derived = nullptr;           // fills rowset (derived tables and views)
+    std::function<Rowset()> generate;        // fills rowset (catalogue views, functions)
+    int32_t viewId = 0;
+
+    size_t rowCount() const {
+        return kind == Kind::Table ? table->data.rowCount() : (rowset ? rowset->rows.size() : 0);
+    }
+    Value value(int64_t row, size_t column) const {
+        if (row < 0) return Value::null(columns[column].type);
+        if (kind == Kind::Table) return table->data.columns[column].get(static_cast<size_t>(row));
+        return rowset->rows[static_cast<size_t>(row)][column];
+    }
+};
+
+}  // namespace engine::exec

@@ -1,0 +1,357 @@
+// UPDATE t SET ... [FROM ...] [WHERE ...], DELETE [FROM] t [FROM ...] [WHERE ...] and
+// TRUNCATE TABLE. The target is a table, an alias of the FROM clause, or a derived table
+// or view that resolves to one base table.
+#include <algorithm>
+#include <cmath>
+
+#include "engine/exec/messages.h"
+#include "engine/exec/binder.h"
+#include "engine/exec/statements.h"
+#include "engine/exec/table_writes.h"
+#include "engine/types/collation.h"
+
+namespace engine::exec {
+
+namespace {
+
+// The FROM clause of an UPDATE/DELETE and the source that is its target.
+struct TargetPlan {
+    BoundCore core;
+    Scope scope;
+    int target = -1;       // source index of the target
+    Table* table = nullptr;  // the base table written to
+    int baseIndex = -1;      // for a derived target: index into its rowset's base tables
+};
+
+bool matchesTarget(const Source& s, const sql::ObjectName& name) {
+    if (s.aliased) return name.schema.empty() && identifierEqual(s.alias, name.object);
+    return identifierEqual(s.objectName, name.object);
+}
+
+std::unique_ptr<sql::TableRef> targetRef(const sql::ObjectName& name) {
+    auto ref = std::make_unique<sql::TableRef>();
+    ref->kind = sql::TableRef::Kind::Named;
+    ref->name = name;
+    return ref;
+}
+
+void bindTarget(ExecContext& ctx, Binder& binder, const sql::ObjectName& target,
+                const std::vector<sql::TableRefPtr>& from, const sql::Expr* where, TargetPlan& plan) {
+    plan.scope.sources = &plan.core.sources;
+    if (from.empty()) {
+        std::vector<sql::TableRefPtr> only;
+        only.push_back(targetRef(target));
+        binder.bindFrom(only, plan.core, plan.scope);
+        plan.target = 0;
+    } else {
+        binder.bindFrom(from, plan.core, plan.scope);
+        for (size_t i = 0; i < plan.core.sources.size(); ++i) {
+            if (matchesTarget(*plan.core.sources[i], target)) {
+                plan.target = static_cast<int>(i);
+                break;
+            }
+        }
+        if (plan.target < 0) {
+            // The target is not in FROM: it joins the FROM clause as one more source.
+            std::vector<sql::TableRefPtr> extra;
+            extra.push_back(targetRef(target));
+            BoundCore more;
+            Scope moreScope;
+            binder.bindFrom(extra, more, moreScope);
+            plan.core.sources.push_back(more.sources[0]);
+            plan.core.ownedSources.push_back(std::move(more.ownedSources[0]));
+            auto leaf = std::make_unique<JoinNode>();
+            leaf->source = static_cast<int>(plan.core.sources.size() - 1);
+            plan.core.from.push_back(std::move(leaf));
+            plan.target = static_cast<int>(plan.core.sources.size() - 1);
+        }
+    }
+    Source& t = *plan.core.sources[plan.target];
+    if (t.kind == Source::Kind::Table) {
+        plan.table = t.table;
+    } else if (!t.derived) {
+        raise(ctx, 4421, {t.alias});
+    }
+    if (where) plan.core.where = binder.bindPredicate(*where, plan.scope);
+    Binder::planWhere(plan.core);
+}
+
+// For a derived target: the base table behind the given columns of the derived source.
+void resolveDerivedTarget(ExecContext& ctx, TargetPlan& plan, const std::vector<int>& columns) {
+    Source& t = *plan.core.sources[plan.target];
+    const BoundQuery& q = *t.derived;
+    if (q.cores.size() > 1) raise(ctx, 4417, {t.alias});
+    const BoundCore& inner = *q.cores[0];
+    if (inner.grouped || inner.distinct) raise(ctx, 4418, {t.alias});
+    int table = -1;
+    for (int c : columns) {
+        int origin = t.columns[c].originTable;
+        if (origin < 0) raise(ctx, 4421, {t.alias});
+        if (table >= 0 && origin != table) raise(ctx, 4420, {t.alias});
+        table = origin;
+    }
+    if (table < 0) {
+        // DELETE through a derived table: it must read exactly one base table.
+        int tables = 0;
+        for (const Source* s : inner.sources) tables += s->kind == Source::Kind::Table;
+        if (tables != 1) raise(ctx, 4405, {t.alias});
+        table = 0;
+    }
+    int seen = 0;
+    for (const Source* s : inner.sources) {
+        if (s->kind != Source::Kind::Table) continue;
+        if (seen++ == table) plan.table = s->table;
+    }
+    plan.baseIndex = table;
+}
+
+// Target slots of the rows the statement reaches, each once (the first matching tuple
+// wins), in ascending slot order, with the tuple that reached it.
+std::vector<std::pair<int64_t, size_t>> targetRows(const TargetPlan& plan, const std::vector<int64_t>& tuples,
+                                                   int64_t limit) {
+    size_t width = plan.core.sources.size();
+    size_t count = width ? tuples.size() / width : 0;
+    const Source& t = *plan.core.sources[plan.target];
+    std::vector<bool> seen(plan.table->data.rowCount(), false);
+    std::vector<std::pair<int64_t, size_t>> out;
+    for (size_t i = 0; i < count; ++i) {
+        int64_t row = tuples[i * width + plan.target];
+        if (row < 0) continue;
+        int64_t slot = row;
+        if (t.kind == Source::Kind::Rowset) {
+            const auto& slots = t.rowset->baseSlots;
+            if (static_cast<size_t>(row) >= slots.size()) continue;
+            slot = slots[static_cast<size_t>(row)][static_cast<size_t>(plan.baseIndex)];
+            if (slot < 0) continue;
+        }
+        if (seen[static_cast<size_t>(slot)]) continue;
+        seen[static_cast<size_t>(slot)] = true;
+        out.emplace_back(slot, i);
+        if (limit >= 0 && static_cast<int64_t>(out.size()) >= limit) break;
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+int64_t topLimit(ExecContext& ctx, Binder& binder, const std::optional<sql::TopClause>& top, size_t available) {
+    if (!top) return ctx.session.settings.rowCountLimit > 0 ? ctx.session.settings.rowCountLimit : -1;
+    Scope scope;
+    BoundExprPtr e = binder.bindScalar(*top->count, scope);
+    Frame f;
+    f.ctx = &ctx;
+    Value v = e->eval(f);
+    if (v.isNull()) raise(ctx, 1060);
+    if (top->percent) {
+        double p = convert(v, DataType::floating(TypeId::Float)).asDouble();
+        return static_cast<int64_t>(std::ceil(p * static_cast<double>(available) / 100.0));
+    }
+    return convert(v, DataType::of(TypeId::BigInt)).asInt64();
+}
+
+struct UpdateSet {
+    int sourceColumn = -1;  // column of the target source
+    int tableColumn = -1;   // column of the base table
+    std::string variable;
+    BoundExprPtr expr;      // null: DEFAULT
+};
+
+struct UpdatePlan {
+    TargetPlan target;
+    std::vector<UpdateSet> sets;
+};
+
+// Binds an UPDATE: its FROM clause and target, the columns it assigns and their values.
+void bindUpdate(ExecContext& ctx, Binder& binder, const sql::UpdateStmt& update, UpdatePlan& out) {
+    TargetPlan& plan = out.target;
+    bindTarget(ctx, binder, update.target, update.from, update.where.get(), plan);
+    Source& target = *plan.core.sources[plan.target];
+    std::vector<UpdateSet>& sets = out.sets;
+    std::vector<int> derivedColumns;
+    for (const auto& a : update.assignments) {
+        UpdateSet s;
+        s.variable = a.variable;
+        if (!a.column.empty()) {
+            if (!a.qualifier.empty() && !matchesTarget(target, sql::ObjectName{"", "", "", a.qualifier.back(), ""}) &&
+                !identifierEqual(a.qualifier.back(), target.objectName)) {
+                raise(ctx, 4104, {a.qualifier.back() + "." + a.column});
+            }
+            for (size_t c = 0; c < target.columns.size(); ++c) {
+                if (identifierEqual(target.columns[c].name, a.column)) s.sourceColumn = static_cast<int>(c);
+            }
+            if (s.sourceColumn < 0) raise(ctx, 207, {a.column});
+            for (const auto& other : sets) {
+                if (other.sourceColumn == s.sourceColumn) raise(ctx, 264, {a.column});
+            }
+            derivedColumns.push_back(s.sourceColumn);
+        } else if (!ctx.variables.find(a.variable)) {
+            raise(ctx, 137, {a.variable});
+        }
+        if (a.expr) s.expr = binder.bindScalar(*a.expr, plan.scope);
+        sets.push_back(std::move(s));
+    }
+    if (target.kind == Source::Kind::Rowset) resolveDerivedTarget(ctx, plan, derivedColumns);
+    const TableSchema& schema = plan.table->schema;
+    for (auto& s : sets) {
+        if (s.sourceColumn < 0) continue;
+        s.tableColumn = target.kind == Source::Kind::Table ? s.sourceColumn : target.columns[s.sourceColumn].originColumn;
+        const ColumnSchema& col = schema.columns[s.tableColumn];
+        if (col.identity) raise(ctx, 8102, {col.name});
+    }
+}
+
+}  // namespace
+
+void prebindUpdate(ExecContext& ctx, Binder& binder, const sql::UpdateStmt& update) {
+    UpdatePlan plan;
+    bindUpdate(ctx, binder, update, plan);
+}
+
+void prebindDelete(ExecContext& ctx, Binder& binder, const sql::DeleteStmt& del) {
+    TargetPlan plan;
+    bindTarget(ctx, binder, del.target, del.from, del.where.get(), plan);
+}
+
+void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
+    Binder binder(ctx);
+    UpdatePlan bound;
+    bindUpdate(ctx, binder, update, bound);
+    TargetPlan& plan = bound.target;
+    std::vector<UpdateSet>& sets = bound.sets;
+    Table& table = *plan.table;
+    const TableSchema& schema = table.schema;
+
+    std::vector<int64_t> tuples = collectTuples(plan.core, ctx, nullptr);
+    int64_t limit = topLimit(ctx, binder, update.top, table.data.rowCount());
+    auto rows = targetRows(plan, tuples, limit);
+    size_t width = plan.core.sources.size();
+
+    // New values, column by column; constants are converted once.
+    std::vector<ColumnStore> values;
+    std::vector<int32_t> positions;
+    std::vector<int> changedColumns;
+    DefaultEvaluator defaults(ctx);
+    for (const auto& s : sets) {
+        if (s.tableColumn < 0) continue;
+        positions.push_back(s.tableColumn);
+        changedColumns.push_back(s.tableColumn);
+        values.emplace_back(schema.columns[s.tableColumn].type);
+        values.back().reserve(rows.size());
+    }
+    bool perRow = false;
+    for (const auto& s : sets) perRow = perRow || !s.variable.empty() || (s.expr && !s.expr->isConstant());
+    Frame frame;
+    frame.sources = &plan.core.sources;
+    frame.ctx = &ctx;
+    if (!perRow) {
+        size_t k = 0;
+        for (const auto& s : sets) {
+            const ColumnSchema& col = schema.columns[s.tableColumn];
+            Value v = s.expr ? valueForColumn(ctx, col, s.expr->eval(frame)) : defaults.evaluate(schema, col);
+            if (!rows.empty()) checkNotNull(ctx, schema, col, v, "UPDATE");
+            values[k++].fill(rows.size(), v);
+        }
+    } else {
+        for (const auto& [slot, tupleIndex] : rows) {
+            frame.tuple = tuples.data() + tupleIndex * width;
+            size_t k = 0;
+            for (const auto& s : sets) {
+                Value v;
+                if (s.tableColumn >= 0) {
+                    const ColumnSchema& col = schema.columns[s.tableColumn];
+                    v = s.expr ? valueForColumn(ctx, col, s.expr->eval(frame)) : defaults.evaluate(schema, col);
+                    checkNotNull(ctx, schema, col, v, "UPDATE");
+                    values[k++].push(v);
+                } else {
+                    v = s.expr->eval(frame);
+                }
+                if (!s.variable.empty()) {
+                    Variable* var = ctx.variables.find(s.variable);
+                    var->value = convert(v, var->type, ConversionKind::Implicit, 0, ctx.dateFormat());
+                }
+            }
+        }
+    }
+
+    // Unique keys: the changed rows as they will be.
+    bool keyTouched = false;
+    for (const auto& ix : schema.indexes) {
+        if (!ix.unique) continue;
+        for (const auto& key : ix.keys) {
+            for (int c : changedColumns) keyTouched = keyTouched || schema.columns[c].id == key.columnId;
+        }
+    }
+    if (keyTouched) {
+        std::vector<std::vector<Value>> full;
+        std::vector<int64_t> replaced;
+        for (size_t r = 0; r < rows.size(); ++r) {
+            std::vector<Value> row;
+            for (size_t c = 0; c < schema.columns.size(); ++c) row.push_back(table.data.columns[c].get(rows[r].first));
+            for (size_t k = 0; k < positions.size(); ++k) row[positions[k]] = values[k].get(r);
+            full.push_back(std::move(row));
+            replaced.push_back(rows[r].first);
+        }
+        checkUniqueIndexes(ctx, table, full, replaced, changedColumns);
+    }
+
+    StatementChanges changes(ctx.entry());
+    if (!rows.empty() && !positions.empty()) {
+        Change c;
+        c.kind = Change::Kind::UpdateCells;
+        c.objectId = schema.id;
+        c.rowIds.reserve(rows.size());
+        for (const auto& [slot, tupleIndex] : rows) c.rowIds.push_back(table.data.rowIds[static_cast<size_t>(slot)]);
+        c.positions = std::move(positions);
+        c.values = std::move(values);
+        changes.add(std::move(c));
+    }
+    changes.commit(*ctx.session.server);
+    ctx.session.lastRowCount = static_cast<int64_t>(rows.size());
+    if (!ctx.session.settings.noCount) ctx.out.rowCount(static_cast<int64_t>(rows.size()), ctx.line);
+}
+
+void executeDelete(ExecContext& ctx, const sql::DeleteStmt& del) {
+    Binder binder(ctx);
+    TargetPlan plan;
+    bindTarget(ctx, binder, del.target, del.from, del.where.get(), plan);
+    if (plan.core.sources[plan.target]->kind == Source::Kind::Rowset) resolveDerivedTarget(ctx, plan, {});
+    std::vector<int64_t> tuples = collectTuples(plan.core, ctx, nullptr);
+    int64_t limit = topLimit(ctx, binder, del.top, plan.table->data.rowCount());
+    auto rows = targetRows(plan, tuples, limit);
+    StatementChanges changes(ctx.entry());
+    if (!rows.empty()) {
+        Change c;
+        c.kind = Change::Kind::DeleteRows;
+        c.objectId = plan.table->schema.id;
+        for (const auto& [slot, tupleIndex] : rows) c.rowIds.push_back(plan.table->data.rowIds[static_cast<size_t>(slot)]);
+        changes.add(std::move(c));
+    }
+    changes.commit(*ctx.session.server);
+    ctx.session.lastRowCount = static_cast<int64_t>(rows.size());
+    if (!ctx.session.settings.noCount) ctx.out.rowCount(static_cast<int64_t>(rows.size()), ctx.line);
+}
+
+void executeTruncate(ExecContext& ctx, const sql::TruncateStmt& truncate) {
+    Table* table = ctx.database().findTable(truncate.table.object);
+    if (!table) raise(ctx, 4701, {truncate.table.written});
+    StatementChanges changes(ctx.entry());
+    if (table->data.rowCount() > 0) {
+        Change c;
+        c.kind = Change::Kind::DeleteRows;
+        c.objectId = table->schema.id;
+        c.rowIds = table->data.rowIds;
+        changes.add(std::move(c));
+    }
+    // TRUNCATE also restarts the identity.
+    TableSchema schema = table->schema;
+    if (schema.identityUsed) {
+        schema.identityUsed = false;
+        schema.identityCurrent = 0;
+        Change put;
+        put.kind = Change::Kind::PutTable;
+        put.table = std::move(schema);
+        changes.add(std::move(put));
+    }
+    changes.commit(*ctx.session.server);
+}
+
+}  // namespace engine::exec

@@ -1,0 +1,81 @@
+// A server: one data directory and the databases stored in it, shared by every session
+// of this process that opens the same directory (a process-wide registry keyed by the
+// directory's canonical path).
+//
+// The server holds the directory's lock (no second process may use it meanwhile), loads
+// databases on first use, keeps them in memory while sessions use them, commits each
+// completed statement (journal append, then apply) and folds a database's journal into
+// a new snapshot when the last session using it goes away or the journal grows large.
+// Thread-safety: every member must be called with mutex() held (sessions take it for
+// each call), except acquire(), which is thread-safe.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/catalog/database.h"
+#include "engine/store/database_store.h"
+#include "engine/store/files.h"
+
+namespace engine {
+
+struct DatabaseEntry {
+    std::string name;  // as stored
+    std::string stem;  // file name stem in the data directory
+    int32_t id = 0;
+    std::unique_ptr<Database> database;  // null until loaded
+    std::unique_ptr<store::DatabaseStore> store;
+    int sessions = 0;  // sessions whose current database this is
+};
+
+class Server {
+public:
+    // The server of a data directory, shared within the process. On failure returns
+    // nullptr and sets error (directory missing, locked by another process, unreadable).
+    static std::shared_ptr<Server> acquire(const std::filesystem::path& directory,
+                                           bool createDirectory, std::chrono::milliseconds lockWait,
+                                           std::string& error);
+    ~Server();
+
+    std::recursive_mutex& mutex() { return mutex_; }
+    const std::filesystem::path& directory() const { return directory_; }
+
+    // A database by name (case-insensitive), loaded; nullptr when it does not exist.
+    // error is set when it exists but cannot be read.
+    DatabaseEntry* database(std::string_view name, std::string& error);
+    DatabaseEntry* databaseById(int32_t id);
+    std::vector<const DatabaseEntry*> databases() const;
+
+    // CREATE DATABASE / DROP DATABASE (the caller checks names and use).
+    std::string createDatabase(const std::string& name);  // error text, empty on success
+    std::string dropDatabase(DatabaseEntry* entry);
+
+    // Makes one statement's changes durable (journal) and applies them.
+    std::string commit(DatabaseEntry& entry, const ChangeList& changes);
+
+    void attach(DatabaseEntry& entry) { ++entry.sessions; }
+    // A session leaves a database: sync its journal; fold it when nobody uses it.
+    void detach(DatabaseEntry& entry);
+    // Flushes every loaded database's journal to stable storage.
+    void syncAll();
+
+private:
+    Server() = default;
+    std::string scanDirectory();
+    std::string load(DatabaseEntry& entry);
+    static std::string stemFor(const std::string& name);
+
+    std::recursive_mutex mutex_;
+    std::filesystem::path directory_;
+    store::DirectoryLock lock_;
+    std::vector<std::unique_ptr<DatabaseEntry>> entries_;
+    int32_t nextDatabaseId_ = 5;
+};
+
+}  // namespace engine

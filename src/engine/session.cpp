@@ -1,0 +1,243 @@
+#include "engine/session.h"
+
+#include <mutex>
+#include <random>
+
+#include "engine/exec/batch.h"
+#include "engine/exec/context.h"
+#include "engine/exec/messages.h"
+#include "engine/exec/row_operations.h"
+#include "engine/server.h"
+#include "engine/types/collation.h"
+#include "engine/types/datetime.h"
+
+namespace engine {
+
+bool BatchResult::hasErrors() const { return firstError() != nullptr; }
+
+const SqlMessage* BatchResult::firstError() const {
+    for (const auto& m : messages) {
+        if (m.isError()) return &m;
+    }
+    return nullptr;
+}
+
+const SqlMessage* BatchResult::lastError() const {
+    for (auto it = messages.rbegin(); it != messages.rend(); ++it) {
+        if (it->isError()) return &*it;
+    }
+    return nullptr;
+}
+
+class SessionState {
+public:
+    std::shared_ptr<Server> server;
+    exec::SessionRuntime runtime;
+    bool closed = false;
+};
+
+namespace {
+
+SqlMessage connectionError(const std::string& detail) {
+    SqlMessage m;
+    m.number = 17;
+    m.severity = 16;
+    m.state = 1;
+    m.line = 0;
+    m.text = "SQL Server does not exist or access denied. (" + detail + ")";
+    return m;
+}
+
+SqlMessage closedError() {
+    SqlMessage m;
+    m.number = 0;
+    m.severity = 16;
+    m.state = 1;
+    m.text = "The session is closed.";
+    return m;
+}
+
+SqlMessage internalError(const std::string& what) {
+    SqlMessage m;
+    m.number = 8630;
+    m.severity = 16;
+    m.state = 1;
+    m.line = 1;
+    m.text = "Internal Query Processor Error: " + what;
+    return m;
+}
+
+}  // namespace
+
+Session::Session(std::unique_ptr<SessionState> state) : state_(std::move(state)) {}
+
+Session::~Session() { close(); }
+
+Session::Opened Session::open(const std::filesystem::path& dataDirectory, std::string_view database,
+                              const SessionOptions& options) {
+    Opened opened;
+    std::string error;
+    std::shared_ptr<Server> server =
+        Server::acquire(dataDirectory, options.createDataDirectory, options.lockWait, error);
+    if (!server) {
+        opened.messages.push_back(connectionError(error));
+        return opened;
+    }
+    auto state = std::make_unique<SessionState>();
+    {
+        std::lock_guard<std::recursive_mutex> guard(server->mutex());
+        std::string name = database.empty() ? std::string("master") : std::string(database);
+        DatabaseEntry* entry = server->database(name, error);
+        if (!entry) {
+            if (!error.empty()) {
+                opened.messages.push_back(connectionError(error));
+            } else {
+                SqlMessage m = exec::engineMessage(4060, {name});
+                opened.messages.push_back(m);
+            }
+            return opened;
+        }
+        server->attach(*entry);
+        state->server = server;
+        state->runtime.server = server.get();
+        state->runtime.database = entry;
+        auto clock = options.clock;
+        state->runtime.functions.clock = [clock] {
+            return dateTimeFromSystemClock(clock ? clock() : std::chrono::system_clock::now());
+        };
+        auto engine = std::make_shared<std::mt19937_64>(options.randomSeed ? *options.randomSeed
+                                                                            : std::random_device{}());
+        state->runtime.functions.random = [engine](unsigned char* out, size_t size) {
+            for (size_t i = 0; i < size; ++i) out[i] = static_cast<unsigned char>((*engine)() & 0xFF);
+        };
+        SqlMessage context = exec::engineMessage(5701, {entry->name});
+        context.severity = 0;
+        SqlMessage language = exec::engineMessage(5703, {"us_english"});
+        language.severity = 0;
+        opened.messages.push_back(context);
+        opened.messages.push_back(language);
+    }
+    opened.session.reset(new Session(std::move(state)));
+    return opened;
+}
+
+BatchResult Session::execute(std::string_view batch) {
+    BatchResult result;
+    if (!state_ || state_->closed) {
+        result.messages.push_back(closedError());
+        result.events.push_back({BatchResult::Kind::Message, 0});
+        return result;
+    }
+    std::lock_guard<std::recursive_mutex> guard(state_->server->mutex());
+    exec::Output out(result);
+    exec::ExecContext ctx(state_->runtime, out);
+    try {
+        exec::runBatch(ctx, batch);
+    } catch (const exec::BatchAbort&) {
+    } catch (const SqlException& e) {
+        for (SqlMessage m : e.messages()) out.message(m);
+    } catch (const std::exception& e) {
+        // Nothing may escape the engine: report it as the server reports internal errors.
+        out.message(internalError(e.what()));
+    }
+    return result;
+}
+
+std::vector<SqlMessage> Session::useDatabase(std::string_view name) {
+    std::vector<SqlMessage> messages;
+    if (!state_ || state_->closed) {
+        messages.push_back(closedError());
+        return messages;
+    }
+    std::lock_guard<std::recursive_mutex> guard(state_->server->mutex());
+    std::string error;
+    DatabaseEntry* entry = state_->server->database(name, error);
+    if (!entry) {
+        messages.push_back(exec::engineMessage(911, {std::string(name)}));
+        messages.back().line = 1;
+        return messages;
+    }
+    if (entry != state_->runtime.database) {
+        state_->server->attach(*entry);
+        state_->server->detach(*state_->runtime.database);
+        state_->runtime.database = entry;
+    }
+    SqlMessage m = exec::engineMessage(5701, {entry->name});
+    m.severity = 0;
+    messages.push_back(m);
+    return messages;
+}
+
+const std::string& Session::currentDatabase() const {
+    static const std::string none;
+    if (!state_ || !state_->runtime.database) return none;
+    return state_->runtime.database->name;
+}
+
+namespace {
+
+template <class Fn>
+RowChange rowOperation(SessionState* state, Fn fn) {
+    if (!state || state->closed) {
+        RowChange r;
+        r.status = RowChange::Status::Failed;
+        r.messages.push_back(closedError());
+        return r;
+    }
+    std::lock_guard<std::recursive_mutex> guard(state->server->mutex());
+    BatchResult unused;
+    exec::Output out(unused);
+    exec::ExecContext ctx(state->runtime, out);
+    try {
+        return fn(ctx);
+    } catch (const std::exception& e) {
+        RowChange r;
+        r.status = RowChange::Status::Failed;
+        r.messages.push_back(internalError(e.what()));
+        return r;
+    }
+}
+
+}  // namespace
+
+RowChange Session::updateRow(const TableIdentity& table, RowId row,
+                             const std::vector<ColumnAssignment>& assignments,
+                             const std::vector<ColumnAssignment>& expectedOriginal) {
+    return rowOperation(state_.get(), [&](exec::ExecContext& ctx) {
+        return exec::updateRowOperation(ctx, table, row, assignments, expectedOriginal);
+    });
+}
+
+RowChange Session::insertRow(const TableIdentity& table, const std::vector<ColumnAssignment>& assignments) {
+    return rowOperation(state_.get(),
+                        [&](exec::ExecContext& ctx) { return exec::insertRowOperation(ctx, table, assignments); });
+}
+
+RowChange Session::deleteRow(const TableIdentity& table, RowId row,
+                             const std::vector<ColumnAssignment>& expectedOriginal) {
+    return rowOperation(state_.get(), [&](exec::ExecContext& ctx) {
+        return exec::deleteRowOperation(ctx, table, row, expectedOriginal);
+    });
+}
+
+RowChange Session::readRow(const TableIdentity& table, RowId row) {
+    return rowOperation(state_.get(), [&](exec::ExecContext& ctx) { return exec::readRowOperation(ctx, table, row); });
+}
+
+void Session::close() {
+    if (!state_ || state_->closed) return;
+    std::shared_ptr<Server> server = state_->server;
+    {
+        std::lock_guard<std::recursive_mutex> guard(server->mutex());
+        if (state_->runtime.database) server->detach(*state_->runtime.database);
+        server->syncAll();
+        state_->closed = true;
+        state_->runtime.database = nullptr;
+        state_->runtime.server = nullptr;
+        state_->server.reset();
+    }
+    // The last session of a server releases it (and its directory lock) here.
+    server.reset();
+}
+
+}  // namespace engine

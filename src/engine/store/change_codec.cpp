@@ -1,0 +1,348 @@
+#include "engine/store/change_codec.h"
+
+#include "engine/store/binary.h"
+#include "engine/types/value_codec.h"
+
+namespace engine::store {
+
+namespace {
+
+void putBool(std::string& out, bool b) { out.push_back(b ? 1 : 0); }
+
+bool getBool(std::string_view& in, bool& b) {
+    if (in.empty()) return false;
+    b = in.front() != 0;
+    in.remove_prefix(1);
+    return true;
+}
+
+template <class T>
+bool getInt(std::string_view& in, T& v) {
+    int64_t raw;
+    if (!getSigned(in, raw)) return false;
+    v = static_cast<T>(raw);
+    return true;
+}
+
+bool getValue(std::string_view& in, Value& v) {
+    auto decoded = tryDecodeValue(in);
+    if (!decoded) return false;
+    v = std::move(*decoded);
+    return true;
+}
+
+bool getType(std::string_view& in, DataType& t) {
+    auto decoded = tryDecodeDataType(in);
+    if (!decoded) return false;
+    t = *decoded;
+    return true;
+}
+
+void encodeColumnStore(const ColumnStore& store, std::string& out) {
+    encodeDataType(store.type(), out);
+    putVarint(out, store.size());
+    for (size_t i = 0; i < store.size(); ++i) encodeValue(store.get(i), out);
+}
+
+bool decodeColumnStore(std::string_view& in, ColumnStore& store) {
+    DataType type;
+    uint64_t n;
+    if (!getType(in, type) || !getVarint(in, n) || n > in.size()) return false;
+    store = ColumnStore(type);
+    store.reserve(n);
+    for (uint64_t i = 0; i < n; ++i) {
+        auto v = tryDecodeValue(in);
+        if (!v) return false;
+        store.push(*v);
+    }
+    return true;
+}
+
+void encodeTableSchema(const TableSchema& t, std::string& out) {
+    putSigned(out, t.id);
+    putString(out, t.schema);
+    putString(out, t.name);
+    encodeValue(t.created, out);
+    putSigned(out, t.nextColumnId);
+    putSigned(out, t.identityCurrent);
+    putBool(out, t.identityUsed);
+    putVarint(out, t.columns.size());
+    for (const auto& c : t.columns) {
+        putSigned(out, c.id);
+        putString(out, c.name);
+        encodeDataType(c.type, out);
+        putBool(out, c.nullable);
+        putBool(out, c.identity);
+        putSigned(out, c.identitySeed);
+        putSigned(out, c.identityIncrement);
+        putSigned(out, c.defaultId);
+    }
+    putVarint(out, t.defaults.size());
+    for (const auto& d : t.defaults) {
+        putSigned(out, d.id);
+        putString(out, d.name);
+        putSigned(out, d.columnId);
+        putString(out, d.definition);
+        encodeValue(d.created, out);
+    }
+    putVarint(out, t.indexes.size());
+    for (const auto& ix : t.indexes) {
+        putSigned(out, ix.indexId);
+        putString(out, ix.name);
+        putBool(out, ix.unique);
+        putBool(out, ix.clustered);
+        out.push_back(static_cast<char>(ix.constraint));
+        putSigned(out, ix.constraintId);
+        encodeValue(ix.created, out);
+        putVarint(out, ix.keys.size());
+        for (const auto& k : ix.keys) {
+            putSigned(out, k.columnId);
+            putBool(out, k.descending);
+        }
+    }
+}
+
+bool decodeTableSchema(std::string_view& in, TableSchema& t) {
+    uint64_t n;
+    if (!getInt(in, t.id) || !getString(in, t.schema) || !getString(in, t.name) ||
+        !getValue(in, t.created) || !getInt(in, t.nextColumnId) ||
+        !getInt(in, t.identityCurrent) || !getBool(in, t.identityUsed) || !getVarint(in, n) ||
+        n > in.size())
+        return false;
+    t.columns.resize(n);
+    for (auto& c : t.columns) {
+        if (!getInt(in, c.id) || !getString(in, c.name) || !getType(in, c.type) ||
+            !getBool(in, c.nullable) || !getBool(in, c.identity) || !getInt(in, c.identitySeed) ||
+            !getInt(in, c.identityIncrement) || !getInt(in, c.defaultId))
+            return false;
+    }
+    if (!getVarint(in, n) || n > in.size()) return false;
+    t.defaults.resize(n);
+    for (auto& d : t.defaults) {
+        if (!getInt(in, d.id) || !getString(in, d.name) || !getInt(in, d.columnId) ||
+            !getString(in, d.definition) || !getValue(in, d.created))
+            return false;
+    }
+    if (!getVarint(in, n) || n > in.size()) return false;
+    t.indexes.resize(n);
+    for (auto& ix : t.indexes) {
+        if (!getInt(in, ix.indexId) || !getString(in, ix.name) || !getBool(in, ix.unique) ||
+            !getBool(in, ix.clustered) || in.empty())
+            return false;
+        auto constraint = static_cast<uint8_t>(in.front());
+        in.remove_prefix(1);
+        if (constraint > static_cast<uint8_t>(KeyConstraint::Unique)) return false;
+        ix.constraint = static_cast<KeyConstraint>(constraint);
+        uint64_t keys;
+        if (!getInt(in, ix.constraintId) || !getValue(in, ix.created) || !getVarint(in, keys) ||
+            keys > in.size())
+            return false;
+        ix.keys.resize(keys);
+        for (auto& k : ix.keys) {
+            if (!getInt(in, k.columnId) || !getBool(in, k.descending)) return false;
+        }
+    }
+    return true;
+}
+
+void encodeRowIds(const std::vector<RowId>& rows, std::string& out) {
+    // Delta-encoded: row ids are ascending in practice, so deltas are small.
+    putVarint(out, rows.size());
+    RowId previous = 0;
+    for (RowId r : rows) {
+        putSigned(out, r - previous);
+        previous = r;
+    }
+}
+
+bool decodeRowIds(std::string_view& in, std::vector<RowId>& rows) {
+    uint64_t n;
+    if (!getVarint(in, n) || n > in.size()) return false;
+    rows.resize(n);
+    RowId previous = 0;
+    for (auto& r : rows) {
+        int64_t delta;
+        if (!getSigned(in, delta)) return false;
+        r = previous + delta;
+        previous = r;
+    }
+    return true;
+}
+
+void encodeInsertHeader(int32_t objectId, int64_t identityCurrent, bool identityUsed,
+                        std::string& out) {
+    out.push_back(static_cast<char>(Change::Kind::InsertRows));
+    putSigned(out, objectId);
+    putSigned(out, identityCurrent);
+    putBool(out, identityUsed);
+}
+
+}  // namespace
+
+void encodeChange(const Change& c, std::string& out) {
+    if (c.kind == Change::Kind::InsertRows) {
+        encodeInsertHeader(c.objectId, c.identityCurrent, c.identityUsed, out);
+        encodeRowIds(c.rowIds, out);
+        putVarint(out, c.values.size());
+        for (const auto& v : c.values) encodeColumnStore(v, out);
+        return;
+    }
+    out.push_back(static_cast<char>(c.kind));
+    switch (c.kind) {
+        case Change::Kind::PutTable:
+            encodeTableSchema(c.table, out);
+            break;
+        case Change::Kind::DropTable:
+        case Change::Kind::DropView:
+            putSigned(out, c.objectId);
+            break;
+        case Change::Kind::AddColumn:
+            putSigned(out, c.objectId);
+            putSigned(out, c.position);
+            putBool(out, c.useFill);
+            if (c.useFill) {
+                encodeValue(c.fill, out);
+            } else {
+                encodeColumnStore(c.data, out);
+            }
+            break;
+        case Change::Kind::DropColumn:
+            putSigned(out, c.objectId);
+            putSigned(out, c.position);
+            break;
+        case Change::Kind::ReplaceColumn:
+            putSigned(out, c.objectId);
+            putSigned(out, c.position);
+            encodeColumnStore(c.data, out);
+            break;
+        case Change::Kind::UpdateCells:
+            putSigned(out, c.objectId);
+            encodeRowIds(c.rowIds, out);
+            putVarint(out, c.positions.size());
+            for (int32_t p : c.positions) putSigned(out, p);
+            putVarint(out, c.values.size());
+            for (const auto& v : c.values) encodeColumnStore(v, out);
+            break;
+        case Change::Kind::DeleteRows:
+            putSigned(out, c.objectId);
+            encodeRowIds(c.rowIds, out);
+            break;
+        case Change::Kind::PutView:
+            putSigned(out, c.view.id);
+            putString(out, c.view.schema);
+            putString(out, c.view.name);
+            putString(out, c.view.text);
+            encodeValue(c.view.created, out);
+            break;
+        case Change::Kind::PutProperty:
+            putString(out, c.property.name);
+            encodeValue(c.property.value, out);
+            break;
+        case Change::Kind::DropProperty:
+            putString(out, c.property.name);
+            break;
+        case Change::Kind::PutPermission:
+            putString(out, c.permission.permission);
+            putSigned(out, c.permission.objectId);
+            putString(out, c.permission.principal);
+            break;
+        case Change::Kind::SetIdState:
+            putVarint(out, c.idState);
+            break;
+        case Change::Kind::InsertRows:
+            break;
+    }
+}
+
+bool decodeChange(std::string_view& in, Change& c) {
+    if (in.empty()) return false;
+    auto kind = static_cast<uint8_t>(in.front());
+    in.remove_prefix(1);
+    if (kind < 1 || kind > static_cast<uint8_t>(Change::Kind::SetIdState)) return false;
+    c = Change();
+    c.kind = static_cast<Change::Kind>(kind);
+    uint64_t n;
+    switch (c.kind) {
+        case Change::Kind::PutTable:
+            return decodeTableSchema(in, c.table);
+        case Change::Kind::DropTable:
+        case Change::Kind::DropView:
+            return getInt(in, c.objectId);
+        case Change::Kind::AddColumn:
+            if (!getInt(in, c.objectId) || !getInt(in, c.position) || !getBool(in, c.useFill))
+                return false;
+            return c.useFill ? getValue(in, c.fill) : decodeColumnStore(in, c.data);
+        case Change::Kind::DropColumn:
+            return getInt(in, c.objectId) && getInt(in, c.position);
+        case Change::Kind::ReplaceColumn:
+            return getInt(in, c.objectId) && getInt(in, c.position) && decodeColumnStore(in, c.data);
+        case Change::Kind::InsertRows:
+            if (!getInt(in, c.objectId) || !getInt(in, c.identityCurrent) ||
+                !getBool(in, c.identityUsed) || !decodeRowIds(in, c.rowIds) || !getVarint(in, n) ||
+                n > in.size())
+                return false;
+            c.values.resize(n);
+            for (auto& v : c.values) {
+                if (!decodeColumnStore(in, v) || v.size() != c.rowIds.size()) return false;
+            }
+            return true;
+        case Change::Kind::UpdateCells:
+            if (!getInt(in, c.objectId) || !decodeRowIds(in, c.rowIds) || !getVarint(in, n) ||
+                n > in.size())
+                return false;
+            c.positions.resize(n);
+            for (auto& p : c.positions) {
+                if (!getInt(in, p)) return false;
+            }
+            if (!getVarint(in, n) || n != c.positions.size()) return false;
+            c.values.resize(n);
+            for (auto& v : c.values) {
+                if (!decodeColumnStore(in, v) || v.size() != c.rowIds.size()) return false;
+            }
+            return true;
+        case Change::Kind::DeleteRows:
+            return getInt(in, c.objectId) && decodeRowIds(in, c.rowIds);
+        case Change::Kind::PutView:
+            return getInt(in, c.view.id) && getString(in, c.view.schema) &&
+                   getString(in, c.view.name) && getString(in, c.view.text) &&
+                   getValue(in, c.view.created);
+        case Change::Kind::PutProperty:
+            return getString(in, c.property.name) && getValue(in, c.property.value);
+        case Change::Kind::DropProperty:
+            return getString(in, c.property.name);
+        case Change::Kind::PutPermission:
+            return getString(in, c.permission.permission) && getInt(in, c.permission.objectId) &&
+                   getString(in, c.permission.principal);
+        case Change::Kind::SetIdState:
+            return getVarint(in, c.idState);
+    }
+    return false;
+}
+
+void encodeChanges(const ChangeList& changes, std::string& out) {
+    putVarint(out, changes.size());
+    for (const auto& c : changes) encodeChange(c, out);
+}
+
+bool decodeChanges(std::string_view in, ChangeList& out) {
+    uint64_t n;
+    if (!getVarint(in, n) || n > in.size()) return false;
+    out.clear();
+    out.resize(n);
+    for (auto& c : out) {
+        if (!decodeChange(in, c)) return false;
+    }
+    return in.empty();
+}
+
+void encodeTableContents(const Table& table, std::string& out) {
+    out.push_back(static_cast<char>(Change::Kind::PutTable));
+    encodeTableSchema(table.schema, out);
+    encodeInsertHeader(table.schema.id, table.schema.identityCurrent, table.schema.identityUsed,
+                       out);
+    encodeRowIds(table.data.rowIds, out);
+    putVarint(out, table.data.columns.size());
+    for (const auto& column : table.data.columns) encodeColumnStore(column, out);
+}
+
+}  // namespace engine::store

@@ -1,0 +1,24 @@
+// Binary encoding of change lists (see catalog/change.h): the payload of journal records
+// and of snapshot files. Decoding validates everything it reads and fails (returns false)
+// on malformed input rather than trusting it. Thread-safe (pure functions).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engine/catalog/change.h"
+#include "engine/catalog/database.h"
+
+namespace engine::store {
+
+void encodeChange(const Change& change, std::string& out);
+bool decodeChange(std::string_view& in, Change& out);
+
+void encodeChanges(const ChangeList& changes, std::string& out);
+bool decodeChanges(std::string_view in, ChangeList& out);
+
+// A table's definition and every row, encoded as the PutTable and InsertRows changes that
+// rebuild it, without copying the table first.
+void encodeTableContents(const Table& table, std::string& out);
+
+}  // namespace engine::store

@@ -1,0 +1,12 @@
+// CRC-32 (IEEE polynomial) of byte strings: the checksum of journal and snapshot records.
+// Thread-safe (the table is built once, at first use).
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace engine::store {
+
+uint32_t crc32(std::string_view bytes, uint32_t crc = 0);
+
+}  // namespace engine::store
