@@ -91,9 +91,15 @@ TEST_F(TablasDePasosTest, TheCompanyPhaseFillsTheBarAtK77AndEndsWithTheCompanySt
     fixture_.EmpresaActual(codigo_);
     EjecutarPasos(PasosEmpresa(), {ctx_, empresa, codigo_, fecha_}, PasoProgresoEmpresa(1000));
 
-    EXPECT_THAT(Sondas(empresa.Enviadas()), ElementsAre("PROPIEDADES", "INDCOR"));
-    // K9 → 7 × 14, K68 → 61 × 14, K72 → 65 × 14, K77 full then empty.
-    EXPECT_THAT(valores_, ElementsAre(98, 854, 910, 1000, 0));
+    EXPECT_THAT(Sondas(empresa.Enviadas()),
+                ElementsAre("PROPIEDADES", "REPTABLA", "PermisosRep", "PERSONAL", "TAREAS",
+                            "INSTANCIAS", "LINEASINSTANCIAS", "ASUNTOS", "ABOGADOS",
+                            "RELACIONENVIOS", "INDCOR"));
+    // k × 14 after each step that reports progress (K3 1, K4 2, K7 5, K9 7, K18 15, K28 25, K29
+    // 26, K31 28 … K37 34, K68 61, K72 65), whether its guard let it run or not; K77 full then
+    // empty.
+    EXPECT_THAT(valores_, ElementsAre(14, 28, 70, 98, 210, 350, 364, 392, 406, 420, 434, 448, 462,
+                                      476, 854, 910, 1000, 0));
     EXPECT_THAT(Entries(), ::testing::Contains("Información:  Comenzando actualizacion estructura "
                                                "ctanuevopgc en la empresa0001 , servidor: SRV"));
     // The company's table had no PROPIEDADES: K1 created it.
