@@ -4,26 +4,14 @@
 
 #include "db/odbc/odbc_connection.h"
 #include "db/odbc/odbc_support.h"
-#ifdef ACTUALIZA_DB_EMBEDDED
 #include "db/embedded/embedded_connection.h"
-#endif
 
 namespace db {
 
 bool isEmbeddedServer(std::string_view server) { return server.find('/') != std::string_view::npos; }
 
 std::unique_ptr<Connection> connect(const ConnectionSettings& settings) {
-    if (isEmbeddedServer(settings.server)) {
-#ifdef ACTUALIZA_DB_EMBEDDED
-        return embedded::openConnection(settings);
-#else
-        auto closed = std::make_unique<ClosedConnection>(settings.database);
-        closed->setPendingError(Status(Error{client_error::kConnectionFailed, 0, "IM002",
-                                             "This build has no embedded engine for the data directory " +
-                                                 settings.server + "."}));
-        return closed;
-#endif
-    }
+    if (isEmbeddedServer(settings.server)) return embedded::openConnection(settings);
     const std::string driver = odbc::chooseDriver(odbc::installedDrivers(), std::getenv("ACTUALIZA_ODBC_DRIVER"));
     return odbc::openConnection(settings, driver);
 }

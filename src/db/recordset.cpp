@@ -130,11 +130,11 @@ Status Recordset::update() {
     if (editMode_ == EditMode::None) return Status::success();
     if (editMode_ == EditMode::Add) {
         const size_t newRow = rows_.rows.size();
-        if (Status s = writer_->insertRow(newRow, buffer_); !s) return fail(s);
         std::vector<Variant> row(rows_.fields.size());
         for (size_t i = 0; i < row.size(); ++i) {
             if (buffer_[i]) row[i] = *buffer_[i];
         }
+        if (Status s = writer_->insertRow(newRow, buffer_, row); !s) return fail(s);
         rows_.rows.push_back(std::move(row));
         position_ = static_cast<long>(newRow);
     } else {

@@ -53,7 +53,11 @@ public:
     virtual Status updateRow(size_t row, const std::vector<Variant>& original,
                              const std::vector<std::optional<Variant>>& changes) = 0;
     // Inserts a new row holding the assigned fields; it becomes row `row` of the set.
-    virtual Status insertRow(size_t row, const std::vector<std::optional<Variant>>& values) = 0;
+    // `stored` comes in with the assigned values (NULL elsewhere); a writer that can tell
+    // what the server stored (defaults of unassigned columns, conversions) puts that in it,
+    // so that a later edit of the new row is checked against what is really there.
+    virtual Status insertRow(size_t row, const std::vector<std::optional<Variant>>& values,
+                             std::vector<Variant>& stored) = 0;
 };
 
 class Recordset {

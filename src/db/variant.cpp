@@ -6,42 +6,14 @@
 #include <cstdlib>
 #include <limits>
 
+#include "engine/types/datetime.h"
+
 namespace db {
 
 namespace {
 
-// Days from 1970-01-01 to y-m-d (proleptic Gregorian), after H. Hinnant's algorithm.
-int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-void civilFromDays(int64_t z, int& y, int& m, int& d) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t yy = static_cast<int64_t>(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    y = static_cast<int>(yy + (m <= 2));
-}
-
-constexpr int64_t kOleEpochDays = -25569;  // 1899-12-30 relative to 1970-01-01
+constexpr int32_t kOleEpochDays = -2;  // 1899-12-30 relative to 1900-01-01
 constexpr int64_t kMillisPerDay = 86400000;
-
-bool isLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-int daysInMonth(int y, int m) {
-    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && isLeap(y) ? 29 : kDays[m - 1];
-}
 
 std::string twoDigits(int v) {
     char buf[8];
@@ -52,7 +24,7 @@ std::string twoDigits(int v) {
 }  // namespace
 
 double DateTime::toOleDate() const {
-    const int64_t days = daysSinceEpoch() - kOleEpochDays;
+    const int64_t days = daysSince1900() - kOleEpochDays;
     const double fraction =
         ((hour * 60.0 + minute) * 60.0 + second + millisecond / 1000.0) / 86400.0;
     // Before 1899-12-30 the day is negative and the time still counts forward, so the
@@ -68,7 +40,7 @@ DateTime DateTime::fromOleDate(double oleDate) {
         millis -= kMillisPerDay;
         days += oleDate >= 0 ? 1 : -1;
     }
-    DateTime dt = fromDaysSinceEpoch(days + kOleEpochDays);
+    DateTime dt = fromDaysSince1900(static_cast<int32_t>(days + kOleEpochDays));
     dt.hour = static_cast<int>(millis / 3600000);
     dt.minute = static_cast<int>(millis / 60000 % 60);
     dt.second = static_cast<int>(millis / 1000 % 60);
@@ -76,13 +48,11 @@ DateTime DateTime::fromOleDate(double oleDate) {
     return dt;
 }
 
-int64_t DateTime::daysSinceEpoch() const {
-    return daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
-}
+int32_t DateTime::daysSince1900() const { return engine::daysFromCivil(year, month, day); }
 
-DateTime DateTime::fromDaysSinceEpoch(int64_t days) {
+DateTime DateTime::fromDaysSince1900(int32_t days) {
     DateTime dt;
-    civilFromDays(days, dt.year, dt.month, dt.day);
+    engine::civilFromDays(days, dt.year, dt.month, dt.day);
     return dt;
 }
 
@@ -99,8 +69,7 @@ std::string DateTime::isoText() const {
 }
 
 bool DateTime::isValid() const {
-    return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
-           day <= daysInMonth(year, month) && hour >= 0 && hour < 24 && minute >= 0 &&
+    return year >= 1 && year <= 9999 && engine::isValidCivilDate(year, month, day) && hour >= 0 && hour < 24 && minute >= 0 &&
            minute < 60 && second >= 0 && second < 60 && millisecond >= 0 && millisecond < 1000;
 }
 

@@ -39,9 +39,9 @@ struct DateTime {
     // Days since 1899-12-30 plus the fraction of the day: the OLE automation / Jet form.
     double toOleDate() const;
     static DateTime fromOleDate(double oleDate);
-    // Days since 1970-01-01 of the date part (proleptic Gregorian).
-    int64_t daysSinceEpoch() const;
-    static DateTime fromDaysSinceEpoch(int64_t days);
+    // Days since 1900-01-01 of the date part (proleptic Gregorian; negative before).
+    int32_t daysSince1900() const;
+    static DateTime fromDaysSince1900(int32_t days);
     // "yyyy-mm-dd hh:mm:ss" and, when milliseconds are not zero, ".mmm".
     std::string isoText() const;
     bool isValid() const;

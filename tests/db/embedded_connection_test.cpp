@@ -118,6 +118,7 @@ TEST_F(EmbeddedTest, UpdatableSetsWriteThroughRowIdentities) {
     rs->setValue("OBJETO", Variant::text("PAISES"));
     ASSERT_TRUE(rs->update());
     EXPECT_EQ(count("SELECT COUNT(*) FROM PROPIEDADES WHERE OBJETO='PAISES' AND NOMBRE='' AND VALOR=''"), 1);
+    EXPECT_EQ(rs->value("NOMBRE"), Variant::text(""));  // the default, as stored
 
     // A duplicate key is the server's 2601; the row stays pending until cancelled.
     ASSERT_TRUE(rs->addNew());

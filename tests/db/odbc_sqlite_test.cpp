@@ -178,6 +178,11 @@ TEST_F(OdbcSqlite, UpdatableSetEditsAddsAndCancels) {
     ASSERT_TRUE(rs->update()) << conn_->lastError().description;
     EXPECT_EQ(rs->text("OBJETO"), "PAISES");
     EXPECT_EQ(count("SELECT COUNT(*) FROM PROPIEDADES WHERE OBJETO='PAISES' AND VALOR=''"), 1);
+    // The new row holds the default the server gave it, so it can be edited at once.
+    EXPECT_FALSE(rs->value("VALOR").isNull());
+    ASSERT_TRUE(rs->setValue("VALOR", Variant::text("5")));
+    ASSERT_TRUE(rs->update()) << conn_->lastError().description;
+    EXPECT_EQ(count("SELECT VALOR FROM PROPIEDADES WHERE OBJETO='PAISES'"), 5);
 
     // An edit that is cancelled changes nothing.
     rs->moveFirst();

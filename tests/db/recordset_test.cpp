@@ -21,7 +21,7 @@ public:
     Status updateRow(size_t row, const std::vector<Variant>&, const std::vector<std::optional<Variant>>& changes) override {
         return save("update", row, changes);
     }
-    Status insertRow(size_t row, const std::vector<std::optional<Variant>>& values) override {
+    Status insertRow(size_t row, const std::vector<std::optional<Variant>>& values, std::vector<Variant>&) override {
         return save("insert", row, values);
     }
 

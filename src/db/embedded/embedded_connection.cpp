@@ -1,6 +1,7 @@
 #include "db/embedded/embedded_connection.h"
 
 #include "db/embedded/value_conversion.h"
+#include "db/text_util.h"
 #include <algorithm>
 
 #include "engine/session.h"
@@ -64,7 +65,8 @@ public:
         return finish("update", text, change);
     }
 
-    Status insertRow(size_t row, const std::vector<std::optional<Variant>>& values) override {
+    Status insertRow(size_t row, const std::vector<std::optional<Variant>>& values,
+                     std::vector<Variant>& stored) override {
         std::vector<engine::ColumnAssignment> assignments;
         std::string columns, markers;
         for (size_t i = 0; i < values.size(); ++i) {
@@ -82,6 +84,14 @@ public:
         if (status) {
             if (rowIds_.size() <= row) rowIds_.resize(row + 1, 0);
             rowIds_[row] = change.rowId;
+            // The row as stored: defaults of the columns not assigned, values converted.
+            for (size_t i = 0; i < fields_.size(); ++i) {
+                for (size_t c = 0; c < change.columns.size() && c < change.row.size(); ++c) {
+                    if (!fields_[i].baseColumn.empty() && equalsIgnoreCase(change.columns[c].name, fields_[i].baseColumn)) {
+                        stored[i] = toVariant(change.row[c]);
+                    }
+                }
+            }
         }
         return status;
     }

@@ -1,5 +1,7 @@
 #include "db/embedded/value_conversion.h"
 
+#include "engine/types/datetime.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -8,9 +10,6 @@ namespace db::embedded {
 namespace {
 
 using engine::TypeId;
-
-// Days from 1970-01-01 to 1900-01-01, the engine's day zero.
-constexpr int64_t kEngineEpochDays = -25567;
 
 std::string decimalText(engine::Int128 unscaled, int scale) {
     const bool negative = unscaled < 0;
@@ -80,13 +79,8 @@ Variant toVariant(const engine::Value& value) {
         case TypeId::DateTime:
         case TypeId::SmallDateTime:
         case TypeId::Date: {
-            DateTime dt = DateTime::fromDaysSinceEpoch(value.days() + kEngineEpochDays);
-            const int64_t ms = std::llround(value.ticks() * 10.0 / 3.0);
-            dt.hour = static_cast<int>(ms / 3600000);
-            dt.minute = static_cast<int>(ms / 60000 % 60);
-            dt.second = static_cast<int>(ms / 1000 % 60);
-            dt.millisecond = static_cast<int>(ms % 1000);
-            return Variant::dateTime(dt);
+            const engine::CivilDateTime c = engine::toCivil(value);
+            return Variant::dateTime(DateTime{c.year, c.month, c.day, c.hour, c.minute, c.second, c.millisecond});
         }
         case TypeId::Char:
         case TypeId::VarChar:
@@ -144,9 +138,8 @@ engine::Value toEngineValue(const Variant& value) {
             return beyondLatin1(value.str()) ? engine::Value::nvarchar(value.str()) : engine::Value::varchar(value.str());
         case Variant::Kind::DateTime: {
             const DateTime& d = value.dateTimeValue();
-            const int64_t days = d.daysSinceEpoch() - kEngineEpochDays;
-            const int64_t ms = ((d.hour * 60LL + d.minute) * 60 + d.second) * 1000 + d.millisecond;
-            return engine::Value::datetime(static_cast<int32_t>(days), static_cast<int32_t>(std::llround(ms * 0.3)));
+            return engine::makeDateTime(
+                engine::CivilDateTime{d.year, d.month, d.day, d.hour, d.minute, d.second, d.millisecond});
         }
         case Variant::Kind::Binary:
             return engine::Value::binary(value.str(), engine::DataType{TypeId::VarBinary,

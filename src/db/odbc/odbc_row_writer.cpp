@@ -225,7 +225,7 @@ public:
         return run("update", sql, params, true);
     }
 
-    Status insertRow(size_t, const std::vector<std::optional<Variant>>& values) override {
+    Status insertRow(size_t, const std::vector<std::optional<Variant>>& values, std::vector<Variant>& stored) override {
         std::string columns, markers;
         Parameters params(connection_.codec());
         for (size_t i = 0; i < values.size(); ++i) {
@@ -238,10 +238,41 @@ public:
         const std::string sql = params.size() == 0
                                     ? "INSERT INTO " + target_.table + " DEFAULT VALUES"
                                     : "INSERT INTO " + target_.table + " (" + columns + ") VALUES (" + markers + ")";
-        return run("insert", sql, params, false);
+        Status inserted = run("insert", sql, params, false);
+        if (inserted) rereadByKey(values, stored);
+        return inserted;
     }
 
 private:
+    // A new row found again by its key (when every key column was assigned), so that the
+    // set holds the defaults the server gave the columns left unassigned. Without a key
+    // the row keeps the assigned values only; a failure to read it again changes nothing.
+    void rereadByKey(const std::vector<std::optional<Variant>>& values, std::vector<Variant>& stored) {
+        if (target_.keyColumns.empty()) return;
+        std::string select, where;
+        std::vector<size_t> read;
+        Parameters params(connection_.codec());
+        for (size_t i = 0; i < target_.baseColumns.size(); ++i) {
+            if (target_.baseColumns[i].empty()) continue;
+            select += (read.empty() ? "" : ",") + connection_.quoteIdentifier(target_.baseColumns[i]);
+            read.push_back(i);
+        }
+        for (size_t k : target_.keyColumns) {
+            if (!values[k] || values[k]->isNull()) return;
+            where += (where.empty() ? "" : " AND ") + connection_.quoteIdentifier(target_.baseColumns[k]) + "=?";
+            params.add(*values[k], target_.columns[k]);
+        }
+        const std::string sql = "SELECT " + select + " FROM " + target_.table + " WHERE " + where;
+        Statement stmt(connection_.dbc(), connection_.codec());
+        std::vector<OdbcColumn> columns;
+        RowSet rows;
+        Status status = params.bind(stmt.handle());
+        if (status) status = stmt.executeQuery(sql, columns, rows);
+        connection_.traceStatement("open", sql, status);
+        if (!status || rows.rows.size() != 1) return;
+        for (size_t n = 0; n < read.size(); ++n) stored[read[n]] = rows.rows[0][n];
+    }
+
     Error readOnlyColumn(size_t i) const {
         return Error{client_error::kNotUpdatable, 0, "",
                      "The field " + target_.columns[i].info.name + " does not come from table " + target_.table +
