@@ -107,6 +107,18 @@ TEST_F(UnreachableServerTest, UpdateConnectionsReportTheirFailure) {
                                         "servidor :"));
 }
 
+TEST(UnreachableOdbcServer, ARefusedServerEndsTheListingToo) {
+    // Nothing listens on port 1: the ODBC driver's refusal is the server text.
+    RunFixture f{"127.0.0.1,1"};
+    EXPECT_EQ(RealizarConexion(f.ctx(), "127.0.0.1,1", true, "sa", "x", ""),
+              ResultadoListado::kServidorInaccesible);
+    const auto entradas = f.Entradas();
+    ASSERT_EQ(entradas.size(), 1u);
+    EXPECT_THAT(entradas[0], StartsWith("Error en el procesimiento RealizarConexion:Error de "
+                                        "conexión con el servidor"));
+    EXPECT_EQ(f.ctx().grid.Row(run::ProcessGrid::kConnectionRow).status, run::RowStatus::kNone);
+}
+
 // Against a reachable server of the embedded engine.
 class EmbeddedConnectionsTest : public ::testing::Test {
   protected:

