@@ -39,16 +39,17 @@ const std::string kPropiedadesCentral =
     "NULL DEFAULT(''),VALOR VARCHAR(128) NOT NULL DEFAULT(''))";
 
 TEST_F(EngineTest, TheVatRoutinesBringTheRatesOfEveryCodeToTheirLastValues) {
-    auto vardex = Base("Vardex", {kPropiedadesCentral,
-                                  "CREATE TABLE IVATAB (codiiva varchar(2) NOT NULL, TipoIVA float, "
-                                  "AdonIVA varchar(1))",
-                                  "INSERT INTO IVATAB VALUES ('1',16,'1'),('2',7,'2'),('3',4,'3'),"
-                                  "('11',0,'0'),('12',0,'0'),('19',0,'0')"});
+    auto vardex =
+        Base("Vardex", {kPropiedadesCentral,
+                        "CREATE TABLE IVATAB (codiiva varchar(2) NOT NULL, TipoIVA float, "
+                        "AdonIVA varchar(1))",
+                        "INSERT INTO IVATAB VALUES ('1',16,'1'),('2',7,'2'),('3',4,'3'),"
+                        "('11',0,'0'),('12',0,'0'),('19',0,'0')"});
     ActualizaTipoIVA2010(fixture.ctx(), *vardex);
     ActualizaIVA2010(fixture.ctx(), *vardex);
     ActualizaIVA2012(fixture.ctx(), *vardex);
 
-    const Filas esperadas = {{"1", "18", "21"},  {"2", "8", "10"},   {"3", "4", "4"},
+    const Filas esperadas = {{"1", "18", "21"},  {"2", "8", "10"}, {"3", "4", "4"},
                              {"11", "19", "19"}, {"12", "0", "0"}, {"19", "20", "20"}};
     const std::string consulta =
         "SELECT codiiva, TipoIVA, TipoIVA2010 FROM IVATAB ORDER BY CAST(codiiva AS int)";
@@ -96,12 +97,12 @@ TEST_F(EngineTest, CtaNuevoPgcFillsIbanAndBicOnTheRunThatCreatesThem) {
                          "VALUES ('4300001','49','1500','05','1234567892'),"
                          "('4300002','2100','0418','45','0200051332'),('4300003','','','','')"});
     ActualizaCtaNuevoPgc(fixture.ctx(), *empresa, "0001");
-    EXPECT_EQ(Consulta(*empresa, "SELECT CUENTA, IBAN, BIC FROM CTANUEVOPGC ORDER BY CUENTA"),
-              (Filas{{"4300001", "ES60", "BSCHESMMXXX"},
-                     {"4300002", "ES91", ""},
-                     {"4300003", "", ""}}));
-    EXPECT_EQ(Consulta(*empresa, "SELECT COL_LENGTH('CTANUEVOPGC','CP'), "
-                                 "COL_LENGTH('CTANUEVOPGC','titulodelacuenta')"),
+    EXPECT_EQ(
+        Consulta(*empresa, "SELECT CUENTA, IBAN, BIC FROM CTANUEVOPGC ORDER BY CUENTA"),
+        (Filas{{"4300001", "ES60", "BSCHESMMXXX"}, {"4300002", "ES91", ""}, {"4300003", "", ""}}));
+    EXPECT_EQ(Consulta(*empresa,
+                       "SELECT COL_LENGTH('CTANUEVOPGC','CP'), "
+                       "COL_LENGTH('CTANUEVOPGC','titulodelacuenta')"),
               (Filas{{"10", "100"}}));
     EXPECT_FALSE(fixture.ctx().HayIncidencias());
 
@@ -122,8 +123,9 @@ TEST_F(EngineTest, CliBancosDispFillsEveryCompleteAccount) {
                          "INSERT INTO CLIBANCOSDISP VALUES ('C1','49','1500','05','1234567892'),"
                          "('C2','2100','','45','0200051332')"});
     ActualizaCliBancosDisp(fixture.ctx(), *empresa);
-    EXPECT_EQ(Consulta(*empresa, "SELECT CLICODIGO, CLIBANCOSIBAN, CLIBANCOSBIC FROM "
-                                 "CLIBANCOSDISP ORDER BY CLICODIGO"),
+    EXPECT_EQ(Consulta(*empresa,
+                       "SELECT CLICODIGO, CLIBANCOSIBAN, CLIBANCOSBIC FROM "
+                       "CLIBANCOSDISP ORDER BY CLICODIGO"),
               (Filas{{"C1", "ES60", "BSCHESMMXXX"}, {"C2", "", ""}}));
     EXPECT_EQ(Consulta(*empresa, "SELECT COL_LENGTH('CLIBANCOSDISP','CLIBANCOSENTIDAD')"),
               Filas{{"10"}});
@@ -173,42 +175,86 @@ TEST_F(EngineTest, TheCentralReferenceTablesFollowTheFixtureFile) {
     EXPECT_TRUE(fixture.Entradas().empty());
 }
 
+TEST_F(EngineTest, ARowTheServerRefusesIsLeftOutAndTheCopyIsKept) {
+    testing::InstallBaseDataFile(fixture.directory());
+    auto empresa = Base(
+        "Empresa_0001",
+        {kPropiedadesCentral,
+         "CREATE TABLE PROVINCIAS (CODIGO varchar(2) NOT NULL PRIMARY KEY, NOMBRE varchar(50), "
+         "COMUNIDAD varchar(2))",
+         // One province per region: every later province of a region is refused.
+         "CREATE UNIQUE INDEX UNAPORCOMUNIDAD ON PROVINCIAS (COMUNIDAD)",
+         "INSERT INTO PROVINCIAS VALUES ('99','Antigua','00')",
+         "CREATE TABLE FORMASPAGO (CODIGO varchar(2), DESCRIPCION varchar(50), DIAS int)"});
+    SincronizarDatosBase(fixture.ctx(), *empresa);
+    empresa->close();
+
+    // What the copy left is committed: a new connection sees it.
+    auto otra = servidor.Conectar("Empresa_0001");
+    EXPECT_EQ(Consulta(*otra,
+                       "SELECT COUNT(*), COUNT(DISTINCT COMUNIDAD), MIN(CODIGO) FROM "
+                       "PROVINCIAS"),
+              (Filas{{"19", "19", "01"}}));
+    EXPECT_EQ(Consulta(*otra, "SELECT COUNT(*) FROM PROVINCIAS WHERE CODIGO='99'"), Filas{{"0"}});
+    EXPECT_EQ(Consulta(*otra, "SELECT OBJETO, VALOR FROM PROPIEDADES ORDER BY OBJETO"),
+              (Filas{{"FORMASPAGO", "2"}, {"PROVINCIAS", "1"}}));
+}
+
+TEST_F(EngineTest, AFilterTheTargetCannotEvaluateLeavesTheTargetAndItsVersion) {
+    testing::InstallBaseDataFile(fixture.directory());
+    auto vardex = Base("Vardex", {kPropiedadesCentral,
+                                  "CREATE TABLE PAISES (CODIGO varchar(3) NOT NULL, NOMBRE "
+                                  "varchar(50))",  // no CONTINENTE: the filtered delete fails
+                                  "INSERT INTO PAISES VALUES ('ES','España antigua')"});
+    SincronizarDatosBase(fixture.ctx(), *vardex);
+    EXPECT_EQ(Consulta(*vardex, "SELECT CODIGO, NOMBRE FROM PAISES"),
+              (Filas{{"ES", "España antigua"}}));
+    EXPECT_EQ(Consulta(*vardex, "SELECT COUNT(*) FROM PROPIEDADES WHERE OBJETO='PAISES'"),
+              Filas{{"0"}});
+}
+
 TEST_F(EngineTest, AnOldIndcorBecomesPerYearWithTheDeclaredModules) {
     // The statements mix the computer's year and the server's: here both are today's.
     fixture.ctx().clock = run::CurrentLocalDateTime;
     const int y = fixture.ctx().clock().year;
-    std::string columnas = "act varchar(4) NOT NULL, librdatosbase1 float DEFAULT(0), ICI float "
-                           "DEFAULT(0), ICE float DEFAULT(0), ICE2 float DEFAULT(0), ICE3 float "
-                           "DEFAULT(0), ICE4 float DEFAULT(0)";
+    std::string columnas =
+        "act varchar(4) NOT NULL, librdatosbase1 float DEFAULT(0), ICI float "
+        "DEFAULT(0), ICE float DEFAULT(0), ICE2 float DEFAULT(0), ICE3 float "
+        "DEFAULT(0), ICE4 float DEFAULT(0)";
     for (int i = 1; i <= 7; ++i) {
         columnas += ", DBI" + std::to_string(i) + " float DEFAULT(0), DBE" + std::to_string(i) +
                     " float DEFAULT(0)";
     }
-    auto empresa = Base(
-        "Empresa_0001",
-        {"CREATE TABLE INDCOR (" + columnas + ")", "CREATE INDEX ACTINDICE ON INDCOR (act)",
-         "CREATE UNIQUE INDEX APUNTNUM ON INDCOR (act)",
-         "INSERT INTO INDCOR (act, librdatosbase1, ICI) VALUES ('6920', 8, 3)",
-         "CREATE TABLE modact131 (actividad varchar(4), ejercicio int, periodo varchar(2), "
-         "unidadmodulo1 float, unidadmodulo2 float, unidadmodulo3 float, unidadmodulo4 float, "
-         "unidadmodulo5 float, unidadmodulo6 float, unidadmodulo7 float)",
-         "INSERT INTO modact131 VALUES ('6920'," + std::to_string(y - 3) + ",'4T',1,2,3,4,5,6,7),"
-         "('6920'," + std::to_string(y - 3) + ",'1T',9,9,9,9,9,9,9)"});
+    auto empresa =
+        Base("Empresa_0001",
+             {"CREATE TABLE INDCOR (" + columnas + ")", "CREATE INDEX ACTINDICE ON INDCOR (act)",
+              "CREATE UNIQUE INDEX APUNTNUM ON INDCOR (act)",
+              "INSERT INTO INDCOR (act, librdatosbase1, ICI) VALUES ('6920', 8, 3)",
+              "CREATE TABLE modact131 (actividad varchar(4), ejercicio int, periodo varchar(2), "
+              "unidadmodulo1 float, unidadmodulo2 float, unidadmodulo3 float, unidadmodulo4 float, "
+              "unidadmodulo5 float, unidadmodulo6 float, unidadmodulo7 float)",
+              "INSERT INTO modact131 VALUES ('6920'," + std::to_string(y - 3) +
+                  ",'4T',1,2,3,4,5,6,7),"
+                  "('6920'," +
+                  std::to_string(y - 3) + ",'1T',9,9,9,9,9,9,9)"});
 
     ActualizaDatosBaseEmpresa(fixture.ctx(), *empresa);
 
-    EXPECT_EQ(Consulta(*empresa, "SELECT Ejercicio, ICI, DBI8, DBE1, DBI7 FROM INDCOR ORDER BY "
-                                 "Ejercicio"),
+    EXPECT_EQ(Consulta(*empresa,
+                       "SELECT Ejercicio, ICI, DBI8, DBE1, DBI7 FROM INDCOR ORDER BY "
+                       "Ejercicio"),
               (Filas{{std::to_string(y - 3), "0", "0", "1", "7"},
                      {std::to_string(y - 1), "3", "8", "0", "0"},
                      {std::to_string(y), "3", "8", "0", "0"}}));
-    EXPECT_EQ(Consulta(*empresa, "SELECT COUNT(*) FROM SYSINDEXES WHERE "
-                                 "ID=OBJECT_ID('INDCOR') AND NAME='ACTINDICE'"),
+    EXPECT_EQ(Consulta(*empresa,
+                       "SELECT COUNT(*) FROM SYSINDEXES WHERE "
+                       "ID=OBJECT_ID('INDCOR') AND NAME='ACTINDICE'"),
               Filas{{"0"}});
     // The key is now (act, Ejercicio).
     empresa->clearError();
-    EXPECT_FALSE(empresa->execute("INSERT INTO INDCOR (act, Ejercicio) VALUES ('6920', " +
-                                  std::to_string(y) + ")")
+    EXPECT_FALSE(empresa
+                     ->execute("INSERT INTO INDCOR (act, Ejercicio) VALUES ('6920', " +
+                               std::to_string(y) + ")")
                      .ok());
 }
 

@@ -61,14 +61,15 @@ class FakeWriter : public db::RowWriter {
         return db::Status::success();
     }
 
-    db::Status insertRow(std::size_t,
-                         const std::vector<std::optional<db::Variant>>& values) override {
-        Row stored(table_.fields.size());
+    db::Status insertRow(std::size_t, const std::vector<std::optional<db::Variant>>& values,
+                         std::vector<db::Variant>& stored) override {
+        Row row(table_.fields.size());
         for (std::size_t i = 0; i < values.size(); ++i) {
-            if (values[i]) stored[i] = *values[i];
+            if (values[i]) row[i] = *values[i];
         }
-        if (accept_ && !accept_(stored)) return Refused();
-        table_.rows.push_back(std::move(stored));
+        if (accept_ && !accept_(row)) return Refused();
+        stored = row;
+        table_.rows.push_back(std::move(row));
         rowIndex_.push_back(table_.rows.size() - 1);
         return db::Status::success();
     }

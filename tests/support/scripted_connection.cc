@@ -38,8 +38,8 @@ class ScriptedConnection::Writer : public db::RowWriter {
                          const std::vector<std::optional<db::Variant>>& changes) override {
         return Guardar(false, row, changes);
     }
-    db::Status insertRow(size_t row,
-                         const std::vector<std::optional<db::Variant>>& values) override {
+    db::Status insertRow(size_t row, const std::vector<std::optional<db::Variant>>& values,
+                         std::vector<db::Variant>& /*stored*/) override {
         return Guardar(true, row, values);
     }
 
