@@ -1,0 +1,249 @@
+#include "db/jet/jet_file.h"
+
+// glib must come first: mdbtools.h includes it inside extern "C", which C++ headers of
+// glib's own do not survive.
+#include <glib.h>
+#include <mdbtools.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+#include "db/jet/jet_condition.h"
+#include "db/text_util.h"
+
+namespace db::jet {
+
+struct JetFile::Handle {
+    MdbHandle* mdb = nullptr;
+    ~Handle() {
+        if (mdb != nullptr) mdb_close(mdb);
+    }
+};
+
+namespace {
+
+struct TableDefDeleter {
+    void operator()(MdbTableDef* t) const { mdb_free_tabledef(t); }
+};
+using TableDefPtr = std::unique_ptr<MdbTableDef, TableDefDeleter>;
+
+struct GFree {
+    void operator()(char* p) const { g_free(p); }
+};
+using GString = std::unique_ptr<char, GFree>;
+
+// A Jet file starts with a page whose bytes 4..18 say "Standard Jet DB" (or "Standard
+// ACE DB" for the newer format); checked before libmdb sees the file, so that a file of
+// some other kind is refused instead of being parsed.
+bool looksLikeJet(const std::filesystem::path& path, std::error_code& ec) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        ec = std::make_error_code(std::errc::no_such_file_or_directory);
+        return false;
+    }
+    char header[20] = {};
+    in.read(header, sizeof header);
+    if (in.gcount() < static_cast<std::streamsize>(sizeof header)) return false;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec || size < 2 * 2048) return false;
+    return std::memcmp(header + 4, "Standard Jet DB", 15) == 0 || std::memcmp(header + 4, "Standard ACE DB", 15) == 0;
+}
+
+FieldType fieldTypeOf(int mdbType) {
+    switch (mdbType) {
+        case MDB_BOOL: return FieldType::Boolean;
+        case MDB_BYTE: return FieldType::UnsignedTinyInt;
+        case MDB_INT: return FieldType::SmallInt;
+        case MDB_LONGINT: return FieldType::Integer;
+        case MDB_MONEY: return FieldType::Currency;
+        case MDB_FLOAT: return FieldType::Single;
+        case MDB_DOUBLE: return FieldType::Double;
+        case MDB_DATETIME: return FieldType::DateTime;
+        case MDB_BINARY: return FieldType::VarBinary;
+        case MDB_TEXT: return FieldType::WVarChar;
+        case MDB_OLE: return FieldType::LongVarBinary;
+        case MDB_MEMO: return FieldType::LongVarWChar;
+        case MDB_REPID: return FieldType::Guid;
+        case MDB_NUMERIC: return FieldType::Numeric;
+        default: return FieldType::Unknown;
+    }
+}
+
+template <typename T>
+T readLittleEndian(const unsigned char* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);  // Jet files and every platform we build for are little-endian
+    return v;
+}
+
+}  // namespace
+
+JetFile::JetFile(std::filesystem::path path, std::unique_ptr<Handle> handle)
+    : path_(std::move(path)), handle_(std::move(handle)) {}
+
+JetFile::~JetFile() = default;
+
+Status JetFile::open(const std::filesystem::path& path, std::unique_ptr<JetFile>& out) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        return Status(jetError(jet_error::kFileNotFound, "Could not find file '" + path.string() + "'."));
+    }
+    if (!looksLikeJet(path, ec)) {
+        if (ec) return Status(jetError(jet_error::kFileNotFound, "Could not read file '" + path.string() + "'."));
+        return Status(jetError(jet_error::kUnrecognizedFormat, "Unrecognized database format '" + path.string() + "'."));
+    }
+    auto handle = std::make_unique<Handle>();
+    handle->mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
+    if (handle->mdb == nullptr || mdb_read_catalog(handle->mdb, MDB_TABLE) == nullptr) {
+        return Status(jetError(jet_error::kUnrecognizedFormat, "Unrecognized database format '" + path.string() + "'."));
+    }
+    // Dates rendered by the library itself (it never needs to here) get four-digit years.
+    mdb_set_date_fmt(handle->mdb, "%Y-%m-%d %H:%M:%S");
+    out.reset(new JetFile(path, std::move(handle)));
+    return Status::success();
+}
+
+std::vector<std::string> JetFile::tableNames() const {
+    std::vector<std::string> names;
+    MdbHandle* mdb = handle_->mdb;
+    for (unsigned i = 0; i < mdb->num_catalog; ++i) {
+        auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+        if (entry->object_type != MDB_TABLE || mdb_is_system_table(entry)) continue;
+        names.emplace_back(entry->object_name);
+    }
+    return names;
+}
+
+Status JetFile::readTable(std::string_view table, std::string_view condition, RowSet& out) {
+    MdbHandle* mdb = handle_->mdb;
+    MdbCatalogEntry* found = nullptr;
+    for (unsigned i = 0; i < mdb->num_catalog && found == nullptr; ++i) {
+        auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+        if (entry->object_type == MDB_TABLE && equalsIgnoreCase(entry->object_name, table)) found = entry;
+    }
+    if (found == nullptr) {
+        return Status(jetError(jet_error::kTableNotFound,
+                               "The Microsoft Jet database engine cannot find the input table or query '" +
+                                   std::string(table) + "'. Make sure it exists and that its name is spelled correctly."));
+    }
+    TableDefPtr def(mdb_read_table(found));
+    if (!def || mdb_read_columns(def.get()) == nullptr) {
+        return Status(jetError(jet_error::kUnrecognizedFormat, "The table '" + std::string(table) + "' cannot be read."));
+    }
+    const bool jet3 = mdb->f->jet_version == MDB_VER_JET3;
+    RowSet result;
+    std::vector<MdbColumn*> columns;
+    for (unsigned i = 0; i < def->num_cols; ++i) {
+        auto* col = static_cast<MdbColumn*>(g_ptr_array_index(def->columns, i));
+        columns.push_back(col);
+        FieldInfo info;
+        info.name = col->name;
+        info.type = fieldTypeOf(col->col_type);
+        info.baseTable = def->name;
+        info.baseColumn = col->name;
+        if (col->col_type == MDB_TEXT) info.definedSize = jet3 ? col->col_size : col->col_size / 2;
+        if (col->col_type == MDB_NUMERIC) {
+            info.precision = col->col_prec;
+            info.scale = col->col_scale;
+        }
+        if (col->col_type == MDB_OLE || col->col_type == MDB_COMPLEX || info.type == FieldType::Unknown) {
+            return Status(jetError(jet_error::kUnsupported, "The column '" + info.name + "' of table '" + def->name +
+                                                                "' has a type this reader does not read."));
+        }
+        result.fields.push_back(std::move(info));
+    }
+
+    std::unique_ptr<Condition> filter;
+    if (!trimBlanks(condition).empty()) {
+        if (Status s = Condition::parse(condition, result.fields, filter); !s) return s;
+    }
+
+    mdb_rewind_table(def.get());
+    std::vector<MdbField> fields(def->num_cols + 1);
+    while (mdb_fetch_row(def.get())) {
+        int start = 0;
+        size_t size = 0;
+        if (mdb_find_row(mdb, static_cast<int>(def->cur_row) - 1, &start, &size) != 0) {
+            return Status(jetError(jet_error::kUnrecognizedFormat, "A row of table '" + std::string(def->name) + "' cannot be read."));
+        }
+        const int cracked = mdb_crack_row(def.get(), start, size, fields.data());
+        if (cracked <= 0) {
+            return Status(jetError(jet_error::kUnrecognizedFormat, "A row of table '" + std::string(def->name) + "' cannot be read."));
+        }
+        std::vector<Variant> row(columns.size());
+        for (int f = 0; f < cracked; ++f) {
+            const MdbField& field = fields[static_cast<size_t>(f)];
+            size_t index = columns.size();
+            for (size_t c = 0; c < columns.size(); ++c) {
+                if (columns[c]->col_num == field.colnum) index = c;
+            }
+            if (index == columns.size()) continue;
+            MdbColumn* col = columns[index];
+            // A Yes/No value lives in the row's null mask: a set bit is True.
+            if (col->col_type == MDB_BOOL) {
+                row[index] = Variant::boolean(!field.is_null);
+                continue;
+            }
+            if (field.is_null) continue;
+            const unsigned char* p = mdb->pg_buf + field.start;
+            switch (col->col_type) {
+                case MDB_BYTE: row[index] = Variant::integer(p[0]); break;
+                case MDB_INT: row[index] = Variant::integer(readLittleEndian<int16_t>(p)); break;
+                case MDB_LONGINT: row[index] = Variant::integer(readLittleEndian<int32_t>(p)); break;
+                case MDB_MONEY: row[index] = Variant::currency(readLittleEndian<int64_t>(p)); break;
+                case MDB_FLOAT: {
+                    // A Single holds 7 significant digits; 8.1f is 8.1, not 8.100000381...
+                    char text[32];
+                    std::snprintf(text, sizeof text, "%.7g", static_cast<double>(readLittleEndian<float>(p)));
+                    row[index] = Variant::real(std::strtod(text, nullptr));
+                    break;
+                }
+                case MDB_DOUBLE: row[index] = Variant::real(readLittleEndian<double>(p)); break;
+                case MDB_DATETIME: row[index] = Variant::dateTime(DateTime::fromOleDate(readLittleEndian<double>(p))); break;
+                case MDB_BINARY: row[index] = Variant::binary(std::string(reinterpret_cast<const char*>(p), static_cast<size_t>(field.siz))); break;
+                case MDB_NUMERIC: {
+                    GString text(mdb_numeric_to_string(mdb, field.start, col->col_scale, col->col_prec));
+                    row[index] = Variant::decimal(text ? text.get() : "0");
+                    break;
+                }
+                default: {
+                    GString text(mdb_col_to_string(mdb, mdb->pg_buf, field.start, col->col_type, field.siz));
+                    row[index] = Variant::text(text ? text.get() : "");
+                    break;
+                }
+            }
+        }
+        if (filter) {
+            bool keep = false;
+            if (Status s = filter->matches(row, keep); !s) return s;
+            if (!keep) continue;
+        }
+        result.rows.push_back(std::move(row));
+    }
+    out = std::move(result);
+    return Status::success();
+}
+
+namespace {
+
+std::optional<std::filesystem::path> findEntry(const std::filesystem::path& dir, std::string_view name) {
+    std::error_code ec;
+    const auto exact = dir / std::string(name);
+    if (std::filesystem::exists(exact, ec)) return exact;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+        if (equalsIgnoreCase(entry.path().filename().string(), name)) return entry.path();
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> findBaseDataFile(const std::filesystem::path& programDir) {
+    const auto include = findEntry(programDir, "Include");
+    if (!include) return std::nullopt;
+    return findEntry(*include, "Datos Base.MDB");
+}
+
+}  // namespace db::jet

@@ -1,0 +1,171 @@
+#include "db/recordset.h"
+
+#include "db/connection.h"
+#include "db/text_util.h"
+
+namespace db {
+
+Recordset::Recordset(Connection& owner, CursorType cursor, LockType lock, RowSet rows,
+                     std::unique_ptr<RowWriter> writer)
+    : owner_(&owner),
+      cursor_(cursor),
+      lock_(lock),
+      rows_(std::move(rows)),
+      writer_(std::move(writer)),
+      position_(rows_.rows.empty() ? -1 : 0) {}
+
+Recordset::~Recordset() = default;
+
+Status Recordset::fail(Error error) const { return fail(Status(std::move(error))); }
+
+Status Recordset::fail(Status status) const {
+    owner_->setPendingError(status);
+    return status;
+}
+
+bool Recordset::bof() const { return open_ && editMode_ != EditMode::Add && (rows_.rows.empty() || position_ < 0); }
+
+bool Recordset::eof() const {
+    return open_ && editMode_ != EditMode::Add &&
+           (rows_.rows.empty() || position_ >= static_cast<long>(rows_.rows.size()));
+}
+
+bool Recordset::onRow() const {
+    return open_ && position_ >= 0 && position_ < static_cast<long>(rows_.rows.size());
+}
+
+Status Recordset::moveNext() {
+    if (!open_) return fail(client_error::objectClosed());
+    if (editMode_ != EditMode::None) {
+        if (Status s = update(); !s) return s;
+    }
+    if (eof()) return fail(client_error::noCurrentRecord());
+    ++position_;
+    return Status::success();
+}
+
+Status Recordset::moveFirst() {
+    if (!open_) return fail(client_error::objectClosed());
+    if (editMode_ != EditMode::None) {
+        if (Status s = update(); !s) return s;
+    }
+    position_ = rows_.rows.empty() ? -1 : 0;
+    return Status::success();
+}
+
+long Recordset::recordCount() const {
+    if (!open_ || cursor_ == CursorType::ForwardOnly) return -1;
+    return static_cast<long>(rows_.rows.size());
+}
+
+long Recordset::absolutePosition() const { return onRow() ? position_ + 1 : -1; }
+
+std::optional<size_t> Recordset::fieldIndex(std::string_view name) const {
+    for (size_t i = 0; i < rows_.fields.size(); ++i) {
+        if (equalsIgnoreCase(rows_.fields[i].name, name)) return i;
+    }
+    return std::nullopt;
+}
+
+Variant Recordset::value(size_t index) const {
+    if (!open_) {
+        fail(client_error::objectClosed());
+        return Variant();
+    }
+    if (index >= rows_.fields.size()) {
+        fail(client_error::itemNotFound(std::to_string(index)));
+        return Variant();
+    }
+    if (editMode_ != EditMode::None && buffer_[index]) return *buffer_[index];
+    if (editMode_ == EditMode::Add) return Variant();
+    if (!onRow()) {
+        fail(client_error::noCurrentRecord());
+        return Variant();
+    }
+    return rows_.rows[static_cast<size_t>(position_)][index];
+}
+
+Variant Recordset::value(std::string_view name) const {
+    const auto index = fieldIndex(name);
+    if (!index) {
+        fail(client_error::itemNotFound(name));
+        return Variant();
+    }
+    return value(*index);
+}
+
+Status Recordset::setValue(std::string_view name, Variant v) {
+    const auto index = fieldIndex(name);
+    if (!index) return fail(client_error::itemNotFound(name));
+    return setValue(*index, std::move(v));
+}
+
+Status Recordset::setValue(size_t index, Variant v) {
+    if (!open_) return fail(client_error::objectClosed());
+    if (!isUpdatable()) return fail(client_error::notUpdatable());
+    if (index >= rows_.fields.size()) return fail(client_error::itemNotFound(std::to_string(index)));
+    if (editMode_ == EditMode::None) {
+        if (!onRow()) return fail(client_error::noCurrentRecord());
+        buffer_.assign(rows_.fields.size(), std::nullopt);
+        editMode_ = EditMode::InProgress;
+    }
+    buffer_[index] = std::move(v);
+    return Status::success();
+}
+
+Status Recordset::addNew() {
+    if (!open_) return fail(client_error::objectClosed());
+    if (!isUpdatable()) return fail(client_error::notUpdatable());
+    if (editMode_ != EditMode::None) {
+        if (Status s = update(); !s) return s;
+    }
+    positionBeforeAdd_ = position_;
+    buffer_.assign(rows_.fields.size(), std::nullopt);
+    editMode_ = EditMode::Add;
+    return Status::success();
+}
+
+Status Recordset::update() {
+    if (!open_) return fail(client_error::objectClosed());
+    if (editMode_ == EditMode::None) return Status::success();
+    if (editMode_ == EditMode::Add) {
+        const size_t newRow = rows_.rows.size();
+        std::vector<Variant> row(rows_.fields.size());
+        for (size_t i = 0; i < row.size(); ++i) {
+            if (buffer_[i]) row[i] = *buffer_[i];
+        }
+        if (Status s = writer_->insertRow(newRow, buffer_, row); !s) return fail(s);
+        rows_.rows.push_back(std::move(row));
+        position_ = static_cast<long>(newRow);
+    } else {
+        auto& row = rows_.rows[static_cast<size_t>(position_)];
+        if (Status s = writer_->updateRow(static_cast<size_t>(position_), row, buffer_); !s) {
+            return fail(s);
+        }
+        for (size_t i = 0; i < row.size(); ++i) {
+            if (buffer_[i]) row[i] = *buffer_[i];
+        }
+    }
+    editMode_ = EditMode::None;
+    buffer_.clear();
+    return Status::success();
+}
+
+Status Recordset::cancelUpdate() {
+    if (!open_) return fail(client_error::objectClosed());
+    if (editMode_ == EditMode::Add) position_ = positionBeforeAdd_;
+    editMode_ = EditMode::None;
+    buffer_.clear();
+    return Status::success();
+}
+
+void Recordset::close() {
+    // A pending edit is dropped: callers save or cancel before closing.
+    open_ = false;
+    editMode_ = EditMode::None;
+    buffer_.clear();
+    rows_.rows.clear();
+    writer_.reset();
+}
+
+}  // namespace db

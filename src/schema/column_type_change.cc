@@ -1,0 +1,121 @@
+#include "schema/column_type_change.h"
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+
+#include "schema/sql_text.h"
+
+namespace schema {
+
+namespace {
+
+std::string Mayusculas(std::string_view texto) {
+    std::string out(texto);
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return out;
+}
+
+// False only when the catalogue says the column already has type `NuevoTipo`; a query that
+// fails or finds no column leaves the change to be attempted.
+bool CambioNecesario(db::Connection& Conexion, std::string_view Tabla, std::string_view Campo,
+                     std::string_view NuevoTipo) {
+    Conexion.clearError();
+    auto rs = Conexion.openRecordset(
+        "SELECT DATA_TYPE FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME='" +
+            DuplicarComillas(Tabla) + "' AND COLUMN_NAME='" + DuplicarComillas(Campo) + "'",
+        db::CursorType::ForwardOnly, db::LockType::ReadOnly);
+    if (!rs) return true;
+    bool necesario = true;
+    if (!rs->bof() && !rs->eof()) {
+        necesario = Mayusculas(rs->text("DATA_TYPE")) != Mayusculas(NuevoTipo);
+    }
+    rs->close();
+    return necesario;
+}
+
+// The text of the first column of every row of `sql`, joined in order (a default's text
+// may come in several syscomments rows); nullopt when it fails to open or has no rows.
+std::optional<std::string> LeerTexto(db::Connection& Conexion, const std::string& sql) {
+    Conexion.clearError();
+    auto rs = Conexion.openRecordset(sql, db::CursorType::ForwardOnly, db::LockType::ReadOnly);
+    if (!rs) return std::nullopt;
+    std::optional<std::string> texto;
+    while (!rs->eof()) {
+        texto = texto.value_or("") + rs->value(size_t{0}).toText();
+        if (!rs->moveNext().ok()) break;
+    }
+    rs->close();
+    return texto;
+}
+
+std::string CondicionColumna(std::string_view Tabla, std::string_view Campo) {
+    return " WHERE SYSCOLUMNS.ID = OBJECT_ID('" + DuplicarComillas(Tabla) +
+           "') AND UPPER(SYSCOLUMNS.NAME) ='" + DuplicarComillas(Mayusculas(Campo)) + "'";
+}
+
+std::string SentenciaAnadirDefecto(std::string_view Tabla, std::string_view Campo,
+                                   std::string_view nombre, std::string_view expresion) {
+    return Unir({"ALTER TABLE ", Tabla, " ADD CONSTRAINT [", nombre, "] DEFAULT ", expresion,
+                 " FOR ", Campo});
+}
+
+}  // namespace
+
+std::string NombreDefectoNuevo(std::string_view Tabla, std::string_view Campo) {
+    return Unir({"DF__", Tabla, "__", Campo.substr(0, 12), "__389C9811"});
+}
+
+bool CambiarTipoDatos(db::Connection& Conexion, std::string_view Tabla, std::string_view Campo,
+                      std::string_view NuevoTipo, std::string_view NuevoDefecto) {
+    if (!CambioNecesario(Conexion, Tabla, Campo, NuevoTipo)) return false;
+
+    Conexion.clearError();
+    auto rs = Conexion.openRecordset(
+        "SELECT SYSOBJECTS.NAME FROM SYSCOLUMNS INNER JOIN SYSOBJECTS ON SYSCOLUMNS.CDEFAULT = "
+        "SYSOBJECTS.ID" +
+            CondicionColumna(Tabla, Campo),
+        db::CursorType::ForwardOnly, db::LockType::ReadOnly);
+    if (!rs) return false;
+    std::string restriccion;
+    if (!rs->bof() && !rs->eof()) restriccion = rs->value(size_t{0}).toText();
+    rs->close();
+
+    std::optional<std::string> definicionAnterior;
+    if (!restriccion.empty()) {
+        // Kept so that the default can be put back should the type change be refused.
+        definicionAnterior =
+            LeerTexto(Conexion,
+                      "SELECT SYSCOMMENTS.TEXT FROM SYSCOLUMNS INNER JOIN SYSCOMMENTS ON "
+                      "SYSCOLUMNS.CDEFAULT = SYSCOMMENTS.ID" +
+                          CondicionColumna(Tabla, Campo));
+        Conexion.clearError();
+        if (!Conexion
+                 .execute("ALTER TABLE " + std::string(Tabla) + " DROP CONSTRAINT [" + restriccion +
+                          "]")
+                 .ok()) {
+            return false;
+        }
+    }
+
+    const db::Status alterado =
+        Conexion.execute("ALTER TABLE " + std::string(Tabla) + " ALTER COLUMN " +
+                         std::string(Campo) + " " + std::string(NuevoTipo));
+    if (!alterado.ok()) {
+        if (definicionAnterior) {
+            Conexion.execute(
+                SentenciaAnadirDefecto(Tabla, Campo, restriccion, *definicionAnterior));
+            // The caller sees the refusal of the type change, not the outcome of the repair.
+            Conexion.setPendingError(alterado);
+        }
+        return false;
+    }
+    if (NuevoDefecto.empty()) return true;
+
+    const std::string nombre = restriccion.empty() ? NombreDefectoNuevo(Tabla, Campo) : restriccion;
+    Conexion.clearError();
+    return Conexion.execute(SentenciaAnadirDefecto(Tabla, Campo, nombre, NuevoDefecto)).ok();
+}
+
+}  // namespace schema

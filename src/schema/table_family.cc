@@ -1,0 +1,36 @@
+#include "schema/table_family.h"
+
+namespace schema {
+
+std::string ConsultaFamilia(std::string_view nombre) {
+    std::string sql =
+        "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like 'E____";
+    sql += nombre;
+    sql += "' and table_type='BASE TABLE '";
+    return sql;
+}
+
+RecorridoFamilia RecorrerFamilia(run::RunContext& ctx, db::Connection& Conexion,
+                                 std::string_view consulta, const AccionTabla& accion,
+                                 BombeoEventos bombeo) {
+    RecorridoFamilia recorrido;
+    Conexion.clearError();
+    auto rs = Conexion.openRecordset(consulta, db::CursorType::Static, db::LockType::ReadOnly);
+    if (!rs) {
+        recorrido.error = Conexion.lastError();
+        return recorrido;
+    }
+    recorrido.abierto = true;
+    while (!rs->eof()) {
+        const std::string tabla = rs->text("Table_name");
+        accion(tabla);
+        ++recorrido.tablas;
+        if (bombeo == BombeoEventos::TrasCadaTabla) ctx.ProcessPendingEvents();
+        if (!rs->moveNext().ok()) break;
+    }
+    if (bombeo == BombeoEventos::AlTerminar) ctx.ProcessPendingEvents();
+    rs->close();
+    return recorrido;
+}
+
+}  // namespace schema
