@@ -182,11 +182,23 @@ std::string Server::commit(DatabaseEntry& entry, const ChangeList& changes) {
 void Server::detach(DatabaseEntry& entry) {
     if (entry.sessions > 0) --entry.sessions;
     if (!entry.store) return;
-    if (entry.sessions == 0 && entry.store->journalBytes() > 64) {
-        if (entry.store->fold(*entry.database)) entry.store->sync();
-    } else {
+    if (entry.sessions > 0) {
         entry.store->sync();
+        return;
     }
+    // Nobody uses the database any more: fold its journal into a new snapshot and let it
+    // go from memory (a run over many company databases holds one at a time). If the
+    // snapshot cannot be written, the journal keeps everything and the database stays.
+    if (entry.store->journalBytes() > 64) {
+        if (entry.store->fold(*entry.database)) {
+            entry.store->sync();
+            return;
+        }
+    } else if (entry.store->sync()) {
+        return;
+    }
+    entry.store.reset();
+    entry.database.reset();
 }
 
 void Server::syncAll() {

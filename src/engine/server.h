@@ -60,7 +60,8 @@ public:
     std::string commit(DatabaseEntry& entry, const ChangeList& changes);
 
     void attach(DatabaseEntry& entry) { ++entry.sessions; }
-    // A session leaves a database: sync its journal; fold it when nobody uses it.
+    // A session leaves a database: sync its journal; when nobody uses it any more, fold
+    // the journal into a snapshot and unload it.
     void detach(DatabaseEntry& entry);
     // Flushes every loaded database's journal to stable storage.
     void syncAll();

@@ -313,3 +313,24 @@ TEST_F(SessionTest, TheLoginLanguageSetsTheDateFormat) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SessionTest, ADatabaseNobodyUsesIsFoldedIntoItsSnapshot) {
+    auto master = open("master");  // keeps the server open
+    {
+        auto s = open();
+        exec(*s, "INSERT INTO PROPIEDADES (NOMBRE) VALUES ('Z')");
+        EXPECT_GT(std::filesystem::file_size(dir_ / "Empresa_0001.sjl"), 12u);
+    }
+    // The last session of Empresa_0001 left: its journal is folded and emptied.
+    EXPECT_EQ(std::filesystem::file_size(dir_ / "Empresa_0001.sjl"), 12u);
+    auto again = open();
+    auto r = exec(*again, "SELECT COUNT(*) FROM PROPIEDADES");
+    EXPECT_EQ(r.resultSets[0].rows[0][0].asInt64(), 3);
+    // Another database is read without being opened as the current one.
+    auto cross = exec(*master, "SELECT COUNT(*) FROM Empresa_0001.dbo.PROPIEDADES");
+    EXPECT_EQ(cross.resultSets[0].rows[0][0].asInt64(), 3);
+}
+
+}  // namespace
