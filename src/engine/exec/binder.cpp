@@ -359,16 +359,16 @@ std::unique_ptr<BoundCore> Binder::bindCore(const sql::SelectCore& ast, Scope* o
     if (ast.having && containsAggregate(*ast.having)) hasAggregates = true;
     core->grouped = !ast.groupBy.empty() || hasAggregates || ast.having;
 
-    std::vector<const sql::Expr*> groupExprs;
     if (core->grouped) {
         scope.clause = "GROUP BY";
         for (const auto& g : ast.groupBy) {
             if (containsAggregate(*g)) raise(ctx_, 144);
             core->groupKeys.push_back(bindScalar(*g, scope));
-            groupExprs.push_back(g.get());
+            scope.groupExprStorage.push_back(g.get());
         }
         scope.grouped = true;
-        scope.groupExprs = &groupExprs;
+        // The scope outlives this function (ORDER BY is bound in it later).
+        scope.groupExprs = &scope.groupExprStorage;
         scope.groupKeys = &core->groupKeys;
         scope.aggregates = &core->aggregates;
         scope.aggregatesAllowed = true;

@@ -26,6 +26,7 @@ struct Scope {
     // Grouped query: non-aggregated expressions must be GROUP BY expressions.
     bool grouped = false;
     const std::vector<const sql::Expr*>* groupExprs = nullptr;
+    std::vector<const sql::Expr*> groupExprStorage;  // what groupExprs points to
     std::vector<BoundExprPtr>* groupKeys = nullptr;
     std::vector<AggregateSpec>* aggregates = nullptr;  // where aggregates are collected
     bool aggregatesAllowed = false;
