@@ -265,7 +265,7 @@ void propertyChange(ExecContext& ctx, const char* procedure, const sql::ExecStmt
     if (!name) procedureError(ctx, procedure, 15600, {procedure});
     if (args.text("@level0type")) {
         // Properties of objects are not kept here; only database-level ones.
-        procedureError(ctx, procedure, 15135, {*args.text("@level0name")});
+        procedureError(ctx, procedure, 15135, {args.text("@level0name").value_or("")});
     }
     bool exists = false;
     for (const auto& p : db.properties()) exists = exists || identifierEqual(p.name, *name);
