@@ -2,12 +2,38 @@
 
 #include <algorithm>
 
+#include "engine/types/compare.h"
+
 namespace engine {
 
 int64_t TableData::slotOf(RowId row) const {
     auto it = std::lower_bound(rowIds.begin(), rowIds.end(), row);
     if (it == rowIds.end() || *it != row) return -1;
     return it - rowIds.begin();
+}
+
+uint64_t keyHash(const std::vector<Value>& key) {
+    uint64_t h = 0;
+    for (const auto& v : key) h ^= hashValue(v) + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
+    return h;
+}
+
+uint64_t storedKeyHash(const TableData& data, const std::vector<int>& positions, size_t slot) {
+    uint64_t h = 0;
+    for (int p : positions) h ^= hashValue(data.columns[p].get(slot)) + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
+    return h;
+}
+
+const KeyHashes& Table::keyHashesOf(const IndexSchema& index) const {
+    auto& entry = keyHashes[index.indexId];
+    if (!entry) {
+        entry = std::make_shared<KeyHashes>();
+        for (const auto& k : index.keys) entry->positions.push_back(schema.columnIndexById(k.columnId));
+        entry->slots.reserve(data.rowCount());
+        for (size_t slot = 0; slot < data.rowCount(); ++slot)
+            entry->slots.emplace(storedKeyHash(data, entry->positions, slot), slot);
+    }
+    return *entry;
 }
 
 size_t Table::memoryBytes() const {
@@ -159,6 +185,11 @@ int64_t Database::findSlots(const TableData& data, const std::vector<RowId>& row
 }
 
 void Database::apply(const Change& change) {
+    // Key hashes follow appended rows; any other change to a table drops them.
+    if (change.kind != Change::Kind::InsertRows) {
+        int32_t id = change.kind == Change::Kind::PutTable ? change.table.id : change.objectId;
+        if (Table* t = tableById(id)) t->keyHashes.clear();
+    }
     switch (change.kind) {
         case Change::Kind::PutTable: {
             auto it = tables_.find(change.table.id);
@@ -226,13 +257,19 @@ void Database::apply(const Change& change) {
             bool appendOnly = data.rowIds.empty() || n == 0 || change.rowIds.front() > data.rowIds.back();
             for (size_t i = 1; appendOnly && i < n; ++i) appendOnly = change.rowIds[i] > change.rowIds[i - 1];
             if (appendOnly) {
+                size_t first = data.rowIds.size();
                 data.rowIds.insert(data.rowIds.end(), change.rowIds.begin(), change.rowIds.end());
                 for (size_t c = 0; c < data.columns.size() && c < change.values.size(); ++c) {
                     const ColumnStore& src = change.values[c];
                     data.columns[c].reserve(data.columns[c].size() + n);
                     for (size_t i = 0; i < n; ++i) data.columns[c].push(src.get(i));
                 }
+                for (auto& [indexId, hashes] : table->keyHashes) {
+                    for (size_t slot = first; slot < data.rowIds.size(); ++slot)
+                        hashes->slots.emplace(storedKeyHash(data, hashes->positions, slot), slot);
+                }
             } else {
+                table->keyHashes.clear();
                 for (size_t i = 0; i < n; ++i) {
                     // Rows replayed out of order: insert each at its sorted place.
                     auto pos = std::lower_bound(data.rowIds.begin(), data.rowIds.end(), change.rowIds[i]);

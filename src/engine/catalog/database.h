@@ -33,10 +33,27 @@ struct TableData {
     int64_t slotOf(RowId row) const;
 };
 
+// The slots of a table's rows by the hash of their key for one unique index: what makes
+// the duplicate-key check of a row insert cost the rows of its hash, not the whole table.
+// Built on first use, kept up to date as rows are appended, dropped on any other change.
+struct KeyHashes {
+    std::vector<int> positions;  // the key's columns
+    std::unordered_multimap<uint64_t, size_t> slots;
+};
+
+// Hash of the key of one stored row (hashValue of each key cell, combined).
+uint64_t storedKeyHash(const TableData& data, const std::vector<int>& positions, size_t slot);
+// Hash of a key given as values (the same hash for equal keys).
+uint64_t keyHash(const std::vector<Value>& key);
+
 struct Table {
     TableSchema schema;
     TableData data;
+    // Per unique index id; see KeyHashes.
+    mutable std::map<int32_t, std::shared_ptr<KeyHashes>> keyHashes;
 
+    // The key hashes of a unique index, built now if needed.
+    const KeyHashes& keyHashesOf(const IndexSchema& index) const;
     size_t memoryBytes() const;
 };
 

@@ -59,12 +59,6 @@ void checkNotNull(ExecContext& ctx, const TableSchema& table, const ColumnSchema
 
 namespace {
 
-uint64_t keyHash(const std::vector<Value>& key) {
-    uint64_t h = 0;
-    for (const auto& v : key) h ^= hashValue(v) + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
-    return h;
-}
-
 bool sameKey(const std::vector<Value>& a, const std::vector<Value>& b) {
     for (size_t i = 0; i < a.size(); ++i) {
         if (compareForSort(a[i], b[i]) != 0) return false;
@@ -120,19 +114,22 @@ void checkUniqueIndexes(ExecContext& ctx, const Table& table, const std::vector<
             }
             bucket.push_back(i);
         }
-        // ... and against every row that stays as it is.
+        // ... and against every row that stays as it is, through the index's key hashes.
         std::vector<bool> replaced(table.data.rowCount(), false);
         for (int64_t s : replacedSlots) {
             if (s >= 0) replaced[static_cast<size_t>(s)] = true;
         }
+        const KeyHashes& stored = table.keyHashesOf(index);
         std::vector<Value> key(positions.size());
-        for (size_t slot = 0; slot < table.data.rowCount(); ++slot) {
-            if (replaced[slot]) continue;
-            for (size_t k = 0; k < positions.size(); ++k) key[k] = table.data.columns[positions[k]].get(slot);
-            auto it = changing.find(keyHash(key));
-            if (it == changing.end()) continue;
-            for (size_t j : it->second) {
-                if (sameKey(key, keys[j])) duplicate(ctx, table, index, keys[j]);
+        for (const auto& [hash, members] : changing) {
+            auto range = stored.slots.equal_range(hash);
+            for (auto it = range.first; it != range.second; ++it) {
+                size_t slot = it->second;
+                if (replaced[slot]) continue;
+                for (size_t k = 0; k < positions.size(); ++k) key[k] = table.data.columns[positions[k]].get(slot);
+                for (size_t j : members) {
+                    if (sameKey(key, keys[j])) duplicate(ctx, table, index, keys[j]);
+                }
             }
         }
     }
