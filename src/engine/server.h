@@ -35,7 +35,7 @@ struct DatabaseEntry {
 };
 
 class Server {
-public:
+  public:
     // The server of a data directory, shared within the process. On failure returns
     // nullptr and sets error (directory missing, locked by another process, unreadable).
     static std::shared_ptr<Server> acquire(const std::filesystem::path& directory,
@@ -66,7 +66,7 @@ public:
     // Flushes every loaded database's journal to stable storage.
     void syncAll();
 
-private:
+  private:
     Server() = default;
     std::string scanDirectory();
     std::string load(DatabaseEntry& entry);

@@ -103,9 +103,9 @@ struct ColumnAssignment {
 struct RowChange {
     enum class Status {
         Done,
-        Failed,       // a SQL Server error, in messages (e.g. 515, 2627, 8152, 245)
-        RowMissing,   // no row with that identity (deleted meanwhile), or the table is gone
-        RowChanged,   // the row no longer holds the expected original values
+        Failed,      // a SQL Server error, in messages (e.g. 515, 2627, 8152, 245)
+        RowMissing,  // no row with that identity (deleted meanwhile), or the table is gone
+        RowChanged,  // the row no longer holds the expected original values
     };
     Status status = Status::Failed;
     std::vector<SqlMessage> messages;  // errors, and informational messages if any
@@ -135,7 +135,7 @@ struct SessionOptions {
 class SessionState;
 
 class Session {
-public:
+  public:
     // Result of opening a session: the session, or nullptr and the messages that say why.
     // On success the messages are the informational ones a server sends at login (5701
     // "Changed database context to 'X'." with the name as stored, and 5703).
@@ -184,7 +184,7 @@ public:
     // the server. Further calls on a closed session fail with a message. Idempotent.
     void close();
 
-private:
+  private:
     explicit Session(std::unique_ptr<SessionState> state);
     std::unique_ptr<SessionState> state_;
 };

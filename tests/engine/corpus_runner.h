@@ -28,6 +28,7 @@ struct Failure {
 };
 
 // Runs one corpus file; returns its failures (empty when every case passed).
-std::vector<Failure> runFile(const std::filesystem::path& file, const std::filesystem::path& dataDirectory);
+std::vector<Failure> runFile(const std::filesystem::path& file,
+                             const std::filesystem::path& dataDirectory);
 
 }  // namespace corpus

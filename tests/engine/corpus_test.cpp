@@ -23,7 +23,8 @@ TEST_P(CorpusTest, OutcomesAsExpected) {
                                 ("engine-corpus-" + std::to_string(::getpid()) + "-" + GetParam());
     std::filesystem::remove_all(dir);
     auto failures = corpus::runFile(std::filesystem::path(ENGINE_CORPUS_DIR) / GetParam(), dir);
-    for (const auto& f : failures) ADD_FAILURE() << GetParam() << ":" << f.line << ": " << f.message;
+    for (const auto& f : failures)
+        ADD_FAILURE() << GetParam() << ":" << f.line << ": " << f.message;
     std::filesystem::remove_all(dir);
 }
 

@@ -14,13 +14,15 @@ int64_t TableData::slotOf(RowId row) const {
 
 uint64_t keyHash(const std::vector<Value>& key) {
     uint64_t h = 0;
-    for (const auto& v : key) h ^= hashValue(v) + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
+    for (const auto& v : key)
+        h ^= hashValue(v) + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
     return h;
 }
 
 uint64_t storedKeyHash(const TableData& data, const std::vector<int>& positions, size_t slot) {
     uint64_t h = 0;
-    for (int p : positions) h ^= hashValue(data.columns[p].get(slot)) + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
+    for (int p : positions)
+        h ^= hashValue(data.columns[p].get(slot)) + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
     return h;
 }
 
@@ -28,7 +30,8 @@ const KeyHashes& Table::keyHashesOf(const IndexSchema& index) const {
     auto& entry = keyHashes[index.indexId];
     if (!entry) {
         entry = std::make_shared<KeyHashes>();
-        for (const auto& k : index.keys) entry->positions.push_back(schema.columnIndexById(k.columnId));
+        for (const auto& k : index.keys)
+            entry->positions.push_back(schema.columnIndexById(k.columnId));
         entry->slots.reserve(data.rowCount());
         for (size_t slot = 0; slot < data.rowCount(); ++slot)
             entry->slots.emplace(storedKeyHash(data, entry->positions, slot), slot);
@@ -38,17 +41,23 @@ const KeyHashes& Table::keyHashesOf(const IndexSchema& index) const {
 
 size_t Table::memoryBytes() const {
     size_t total = data.rowIds.capacity() * sizeof(RowId);
-    for (const auto& c : data.columns) total += c.memoryBytes();
+    for (const auto& c : data.columns)
+        total += c.memoryBytes();
     return total;
 }
 
 std::string_view objectXType(ObjectKind kind) {
     switch (kind) {
-        case ObjectKind::Table: return "U";
-        case ObjectKind::View: return "V";
-        case ObjectKind::Default: return "D";
-        case ObjectKind::PrimaryKey: return "PK";
-        case ObjectKind::UniqueKey: return "UQ";
+        case ObjectKind::Table:
+            return "U";
+        case ObjectKind::View:
+            return "V";
+        case ObjectKind::Default:
+            return "D";
+        case ObjectKind::PrimaryKey:
+            return "PK";
+        case ObjectKind::UniqueKey:
+            return "UQ";
     }
     return "U";
 }
@@ -57,7 +66,8 @@ Database::Database(std::string name, int32_t databaseId)
     : name_(std::move(name)), id_(databaseId), idState_(0) {
     // The id sequence starts from the database's name, so databases differ.
     uint64_t seed = 1469598103934665603ull;
-    for (char c : name_) seed = (seed ^ static_cast<unsigned char>(std::tolower(c))) * 1099511628211ull;
+    for (char c : name_)
+        seed = (seed ^ static_cast<unsigned char>(std::tolower(c))) * 1099511628211ull;
     idState_ = seed;
 }
 
@@ -142,12 +152,14 @@ int32_t Database::nextObjectId(uint64_t& state) const {
 
 void Database::indexTableNames(const TableSchema& schema) {
     names_[schema.name] = ObjectRef{ObjectKind::Table, schema.id, 0};
-    for (const auto& d : schema.defaults) names_[d.name] = ObjectRef{ObjectKind::Default, d.id, schema.id};
+    for (const auto& d : schema.defaults)
+        names_[d.name] = ObjectRef{ObjectKind::Default, d.id, schema.id};
     for (const auto& ix : schema.indexes) {
         if (ix.constraint == KeyConstraint::None) continue;
-        names_[ix.name] = ObjectRef{ix.constraint == KeyConstraint::PrimaryKey ? ObjectKind::PrimaryKey
-                                                                               : ObjectKind::UniqueKey,
-                                    ix.constraintId, schema.id};
+        names_[ix.name] =
+            ObjectRef{ix.constraint == KeyConstraint::PrimaryKey ? ObjectKind::PrimaryKey
+                                                                 : ObjectKind::UniqueKey,
+                      ix.constraintId, schema.id};
     }
 }
 
@@ -157,7 +169,8 @@ void Database::unindexTableNames(const TableSchema& schema) {
         if (it != names_.end() && it->second.id == id) names_.erase(it);
     };
     eraseIf(schema.name, schema.id);
-    for (const auto& d : schema.defaults) eraseIf(d.name, d.id);
+    for (const auto& d : schema.defaults)
+        eraseIf(d.name, d.id);
     for (const auto& ix : schema.indexes) {
         if (ix.constraint != KeyConstraint::None) eraseIf(ix.name, ix.constraintId);
     }
@@ -172,7 +185,8 @@ int64_t Database::findSlots(const TableData& data, const std::vector<RowId>& row
     int64_t found = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
         RowId r = rows[i];
-        while (cursor < data.rowIds.size() && data.rowIds[cursor] < r) ++cursor;
+        while (cursor < data.rowIds.size() && data.rowIds[cursor] < r)
+            ++cursor;
         if (cursor < data.rowIds.size() && data.rowIds[cursor] == r) {
             slots[i] = static_cast<int64_t>(cursor);
         } else {
@@ -196,7 +210,8 @@ void Database::apply(const Change& change) {
             if (it == tables_.end()) {
                 auto table = std::make_unique<Table>();
                 table->schema = change.table;
-                for (const auto& col : table->schema.columns) table->data.columns.emplace_back(col.type);
+                for (const auto& col : table->schema.columns)
+                    table->data.columns.emplace_back(col.type);
                 indexTableNames(table->schema);
                 tables_.emplace(change.table.id, std::move(table));
             } else {
@@ -230,23 +245,27 @@ void Database::apply(const Change& change) {
                 DataType type = pos < table->schema.columns.size() ? table->schema.columns[pos].type
                                                                    : change.fill.type();
                 store = ColumnStore(type);
-                store.fill(rows, change.fill.isNull() ? Value::null(type) : change.fill.withType(type));
+                store.fill(rows,
+                           change.fill.isNull() ? Value::null(type) : change.fill.withType(type));
             }
-            cols.insert(cols.begin() + std::min<size_t>(change.position, cols.size()), std::move(store));
+            cols.insert(cols.begin() + std::min<size_t>(change.position, cols.size()),
+                        std::move(store));
             break;
         }
         case Change::Kind::DropColumn: {
             Table* table = tableById(change.objectId);
             if (!table) break;
             auto& cols = table->data.columns;
-            if (static_cast<size_t>(change.position) < cols.size()) cols.erase(cols.begin() + change.position);
+            if (static_cast<size_t>(change.position) < cols.size())
+                cols.erase(cols.begin() + change.position);
             break;
         }
         case Change::Kind::ReplaceColumn: {
             Table* table = tableById(change.objectId);
             if (!table) break;
             auto& cols = table->data.columns;
-            if (static_cast<size_t>(change.position) < cols.size()) cols[change.position] = change.data;
+            if (static_cast<size_t>(change.position) < cols.size())
+                cols[change.position] = change.data;
             break;
         }
         case Change::Kind::InsertRows: {
@@ -254,15 +273,18 @@ void Database::apply(const Change& change) {
             if (!table) break;
             TableData& data = table->data;
             size_t n = change.rowIds.size();
-            bool appendOnly = data.rowIds.empty() || n == 0 || change.rowIds.front() > data.rowIds.back();
-            for (size_t i = 1; appendOnly && i < n; ++i) appendOnly = change.rowIds[i] > change.rowIds[i - 1];
+            bool appendOnly =
+                data.rowIds.empty() || n == 0 || change.rowIds.front() > data.rowIds.back();
+            for (size_t i = 1; appendOnly && i < n; ++i)
+                appendOnly = change.rowIds[i] > change.rowIds[i - 1];
             if (appendOnly) {
                 size_t first = data.rowIds.size();
                 data.rowIds.insert(data.rowIds.end(), change.rowIds.begin(), change.rowIds.end());
                 for (size_t c = 0; c < data.columns.size() && c < change.values.size(); ++c) {
                     const ColumnStore& src = change.values[c];
                     data.columns[c].reserve(data.columns[c].size() + n);
-                    for (size_t i = 0; i < n; ++i) data.columns[c].push(src.get(i));
+                    for (size_t i = 0; i < n; ++i)
+                        data.columns[c].push(src.get(i));
                 }
                 for (auto& [indexId, hashes] : table->keyHashes) {
                     for (size_t slot = first; slot < data.rowIds.size(); ++slot)
@@ -272,18 +294,21 @@ void Database::apply(const Change& change) {
                 table->keyHashes.clear();
                 for (size_t i = 0; i < n; ++i) {
                     // Rows replayed out of order: insert each at its sorted place.
-                    auto pos = std::lower_bound(data.rowIds.begin(), data.rowIds.end(), change.rowIds[i]);
+                    auto pos =
+                        std::lower_bound(data.rowIds.begin(), data.rowIds.end(), change.rowIds[i]);
                     size_t slot = static_cast<size_t>(pos - data.rowIds.begin());
                     data.rowIds.insert(pos, change.rowIds[i]);
                     for (size_t c = 0; c < data.columns.size() && c < change.values.size(); ++c) {
                         ColumnStore& dst = data.columns[c];
                         dst.push(Value::null(dst.type()));
-                        for (size_t k = dst.size() - 1; k > slot; --k) dst.set(k, dst.get(k - 1));
+                        for (size_t k = dst.size() - 1; k > slot; --k)
+                            dst.set(k, dst.get(k - 1));
                         dst.set(slot, change.values[c].get(i));
                     }
                 }
             }
-            for (RowId r : change.rowIds) data.nextRowId = std::max(data.nextRowId, r + 1);
+            for (RowId r : change.rowIds)
+                data.nextRowId = std::max(data.nextRowId, r + 1);
             table->schema.identityCurrent = change.identityCurrent;
             table->schema.identityUsed = change.identityUsed;
             break;
@@ -319,7 +344,8 @@ void Database::apply(const Change& change) {
                 if (keep[i]) data.rowIds[out++] = data.rowIds[i];
             }
             data.rowIds.resize(out);
-            for (auto& c : data.columns) c.compact(keep);
+            for (auto& c : data.columns)
+                c.compact(keep);
             break;
         }
         case Change::Kind::PutView: {

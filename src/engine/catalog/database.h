@@ -24,7 +24,7 @@
 namespace engine {
 
 struct TableData {
-    std::vector<RowId> rowIds;  // ascending; slot i holds the row rowIds[i]
+    std::vector<RowId> rowIds;         // ascending; slot i holds the row rowIds[i]
     std::vector<ColumnStore> columns;  // aligned with the schema's columns
     RowId nextRowId = 1;
 
@@ -74,13 +74,11 @@ struct NameHash {
 };
 struct NameEqual {
     using is_transparent = void;
-    bool operator()(std::string_view a, std::string_view b) const {
-        return identifierEqual(a, b);
-    }
+    bool operator()(std::string_view a, std::string_view b) const { return identifierEqual(a, b); }
 };
 
 class Database {
-public:
+  public:
     Database(std::string name, int32_t databaseId);
 
     const std::string& name() const { return name_; }
@@ -111,14 +109,15 @@ public:
 
     void apply(const Change& change);
     void apply(const ChangeList& changes) {
-        for (const Change& c : changes) apply(c);
+        for (const Change& c : changes)
+            apply(c);
     }
 
     // Everything but the tables as the changes that rebuild it (views, properties,
     // permissions, id state): with each table's contents, a snapshot of the database.
     ChangeList metadataChanges() const;
 
-private:
+  private:
     void indexTableNames(const TableSchema& schema);
     void unindexTableNames(const TableSchema& schema);
     static int64_t findSlots(const TableData& data, const std::vector<RowId>& rows,

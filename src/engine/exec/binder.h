@@ -40,7 +40,7 @@ struct Scope {
 struct DeferredResolution {};
 
 class Binder {
-public:
+  public:
     explicit Binder(ExecContext& ctx);
 
     // In compile mode missing objects raise DeferredResolution instead of 208.
@@ -60,7 +60,7 @@ public:
 
     Database& database();
 
-private:
+  private:
     friend struct CoreBuilder;
     std::unique_ptr<Source> bindTableRef(const sql::TableRef& ref, BoundCore& core, Scope& scope,
                                          std::unique_ptr<JoinNode>& node);

@@ -1,5 +1,5 @@
-#include "engine/exec/messages.h"
 #include "engine/exec/context.h"
+#include "engine/exec/messages.h"
 
 namespace engine::exec {
 

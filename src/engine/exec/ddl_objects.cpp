@@ -87,14 +87,17 @@ void executeDropIndex(ExecContext& ctx, const sql::DropIndexStmt& drop) {
             throw SqlException(m);
         }
         if (ix->constraint != KeyConstraint::None) {
-            raise(ctx, 3723, {item.written, ix->constraint == KeyConstraint::PrimaryKey ? "PRIMARY KEY" : "UNIQUE KEY"});
+            raise(ctx, 3723,
+                  {item.written,
+                   ix->constraint == KeyConstraint::PrimaryKey ? "PRIMARY KEY" : "UNIQUE KEY"});
         }
         std::string name = ix->name;
         schema->indexes.erase(std::remove_if(schema->indexes.begin(), schema->indexes.end(),
                                              [&](const IndexSchema& i) { return i.name == name; }),
                               schema->indexes.end());
     }
-    for (const auto& s : changed) changes.putTable(s);
+    for (const auto& s : changed)
+        changes.putTable(s);
     changes.commit(*ctx.session.server);
 }
 
@@ -110,13 +113,17 @@ void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
         StatementChanges changes(ctx.entry());
         bool schemaOk = name.schema.empty() || identifierEqual(name.schema, "dbo");
         auto ref = schemaOk ? db.findObject(name.object) : std::nullopt;
-        bool matches = ref && ((drop.kind == sql::DropObjectsStmt::Kind::Table && ref->kind == ObjectKind::Table) ||
-                               (drop.kind == sql::DropObjectsStmt::Kind::View && ref->kind == ObjectKind::View));
+        bool matches =
+            ref &&
+            ((drop.kind == sql::DropObjectsStmt::Kind::Table && ref->kind == ObjectKind::Table) ||
+             (drop.kind == sql::DropObjectsStmt::Kind::View && ref->kind == ObjectKind::View));
         if (!matches) {
             if (drop.ifExists) continue;
-            if (ref && drop.kind == sql::DropObjectsStmt::Kind::Table && ref->kind == ObjectKind::View)
+            if (ref && drop.kind == sql::DropObjectsStmt::Kind::Table &&
+                ref->kind == ObjectKind::View)
                 raise(ctx, 3705, {"TABLE", name.written, name.written, "view", "DROP VIEW"});
-            if (ref && drop.kind == sql::DropObjectsStmt::Kind::View && ref->kind == ObjectKind::Table)
+            if (ref && drop.kind == sql::DropObjectsStmt::Kind::View &&
+                ref->kind == ObjectKind::Table)
                 raise(ctx, 3705, {"VIEW", name.written, name.written, "table", "DROP TABLE"});
             raise(ctx, 3701, {"drop", kind, name.written});
         }
@@ -140,7 +147,8 @@ void executeCreateView(ExecContext& ctx, const sql::CreateViewStmt& create) {
     // The query must bind now; its columns need names.
     Binder binder(ctx);
     auto query = binder.bindQuery(*create.query, nullptr, false);
-    if (!create.columns.empty() && create.columns.size() != query->columns.size()) raise(ctx, 8158, {name});
+    if (!create.columns.empty() && create.columns.size() != query->columns.size())
+        raise(ctx, 8158, {name});
     if (create.columns.empty()) {
         for (size_t i = 0; i < query->columns.size(); ++i) {
             if (query->columns[i].name.empty()) raise(ctx, 4511, {std::to_string(i + 1)});
@@ -172,7 +180,8 @@ void executeDatabaseStatement(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
         }
         case sql::DatabaseStmt::Kind::Drop: {
             if (!entry) raise(ctx, 3701, {"drop", "database", stmt.name});
-            if (identifierEqual(entry->name, "master")) raise(ctx, 3708, {"database", entry->name, "database"});
+            if (identifierEqual(entry->name, "master"))
+                raise(ctx, 3708, {"database", entry->name, "database"});
             if (entry->sessions > 0) raise(ctx, 3702, {entry->name});
             std::string failure = server.dropDatabase(entry);
             if (!failure.empty()) fileFailure(ctx, "DROP DATABASE", failure);
@@ -209,7 +218,8 @@ void executeGrant(ExecContext& ctx, const sql::GrantStmt& grant) {
                 Change c;
                 c.kind = Change::Kind::PutPermission;
                 c.permission.permission = permission;
-                for (auto& ch : c.permission.permission) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+                for (auto& ch : c.permission.permission)
+                    ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
                 c.permission.objectId = objectId;
                 c.permission.principal = principal;
                 changes.add(std::move(c));

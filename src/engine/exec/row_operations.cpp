@@ -50,7 +50,8 @@ void fillRow(const Table& table, RowId row, RowChange& result) {
     result.row.clear();
     for (size_t c = 0; c < table.schema.columns.size(); ++c) {
         const ColumnSchema& col = table.schema.columns[c];
-        result.columns.push_back(ResultColumn{col.name, col.type, col.nullable, col.identity, col.name});
+        result.columns.push_back(
+            ResultColumn{col.name, col.type, col.nullable, col.identity, col.name});
         if (slot >= 0) result.row.push_back(table.data.columns[c].get(static_cast<size_t>(slot)));
     }
 }
@@ -62,7 +63,8 @@ int columnOf(ExecContext& ctx, const TableSchema& schema, const std::string& nam
 }
 
 // Whether the row still holds the expected values ('=' under the collation, NULL = NULL).
-bool holds(ExecContext& ctx, const Table& table, size_t slot, const std::vector<ColumnAssignment>& expected) {
+bool holds(ExecContext& ctx, const Table& table, size_t slot,
+           const std::vector<ColumnAssignment>& expected) {
     for (const auto& e : expected) {
         int p = columnOf(ctx, table.schema, e.column);
         Value current = table.data.columns[p].get(slot);
@@ -80,8 +82,8 @@ bool holds(ExecContext& ctx, const Table& table, size_t slot, const std::vector<
 }
 
 // The slot of the row, or -1 with the result set to RowMissing or RowChanged.
-int64_t locate(ExecContext& ctx, const Table& table, RowId row, const std::vector<ColumnAssignment>& expected,
-               RowChange& result) {
+int64_t locate(ExecContext& ctx, const Table& table, RowId row,
+               const std::vector<ColumnAssignment>& expected, RowChange& result) {
     int64_t slot = table.data.slotOf(row);
     if (slot < 0) {
         result.status = RowChange::Status::RowMissing;
@@ -104,7 +106,8 @@ RowChange updateRowOperation(ExecContext& ctx, const TableIdentity& identity, Ro
         if (slot < 0) return;
         const TableSchema& schema = table.schema;
         std::vector<Value> full;
-        for (size_t c = 0; c < schema.columns.size(); ++c) full.push_back(table.data.columns[c].get(static_cast<size_t>(slot)));
+        for (size_t c = 0; c < schema.columns.size(); ++c)
+            full.push_back(table.data.columns[c].get(static_cast<size_t>(slot)));
         Change change;
         change.kind = Change::Kind::UpdateCells;
         change.objectId = schema.id;
@@ -168,7 +171,8 @@ RowChange insertRowOperation(ExecContext& ctx, const TableIdentity& identity,
                 row[c] = defaults.evaluate(schema, col);
             }
         }
-        for (size_t c = 0; c < schema.columns.size(); ++c) checkNotNull(ctx, schema, schema.columns[c], row[c], "INSERT");
+        for (size_t c = 0; c < schema.columns.size(); ++c)
+            checkNotNull(ctx, schema, schema.columns[c], row[c], "INSERT");
         checkUniqueIndexes(ctx, table, {row}, {-1}, {});
         RowId id = table.data.nextRowId;
         Change change;

@@ -14,7 +14,7 @@
 namespace engine::sql {
 
 class Parser {
-public:
+  public:
     Parser(std::string_view text, std::vector<Token> tokens)
         : text_(text), tokens_(std::move(tokens)) {}
 
@@ -66,7 +66,7 @@ public:
     ObjectName parseObjectName();
 
     // --- expressions (parser_expr.cpp) ----------------------------------------------
-    ExprPtr parseExpr();            // OR level: full boolean/scalar expression
+    ExprPtr parseExpr();  // OR level: full boolean/scalar expression
     ExprPtr parseAnd();
     ExprPtr parseNot();
     ExprPtr parsePredicate();

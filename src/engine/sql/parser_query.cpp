@@ -123,10 +123,12 @@ std::vector<SelectItem> Parser::parseSelectItems() {
         // t.* / dbo.t.*
         {
             size_t i = 0;
-            while (peek(i).isName() && peek(i + 1).kind == TokenKind::Dot) i += 2;
+            while (peek(i).isName() && peek(i + 1).kind == TokenKind::Dot)
+                i += 2;
             if (i > 0 && peek(i).isOperator("*")) {
                 item.kind = SelectItem::Kind::Star;
-                for (size_t k = 0; k < i; k += 2) item.qualifier.push_back(peek(k).value);
+                for (size_t k = 0; k < i; k += 2)
+                    item.qualifier.push_back(peek(k).value);
                 pos_ += i + 1;
                 items.push_back(std::move(item));
                 continue;
@@ -184,7 +186,9 @@ std::optional<JoinKind> Parser::parseJoinKind() {
         std::string word = next().text;
         acceptWord("OUTER");
         expectWord("JOIN");
-        return equalsIgnoreCase(word, "LEFT") ? JoinKind::Left : equalsIgnoreCase(word, "RIGHT") ? JoinKind::Right : JoinKind::Full;
+        return equalsIgnoreCase(word, "LEFT")    ? JoinKind::Left
+               : equalsIgnoreCase(word, "RIGHT") ? JoinKind::Right
+                                                 : JoinKind::Full;
     }
     if (acceptWord("CROSS")) {
         expectWord("JOIN");
@@ -297,12 +301,13 @@ TableRefPtr Parser::parseTablePrimary() {
     if (peekWord("WITH") && peek(1).kind == TokenKind::LeftParen) next();
     if (peek().kind == TokenKind::LeftParen && peek(1).kind == TokenKind::Identifier &&
         !peekQueryStart()) {
-        static const char* hints[] = {"NOLOCK", "READUNCOMMITTED", "ROWLOCK", "UPDLOCK",
-                                      "HOLDLOCK", "TABLOCK", "TABLOCKX", "PAGLOCK", "XLOCK",
-                                      "READPAST", "NOWAIT", "READCOMMITTED", "SERIALIZABLE",
-                                      "REPEATABLEREAD"};
+        static const char* hints[] = {
+            "NOLOCK",  "READUNCOMMITTED", "ROWLOCK",      "UPDLOCK",       "HOLDLOCK",
+            "TABLOCK", "TABLOCKX",        "PAGLOCK",      "XLOCK",         "READPAST",
+            "NOWAIT",  "READCOMMITTED",   "SERIALIZABLE", "REPEATABLEREAD"};
         bool isHint = false;
-        for (const char* h : hints) isHint = isHint || peekWord(h, 1);
+        for (const char* h : hints)
+            isHint = isHint || peekWord(h, 1);
         if (isHint) {
             next();
             do {

@@ -185,7 +185,8 @@ StatementPtr Parser::parseUpdate() {
         } else {
             std::vector<std::string> parts;
             parts.push_back(parseName());
-            while (accept(TokenKind::Dot)) parts.push_back(parseName());
+            while (accept(TokenKind::Dot))
+                parts.push_back(parseName());
             a.column = parts.back();
             parts.pop_back();
             a.qualifier = std::move(parts);
@@ -277,7 +278,7 @@ StatementPtr Parser::parseBegin() {
         TransactionStmt tx;
         tx.verb = "BEGIN";
         acceptWord("DISTRIBUTED");
-        next();  // TRAN / TRANSACTION
+        next();                                     // TRAN / TRANSACTION
         if (peekName() && !peekWord("GO")) next();  // transaction name
         s->node = std::move(tx);
         return s;
@@ -511,8 +512,7 @@ StatementPtr Parser::parseGrant() {
     if (!acceptWord("TO") && !acceptWord("FROM")) syntaxError();
     do {
         const Token& p = peek();
-        if (p.kind != TokenKind::Identifier && p.kind != TokenKind::QuotedIdentifier)
-            syntaxError();
+        if (p.kind != TokenKind::Identifier && p.kind != TokenKind::QuotedIdentifier) syntaxError();
         grant.principals.push_back(next().value);
     } while (accept(TokenKind::Comma));
     if (peekWord("WITH") && peekWord("GRANT", 1)) {
@@ -575,7 +575,8 @@ ParseResult parseBatch(std::string_view text) {
 
 ExprParseResult parseExpression(std::string_view text) {
     ExprParseResult result;
-    result.errors = withParser(text, [&](Parser& parser) { result.expr = parser.parseStandaloneExpression(); });
+    result.errors =
+        withParser(text, [&](Parser& parser) { result.expr = parser.parseStandaloneExpression(); });
     return result;
 }
 
