@@ -343,6 +343,8 @@ std::unique_ptr<BoundQuery> Binder::bindQuery(const sql::QueryExpr& query, Scope
                     if (!found) raise(ctx_, 145);
                 }
             }
+            const DataType& keyType = key.expr ? key.expr->type : bound->columns[key.ordinal].type;
+            if (isLargeObject(keyType)) raise(ctx_, 306);
             bound->orderBy.push_back(std::move(key));
         }
     }
@@ -375,6 +377,7 @@ std::unique_ptr<BoundCore> Binder::bindCore(const sql::SelectCore& ast, Scope* o
         for (const auto& g : ast.groupBy) {
             if (containsAggregate(*g)) raise(ctx_, 144);
             core->groupKeys.push_back(bindScalar(*g, scope));
+            if (isLargeObject(core->groupKeys.back()->type)) raise(ctx_, 306);
             scope.groupExprStorage.push_back(g.get());
         }
         scope.grouped = true;
