@@ -5,12 +5,26 @@
 #include "refdata/datos_base_empresa.h"
 #include "schema/cleanup.h"
 #include "schema/properties.h"
+#include "updates/accounting/apuntes.h"
+#include "updates/accounting/asientos.h"
+#include "updates/accounting/cartera.h"
+#include "updates/accounting/cobros_pagos.h"
+#include "updates/accounting/cuentas.h"
+#include "updates/accounting/entidades.h"
+#include "updates/accounting/inmovilizado.h"
+#include "updates/accounting/iva_tabla.h"
+#include "updates/accounting/libros_iva.h"
+#include "updates/accounting/modelo200.h"
+#include "updates/accounting/modelo349.h"
+#include "updates/accounting/modelo390.h"
+#include "updates/accounting/modelos.h"
 
 namespace app {
 namespace {
 
 using namespace refdata;
 using namespace schema;
+using namespace updates::accounting;
 
 // K77: the bar is filled, then emptied for the steps that follow.
 void ProgresoCompleto(run::RunContext& ctx, db::Connection&) {
@@ -22,18 +36,47 @@ void SelloVersionEmpresa(const EntornoPaso& e) {
     GuardarPropiedadEmpresa(e.conexion, kClaveFechaPrograma, e.fechaPrograma);
 }
 
-// One line per step, in order. The routines of the customer, supplier, article, accounting,
-// tax-return, sales and purchase tables take their places between these lines as they are
-// written (K2–K8, K10–K67, K69–K71, K73–K75, K80–K86).
+// One line per step, in order. The routines of the customer, supplier, article, sales and
+// purchase tables take their places between these lines as they are written.
 constexpr Paso kPasosEmpresa[] = {
     {"K1", NoExiste("PROPIEDADES"), CrearPropiedadesEmpresa},
+    {"K6", Siempre(), ActualizaLogotipo, 4},
     {"K9", Siempre(), MigrarPropiedadesExtendidas, 7},
+    {"K10", Siempre(), ActualizaCuentas, 8},
+    {"K11", Siempre(), ActualizaAcuCartera, 9},
+    {"K12", Siempre(), ActualizaEntidades, 10},
+    {"K13", Siempre(), ActualizaRemesas, 11},
+    {"K14", Existe("PREDEFIVA"), ActualizaAsientosPredefinidos, 12},
+    {"K15", ExistenAmbas("MOD349DECLARADOS", "MOD349DECLARANTE"), ActualizaModelo349},
+    {"K16", Siempre(), ActualizaModelo390, 13},
+    {"K38", Existe("Mod130"), ActualizaModelo130, 35},
+    {"K39", Existe("MOD131"), ActualizaModelo131},
+    {"K40", Existe("MODACT310"), ActualizaModelo310},
+    {"K41", Existe("Mod340Declarados"), ActualizaModelo340, 36},
+    {"K51", Siempre(), ActualizaHistoricoIRPF, 46},
+    {"K52", Siempre(), ActualizaContadores, 47},
+    {"K60", Siempre(), ActualizaApuntes},
+    {"K61", Siempre(), ActualizaLibrosIVA, 55},
+    {"K66", Siempre(), ActualizaPaginasModelo200, 59},
+    {"K67", Siempre(), ActualizaCarteraContabilidad, 60},
     {"K68", Siempre(), EliminarVistasSinCantidad, 61},
+    {"K69", Existe("BLOQUEOS"), ActualizaBloqueos, 62},
+    {"K70", Existe("OPERACIONES_347"), ActualizaModelo347, 63},
+    {"K71", Siempre(), ActualizaIvaTabla, 64},
     {"K72", Siempre(), ActualizaCtaNuevoPgc, 65},
+    {"K73", Siempre(), ActualizaApuntesOrm, 66},
+    {"K74", Siempre(), ActualizaDescripcionConceptos, 67},
+    {"K75", Existe("REGISTRO"), ActualizaRegistro},
     {"K76", Existe("INDCOR"), ActualizaDatosBaseEmpresa},
     {"K77", Siempre(), ProgresoCompleto},
     {"K78", Siempre(), ActualizaCliBancosDisp},
     {"K79", Siempre(), EliminarTablasTemporales},
+    {"K81", Existe("amortizaciones"), ActualizaAmortizaciones},
+    {"K82", Existe("COBROSPAGOS_REL"), ActualizaCobrosPagosRel},
+    {"K83", Existe("COBROSPAGOS_DATOSFACTURA"), ActualizaCobrosPagosDatosFactura},
+    {"K84", Existe("MODEL180"), ActualizaModelo180},
+    {"K85", Existe("MODEL115"), ActualizaModelo115},
+    {"K86", Existe("BIENESINVERSION"), ActualizaBienesInversion},
     {"K-end", Siempre(), SelloVersionEmpresa},
 };
 
