@@ -91,9 +91,18 @@ TEST_F(TablasDePasosTest, TheCompanyPhaseFillsTheBarAtK77AndEndsWithTheCompanySt
     fixture_.EmpresaActual(codigo_);
     EjecutarPasos(PasosEmpresa(), {ctx_, empresa, codigo_, fecha_}, PasoProgresoEmpresa(1000));
 
-    EXPECT_THAT(Sondas(empresa.Enviadas()), ElementsAre("PROPIEDADES", "INDCOR"));
-    // K9 → 7 × 14, K68 → 61 × 14, K72 → 65 × 14, K77 full then empty.
-    EXPECT_THAT(valores_, ElementsAre(98, 854, 910, 1000, 0));
+    EXPECT_THAT(Sondas(empresa.Enviadas()),
+                ElementsAre("PROPIEDADES", "PREDEFIVA", "MOD349DECLARADOS", "MOD349DECLARANTE",
+                            "Mod130", "MOD131", "MODACT310", "Mod340Declarados", "BLOQUEOS",
+                            "OPERACIONES_347", "REGISTRO", "INDCOR", "amortizaciones",
+                            "COBROSPAGOS_REL", "COBROSPAGOS_DATOSFACTURA", "MODEL180", "MODEL115",
+                            "BIENESINVERSION"));
+    // k × 14 after each step that reports progress (K6 → 56 ... K74 → 938); inside K66 the
+    // corporate-tax pages add 2 per page and 20 for an empty page 6 (772 ... 800) before the
+    // step sets 59 × 14; K77 full then empty.
+    EXPECT_THAT(valores_, ElementsAre(56, 98, 112, 126, 140, 154, 168, 182, 490, 504, 644, 658, 770,
+                                      772, 792, 794, 796, 798, 800, 826, 840, 854, 868, 882, 896,
+                                      910, 924, 938, 1000, 0));
     EXPECT_THAT(Entries(), ::testing::Contains("Información:  Comenzando actualizacion estructura "
                                                "ctanuevopgc en la empresa0001 , servidor: SRV"));
     // The company's table had no PROPIEDADES: K1 created it.
