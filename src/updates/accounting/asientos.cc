@@ -19,7 +19,8 @@ void ActualizaAsientosPredefinidos(run::RunContext& ctx, db::Connection& Conexio
     Comenzando(ctx, "Comenzando actualizacion estructura asientos predefinidos en la empresa ",
                Empresa);
     schema::CrearCampo(ctx, Conexion, "PREDEFIVA", kCampoTipoPredefiva);
-    schema::SentenciaSimple(Conexion, "alter table operaciones alter column operacion varchar(255)");
+    schema::SentenciaSimple(Conexion,
+                            "alter table operaciones alter column operacion varchar(255)");
     schema::SentenciaSimple(Conexion, "alter table PREDEFCARTERA alter column cartera varchar(29)");
     Conexion.clearError();
     schema::SentenciaSimple(Conexion,

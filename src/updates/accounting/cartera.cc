@@ -21,16 +21,16 @@ using schema::ResultadoCampo;
 
 constexpr std::string_view kAcuCartera = "ACUCARTERATABLA";
 
-constexpr DefinicionCampo kCampoCodAsuntoInterno = {"ACUCARTERACodAsuntoInterno", "FLOAT", {},
-                                                    true, "0"};
+constexpr DefinicionCampo kCampoCodAsuntoInterno = {
+    "ACUCARTERACodAsuntoInterno", "FLOAT", {}, true, "0"};
 // ACUCARTERAempresa (varchar 5, not null) takes its default from the company code.
 constexpr DefinicionCampo kCampoBic = {"ACUCARTERABIC", "varchar", 15, true, "''"};
 constexpr DefinicionCampo kCampoIban = {"ACUCARTERAIBAN", "varchar", 4, true, "''"};
 
 // The amount column was numeric in old releases; it becomes float with default 0 under the
 // name its constraint had.
-constexpr ConversionTipo kImporteAFloat = {kAcuCartera, "ACUCARTERAIMPORTE", "numeric", "FLOAT",
-                                           "0", true};
+constexpr ConversionTipo kImporteAFloat = {
+    kAcuCartera, "ACUCARTERAIMPORTE", "numeric", "FLOAT", "0", true};
 
 constexpr std::array<BankAccountColumns, 1> kCuentaAcuCartera = {{
     {"ACUCARTERAEntidad", "ACUCARTERASucursal", "ACUCARTERADigito", "ACUCARTERACuenta",
@@ -49,7 +49,8 @@ const refdata::BankAccountBackfill kRellenoAcuCartera = {
     "", db::CursorType::Dynamic, kCuentaAcuCartera};
 
 std::string DefectoEmpresaCartera(std::string_view empresa) {
-    const std::string_view ultimos = empresa.size() > 5 ? empresa.substr(empresa.size() - 5) : empresa;
+    const std::string_view ultimos =
+        empresa.size() > 5 ? empresa.substr(empresa.size() - 5) : empresa;
     return schema::Unir({"'", schema::DuplicarComillas(ultimos), "'"});
 }
 
@@ -90,9 +91,9 @@ void ActualizaCarteraContabilidad(run::RunContext& ctx, db::Connection& Conexion
     schema::RecorrerFamilia(
         ctx, Conexion, schema::ConsultaFamilia("DATOSCARTERA"),
         [&Conexion](const std::string& t) {
-            schema::SentenciaSimple(Conexion, schema::Unir({"if COL_LENGTH ('", t,
-                                                            "','DESCCTA') < 255 alter table ", t,
-                                                            "  alter column DESCCTA varchar(255)"}));
+            schema::SentenciaSimple(
+                Conexion, schema::Unir({"if COL_LENGTH ('", t, "','DESCCTA') < 255 alter table ", t,
+                                        "  alter column DESCCTA varchar(255)"}));
             schema::SentenciaSimple(
                 Conexion, schema::Unir({"if COL_LENGTH ('", t, "','DESCBANCO') < 255 alter table ",
                                         t, "  alter column DESCBANCO varchar(255)"}));

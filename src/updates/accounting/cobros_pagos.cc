@@ -37,13 +37,13 @@ std::string_view SinBlancos(std::string_view texto) {
 std::optional<db::Variant> OperacionDelApunte(db::Connection& Conexion, const db::Recordset& fila) {
     const std::string ejercicio(SinBlancos(fila.text("ejercicio")));
     if (!EjercicioValido(ejercicio)) return std::nullopt;
-    const std::string consulta =
-        Unir({"select op from e", ejercicio, "apuntesorm where actemp='",
-              DuplicarComillas(fila.text("actemp")), "' and er='", DuplicarComillas(fila.text("ER")),
-              "' and canalapunte='", DuplicarComillas(fila.text("canalapunte")),
-              "' and nuapunte='", DuplicarComillas(fila.text("nuapunte")), "'"});
-    auto apunte = Conexion.openRecordset(consulta, db::CursorType::ForwardOnly,
-                                         db::LockType::ReadOnly);
+    const std::string consulta = Unir(
+        {"select op from e", ejercicio, "apuntesorm where actemp='",
+         DuplicarComillas(fila.text("actemp")), "' and er='", DuplicarComillas(fila.text("ER")),
+         "' and canalapunte='", DuplicarComillas(fila.text("canalapunte")), "' and nuapunte='",
+         DuplicarComillas(fila.text("nuapunte")), "'"});
+    auto apunte =
+        Conexion.openRecordset(consulta, db::CursorType::ForwardOnly, db::LockType::ReadOnly);
     if (apunte == nullptr) return std::nullopt;
     std::optional<db::Variant> op;
     if (!apunte->eof()) op = apunte->value("op");
@@ -64,10 +64,10 @@ std::string SentenciaLineasEjercicio(std::string_view y) {
 void ActualizaCobrosPagosRel(run::RunContext& ctx, db::Connection& Conexion) {
     if (schema::CrearCampo(ctx, Conexion, "COBROSPAGOS_REL", kCampoLinea) != ResultadoCampo::Creado)
         return;
-    auto ejercicios =
-        Conexion.openRecordset("SELECT EJERCICIO FROM COBROSPAGOS_REL GROUP BY EJERCICIO ORDER BY "
-                               "EJERCICIO",
-                               db::CursorType::Dynamic, db::LockType::Optimistic);
+    auto ejercicios = Conexion.openRecordset(
+        "SELECT EJERCICIO FROM COBROSPAGOS_REL GROUP BY EJERCICIO ORDER BY "
+        "EJERCICIO",
+        db::CursorType::Dynamic, db::LockType::Optimistic);
     if (ejercicios == nullptr) return;
     while (!ejercicios->eof()) {
         const std::string y = ejercicios->text("EJERCICIO");

@@ -12,16 +12,18 @@ std::string LoteConversionTipo(const ConversionTipo& c) {
         lote += schema::Unir(partes);
         lote += '\r';
     };
-    linea({"IF EXISTS (Select systypes.name from syscolumns inner join systypes on "
-           "syscolumns.xtype=systypes.xtype where UPPER(syscolumns.name)='",
-           c.campo, "' and systypes.name='", c.tipoOrigen, "')"});
+    linea(
+        {"IF EXISTS (Select systypes.name from syscolumns inner join systypes on "
+         "syscolumns.xtype=systypes.xtype where UPPER(syscolumns.name)='",
+         c.campo, "' and systypes.name='", c.tipoOrigen, "')"});
     linea({"begin"});
     linea({"declare @Def varchar(255)"});
     linea({"declare @consulta  NVARCHAR(500)"});
     if (c.conComentario) linea({"-- LOCALIZAMOS EL NOMBRE DEL VALOR POR DEFECTO"});
-    linea({"set @Def = (SELECT SYSOBJECTS.NAME FROM SYSCOLUMNS INNER JOIN SYSOBJECTS ON "
-           "SYSCOLUMNS.CDEFAULT = SYSOBJECTS.ID WHERE SYSCOLUMNS.ID = OBJECT_ID('",
-           c.tabla, "') AND UPPER(SYSCOLUMNS.NAME) ='", c.campo, "')"});
+    linea(
+        {"set @Def = (SELECT SYSOBJECTS.NAME FROM SYSCOLUMNS INNER JOIN SYSOBJECTS ON "
+         "SYSCOLUMNS.CDEFAULT = SYSOBJECTS.ID WHERE SYSCOLUMNS.ID = OBJECT_ID('",
+         c.tabla, "') AND UPPER(SYSCOLUMNS.NAME) ='", c.campo, "')"});
     linea({"IF @Def <> ''"});
     linea({"begin"});
     linea({"set @consulta = 'ALTER TABLE ", c.tabla, " DROP CONSTRAINT ' + @Def"});

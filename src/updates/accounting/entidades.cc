@@ -21,13 +21,13 @@ constexpr std::string_view kEntidad = "ENTIDAD";
 
 // Three commission columns per tier, tier by tier.
 constexpr DefinicionCampo kCamposComisiones[] = {
-    {"ENTCOMTARDE1", "FLOAT", {}, true, "0"}, {"ENTCOMTARA1", "FLOAT", {}, true, "0"},
+    {"ENTCOMTARDE1", "FLOAT", {}, true, "0"},   {"ENTCOMTARA1", "FLOAT", {}, true, "0"},
     {"ENTCOMTARPCTO1", "FLOAT", {}, true, "0"}, {"ENTCOMTARDE2", "FLOAT", {}, true, "0"},
-    {"ENTCOMTARA2", "FLOAT", {}, true, "0"},   {"ENTCOMTARPCTO2", "FLOAT", {}, true, "0"},
-    {"ENTCOMTARDE3", "FLOAT", {}, true, "0"}, {"ENTCOMTARA3", "FLOAT", {}, true, "0"},
+    {"ENTCOMTARA2", "FLOAT", {}, true, "0"},    {"ENTCOMTARPCTO2", "FLOAT", {}, true, "0"},
+    {"ENTCOMTARDE3", "FLOAT", {}, true, "0"},   {"ENTCOMTARA3", "FLOAT", {}, true, "0"},
     {"ENTCOMTARPCTO3", "FLOAT", {}, true, "0"}, {"ENTCOMTARDE4", "FLOAT", {}, true, "0"},
-    {"ENTCOMTARA4", "FLOAT", {}, true, "0"},   {"ENTCOMTARPCTO4", "FLOAT", {}, true, "0"},
-    {"ENTCOMTARDE5", "FLOAT", {}, true, "0"}, {"ENTCOMTARA5", "FLOAT", {}, true, "0"},
+    {"ENTCOMTARA4", "FLOAT", {}, true, "0"},    {"ENTCOMTARPCTO4", "FLOAT", {}, true, "0"},
+    {"ENTCOMTARDE5", "FLOAT", {}, true, "0"},   {"ENTCOMTARA5", "FLOAT", {}, true, "0"},
     {"ENTCOMTARPCTO5", "FLOAT", {}, true, "0"},
 };
 

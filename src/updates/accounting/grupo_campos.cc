@@ -7,7 +7,8 @@ schema::ResultadoCampo CrearGrupoCampos(run::RunContext& ctx, db::Connection& Co
                                         const schema::DefinicionCampo& puerta,
                                         std::span<const schema::DefinicionCampo> resto) {
     const schema::ResultadoCampo resultado = schema::CrearCampo(ctx, Conexion, Tabla, puerta);
-    if (resultado == schema::ResultadoCampo::Creado) schema::CrearCampos(ctx, Conexion, Tabla, resto);
+    if (resultado == schema::ResultadoCampo::Creado)
+        schema::CrearCampos(ctx, Conexion, Tabla, resto);
     return resultado;
 }
 

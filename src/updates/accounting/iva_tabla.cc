@@ -92,8 +92,8 @@ constexpr DefinicionCampo kGrupoActividades[] = {
     {"EXOVOLUMADUANA", "FLOAT", {}, true, "0"},
 };
 
-constexpr DefinicionCampo kCampoExportacionesExentas = {"EXOVOLUMENEXPORTACIONESEXENTAS", "FLOAT",
-                                                        {}, true, "0"};
+constexpr DefinicionCampo kCampoExportacionesExentas = {
+    "EXOVOLUMENEXPORTACIONESEXENTAS", "FLOAT", {}, true, "0"};
 constexpr DefinicionCampo kGrupoVolumenes[] = {
     {"EXOVOLUMAGRICULTURA", "FLOAT", {}, true, "0"},
     {"EXOVOLUMRECARGO", "FLOAT", {}, true, "0"},

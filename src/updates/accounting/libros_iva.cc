@@ -42,7 +42,8 @@ void ActualizaLibro(run::RunContext& ctx, db::Connection& Conexion, const std::s
     Conexion.clearError();
     if (Conexion.execute(Unir({"Alter Table ", t, " ADD FECHAOPERACION DATETIME"})).ok()) {
         schema::SentenciaSimple(
-            Conexion, Unir({"UPDATE ", t, " SET FECHAOPERACION = FECHA WHERE FECHAOPERACION IS NULL"}));
+            Conexion,
+            Unir({"UPDATE ", t, " SET FECHAOPERACION = FECHA WHERE FECHAOPERACION IS NULL"}));
     } else {
         schema::SentenciaSimple(Conexion, Unir({"UPDATE ", t,
                                                 " SET FECHAOPERACION = FECHA WHERE "
@@ -69,12 +70,10 @@ void ActualizaLibro(run::RunContext& ctx, db::Connection& Conexion, const std::s
 
 std::string LoteBienInversionNoNulo(std::string_view t) {
     return Unir({"IF COLUMNPROPERTY(OBJECT_ID('", t, "'),'BIENINVERSION','AllowsNull') =1 \r\n",
-                 "BEGIN\r\n",
-                 "UPDATE ", t, " SET BIENINVERSION=0 WHERE BIENINVERSION IS NULL\r\n",
-                 "ALTER TABLE ", t, " ALTER COLUMN BIENINVERSION INT NOT NULL\r\n",
-                 "ALTER TABLE ", t, " ADD CONSTRAINT DF_BIENINVERSION_A9046FFCDA", Ejercicio(t),
-                 " DEFAULT 0 FOR BIENINVERSION\r\n",
-                 "END"});
+                 "BEGIN\r\n", "UPDATE ", t, " SET BIENINVERSION=0 WHERE BIENINVERSION IS NULL\r\n",
+                 "ALTER TABLE ", t, " ALTER COLUMN BIENINVERSION INT NOT NULL\r\n", "ALTER TABLE ",
+                 t, " ADD CONSTRAINT DF_BIENINVERSION_A9046FFCDA", Ejercicio(t),
+                 " DEFAULT 0 FOR BIENINVERSION\r\n", "END"});
 }
 
 std::string LoteBienInversionEntero(std::string_view t) {

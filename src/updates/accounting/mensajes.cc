@@ -17,7 +17,8 @@ void Comenzando(run::RunContext& ctx, std::string_view texto, std::string_view e
 bool AmpliacionInformada(run::RunContext& ctx, db::Connection& Conexion, std::string_view sql,
                          std::string_view campo) {
     const std::string empresa = ctx.CodigoEmpresaActual();
-    const std::string exito = schema::Unir({"Campo ", campo, " actualizado correctamente en la empresa "});
+    const std::string exito =
+        schema::Unir({"Campo ", campo, " actualizado correctamente en la empresa "});
     const std::string fallo = schema::Unir({"Actualizando campo ", campo, " en la empresa"});
     return schema::SentenciaInformada(ctx, Conexion, sql, Mensaje(ctx, exito, empresa),
                                       Mensaje(ctx, fallo, empresa, schema::kSeparadorEnElServidor));

@@ -7,8 +7,9 @@
 //   Comenzando            the level-2 start line of a routine, empty procedure and server text
 //   AmpliacionInformada   a widening sent as a reported statement, with the two messages the
 //                         chart of accounts, the portfolio and the concept descriptions share:
-//                           "Campo C actualizado correctamente en la empresa " code " , servidor: " server
-//                           "Actualizando campo C en la empresa" code " en el servidor " server
+//                           "Campo C actualizado correctamente en la empresa " code " , servidor: "
+//                           server "Actualizando campo C en la empresa" code " en el servidor "
+//                           server
 //
 // The routines that receive the company code from the run pass it in; the others pass the
 // current company code of the run context. Both are the same code during a run.

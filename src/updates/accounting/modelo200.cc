@@ -32,22 +32,20 @@ constexpr PasoPagina kPagina2[] = {M("PORPARTICIPACIONES"), M("PORPARTICIPACIONE
 constexpr PasoPagina kPagina6[] = {M("Casilla699"), M("Casilla700")};
 
 constexpr PasoPagina kPagina8[] = {
-    M("Casilla275"), M("Casilla276"), M("Casilla277"), V("Casilla274"),
-    A("Casilla725"), A("Casilla726"), A("Casilla727"), A("Casilla728"), A("Casilla729"),
-    A("Casilla730"), A("Casilla731"), A("Casilla732"), A("Casilla733"),
-    M("Casilla279"), M("Casilla280"), M("Casilla281"), V("Casilla278"),
-    A("Casilla735"), A("Casilla736"), A("Casilla737"), A("Casilla738"), A("Casilla739"),
-    A("Casilla740"), A("Casilla741"),
-    M("Casilla282"), M("Casilla283"), M("Casilla284"), M("Casilla285"), M("Casilla286"),
-    M("Casilla287"), M("Casilla607"), M("Casilla608"), M("Casilla609"), M("Casilla610"),
-    M("Casilla184"), M("Casilla587"), M("Casilla515"), M("Casilla900"), M("Casilla825"),
-    M("Casilla826"), M("Casilla827"), M("Casilla057"), M("Casilla058"), M("Casilla059"),
-    M("Casilla099"), M("Casilla100"), M("Casilla071"), M("Casilla187"), M("Casilla001"),
-    M("Casilla002"), M("Casilla003"), M("Casilla012"), M("Casilla013"), M("Casilla014"),
-    M("Casilla015"), M("Casilla016"), M("Casilla017"), M("Casilla018"), M("Casilla019"),
-    M("Casilla020"), M("Casilla021"), M("Casilla025"), M("Casilla026"), M("Casilla027"),
-    M("Casilla028"), M("Casilla029"), M("Casilla030"),
-    T("casilla734"),
+    M("Casilla275"), M("Casilla276"), M("Casilla277"), V("Casilla274"), A("Casilla725"),
+    A("Casilla726"), A("Casilla727"), A("Casilla728"), A("Casilla729"), A("Casilla730"),
+    A("Casilla731"), A("Casilla732"), A("Casilla733"), M("Casilla279"), M("Casilla280"),
+    M("Casilla281"), V("Casilla278"), A("Casilla735"), A("Casilla736"), A("Casilla737"),
+    A("Casilla738"), A("Casilla739"), A("Casilla740"), A("Casilla741"), M("Casilla282"),
+    M("Casilla283"), M("Casilla284"), M("Casilla285"), M("Casilla286"), M("Casilla287"),
+    M("Casilla607"), M("Casilla608"), M("Casilla609"), M("Casilla610"), M("Casilla184"),
+    M("Casilla587"), M("Casilla515"), M("Casilla900"), M("Casilla825"), M("Casilla826"),
+    M("Casilla827"), M("Casilla057"), M("Casilla058"), M("Casilla059"), M("Casilla099"),
+    M("Casilla100"), M("Casilla071"), M("Casilla187"), M("Casilla001"), M("Casilla002"),
+    M("Casilla003"), M("Casilla012"), M("Casilla013"), M("Casilla014"), M("Casilla015"),
+    M("Casilla016"), M("Casilla017"), M("Casilla018"), M("Casilla019"), M("Casilla020"),
+    M("Casilla021"), M("Casilla025"), M("Casilla026"), M("Casilla027"), M("Casilla028"),
+    M("Casilla029"), M("Casilla030"), T("casilla734"),
 };
 
 constexpr PasoPagina kPagina9[] = {
@@ -133,12 +131,13 @@ void ActualizaPaginasModelo200(run::RunContext& ctx, db::Connection& Conexion) {
     schema::SentenciaSimple(Conexion, "ALTER TABLE MODELO200 ALTER COLUMN CNAE varchar(4)");
 
     const std::string empresa = ctx.CodigoEmpresaActual();
-    const int avancePagina = static_cast<int>(run::DivideRoundingHalfToEven(
-        ctx.progress.Maximum() / kPasosFaseEmpresa, kAvancesPorPaso));
+    const int avancePagina = static_cast<int>(
+        run::DivideRoundingHalfToEven(ctx.progress.Maximum() / kPasosFaseEmpresa, kAvancesPorPaso));
 
     for (const PaginaModelo200& pagina : kPaginas) {
         const std::string numero = std::to_string(pagina.numero);
-        Comenzando(ctx, Unir({"Comenzando actualizacion estructura página ", numero, " modelo 201"}),
+        Comenzando(ctx,
+                   Unir({"Comenzando actualizacion estructura página ", numero, " modelo 201"}),
                    empresa);
         const schema::RecorridoFamilia recorrido = schema::RecorrerFamilia(
             ctx, Conexion, schema::ConsultaFamilia(Unir({"PAGINA", numero})),

@@ -38,8 +38,8 @@ void ActualizaModelo349(run::RunContext& ctx, db::Connection& Conexion) {
     if (schema::CrearCampo(ctx, Conexion, "Mod349Declarante", kPeriodoDeclarante) ==
         schema::ResultadoCampo::Creado) {
         schema::SentenciaSimple(Conexion, "drop index Mod349Declarante.Indice349");
-        schema::SentenciaSimple(Conexion,
-                                "Create unique index Indice349 on Mod349Declarante(Ejercicio,Periodo)");
+        schema::SentenciaSimple(
+            Conexion, "Create unique index Indice349 on Mod349Declarante(Ejercicio,Periodo)");
     }
     schema::CrearCampo(ctx, Conexion, "Mod349Declarados", kPeriodoDeclarados);
 

@@ -21,18 +21,16 @@ class CarteraTest : public RoutineTest {
 };
 
 TEST_F(CarteraTest, TheFirstRunConvertsWidensAddsAndBackfillsTheDuePortfolio) {
-    conn_.Devuelve(Relleno(),
-                   Filas({"ACUCARTERAEntidad", "ACUCARTERASucursal", "ACUCARTERADigito",
-                          "ACUCARTERACuenta", "ACUCARTERAIBAN", "ACUCARTERABIC"},
-                         {{"49", "1500", "5", "1234567890", "", ""}}));
+    conn_.Devuelve(Relleno(), Filas({"ACUCARTERAEntidad", "ACUCARTERASucursal", "ACUCARTERADigito",
+                                     "ACUCARTERACuenta", "ACUCARTERAIBAN", "ACUCARTERABIC"},
+                                    {{"49", "1500", "5", "1234567890", "", ""}}));
     ctx_.ColeccionBIC.Add("0049", "BSCHESMMXXX");
     updates::accounting::ActualizaAcuCartera(ctx_, conn_);
 
     EXPECT_THAT(
         conn_.Enviadas(),
-        ElementsAre(updates::accounting::LoteConversionTipo({"ACUCARTERATABLA",
-                                                             "ACUCARTERAIMPORTE", "numeric",
-                                                             "FLOAT", "0", true}),
+        ElementsAre(updates::accounting::LoteConversionTipo(
+                        {"ACUCARTERATABLA", "ACUCARTERAIMPORTE", "numeric", "FLOAT", "0", true}),
                     "if COL_LENGTH ('ACUCARTERATABLA','ACUCARTERANombreBanco') < 50 alter table "
                     "ACUCARTERATABLA alter column ACUCARTERANombreBanco varchar(50)",
                     "if COL_LENGTH ('ACUCARTERATABLA','ACUCARTERADescricliente') < 100 alter "

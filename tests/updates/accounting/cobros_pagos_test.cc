@@ -42,16 +42,18 @@ TEST_F(CobrosPagosTest, AYearThatCannotNameATableIsSkipped) {
     conn_.Devuelve(kEjercicios,
                    Filas({"EJERCICIO"}, {{"2013 or 1=1; drop table cta --"}, {"2014"}}));
     updates::accounting::ActualizaCobrosPagosRel(ctx_, conn_);
-    EXPECT_THAT(conn_.Enviadas(), ElementsAre(kAltaLinea, kEjercicios,
-                                              updates::accounting::SentenciaLineasEjercicio("2014")));
+    EXPECT_THAT(conn_.Enviadas(),
+                ElementsAre(kAltaLinea, kEjercicios,
+                            updates::accounting::SentenciaLineasEjercicio("2014")));
 }
 
 TEST_F(CobrosPagosTest, InvoiceDataTakeTheOperationOfTheirEntryOrKeepTheirValue) {
-    conn_.Devuelve(kDatosFactura,
-                   Filas({"ejercicio", "actemp", "ER", "canalapunte", "nuapunte", "OP"},
-                         {{"2013 ", "419.1", "E", "00", "0000001", std::string(test_support::kNulo)},
-                          {"2014", "721.2", "E", "01", "0000009", std::string(test_support::kNulo)},
-                          {"2014", "O'Neil", "R", "01", "0000010", std::string(test_support::kNulo)}}));
+    conn_.Devuelve(
+        kDatosFactura,
+        Filas({"ejercicio", "actemp", "ER", "canalapunte", "nuapunte", "OP"},
+              {{"2013 ", "419.1", "E", "00", "0000001", std::string(test_support::kNulo)},
+               {"2014", "721.2", "E", "01", "0000009", std::string(test_support::kNulo)},
+               {"2014", "O'Neil", "R", "01", "0000010", std::string(test_support::kNulo)}}));
     const std::string primera =
         "select op from e2013apuntesorm where actemp='419.1' and er='E' and canalapunte='00' and "
         "nuapunte='0000001'";
@@ -81,8 +83,9 @@ TEST_F(CobrosPagosTest, ARefusedSaveIsCancelledAndTheWalkGoesOn) {
         Filas({"op"}, {{"01"}}));
     conn_.RechazarGuardado(ErrorServidor(8152, "String or binary data would be truncated."));
     updates::accounting::ActualizaCobrosPagosDatosFactura(ctx_, conn_);
-    EXPECT_TRUE(Sent("select op from e2013apuntesorm where actemp='B' and er='E' and "
-                     "canalapunte='00' and nuapunte='2'"));
+    EXPECT_TRUE(
+        Sent("select op from e2013apuntesorm where actemp='B' and er='E' and "
+             "canalapunte='00' and nuapunte='2'"));
     EXPECT_FALSE(ctx_.HayIncidencias());
 }
 

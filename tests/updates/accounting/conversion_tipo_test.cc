@@ -13,7 +13,8 @@ namespace {
 
 std::string Lines(const std::vector<std::string>& lines) {
     std::string out;
-    for (const std::string& l : lines) out += l + "\r";
+    for (const std::string& l : lines)
+        out += l + "\r";
     return out;
 }
 
@@ -27,7 +28,8 @@ TEST(ConversionTipoTest, TheAmountBatchCarriesEveryLineWithItsCarriageReturn) {
         "declare @consulta  NVARCHAR(500)",
         "-- LOCALIZAMOS EL NOMBRE DEL VALOR POR DEFECTO",
         "set @Def = (SELECT SYSOBJECTS.NAME FROM SYSCOLUMNS INNER JOIN SYSOBJECTS ON "
-        "SYSCOLUMNS.CDEFAULT = SYSOBJECTS.ID WHERE SYSCOLUMNS.ID = OBJECT_ID('ACUCARTERATABLA') AND "
+        "SYSCOLUMNS.CDEFAULT = SYSOBJECTS.ID WHERE SYSCOLUMNS.ID = OBJECT_ID('ACUCARTERATABLA') "
+        "AND "
         "UPPER(SYSCOLUMNS.NAME) ='ACUCARTERAIMPORTE')",
         "IF @Def <> ''",
         "begin",

@@ -95,16 +95,16 @@ TEST_F(CuentasTest, TheLetterheadNamesTheCompanyItIsGivenAndItsFailureHasNoColon
 
 TEST_F(CuentasTest, PredefinedEntriesWidenAndSetTheDefaultsOfImportedVariables) {
     updates::accounting::ActualizaAsientosPredefinidos(ctx_, conn_, "0001");
-    EXPECT_THAT(conn_.Enviadas(),
-                ElementsAre("Alter Table PREDEFIVA ADD Tipo Int DEFAULT(0) ",
-                            "UPDATE PREDEFIVA SET Tipo=0",
-                            "alter table operaciones alter column operacion varchar(255)",
-                            "alter table PREDEFCARTERA alter column cartera varchar(29)",
-                            "update variables set valorpordefecto='C'  where  (asientopredef like "
-                            "'02%' or asientopredef like '07%') and tipo='I' and "
-                            "valorpordefecto<>'C'",
-                            "update variables set valorpordefecto='V'  where  asientopredef like "
-                            "'03%'  and tipo='I' and valorpordefecto<>'V'"));
+    EXPECT_THAT(
+        conn_.Enviadas(),
+        ElementsAre("Alter Table PREDEFIVA ADD Tipo Int DEFAULT(0) ", "UPDATE PREDEFIVA SET Tipo=0",
+                    "alter table operaciones alter column operacion varchar(255)",
+                    "alter table PREDEFCARTERA alter column cartera varchar(29)",
+                    "update variables set valorpordefecto='C'  where  (asientopredef like "
+                    "'02%' or asientopredef like '07%') and tipo='I' and "
+                    "valorpordefecto<>'C'",
+                    "update variables set valorpordefecto='V'  where  asientopredef like "
+                    "'03%'  and tipo='I' and valorpordefecto<>'V'"));
     EXPECT_THAT(Entries(), ElementsAre(Info("Comenzando actualizacion estructura asientos "
                                             "predefinidos en la empresa 0001 , servidor: SRV"),
                                        Added("Tipo")));

@@ -17,13 +17,13 @@ const char kMarca[] = "SELECT * FROM PROPIEDADES WHERE NOMBRE='ENTIDAD'";
 class EntidadesTest : public RoutineTest {
   protected:
     EntidadesTest() {
-        conn_.Devuelve(std::string(kRellenoEntidades.selectBefore),
-                       Filas({"ENTENTIDAD", "ENTSUCURSAL", "ENTDIGCONT", "ENTCUENTA", "ENTIBAN",
-                              "ENTIBIC", "ENTIBANORDENANTE", "ENTORDENAENTIDAD",
-                              "ENTORDENASUCURSAL", "ENTORDENADIGITO", "ENTORDENACUENTA",
-                              "ENTIBICORDENANTE"},
-                             {{"21", "38", "5", "123", "", std::string(test_support::kNulo), "", "", "",
-                               "", "", ""}}));
+        conn_.Devuelve(
+            std::string(kRellenoEntidades.selectBefore),
+            Filas({"ENTENTIDAD", "ENTSUCURSAL", "ENTDIGCONT", "ENTCUENTA", "ENTIBAN", "ENTIBIC",
+                   "ENTIBANORDENANTE", "ENTORDENAENTIDAD", "ENTORDENASUCURSAL", "ENTORDENADIGITO",
+                   "ENTORDENACUENTA", "ENTIBICORDENANTE"},
+                  {{"21", "38", "5", "123", "", std::string(test_support::kNulo), "", "", "", "",
+                    "", ""}}));
         ctx_.ColeccionBIC.Add("0021", "CAIXESBBXXX");
     }
     void Marca(const std::string& valor) {
@@ -49,13 +49,13 @@ TEST_F(EntidadesTest, TheFirstRunFillsCreditorsAddsEverythingAndBackfillsOnce) {
     EXPECT_EQ(sent[5], "Alter Table ENTIDAD ADD ENTCOMTARPCTO1 FLOAT NOT NULL DEFAULT(0) ");
     EXPECT_EQ(sent[7], "Alter Table ENTIDAD ADD ENTCOMTARDE2 FLOAT NOT NULL DEFAULT(0) ");
     EXPECT_EQ(sent[29], "Alter Table ENTIDAD ADD ENTCOMTARPCTO5 FLOAT NOT NULL DEFAULT(0) ");
-    EXPECT_THAT(std::vector<std::string>(sent.begin() + 31, sent.begin() + 37),
-                ElementsAre("Alter Table ENTIDAD ADD ENTIDENTIFICACIONN32 VARCHAR (15) ",
-                            "Alter Table ENTIDAD ADD ENTIBANORDENANTE VARCHAR (4) ",
-                            "Alter Table ENTIDAD ADD ENTIBICORDENANTE VARCHAR (15) ", kAltaIban,
-                            kAltaBic,
-                            "IF COL_LENGTH ('ENTIDAD','ALMCODPOSTAL') < 10 ALTER TABLE ENTIDAD "
-                            "ALTER COLUMN ALMCODPOSTAL varchar(10)"));
+    EXPECT_THAT(
+        std::vector<std::string>(sent.begin() + 31, sent.begin() + 37),
+        ElementsAre("Alter Table ENTIDAD ADD ENTIDENTIFICACIONN32 VARCHAR (15) ",
+                    "Alter Table ENTIDAD ADD ENTIBANORDENANTE VARCHAR (4) ",
+                    "Alter Table ENTIDAD ADD ENTIBICORDENANTE VARCHAR (15) ", kAltaIban, kAltaBic,
+                    "IF COL_LENGTH ('ENTIDAD','ALMCODPOSTAL') < 10 ALTER TABLE ENTIDAD "
+                    "ALTER COLUMN ALMCODPOSTAL varchar(10)"));
     // Both created now: the mark is not even read; the backfill runs and then sets it.
     EXPECT_EQ(sent[37], std::string(kRellenoEntidades.selectBefore));
     EXPECT_EQ(sent[38], kMarca);
@@ -71,12 +71,14 @@ TEST_F(EntidadesTest, TheFirstRunFillsCreditorsAddsEverythingAndBackfillsOnce) {
     EXPECT_EQ(marca.valores.at("NOMBRE").toText(), "ENTIDAD");
     EXPECT_EQ(marca.valores.at("VALOR").toText(), "1001");
 
-    EXPECT_EQ(sent[39], "IF COL_LENGTH ('ENTIDAD','ENTENTIDAD') < 10 ALTER TABLE ENTIDAD ALTER "
-                        "COLUMN ENTENTIDAD varchar(10)");
+    EXPECT_EQ(sent[39],
+              "IF COL_LENGTH ('ENTIDAD','ENTENTIDAD') < 10 ALTER TABLE ENTIDAD ALTER "
+              "COLUMN ENTENTIDAD varchar(10)");
     EXPECT_EQ(sent.back(), "UPDATE ENTIDAD SET ENTITPVENCRIPTACION=0");
     EXPECT_TRUE(Sent("Alter Table ENTIDAD ADD ENTITPVMONDEA integer DEFAULT(0) "));
-    EXPECT_TRUE(Sent("Alter Table ENTIDAD ADD ENTITPVCLAVESECRETA varchar (255) NOT NULL "
-                     "DEFAULT('') "));
+    EXPECT_TRUE(
+        Sent("Alter Table ENTIDAD ADD ENTITPVCLAVESECRETA varchar (255) NOT NULL "
+             "DEFAULT('') "));
     EXPECT_EQ(Entries().front(),
               Info("Comenzando actualizacion estructura entidad en la empresa 0001 , servidor: "
                    "SRV"));

@@ -129,16 +129,18 @@ class InstalacionContableTest : public ::testing::Test {
     static std::vector<std::string> Column(db::Connection& c, const std::string& table,
                                            const std::string& column) {
         const Filas filas =
-            Rows(c, "SELECT DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, IS_NULLABLE, COLUMN_DEFAULT FROM "
-                    "INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME='" + table +
-                        "' AND COLUMN_NAME='" + column + "'");
+            Rows(c,
+                 "SELECT DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, IS_NULLABLE, COLUMN_DEFAULT FROM "
+                 "INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME='" +
+                     table + "' AND COLUMN_NAME='" + column + "'");
         return filas.empty() ? std::vector<std::string>{"<missing>"} : filas[0];
     }
     static std::string DefaultName(db::Connection& c, const std::string& table,
                                    const std::string& column) {
-        return Value(c, "SELECT SYSOBJECTS.NAME FROM SYSCOLUMNS INNER JOIN SYSOBJECTS ON "
-                        "SYSCOLUMNS.CDEFAULT = SYSOBJECTS.ID WHERE SYSCOLUMNS.ID = OBJECT_ID('" +
-                            table + "') AND SYSCOLUMNS.NAME ='" + column + "'");
+        return Value(c,
+                     "SELECT SYSOBJECTS.NAME FROM SYSCOLUMNS INNER JOIN SYSOBJECTS ON "
+                     "SYSCOLUMNS.CDEFAULT = SYSOBJECTS.ID WHERE SYSCOLUMNS.ID = OBJECT_ID('" +
+                         table + "') AND SYSCOLUMNS.NAME ='" + column + "'");
     }
     std::vector<std::string> Errors() const {
         std::vector<std::string> out;
@@ -162,26 +164,29 @@ TEST_F(InstalacionContableTest, ThePortfolioAmountIsFloatUnderItsOldDefaultAndTh
     auto c = Actualizar("0001");
     EXPECT_THAT(Column(*c, "ACUCARTERATABLA", "ACUCARTERAIMPORTE"),
                 ElementsAre("float", "NULL", "YES", "((0))"));
-    EXPECT_EQ(DefaultName(*c, "ACUCARTERATABLA", "ACUCARTERAIMPORTE"), "DF_ACUCARTERATABLA_IMPORTE");
+    EXPECT_EQ(DefaultName(*c, "ACUCARTERATABLA", "ACUCARTERAIMPORTE"),
+              "DF_ACUCARTERATABLA_IMPORTE");
     EXPECT_EQ(Column(*c, "ACUCARTERATABLA", "ACUCARTERANombreBanco")[1], "50");
     EXPECT_EQ(Column(*c, "ACUCARTERATABLA", "ACUCARTERADescricliente")[1], "100");
     EXPECT_EQ(Column(*c, "ACUCARTERATABLA", "ACUCARTERANifCliente")[1], "15");
-    EXPECT_EQ(Rows(*c, "SELECT ACUCARTERACODIGO, ACUCARTERAempresa, ACUCARTERAIBAN, ACUCARTERABIC, "
-                       "ACUCARTERAIMPORTE FROM ACUCARTERATABLA ORDER BY ACUCARTERACODIGO"),
+    EXPECT_EQ(Rows(*c,
+                   "SELECT ACUCARTERACODIGO, ACUCARTERAempresa, ACUCARTERAIBAN, ACUCARTERABIC, "
+                   "ACUCARTERAIMPORTE FROM ACUCARTERATABLA ORDER BY ACUCARTERACODIGO"),
               (Filas{{"1", "0001", "", "", "1250.4"},  // due before 2013
                      {"2", "0001", "ES25", "BSCHESMMXXX", "980"},
                      {"3", "0001", "ES13", "BKOAES22XXX", "310.25"},  // entity 21 is 0021
                      {"4", "0001", "ES91", "CAIXESBBXXX", "4520"},
-                     {"5", "0001", "", "", "75.1"},   // no entity
-                     {"6", "0001", "", "", "600"},    // no account number
+                     {"5", "0001", "", "", "75.1"},         // no entity
+                     {"6", "0001", "", "", "600"},          // no account number
                      {"7", "0001", "ES65", "", "1999.99"},  // an entity without BIC
                      {"8", "0001", "ES88", "", "420"}}));
 }
 
 TEST_F(InstalacionContableTest, EntitiesGetCreditorAccountsBothIbansAndTheirMark) {
     auto c = Actualizar("0001");
-    EXPECT_EQ(Rows(*c, "SELECT ENTCODIGO, ENTCTAACREEDOR, ENTIBAN, ENTIBIC, ENTIBANORDENANTE, "
-                       "ENTIBICORDENANTE FROM ENTIDAD ORDER BY ENTCODIGO"),
+    EXPECT_EQ(Rows(*c,
+                   "SELECT ENTCODIGO, ENTCTAACREEDOR, ENTIBAN, ENTIBIC, ENTIBANORDENANTE, "
+                   "ENTIBICORDENANTE FROM ENTIDAD ORDER BY ENTCODIGO"),
               (Filas{{"0001", "41000001", "ES25", "BSCHESMMXXX", "ES91", "CAIXESBBXXX"},
                      {"0002", "4100002", "ES38", "CCRIES2AXXX", "NULL", "NULL"},
                      {"0003", "NULL", "ES13", "BKOAES22XXX", "NULL", "NULL"},
@@ -201,13 +206,19 @@ TEST_F(InstalacionContableTest, TheChartTheDescriptionsAndThePredefinedEntriesAr
     EXPECT_THAT(Column(*c, "CTA", "recargo"), ElementsAre("varchar", "1", "NO", "('0')"));
     EXPECT_EQ(Column(*c, "DESCRIP", "DESCCONCE")[1], "255");
     EXPECT_EQ(Column(*c, "logotipo", "EmpDatosRegistro")[0], "text");
-    EXPECT_EQ(Rows(*c, "SELECT asientopredef, tipo, valorpordefecto FROM variables ORDER BY "
-                       "asientopredef"),
-              (Filas{{"0201", "I", "C"}, {"0202", "N", "X"}, {"0301", "I", "V"},
-                     {"0302", "I", "V"}, {"0501", "I", "X"}, {"0701", "I", "C"}}));
+    EXPECT_EQ(Rows(*c,
+                   "SELECT asientopredef, tipo, valorpordefecto FROM variables ORDER BY "
+                   "asientopredef"),
+              (Filas{{"0201", "I", "C"},
+                     {"0202", "N", "X"},
+                     {"0301", "I", "V"},
+                     {"0302", "I", "V"},
+                     {"0501", "I", "X"},
+                     {"0701", "I", "C"}}));
     EXPECT_EQ(Value(*c, "SELECT COUNT(*) FROM BLOQUEOS WHERE ASIENTO2 IS NOT NULL"), "0");
-    EXPECT_EQ(Value(*c, "SELECT COUNT(*) FROM REMESAS WHERE isnull(RemesaFechaCargo,0) <> "
-                        "isnull(REMESAFECHA,0)"),
+    EXPECT_EQ(Value(*c,
+                    "SELECT COUNT(*) FROM REMESAS WHERE isnull(RemesaFechaCargo,0) <> "
+                    "isnull(REMESAFECHA,0)"),
               "0");
 }
 
@@ -216,14 +227,17 @@ TEST_F(InstalacionContableTest, VatBooksTakeOperationDatesAndAnIntegerCapitalGoo
     // 2012 got the column now: every row takes its invoice date. 2013 and 2014 had it: only
     // the 1899-12-31 rows are repaired and a NULL stays NULL.
     EXPECT_EQ(Value(*c, "SELECT COUNT(*) FROM E2012TABLA WHERE FECHAOPERACION = FECHA"), "2");
-    EXPECT_EQ(Rows(*c, "SELECT asiento, numlinea, CONVERT(varchar(8), FECHAOPERACION, 112) FROM "
-                       "E2013TABLA ORDER BY asiento, numlinea"),
+    EXPECT_EQ(Rows(*c,
+                   "SELECT asiento, numlinea, CONVERT(varchar(8), FECHAOPERACION, 112) FROM "
+                   "E2013TABLA ORDER BY asiento, numlinea"),
               (Filas{{"15", "1", "20130410"}, {"15", "2", "NULL"}, {"16", "1", "20130405"}}));
-    EXPECT_EQ(Value(*c, "SELECT CONVERT(varchar(8), FECHAOPERACION, 112) FROM E2014TABLA WHERE "
-                        "asiento=3 AND numlinea=2"),
+    EXPECT_EQ(Value(*c,
+                    "SELECT CONVERT(varchar(8), FECHAOPERACION, 112) FROM E2014TABLA WHERE "
+                    "asiento=3 AND numlinea=2"),
               "20140115");
 
-    EXPECT_THAT(Column(*c, "E2012TABLA", "BIENINVERSION"), ElementsAre("int", "NULL", "NO", "((0))"));
+    EXPECT_THAT(Column(*c, "E2012TABLA", "BIENINVERSION"),
+                ElementsAre("int", "NULL", "NO", "((0))"));
     // 2013: a nullable bit without default became INT NOT NULL with the batch's constraint.
     EXPECT_EQ(Column(*c, "E2013TABLA", "BIENINVERSION")[0], "int");
     EXPECT_EQ(DefaultName(*c, "E2013TABLA", "BIENINVERSION"), "DF_BIENINVERSION_A9046FFCDA2013");
@@ -247,22 +261,25 @@ TEST_F(InstalacionContableTest, PageEightYearsBecomeFourDigitsWherePossible) {
     const std::string boxes =
         "SELECT Casilla725, Casilla726, Casilla727, Casilla728, Casilla729, Casilla730, "
         "Casilla731, Casilla735, Casilla737, Casilla741 FROM ";
-    EXPECT_EQ(Rows(*c, boxes + "E2013PAGINA8"),
-              (Filas{{"2004", "1905", "1999", "2000", "1996", "NULL", "7", "2003", "NULL",
-                      "2001"}}));
+    EXPECT_EQ(
+        Rows(*c, boxes + "E2013PAGINA8"),
+        (Filas{{"2004", "1905", "1999", "2000", "1996", "NULL", "7", "2003", "NULL", "2001"}}));
     // Casilla726 of 2012 holds 'X1': both of its updates fail and its years stay as they were.
-    EXPECT_EQ(Rows(*c, boxes + "E2012PAGINA8 ORDER BY Casilla725 DESC"),
-              (Filas{{"2004", "X1", "1999", "2000", "1996", "NULL", "7", "2003", "NULL", "2001"},
-                     {"2002", "95", "1988", "2001", "2003", "2004", "1905", "1908", "1910",
-                      "1914"}}));
+    EXPECT_EQ(
+        Rows(*c, boxes + "E2012PAGINA8 ORDER BY Casilla725 DESC"),
+        (Filas{{"2004", "X1", "1999", "2000", "1996", "NULL", "7", "2003", "NULL", "2001"},
+               {"2002", "95", "1988", "2001", "2003", "2004", "1905", "1908", "1910", "1914"}}));
     EXPECT_EQ(Rows(*c, "SELECT Casilla725, Casilla726, Casilla727 FROM E2014PAGINA8"),
               (Filas{{"2004", "1995", "1999"}}));
     // casilla734 holds amounts such as 1500.00 that do not fit four characters: the server
     // refuses its type change, which is ignored, and the amounts stay.
-    EXPECT_THAT(Column(*c, "E2013PAGINA8", "casilla734"), ElementsAre("money", "NULL", "YES", "NULL"));
+    EXPECT_THAT(Column(*c, "E2013PAGINA8", "casilla734"),
+                ElementsAre("money", "NULL", "YES", "NULL"));
     EXPECT_EQ(Value(*c, "SELECT casilla734 FROM E2013PAGINA8"), "1500");
-    EXPECT_THAT(Column(*c, "E2013PAGINA8", "Casilla274"), ElementsAre("varchar", "4", "NO", "('')"));
-    EXPECT_THAT(Column(*c, "E2014PAGINA9", "Casilla042"), ElementsAre("money", "NULL", "YES", "((0))"));
+    EXPECT_THAT(Column(*c, "E2013PAGINA8", "Casilla274"),
+                ElementsAre("varchar", "4", "NO", "('')"));
+    EXPECT_THAT(Column(*c, "E2014PAGINA9", "Casilla042"),
+                ElementsAre("money", "NULL", "YES", "((0))"));
     EXPECT_EQ(Value(*c, "SELECT Casilla042 FROM E2014PAGINA9"), "0");
     EXPECT_EQ(Column(*c, "E2012PAGINA11", "Casilla056")[0], "money");
     EXPECT_EQ(Column(*c, "MODELO200", "CNAE")[1], "4");
@@ -270,8 +287,9 @@ TEST_F(InstalacionContableTest, PageEightYearsBecomeFourDigitsWherePossible) {
 
 TEST_F(InstalacionContableTest, PaymentsAreLinkedToTheirBookLinesAndOperations) {
     auto c = Actualizar("0001");
-    EXPECT_EQ(Rows(*c, "SELECT REGISTRO_COBROPAGO, LINEA FROM COBROSPAGOS_REL ORDER BY "
-                       "REGISTRO_COBROPAGO"),
+    EXPECT_EQ(Rows(*c,
+                   "SELECT REGISTRO_COBROPAGO, LINEA FROM COBROSPAGOS_REL ORDER BY "
+                   "REGISTRO_COBROPAGO"),
               (Filas{{"1", "1"}, {"2", "2"}, {"3", "1"}, {"4", "NULL"}}));
     // '2013 ' is trimmed to find E2013APUNTESORM; the 2014 row has no entry and keeps NULL.
     EXPECT_EQ(Rows(*c, "SELECT ER, OP FROM COBROSPAGOS_DATOSFACTURA ORDER BY nuapunte"),
@@ -289,8 +307,9 @@ TEST_F(InstalacionContableTest, TaxReturnsGetTheirPaymentFormsIndexesAndBoxes) {
     EXPECT_EQ(Rows(*c, "exec sp_helpindex 'mod349declarados'")[0][2],
               "Ejercicio, Periodo, NumeroRegistro");
     EXPECT_EQ(Rows(*c, "exec sp_helpindex 'Mod349Declarante'")[0][2], "Ejercicio, Periodo");
-    EXPECT_EQ(Value(*c, "SELECT COUNT(*) FROM INFORMATION_SCHEMA.COLUMNS WHERE "
-                        "TABLE_NAME='MODELO390CABECERA'"),
+    EXPECT_EQ(Value(*c,
+                    "SELECT COUNT(*) FROM INFORMATION_SCHEMA.COLUMNS WHERE "
+                    "TABLE_NAME='MODELO390CABECERA'"),
               std::to_string(4 + 71));
     EXPECT_EQ(Column(*c, "OPERACIONES_347", "Nombre")[1], "255");
     EXPECT_EQ(Column(*c, "ARRENDA_347", "SG")[1], "5");
@@ -303,8 +322,9 @@ TEST_F(InstalacionContableTest, ASecondRunChangesNothingAndReportsOnlyItsStartLi
     Actualizar("0001");
     auto c = Empresa("0001");
     // Rows the backfills would fill again if they ran.
-    EmbeddedServer::Preparar(*c, "UPDATE ACUCARTERATABLA SET ACUCARTERAIBAN='' WHERE "
-                                 "ACUCARTERACODIGO=2");
+    EmbeddedServer::Preparar(*c,
+                             "UPDATE ACUCARTERATABLA SET ACUCARTERAIBAN='' WHERE "
+                             "ACUCARTERACODIGO=2");
     EmbeddedServer::Preparar(*c, "UPDATE ENTIDAD SET ENTIBAN=NULL WHERE ENTCODIGO='0002'");
     const std::string snapshot =
         "SELECT ENTCODIGO, ENTCTAACREEDOR, ENTIBAN, ENTIBIC FROM ENTIDAD ORDER BY ENTCODIGO";
@@ -385,8 +405,7 @@ TEST_F(InstalacionContableTest, APartlyUpdatedCompanyTakesTheBranchesForWhatItHa
 
     // ENTIBAN was there, ENTIBIC is new, no mark: the backfill ran and marked itself.
     EXPECT_EQ(Rows(*c, "SELECT ENTCODIGO, ENTIBAN, ENTIBIC FROM ENTIDAD ORDER BY ENTCODIGO"),
-              (Filas{{"0001", "ES69", "CAIXESBBXXX"},
-                     {"0002", "ES76", "BSABESBBXXX"}}));
+              (Filas{{"0001", "ES69", "CAIXESBBXXX"}, {"0002", "ES76", "BSABESBBXXX"}}));
     EXPECT_EQ(schema::LeerPropiedadEmpresa(*c, "ENTIDAD"), "1001");
 
     EXPECT_EQ(Value(*c, "SELECT FORMAPAGO FROM Mod130"), "0");
@@ -398,10 +417,12 @@ TEST_F(InstalacionContableTest, APartlyUpdatedCompanyTakesTheBranchesForWhatItHa
 
     EXPECT_EQ(DefaultName(*c, "E2014TABLA", "SIIESTADO"), "DF_E2014TABLA_SIIESTADO");
     EXPECT_EQ(Column(*c, "E2014TABLA", "SIIESTADO")[3], "((-1))");
-    EXPECT_THAT(Column(*c, "E2014TABLA", "BIENINVERSION"), ElementsAre("int", "NULL", "NO", "((0))"));
+    EXPECT_THAT(Column(*c, "E2014TABLA", "BIENINVERSION"),
+                ElementsAre("int", "NULL", "NO", "((0))"));
     EXPECT_EQ(DefaultName(*c, "E2014TABLA", "BIENINVERSION"), "DF_BIENINVERSION_A9046FFCDA2014");
-    EXPECT_EQ(Rows(*c, "SELECT REMESACODIGO, CONVERT(varchar(8), RemesaFechaCargo, 112) FROM "
-                       "REMESAS ORDER BY REMESACODIGO"),
+    EXPECT_EQ(Rows(*c,
+                   "SELECT REMESACODIGO, CONVERT(varchar(8), RemesaFechaCargo, 112) FROM "
+                   "REMESAS ORDER BY REMESACODIGO"),
               (Filas{{"1", "NULL"}, {"2", "20140402"}}));
 }
 

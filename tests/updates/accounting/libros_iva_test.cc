@@ -17,7 +17,8 @@ class LibrosIvaTest : public RoutineTest {
   protected:
     void WithBooks(const std::vector<std::string>& books) {
         std::vector<std::vector<std::string>> filas;
-        for (const std::string& t : books) filas.push_back({t});
+        for (const std::string& t : books)
+            filas.push_back({t});
         conn_.Devuelve(kLibros, Filas({"Table_name"}, filas));
     }
 };

@@ -60,16 +60,18 @@ TEST_F(ModelosTest, ANewExemptionBringsTheActivitiesAndANewExportVolumeTheLastFi
 
 TEST_F(ModelosTest, AnExistingExemptionIsConvertedAndGatesTheActivitiesOut) {
     AllColumnsThere("IVATABLA");
-    conn_.Devuelve("SELECT DATA_TYPE FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME='IVATABLA' "
-                   "AND COLUMN_NAME='IVAEXONERADO'",
-                   Filas({"DATA_TYPE"}, {{"bit"}}));
+    conn_.Devuelve(
+        "SELECT DATA_TYPE FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME='IVATABLA' "
+        "AND COLUMN_NAME='IVAEXONERADO'",
+        Filas({"DATA_TYPE"}, {{"bit"}}));
     updates::accounting::ActualizaIvaTabla(ctx_, conn_, "0001");
     const std::vector<std::string> columns = ColumnsTried("IVATABLA");
     ASSERT_EQ(columns.size(), 40u + 1u);
     EXPECT_EQ(columns.back(), "EXOVOLUMENEXPORTACIONESEXENTAS");
     EXPECT_TRUE(Sent("ALTER TABLE IVATABLA ALTER COLUMN IVAEXONERADO int"));
-    EXPECT_TRUE(Sent("ALTER TABLE IVATABLA ADD CONSTRAINT [DF__IVATABLA__IVAEXONERADO__389C9811] "
-                     "DEFAULT 0 FOR IVAEXONERADO"));
+    EXPECT_TRUE(
+        Sent("ALTER TABLE IVATABLA ADD CONSTRAINT [DF__IVATABLA__IVAEXONERADO__389C9811] "
+             "DEFAULT 0 FOR IVAEXONERADO"));
     EXPECT_EQ(Entries().size(), 1u);
 }
 
@@ -85,14 +87,17 @@ TEST_F(ModelosTest, EachLedgerFamilyLogsItsStartAndGivesEveryYearItsColumns) {
     EXPECT_THAT(ColumnsTried("E2013Lineaapunte"),
                 ElementsAre("TIPODOCUMENTOKORVAN", "DOCUMENTOKORVAN", "BANCOREMESA", "ENVIADO",
                             "CERRADO", "CENTRO", "CENTRONOMBRE", "SECCION", "SECCIONNOMBRE"));
-    EXPECT_THAT(ColumnsTried("E2014HistoricoIRPF"), ElementsAre("HISTORICANAL", "HISTORIEXPORTADO"));
-    EXPECT_TRUE(Sent("Alter Table E2013HistoricoIRPF ADD HISTORIEXPORTADO int NOT NULL DEFAULT(0) "));
+    EXPECT_THAT(ColumnsTried("E2014HistoricoIRPF"),
+                ElementsAre("HISTORICANAL", "HISTORIEXPORTADO"));
+    EXPECT_TRUE(
+        Sent("Alter Table E2013HistoricoIRPF ADD HISTORIEXPORTADO int NOT NULL DEFAULT(0) "));
     EXPECT_THAT(ColumnsTried("E2014ContadorTabla"),
                 ElementsAre("PROXIMOAPUNTECOMPRAS", "PROXIMOAPUNTEVENTAS", "SERIEEXENTA"));
     EXPECT_EQ(fixture_.Bombeos(), 4);
     const std::vector<std::string> entries = Entries();
-    EXPECT_EQ(entries[0],
-              Info("Comenzando actualizacion estructura apuntes en la empresa0001 , servidor: SRV"));
+    EXPECT_EQ(
+        entries[0],
+        Info("Comenzando actualizacion estructura apuntes en la empresa0001 , servidor: SRV"));
     EXPECT_EQ(entries[10], Info("Comenzando actualizacion estructura historico de irpf en la "
                                 "empresa0001 , servidor: SRV"));
     EXPECT_EQ(entries[15], Info("Comenzando actualizacion estructura contadores en la "
@@ -104,12 +109,15 @@ TEST_F(ModelosTest, ObjectiveEstimationEntriesAreWidenedAroundTheirColumns) {
     updates::accounting::ActualizaApuntesOrm(ctx_, conn_);
     const std::vector<std::string>& sent = conn_.Enviadas();
     ASSERT_EQ(sent.size(), 1u + 1u + 11u + 1u);
-    EXPECT_EQ(sent[1], "if COL_LENGTH ('E2014APUNTESORM','DESOPE') < 255 alter table "
-                       "E2014APUNTESORM alter column DESOPE varchar(255)");
-    EXPECT_EQ(sent[2], "Alter Table E2014APUNTESORM ADD TIPOOPERACIONINTRACOMUNITARIA INT NOT "
-                       "NULL DEFAULT(0) ");
-    EXPECT_EQ(sent.back(), "if COL_LENGTH ('E2014APUNTESORM','DOCUM') < 15 alter table "
-                           "E2014APUNTESORM alter column DOCUM varchar(15)");
+    EXPECT_EQ(sent[1],
+              "if COL_LENGTH ('E2014APUNTESORM','DESOPE') < 255 alter table "
+              "E2014APUNTESORM alter column DESOPE varchar(255)");
+    EXPECT_EQ(sent[2],
+              "Alter Table E2014APUNTESORM ADD TIPOOPERACIONINTRACOMUNITARIA INT NOT "
+              "NULL DEFAULT(0) ");
+    EXPECT_EQ(sent.back(),
+              "if COL_LENGTH ('E2014APUNTESORM','DOCUM') < 15 alter table "
+              "E2014APUNTESORM alter column DOCUM varchar(15)");
 }
 
 // --- Fixed assets -------------------------------------------------------------------------
@@ -137,16 +145,19 @@ TEST_F(ModelosTest, Form347InterleavesItsTwoTablesAndLogsTwoStarts) {
     EXPECT_THAT(ColumnsTried("ARRENDA_347"),
                 ElementsAre("Tipo", "TNumeracion", "NCasa", "CNumeracion", "Bloque", "Portal",
                             "CodMun", "Localidad"));
-    EXPECT_TRUE(Sent("Alter Table OPERACIONES_347 ADD ImporteMetalico float NOT NULL "
-                     "DEFAULT('0') "));
+    EXPECT_TRUE(
+        Sent("Alter Table OPERACIONES_347 ADD ImporteMetalico float NOT NULL "
+             "DEFAULT('0') "));
     const std::vector<std::string>& sent = conn_.Enviadas();
     const auto at = [&](const std::string& sql) {
         return std::find(sent.begin(), sent.end(), sql) - sent.begin();
     };
-    const auto nombre = at("IF COL_LENGTH ('OPERACIONES_347','Nombre') < 50 ALTER TABLE "
-                           "OPERACIONES_347 ALTER COLUMN Nombre varchar(255)");
-    const auto sg = at("IF COL_LENGTH ('ARRENDA_347','SG') < 5 ALTER TABLE ARRENDA_347 ALTER "
-                       "COLUMN SG varchar(5)");
+    const auto nombre =
+        at("IF COL_LENGTH ('OPERACIONES_347','Nombre') < 50 ALTER TABLE "
+           "OPERACIONES_347 ALTER COLUMN Nombre varchar(255)");
+    const auto sg =
+        at("IF COL_LENGTH ('ARRENDA_347','SG') < 5 ALTER TABLE ARRENDA_347 ALTER "
+           "COLUMN SG varchar(5)");
     EXPECT_EQ(nombre, 20);  // after the ten amounts and their fills
     EXPECT_EQ(sg, 21);
     EXPECT_EQ(sent[22], "Alter Table ARRENDA_347 ADD Tipo int NOT NULL DEFAULT('0') ");
@@ -208,8 +219,10 @@ const char kCreateDeclarados[] =
 
 TEST_F(ModelosTest, ANewPeriodRebuildsTheDeclarantIndexAndAnIndexWithoutPeriodIsRebuilt) {
     conn_.Devuelve(kHelpIndex, Filas({"index_name", "index_description", "index_keys"},
-                                     {{"IndiceDeclarados", "nonclustered, unique located on "
-                                       "PRIMARY", "Ejercicio, NumeroRegistro"}}));
+                                     {{"IndiceDeclarados",
+                                       "nonclustered, unique located on "
+                                       "PRIMARY",
+                                       "Ejercicio, NumeroRegistro"}}));
     updates::accounting::ActualizaModelo349(ctx_, conn_);
     EXPECT_THAT(conn_.Enviadas(),
                 ElementsAre("Alter Table Mod349Declarante ADD Periodo VARCHAR (4) NOT NULL "
@@ -219,16 +232,17 @@ TEST_F(ModelosTest, ANewPeriodRebuildsTheDeclarantIndexAndAnIndexWithoutPeriodIs
                             "Create unique index Indice349 on Mod349Declarante(Ejercicio,Periodo)",
                             "Alter Table Mod349Declarados ADD PeriodoC VARCHAR (4) NOT NULL "
                             "DEFAULT('') ",
-                            "UPDATE Mod349Declarados SET PeriodoC=''", kHelpIndex,
-                            kDropDeclarados, kCreateDeclarados));
+                            "UPDATE Mod349Declarados SET PeriodoC=''", kHelpIndex, kDropDeclarados,
+                            kCreateDeclarados));
 }
 
 TEST_F(ModelosTest, AnIndexWhoseKeysMentionThePeriodInAnyCaseIsLeftAlone) {
     AllColumnsThere("Mod349Declarante");
     AllColumnsThere("Mod349Declarados");
-    conn_.Devuelve(kHelpIndex, Filas({"index_name", "index_description", "index_keys"},
-                                     {{"IndiceDeclarados", "x", "Ejercicio, periodo, NumeroRegistro"},
-                                      {"Otro", "x", "NIFOPERADOR"}}));
+    conn_.Devuelve(kHelpIndex,
+                   Filas({"index_name", "index_description", "index_keys"},
+                         {{"IndiceDeclarados", "x", "Ejercicio, periodo, NumeroRegistro"},
+                          {"Otro", "x", "NIFOPERADOR"}}));
     updates::accounting::ActualizaModelo349(ctx_, conn_);
     EXPECT_FALSE(Sent("drop index Mod349Declarante.Indice349"));
     EXPECT_FALSE(Sent(kDropDeclarados));
@@ -243,8 +257,9 @@ TEST_F(ModelosTest, NoIndexListOrAFailingListRebuildsTheDeclaredIndex) {
     EXPECT_TRUE(Sent(kCreateDeclarados));
 
     ScriptedConnection broken("Empresa_0001");
-    broken.FallaCon(kHelpIndex, ErrorServidor(15009, "The object 'mod349declarados' does not "
-                                                     "exist in database 'Empresa_0001'."));
+    broken.FallaCon(kHelpIndex, ErrorServidor(15009,
+                                              "The object 'mod349declarados' does not "
+                                              "exist in database 'Empresa_0001'."));
     updates::accounting::ActualizaModelo349(ctx_, broken);
     EXPECT_EQ(broken.Enviadas().back(), kCreateDeclarados);
 }
@@ -260,11 +275,13 @@ TEST_F(ModelosTest, EachForm390GroupFollowsItsOwnGate) {
     EXPECT_EQ(caja.size(), 10u);
 
     // Group 1's gate exists, group 2's gate is new, group 3's gate fails.
-    AlreadyThere("Alter Table MODELO390CABECERA ADD DEDUCIBLEINTERIORESBASE6 FLOAT NOT NULL "
-                 "DEFAULT(0) ");
-    conn_.FallaCon("Alter Table MODELO390CABECERA ADD DEVENGADOCRITERIOCAJABASE1 FLOAT NOT NULL "
-                   "DEFAULT(0) ",
-                   ErrorServidor(1205, "deadlock"));
+    AlreadyThere(
+        "Alter Table MODELO390CABECERA ADD DEDUCIBLEINTERIORESBASE6 FLOAT NOT NULL "
+        "DEFAULT(0) ");
+    conn_.FallaCon(
+        "Alter Table MODELO390CABECERA ADD DEVENGADOCRITERIOCAJABASE1 FLOAT NOT NULL "
+        "DEFAULT(0) ",
+        ErrorServidor(1205, "deadlock"));
     updates::accounting::ActualizaModelo390(ctx_, conn_);
     EXPECT_THAT(ColumnsTried("MODELO390CABECERA"),
                 ElementsAre("DEDUCIBLEINTERIORESBASE6", "ORIGENRECC", "DESTINORECC",
@@ -283,9 +300,9 @@ TEST_F(ModelosTest, RegisterAndForms310And340AddTheirColumnsSilently) {
     updates::accounting::ActualizaModelo340(ctx_, conn_);
     EXPECT_EQ(ColumnsTried("REGISTRO").size(), 13u);
     EXPECT_TRUE(Sent("Alter Table REGISTRO ADD SOCIEDADOTROS VARCHAR (5) NOT NULL DEFAULT(0) "));
-    EXPECT_THAT(ColumnsTried("ModAct310"),
-                ElementsAre("REDUCCIONES", "PORINGCUENTA", "IVAINVSUJPAS", "REGULBIENINV",
-                            "ADICIONAL"));
+    EXPECT_THAT(
+        ColumnsTried("ModAct310"),
+        ElementsAre("REDUCCIONES", "PORINGCUENTA", "IVAINVSUJPAS", "REGULBIENINV", "ADICIONAL"));
     EXPECT_THAT(ColumnsTried("Mod340Declarados"),
                 ElementsAre("ImpCobPag", "FechaCobPag", "FormaPC", "BancoOtros"));
     // Only the additions' own lines.

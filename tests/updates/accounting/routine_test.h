@@ -56,7 +56,8 @@ class RoutineTest : public ::testing::Test {
     // The family E____<nombre> lists `tablas`.
     void WithFamily(const std::string& nombre, const std::vector<std::string>& tablas) {
         std::vector<std::vector<std::string>> filas;
-        for (const std::string& t : tablas) filas.push_back({t});
+        for (const std::string& t : tablas)
+            filas.push_back({t});
         conn_.Devuelve(Familia(nombre), Filas({"Table_name"}, filas));
     }
 
