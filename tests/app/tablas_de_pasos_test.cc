@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/secuencia/pasos_central.h"
 #include "app/secuencia/pasos_empresa.h"
 #include "updates/central/routine_test.h"
@@ -93,16 +95,19 @@ TEST_F(TablasDePasosTest, TheCompanyPhaseFillsTheBarAtK77AndEndsWithTheCompanySt
 
     EXPECT_THAT(Sondas(empresa.Enviadas()),
                 ElementsAre("PROPIEDADES", "PREDEFIVA", "MOD349DECLARADOS", "MOD349DECLARANTE",
-                            "Mod130", "MOD131", "MODACT310", "Mod340Declarados", "BLOQUEOS",
+                            "REPTABLA", "PermisosRep", "PERSONAL", "TAREAS", "INSTANCIAS",
+                            "LINEASINSTANCIAS", "ASUNTOS", "ABOGADOS", "RELACIONENVIOS", "Mod130",
+                            "MOD131", "MODACT310", "Mod340Declarados", "BLOQUEOS",
                             "OPERACIONES_347", "REGISTRO", "INDCOR", "amortizaciones",
                             "COBROSPAGOS_REL", "COBROSPAGOS_DATOSFACTURA", "MODEL180", "MODEL115",
                             "BIENESINVERSION"));
-    // k × 14 after each step that reports progress (K6 → 56 ... K74 → 938); inside K66 the
-    // corporate-tax pages add 2 per page and 20 for an empty page 6 (772 ... 800) before the
-    // step sets 59 × 14; K77 full then empty.
-    EXPECT_THAT(valores_, ElementsAre(56, 98, 112, 126, 140, 154, 168, 182, 490, 504, 644, 658, 770,
-                                      772, 792, 794, 796, 798, 800, 826, 840, 854, 868, 882, 896,
-                                      910, 924, 938, 1000, 0));
+    // k × 14 after each step that reports progress (K3 → 14 ... K74 → 938), whether its guard
+    // let it run or not; inside K66 the corporate-tax pages add 2 per page and 20 for an empty
+    // page 6 (772 ... 800) before the step sets 59 × 14; K77 full then empty.
+    EXPECT_THAT(valores_,
+                ElementsAre(14, 28, 56, 70, 98, 112, 126, 140, 154, 168, 182, 210, 350, 364, 392,
+                            406, 420, 434, 448, 462, 476, 490, 504, 644, 658, 770, 772, 792, 794,
+                            796, 798, 800, 826, 840, 854, 868, 882, 896, 910, 924, 938, 1000, 0));
     EXPECT_THAT(Entries(), ::testing::Contains("Información:  Comenzando actualizacion estructura "
                                                "ctanuevopgc en la empresa0001 , servidor: SRV"));
     // The company's table had no PROPIEDADES: K1 created it.
@@ -114,6 +119,43 @@ TEST_F(TablasDePasosTest, TheCompanyPhaseFillsTheBarAtK77AndEndsWithTheCompanySt
     const test_support::FilaGuardada& sello = empresa.Guardadas().back();
     EXPECT_FALSE(sello.nueva);
     EXPECT_EQ(sello.valores.at("VALOR").toText(), fecha_);
+}
+
+TEST_F(TablasDePasosTest, TheGuardedCompanyRoutinesRunInStepOrderWhenTheirTablesExist) {
+    ScriptedConnection empresa("Empresa_0001");
+    for (const char* tabla : {"REPTABLA", "PermisosRep", "PERSONAL", "TAREAS", "INSTANCIAS",
+                              "LINEASINSTANCIAS", "ASUNTOS", "ABOGADOS", "RELACIONENVIOS"})
+        ConTabla(empresa, tabla);
+    fixture_.EmpresaActual(codigo_);
+    EjecutarPasos(PasosEmpresa(), {ctx_, empresa, codigo_, fecha_}, PasoProgresoEmpresa(1000));
+
+    const std::string comienzo = "Información:  Comenzando actualizacion estructura ";
+    std::vector<std::string> que;
+    for (const std::string& entrada : Entries()) {
+        if (!entrada.starts_with(comienzo)) continue;
+        // The corporate-tax pages name their page and form where the others name the company.
+        size_t fin = entrada.find(" en la empresa");
+        if (fin == std::string::npos) fin = entrada.find(" modelo 201");
+        que.push_back(entrada.substr(comienzo.size(), fin - comienzo.size()));
+    }
+    EXPECT_THAT(que, ElementsAre("clientestabla", "CLIDIRENVIOS", "logotipo", "Proveedorestabla",
+                                 "CTA", "ACUCARTERATABLA", "entidad", "reptabla",
+                                 "permisos representante", "personal", "Tareas", "INSTANCIAS",
+                                 "LINEASINSTANCIAS", "ASUNTOS", "Abogados", "RelacionEnvios",
+                                 "historico de irpf", "contadores", "apuntes", "libros de iva",
+                                 "página 2", "página 6", "página 8", "página 9", "página 10",
+                                 "página 11", "cartera contabilidad", "ctanuevopgc", "apuntes orm",
+                                 "descripcion conceptos"));
+    // K80 comes after the temporary tables of K79.
+    const auto& enviadas = empresa.Enviadas();
+    const auto tipos = std::find(enviadas.begin(), enviadas.end(),
+                                 "Alter Table TIPOCLI ADD TIPOPUBLICABLE INT DEFAULT(0) ");
+    const auto temporales = std::find_if(enviadas.begin(), enviadas.end(), [](const auto& sql) {
+        return sql.find("TEMP[0-9][0-9][0-9][0-9]%") != std::string::npos;
+    });
+    ASSERT_NE(tipos, enviadas.end());
+    ASSERT_NE(temporales, enviadas.end());
+    EXPECT_LT(temporales, tipos);
 }
 
 TEST(PasoProgresoTest, EachPhaseDividesTheMaximumIntoItsSteps) {

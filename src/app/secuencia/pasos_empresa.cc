@@ -18,6 +18,11 @@
 #include "updates/accounting/modelo349.h"
 #include "updates/accounting/modelo390.h"
 #include "updates/accounting/modelos.h"
+#include "updates/parties/clientes.h"
+#include "updates/parties/despacho.h"
+#include "updates/parties/personal.h"
+#include "updates/parties/proveedores.h"
+#include "updates/parties/tablas_clientes.h"
 
 namespace app {
 namespace {
@@ -25,6 +30,7 @@ namespace {
 using namespace refdata;
 using namespace schema;
 using namespace updates::accounting;
+using namespace updates::parties;
 
 // K77: the bar is filled, then emptied for the steps that follow.
 void ProgresoCompleto(run::RunContext& ctx, db::Connection&) {
@@ -36,11 +42,16 @@ void SelloVersionEmpresa(const EntornoPaso& e) {
     GuardarPropiedadEmpresa(e.conexion, kClaveFechaPrograma, e.fechaPrograma);
 }
 
-// One line per step, in order. The routines of the customer, supplier, article, sales and
-// purchase tables take their places between these lines as they are written.
+// One line per step, in order. The routines of the article, sales and purchase tables take
+// their places between these lines as they are written (K5, K8, K17, K19–K27, K30, K42–K50,
+// K53–K59, K62–K65).
 constexpr Paso kPasosEmpresa[] = {
     {"K1", NoExiste("PROPIEDADES"), CrearPropiedadesEmpresa},
+    {"K2", Siempre(), ActualizaClientes},
+    {"K3", Siempre(), ActualizaTelefonos, 1},
+    {"K4", Siempre(), ActualizaDireccionesEnvio, 2},
     {"K6", Siempre(), ActualizaLogotipo, 4},
+    {"K7", Siempre(), ActualizaProveedores, 5},
     {"K9", Siempre(), MigrarPropiedadesExtendidas, 7},
     {"K10", Siempre(), ActualizaCuentas, 8},
     {"K11", Siempre(), ActualizaAcuCartera, 9},
@@ -49,6 +60,16 @@ constexpr Paso kPasosEmpresa[] = {
     {"K14", Existe("PREDEFIVA"), ActualizaAsientosPredefinidos, 12},
     {"K15", ExistenAmbas("MOD349DECLARADOS", "MOD349DECLARANTE"), ActualizaModelo349},
     {"K16", Siempre(), ActualizaModelo390, 13},
+    {"K18", Siempre(), ActualizaTarifasCliente, 15},
+    {"K28", Existe("REPTABLA"), ActualizaRepresentantes, 25},
+    {"K29", Existe("PermisosRep"), ActualizaPermisosRepresentante, 26},
+    {"K31", Existe("PERSONAL"), ActualizaPersonal, 28},
+    {"K32", Existe("TAREAS"), ActualizaTareas, 29},
+    {"K33", Existe("INSTANCIAS"), ActualizaInstancias, 30},
+    {"K34", Existe("LINEASINSTANCIAS"), ActualizaLineasInstancias, 31},
+    {"K35", Existe("ASUNTOS"), ActualizaAsuntos, 32},
+    {"K36", Existe("ABOGADOS"), ActualizaAbogados, 33},
+    {"K37", Existe("RELACIONENVIOS"), ActualizaRelacionEnvios, 34},
     {"K38", Existe("Mod130"), ActualizaModelo130, 35},
     {"K39", Existe("MOD131"), ActualizaModelo131},
     {"K40", Existe("MODACT310"), ActualizaModelo310},
@@ -71,6 +92,7 @@ constexpr Paso kPasosEmpresa[] = {
     {"K77", Siempre(), ProgresoCompleto},
     {"K78", Siempre(), ActualizaCliBancosDisp},
     {"K79", Siempre(), EliminarTablasTemporales},
+    {"K80", Siempre(), ActualizaTiposCliente},
     {"K81", Existe("amortizaciones"), ActualizaAmortizaciones},
     {"K82", Existe("COBROSPAGOS_REL"), ActualizaCobrosPagosRel},
     {"K83", Existe("COBROSPAGOS_DATOSFACTURA"), ActualizaCobrosPagosDatosFactura},
