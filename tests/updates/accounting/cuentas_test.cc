@@ -9,7 +9,6 @@ namespace accounting_test {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 
 const char kAmpliaTitulo[] =
     "if COL_LENGTH ('cta','titulodelacuenta') < 50 alter table cta  alter column "

@@ -39,7 +39,6 @@ namespace {
 namespace fs = std::filesystem;
 namespace acc = updates::accounting;
 using test_support::EmbeddedServer;
-using ::testing::AllOf;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::Not;
