@@ -5,12 +5,20 @@
 #include "refdata/datos_base_empresa.h"
 #include "schema/cleanup.h"
 #include "schema/properties.h"
+#include "updates/sales/albaranes.h"
+#include "updates/sales/articulos.h"
+#include "updates/sales/escan_lineas.h"
+#include "updates/sales/facturas.h"
+#include "updates/sales/presupuestos_pedidos.h"
+#include "updates/sales/produccion.h"
+#include "updates/sales/stock.h"
 
 namespace app {
 namespace {
 
 using namespace refdata;
 using namespace schema;
+using namespace updates::sales;
 
 // K77: the bar is filled, then emptied for the steps that follow.
 void ProgresoCompleto(run::RunContext& ctx, db::Connection&) {
@@ -27,7 +35,33 @@ void SelloVersionEmpresa(const EntornoPaso& e) {
 // written (K2–K8, K10–K67, K69–K71, K73–K75, K80–K86).
 constexpr Paso kPasosEmpresa[] = {
     {"K1", NoExiste("PROPIEDADES"), CrearPropiedadesEmpresa},
+    {"K5", Siempre(), AmpliaArticuloClientesCyC, 3},
+    {"K8", Siempre(), ActualizaArticulos, 6},
     {"K9", Siempre(), MigrarPropiedadesExtendidas, 7},
+    {"K17", Existe("FAMI"), ActualizaFamilias, 14},
+    {"K19", Siempre(), AmpliaArticuloTipoArticli, 16},
+    {"K20", Siempre(), AmpliaArticuloReprenArticli, 17},
+    {"K21", Siempre(), ActualizaEscanTabla, 18},
+    {"K22", Siempre(), AmpliaArticuloColores, 19},
+    {"K23", Siempre(), AmpliaArticuloColores, 20},
+    {"K24", Siempre(), AmpliaArticuloCyC, 21},
+    {"K25", Siempre(), AmpliaArticuloOfertas, 22},
+    {"K26", Siempre(), AmpliaArticuloPreciosIniciales, 23},
+    {"K27", Siempre(), ActualizaProvarticli, 24},
+    {"K30", Existe("ESCANLINEAS"), ActualizaEscanLineas, 27},
+    {"K42", Siempre(), ActualizaPresupuestos, 37},
+    {"K43", Siempre(), ActualizaLineasPresupuestos, 38},
+    {"K44", Siempre(), ActualizaPedidos, 39},
+    {"K45", Siempre(), ActualizaLineasPedidos, 40},
+    {"K46", Siempre(), ActualizaAlbaranes, 41},
+    {"K47", Siempre(), ActualizaLineasAlbaranes, 42},
+    {"K48", Siempre(), ActualizaFacturas, 43},
+    {"K49", Siempre(), ActualizaLineasFacturas, 44},
+    {"K50", Siempre(), ActualizaProduccion, 45},
+    {"K62", Siempre(), ActualizaCaducidades, 56},
+    {"K63", Siempre(), AmpliaCodPostalAlmacen},
+    {"K64", Siempre(), ActualizaMovimientosAlmacen, 57},
+    {"K65", Siempre(), ActualizaCStock, 58},
     {"K68", Siempre(), EliminarVistasSinCantidad, 61},
     {"K72", Siempre(), ActualizaCtaNuevoPgc, 65},
     {"K76", Existe("INDCOR"), ActualizaDatosBaseEmpresa},
