@@ -14,35 +14,14 @@ namespace updates::sales {
 namespace {
 
 using sales_test::Filas;
+using sales_test::kClientes;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::Not;
 
-const std::string kClientes =
-    "CREATE TABLE CLIENTESTABLA (Clicodigo varchar(10) NOT NULL, TipoClienteCodigo varchar(4)); "
-    "INSERT INTO CLIENTESTABLA VALUES ('000001','MAY'),('000002','MIN')";
-
 // An invoice header table of the old release; `cpostal` is the length of its postal code.
 std::string CabeceraFacturas(const std::string& tabla, int cpostal = 8) {
-    return "CREATE TABLE " + tabla +
-           " (FACTURANumero int NOT NULL, FACTURANumcli varchar(10), FACTURANombrecli "
-           "varchar(60), FACTURACampoLibreTexto1 varchar(30), FACTURACampoLibreTexto2 "
-           "varchar(50), FACTURACampoLibreTexto3 varchar(30), FACTURACampoLibreTexto4 "
-           "varchar(30), FACTURACampoLibreTexto5 varchar(30), FACTURANifCliente varchar(12), "
-           "FACTURANumerosudocu varchar(20), FACTURADomiciliocli varchar(60), "
-           "FACTURADireccionEnvio varchar(60), FACTURACpostalcli varchar(" +
-           std::to_string(cpostal) +
-           "), FacturaENTIDAD varchar(4), FacturaSUCURSAL varchar(4), FacturaDIGITO "
-           "varchar(2), FacturaCC varchar(10)); "
-           "INSERT INTO " +
-           tabla +
-           " (FACTURANumero, FACTURANumcli, FacturaENTIDAD, FacturaSUCURSAL, FacturaDIGITO, "
-           "FacturaCC) VALUES "
-           "(1,'000001','0049','1500','31','0123456789'),"
-           "(2,'000002','21','38','5','123'),"
-           "(3,'999999','3025','0001','10','0000012345'),"
-           "(4,'000001','','1500','31','0123456789'),"
-           "(5,'000002','0049',NULL,'31','0123456789')";
+    return sales_test::CabeceraDocumento(tabla, "FACTURA", cpostal);
 }
 
 const std::string kInicio =

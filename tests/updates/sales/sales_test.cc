@@ -4,6 +4,31 @@ namespace sales_test {
 
 using test_support::EmbeddedServer;
 
+const std::string kClientes =
+    "CREATE TABLE CLIENTESTABLA (Clicodigo varchar(10) NOT NULL, TipoClienteCodigo varchar(4)); "
+    "INSERT INTO CLIENTESTABLA VALUES ('000001','MAY'),('000002','MIN')";
+
+std::string CabeceraDocumento(const std::string& tabla, const std::string& p, int cpostal,
+                              int direccionEnvio) {
+    return "CREATE TABLE " + tabla + " (" + p + "Numero int NOT NULL, " + p +
+           "Numcli varchar(10), " + p + "Nombrecli varchar(60), " + p +
+           "CampoLibreTexto1 varchar(30), " + p + "CampoLibreTexto2 varchar(50), " + p +
+           "CampoLibreTexto3 varchar(30), " + p + "CampoLibreTexto4 varchar(30), " + p +
+           "CampoLibreTexto5 varchar(30), " + p + "NifCliente varchar(12), " + p +
+           "Numerosudocu varchar(20), " + p + "Domiciliocli varchar(60), " + p +
+           "DireccionEnvio varchar(" + std::to_string(direccionEnvio) + "), " + p +
+           "Cpostalcli varchar(" + std::to_string(cpostal) + "), " + p + "ENTIDAD varchar(4), " +
+           p + "SUCURSAL varchar(4), " + p + "DIGITO varchar(2), " + p + "CC varchar(10)); " +
+           "INSERT INTO " + tabla + " (" + p + "Numero, " + p + "Numcli, " + p + "ENTIDAD, " + p +
+           "SUCURSAL, " + p + "DIGITO, " + p +
+           "CC) VALUES "
+           "(1,'000001','0049','1500','31','0123456789'),"
+           "(2,'000002','21','38','5','123'),"
+           "(3,'999999','3025','0001','10','0000012345'),"
+           "(4,'000001','','1500','31','0123456789'),"
+           "(5,'000002','0049',NULL,'31','0123456789')";
+}
+
 SalesTest::SalesTest() {
     fixture_.EmpresaActual("0001");
 }

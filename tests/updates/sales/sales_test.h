@@ -20,6 +20,20 @@ namespace sales_test {
 
 using Filas = std::vector<std::vector<std::string>>;
 
+// The customers of the customer-type fill: 000001 'MAY', 000002 'MIN' (no 999999).
+extern const std::string kClientes;
+
+// A document header table of the old release with prefix `p` ("FACTURA", "PRECOM", ...):
+// number, customer, name, the five free texts, tax id, their document number, address,
+// delivery address, postal code (`cpostal` long) and the four account parts; five rows:
+//   1 customer 000001, account 0049 1500 31 0123456789   (IBAN ES25)
+//   2 customer 000002, account 21 38 5 123               (00210038050000000123, IBAN ES13)
+//   3 customer 999999, account 3025 0001 10 0000012345   (IBAN ES64)
+//   4 customer 000001, empty entity
+//   5 customer 000002, NULL branch
+std::string CabeceraDocumento(const std::string& tabla, const std::string& p, int cpostal = 8,
+                              int direccionEnvio = 60);
+
 class SalesTest : public ::testing::Test {
   protected:
     SalesTest();
