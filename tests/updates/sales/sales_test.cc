@@ -34,8 +34,8 @@ SalesTest::SalesTest() {
 }
 
 void SalesTest::Empresa(const std::vector<std::string>& lotes) {
-    servidor_.CrearBaseDatos("Empresa_0001", lotes);
-    conexion_ = servidor_.Conectar("Empresa_0001");
+    servidor_->CrearBaseDatos("Empresa_0001", lotes);
+    conexion_ = servidor_->Conectar("Empresa_0001");
     ASSERT_TRUE(conexion_->isOpen()) << conexion_->lastError().description;
     traza_.Clear();
 }
@@ -43,7 +43,7 @@ void SalesTest::Empresa(const std::vector<std::string>& lotes) {
 Filas SalesTest::Consulta(std::string_view sql) const {
     // What the test reads is no part of what the routine sent.
     test_support::ScopedEnv sinTraza("ACTUALIZA_TRACE", "");
-    auto lectura = servidor_.Conectar("Empresa_0001");
+    auto lectura = servidor_->Conectar("Empresa_0001");
     return EmbeddedServer::Filas(*lectura, sql);
 }
 
@@ -108,13 +108,13 @@ std::string SalesTest::ColumnasIndice(const std::string& tabla, const std::strin
 
 bool SalesTest::ActualizaDestinoConAlias() {
     test_support::ScopedEnv sinTraza("ACTUALIZA_TRACE", "");
-    servidor_.CrearBaseDatos(
+    servidor_->CrearBaseDatos(
         "Sonda", {"CREATE TABLE DOC (NUM int, CLI varchar(5), TIPO varchar(5) NOT NULL "
                   "DEFAULT('')); CREATE TABLE CLI (COD varchar(5), TIPO varchar(5))",
                   "INSERT INTO DOC (NUM, CLI) VALUES (1,'A'),(2,'B'),(3,'Z'); INSERT INTO CLI "
                   "VALUES ('A','TA'),('B','TB')",
                   "UPDATE DOC SET TIPO=C.TIPO FROM DOC P INNER JOIN CLI C ON P.CLI=C.COD"});
-    auto sonda = servidor_.Conectar("Sonda");
+    auto sonda = servidor_->Conectar("Sonda");
     return EmbeddedServer::Filas(*sonda, "SELECT NUM, TIPO FROM DOC ORDER BY NUM") ==
            Filas{{"1", "TA"}, {"2", "TB"}, {"3", ""}};
 }

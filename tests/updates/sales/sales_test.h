@@ -40,6 +40,11 @@ class SalesTest : public ::testing::Test {
 
     // Creates Empresa_0001 with `lotes` and opens the routines' connection on it.
     void Empresa(const std::vector<std::string>& lotes);
+    // Starts again on a new, empty server (for tests that build several databases in turn).
+    void NuevoServidor() {
+        conexion_.reset();
+        servidor_ = std::make_unique<test_support::EmbeddedServer>();
+    }
 
     Filas Consulta(std::string_view sql) const;
     // One value of a query (the first column of its first row).
@@ -77,7 +82,8 @@ class SalesTest : public ::testing::Test {
 
     test_support::RunFixture fixture_;
     run::RunContext& ctx_ = fixture_.ctx();
-    test_support::EmbeddedServer servidor_;
+    std::unique_ptr<test_support::EmbeddedServer> servidor_ =
+        std::make_unique<test_support::EmbeddedServer>();
     test_support::StatementTrace traza_;
     std::unique_ptr<db::Connection> conexion_;
 };
