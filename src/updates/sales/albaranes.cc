@@ -60,19 +60,27 @@ constexpr PasoTabla kPasosLineasAlbaranes[] = {
 }  // namespace
 
 const FamiliaAnual kAlbaranes = {
-    "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like "
-    "'E____AlbaranesTabla' and table_type='BASE TABLE '",
-    kPasosAlbaranes, &kRellenoAlbaranes, "ALBARAN", nullptr};
+    .consulta =
+        "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like "
+        "'E____AlbaranesTabla' and table_type='BASE TABLE '",
+    .pasos = kPasosAlbaranes,
+    .relleno = &kRellenoAlbaranes,
+    .prefijoCliente = "ALBARAN",
+};
 
 const FamiliaAnual kAlbaranesFirmas = {
-    "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like "
-    "'E____AlbaranesTablaFirmas' and table_type='BASE TABLE '",
-    kPasosFirmas, nullptr, {}, nullptr};
+    .consulta =
+        "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like "
+        "'E____AlbaranesTablaFirmas' and table_type='BASE TABLE '",
+    .pasos = kPasosFirmas,
+};
 
 const FamiliaAnual kLineasAlbaranes = {
-    "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like "
-    "'E____AlbaranesLineas' and table_type='BASE TABLE '",
-    kPasosLineasAlbaranes, nullptr, {}, nullptr};
+    .consulta =
+        "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like "
+        "'E____AlbaranesLineas' and table_type='BASE TABLE '",
+    .pasos = kPasosLineasAlbaranes,
+};
 
 void ActualizaAlbaranes(run::RunContext& ctx, db::Connection& Conexion) {
     RegistrarInicio(ctx, "Comenzando actualizacion estructura albaranes en la empresa");

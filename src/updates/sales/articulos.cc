@@ -126,7 +126,8 @@ constexpr std::string_view kArticuloPreciosIniciales[] = {
 
 // Sends each statement in order, each with its error ignored.
 void Ejecutar(db::Connection& Conexion, std::span<const std::string_view> sentencias) {
-    for (std::string_view sentencia : sentencias) schema::SentenciaSimple(Conexion, sentencia);
+    for (std::string_view sentencia : sentencias)
+        schema::SentenciaSimple(Conexion, sentencia);
 }
 
 }  // namespace

@@ -20,14 +20,10 @@ constexpr std::string_view kAmpliacionArticulo =
     "ESCANLINEACODART varchar(20)";
 
 constexpr DefinicionCampo kCamposMedidas[] = {
-    {"ESCANLARGO", "FLOAT", {}, false, "0"},
-    {"ESCANANCHO", "FLOAT", {}, false, "0"},
-    {"ESCANGRUESO", "FLOAT", {}, false, "0"},
-    {"ESCANUNIDADMEDIDA", "FLOAT", {}, false, "0"},
-    {"ESCANUNIDADREAL", "FLOAT", {}, false, "0"},
-    {"ESCANVOLUMEN", "FLOAT", {}, false, "0"},
-    {"ESCANACTIVO", "varchar", 35, false, "''"},
-    {"ESCANDETALLE", "TEXT", {}, false, ""},
+    {"ESCANLARGO", "FLOAT", {}, false, "0"},      {"ESCANANCHO", "FLOAT", {}, false, "0"},
+    {"ESCANGRUESO", "FLOAT", {}, false, "0"},     {"ESCANUNIDADMEDIDA", "FLOAT", {}, false, "0"},
+    {"ESCANUNIDADREAL", "FLOAT", {}, false, "0"}, {"ESCANVOLUMEN", "FLOAT", {}, false, "0"},
+    {"ESCANACTIVO", "varchar", 35, false, "''"},  {"ESCANDETALLE", "TEXT", {}, false, ""},
 };
 constexpr DefinicionCampo kCampoUnidadFija = {"ESCANLINEAUNIDADFIJA", "FLOAT", {}, false, "0"};
 constexpr DefinicionCampo kCampoNumeroLinea = {"ESCANNUMLINEA", "bigint", {}, false, "0"};

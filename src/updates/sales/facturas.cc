@@ -93,19 +93,28 @@ constexpr PasoTabla kPasosLineasFacturas[] = {
 const ReparacionDefecto kReparacionColorFacturas = {"FACTURAS2Color", "FACTURAS2COLOR"};
 
 const FamiliaAnual kFacturas = {
-    "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like 'E____FacturaTabla' "
-    "and table_type='BASE TABLE '",
-    kPasosFacturas, &kRellenoFacturas, "FACTURA", nullptr};
+    .consulta =
+        "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like "
+        "'E____FacturaTabla' and table_type='BASE TABLE '",
+    .pasos = kPasosFacturas,
+    .relleno = &kRellenoFacturas,
+    .prefijoCliente = "FACTURA",
+};
 
 const FamiliaAnual kFacturasFirmas = {
-    "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like "
-    "'E____FacturasTablaFirmas' and table_type='BASE TABLE '",
-    kPasosFirmas, nullptr, {}, nullptr};
+    .consulta =
+        "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like "
+        "'E____FacturasTablaFirmas' and table_type='BASE TABLE '",
+    .pasos = kPasosFirmas,
+};
 
 const FamiliaAnual kLineasFacturas = {
-    "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like "
-    "'E____FACTURASLineas' and table_type='BASE TABLE '",
-    kPasosLineasFacturas, nullptr, {}, &kReparacionColorFacturas};
+    .consulta =
+        "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like "
+        "'E____FACTURASLineas' and table_type='BASE TABLE '",
+    .pasos = kPasosLineasFacturas,
+    .reparacion = &kReparacionColorFacturas,
+};
 
 void ActualizaFacturas(run::RunContext& ctx, db::Connection& Conexion) {
     RegistrarInicio(ctx, "Comenzando actualizacion estructura facturas en la empresa");

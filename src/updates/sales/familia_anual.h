@@ -75,14 +75,14 @@ inline constexpr PasoTabla kPasosFirmas[] = {
 
 // One family and what is done to each of its tables.
 struct FamiliaAnual {
-    std::string_view consulta;  // the listing query, exactly as sent
-    std::span<const PasoTabla> pasos;
+    std::string_view consulta = {};  // the listing query, exactly as sent
+    std::span<const PasoTabla> pasos = {};
     // The family's bank-account backfill (SELECT text around the table name); needed when the
     // steps hold RellenoCuentas.
     const refdata::BankAccountBackfill* relleno = nullptr;
     // The column prefix of the customer-type fill ("FACTURA" for P.FACTURANumcli and
     // FACTURATIPOCLIENTE); needed when a step sets off TipoClienteSiNueva.
-    std::string_view prefijoCliente;
+    std::string_view prefijoCliente = {};
     // Needed when a step sets off ReparaDefectoSiExistia.
     const ReparacionDefecto* reparacion = nullptr;
 };

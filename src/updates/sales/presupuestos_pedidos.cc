@@ -105,35 +105,51 @@ constexpr PasoTabla kPasosLineasPedidos[] = {
 }  // namespace
 
 const FamiliaAnual kPresupuestos = {
-    "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like "
-    "'E____PresupuestoTabla' and table_type='BASE TABLE '",
-    kPasosPresupuestos, &kRellenoPresupuestos, "PRECOM", nullptr};
+    .consulta =
+        "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like "
+        "'E____PresupuestoTabla' and table_type='BASE TABLE '",
+    .pasos = kPasosPresupuestos,
+    .relleno = &kRellenoPresupuestos,
+    .prefijoCliente = "PRECOM",
+};
 
 const FamiliaAnual kPresupuestosFirmas = {
-    "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like "
-    "'E____PresupuestoTablaFirmas' and table_type='BASE TABLE '",
-    kPasosFirmas, nullptr, {}, nullptr};
+    .consulta =
+        "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like "
+        "'E____PresupuestoTablaFirmas' and table_type='BASE TABLE '",
+    .pasos = kPasosFirmas,
+};
 
 const FamiliaAnual kPedidosFirmas = {
-    "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like "
-    "'E____PedidosTablaFirmas' and table_type='BASE TABLE '",
-    kPasosFirmas, nullptr, {}, nullptr};
+    .consulta =
+        "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like "
+        "'E____PedidosTablaFirmas' and table_type='BASE TABLE '",
+    .pasos = kPasosFirmas,
+};
 
 const FamiliaAnual kLineasPresupuestos = {
-    "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like "
-    "'E____PresupuestoLineas' and table_type='BASE TABLE '",
-    kPasosLineasPresupuestos, nullptr, {}, nullptr};
+    .consulta =
+        "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like "
+        "'E____PresupuestoLineas' and table_type='BASE TABLE '",
+    .pasos = kPasosLineasPresupuestos,
+};
 
 // No blank between "like" and the pattern: sent so.
 const FamiliaAnual kPedidos = {
-    "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like'E____PedidosTabla' "
-    "and table_type='BASE TABLE '",
-    kPasosPedidos, &kRellenoPedidos, "PEDIDOS", nullptr};
+    .consulta =
+        "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like'E____PedidosTabla' "
+        "and table_type='BASE TABLE '",
+    .pasos = kPasosPedidos,
+    .relleno = &kRellenoPedidos,
+    .prefijoCliente = "PEDIDOS",
+};
 
 const FamiliaAnual kLineasPedidos = {
-    "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like "
-    "'E____PedidosLineas' and table_type='BASE TABLE '",
-    kPasosLineasPedidos, nullptr, {}, nullptr};
+    .consulta =
+        "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like "
+        "'E____PedidosLineas' and table_type='BASE TABLE '",
+    .pasos = kPasosLineasPedidos,
+};
 
 void ActualizaPresupuestos(run::RunContext& ctx, db::Connection& Conexion) {
     RegistrarInicio(ctx, "Comenzando actualizacion estructura presupuestos en la empresa");

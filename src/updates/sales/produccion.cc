@@ -20,13 +20,15 @@ constexpr PasoTabla kPasosLineasProduccion[] = {
     Columna({"PROLINEASGRUESO", "float", {}, false, "0"}),
 };
 // Added last; the run that adds it drops the stock-movement views.
-constexpr schema::DefinicionCampo kCampoUnidadesFija = {"PROLINEASUNIDADESFIJA", "bit", {}, false,
-                                                        "0"};
+constexpr schema::DefinicionCampo kCampoUnidadesFija = {
+    "PROLINEASUNIDADESFIJA", "bit", {}, false, "0"};
 
 constexpr FamiliaAnual kLineasProduccion = {
-    "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like "
-    "'E____ProduccionLineas' and table_type='BASE TABLE '",
-    kPasosLineasProduccion, nullptr, {}, nullptr};
+    .consulta =
+        "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like "
+        "'E____ProduccionLineas' and table_type='BASE TABLE '",
+    .pasos = kPasosLineasProduccion,
+};
 
 constexpr std::string_view kConsultaProduccion =
     "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like 'E____Produccion' and "
@@ -35,8 +37,7 @@ constexpr std::string_view kConsultaProduccion =
 }  // namespace
 
 void ActualizaProduccion(run::RunContext& ctx, db::Connection& Conexion) {
-    RegistrarInicio(ctx,
-                    "Comenzando actualizacion estructura líneas de producción en la empresa");
+    RegistrarInicio(ctx, "Comenzando actualizacion estructura líneas de producción en la empresa");
     schema::RecorrerFamilia(ctx, Conexion, kLineasProduccion.consulta,
                             [&](const std::string& tabla) {
                                 ActualizarTabla(ctx, Conexion, kLineasProduccion, tabla);

@@ -57,13 +57,18 @@ void ActualizarTablaStock(run::RunContext& ctx, db::Connection& Conexion,
 
 const ReparacionDefecto kReparacionColorMovimientos = {"Color", "COLOR"};
 
-const FamiliaAnual kMovimientosAlmacen = {kConsultaMovimientos, kPasosMovimientos, nullptr, {},
-                                          &kReparacionColorMovimientos};
+const FamiliaAnual kMovimientosAlmacen = {
+    .consulta = kConsultaMovimientos,
+    .pasos = kPasosMovimientos,
+    .reparacion = &kReparacionColorMovimientos,
+};
 
 std::string PrefijoVistasStock(std::string_view tabla) {
     std::string_view prefijo = tabla.substr(0, 5);
-    while (!prefijo.empty() && prefijo.front() == ' ') prefijo.remove_prefix(1);
-    while (!prefijo.empty() && prefijo.back() == ' ') prefijo.remove_suffix(1);
+    while (!prefijo.empty() && prefijo.front() == ' ')
+        prefijo.remove_prefix(1);
+    while (!prefijo.empty() && prefijo.back() == ' ')
+        prefijo.remove_suffix(1);
     return std::string(prefijo);
 }
 

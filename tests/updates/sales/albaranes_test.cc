@@ -67,10 +67,11 @@ TEST_F(AlbaranesTest, HeadersGainTransportAndTerminalFieldsAndTheirAccountsOnce)
 }
 
 TEST_F(AlbaranesTest, LinesWidenArticleCodesOfTenOrLessOnly) {
-    Empresa({"CREATE TABLE E2013AlbaranesLineas (ALBARAN2Numero int, ALBARAN2CodArticulo "
-             "varchar(10)); INSERT INTO E2013AlbaranesLineas VALUES (1, 'HAR0000001')",
-             "CREATE TABLE E2014AlbaranesLineas (ALBARAN2Numero int, ALBARAN2CodArticulo "
-             "varchar(11))"});
+    Empresa(
+        {"CREATE TABLE E2013AlbaranesLineas (ALBARAN2Numero int, ALBARAN2CodArticulo "
+         "varchar(10)); INSERT INTO E2013AlbaranesLineas VALUES (1, 'HAR0000001')",
+         "CREATE TABLE E2014AlbaranesLineas (ALBARAN2Numero int, ALBARAN2CodArticulo "
+         "varchar(11))"});
     ActualizaLineasAlbaranes(ctx_, *conexion_);
     EXPECT_EQ(Columna("E2013AlbaranesLineas", "ALBARAN2CodArticulo"), "varchar 20 YES NULL");
     EXPECT_EQ(Columna("E2014AlbaranesLineas", "ALBARAN2CodArticulo"), "varchar 11 YES NULL");

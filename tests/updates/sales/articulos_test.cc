@@ -45,8 +45,7 @@ TEST_F(ArticulosTest, TheArticleMasterGainsItsColumnsAndExistingArticlesTheirDef
                        "FROM ARTICULOSTABLA"),
               (Filas{{"False", "False", "False", "0", "0", "0", "0", "NULL", "NULL"}}));
     EXPECT_EQ(Columna("ARTICULOSTABLA", "ARTICULOESTALLACOLOR"), "bit NULL NO ((0))");
-    EXPECT_EQ(Columna("ARTICULOSTABLA", "ARTICULOESTALLACOLORGRUPODESCRIP"),
-              "varchar 35 YES NULL");
+    EXPECT_EQ(Columna("ARTICULOSTABLA", "ARTICULOESTALLACOLORGRUPODESCRIP"), "varchar 35 YES NULL");
     EXPECT_EQ(Columna("TIPOSGTS", "TIPOSCODIGOARTICULO"), "varchar 20 YES NULL");
     EXPECT_EQ(Columna("Provarticli", "provartidescripcionarticulo"), "varchar 100 YES NULL");
 
@@ -79,10 +78,11 @@ TEST_F(ArticulosTest, TheArticleMasterGainsItsColumnsAndExistingArticlesTheirDef
 TEST_F(ArticulosTest, LoggedWideningsReportEveryRunAndTheirFailures) {
     // A supplier name in the primary key cannot be altered: the failure is logged with the
     // server's message and counts as an incident.
-    Empresa({"CREATE TABLE ARTICULOSTABLA (ArtCodigo varchar(20) NOT NULL, Descripcion "
-             "varchar(50), ProveedorNombre varchar(40) NOT NULL CONSTRAINT PK_ARTPROV PRIMARY "
-             "KEY)",
-             kTiposGts, kProvarticli});
+    Empresa(
+        {"CREATE TABLE ARTICULOSTABLA (ArtCodigo varchar(20) NOT NULL, Descripcion "
+         "varchar(50), ProveedorNombre varchar(40) NOT NULL CONSTRAINT PK_ARTPROV PRIMARY "
+         "KEY)",
+         kTiposGts, kProvarticli});
     ActualizaArticulos(ctx_, *conexion_);
     const std::vector<std::string> entradas = Entradas();
     ASSERT_GE(entradas.size(), 3u);
@@ -99,10 +99,10 @@ TEST_F(ArticulosTest, LoggedWideningsReportEveryRunAndTheirFailures) {
     for (int vez = 0; vez < 2; ++vez) {
         fixture_.ctx().log.IniciarLog();
         ActualizaProvarticli(ctx_, *conexion_);
-        EXPECT_THAT(Entradas(), ElementsAre(Info("Comenzando actualizacion estructura "
-                                                 "Provarticli en la empresa0001 , servidor: SRV"),
-                                            CampoBien("provartidescri"),
-                                            CampoBien("provartilinea")));
+        EXPECT_THAT(Entradas(),
+                    ElementsAre(Info("Comenzando actualizacion estructura "
+                                     "Provarticli en la empresa0001 , servidor: SRV"),
+                                CampoBien("provartidescri"), CampoBien("provartilinea")));
     }
     EXPECT_EQ(Columna("Provarticli", "provartidescri"), "varchar 50 YES NULL");
     EXPECT_EQ(Columna("Provarticli", "provartilinea"), "varchar 20 YES NULL");
@@ -143,11 +143,13 @@ TEST_F(ArticulosTest, ArticleCodesOfTenOrFewerGrowToTwentyAndLongerOnesStay) {
                             std::to_string(longitud) + ") NOT NULL); INSERT INTO " + caso.tabla +
                             " VALUES ('A')");
         Empresa(lotes);
-        for (const CodigoArticulo& caso : casos) caso.rutina(ctx_, *conexion_);
+        for (const CodigoArticulo& caso : casos)
+            caso.rutina(ctx_, *conexion_);
         // A widened column comes out nullable (ALTER COLUMN without NOT NULL); one left
         // alone keeps its NOT NULL.
-        const std::string esperada =
-            longitud <= 10 ? "varchar 20 YES NULL" : "varchar " + std::to_string(longitud) + " NO NULL";
+        const std::string esperada = longitud <= 10
+                                         ? "varchar 20 YES NULL"
+                                         : "varchar " + std::to_string(longitud) + " NO NULL";
         for (const CodigoArticulo& caso : casos)
             EXPECT_EQ(Columna(caso.tabla, caso.columna), esperada) << caso.tabla;
     }
@@ -172,9 +174,10 @@ TEST_F(ArticulosTest, TheArticleCodeOfTipoArticliIsWidenedUnderEitherName) {
 }
 
 TEST_F(ArticulosTest, TheScanningTableLosesTheSixVatBookColumns) {
-    Empresa({"CREATE TABLE ESCANTABLA (ESCANCODIGO int, ESCANCODARTI varchar(10), "
-             "FECHAOPERACION datetime, BIENINVERSION bit, PLAZOOPERA int, TIPOINTRACOMUNITARIA "
-             "varchar(1), INICIORANGO varchar(20), FINRANGO varchar(20))"});
+    Empresa(
+        {"CREATE TABLE ESCANTABLA (ESCANCODIGO int, ESCANCODARTI varchar(10), "
+         "FECHAOPERACION datetime, BIENINVERSION bit, PLAZOOPERA int, TIPOINTRACOMUNITARIA "
+         "varchar(1), INICIORANGO varchar(20), FINRANGO varchar(20))"});
     ActualizaEscanTabla(ctx_, *conexion_);
     EXPECT_THAT(Columnas("ESCANTABLA"), ElementsAre("ESCANCODIGO", "ESCANCODARTI"));
     EXPECT_EQ(Columna("ESCANTABLA", "ESCANCODARTI"), "varchar 20 YES NULL");

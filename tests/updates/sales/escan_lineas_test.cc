@@ -49,8 +49,9 @@ TEST_F(EscanLineasTest, LinesAreNumberedPerDocumentByArticleAndKeyedOnTheirNumbe
     EXPECT_EQ(ColumnasIndice("ESCANLINEAS", "ESCANLINEAINDICENUM"),
               "ESCANLINEACODIGO,ESCANNUMLINEA");
     conexion_->clearError();
-    EXPECT_FALSE(conexion_->execute("INSERT INTO ESCANLINEAS (ESCANLINEACODIGO, "
-                                    "ESCANLINEACODART, ESCANNUMLINEA) VALUES (7,'Z',2)")
+    EXPECT_FALSE(conexion_
+                     ->execute("INSERT INTO ESCANLINEAS (ESCANLINEACODIGO, "
+                               "ESCANLINEACODART, ESCANNUMLINEA) VALUES (7,'Z',2)")
                      .ok());
 
     // The fixed-unit column was added now: the stock-movement views go, except the one whose
@@ -85,8 +86,8 @@ TEST_F(EscanLineasTest, TheNumberingAndTheKeyAreBuiltOnlyOnTheRunThatAddsTheNumb
     const auto antes = std::find(primera.begin(), primera.end(),
                                  "Select * from escanlineas order by "
                                  "ESCANLINEACODIGO,ESCANLINEACODART");
-    const auto indice = std::find(primera.begin(), primera.end(),
-                                  "drop index ESCANLINEAS.ESCANLINEAINDICENUM");
+    const auto indice =
+        std::find(primera.begin(), primera.end(), "drop index ESCANLINEAS.ESCANLINEAINDICENUM");
     EXPECT_LT(antes, indice);
 
     // A line typed in later keeps the number its program gave it.
@@ -121,15 +122,14 @@ TEST(RenumeraEscanLineasTest, ARefusedSaveKeepsTheWalkGoing) {
 TEST(RenumeraEscanLineasTest, EachDocumentStartsAgainAtOne) {
     test_support::RunFixture fixture;
     test_support::ScriptedConnection conexion;
-    conexion.Devuelve(
-        "Select * from escanlineas order by ESCANLINEACODIGO,ESCANLINEACODART",
-        test_support::Filas({"ESCANLINEACODIGO", "ESCANLINEACODART", "ESCANNUMLINEA"},
-                            {{std::string(test_support::kNulo), "X", "0"},
-                             {"7", "A", "0"},
-                             {"7", "B", "0"},
-                             {"9", "A", "0"},
-                             {"9", "B", "0"},
-                             {"9", "C", "0"}}));
+    conexion.Devuelve("Select * from escanlineas order by ESCANLINEACODIGO,ESCANLINEACODART",
+                      test_support::Filas({"ESCANLINEACODIGO", "ESCANLINEACODART", "ESCANNUMLINEA"},
+                                          {{std::string(test_support::kNulo), "X", "0"},
+                                           {"7", "A", "0"},
+                                           {"7", "B", "0"},
+                                           {"9", "A", "0"},
+                                           {"9", "B", "0"},
+                                           {"9", "C", "0"}}));
     const Renumeracion r = RenumeraEscanLineas(fixture.ctx(), conexion);
     EXPECT_EQ(r.numeradas, 6);
     std::vector<std::string> numeros;

@@ -63,12 +63,27 @@ TEST_F(FacturasTest, HeadersFrom2013OnAreBackfilledOnTheRunThatAddsIbanAndBic) {
     EXPECT_FALSE(ctx_.HayIncidencias());
 }
 
+TEST_F(FacturasTest, NoBackfillWhenOnlyOneOfTheTwoColumnsIsNew) {
+    Empresa(
+        {kClientes,
+         CabeceraFacturas("E2013FacturaTabla") +
+             "; ALTER TABLE E2013FacturaTabla ADD FACTURABIC varchar(15) NOT NULL DEFAULT('')",
+         CabeceraFacturas("E2014FacturaTabla") +
+             "; ALTER TABLE E2014FacturaTabla ADD FACTURAIBAN varchar(4) NOT NULL DEFAULT('')"});
+    ActualizaFacturas(ctx_, *conexion_);
+    for (const std::string& sql : Enviadas())
+        EXPECT_FALSE(sql.starts_with("SELECT FacturaENTIDAD")) << sql;
+    EXPECT_EQ(Consulta("SELECT DISTINCT FACTURAIBAN FROM E2013FacturaTabla"), Filas{{""}});
+    EXPECT_EQ(Consulta("SELECT DISTINCT FACTURABIC FROM E2014FacturaTabla"), Filas{{""}});
+}
+
 TEST_F(FacturasTest, EachInvoiceTakesItsCustomersTypeOnce) {
     Empresa({kClientes, CabeceraFacturas("E2014FacturaTabla")});
     ActualizaFacturas(ctx_, *conexion_);
-    EXPECT_THAT(Enviadas(), Contains("UPDATE E2014FacturaTabla SET "
-                                     "FACTURATIPOCLIENTE=TipoClienteCodigo FROM E2014FacturaTabla "
-                                     "P INNER JOIN CLIENTESTABLA C ON P.FACTURANumcli=C.Clicodigo"));
+    EXPECT_THAT(Enviadas(),
+                Contains("UPDATE E2014FacturaTabla SET "
+                         "FACTURATIPOCLIENTE=TipoClienteCodigo FROM E2014FacturaTabla "
+                         "P INNER JOIN CLIENTESTABLA C ON P.FACTURANumcli=C.Clicodigo"));
     if (!ActualizaDestinoConAlias()) GTEST_SKIP() << "the server does not bind UPDATE T to T P";
     const std::string tipos =
         "SELECT FACTURANumero, FACTURATIPOCLIENTE FROM E2014FacturaTabla ORDER BY 1";
@@ -89,19 +104,19 @@ TEST_F(FacturasTest, TheHeaderTableEndsWithTheReleasesColumnsInOrder) {
     std::vector<std::string> nuevas = Columnas("E2013FacturaTabla");
     ASSERT_GT(nuevas.size(), 17u);
     nuevas.erase(nuevas.begin(), nuevas.begin() + 17);  // the old release's columns
-    EXPECT_THAT(nuevas,
-                ElementsAre("FACTURABancoPago", "FACTURACANALRECTIFICADO",
-                            "FACTURADOCUMENTORECTIFICADO", "FACTURACANALRECTIFICADOR",
-                            "FACTURADOCUMENTORECTIFICADOR", "FACTURANumeroAsientoDos",
-                            "FACTURANumeroAsientoTres", "FACTURANumeroAsientoCuatro",
-                            "FACTURASuplidos", "FACTURAApOrmIngGastos", "FACTURAApOrmActividad",
-                            "FACTURAApOrmNumApunte", "FACTURAApOrmCanal", "FACTURATipoFactura",
-                            "FACTURAFechaInicioTurno", "FACTURAFechaFinTurno",
-                            "FACTURAPagadaComisionRep", "FACTURAFechaPagoComision",
-                            "FACTURAComisionPagada", "FACTURACodigoTarea", "FACTURABIC",
-                            "FACTURAIBAN", "FACTURATARJETAID", "FACTURATPVEntregaCliente",
-                            "FACTURATPVCambio", "FACTURAULTIMAMODIFICACION", "FACTURAIDCONTACTO",
-                            "FACTURACONTACTONOMBRE", "FACTURATIPOCLIENTE", "FACTURACODIGOESTADO"));
+    EXPECT_THAT(
+        nuevas,
+        ElementsAre("FACTURABancoPago", "FACTURACANALRECTIFICADO", "FACTURADOCUMENTORECTIFICADO",
+                    "FACTURACANALRECTIFICADOR", "FACTURADOCUMENTORECTIFICADOR",
+                    "FACTURANumeroAsientoDos", "FACTURANumeroAsientoTres",
+                    "FACTURANumeroAsientoCuatro", "FACTURASuplidos", "FACTURAApOrmIngGastos",
+                    "FACTURAApOrmActividad", "FACTURAApOrmNumApunte", "FACTURAApOrmCanal",
+                    "FACTURATipoFactura", "FACTURAFechaInicioTurno", "FACTURAFechaFinTurno",
+                    "FACTURAPagadaComisionRep", "FACTURAFechaPagoComision", "FACTURAComisionPagada",
+                    "FACTURACodigoTarea", "FACTURABIC", "FACTURAIBAN", "FACTURATARJETAID",
+                    "FACTURATPVEntregaCliente", "FACTURATPVCambio", "FACTURAULTIMAMODIFICACION",
+                    "FACTURAIDCONTACTO", "FACTURACONTACTONOMBRE", "FACTURATIPOCLIENTE",
+                    "FACTURACODIGOESTADO"));
 
     const std::string t = "E2013FacturaTabla";
     EXPECT_EQ(Columna(t, "FACTURABancoPago"), "varchar 35 YES NULL");
@@ -127,12 +142,12 @@ TEST_F(FacturasTest, TheHeaderTableEndsWithTheReleasesColumnsInOrder) {
 }
 
 TEST_F(FacturasTest, SignatureTablesGetTheSurveyResultAfterTheHeaders) {
-    Empresa({"CREATE TABLE E2013FacturasTablaFirmas (FACTURANumero int NOT NULL); INSERT INTO "
-             "E2013FacturasTablaFirmas VALUES (1),(2)"});
+    Empresa(
+        {"CREATE TABLE E2013FacturasTablaFirmas (FACTURANumero int NOT NULL); INSERT INTO "
+         "E2013FacturasTablaFirmas VALUES (1),(2)"});
     ActualizaFacturas(ctx_, *conexion_);
     EXPECT_EQ(Columna("E2013FacturasTablaFirmas", "SURVEYRESULT"), "int NULL NO ((0))");
-    EXPECT_EQ(Consulta("SELECT SURVEYRESULT FROM E2013FacturasTablaFirmas"),
-              (Filas{{"0"}, {"0"}}));
+    EXPECT_EQ(Consulta("SELECT SURVEYRESULT FROM E2013FacturasTablaFirmas"), (Filas{{"0"}, {"0"}}));
     EXPECT_THAT(Entradas(), ElementsAre(kInicio, Creado("SURVEYRESULT")));
 }
 
@@ -175,8 +190,7 @@ TEST_F(FacturasTest, StatementTextsOfOneTable) {
     EXPECT_EQ(enviadas[1],
               "if COL_LENGTH ('E2014FacturaTabla','FACTURANombrecli') < 100 alter table "
               "E2014FacturaTabla alter column FACTURANombrecli varchar(100)");
-    EXPECT_EQ(enviadas[11],
-              "Alter Table E2014FacturaTabla ADD FACTURABancoPago varchar (35) ");
+    EXPECT_EQ(enviadas[11], "Alter Table E2014FacturaTabla ADD FACTURABancoPago varchar (35) ");
     EXPECT_THAT(enviadas,
                 Contains("SELECT FacturaENTIDAD, FacturaSUCURSAL, FacturaDIGITO, FacturaCC, "
                          "FacturaIban,FacturaBic FROM E2014FacturaTabla WHERE "
@@ -225,23 +239,26 @@ TEST_F(FacturasTest, LineColourDefaultsEndAsFiveZerosUnderTheirOwnNames) {
               Filas{{"00000"}});
     // Already there with another default: the constraint keeps its name and gets '00000'; the
     // rows keep their values.
-    EXPECT_EQ(Defecto("E2013FACTURASLineas", "FACTURAS2Color"),
-              std::make_pair(std::string("DF_E2013FACTURASLineas_Color"), std::string("('00000')")));
+    EXPECT_EQ(
+        Defecto("E2013FACTURASLineas", "FACTURAS2Color"),
+        std::make_pair(std::string("DF_E2013FACTURASLineas_Color"), std::string("('00000')")));
     EXPECT_EQ(Consulta("SELECT DISTINCT FACTURAS2Color FROM E2013FACTURASLineas"), Filas{{"0"}});
-    EXPECT_EQ(Defecto("E2014FACTURASLineas", "FACTURAS2Color"),
-              std::make_pair(std::string("DF_E2014FACTURASLineas_Color"), std::string("('00000')")));
+    EXPECT_EQ(
+        Defecto("E2014FACTURASLineas", "FACTURAS2Color"),
+        std::make_pair(std::string("DF_E2014FACTURASLineas_Color"), std::string("('00000')")));
     // New rows of the repaired table take the repaired default.
     conexion_->execute("INSERT INTO E2013FACTURASLineas (FACTURAS2Numero) VALUES (3)");
     EXPECT_EQ(Valor("SELECT FACTURAS2Color FROM E2013FACTURASLineas WHERE FACTURAS2Numero=3"),
               "00000");
 
     // The repair is sent for the tables that had the column, not for the one that gained it.
-    EXPECT_THAT(enviadas, Contains(LoteReparacionDefecto("E2013FACTURASLineas",
-                                                          kReparacionColorFacturas)));
-    EXPECT_THAT(enviadas, Contains(LoteReparacionDefecto("E2014FACTURASLineas",
-                                                          kReparacionColorFacturas)));
-    EXPECT_THAT(enviadas, Not(Contains(LoteReparacionDefecto("E2012FACTURASLineas",
-                                                              kReparacionColorFacturas))));
+    EXPECT_THAT(enviadas,
+                Contains(LoteReparacionDefecto("E2013FACTURASLineas", kReparacionColorFacturas)));
+    EXPECT_THAT(enviadas,
+                Contains(LoteReparacionDefecto("E2014FACTURASLineas", kReparacionColorFacturas)));
+    EXPECT_THAT(
+        enviadas,
+        Not(Contains(LoteReparacionDefecto("E2012FACTURASLineas", kReparacionColorFacturas))));
     EXPECT_FALSE(ctx_.HayIncidencias());
 }
 

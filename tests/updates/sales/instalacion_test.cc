@@ -38,19 +38,32 @@ struct Paso {
 };
 
 constexpr Paso kPasos[] = {
-    {"", AmpliaArticuloClientesCyC},   {"", ActualizaArticulos},
-    {"FAMI", ActualizaFamilias},       {"", AmpliaArticuloTipoArticli},
-    {"", AmpliaArticuloReprenArticli}, {"", ActualizaEscanTabla},
-    {"", AmpliaArticuloColores},       {"", AmpliaArticuloColores},
-    {"", AmpliaArticuloCyC},           {"", AmpliaArticuloOfertas},
-    {"", AmpliaArticuloPreciosIniciales}, {"", ActualizaProvarticli},
-    {"ESCANLINEAS", ActualizaEscanLineas}, {"", ActualizaPresupuestos},
-    {"", ActualizaLineasPresupuestos}, {"", ActualizaPedidos},
-    {"", ActualizaLineasPedidos},      {"", ActualizaAlbaranes},
-    {"", ActualizaLineasAlbaranes},    {"", ActualizaFacturas},
-    {"", ActualizaLineasFacturas},     {"", ActualizaProduccion},
-    {"", ActualizaCaducidades},        {"", AmpliaCodPostalAlmacen},
-    {"", ActualizaMovimientosAlmacen}, {"", ActualizaCStock},
+    {"", AmpliaArticuloClientesCyC},
+    {"", ActualizaArticulos},
+    {"FAMI", ActualizaFamilias},
+    {"", AmpliaArticuloTipoArticli},
+    {"", AmpliaArticuloReprenArticli},
+    {"", ActualizaEscanTabla},
+    {"", AmpliaArticuloColores},
+    {"", AmpliaArticuloColores},
+    {"", AmpliaArticuloCyC},
+    {"", AmpliaArticuloOfertas},
+    {"", AmpliaArticuloPreciosIniciales},
+    {"", ActualizaProvarticli},
+    {"ESCANLINEAS", ActualizaEscanLineas},
+    {"", ActualizaPresupuestos},
+    {"", ActualizaLineasPresupuestos},
+    {"", ActualizaPedidos},
+    {"", ActualizaLineasPedidos},
+    {"", ActualizaAlbaranes},
+    {"", ActualizaLineasAlbaranes},
+    {"", ActualizaFacturas},
+    {"", ActualizaLineasFacturas},
+    {"", ActualizaProduccion},
+    {"", ActualizaCaducidades},
+    {"", AmpliaCodPostalAlmacen},
+    {"", ActualizaMovimientosAlmacen},
+    {"", ActualizaCStock},
 };
 
 class InstalacionTest : public ::testing::Test {
@@ -69,8 +82,8 @@ class InstalacionTest : public ::testing::Test {
             for (const auto& lote : fixtures_test::splitBatches(fixtures_test::readFile(script))) {
                 master->clearError();
                 const db::Status estado = master->execute(lote.text);
-                ASSERT_TRUE(estado.ok()) << script << ":" << lote.firstLine << ": "
-                                         << estado.error().description;
+                ASSERT_TRUE(estado.ok())
+                    << script << ":" << lote.firstLine << ": " << estado.error().description;
             }
     }
 
@@ -95,8 +108,8 @@ class InstalacionTest : public ::testing::Test {
         return filas.empty() ? "" : filas.front().front();
     }
     bool ExisteVista(const std::string& codigo, const std::string& vista) {
-        return !Consulta(codigo, "SELECT name FROM sysobjects WHERE xtype='V' AND name='" +
-                                     vista + "'")
+        return !Consulta(codigo,
+                         "SELECT name FROM sysobjects WHERE xtype='V' AND name='" + vista + "'")
                     .empty();
     }
     std::vector<std::string> Errores() const {
@@ -117,9 +130,12 @@ TEST_F(InstalacionTest, ACompleteOldCompanyIsBroughtUpToDate) {
 
     // Invoices: 2013 and 2014 backfilled with the file's BICs (21 is looked up as 0021; 0238
     // has no BIC in the file, 3025 is not in it), 2012 not at all.
-    const Filas cuentas = {{"1", "ES25", "BSCHESMMXXX"}, {"2", "ES91", "CAIXESBBXXX"},
-                           {"3", "ES13", "PRUEBAS0021"}, {"4", "", ""},
-                           {"5", "", ""},                {"6", "ES88", ""},
+    const Filas cuentas = {{"1", "ES25", "BSCHESMMXXX"},
+                           {"2", "ES91", "CAIXESBBXXX"},
+                           {"3", "ES13", "PRUEBAS0021"},
+                           {"4", "", ""},
+                           {"5", "", ""},
+                           {"6", "ES88", ""},
                            {"7", "ES33", ""}};
     for (const std::string anio : {"2013", "2014"})
         EXPECT_EQ(Consulta("0001", "SELECT FACTURANumero, FACTURAIBAN, FACTURABIC FROM E" + anio +
@@ -128,13 +144,15 @@ TEST_F(InstalacionTest, ACompleteOldCompanyIsBroughtUpToDate) {
             << anio;
     EXPECT_EQ(Consulta("0001", "SELECT DISTINCT FACTURAIBAN, FACTURABIC FROM E2012FacturaTabla"),
               (Filas{{"", ""}}));
-    EXPECT_EQ(Consulta("0001", "SELECT COL_LENGTH('E2012FacturaTabla','FACTURACpostalcli'), "
-                               "COL_LENGTH('E2013FacturaTabla','FACTURACpostalcli'), "
-                               "COL_LENGTH('E2014FacturaTabla','FACTURACpostalcli')"),
+    EXPECT_EQ(Consulta("0001",
+                       "SELECT COL_LENGTH('E2012FacturaTabla','FACTURACpostalcli'), "
+                       "COL_LENGTH('E2013FacturaTabla','FACTURACpostalcli'), "
+                       "COL_LENGTH('E2014FacturaTabla','FACTURACpostalcli')"),
               (Filas{{"10", "10", "12"}}));
-    EXPECT_EQ(Consulta("0001", "SELECT COL_LENGTH('E2013AlbaranesLineas','ALBARAN2CodArticulo'), "
-                               "COL_LENGTH('E2014AlbaranesLineas','ALBARAN2CodArticulo'), "
-                               "COL_LENGTH('E2013PedidosTabla','PEDIDOSDireccionEnvio')"),
+    EXPECT_EQ(Consulta("0001",
+                       "SELECT COL_LENGTH('E2013AlbaranesLineas','ALBARAN2CodArticulo'), "
+                       "COL_LENGTH('E2014AlbaranesLineas','ALBARAN2CodArticulo'), "
+                       "COL_LENGTH('E2013PedidosTabla','PEDIDOSDireccionEnvio')"),
               (Filas{{"20", "15", "100"}}));
 
     // The colour default of 2013's invoice lines and movements is repaired under its name.
@@ -151,39 +169,43 @@ TEST_F(InstalacionTest, ACompleteOldCompanyIsBroughtUpToDate) {
         EXPECT_FALSE(ExisteVista("0001", "E" + anio + "MOVIMIENTOSSTOCK")) << anio;
         EXPECT_FALSE(ExisteVista("0001", "E" + anio + "AGRUPASTOCK")) << anio;
         EXPECT_FALSE(ExisteVista("0001", "E" + anio + "MOVIALMACENTRI")) << anio;
-        EXPECT_EQ(Valor("0001", "SELECT COUNT(*) FROM sysindexkeys k INNER JOIN sysindexes i ON "
-                                "i.id = k.id AND i.indid = k.indid WHERE i.name = "
-                                "'CSTOCKINDICENUM' AND i.id = OBJECT_ID('E" +
-                                    anio + "CSTOCK')"),
+        EXPECT_EQ(Valor("0001",
+                        "SELECT COUNT(*) FROM sysindexkeys k INNER JOIN sysindexes i ON "
+                        "i.id = k.id AND i.indid = k.indid WHERE i.name = "
+                        "'CSTOCKINDICENUM' AND i.id = OBJECT_ID('E" +
+                            anio + "CSTOCK')"),
                   "5")
             << anio;
     }
     EXPECT_TRUE(ExisteVista("0001", "E2013MOVIMIENTOSSTOCK2"));
 
     // Scanning lines numbered per document in article order.
-    EXPECT_EQ(Consulta("0001", "SELECT ESCANLINEACODIGO, ESCANLINEACODART, ESCANNUMLINEA FROM "
-                               "ESCANLINEAS WHERE ESCANLINEACODIGO IS NOT NULL ORDER BY 1, 2"),
+    EXPECT_EQ(Consulta("0001",
+                       "SELECT ESCANLINEACODIGO, ESCANLINEACODART, ESCANNUMLINEA FROM "
+                       "ESCANLINEAS WHERE ESCANLINEACODIGO IS NOT NULL ORDER BY 1, 2"),
               (Filas{{"7", "ACE0000002", "1"},
                      {"7", "BOL0000004", "2"},
                      {"7", "HAR0000001", "3"},
                      {"9", "ACE0000002", "1"}}));
 
     // Widths of the fixed tables.
-    EXPECT_EQ(Consulta("0001", "SELECT COL_LENGTH('ALMACEN','ALMCODPOSTAL'), "
-                               "COL_LENGTH('TIPOARTICLI','TIPOARTIARTI'), "
-                               "COL_LENGTH('ArticulosCyCTabla','CodArticulo'), "
-                               "COL_LENGTH('clientescyctabla','clientescycarticulo'), "
-                               "COL_LENGTH('E2012Produccion','DESCLI'), "
-                               "COL_LENGTH('E2013Produccion','DESCLI'), "
-                               "COL_LENGTH('E2014Produccion','DESCLI'), "
-                               "COL_LENGTH('ESCANTABLA','BIENINVERSION')"),
+    EXPECT_EQ(Consulta("0001",
+                       "SELECT COL_LENGTH('ALMACEN','ALMCODPOSTAL'), "
+                       "COL_LENGTH('TIPOARTICLI','TIPOARTIARTI'), "
+                       "COL_LENGTH('ArticulosCyCTabla','CodArticulo'), "
+                       "COL_LENGTH('clientescyctabla','clientescycarticulo'), "
+                       "COL_LENGTH('E2012Produccion','DESCLI'), "
+                       "COL_LENGTH('E2013Produccion','DESCLI'), "
+                       "COL_LENGTH('E2014Produccion','DESCLI'), "
+                       "COL_LENGTH('ESCANTABLA','BIENINVERSION')"),
               (Filas{{"10", "20", "15", "20", "100", "100", "60", "NULL"}}));
 }
 
 TEST_F(InstalacionTest, TheSecondRunOverTheSameCompanyChangesNothingAndLogsNoColumn) {
     Actualizar("0001");
-    const Filas antes = Consulta("0001", "SELECT FACTURANumero, FACTURAIBAN, FACTURABIC, "
-                                         "FACTURATIPOCLIENTE FROM E2013FacturaTabla ORDER BY 1");
+    const Filas antes = Consulta("0001",
+                                 "SELECT FACTURANumero, FACTURAIBAN, FACTURABIC, "
+                                 "FACTURATIPOCLIENTE FROM E2013FacturaTabla ORDER BY 1");
     fixture_.ctx().log.IniciarLog();
     traza_.Clear();
     Actualizar("0001");
@@ -198,8 +220,9 @@ TEST_F(InstalacionTest, TheSecondRunOverTheSameCompanyChangesNothingAndLogsNoCol
         EXPECT_TRUE(inicio || informada) << entrada;
     }
     EXPECT_FALSE(fixture_.ctx().HayIncidencias());
-    EXPECT_EQ(Consulta("0001", "SELECT FACTURANumero, FACTURAIBAN, FACTURABIC, "
-                               "FACTURATIPOCLIENTE FROM E2013FacturaTabla ORDER BY 1"),
+    EXPECT_EQ(Consulta("0001",
+                       "SELECT FACTURANumero, FACTURAIBAN, FACTURABIC, "
+                       "FACTURATIPOCLIENTE FROM E2013FacturaTabla ORDER BY 1"),
               antes);
     for (const std::string& sql : traza_.Statements("open")) {
         EXPECT_FALSE(sql.starts_with("Select * from escanlineas")) << sql;
@@ -219,8 +242,9 @@ TEST_F(InstalacionTest, APartlyUpdatedCompanyKeepsWhatItHas) {
                        "c.cdefault = o.id INNER JOIN syscomments m ON m.id = o.id WHERE c.id = "
                        "OBJECT_ID('E2014FACTURASLineas') AND c.name = 'FACTURAS2Color'"),
               (Filas{{"DF_E2014FACTURASLineas_Color", "('00000')"}}));
-    EXPECT_EQ(Consulta("0002", "SELECT COL_LENGTH('E2014PresupuestoTablaFirmas','SURVEYRESULT'), "
-                               "COL_LENGTH('E2014PedidosTablaFirmas','SURVEYRESULT')"),
+    EXPECT_EQ(Consulta("0002",
+                       "SELECT COL_LENGTH('E2014PresupuestoTablaFirmas','SURVEYRESULT'), "
+                       "COL_LENGTH('E2014PedidosTablaFirmas','SURVEYRESULT')"),
               (Filas{{"4", "4"}}));
     EXPECT_TRUE(ExisteVista("0002", "E2014MOVIMIENTOSSTOCK"));
     EXPECT_TRUE(ExisteVista("0002", "E2014AGRUPASTOCK"));

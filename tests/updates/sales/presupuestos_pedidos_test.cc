@@ -118,8 +118,9 @@ TEST_F(PresupuestosPedidosTest, QuotationsAndOrdersTakeTheirCustomersType) {
     EXPECT_EQ(Consulta("SELECT PRECOMNumero, PRECOMTIPOCLIENTE FROM E2013PresupuestoTabla "
                        "ORDER BY 1"),
               esperadas);
-    EXPECT_EQ(Consulta("SELECT PEDIDOSNumero, PEDIDOSTIPOCLIENTE FROM E2013PedidosTabla ORDER BY 1"),
-              esperadas);
+    EXPECT_EQ(
+        Consulta("SELECT PEDIDOSNumero, PEDIDOSTIPOCLIENTE FROM E2013PedidosTabla ORDER BY 1"),
+        esperadas);
 }
 
 std::string Lineas(const std::string& tabla, const std::string& p, int articulo,
@@ -142,7 +143,8 @@ TEST_F(PresupuestosPedidosTest, LineTablesGainSizeColourAndLotWithoutAnyDefaultR
 
     EXPECT_EQ(Defecto("E2013PresupuestoLineas", "PRECOM2Color").second, "('0')");
     EXPECT_EQ(Defecto("E2013PedidosLineas", "PEDIDOS2Color").second, "('0')");
-    for (const std::string& sql : Enviadas()) EXPECT_FALSE(sql.starts_with("IF EXISTS")) << sql;
+    for (const std::string& sql : Enviadas())
+        EXPECT_FALSE(sql.starts_with("IF EXISTS")) << sql;
 
     EXPECT_EQ(Columna("E2013PresupuestoLineas", "PRECOM2CodArticulo"), "varchar 20 YES NULL");
     EXPECT_EQ(Columna("E2013PresupuestoLineas", "PRECOM2DESARTICULO"), "varchar 255 YES NULL");

@@ -22,13 +22,14 @@ const std::string kInicioProduccion =
     "servidor: SRV";
 
 TEST_F(ProduccionTest, LinesGainTheirColumnsAndHeadersAWiderCustomerDescription) {
-    Empresa({"CREATE TABLE E2013ProduccionLineas (PROLINEASNUM int, PROLINEASCODARTI varchar(10), "
-             "DESCLI varchar(50)); INSERT INTO E2013ProduccionLineas VALUES (1,'HAR0000001','x')",
-             "CREATE TABLE E2012Produccion (PRONUM int, DESCLI varchar(30))",
-             "CREATE TABLE E2013Produccion (PRONUM int, DESCLI varchar(50))",
-             "CREATE TABLE E2014Produccion (PRONUM int, DESCLI varchar(60))",
-             "CREATE TABLE E2013CSTOCK (CSTOCKARTICULO varchar(20))",
-             "CREATE VIEW E2013MOVIMIENTOSSTOCK AS SELECT CSTOCKARTICULO FROM E2013CSTOCK"});
+    Empresa(
+        {"CREATE TABLE E2013ProduccionLineas (PROLINEASNUM int, PROLINEASCODARTI varchar(10), "
+         "DESCLI varchar(50)); INSERT INTO E2013ProduccionLineas VALUES (1,'HAR0000001','x')",
+         "CREATE TABLE E2012Produccion (PRONUM int, DESCLI varchar(30))",
+         "CREATE TABLE E2013Produccion (PRONUM int, DESCLI varchar(50))",
+         "CREATE TABLE E2014Produccion (PRONUM int, DESCLI varchar(60))",
+         "CREATE TABLE E2013CSTOCK (CSTOCKARTICULO varchar(20))",
+         "CREATE VIEW E2013MOVIMIENTOSSTOCK AS SELECT CSTOCKARTICULO FROM E2013CSTOCK"});
     ActualizaProduccion(ctx_, *conexion_);
 
     const std::string t = "E2013ProduccionLineas";
@@ -58,11 +59,13 @@ TEST_F(ProduccionTest, LinesGainTheirColumnsAndHeadersAWiderCustomerDescription)
 }
 
 TEST_F(ProduccionTest, ASecondRunLogsOnlyTheTwoStartLinesAndKeepsTheViews) {
-    Empresa({"CREATE TABLE E2013ProduccionLineas (PROLINEASNUM int, PROLINEASCODARTI varchar(10))"});
+    Empresa(
+        {"CREATE TABLE E2013ProduccionLineas (PROLINEASNUM int, PROLINEASCODARTI varchar(10))"});
     ActualizaProduccion(ctx_, *conexion_);
     conexion_->execute("CREATE TABLE E2013CSTOCK (CSTOCKARTICULO varchar(20))");
-    conexion_->execute("CREATE VIEW E2013MOVIMIENTOSSTOCK AS SELECT CSTOCKARTICULO FROM "
-                       "E2013CSTOCK");
+    conexion_->execute(
+        "CREATE VIEW E2013MOVIMIENTOSSTOCK AS SELECT CSTOCKARTICULO FROM "
+        "E2013CSTOCK");
 
     fixture_.ctx().log.IniciarLog();
     ActualizaProduccion(ctx_, *conexion_);

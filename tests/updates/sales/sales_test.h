@@ -74,7 +74,8 @@ class SalesTest : public ::testing::Test {
     static std::string Info(const std::string& mensaje) { return "Información:  " + mensaje; }
     // The information line of CrearCampo for a column added in company 0001.
     static std::string Creado(const std::string& columna) {
-        return Info("Campo " + columna + " actualizado correctamente en la empresa 0001 , "
+        return Info("Campo " + columna +
+                    " actualizado correctamente en la empresa 0001 , "
                     "servidor: SRV");
     }
     // Statement texts sent since the trace was cleared (executes and opens).

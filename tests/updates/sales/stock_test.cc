@@ -25,7 +25,8 @@ std::vector<std::string> Stock(const std::string& anio, int articulo, const std:
     return {"CREATE TABLE " + t + " (CSTOCKARTICULO varchar(" + std::to_string(articulo) +
                 ") NOT NULL, CSTOCKALMACEN varchar(4) NOT NULL, CSTOCKCANTIDAD float" + extra +
                 "); CREATE UNIQUE INDEX CSTOCKINDICENUM ON " + t + " (" + clave +
-                "); INSERT INTO " + t + " (CSTOCKARTICULO, CSTOCKALMACEN, CSTOCKCANTIDAD) VALUES "
+                "); INSERT INTO " + t +
+                " (CSTOCKARTICULO, CSTOCKALMACEN, CSTOCKCANTIDAD) VALUES "
                 "('HAR0000001','A1',10),('HAR0000001','A2',5)",
             "CREATE VIEW E" + anio + "MOVIMIENTOSSTOCK AS SELECT CSTOCKARTICULO FROM " + t,
             "CREATE VIEW E" + anio + "AGRUPASTOCK AS SELECT CSTOCKALMACEN FROM " + t};
@@ -33,7 +34,8 @@ std::vector<std::string> Stock(const std::string& anio, int articulo, const std:
 
 std::vector<std::string> Unir(std::vector<std::vector<std::string>> partes) {
     std::vector<std::string> todo;
-    for (auto& parte : partes) todo.insert(todo.end(), parte.begin(), parte.end());
+    for (auto& parte : partes)
+        todo.insert(todo.end(), parte.begin(), parte.end());
     return todo;
 }
 
@@ -103,10 +105,12 @@ std::vector<std::string> Movimientos(const std::string& anio, const std::string&
 
 TEST_F(StockTest, WarehouseMovementsGetSizeAndColourWithTheColourDefaultRepaired) {
     Empresa(Unir({Movimientos("2012", ""),
-                  Movimientos("2013", ", COLOR varchar(5) NOT NULL CONSTRAINT "
-                                      "DF_E2013MOVIALMACEN_COLOR DEFAULT ('0')"),
-                  Movimientos("2014", ", COLOR varchar(5) NOT NULL CONSTRAINT "
-                                      "DF_E2014MOVIALMACEN_COLOR DEFAULT ('00000')")}));
+                  Movimientos("2013",
+                              ", COLOR varchar(5) NOT NULL CONSTRAINT "
+                              "DF_E2013MOVIALMACEN_COLOR DEFAULT ('0')"),
+                  Movimientos("2014",
+                              ", COLOR varchar(5) NOT NULL CONSTRAINT "
+                              "DF_E2014MOVIALMACEN_COLOR DEFAULT ('00000')")}));
     ActualizaMovimientosAlmacen(ctx_, *conexion_);
     const std::vector<std::string> enviadas = Enviadas();
 
@@ -115,10 +119,11 @@ TEST_F(StockTest, WarehouseMovementsGetSizeAndColourWithTheColourDefaultRepaired
               std::make_pair(std::string("DF_E2013MOVIALMACEN_COLOR"), std::string("('00000')")));
     EXPECT_EQ(Defecto("E2014MOVIALMACEN", "COLOR"),
               std::make_pair(std::string("DF_E2014MOVIALMACEN_COLOR"), std::string("('00000')")));
-    EXPECT_THAT(enviadas, Contains(LoteReparacionDefecto("E2013MOVIALMACEN",
-                                                          kReparacionColorMovimientos)));
-    EXPECT_THAT(enviadas, Not(Contains(LoteReparacionDefecto("E2012MOVIALMACEN",
-                                                              kReparacionColorMovimientos))));
+    EXPECT_THAT(enviadas,
+                Contains(LoteReparacionDefecto("E2013MOVIALMACEN", kReparacionColorMovimientos)));
+    EXPECT_THAT(
+        enviadas,
+        Not(Contains(LoteReparacionDefecto("E2012MOVIALMACEN", kReparacionColorMovimientos))));
     for (const std::string anio : {"2012", "2013", "2014"}) {
         EXPECT_EQ(Columna("E" + anio + "MOVIALMACEN", "ARTICULO"), "varchar 20 YES NULL");
         EXPECT_EQ(Columna("E" + anio + "MOVIALMACEN", "TALLA"), "varchar 5 NO ('00000')");
@@ -128,6 +133,30 @@ TEST_F(StockTest, WarehouseMovementsGetSizeAndColourWithTheColourDefaultRepaired
     ASSERT_FALSE(Entradas().empty());
     EXPECT_EQ(Entradas().front(), Info("Comenzando actualizacion estructura movimientos de "
                                        "almacen en la empresa0001 , servidor: SRV"));
+}
+
+TEST(ReparacionDefectoTest, TheColourBatchOfTheMovementsIsSentAsWritten) {
+    // Lines end with a carriage return alone; the comment line needs it to end.
+    EXPECT_EQ(LoteReparacionDefecto("E2013MOVIALMACEN", kReparacionColorMovimientos),
+              "IF EXISTS (Select syscomments.text FROM Sysobjects inner join syscomments  on "
+              "Sysobjects.id=syscomments.id where Sysobjects.Xtype='D' AND Sysobjects.PARENT_OBJ "
+              "=OBJECT_ID('E2013MOVIALMACEN') AND COL_NAME(Sysobjects.PARENT_OBJ,Sysobjects.INFO) "
+              "LIKE '%Color' and syscomments.text<>'(''00000'')')begin\r"
+              "declare @Def varchar(255)\r"
+              "declare @consulta  NVARCHAR(500)\r"
+              "-- LOCALIZAMOS EL NOMBRE DEL VALOR POR DEFECTO\r"
+              "set @Def = (SELECT SYSOBJECTS.NAME FROM SYSCOLUMNS INNER JOIN SYSOBJECTS ON "
+              "SYSCOLUMNS.CDEFAULT = SYSOBJECTS.ID WHERE SYSCOLUMNS.ID = "
+              "OBJECT_ID('E2013MOVIALMACEN') AND UPPER(SYSCOLUMNS.NAME) ='COLOR')\r"
+              "IF @Def <> ''\r"
+              "begin\r"
+              "set @consulta = 'ALTER TABLE E2013MOVIALMACEN DROP CONSTRAINT ' + @Def\r"
+              "exec SP_EXECUTESQL @consulta\r"
+              "set @consulta = 'ALTER TABLE E2013MOVIALMACEN ADD CONSTRAINT ' + @def + ' "
+              "DEFAULT(''00000'') FOR COLOR'\r"
+              "exec SP_EXECUTESQL @consulta\r"
+              "End\r"
+              "End\r");
 }
 
 TEST_F(StockTest, ATableThatGainsItsLotLosesItsTriggerView) {
