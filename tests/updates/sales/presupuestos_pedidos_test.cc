@@ -16,6 +16,14 @@ using sales_test::kClientes;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 
+// The accounts of CabeceraDocumento's rows after the backfill, with only 0049 in the BIC
+// catalogue.
+const Filas kCuentasRellenas = {{"1", "ES25", "BSCHESMMXXX"},
+                                {"2", "ES13", ""},
+                                {"3", "ES64", ""},
+                                {"4", "", ""},
+                                {"5", "", ""}};
+
 class PresupuestosPedidosTest : public sales_test::SalesTest {
   protected:
     PresupuestosPedidosTest() { ctx_.ColeccionBIC.Add("0049", "BSCHESMMXXX"); }
@@ -28,11 +36,7 @@ TEST_F(PresupuestosPedidosTest, QuotationsFrom2013OnAreBackfilledAndKeepTheirSta
 
     EXPECT_EQ(Consulta("SELECT PRECOMNumero, PRECOMIBAN, PRECOMBIC FROM E2013PresupuestoTabla "
                        "ORDER BY 1"),
-              (Filas{{"1", "ES25", "BSCHESMMXXX"},
-                     {"2", "ES13", ""},
-                     {"3", "ES64", ""},
-                     {"4", "", ""},
-                     {"5", "", ""}}));
+              kCuentasRellenas);
     EXPECT_EQ(Consulta("SELECT DISTINCT PRECOMIBAN FROM E2012PresupuestoTabla"), Filas{{""}});
     // The status is a character column whose default is the number 0.
     EXPECT_EQ(Columna("E2013PresupuestoTabla", "PRECOMESTADO"), "varchar 10 NO ((0))");
@@ -92,11 +96,7 @@ TEST_F(PresupuestosPedidosTest, OrdersAreListedWithTheirOwnQueryAndWidenTheDeliv
     EXPECT_EQ(Columna("E2013PedidosTabla", "PEDIDOSCpostalcli"), "varchar 10 YES NULL");
     EXPECT_EQ(Consulta("SELECT PEDIDOSNumero, PEDIDOSIBAN, PEDIDOSBIC FROM E2013PedidosTabla "
                        "ORDER BY 1"),
-              (Filas{{"1", "ES25", "BSCHESMMXXX"},
-                     {"2", "ES13", ""},
-                     {"3", "ES64", ""},
-                     {"4", "", ""},
-                     {"5", "", ""}}));
+              kCuentasRellenas);
     const std::vector<std::string> columnas = Columnas("E2013PedidosTabla");
     EXPECT_EQ(std::vector<std::string>(columnas.begin() + 17, columnas.end()),
               (std::vector<std::string>{"PEDIDOSBancoPago", "PEDIDOSBIC", "PEDIDOSIBAN",
