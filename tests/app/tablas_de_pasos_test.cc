@@ -93,17 +93,17 @@ TEST_F(TablasDePasosTest, TheCompanyPhaseFillsTheBarAtK77AndEndsWithTheCompanySt
     fixture_.EmpresaActual(codigo_);
     EjecutarPasos(PasosEmpresa(), {ctx_, empresa, codigo_, fecha_}, PasoProgresoEmpresa(1000));
 
-    // The guards of the other steps (FAMI, ESCANLINEAS, ...) are asked between these two.
-    const std::vector<std::string> sondas = Sondas(empresa.Enviadas());
-    ASSERT_FALSE(sondas.empty());
-    EXPECT_EQ(sondas.front(), "PROPIEDADES");
-    EXPECT_EQ(sondas.back(), "INDCOR");
-    // K9 → 7 × 14, K68 → 61 × 14, K72 → 65 × 14 among the other steps' values, K77 full then
-    // empty at the end.
-    EXPECT_THAT(valores_, ::testing::IsSupersetOf({98, 854, 910}));
-    ASSERT_GE(valores_.size(), 2u);
-    EXPECT_THAT(std::vector<int>(valores_.end() - 2, valores_.end()), ElementsAre(1000, 0));
-    EXPECT_TRUE(std::is_sorted(valores_.begin(), valores_.end() - 1));
+    EXPECT_THAT(Sondas(empresa.Enviadas()),
+                ElementsAre("PROPIEDADES", "FAMI", "REPTABLA", "PermisosRep", "ESCANLINEAS",
+                            "PERSONAL", "TAREAS", "INSTANCIAS", "LINEASINSTANCIAS", "ASUNTOS",
+                            "ABOGADOS", "RELACIONENVIOS", "INDCOR"));
+    // k × 14 after each step that reports progress (K3 1, K4 2, K5 3, K7 5, K8 6, K9 7, K17 14
+    // … K37 34, K42 37 … K50 45, K62 56, K64 57, K65 58, K68 61, K72 65), whether its guard let
+    // it run or not; K77 full then empty.
+    EXPECT_THAT(valores_, ElementsAre(14, 28, 42, 70, 84, 98, 196, 210, 224, 238, 252, 266, 280,
+                                      294, 308, 322, 336, 350, 364, 378, 392, 406, 420, 434, 448,
+                                      462, 476, 518, 532, 546, 560, 574, 588, 602, 616, 630, 784,
+                                      798, 812, 854, 910, 1000, 0));
     EXPECT_THAT(Entries(), ::testing::Contains("Información:  Comenzando actualizacion estructura "
                                                "ctanuevopgc en la empresa0001 , servidor: SRV"));
     // The company's table had no PROPIEDADES: K1 created it.
@@ -115,6 +115,36 @@ TEST_F(TablasDePasosTest, TheCompanyPhaseFillsTheBarAtK77AndEndsWithTheCompanySt
     const test_support::FilaGuardada& sello = empresa.Guardadas().back();
     EXPECT_FALSE(sello.nueva);
     EXPECT_EQ(sello.valores.at("VALOR").toText(), fecha_);
+}
+
+TEST_F(TablasDePasosTest, TheGuardedCompanyRoutinesRunInStepOrderWhenTheirTablesExist) {
+    ScriptedConnection empresa("Empresa_0001");
+    for (const char* tabla : {"REPTABLA", "PermisosRep", "PERSONAL", "TAREAS", "INSTANCIAS",
+                              "LINEASINSTANCIAS", "ASUNTOS", "ABOGADOS", "RELACIONENVIOS"})
+        ConTabla(empresa, tabla);
+    fixture_.EmpresaActual(codigo_);
+    EjecutarPasos(PasosEmpresa(), {ctx_, empresa, codigo_, fecha_}, PasoProgresoEmpresa(1000));
+
+    const std::string comienzo = "Información:  Comenzando actualizacion estructura ";
+    std::vector<std::string> que;
+    for (const std::string& entrada : Entries())
+        if (entrada.starts_with(comienzo))
+            que.push_back(
+                entrada.substr(comienzo.size(), entrada.find(" en la empresa") - comienzo.size()));
+    EXPECT_THAT(que, ElementsAre("clientestabla", "CLIDIRENVIOS", "Proveedorestabla", "reptabla",
+                                 "permisos representante", "personal", "Tareas", "INSTANCIAS",
+                                 "LINEASINSTANCIAS", "ASUNTOS", "Abogados", "RelacionEnvios",
+                                 "ctanuevopgc"));
+    // K80 comes after the temporary tables of K79.
+    const auto& enviadas = empresa.Enviadas();
+    const auto tipos = std::find(enviadas.begin(), enviadas.end(),
+                                 "Alter Table TIPOCLI ADD TIPOPUBLICABLE INT DEFAULT(0) ");
+    const auto temporales = std::find_if(enviadas.begin(), enviadas.end(), [](const auto& sql) {
+        return sql.find("TEMP[0-9][0-9][0-9][0-9]%") != std::string::npos;
+    });
+    ASSERT_NE(tipos, enviadas.end());
+    ASSERT_NE(temporales, enviadas.end());
+    EXPECT_LT(temporales, tipos);
 }
 
 TEST(PasoProgresoTest, EachPhaseDividesTheMaximumIntoItsSteps) {

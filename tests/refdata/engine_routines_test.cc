@@ -200,6 +200,19 @@ TEST_F(EngineTest, ARowTheServerRefusesIsLeftOutAndTheCopyIsKept) {
               (Filas{{"FORMASPAGO", "2"}, {"PROVINCIAS", "1"}}));
 }
 
+TEST_F(EngineTest, AFilterTheTargetCannotEvaluateLeavesTheTargetAndItsVersion) {
+    testing::InstallBaseDataFile(fixture.directory());
+    auto vardex = Base("Vardex", {kPropiedadesCentral,
+                                  "CREATE TABLE PAISES (CODIGO varchar(3) NOT NULL, NOMBRE "
+                                  "varchar(50))",  // no CONTINENTE: the filtered delete fails
+                                  "INSERT INTO PAISES VALUES ('ES','España antigua')"});
+    SincronizarDatosBase(fixture.ctx(), *vardex);
+    EXPECT_EQ(Consulta(*vardex, "SELECT CODIGO, NOMBRE FROM PAISES"),
+              (Filas{{"ES", "España antigua"}}));
+    EXPECT_EQ(Consulta(*vardex, "SELECT COUNT(*) FROM PROPIEDADES WHERE OBJETO='PAISES'"),
+              Filas{{"0"}});
+}
+
 TEST_F(EngineTest, AnOldIndcorBecomesPerYearWithTheDeclaredModules) {
     // The statements mix the computer's year and the server's: here both are today's.
     fixture.ctx().clock = run::CurrentLocalDateTime;

@@ -5,6 +5,11 @@
 #include "refdata/datos_base_empresa.h"
 #include "schema/cleanup.h"
 #include "schema/properties.h"
+#include "updates/parties/clientes.h"
+#include "updates/parties/despacho.h"
+#include "updates/parties/personal.h"
+#include "updates/parties/proveedores.h"
+#include "updates/parties/tablas_clientes.h"
 #include "updates/sales/albaranes.h"
 #include "updates/sales/articulos.h"
 #include "updates/sales/escan_lineas.h"
@@ -18,6 +23,7 @@ namespace {
 
 using namespace refdata;
 using namespace schema;
+using namespace updates::parties;
 using namespace updates::sales;
 
 // K77: the bar is filled, then emptied for the steps that follow.
@@ -30,15 +36,20 @@ void SelloVersionEmpresa(const EntornoPaso& e) {
     GuardarPropiedadEmpresa(e.conexion, kClaveFechaPrograma, e.fechaPrograma);
 }
 
-// One line per step, in order. The routines of the customer, supplier, article, accounting,
-// tax-return, sales and purchase tables take their places between these lines as they are
-// written (K2–K8, K10–K67, K69–K71, K73–K75, K80–K86).
+// One line per step, in order. The routines of the accounting, tax-return and purchase tables
+// take their places between these lines as they are written (K6, K10–K16, K38–K41, K51–K61,
+// K66, K67, K69–K71, K73–K75, K81–K86).
 constexpr Paso kPasosEmpresa[] = {
     {"K1", NoExiste("PROPIEDADES"), CrearPropiedadesEmpresa},
+    {"K2", Siempre(), ActualizaClientes},
+    {"K3", Siempre(), ActualizaTelefonos, 1},
+    {"K4", Siempre(), ActualizaDireccionesEnvio, 2},
     {"K5", Siempre(), AmpliaArticuloClientesCyC, 3},
+    {"K7", Siempre(), ActualizaProveedores, 5},
     {"K8", Siempre(), ActualizaArticulos, 6},
     {"K9", Siempre(), MigrarPropiedadesExtendidas, 7},
     {"K17", Existe("FAMI"), ActualizaFamilias, 14},
+    {"K18", Siempre(), ActualizaTarifasCliente, 15},
     {"K19", Siempre(), AmpliaArticuloTipoArticli, 16},
     {"K20", Siempre(), AmpliaArticuloReprenArticli, 17},
     {"K21", Siempre(), ActualizaEscanTabla, 18},
@@ -48,7 +59,16 @@ constexpr Paso kPasosEmpresa[] = {
     {"K25", Siempre(), AmpliaArticuloOfertas, 22},
     {"K26", Siempre(), AmpliaArticuloPreciosIniciales, 23},
     {"K27", Siempre(), ActualizaProvarticli, 24},
+    {"K28", Existe("REPTABLA"), ActualizaRepresentantes, 25},
+    {"K29", Existe("PermisosRep"), ActualizaPermisosRepresentante, 26},
     {"K30", Existe("ESCANLINEAS"), ActualizaEscanLineas, 27},
+    {"K31", Existe("PERSONAL"), ActualizaPersonal, 28},
+    {"K32", Existe("TAREAS"), ActualizaTareas, 29},
+    {"K33", Existe("INSTANCIAS"), ActualizaInstancias, 30},
+    {"K34", Existe("LINEASINSTANCIAS"), ActualizaLineasInstancias, 31},
+    {"K35", Existe("ASUNTOS"), ActualizaAsuntos, 32},
+    {"K36", Existe("ABOGADOS"), ActualizaAbogados, 33},
+    {"K37", Existe("RELACIONENVIOS"), ActualizaRelacionEnvios, 34},
     {"K42", Siempre(), ActualizaPresupuestos, 37},
     {"K43", Siempre(), ActualizaLineasPresupuestos, 38},
     {"K44", Siempre(), ActualizaPedidos, 39},
@@ -68,6 +88,7 @@ constexpr Paso kPasosEmpresa[] = {
     {"K77", Siempre(), ProgresoCompleto},
     {"K78", Siempre(), ActualizaCliBancosDisp},
     {"K79", Siempre(), EliminarTablasTemporales},
+    {"K80", Siempre(), ActualizaTiposCliente},
     {"K-end", Siempre(), SelloVersionEmpresa},
 };
 
