@@ -131,10 +131,15 @@ TEST_F(TablasDePasosTest, TheGuardedCompanyRoutinesRunInStepOrderWhenTheirTables
         if (entrada.starts_with(comienzo))
             que.push_back(
                 entrada.substr(comienzo.size(), entrada.find(" en la empresa") - comienzo.size()));
-    EXPECT_THAT(que, ElementsAre("clientestabla", "CLIDIRENVIOS", "Proveedorestabla", "reptabla",
-                                 "permisos representante", "personal", "Tareas", "INSTANCIAS",
-                                 "LINEASINSTANCIAS", "ASUNTOS", "Abogados", "RelacionEnvios",
-                                 "ctanuevopgc"));
+    EXPECT_THAT(que,
+                ElementsAre("clientestabla", "CLIDIRENVIOS", "Proveedorestabla", "ArticulosTabla",
+                            "Provarticli", "reptabla", "permisos representante", "personal",
+                            "Tareas", "INSTANCIAS", "LINEASINSTANCIAS", "ASUNTOS", "Abogados",
+                            "RelacionEnvios", "presupuestos", "pedidos", "lineas presupuestos",
+                            "pedidos", "lineas pedidos", "albaranes", "lineas albaranes",
+                            "facturas", "lineas de facturas", "líneas de producción",
+                            "producción", "caducidades", "movimientos de almacen",
+                            "ctanuevopgc"));
     // K80 comes after the temporary tables of K79.
     const auto& enviadas = empresa.Enviadas();
     const auto tipos = std::find(enviadas.begin(), enviadas.end(),
