@@ -23,6 +23,13 @@
 #include "updates/parties/personal.h"
 #include "updates/parties/proveedores.h"
 #include "updates/parties/tablas_clientes.h"
+#include "updates/sales/albaranes.h"
+#include "updates/sales/articulos.h"
+#include "updates/sales/escan_lineas.h"
+#include "updates/sales/facturas.h"
+#include "updates/sales/presupuestos_pedidos.h"
+#include "updates/sales/produccion.h"
+#include "updates/sales/stock.h"
 
 namespace app {
 namespace {
@@ -31,6 +38,7 @@ using namespace refdata;
 using namespace schema;
 using namespace updates::accounting;
 using namespace updates::parties;
+using namespace updates::sales;
 
 // K77: the bar is filled, then emptied for the steps that follow.
 void ProgresoCompleto(run::RunContext& ctx, db::Connection&) {
@@ -42,16 +50,17 @@ void SelloVersionEmpresa(const EntornoPaso& e) {
     GuardarPropiedadEmpresa(e.conexion, kClaveFechaPrograma, e.fechaPrograma);
 }
 
-// One line per step, in order. The routines of the article, sales and purchase tables take
-// their places between these lines as they are written (K5, K8, K17, K19–K27, K30, K42–K50,
-// K53–K59, K62–K65).
+// One line per step, in order. The routines of the purchase tables take their places between
+// these lines as they are written (K53–K59).
 constexpr Paso kPasosEmpresa[] = {
     {"K1", NoExiste("PROPIEDADES"), CrearPropiedadesEmpresa},
     {"K2", Siempre(), ActualizaClientes},
     {"K3", Siempre(), ActualizaTelefonos, 1},
     {"K4", Siempre(), ActualizaDireccionesEnvio, 2},
+    {"K5", Siempre(), AmpliaArticuloClientesCyC, 3},
     {"K6", Siempre(), ActualizaLogotipo, 4},
     {"K7", Siempre(), ActualizaProveedores, 5},
+    {"K8", Siempre(), ActualizaArticulos, 6},
     {"K9", Siempre(), MigrarPropiedadesExtendidas, 7},
     {"K10", Siempre(), ActualizaCuentas, 8},
     {"K11", Siempre(), ActualizaAcuCartera, 9},
@@ -60,9 +69,20 @@ constexpr Paso kPasosEmpresa[] = {
     {"K14", Existe("PREDEFIVA"), ActualizaAsientosPredefinidos, 12},
     {"K15", ExistenAmbas("MOD349DECLARADOS", "MOD349DECLARANTE"), ActualizaModelo349},
     {"K16", Siempre(), ActualizaModelo390, 13},
+    {"K17", Existe("FAMI"), ActualizaFamilias, 14},
     {"K18", Siempre(), ActualizaTarifasCliente, 15},
+    {"K19", Siempre(), AmpliaArticuloTipoArticli, 16},
+    {"K20", Siempre(), AmpliaArticuloReprenArticli, 17},
+    {"K21", Siempre(), ActualizaEscanTabla, 18},
+    {"K22", Siempre(), AmpliaArticuloColores, 19},
+    {"K23", Siempre(), AmpliaArticuloColores, 20},
+    {"K24", Siempre(), AmpliaArticuloCyC, 21},
+    {"K25", Siempre(), AmpliaArticuloOfertas, 22},
+    {"K26", Siempre(), AmpliaArticuloPreciosIniciales, 23},
+    {"K27", Siempre(), ActualizaProvarticli, 24},
     {"K28", Existe("REPTABLA"), ActualizaRepresentantes, 25},
     {"K29", Existe("PermisosRep"), ActualizaPermisosRepresentante, 26},
+    {"K30", Existe("ESCANLINEAS"), ActualizaEscanLineas, 27},
     {"K31", Existe("PERSONAL"), ActualizaPersonal, 28},
     {"K32", Existe("TAREAS"), ActualizaTareas, 29},
     {"K33", Existe("INSTANCIAS"), ActualizaInstancias, 30},
@@ -74,10 +94,23 @@ constexpr Paso kPasosEmpresa[] = {
     {"K39", Existe("MOD131"), ActualizaModelo131},
     {"K40", Existe("MODACT310"), ActualizaModelo310},
     {"K41", Existe("Mod340Declarados"), ActualizaModelo340, 36},
+    {"K42", Siempre(), ActualizaPresupuestos, 37},
+    {"K43", Siempre(), ActualizaLineasPresupuestos, 38},
+    {"K44", Siempre(), ActualizaPedidos, 39},
+    {"K45", Siempre(), ActualizaLineasPedidos, 40},
+    {"K46", Siempre(), ActualizaAlbaranes, 41},
+    {"K47", Siempre(), ActualizaLineasAlbaranes, 42},
+    {"K48", Siempre(), ActualizaFacturas, 43},
+    {"K49", Siempre(), ActualizaLineasFacturas, 44},
+    {"K50", Siempre(), ActualizaProduccion, 45},
     {"K51", Siempre(), ActualizaHistoricoIRPF, 46},
     {"K52", Siempre(), ActualizaContadores, 47},
     {"K60", Siempre(), ActualizaApuntes},
     {"K61", Siempre(), ActualizaLibrosIVA, 55},
+    {"K62", Siempre(), ActualizaCaducidades, 56},
+    {"K63", Siempre(), AmpliaCodPostalAlmacen},
+    {"K64", Siempre(), ActualizaMovimientosAlmacen, 57},
+    {"K65", Siempre(), ActualizaCStock, 58},
     {"K66", Siempre(), ActualizaPaginasModelo200, 59},
     {"K67", Siempre(), ActualizaCarteraContabilidad, 60},
     {"K68", Siempre(), EliminarVistasSinCantidad, 61},
