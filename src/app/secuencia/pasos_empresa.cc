@@ -1,0 +1,50 @@
+#include "app/secuencia/pasos_empresa.h"
+
+#include "app/secuencia/pasos_central.h"
+#include "refdata/cuentas_bancarias.h"
+#include "refdata/datos_base_empresa.h"
+#include "schema/cleanup.h"
+#include "schema/properties.h"
+
+namespace app {
+namespace {
+
+using namespace refdata;
+using namespace schema;
+
+// K77: the bar is filled, then emptied for the steps that follow.
+void ProgresoCompleto(run::RunContext& ctx, db::Connection&) {
+    ctx.progress.AvanzarProgreso(1000);
+    ctx.progress.SetValue(0);
+}
+
+void SelloVersionEmpresa(const EntornoPaso& e) {
+    GuardarPropiedadEmpresa(e.conexion, kClaveFechaPrograma, e.fechaPrograma);
+}
+
+// One line per step, in order. The routines of the customer, supplier, article, accounting,
+// tax-return, sales and purchase tables take their places between these lines as they are
+// written (K2–K8, K10–K67, K69–K71, K73–K75, K80–K86).
+constexpr Paso kPasosEmpresa[] = {
+    {"K1", NoExiste("PROPIEDADES"), CrearPropiedadesEmpresa},
+    {"K9", Siempre(), MigrarPropiedadesExtendidas, 7},
+    {"K68", Siempre(), EliminarVistasSinCantidad, 61},
+    {"K72", Siempre(), ActualizaCtaNuevoPgc, 65},
+    {"K76", Existe("INDCOR"), ActualizaDatosBaseEmpresa},
+    {"K77", Siempre(), ProgresoCompleto},
+    {"K78", Siempre(), ActualizaCliBancosDisp},
+    {"K79", Siempre(), EliminarTablasTemporales},
+    {"K-end", Siempre(), SelloVersionEmpresa},
+};
+
+}  // namespace
+
+std::span<const Paso> PasosEmpresa() {
+    return kPasosEmpresa;
+}
+
+std::int16_t PasoProgresoEmpresa(int maximo) {
+    return static_cast<std::int16_t>(maximo / 68);
+}
+
+}  // namespace app
