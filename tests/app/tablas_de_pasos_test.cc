@@ -92,8 +92,8 @@ TEST_F(TablasDePasosTest, TheCompanyPhaseFillsTheBarAtK77AndEndsWithTheCompanySt
     EjecutarPasos(PasosEmpresa(), {ctx_, empresa, codigo_, fecha_}, PasoProgresoEmpresa(1000));
 
     EXPECT_THAT(Sondas(empresa.Enviadas()), ElementsAre("PROPIEDADES", "INDCOR"));
-    // K9 → 7 × 14, K68 → 61 × 14, K72 → 65 × 14, K77 full then empty.
-    EXPECT_THAT(valores_, ElementsAre(98, 854, 910, 1000, 0));
+    // K9 → 7 × 14, K53–K59 → 48–54 × 14, K68 → 61 × 14, K72 → 65 × 14, K77 full then empty.
+    EXPECT_THAT(valores_, ElementsAre(98, 672, 686, 700, 714, 728, 742, 756, 854, 910, 1000, 0));
     EXPECT_THAT(Entries(), ::testing::Contains("Información:  Comenzando actualizacion estructura "
                                                "ctanuevopgc en la empresa0001 , servidor: SRV"));
     // The company's table had no PROPIEDADES: K1 created it.

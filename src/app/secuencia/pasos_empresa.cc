@@ -5,12 +5,18 @@
 #include "refdata/datos_base_empresa.h"
 #include "schema/cleanup.h"
 #include "schema/properties.h"
+#include "updates/purchases/albaranes_compra.h"
+#include "updates/purchases/comisiones.h"
+#include "updates/purchases/facturas_compra.h"
+#include "updates/purchases/lineas_facturas_compra.h"
+#include "updates/purchases/pedidos_compra.h"
 
 namespace app {
 namespace {
 
 using namespace refdata;
 using namespace schema;
+using namespace updates::purchases;
 
 // K77: the bar is filled, then emptied for the steps that follow.
 void ProgresoCompleto(run::RunContext& ctx, db::Connection&) {
@@ -28,6 +34,13 @@ void SelloVersionEmpresa(const EntornoPaso& e) {
 constexpr Paso kPasosEmpresa[] = {
     {"K1", NoExiste("PROPIEDADES"), CrearPropiedadesEmpresa},
     {"K9", Siempre(), MigrarPropiedadesExtendidas, 7},
+    {"K53", Siempre(), ActualizaComisiones, 48},
+    {"K54", Siempre(), ActualizaPedidosCompra, 49},
+    {"K55", Siempre(), ActualizaLineasPedidosCompra, 50},
+    {"K56", Siempre(), ActualizaAlbaranesCompra, 51},
+    {"K57", Siempre(), ActualizaLineasAlbaranesCompra, 52},
+    {"K58", Siempre(), ActualizaFacturasCompra, 53},
+    {"K59", Siempre(), ActualizaLineasFacturasCompra, 54},
     {"K68", Siempre(), EliminarVistasSinCantidad, 61},
     {"K72", Siempre(), ActualizaCtaNuevoPgc, 65},
     {"K76", Existe("INDCOR"), ActualizaDatosBaseEmpresa},
