@@ -58,8 +58,8 @@ constexpr RutinaFamilia kFacturasCompra = {
 // digits computed over such a partial account would be stored as if they were valid. The IBAN
 // column has just been created empty, so "when empty" holds for every row.
 constexpr BankAccountColumns kCuentaFacturaCompra[] = {
-    {"ComprasFacturaENTIDAD", "ComprasFacturaSUCURSAL", "ComprasFacturaDIGITO",
-     "ComprasFacturaCC", kIban, kBic, IbanRule::kWhenEmptyAndAccountComplete, BicRule::kEveryRow,
+    {"ComprasFacturaENTIDAD", "ComprasFacturaSUCURSAL", "ComprasFacturaDIGITO", "ComprasFacturaCC",
+     kIban, kBic, IbanRule::kWhenEmptyAndAccountComplete, BicRule::kEveryRow,
      BicKey::kEntityAsStored},
 };
 

@@ -49,8 +49,9 @@ int ActualizaFamilia(run::RunContext& ctx, db::Connection& Conexion, const Rutin
     ctx.EscribirLog("", schema::MensajeEmpresa(ctx, rutina.mensajeInicio), "",
                     run::kNivelInformacion);
     const schema::RecorridoFamilia recorrido = schema::RecorrerFamilia(
-        ctx, Conexion, schema::ConsultaFamilia(rutina.familia),
-        [&](const std::string& tabla) { AplicarPasos(ctx, Conexion, tabla, rutina.pasos, especial); });
+        ctx, Conexion, schema::ConsultaFamilia(rutina.familia), [&](const std::string& tabla) {
+            AplicarPasos(ctx, Conexion, tabla, rutina.pasos, especial);
+        });
     return recorrido.tablas;
 }
 

@@ -3,8 +3,10 @@
 namespace compras_test {
 
 std::string Creada(const std::string& columna, const std::string& servidor) {
-    return "Información:  Campo " + columna + " actualizado correctamente en la empresa 0001 , "
-           "servidor: " + servidor;
+    return "Información:  Campo " + columna +
+           " actualizado correctamente en la empresa 0001 , "
+           "servidor: " +
+           servidor;
 }
 
 std::string Inicio(const std::string& mensaje, const std::string& servidor) {

@@ -27,13 +27,14 @@ class DocumentosCompraTest : public EngineTest {
 };
 
 TEST_F(DocumentosCompraTest, CommissionArticleCodesOfTenAreWidenedAndLongerOnesKept) {
-    Empresa({"CREATE TABLE E2013ComisionesTab (ComiCodigo int NOT NULL, ComiNomCliente "
-             "varchar(40) NULL, ComiArticulo varchar(10) NULL)",
-             "CREATE TABLE E2014ComisionesTab (ComiCodigo int NOT NULL, ComiNomCliente "
-             "varchar(50) NULL, ComiArticulo varchar(12) NULL)",
-             "CREATE TABLE E2014ComisionesTabla (ComiArticulo varchar(10) NULL)",
-             "INSERT INTO E2013ComisionesTab VALUES (1, 'Supermercados Ebro, S.A.', "
-             "'ACE0000002')"});
+    Empresa(
+        {"CREATE TABLE E2013ComisionesTab (ComiCodigo int NOT NULL, ComiNomCliente "
+         "varchar(40) NULL, ComiArticulo varchar(10) NULL)",
+         "CREATE TABLE E2014ComisionesTab (ComiCodigo int NOT NULL, ComiNomCliente "
+         "varchar(50) NULL, ComiArticulo varchar(12) NULL)",
+         "CREATE TABLE E2014ComisionesTabla (ComiArticulo varchar(10) NULL)",
+         "INSERT INTO E2013ComisionesTab VALUES (1, 'Supermercados Ebro, S.A.', "
+         "'ACE0000002')"});
     updates::purchases::ActualizaComisiones(ctx_, *conn_);
 
     EXPECT_EQ(Columna("E2013ComisionesTab", "ComiNomCliente"), "varchar(50) NULL -");
@@ -127,14 +128,15 @@ TEST_F(DocumentosCompraTest, ASecondRunOverOrdersChangesNothingAndLogsOnlyTheSta
 }
 
 TEST_F(DocumentosCompraTest, OrderAndDeliveryNoteLinesGetSizeColourSupplierCodeAndBatch) {
-    Empresa({"CREATE TABLE E2013ComprasPedidosLineas (ComprasPedidos2Numero int NOT NULL, "
-             "ComprasPedidos2CodArticulo varchar(10) NULL)",
-             "CREATE TABLE E2014ComprasPedidosLineas (ComprasPedidos2Numero int NOT NULL, "
-             "ComprasPedidos2CodArticulo varchar(15) NULL)",
-             "CREATE TABLE E2013ComprasAlbaranesLineas (ComprasAlbaran2Numero int NOT NULL, "
-             "ComprasAlbaran2CodArticulo varchar(8) NULL)",
-             "INSERT INTO E2013ComprasPedidosLineas VALUES (1, 'HAR0000001')",
-             "INSERT INTO E2013ComprasAlbaranesLineas VALUES (1, 'BOL00004')"});
+    Empresa(
+        {"CREATE TABLE E2013ComprasPedidosLineas (ComprasPedidos2Numero int NOT NULL, "
+         "ComprasPedidos2CodArticulo varchar(10) NULL)",
+         "CREATE TABLE E2014ComprasPedidosLineas (ComprasPedidos2Numero int NOT NULL, "
+         "ComprasPedidos2CodArticulo varchar(15) NULL)",
+         "CREATE TABLE E2013ComprasAlbaranesLineas (ComprasAlbaran2Numero int NOT NULL, "
+         "ComprasAlbaran2CodArticulo varchar(8) NULL)",
+         "INSERT INTO E2013ComprasPedidosLineas VALUES (1, 'HAR0000001')",
+         "INSERT INTO E2013ComprasAlbaranesLineas VALUES (1, 'BOL00004')"});
     updates::purchases::ActualizaLineasPedidosCompra(ctx_, *conn_);
     updates::purchases::ActualizaLineasAlbaranesCompra(ctx_, *conn_);
 
@@ -144,7 +146,8 @@ TEST_F(DocumentosCompraTest, OrderAndDeliveryNoteLinesGetSizeColourSupplierCodeA
               "varchar(15) NULL -");
     EXPECT_EQ(Columna("E2013ComprasAlbaranesLineas", "ComprasAlbaran2CodArticulo"),
               "varchar(20) NULL -");
-    for (const std::string& prefijo : {std::string("ComprasPedidos2"), std::string("ComprasAlbaran2")}) {
+    for (const std::string& prefijo :
+         {std::string("ComprasPedidos2"), std::string("ComprasAlbaran2")}) {
         const std::string tabla = prefijo == "ComprasPedidos2" ? "E2013ComprasPedidosLineas"
                                                                : "E2013ComprasAlbaranesLineas";
         ExpectColumnas(tabla, {{prefijo + "Talla", "varchar(5) NOT NULL ('00000')"},
@@ -165,13 +168,14 @@ TEST_F(DocumentosCompraTest, OrderAndDeliveryNoteLinesGetSizeColourSupplierCodeA
 }
 
 TEST_F(DocumentosCompraTest, DeliveryNoteHeadersGetTransportDataAndTheOtherReleaseColumns) {
-    Empresa({"CREATE TABLE E2013ComprasAlbaranesTabla (ComprasAlbaranNumero int NOT NULL, "
-             "ComprasAlbaranNombrecli varchar(40) NULL, ComprasAlbaranDireccionEnvio varchar(60) "
-             "NULL, ComprasAlbaranNifCliente varchar(12) NULL, ComprasAlbaranNumerosudocu "
-             "varchar(20) NULL, ComprasAlbaranDomiciliocli varchar(60) NULL, "
-             "COMPRASALBARANCpostalcli varchar(12) NULL)",
-             "INSERT INTO E2013ComprasAlbaranesTabla VALUES (1, 'Transportes Cinca', 'Polígono "
-             "Cogullada, calle H', 'B22343434', 'P-2013-003', 'Zaragoza', '50014')"});
+    Empresa(
+        {"CREATE TABLE E2013ComprasAlbaranesTabla (ComprasAlbaranNumero int NOT NULL, "
+         "ComprasAlbaranNombrecli varchar(40) NULL, ComprasAlbaranDireccionEnvio varchar(60) "
+         "NULL, ComprasAlbaranNifCliente varchar(12) NULL, ComprasAlbaranNumerosudocu "
+         "varchar(20) NULL, ComprasAlbaranDomiciliocli varchar(60) NULL, "
+         "COMPRASALBARANCpostalcli varchar(12) NULL)",
+         "INSERT INTO E2013ComprasAlbaranesTabla VALUES (1, 'Transportes Cinca', 'Polígono "
+         "Cogullada, calle H', 'B22343434', 'P-2013-003', 'Zaragoza', '50014')"});
     updates::purchases::ActualizaAlbaranesCompra(ctx_, *conn_);
 
     ExpectColumnas("E2013ComprasAlbaranesTabla",

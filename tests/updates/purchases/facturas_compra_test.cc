@@ -3,8 +3,8 @@
 #include "updates/purchases/facturas_compra.h"
 
 #include <gmock/gmock.h>
-#include <algorithm>
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include "updates/purchases/compras_test.h"
 
@@ -80,8 +80,9 @@ TEST_F(FacturasCompraEngineTest, ALaterRunLeavesTheFilledColumnsAsTheUserLeftThe
     updates::purchases::ActualizaFacturasCompra(ctx_, *conn_);
     const size_t primeraPasada = Entries().size();
     ASSERT_EQ(primeraPasada, 1u + 18u);
-    ASSERT_TRUE(conn_->execute("UPDATE E2014ComprasFacturaTabla SET ComprasFacturaIban = 'ES00', "
-                               "ComprasFacturaBic = 'OTROBICXXX' WHERE ComprasFacturaNumero = 1")
+    ASSERT_TRUE(conn_
+                    ->execute("UPDATE E2014ComprasFacturaTabla SET ComprasFacturaIban = 'ES00', "
+                              "ComprasFacturaBic = 'OTROBICXXX' WHERE ComprasFacturaNumero = 1")
                     .ok());
 
     updates::purchases::ActualizaFacturasCompra(ctx_, *conn_);
@@ -154,10 +155,10 @@ const char kRellenoE2013[] =
 TEST_F(FacturasCompraTest, TheBackfillRunsRightAfterTheBicColumnWithItsOwnQuery) {
     ConFamilia(conn_, "ComprasFacturaTabla", {"E2013ComprasFacturaTabla"});
     conn_.Devuelve(kRellenoE2013,
-                   test_support::Filas({"ComprasFacturaENTIDAD", "ComprasFacturaSUCURSAL",
-                                        "ComprasFacturaDIGITO", "ComprasFacturaCC",
-                                        "ComprasFacturaIban", "ComprasFacturaBic"},
-                                       {{"0182", "5566", "10", "0201500123", "", ""}}));
+                   test_support::Filas(
+                       {"ComprasFacturaENTIDAD", "ComprasFacturaSUCURSAL", "ComprasFacturaDIGITO",
+                        "ComprasFacturaCC", "ComprasFacturaIban", "ComprasFacturaBic"},
+                       {{"0182", "5566", "10", "0201500123", "", ""}}));
     ctx_.ColeccionBIC.Add("0182", "BBVAESMMXXX");
     updates::purchases::ActualizaFacturasCompra(ctx_, conn_);
 
@@ -174,8 +175,9 @@ TEST_F(FacturasCompraTest, TheBackfillRunsRightAfterTheBicColumnWithItsOwnQuery)
 }
 
 TEST_F(FacturasCompraTest, TablesWithoutAYearOrBefore2013AreNotBackfilled) {
-    ConFamilia(conn_, "ComprasFacturaTabla",
-               {"E2012ComprasFacturaTabla", "EXXXXComprasFacturaTabla", "E201XComprasFacturaTabla"});
+    ConFamilia(
+        conn_, "ComprasFacturaTabla",
+        {"E2012ComprasFacturaTabla", "EXXXXComprasFacturaTabla", "E201XComprasFacturaTabla"});
     updates::purchases::ActualizaFacturasCompra(ctx_, conn_);
     for (const std::string& sql : conn_.Enviadas())
         EXPECT_FALSE(sql.starts_with("SELECT ComprasFacturaENTIDAD")) << sql;
@@ -188,7 +190,8 @@ TEST_F(FacturasCompraTest, ABicColumnThatFailedToBeAddedMeansNoBackfill) {
         "DEFAULT('') ",
         ErrorServidor(1105, "Could not allocate space."));
     updates::purchases::ActualizaFacturasCompra(ctx_, conn_);
-    for (const std::string& sql : conn_.Enviadas()) EXPECT_NE(sql, kRellenoE2013);
+    for (const std::string& sql : conn_.Enviadas())
+        EXPECT_NE(sql, kRellenoE2013);
     EXPECT_TRUE(ctx_.HayIncidencias());
 }
 

@@ -23,16 +23,18 @@ TEST_F(FamiliasTest, ACompanyWithoutTheFamilyGetsOnlyTheStartLine) {
     // No rule for the listing: it opens and returns no table.
     updates::purchases::ActualizaPedidosCompra(ctx_, conn_);
     EXPECT_THAT(conn_.Enviadas(), ElementsAre(Listado("ComprasPedidosTabla")));
-    EXPECT_THAT(Entries(), ElementsAre(Inicio(
-                               "Comenzando actualizacion estructura pedidos compra en la empresa")));
+    EXPECT_THAT(
+        Entries(),
+        ElementsAre(Inicio("Comenzando actualizacion estructura pedidos compra en la empresa")));
 }
 
 TEST_F(FamiliasTest, AListingThatCannotBeOpenedEndsTheRoutineSilently) {
     conn_.FallaCon(Listado("ComisionesTab"), ErrorServidor(208, "Invalid object name."));
     updates::purchases::ActualizaComisiones(ctx_, conn_);
     EXPECT_THAT(conn_.Enviadas(), ElementsAre(Listado("ComisionesTab")));
-    EXPECT_THAT(Entries(), ElementsAre(Inicio(
-                               "Comenzando actualizacion estructura comisiones en la empresa")));
+    EXPECT_THAT(
+        Entries(),
+        ElementsAre(Inicio("Comenzando actualizacion estructura comisiones en la empresa")));
     EXPECT_FALSE(ctx_.HayIncidencias());
 }
 
@@ -127,10 +129,11 @@ TEST_F(FamiliasTest, AFailedColumnIsLoggedAndTheRoutineGoesOnWithTheNextStepAndT
 
     const std::vector<std::string> entradas = Entries();
     ASSERT_EQ(entradas.size(), 1u + 4u + 4u);
-    EXPECT_EQ(entradas[1],
-              "Error en el procesimiento Form_Activate:Error al crear el campo ComprasAlbaran2Talla "
-              "en la empresa 0001 , servidor: SRV     Mensaje devuelto por el servidor :Could not "
-              "allocate a new page.");
+    EXPECT_EQ(
+        entradas[1],
+        "Error en el procesimiento Form_Activate:Error al crear el campo ComprasAlbaran2Talla "
+        "en la empresa 0001 , servidor: SRV     Mensaje devuelto por el servidor :Could not "
+        "allocate a new page.");
     EXPECT_EQ(entradas[2], Creada("ComprasAlbaran2Color"));
     EXPECT_EQ(entradas[4], Creada("ComprasAlbaran2Lote"));
     EXPECT_EQ(entradas[5], Creada("ComprasAlbaran2Talla"));
@@ -168,18 +171,18 @@ TEST(PasosTablaTest, ASpecialStepSeesTheOutcomesOfTheColumnsBeforeItOnly) {
     test_support::ScriptedConnection conn;
     conn.FallaCon("Alter Table T ADD B int ", ErrorServidor(2705, "Column names must be unique."));
     using namespace updates::purchases;
-    constexpr PasoTabla pasos[] = {
-        PasoCrear("A", "int", 0, false, ""), PasoCrear("B", "int", 0, false, ""),
-        PasoEspecial("medio"), PasoCrear("C", "int", 0, false, ""), PasoEspecial("final")};
+    constexpr PasoTabla pasos[] = {PasoCrear("A", "int", 0, false, ""),
+                                   PasoCrear("B", "int", 0, false, ""), PasoEspecial("medio"),
+                                   PasoCrear("C", "int", 0, false, ""), PasoEspecial("final")};
     std::vector<std::string> vistos;
-    AplicarPasos(fixture.ctx(), conn, "T", pasos,
-                 [&](std::string_view paso, const std::string& tabla,
-                     const ResultadosTabla& anteriores) {
-                     vistos.push_back(std::string(paso) + " " + tabla + " " +
-                                      std::to_string(static_cast<int>(anteriores.De("A"))) +
-                                      std::to_string(static_cast<int>(anteriores.De("B"))) +
-                                      std::to_string(static_cast<int>(anteriores.De("C"))));
-                 });
+    AplicarPasos(
+        fixture.ctx(), conn, "T", pasos,
+        [&](std::string_view paso, const std::string& tabla, const ResultadosTabla& anteriores) {
+            vistos.push_back(std::string(paso) + " " + tabla + " " +
+                             std::to_string(static_cast<int>(anteriores.De("A"))) +
+                             std::to_string(static_cast<int>(anteriores.De("B"))) +
+                             std::to_string(static_cast<int>(anteriores.De("C"))));
+        });
     EXPECT_THAT(vistos, ElementsAre("medio T 120", "final T 121"));
 }
 

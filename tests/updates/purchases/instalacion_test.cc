@@ -95,19 +95,22 @@ TEST_F(InstalacionTest, TheCompleteCompanyIsBroughtUpToTheReleaseAndASecondRunIs
         EXPECT_EQ(Ancho(c, e + "ComprasAlbaranesLineas", "ComprasAlbaran2CodArticulo"), "20");
         EXPECT_EQ(Ancho(c, e + "ComprasFacturasLineas", "ComprasFacturas2CodArticulo"), "20");
         EXPECT_EQ(Ancho(c, e + "ComprasFacturaTabla", "ComprasFacturaCpostalcli"), "10");
-        EXPECT_EQ(EmbeddedServer::Filas(c, "SELECT COUNT(*) FROM INFORMATION_SCHEMA.COLUMNS WHERE "
-                                           "TABLE_NAME='" +
-                                               e + "ComprasFacturasLineas' AND COLUMN_DEFAULT = "
-                                                   "'(''00000'')'"),
+        EXPECT_EQ(EmbeddedServer::Filas(c,
+                                        "SELECT COUNT(*) FROM INFORMATION_SCHEMA.COLUMNS WHERE "
+                                        "TABLE_NAME='" +
+                                            e +
+                                            "ComprasFacturasLineas' AND COLUMN_DEFAULT = "
+                                            "'(''00000'')'"),
                   Filas{{"2"}})
             << anio;
     }
     EXPECT_EQ(Ancho(c, "E2013ComisionesTab", "ComiArticulo"), "20");
     EXPECT_EQ(Ancho(c, "E2014ComisionesTab", "ComiArticulo"), "12");
-    EXPECT_EQ(EmbeddedServer::Filas(c, "SELECT o.name FROM syscolumns c INNER JOIN sysobjects o ON "
-                                       "c.cdefault = o.id WHERE c.id = "
-                                       "OBJECT_ID('E2013ComprasFacturasLineas') AND c.name = "
-                                       "'ComprasFacturas2Talla'"),
+    EXPECT_EQ(EmbeddedServer::Filas(c,
+                                    "SELECT o.name FROM syscolumns c INNER JOIN sysobjects o ON "
+                                    "c.cdefault = o.id WHERE c.id = "
+                                    "OBJECT_ID('E2013ComprasFacturasLineas') AND c.name = "
+                                    "'ComprasFacturas2Talla'"),
               Filas{{"DF_E2013ComprasFacturasLineas_Talla"}});
 
     const std::string iban =
@@ -123,8 +126,8 @@ TEST_F(InstalacionTest, TheCompleteCompanyIsBroughtUpToTheReleaseAndASecondRunIs
             << tabla;
     }
     std::string sql2012 = iban;
-    EXPECT_EQ(EmbeddedServer::Filas(c, sql2012.replace(sql2012.find("%s"), 2,
-                                                       "E2012ComprasFacturaTabla")),
+    EXPECT_EQ(EmbeddedServer::Filas(
+                  c, sql2012.replace(sql2012.find("%s"), 2, "E2012ComprasFacturaTabla")),
               (Filas{{"1", "", ""}, {"2", "", ""}}));
 
     // Seven start lines and one line per column: three years of 9 + 4 + 13 + 4 + 18 columns,
@@ -150,15 +153,17 @@ TEST_F(InstalacionTest, APartlyUpdatedCompanyOnlyGetsWhatItLacks) {
     const std::vector<std::string> entradas = fixture_.Entradas();
     // Only the invoice lines of 2014 exist there, with colour and size already.
     EXPECT_EQ(entradas.size(), 7u + 2u);
-    EXPECT_EQ(entradas[7], "Información:  Campo ComprasFacturas2CodigoArticuloProveedor "
-                           "actualizado correctamente en la empresa 0002 , servidor: " +
-                               servidor_.Servidor());
+    EXPECT_EQ(entradas[7],
+              "Información:  Campo ComprasFacturas2CodigoArticuloProveedor "
+              "actualizado correctamente en la empresa 0002 , servidor: " +
+                  servidor_.Servidor());
     EXPECT_EQ(EmbeddedServer::Filas(*empresa,
                                     "SELECT ComprasFacturas2Talla, ComprasFacturas2Lote FROM "
                                     "E2014ComprasFacturasLineas"),
               (Filas{{"00000", "0000000000"}}));
-    EXPECT_EQ(EmbeddedServer::Filas(*empresa, "SELECT COUNT(*) FROM sysobjects WHERE name = "
-                                              "'DF_E2014ComprasFacturasLineas_Talla'"),
+    EXPECT_EQ(EmbeddedServer::Filas(*empresa,
+                                    "SELECT COUNT(*) FROM sysobjects WHERE name = "
+                                    "'DF_E2014ComprasFacturasLineas_Talla'"),
               Filas{{"1"}});
 }
 

@@ -23,7 +23,9 @@ std::string TablaLineas(const std::string& tabla, const std::string& talla = "")
            (talla.empty() ? "" : ", ComprasFacturas2Talla " + talla) + ")";
 }
 
-bool EsLoteTalla(const std::string& sql) { return sql.starts_with("IF EXISTS (Select syscomments"); }
+bool EsLoteTalla(const std::string& sql) {
+    return sql.starts_with("IF EXISTS (Select syscomments");
+}
 
 class LineasFacturasCompraEngineTest : public EngineTest {
   protected:
@@ -47,8 +49,9 @@ TEST_F(LineasFacturasCompraEngineTest, AnOldSizeDefaultBecomesFiveZerosUnderItsO
     EXPECT_EQ(Consulta("SELECT ComprasFacturas2Talla, ComprasFacturas2Color FROM "
                        "E2013ComprasFacturasLineas"),
               (Filas{{"0", "00000"}}));
-    ASSERT_TRUE(conn_->execute("INSERT INTO E2013ComprasFacturasLineas (ComprasFacturas2Numero, "
-                               "ComprasFacturas2Linea) VALUES (1, 2)")
+    ASSERT_TRUE(conn_
+                    ->execute("INSERT INTO E2013ComprasFacturasLineas (ComprasFacturas2Numero, "
+                              "ComprasFacturas2Linea) VALUES (1, 2)")
                     .ok());
     EXPECT_EQ(Consulta("SELECT ComprasFacturas2Talla FROM E2013ComprasFacturasLineas WHERE "
                        "ComprasFacturas2Linea = 2"),
@@ -73,8 +76,8 @@ TEST_F(LineasFacturasCompraEngineTest, AFiveZeroDefaultAndASizeWithoutDefaultAre
                          "varchar(5) NOT NULL CONSTRAINT DF_E2014ComprasFacturasLineas_Talla "
                          "DEFAULT '00000'"),
              TablaLineas("E2015ComprasFacturasLineas", "varchar(5) NULL")});
-    const Filas objetoAntes = Consulta(
-        "SELECT id FROM sysobjects WHERE name = 'DF_E2014ComprasFacturasLineas_Talla'");
+    const Filas objetoAntes =
+        Consulta("SELECT id FROM sysobjects WHERE name = 'DF_E2014ComprasFacturasLineas_Talla'");
     updates::purchases::ActualizaLineasFacturasCompra(ctx_, *conn_);
 
     // The batch ran on both tables (the column was there) and changed neither.
@@ -87,8 +90,7 @@ TEST_F(LineasFacturasCompraEngineTest, AFiveZeroDefaultAndASizeWithoutDefaultAre
     EXPECT_EQ(Consulta("SELECT id FROM sysobjects WHERE name = "
                        "'DF_E2014ComprasFacturasLineas_Talla'"),
               objetoAntes);
-    EXPECT_EQ(Columna("E2015ComprasFacturasLineas", "ComprasFacturas2Talla"),
-              "varchar(5) NULL -");
+    EXPECT_EQ(Columna("E2015ComprasFacturasLineas", "ComprasFacturas2Talla"), "varchar(5) NULL -");
 }
 
 TEST_F(LineasFacturasCompraEngineTest, ATableWithoutSizeGetsColourThenSizeAndNoRepair) {
@@ -118,7 +120,8 @@ TEST_F(LineasFacturasCompraEngineTest, ATableWithoutSizeGetsColourThenSizeAndNoR
                             Creada("ComprasFacturas2Talla", Servidor()),
                             Creada("ComprasFacturas2CodigoArticuloProveedor", Servidor()),
                             Creada("ComprasFacturas2Lote", Servidor())));
-    for (const std::string& sql : traza_.Statements()) EXPECT_FALSE(EsLoteTalla(sql));
+    for (const std::string& sql : traza_.Statements())
+        EXPECT_FALSE(EsLoteTalla(sql));
 }
 
 // The batch as it is documented, line by line.
@@ -126,14 +129,16 @@ std::string LoteEsperado(const std::string& t) {
     const std::vector<std::string> lineas = {
         "IF EXISTS (Select syscomments.text FROM Sysobjects inner join syscomments  on "
         "Sysobjects.id=syscomments.id where Sysobjects.Xtype='D' AND Sysobjects.PARENT_OBJ "
-        "=OBJECT_ID('" + t + "') AND COL_NAME(Sysobjects.PARENT_OBJ,Sysobjects.INFO) LIKE "
-        "'%FACTURAS2Talla' and syscomments.text<>'(''00000'')')begin",
+        "=OBJECT_ID('" +
+            t +
+            "') AND COL_NAME(Sysobjects.PARENT_OBJ,Sysobjects.INFO) LIKE "
+            "'%FACTURAS2Talla' and syscomments.text<>'(''00000'')')begin",
         "declare @Def varchar(255)",
         "declare @consulta  NVARCHAR(500)",
         "-- LOCALIZAMOS EL NOMBRE DEL VALOR POR DEFECTO",
         "set @Def = (SELECT SYSOBJECTS.NAME FROM SYSCOLUMNS INNER JOIN SYSOBJECTS ON "
-        "SYSCOLUMNS.CDEFAULT = SYSOBJECTS.ID WHERE SYSCOLUMNS.ID = OBJECT_ID('" + t +
-        "') AND UPPER(SYSCOLUMNS.NAME) ='COMPRASFACTURAS2TALLA')",
+        "SYSCOLUMNS.CDEFAULT = SYSOBJECTS.ID WHERE SYSCOLUMNS.ID = OBJECT_ID('" +
+            t + "') AND UPPER(SYSCOLUMNS.NAME) ='COMPRASFACTURAS2TALLA')",
         "IF @Def <> ''",
         "begin",
         "set @consulta = 'ALTER TABLE " + t + " DROP CONSTRAINT ' + @Def",
@@ -145,7 +150,8 @@ std::string LoteEsperado(const std::string& t) {
         "End",
     };
     std::string lote;
-    for (const std::string& l : lineas) lote += l + "\r";
+    for (const std::string& l : lineas)
+        lote += l + "\r";
     return lote;
 }
 
@@ -190,7 +196,8 @@ TEST_F(LineasFacturasCompraTest, ASizeColumnThatFailedForAnotherReasonIsNotRepai
     ConFamilia(conn_, "ComprasFacturasLineas", {"E2013ComprasFacturasLineas"});
     conn_.FallaCon(kTallaE2013, ErrorServidor(4902, "Cannot find the object."));
     updates::purchases::ActualizaLineasFacturasCompra(ctx_, conn_);
-    for (const std::string& sql : conn_.Enviadas()) EXPECT_FALSE(EsLoteTalla(sql));
+    for (const std::string& sql : conn_.Enviadas())
+        EXPECT_FALSE(EsLoteTalla(sql));
     EXPECT_TRUE(ctx_.HayIncidencias());
 }
 
