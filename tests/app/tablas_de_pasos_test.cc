@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/secuencia/pasos_central.h"
 #include "app/secuencia/pasos_empresa.h"
 #include "updates/central/routine_test.h"
@@ -91,9 +93,15 @@ TEST_F(TablasDePasosTest, TheCompanyPhaseFillsTheBarAtK77AndEndsWithTheCompanySt
     fixture_.EmpresaActual(codigo_);
     EjecutarPasos(PasosEmpresa(), {ctx_, empresa, codigo_, fecha_}, PasoProgresoEmpresa(1000));
 
-    EXPECT_THAT(Sondas(empresa.Enviadas()), ElementsAre("PROPIEDADES", "INDCOR"));
-    // K9 → 7 × 14, K53–K59 → 48–54 × 14, K68 → 61 × 14, K72 → 65 × 14, K77 full then empty.
-    EXPECT_THAT(valores_, ElementsAre(98, 672, 686, 700, 714, 728, 742, 756, 854, 910, 1000, 0));
+    EXPECT_THAT(
+        Sondas(empresa.Enviadas()),
+        ElementsAre("PROPIEDADES", "REPTABLA", "PermisosRep", "PERSONAL", "TAREAS", "INSTANCIAS",
+                    "LINEASINSTANCIAS", "ASUNTOS", "ABOGADOS", "RELACIONENVIOS", "INDCOR"));
+    // k × 14 after each step that reports progress (K3 1, K4 2, K7 5, K9 7, K18 15, K28 25, K29
+    // 26, K31 28 … K37 34, K53 48 … K59 54, K68 61, K72 65), whether its guard let it run or not;
+    // K77 full then empty.
+    EXPECT_THAT(valores_, ElementsAre(14, 28, 70, 98, 210, 350, 364, 392, 406, 420, 434, 448, 462,
+                                      476, 672, 686, 700, 714, 728, 742, 756, 854, 910, 1000, 0));
     EXPECT_THAT(Entries(), ::testing::Contains("Información:  Comenzando actualizacion estructura "
                                                "ctanuevopgc en la empresa0001 , servidor: SRV"));
     // The company's table had no PROPIEDADES: K1 created it.
@@ -105,6 +113,36 @@ TEST_F(TablasDePasosTest, TheCompanyPhaseFillsTheBarAtK77AndEndsWithTheCompanySt
     const test_support::FilaGuardada& sello = empresa.Guardadas().back();
     EXPECT_FALSE(sello.nueva);
     EXPECT_EQ(sello.valores.at("VALOR").toText(), fecha_);
+}
+
+TEST_F(TablasDePasosTest, TheGuardedCompanyRoutinesRunInStepOrderWhenTheirTablesExist) {
+    ScriptedConnection empresa("Empresa_0001");
+    for (const char* tabla : {"REPTABLA", "PermisosRep", "PERSONAL", "TAREAS", "INSTANCIAS",
+                              "LINEASINSTANCIAS", "ASUNTOS", "ABOGADOS", "RELACIONENVIOS"})
+        ConTabla(empresa, tabla);
+    fixture_.EmpresaActual(codigo_);
+    EjecutarPasos(PasosEmpresa(), {ctx_, empresa, codigo_, fecha_}, PasoProgresoEmpresa(1000));
+
+    const std::string comienzo = "Información:  Comenzando actualizacion estructura ";
+    std::vector<std::string> que;
+    for (const std::string& entrada : Entries())
+        if (entrada.starts_with(comienzo))
+            que.push_back(
+                entrada.substr(comienzo.size(), entrada.find(" en la empresa") - comienzo.size()));
+    EXPECT_THAT(que, ElementsAre("clientestabla", "CLIDIRENVIOS", "Proveedorestabla", "reptabla",
+                                 "permisos representante", "personal", "Tareas", "INSTANCIAS",
+                                 "LINEASINSTANCIAS", "ASUNTOS", "Abogados", "RelacionEnvios",
+                                 "ctanuevopgc"));
+    // K80 comes after the temporary tables of K79.
+    const auto& enviadas = empresa.Enviadas();
+    const auto tipos = std::find(enviadas.begin(), enviadas.end(),
+                                 "Alter Table TIPOCLI ADD TIPOPUBLICABLE INT DEFAULT(0) ");
+    const auto temporales = std::find_if(enviadas.begin(), enviadas.end(), [](const auto& sql) {
+        return sql.find("TEMP[0-9][0-9][0-9][0-9]%") != std::string::npos;
+    });
+    ASSERT_NE(tipos, enviadas.end());
+    ASSERT_NE(temporales, enviadas.end());
+    EXPECT_LT(temporales, tipos);
 }
 
 TEST(PasoProgresoTest, EachPhaseDividesTheMaximumIntoItsSteps) {

@@ -29,8 +29,11 @@ constexpr schema::DefinicionCampo kCampoTipoViaColegios = {"TipoVia", "VARCHAR",
 
 constexpr schema::DefinicionCampo kCampoFiltroConsultas = {"filtroSQL", "TEXT", {}, true, "''"};
 
-// The provinces of each region by the first two digits of their postal codes. La Rioja is
-// province 26.
+// The provinces of each region by the first two digits of their postal codes, with the
+// regions' official codes. La Rioja is province 26. Region 07 is Castilla y León (Ávila,
+// Burgos, León, Palencia, Salamanca, Segovia, Soria, Valladolid, Zamora) and 08 Castilla-La
+// Mancha (Albacete, Ciudad Real, Cuenca, Guadalajara, Toledo): the names go with those codes and
+// provinces, not the other way round.
 constexpr Comunidad kComunidades[] = {
     {"01", "ANDALUCIA", "'04','11','14','18','21','23','29','41'"},
     {"02", "ARAGON", "'22','44','50'"},
@@ -38,8 +41,8 @@ constexpr Comunidad kComunidades[] = {
     {"04", "BALEARES", "'07'"},
     {"05", "CANARIAS", "'35','38'"},
     {"06", "CANTABRIA", "'39'"},
-    {"07", "CASTILLA LA MANCHA", "'05','09','24','34','37','40','42','47','49'"},
-    {"08", "CASTILLA LEON", "'02','13','16','19','45'"},
+    {"07", "CASTILLA LEON", "'05','09','24','34','37','40','42','47','49'"},
+    {"08", "CASTILLA LA MANCHA", "'02','13','16','19','45'"},
     {"09", "CATALUÑA", "'08','17','25','43'"},
     {"10", "COMUNIDAD VALENCIANA", "'03','12','46'"},
     {"11", "EXTREMADURA", "'06','10'"},

@@ -99,6 +99,26 @@ TEST_F(JuzgadosTest, EveryProvinceBelongsToExactlyOneRegion) {
                                    "12", "13", "14", "15", "16", "17", "18", "19"));
 }
 
+TEST_F(JuzgadosTest, EachRegionIsNamedAfterTheProvincesItSelects) {
+    // Burgos (09) belongs to Castilla y León, Toledo (45) to Castilla-La Mancha, Girona (17)
+    // to Catalonia and Logroño (26) to La Rioja.
+    const std::pair<const char*, const char*> kProvinceRegion[] = {
+        {"'09'", "CASTILLA LEON"},
+        {"'45'", "CASTILLA LA MANCHA"},
+        {"'17'", "CATALUÑA"},
+        {"'26'", "LA RIOJA"},
+    };
+    for (const auto& [province, region] : kProvinceRegion) {
+        int matches = 0;
+        for (const updates::central::Comunidad& c : updates::central::Comunidades()) {
+            if (std::string_view(c.prefijos).find(province) == std::string_view::npos) continue;
+            ++matches;
+            EXPECT_EQ(c.nombre, std::string_view(region)) << province;
+        }
+        EXPECT_EQ(matches, 1) << province;
+    }
+}
+
 TEST_F(JuzgadosTest, ALaterRunFillsNoRegionButStillTriesTheRemainingColumns) {
     ColumnsAlreadyThere({kAltaProvincia});
     updates::central::ActualizaJuzgadosComunidades(ctx_, conn_);
