@@ -293,3 +293,23 @@ TEST_F(SessionTest, MessagesComeInTheOrderTheServerSendsThem) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SessionTest, TheLoginLanguageSetsTheDateFormat) {
+    engine::SessionOptions spanish;
+    spanish.language = "Español";
+    auto opened = Session::open(dir_, "Empresa_0001", spanish);
+    ASSERT_TRUE(opened.session);
+    EXPECT_EQ(opened.messages[1].text, "Changed language setting to Español.");
+    auto r = exec(*opened.session, "SELECT MONTH(CAST('31/12/1899' AS datetime)), MONTH('2013-01-02'), @@DATEFIRST");
+    EXPECT_EQ(r.resultSets[0].rows[0][0].asInt64(), 12);
+    EXPECT_EQ(r.resultSets[0].rows[0][1].asInt64(), 2);
+    EXPECT_EQ(r.resultSets[0].rows[0][2].asInt64(), 1);
+    auto english = open();
+    auto e = english->execute("SELECT CAST('31/12/1899' AS datetime)");
+    ASSERT_TRUE(e.firstError());
+    EXPECT_EQ(e.firstError()->number, 242);
+}
+
+}  // namespace
