@@ -132,7 +132,9 @@ TEST_F(TablasDePasosTest, TheGuardedCompanyRoutinesRunInStepOrderWhenTheirTables
     EXPECT_THAT(que, ElementsAre("clientestabla", "CLIDIRENVIOS", "Proveedorestabla", "reptabla",
                                  "permisos representante", "personal", "Tareas", "INSTANCIAS",
                                  "LINEASINSTANCIAS", "ASUNTOS", "Abogados", "RelacionEnvios",
-                                 "ctanuevopgc"));
+                                 "comisiones", "pedidos compra", "lineas pedidos compra",
+                                 "albaranes compra", "lineas albaranes compra", "facturas decompra",
+                                 "lineas facturas de compra", "ctanuevopgc"));
     // K80 comes after the temporary tables of K79.
     const auto& enviadas = empresa.Enviadas();
     const auto tipos = std::find(enviadas.begin(), enviadas.end(),
