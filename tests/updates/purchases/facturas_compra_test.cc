@@ -174,6 +174,24 @@ TEST_F(FacturasCompraTest, TheBackfillRunsRightAfterTheBicColumnWithItsOwnQuery)
     EXPECT_EQ(conn_.Guardadas()[0].valores.at("ComprasFacturaBic").toText(), "BBVAESMMXXX");
 }
 
+TEST_F(FacturasCompraTest, RefusedInvoicesAreSkippedSilentlyAndTheTableIsFinished) {
+    ConFamilia(conn_, "ComprasFacturaTabla", {"E2013ComprasFacturaTabla"});
+    conn_.Devuelve(kRellenoE2013,
+                   test_support::Filas(
+                       {"ComprasFacturaENTIDAD", "ComprasFacturaSUCURSAL", "ComprasFacturaDIGITO",
+                        "ComprasFacturaCC", "ComprasFacturaIban", "ComprasFacturaBic"},
+                       {{"0182", "5566", "10", "0201500123", "", ""},
+                        {"3025", "0001", "08", "0012345678", "", ""}}));
+    conn_.RechazarGuardado(ErrorServidor(547, "The UPDATE statement conflicted."));
+    updates::purchases::ActualizaFacturasCompra(ctx_, conn_);
+
+    EXPECT_TRUE(conn_.Guardadas().empty());
+    EXPECT_EQ(conn_.Enviadas().back(),
+              "UPDATE E2013ComprasFacturaTabla SET ComprasFacturaCODIGOESTADO=''");
+    EXPECT_EQ(Entries().size(), 1u + 18u);
+    EXPECT_FALSE(ctx_.HayIncidencias());
+}
+
 TEST_F(FacturasCompraTest, TablesWithoutAYearOrBefore2013AreNotBackfilled) {
     ConFamilia(
         conn_, "ComprasFacturaTabla",
