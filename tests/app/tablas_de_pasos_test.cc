@@ -93,23 +93,24 @@ TEST_F(TablasDePasosTest, TheCompanyPhaseFillsTheBarAtK77AndEndsWithTheCompanySt
     fixture_.EmpresaActual(codigo_);
     EjecutarPasos(PasosEmpresa(), {ctx_, empresa, codigo_, fecha_}, PasoProgresoEmpresa(1000));
 
-    EXPECT_THAT(Sondas(empresa.Enviadas()),
-                ElementsAre("PROPIEDADES", "PREDEFIVA", "MOD349DECLARADOS", "MOD349DECLARANTE",
-                            "FAMI", "REPTABLA", "PermisosRep", "ESCANLINEAS", "PERSONAL", "TAREAS",
-                            "INSTANCIAS", "LINEASINSTANCIAS", "ASUNTOS", "ABOGADOS",
-                            "RELACIONENVIOS", "Mod130", "MOD131", "MODACT310", "Mod340Declarados",
-                            "BLOQUEOS", "OPERACIONES_347", "REGISTRO", "INDCOR", "amortizaciones",
-                            "COBROSPAGOS_REL", "COBROSPAGOS_DATOSFACTURA", "MODEL180", "MODEL115",
-                            "BIENESINVERSION"));
+    EXPECT_THAT(
+        Sondas(empresa.Enviadas()),
+        ElementsAre("PROPIEDADES", "PREDEFIVA", "MOD349DECLARADOS", "MOD349DECLARANTE", "FAMI",
+                    "REPTABLA", "PermisosRep", "ESCANLINEAS", "PERSONAL", "TAREAS", "INSTANCIAS",
+                    "LINEASINSTANCIAS", "ASUNTOS", "ABOGADOS", "RELACIONENVIOS", "Mod130", "MOD131",
+                    "MODACT310", "Mod340Declarados", "BLOQUEOS", "OPERACIONES_347", "REGISTRO",
+                    "INDCOR", "amortizaciones", "COBROSPAGOS_REL", "COBROSPAGOS_DATOSFACTURA",
+                    "MODEL180", "MODEL115", "BIENESINVERSION"));
     // k × 14 after each step that reports progress (K3 → 14 ... K74 → 938), whether its guard
     // let it run or not; inside K66 the corporate-tax pages add 2 per page and 20 for an empty
     // page 6 (814 ... 842) before the step sets 59 × 14; K77 full then empty.
-    EXPECT_THAT(valores_,
-                ElementsAre(14, 28, 42, 56, 70, 84, 98, 112, 126, 140, 154, 168, 182, 196, 210, 224,
-                            238, 252, 266, 280, 294, 308, 322, 336, 350, 364, 378, 392, 406, 420,
-                            434, 448, 462, 476, 490, 504, 518, 532, 546, 560, 574, 588, 602, 616,
-                            630, 644, 658, 770, 784, 798, 812, 814, 834, 836, 838, 840, 842, 826,
-                            840, 854, 868, 882, 896, 910, 924, 938, 1000, 0));
+    EXPECT_THAT(
+        valores_,
+        ElementsAre(14, 28, 42, 56, 70, 84, 98, 112, 126, 140, 154, 168, 182, 196, 210, 224, 238,
+                    252, 266, 280, 294, 308, 322, 336, 350, 364, 378, 392, 406, 420, 434, 448, 462,
+                    476, 490, 504, 518, 532, 546, 560, 574, 588, 602, 616, 630, 644, 658, 672, 686,
+                    700, 714, 728, 742, 756, 770, 784, 798, 812, 814, 834, 836, 838, 840, 842, 826,
+                    840, 854, 868, 882, 896, 910, 924, 938, 1000, 0));
     EXPECT_THAT(Entries(), ::testing::Contains("Información:  Comenzando actualizacion estructura "
                                                "ctanuevopgc en la empresa0001 , servidor: SRV"));
     // The company's table had no PROPIEDADES: K1 created it.
@@ -140,18 +141,20 @@ TEST_F(TablasDePasosTest, TheGuardedCompanyRoutinesRunInStepOrderWhenTheirTables
         if (fin == std::string::npos) fin = entrada.find(" modelo 201");
         que.push_back(entrada.substr(comienzo.size(), fin - comienzo.size()));
     }
-    EXPECT_THAT(que, ElementsAre("clientestabla", "CLIDIRENVIOS", "logotipo", "Proveedorestabla",
-                                 "ArticulosTabla", "CTA", "ACUCARTERATABLA", "entidad",
-                                 "Provarticli", "reptabla", "permisos representante", "personal",
-                                 "Tareas", "INSTANCIAS", "LINEASINSTANCIAS", "ASUNTOS", "Abogados",
-                                 "RelacionEnvios", "presupuestos", "pedidos",
-                                 "lineas presupuestos", "pedidos", "lineas pedidos", "albaranes",
-                                 "lineas albaranes", "facturas", "lineas de facturas",
-                                 "líneas de producción", "producción", "historico de irpf",
-                                 "contadores", "apuntes", "libros de iva", "caducidades",
-                                 "movimientos de almacen", "página 2", "página 6", "página 8",
-                                 "página 9", "página 10", "página 11", "cartera contabilidad",
-                                 "ctanuevopgc", "apuntes orm", "descripcion conceptos"));
+    EXPECT_THAT(
+        que,
+        ElementsAre("clientestabla", "CLIDIRENVIOS", "logotipo", "Proveedorestabla",
+                    "ArticulosTabla", "CTA", "ACUCARTERATABLA", "entidad", "Provarticli",
+                    "reptabla", "permisos representante", "personal", "Tareas", "INSTANCIAS",
+                    "LINEASINSTANCIAS", "ASUNTOS", "Abogados", "RelacionEnvios", "presupuestos",
+                    "pedidos", "lineas presupuestos", "pedidos", "lineas pedidos", "albaranes",
+                    "lineas albaranes", "facturas", "lineas de facturas", "líneas de producción",
+                    "producción", "historico de irpf", "contadores", "comisiones", "pedidos compra",
+                    "lineas pedidos compra", "albaranes compra", "lineas albaranes compra",
+                    "facturas decompra", "lineas facturas de compra", "apuntes", "libros de iva",
+                    "caducidades", "movimientos de almacen", "página 2", "página 6", "página 8",
+                    "página 9", "página 10", "página 11", "cartera contabilidad", "ctanuevopgc",
+                    "apuntes orm", "descripcion conceptos"));
     // K80 comes after the temporary tables of K79.
     const auto& enviadas = empresa.Enviadas();
     const auto tipos = std::find(enviadas.begin(), enviadas.end(),

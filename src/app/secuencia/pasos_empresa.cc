@@ -23,6 +23,11 @@
 #include "updates/parties/personal.h"
 #include "updates/parties/proveedores.h"
 #include "updates/parties/tablas_clientes.h"
+#include "updates/purchases/albaranes_compra.h"
+#include "updates/purchases/comisiones.h"
+#include "updates/purchases/facturas_compra.h"
+#include "updates/purchases/lineas_facturas_compra.h"
+#include "updates/purchases/pedidos_compra.h"
 #include "updates/sales/albaranes.h"
 #include "updates/sales/articulos.h"
 #include "updates/sales/escan_lineas.h"
@@ -39,6 +44,7 @@ using namespace schema;
 using namespace updates::accounting;
 using namespace updates::parties;
 using namespace updates::sales;
+using namespace updates::purchases;
 
 // K77: the bar is filled, then emptied for the steps that follow.
 void ProgresoCompleto(run::RunContext& ctx, db::Connection&) {
@@ -50,8 +56,7 @@ void SelloVersionEmpresa(const EntornoPaso& e) {
     GuardarPropiedadEmpresa(e.conexion, kClaveFechaPrograma, e.fechaPrograma);
 }
 
-// One line per step, in order. The routines of the purchase tables take their places between
-// these lines as they are written (K53–K59).
+// One line per step, in order: every step of a company's update.
 constexpr Paso kPasosEmpresa[] = {
     {"K1", NoExiste("PROPIEDADES"), CrearPropiedadesEmpresa},
     {"K2", Siempre(), ActualizaClientes},
@@ -105,6 +110,13 @@ constexpr Paso kPasosEmpresa[] = {
     {"K50", Siempre(), ActualizaProduccion, 45},
     {"K51", Siempre(), ActualizaHistoricoIRPF, 46},
     {"K52", Siempre(), ActualizaContadores, 47},
+    {"K53", Siempre(), ActualizaComisiones, 48},
+    {"K54", Siempre(), ActualizaPedidosCompra, 49},
+    {"K55", Siempre(), ActualizaLineasPedidosCompra, 50},
+    {"K56", Siempre(), ActualizaAlbaranesCompra, 51},
+    {"K57", Siempre(), ActualizaLineasAlbaranesCompra, 52},
+    {"K58", Siempre(), ActualizaFacturasCompra, 53},
+    {"K59", Siempre(), ActualizaLineasFacturasCompra, 54},
     {"K60", Siempre(), ActualizaApuntes},
     {"K61", Siempre(), ActualizaLibrosIVA, 55},
     {"K62", Siempre(), ActualizaCaducidades, 56},
