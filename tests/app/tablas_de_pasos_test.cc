@@ -95,13 +95,22 @@ TEST_F(TablasDePasosTest, TheCompanyPhaseFillsTheBarAtK77AndEndsWithTheCompanySt
 
     EXPECT_THAT(
         Sondas(empresa.Enviadas()),
-        ElementsAre("PROPIEDADES", "REPTABLA", "PermisosRep", "PERSONAL", "TAREAS", "INSTANCIAS",
-                    "LINEASINSTANCIAS", "ASUNTOS", "ABOGADOS", "RELACIONENVIOS", "INDCOR"));
-    // k × 14 after each step that reports progress (K3 1, K4 2, K7 5, K9 7, K18 15, K28 25, K29
-    // 26, K31 28 … K37 34, K68 61, K72 65), whether its guard let it run or not; K77 full then
-    // empty.
-    EXPECT_THAT(valores_, ElementsAre(14, 28, 70, 98, 210, 350, 364, 392, 406, 420, 434, 448, 462,
-                                      476, 854, 910, 1000, 0));
+        ElementsAre("PROPIEDADES", "PREDEFIVA", "MOD349DECLARADOS", "MOD349DECLARANTE", "FAMI",
+                    "REPTABLA", "PermisosRep", "ESCANLINEAS", "PERSONAL", "TAREAS", "INSTANCIAS",
+                    "LINEASINSTANCIAS", "ASUNTOS", "ABOGADOS", "RELACIONENVIOS", "Mod130", "MOD131",
+                    "MODACT310", "Mod340Declarados", "BLOQUEOS", "OPERACIONES_347", "REGISTRO",
+                    "INDCOR", "amortizaciones", "COBROSPAGOS_REL", "COBROSPAGOS_DATOSFACTURA",
+                    "MODEL180", "MODEL115", "BIENESINVERSION"));
+    // k × 14 after each step that reports progress (K3 → 14 ... K74 → 938), whether its guard
+    // let it run or not; inside K66 the corporate-tax pages add 2 per page and 20 for an empty
+    // page 6 (814 ... 842) before the step sets 59 × 14; K77 full then empty.
+    EXPECT_THAT(
+        valores_,
+        ElementsAre(14, 28, 42, 56, 70, 84, 98, 112, 126, 140, 154, 168, 182, 196, 210, 224, 238,
+                    252, 266, 280, 294, 308, 322, 336, 350, 364, 378, 392, 406, 420, 434, 448, 462,
+                    476, 490, 504, 518, 532, 546, 560, 574, 588, 602, 616, 630, 644, 658, 672, 686,
+                    700, 714, 728, 742, 756, 770, 784, 798, 812, 814, 834, 836, 838, 840, 842, 826,
+                    840, 854, 868, 882, 896, 910, 924, 938, 1000, 0));
     EXPECT_THAT(Entries(), ::testing::Contains("Información:  Comenzando actualizacion estructura "
                                                "ctanuevopgc en la empresa0001 , servidor: SRV"));
     // The company's table had no PROPIEDADES: K1 created it.
@@ -125,14 +134,27 @@ TEST_F(TablasDePasosTest, TheGuardedCompanyRoutinesRunInStepOrderWhenTheirTables
 
     const std::string comienzo = "Información:  Comenzando actualizacion estructura ";
     std::vector<std::string> que;
-    for (const std::string& entrada : Entries())
-        if (entrada.starts_with(comienzo))
-            que.push_back(
-                entrada.substr(comienzo.size(), entrada.find(" en la empresa") - comienzo.size()));
-    EXPECT_THAT(que, ElementsAre("clientestabla", "CLIDIRENVIOS", "Proveedorestabla", "reptabla",
-                                 "permisos representante", "personal", "Tareas", "INSTANCIAS",
-                                 "LINEASINSTANCIAS", "ASUNTOS", "Abogados", "RelacionEnvios",
-                                 "ctanuevopgc"));
+    for (const std::string& entrada : Entries()) {
+        if (!entrada.starts_with(comienzo)) continue;
+        // The corporate-tax pages name their page and form where the others name the company.
+        size_t fin = entrada.find(" en la empresa");
+        if (fin == std::string::npos) fin = entrada.find(" modelo 201");
+        que.push_back(entrada.substr(comienzo.size(), fin - comienzo.size()));
+    }
+    EXPECT_THAT(
+        que,
+        ElementsAre("clientestabla", "CLIDIRENVIOS", "logotipo", "Proveedorestabla",
+                    "ArticulosTabla", "CTA", "ACUCARTERATABLA", "entidad", "Provarticli",
+                    "reptabla", "permisos representante", "personal", "Tareas", "INSTANCIAS",
+                    "LINEASINSTANCIAS", "ASUNTOS", "Abogados", "RelacionEnvios", "presupuestos",
+                    "pedidos", "lineas presupuestos", "pedidos", "lineas pedidos", "albaranes",
+                    "lineas albaranes", "facturas", "lineas de facturas", "líneas de producción",
+                    "producción", "historico de irpf", "contadores", "comisiones", "pedidos compra",
+                    "lineas pedidos compra", "albaranes compra", "lineas albaranes compra",
+                    "facturas decompra", "lineas facturas de compra", "apuntes", "libros de iva",
+                    "caducidades", "movimientos de almacen", "página 2", "página 6", "página 8",
+                    "página 9", "página 10", "página 11", "cartera contabilidad", "ctanuevopgc",
+                    "apuntes orm", "descripcion conceptos"));
     // K80 comes after the temporary tables of K79.
     const auto& enviadas = empresa.Enviadas();
     const auto tipos = std::find(enviadas.begin(), enviadas.end(),

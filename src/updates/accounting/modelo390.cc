@@ -1,0 +1,118 @@
+#include "updates/accounting/modelo390.h"
+
+#include "updates/accounting/grupo_campos.h"
+
+namespace updates::accounting {
+namespace {
+
+using schema::DefinicionCampo;
+
+constexpr std::string_view kCabecera390 = "MODELO390CABECERA";
+
+// Every box is a FLOAT, not null, default 0; the two flags of group 2 are BITs.
+constexpr DefinicionCampo Casilla(std::string_view nombre) {
+    return {nombre, "FLOAT", {}, true, "0"};
+}
+constexpr DefinicionCampo Marca(std::string_view nombre) {
+    return {nombre, "BIT", {}, true, "0"};
+}
+
+constexpr DefinicionCampo kGrupoDeducible[] = {
+    Casilla("DEDUCIBLEINTERIORESBASE6"),
+    Casilla("DEDUCIBLEINTERIORESBASE7"),
+    Casilla("DEDUCIBLEINTERIORESTIPO6"),
+    Casilla("DEDUCIBLEINTERIORESTIPO7"),
+    Casilla("DEDUCIBLEINTERIORESCUOTA6"),
+    Casilla("DEDUCIBLEINTERIORESCUOTA7"),
+    Casilla("DEDUCIBLEINTERIOREINTRAGRUPOSBASE6"),
+    Casilla("DEDUCIBLEINTERIOREINTRAGRUPOTIPO6"),
+    Casilla("DEDUCIBLEINTERIOREINTRAGRUPOCUOTA6"),
+    Casilla("DEDUCIBLEINTERIOREINTRAGRUPOSBASE7"),
+    Casilla("DEDUCIBLEINTERIOREINTRAGRUPOTIPO7"),
+    Casilla("DEDUCIBLEINTERIOREINTRAGRUPOCUOTA7"),
+    Casilla("DEDUCIBLEINTERIOREINVERSIONSBASE6"),
+    Casilla("DEDUCIBLEINTERIOREINVERSIONTIPO6"),
+    Casilla("DEDUCIBLEINTERIOREINVERSIONCUOTA6"),
+    Casilla("DEDUCIBLEINTERIOREINVERSIONSBASE7"),
+    Casilla("DEDUCIBLEINTERIOREINVERSIONTIPO7"),
+    Casilla("DEDUCIBLEINTERIOREINVERSIONCUOTA7"),
+    Casilla("DEDUCIBLEINTERIOREINTRAGRUPOSINVERSIONBASE6"),
+    Casilla("DEDUCIBLEINTERIOREINTRAGRUPOSINVERSIONTIPO6"),
+    Casilla("DEDUCIBLEINTERIOREINTRAGRUPOSINVERSIONCUOTA6"),
+    Casilla("DEDUCIBLEINTERIOREINTRAGRUPOSINVERSIONBASE7"),
+    Casilla("DEDUCIBLEINTERIOREINTRAGRUPOSINVERSIONTIPO7"),
+    Casilla("DEDUCIBLEINTERIOREINTRAGRUPOSINVERSIONCUOTA7"),
+    Casilla("DEDUCIBLEIMPORTACIONESBASE6"),
+    Casilla("DEDUCIBLEIMPORTACIONESTIPO6"),
+    Casilla("DEDUCIBLEIMPORTACIONESCUOTA6"),
+    Casilla("DEDUCIBLEIMPORTACIONESBASE7"),
+    Casilla("DEDUCIBLEIMPORTACIONESTIPO7"),
+    Casilla("DEDUCIBLEIMPORTACIONESCUOTA7"),
+    Casilla("DEDUCIBLEIMPORTACIONESINVERSIONBASE6"),
+    Casilla("DEDUCIBLEIMPORTACIONESINVERSIONTIPO6"),
+    Casilla("DEDUCIBLEIMPORTACIONESINVERSIONCUOTA6"),
+    Casilla("DEDUCIBLEIMPORTACIONESINVERSIONBASE7"),
+    Casilla("DEDUCIBLEIMPORTACIONESINVERSIONTIPO7"),
+    Casilla("DEDUCIBLEIMPORTACIONESINVERSIONCUOTA7"),
+    Casilla("DEDUCIBLEINTRACOMUNITARIASBASE6"),
+    Casilla("DEDUCIBLEINTRACOMUNITARIASTIPO6"),
+    Casilla("DEDUCIBLEINTRACOMUNITARIASCUOTA6"),
+    Casilla("DEDUCIBLEINTRACOMUNITARIASBASE7"),
+    Casilla("DEDUCIBLEINTRACOMUNITARIASTIPO7"),
+    Casilla("DEDUCIBLEINTRACOMUNITARIASCUOTA7"),
+    Casilla("DEDUCIBLEINTRACOMUNITARIASINVERSIONBASE6"),
+    Casilla("DEDUCIBLEINTRACOMUNITARIASINVERSIONTIPO6"),
+    Casilla("DEDUCIBLEINTRACOMUNITARIASINVERSIONCUOTA6"),
+    Casilla("DEDUCIBLEINTRACOMUNITARIASINVERSIONBASE7"),
+    Casilla("DEDUCIBLEINTRACOMUNITARIASINVERSIONTIPO7"),
+    Casilla("DEDUCIBLEINTRACOMUNITARIASINVERSIONCUOTA7"),
+    Casilla("DEDUCIBLEINTRACOMUNITARIASSERVICIOSBASE6"),
+    Casilla("DEDUCIBLEINTRACOMUNITARIASSERVICIOSTIPO6"),
+    Casilla("DEDUCIBLEINTRACOMUNITARIASSERVICIOSCUOTA6"),
+    Casilla("DEDUCIBLEINTRACOMUNITARIASSERVICIOSBASE7"),
+    Casilla("DEDUCIBLEINTRACOMUNITARIASSERVICIOSTIPO7"),
+    Casilla("DEDUCIBLEINTRACOMUNITARIASSERVICIOSCUOTA7"),
+};
+
+constexpr DefinicionCampo kGrupoRecc[] = {
+    Marca("ORIGENRECC"),
+    Marca("DESTINORECC"),
+    Casilla("VOLUMENOPERACIONESRECC"),
+    Casilla("ESPECIFICASENTREGASRECCBASE"),
+    Casilla("ESPECIFICASENTREGASRECCCUOTA"),
+    Casilla("ESPECIFICASAQUISICIONESRECCBASE"),
+    Casilla("ESPECIFICASAQUISICIONESRECCCUOTA"),
+};
+
+constexpr DefinicionCampo kGrupoCriterioCaja[] = {
+    Casilla("DEVENGADOCRITERIOCAJABASE1"),  Casilla("DEVENGADOCRITERIOCAJATIPO1"),
+    Casilla("DEVENGADOCRITERIOCAJACUOTA1"), Casilla("DEVENGADOCRITERIOCAJABASE2"),
+    Casilla("DEVENGADOCRITERIOCAJATIPO2"),  Casilla("DEVENGADOCRITERIOCAJACUOTA2"),
+    Casilla("DEVENGADOCRITERIOCAJABASE3"),  Casilla("DEVENGADOCRITERIOCAJATIPO3"),
+    Casilla("DEVENGADOCRITERIOCAJACUOTA3"), Casilla("DEDUCIBLEBASERECTIFICACION"),
+};
+
+void CrearGrupo(run::RunContext& ctx, db::Connection& Conexion,
+                std::span<const DefinicionCampo> grupo) {
+    CrearGrupoCampos(ctx, Conexion, kCabecera390, grupo.front(), grupo.subspan(1));
+}
+
+}  // namespace
+
+std::span<const DefinicionCampo> Grupo390Deducible() {
+    return kGrupoDeducible;
+}
+std::span<const DefinicionCampo> Grupo390Recc() {
+    return kGrupoRecc;
+}
+std::span<const DefinicionCampo> Grupo390CriterioCaja() {
+    return kGrupoCriterioCaja;
+}
+
+void ActualizaModelo390(run::RunContext& ctx, db::Connection& Conexion) {
+    CrearGrupo(ctx, Conexion, kGrupoDeducible);
+    CrearGrupo(ctx, Conexion, kGrupoRecc);
+    CrearGrupo(ctx, Conexion, kGrupoCriterioCaja);
+}
+
+}  // namespace updates::accounting

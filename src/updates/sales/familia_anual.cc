@@ -1,0 +1,88 @@
+#include "updates/sales/familia_anual.h"
+
+#include "run/update_log.h"
+#include "schema/sql_text.h"
+#include "schema/statements.h"
+
+namespace updates::sales {
+
+using schema::ResultadoCampo;
+
+void RegistrarInicio(run::RunContext& ctx, std::string_view literal) {
+    ctx.EscribirLog("", schema::MensajeEmpresa(ctx, literal), "", run::kNivelInformacion);
+}
+
+std::optional<int> EjercicioDeTabla(std::string_view tabla) {
+    if (tabla.size() < 5) return std::nullopt;
+    int ejercicio = 0;
+    for (char c : tabla.substr(1, 4)) {
+        if (c < '0' || c > '9') return std::nullopt;
+        ejercicio = ejercicio * 10 + (c - '0');
+    }
+    return ejercicio;
+}
+
+std::string SentenciaTipoCliente(std::string_view tabla, std::string_view prefijo) {
+    return schema::Unir({"UPDATE ", tabla, " SET ", prefijo, "TIPOCLIENTE=TipoClienteCodigo FROM ",
+                         tabla, " P INNER JOIN CLIENTESTABLA C", " ON P.", prefijo,
+                         "Numcli=C.Clicodigo"});
+}
+
+void ActualizarTabla(run::RunContext& ctx, db::Connection& Conexion, const FamiliaAnual& familia,
+                     const std::string& tabla) {
+    // Both start as failures for every table: the backfill needs both columns created now.
+    ResultadoCampo bic = ResultadoCampo::Fallido;
+    ResultadoCampo iban = ResultadoCampo::Fallido;
+    for (const PasoTabla& paso : familia.pasos) {
+        switch (paso.clase) {
+            case PasoTabla::Clase::Ampliacion:
+                schema::Ampliar(Conexion, tabla, paso.campo, paso.prueba, paso.nuevoTipo);
+                break;
+            case PasoTabla::Clase::Columna: {
+                const ResultadoCampo resultado =
+                    schema::CrearCampo(ctx, Conexion, tabla, paso.columna);
+                switch (paso.consecuencia) {
+                    case Consecuencia::Ninguna:
+                        break;
+                    case Consecuencia::ResultadoBic:
+                        bic = resultado;
+                        break;
+                    case Consecuencia::ResultadoIban:
+                        iban = resultado;
+                        break;
+                    case Consecuencia::TipoClienteSiNueva:
+                        if (resultado == ResultadoCampo::Creado && !familia.prefijoCliente.empty())
+                            schema::SentenciaSimple(
+                                Conexion, SentenciaTipoCliente(tabla, familia.prefijoCliente));
+                        break;
+                    case Consecuencia::ReparaDefectoSiExistia:
+                        if (resultado == ResultadoCampo::YaExistia && familia.reparacion != nullptr)
+                            schema::SentenciaSimple(
+                                Conexion, LoteReparacionDefecto(tabla, *familia.reparacion));
+                        break;
+                }
+                break;
+            }
+            case PasoTabla::Clase::RellenoCuentas: {
+                const std::optional<int> ejercicio = EjercicioDeTabla(tabla);
+                if (familia.relleno != nullptr && ejercicio &&
+                    *ejercicio >= kPrimerEjercicioConIban && bic == ResultadoCampo::Creado &&
+                    iban == ResultadoCampo::Creado) {
+                    refdata::RellenarCuentasBancarias(Conexion, ctx.ColeccionBIC, *familia.relleno,
+                                                      tabla);
+                }
+                break;
+            }
+        }
+    }
+}
+
+schema::RecorridoFamilia ActualizarFamilia(run::RunContext& ctx, db::Connection& Conexion,
+                                           const FamiliaAnual& familia,
+                                           schema::BombeoEventos bombeo) {
+    return schema::RecorrerFamilia(
+        ctx, Conexion, familia.consulta,
+        [&](const std::string& tabla) { ActualizarTabla(ctx, Conexion, familia, tabla); }, bombeo);
+}
+
+}  // namespace updates::sales
