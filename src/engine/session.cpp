@@ -147,6 +147,8 @@ BatchResult Session::execute(std::string_view batch) {
     try {
         exec::runBatch(ctx, batch);
     } catch (const exec::BatchAbort&) {
+        // An error that ends the batch also rolls back an open transaction.
+        if (state_->runtime.tranCount > 0) exec::rollbackTransaction(state_->runtime);
     } catch (const SqlException& e) {
         for (SqlMessage m : e.messages())
             out.message(m);
@@ -247,6 +249,8 @@ void Session::close() {
     std::shared_ptr<Server> server = state_->server;
     {
         std::lock_guard<std::recursive_mutex> guard(server->mutex());
+        // Leaving with a transaction open takes it back, as a disconnection does.
+        if (state_->runtime.tranCount > 0) exec::rollbackTransaction(state_->runtime);
         if (state_->runtime.database) server->detach(*state_->runtime.database);
         server->syncAll();
         state_->closed = true;

@@ -400,6 +400,167 @@ void Database::apply(const Change& change) {
     }
 }
 
+namespace {
+
+// The cells of the given rows of a table, one store per column.
+std::vector<ColumnStore> rowsOf(const TableData& data, const std::vector<int64_t>& slots) {
+    std::vector<ColumnStore> out;
+    for (const auto& column : data.columns) {
+        ColumnStore store(column.type());
+        store.reserve(slots.size());
+        for (int64_t s : slots)
+            store.push(column.get(static_cast<size_t>(s)));
+        out.push_back(std::move(store));
+    }
+    return out;
+}
+
+}  // namespace
+
+void Database::appendInverse(const Change& c, ChangeList& undo) const {
+    // Each inverse is a list applied in order; undo lists run backwards, so a multi-change
+    // inverse is appended last change first.
+    auto push = [&](Change inverse) { undo.push_back(std::move(inverse)); };
+    switch (c.kind) {
+        case Change::Kind::PutTable: {
+            const Table* t = tableById(c.table.id);
+            Change inverse;
+            if (t) {
+                inverse.kind = Change::Kind::PutTable;
+                inverse.table = t->schema;
+            } else {
+                inverse.kind = Change::Kind::DropTable;
+                inverse.objectId = c.table.id;
+            }
+            push(std::move(inverse));
+            break;
+        }
+        case Change::Kind::DropTable: {
+            const Table* t = tableById(c.objectId);
+            if (!t) break;
+            Change rows;
+            rows.kind = Change::Kind::InsertRows;
+            rows.objectId = c.objectId;
+            rows.rowIds = t->data.rowIds;
+            rows.values = t->data.columns;
+            rows.identityCurrent = t->schema.identityCurrent;
+            rows.identityUsed = t->schema.identityUsed;
+            push(std::move(rows));
+            Change put;
+            put.kind = Change::Kind::PutTable;
+            put.table = t->schema;
+            push(std::move(put));
+            break;
+        }
+        case Change::Kind::AddColumn: {
+            Change drop;
+            drop.kind = Change::Kind::DropColumn;
+            drop.objectId = c.objectId;
+            drop.position = c.position;
+            push(std::move(drop));
+            break;
+        }
+        case Change::Kind::DropColumn:
+        case Change::Kind::ReplaceColumn: {
+            const Table* t = tableById(c.objectId);
+            if (!t || static_cast<size_t>(c.position) >= t->data.columns.size()) break;
+            Change restore;
+            restore.kind = c.kind == Change::Kind::DropColumn ? Change::Kind::AddColumn
+                                                              : Change::Kind::ReplaceColumn;
+            restore.objectId = c.objectId;
+            restore.position = c.position;
+            restore.data = t->data.columns[c.position];
+            push(std::move(restore));
+            break;
+        }
+        case Change::Kind::InsertRows: {
+            Change drop;
+            drop.kind = Change::Kind::DeleteRows;
+            drop.objectId = c.objectId;
+            drop.rowIds = c.rowIds;
+            push(std::move(drop));
+            break;
+        }
+        case Change::Kind::UpdateCells: {
+            const Table* t = tableById(c.objectId);
+            if (!t) break;
+            std::vector<int64_t> slots;
+            for (RowId r : c.rowIds)
+                slots.push_back(t->data.slotOf(r));
+            Change old;
+            old.kind = Change::Kind::UpdateCells;
+            old.objectId = c.objectId;
+            old.rowIds = c.rowIds;
+            old.positions = c.positions;
+            for (int32_t p : c.positions) {
+                ColumnStore store(t->data.columns[p].type());
+                for (int64_t s : slots)
+                    store.push(s >= 0 ? t->data.columns[p].get(static_cast<size_t>(s)) : Value());
+                old.values.push_back(std::move(store));
+            }
+            push(std::move(old));
+            break;
+        }
+        case Change::Kind::DeleteRows: {
+            const Table* t = tableById(c.objectId);
+            if (!t) break;
+            Change rows;
+            rows.kind = Change::Kind::InsertRows;
+            rows.objectId = c.objectId;
+            std::vector<int64_t> slots;
+            for (RowId r : c.rowIds) {
+                int64_t s = t->data.slotOf(r);
+                if (s < 0) continue;
+                slots.push_back(s);
+                rows.rowIds.push_back(r);
+            }
+            rows.values = rowsOf(t->data, slots);
+            rows.identityCurrent = t->schema.identityCurrent;
+            rows.identityUsed = t->schema.identityUsed;
+            push(std::move(rows));
+            break;
+        }
+        case Change::Kind::PutView: {
+            Change inverse;
+            if (const ViewSchema* v = viewById(c.view.id)) {
+                inverse.kind = Change::Kind::PutView;
+                inverse.view = *v;
+            } else {
+                inverse.kind = Change::Kind::DropView;
+                inverse.objectId = c.view.id;
+            }
+            push(std::move(inverse));
+            break;
+        }
+        case Change::Kind::DropView: {
+            if (const ViewSchema* v = viewById(c.objectId)) {
+                Change put;
+                put.kind = Change::Kind::PutView;
+                put.view = *v;
+                push(std::move(put));
+            }
+            break;
+        }
+        case Change::Kind::PutProperty:
+        case Change::Kind::DropProperty: {
+            Change inverse;
+            inverse.kind = Change::Kind::DropProperty;
+            inverse.property.name = c.property.name;
+            for (const auto& p : properties_) {
+                if (identifierEqual(p.name, c.property.name)) {
+                    inverse.kind = Change::Kind::PutProperty;
+                    inverse.property = p;
+                }
+            }
+            push(std::move(inverse));
+            break;
+        }
+        case Change::Kind::PutPermission:
+        case Change::Kind::SetIdState:
+            break;
+    }
+}
+
 ChangeList Database::metadataChanges() const {
     ChangeList out;
     for (const auto& [id, view] : views_) {

@@ -108,6 +108,10 @@ class Database {
     int32_t nextObjectId(uint64_t& state) const;
 
     void apply(const Change& change);
+    // Appends to undo the changes that take the database back from the state after change
+    // to the state before it, computed now, before change is applied. Undo lists are
+    // applied last change first. (Permissions granted are not taken back.)
+    void appendInverse(const Change& change, ChangeList& undo) const;
     void apply(const ChangeList& changes) {
         for (const Change& c : changes)
             apply(c);

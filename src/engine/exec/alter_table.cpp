@@ -121,7 +121,7 @@ void addColumns(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table
     changes.putTable(schema);
     for (auto& f : fills)
         changes.add(std::move(f));
-    changes.commit(*ctx.session.server);
+    changes.commit(ctx);
 }
 
 void addConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table) {
@@ -155,7 +155,7 @@ void addConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& t
                     }
                     changes.putTable(schema);
                     if (!update.rowIds.empty()) changes.add(std::move(update));
-                    changes.commit(*ctx.session.server);
+                    changes.commit(ctx);
                     return;
                 }
                 break;
@@ -165,7 +165,7 @@ void addConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& t
         }
     }
     changes.putTable(schema);
-    changes.commit(*ctx.session.server);
+    changes.commit(ctx);
 }
 
 // The objects that depend on a column, as 5074 messages ("The object 'DF__...' is dependent
@@ -256,7 +256,7 @@ void alterColumn(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& tabl
         for (size_t r = 0; r < cells.size(); ++r)
             checkNotNull(ctx, schema, col, cells.get(r), "UPDATE");
     }
-    changes.commit(*ctx.session.server);
+    changes.commit(ctx);
 }
 
 void dropColumns(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table) {
@@ -283,7 +283,7 @@ void dropColumns(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& tabl
         drop.position = p;
         changes.add(std::move(drop));
     }
-    changes.commit(*ctx.session.server);
+    changes.commit(ctx);
 }
 
 void dropConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table) {
@@ -318,7 +318,7 @@ void dropConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& 
         }
     }
     changes.putTable(schema);
-    changes.commit(*ctx.session.server);
+    changes.commit(ctx);
 }
 
 }  // namespace

@@ -327,7 +327,22 @@ class Runner {
             return;
         }
         if (auto* x = s.as<sql::SetOptionStmt>()) return setOption(*x);
-        // BEGIN TRAN / COMMIT / ROLLBACK: every statement is its own unit of work here.
+        if (auto* x = s.as<sql::TransactionStmt>()) return transaction(*x);
+    }
+
+    // BEGIN TRANSACTION nests; COMMIT ends one level (the outermost makes the work final);
+    // ROLLBACK takes back everything since the outermost BEGIN.
+    void transaction(const sql::TransactionStmt& tx) {
+        SessionRuntime& session = ctx_.session;
+        if (identifierEqual(tx.verb, "BEGIN")) {
+            ++session.tranCount;
+        } else if (identifierEqual(tx.verb, "COMMIT")) {
+            if (session.tranCount == 0) raise(ctx_, 3902);
+            if (--session.tranCount == 0) session.undo.clear();
+        } else {
+            if (session.tranCount == 0) raise(ctx_, 3903);
+            rollbackTransaction(session);
+        }
     }
 
     void setOption(const sql::SetOptionStmt& set) {

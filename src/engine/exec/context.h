@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -42,7 +43,14 @@ struct SessionRuntime {
     int lastError = 0;                    // @@ERROR
     std::optional<int64_t> lastIdentity;  // @@IDENTITY / SCOPE_IDENTITY()
     std::string userName = "dbo";
+    // BEGIN TRANSACTION nesting (@@TRANCOUNT) and, per database, the changes that undo
+    // what the open transaction did (applied last first by ROLLBACK).
+    int tranCount = 0;
+    std::map<DatabaseEntry*, ChangeList> undo;
 };
+
+// Takes back everything the session's open transaction did and ends it.
+void rollbackTransaction(SessionRuntime& session);
 
 struct Variable {
     std::string name;  // as declared ("@Def")
@@ -113,9 +121,11 @@ struct StatementChanges {
         put.table = std::move(schema);
         changes.push_back(std::move(put));
     }
-    // Journals and applies the changes (with the id state when ids were drawn). Raises an
-    // error message when the store cannot write.
-    void commit(Server& server);
+    // Journals and applies the changes (with the id state when ids were drawn); inside a
+    // transaction, first records what undoes them. Raises an error message when the store
+    // cannot write.
+    void commit(ExecContext& ctx);
+    void commit(Server& server, ChangeList* undo = nullptr);
 };
 
 // A message with the line of the statement running (and the procedure, if any).

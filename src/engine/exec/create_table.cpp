@@ -154,7 +154,7 @@ void executeCreateTable(ExecContext& ctx, const sql::CreateTableStmt& create) {
         }
     }
     changes.putTable(std::move(table));
-    changes.commit(*ctx.session.server);
+    changes.commit(ctx);
 }
 
 }  // namespace engine::exec

@@ -62,7 +62,7 @@ void executeCreateIndex(ExecContext& ctx, const sql::CreateIndexStmt& create) {
     schema.indexes.push_back(std::move(index));
     StatementChanges changes(ctx.entry());
     changes.putTable(schema);
-    changes.commit(*ctx.session.server);
+    changes.commit(ctx);
 }
 
 void executeDropIndex(ExecContext& ctx, const sql::DropIndexStmt& drop) {
@@ -98,7 +98,7 @@ void executeDropIndex(ExecContext& ctx, const sql::DropIndexStmt& drop) {
     }
     for (const auto& s : changed)
         changes.putTable(s);
-    changes.commit(*ctx.session.server);
+    changes.commit(ctx);
 }
 
 void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
@@ -131,7 +131,7 @@ void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
         c.kind = ref->kind == ObjectKind::Table ? Change::Kind::DropTable : Change::Kind::DropView;
         c.objectId = ref->id;
         changes.add(std::move(c));
-        changes.commit(*ctx.session.server);
+        changes.commit(ctx);
     }
 }
 
@@ -164,13 +164,16 @@ void executeCreateView(ExecContext& ctx, const sql::CreateViewStmt& create) {
     put.kind = Change::Kind::PutView;
     put.view = std::move(view);
     changes.add(std::move(put));
-    changes.commit(*ctx.session.server);
+    changes.commit(ctx);
 }
 
 void executeDatabaseStatement(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
     Server& server = *ctx.session.server;
     std::string error;
     DatabaseEntry* entry = server.database(stmt.name, error);
+    if (stmt.kind != sql::DatabaseStmt::Kind::Use && ctx.session.tranCount > 0)
+        raise(ctx, 226,
+              {stmt.kind == sql::DatabaseStmt::Kind::Create ? "CREATE DATABASE" : "DROP DATABASE"});
     switch (stmt.kind) {
         case sql::DatabaseStmt::Kind::Create: {
             if (entry || !error.empty()) raise(ctx, 1801, {stmt.name});
@@ -227,7 +230,7 @@ void executeGrant(ExecContext& ctx, const sql::GrantStmt& grant) {
             all = all || identifierEqual(permission, "ALL");
         }
     }
-    changes.commit(*ctx.session.server);
+    changes.commit(ctx);
     if (all) {
         // GRANT ALL succeeds with the deprecation text as an informational message.
         SqlMessage m = engineMessage(4628);

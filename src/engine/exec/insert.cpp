@@ -166,7 +166,7 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
         c.values = std::move(stores);
         changes.add(std::move(c));
     }
-    changes.commit(*ctx.session.server);
+    changes.commit(ctx);
     if (lastIdentity) ctx.session.lastIdentity = lastIdentity;
     ctx.session.lastRowCount = static_cast<int64_t>(count);
     if (!ctx.session.settings.noCount) ctx.out.rowCount(static_cast<int64_t>(count), ctx.line);

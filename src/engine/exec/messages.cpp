@@ -35,6 +35,7 @@ const std::map<int, Template>& extraMessages() {
          {16, 1,
           "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit "
           "32)."}},
+        {226, {16, 6, "%ls statement not allowed within multi-statement transaction."}},
         {263, {16, 1, "Must specify table to select from."}},
         {264,
          {16, 1,

@@ -510,6 +510,7 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
                 if (which == "@@datefirst")
                     return Value::integer(f.ctx->session.settings.dateFirst, TypeId::SmallInt);
                 if (which == "@@nestlevel") return Value::integer(f.ctx->depth);
+                if (which == "@@trancount") return Value::integer(f.ctx->session.tranCount);
                 return Value::integer(0);
             });
     }

@@ -117,7 +117,7 @@ std::vector<std::string> splitParts(const std::string& name) {
 void putTable(ExecContext& ctx, const TableSchema& schema) {
     StatementChanges changes(ctx.entry());
     changes.putTable(schema);
-    changes.commit(*ctx.session.server);
+    changes.commit(ctx);
 }
 
 void cautionMessage(ExecContext& ctx) {
@@ -197,7 +197,7 @@ void spRename(ExecContext& ctx, const sql::ExecStmt& exec) {
         put.kind = Change::Kind::PutView;
         put.view = std::move(view);
         changes.add(std::move(put));
-        changes.commit(*ctx.session.server);
+        changes.commit(ctx);
     } else {
         int32_t tableId = ref->kind == ObjectKind::Table ? ref->id : ref->parentId;
         TableSchema schema = db.tableById(tableId)->schema;
@@ -300,7 +300,7 @@ void propertyChange(ExecContext& ctx, const char* procedure, const sql::ExecStmt
         c.property.value = args.get("@value").value_or(Value());
     }
     changes.add(std::move(c));
-    changes.commit(*ctx.session.server);
+    changes.commit(ctx);
 }
 
 void spExecuteSql(ExecContext& ctx, const sql::ExecStmt& exec) {

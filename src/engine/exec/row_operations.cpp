@@ -137,7 +137,7 @@ RowChange updateRowOperation(ExecContext& ctx, const TableIdentity& identity, Ro
         checkUniqueIndexes(ctx, table, {full}, {slot}, changed);
         StatementChanges changes(ctx.entry());
         if (!change.positions.empty()) changes.add(std::move(change));
-        changes.commit(*ctx.session.server);
+        changes.commit(ctx);
         result.status = RowChange::Status::Done;
         fillRow(table, row, result);
     });
@@ -187,7 +187,7 @@ RowChange insertRowOperation(ExecContext& ctx, const TableIdentity& identity,
         }
         StatementChanges changes(ctx.entry());
         changes.add(std::move(change));
-        changes.commit(*ctx.session.server);
+        changes.commit(ctx);
         if (identityValue) ctx.session.lastIdentity = identityValue;
         result.status = RowChange::Status::Done;
         fillRow(table, id, result);
@@ -204,7 +204,7 @@ RowChange deleteRowOperation(ExecContext& ctx, const TableIdentity& identity, Ro
         change.rowIds.push_back(row);
         StatementChanges changes(ctx.entry());
         changes.add(std::move(change));
-        changes.commit(*ctx.session.server);
+        changes.commit(ctx);
         result.status = RowChange::Status::Done;
         result.rowId = row;
     });

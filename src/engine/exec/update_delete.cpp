@@ -321,7 +321,7 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
         c.values = std::move(values);
         changes.add(std::move(c));
     }
-    changes.commit(*ctx.session.server);
+    changes.commit(ctx);
     ctx.session.lastRowCount = static_cast<int64_t>(rows.size());
     if (!ctx.session.settings.noCount)
         ctx.out.rowCount(static_cast<int64_t>(rows.size()), ctx.line);
@@ -345,7 +345,7 @@ void executeDelete(ExecContext& ctx, const sql::DeleteStmt& del) {
             c.rowIds.push_back(plan.table->data.rowIds[static_cast<size_t>(slot)]);
         changes.add(std::move(c));
     }
-    changes.commit(*ctx.session.server);
+    changes.commit(ctx);
     ctx.session.lastRowCount = static_cast<int64_t>(rows.size());
     if (!ctx.session.settings.noCount)
         ctx.out.rowCount(static_cast<int64_t>(rows.size()), ctx.line);
@@ -369,7 +369,7 @@ void executeTruncate(ExecContext& ctx, const sql::TruncateStmt& truncate) {
         schema.identityCurrent = 0;
         changes.putTable(std::move(schema));
     }
-    changes.commit(*ctx.session.server);
+    changes.commit(ctx);
 }
 
 }  // namespace engine::exec
