@@ -7,6 +7,11 @@
 // (informational and errors, with their line numbers) and row counts. Nothing thrown by the
 // engine crosses this interface: failures are messages in the returned values.
 //
+// Every statement is atomic and durable on its own. BEGIN TRANSACTION ... COMMIT groups
+// statements so that ROLLBACK (or an error that ends the batch, or closing the session)
+// takes them all back; other sessions see a transaction's work before it commits, and a
+// process killed inside a transaction keeps the statements that had completed.
+//
 // Row operations (updateRow / insertRow / deleteRow / readRow) serve client-side updatable
 // record sets: a result set that comes from one base table carries the table's identity and
 // a stable identity per row, with which a client can later change or delete that row. They
