@@ -62,9 +62,6 @@ std::string joinQualifier(const std::vector<std::string>& q, const std::string& 
     return out + name;
 }
 
-// Text of an expression for messages ("near ..."), taken from the batch when available.
-std::string expressionText(const sql::Expr& e) { return e.text; }
-
 }  // namespace
 
 Value literalValue(const sql::Expr& e) {
@@ -839,6 +836,7 @@ BoundExprPtr Binder::bindCast(const sql::Expr& e, Scope& scope) {
         BoundExprPtr s = bindScalar(*e.args[1], scope);
         if (!s->isConstant()) raise(ctx_, 8116, {"convert"});
         Frame none;
+        none.ctx = &ctx_;
         Value v = s->eval(none);
         style = v.isNull() ? 0 : static_cast<int>(convert(v, DataType::of(TypeId::Int)).asInt64());
     }
@@ -1034,6 +1032,7 @@ BoundExprPtr Binder::bindFunction(const sql::Expr& e, Scope& scope) {
     std::vector<Value> constantValues(args.size());
     std::vector<const Value*> constants(args.size(), nullptr);
     Frame none;
+    none.ctx = &ctx_;
     for (size_t i = 0; i < args.size(); ++i) {
         types.push_back(args[i]->type);
         if (args[i]->isConstant()) {

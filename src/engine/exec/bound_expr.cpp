@@ -262,20 +262,7 @@ Tri SubqueryPredicate::test(const Frame& frame) const {
 
 LikePredicate::LikePredicate(BoundExprPtr e, BoundExprPtr pattern, BoundExprPtr escape, bool negated)
     : expr_(std::move(e)), pattern_(std::move(pattern)), escape_(std::move(escape)), negated_(negated) {
-    if (pattern_->isConstant() && (!escape_ || escape_->isConstant())) {
-        Frame none;
-        Value p = pattern_->eval(none);
-        if (!p.isNull() && isCharacter(p.typeId())) {
-            std::optional<std::string> esc;
-            if (escape_) {
-                Value e = escape_->eval(none);
-                if (e.isNull()) return;
-                esc = e.bytes();
-            }
-            compiled_ = LikePattern::compile(p.bytes(), esc ? std::optional<std::string_view>(*esc)
-                                                            : std::nullopt);
-        }
-    }
+    constantPattern_ = pattern_->isConstant() && (!escape_ || escape_->isConstant());
 }
 
 namespace {
@@ -304,8 +291,10 @@ Tri LikePredicate::test(const Frame& frame) const {
             if (e.isNull()) return Tri::Unknown;
             esc = asLikeText(e, f);
         }
-        match = likeMatches(text, asLikeText(p, f),
-                            esc ? std::optional<std::string_view>(*esc) : std::nullopt);
+        LikePattern compiled = LikePattern::compile(asLikeText(p, f), esc ? std::optional<std::string_view>(*esc)
+                                                                         : std::nullopt);
+        match = compiled.matches(text);
+        if (constantPattern_) compiled_ = std::move(compiled);
     }
     return (match != negated_) ? Tri::True : Tri::False;
 }

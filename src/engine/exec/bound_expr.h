@@ -314,7 +314,9 @@ public:
 private:
     BoundExprPtr expr_, pattern_, escape_;
     bool negated_;
-    std::optional<LikePattern> compiled_;  // when the pattern is constant
+    bool constantPattern_ = false;
+    // Compiled at the first test when the pattern is constant.
+    mutable std::optional<LikePattern> compiled_;
 };
 
 class ConstantPredicate : public BoundPredicate {
