@@ -175,6 +175,7 @@ private:
             std::vector<std::string> want;
             for (const auto& e : expected) want.push_back(trimRight(e));
             for (auto& rrow : rows) rrow = trimRight(rrow);
+            if (w.size() > 1 && w[1] == "count") rows = {std::to_string(rows.size())};
             if (w.size() > 1 && w[1] == "rowsort") {
                 std::sort(rows.begin(), rows.end());
                 std::sort(want.begin(), want.end());

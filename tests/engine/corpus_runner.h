@@ -7,6 +7,8 @@
 //   statement error 5074 4922  -- the batch raises exactly these errors, in order
 //   query [rowsort]            -- the batch's result rows (tab-separated cells as sqlshell
 //   ----                          renders them) follow the "----" line
+//   query count                -- only the number of result rows is given (for SELECT *
+//   ----                          over a catalogue view whose other columns are internal)
 //   output                     -- the batch's whole output as sqlshell prints it follows
 //   ----                          the "----" line
 //   reopen                     -- close every session and open the server again
