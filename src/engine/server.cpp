@@ -43,6 +43,9 @@ std::shared_ptr<Server> Server::acquire(const std::filesystem::path& directory, 
         return nullptr;
     }
     std::lock_guard<std::mutex> guard(registryMutex());
+    for (auto it = registry().begin(); it != registry().end();) {
+        it = it->second.expired() ? registry().erase(it) : std::next(it);
+    }
     if (auto existing = registry()[canonical].lock()) return existing;
     std::shared_ptr<Server> server(new Server());
     server->directory_ = canonical;
@@ -72,9 +75,7 @@ Server::~Server() {
             entry->store->sync();
         }
     }
-    std::lock_guard<std::mutex> registryGuard(registryMutex());
-    auto it = registry().find(directory_);
-    if (it != registry().end() && it->second.expired()) registry().erase(it);
+    // The registry entry expires with this object; acquire() prunes expired entries.
 }
 
 std::string Server::stemFor(const std::string& name) {

@@ -110,9 +110,16 @@ Session::Opened Session::open(const std::filesystem::path& dataDirectory, std::s
         state->runtime.functions.random = [engine](unsigned char* out, size_t size) {
             for (size_t i = 0; i < size; ++i) out[i] = static_cast<unsigned char>((*engine)() & 0xFF);
         };
+        bool spanish = identifierEqual(options.language, "Español") || identifierEqual(options.language, "Spanish");
+        exec::SessionSettings& settings = state->runtime.settings;
+        settings.language = spanish ? "Español" : "us_english";
+        settings.dateFormat = spanish ? DateFormat::Dmy : DateFormat::Mdy;
+        settings.dateFirst = spanish ? 1 : 7;
+        state->runtime.functions.dateFormat = settings.dateFormat;
+        state->runtime.functions.dateFirst = settings.dateFirst;
         SqlMessage context = exec::engineMessage(5701, {entry->name});
         context.severity = 0;
-        SqlMessage language = exec::engineMessage(5703, {"us_english"});
+        SqlMessage language = exec::engineMessage(5703, {settings.language});
         language.severity = 0;
         opened.messages.push_back(context);
         opened.messages.push_back(language);

@@ -127,6 +127,9 @@ struct SessionOptions {
     bool createDataDirectory = false;
     // How long to wait for another process to release the data directory.
     std::chrono::milliseconds lockWait{2000};
+    // The login's language: "us_english" (dates month/day/year, weeks from Sunday) or
+    // "Español" / "Spanish" (day/month/year, weeks from Monday), as SET LANGUAGE sets it.
+    std::string language = "us_english";
 };
 
 class SessionState;

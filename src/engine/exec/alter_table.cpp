@@ -57,7 +57,14 @@ void addColumns(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table
     // Cells of the existing rows for each new column.
     DefaultEvaluator defaults(ctx);
     std::vector<Change> fills;
-    std::vector<ColumnStore> newData = table.data.columns;
+    // The rows as they will be, for keys added in the same statement (copied only then).
+    bool keysAdded = false;
+    for (const auto& c : alter.constraints) {
+        keysAdded = keysAdded || c.kind == sql::TableConstraint::Kind::PrimaryKey ||
+                    c.kind == sql::TableConstraint::Kind::Unique;
+    }
+    std::vector<ColumnStore> newData;
+    if (keysAdded) newData = table.data.columns;
     for (size_t i = 0; i < alter.columns.size(); ++i) {
         const auto& def = alter.columns[i];
         size_t p = firstNew + i;
@@ -74,7 +81,7 @@ void addColumns(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table
                 int64_t v = nextIdentity(schema, col);
                 add.data.push(valueForColumn(ctx, col, Value::integer(v, TypeId::BigInt)));
             }
-            newData.push_back(add.data);
+            if (keysAdded) newData.push_back(add.data);
         } else if (def.defaultExpr && (!col.nullable || def.withValues) && rows > 0) {
             BoundExpr& e = defaults.expression(schema.defaultById(col.defaultId)->definition);
             Frame frame;
@@ -82,20 +89,20 @@ void addColumns(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table
             if (e.isConstant()) {
                 add.useFill = true;
                 add.fill = valueForColumn(ctx, col, e.eval(frame));
-                ColumnStore filled(col.type);
-                filled.fill(rows, add.fill);
-                newData.push_back(std::move(filled));
             } else {
                 add.data = ColumnStore(col.type);
                 for (size_t r = 0; r < rows; ++r) add.data.push(valueForColumn(ctx, col, e.eval(frame)));
-                newData.push_back(add.data);
             }
         } else {
             add.useFill = true;
             add.fill = Value::null(col.type);
+        }
+        if (keysAdded && add.useFill) {
             ColumnStore filled(col.type);
             filled.fill(rows, add.fill);
             newData.push_back(std::move(filled));
+        } else if (keysAdded && !col.identity) {
+            newData.push_back(add.data);
         }
         fills.push_back(std::move(add));
     }

@@ -1048,7 +1048,9 @@ BoundExprPtr Binder::bindFunction(const sql::Expr& e, Scope& scope) {
             Value v = evaluate(a, f.ctx->session.functions);
             return v;
         },
-        fn->deterministic);
+        fn->deterministic ? CallExpr::Reuse::Constant
+        : identifierEqual(fn->name, "NEWID") ? CallExpr::Reuse::Never
+                                             : CallExpr::Reuse::Statement);
 }
 
 BoundPredicatePtr Binder::bindPredicate(const sql::Expr& e, Scope& scope) {

@@ -39,19 +39,23 @@ Value VariableExpr::eval(const Frame& frame) const {
 }
 
 Value CallExpr::eval(const Frame& frame) const {
+    if (statementValue_) return *statementValue_;
     std::vector<Value> values;
     values.reserve(args_.size());
     for (const auto& a : args_) values.push_back(a->eval(frame));
-    return fn_(values, frame);
+    Value v = fn_(values, frame);
+    if (reuse_ == Reuse::Statement && argumentsConstant()) statementValue_ = v;
+    return v;
 }
 
-bool CallExpr::isConstant() const {
-    if (!deterministic_) return false;
+bool CallExpr::argumentsConstant() const {
     for (const auto& a : args_) {
         if (!a->isConstant()) return false;
     }
     return true;
 }
+
+bool CallExpr::isConstant() const { return reuse_ == Reuse::Constant && argumentsConstant(); }
 
 bool CallExpr::collectSources(std::vector<int>& out) const {
     for (const auto& a : args_) {

@@ -124,16 +124,26 @@ private:
 class CallExpr : public BoundExpr {
 public:
     using Fn = std::function<Value(std::vector<Value>& args, const Frame& frame)>;
-    CallExpr(DataType t, std::vector<BoundExprPtr> args, Fn fn, bool deterministic = true)
-        : BoundExpr(t), args_(std::move(args)), fn_(std::move(fn)), deterministic_(deterministic) {}
+    // How a call's result may be reused.
+    enum class Reuse {
+        Constant,   // the same for the same arguments: folded like a literal
+        Statement,  // the same throughout one statement (OBJECT_ID, GETDATE): computed
+                    // once per statement when its arguments are constant
+        Never,      // a new value each time (NEWID)
+    };
+    CallExpr(DataType t, std::vector<BoundExprPtr> args, Fn fn, Reuse reuse = Reuse::Constant)
+        : BoundExpr(t), args_(std::move(args)), fn_(std::move(fn)), reuse_(reuse) {}
     Value eval(const Frame& frame) const override;
     bool isConstant() const override;
     bool collectSources(std::vector<int>& out) const override;
 
 private:
+    bool argumentsConstant() const;
+
     std::vector<BoundExprPtr> args_;
     Fn fn_;
-    bool deterministic_;
+    Reuse reuse_;
+    mutable std::optional<Value> statementValue_;
 };
 
 // COALESCE / ISNULL-like: evaluates arguments lazily, first non-NULL converted.

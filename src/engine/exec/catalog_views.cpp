@@ -80,29 +80,56 @@ void sysobjectsColumns(ViewBuilder& b) {
     b.column("cache", smallint());
 }
 
-void sysobjectsRow(ViewBuilder& b, const std::string& n, int32_t id, const std::string& xtype,
-                   int info, int32_t parent, const Value& created) {
-    std::string type = (xtype == "PK" || xtype == "UQ") ? "K" : xtype;
-    Value c = createdOf(created);
-    b.rows.rows.push_back({name(n), i32(id), charN(xtype, 2), i16(1), i16(info), i32(0), i32(0), i32(0),
-                           i32(parent), c, i16(0), i32(0), i32(0), charN(type, 2), i16(0), i16(0), i16(0), c,
-                           i32(0), i32(0), i32(0), i32(0), i32(0), i32(0), i16(0)});
+struct ObjectEntry {
+    const std::string* name;
+    int32_t id;
+    const char* xtype;
+    int info;
+    int32_t parent;
+    const Value* created;
+};
+
+Value sysobjectsCell(const ObjectEntry& e, size_t column) {
+    switch (column) {
+        case 0: return name(*e.name);
+        case 1: return i32(e.id);
+        case 2: return charN(e.xtype, 2);
+        case 3: return i16(1);
+        case 4: return i16(e.info);
+        case 8: return i32(e.parent);
+        case 9:
+        case 17: return createdOf(*e.created);
+        case 13: {
+            std::string xtype = e.xtype;
+            return charN((xtype == "PK" || xtype == "UQ") ? "K" : xtype, 2);
+        }
+        case 10:
+        case 14:
+        case 15:
+        case 16:
+        case 24: return i16(0);
+        default: return i32(0);
+    }
 }
 
-Rowset buildSysobjects(const Database& db) {
+Rowset buildSysobjects(const Database& db, bool withRows) {
     ViewBuilder b;
     sysobjectsColumns(b);
+    if (!withRows) return std::move(b.rows);
+    auto entries = std::make_shared<std::vector<ObjectEntry>>();
     for (const auto& [id, table] : db.tables()) {
         const TableSchema& t = table->schema;
-        sysobjectsRow(b, t.name, t.id, "U", 0, 0, t.created);
-        for (const auto& d : t.defaults) sysobjectsRow(b, d.name, d.id, "D", d.columnId, t.id, d.created);
+        entries->push_back({&t.name, t.id, "U", 0, 0, &t.created});
+        for (const auto& d : t.defaults) entries->push_back({&d.name, d.id, "D", d.columnId, t.id, &d.created});
         for (const auto& ix : t.indexes) {
             if (ix.constraint == KeyConstraint::None) continue;
-            sysobjectsRow(b, ix.name, ix.constraintId, ix.constraint == KeyConstraint::PrimaryKey ? "PK" : "UQ",
-                          0, t.id, ix.created);
+            entries->push_back({&ix.name, ix.constraintId, ix.constraint == KeyConstraint::PrimaryKey ? "PK" : "UQ", 0,
+                                t.id, &ix.created});
         }
     }
-    for (const auto& [id, view] : db.views()) sysobjectsRow(b, view.name, view.id, "V", 0, 0, view.created);
+    for (const auto& [id, view] : db.views()) entries->push_back({&view.name, view.id, "V", 0, 0, &view.created});
+    b.rows.cellRows = entries->size();
+    b.rows.cell = [entries](size_t row, size_t column) { return sysobjectsCell((*entries)[row], column); };
     return std::move(b.rows);
 }
 
@@ -143,32 +170,60 @@ void syscolumnsColumns(ViewBuilder& b) {
     b.column("tdscollation", DataType{TypeId::Binary, 5, 0, 0});
 }
 
-void syscolumnsRow(ViewBuilder& b, int32_t objectId, const std::string& n, const DataType& type, bool nullable,
-                   bool identity, int32_t colid, int32_t order, int32_t defaultId) {
+struct ColumnEntry {
+    const TableSchema* table;
+    const ColumnSchema* column;
+    int order;
+};
+
+Value syscolumnsCell(const ColumnEntry& e, size_t column) {
+    const DataType& type = e.column->type;
     int xtype = systemTypeId(type.id);
-    int status = (nullable ? 0x08 : 0) | (identity ? 0x80 : 0);
     bool character = isCharacter(type.id);
-    Value scale = isNumericForCatalog(type.id) ? i32(reportedScale(type)) : nullOf(intType());
-    b.rows.rows.push_back({name(n), i32(objectId), i8(xtype), i8(0), i16(xtype), i16(storageBytes(type)),
-                           i8(reportedPrecision(type) < 0 ? 0 : std::min(reportedPrecision(type), 255)),
-                           i8(reportedScale(type)), i16(colid), i16(0), i8(0), i8(0), i16(0), i32(defaultId),
-                           i32(0), i16(0), i16(order), nullOf(DataType{TypeId::VarBinary, 8000, 0, 0}), i16(0),
-                           character ? i32(53284) : nullOf(intType()), i32(0), i8(status), i8(xtype),
-                           i16(0), nullOf(DataType::varchar(255)), i16(reportedPrecision(type)), scale,
-                           i32(0), i32(0), i32(nullable ? 1 : 0),
-                           character ? name(kCollation) : nullOf(sysname()),
-                           nullOf(DataType{TypeId::Binary, 5, 0, 0})});
+    switch (column) {
+        case 0: return name(e.column->name);
+        case 1: return i32(e.table->id);
+        case 2:
+        case 22: return i8(xtype);
+        case 4: return i16(xtype);
+        case 5: return i16(storageBytes(type));
+        case 6: return i8(reportedPrecision(type) < 0 ? 0 : std::min(reportedPrecision(type), 255));
+        case 7: return i8(reportedScale(type));
+        case 8: return i16(e.column->id);
+        case 13: return i32(e.column->defaultId);
+        case 16: return i16(e.order);
+        case 17: return nullOf(DataType{TypeId::VarBinary, 8000, 0, 0});
+        case 19: return character ? i32(53284) : nullOf(intType());
+        case 21: return i8((e.column->nullable ? 0x08 : 0) | (e.column->identity ? 0x80 : 0));
+        case 24: return nullOf(DataType::varchar(255));
+        case 25: return i16(reportedPrecision(type));
+        case 26: return isNumericForCatalog(type.id) ? i32(reportedScale(type)) : nullOf(intType());
+        case 29: return i32(e.column->nullable ? 1 : 0);
+        case 30: return character ? name(kCollation) : nullOf(sysname());
+        case 31: return nullOf(DataType{TypeId::Binary, 5, 0, 0});
+        case 3:
+        case 10:
+        case 11: return i8(0);
+        case 9:
+        case 12:
+        case 15:
+        case 18:
+        case 23: return i16(0);
+        default: return i32(0);
+    }
 }
 
-Rowset buildSyscolumns(const Database& db) {
+Rowset buildSyscolumns(const Database& db, bool withRows) {
     ViewBuilder b;
     syscolumnsColumns(b);
+    if (!withRows) return std::move(b.rows);
+    auto entries = std::make_shared<std::vector<ColumnEntry>>();
     for (const auto& [id, table] : db.tables()) {
-        const TableSchema& t = table->schema;
         int order = 1;
-        for (const auto& c : t.columns)
-            syscolumnsRow(b, t.id, c.name, c.type, c.nullable, c.identity, c.id, order++, c.defaultId);
+        for (const auto& c : table->schema.columns) entries->push_back({&table->schema, &c, order++});
     }
+    b.rows.cellRows = entries->size();
+    b.rows.cell = [entries](size_t row, size_t column) { return syscolumnsCell((*entries)[row], column); };
     return std::move(b.rows);
 }
 
@@ -204,7 +259,7 @@ constexpr SystemType kSystemTypes[] = {
     {"xml", 241, 241, -1, 0, 0, false},          {"sysname", 231, 256, 256, 0, 0, true},
 };
 
-Rowset buildSystypes() {
+Rowset buildSystypes(bool withRows) {
     ViewBuilder b;
     b.column("name", sysname(), false);
     b.column("xtype", tinyint(), false);
@@ -226,6 +281,7 @@ Rowset buildSystypes() {
     b.column("prec", smallint());
     b.column("scale", tinyint());
     b.column("collation", sysname());
+    if (!withRows) return std::move(b.rows);
     for (const auto& t : kSystemTypes) {
         bool character = std::string(t.name).find("char") != std::string::npos ||
                          std::string(t.name) == "text" || std::string(t.name) == "ntext" ||
@@ -242,7 +298,7 @@ Rowset buildSystypes() {
 
 // --- sysindexes / sysindexkeys --------------------------------------------------------
 
-Rowset buildSysindexes(const Database& db) {
+Rowset buildSysindexes(const Database& db, bool withRows) {
     ViewBuilder b;
     DataType binary6{TypeId::Binary, 6, 0, 0};
     b.column("id", intType(), false);
@@ -274,6 +330,7 @@ Rowset buildSysindexes(const Database& db) {
     b.column("statblob", DataType::of(TypeId::Image));
     b.column("maxlen", intType());
     b.column("rows", intType());
+    if (!withRows) return std::move(b.rows);
     auto row = [&](int32_t tableId, int indid, const Value& indexName, int keys, int64_t rows) {
         b.rows.rows.push_back({i32(tableId), i32(0), nullOf(binary6), i16(indid), nullOf(binary6), i16(0),
                                i16(keys), i16(1), i32(0), i32(0), i32(0), Value::integer(rows, TypeId::BigInt),
@@ -296,12 +353,13 @@ Rowset buildSysindexes(const Database& db) {
     return std::move(b.rows);
 }
 
-Rowset buildSysindexkeys(const Database& db) {
+Rowset buildSysindexkeys(const Database& db, bool withRows) {
     ViewBuilder b;
     b.column("id", intType(), false);
     b.column("indid", smallint(), false);
     b.column("colid", smallint(), false);
     b.column("keyno", smallint(), false);
+    if (!withRows) return std::move(b.rows);
     for (const auto& [id, table] : db.tables()) {
         for (const auto& ix : table->schema.indexes) {
             int keyno = 1;
@@ -314,7 +372,7 @@ Rowset buildSysindexkeys(const Database& db) {
 
 // --- syscomments ---------------------------------------------------------------------
 
-Rowset buildSyscomments(const Database& db) {
+Rowset buildSyscomments(const Database& db, bool withRows) {
     ViewBuilder b;
     b.column("id", intType(), false);
     b.column("number", smallint());
@@ -326,6 +384,7 @@ Rowset buildSyscomments(const Database& db) {
     b.column("encrypted", DataType::of(TypeId::Bit), false);
     b.column("compressed", DataType::of(TypeId::Bit), false);
     b.column("text", DataType::nvarchar(4000));
+    if (!withRows) return std::move(b.rows);
     auto add = [&](int32_t id, const std::string& text) {
         // Texts are split into rows of at most 4000 characters.
         size_t pos = 0;
@@ -353,12 +412,13 @@ Rowset buildSyscomments(const Database& db) {
 
 // --- INFORMATION_SCHEMA ----------------------------------------------------------------
 
-Rowset buildInformationSchemaTables(const Database& db) {
+Rowset buildInformationSchemaTables(const Database& db, bool withRows) {
     ViewBuilder b;
     b.column("TABLE_CATALOG", sysname());
     b.column("TABLE_SCHEMA", sysname());
     b.column("TABLE_NAME", sysname(), false);
     b.column("TABLE_TYPE", DataType::varchar(10));
+    if (!withRows) return std::move(b.rows);
     for (const auto& [id, table] : db.tables())
         b.rows.rows.push_back({name(db.name()), name(table->schema.schema), name(table->schema.name),
                                varchar("BASE TABLE", 10)});
@@ -432,9 +492,10 @@ void informationSchemaColumnsColumns(ViewBuilder& b) {
     b.column("DOMAIN_NAME", sysname());
 }
 
-Rowset buildInformationSchemaColumns(const Database& db) {
+Rowset buildInformationSchemaColumns(const Database& db, bool withRows) {
     ViewBuilder b;
     informationSchemaColumnsColumns(b);
+    if (!withRows) return std::move(b.rows);
     for (const auto& [id, table] : db.tables()) {
         const TableSchema& t = table->schema;
         for (const auto& c : t.columns) {
@@ -447,7 +508,7 @@ Rowset buildInformationSchemaColumns(const Database& db) {
     return std::move(b.rows);
 }
 
-Rowset buildSysdatabases(Server& server) {
+Rowset buildSysdatabases(Server& server, bool withRows) {
     ViewBuilder b;
     b.column("name", sysname(), false);
     b.column("dbid", smallint(), false);
@@ -455,6 +516,7 @@ Rowset buildSysdatabases(Server& server) {
     b.column("crdate", DataType::of(TypeId::DateTime));
     b.column("collation_name", sysname());
     b.column("cmptlevel", tinyint());
+    if (!withRows) return std::move(b.rows);
     for (const DatabaseEntry* e : server.databases())
         b.rows.rows.push_back({name(e->name), i16(e->id), i32(e->id), Value::datetime(0, 0), name(kCollation), i8(90)});
     return std::move(b.rows);
@@ -473,31 +535,31 @@ std::unique_ptr<Source> Binder::systemSource(const sql::ObjectName& objectName) 
         db = other->database.get();
     }
     bool compatibilitySchema = schema.empty() || identifierEqual(schema, "dbo") || identifierEqual(schema, "sys");
-    std::function<Rowset()> generate;
+    std::function<Rowset(bool)> generate;
     Server* server = ctx_.session.server;
     if (identifierEqual(schema, "INFORMATION_SCHEMA")) {
         if (identifierEqual(object, "TABLES")) {
-            generate = [db] { return buildInformationSchemaTables(*db); };
+            generate = [db](bool rows) { return buildInformationSchemaTables(*db, rows); };
         } else if (identifierEqual(object, "COLUMNS")) {
-            generate = [db] { return buildInformationSchemaColumns(*db); };
+            generate = [db](bool rows) { return buildInformationSchemaColumns(*db, rows); };
         }
     } else if (compatibilitySchema) {
         // A user table of the same name wins over a compatibility view (as dbo objects do).
         if (!identifierEqual(schema, "sys") && (db->findTable(object) || db->findView(object))) return nullptr;
         if (identifierEqual(object, "sysobjects")) {
-            generate = [db] { return buildSysobjects(*db); };
+            generate = [db](bool rows) { return buildSysobjects(*db, rows); };
         } else if (identifierEqual(object, "syscolumns")) {
-            generate = [db] { return buildSyscolumns(*db); };
+            generate = [db](bool rows) { return buildSyscolumns(*db, rows); };
         } else if (identifierEqual(object, "systypes")) {
-            generate = [] { return buildSystypes(); };
+            generate = [](bool rows) { return buildSystypes(rows); };
         } else if (identifierEqual(object, "sysindexes")) {
-            generate = [db] { return buildSysindexes(*db); };
+            generate = [db](bool rows) { return buildSysindexes(*db, rows); };
         } else if (identifierEqual(object, "sysindexkeys")) {
-            generate = [db] { return buildSysindexkeys(*db); };
+            generate = [db](bool rows) { return buildSysindexkeys(*db, rows); };
         } else if (identifierEqual(object, "syscomments")) {
-            generate = [db] { return buildSyscomments(*db); };
+            generate = [db](bool rows) { return buildSyscomments(*db, rows); };
         } else if (identifierEqual(object, "sysdatabases") || (identifierEqual(schema, "sys") && identifierEqual(object, "databases"))) {
-            generate = [server] { return buildSysdatabases(*server); };
+            generate = [server](bool rows) { return buildSysdatabases(*server, rows); };
         }
     }
     if (!generate) return nullptr;
@@ -507,8 +569,8 @@ std::unique_ptr<Source> Binder::systemSource(const sql::ObjectName& objectName) 
     source->schemaName = schema.empty() ? "dbo" : schema;
     // Column metadata comes from a build over the current catalogue; rows are rebuilt when
     // the query runs.
-    source->columns = generate().columns;
-    source->generate = std::move(generate);
+    source->columns = generate(false).columns;
+    source->generate = [generate] { return generate(true); };
     return source;
 }
 

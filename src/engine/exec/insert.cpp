@@ -88,27 +88,33 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
         raise(ctx, 156, {"EXEC"});
     }
 
-    // Full rows in table column order.
+    // Full rows in table column order, straight into column stores; whole rows are kept
+    // only when unique indexes must be checked.
     TableSchema next = schema;
     DefaultEvaluator defaults(ctx);
+    bool keepRows = std::any_of(schema.indexes.begin(), schema.indexes.end(), [](const IndexSchema& ix) { return ix.unique; });
     std::vector<std::vector<Value>> rows;
-    rows.reserve(supplied.size());
+    std::vector<ColumnStore> stores;
+    for (const auto& col : schema.columns) {
+        stores.emplace_back(col.type);
+        stores.back().reserve(supplied.size());
+    }
     int identity = schema.identityColumn();
     std::optional<int64_t> lastIdentity;
+    std::vector<Value> row(schema.columns.size());
+    std::vector<bool> given(schema.columns.size());
     for (size_t r = 0; r < supplied.size(); ++r) {
-        std::vector<Value> row(schema.columns.size());
-        std::vector<bool> given(schema.columns.size(), false);
+        std::fill(given.begin(), given.end(), false);
         for (size_t k = 0; k < positions.size(); ++k) {
             int p = positions[k];
-            given[p] = true;
             const ColumnSchema& col = schema.columns[p];
             if (isDefault[r][k]) {
-                row[p] = col.identity ? Value::null(col.type) : defaults.evaluate(schema, col);
-                given[p] = col.identity ? false : true;
                 if (col.identity) continue;
+                row[p] = defaults.evaluate(schema, col);
             } else {
                 row[p] = valueForColumn(ctx, col, supplied[r][k]);
             }
+            given[p] = true;
             if (col.identity && identityInsert && !row[p].isNull()) {
                 int64_t v = row[p].asInt64();
                 if (!next.identityUsed || (col.identityIncrement > 0 ? v > next.identityCurrent : v < next.identityCurrent)) {
@@ -129,31 +135,35 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
                 row[c] = defaults.evaluate(schema, col);
             }
         }
-        for (size_t c = 0; c < schema.columns.size(); ++c) checkNotNull(ctx, schema, schema.columns[c], row[c], "INSERT");
-        rows.push_back(std::move(row));
+        for (size_t c = 0; c < schema.columns.size(); ++c) {
+            checkNotNull(ctx, schema, schema.columns[c], row[c], "INSERT");
+            stores[c].push(row[c]);
+        }
+        if (keepRows) rows.push_back(row);
+        // The supplied values are not needed any more.
+        supplied[r].clear();
+        supplied[r].shrink_to_fit();
     }
-    checkUniqueIndexes(ctx, *table, rows, std::vector<int64_t>(rows.size(), -1), {});
+    size_t count = supplied.size();
+    supplied.clear();
+    if (keepRows) checkUniqueIndexes(ctx, *table, rows, std::vector<int64_t>(rows.size(), -1), {});
 
     StatementChanges changes(ctx.entry());
-    if (!rows.empty()) {
+    if (count > 0) {
         Change c;
         c.kind = Change::Kind::InsertRows;
         c.objectId = schema.id;
         c.identityCurrent = next.identityCurrent;
         c.identityUsed = next.identityUsed;
-        for (size_t i = 0; i < rows.size(); ++i) c.rowIds.push_back(table->data.nextRowId + static_cast<RowId>(i));
-        for (size_t col = 0; col < schema.columns.size(); ++col) {
-            ColumnStore store(schema.columns[col].type);
-            store.reserve(rows.size());
-            for (const auto& row : rows) store.push(row[col]);
-            c.values.push_back(std::move(store));
-        }
+        c.rowIds.reserve(count);
+        for (size_t i = 0; i < count; ++i) c.rowIds.push_back(table->data.nextRowId + static_cast<RowId>(i));
+        c.values = std::move(stores);
         changes.add(std::move(c));
     }
     changes.commit(*ctx.session.server);
     if (lastIdentity) ctx.session.lastIdentity = lastIdentity;
-    ctx.session.lastRowCount = static_cast<int64_t>(rows.size());
-    if (!ctx.session.settings.noCount) ctx.out.rowCount(static_cast<int64_t>(rows.size()), ctx.line);
+    ctx.session.lastRowCount = static_cast<int64_t>(count);
+    if (!ctx.session.settings.noCount) ctx.out.rowCount(static_cast<int64_t>(count), ctx.line);
 }
 
 }  // namespace engine::exec

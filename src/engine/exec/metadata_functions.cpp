@@ -156,7 +156,7 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
         for (const auto& a : e.args) args.push_back(bindScalar(*a, scope));
     };
     auto call = [&](DataType type, CallExpr::Fn fn) -> BoundExprPtr {
-        return std::make_unique<CallExpr>(type, std::move(args), std::move(fn), false);
+        return std::make_unique<CallExpr>(type, std::move(args), std::move(fn), CallExpr::Reuse::Statement);
     };
     const DataType intType = DataType::of(TypeId::Int);
 

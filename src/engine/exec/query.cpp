@@ -114,26 +114,35 @@ Tuples execNode(const JoinNode& node, const BoundCore& core, ExecContext& ctx, c
 
     if (!node.leftKeys.empty()) {
         // Hash join: build on the right side, probe with the left; the whole ON condition
-        // is checked on every candidate pair.
-        std::unordered_map<uint64_t, std::vector<size_t>> buckets;
-        buckets.reserve(right.count());
-        std::vector<std::vector<Value>> rightKeys(right.count());
+        // is checked on every candidate pair. Open addressing over the key hashes, with
+        // the rows of one hash chained through `next`.
+        size_t capacity = 16;
+        while (capacity < right.count() * 2) capacity <<= 1;
+        std::vector<uint64_t> slotHash(capacity, 0);
+        std::vector<int64_t> slotHead(capacity, -1);
+        std::vector<int64_t> next(right.count(), -1);
         std::vector<Value> keys;
         uint64_t hash;
-        for (size_t j = 0; j < right.count(); ++j) {
+        for (size_t j = right.count(); j-- > 0;) {
             merge(nullptr, right.at(j));
             if (!joinKeys(node.rightKeys, node.keyTypes, f, keys, hash)) continue;
-            buckets[hash].push_back(j);
+            size_t at = static_cast<size_t>(hash) & (capacity - 1);
+            while (slotHead[at] >= 0 && slotHash[at] != hash) at = (at + 1) & (capacity - 1);
+            slotHash[at] = hash;
+            next[j] = slotHead[at];
+            slotHead[at] = static_cast<int64_t>(j);
         }
-        std::vector<size_t> none;
+        std::vector<size_t> candidates;
         for (size_t i = 0; i < left.count(); ++i) {
             merge(left.at(i), nullptr);
-            if (!joinKeys(node.leftKeys, node.keyTypes, f, keys, hash)) {
-                emitMatches(i, none);
-                continue;
+            candidates.clear();
+            if (joinKeys(node.leftKeys, node.keyTypes, f, keys, hash)) {
+                size_t at = static_cast<size_t>(hash) & (capacity - 1);
+                while (slotHead[at] >= 0 && slotHash[at] != hash) at = (at + 1) & (capacity - 1);
+                for (int64_t j = slotHead[at]; j >= 0; j = next[static_cast<size_t>(j)])
+                    candidates.push_back(static_cast<size_t>(j));
             }
-            auto it = buckets.find(hash);
-            emitMatches(i, it == buckets.end() ? none : it->second);
+            emitMatches(i, candidates);
         }
     } else {
         std::vector<size_t> all(right.count());
@@ -148,6 +157,21 @@ Tuples execNode(const JoinNode& node, const BoundCore& core, ExecContext& ctx, c
         }
     }
     return result;
+}
+
+// Every combination of a tuple of a with a tuple of b (their sources are disjoint).
+Tuples crossProduct(const Tuples& a, const Tuples& b) {
+    Tuples product;
+    product.width = a.width;
+    product.data.reserve(a.count() * b.count() * a.width);
+    std::vector<int64_t> t(a.width);
+    for (size_t i = 0; i < a.count(); ++i) {
+        for (size_t j = 0; j < b.count(); ++j) {
+            for (size_t k = 0; k < a.width; ++k) t[k] = b.at(j)[k] >= 0 ? b.at(j)[k] : a.at(i)[k];
+            product.push(t.data());
+        }
+    }
+    return product;
 }
 
 // Hash set of value rows under compareForSort equality (DISTINCT, UNION, COUNT(DISTINCT)).
@@ -296,18 +320,7 @@ CoreResult runCore(const BoundCore& core, const BoundQuery& query, bool applyOrd
         out.tuples = execNode(*core.from[0], core, ctx, outer);
         for (size_t i = 1; i < core.from.size(); ++i) {
             Tuples next = execNode(*core.from[i], core, ctx, outer);
-            Tuples product;
-            product.width = out.tuples.width;
-            for (size_t a = 0; a < out.tuples.count(); ++a) {
-                for (size_t b = 0; b < next.count(); ++b) {
-                    std::vector<int64_t> t(out.tuples.at(a), out.tuples.at(a) + product.width);
-                    for (size_t k = 0; k < product.width; ++k) {
-                        if (next.at(b)[k] >= 0) t[k] = next.at(b)[k];
-                    }
-                    product.push(t.data());
-                }
-            }
-            out.tuples = std::move(product);
+            out.tuples = crossProduct(out.tuples, next);
         }
     }
     size_t tupleCount = core.from.empty() ? 1 : out.tuples.count();
@@ -462,18 +475,7 @@ std::vector<int64_t> collectTuples(const BoundCore& core, ExecContext& ctx, cons
     all = execNode(*core.from[0], core, ctx, outer);
     for (size_t i = 1; i < core.from.size(); ++i) {
         Tuples next = execNode(*core.from[i], core, ctx, outer);
-        Tuples product;
-        product.width = all.width;
-        for (size_t a = 0; a < all.count(); ++a) {
-            for (size_t b = 0; b < next.count(); ++b) {
-                std::vector<int64_t> t(all.at(a), all.at(a) + product.width);
-                for (size_t k = 0; k < product.width; ++k) {
-                    if (next.at(b)[k] >= 0) t[k] = next.at(b)[k];
-                }
-                product.push(t.data());
-            }
-        }
-        all = std::move(product);
+        all = crossProduct(all, next);
     }
     if (core.residualWhere.empty()) return std::move(all.data);
     std::vector<int64_t> kept;

@@ -42,6 +42,10 @@ struct Rowset {
     // Why the set cannot be updated through: 0 when it can, else 4417 (UNION) or 4418
     // (aggregates, DISTINCT, GROUP BY).
     int notUpdatable = 0;
+    // A set computed cell by cell when read (the larger catalogue views): cellRows rows,
+    // rows left empty. Only the cells a query reads are ever built.
+    std::function<Value(size_t row, size_t column)> cell;
+    size_t cellRows = 0;
 };
 
 struct Source {
@@ -59,11 +63,14 @@ struct Source {
     int32_t viewId = 0;
 
     size_t rowCount() const {
-        return kind == Kind::Table ? table->data.rowCount() : (rowset ? rowset->rows.size() : 0);
+        if (kind == Kind::Table) return table->data.rowCount();
+        if (!rowset) return 0;
+        return rowset->cell ? rowset->cellRows : rowset->rows.size();
     }
     Value value(int64_t row, size_t column) const {
         if (row < 0) return Value::null(columns[column].type);
         if (kind == Kind::Table) return table->data.columns[column].get(static_cast<size_t>(row));
+        if (rowset->cell) return rowset->cell(static_cast<size_t>(row), column);
         return rowset->rows[static_cast<size_t>(row)][column];
     }
 };

@@ -1,0 +1,315 @@
+// The session API: opening, databases, result-set identities, row operations, sharing of
+// databases between sessions and threads of one process.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "engine/session.h"
+#include "engine/types/render.h"
+
+namespace {
+
+using engine::ColumnAssignment;
+using engine::RowChange;
+using engine::Session;
+using engine::Value;
+
+class SessionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("engine-session-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir_);
+        engine::SessionOptions options;
+        options.createDataDirectory = true;
+        auto opened = Session::open(dir_, "", options);
+        ASSERT_TRUE(opened.session);
+        exec(*opened.session, "CREATE DATABASE Empresa_0001");
+        exec(*opened.session, "USE Empresa_0001 "
+                              "CREATE TABLE PROPIEDADES (Id int IDENTITY(1,1), NOMBRE varchar(10) NOT NULL, "
+                              "VALOR varchar(5) NOT NULL DEFAULT('d'), N int NULL) "
+                              "CREATE UNIQUE INDEX PROPIDX ON PROPIEDADES (NOMBRE) "
+                              "INSERT INTO PROPIEDADES (NOMBRE, VALOR) VALUES ('A', 'x'), ('B', 'y')");
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    static engine::BatchResult exec(Session& s, const std::string& sql) {
+        auto r = s.execute(sql);
+        EXPECT_FALSE(r.hasErrors()) << sql << ": " << (r.firstError() ? r.firstError()->text : "");
+        return r;
+    }
+
+    std::unique_ptr<Session> open(const std::string& db = "Empresa_0001") {
+        auto opened = Session::open(dir_, db);
+        EXPECT_TRUE(opened.session) << (opened.messages.empty() ? "" : opened.messages[0].text);
+        return std::move(opened.session);
+    }
+
+    std::filesystem::path dir_;
+};
+
+TEST_F(SessionTest, OpensDatabasesCaseInsensitivelyAndReportsTheStoredName) {
+    auto opened = Session::open(dir_, "EMPRESA_0001");
+    ASSERT_TRUE(opened.session);
+    EXPECT_EQ(opened.session->currentDatabase(), "Empresa_0001");
+    ASSERT_EQ(opened.messages.size(), 2u);
+    EXPECT_EQ(opened.messages[0].number, 5701);
+    EXPECT_EQ(opened.messages[0].text, "Changed database context to 'Empresa_0001'.");
+    EXPECT_FALSE(opened.messages[0].isError());
+    EXPECT_EQ(opened.messages[1].number, 5703);
+}
+
+TEST_F(SessionTest, MissingDatabaseFailsWith4060AsAValue) {
+    auto opened = Session::open(dir_, "EMPRESA_0002");
+    EXPECT_FALSE(opened.session);
+    ASSERT_EQ(opened.messages.size(), 1u);
+    EXPECT_EQ(opened.messages[0].number, 4060);
+    EXPECT_EQ(opened.messages[0].text,
+              "Cannot open database \"EMPRESA_0002\" requested by the login. The login failed.");
+}
+
+TEST_F(SessionTest, MissingDataDirectoryFailsWithoutCreatingIt) {
+    auto missing = dir_ / "nope";
+    auto opened = Session::open(missing, "master");
+    EXPECT_FALSE(opened.session);
+    ASSERT_FALSE(opened.messages.empty());
+    EXPECT_EQ(opened.messages[0].number, 17);
+    EXPECT_FALSE(std::filesystem::exists(missing));
+}
+
+TEST_F(SessionTest, UseDatabaseSwitchesAndFailsWith911) {
+    auto s = open("master");
+    auto ok = s->useDatabase("empresa_0001");
+    ASSERT_EQ(ok.size(), 1u);
+    EXPECT_EQ(ok[0].number, 5701);
+    EXPECT_EQ(s->currentDatabase(), "Empresa_0001");
+    auto bad = s->useDatabase("Nada");
+    ASSERT_EQ(bad.size(), 1u);
+    EXPECT_EQ(bad[0].number, 911);
+    EXPECT_EQ(s->currentDatabase(), "Empresa_0001");
+}
+
+TEST_F(SessionTest, ResultSetsFromOneTableCarryItsIdentityAndRowIds) {
+    auto s = open();
+    auto r = exec(*s, "SELECT * FROM PROPIEDADES WHERE NOMBRE='B'");
+    ASSERT_EQ(r.resultSets.size(), 1u);
+    const auto& set = r.resultSets[0];
+    ASSERT_TRUE(set.baseTable);
+    EXPECT_EQ(set.baseTable->database, "Empresa_0001");
+    EXPECT_EQ(set.baseTable->name, "PROPIEDADES");
+    ASSERT_EQ(set.rowIds.size(), 1u);
+    EXPECT_EQ(set.columns[1].baseColumn, "NOMBRE");
+    EXPECT_TRUE(set.columns[0].identity);
+    EXPECT_EQ(set.columns[2].type, engine::DataType::varchar(5));
+    EXPECT_FALSE(set.columns[2].nullable);
+
+    auto joined = exec(*s, "SELECT a.NOMBRE FROM PROPIEDADES a JOIN PROPIEDADES b ON a.Id = b.Id");
+    EXPECT_FALSE(joined.resultSets[0].baseTable);
+    auto grouped = exec(*s, "SELECT COUNT(*) FROM PROPIEDADES");
+    EXPECT_FALSE(grouped.resultSets[0].baseTable);
+    auto computed = exec(*s, "SELECT NOMBRE + 'x' AS n, VALOR FROM PROPIEDADES");
+    ASSERT_TRUE(computed.resultSets[0].baseTable);
+    EXPECT_EQ(computed.resultSets[0].columns[0].baseColumn, "");
+    EXPECT_EQ(computed.resultSets[0].columns[1].baseColumn, "VALOR");
+}
+
+TEST_F(SessionTest, UpdateRowChangesTheRowAndReportsItAsStored) {
+    auto s = open();
+    auto r = exec(*s, "SELECT NOMBRE, VALOR FROM PROPIEDADES WHERE NOMBRE='A'");
+    auto table = *r.resultSets[0].baseTable;
+    auto row = r.resultSets[0].rowIds[0];
+    RowChange c = s->updateRow(table, row, {{"valor", Value::varchar("z")}, {"N", Value::varchar("42")}});
+    ASSERT_TRUE(c.ok()) << (c.messages.empty() ? "" : c.messages[0].text);
+    ASSERT_EQ(c.row.size(), 4u);
+    EXPECT_EQ(engine::renderForShell(c.row[2]), "z");
+    EXPECT_EQ(c.row[3].typeId(), engine::TypeId::Int);
+    EXPECT_EQ(c.row[3].asInt64(), 42);
+    auto after = exec(*s, "SELECT VALOR, N FROM PROPIEDADES WHERE NOMBRE='A'");
+    EXPECT_EQ(engine::renderForShell(after.resultSets[0].rows[0][0]), "z");
+    // The row keeps its identity across a schema change.
+    exec(*s, "ALTER TABLE PROPIEDADES ADD Extra int NULL");
+    RowChange again = s->updateRow(table, row, {{"Extra", Value::integer(5)}});
+    ASSERT_TRUE(again.ok());
+    EXPECT_EQ(again.row.size(), 5u);
+}
+
+TEST_F(SessionTest, RowOperationsRaiseTheServersErrorsAndChangeNothing) {
+    auto s = open();
+    auto r = exec(*s, "SELECT * FROM PROPIEDADES WHERE NOMBRE='A'");
+    auto table = *r.resultSets[0].baseTable;
+    auto row = r.resultSets[0].rowIds[0];
+
+    RowChange nulls = s->updateRow(table, row, {{"VALOR", Value::varchar("q")}, {"NOMBRE", Value::null(engine::DataType::varchar(10))}});
+    EXPECT_EQ(nulls.status, RowChange::Status::Failed);
+    ASSERT_EQ(nulls.messages.size(), 2u);
+    EXPECT_EQ(nulls.messages[0].number, 515);
+    EXPECT_EQ(nulls.messages[1].number, 3621);
+
+    RowChange dup = s->updateRow(table, row, {{"NOMBRE", Value::varchar("b ")}});
+    EXPECT_EQ(dup.status, RowChange::Status::Failed);
+    EXPECT_EQ(dup.messages[0].number, 2601);
+
+    RowChange longer = s->updateRow(table, row, {{"VALOR", Value::varchar("123456")}});
+    EXPECT_EQ(longer.messages[0].number, 8152);
+
+    RowChange conversion = s->updateRow(table, row, {{"N", Value::varchar("abc")}});
+    EXPECT_EQ(conversion.messages[0].number, 245);
+
+    RowChange identity = s->updateRow(table, row, {{"Id", Value::integer(9)}});
+    EXPECT_EQ(identity.messages[0].number, 8102);
+
+    RowChange column = s->updateRow(table, row, {{"Nope", Value::integer(9)}});
+    EXPECT_EQ(column.messages[0].number, 207);
+
+    auto after = exec(*s, "SELECT NOMBRE, VALOR, N FROM PROPIEDADES WHERE Id = 1");
+    EXPECT_EQ(engine::renderForShell(after.resultSets[0].rows[0][0]), "A");
+    EXPECT_EQ(engine::renderForShell(after.resultSets[0].rows[0][1]), "x");
+    EXPECT_TRUE(after.resultSets[0].rows[0][2].isNull());
+}
+
+TEST_F(SessionTest, OptimisticChecksDetectChangedAndMissingRows) {
+    auto s = open();
+    auto r = exec(*s, "SELECT * FROM PROPIEDADES WHERE NOMBRE='A'");
+    auto table = *r.resultSets[0].baseTable;
+    auto row = r.resultSets[0].rowIds[0];
+    exec(*s, "UPDATE PROPIEDADES SET VALOR = 'w' WHERE NOMBRE = 'A'");
+    RowChange stale = s->updateRow(table, row, {{"VALOR", Value::varchar("v")}}, {{"VALOR", Value::varchar("x")}});
+    EXPECT_EQ(stale.status, RowChange::Status::RowChanged);
+    // Compared as '=' compares: case and trailing blanks do not matter.
+    RowChange fresh = s->updateRow(table, row, {{"VALOR", Value::varchar("v")}}, {{"VALOR", Value::varchar("W ")}, {"N", Value()}});
+    EXPECT_TRUE(fresh.ok());
+    exec(*s, "DELETE FROM PROPIEDADES WHERE NOMBRE = 'A'");
+    EXPECT_EQ(s->updateRow(table, row, {{"VALOR", Value::varchar("v")}}).status, RowChange::Status::RowMissing);
+    EXPECT_EQ(s->readRow(table, row).status, RowChange::Status::RowMissing);
+    exec(*s, "DROP TABLE PROPIEDADES CREATE TABLE PROPIEDADES (a int)");
+    EXPECT_EQ(s->readRow(table, 2).status, RowChange::Status::RowMissing);
+}
+
+TEST_F(SessionTest, InsertRowAppliesDefaultsIdentityAndChecks) {
+    auto s = open();
+    auto r = exec(*s, "SELECT * FROM PROPIEDADES WHERE 1 = 0");
+    auto table = *r.resultSets[0].baseTable;
+    RowChange added = s->insertRow(table, {{"NOMBRE", Value::varchar("C")}});
+    ASSERT_TRUE(added.ok()) << (added.messages.empty() ? "" : added.messages[0].text);
+    EXPECT_EQ(added.row[0].asInt64(), 3);
+    EXPECT_EQ(engine::renderForShell(added.row[2]), "d");
+    RowChange read = s->readRow(table, added.rowId);
+    ASSERT_TRUE(read.ok());
+    EXPECT_EQ(engine::renderForShell(read.row[1]), "C");
+
+    RowChange dup = s->insertRow(table, {{"NOMBRE", Value::varchar("c")}});
+    EXPECT_EQ(dup.messages[0].number, 2601);
+    RowChange missing = s->insertRow(table, {{"VALOR", Value::varchar("q")}});
+    EXPECT_EQ(missing.messages[0].number, 515);
+    RowChange identity = s->insertRow(table, {{"Id", Value::integer(7)}, {"NOMBRE", Value::varchar("E")}});
+    EXPECT_EQ(identity.messages[0].number, 544);
+
+    RowChange removed = s->deleteRow(table, added.rowId);
+    EXPECT_TRUE(removed.ok());
+    auto count = exec(*s, "SELECT COUNT(*) FROM PROPIEDADES");
+    EXPECT_EQ(count.resultSets[0].rows[0][0].asInt64(), 2);
+}
+
+TEST_F(SessionTest, RowOperationsAreDurable) {
+    engine::TableIdentity table;
+    engine::RowId row;
+    {
+        auto s = open();
+        auto r = exec(*s, "SELECT * FROM PROPIEDADES WHERE NOMBRE='B'");
+        table = *r.resultSets[0].baseTable;
+        row = r.resultSets[0].rowIds[0];
+        ASSERT_TRUE(s->updateRow(table, row, {{"VALOR", Value::varchar("kept")}}).ok());
+        ASSERT_TRUE(s->insertRow(table, {{"NOMBRE", Value::varchar("New")}}).ok());
+    }
+    auto s = open();
+    auto r = exec(*s, "SELECT NOMBRE, VALOR FROM PROPIEDADES ORDER BY Id");
+    ASSERT_EQ(r.resultSets[0].rows.size(), 3u);
+    EXPECT_EQ(engine::renderForShell(r.resultSets[0].rows[1][1]), "kept");
+    EXPECT_EQ(engine::renderForShell(r.resultSets[0].rows[2][0]), "New");
+    // Row identities are stable across a restart.
+    EXPECT_TRUE(s->readRow(table, row).ok());
+}
+
+TEST_F(SessionTest, SessionsOfOneProcessShareDatabases) {
+    auto a = open();
+    auto b = open("empresa_0001");
+    exec(*a, "INSERT INTO PROPIEDADES (NOMBRE) VALUES ('FromA')");
+    auto r = exec(*b, "SELECT COUNT(*) FROM PROPIEDADES WHERE NOMBRE = 'froma'");
+    EXPECT_EQ(r.resultSets[0].rows[0][0].asInt64(), 1);
+    // A database in use cannot be dropped.
+    auto m = open("master");
+    auto drop = m->execute("DROP DATABASE Empresa_0001");
+    ASSERT_TRUE(drop.firstError());
+    EXPECT_EQ(drop.firstError()->number, 3702);
+}
+
+TEST_F(SessionTest, ThreadsWithTheirOwnSessionsDoNotLoseWork) {
+    const int threads = 4, perThread = 50;
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([&, t] {
+            auto s = open();
+            for (int i = 0; i < perThread; ++i) {
+                auto r = s->execute("INSERT INTO PROPIEDADES (NOMBRE, N) VALUES ('T" + std::to_string(t) + "_" +
+                                    std::to_string(i) + "', " + std::to_string(t) + ")");
+                EXPECT_FALSE(r.hasErrors());
+            }
+        });
+    }
+    for (auto& w : workers) w.join();
+    auto s = open();
+    auto r = exec(*s, "SELECT COUNT(*), COUNT(DISTINCT NOMBRE) FROM PROPIEDADES WHERE N IS NOT NULL");
+    EXPECT_EQ(r.resultSets[0].rows[0][0].asInt64(), threads * perThread);
+    EXPECT_EQ(r.resultSets[0].rows[0][1].asInt64(), threads * perThread);
+}
+
+TEST_F(SessionTest, ClosedSessionsRefuseWork) {
+    auto s = open();
+    s->close();
+    s->close();
+    auto r = s->execute("SELECT 1");
+    EXPECT_TRUE(r.hasErrors());
+    EXPECT_EQ(s->readRow(engine::TableIdentity{}, 1).status, RowChange::Status::Failed);
+}
+
+TEST_F(SessionTest, MessagesComeInTheOrderTheServerSendsThem) {
+    auto s = open();
+    auto r = s->execute("PRINT 'a'\nSELECT 1 AS one\nSELECT nope FROM PROPIEDADES");
+    // 207 at compile time rejects the whole batch.
+    ASSERT_EQ(r.events.size(), 1u);
+    EXPECT_EQ(r.messages[0].number, 207);
+    EXPECT_EQ(r.messages[0].line, 3);
+    auto ok = s->execute("PRINT 'a'\nSELECT 1 AS one\nPRINT 'b'");
+    ASSERT_EQ(ok.events.size(), 4u);
+    EXPECT_EQ(ok.events[0].kind, engine::BatchResult::Kind::Message);
+    EXPECT_EQ(ok.events[1].kind, engine::BatchResult::Kind::ResultSet);
+    EXPECT_EQ(ok.events[2].kind, engine::BatchResult::Kind::RowCount);
+    EXPECT_EQ(ok.rowCounts[0].line, 2);
+    EXPECT_EQ(ok.events[3].kind, engine::BatchResult::Kind::Message);
+    EXPECT_EQ(ok.messages[1].text, "b");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SessionTest, TheLoginLanguageSetsTheDateFormat) {
+    engine::SessionOptions spanish;
+    spanish.language = "Español";
+    auto opened = Session::open(dir_, "Empresa_0001", spanish);
+    ASSERT_TRUE(opened.session);
+    EXPECT_EQ(opened.messages[1].text, "Changed language setting to Español.");
+    auto r = exec(*opened.session, "SELECT MONTH(CAST('31/12/1899' AS datetime)), MONTH('2013-01-02'), @@DATEFIRST");
+    EXPECT_EQ(r.resultSets[0].rows[0][0].asInt64(), 12);
+    EXPECT_EQ(r.resultSets[0].rows[0][1].asInt64(), 2);
+    EXPECT_EQ(r.resultSets[0].rows[0][2].asInt64(), 1);
+    auto english = open();
+    auto e = english->execute("SELECT CAST('31/12/1899' AS datetime)");
+    ASSERT_TRUE(e.firstError());
+    EXPECT_EQ(e.firstError()->number, 242);
+}
+
+}  // namespace
