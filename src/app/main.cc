@@ -8,6 +8,7 @@
 #include "app/command_line.h"
 #include "app/console_view.h"
 #include "app/display.h"
+#include "app/secuencia/secuencia.h"
 #include "app/session.h"
 #include "app/window/window_view.h"
 #include "run/program_directory.h"
@@ -15,7 +16,8 @@
 
 int main(int argc, char** argv) {
     run::RunContext context(run::ProgramDirectory());
-    app::Session session(context, /*update_run=*/nullptr);
+    app::RunSequence run_sequence(app::RunSequence::DependenciasDelPrograma());
+    app::Session session(context, &run_sequence);
     if (!session.Load(app::JoinArguments(argc, argv))) return session.ExitCode();
 
     if (app::HasDisplay([](const char* name) { return std::getenv(name); }))

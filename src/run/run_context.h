@@ -17,6 +17,7 @@
 #include <string_view>
 #include <utility>
 
+#include "run/coleccion_bic.h"
 #include "run/date_time_text.h"
 #include "run/parametros_ejecucion.h"
 #include "run/process_grid.h"
@@ -44,6 +45,9 @@ class RunContext {
     bool EstoyActualizando = false;
     // Set by the central VAT routine; read by the supplier routine of the company phase.
     bool ActualizarIVAProveedores = false;
+    // Entity code -> BIC, loaded from the base-data file before the company phase; read by the
+    // bank-account backfills.
+    run::ColeccionBIC ColeccionBIC;
 
     void EscribirLog(std::string_view procedimiento, std::string_view mensaje,
                      std::string_view textoServidor, std::int16_t nivel) {

@@ -49,8 +49,10 @@ void RunFixture::EmpresaActual(const std::string& codigo) {
     ctx_->grid.SetCurrentRow(fila);
 }
 
-std::vector<std::string> RunFixture::Entradas() const {
-    std::ifstream in(ctx_->log.file(), std::ios::binary);
+std::vector<std::string> RunFixture::Entradas() const { return EntradasDeLog(ctx_->log.file()); }
+
+std::vector<std::string> EntradasDeLog(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::vector<std::string> entradas;
     size_t inicio = 0;

@@ -66,6 +66,9 @@ class RunFixture {
     int bombeos_ = 0;
 };
 
+// The entries of the update log `file` after its start line, in order, as UTF-8 text.
+std::vector<std::string> EntradasDeLog(const std::filesystem::path& file);
+
 // Windows-1252 bytes back to UTF-8 (what the log writer stores, read back).
 std::string DesdeWindows1252(std::string_view bytes);
 

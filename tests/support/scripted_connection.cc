@@ -39,7 +39,7 @@ class ScriptedConnection::Writer : public db::RowWriter {
         return Guardar(false, row, changes);
     }
     db::Status insertRow(size_t row, const std::vector<std::optional<db::Variant>>& values,
-                         std::vector<db::Variant>&) override {
+                         std::vector<db::Variant>& /*stored*/) override {
         return Guardar(true, row, values);
     }
 

@@ -1,0 +1,75 @@
+// The update run: the program's one job. It lists the companies, updates the central database
+// (the central phase) and then every company database in turn (the company phase), and writes
+// the run's final message. The views start it once their window or console is showing and
+// perform the close-down afterwards.
+//
+//   1. Flags cleared; the listing connection fills the grid (an unreachable server ends the
+//      program at once with the "server unreachable" status).
+//   2. EstoyActualizando; progress 0 of 1000 with the status label; the central update
+//      connection. The central phase runs when it opened and the selector is empty or
+//      "VARDEX"; a single-company selector shows the bar full instead.
+//   3. Row 2 done, progress 0. With at least one company row: the BIC catalogue is loaded,
+//      every company row is updated in order (a company whose database cannot be opened is
+//      marked failed and the bar shown full), and the final message is written.
+//
+// Everything the run reaches outside itself — the three connection routines, the BIC loader,
+// the program date and the two phases' step tables — is handed in (Dependencias), so that
+// tests can run the whole sequence against scripted servers.
+//
+// Thread safety: none; runs on the view's thread.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "app/connections.h"
+#include "app/secuencia/pasos.h"
+#include "app/update_run.h"
+#include "db/connection.h"
+#include "run/run_context.h"
+
+namespace app {
+
+class RunSequence : public UpdateRun {
+  public:
+    // The connection routines as the run calls them: server, credentials and selector come
+    // from ctx.parametros.
+    using Listado = std::function<ResultadoListado(run::RunContext&)>;
+    using AperturaCentral = std::function<bool(run::RunContext&, std::unique_ptr<db::Connection>&)>;
+    using AperturaEmpresa = std::function<bool(run::RunContext&, std::unique_ptr<db::Connection>&,
+                                               std::string_view codigo)>;
+
+    struct Dependencias {
+        Listado realizarConexion;
+        AperturaCentral abreconexionSimple;
+        AperturaEmpresa abreconexionEmpresa;
+        std::function<void(run::RunContext&)> cargarCodigosBIC;
+        std::span<const Paso> pasosCentrales;
+        std::span<const Paso> pasosEmpresa;
+        // The release stamp written into every database.
+        std::string fechaPrograma;
+    };
+
+    // The real run: the connection routines, the BIC loader of the base-data file, the
+    // program date of the running executable and the step tables of both phases.
+    static Dependencias DependenciasDelPrograma();
+
+    explicit RunSequence(Dependencias dependencias);
+
+    RunOutcome Execute(run::RunContext& ctx) override;
+
+  private:
+    void FaseCentral(run::RunContext& ctx, db::Connection& conexion);
+    void FaseEmpresa(run::RunContext& ctx, int fila);
+    void MensajeFinal(run::RunContext& ctx);
+
+    Dependencias dep_;
+};
+
+// The final message's text for the given incident flag and date-time text.
+std::string TextoMensajeFinal(bool hayIncidencias, std::string_view fecha);
+
+}  // namespace app

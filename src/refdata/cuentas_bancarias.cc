@@ -1,0 +1,114 @@
+#include "refdata/cuentas_bancarias.h"
+
+#include <array>
+#include <string>
+
+#include "schema/column_creation.h"
+#include "schema/statements.h"
+
+namespace refdata {
+namespace {
+
+using schema::DefinicionCampo;
+using schema::ResultadoCampo;
+
+// --- CTANUEVOPGC -------------------------------------------------------------------------
+
+constexpr std::string_view kCtaNuevoPgc = "CTANUEVOPGC";
+constexpr std::array<DefinicionCampo, 13> kCamposCtaNuevoPgc = {{
+    {"CodigoPais", "varchar", 5, true, "''"},
+    {"DescripcionPais", "varchar", 50, true, "''"},
+    {"TipoDoc", "varchar", 1, true, "''"},
+    {"Plazos", "int", 0, true, "0"},
+    {"DiasPlazos", "int", 0, true, "0"},
+    {"DiaPago1", "int", 0, true, "0"},
+    {"DiaPago2", "int", 0, true, "0"},
+    {"Entidad", "varchar", 4, true, "''"},
+    {"Sucursal", "varchar", 4, true, "''"},
+    {"Dc", "varchar", 2, true, "''"},
+    {"CuentaBanco", "varchar", 10, true, "''"},
+    {"Bic", "varchar", 15, true, "''"},
+    {"Iban", "varchar", 4, true, "''"},
+}};
+
+constexpr std::array<BankAccountColumns, 1> kCuentaCtaNuevoPgc = {{
+    {"ENTIDAD", "SUCURSAL", "DC", "CUENTABANCO", "IBAN", "BIC",
+     IbanRule::kWhenEmptyAndAccountComplete, BicRule::kWhenEmptyAndEntityPresent,
+     BicKey::kEntityFourDigits},
+}};
+
+// --- CLIBANCOSDISP -----------------------------------------------------------------------
+
+constexpr std::string_view kCliBancosDisp = "CLIBANCOSDISP";
+constexpr std::array<DefinicionCampo, 4> kCamposCliBancosDisp = {{
+    {"SWIFT", "varchar", 25, true, "''"},
+    {"ROUTING", "varchar", 25, true, "''"},
+    {"CLIBANCOSIBAN", "varchar", 4, true, "''"},
+    {"CLIBANCOSBIC", "varchar", 15, true, "''"},
+}};
+
+constexpr std::array<BankAccountColumns, 1> kCuentaCliBancosDisp = {{
+    {"CLIBANCOSENTIDAD", "CLIBANCOSSUCURSAL", "CLIBANCOSDIGITO", "CLIBANCOSCUENTA", "CLIBANCOSIBAN",
+     "CLIBANCOSBIC", IbanRule::kEveryRow, BicRule::kEveryRow, BicKey::kEntityFourDigits},
+}};
+
+// Adds `campos` to `tabla` and tells whether both named columns were created by this call.
+bool CrearCamposConIbanYBic(run::RunContext& ctx, db::Connection& Conexion, std::string_view tabla,
+                            std::span<const DefinicionCampo> campos, std::string_view iban,
+                            std::string_view bic) {
+    bool ibanNuevo = false;
+    bool bicNuevo = false;
+    for (const DefinicionCampo& campo : campos) {
+        const bool creado =
+            schema::CrearCampo(ctx, Conexion, tabla, campo) == ResultadoCampo::Creado;
+        if (campo.campo == iban) ibanNuevo = creado;
+        if (campo.campo == bic) bicNuevo = creado;
+    }
+    return ibanNuevo && bicNuevo;
+}
+
+}  // namespace
+
+const BankAccountBackfill kRellenoCtaNuevoPgc = {
+    "SELECT ENTIDAD,SUCURSAL,DC,CUENTABANCO, BIC,IBAN FROM CTANUEVOPGC WHERE (IBAN IS NULL OR "
+    "IBAN ='') OR (BIC IS NULL OR BIC ='') ",
+    "", db::CursorType::ForwardOnly, kCuentaCtaNuevoPgc};
+
+const BankAccountBackfill kRellenoCliBancosDisp = {
+    "SELECT CLIBANCOSENTIDAD, CLIBANCOSSUCURSAL, CLIBANCOSDIGITO, CLIBANCOSCUENTA, "
+    "CLIBANCOSIBAN, CLIBANCOSBIC FROM CLIBANCOSDISP WHERE CLIBANCOSCUENTA <> '' AND "
+    "CLIBANCOSENTIDAD<>'' AND CLIBANCOSDIGITO <> '' AND CLIBANCOSSUCURSAL<>''",
+    "", db::CursorType::Dynamic, kCuentaCliBancosDisp};
+
+void ActualizaCtaNuevoPgc(run::RunContext& ctx, db::Connection& Conexion,
+                          std::string_view Empresa) {
+    ctx.EscribirLog("",
+                    "Comenzando actualizacion estructura ctanuevopgc en la empresa" +
+                        std::string(Empresa) + std::string(schema::kSeparadorServidor) +
+                        ctx.parametros.Servidor,
+                    "", 2);
+    if (CrearCamposConIbanYBic(ctx, Conexion, kCtaNuevoPgc, kCamposCtaNuevoPgc, "Iban", "Bic")) {
+        RellenarCuentasBancarias(Conexion, ctx.ColeccionBIC, kRellenoCtaNuevoPgc);
+    }
+    schema::Ampliar(Conexion, kCtaNuevoPgc, "CP", "<10", "varchar(10)");
+    schema::SentenciaInformada(
+        ctx, Conexion,
+        schema::SentenciaAmpliacion(kCtaNuevoPgc, "titulodelacuenta", "< 100", "varchar(100)"),
+        schema::MensajeEmpresa(ctx,
+                               "Campo titulodelacuenta actualizado correctamente en la empresa "),
+        schema::MensajeEmpresa(ctx, "Actualizando campo titulodelacuenta en la empresa",
+                               schema::kSeparadorEnElServidor));
+}
+
+void ActualizaCliBancosDisp(run::RunContext& ctx, db::Connection& Conexion) {
+    Conexion.clearError();
+    Conexion.execute(
+        "IF COL_LENGTH ('CLIBANCOSDISP','CLIBANCOSENTIDAD') < 10 ALTER TABLE CLIBANCOSDISP "
+        "ALTER COLUMN CLIBANCOSENTIDAD varchar(10)");
+    if (CrearCamposConIbanYBic(ctx, Conexion, kCliBancosDisp, kCamposCliBancosDisp, "CLIBANCOSIBAN",
+                               "CLIBANCOSBIC")) {
+        RellenarCuentasBancarias(Conexion, ctx.ColeccionBIC, kRellenoCliBancosDisp);
+    }
+}
+
+}  // namespace refdata

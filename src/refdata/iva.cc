@@ -1,0 +1,74 @@
+// The VAT-rate routines of the central table IVATAB.
+#include <array>
+#include <span>
+#include <string_view>
+
+#include "refdata/catalogos_fiscales.h"
+#include "refdata/statement_list.h"
+#include "schema/column_creation.h"
+#include "schema/properties.h"
+
+namespace refdata {
+namespace {
+
+constexpr std::string_view kIvatab = "IVATAB";
+
+// Fills the new column: codes 1 to 10 keep their rate, raised 16 -> 18 (class 1) and 7 -> 8
+// (class 2); codes 11 to 20 start at 0.
+constexpr std::array<std::string_view, 4> kRellenoTipoIVA2010 = {
+    "UPDATE IVATAB SET TipoIVA2010 = TipoIVA where codiiva in "
+    "('1','2','3','4','5','6','7','8','9','10')",
+    "UPDATE IVATAB SET TipoIVA2010 = 18 where TipoIVA=16 and AdonIVA='1' and codiiva in "
+    "('1','2','3','4','5','6','7','8','9','10')",
+    "UPDATE IVATAB SET TipoIVA2010 = 8 where TipoIVA=7 and AdonIVA='2' and codiiva in "
+    "('1','2','3','4','5','6','7','8','9','10')",
+    "UPDATE IVATAB SET TipoIVA2010 = 0 where codiiva in "
+    "('11','12','13','14','15','16','17','18','19','20')",
+};
+
+constexpr double kVersionIVA2010 = 1001;
+constexpr std::array<std::string_view, 4> kCambioIVA2010 = {
+    "UPDATE IVATAB SET TipoIVA2010 = 21 where TipoIVA2010=18 and AdonIVA='1' and codiiva in "
+    "('1','2','3','4','5','6','7','8','9','10')",
+    "UPDATE IVATAB SET TipoIVA2010 = 10 where TipoIVA2010=8 and AdonIVA='2' and codiiva in "
+    "('1','2','3','4','5','6','7','8','9','10')",
+    "UPDATE IVATAB SET TipoIVA = 18 where TipoIVA=16 and AdonIVA='1' and codiiva in "
+    "('1','2','3','4','5','6','7','8','9','10')",
+    "UPDATE IVATAB SET TipoIVA = 8 where TipoIVA=7 and AdonIVA='2' and codiiva in "
+    "('1','2','3','4','5','6','7','8','9','10')",
+};
+
+constexpr double kVersionIVA2012 = 1002;
+constexpr std::array<std::string_view, 2> kCambioIVA2012 = {
+    "UPDATE IVATAB SET TipoIVA2010 = 19,TipoIVA=19 where codiiva ='11'",
+    "UPDATE IVATAB SET TipoIVA2010 = 20,TipoIVA = 20 where codiiva ='19'",
+};
+
+// Runs `sentencias` once per central database: only while the stored IVATAB version is below
+// `version`, which is stored afterwards whatever the statements did.
+void CambioVersionado(db::Connection& Conexion, double version, std::string_view textoVersion,
+                      std::span<const std::string_view> sentencias) {
+    if (!schema::VersionPendiente(Conexion, kIvatab, version)) return;
+    EjecutarEnOrden(Conexion, sentencias);
+    schema::GuardarVersion(Conexion, kIvatab, textoVersion);
+}
+
+}  // namespace
+
+void ActualizaTipoIVA2010(run::RunContext& ctx, db::Connection& Conexion) {
+    const schema::ResultadoCampo r =
+        schema::CrearCampo(ctx, "TipoIVA2010", kIvatab, "float", Conexion, 0, false, "0");
+    if (r != schema::ResultadoCampo::Creado) return;
+    ctx.ActualizarIVAProveedores = true;
+    EjecutarEnOrden(Conexion, kRellenoTipoIVA2010);
+}
+
+void ActualizaIVA2010(run::RunContext&, db::Connection& Conexion) {
+    CambioVersionado(Conexion, kVersionIVA2010, "1001", kCambioIVA2010);
+}
+
+void ActualizaIVA2012(run::RunContext&, db::Connection& Conexion) {
+    CambioVersionado(Conexion, kVersionIVA2012, "1002", kCambioIVA2012);
+}
+
+}  // namespace refdata

@@ -1,0 +1,44 @@
+#include "updates/parties/comun.h"
+
+#include "run/update_log.h"
+#include "schema/sql_text.h"
+#include "schema/statements.h"
+
+namespace updates::parties {
+
+void LineaDeComienzo(run::RunContext& ctx, std::string_view texto, std::string_view codigo) {
+    ctx.EscribirLog(
+        "", schema::Unir({texto, codigo, schema::kSeparadorServidor, ctx.parametros.Servidor}), "",
+        run::kNivelInformacion);
+}
+
+bool Informar(run::RunContext& ctx, db::Connection& Conexion, const SentenciaDeTabla& sentencia,
+              std::string_view codigo, std::string_view separadorError) {
+    const std::string& servidor = ctx.parametros.Servidor;
+    return schema::SentenciaInformada(
+        ctx, Conexion, sentencia.sql,
+        schema::Unir({sentencia.textoExito, codigo, schema::kSeparadorServidor, servidor}),
+        schema::Unir({sentencia.textoError, codigo, separadorError, servidor}));
+}
+
+std::set<std::string, std::less<>> CrearCamposAnotados(
+    run::RunContext& ctx, db::Connection& Conexion, std::span<const schema::CampoDeTabla> campos) {
+    std::set<std::string, std::less<>> creados;
+    for (const schema::CampoDeTabla& campo : campos) {
+        if (schema::CrearCampo(ctx, Conexion, campo.tabla, campo.definicion) ==
+            schema::ResultadoCampo::Creado)
+            creados.emplace(campo.definicion.campo);
+    }
+    return creados;
+}
+
+std::string LoteConRetornos(std::span<const std::string_view> lineas) {
+    std::string lote;
+    for (std::string_view linea : lineas) {
+        lote += linea;
+        lote += '\r';
+    }
+    return lote;
+}
+
+}  // namespace updates::parties
