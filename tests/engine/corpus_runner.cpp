@@ -29,6 +29,12 @@ std::string trimRight(std::string s) {
     return s;
 }
 
+// Batch lines keep their trailing blanks: some statements are sent with one.
+std::string withoutLineEnd(std::string s) {
+    if (!s.empty() && s.back() == '\r') s.pop_back();
+    return s;
+}
+
 std::string describe(const engine::BatchResult& r) {
     std::ostringstream out;
     tools::writeBatchResult(r, out);
@@ -78,18 +84,20 @@ class FileRun {
                 continue;
             }
             bool cr = w.back() == "cr";
-            if (cr) w.pop_back();
+            bool crlf = w.back() == "crlf";
+            if (cr || crlf) w.pop_back();
             // The batch.
             std::vector<std::string> batchLines;
             while (i < lines.size() && trimRight(lines[i]) != "----" &&
                    !trimRight(lines[i]).empty()) {
-                batchLines.push_back(trimRight(lines[i]));
+                batchLines.push_back(withoutLineEnd(lines[i]));
                 ++i;
             }
             std::string batch;
             for (size_t k = 0; k < batchLines.size(); ++k) {
-                if (k) batch += cr ? "\r" : "\n";
+                if (k) batch += crlf ? "\r\n" : "\n";
                 batch += batchLines[k];
+                if (cr) batch += "\r";
             }
             std::vector<std::string> expected;
             if (i < lines.size() && trimRight(lines[i]) == "----") {
@@ -182,6 +190,7 @@ class FileRun {
                 want.push_back(trimRight(e));
             for (auto& rrow : rows)
                 rrow = trimRight(rrow);
+            if (w.size() > 1 && w[1] == "count") rows = {std::to_string(rows.size())};
             if (w.size() > 1 && w[1] == "rowsort") {
                 std::sort(rows.begin(), rows.end());
                 std::sort(want.begin(), want.end());
