@@ -248,6 +248,7 @@ constexpr CatalogueEntry kCatalogue[] = {
     {8145, 16, 2, S, "%.*ls is not a parameter for procedure %.*ls."},
     {8146, 16, 2, S, "Procedure %.*ls has no parameters and arguments were supplied."},
     {8152, 16, 14, S, "String or binary data would be truncated."},
+    {8154, 16, 1, B, "The table '%.*ls' is ambiguous."},
     {8155, 16, 2, B, "No column name was specified for column %d of '%.*ls'."},
     {8169, 16, 2, B,
      "Conversion failed when converting from a character string to uniqueidentifier."},
