@@ -67,7 +67,7 @@ Value ColumnStore::get(size_t slot) const {
         case Repr::Int128:
             return Value::decimal(decimals_[slot], type_);
         case Repr::Bytes:
-            return Value::string(bytes_[slot], type_);
+            return Value::string(std::string(bytes_.view(slot)), type_);
         case Repr::Generic:
             return generic_[slot];
     }
@@ -93,12 +93,7 @@ void ColumnStore::set(size_t slot, const Value& value) {
             decimals_[slot] = value.isNull() ? 0 : value.decimalUnscaled();
             break;
         case Repr::Bytes:
-            if (value.isNull()) {
-                bytes_[slot].clear();
-                bytes_[slot].shrink_to_fit();
-            } else {
-                bytes_[slot] = value.bytes();
-            }
+            bytes_.set(slot, value.isNull() ? std::string_view() : std::string_view(value.bytes()));
             break;
         case Repr::Generic:
             generic_[slot] = value;
@@ -119,8 +114,9 @@ void ColumnStore::push(const Value& value) {
             decimals_.push_back(0);
             break;
         case Repr::Bytes:
-            bytes_.emplace_back();
-            break;
+            bytes_.push(value.isNull() ? std::string_view() : std::string_view(value.bytes()));
+            nulls_.back() = value.isNull() ? 1 : 0;
+            return;
         case Repr::Generic:
             generic_.emplace_back();
             break;
@@ -166,7 +162,7 @@ void ColumnStore::fill(size_t n, const Value& value) {
             decimals_.resize(start + n, value.isNull() ? 0 : value.decimalUnscaled());
             break;
         case Repr::Bytes:
-            bytes_.resize(start + n, value.isNull() ? std::string() : value.bytes());
+            bytes_.fill(n, value.isNull() ? std::string_view() : std::string_view(value.bytes()));
             break;
         case Repr::Generic:
             generic_.resize(start + n, value);
@@ -196,7 +192,7 @@ void ColumnStore::compact(const std::vector<bool>& keep) {
     compactVector(ints_, keep);
     compactVector(doubles_, keep);
     compactVector(decimals_, keep);
-    compactVector(bytes_, keep);
+    if (repr_ == Repr::Bytes) bytes_.compact(keep);
     compactVector(generic_, keep);
 }
 
@@ -210,13 +206,35 @@ void ColumnStore::clear() {
 }
 
 size_t ColumnStore::memoryBytes() const {
-    size_t total = nulls_.capacity() + ints_.capacity() * sizeof(int64_t) +
-                   doubles_.capacity() * sizeof(double) + decimals_.capacity() * sizeof(Int128) +
-                   bytes_.capacity() * sizeof(std::string) + generic_.capacity() * sizeof(Value);
-    for (const auto& s : bytes_) {
-        if (s.capacity() > 15) total += s.capacity() + 1;
+    return nulls_.capacity() + ints_.capacity() * sizeof(int64_t) +
+           doubles_.capacity() * sizeof(double) + decimals_.capacity() * sizeof(Int128) +
+           bytes_.memoryBytes() + generic_.capacity() * sizeof(Value);
+}
+
+void ColumnStore::append(const ColumnStore& other) {
+    if (other.type_ != type_) {
+        for (size_t i = 0; i < other.size(); ++i)
+            push(other.get(i));
+        return;
     }
-    return total;
+    nulls_.insert(nulls_.end(), other.nulls_.begin(), other.nulls_.end());
+    switch (repr_) {
+        case Repr::Int64:
+            ints_.insert(ints_.end(), other.ints_.begin(), other.ints_.end());
+            break;
+        case Repr::Double:
+            doubles_.insert(doubles_.end(), other.doubles_.begin(), other.doubles_.end());
+            break;
+        case Repr::Int128:
+            decimals_.insert(decimals_.end(), other.decimals_.begin(), other.decimals_.end());
+            break;
+        case Repr::Bytes:
+            bytes_.append(other.bytes_);
+            break;
+        case Repr::Generic:
+            generic_.insert(generic_.end(), other.generic_.begin(), other.generic_.end());
+            break;
+    }
 }
 
 }  // namespace engine

@@ -1,7 +1,7 @@
 // Compact storage of one column of a table: a typed vector per column instead of a Value
-// per cell, so that memory stays proportional to the data (8 bytes per int cell, not 64)
-// and whole-column work (UPDATE t SET c = 0, ALTER TABLE ADD with a default) is a loop
-// over a plain array.
+// per cell, so that memory stays proportional to the data (8 bytes per int cell, not 64;
+// strings packed as StringCells packs them) and whole-column work (UPDATE t SET c = 0,
+// ALTER TABLE ADD with a default) is a loop over a plain array.
 //
 // Cells are addressed by slot (0 .. size-1); the table keeps the slots of all its columns
 // aligned. Thread-compatible.
@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/catalog/string_cells.h"
 #include "engine/types/data_type.h"
 #include "engine/types/value.h"
 
@@ -34,6 +35,8 @@ class ColumnStore {
     void reserve(size_t n);
     // Appends n copies of value.
     void fill(size_t n, const Value& value);
+    // Appends every cell of other (converted cell by cell when its type differs).
+    void append(const ColumnStore& other);
     // Keeps the slots whose keep[slot] is true, in order.
     void compact(const std::vector<bool>& keep);
     void clear();
@@ -52,7 +55,7 @@ class ColumnStore {
     std::vector<int64_t> ints_;
     std::vector<double> doubles_;
     std::vector<Int128> decimals_;
-    std::vector<std::string> bytes_;
+    StringCells bytes_;
     std::vector<Value> generic_;
 };
 

@@ -284,12 +284,8 @@ void Database::apply(const Change& change) {
             if (appendOnly) {
                 size_t first = data.rowIds.size();
                 data.rowIds.insert(data.rowIds.end(), change.rowIds.begin(), change.rowIds.end());
-                for (size_t c = 0; c < data.columns.size() && c < change.values.size(); ++c) {
-                    const ColumnStore& src = change.values[c];
-                    data.columns[c].reserve(data.columns[c].size() + n);
-                    for (size_t i = 0; i < n; ++i)
-                        data.columns[c].push(src.get(i));
-                }
+                for (size_t c = 0; c < data.columns.size() && c < change.values.size(); ++c)
+                    data.columns[c].append(change.values[c]);
                 for (auto& [indexId, hashes] : table->keyHashes) {
                     for (size_t slot = first; slot < data.rowIds.size(); ++slot)
                         hashes->slots.emplace(storedKeyHash(data, hashes->positions, slot), slot);
