@@ -8,9 +8,6 @@ namespace engine {
 
 namespace {
 
-// The journal is folded into a new snapshot once it outgrows this size and the snapshot.
-constexpr uint64_t kFoldThresholdBytes = 64ull << 20;
-
 std::mutex& registryMutex() {
     static std::mutex m;
     return m;
@@ -71,11 +68,9 @@ Server::~Server() {
     std::lock_guard<std::recursive_mutex> guard(mutex_);
     for (auto& entry : entries_) {
         if (!entry->database || !entry->store) continue;
-        if (entry->store->journalBytes() > 64) {
-            entry->store->fold(*entry->database);
-        } else {
+        if (!entry->store->foldIsDue(store::DatabaseStore::FoldMoment::Closing) ||
+            entry->store->fold(*entry->database))
             entry->store->sync();
-        }
     }
     // The registry entry expires with this object; acquire() prunes expired entries.
 }
@@ -177,10 +172,8 @@ std::string Server::commit(DatabaseEntry& entry, const ChangeList& changes) {
     if (changes.empty()) return {};
     if (auto e = entry.store->append(changes)) return *e;
     entry.database->apply(changes);
-    if (entry.store->journalBytes() > kFoldThresholdBytes &&
-        entry.store->journalBytes() > entry.store->snapshotBytes()) {
-        if (auto e = entry.store->fold(*entry.database)) return {};  // the journal still holds it
-    }
+    if (entry.store->foldIsDue(store::DatabaseStore::FoldMoment::InUse))
+        entry.store->fold(*entry.database);  // on failure the journal still holds everything
     return {};
 }
 
@@ -191,10 +184,11 @@ void Server::detach(DatabaseEntry& entry) {
         entry.store->sync();
         return;
     }
-    // Nobody uses the database any more: fold its journal into a new snapshot and let it
-    // go from memory (a run over many company databases holds one at a time). If the
-    // snapshot cannot be written, the journal keeps everything and the database stays.
-    if (entry.store->journalBytes() > 64) {
+    // Nobody uses the database any more: fold its journal into a new snapshot when that
+    // pays (otherwise the synced journal keeps the work), and let it go from memory (a run
+    // over many company databases holds one at a time). If the snapshot cannot be
+    // written, the journal keeps everything and the database stays.
+    if (entry.store->foldIsDue(store::DatabaseStore::FoldMoment::Closing)) {
         if (entry.store->fold(*entry.database)) {
             entry.store->sync();
             return;

@@ -328,21 +328,32 @@ TEST_F(SessionTest, TheLoginLanguageSetsTheDateFormat) {
 
 namespace {
 
-TEST_F(SessionTest, ADatabaseNobodyUsesIsFoldedIntoItsSnapshot) {
+TEST_F(SessionTest, ADatabaseNobodyUsesKeepsASmallJournalAndFoldsALargeOne) {
     auto master = open("master");  // keeps the server open
+    const auto journal = dir_ / "Empresa_0001.sjl";
+    const auto snapshot = dir_ / "Empresa_0001.sdb";
     {
         auto s = open();
         exec(*s, "INSERT INTO PROPIEDADES (NOMBRE) VALUES ('Z')");
-        EXPECT_GT(std::filesystem::file_size(dir_ / "Empresa_0001.sjl"), 12u);
     }
-    // The last session of Empresa_0001 left: its journal is folded and emptied.
-    EXPECT_EQ(std::filesystem::file_size(dir_ / "Empresa_0001.sjl"), 12u);
+    // One small statement against a larger snapshot: the last session leaves the synced
+    // journal as it is rather than rewriting the snapshot.
+    auto smallJournal = std::filesystem::file_size(journal);
+    EXPECT_GT(smallJournal, 12u);
+    EXPECT_LT(smallJournal * 4, std::filesystem::file_size(snapshot));
+    {
+        auto s = open();
+        exec(*s, "INSERT INTO PROPIEDADES (NOMBRE, VALOR) SELECT 'K' + CAST(p.Id * 10 + q.Id AS "
+                 "varchar(5)), 'v' FROM PROPIEDADES p CROSS JOIN PROPIEDADES q");
+    }
+    // Work as large as a quarter of the snapshot: folded, journal emptied.
+    EXPECT_EQ(std::filesystem::file_size(journal), 12u);
     auto again = open();
     auto r = exec(*again, "SELECT COUNT(*) FROM PROPIEDADES");
-    EXPECT_EQ(r.resultSets[0].rows[0][0].asInt64(), 3);
+    EXPECT_EQ(r.resultSets[0].rows[0][0].asInt64(), 12);
     // Another database is read without being opened as the current one.
     auto cross = exec(*master, "SELECT COUNT(*) FROM Empresa_0001.dbo.PROPIEDADES");
-    EXPECT_EQ(cross.resultSets[0].rows[0][0].asInt64(), 3);
+    EXPECT_EQ(cross.resultSets[0].rows[0][0].asInt64(), 12);
 }
 
 }  // namespace

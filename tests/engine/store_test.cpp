@@ -10,8 +10,10 @@
 #include "engine/session.h"
 #include "engine/store/binary.h"
 #include "engine/store/change_codec.h"
+#include "engine/store/crc32.h"
 #include "engine/store/database_store.h"
 #include "engine/types/render.h"
+#include "engine/types/value_codec.h"
 
 namespace {
 
@@ -230,6 +232,175 @@ TEST(DatabaseStoreTest, FoldWritesASnapshotAndEmptiesTheJournal) {
     EXPECT_EQ(t->data.slotOf(1000), 999);
     EXPECT_EQ(t->schema.identityCurrent, 1000);
     EXPECT_TRUE(db->findObject("DF_x"));
+    std::filesystem::remove_all(dir);
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The lengths of a snapshot's records, read from its framing (after the header).
+std::vector<uint32_t> recordLengths(const std::string& bytes, size_t headerSize) {
+    std::vector<uint32_t> lengths;
+    std::string_view in(bytes);
+    in.remove_prefix(headerSize);
+    while (true) {
+        uint32_t length = 0, checksum = 0;
+        if (!store::getFixed32(in, length) || !store::getFixed32(in, checksum) || length == 0)
+            break;
+        lengths.push_back(length);
+        in.remove_prefix(std::min<size_t>(length, in.size()));
+    }
+    return lengths;
+}
+
+// The header a snapshot of that name starts with.
+std::string snapshotHeader(const std::string& name, int32_t id, uint32_t format) {
+    std::string out("SQLEMBDB");
+    store::putFixed32(out, format);
+    store::putFixed32(out, static_cast<uint32_t>(kValueCodecVersion));
+    store::putFixed64(out, 0);
+    store::putString(out, name);
+    store::putSigned(out, id);
+    return out;
+}
+
+TEST(DatabaseStoreTest, LargeTablesAreWrittenAndReadInRecordsOfBoundedSize) {
+    auto dir = freshDirectory("large");
+    SessionOptions options;
+    options.createDataDirectory = true;
+    {
+        auto s = Session::open(dir, "", options).session;
+        ASSERT_TRUE(s);
+        ASSERT_FALSE(s->execute("CREATE TABLE D (n int NOT NULL)").hasErrors());
+        ASSERT_FALSE(
+            s->execute("INSERT INTO D VALUES (0),(1),(2),(3),(4),(5),(6),(7),(8),(9)").hasErrors());
+        ASSERT_FALSE(
+            s->execute("CREATE TABLE Big (id int NOT NULL, name varchar(60), t int)").hasErrors());
+        // 100,000 rows with strings long enough to live outside their cells.
+        auto r = s->execute(
+            "INSERT INTO Big SELECT a.n + 10 * b.n + 100 * c.n + 1000 * d.n + 10000 * e.n, "
+            "'a name long enough to need the arena ' + CAST(a.n * 7 + e.n AS varchar(3)), NULL "
+            "FROM D a CROSS JOIN D b CROSS JOIN D c CROSS JOIN D d CROSS JOIN D e");
+        ASSERT_FALSE(r.hasErrors());
+    }
+    const std::string bytes = readFile(dir / "master.sdb");
+    EXPECT_GT(bytes.size(), 4u << 20);
+    const auto lengths = recordLengths(bytes, snapshotHeader("master", 1, 1).size());
+    ASSERT_GT(lengths.size(), 4u);
+    for (uint32_t length : lengths)
+        EXPECT_LT(length, 3u << 20);
+
+    auto s = Session::open(dir, "").session;
+    ASSERT_TRUE(s);
+    auto r = s->execute(
+        "SELECT COUNT(*), SUM(CAST(id AS bigint)), MAX(name), COUNT(t) FROM Big WHERE "
+        "name LIKE 'a name long enough%'");
+    ASSERT_FALSE(r.hasErrors());
+    EXPECT_EQ(renderAsText(r.resultSets[0].rows[0][0]), "100000");
+    EXPECT_EQ(renderAsText(r.resultSets[0].rows[0][1]), "4999950000");
+    EXPECT_EQ(renderAsText(r.resultSets[0].rows[0][2]), "a name long enough to need the arena 9");
+    EXPECT_EQ(renderAsText(r.resultSets[0].rows[0][3]), "0");
+    s.reset();
+    std::filesystem::remove_all(dir);
+}
+
+TEST(DatabaseStoreTest, ReadingAHeaderReadsNothingBeyondIt) {
+    auto dir = freshDirectory("header");
+    ASSERT_FALSE(store::DatabaseStore::create(dir, "huge", "Enorme", 12));
+    // A database file of 64 GB (sparse): reading it whole could not even be attempted.
+    std::filesystem::resize_file(dir / "huge.sdb", 64ull << 30);
+    std::string name;
+    int32_t id = 0;
+    ASSERT_FALSE(store::DatabaseStore::readHeader(dir / "huge.sdb", name, id));
+    EXPECT_EQ(name, "Enorme");
+    EXPECT_EQ(id, 12);
+    // The server reads every database's header when it starts; opening master works.
+    SessionOptions options;
+    auto opened = Session::open(dir, "", options);
+    ASSERT_TRUE(opened.session);
+    auto r = opened.session->execute("SELECT name FROM sys.databases WHERE database_id = 12");
+    ASSERT_FALSE(r.hasErrors()) << r.firstError()->text;
+    ASSERT_EQ(r.resultSets[0].rows.size(), 1u);
+    EXPECT_EQ(r.resultSets[0].rows[0][0].bytes(), "Enorme");
+    opened.session.reset();
+    std::filesystem::remove_all(dir);
+}
+
+TEST(DatabaseStoreTest, ATornRecordClaimingAHugeLengthIsDroppedNotAllocated) {
+    auto dir = freshDirectory("claim");
+    ASSERT_FALSE(store::DatabaseStore::create(dir, "db", "Db", 5));
+    std::unique_ptr<store::DatabaseStore> st;
+    std::unique_ptr<Database> db;
+    ASSERT_FALSE(store::DatabaseStore::open(dir, "db", st, db));
+    Change prop;
+    prop.kind = Change::Kind::PutProperty;
+    prop.property = ExtendedProperty{"P", Value::integer(1)};
+    ASSERT_FALSE(st->append({prop}));
+    const uint64_t good = st->journalBytes();
+    st.reset();
+    {
+        std::string torn;
+        store::putFixed32(torn, 0x4A524543);  // a record's marker
+        store::putFixed32(torn, 0xFFFFFFF0u);
+        store::putFixed32(torn, 0);
+        store::putFixed64(torn, 2);
+        std::ofstream out(dir / "db.sjl", std::ios::binary | std::ios::app);
+        out << torn << "a few bytes";
+    }
+    ASSERT_FALSE(store::DatabaseStore::open(dir, "db", st, db));
+    ASSERT_EQ(db->properties().size(), 1u);
+    EXPECT_EQ(st->journalBytes(), good);
+    std::filesystem::remove_all(dir);
+}
+
+TEST(DatabaseStoreTest, ReadsSnapshotsThatHoldATableInOneRecord) {
+    // Snapshots of the first format version hold each table's definition and all of its rows
+    // in one record of two changes.
+    auto dir = freshDirectory("v1");
+    Change put;
+    put.kind = Change::Kind::PutTable;
+    put.table = sampleTable();
+    Change rows;
+    rows.kind = Change::Kind::InsertRows;
+    rows.objectId = put.table.id;
+    rows.values.emplace_back(DataType::of(TypeId::Int));
+    rows.values.emplace_back(DataType::varchar(40));
+    for (int i = 0; i < 300; ++i) {
+        rows.rowIds.push_back(i + 1);
+        rows.values[0].push(Value::integer(i));
+        rows.values[1].push(
+            Value::string("cliente número " + std::to_string(i), DataType::varchar(40)));
+    }
+    rows.identityCurrent = 300;
+    rows.identityUsed = true;
+    std::string file = snapshotHeader("Antigua", 8, 1);
+    uint32_t records = 0;
+    for (const ChangeList& list :
+         {ChangeList{put, rows}, Database("Antigua", 8).metadataChanges()}) {
+        std::string payload;
+        store::encodeChanges(list, payload);
+        store::putFixed32(file, static_cast<uint32_t>(payload.size()));
+        store::putFixed32(file, store::crc32(payload));
+        file += payload;
+        ++records;
+    }
+    store::putFixed32(file, 0);
+    store::putFixed32(file, records);
+    {
+        std::ofstream out(dir / "old.sdb", std::ios::binary);
+        out << file;
+    }
+    std::unique_ptr<store::DatabaseStore> st;
+    std::unique_ptr<Database> db;
+    ASSERT_FALSE(store::DatabaseStore::open(dir, "old", st, db));
+    EXPECT_EQ(db->name(), "Antigua");
+    const Table* t = db->findTable("clientes");
+    ASSERT_TRUE(t);
+    ASSERT_EQ(t->data.rowCount(), 300u);
+    EXPECT_EQ(t->data.columns[1].get(299).bytes(), "cliente número 299");
+    EXPECT_EQ(t->schema.identityCurrent, 300);
     std::filesystem::remove_all(dir);
 }
 

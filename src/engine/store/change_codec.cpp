@@ -40,11 +40,16 @@ bool getType(std::string_view& in, DataType& t) {
     return true;
 }
 
-void encodeColumnStore(const ColumnStore& store, std::string& out) {
+// The cells first .. first + count - 1 of a store, as a store of their own.
+void encodeColumnStore(const ColumnStore& store, size_t first, size_t count, std::string& out) {
     encodeDataType(store.type(), out);
-    putVarint(out, store.size());
-    for (size_t i = 0; i < store.size(); ++i)
+    putVarint(out, count);
+    for (size_t i = first; i < first + count; ++i)
         encodeValue(store.get(i), out);
+}
+
+void encodeColumnStore(const ColumnStore& store, std::string& out) {
+    encodeColumnStore(store, 0, store.size(), out);
 }
 
 bool decodeColumnStore(std::string_view& in, ColumnStore& store) {
@@ -147,14 +152,18 @@ bool decodeTableSchema(std::string_view& in, TableSchema& t) {
     return true;
 }
 
-void encodeRowIds(const std::vector<RowId>& rows, std::string& out) {
+void encodeRowIds(const RowId* rows, size_t count, std::string& out) {
     // Delta-encoded: row ids are ascending in practice, so deltas are small.
-    putVarint(out, rows.size());
+    putVarint(out, count);
     RowId previous = 0;
-    for (RowId r : rows) {
-        putSigned(out, r - previous);
-        previous = r;
+    for (size_t i = 0; i < count; ++i) {
+        putSigned(out, rows[i] - previous);
+        previous = rows[i];
     }
+}
+
+void encodeRowIds(const std::vector<RowId>& rows, std::string& out) {
+    encodeRowIds(rows.data(), rows.size(), out);
 }
 
 bool decodeRowIds(std::string_view& in, std::vector<RowId>& rows) {
@@ -342,15 +351,18 @@ bool decodeChanges(std::string_view in, ChangeList& out) {
     return in.empty();
 }
 
-void encodeTableContents(const Table& table, std::string& out) {
+void encodeTableDefinition(const Table& table, std::string& out) {
     out.push_back(static_cast<char>(Change::Kind::PutTable));
     encodeTableSchema(table.schema, out);
+}
+
+void encodeTableRows(const Table& table, size_t first, size_t count, std::string& out) {
     encodeInsertHeader(table.schema.id, table.schema.identityCurrent, table.schema.identityUsed,
                        out);
-    encodeRowIds(table.data.rowIds, out);
+    encodeRowIds(table.data.rowIds.data() + first, count, out);
     putVarint(out, table.data.columns.size());
     for (const auto& column : table.data.columns)
-        encodeColumnStore(column, out);
+        encodeColumnStore(column, first, count, out);
 }
 
 }  // namespace engine::store

@@ -17,8 +17,9 @@ bool decodeChange(std::string_view& in, Change& out);
 void encodeChanges(const ChangeList& changes, std::string& out);
 bool decodeChanges(std::string_view in, ChangeList& out);
 
-// A table's definition and every row, encoded as the PutTable and InsertRows changes that
-// rebuild it, without copying the table first.
-void encodeTableContents(const Table& table, std::string& out);
+// A table as the changes that rebuild it, read from the table in place: its definition
+// (a PutTable change), and its rows in slot order, a range at a time (InsertRows changes).
+void encodeTableDefinition(const Table& table, std::string& out);
+void encodeTableRows(const Table& table, size_t first, size_t count, std::string& out);
 
 }  // namespace engine::store

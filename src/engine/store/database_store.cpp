@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "engine/store/binary.h"
 #include "engine/store/change_codec.h"
 #include "engine/store/crc32.h"
@@ -61,6 +63,69 @@ FileError parseHeader(std::string_view& in, SnapshotHeader& h, const std::filesy
     return std::nullopt;
 }
 
+// The header is small: a name of at most 128 characters, a few numbers.
+constexpr size_t kLongestHeader = 4096;
+// Snapshot records of rows aim at this size, so that writing and reading them needs little
+// memory whatever the size of the table.
+constexpr size_t kRowRecordTarget = 1 << 20;
+
+FileError readSnapshotHeader(FileReader& reader, SnapshotHeader& h,
+                             const std::filesystem::path& path) {
+    if (FileError e = reader.need(kLongestHeader)) return e;
+    std::string_view in = reader.available();
+    const size_t before = in.size();
+    if (FileError e = parseHeader(in, h, path)) return e;
+    reader.consume(before - in.size());
+    return std::nullopt;
+}
+
+// Reads the snapshot's records (each a change list) and applies them to db.
+FileError loadSnapshot(FileReader& reader, Database& db, const std::filesystem::path& path) {
+    uint64_t remaining = reader.fileSize();
+    uint32_t records = 0;
+    std::string problem;
+    while (problem.empty()) {
+        if (FileError e = reader.need(8)) return e;
+        std::string_view in = reader.available();
+        uint32_t length, checksum;
+        if (!getFixed32(in, length) || !getFixed32(in, checksum)) {
+            problem = "is truncated";
+            break;
+        }
+        reader.consume(8);
+        if (length == 0) {
+            if (checksum != records) problem = "is incomplete";
+            break;
+        }
+        if (length > remaining) {
+            problem = "is damaged";
+            break;
+        }
+        if (FileError e = reader.need(length)) return e;
+        std::string_view payload = reader.available().substr(0, length);
+        if (payload.size() < length || crc32(payload) != checksum) {
+            problem = "is damaged";
+            break;
+        }
+        ChangeList changes;
+        if (!decodeChanges(payload, changes)) {
+            problem = "holds a record this release cannot read";
+            break;
+        }
+        db.apply(changes);
+        reader.consume(length);
+        ++records;
+    }
+    if (!problem.empty()) return "'" + path.string() + "' " + problem;
+    return std::nullopt;
+}
+
+void frameRecord(std::string& frame, std::string_view payload) {
+    frame.clear();
+    putFixed32(frame, static_cast<uint32_t>(payload.size()));
+    putFixed32(frame, crc32(payload));
+}
+
 }  // namespace
 
 std::filesystem::path DatabaseStore::snapshotPath() const {
@@ -89,11 +154,10 @@ FileError DatabaseStore::create(const std::filesystem::path& directory, const st
 
 FileError DatabaseStore::readHeader(const std::filesystem::path& snapshotPath, std::string& name,
                                     int32_t& databaseId) {
-    std::string bytes;
-    if (FileError e = readWholeFile(snapshotPath, bytes)) return e;
-    std::string_view in(bytes);
+    FileReader reader;
+    if (FileError e = reader.open(snapshotPath)) return e;
     SnapshotHeader h;
-    if (FileError e = parseHeader(in, h, snapshotPath)) return e;
+    if (FileError e = readSnapshotHeader(reader, h, snapshotPath)) return e;
     name = h.name;
     databaseId = h.databaseId;
     return std::nullopt;
@@ -111,57 +175,45 @@ FileError DatabaseStore::open(const std::filesystem::path& directory, const std:
                               std::unique_ptr<DatabaseStore>& store,
                               std::unique_ptr<Database>& database) {
     std::unique_ptr<DatabaseStore> result(new DatabaseStore(directory, stem));
-    std::string bytes;
-    if (FileError e = readWholeFile(result->snapshotPath(), bytes)) return e;
-    result->snapshotBytes_ = bytes.size();
-    std::string_view in(bytes);
-    SnapshotHeader h;
-    if (FileError e = parseHeader(in, h, result->snapshotPath())) return e;
-    auto db = std::make_unique<Database>(h.name, h.databaseId);
-    uint32_t records = 0;
-    while (true) {
-        uint32_t length, checksum;
-        if (!getFixed32(in, length) || !getFixed32(in, checksum))
-            return "'" + result->snapshotPath().string() + "' is truncated";
-        if (length == 0) {
-            if (checksum != records)
-                return "'" + result->snapshotPath().string() + "' is incomplete";
-            break;
-        }
-        if (length > in.size() || crc32(in.substr(0, length)) != checksum)
-            return "'" + result->snapshotPath().string() + "' is damaged";
-        ChangeList changes;
-        if (!decodeChanges(in.substr(0, length), changes))
-            return "'" + result->snapshotPath().string() +
-                   "' holds a record this release cannot read";
-        db->apply(changes);
-        in.remove_prefix(length);
-        ++records;
+    std::unique_ptr<Database> db;
+    {
+        FileReader reader;
+        if (FileError e = reader.open(result->snapshotPath())) return e;
+        result->snapshotBytes_ = reader.fileSize();
+        SnapshotHeader h;
+        if (FileError e = readSnapshotHeader(reader, h, result->snapshotPath())) return e;
+        db = std::make_unique<Database>(h.name, h.databaseId);
+        if (FileError e = loadSnapshot(reader, *db, result->snapshotPath())) return e;
+        result->sequence_ = h.sequence;
     }
-    bytes.clear();
-    bytes.shrink_to_fit();
 
     // The journal: replay every whole record newer than the snapshot; cut a torn tail.
-    result->sequence_ = h.sequence;
-    std::string journal;
     uint64_t goodSize = 0;
     std::error_code ec;
     if (std::filesystem::exists(result->journalPath(), ec)) {
-        if (FileError e = readWholeFile(result->journalPath(), journal)) return e;
-        std::string_view j(journal);
-        if (j.size() >= kJournalHeaderSize && j.substr(0, kJournalMagic.size()) == kJournalMagic) {
+        FileReader reader;
+        if (FileError e = reader.open(result->journalPath())) return e;
+        if (FileError e = reader.need(kJournalHeaderSize)) return e;
+        std::string_view header = reader.available();
+        if (header.size() >= kJournalHeaderSize &&
+            header.substr(0, kJournalMagic.size()) == kJournalMagic) {
+            reader.consume(kJournalHeaderSize);
             goodSize = kJournalHeaderSize;
-            j.remove_prefix(kJournalHeaderSize);
-            while (j.size() >= 20) {
-                std::string_view record = j;
+            while (true) {
+                if (FileError e = reader.need(20)) return e;
+                std::string_view record = reader.available();
+                if (record.size() < 20) break;
                 uint32_t marker, length, checksum;
                 uint64_t sequence;
                 getFixed32(record, marker);
                 getFixed32(record, length);
                 getFixed32(record, checksum);
                 getFixed64(record, sequence);
-                if (marker != kRecordMarker || length > record.size()) break;
-                std::string_view payload = record.substr(0, length);
+                if (marker != kRecordMarker || length > reader.fileSize() - goodSize - 20) break;
+                if (FileError e = reader.need(20 + length)) return e;
+                std::string_view payload = reader.available().substr(20);
+                if (payload.size() < length) break;
+                payload = payload.substr(0, length);
                 std::string checked;
                 putFixed64(checked, sequence);
                 if (crc32(payload, crc32(checked)) != checksum) break;
@@ -171,7 +223,7 @@ FileError DatabaseStore::open(const std::filesystem::path& directory, const std:
                     db->apply(changes);
                     result->sequence_ = sequence;
                 }
-                j.remove_prefix(20 + length);
+                reader.consume(20 + length);
                 goodSize += 20 + length;
             }
         }
@@ -211,28 +263,61 @@ FileError DatabaseStore::sync() {
     return journal_.sync();
 }
 
+bool DatabaseStore::foldIsDue(FoldMoment moment) const {
+    const uint64_t journal = journal_.size() > kJournalHeaderSize ? journal_.size() : 0;
+    if (journal == 0) return false;
+    if (moment == FoldMoment::InUse)
+        return journal > kInUseFoldFloorBytes && journal > snapshotBytes_;
+    return journal * 4 >= snapshotBytes_;
+}
+
 FileError DatabaseStore::fold(const Database& database) {
     // Everything in the journal is in the snapshot written here; the journal is emptied
     // only once the snapshot is safely in place (a crash in between replays nothing twice:
-    // the snapshot records the sequence it includes).
-    std::string bytes = snapshotHeader(database.name(), database.id(), sequence_);
+    // the snapshot records the sequence it includes). The snapshot is streamed to its file
+    // a record at a time: a table's definition, then its rows in records of about
+    // kRowRecordTarget bytes.
+    AtomicFileWriter writer;
+    if (FileError e = writer.begin(snapshotPath())) return e;
+    if (FileError e = writer.write(snapshotHeader(database.name(), database.id(), sequence_)))
+        return e;
     uint32_t records = 0;
     std::string payload;
+    std::string frame;
+    auto writeRecord = [&]() -> FileError {
+        frameRecord(frame, payload);
+        if (FileError e = writer.write(frame)) return e;
+        ++records;
+        return writer.write(payload);
+    };
     for (const auto& [id, table] : database.tables()) {
         payload.clear();
-        putVarint(payload, 2);
-        encodeTableContents(*table, payload);
-        appendRecord(bytes, payload);
-        ++records;
+        putVarint(payload, 1);
+        encodeTableDefinition(*table, payload);
+        if (FileError e = writeRecord()) return e;
+        const size_t rows = table->data.rowCount();
+        size_t step = 4096;
+        for (size_t first = 0; first < rows;) {
+            const size_t count = std::min(step, rows - first);
+            payload.clear();
+            putVarint(payload, 1);
+            encodeTableRows(*table, first, count, payload);
+            if (FileError e = writeRecord()) return e;
+            first += count;
+            // Aim the next record at the target size, from this one's bytes per row.
+            step = std::clamp<size_t>(
+                count * kRowRecordTarget / std::max<size_t>(payload.size(), 1), 64, 1 << 18);
+        }
     }
     payload.clear();
     encodeChanges(database.metadataChanges(), payload);
-    appendRecord(bytes, payload);
-    ++records;
-    putFixed32(bytes, 0);
-    putFixed32(bytes, records);
-    if (FileError e = replaceFileAtomically(snapshotPath(), bytes)) return e;
-    snapshotBytes_ = bytes.size();
+    if (FileError e = writeRecord()) return e;
+    frame.clear();
+    putFixed32(frame, 0);
+    putFixed32(frame, records);
+    if (FileError e = writer.write(frame)) return e;
+    if (FileError e = writer.commit()) return e;
+    snapshotBytes_ = writer.written();
     if (FileError e = journal_.truncate(kJournalHeaderSize)) return e;
     return journal_.sync();
 }

@@ -10,8 +10,10 @@
 //               grouped (sync(), called when a session closes and before a snapshot).
 //               A torn tail record (a crash in the middle of a write) fails its checksum
 //               and is dropped on open, with everything after it.
-// Opening loads the snapshot and replays the journal records newer than it. fold() writes
-// a new snapshot holding everything and empties the journal.
+// Opening loads the snapshot and replays the journal records newer than it, reading both
+// files a record at a time (memory for the largest record, never for the whole file); a
+// table is written as its definition and records of its rows of about a megabyte each.
+// fold() writes a new snapshot holding everything and empties the journal.
 // Thread-compatible: the server serialises the use of one database's store.
 #pragma once
 
@@ -51,8 +53,18 @@ class DatabaseStore {
     FileError append(const ChangeList& changes);
     // Flushes the journal to stable storage.
     FileError sync();
-    // Writes a snapshot of the database as it is now and empties the journal.
+    // Writes a snapshot of the database as it is now and empties the journal. The snapshot
+    // is streamed to its file: memory does not grow with the database.
     FileError fold(const Database& database);
+
+    // When a fold pays: while sessions use the database, once the journal has outgrown both
+    // kInUseFoldFloorBytes and the snapshot (so a statement seldom waits for one, and a
+    // reopen never replays more than it loads); when the last session leaves, once the
+    // journal reaches a quarter of the snapshot (a small change to a large database is
+    // kept in the journal rather than rewriting the whole snapshot).
+    enum class FoldMoment { InUse, Closing };
+    static constexpr uint64_t kInUseFoldFloorBytes = 64ull << 20;
+    bool foldIsDue(FoldMoment moment) const;
 
     uint64_t journalBytes() const { return journal_.size(); }
     uint64_t snapshotBytes() const { return snapshotBytes_; }

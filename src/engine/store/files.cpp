@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <thread>
@@ -32,28 +33,6 @@ FileError writeAll(int fd, std::string_view bytes, const std::filesystem::path& 
 
 }  // namespace
 
-FileError readWholeFile(const std::filesystem::path& path, std::string& out) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return describe("cannot open", path);
-    out.clear();
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size > 0) out.reserve(static_cast<size_t>(st.st_size));
-    char buffer[1 << 16];
-    while (true) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            FileError e = describe("cannot read", path);
-            ::close(fd);
-            return e;
-        }
-        if (n == 0) break;
-        out.append(buffer, static_cast<size_t>(n));
-    }
-    ::close(fd);
-    return std::nullopt;
-}
-
 FileError syncDirectory(const std::filesystem::path& directory) {
     int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return describe("cannot open directory", directory);
@@ -63,22 +42,121 @@ FileError syncDirectory(const std::filesystem::path& directory) {
     return result;
 }
 
-FileError replaceFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
-    std::filesystem::path temporary = path;
-    temporary += ".tmp";
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return describe("cannot create", temporary);
-    FileError e = writeAll(fd, bytes, temporary);
-    if (!e && ::fsync(fd) != 0) e = describe("cannot sync", temporary);
-    ::close(fd);
-    if (!e && ::rename(temporary.c_str(), path.c_str()) != 0)
-        e = describe("cannot rename", temporary);
-    if (e) {
-        ::unlink(temporary.c_str());
+namespace {
+
+// Pieces of a file are read and written in steps of this size.
+constexpr size_t kIoStep = 1 << 20;
+
+}  // namespace
+
+FileReader::~FileReader() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+FileError FileReader::open(const std::filesystem::path& path) {
+    if (fd_ >= 0) ::close(fd_);
+    path_ = path;
+    begin_ = end_ = 0;
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) return describe("cannot open", path);
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return describe("cannot read", path);
+    fileSize_ = static_cast<uint64_t>(st.st_size);
+    return std::nullopt;
+}
+
+FileError FileReader::need(size_t n) {
+    if (end_ - begin_ >= n) return std::nullopt;
+    // Move what is left to the front, make room for n bytes (and at least one step), read.
+    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    end_ -= begin_;
+    begin_ = 0;
+    if (buffer_.size() < std::max(n, kIoStep)) buffer_.resize(std::max(n, kIoStep));
+    while (end_ < n) {
+        ssize_t got = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return describe("cannot read", path_);
+        }
+        if (got == 0) break;
+        end_ += static_cast<size_t>(got);
+    }
+    return std::nullopt;
+}
+
+AtomicFileWriter::~AtomicFileWriter() {
+    abandon();
+}
+
+void AtomicFileWriter::abandon() {
+    if (fd_ < 0) return;
+    ::close(fd_);
+    fd_ = -1;
+    ::unlink(temporary_.c_str());
+}
+
+FileError AtomicFileWriter::begin(const std::filesystem::path& path) {
+    abandon();
+    path_ = path;
+    temporary_ = path;
+    temporary_ += ".tmp";
+    buffer_.clear();
+    written_ = 0;
+    fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd_ < 0) return describe("cannot create", temporary_);
+    return std::nullopt;
+}
+
+FileError AtomicFileWriter::flush() {
+    FileError e = writeAll(fd_, buffer_, temporary_);
+    buffer_.clear();
+    return e;
+}
+
+FileError AtomicFileWriter::write(std::string_view bytes) {
+    if (fd_ < 0) return "'" + temporary_.string() + "' is not open for writing";
+    written_ += bytes.size();
+    if (buffer_.size() + bytes.size() < kIoStep) {
+        buffer_.append(bytes);
+        return std::nullopt;
+    }
+    if (FileError e = flush()) {
+        abandon();
         return e;
     }
-    return syncDirectory(path.parent_path().empty() ? std::filesystem::path(".")
-                                                    : path.parent_path());
+    if (bytes.size() >= kIoStep) {
+        FileError e = writeAll(fd_, bytes, temporary_);
+        if (e) abandon();
+        return e;
+    }
+    buffer_.append(bytes);
+    return std::nullopt;
+}
+
+FileError AtomicFileWriter::commit() {
+    if (fd_ < 0) return "'" + temporary_.string() + "' is not open for writing";
+    FileError e = flush();
+    if (!e && ::fsync(fd_) != 0) e = describe("cannot sync", temporary_);
+    if (e) {
+        abandon();
+        return e;
+    }
+    ::close(fd_);
+    fd_ = -1;
+    if (::rename(temporary_.c_str(), path_.c_str()) != 0) {
+        e = describe("cannot rename", temporary_);
+        ::unlink(temporary_.c_str());
+        return e;
+    }
+    return syncDirectory(path_.parent_path().empty() ? std::filesystem::path(".")
+                                                     : path_.parent_path());
+}
+
+FileError replaceFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
+    AtomicFileWriter writer;
+    if (FileError e = writer.begin(path)) return e;
+    if (FileError e = writer.write(bytes)) return e;
+    return writer.commit();
 }
 
 AppendFile::~AppendFile() {

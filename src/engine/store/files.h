@@ -1,8 +1,8 @@
-// File primitives of the durable store: whole-file reads, appends that retry short
-// writes, fsync of files and directories, atomic replacement of a file (write a temporary
-// file, fsync it, rename it over the old one, fsync the directory) and the exclusive lock
-// of a data directory. Failures are returned as error texts, never thrown.
-// Thread-compatible (file handles belong to their owner).
+// File primitives of the durable store: buffered sequential reads whose memory is bounded by
+// the largest piece asked for (never the whole file), files written piece by piece and put in
+// place atomically (a temporary file, fsync, rename over the old one, fsync of the directory),
+// appends that retry short writes, and the exclusive lock of a data directory. Failures are
+// returned as error texts, never thrown. Thread-compatible (file handles belong to their owner).
 #pragma once
 
 #include <chrono>
@@ -16,11 +16,62 @@ namespace engine::store {
 // An error text, or nullopt for success.
 using FileError = std::optional<std::string>;
 
-FileError readWholeFile(const std::filesystem::path& path, std::string& out);
-// Writes the bytes to path through a temporary file and an atomic rename; the old file
-// (if any) stays whole until the new one is complete on stable storage.
-FileError replaceFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 FileError syncDirectory(const std::filesystem::path& directory);
+
+// Reads a file from the start, in order, through a buffer.
+class FileReader {
+  public:
+    FileReader() = default;
+    ~FileReader();
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+
+    FileError open(const std::filesystem::path& path);
+    // Makes the next n bytes available, or as many as the file still holds (check
+    // available().size()). The buffer grows to n when n is larger than it.
+    FileError need(size_t n);
+    std::string_view available() const { return {buffer_.data() + begin_, end_ - begin_}; }
+    void consume(size_t n) { begin_ += n; }
+    uint64_t fileSize() const { return fileSize_; }
+
+  private:
+    int fd_ = -1;
+    std::filesystem::path path_;
+    std::string buffer_;
+    size_t begin_ = 0;
+    size_t end_ = 0;
+    uint64_t fileSize_ = 0;
+};
+
+// A file written piece by piece that replaces path only when commit() succeeds: until then
+// the old file (if any) stays whole; an abandoned writer removes its temporary file.
+class AtomicFileWriter {
+  public:
+    AtomicFileWriter() = default;
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    FileError begin(const std::filesystem::path& path);
+    // Buffers the bytes, writing them out in large pieces.
+    FileError write(std::string_view bytes);
+    // Writes what is buffered, fsyncs, renames over path and fsyncs the directory.
+    FileError commit();
+    uint64_t written() const { return written_; }
+
+  private:
+    FileError flush();
+    void abandon();
+
+    int fd_ = -1;
+    std::filesystem::path path_;
+    std::filesystem::path temporary_;
+    std::string buffer_;
+    uint64_t written_ = 0;
+};
+
+// Writes the bytes to path through AtomicFileWriter.
+FileError replaceFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
 // A file opened for appending (the journal).
 class AppendFile {
