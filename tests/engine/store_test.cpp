@@ -117,6 +117,33 @@ TEST(ChangeCodecTest, RoundTripsEveryKindOfChange) {
     }
 }
 
+TEST(Crc32Test, MatchesTheStandardChecksumForEveryLengthAndSplit) {
+    EXPECT_EQ(store::crc32("123456789"), 0xCBF43926u);
+    EXPECT_EQ(store::crc32(""), 0u);
+    // Against a bit-by-bit reference, for lengths around the 8-byte groups and for a
+    // checksum continued over two pieces.
+    auto reference = [](std::string_view bytes) {
+        uint32_t crc = 0xFFFFFFFFu;
+        for (unsigned char b : bytes) {
+            crc ^= b;
+            for (int k = 0; k < 8; ++k)
+                crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+        }
+        return ~crc;
+    };
+    std::string data;
+    for (int i = 0; i < 100; ++i)
+        data.push_back(static_cast<char>(i * 131 + 7));
+    for (size_t length = 0; length <= data.size(); ++length) {
+        std::string_view piece(data.data(), length);
+        ASSERT_EQ(store::crc32(piece), reference(piece)) << length;
+        size_t half = length / 3;
+        ASSERT_EQ(store::crc32(piece.substr(half), store::crc32(piece.substr(0, half))),
+                  reference(piece))
+            << length;
+    }
+}
+
 TEST(DatabaseStoreTest, ReplaysTheJournalAndDropsATornTail) {
     auto dir = freshDirectory("torn");
     SessionOptions options;
