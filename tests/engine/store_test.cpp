@@ -27,6 +27,11 @@ std::filesystem::path freshDirectory(const std::string& name) {
     return dir;
 }
 
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 TableSchema sampleTable() {
     TableSchema t;
     t.id = 1234567;
@@ -142,6 +147,94 @@ TEST(Crc32Test, MatchesTheStandardChecksumForEveryLengthAndSplit) {
                   reference(piece))
             << length;
     }
+}
+
+TEST(ChangeCodecTest, ColumnsKeepEveryCellNullsAndExtremesOfEachRepresentation) {
+    Change insert;
+    insert.kind = Change::Kind::InsertRows;
+    insert.objectId = 9;
+    const std::vector<DataType> types = {
+        DataType::of(TypeId::BigInt),    DataType::of(TypeId::DateTime), DataType::numeric(38, 4),
+        Value::floating(0).type(),       DataType::varchar(200),         DataType::of(TypeId::Bit),
+        DataType::of(TypeId::SqlVariant)};
+    const Int128 wide = static_cast<Int128>(1) << 120;
+    for (const auto& t : types)
+        insert.values.emplace_back(t);
+    for (int row = 0; row < 19; ++row) {
+        insert.rowIds.push_back(row * 3 + 1);
+        const bool null = row % 4 == 1 || row == 18;
+        auto cell = [&](Value v, const DataType& t) { return null ? Value::null(t) : v; };
+        insert.values[0].push(
+            cell(Value::integer(row % 2 ? INT64_MIN : INT64_MAX, TypeId::BigInt), types[0]));
+        insert.values[1].push(cell(Value::datetime(-53690 + row, 25919999), types[1]));
+        insert.values[2].push(cell(Value::decimal(row % 2 ? -wide : wide, types[2]), types[2]));
+        insert.values[3].push(cell(Value::floating(-1.5e300 * row), types[3]));
+        insert.values[4].push(cell(Value::string(std::string(row * 10, 'x'), types[4]), types[4]));
+        insert.values[5].push(cell(Value::bit(row % 2), types[5]));
+        insert.values[6].push(cell(Value::varchar("variant " + std::to_string(row)), types[6]));
+    }
+    std::string bytes;
+    store::encodeChanges({insert}, bytes);
+    ChangeList decoded;
+    ASSERT_TRUE(store::decodeChanges(bytes, decoded));
+    ASSERT_EQ(decoded.size(), 1u);
+    ASSERT_EQ(decoded[0].values.size(), types.size());
+    for (size_t c = 0; c < types.size(); ++c) {
+        const ColumnStore& got = decoded[0].values[c];
+        ASSERT_EQ(got.size(), 19u) << c;
+        EXPECT_EQ(got.type(), types[c]) << c;
+        for (size_t row = 0; row < 19; ++row) {
+            EXPECT_EQ(got.isNull(row), insert.values[c].isNull(row)) << c << " " << row;
+            EXPECT_EQ(renderAsText(got.get(row)), renderAsText(insert.values[c].get(row)))
+                << c << " " << row;
+        }
+    }
+    for (size_t cut = 0; cut < bytes.size(); ++cut) {
+        ChangeList partial;
+        EXPECT_FALSE(store::decodeChanges(std::string_view(bytes).substr(0, cut), partial)) << cut;
+    }
+}
+
+TEST(DatabaseStoreTest, AJournalOfTheFirstFormatIsReplayedAndFoldedAway) {
+    auto dir = freshDirectory("oldjournal");
+    ASSERT_FALSE(store::DatabaseStore::create(dir, "db", "Db", 5));
+    // A journal of the first format holding one property.
+    Change prop;
+    prop.kind = Change::Kind::PutProperty;
+    prop.property = ExtendedProperty{"VERSION", Value::varchar("2013.1")};
+    std::string payload;
+    store::encodeChanges({prop}, payload);
+    std::string journal("SQLEMBJL");
+    store::putFixed32(journal, 1);
+    std::string sequence;
+    store::putFixed64(sequence, 1);
+    store::putFixed32(journal, 0x4A524543);
+    store::putFixed32(journal, static_cast<uint32_t>(payload.size()));
+    store::putFixed32(journal, store::crc32(payload, store::crc32(sequence)));
+    journal += sequence + payload;
+    {
+        std::ofstream out(dir / "db.sjl", std::ios::binary | std::ios::trunc);
+        out << journal;
+    }
+    std::unique_ptr<store::DatabaseStore> st;
+    std::unique_ptr<Database> db;
+    ASSERT_FALSE(store::DatabaseStore::open(dir, "db", st, db));
+    ASSERT_EQ(db->properties().size(), 1u);
+    // Folded: the journal is empty and of this format; the snapshot holds the property.
+    EXPECT_EQ(st->journalBytes(), 12u);
+    const std::string header = readFile(dir / "db.sjl");
+    std::string_view version(header);
+    version.remove_prefix(8);
+    uint32_t format = 0;
+    ASSERT_TRUE(store::getFixed32(version, format));
+    EXPECT_EQ(format, store::kStoreFormatVersion);
+    // Work goes on in the new format and survives a reopen.
+    prop.property.name = "OTRA";
+    ASSERT_FALSE(st->append({prop}));
+    st.reset();
+    ASSERT_FALSE(store::DatabaseStore::open(dir, "db", st, db));
+    EXPECT_EQ(db->properties().size(), 2u);
+    std::filesystem::remove_all(dir);
 }
 
 TEST(DatabaseStoreTest, ReplaysTheJournalAndDropsATornTail) {
@@ -260,11 +353,6 @@ TEST(DatabaseStoreTest, FoldWritesASnapshotAndEmptiesTheJournal) {
     EXPECT_EQ(t->schema.identityCurrent, 1000);
     EXPECT_TRUE(db->findObject("DF_x"));
     std::filesystem::remove_all(dir);
-}
-
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // The lengths of a snapshot's records, read from its framing (after the header).
@@ -402,12 +490,30 @@ TEST(DatabaseStoreTest, ReadsSnapshotsThatHoldATableInOneRecord) {
     }
     rows.identityCurrent = 300;
     rows.identityUsed = true;
+    // The first format wrote every cell as a value with its own type.
+    std::string tableRecord;
+    store::putVarint(tableRecord, 2);
+    store::encodeChange(put, tableRecord);
+    tableRecord.push_back(static_cast<char>(Change::Kind::InsertRows));
+    store::putSigned(tableRecord, rows.objectId);
+    store::putSigned(tableRecord, rows.identityCurrent);
+    tableRecord.push_back(1);
+    store::putVarint(tableRecord, rows.rowIds.size());
+    for (size_t i = 0; i < rows.rowIds.size(); ++i)
+        store::putSigned(tableRecord, 1);  // ascending by one
+    store::putVarint(tableRecord, rows.values.size());
+    for (const ColumnStore& column : rows.values) {
+        encodeDataType(column.type(), tableRecord);
+        store::putVarint(tableRecord, column.size());
+        for (size_t i = 0; i < column.size(); ++i)
+            encodeValue(column.get(i), tableRecord);
+    }
+    std::string metadataRecord;
+    store::encodeChanges(Database("Antigua", 8).metadataChanges(), metadataRecord);
+
     std::string file = snapshotHeader("Antigua", 8, 1);
     uint32_t records = 0;
-    for (const ChangeList& list :
-         {ChangeList{put, rows}, Database("Antigua", 8).metadataChanges()}) {
-        std::string payload;
-        store::encodeChanges(list, payload);
+    for (const std::string& payload : {tableRecord, metadataRecord}) {
         store::putFixed32(file, static_cast<uint32_t>(payload.size()));
         store::putFixed32(file, store::crc32(payload));
         file += payload;

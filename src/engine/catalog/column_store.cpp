@@ -237,4 +237,28 @@ void ColumnStore::append(const ColumnStore& other) {
     }
 }
 
+void ColumnStore::pushNull() {
+    push(Value::null(type_));
+}
+
+void ColumnStore::pushRawInt(int64_t v) {
+    nulls_.push_back(0);
+    ints_.push_back(v);
+}
+
+void ColumnStore::pushRawDouble(double v) {
+    nulls_.push_back(0);
+    doubles_.push_back(v);
+}
+
+void ColumnStore::pushRawDecimal(Int128 v) {
+    nulls_.push_back(0);
+    decimals_.push_back(v);
+}
+
+void ColumnStore::pushRawBytes(std::string_view v) {
+    nulls_.push_back(0);
+    bytes_.push(v);
+}
+
 }  // namespace engine

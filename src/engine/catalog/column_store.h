@@ -44,8 +44,25 @@ class ColumnStore {
     // Approximate bytes used (for the benchmark's memory figures).
     size_t memoryBytes() const;
 
-  private:
+    // The representation cells are kept in, and raw access to it, for the store's column
+    // encoding (which writes and reads cells without building a Value for each). Int64
+    // holds integers, bit, money (scaled) and dates (days in the high half, ticks in the
+    // low half); Double the approximate types; Int128 decimals (unscaled); Bytes strings,
+    // binary and uniqueidentifier; Generic anything else, as values.
     enum class Repr : uint8_t { Int64, Double, Int128, Bytes, Generic };
+    Repr repr() const { return repr_; }
+    int64_t rawInt(size_t slot) const { return ints_[slot]; }
+    double rawDouble(size_t slot) const { return doubles_[slot]; }
+    Int128 rawDecimal(size_t slot) const { return decimals_[slot]; }
+    std::string_view rawBytes(size_t slot) const { return bytes_.view(slot); }
+    // Appends a NULL cell, or a cell given in the store's representation.
+    void pushNull();
+    void pushRawInt(int64_t v);
+    void pushRawDouble(double v);
+    void pushRawDecimal(Int128 v);
+    void pushRawBytes(std::string_view v);
+
+  private:
     static Repr reprOf(TypeId id);
     int64_t packDateTime(const Value& v) const;
 

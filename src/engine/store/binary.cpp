@@ -79,4 +79,30 @@ bool getFixed64(std::string_view& in, uint64_t& v) {
     return true;
 }
 
+void putSigned128(std::string& out, __int128 v) {
+    using U = unsigned __int128;
+    U u = (static_cast<U>(v) << 1) ^ static_cast<U>(v >> 127);
+    while (u >= 0x80) {
+        out.push_back(static_cast<char>((u & 0x7F) | 0x80));
+        u >>= 7;
+    }
+    out.push_back(static_cast<char>(u));
+}
+
+bool getSigned128(std::string_view& in, __int128& v) {
+    using U = unsigned __int128;
+    U u = 0;
+    for (int shift = 0; shift < 133; shift += 7) {
+        if (in.empty()) return false;
+        auto b = static_cast<unsigned char>(in.front());
+        in.remove_prefix(1);
+        u |= static_cast<U>(b & 0x7F) << shift;
+        if (!(b & 0x80)) {
+            v = static_cast<__int128>(u >> 1) ^ -static_cast<__int128>(u & 1);
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace engine::store

@@ -1,5 +1,7 @@
 #include "engine/store/change_codec.h"
 
+#include <cstring>
+
 #include "engine/store/binary.h"
 #include "engine/types/value_codec.h"
 
@@ -40,28 +42,123 @@ bool getType(std::string_view& in, DataType& t) {
     return true;
 }
 
-// The cells first .. first + count - 1 of a store, as a store of their own.
+// A column store (or the cells first .. first + count - 1 of one): its type once, the
+// number of cells, the NULL cells as a bitmap (when there are any), then each other cell in
+// the store's own representation: zig-zag varints for integers, money, dates (packed) and
+// decimals, eight raw bytes for approximate numbers, length and bytes for strings, a whole
+// encoded value for anything else.
 void encodeColumnStore(const ColumnStore& store, size_t first, size_t count, std::string& out) {
     encodeDataType(store.type(), out);
     putVarint(out, count);
+    size_t nulls = 0;
     for (size_t i = first; i < first + count; ++i)
-        encodeValue(store.get(i), out);
+        nulls += store.isNull(i);
+    putVarint(out, nulls);
+    if (nulls > 0) {
+        std::string bitmap((count + 7) / 8, '\0');
+        for (size_t i = 0; i < count; ++i) {
+            if (store.isNull(first + i)) bitmap[i / 8] |= static_cast<char>(1 << (i % 8));
+        }
+        out += bitmap;
+    }
+    for (size_t i = first; i < first + count; ++i) {
+        if (store.isNull(i)) continue;
+        switch (store.repr()) {
+            case ColumnStore::Repr::Int64:
+                putSigned(out, store.rawInt(i));
+                break;
+            case ColumnStore::Repr::Double: {
+                double d = store.rawDouble(i);
+                char raw[8];
+                std::memcpy(raw, &d, 8);
+                out.append(raw, 8);
+                break;
+            }
+            case ColumnStore::Repr::Int128:
+                putSigned128(out, store.rawDecimal(i));
+                break;
+            case ColumnStore::Repr::Bytes:
+                putString(out, store.rawBytes(i));
+                break;
+            case ColumnStore::Repr::Generic:
+                encodeValue(store.get(i), out);
+                break;
+        }
+    }
 }
 
 void encodeColumnStore(const ColumnStore& store, std::string& out) {
     encodeColumnStore(store, 0, store.size(), out);
 }
 
-bool decodeColumnStore(std::string_view& in, ColumnStore& store) {
-    DataType type;
-    uint64_t n;
-    if (!getType(in, type) || !getVarint(in, n) || n > in.size()) return false;
-    store = ColumnStore(type);
+// The first format: every cell an encoded value with its own type.
+bool decodeColumnStoreOfValues(std::string_view& in, uint64_t n, ColumnStore& store) {
     store.reserve(n);
     for (uint64_t i = 0; i < n; ++i) {
         auto v = tryDecodeValue(in);
         if (!v) return false;
         store.push(*v);
+    }
+    return true;
+}
+
+bool decodeColumnStore(std::string_view& in, ColumnStore& store, uint32_t format) {
+    DataType type;
+    uint64_t n;
+    if (!getType(in, type) || !getVarint(in, n)) return false;
+    store = ColumnStore(type);
+    if (format < 2) return n <= in.size() && decodeColumnStoreOfValues(in, n, store);
+    uint64_t nulls;
+    if (!getVarint(in, nulls) || nulls > n) return false;
+    std::string_view bitmap;
+    if (nulls > 0) {
+        if ((n + 7) / 8 > in.size()) return false;
+        bitmap = in.substr(0, (n + 7) / 8);
+        in.remove_prefix(bitmap.size());
+    }
+    // Every cell that is not NULL takes at least a byte.
+    if (n - nulls > in.size()) return false;
+    store.reserve(n);
+    for (uint64_t i = 0; i < n; ++i) {
+        if (nulls > 0 && (static_cast<unsigned char>(bitmap[i / 8]) >> (i % 8)) & 1) {
+            store.pushNull();
+            continue;
+        }
+        switch (store.repr()) {
+            case ColumnStore::Repr::Int64: {
+                int64_t v;
+                if (!getSigned(in, v)) return false;
+                store.pushRawInt(v);
+                break;
+            }
+            case ColumnStore::Repr::Double: {
+                if (in.size() < 8) return false;
+                double d;
+                std::memcpy(&d, in.data(), 8);
+                in.remove_prefix(8);
+                store.pushRawDouble(d);
+                break;
+            }
+            case ColumnStore::Repr::Int128: {
+                __int128 v;
+                if (!getSigned128(in, v)) return false;
+                store.pushRawDecimal(v);
+                break;
+            }
+            case ColumnStore::Repr::Bytes: {
+                uint64_t length;
+                if (!getVarint(in, length) || length > in.size()) return false;
+                store.pushRawBytes(in.substr(0, length));
+                in.remove_prefix(length);
+                break;
+            }
+            case ColumnStore::Repr::Generic: {
+                auto v = tryDecodeValue(in);
+                if (!v) return false;
+                store.push(*v);
+                break;
+            }
+        }
     }
     return true;
 }
@@ -268,7 +365,8 @@ void encodeChange(const Change& c, std::string& out) {
     }
 }
 
-bool decodeChange(std::string_view& in, Change& c) {
+bool decodeChange(std::string_view& in, Change& c, uint32_t format) {
+    if (format < 1 || format > kChangeFormatVersion) return false;
     if (in.empty()) return false;
     auto kind = static_cast<uint8_t>(in.front());
     in.remove_prefix(1);
@@ -285,12 +383,12 @@ bool decodeChange(std::string_view& in, Change& c) {
         case Change::Kind::AddColumn:
             if (!getInt(in, c.objectId) || !getInt(in, c.position) || !getBool(in, c.useFill))
                 return false;
-            return c.useFill ? getValue(in, c.fill) : decodeColumnStore(in, c.data);
+            return c.useFill ? getValue(in, c.fill) : decodeColumnStore(in, c.data, format);
         case Change::Kind::DropColumn:
             return getInt(in, c.objectId) && getInt(in, c.position);
         case Change::Kind::ReplaceColumn:
             return getInt(in, c.objectId) && getInt(in, c.position) &&
-                   decodeColumnStore(in, c.data);
+                   decodeColumnStore(in, c.data, format);
         case Change::Kind::InsertRows:
             if (!getInt(in, c.objectId) || !getInt(in, c.identityCurrent) ||
                 !getBool(in, c.identityUsed) || !decodeRowIds(in, c.rowIds) || !getVarint(in, n) ||
@@ -298,7 +396,7 @@ bool decodeChange(std::string_view& in, Change& c) {
                 return false;
             c.values.resize(n);
             for (auto& v : c.values) {
-                if (!decodeColumnStore(in, v) || v.size() != c.rowIds.size()) return false;
+                if (!decodeColumnStore(in, v, format) || v.size() != c.rowIds.size()) return false;
             }
             return true;
         case Change::Kind::UpdateCells:
@@ -312,7 +410,7 @@ bool decodeChange(std::string_view& in, Change& c) {
             if (!getVarint(in, n) || n != c.positions.size()) return false;
             c.values.resize(n);
             for (auto& v : c.values) {
-                if (!decodeColumnStore(in, v) || v.size() != c.rowIds.size()) return false;
+                if (!decodeColumnStore(in, v, format) || v.size() != c.rowIds.size()) return false;
             }
             return true;
         case Change::Kind::DeleteRows:
@@ -340,13 +438,13 @@ void encodeChanges(const ChangeList& changes, std::string& out) {
         encodeChange(c, out);
 }
 
-bool decodeChanges(std::string_view in, ChangeList& out) {
+bool decodeChanges(std::string_view in, ChangeList& out, uint32_t format) {
     uint64_t n;
     if (!getVarint(in, n) || n > in.size()) return false;
     out.clear();
     out.resize(n);
     for (auto& c : out) {
-        if (!decodeChange(in, c)) return false;
+        if (!decodeChange(in, c, format)) return false;
     }
     return in.empty();
 }

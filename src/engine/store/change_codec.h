@@ -11,11 +11,16 @@
 
 namespace engine::store {
 
+// Version of the encoding written. 1: every cell an encoded value carrying its type;
+// 2: a column's cells typed once, NULLs as a bitmap. Decoding reads every version up to
+// this one (the files say which they hold).
+constexpr uint32_t kChangeFormatVersion = 2;
+
 void encodeChange(const Change& change, std::string& out);
-bool decodeChange(std::string_view& in, Change& out);
+bool decodeChange(std::string_view& in, Change& out, uint32_t format = kChangeFormatVersion);
 
 void encodeChanges(const ChangeList& changes, std::string& out);
-bool decodeChanges(std::string_view in, ChangeList& out);
+bool decodeChanges(std::string_view in, ChangeList& out, uint32_t format = kChangeFormatVersion);
 
 // A table as the changes that rebuild it, read from the table in place: its definition
 // (a PutTable change), and its rows in slot order, a range at a time (InsertRows changes).

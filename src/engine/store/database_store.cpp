@@ -80,7 +80,8 @@ FileError readSnapshotHeader(FileReader& reader, SnapshotHeader& h,
 }
 
 // Reads the snapshot's records (each a change list) and applies them to db.
-FileError loadSnapshot(FileReader& reader, Database& db, const std::filesystem::path& path) {
+FileError loadSnapshot(FileReader& reader, Database& db, uint32_t format,
+                       const std::filesystem::path& path) {
     uint64_t remaining = reader.fileSize();
     uint32_t records = 0;
     std::string problem;
@@ -108,7 +109,7 @@ FileError loadSnapshot(FileReader& reader, Database& db, const std::filesystem::
             break;
         }
         ChangeList changes;
-        if (!decodeChanges(payload, changes)) {
+        if (!decodeChanges(payload, changes, format)) {
             problem = "holds a record this release cannot read";
             break;
         }
@@ -183,12 +184,13 @@ FileError DatabaseStore::open(const std::filesystem::path& directory, const std:
         SnapshotHeader h;
         if (FileError e = readSnapshotHeader(reader, h, result->snapshotPath())) return e;
         db = std::make_unique<Database>(h.name, h.databaseId);
-        if (FileError e = loadSnapshot(reader, *db, result->snapshotPath())) return e;
+        if (FileError e = loadSnapshot(reader, *db, h.format, result->snapshotPath())) return e;
         result->sequence_ = h.sequence;
     }
 
     // The journal: replay every whole record newer than the snapshot; cut a torn tail.
     uint64_t goodSize = 0;
+    uint32_t journalFormat = kStoreFormatVersion;
     std::error_code ec;
     if (std::filesystem::exists(result->journalPath(), ec)) {
         FileReader reader;
@@ -197,6 +199,10 @@ FileError DatabaseStore::open(const std::filesystem::path& directory, const std:
         std::string_view header = reader.available();
         if (header.size() >= kJournalHeaderSize &&
             header.substr(0, kJournalMagic.size()) == kJournalMagic) {
+            header.remove_prefix(kJournalMagic.size());
+            getFixed32(header, journalFormat);
+            if (journalFormat < 1 || journalFormat > kStoreFormatVersion)
+                return "'" + result->journalPath().string() + "' was written by a newer release";
             reader.consume(kJournalHeaderSize);
             goodSize = kJournalHeaderSize;
             while (true) {
@@ -218,7 +224,7 @@ FileError DatabaseStore::open(const std::filesystem::path& directory, const std:
                 putFixed64(checked, sequence);
                 if (crc32(payload, crc32(checked)) != checksum) break;
                 ChangeList changes;
-                if (!decodeChanges(payload, changes)) break;
+                if (!decodeChanges(payload, changes, journalFormat)) break;
                 if (sequence > result->sequence_) {
                     db->apply(changes);
                     result->sequence_ = sequence;
@@ -229,7 +235,14 @@ FileError DatabaseStore::open(const std::filesystem::path& directory, const std:
         }
     }
     if (FileError e = result->journal_.open(result->journalPath())) return e;
-    if (goodSize < kJournalHeaderSize) {
+    if (goodSize > kJournalHeaderSize && journalFormat != kStoreFormatVersion) {
+        // Records of an older format: fold them into a snapshot of this format, which also
+        // starts the journal again with this format's header.
+        if (result->journal_.size() != goodSize) {
+            if (FileError e = result->journal_.truncate(goodSize)) return e;
+        }
+        if (FileError e = result->fold(*db)) return e;
+    } else if (goodSize < kJournalHeaderSize || journalFormat != kStoreFormatVersion) {
         if (FileError e = result->journal_.truncate(0)) return e;
         if (FileError e = result->journal_.append(journalHeader())) return e;
     } else if (result->journal_.size() != goodSize) {
@@ -318,7 +331,9 @@ FileError DatabaseStore::fold(const Database& database) {
     if (FileError e = writer.write(frame)) return e;
     if (FileError e = writer.commit()) return e;
     snapshotBytes_ = writer.written();
-    if (FileError e = journal_.truncate(kJournalHeaderSize)) return e;
+    // The journal starts again, with this format's header.
+    if (FileError e = journal_.truncate(0)) return e;
+    if (FileError e = journal_.append(journalHeader())) return e;
     return journal_.sync();
 }
 

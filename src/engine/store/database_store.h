@@ -25,11 +25,15 @@
 
 #include "engine/catalog/change.h"
 #include "engine/catalog/database.h"
+#include "engine/store/change_codec.h"
 #include "engine/store/files.h"
 
 namespace engine::store {
 
-constexpr uint32_t kStoreFormatVersion = 1;
+// The format written: the version of the change encoding (change_codec.h). Files of older
+// versions are read; a journal of an older version is folded away when it is opened, so
+// that one file never mixes versions.
+constexpr uint32_t kStoreFormatVersion = kChangeFormatVersion;
 
 class DatabaseStore {
   public:
