@@ -67,16 +67,20 @@ TEST_F(EngineCatalogueTest, FamilyPatternMatchesAnyFourCharactersAndNothingAfter
 }
 
 TEST_F(EngineCatalogueTest, TemporaryTablesAreDroppedByOwnerQualifiedName) {
+    // Tables of another owner too, one of them named as one of dbo's.
     Preparar({"CREATE TABLE TEMP2010 (a int)", "CREATE TABLE TEMP2010_X (a int)",
               "CREATE TABLE TEMP123 (a int)", "CREATE TABLE TEMPORAL (a int)",
-              "CREATE TABLE dbo.TEMP0001 (a int)"});
+              "CREATE TABLE dbo.TEMP0001 (a int)", "CREATE SCHEMA ana",
+              "CREATE TABLE ana.TEMP2010_X (a int)", "CREATE TABLE [ana].[TEMP4321abc] (a int)",
+              "CREATE TABLE ana.TEMP12 (a int)"});
     f_.ctx().progress.SetMaximum(1000);
     EliminarTablasTemporales(f_.ctx(), *conexion_);
-    EXPECT_THAT(Nombres("SELECT name FROM sysobjects WHERE xtype='U' ORDER BY name"),
-                ElementsAre("TEMP123", "TEMPORAL"));
-    EXPECT_EQ(f_.ctx().progress.Maximum(), 3);
-    EXPECT_EQ(f_.ctx().progress.Value(), 3);
-    EXPECT_EQ(f_.Bombeos(), 3);
+    EXPECT_THAT(Nombres("SELECT user_name(uid) + '.' + name FROM sysobjects WHERE xtype='U' "
+                        "ORDER BY name"),
+                ElementsAre("ana.TEMP12", "dbo.TEMP123", "dbo.TEMPORAL"));
+    EXPECT_EQ(f_.ctx().progress.Maximum(), 5);
+    EXPECT_EQ(f_.ctx().progress.Value(), 5);
+    EXPECT_EQ(f_.Bombeos(), 5);
     EXPECT_THAT(f_.Entradas(),
                 ElementsAre("Información:  Comenzando eliminación tablas temporales"));
 }

@@ -34,6 +34,8 @@ struct Change {
         DropProperty = 12,   // property.name
         PutPermission = 13,  // permission
         SetIdState = 14,     // idState
+        PutSchema = 15,      // schema
+        DropSchema = 16,     // objectId (the schema's id)
     };
 
     Kind kind = Kind::PutTable;
@@ -52,6 +54,7 @@ struct Change {
     ExtendedProperty property;
     Permission permission;
     uint64_t idState = 0;
+    SchemaDefinition schema;
 };
 
 using ChangeList = std::vector<Change>;

@@ -71,14 +71,21 @@ Database::Database(std::string name, int32_t databaseId)
     idState_ = seed;
 }
 
-Table* Database::findTable(std::string_view name) {
-    auto it = names_.find(name);
+std::string Database::nameKey(std::string_view schema, std::string_view name) {
+    std::string key(schema.empty() ? std::string_view("dbo") : schema);
+    key.push_back('\x1f');
+    key.append(name);
+    return key;
+}
+
+Table* Database::findTable(std::string_view schema, std::string_view name) {
+    auto it = names_.find(nameKey(schema, name));
     if (it == names_.end() || it->second.kind != ObjectKind::Table) return nullptr;
     return tableById(it->second.id);
 }
 
-const Table* Database::findTable(std::string_view name) const {
-    return const_cast<Database*>(this)->findTable(name);
+const Table* Database::findTable(std::string_view schema, std::string_view name) const {
+    return const_cast<Database*>(this)->findTable(schema, name);
 }
 
 Table* Database::tableById(int32_t id) {
@@ -91,8 +98,8 @@ const Table* Database::tableById(int32_t id) const {
     return it == tables_.end() ? nullptr : it->second.get();
 }
 
-const ViewSchema* Database::findView(std::string_view name) const {
-    auto it = names_.find(name);
+const ViewSchema* Database::findView(std::string_view schema, std::string_view name) const {
+    auto it = names_.find(nameKey(schema, name));
     if (it == names_.end() || it->second.kind != ObjectKind::View) return nullptr;
     return viewById(it->second.id);
 }
@@ -102,10 +109,52 @@ const ViewSchema* Database::viewById(int32_t id) const {
     return it == views_.end() ? nullptr : &it->second;
 }
 
-std::optional<ObjectRef> Database::findObject(std::string_view name) const {
-    auto it = names_.find(name);
+std::optional<ObjectRef> Database::findObject(std::string_view schema,
+                                              std::string_view name) const {
+    auto it = names_.find(nameKey(schema, name));
     if (it == names_.end()) return std::nullopt;
     return it->second;
+}
+
+namespace {
+
+constexpr std::pair<int32_t, std::string_view> kBuiltInSchemas[] = {
+    {1, "dbo"}, {2, "guest"}, {3, "INFORMATION_SCHEMA"}, {4, "sys"}};
+constexpr int32_t kFirstCreatedSchemaId = 5;
+
+}  // namespace
+
+std::optional<int32_t> Database::schemaId(std::string_view name) const {
+    for (const auto& [id, builtIn] : kBuiltInSchemas) {
+        if (identifierEqual(builtIn, name)) return id;
+    }
+    for (const auto& [id, schema] : schemas_) {
+        if (identifierEqual(schema.name, name)) return id;
+    }
+    return std::nullopt;
+}
+
+std::string Database::schemaName(int32_t id) const {
+    for (const auto& [builtInId, builtIn] : kBuiltInSchemas) {
+        if (builtInId == id) return std::string(builtIn);
+    }
+    auto it = schemas_.find(id);
+    return it == schemas_.end() ? std::string() : it->second.name;
+}
+
+int32_t Database::nextSchemaId() const {
+    return schemas_.empty() ? kFirstCreatedSchemaId
+                            : std::max(kFirstCreatedSchemaId, schemas_.rbegin()->first + 1);
+}
+
+std::string Database::firstObjectOfSchema(std::string_view schema) const {
+    for (const auto& [id, table] : tables_) {
+        if (identifierEqual(table->schema.schema, schema)) return table->schema.name;
+    }
+    for (const auto& [id, view] : views_) {
+        if (identifierEqual(view.schema, schema)) return view.name;
+    }
+    return {};
 }
 
 // A constraint of a table with that object id, and its name. Indexes that are not the
@@ -155,12 +204,12 @@ int32_t Database::nextObjectId(uint64_t& state) const {
 }
 
 void Database::indexTableNames(const TableSchema& schema) {
-    names_[schema.name] = ObjectRef{ObjectKind::Table, schema.id, 0};
+    names_[nameKey(schema.schema, schema.name)] = ObjectRef{ObjectKind::Table, schema.id, 0};
     for (const auto& d : schema.defaults)
-        names_[d.name] = ObjectRef{ObjectKind::Default, d.id, schema.id};
+        names_[nameKey(schema.schema, d.name)] = ObjectRef{ObjectKind::Default, d.id, schema.id};
     for (const auto& ix : schema.indexes) {
         if (ix.constraint == KeyConstraint::None) continue;
-        names_[ix.name] =
+        names_[nameKey(schema.schema, ix.name)] =
             ObjectRef{ix.constraint == KeyConstraint::PrimaryKey ? ObjectKind::PrimaryKey
                                                                  : ObjectKind::UniqueKey,
                       ix.constraintId, schema.id};
@@ -169,7 +218,7 @@ void Database::indexTableNames(const TableSchema& schema) {
 
 void Database::unindexTableNames(const TableSchema& schema) {
     auto eraseIf = [&](const std::string& name, int32_t id) {
-        auto it = names_.find(name);
+        auto it = names_.find(nameKey(schema.schema, name));
         if (it != names_.end() && it->second.id == id) names_.erase(it);
     };
     eraseIf(schema.name, schema.id);
@@ -351,17 +400,18 @@ void Database::apply(const Change& change) {
         case Change::Kind::PutView: {
             auto it = views_.find(change.view.id);
             if (it != views_.end()) {
-                auto n = names_.find(it->second.name);
+                auto n = names_.find(nameKey(it->second.schema, it->second.name));
                 if (n != names_.end() && n->second.id == change.view.id) names_.erase(n);
             }
             views_[change.view.id] = change.view;
-            names_[change.view.name] = ObjectRef{ObjectKind::View, change.view.id, 0};
+            names_[nameKey(change.view.schema, change.view.name)] =
+                ObjectRef{ObjectKind::View, change.view.id, 0};
             break;
         }
         case Change::Kind::DropView: {
             auto it = views_.find(change.objectId);
             if (it == views_.end()) break;
-            auto n = names_.find(it->second.name);
+            auto n = names_.find(nameKey(it->second.schema, it->second.name));
             if (n != names_.end() && n->second.id == change.objectId) names_.erase(n);
             views_.erase(it);
             break;
@@ -396,6 +446,12 @@ void Database::apply(const Change& change) {
             break;
         case Change::Kind::SetIdState:
             idState_ = change.idState;
+            break;
+        case Change::Kind::PutSchema:
+            schemas_[change.schema.id] = change.schema;
+            break;
+        case Change::Kind::DropSchema:
+            schemas_.erase(change.objectId);
             break;
     }
 }
@@ -555,6 +611,22 @@ void Database::appendInverse(const Change& c, ChangeList& undo) const {
             push(std::move(inverse));
             break;
         }
+        case Change::Kind::PutSchema: {
+            Change drop;
+            drop.kind = Change::Kind::DropSchema;
+            drop.objectId = c.schema.id;
+            push(std::move(drop));
+            break;
+        }
+        case Change::Kind::DropSchema: {
+            auto it = schemas_.find(c.objectId);
+            if (it == schemas_.end()) break;
+            Change put;
+            put.kind = Change::Kind::PutSchema;
+            put.schema = it->second;
+            push(std::move(put));
+            break;
+        }
         case Change::Kind::PutPermission:
         case Change::Kind::SetIdState:
             break;
@@ -563,6 +635,12 @@ void Database::appendInverse(const Change& c, ChangeList& undo) const {
 
 ChangeList Database::metadataChanges() const {
     ChangeList out;
+    for (const auto& [id, schema] : schemas_) {
+        Change put;
+        put.kind = Change::Kind::PutSchema;
+        put.schema = schema;
+        out.push_back(std::move(put));
+    }
     for (const auto& [id, view] : views_) {
         Change put;
         put.kind = Change::Kind::PutView;

@@ -1,9 +1,9 @@
 // One database in memory: its catalogue (tables, views, constraints, indexes,
 // properties, permissions) and the rows of its tables.
 //
-// Objects are found by name as SQL Server finds them in a case-insensitive database.
-// Tables, views and constraints share one namespace (2714 on a clash); index names are
-// per table. The only way to modify a database is apply(): see change.h.
+// Objects are found by schema and name as SQL Server finds them in a case-insensitive
+// database. Within a schema, tables, views and constraints share one namespace (2714 on a
+// clash); index names are per table. The only way to modify a database is apply(): see change.h.
 // Thread-compatible: the server serialises access to a database.
 #pragma once
 
@@ -84,16 +84,33 @@ class Database {
     const std::string& name() const { return name_; }
     int32_t id() const { return id_; }
 
-    // Objects by name or id (nullptr / nullopt when absent).
-    Table* findTable(std::string_view name);
-    const Table* findTable(std::string_view name) const;
+    // Objects by schema and name, or by id (nullptr / nullopt when absent). An empty schema
+    // is dbo, where names written without a schema are looked for; the overloads without a
+    // schema look there too.
+    Table* findTable(std::string_view schema, std::string_view name);
+    const Table* findTable(std::string_view schema, std::string_view name) const;
+    Table* findTable(std::string_view name) { return findTable({}, name); }
+    const Table* findTable(std::string_view name) const { return findTable({}, name); }
     Table* tableById(int32_t id);
     const Table* tableById(int32_t id) const;
-    const ViewSchema* findView(std::string_view name) const;
+    const ViewSchema* findView(std::string_view schema, std::string_view name) const;
+    const ViewSchema* findView(std::string_view name) const { return findView({}, name); }
     const ViewSchema* viewById(int32_t id) const;
-    std::optional<ObjectRef> findObject(std::string_view name) const;
+    std::optional<ObjectRef> findObject(std::string_view schema, std::string_view name) const;
+    std::optional<ObjectRef> findObject(std::string_view name) const {
+        return findObject({}, name);
+    }
     std::optional<ObjectRef> objectById(int32_t id) const;
     std::string objectName(int32_t id) const;  // empty when absent
+
+    // Schemas: dbo (1), guest (2), INFORMATION_SCHEMA (3), sys (4) and the ones created
+    // (5 and up). Ids and names of absent schemas are nullopt / empty.
+    std::optional<int32_t> schemaId(std::string_view name) const;
+    std::string schemaName(int32_t id) const;
+    const std::map<int32_t, SchemaDefinition>& createdSchemas() const { return schemas_; }
+    int32_t nextSchemaId() const;
+    // Whether any table or view belongs to the schema (the first one's name, or empty).
+    std::string firstObjectOfSchema(std::string_view schema) const;
 
     // All tables and views, by object id.
     const std::map<int32_t, std::unique_ptr<Table>>& tables() const { return tables_; }
@@ -132,7 +149,10 @@ class Database {
     int32_t id_;
     std::map<int32_t, std::unique_ptr<Table>> tables_;
     std::map<int32_t, ViewSchema> views_;
+    // Schema-scoped names: the key is the schema's name, a unit separator, the object's name.
+    static std::string nameKey(std::string_view schema, std::string_view name);
     std::unordered_map<std::string, ObjectRef, NameHash, NameEqual> names_;
+    std::map<int32_t, SchemaDefinition> schemas_;
     std::vector<ExtendedProperty> properties_;
     std::vector<Permission> permissions_;
     uint64_t idState_;

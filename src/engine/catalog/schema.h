@@ -84,6 +84,15 @@ struct ViewSchema {
     Value created;
 };
 
+// A schema created by CREATE SCHEMA (dbo, guest, INFORMATION_SCHEMA and sys are built in).
+// Its id is also the id of the user it stands for: USER_NAME(id) gives its name, as for the
+// schemas of databases whose owners each have a schema of their own name.
+struct SchemaDefinition {
+    int32_t id = 0;
+    std::string name;
+    std::string owner;  // AUTHORIZATION, or the schema's own name
+};
+
 struct ExtendedProperty {
     std::string name;
     Value value;  // sql_variant: the value with its own base type

@@ -17,8 +17,7 @@ namespace {
 
 Table& alteredTable(ExecContext& ctx, const sql::AlterTableStmt& alter) {
     Database& db = ctx.database();
-    bool schemaOk = alter.table.schema.empty() || identifierEqual(alter.table.schema, "dbo");
-    Table* table = schemaOk ? db.findTable(alter.table.object) : nullptr;
+    Table* table = db.findTable(alter.table.schema, alter.table.object);
     if (!table) raise(ctx, 4902, {alter.table.written});
     return *table;
 }
@@ -291,7 +290,7 @@ void dropConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& 
     TableSchema schema = table.schema;
     Database& db = ctx.database();
     for (const auto& name : alter.names) {
-        auto ref = db.findObject(name);
+        auto ref = db.findObject(schema.schema, name);
         bool isConstraint = ref && ref->kind != ObjectKind::Table && ref->kind != ObjectKind::View;
         // The detail, then "Could not drop constraint. See previous errors."
         auto refuseDrop = [&](SqlMessage detail) {

@@ -223,8 +223,7 @@ Table* Binder::resolveTable(const sql::ObjectName& name, int line) {
         db = other ? other->database.get() : nullptr;
     }
     Table* table = nullptr;
-    if (db && (name.schema.empty() || identifierEqual(name.schema, "dbo")))
-        table = db->findTable(name.object);
+    if (db) table = db->findTable(name.schema, name.object);
     if (!table) {
         if (compileMode_) throw DeferredResolution{};
         SqlMessage m = sqlMessage(208, {name.written});
@@ -601,13 +600,13 @@ std::unique_ptr<Source> Binder::bindTableRef(const sql::TableRef& ref, BoundCore
         DatabaseEntry* other = ctx_.session.server->database(ref.name.database, error);
         db = other ? other->database.get() : nullptr;
     }
-    bool schemaOk = ref.name.schema.empty() || identifierEqual(ref.name.schema, "dbo");
-    if (db && schemaOk) {
-        if (Table* table = db->findTable(ref.name.object)) {
+    if (db) {
+        if (Table* table = db->findTable(ref.name.schema, ref.name.object)) {
             auto source = std::make_unique<Source>();
             source->kind = Source::Kind::Table;
             source->table = table;
             source->objectName = table->schema.name;
+            source->schemaName = table->schema.schema;
             source->alias = ref.alias.empty() ? table->schema.name : ref.alias;
             source->aliased = !ref.alias.empty();
             for (size_t i = 0; i < table->schema.columns.size(); ++i) {
@@ -623,7 +622,7 @@ std::unique_ptr<Source> Binder::bindTableRef(const sql::TableRef& ref, BoundCore
             }
             return source;
         }
-        if (const ViewSchema* view = db->findView(ref.name.object)) {
+        if (const ViewSchema* view = db->findView(ref.name.schema, ref.name.object)) {
             return viewSource(*view, ref.alias, ref.line, core);
         }
     }

@@ -75,6 +75,22 @@ Value createdOf(const Value& v) {
     return v.isNull() ? Value::datetime(0, 0) : v;
 }
 
+// --- sys.schemas ---------------------------------------------------------------------
+
+Rowset buildSysSchemas(const Database& db, bool withRows) {
+    ViewBuilder b;
+    b.column("name", sysname(), false);
+    b.column("schema_id", intType(), false);
+    b.column("principal_id", intType());
+    if (!withRows) return std::move(b.rows);
+    for (int32_t id = 1; id <= 4; ++id)
+        b.rows.rows.push_back({name(db.schemaName(id)), i32(id), i32(id)});
+    // A created schema stands for the user of its name and id (see SchemaDefinition).
+    for (const auto& [id, schema] : db.createdSchemas())
+        b.rows.rows.push_back({name(schema.name), i32(id), i32(id)});
+    return std::move(b.rows);
+}
+
 // --- sysobjects ----------------------------------------------------------------------
 
 void sysobjectsColumns(ViewBuilder& b) {
@@ -112,6 +128,7 @@ struct ObjectEntry {
     int info;
     int32_t parent;
     const Value* created;
+    int32_t schemaId;  // uid: the owning schema
 };
 
 Value sysobjectsCell(const ObjectEntry& e, size_t column) {
@@ -123,7 +140,7 @@ Value sysobjectsCell(const ObjectEntry& e, size_t column) {
         case 2:
             return charN(e.xtype, 2);
         case 3:
-            return i16(1);
+            return i16(e.schemaId);
         case 4:
             return i16(e.info);
         case 8:
@@ -153,18 +170,21 @@ Rowset buildSysobjects(const Database& db, bool withRows) {
     auto entries = std::make_shared<std::vector<ObjectEntry>>();
     for (const auto& [id, table] : db.tables()) {
         const TableSchema& t = table->schema;
-        entries->push_back({&t.name, t.id, "U", 0, 0, &t.created});
+        const int32_t uid = db.schemaId(t.schema).value_or(1);
+        entries->push_back({&t.name, t.id, "U", 0, 0, &t.created, uid});
         for (const auto& d : t.defaults)
-            entries->push_back({&d.name, d.id, "D", d.columnId, t.id, &d.created});
+            entries->push_back({&d.name, d.id, "D", d.columnId, t.id, &d.created, uid});
         for (const auto& ix : t.indexes) {
             if (ix.constraint == KeyConstraint::None) continue;
             entries->push_back({&ix.name, ix.constraintId,
                                 ix.constraint == KeyConstraint::PrimaryKey ? "PK" : "UQ", 0, t.id,
-                                &ix.created});
+                                &ix.created, uid});
         }
     }
-    for (const auto& [id, view] : db.views())
-        entries->push_back({&view.name, view.id, "V", 0, 0, &view.created});
+    for (const auto& [id, view] : db.views()) {
+        entries->push_back(
+            {&view.name, view.id, "V", 0, 0, &view.created, db.schemaId(view.schema).value_or(1)});
+    }
     b.rows.cellRows = entries->size();
     b.rows.cell = [entries](size_t row, size_t column) {
         return sysobjectsCell((*entries)[row], column);
@@ -705,6 +725,8 @@ std::unique_ptr<Source> Binder::systemSource(const sql::ObjectName& objectName) 
             generate = [db](bool rows) { return buildSysindexkeys(*db, rows); };
         } else if (identifierEqual(object, "syscomments")) {
             generate = [db](bool rows) { return buildSyscomments(*db, rows); };
+        } else if (identifierEqual(schema, "sys") && identifierEqual(object, "schemas")) {
+            generate = [db](bool rows) { return buildSysSchemas(*db, rows); };
         } else if (identifierEqual(object, "sysdatabases") ||
                    (identifierEqual(schema, "sys") && identifierEqual(object, "databases"))) {
             generate = [server](bool rows) { return buildSysdatabases(*server, rows); };

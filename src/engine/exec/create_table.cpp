@@ -15,7 +15,7 @@ void addDefaultConstraint(ExecContext& ctx, StatementChanges& changes, TableSche
                           std::vector<std::string>& newNames) {
     ColumnSchema& col = table.columns[column];
     if (!requestedName.empty()) {
-        bool taken = objectNameTaken(*changes.entry->database, requestedName);
+        bool taken = objectNameTaken(*changes.entry->database, table.schema, requestedName);
         for (const auto& n : newNames)
             taken = taken || identifierEqual(n, requestedName);
         if (taken) constraintError(ctx, sqlMessage(2714, {requestedName}));
@@ -79,7 +79,7 @@ void addKeyConstraint(ExecContext& ctx, StatementChanges& changes, TableSchema& 
                      ? keyConstraintName(primary ? "PK" : "UQ", table.name, index.constraintId)
                      : constraint.name;
     if (!constraint.name.empty()) {
-        bool taken = objectNameTaken(*changes.entry->database, index.name);
+        bool taken = objectNameTaken(*changes.entry->database, table.schema, index.name);
         for (const auto& n : newNames)
             taken = taken || identifierEqual(n, index.name);
         if (taken) constraintError(ctx, sqlMessage(2714, {index.name}));
@@ -104,10 +104,12 @@ void addKeyConstraint(ExecContext& ctx, StatementChanges& changes, TableSchema& 
 void executeCreateTable(ExecContext& ctx, const sql::CreateTableStmt& create) {
     Database& db = ctx.database();
     const std::string& name = create.table.object;
-    if (objectNameTaken(db, name)) raise(ctx, 2714, {name});
+    const std::string schema = schemaForNewObject(ctx, create.table);
+    if (objectNameTaken(db, schema, name)) raise(ctx, 2714, {name});
     StatementChanges changes(ctx.entry());
     TableSchema table;
     table.id = changes.newObjectId();
+    table.schema = schema;
     table.name = name;
     table.created = now(ctx);
     int identities = 0;

@@ -24,15 +24,14 @@ namespace {
     throw SqlException(m);
 }
 
-Table* findDboTable(Database& db, const sql::ObjectName& name) {
-    if (!name.schema.empty() && !identifierEqual(name.schema, "dbo")) return nullptr;
-    return db.findTable(name.object);
+Table* findNamedTable(Database& db, const sql::ObjectName& name) {
+    return db.findTable(name.schema, name.object);
 }
 
 }  // namespace
 
 void executeCreateIndex(ExecContext& ctx, const sql::CreateIndexStmt& create) {
-    Table* table = findDboTable(ctx.database(), create.table);
+    Table* table = findNamedTable(ctx.database(), create.table);
     if (!table) {
         SqlMessage m = sqlMessage(1088, {create.table.written});
         m.severity = 16;
@@ -70,7 +69,7 @@ void executeDropIndex(ExecContext& ctx, const sql::DropIndexStmt& drop) {
     Database& db = ctx.database();
     std::vector<TableSchema> changed;
     for (const auto& item : drop.items) {
-        Table* table = findDboTable(db, item.table);
+        Table* table = findNamedTable(db, item.table);
         if (!table) raise(ctx, 3701, {"drop", "index", item.written});
         TableSchema* schema = nullptr;
         for (auto& s : changed) {
@@ -111,8 +110,7 @@ void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
     // Each name is dropped on its own: an error for one name does not undo the others.
     for (const auto& name : drop.names) {
         StatementChanges changes(ctx.entry());
-        bool schemaOk = name.schema.empty() || identifierEqual(name.schema, "dbo");
-        auto ref = schemaOk ? db.findObject(name.object) : std::nullopt;
+        auto ref = db.findObject(name.schema, name.object);
         bool matches =
             ref &&
             ((drop.kind == sql::DropObjectsStmt::Kind::Table && ref->kind == ObjectKind::Table) ||
@@ -138,12 +136,10 @@ void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
 void executeCreateView(ExecContext& ctx, const sql::CreateViewStmt& create) {
     Database& db = ctx.database();
     const std::string& name = create.name.object;
-    const ViewSchema* existing = db.findView(name);
-    if (create.alter) {
-        if (!existing) raise(ctx, 208, {create.name.written});
-    } else if (objectNameTaken(db, name)) {
-        raise(ctx, 2714, {name});
-    }
+    const ViewSchema* existing = db.findView(create.name.schema, name);
+    if (create.alter && !existing) raise(ctx, 208, {create.name.written});
+    const std::string schema = existing ? existing->schema : schemaForNewObject(ctx, create.name);
+    if (!create.alter && objectNameTaken(db, schema, name)) raise(ctx, 2714, {name});
     // The query must bind now; its columns need names.
     Binder binder(ctx);
     auto query = binder.bindQuery(*create.query, nullptr, false);
@@ -157,6 +153,7 @@ void executeCreateView(ExecContext& ctx, const sql::CreateViewStmt& create) {
     StatementChanges changes(ctx.entry());
     ViewSchema view;
     view.id = existing ? existing->id : changes.newObjectId();
+    view.schema = schema;
     view.name = existing ? existing->name : name;
     view.text = create.text;
     view.created = existing ? existing->created : now(ctx);
@@ -205,11 +202,34 @@ void executeDatabaseStatement(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
     }
 }
 
+void executeSchemaStatement(ExecContext& ctx, const sql::SchemaStmt& stmt) {
+    Database& db = ctx.database();
+    auto existing = db.schemaId(stmt.name);
+    StatementChanges changes(ctx.entry());
+    Change c;
+    if (stmt.kind == sql::SchemaStmt::Kind::Create) {
+        if (existing) raise(ctx, 2714, {stmt.name});
+        c.kind = Change::Kind::PutSchema;
+        c.schema.id = db.nextSchemaId();
+        c.schema.name = stmt.name;
+        c.schema.owner = stmt.owner.empty() ? stmt.name : stmt.owner;
+    } else {
+        if (!existing || !db.createdSchemas().count(*existing))
+            raise(ctx, 3701, {"drop", "schema", stmt.name});
+        std::string user = db.firstObjectOfSchema(stmt.name);
+        if (!user.empty()) raise(ctx, 3729, {"drop schema", stmt.name, user});
+        c.kind = Change::Kind::DropSchema;
+        c.objectId = *existing;
+    }
+    changes.add(std::move(c));
+    changes.commit(ctx);
+}
+
 void executeGrant(ExecContext& ctx, const sql::GrantStmt& grant) {
     Database& db = ctx.database();
     int32_t objectId = 0;
     if (!grant.object.empty()) {
-        auto ref = db.findObject(grant.object.object);
+        auto ref = db.findObject(grant.object.schema, grant.object.object);
         if (!ref) raise(ctx, 15151, {grant.object.written});
         objectId = ref->id;
     }

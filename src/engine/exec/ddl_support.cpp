@@ -93,8 +93,15 @@ Value now(ExecContext& ctx) {
     return Value::datetime(0, 0);
 }
 
-bool objectNameTaken(Database& db, const std::string& name) {
-    return db.findObject(name).has_value();
+bool objectNameTaken(Database& db, const std::string& schema, const std::string& name) {
+    return db.findObject(schema, name).has_value();
+}
+
+std::string schemaForNewObject(ExecContext& ctx, const sql::ObjectName& name) {
+    Database& db = ctx.database();
+    auto id = db.schemaId(name.schema.empty() ? std::string_view("dbo") : name.schema);
+    if (!id) raise(ctx, 2760, {name.schema});
+    return db.schemaName(*id);
 }
 
 }  // namespace engine::exec

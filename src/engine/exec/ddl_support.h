@@ -34,7 +34,12 @@ int32_t newIndexId(const TableSchema& table, bool clustered);
 // The current time as a datetime (creation dates).
 Value now(ExecContext& ctx);
 
-// Whether an object of this name exists anywhere in the database's namespace.
-bool objectNameTaken(Database& db, const std::string& name);
+// Whether an object of this name exists in the schema (tables, views and constraints share
+// a schema's names).
+bool objectNameTaken(Database& db, const std::string& schema, const std::string& name);
+
+// The schema a new object of that name goes to, as stored ("dbo" when the name has none);
+// raises 2760 when the database has no such schema.
+std::string schemaForNewObject(ExecContext& ctx, const sql::ObjectName& name);
 
 }  // namespace engine::exec

@@ -85,7 +85,6 @@ std::optional<NamedObject> lookupName(ExecContext& ctx, const std::string& text)
         if (!e) return std::nullopt;
         out.database = e->database.get();
     }
-    if (!out.schema.empty() && !identifierEqual(out.schema, "dbo")) return std::nullopt;
     return out;
 }
 
@@ -138,7 +137,7 @@ std::optional<int32_t> objectIdOf(ExecContext& ctx, const std::string& text,
                                   const std::optional<std::string>& type) {
     auto named = lookupName(ctx, text);
     if (!named) return std::nullopt;
-    auto ref = named->database->findObject(named->object);
+    auto ref = named->database->findObject(named->schema, named->object);
     if (!ref) return std::nullopt;
     if (type) {
         std::string t = *type;
@@ -201,7 +200,7 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
             if (!table || !column) return none;
             auto named = lookupName(*f.ctx, *table);
             if (!named) return none;
-            auto ref = named->database->findObject(named->object);
+            auto ref = named->database->findObject(named->schema, named->object);
             if (!ref || (ref->kind != ObjectKind::Table && ref->kind != ObjectKind::View))
                 return none;
             bool found;
@@ -297,7 +296,13 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
             if (identifierEqual(p, "IsProcedure") || identifierEqual(p, "IsTrigger") ||
                 identifierEqual(p, "IsMSShipped") || identifierEqual(p, "IsSystemTable"))
                 return yes(false);
-            if (identifierEqual(p, "OwnerId")) return Value::integer(1);
+            if (identifierEqual(p, "OwnerId") || identifierEqual(p, "SchemaId")) {
+                const int32_t object = ref->parentId ? ref->parentId : ref->id;
+                const Table* t = db.tableById(object);
+                const ViewSchema* v = db.viewById(object);
+                const std::string schema = t ? t->schema.schema : v ? v->schema : "dbo";
+                return Value::integer(db.schemaId(schema).value_or(1));
+            }
             if (identifierEqual(p, "TableHasIdentity")) {
                 const Table* t = db.tableById(static_cast<int32_t>(*id));
                 return t ? yes(t->schema.identityColumn() >= 0) : none;
@@ -339,33 +344,42 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
     if (name == "user_name" || name == "user_id") {
         bindArgs(0, 1);
         bool id = name == "user_id";
+        // The database's principals: public (0), dbo (1), guest (2), INFORMATION_SCHEMA (3),
+        // sys (4), and for each schema created here the user of its name and id.
         return call(id ? intType : sysname(), [id](std::vector<Value>& a, const Frame& f) {
+            Database& db = f.ctx->database();
             if (id) {
                 auto n =
                     a.empty() ? std::optional<std::string>(f.ctx->session.userName) : textArg(a[0]);
                 if (!n) return Value::null(DataType::of(TypeId::Int));
-                if (identifierEqual(*n, "dbo")) return Value::integer(1);
                 if (identifierEqual(*n, "public")) return Value::integer(0);
-                if (identifierEqual(*n, "guest")) return Value::integer(2);
-                return Value::null(DataType::of(TypeId::Int));
+                auto schema = db.schemaId(*n);
+                return schema ? Value::integer(*schema) : Value::null(DataType::of(TypeId::Int));
             }
             if (a.empty()) return Value::string(f.ctx->session.userName, sysname());
             auto n = intArg(a[0]);
             if (!n) return Value::null(sysname());
-            switch (*n) {
-                case 0:
-                    return Value::string("public", sysname());
-                case 1:
-                    return Value::string("dbo", sysname());
-                case 2:
-                    return Value::string("guest", sysname());
-                case 3:
-                    return Value::string("INFORMATION_SCHEMA", sysname());
-                case 4:
-                    return Value::string("sys", sysname());
-                default:
-                    return Value::null(sysname());
+            if (*n == 0) return Value::string("public", sysname());
+            std::string user =
+                *n > 0 && *n <= INT32_MAX ? db.schemaName(static_cast<int32_t>(*n)) : std::string();
+            return user.empty() ? Value::null(sysname()) : Value::string(user, sysname());
+        });
+    }
+    if (name == "schema_name" || name == "schema_id") {
+        bindArgs(0, 1);
+        bool id = name == "schema_id";
+        return call(id ? intType : sysname(), [id](std::vector<Value>& a, const Frame& f) {
+            Database& db = f.ctx->database();
+            if (id) {
+                auto n = a.empty() ? std::optional<std::string>("dbo") : textArg(a[0]);
+                auto schema = n ? db.schemaId(*n) : std::nullopt;
+                return schema ? Value::integer(*schema) : Value::null(DataType::of(TypeId::Int));
             }
+            auto n = a.empty() ? std::optional<int64_t>(1) : intArg(a[0]);
+            std::string schema = n && *n > 0 && *n <= INT32_MAX
+                                     ? db.schemaName(static_cast<int32_t>(*n))
+                                     : std::string();
+            return schema.empty() ? Value::null(sysname()) : Value::string(schema, sysname());
         });
     }
     if (name == "current_user" || name == "user" || name == "session_user") {
@@ -467,7 +481,7 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
             if (!text) return Value::null(numeric);
             auto named = lookupName(*f.ctx, *text);
             if (!named) return Value::null(numeric);
-            const Table* t = named->database->findTable(named->object);
+            const Table* t = named->database->findTable(named->schema, named->object);
             if (!t) return Value::null(numeric);
             int col = t->schema.identityColumn();
             if (col < 0) return Value::null(numeric);

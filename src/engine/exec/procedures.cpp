@@ -142,7 +142,8 @@ void spRename(ExecContext& ctx, const sql::ExecStmt& exec) {
     if (type == "column") {
         std::string typeText = *objtype;
         if (parts.size() < 2) procedureError(ctx, "sp_rename", 15248, {typeText});
-        Table* table = db.findTable(parts[parts.size() - 2]);
+        Table* table =
+            db.findTable(parts.size() >= 3 ? parts[parts.size() - 3] : "", parts[parts.size() - 2]);
         if (!table) procedureError(ctx, "sp_rename", 15248, {typeText});
         int p = table->schema.columnIndex(parts.back());
         if (p < 0) procedureError(ctx, "sp_rename", 15248, {typeText});
@@ -157,7 +158,8 @@ void spRename(ExecContext& ctx, const sql::ExecStmt& exec) {
     if (type == "index") {
         std::string typeText = *objtype;
         if (parts.size() < 2) procedureError(ctx, "sp_rename", 15248, {typeText});
-        Table* table = db.findTable(parts[parts.size() - 2]);
+        Table* table =
+            db.findTable(parts.size() >= 3 ? parts[parts.size() - 3] : "", parts[parts.size() - 2]);
         if (!table) procedureError(ctx, "sp_rename", 15248, {typeText});
         TableSchema schema = table->schema;
         IndexSchema* ix = nullptr;
@@ -169,7 +171,7 @@ void spRename(ExecContext& ctx, const sql::ExecStmt& exec) {
             if (&other != ix && identifierEqual(other.name, target))
                 procedureError(ctx, "sp_rename", 15335, {target, "INDEX"});
         }
-        if (ix->constraint != KeyConstraint::None && db.findObject(target))
+        if (ix->constraint != KeyConstraint::None && db.findObject(schema.schema, target))
             procedureError(ctx, "sp_rename", 15335, {target, "object"});
         ix->name = target;
         putTable(ctx, schema);
@@ -182,13 +184,14 @@ void spRename(ExecContext& ctx, const sql::ExecStmt& exec) {
     if (type == "database") {
         procedureError(ctx, "sp_rename", 15225, {*objname, db.name(), *objtype});
     }
-    auto ref = db.findObject(parts.back());
-    if (!ref || (parts.size() >= 2 && !parts[parts.size() - 2].empty() &&
-                 !identifierEqual(parts[parts.size() - 2], "dbo"))) {
+    const std::string schemaPart = parts.size() >= 2 ? parts[parts.size() - 2] : "";
+    auto ref = db.findObject(schemaPart, parts.back());
+    if (!ref) {
         procedureError(ctx, "sp_rename", 15225,
                        {*objname, db.name(), objtype ? *objtype : "(null)"});
     }
-    if (db.findObject(target)) procedureError(ctx, "sp_rename", 15335, {target, "object"});
+    if (db.findObject(schemaPart, target))
+        procedureError(ctx, "sp_rename", 15335, {target, "object"});
     if (ref->kind == ObjectKind::View) {
         ViewSchema view = *db.viewById(ref->id);
         view.name = target;
@@ -222,9 +225,10 @@ void spHelpIndex(ExecContext& ctx, const sql::ExecStmt& exec) {
     auto objname = args.text("@objname");
     Database& db = ctx.database();
     std::vector<std::string> parts = objname ? splitParts(*objname) : std::vector<std::string>{""};
-    const Table* table = db.findTable(parts.back());
+    const std::string schemaPart = parts.size() >= 2 ? parts[parts.size() - 2] : "";
+    const Table* table = db.findTable(schemaPart, parts.back());
     if (!table) {
-        if (objname && db.findView(parts.back())) {
+        if (objname && db.findView(schemaPart, parts.back())) {
             SqlMessage m = procedureMessage(ctx, "sp_helpindex", 15472, {*objname});
             m.severity = 0;
             ctx.out.message(m);

@@ -368,7 +368,7 @@ void executeDelete(ExecContext& ctx, const sql::DeleteStmt& del) {
 }
 
 void executeTruncate(ExecContext& ctx, const sql::TruncateStmt& truncate) {
-    Table* table = ctx.database().findTable(truncate.table.object);
+    Table* table = ctx.database().findTable(truncate.table.schema, truncate.table.object);
     if (!table) raise(ctx, 4701, {truncate.table.written});
     StatementChanges changes(ctx.entry());
     if (table->data.rowCount() > 0) {

@@ -305,6 +305,14 @@ struct DatabaseStmt {
     std::string name;
 };
 
+// CREATE SCHEMA name [AUTHORIZATION owner] (alone in its batch) and DROP SCHEMA name.
+struct SchemaStmt {
+    enum class Kind { Create, Drop };
+    Kind kind = Kind::Create;
+    std::string name;
+    std::string owner;
+};
+
 struct DeclareStmt {
     struct Variable {
         std::string name;
@@ -392,7 +400,7 @@ struct Statement {
                  CreateIndexStmt, DropIndexStmt, DropObjectsStmt, CreateViewStmt, DatabaseStmt,
                  DeclareStmt, SetVariableStmt, SetOptionStmt, PrintStmt, IfStmt, WhileStmt,
                  BlockStmt, ExecStmt, GrantStmt, TruncateStmt, ReturnStmt, TransactionStmt,
-                 BreakStmt>
+                 BreakStmt, SchemaStmt>
         node;
 
     template <class T>

@@ -1,4 +1,4 @@
-// DDL statements: CREATE/ALTER/DROP of databases, tables, indexes and views.
+// DDL statements: CREATE/ALTER/DROP of databases, schemas, tables, indexes and views.
 #include <cctype>
 #include "engine/sql/keywords.h"
 #include "engine/sql/parser_impl.h"
@@ -35,8 +35,22 @@ StatementPtr Parser::parseCreate(bool firstInBatch) {
         if (!firstInBatch) mustStartBatch("CREATE VIEW", line);
         return parseCreateView(begin, false);
     }
+    if (peekWord("SCHEMA")) {
+        if (!firstInBatch) mustStartBatch("CREATE SCHEMA", line);
+        next();
+        auto s = make(line, begin);
+        SchemaStmt schema;
+        schema.name = parseName();
+        if (acceptWord("AUTHORIZATION")) schema.owner = parseName();
+        while (accept(TokenKind::Semicolon)) {
+        }
+        // The schema's own statement is all this batch may hold here.
+        if (!atEnd()) syntaxError();
+        s->node = std::move(schema);
+        return s;
+    }
     if (peekWord("PROCEDURE") || peekWord("PROC") || peekWord("FUNCTION") || peekWord("TRIGGER") ||
-        peekWord("DEFAULT") || peekWord("RULE") || peekWord("SCHEMA")) {
+        peekWord("DEFAULT") || peekWord("RULE")) {
         if (!firstInBatch) {
             std::string what = "CREATE " + std::string(peek().text);
             for (auto& c : what)
@@ -84,6 +98,15 @@ StatementPtr Parser::parseDrop() {
         if (!peek().isName() && peek().kind != TokenKind::Identifier) syntaxError();
         db.name = next().value;
         s->node = std::move(db);
+        return s;
+    }
+    if (peekWord("SCHEMA")) {
+        next();
+        auto s = make(line, begin);
+        SchemaStmt schema;
+        schema.kind = SchemaStmt::Kind::Drop;
+        schema.name = parseName();
+        s->node = std::move(schema);
         return s;
     }
     DropObjectsStmt drop;

@@ -360,6 +360,14 @@ void encodeChange(const Change& c, std::string& out) {
         case Change::Kind::SetIdState:
             putVarint(out, c.idState);
             break;
+        case Change::Kind::PutSchema:
+            putSigned(out, c.schema.id);
+            putString(out, c.schema.name);
+            putString(out, c.schema.owner);
+            break;
+        case Change::Kind::DropSchema:
+            putSigned(out, c.objectId);
+            break;
         case Change::Kind::InsertRows:
             break;
     }
@@ -370,7 +378,8 @@ bool decodeChange(std::string_view& in, Change& c, uint32_t format) {
     if (in.empty()) return false;
     auto kind = static_cast<uint8_t>(in.front());
     in.remove_prefix(1);
-    if (kind < 1 || kind > static_cast<uint8_t>(Change::Kind::SetIdState)) return false;
+    const auto last = format < 2 ? Change::Kind::SetIdState : Change::Kind::DropSchema;
+    if (kind < 1 || kind > static_cast<uint8_t>(last)) return false;
     c = Change();
     c.kind = static_cast<Change::Kind>(kind);
     uint64_t n;
@@ -428,6 +437,11 @@ bool decodeChange(std::string_view& in, Change& c, uint32_t format) {
                    getString(in, c.permission.principal);
         case Change::Kind::SetIdState:
             return getVarint(in, c.idState);
+        case Change::Kind::PutSchema:
+            return getInt(in, c.schema.id) && getString(in, c.schema.name) &&
+                   getString(in, c.schema.owner);
+        case Change::Kind::DropSchema:
+            return getInt(in, c.objectId);
     }
     return false;
 }

@@ -207,6 +207,9 @@ constexpr CatalogueEntry kCatalogue[] = {
     {2751, 16, 1, S,
      "Column or parameter #%d: Specified column scale %d is greater than the specified precision "
      "of %d."},
+    {2760, 16, 1, S,
+     "The specified schema name \"%.*ls\" either does not exist or you do not have permission "
+     "to use it."},
     {2812, 16, 62, S, "Could not find stored procedure '%.*ls'."},
     {3621, 0, 0, S, "The statement has been terminated."},
     {3623, 16, 1, S, "An invalid floating point operation occurred."},
