@@ -5,7 +5,7 @@
 #include <fstream>
 #include <random>
 
-#include "engine/exec/binder.h"
+#include "engine/exec/stored_definitions.h"
 #include "engine/session.h"
 #include "engine/sql/lexer.h"
 #include "engine/sql/parser.h"
@@ -83,6 +83,39 @@ TEST(ParserTest, DefaultDefinitionsAreNormalisedAsTheServerStoresThem) {
         auto r = parseExpression(c.written);
         ASSERT_TRUE(r.errors.empty()) << c.written;
         EXPECT_EQ(engine::exec::normalizedDefinition(*r.expr), c.stored) << c.written;
+    }
+}
+
+TEST(ParserTest, CheckDefinitionsAreNormalisedAndReadBackUnchanged) {
+    struct Case {
+        const char* written;
+        const char* stored;
+    } cases[] = {
+        {"a > 0", "([a]>(0))"},
+        {"a>0 and b<>''", "([a]>(0) AND [b]<>'')"},
+        {"(a = 1 OR a = 2) AND b = 3", "(([a]=(1) OR [a]=(2)) AND [b]=(3))"},
+        {"a = 1 OR a = 2 AND b = 3", "([a]=(1) OR [a]=(2) AND [b]=(3))"},
+        {"c IN ('A', 'B', 'C')", "([c]='C' OR [c]='B' OR [c]='A')"},
+        {"c NOT IN ('A', 'B')", "([c]<>'B' AND [c]<>'A')"},
+        {"n BETWEEN 1 AND 10", "([n]>=(1) AND [n]<=(10))"},
+        {"x = 0 OR n NOT BETWEEN 1 AND 10", "([x]=(0) OR [n]<(1) OR [n]>(10))"},
+        {"NOT (a = 1 OR b = 2)", "(NOT ([a]=(1) OR [b]=(2)))"},
+        {"cp LIKE '[0-9]%'", "([cp] like '[0-9]%')"},
+        {"cp NOT LIKE 'x!%' ESCAPE '!'", "([cp] not like 'x!%' escape '!')"},
+        {"d IS NOT NULL", "([d] IS NOT NULL)"},
+        {"LEN(cp) = 5", "(len([cp])=(5))"},
+        {"a + b * 2 < 100", "(([a]+([b]*(2)))<(100))"},
+    };
+    for (const auto& c : cases) {
+        auto r = parseExpression(c.written);
+        ASSERT_TRUE(r.errors.empty()) << c.written;
+        const std::string stored = engine::exec::normalizedCheckDefinition(*r.expr);
+        EXPECT_EQ(stored, c.stored) << c.written;
+        // The stored text is what the engine evaluates and rewrites (sp_rename): read back,
+        // it must give itself again.
+        auto again = parseExpression(stored);
+        ASSERT_TRUE(again.errors.empty()) << stored;
+        EXPECT_EQ(engine::exec::normalizedCheckDefinition(*again.expr), stored);
     }
 }
 

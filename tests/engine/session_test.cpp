@@ -168,6 +168,22 @@ TEST_F(SessionTest, RowOperationsRaiseTheServersErrorsAndChangeNothing) {
     RowChange column = s->updateRow(table, row, {{"Nope", Value::integer(9)}});
     EXPECT_EQ(column.messages[0].number, 207);
 
+    exec(*s, "ALTER TABLE PROPIEDADES ADD CONSTRAINT CK_N CHECK (N >= 0)");
+    RowChange checked = s->updateRow(table, row, {{"N", Value::integer(-1)}});
+    EXPECT_EQ(checked.status, RowChange::Status::Failed);
+    ASSERT_EQ(checked.messages.size(), 2u);
+    EXPECT_EQ(checked.messages[0].number, 547);
+    EXPECT_NE(checked.messages[0].text.find("The UPDATE statement conflicted with the CHECK "
+                                            "constraint \"CK_N\""),
+              std::string::npos);
+    EXPECT_EQ(checked.messages[1].number, 3621);
+    RowChange inserted =
+        s->insertRow(table, {{"NOMBRE", Value::varchar("Q")}, {"N", Value::integer(-5)}});
+    EXPECT_EQ(inserted.status, RowChange::Status::Failed);
+    EXPECT_EQ(inserted.messages[0].number, 547);
+    EXPECT_TRUE(
+        s->insertRow(table, {{"NOMBRE", Value::varchar("Q")}, {"N", Value::integer(5)}}).ok());
+
     auto after = exec(*s, "SELECT NOMBRE, VALOR, N FROM PROPIEDADES WHERE Id = 1");
     EXPECT_EQ(engine::renderForShell(after.resultSets[0].rows[0][0]), "A");
     EXPECT_EQ(engine::renderForShell(after.resultSets[0].rows[0][1]), "x");
@@ -343,8 +359,9 @@ TEST_F(SessionTest, ADatabaseNobodyUsesKeepsASmallJournalAndFoldsALargeOne) {
     EXPECT_LT(smallJournal * 4, std::filesystem::file_size(snapshot));
     {
         auto s = open();
-        exec(*s, "INSERT INTO PROPIEDADES (NOMBRE, VALOR) SELECT 'K' + CAST(p.Id * 10 + q.Id AS "
-                 "varchar(5)), 'v' FROM PROPIEDADES p CROSS JOIN PROPIEDADES q");
+        exec(*s,
+             "INSERT INTO PROPIEDADES (NOMBRE, VALOR) SELECT 'K' + CAST(p.Id * 10 + q.Id AS "
+             "varchar(5)), 'v' FROM PROPIEDADES p CROSS JOIN PROPIEDADES q");
     }
     // Work as large as a quarter of the snapshot: folded, journal emptied.
     EXPECT_EQ(std::filesystem::file_size(journal), 12u);

@@ -58,6 +58,8 @@ std::string_view objectXType(ObjectKind kind) {
             return "PK";
         case ObjectKind::UniqueKey:
             return "UQ";
+        case ObjectKind::Check:
+            return "C";
     }
     return "U";
 }
@@ -174,6 +176,11 @@ std::optional<ObjectRef> Database::findConstraint(int32_t id, const std::string*
                                                                         : ObjectKind::UniqueKey,
                              id, tid};
         }
+        for (const auto& c : table->schema.checks) {
+            if (c.id != id) continue;
+            if (name) *name = &c.name;
+            return ObjectRef{ObjectKind::Check, id, tid};
+        }
     }
     return std::nullopt;
 }
@@ -214,6 +221,8 @@ void Database::indexTableNames(const TableSchema& schema) {
                                                                  : ObjectKind::UniqueKey,
                       ix.constraintId, schema.id};
     }
+    for (const auto& c : schema.checks)
+        names_[nameKey(schema.schema, c.name)] = ObjectRef{ObjectKind::Check, c.id, schema.id};
 }
 
 void Database::unindexTableNames(const TableSchema& schema) {
@@ -227,6 +236,8 @@ void Database::unindexTableNames(const TableSchema& schema) {
     for (const auto& ix : schema.indexes) {
         if (ix.constraint != KeyConstraint::None) eraseIf(ix.name, ix.constraintId);
     }
+    for (const auto& c : schema.checks)
+        eraseIf(c.name, c.id);
 }
 
 int64_t Database::findSlots(const TableData& data, const std::vector<RowId>& rows,

@@ -58,8 +58,8 @@ struct Table {
 };
 
 // Kinds of schema-scoped objects, with their sysobjects xtype.
-enum class ObjectKind : uint8_t { Table, View, Default, PrimaryKey, UniqueKey };
-std::string_view objectXType(ObjectKind kind);  // "U", "V", "D", "PK", "UQ"
+enum class ObjectKind : uint8_t { Table, View, Default, PrimaryKey, UniqueKey, Check };
+std::string_view objectXType(ObjectKind kind);  // "U", "V", "D", "PK", "UQ", "C"
 
 struct ObjectRef {
     ObjectKind kind = ObjectKind::Table;

@@ -1,6 +1,6 @@
-// Definitions of the objects of a database: tables with their columns, DEFAULT
+// Definitions of the objects of a database: tables with their columns, DEFAULT and CHECK
 // constraints and indexes (PRIMARY KEY and UNIQUE constraints are indexes that carry a
-// constraint object), views, extended properties and permissions.
+// constraint object), schemas, views, extended properties and permissions.
 //
 // Object ids, column ids (colid, with gaps after DROP COLUMN) and index ids (indid: 1 for
 // the clustered index, 2 and up for the others) are SQL Server's, so that the catalogue
@@ -55,6 +55,17 @@ struct IndexSchema {
     Value created;
 };
 
+// A CHECK constraint: a predicate every row must not make false (UNKNOWN passes).
+struct CheckSchema {
+    int32_t id = 0;  // object id
+    std::string name;
+    int32_t columnId = 0;     // the column of a column-level constraint; 0 for table-level
+    std::string definition;   // as SQL Server stores it: "([a]>(0))"
+    bool disabled = false;    // NOCHECK CONSTRAINT: not checked until CHECK CONSTRAINT
+    bool notTrusted = false;  // added WITH NOCHECK or re-enabled without checking the rows
+    Value created;
+};
+
 struct TableSchema {
     int32_t id = 0;
     std::string schema = "dbo";
@@ -63,6 +74,7 @@ struct TableSchema {
     std::vector<ColumnSchema> columns;
     std::vector<DefaultSchema> defaults;
     std::vector<IndexSchema> indexes;
+    std::vector<CheckSchema> checks;
     int32_t nextColumnId = 1;
     // IDENTITY: the last value given (meaningful once identityUsed).
     int64_t identityCurrent = 0;

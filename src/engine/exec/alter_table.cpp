@@ -3,6 +3,7 @@
 // stores) and commits only when everything is checked.
 #include <algorithm>
 
+#include "engine/exec/check_constraints.h"
 #include "engine/exec/create_table.h"
 #include "engine/exec/ddl_support.h"
 #include "engine/exec/statements.h"
@@ -14,6 +15,18 @@
 namespace engine::exec {
 
 namespace {
+
+// Checks the CHECK constraints added by this statement (ids) on every existing row; cell
+// gives a row's value of a column.
+void checkExistingRows(ExecContext& ctx, const TableSchema& schema, const std::vector<int32_t>& ids,
+                       size_t rows, const std::function<Value(size_t slot, size_t column)>& cell) {
+    if (ids.empty() || rows == 0) return;
+    CheckEvaluator checks(ctx, schema, {}, [&](const CheckSchema& c) {
+        return std::find(ids.begin(), ids.end(), c.id) != ids.end();
+    });
+    for (size_t slot = 0; slot < rows; ++slot)
+        checks.check([&](size_t column) { return cell(slot, column); }, "ALTER TABLE");
+}
 
 Table& alteredTable(ExecContext& ctx, const sql::AlterTableStmt& alter) {
     Database& db = ctx.database();
@@ -101,6 +114,12 @@ void addColumns(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table
         }
         fills.push_back(std::move(add));
     }
+    std::vector<int32_t> newChecks;
+    for (const auto& def : alter.columns) {
+        for (const auto& check : def.checks)
+            newChecks.push_back(
+                addCheckConstraint(ctx, changes, schema, check, newNames, !alter.withNoCheck));
+    }
     for (const auto& c : alter.constraints) {
         switch (c.kind) {
             case sql::TableConstraint::Kind::PrimaryKey:
@@ -113,9 +132,21 @@ void addColumns(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table
                 addDefaultConstraint(ctx, changes, schema, p, c.name, *c.expr, newNames);
                 break;
             }
+            case sql::TableConstraint::Kind::Check:
+                newChecks.push_back(
+                    addCheckConstraint(ctx, changes, schema, c, newNames, !alter.withNoCheck));
+                break;
             default:
                 break;
         }
+    }
+    if (!alter.withNoCheck) {
+        // The existing rows, with the cells the new columns give them.
+        checkExistingRows(ctx, schema, newChecks, rows, [&](size_t slot, size_t column) {
+            if (column < firstNew) return table.data.columns[column].get(slot);
+            const Change& f = fills[column - firstNew];
+            return f.useFill ? f.fill : f.data.get(slot);
+        });
     }
     changes.putTable(schema);
     for (auto& f : fills)
@@ -127,8 +158,13 @@ void addConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& t
     StatementChanges changes(ctx.entry());
     TableSchema schema = table.schema;
     std::vector<std::string> newNames;
+    std::vector<int32_t> newChecks;
     for (const auto& c : alter.constraints) {
         switch (c.kind) {
+            case sql::TableConstraint::Kind::Check:
+                newChecks.push_back(
+                    addCheckConstraint(ctx, changes, schema, c, newNames, !alter.withNoCheck));
+                break;
             case sql::TableConstraint::Kind::PrimaryKey:
             case sql::TableConstraint::Kind::Unique:
                 addKeyConstraint(ctx, changes, schema, c, &table.data.columns, &table, newNames);
@@ -163,6 +199,48 @@ void addConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& t
                 break;
         }
     }
+    if (!alter.withNoCheck) {
+        checkExistingRows(
+            ctx, schema, newChecks, table.data.rowCount(),
+            [&](size_t slot, size_t column) { return table.data.columns[column].get(slot); });
+    }
+    changes.putTable(schema);
+    changes.commit(ctx);
+}
+
+// NOCHECK CONSTRAINT / [WITH CHECK] CHECK CONSTRAINT: CHECK constraints stop or start being
+// enforced; WITH CHECK first checks the existing rows (and makes them trusted again).
+void enableConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table,
+                       bool enable) {
+    StatementChanges changes(ctx.entry());
+    TableSchema schema = table.schema;
+    Database& db = ctx.database();
+    for (const auto& name : alter.names) {
+        auto ref = db.findObject(schema.schema, name);
+        if (!ref || ref->parentId != schema.id) raise(ctx, 4917, {name});
+        if (ref->kind != ObjectKind::Check) raise(ctx, 11415, {name});
+    }
+    std::vector<int32_t> checked;
+    for (auto& c : schema.checks) {
+        bool named = alter.names.empty();
+        for (const auto& name : alter.names)
+            named = named || identifierEqual(name, c.name);
+        if (!named) continue;
+        if (!enable) {
+            c.disabled = true;
+            continue;
+        }
+        if (alter.withCheck) {
+            checked.push_back(c.id);
+            c.notTrusted = false;
+        } else if (c.disabled) {
+            c.notTrusted = true;
+        }
+        c.disabled = false;
+    }
+    checkExistingRows(ctx, schema, checked, table.data.rowCount(), [&](size_t slot, size_t column) {
+        return table.data.columns[column].get(slot);
+    });
     changes.putTable(schema);
     changes.commit(ctx);
 }
@@ -172,7 +250,8 @@ void addConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& t
 std::vector<SqlMessage> dependents(ExecContext& ctx, const TableSchema& schema,
                                    const ColumnSchema& col, bool includeDefault,
                                    bool includeIndexes,
-                                   const std::function<bool(const IndexSchema&)>& indexBlocks) {
+                                   const std::function<bool(const IndexSchema&)>& indexBlocks,
+                                   bool includeChecks) {
     std::vector<SqlMessage> out;
     auto add = [&](const char* kind, const std::string& name) {
         SqlMessage m = sqlMessage(5074, {kind, name, "column", col.name});
@@ -189,6 +268,14 @@ std::vector<SqlMessage> dependents(ExecContext& ctx, const TableSchema& schema,
                 uses = uses || k.columnId == col.id;
             if (!uses || !indexBlocks(ix)) continue;
             add(ix.constraint == KeyConstraint::None ? "index" : "object", ix.name);
+        }
+    }
+    if (includeChecks) {
+        for (const auto& c : schema.checks) {
+            const auto read = columnsReadBy(c.definition);
+            if (std::any_of(read.begin(), read.end(),
+                            [&](const std::string& n) { return identifierEqual(n, col.name); }))
+                add("object", c.name);
         }
     }
     return out;
@@ -225,7 +312,12 @@ void alterColumn(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& tabl
                                       : (!old.type.isMax() && type.length >= old.type.length));
         return typeChanged && !widening;
     };
-    auto blockers = dependents(ctx, schema, old, baseTypeChanged, true, indexBlocks);
+    // A CHECK constraint lets only the length of a variable-length column change.
+    const bool lengthOnly =
+        !baseTypeChanged &&
+        (type.id == TypeId::VarChar || type.id == TypeId::NVarChar || type.id == TypeId::VarBinary);
+    auto blockers = dependents(ctx, schema, old, baseTypeChanged, true, indexBlocks,
+                               typeChanged && !lengthOnly);
     if (!blockers.empty()) refuse(ctx, std::move(blockers), "ALTER TABLE ALTER COLUMN", def.name);
     if (old.identity && nullable) {
         nullable = false;
@@ -265,8 +357,9 @@ void dropColumns(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& tabl
     for (const auto& name : alter.names) {
         int p = schema.columnIndex(name);
         if (p < 0) raise(ctx, 4924, {"ALTER TABLE DROP COLUMN", name, alter.table.object});
-        auto blockers = dependents(ctx, schema, schema.columns[p], true, true,
-                                   [](const IndexSchema&) { return true; });
+        auto blockers = dependents(
+            ctx, schema, schema.columns[p], true, true, [](const IndexSchema&) { return true; },
+            true);
         if (!blockers.empty()) refuse(ctx, std::move(blockers), "ALTER TABLE DROP COLUMN", name);
         if (schema.columns.size() == 1) raise(ctx, 4923, {name, alter.table.object});
         positions.push_back(table.schema.columnIndex(name));
@@ -309,6 +402,11 @@ void dropConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& 
                 std::remove_if(schema.defaults.begin(), schema.defaults.end(),
                                [&](const DefaultSchema& d) { return d.id == ref->id; }),
                 schema.defaults.end());
+        } else if (ref->kind == ObjectKind::Check) {
+            schema.checks.erase(
+                std::remove_if(schema.checks.begin(), schema.checks.end(),
+                               [&](const CheckSchema& c) { return c.id == ref->id; }),
+                schema.checks.end());
         } else {
             schema.indexes.erase(
                 std::remove_if(schema.indexes.begin(), schema.indexes.end(),
@@ -339,6 +437,12 @@ void executeAlterTable(ExecContext& ctx, const sql::AlterTableStmt& alter) {
             break;
         case sql::AlterTableStmt::Action::DropConstraints:
             dropConstraints(ctx, alter, table);
+            break;
+        case sql::AlterTableStmt::Action::EnableConstraints:
+            enableConstraints(ctx, alter, table, true);
+            break;
+        case sql::AlterTableStmt::Action::DisableConstraints:
+            enableConstraints(ctx, alter, table, false);
             break;
         case sql::AlterTableStmt::Action::Other:
             break;

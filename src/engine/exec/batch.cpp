@@ -241,7 +241,10 @@ class Runner {
         sendAll(e);
         const SqlMessage& primary = e.primary();
         ctx_.session.lastError = primary.number;
-        if (terminatesStatement(primary.number)) {
+        // A constraint that existing rows break ends an ALTER TABLE without "The statement has
+        // been terminated.", as SQL Server words it.
+        const bool alterConflict = primary.number == 547 && primary.text.starts_with("The ALTER");
+        if (terminatesStatement(primary.number) && !alterConflict) {
             SqlMessage done = sqlMessage(3621);
             done.severity = 0;
             done.line = ctx_.line;

@@ -17,12 +17,6 @@ namespace engine::exec {
 
 namespace {
 
-std::string lower(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 bool isAggregateName(const std::string& name) {
     return name == "count" || name == "sum" || name == "avg" || name == "min" || name == "max" ||
            name == "count_big";
@@ -138,75 +132,6 @@ bool sameExpression(const sql::Expr& a, const sql::Expr& b) {
         if (!sameExpression(*a.args[i], *b.args[i])) return false;
     }
     return true;
-}
-
-std::string normalizedDefinition(const sql::Expr& root) {
-    std::function<std::string(const sql::Expr&)> text = [&](const sql::Expr& e) -> std::string {
-        switch (e.kind) {
-            case sql::ExprKind::Literal:
-                switch (e.literalKind) {
-                    case sql::LiteralKind::Null:
-                        return "NULL";
-                    case sql::LiteralKind::String: {
-                        std::string out = "'";
-                        for (char c : e.value) {
-                            out.push_back(c);
-                            if (c == '\'') out.push_back('\'');
-                        }
-                        return out + "'";
-                    }
-                    case sql::LiteralKind::NString: {
-                        std::string out = "N'";
-                        for (char c : e.value) {
-                            out.push_back(c);
-                            if (c == '\'') out.push_back('\'');
-                        }
-                        return out + "'";
-                    }
-                    case sql::LiteralKind::Binary:
-                        return e.text;
-                    case sql::LiteralKind::OdbcDate:
-                    case sql::LiteralKind::OdbcTime:
-                    case sql::LiteralKind::OdbcTimestamp:
-                        return "'" + e.value + "'";
-                    default:
-                        return "(" + e.text + ")";
-                }
-            case sql::ExprKind::Column:
-                return "[" + e.text + "]";
-            case sql::ExprKind::Variable:
-                return e.text;
-            case sql::ExprKind::Function: {
-                std::string out = lower(e.text) + "(";
-                if (e.star) out += "*";
-                for (size_t i = 0; i < e.args.size(); ++i)
-                    out += (i ? "," : "") + text(*e.args[i]);
-                return out + ")";
-            }
-            case sql::ExprKind::Unary:
-                return e.op + text(*e.args[0]);
-            case sql::ExprKind::Binary:
-                return "(" + text(*e.args[0]) + e.op + text(*e.args[1]) + ")";
-            case sql::ExprKind::Cast: {
-                std::string out = "CONVERT([" + lower(e.type.name) + "]";
-                if (e.type.arg1) {
-                    out += "(" + (*e.type.arg1 == DataType::kMax ? std::string("max")
-                                                                 : std::to_string(*e.type.arg1));
-                    if (e.type.arg2) out += "," + std::to_string(*e.type.arg2);
-                    out += ")";
-                }
-                out += "," + text(*e.args[0]);
-                out += e.args.size() > 1 ? "," + text(*e.args[1]) : std::string(",(0)");
-                return out + ")";
-            }
-            default:
-                return e.text;
-        }
-    };
-    std::string inner = text(root);
-    // A binary expression already carries its own parentheses.
-    if (root.kind == sql::ExprKind::Binary) return inner;
-    return "(" + inner + ")";
 }
 
 Binder::Binder(ExecContext& ctx) : ctx_(ctx) {}

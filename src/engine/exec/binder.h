@@ -85,10 +85,6 @@ class Binder {
     int viewDepth_ = 0;
 };
 
-// Text of an expression as SQL Server stores a DEFAULT definition: "((0))", "('')",
-// "(getdate())", "((-1))", "(NULL)".
-std::string normalizedDefinition(const sql::Expr& expr);
-
 // Structural equality of two expressions (GROUP BY matching).
 bool sameExpression(const sql::Expr& a, const sql::Expr& b);
 

@@ -180,6 +180,8 @@ Rowset buildSysobjects(const Database& db, bool withRows) {
                                 ix.constraint == KeyConstraint::PrimaryKey ? "PK" : "UQ", 0, t.id,
                                 &ix.created, uid});
         }
+        for (const auto& c : t.checks)
+            entries->push_back({&c.name, c.id, "C", c.columnId, t.id, &c.created, uid});
     }
     for (const auto& [id, view] : db.views()) {
         entries->push_back(
@@ -549,6 +551,8 @@ Rowset buildSyscomments(const Database& db, bool withRows) {
     for (const auto& [id, table] : db.tables()) {
         for (const auto& d : table->schema.defaults)
             add(d.id, d.definition);
+        for (const auto& c : table->schema.checks)
+            add(c.id, c.definition);
     }
     for (const auto& [id, view] : db.views())
         add(view.id, view.text);

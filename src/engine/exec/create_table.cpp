@@ -1,7 +1,8 @@
 // CREATE TABLE, and the PRIMARY KEY / UNIQUE / DEFAULT constraints that CREATE TABLE and
-// ALTER TABLE ADD share.
+// ALTER TABLE ADD share (CHECK constraints: check_constraints.h).
 #include "engine/exec/create_table.h"
 
+#include "engine/exec/check_constraints.h"
 #include "engine/exec/ddl_support.h"
 #include "engine/exec/statements.h"
 #include "engine/exec/table_writes.h"
@@ -136,6 +137,8 @@ void executeCreateTable(ExecContext& ctx, const sql::CreateTableStmt& create) {
             inline_.columns.push_back(sql::IndexColumn{def.name, false});
             addKeyConstraint(ctx, changes, table, inline_, nullptr, nullptr, newNames);
         }
+        for (const auto& check : def.checks)
+            addCheckConstraint(ctx, changes, table, check, newNames, true);
     }
     for (const auto& c : create.constraints) {
         switch (c.kind) {
@@ -150,6 +153,8 @@ void executeCreateTable(ExecContext& ctx, const sql::CreateTableStmt& create) {
                 break;
             }
             case sql::TableConstraint::Kind::Check:
+                addCheckConstraint(ctx, changes, table, c, newNames, true);
+                break;
             case sql::TableConstraint::Kind::ForeignKey:
                 // Accepted without enforcement: the updater never relies on them.
                 break;

@@ -4,16 +4,23 @@
 #include <functional>
 
 #include "engine/exec/binder.h"
+#include "engine/exec/stored_definitions.h"
 #include "engine/types/sql_message.h"
 #include "engine/types/text.h"
 
 namespace engine::exec {
 
-std::string defaultConstraintName(const std::string& table, const std::string& column, int32_t id) {
+std::string generatedConstraintName(const char* prefix, const std::string& table,
+                                    const std::string& column, int32_t id) {
     char hex[16];
     std::snprintf(hex, sizeof hex, "%08X", static_cast<uint32_t>(id));
-    return "DF__" + std::string(utf8Prefix(table, 9)) + "__" + std::string(utf8Prefix(column, 5)) +
-           "__" + hex;
+    std::string name = std::string(prefix) + "__" + std::string(utf8Prefix(table, 9)) + "__";
+    if (!column.empty()) name += std::string(utf8Prefix(column, 5)) + "__";
+    return name + hex;
+}
+
+std::string defaultConstraintName(const std::string& table, const std::string& column, int32_t id) {
+    return generatedConstraintName("DF", table, column, id);
 }
 
 std::string keyConstraintName(const char* prefix, const std::string& table, int32_t id) {

@@ -13,6 +13,10 @@
 
 namespace engine::exec {
 
+// <prefix>__<9 chars of table>__<5 chars of column>__<8 hex digits of the id> (DF, CK), or
+// without the column part for a table's constraint.
+std::string generatedConstraintName(const char* prefix, const std::string& table,
+                                    const std::string& column, int32_t id);
 // DF__<9 chars of table>__<5 chars of column>__<8 hex digits of the id>.
 std::string defaultConstraintName(const std::string& table, const std::string& column, int32_t id);
 // PK__<8 chars of table>__<16 hex digits> / UQ__...

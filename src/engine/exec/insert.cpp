@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "engine/exec/binder.h"
+#include "engine/exec/check_constraints.h"
 #include "engine/exec/statements.h"
 #include "engine/exec/table_writes.h"
 #include "engine/types/sql_message.h"
@@ -95,6 +96,7 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
     // only when unique indexes must be checked.
     TableSchema next = schema;
     DefaultEvaluator defaults(ctx);
+    CheckEvaluator checks(ctx, schema);
     bool keepRows = std::any_of(schema.indexes.begin(), schema.indexes.end(),
                                 [](const IndexSchema& ix) { return ix.unique; });
     std::vector<std::vector<Value>> rows;
@@ -140,10 +142,11 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
                 row[c] = defaults.evaluate(schema, col);
             }
         }
-        for (size_t c = 0; c < schema.columns.size(); ++c) {
+        for (size_t c = 0; c < schema.columns.size(); ++c)
             checkNotNull(ctx, schema, schema.columns[c], row[c], "INSERT");
+        if (!checks.empty()) checks.check(row, "INSERT");
+        for (size_t c = 0; c < schema.columns.size(); ++c)
             stores[c].push(row[c]);
-        }
         if (keepRows) rows.push_back(row);
         // The supplied values are not needed any more.
         supplied[r].clear();

@@ -289,10 +289,21 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
                 return yes(ref->kind == ObjectKind::Default);
             if (identifierEqual(p, "IsPrimaryKey")) return yes(ref->kind == ObjectKind::PrimaryKey);
             if (identifierEqual(p, "IsUniqueCnst")) return yes(ref->kind == ObjectKind::UniqueKey);
+            if (identifierEqual(p, "IsCheckCnst")) return yes(ref->kind == ObjectKind::Check);
+            if (identifierEqual(p, "CnstIsDisabled") || identifierEqual(p, "CnstIsNotTrusted")) {
+                if (ref->kind != ObjectKind::Check) return yes(false);
+                const Table* t = db.tableById(ref->parentId);
+                for (const auto& c : t ? t->schema.checks : std::vector<CheckSchema>{}) {
+                    if (c.id == ref->id)
+                        return yes(identifierEqual(p, "CnstIsDisabled") ? c.disabled
+                                                                        : c.notTrusted);
+                }
+                return none;
+            }
             if (identifierEqual(p, "IsConstraint"))
                 return yes(ref->kind == ObjectKind::Default ||
                            ref->kind == ObjectKind::PrimaryKey ||
-                           ref->kind == ObjectKind::UniqueKey);
+                           ref->kind == ObjectKind::UniqueKey || ref->kind == ObjectKind::Check);
             if (identifierEqual(p, "IsProcedure") || identifierEqual(p, "IsTrigger") ||
                 identifierEqual(p, "IsMSShipped") || identifierEqual(p, "IsSystemTable"))
                 return yes(false);

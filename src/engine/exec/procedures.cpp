@@ -6,6 +6,7 @@
 
 #include "engine/exec/batch.h"
 #include "engine/exec/binder.h"
+#include "engine/exec/check_constraints.h"
 #include "engine/exec/statements.h"
 #include "engine/sql/parser.h"
 #include "engine/types/collation.h"
@@ -150,6 +151,9 @@ void spRename(ExecContext& ctx, const sql::ExecStmt& exec) {
         int clash = table->schema.columnIndex(target);
         if (clash >= 0 && clash != p) procedureError(ctx, "sp_rename", 15335, {target, "COLUMN"});
         TableSchema schema = table->schema;
+        // CHECK constraints name the column in their definitions.
+        for (auto& check : schema.checks)
+            check.definition = withColumnRenamed(check.definition, schema.columns[p].name, target);
         schema.columns[p].name = target;
         putTable(ctx, schema);
         cautionMessage(ctx);
@@ -209,6 +213,10 @@ void spRename(ExecContext& ctx, const sql::ExecStmt& exec) {
         } else if (ref->kind == ObjectKind::Default) {
             for (auto& d : schema.defaults) {
                 if (d.id == ref->id) d.name = target;
+            }
+        } else if (ref->kind == ObjectKind::Check) {
+            for (auto& c : schema.checks) {
+                if (c.id == ref->id) c.name = target;
             }
         } else {
             for (auto& ix : schema.indexes) {

@@ -1,5 +1,6 @@
 #include "engine/exec/row_operations.h"
 
+#include "engine/exec/check_constraints.h"
 #include "engine/exec/statements.h"
 #include "engine/exec/table_writes.h"
 #include "engine/types/collation.h"
@@ -134,6 +135,8 @@ RowChange updateRowOperation(ExecContext& ctx, const TableIdentity& identity, Ro
                 changed.push_back(p);
             }
         }
+        CheckEvaluator checks(ctx, schema, changed);
+        if (!checks.empty()) checks.check(full, "UPDATE");
         checkUniqueIndexes(ctx, table, {full}, {slot}, changed);
         StatementChanges changes(ctx.entry());
         if (!change.positions.empty()) changes.add(std::move(change));
@@ -173,6 +176,8 @@ RowChange insertRowOperation(ExecContext& ctx, const TableIdentity& identity,
         }
         for (size_t c = 0; c < schema.columns.size(); ++c)
             checkNotNull(ctx, schema, schema.columns[c], row[c], "INSERT");
+        CheckEvaluator checks(ctx, schema);
+        if (!checks.empty()) checks.check(row, "INSERT");
         checkUniqueIndexes(ctx, table, {row}, {-1}, {});
         RowId id = table.data.nextRowId;
         Change change;

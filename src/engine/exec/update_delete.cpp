@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "engine/exec/binder.h"
+#include "engine/exec/check_constraints.h"
 #include "engine/exec/statements.h"
 #include "engine/exec/table_writes.h"
 #include "engine/types/collation.h"
@@ -298,6 +299,22 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
                         convert(v, var->type, ConversionKind::Implicit, 0, ctx.dateFormat());
                 }
             }
+        }
+    }
+
+    // CHECK constraints that read a changed column, on the changed rows as they will be.
+    CheckEvaluator checks(ctx, schema, changedColumns);
+    if (!checks.empty()) {
+        for (size_t r = 0; r < rows.size(); ++r) {
+            const size_t slot = static_cast<size_t>(rows[r].first);
+            checks.check(
+                [&](size_t column) {
+                    for (size_t k = 0; k < positions.size(); ++k) {
+                        if (static_cast<size_t>(positions[k]) == column) return values[k].get(r);
+                    }
+                    return table.data.columns[column].get(slot);
+                },
+                "UPDATE");
         }
     }
 

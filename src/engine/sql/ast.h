@@ -170,6 +170,24 @@ struct QueryExpr {
 
 // --- statements ----------------------------------------------------------------------
 
+struct IndexColumn {
+    std::string name;
+    bool descending = false;
+};
+
+struct TableConstraint {
+    enum class Kind { PrimaryKey, Unique, Default, Check, ForeignKey };
+    Kind kind = Kind::PrimaryKey;
+    std::string name;  // empty: the server names it
+    std::optional<bool> clustered;
+    std::vector<IndexColumn> columns;  // PK/UQ
+    ExprPtr expr;                      // Default / Check
+    std::string exprText;
+    std::string forColumn;  // Default: FOR column
+    bool withValues = false;
+    int line = 1;
+};
+
 struct ColumnDefinition {
     std::string name;
     TypeSpec type;
@@ -187,24 +205,7 @@ struct ColumnDefinition {
     std::string keyName;
     std::optional<bool> keyClustered;
     std::string collation;
-    int line = 1;
-};
-
-struct IndexColumn {
-    std::string name;
-    bool descending = false;
-};
-
-struct TableConstraint {
-    enum class Kind { PrimaryKey, Unique, Default, Check, ForeignKey };
-    Kind kind = Kind::PrimaryKey;
-    std::string name;  // empty: the server names it
-    std::optional<bool> clustered;
-    std::vector<IndexColumn> columns;  // PK/UQ
-    ExprPtr expr;                      // Default / Check
-    std::string exprText;
-    std::string forColumn;  // Default: FOR column
-    bool withValues = false;
+    std::vector<TableConstraint> checks;  // column-level CHECK constraints
     int line = 1;
 };
 
@@ -256,14 +257,19 @@ struct AlterTableStmt {
         DropColumns,
         DropConstraints,
         AddConstraints,
+        EnableConstraints,   // CHECK CONSTRAINT names (none: ALL)
+        DisableConstraints,  // NOCHECK CONSTRAINT names (none: ALL)
         Other
     };
     ObjectName table;
     Action action = Action::AddColumns;
     std::vector<ColumnDefinition> columns;     // AddColumns; AlterColumn (one)
     std::vector<TableConstraint> constraints;  // AddColumns / AddConstraints
-    std::vector<std::string> names;            // DropColumns / DropConstraints
+    std::vector<std::string> names;            // DropColumns / DropConstraints / Enable / Disable
+    // WITH NOCHECK: constraints added do not check the existing rows (WITH CHECK is the
+    // default when adding; when enabling, WITH CHECK checks the rows).
     bool withNoCheck = false;
+    bool withCheck = false;
 };
 
 struct CreateIndexStmt {

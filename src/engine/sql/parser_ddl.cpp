@@ -209,10 +209,25 @@ ColumnDefinition Parser::parseColumnDefinition(bool forAlterColumn) {
             continue;
         }
         if (acceptWord("ROWGUIDCOL")) continue;
+        if (peekWord("NOT") && peekWord("FOR", 1)) {
+            // NOT FOR REPLICATION (of an IDENTITY, a CHECK or a FOREIGN KEY): no replication.
+            next();
+            next();
+            expectWord("REPLICATION");
+            continue;
+        }
         if (acceptWord("CHECK")) {
+            TableConstraint check;
+            check.kind = TableConstraint::Kind::Check;
+            check.name = constraintName;
+            check.line = col.line;
+            check.forColumn = col.name;
             expect(TokenKind::LeftParen);
-            parseExpr();
+            size_t begin = peek().offset;
+            check.expr = parseExpr();
+            check.exprText = std::string(text_.substr(begin, previousEnd() - begin));
             expect(TokenKind::RightParen);
+            col.checks.push_back(std::move(check));
             continue;
         }
         if (acceptWord("REFERENCES")) {
@@ -307,6 +322,11 @@ TableConstraint Parser::parseTableConstraint() {
         return c;
     } else if (acceptWord("CHECK")) {
         c.kind = TableConstraint::Kind::Check;
+        if (peekWord("NOT") && peekWord("FOR", 1)) {
+            next();
+            next();
+            expectWord("REPLICATION");
+        }
         expect(TokenKind::LeftParen);
         size_t begin = peek().offset;
         c.expr = parseExpr();
@@ -374,6 +394,7 @@ StatementPtr Parser::parseAlterTable() {
     if (peekWord("WITH") && (peekWord("NOCHECK", 1) || peekWord("CHECK", 1))) {
         next();
         alter.withNoCheck = peekWord("NOCHECK");
+        alter.withCheck = !alter.withNoCheck;
         next();
     }
     if (acceptWord("ADD")) {
@@ -411,15 +432,15 @@ StatementPtr Parser::parseAlterTable() {
             } while (accept(TokenKind::Comma));
         }
     } else if (peekWord("CHECK") || peekWord("NOCHECK")) {
-        // CHECK / NOCHECK CONSTRAINT name|ALL: constraint checking is not modelled.
-        next();
+        // [WITH CHECK] CHECK CONSTRAINT name|ALL, NOCHECK CONSTRAINT name|ALL.
+        alter.action = acceptWord("CHECK") ? AlterTableStmt::Action::EnableConstraints
+                                           : (next(), AlterTableStmt::Action::DisableConstraints);
         expectWord("CONSTRAINT");
         if (!acceptWord("ALL")) {
             do {
-                parseName();
+                alter.names.push_back(parseName());
             } while (accept(TokenKind::Comma));
         }
-        alter.action = AlterTableStmt::Action::Other;
     } else {
         syntaxError();
     }

@@ -205,9 +205,19 @@ void encodeTableSchema(const TableSchema& t, std::string& out) {
             putBool(out, k.descending);
         }
     }
+    putVarint(out, t.checks.size());
+    for (const auto& c : t.checks) {
+        putSigned(out, c.id);
+        putString(out, c.name);
+        putSigned(out, c.columnId);
+        putString(out, c.definition);
+        putBool(out, c.disabled);
+        putBool(out, c.notTrusted);
+        encodeValue(c.created, out);
+    }
 }
 
-bool decodeTableSchema(std::string_view& in, TableSchema& t) {
+bool decodeTableSchema(std::string_view& in, TableSchema& t, uint32_t format) {
     uint64_t n;
     if (!getInt(in, t.id) || !getString(in, t.schema) || !getString(in, t.name) ||
         !getValue(in, t.created) || !getInt(in, t.nextColumnId) || !getInt(in, t.identityCurrent) ||
@@ -245,6 +255,15 @@ bool decodeTableSchema(std::string_view& in, TableSchema& t) {
         for (auto& k : ix.keys) {
             if (!getInt(in, k.columnId) || !getBool(in, k.descending)) return false;
         }
+    }
+    if (format < 2) return true;  // CHECK constraints came with the second format
+    if (!getVarint(in, n) || n > in.size()) return false;
+    t.checks.resize(n);
+    for (auto& c : t.checks) {
+        if (!getInt(in, c.id) || !getString(in, c.name) || !getInt(in, c.columnId) ||
+            !getString(in, c.definition) || !getBool(in, c.disabled) ||
+            !getBool(in, c.notTrusted) || !getValue(in, c.created))
+            return false;
     }
     return true;
 }
@@ -385,7 +404,7 @@ bool decodeChange(std::string_view& in, Change& c, uint32_t format) {
     uint64_t n;
     switch (c.kind) {
         case Change::Kind::PutTable:
-            return decodeTableSchema(in, c.table);
+            return decodeTableSchema(in, c.table, format);
         case Change::Kind::DropTable:
         case Change::Kind::DropView:
             return getInt(in, c.objectId);

@@ -12,8 +12,8 @@
 namespace engine::store {
 
 // Version of the encoding written. 1: every cell an encoded value carrying its type;
-// 2: a column's cells typed once, NULLs as a bitmap. Decoding reads every version up to
-// this one (the files say which they hold).
+// 2: a column's cells typed once, NULLs as a bitmap; tables carry CHECK constraints;
+// schemas. Decoding reads every version up to this one (the files say which they hold).
 constexpr uint32_t kChangeFormatVersion = 2;
 
 void encodeChange(const Change& change, std::string& out);

@@ -270,6 +270,7 @@ constexpr CatalogueEntry kCatalogue[] = {
      "because it does not satisfy these conditions."},
     {4902, 16, 1, S,
      "Cannot find the object \"%.*ls\" because it does not exist or you do not have permissions."},
+    {4917, 16, 1, S, "Constraint '%.*ls' does not exist."},
     {4922, 16, 9, S, "%ls %.*ls failed because one or more objects access this column."},
     {4923, 16, 1, S,
      "ALTER TABLE DROP COLUMN failed because '%.*ls' is the only data column in table '%.*ls'. A "
@@ -302,6 +303,8 @@ constexpr CatalogueEntry kCatalogue[] = {
      "Column \"%.*ls\" is invalid in the ORDER BY clause because it is not contained in either an "
      "aggregate function or the GROUP BY clause."},
     {8134, 16, 1, S, "Divide by zero error encountered."},
+    {8141, 16, 0, S,
+     "Column CHECK constraint for column '%.*ls' references another column, table '%.*ls'."},
     {8144, 16, 2, S, "Procedure or function %.*ls has too many arguments specified."},
     {8145, 16, 2, S, "%.*ls is not a parameter for procedure %.*ls."},
     {8146, 16, 2, S, "Procedure %.*ls has no parameters and arguments were supplied."},
@@ -315,6 +318,9 @@ constexpr CatalogueEntry kCatalogue[] = {
     {8180, 16, 1, B, "Statement(s) could not be prepared."},
     {9810, 16, 1, B,
      "The datepart %.*ls is not supported by date function %.*ls for data type %ls."},
+    {11415, 16, 1, S,
+     "Object '%.*ls' cannot be disabled or enabled. This action applies only to foreign key and "
+     "check constraints."},
     {15009, 16, 1, S,
      "The object '%s' does not exist in database '%s' or is invalid for this operation."},
     {15135, 16, 1, S,
