@@ -144,6 +144,7 @@ CheckEvaluator::CheckEvaluator(ExecContext& ctx, const TableSchema& table,
                                const std::vector<int>& changedColumns,
                                const std::function<bool(const CheckSchema&)>& include)
     : ctx_(ctx), table_(table) {
+    if (table.checks.empty()) return;  // most tables: nothing to bind
     describeTable(source_, table, &current_);
     sources_.push_back(&source_);
     for (const auto& check : table.checks) {
