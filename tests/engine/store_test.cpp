@@ -32,6 +32,14 @@ std::string readFile(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// A property change (the smallest change a journal record can hold).
+Change propertyChange(const std::string& name, Value value) {
+    Change c;
+    c.kind = Change::Kind::PutProperty;
+    c.property = ExtendedProperty{name, std::move(value)};
+    return c;
+}
+
 TableSchema sampleTable() {
     TableSchema t;
     t.id = 1234567;
@@ -199,9 +207,7 @@ TEST(DatabaseStoreTest, AJournalOfTheFirstFormatIsReplayedAndFoldedAway) {
     auto dir = freshDirectory("oldjournal");
     ASSERT_FALSE(store::DatabaseStore::create(dir, "db", "Db", 5));
     // A journal of the first format holding one property.
-    Change prop;
-    prop.kind = Change::Kind::PutProperty;
-    prop.property = ExtendedProperty{"VERSION", Value::varchar("2013.1")};
+    Change prop = propertyChange("VERSION", Value::varchar("2013.1"));
     std::string payload;
     store::encodeChanges({prop}, payload);
     std::string journal("SQLEMBJL");
@@ -286,9 +292,7 @@ TEST(DatabaseStoreTest, CorruptRecordsInTheMiddleEndTheReplayThere) {
     std::unique_ptr<Database> db;
     ASSERT_FALSE(store::DatabaseStore::open(dir, "db", st, db));
     for (int i = 0; i < 3; ++i) {
-        Change prop;
-        prop.kind = Change::Kind::PutProperty;
-        prop.property = ExtendedProperty{"P" + std::to_string(i), Value::integer(i)};
+        Change prop = propertyChange("P" + std::to_string(i), Value::integer(i));
         ASSERT_FALSE(st->append({prop}));
         db->apply(prop);
     }
@@ -449,10 +453,7 @@ TEST(DatabaseStoreTest, ATornRecordClaimingAHugeLengthIsDroppedNotAllocated) {
     std::unique_ptr<store::DatabaseStore> st;
     std::unique_ptr<Database> db;
     ASSERT_FALSE(store::DatabaseStore::open(dir, "db", st, db));
-    Change prop;
-    prop.kind = Change::Kind::PutProperty;
-    prop.property = ExtendedProperty{"P", Value::integer(1)};
-    ASSERT_FALSE(st->append({prop}));
+    ASSERT_FALSE(st->append({propertyChange("P", Value::integer(1))}));
     const uint64_t good = st->journalBytes();
     st.reset();
     {
