@@ -82,22 +82,16 @@ const BankAccountBackfill kRellenoCliBancosDisp = {
 
 void ActualizaCtaNuevoPgc(run::RunContext& ctx, db::Connection& Conexion,
                           std::string_view Empresa) {
-    ctx.EscribirLog("",
-                    "Comenzando actualizacion estructura ctanuevopgc en la empresa" +
-                        std::string(Empresa) + std::string(schema::kSeparadorServidor) +
-                        ctx.parametros.Servidor,
-                    "", 2);
+    schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura ctanuevopgc en la empresa",
+                            Empresa);
     if (CrearCamposConIbanYBic(ctx, Conexion, kCtaNuevoPgc, kCamposCtaNuevoPgc, "Iban", "Bic")) {
         RellenarCuentasBancarias(Conexion, ctx.ColeccionBIC, kRellenoCtaNuevoPgc);
     }
     schema::Ampliar(Conexion, kCtaNuevoPgc, "CP", "<10", "varchar(10)");
-    schema::SentenciaInformada(
+    schema::AmpliacionInformada(
         ctx, Conexion,
         schema::SentenciaAmpliacion(kCtaNuevoPgc, "titulodelacuenta", "< 100", "varchar(100)"),
-        schema::MensajeEmpresa(ctx,
-                               "Campo titulodelacuenta actualizado correctamente en la empresa "),
-        schema::MensajeEmpresa(ctx, "Actualizando campo titulodelacuenta en la empresa",
-                               schema::kSeparadorEnElServidor));
+        "titulodelacuenta");
 }
 
 void ActualizaCliBancosDisp(run::RunContext& ctx, db::Connection& Conexion) {

@@ -40,10 +40,8 @@ constexpr std::array<std::string_view, 3> kClavePorPeriodo = {
 }  // namespace
 
 void ActualizaOperacionesOrm(run::RunContext& ctx, db::Connection& Conexion) {
-    ctx.EscribirLog("",
-                    std::string("Comenzando actualizacion estructura Operaciones_orm") +
-                        std::string(schema::kSeparadorServidor) + ctx.parametros.Servidor,
-                    "", 2);
+    // A table of the central database: the start line names no company.
+    schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura Operaciones_orm", "");
     const schema::ResultadoCampo r = schema::CrearCampo(
         ctx, "CONFIGURACIONIMPUESTOS", "OPERACIONES_ORM", "int", Conexion, 0, true, "0");
     if (r == schema::ResultadoCampo::Creado) EjecutarEnOrden(Conexion, kConfiguracionOperaciones);

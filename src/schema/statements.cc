@@ -5,9 +5,22 @@
 
 namespace schema {
 
+std::string Mensaje(const run::RunContext& ctx, std::string_view texto, std::string_view empresa,
+                    std::string_view separador) {
+    return Unir({texto, empresa, separador, ctx.parametros.Servidor});
+}
+
 std::string MensajeEmpresa(const run::RunContext& ctx, std::string_view texto,
                            std::string_view separador) {
-    return Unir({texto, ctx.CodigoEmpresaActual(), separador, ctx.parametros.Servidor});
+    return Mensaje(ctx, texto, ctx.CodigoEmpresaActual(), separador);
+}
+
+void LineaDeComienzo(run::RunContext& ctx, std::string_view texto, std::string_view empresa) {
+    ctx.EscribirLog("", Mensaje(ctx, texto, empresa), "", run::kNivelInformacion);
+}
+
+void LineaDeComienzo(run::RunContext& ctx, std::string_view texto) {
+    LineaDeComienzo(ctx, texto, ctx.CodigoEmpresaActual());
 }
 
 bool SentenciaSimple(db::Connection& Conexion, std::string_view sql) {
@@ -26,6 +39,14 @@ bool SentenciaInformada(run::RunContext& ctx, db::Connection& Conexion, std::str
     }
     Conexion.clearError();
     return resultado.ok();
+}
+
+bool AmpliacionInformada(run::RunContext& ctx, db::Connection& Conexion, std::string_view sql,
+                         std::string_view campo) {
+    const std::string exito = Unir({"Campo ", campo, " actualizado correctamente en la empresa "});
+    const std::string fallo = Unir({"Actualizando campo ", campo, " en la empresa"});
+    return SentenciaInformada(ctx, Conexion, sql, MensajeEmpresa(ctx, exito),
+                              MensajeEmpresa(ctx, fallo, kSeparadorEnElServidor));
 }
 
 std::string SentenciaAmpliacion(std::string_view Tabla, std::string_view Campo,

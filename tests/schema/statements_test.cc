@@ -39,6 +39,46 @@ TEST_F(StatementsTest, MessagesJoinTextCompanyAndServer) {
               "Actualizando campo X en la empresa 0007, servidor SRV");
 }
 
+TEST_F(StatementsTest, AMessageNamesTheCompanyItIsGivenOrTheCurrentOne) {
+    EXPECT_EQ(
+        Mensaje(f_.ctx(), "Actualizando campo X en la empresa ", "0042", kSeparadorComaServidor),
+        "Actualizando campo X en la empresa 0042 , servidor SRV");
+    EXPECT_EQ(Mensaje(f_.ctx(), "Comenzando actualizacion estructura Operaciones_orm", ""),
+              "Comenzando actualizacion estructura Operaciones_orm , servidor: SRV");
+}
+
+TEST_F(StatementsTest, TheStartLineIsAnInformationEntryWithoutProcedure) {
+    LineaDeComienzo(f_.ctx(), "Comenzando actualizacion estructura CTA en la empresa");
+    LineaDeComienzo(f_.ctx(), "Comenzando actualizacion estructura logotipo en la empresa ",
+                    "0042");
+    EXPECT_THAT(f_.Entradas(),
+                ElementsAre("Información:  Comenzando actualizacion estructura CTA en la "
+                            "empresa0007 , servidor: SRV",
+                            "Información:  Comenzando actualizacion estructura logotipo en la "
+                            "empresa 0042 , servidor: SRV"));
+    EXPECT_FALSE(f_.ctx().HayIncidencias());
+}
+
+TEST_F(StatementsTest, AReportedWideningNamesItsColumnInBothMessages) {
+    const std::string bien =
+        "if COL_LENGTH ('cta','titulodelacuenta') < 50 alter table cta  alter column "
+        "titulodelacuenta varchar(50)";
+    const std::string mal =
+        "if COL_LENGTH ('DESCRIP','DESCCONCE') < 255 alter table DESCRIP  alter column DESCCONCE "
+        "varchar(255)";
+    conn_.FallaCon(mal, ErrorServidor(5074, "The object 'DF_X' is dependent on column."));
+    EXPECT_TRUE(AmpliacionInformada(f_.ctx(), conn_, bien, "titulodelacuenta"));
+    EXPECT_FALSE(AmpliacionInformada(f_.ctx(), conn_, mal, "DESCCONCE"));
+    EXPECT_THAT(conn_.Ejecutadas(), ElementsAre(bien, mal));
+    EXPECT_THAT(
+        f_.Entradas(),
+        ElementsAre("Información:  Campo titulodelacuenta actualizado correctamente en la "
+                    "empresa 0007 , servidor: SRV",
+                    "Error en el procesimiento Form_Activate:Actualizando campo DESCCONCE en la "
+                    "empresa0007 en el servidor SRV     Mensaje devuelto por el servidor :The "
+                    "object 'DF_X' is dependent on column."));
+}
+
 TEST_F(StatementsTest, PlainStatementIgnoresItsFailureAndLogsNothing) {
     conn_.FallaCon("DROP INDEX TELEFON.TELEINDICE", ErrorServidor(3701, "Cannot drop"));
     EXPECT_FALSE(SentenciaSimple(conn_, "DROP INDEX TELEFON.TELEINDICE"));

@@ -6,7 +6,6 @@
 #include "schema/column_creation.h"
 #include "schema/statements.h"
 #include "schema/table_family.h"
-#include "updates/accounting/mensajes.h"
 
 namespace updates::accounting {
 namespace {
@@ -48,7 +47,7 @@ constexpr DefinicionCampo kCamposContadores[] = {
 // Logs the start line, then adds `campos` to every table of family E____<familia>.
 void CamposEnFamilia(run::RunContext& ctx, db::Connection& Conexion, std::string_view comienzo,
                      std::string_view familia, std::span<const DefinicionCampo> campos) {
-    Comenzando(ctx, comienzo, ctx.CodigoEmpresaActual());
+    schema::LineaDeComienzo(ctx, comienzo);
     schema::RecorrerFamilia(
         ctx, Conexion, schema::ConsultaFamilia(familia),
         [&](const std::string& t) { schema::CrearCampos(ctx, Conexion, t, campos); },
@@ -74,8 +73,7 @@ void ActualizaContadores(run::RunContext& ctx, db::Connection& Conexion) {
 }
 
 void ActualizaApuntesOrm(run::RunContext& ctx, db::Connection& Conexion) {
-    Comenzando(ctx, "Comenzando actualizacion estructura apuntes orm en la empresa",
-               ctx.CodigoEmpresaActual());
+    schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura apuntes orm en la empresa");
     schema::RecorrerFamilia(
         ctx, Conexion, schema::ConsultaFamilia("APUNTESORM"),
         [&](const std::string& t) {

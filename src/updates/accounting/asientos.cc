@@ -2,7 +2,6 @@
 
 #include "schema/column_creation.h"
 #include "schema/statements.h"
-#include "updates/accounting/mensajes.h"
 
 namespace updates::accounting {
 namespace {
@@ -16,8 +15,8 @@ constexpr schema::DefinicionCampo kCampoAsiento2 = {"ASIENTO2", "VARCHAR", 7, fa
 
 void ActualizaAsientosPredefinidos(run::RunContext& ctx, db::Connection& Conexion,
                                    std::string_view Empresa) {
-    Comenzando(ctx, "Comenzando actualizacion estructura asientos predefinidos en la empresa ",
-               Empresa);
+    schema::LineaDeComienzo(
+        ctx, "Comenzando actualizacion estructura asientos predefinidos en la empresa ", Empresa);
     schema::CrearCampo(ctx, Conexion, "PREDEFIVA", kCampoTipoPredefiva);
     schema::SentenciaSimple(Conexion,
                             "alter table operaciones alter column operacion varchar(255)");
@@ -33,7 +32,8 @@ void ActualizaAsientosPredefinidos(run::RunContext& ctx, db::Connection& Conexio
 }
 
 void ActualizaBloqueos(run::RunContext& ctx, db::Connection& Conexion, std::string_view Empresa) {
-    Comenzando(ctx, "Comenzando actualizacion estructura bloqueos en la empresa ", Empresa);
+    schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura bloqueos en la empresa ",
+                            Empresa);
     schema::CrearCampo(ctx, Conexion, "BLOQUEOS", kCampoAsiento2);
 }
 

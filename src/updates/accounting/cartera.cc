@@ -7,7 +7,6 @@
 #include "schema/statements.h"
 #include "schema/table_family.h"
 #include "updates/accounting/conversion_tipo.h"
-#include "updates/accounting/mensajes.h"
 
 namespace updates::accounting {
 namespace {
@@ -56,19 +55,22 @@ std::string DefectoEmpresaCartera(std::string_view empresa) {
 
 void ActualizaAcuCartera(run::RunContext& ctx, db::Connection& Conexion) {
     const std::string empresa = ctx.CodigoEmpresaActual();
-    Comenzando(ctx, "Comenzando actualizacion estructura ACUCARTERATABLA en la empresa", empresa);
+    schema::LineaDeComienzo(
+        ctx, "Comenzando actualizacion estructura ACUCARTERATABLA en la empresa", empresa);
 
     schema::SentenciaSimple(Conexion, LoteConversionTipo(kImporteAFloat));
 
     Conexion.clearError();
-    AmpliacionInformada(ctx, Conexion,
-                        "if COL_LENGTH ('ACUCARTERATABLA','ACUCARTERANombreBanco') < 50 alter "
-                        "table ACUCARTERATABLA alter column ACUCARTERANombreBanco varchar(50)",
-                        "ACUCARTERANombreBanco");
-    AmpliacionInformada(ctx, Conexion,
-                        "if COL_LENGTH ('ACUCARTERATABLA','ACUCARTERADescricliente') < 100 alter "
-                        "table ACUCARTERATABLA alter column ACUCARTERADescricliente varchar(100)",
-                        "ACUCARTERADescricliente");
+    schema::AmpliacionInformada(
+        ctx, Conexion,
+        "if COL_LENGTH ('ACUCARTERATABLA','ACUCARTERANombreBanco') < 50 alter "
+        "table ACUCARTERATABLA alter column ACUCARTERANombreBanco varchar(50)",
+        "ACUCARTERANombreBanco");
+    schema::AmpliacionInformada(
+        ctx, Conexion,
+        "if COL_LENGTH ('ACUCARTERATABLA','ACUCARTERADescricliente') < 100 alter "
+        "table ACUCARTERATABLA alter column ACUCARTERADescricliente varchar(100)",
+        "ACUCARTERADescricliente");
 
     schema::CrearCampo(ctx, Conexion, kAcuCartera, kCampoCodAsuntoInterno);
     const std::string defectoEmpresa = DefectoEmpresaCartera(empresa);
@@ -86,8 +88,8 @@ void ActualizaAcuCartera(run::RunContext& ctx, db::Connection& Conexion) {
 }
 
 void ActualizaCarteraContabilidad(run::RunContext& ctx, db::Connection& Conexion) {
-    Comenzando(ctx, "Comenzando actualizacion estructura cartera contabilidad en la empresa",
-               ctx.CodigoEmpresaActual());
+    schema::LineaDeComienzo(
+        ctx, "Comenzando actualizacion estructura cartera contabilidad en la empresa");
     schema::RecorrerFamilia(
         ctx, Conexion, schema::ConsultaFamilia("DATOSCARTERA"),
         [&Conexion](const std::string& t) {

@@ -2,7 +2,6 @@
 
 #include "schema/column_creation.h"
 #include "schema/statements.h"
-#include "updates/accounting/mensajes.h"
 
 namespace updates::accounting {
 namespace {
@@ -18,34 +17,37 @@ constexpr DefinicionCampo kCamposCta[] = {
 }  // namespace
 
 void ActualizaCuentas(run::RunContext& ctx, db::Connection& Conexion) {
-    Comenzando(ctx, "Comenzando actualizacion estructura CTA en la empresa",
-               ctx.CodigoEmpresaActual());
-    AmpliacionInformada(ctx, Conexion,
-                        "if COL_LENGTH ('cta','titulodelacuenta') < 50 alter table cta  alter "
-                        "column titulodelacuenta varchar(50)",
-                        "titulodelacuenta");
+    schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura CTA en la empresa");
+    schema::AmpliacionInformada(
+        ctx, Conexion,
+        "if COL_LENGTH ('cta','titulodelacuenta') < 50 alter table cta  alter "
+        "column titulodelacuenta varchar(50)",
+        "titulodelacuenta");
     schema::SentenciaSimple(Conexion, "DELETE FROM CTA WHERE NUMCUENTA='0,5'");
     schema::CrearCampos(ctx, Conexion, "CTA", kCamposCta);
 }
 
 void ActualizaDescripcionConceptos(run::RunContext& ctx, db::Connection& Conexion) {
-    Comenzando(ctx, "Comenzando actualizacion estructura descripcion conceptos en la empresa",
-               ctx.CodigoEmpresaActual());
-    AmpliacionInformada(ctx, Conexion,
-                        "if COL_LENGTH ('DESCRIP','DESCCONCE') < 255 alter table DESCRIP  alter "
-                        "column DESCCONCE varchar(255)",
-                        "DESCCONCE");
+    schema::LineaDeComienzo(
+        ctx, "Comenzando actualizacion estructura descripcion conceptos en la empresa");
+    schema::AmpliacionInformada(
+        ctx, Conexion,
+        "if COL_LENGTH ('DESCRIP','DESCCONCE') < 255 alter table DESCRIP  alter "
+        "column DESCCONCE varchar(255)",
+        "DESCCONCE");
 }
 
 void ActualizaLogotipo(run::RunContext& ctx, db::Connection& Conexion, std::string_view Empresa) {
-    Comenzando(ctx, "Comenzando actualizacion estructura logotipo en la empresa ", Empresa);
+    schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura logotipo en la empresa ",
+                            Empresa);
     schema::SentenciaInformada(
         ctx, Conexion,
         "IF COL_LENGTH ('logotipo','EmpDatosRegistro') = 200 ALTER TABLE logotipo ALTER COLUMN "
         "EmpDatosRegistro text",
-        Mensaje(ctx, "Campo EmpDatosRegistro actualizado correctamente en la empresa ", Empresa),
-        Mensaje(ctx, "Actualizando campo EmpDatosRegistro en la empresa ", Empresa,
-                kSeparadorComaServidor));
+        schema::Mensaje(ctx, "Campo EmpDatosRegistro actualizado correctamente en la empresa ",
+                        Empresa),
+        schema::Mensaje(ctx, "Actualizando campo EmpDatosRegistro en la empresa ", Empresa,
+                        schema::kSeparadorComaServidor));
 }
 
 }  // namespace updates::accounting

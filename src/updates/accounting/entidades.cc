@@ -5,7 +5,6 @@
 #include "schema/column_creation.h"
 #include "schema/properties.h"
 #include "schema/statements.h"
-#include "updates/accounting/mensajes.h"
 
 namespace updates::accounting {
 namespace {
@@ -80,8 +79,7 @@ const refdata::BankAccountBackfill kRellenoEntidades = {
     "", db::CursorType::Dynamic, kCuentasEntidad};
 
 void ActualizaEntidades(run::RunContext& ctx, db::Connection& Conexion) {
-    Comenzando(ctx, "Comenzando actualizacion estructura entidad en la empresa ",
-               ctx.CodigoEmpresaActual());
+    schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura entidad en la empresa ");
     schema::SentenciaSimple(
         Conexion,
         "UPDATE ENTIDAD SET ENTCTAACREEDOR='410' + REPLICATE('0', LEN (ENTCTACONTABLE)-7)+ "

@@ -1,7 +1,7 @@
 #include "updates/accounting/inmovilizado.h"
 
 #include "schema/column_creation.h"
-#include "updates/accounting/mensajes.h"
+#include "schema/statements.h"
 
 namespace updates::accounting {
 namespace {
@@ -23,7 +23,8 @@ void ActualizaAmortizaciones(run::RunContext& ctx, db::Connection& Conexion) {
 
 void ActualizaBienesInversion(run::RunContext& ctx, db::Connection& Conexion,
                               std::string_view Empresa) {
-    Comenzando(ctx, "Comenzando actualización estructura BIENESINVERSION en la empresa", Empresa);
+    schema::LineaDeComienzo(
+        ctx, "Comenzando actualización estructura BIENESINVERSION en la empresa", Empresa);
     schema::CrearCampos(ctx, Conexion, "BIENESINVERSION", kCamposBienesInversion);
 }
 

@@ -2,8 +2,8 @@
 
 #include "schema/column_creation.h"
 #include "schema/column_type_change.h"
+#include "schema/statements.h"
 #include "updates/accounting/grupo_campos.h"
-#include "updates/accounting/mensajes.h"
 
 namespace updates::accounting {
 namespace {
@@ -105,7 +105,8 @@ constexpr DefinicionCampo kGrupoVolumenes[] = {
 }  // namespace
 
 void ActualizaIvaTabla(run::RunContext& ctx, db::Connection& Conexion, std::string_view Empresa) {
-    Comenzando(ctx, "Comenzando actualización estructura IVATABLA en la empresa", Empresa);
+    schema::LineaDeComienzo(ctx, "Comenzando actualización estructura IVATABLA en la empresa",
+                            Empresa);
     schema::CrearCampos(ctx, Conexion, kIvaTabla, kCamposSiempre);
     if (CrearGrupoCampos(ctx, Conexion, kIvaTabla, kCampoExonerado, kGrupoActividades) !=
         ResultadoCampo::Creado) {

@@ -5,7 +5,6 @@
 #include "schema/statements.h"
 #include "schema/table_family.h"
 #include "updates/accounting/conversion_tipo.h"
-#include "updates/accounting/mensajes.h"
 
 namespace updates::accounting {
 namespace {
@@ -85,8 +84,7 @@ std::string LoteEstadoSii(std::string_view t) {
 }
 
 void ActualizaLibrosIVA(run::RunContext& ctx, db::Connection& Conexion) {
-    Comenzando(ctx, "Comenzando actualizacion estructura libros de iva en la empresa",
-               ctx.CodigoEmpresaActual());
+    schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura libros de iva en la empresa");
     schema::RecorrerFamilia(
         ctx, Conexion, kConsultaLibros,
         [&](const std::string& t) { ActualizaLibro(ctx, Conexion, t); },

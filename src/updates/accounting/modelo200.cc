@@ -6,7 +6,6 @@
 #include "schema/sql_text.h"
 #include "schema/statements.h"
 #include "schema/table_family.h"
-#include "updates/accounting/mensajes.h"
 
 namespace updates::accounting {
 namespace {
@@ -136,9 +135,9 @@ void ActualizaPaginasModelo200(run::RunContext& ctx, db::Connection& Conexion) {
 
     for (const PaginaModelo200& pagina : kPaginas) {
         const std::string numero = std::to_string(pagina.numero);
-        Comenzando(ctx,
-                   Unir({"Comenzando actualizacion estructura página ", numero, " modelo 201"}),
-                   empresa);
+        schema::LineaDeComienzo(
+            ctx, Unir({"Comenzando actualizacion estructura página ", numero, " modelo 201"}),
+            empresa);
         const schema::RecorridoFamilia recorrido = schema::RecorrerFamilia(
             ctx, Conexion, schema::ConsultaFamilia(Unir({"PAGINA", numero})),
             [&](const std::string& t) {
@@ -151,10 +150,10 @@ void ActualizaPaginasModelo200(run::RunContext& ctx, db::Connection& Conexion) {
                 Avanzar(ctx, kAvancePaginaVacia);
         } else {
             ctx.EscribirLog(schema::kProcedimientoFormActivate,
-                            Mensaje(ctx,
-                                    Unir({"Consultando estructura pagina ", numero,
-                                          " modelo 201 en la empresa "}),
-                                    empresa),
+                            schema::Mensaje(ctx,
+                                            Unir({"Consultando estructura pagina ", numero,
+                                                  " modelo 201 en la empresa "}),
+                                            empresa),
                             recorrido.error.description, run::kNivelError);
         }
         if (pagina.numero != kUltimaPagina) Avanzar(ctx, avancePagina);

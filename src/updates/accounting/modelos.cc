@@ -2,7 +2,6 @@
 
 #include "schema/column_creation.h"
 #include "schema/statements.h"
-#include "updates/accounting/mensajes.h"
 
 namespace updates::accounting {
 namespace {
@@ -130,12 +129,14 @@ constexpr DefinicionCampo kCamposRegistro[] = {
 }  // namespace
 
 void ActualizaModelo347(run::RunContext& ctx, db::Connection& Conexion, std::string_view Empresa) {
-    Comenzando(ctx, "Comenzando actualizacion estructura OPERACIONES_347 en la empresa", Empresa);
+    schema::LineaDeComienzo(
+        ctx, "Comenzando actualizacion estructura OPERACIONES_347 en la empresa", Empresa);
     schema::CrearCampos(ctx, Conexion, "OPERACIONES_347", kImportes347);
     schema::SentenciaSimple(Conexion,
                             "IF COL_LENGTH ('OPERACIONES_347','Nombre') < 50 ALTER TABLE "
                             "OPERACIONES_347 ALTER COLUMN Nombre varchar(255)");
-    Comenzando(ctx, "Comenzando actualizacion estructura ARRENDA_347 en la empresa", Empresa);
+    schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura ARRENDA_347 en la empresa",
+                            Empresa);
     schema::SentenciaSimple(Conexion,
                             "IF COL_LENGTH ('ARRENDA_347','SG') < 5 ALTER TABLE ARRENDA_347 "
                             "ALTER COLUMN SG varchar(5)");
@@ -143,12 +144,14 @@ void ActualizaModelo347(run::RunContext& ctx, db::Connection& Conexion, std::str
 }
 
 void ActualizaModelo180(run::RunContext& ctx, db::Connection& Conexion, std::string_view Empresa) {
-    Comenzando(ctx, "Comenzando actualización estructura MODEL180 en la empresa", Empresa);
+    schema::LineaDeComienzo(ctx, "Comenzando actualización estructura MODEL180 en la empresa",
+                            Empresa);
     schema::CrearCampos(ctx, Conexion, "MODEL180", kCampos180);
 }
 
 void ActualizaModelo115(run::RunContext& ctx, db::Connection& Conexion, std::string_view Empresa) {
-    Comenzando(ctx, "Comenzando actualización estructura MODEL115 en la empresa", Empresa);
+    schema::LineaDeComienzo(ctx, "Comenzando actualización estructura MODEL115 en la empresa",
+                            Empresa);
     schema::CrearCampos(ctx, Conexion, "MODEL115", kCampos115);
 }
 

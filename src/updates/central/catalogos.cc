@@ -1,6 +1,5 @@
 #include "updates/central/catalogos.h"
 
-#include "run/update_log.h"
 #include "schema/column_creation.h"
 #include "schema/statements.h"
 
@@ -46,15 +45,6 @@ constexpr char kIndiceEscritorioUsuario[] =
     "ID=OBJECT_ID('ESCRITORIOACTIVO')) CREATE UNIQUE INDEX INDICEUSUARIO ON ESCRITORIOACTIVO "
     "(USUARIO,DESCRIPCION,ESCRITORIOACTIVOPROGRAMA)";
 
-// "Comenzando actualizacion estructura <what> en la empresa<code> , servidor: <server>": these
-// start lines put no blank between "empresa" and the company code.
-void LineaDeComienzo(run::RunContext& ctx, std::string_view que) {
-    std::string texto = "Comenzando actualizacion estructura ";
-    texto += que;
-    texto += " en la empresa";
-    ctx.EscribirLog("", schema::MensajeEmpresa(ctx, texto), "", run::kNivelInformacion);
-}
-
 }  // namespace
 
 void ActualizaTrabajosPredefinidos(run::RunContext& ctx, db::Connection& Conexion) {
@@ -74,7 +64,7 @@ void ActualizaCajas(run::RunContext& ctx, db::Connection& Conexion) {
 }
 
 void ActualizaEtiquetas(run::RunContext& ctx, db::Connection& Conexion) {
-    LineaDeComienzo(ctx, "etiquetas");
+    schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura etiquetas en la empresa");
     schema::CrearCampos(ctx, Conexion, "ETIQUETAS", kCamposEtiquetas);
 }
 
@@ -83,7 +73,8 @@ void ActualizaImpresoras(run::RunContext& ctx, db::Connection& Conexion) {
 }
 
 void ActualizaEscritorioActivo(run::RunContext& ctx, db::Connection& Conexion) {
-    LineaDeComienzo(ctx, "escritorioactivo");
+    schema::LineaDeComienzo(ctx,
+                            "Comenzando actualizacion estructura escritorioactivo en la empresa");
     // Desktops that existed before the column did all belong to the accounting program; the
     // fill runs only on the run that adds the column, so later desktops keep their own.
     if (schema::CrearCampo(ctx, Conexion, "ESCRITORIOACTIVO", kCampoEscritorioPrograma) ==

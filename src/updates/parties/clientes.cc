@@ -17,7 +17,7 @@ using schema::ResultadoCampo;
 constexpr std::string_view kComienzo =
     "Comenzando actualizacion estructura clientestabla en la empresa ";
 // The failure messages of this routine's reported statements put this between code and server.
-constexpr std::string_view kSeparadorError = " , servidor ";
+constexpr std::string_view kSeparadorError = schema::kSeparadorComaServidor;
 
 constexpr SentenciaDeTabla kAmpliaciones[] = {
     {"IF COL_LENGTH ('clientestabla','CliNombre') < 100 ALTER TABLE clientestabla ALTER COLUMN "
@@ -184,7 +184,7 @@ std::string LoteCentrosAdministrativos() {
 }
 
 void ActualizaClientes(run::RunContext& ctx, db::Connection& Conexion, std::string_view Empresa) {
-    LineaDeComienzo(ctx, kComienzo, Empresa);
+    schema::LineaDeComienzo(ctx, kComienzo, Empresa);
     for (const SentenciaDeTabla& ampliacion : kAmpliaciones)
         Informar(ctx, Conexion, ampliacion, Empresa, kSeparadorError);
     schema::CrearCampos(ctx, Conexion, kCamposPersona);

@@ -1,24 +1,15 @@
 #include "updates/parties/comun.h"
 
-#include "run/update_log.h"
 #include "schema/sql_text.h"
 #include "schema/statements.h"
 
 namespace updates::parties {
 
-void LineaDeComienzo(run::RunContext& ctx, std::string_view texto, std::string_view codigo) {
-    ctx.EscribirLog(
-        "", schema::Unir({texto, codigo, schema::kSeparadorServidor, ctx.parametros.Servidor}), "",
-        run::kNivelInformacion);
-}
-
 bool Informar(run::RunContext& ctx, db::Connection& Conexion, const SentenciaDeTabla& sentencia,
               std::string_view codigo, std::string_view separadorError) {
-    const std::string& servidor = ctx.parametros.Servidor;
     return schema::SentenciaInformada(
-        ctx, Conexion, sentencia.sql,
-        schema::Unir({sentencia.textoExito, codigo, schema::kSeparadorServidor, servidor}),
-        schema::Unir({sentencia.textoError, codigo, separadorError, servidor}));
+        ctx, Conexion, sentencia.sql, schema::Mensaje(ctx, sentencia.textoExito, codigo),
+        schema::Mensaje(ctx, sentencia.textoError, codigo, separadorError));
 }
 
 std::set<std::string, std::less<>> CrearCamposAnotados(

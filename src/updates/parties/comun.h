@@ -1,8 +1,6 @@
 // Pieces that the customer, supplier, staff and law-practice routines share and the schema
 // toolkit does not hold:
 //
-//   LineaDeComienzo      the level-2 start line (empty procedure and server text):
-//                        texto + company code + " , servidor: " + server
 //   SentenciaDeTabla     a reported statement as a row of a routine's table: the statement
 //                        and the texts that open its failure and success messages
 //   Informar             sends one such row as a reported statement; the failure message is
@@ -29,8 +27,6 @@
 #include "schema/column_creation.h"
 
 namespace updates::parties {
-
-void LineaDeComienzo(run::RunContext& ctx, std::string_view texto, std::string_view codigo);
 
 struct SentenciaDeTabla {
     std::string_view sql;

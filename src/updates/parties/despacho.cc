@@ -2,7 +2,6 @@
 
 #include "schema/column_creation.h"
 #include "schema/statements.h"
-#include "updates/parties/comun.h"
 
 namespace updates::parties {
 namespace {
@@ -155,19 +154,15 @@ constexpr DefinicionCampo kCamposRelacionEnvios[] = {
     {"COSTESEGUNDO", "FLOAT", {}, true, "0"},
 };
 
-void Comienzo(run::RunContext& ctx, std::string_view texto) {
-    LineaDeComienzo(ctx, texto, ctx.CodigoEmpresaActual());
-}
-
 }  // namespace
 
 void ActualizaTareas(run::RunContext& ctx, db::Connection& Conexion) {
-    Comienzo(ctx, kComienzoTareas);
+    schema::LineaDeComienzo(ctx, kComienzoTareas);
     schema::CrearCampos(ctx, Conexion, kCamposTareas);
 }
 
 void ActualizaInstancias(run::RunContext& ctx, db::Connection& Conexion) {
-    Comienzo(ctx, kComienzoInstancias);
+    schema::LineaDeComienzo(ctx, kComienzoInstancias);
     schema::CrearCampos(ctx, Conexion, kTablaInstancias, kCamposInstanciasAntesDeAdeber);
     if (schema::CrearCampo(ctx, Conexion, kTablaInstancias, kAdeber) == ResultadoCampo::Creado) {
         if (!schema::SentenciaSimple(Conexion, kImportesAdeber))
@@ -177,14 +172,14 @@ void ActualizaInstancias(run::RunContext& ctx, db::Connection& Conexion) {
 }
 
 void ActualizaLineasInstancias(run::RunContext& ctx, db::Connection& Conexion) {
-    Comienzo(ctx, kComienzoLineasInstancias);
+    schema::LineaDeComienzo(ctx, kComienzoLineasInstancias);
     schema::CrearCampos(ctx, Conexion, "LINEASINSTANCIAS", kCamposLineasInstancias);
     for (std::string_view correccion : kCorreccionesLineasInstancias)
         schema::SentenciaSimple(Conexion, correccion);
 }
 
 void ActualizaAsuntos(run::RunContext& ctx, db::Connection& Conexion) {
-    Comienzo(ctx, kComienzoAsuntos);
+    schema::LineaDeComienzo(ctx, kComienzoAsuntos);
     if (schema::CrearCampo(ctx, Conexion, kTablaAsuntos, kClientePrincipal) ==
         ResultadoCampo::Creado) {
         std::string sentencia;
@@ -196,12 +191,12 @@ void ActualizaAsuntos(run::RunContext& ctx, db::Connection& Conexion) {
 }
 
 void ActualizaAbogados(run::RunContext& ctx, db::Connection& Conexion) {
-    Comienzo(ctx, kComienzoAbogados);
+    schema::LineaDeComienzo(ctx, kComienzoAbogados);
     schema::CrearCampos(ctx, Conexion, "ABOGADOS", kCamposAbogados);
 }
 
 void ActualizaRelacionEnvios(run::RunContext& ctx, db::Connection& Conexion) {
-    Comienzo(ctx, kComienzoRelacionEnvios);
+    schema::LineaDeComienzo(ctx, kComienzoRelacionEnvios);
     schema::SentenciaSimple(Conexion, kAmpliacionAsuntoEnvios);
     schema::CrearCampos(ctx, Conexion, "RELACIONENVIOS", kCamposRelacionEnvios);
 }

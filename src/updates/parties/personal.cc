@@ -2,7 +2,6 @@
 
 #include "schema/column_creation.h"
 #include "schema/statements.h"
-#include "updates/parties/comun.h"
 
 namespace updates::parties {
 namespace {
@@ -55,7 +54,7 @@ constexpr DefinicionCampo kCamposPersonal[] = {
 }  // namespace
 
 void ActualizaRepresentantes(run::RunContext& ctx, db::Connection& Conexion) {
-    LineaDeComienzo(ctx, kComienzoRepresentantes, ctx.CodigoEmpresaActual());
+    schema::LineaDeComienzo(ctx, kComienzoRepresentantes);
     schema::CrearCampo(ctx, Conexion, "RepTabla", kLoginRepresentante);
     schema::SentenciaSimple(Conexion, kIndiceRepresentantes);
     schema::CrearCampos(ctx, Conexion, "REPTABLA", kFirmasRepresentante);
@@ -63,12 +62,12 @@ void ActualizaRepresentantes(run::RunContext& ctx, db::Connection& Conexion) {
 }
 
 void ActualizaPermisosRepresentante(run::RunContext& ctx, db::Connection& Conexion) {
-    LineaDeComienzo(ctx, kComienzoPermisos, ctx.CodigoEmpresaActual());
+    schema::LineaDeComienzo(ctx, kComienzoPermisos);
     schema::CrearCampos(ctx, Conexion, "PermisosRep", kCamposPermisos);
 }
 
 void ActualizaPersonal(run::RunContext& ctx, db::Connection& Conexion) {
-    LineaDeComienzo(ctx, kComienzoPersonal, ctx.CodigoEmpresaActual());
+    schema::LineaDeComienzo(ctx, kComienzoPersonal);
     schema::CrearCampos(ctx, Conexion, "PERSONAL", kCamposPersonal);
 }
 

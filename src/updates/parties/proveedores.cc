@@ -93,7 +93,7 @@ const refdata::BankAccountBackfill kRellenoProvBancosDisp = {
 
 void ActualizaProveedores(run::RunContext& ctx, db::Connection& Conexion) {
     const std::string empresa = ctx.CodigoEmpresaActual();
-    LineaDeComienzo(ctx, kComienzo, empresa);
+    schema::LineaDeComienzo(ctx, kComienzo, empresa);
     for (const SentenciaDeTabla& ampliacion : kAmpliaciones)
         Informar(ctx, Conexion, ampliacion, empresa, kSeparadorError);
 

@@ -60,7 +60,7 @@ void ActualizaTelefonos(run::RunContext& ctx, db::Connection& Conexion) {
 
 void ActualizaDireccionesEnvio(run::RunContext& ctx, db::Connection& Conexion,
                                std::string_view Empresa) {
-    LineaDeComienzo(ctx, kComienzoDirecciones, Empresa);
+    schema::LineaDeComienzo(ctx, kComienzoDirecciones, Empresa);
     for (const SentenciaDeTabla& ampliacion : kAmpliacionesDirecciones)
         Informar(ctx, Conexion, ampliacion, Empresa, kSeparadorErrorDirecciones);
 }

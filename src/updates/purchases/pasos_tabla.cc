@@ -46,8 +46,7 @@ ResultadosTabla AplicarPasos(run::RunContext& ctx, db::Connection& Conexion,
 
 int ActualizaFamilia(run::RunContext& ctx, db::Connection& Conexion, const RutinaFamilia& rutina,
                      const AccionEspecial& especial) {
-    ctx.EscribirLog("", schema::MensajeEmpresa(ctx, rutina.mensajeInicio), "",
-                    run::kNivelInformacion);
+    schema::LineaDeComienzo(ctx, rutina.mensajeInicio);
     const schema::RecorridoFamilia recorrido = schema::RecorrerFamilia(
         ctx, Conexion, schema::ConsultaFamilia(rutina.familia), [&](const std::string& tabla) {
             AplicarPasos(ctx, Conexion, tabla, rutina.pasos, especial);

@@ -1,4 +1,5 @@
 #include "updates/sales/albaranes.h"
+#include "schema/statements.h"
 
 namespace updates::sales {
 namespace {
@@ -83,13 +84,14 @@ const FamiliaAnual kLineasAlbaranes = {
 };
 
 void ActualizaAlbaranes(run::RunContext& ctx, db::Connection& Conexion) {
-    RegistrarInicio(ctx, "Comenzando actualizacion estructura albaranes en la empresa");
+    schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura albaranes en la empresa");
     ActualizarFamilia(ctx, Conexion, kAlbaranes);
     ActualizarFamilia(ctx, Conexion, kAlbaranesFirmas);
 }
 
 void ActualizaLineasAlbaranes(run::RunContext& ctx, db::Connection& Conexion) {
-    RegistrarInicio(ctx, "Comenzando actualizacion estructura lineas albaranes en la empresa");
+    schema::LineaDeComienzo(ctx,
+                            "Comenzando actualizacion estructura lineas albaranes en la empresa");
     ActualizarFamilia(ctx, Conexion, kLineasAlbaranes);
 }
 

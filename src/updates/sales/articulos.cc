@@ -59,13 +59,7 @@ constexpr AmpliacionInformada kProvartilinea = {
 
 void AmpliarInformando(run::RunContext& ctx, db::Connection& Conexion,
                        const AmpliacionInformada& ampliacion) {
-    const std::string exito =
-        schema::Unir({"Campo ", ampliacion.campo, " actualizado correctamente en la empresa "});
-    const std::string fallo =
-        schema::Unir({"Actualizando campo ", ampliacion.campo, " en la empresa"});
-    schema::SentenciaInformada(ctx, Conexion, ampliacion.sentencia,
-                               schema::MensajeEmpresa(ctx, exito),
-                               schema::MensajeEmpresa(ctx, fallo, schema::kSeparadorEnElServidor));
+    schema::AmpliacionInformada(ctx, Conexion, ampliacion.sentencia, ampliacion.campo);
 }
 
 constexpr std::string_view kArtCodigo =
@@ -137,7 +131,8 @@ std::span<const CampoDeTabla> CamposArticulos() {
 }
 
 void ActualizaArticulos(run::RunContext& ctx, db::Connection& Conexion) {
-    RegistrarInicio(ctx, "Comenzando actualizacion estructura ArticulosTabla en la empresa");
+    schema::LineaDeComienzo(ctx,
+                            "Comenzando actualizacion estructura ArticulosTabla en la empresa");
     AmpliarInformando(ctx, Conexion, kProveedorNombre);
     AmpliarInformando(ctx, Conexion, kDescripcion);
     schema::SentenciaSimple(Conexion, kArtCodigo);
@@ -145,13 +140,13 @@ void ActualizaArticulos(run::RunContext& ctx, db::Connection& Conexion) {
 }
 
 void ActualizaProvarticli(run::RunContext& ctx, db::Connection& Conexion) {
-    RegistrarInicio(ctx, "Comenzando actualizacion estructura Provarticli en la empresa");
+    schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura Provarticli en la empresa");
     AmpliarInformando(ctx, Conexion, kProvartidescri);
     AmpliarInformando(ctx, Conexion, kProvartilinea);
 }
 
 void ActualizaFamilias(run::RunContext& ctx, db::Connection& Conexion) {
-    RegistrarInicio(ctx, "Comenzando actualizacion estructura familias en la empresa");
+    schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura familias en la empresa");
     schema::CrearCampo(ctx, Conexion, kCampoFamilias.tabla, kCampoFamilias.definicion);
 }
 

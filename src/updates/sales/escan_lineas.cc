@@ -63,7 +63,7 @@ Renumeracion RenumeraEscanLineas(run::RunContext&, db::Connection& Conexion) {
 }
 
 void ActualizaEscanLineas(run::RunContext& ctx, db::Connection& Conexion) {
-    RegistrarInicio(ctx, "Comenzando actualizacion estructura ESCANLINEAS en la empresa");
+    schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura ESCANLINEAS en la empresa");
     schema::SentenciaSimple(Conexion, kAmpliacionArticulo);
     schema::CrearCampos(ctx, Conexion, kTabla, kCamposMedidas);
     if (schema::CrearCampo(ctx, Conexion, kTabla, kCampoUnidadFija) == ResultadoCampo::Creado)

@@ -1,4 +1,5 @@
 #include "updates/sales/facturas.h"
+#include "schema/statements.h"
 
 namespace updates::sales {
 namespace {
@@ -117,13 +118,14 @@ const FamiliaAnual kLineasFacturas = {
 };
 
 void ActualizaFacturas(run::RunContext& ctx, db::Connection& Conexion) {
-    RegistrarInicio(ctx, "Comenzando actualizacion estructura facturas en la empresa");
+    schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura facturas en la empresa");
     ActualizarFamilia(ctx, Conexion, kFacturas);
     ActualizarFamilia(ctx, Conexion, kFacturasFirmas);
 }
 
 void ActualizaLineasFacturas(run::RunContext& ctx, db::Connection& Conexion) {
-    RegistrarInicio(ctx, "Comenzando actualizacion estructura lineas de facturas en la empresa");
+    schema::LineaDeComienzo(ctx,
+                            "Comenzando actualizacion estructura lineas de facturas en la empresa");
     ActualizarFamilia(ctx, Conexion, kLineasFacturas);
 }
 

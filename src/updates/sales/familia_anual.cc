@@ -8,10 +8,6 @@ namespace updates::sales {
 
 using schema::ResultadoCampo;
 
-void RegistrarInicio(run::RunContext& ctx, std::string_view literal) {
-    ctx.EscribirLog("", schema::MensajeEmpresa(ctx, literal), "", run::kNivelInformacion);
-}
-
 std::optional<int> EjercicioDeTabla(std::string_view tabla) {
     if (tabla.size() < 5) return std::nullopt;
     int ejercicio = 0;

@@ -90,10 +90,6 @@ struct FamiliaAnual {
 // The first fiscal year whose documents get their IBAN and BIC filled in.
 inline constexpr int kPrimerEjercicioConIban = 2013;
 
-// The start line of a routine: level 2, empty procedure and server text, the literal followed
-// by the current company code, " , servidor: " and the server name.
-void RegistrarInicio(run::RunContext& ctx, std::string_view literal);
-
 // Clears the pending error and applies the family's steps to each of its tables.
 schema::RecorridoFamilia ActualizarFamilia(
     run::RunContext& ctx, db::Connection& Conexion, const FamiliaAnual& familia,

@@ -1,4 +1,5 @@
 #include "updates/sales/presupuestos_pedidos.h"
+#include "schema/statements.h"
 
 namespace updates::sales {
 namespace {
@@ -152,26 +153,28 @@ const FamiliaAnual kLineasPedidos = {
 };
 
 void ActualizaPresupuestos(run::RunContext& ctx, db::Connection& Conexion) {
-    RegistrarInicio(ctx, "Comenzando actualizacion estructura presupuestos en la empresa");
+    schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura presupuestos en la empresa");
     ActualizarFamilia(ctx, Conexion, kPresupuestos);
     ActualizarFamilia(ctx, Conexion, kPresupuestosFirmas);
-    RegistrarInicio(ctx, "Comenzando actualizacion estructura pedidos en la empresa");
+    schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura pedidos en la empresa");
     ActualizarFamilia(ctx, Conexion, kPedidosFirmas);
 }
 
 void ActualizaLineasPresupuestos(run::RunContext& ctx, db::Connection& Conexion) {
-    RegistrarInicio(ctx, "Comenzando actualizacion estructura lineas presupuestos en la empresa");
+    schema::LineaDeComienzo(
+        ctx, "Comenzando actualizacion estructura lineas presupuestos en la empresa");
     ActualizarFamilia(ctx, Conexion, kLineasPresupuestos);
 }
 
 void ActualizaPedidos(run::RunContext& ctx, db::Connection& Conexion) {
-    RegistrarInicio(ctx, "Comenzando actualizacion estructura pedidos en la empresa");
+    schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura pedidos en la empresa");
     ActualizarFamilia(ctx, Conexion, kPedidos);
 }
 
 void ActualizaLineasPedidos(run::RunContext& ctx, db::Connection& Conexion) {
     // The literal ends with a blank, so the company code follows it after one.
-    RegistrarInicio(ctx, "Comenzando actualizacion estructura lineas pedidos en la empresa ");
+    schema::LineaDeComienzo(ctx,
+                            "Comenzando actualizacion estructura lineas pedidos en la empresa ");
     ActualizarFamilia(ctx, Conexion, kLineasPedidos);
 }
 

@@ -37,7 +37,8 @@ constexpr std::string_view kConsultaProduccion =
 }  // namespace
 
 void ActualizaProduccion(run::RunContext& ctx, db::Connection& Conexion) {
-    RegistrarInicio(ctx, "Comenzando actualizacion estructura líneas de producción en la empresa");
+    schema::LineaDeComienzo(
+        ctx, "Comenzando actualizacion estructura líneas de producción en la empresa");
     schema::RecorrerFamilia(ctx, Conexion, kLineasProduccion.consulta,
                             [&](const std::string& tabla) {
                                 ActualizarTabla(ctx, Conexion, kLineasProduccion, tabla);
@@ -46,7 +47,7 @@ void ActualizaProduccion(run::RunContext& ctx, db::Connection& Conexion) {
                                     schema::EliminarVistasMovimientosStock(Conexion);
                             });
 
-    RegistrarInicio(ctx, "Comenzando actualizacion estructura producción en la empresa");
+    schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura producción en la empresa");
     schema::RecorrerFamilia(ctx, Conexion, kConsultaProduccion, [&](const std::string& tabla) {
         schema::Ampliar(Conexion, tabla, "DESCLI", "<= 50", "varchar(100)");
     });

@@ -79,13 +79,13 @@ void ActualizaCStock(run::RunContext& ctx, db::Connection& Conexion) {
 }
 
 void ActualizaMovimientosAlmacen(run::RunContext& ctx, db::Connection& Conexion) {
-    RegistrarInicio(ctx,
-                    "Comenzando actualizacion estructura movimientos de almacen en la empresa");
+    schema::LineaDeComienzo(
+        ctx, "Comenzando actualizacion estructura movimientos de almacen en la empresa");
     ActualizarFamilia(ctx, Conexion, kMovimientosAlmacen, schema::BombeoEventos::TrasCadaTabla);
 }
 
 void ActualizaCaducidades(run::RunContext& ctx, db::Connection& Conexion) {
-    RegistrarInicio(ctx, "Comenzando actualizacion estructura caducidades en la empresa");
+    schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura caducidades en la empresa");
     schema::RecorrerFamilia(
         ctx, Conexion, kConsultaMovimientos,
         [&](const std::string& tabla) {
