@@ -3,10 +3,10 @@
 #include <array>
 
 #include "schema/column_creation.h"
+#include "schema/default_batches.h"
 #include "schema/sql_text.h"
 #include "schema/statements.h"
 #include "schema/table_family.h"
-#include "updates/accounting/conversion_tipo.h"
 
 namespace updates::accounting {
 namespace {
@@ -28,7 +28,7 @@ constexpr DefinicionCampo kCampoIban = {"ACUCARTERAIBAN", "varchar", 4, true, "'
 
 // The amount column was numeric in old releases; it becomes float with default 0 under the
 // name its constraint had.
-constexpr ConversionTipo kImporteAFloat = {
+constexpr schema::ConversionTipo kImporteAFloat = {
     kAcuCartera, "ACUCARTERAIMPORTE", "numeric", "FLOAT", "0", true};
 
 constexpr std::array<BankAccountColumns, 1> kCuentaAcuCartera = {{
@@ -58,7 +58,7 @@ void ActualizaAcuCartera(run::RunContext& ctx, db::Connection& Conexion) {
     schema::LineaDeComienzo(
         ctx, "Comenzando actualizacion estructura ACUCARTERATABLA en la empresa", empresa);
 
-    schema::SentenciaSimple(Conexion, LoteConversionTipo(kImporteAFloat));
+    schema::SentenciaSimple(Conexion, schema::LoteConversionTipo(kImporteAFloat));
 
     Conexion.clearError();
     schema::AmpliacionInformada(

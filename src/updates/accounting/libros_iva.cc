@@ -1,10 +1,10 @@
 #include "updates/accounting/libros_iva.h"
 
 #include "schema/column_creation.h"
+#include "schema/default_batches.h"
 #include "schema/sql_text.h"
 #include "schema/statements.h"
 #include "schema/table_family.h"
-#include "updates/accounting/conversion_tipo.h"
 
 namespace updates::accounting {
 namespace {
@@ -76,11 +76,11 @@ std::string LoteBienInversionNoNulo(std::string_view t) {
 }
 
 std::string LoteBienInversionEntero(std::string_view t) {
-    return LoteConversionTipo({t, "BIENINVERSION", "bit", "INT", "0", false});
+    return schema::LoteConversionTipo({t, "BIENINVERSION", "bit", "INT", "0", false});
 }
 
 std::string LoteEstadoSii(std::string_view t) {
-    return LoteConversionTipo({t, "SIIESTADO", "INT", "INTEGER", "-1", true});
+    return schema::LoteConversionTipo({t, "SIIESTADO", "INT", "INTEGER", "-1", true});
 }
 
 void ActualizaLibrosIVA(run::RunContext& ctx, db::Connection& Conexion) {

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "schema/column_creation.h"
+#include "schema/default_batches.h"
 #include "schema/sql_text.h"
 #include "schema/statements.h"
 #include "updates/parties/comun.h"
@@ -106,31 +107,9 @@ constexpr CampoDeTabla kCamposBancoYComision[] = {
     {"CLIENTESTABLA", {"CLIComision", "FLOAT", {}, true, "0"}},
 };
 
-constexpr std::string_view kLineasIvaIntracomunitario[] = {
-    "IF EXISTS (Select systypes.name from syscolumns inner join systypes on "
-    "syscolumns.xtype=systypes.xtype where UPPER(syscolumns.name)='CLIIVAINTRACOMUNITARIO' and "
-    "systypes.name='BIT')",
-    "begin",
-    "declare @Def varchar(255)",
-    "declare @consulta  NVARCHAR(500)",
-    "-- LOCALIZAMOS EL NOMBRE DEL VALOR POR DEFECTO",
-    "set @Def = (SELECT SYSOBJECTS.NAME FROM SYSCOLUMNS INNER JOIN SYSOBJECTS ON "
-    "SYSCOLUMNS.CDEFAULT = SYSOBJECTS.ID WHERE SYSCOLUMNS.ID = OBJECT_ID('CLIENTESTABLA') AND "
-    "UPPER(SYSCOLUMNS.NAME) ='CLIIVAINTRACOMUNITARIO')",
-    "IF @Def <> ''",
-    "begin",
-    "set @consulta = 'ALTER TABLE CLIENTESTABLA DROP CONSTRAINT ' + @Def",
-    "exec SP_EXECUTESQL @consulta",
-    "End",
-    "ALTER TABLE CLIENTESTABLA ALTER COLUMN CLIIVAINTRACOMUNITARIO INTEGER",
-    "if @def <> ''",
-    "begin",
-    "set @consulta = 'ALTER TABLE CLIENTESTABLA ADD CONSTRAINT ' + @def + ' DEFAULT(0) FOR "
-    "CLIIVAINTRACOMUNITARIO'",
-    "exec SP_EXECUTESQL @consulta",
-    "End",
-    "End",
-};
+// The bit column becomes an integer; its default, if bound, keeps its name and the value 0.
+constexpr schema::ConversionTipo kIvaIntracomunitarioEntero = {
+    "CLIENTESTABLA", "CLIIVAINTRACOMUNITARIO", "BIT", "INTEGER", "0", true};
 
 constexpr std::string_view kLineasCentrosAdministrativos[] = {
     "if exists (select * from sysobjects where xtype='U' and name = 'CENTROSADMINISTRATIVOS')",
@@ -176,7 +155,7 @@ std::string SentenciaAccesoAbogado(std::string_view codigo) {
 }
 
 std::string LoteIvaIntracomunitario() {
-    return LoteConRetornos(kLineasIvaIntracomunitario);
+    return schema::LoteConversionTipo(kIvaIntracomunitarioEntero);
 }
 
 std::string LoteCentrosAdministrativos() {

@@ -91,7 +91,7 @@ constexpr PasoTabla kPasosLineasFacturas[] = {
 
 }  // namespace
 
-const ReparacionDefecto kReparacionColorFacturas = {"FACTURAS2Color", "FACTURAS2COLOR"};
+const schema::ReparacionDefecto kReparacionColorFacturas = {"FACTURAS2Color", "FACTURAS2COLOR"};
 
 const FamiliaAnual kFacturas = {
     .consulta =

@@ -25,6 +25,6 @@ void ActualizaLineasFacturas(run::RunContext& ctx, db::Connection& Conexion);
 extern const FamiliaAnual kFacturas;
 extern const FamiliaAnual kFacturasFirmas;
 extern const FamiliaAnual kLineasFacturas;
-extern const ReparacionDefecto kReparacionColorFacturas;
+extern const schema::ReparacionDefecto kReparacionColorFacturas;
 
 }  // namespace updates::sales

@@ -53,8 +53,8 @@ void ActualizarTabla(run::RunContext& ctx, db::Connection& Conexion, const Famil
                         break;
                     case Consecuencia::ReparaDefectoSiExistia:
                         if (resultado == ResultadoCampo::YaExistia && familia.reparacion != nullptr)
-                            schema::SentenciaSimple(
-                                Conexion, LoteReparacionDefecto(tabla, *familia.reparacion));
+                            schema::SentenciaSimple(Conexion, schema::LoteReparacionDefecto(
+                                                                  tabla, *familia.reparacion));
                         break;
                 }
                 break;

@@ -28,8 +28,8 @@
 #include "refdata/bank_account_backfill.h"
 #include "run/run_context.h"
 #include "schema/column_creation.h"
+#include "schema/default_batches.h"
 #include "schema/table_family.h"
-#include "updates/sales/reparacion_defecto.h"
 
 namespace updates::sales {
 
@@ -84,7 +84,7 @@ struct FamiliaAnual {
     // FACTURATIPOCLIENTE); needed when a step sets off TipoClienteSiNueva.
     std::string_view prefijoCliente = {};
     // Needed when a step sets off ReparaDefectoSiExistia.
-    const ReparacionDefecto* reparacion = nullptr;
+    const schema::ReparacionDefecto* reparacion = nullptr;
 };
 
 // The first fiscal year whose documents get their IBAN and BIC filled in.

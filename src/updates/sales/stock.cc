@@ -55,7 +55,7 @@ void ActualizarTablaStock(run::RunContext& ctx, db::Connection& Conexion,
 
 }  // namespace
 
-const ReparacionDefecto kReparacionColorMovimientos = {"Color", "COLOR"};
+const schema::ReparacionDefecto kReparacionColorMovimientos = {"Color", "COLOR"};
 
 const FamiliaAnual kMovimientosAlmacen = {
     .consulta = kConsultaMovimientos,

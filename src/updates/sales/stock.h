@@ -40,6 +40,6 @@ void AmpliaCodPostalAlmacen(run::RunContext& ctx, db::Connection& Conexion);
 std::string PrefijoVistasStock(std::string_view tabla);
 
 extern const FamiliaAnual kMovimientosAlmacen;
-extern const ReparacionDefecto kReparacionColorMovimientos;
+extern const schema::ReparacionDefecto kReparacionColorMovimientos;
 
 }  // namespace updates::sales

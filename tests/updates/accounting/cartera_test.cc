@@ -1,7 +1,7 @@
 // The portfolio, its per-year data tables and the remittances against a scripted server.
 #include "updates/accounting/cartera.h"
 
-#include "updates/accounting/conversion_tipo.h"
+#include "schema/default_batches.h"
 #include "updates/accounting/routine_test.h"
 
 namespace accounting_test {
@@ -29,7 +29,7 @@ TEST_F(CarteraTest, TheFirstRunConvertsWidensAddsAndBackfillsTheDuePortfolio) {
 
     EXPECT_THAT(
         conn_.Enviadas(),
-        ElementsAre(updates::accounting::LoteConversionTipo(
+        ElementsAre(schema::LoteConversionTipo(
                         {"ACUCARTERATABLA", "ACUCARTERAIMPORTE", "numeric", "FLOAT", "0", true}),
                     "if COL_LENGTH ('ACUCARTERATABLA','ACUCARTERANombreBanco') < 50 alter table "
                     "ACUCARTERATABLA alter column ACUCARTERANombreBanco varchar(50)",

@@ -332,6 +332,34 @@ TEST_F(ClientesScriptedTest, TheBatchesEndEveryLineWithACarriageReturn) {
               std::string::npos);
 }
 
+TEST(LoteIvaIntracomunitarioTest, TheBitColumnBecomesAnIntegerUnderItsDefaultsName) {
+    EXPECT_EQ(
+        updates::parties::LoteIvaIntracomunitario(),
+        "IF EXISTS (Select systypes.name from syscolumns inner join systypes on "
+        "syscolumns.xtype=systypes.xtype where UPPER(syscolumns.name)='CLIIVAINTRACOMUNITARIO'"
+        " and systypes.name='BIT')\r"
+        "begin\r"
+        "declare @Def varchar(255)\r"
+        "declare @consulta  NVARCHAR(500)\r"
+        "-- LOCALIZAMOS EL NOMBRE DEL VALOR POR DEFECTO\r"
+        "set @Def = (SELECT SYSOBJECTS.NAME FROM SYSCOLUMNS INNER JOIN SYSOBJECTS ON "
+        "SYSCOLUMNS.CDEFAULT = SYSOBJECTS.ID WHERE SYSCOLUMNS.ID = OBJECT_ID('CLIENTESTABLA') "
+        "AND UPPER(SYSCOLUMNS.NAME) ='CLIIVAINTRACOMUNITARIO')\r"
+        "IF @Def <> ''\r"
+        "begin\r"
+        "set @consulta = 'ALTER TABLE CLIENTESTABLA DROP CONSTRAINT ' + @Def\r"
+        "exec SP_EXECUTESQL @consulta\r"
+        "End\r"
+        "ALTER TABLE CLIENTESTABLA ALTER COLUMN CLIIVAINTRACOMUNITARIO INTEGER\r"
+        "if @def <> ''\r"
+        "begin\r"
+        "set @consulta = 'ALTER TABLE CLIENTESTABLA ADD CONSTRAINT ' + @def + ' DEFAULT(0) "
+        "FOR CLIIVAINTRACOMUNITARIO'\r"
+        "exec SP_EXECUTESQL @consulta\r"
+        "End\r"
+        "End\r");
+}
+
 TEST_F(ClientesScriptedTest, AFailedWideningIsAnIncidentThatNamesCompanyAndServer) {
     conn_.FallaCon(kAnchoNombre, ErrorServidor(4902, "Cannot find the object \"clientestabla\"."));
     Actualizar();

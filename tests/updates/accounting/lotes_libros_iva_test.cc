@@ -1,56 +1,14 @@
-// The type-conversion batch, held against the lines the tables' conversions have always sent.
-#include "updates/accounting/conversion_tipo.h"
-
+// The VAT books' type-conversion batches, held against the lines they have always sent.
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "updates/accounting/libros_iva.h"
 
 namespace accounting_test {
 namespace {
 
-std::string Lines(const std::vector<std::string>& lines) {
-    std::string out;
-    for (const std::string& l : lines)
-        out += l + "\r";
-    return out;
-}
-
-TEST(ConversionTipoTest, TheAmountBatchCarriesEveryLineWithItsCarriageReturn) {
-    const std::string expected = Lines({
-        "IF EXISTS (Select systypes.name from syscolumns inner join systypes on "
-        "syscolumns.xtype=systypes.xtype where UPPER(syscolumns.name)='ACUCARTERAIMPORTE' and "
-        "systypes.name='numeric')",
-        "begin",
-        "declare @Def varchar(255)",
-        "declare @consulta  NVARCHAR(500)",
-        "-- LOCALIZAMOS EL NOMBRE DEL VALOR POR DEFECTO",
-        "set @Def = (SELECT SYSOBJECTS.NAME FROM SYSCOLUMNS INNER JOIN SYSOBJECTS ON "
-        "SYSCOLUMNS.CDEFAULT = SYSOBJECTS.ID WHERE SYSCOLUMNS.ID = OBJECT_ID('ACUCARTERATABLA') "
-        "AND "
-        "UPPER(SYSCOLUMNS.NAME) ='ACUCARTERAIMPORTE')",
-        "IF @Def <> ''",
-        "begin",
-        "set @consulta = 'ALTER TABLE ACUCARTERATABLA DROP CONSTRAINT ' + @Def",
-        "exec SP_EXECUTESQL @consulta",
-        "End",
-        "ALTER TABLE ACUCARTERATABLA ALTER COLUMN ACUCARTERAIMPORTE FLOAT",
-        "if @def <> ''",
-        "begin",
-        "set @consulta = 'ALTER TABLE ACUCARTERATABLA ADD CONSTRAINT ' + @def + ' DEFAULT(0) FOR "
-        "ACUCARTERAIMPORTE'",
-        "exec SP_EXECUTESQL @consulta",
-        "End",
-        "End",
-    });
-    EXPECT_EQ(updates::accounting::LoteConversionTipo(
-                  {"ACUCARTERATABLA", "ACUCARTERAIMPORTE", "numeric", "FLOAT", "0", true}),
-              expected);
-}
-
-TEST(ConversionTipoTest, TheVatBookBatchesNameTheirTableAndTheBitBatchHasNoComment) {
+TEST(LotesLibrosIvaTest, TheVatBookBatchesNameTheirTableAndTheBitBatchHasNoComment) {
     const std::string bit = updates::accounting::LoteBienInversionEntero("E2014TABLA");
     EXPECT_EQ(bit.find("--"), std::string::npos);
     EXPECT_TRUE(bit.starts_with(
@@ -75,7 +33,7 @@ TEST(ConversionTipoTest, TheVatBookBatchesNameTheirTableAndTheBitBatchHasNoComme
     EXPECT_NE(sii.find("' DEFAULT(-1) FOR SIIESTADO'\r"), std::string::npos);
 }
 
-TEST(ConversionTipoTest, TheNotNullBatchEndsItsLinesWithCrLfButNotTheLast) {
+TEST(LotesLibrosIvaTest, TheNotNullBatchEndsItsLinesWithCrLfButNotTheLast) {
     EXPECT_EQ(updates::accounting::LoteBienInversionNoNulo("E2012TABLA"),
               "IF COLUMNPROPERTY(OBJECT_ID('E2012TABLA'),'BIENINVERSION','AllowsNull') =1 \r\n"
               "BEGIN\r\n"
