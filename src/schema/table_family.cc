@@ -10,6 +10,16 @@ std::string ConsultaFamilia(std::string_view nombre) {
     return sql;
 }
 
+std::optional<int> EjercicioDeTabla(std::string_view tabla) {
+    if (tabla.size() < 5) return std::nullopt;
+    int ejercicio = 0;
+    for (char c : tabla.substr(1, 4)) {
+        if (c < '0' || c > '9') return std::nullopt;
+        ejercicio = ejercicio * 10 + (c - '0');
+    }
+    return ejercicio;
+}
+
 RecorridoFamilia RecorrerFamilia(run::RunContext& ctx, db::Connection& Conexion,
                                  std::string_view consulta, const AccionTabla& accion,
                                  BombeoEventos bombeo) {

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,10 @@ struct RecorridoFamilia {
 // "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like 'E____" + nombre +
 // "' and table_type='BASE TABLE '".
 std::string ConsultaFamilia(std::string_view nombre);
+
+// The fiscal year of a per-year table: characters 2 to 5 of its name, when they are four digits
+// (E2014FacturaTabla -> 2014); nothing otherwise (EABCDFacturaTabla, E201).
+std::optional<int> EjercicioDeTabla(std::string_view tabla);
 
 using AccionTabla = std::function<void(const std::string& tabla)>;
 

@@ -24,6 +24,15 @@ TEST(ConsultaFamilia, IsTheUsualListingTextWithTheBlankInsideBaseTable) {
     EXPECT_EQ(ConsultaFamilia("FacturaTabla"), kFacturas);
 }
 
+TEST(EjercicioDeTablaTest, TheYearIsTheFourDigitsAfterTheLeadingE) {
+    EXPECT_EQ(EjercicioDeTabla("E2013ComprasFacturaTabla"), 2013);
+    EXPECT_EQ(EjercicioDeTabla("E0999ComprasFacturaTabla"), 999);
+    EXPECT_EQ(EjercicioDeTabla("E2013"), 2013);
+    EXPECT_EQ(EjercicioDeTabla("E201XComprasFacturaTabla"), std::nullopt);
+    EXPECT_EQ(EjercicioDeTabla("E 201ComprasFacturaTabla"), std::nullopt);
+    EXPECT_EQ(EjercicioDeTabla("E201"), std::nullopt);
+}
+
 class RecorrerFamiliaTest : public ::testing::Test {
   protected:
     void SetUp() override {

@@ -1,10 +1,15 @@
 #include "updates/purchases/facturas_compra.h"
 
-#include "schema/column_creation.h"
-#include "updates/purchases/pasos_tabla.h"
+#include "schema/statements.h"
+#include "updates/familias/familia_anual.h"
 
 namespace updates::purchases {
 namespace {
+
+using familias::Ampliacion;
+using familias::Columna;
+using familias::Consecuencia;
+using familias::RellenoCuentas;
 
 using refdata::BankAccountColumns;
 using refdata::BicKey;
@@ -13,44 +18,39 @@ using refdata::IbanRule;
 
 constexpr std::string_view kIban = "ComprasFacturaIban";
 constexpr std::string_view kBic = "ComprasFacturaBic";
-constexpr std::string_view kPasoRelleno = "relleno IBAN y BIC";
-
-// The first fiscal year whose invoices get their IBAN and BIC filled in.
-constexpr int kPrimerEjercicioConRelleno = 2013;
-
-constexpr PasoTabla kPasosFacturasCompra[] = {
-    PasoAmpliar("ComprasFacturaNombrecli", "< 50", 50),
-    PasoAmpliar("ComprasFacturaDireccionEnvio", "< 50", 50),
-    PasoAmpliar("ComprasFacturaNifCliente", "< 15", 15),
-    PasoAmpliar("ComprasFacturaNumerosudocu", "< 25", 25),
-    PasoAmpliar("ComprasFacturaDomiciliocli", "< 100", 100),
-    PasoAmpliar("ComprasFacturaDireccionEnvio", "< 100", 100),
-    PasoCrear("ComprasFacturaCanalRectificado", "varchar", 2, false, ""),
-    PasoCrear("ComprasFacturaDocumentoRectificado", "float", 0, false, "0"),
-    PasoCrear("ComprasFacturaCanalRectificador", "varchar", 2, false, ""),
-    PasoCrear("ComprasFacturaDocumentoRectificador", "float", 0, false, "0"),
-    PasoCrear("ComprasFacturaNumeroAsientoDos", "varchar", 7, false, ""),
-    PasoCrear("ComprasFacturaNumeroAsientoTres", "varchar", 7, false, ""),
-    PasoCrear("ComprasFacturaNumeroAsientoCuatro", "varchar", 7, false, ""),
-    PasoCrear("ComprasFacturaObservaciones", "text", 0, false, ""),
-    PasoCrear(kIban, "VARCHAR", 4, true, "''"),
-    PasoCrear(kBic, "VARCHAR", 15, true, "''"),
-    PasoEspecial(kPasoRelleno),
-    PasoCrear("ComprasFacturaCampoLibreDouble1", "float", 0, false, "0"),
-    PasoCrear("ComprasFacturaCampoLibreDouble2", "float", 0, false, "0"),
-    PasoCrear("ComprasFacturaCampoLibreDouble3", "float", 0, false, "0"),
-    PasoCrear("ComprasFacturaCampoLibreDouble4", "float", 0, false, "0"),
-    PasoCrear("ComprasFacturaCampoLibreDouble5", "float", 0, false, "0"),
-    PasoCrear("ComprasFacturaIDCONTACTO", "BIGINT", 0, true, "0"),
-    PasoCrear("ComprasFacturaCONTACTONOMBRE", "VARCHAR", 100, true, "''"),
-    PasoAmpliar("ComprasFacturaCpostalcli", "< 10", 10),
-    PasoCrear("ComprasFacturaCODIGOESTADO", "VARCHAR", 4, true, "''"),
+constexpr familias::PasoTabla kPasosFacturasCompra[] = {
+    Ampliacion("ComprasFacturaNombrecli", "< 50", "varchar(50)"),
+    Ampliacion("ComprasFacturaDireccionEnvio", "< 50", "varchar(50)"),
+    Ampliacion("ComprasFacturaNifCliente", "< 15", "varchar(15)"),
+    Ampliacion("ComprasFacturaNumerosudocu", "< 25", "varchar(25)"),
+    Ampliacion("ComprasFacturaDomiciliocli", "< 100", "varchar(100)"),
+    Ampliacion("ComprasFacturaDireccionEnvio", "< 100", "varchar(100)"),
+    Columna({"ComprasFacturaCanalRectificado", "varchar", 2, false, ""}),
+    Columna({"ComprasFacturaDocumentoRectificado", "float", 0, false, "0"}),
+    Columna({"ComprasFacturaCanalRectificador", "varchar", 2, false, ""}),
+    Columna({"ComprasFacturaDocumentoRectificador", "float", 0, false, "0"}),
+    Columna({"ComprasFacturaNumeroAsientoDos", "varchar", 7, false, ""}),
+    Columna({"ComprasFacturaNumeroAsientoTres", "varchar", 7, false, ""}),
+    Columna({"ComprasFacturaNumeroAsientoCuatro", "varchar", 7, false, ""}),
+    Columna({"ComprasFacturaObservaciones", "text", 0, false, ""}),
+    Columna({kIban, "VARCHAR", 4, true, "''"}, Consecuencia::ResultadoIban),
+    Columna({kBic, "VARCHAR", 15, true, "''"}, Consecuencia::ResultadoBic),
+    RellenoCuentas(),
+    Columna({"ComprasFacturaCampoLibreDouble1", "float", 0, false, "0"}),
+    Columna({"ComprasFacturaCampoLibreDouble2", "float", 0, false, "0"}),
+    Columna({"ComprasFacturaCampoLibreDouble3", "float", 0, false, "0"}),
+    Columna({"ComprasFacturaCampoLibreDouble4", "float", 0, false, "0"}),
+    Columna({"ComprasFacturaCampoLibreDouble5", "float", 0, false, "0"}),
+    Columna({"ComprasFacturaIDCONTACTO", "BIGINT", 0, true, "0"}),
+    Columna({"ComprasFacturaCONTACTONOMBRE", "VARCHAR", 100, true, "''"}),
+    Ampliacion("ComprasFacturaCpostalcli", "< 10", "varchar(10)"),
+    Columna({"ComprasFacturaCODIGOESTADO", "VARCHAR", 4, true, "''"}),
 };
 
-constexpr RutinaFamilia kFacturasCompra = {
-    "Comenzando actualizacion estructura facturas decompra en la empresa",
-    "ComprasFacturaTabla",
-    kPasosFacturasCompra,
+constexpr familias::FamiliaAnual kFacturasCompra = {
+    .nombre = "ComprasFacturaTabla",
+    .pasos = kPasosFacturasCompra,
+    .relleno = &kRellenoFacturasCompra,
 };
 
 // The IBAN is computed only for a complete account: the SELECT keeps every invoice with an
@@ -73,30 +73,10 @@ const refdata::BankAccountBackfill kRellenoFacturasCompra = {
     kCuentaFacturaCompra,
 };
 
-std::optional<int> EjercicioDeTabla(std::string_view tabla) {
-    if (tabla.size() < 5) return std::nullopt;
-    int ejercicio = 0;
-    for (char c : tabla.substr(1, 4)) {
-        if (c < '0' || c > '9') return std::nullopt;
-        ejercicio = ejercicio * 10 + (c - '0');
-    }
-    return ejercicio;
-}
-
 void ActualizaFacturasCompra(run::RunContext& ctx, db::Connection& Conexion) {
-    ActualizaFamilia(
-        ctx, Conexion, kFacturasCompra,
-        [&](std::string_view paso, const std::string& tabla, const ResultadosTabla& anteriores) {
-            if (paso != kPasoRelleno) return;
-            const std::optional<int> ejercicio = EjercicioDeTabla(tabla);
-            if (!ejercicio || *ejercicio < kPrimerEjercicioConRelleno) return;
-            if (anteriores.De(kIban) != schema::ResultadoCampo::Creado ||
-                anteriores.De(kBic) != schema::ResultadoCampo::Creado) {
-                return;
-            }
-            refdata::RellenarCuentasBancarias(Conexion, ctx.ColeccionBIC, kRellenoFacturasCompra,
-                                              tabla);
-        });
+    schema::LineaDeComienzo(ctx,
+                            "Comenzando actualizacion estructura facturas decompra en la empresa");
+    familias::ActualizarFamilia(ctx, Conexion, kFacturasCompra);
 }
 
 }  // namespace updates::purchases

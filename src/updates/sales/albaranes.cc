@@ -1,10 +1,19 @@
 #include "updates/sales/albaranes.h"
+
 #include "schema/statements.h"
+#include "updates/sales/firmas.h"
 
 namespace updates::sales {
+
+using familias::Ampliacion;
+using familias::Columna;
+using familias::FamiliaAnual;
+using familias::PasoTabla;
+using familias::RellenoCuentas;
+
 namespace {
 
-using C = Consecuencia;
+using C = familias::Consecuencia;
 
 constexpr PasoTabla kPasosAlbaranes[] = {
     Ampliacion("ALBARANNombrecli", "< 100", "varchar(100)"),
@@ -85,14 +94,14 @@ const FamiliaAnual kLineasAlbaranes = {
 
 void ActualizaAlbaranes(run::RunContext& ctx, db::Connection& Conexion) {
     schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura albaranes en la empresa");
-    ActualizarFamilia(ctx, Conexion, kAlbaranes);
-    ActualizarFamilia(ctx, Conexion, kAlbaranesFirmas);
+    familias::ActualizarFamilia(ctx, Conexion, kAlbaranes);
+    familias::ActualizarFamilia(ctx, Conexion, kAlbaranesFirmas);
 }
 
 void ActualizaLineasAlbaranes(run::RunContext& ctx, db::Connection& Conexion) {
     schema::LineaDeComienzo(ctx,
                             "Comenzando actualizacion estructura lineas albaranes en la empresa");
-    ActualizarFamilia(ctx, Conexion, kLineasAlbaranes);
+    familias::ActualizarFamilia(ctx, Conexion, kLineasAlbaranes);
 }
 
 }  // namespace updates::sales

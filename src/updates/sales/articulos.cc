@@ -4,7 +4,6 @@
 
 #include "schema/sql_text.h"
 #include "schema/statements.h"
-#include "updates/sales/familia_anual.h"
 
 namespace updates::sales {
 namespace {

@@ -5,7 +5,6 @@
 #include "schema/cleanup.h"
 #include "schema/column_creation.h"
 #include "schema/statements.h"
-#include "updates/sales/familia_anual.h"
 
 namespace updates::sales {
 namespace {

@@ -1,10 +1,19 @@
 #include "updates/sales/facturas.h"
+
 #include "schema/statements.h"
+#include "updates/sales/firmas.h"
 
 namespace updates::sales {
+
+using familias::Ampliacion;
+using familias::Columna;
+using familias::FamiliaAnual;
+using familias::PasoTabla;
+using familias::RellenoCuentas;
+
 namespace {
 
-using C = Consecuencia;
+using C = familias::Consecuencia;
 
 constexpr PasoTabla kPasosFacturas[] = {
     Ampliacion("FACTURANombrecli", "< 100", "varchar(100)"),
@@ -119,14 +128,14 @@ const FamiliaAnual kLineasFacturas = {
 
 void ActualizaFacturas(run::RunContext& ctx, db::Connection& Conexion) {
     schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura facturas en la empresa");
-    ActualizarFamilia(ctx, Conexion, kFacturas);
-    ActualizarFamilia(ctx, Conexion, kFacturasFirmas);
+    familias::ActualizarFamilia(ctx, Conexion, kFacturas);
+    familias::ActualizarFamilia(ctx, Conexion, kFacturasFirmas);
 }
 
 void ActualizaLineasFacturas(run::RunContext& ctx, db::Connection& Conexion) {
     schema::LineaDeComienzo(ctx,
                             "Comenzando actualizacion estructura lineas de facturas en la empresa");
-    ActualizarFamilia(ctx, Conexion, kLineasFacturas);
+    familias::ActualizarFamilia(ctx, Conexion, kLineasFacturas);
 }
 
 }  // namespace updates::sales

@@ -1,10 +1,19 @@
 #include "updates/sales/presupuestos_pedidos.h"
+
 #include "schema/statements.h"
+#include "updates/sales/firmas.h"
 
 namespace updates::sales {
+
+using familias::Ampliacion;
+using familias::Columna;
+using familias::FamiliaAnual;
+using familias::PasoTabla;
+using familias::RellenoCuentas;
+
 namespace {
 
-using C = Consecuencia;
+using C = familias::Consecuencia;
 using refdata::BicKey;
 using refdata::BicRule;
 using refdata::IbanRule;
@@ -154,28 +163,28 @@ const FamiliaAnual kLineasPedidos = {
 
 void ActualizaPresupuestos(run::RunContext& ctx, db::Connection& Conexion) {
     schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura presupuestos en la empresa");
-    ActualizarFamilia(ctx, Conexion, kPresupuestos);
-    ActualizarFamilia(ctx, Conexion, kPresupuestosFirmas);
+    familias::ActualizarFamilia(ctx, Conexion, kPresupuestos);
+    familias::ActualizarFamilia(ctx, Conexion, kPresupuestosFirmas);
     schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura pedidos en la empresa");
-    ActualizarFamilia(ctx, Conexion, kPedidosFirmas);
+    familias::ActualizarFamilia(ctx, Conexion, kPedidosFirmas);
 }
 
 void ActualizaLineasPresupuestos(run::RunContext& ctx, db::Connection& Conexion) {
     schema::LineaDeComienzo(
         ctx, "Comenzando actualizacion estructura lineas presupuestos en la empresa");
-    ActualizarFamilia(ctx, Conexion, kLineasPresupuestos);
+    familias::ActualizarFamilia(ctx, Conexion, kLineasPresupuestos);
 }
 
 void ActualizaPedidos(run::RunContext& ctx, db::Connection& Conexion) {
     schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura pedidos en la empresa");
-    ActualizarFamilia(ctx, Conexion, kPedidos);
+    familias::ActualizarFamilia(ctx, Conexion, kPedidos);
 }
 
 void ActualizaLineasPedidos(run::RunContext& ctx, db::Connection& Conexion) {
     // The literal ends with a blank, so the company code follows it after one.
     schema::LineaDeComienzo(ctx,
                             "Comenzando actualizacion estructura lineas pedidos en la empresa ");
-    ActualizarFamilia(ctx, Conexion, kLineasPedidos);
+    familias::ActualizarFamilia(ctx, Conexion, kLineasPedidos);
 }
 
 }  // namespace updates::sales

@@ -4,9 +4,15 @@
 #include "schema/column_creation.h"
 #include "schema/statements.h"
 #include "schema/table_family.h"
-#include "updates/sales/familia_anual.h"
+#include "updates/familias/familia_anual.h"
 
 namespace updates::sales {
+
+using familias::Ampliacion;
+using familias::Columna;
+using familias::FamiliaAnual;
+using familias::PasoTabla;
+
 namespace {
 
 constexpr PasoTabla kPasosLineasProduccion[] = {
@@ -41,7 +47,7 @@ void ActualizaProduccion(run::RunContext& ctx, db::Connection& Conexion) {
         ctx, "Comenzando actualizacion estructura líneas de producción en la empresa");
     schema::RecorrerFamilia(ctx, Conexion, kLineasProduccion.consulta,
                             [&](const std::string& tabla) {
-                                ActualizarTabla(ctx, Conexion, kLineasProduccion, tabla);
+                                familias::ActualizarTabla(ctx, Conexion, kLineasProduccion, tabla);
                                 if (schema::CrearCampo(ctx, Conexion, tabla, kCampoUnidadesFija) ==
                                     schema::ResultadoCampo::Creado)
                                     schema::EliminarVistasMovimientosStock(Conexion);

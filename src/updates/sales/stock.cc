@@ -6,6 +6,12 @@
 #include "schema/table_family.h"
 
 namespace updates::sales {
+
+using familias::Ampliacion;
+using familias::Columna;
+using familias::FamiliaAnual;
+using familias::PasoTabla;
+
 namespace {
 
 using schema::DefinicionCampo;
@@ -29,7 +35,8 @@ constexpr DefinicionCampo kCamposClaveStock[] = {
 constexpr PasoTabla kPasosMovimientos[] = {
     Ampliacion("ARTICULO", "<= 10", "varchar(20)"),
     Columna({"TALLA", "varchar", 5, true, "'00000'"}),
-    Columna({"COLOR", "varchar", 5, true, "'00000'"}, Consecuencia::ReparaDefectoSiExistia),
+    Columna({"COLOR", "varchar", 5, true, "'00000'"},
+            familias::Consecuencia::ReparaDefectoSiExistia),
 };
 
 constexpr DefinicionCampo kCampoLote = {"LOTE", "VARCHAR", 50, false, "'0000000000'"};
@@ -81,7 +88,8 @@ void ActualizaCStock(run::RunContext& ctx, db::Connection& Conexion) {
 void ActualizaMovimientosAlmacen(run::RunContext& ctx, db::Connection& Conexion) {
     schema::LineaDeComienzo(
         ctx, "Comenzando actualizacion estructura movimientos de almacen en la empresa");
-    ActualizarFamilia(ctx, Conexion, kMovimientosAlmacen, schema::BombeoEventos::TrasCadaTabla);
+    familias::ActualizarFamilia(ctx, Conexion, kMovimientosAlmacen,
+                                schema::BombeoEventos::TrasCadaTabla);
 }
 
 void ActualizaCaducidades(run::RunContext& ctx, db::Connection& Conexion) {

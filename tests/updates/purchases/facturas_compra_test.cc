@@ -213,15 +213,5 @@ TEST_F(FacturasCompraTest, ABicColumnThatFailedToBeAddedMeansNoBackfill) {
     EXPECT_TRUE(ctx_.HayIncidencias());
 }
 
-TEST(EjercicioDeTablaTest, TheYearIsTheFourDigitsAfterTheLeadingE) {
-    using updates::purchases::EjercicioDeTabla;
-    EXPECT_EQ(EjercicioDeTabla("E2013ComprasFacturaTabla"), 2013);
-    EXPECT_EQ(EjercicioDeTabla("E0999ComprasFacturaTabla"), 999);
-    EXPECT_EQ(EjercicioDeTabla("E2013"), 2013);
-    EXPECT_EQ(EjercicioDeTabla("E201XComprasFacturaTabla"), std::nullopt);
-    EXPECT_EQ(EjercicioDeTabla("E 201ComprasFacturaTabla"), std::nullopt);
-    EXPECT_EQ(EjercicioDeTabla("E201"), std::nullopt);
-}
-
 }  // namespace
 }  // namespace compras_test

@@ -7,7 +7,6 @@
 #include "updates/purchases/albaranes_compra.h"
 #include "updates/purchases/comisiones.h"
 #include "updates/purchases/compras_test.h"
-#include "updates/purchases/pasos_tabla.h"
 #include "updates/purchases/pedidos_compra.h"
 
 namespace compras_test {
@@ -152,38 +151,6 @@ TEST_F(FamiliasTest, ColumnsAlreadyThereAreSilent) {
     for (const std::string& sql : conn_.Enviadas())
         EXPECT_FALSE(sql.starts_with("UPDATE")) << sql;
     EXPECT_FALSE(ctx_.HayIncidencias());
-}
-
-TEST(ResultadosTablaTest, AColumnNoStepAddedCountsAsFailedAndTheLastStepDecides) {
-    updates::purchases::ResultadosTabla resultados;
-    EXPECT_EQ(resultados.De("X"), schema::ResultadoCampo::Fallido);
-    resultados.Anotar("X", schema::ResultadoCampo::YaExistia);
-    resultados.Anotar("Y", schema::ResultadoCampo::Creado);
-    EXPECT_EQ(resultados.De("X"), schema::ResultadoCampo::YaExistia);
-    resultados.Anotar("X", schema::ResultadoCampo::Creado);
-    EXPECT_EQ(resultados.De("X"), schema::ResultadoCampo::Creado);
-    EXPECT_EQ(resultados.De("Y"), schema::ResultadoCampo::Creado);
-    EXPECT_EQ(resultados.De("y"), schema::ResultadoCampo::Fallido);
-}
-
-TEST(PasosTablaTest, ASpecialStepSeesTheOutcomesOfTheColumnsBeforeItOnly) {
-    test_support::RunFixture fixture;
-    test_support::ScriptedConnection conn;
-    conn.FallaCon("Alter Table T ADD B int ", ErrorServidor(2705, "Column names must be unique."));
-    using namespace updates::purchases;
-    constexpr PasoTabla pasos[] = {PasoCrear("A", "int", 0, false, ""),
-                                   PasoCrear("B", "int", 0, false, ""), PasoEspecial("medio"),
-                                   PasoCrear("C", "int", 0, false, ""), PasoEspecial("final")};
-    std::vector<std::string> vistos;
-    AplicarPasos(
-        fixture.ctx(), conn, "T", pasos,
-        [&](std::string_view paso, const std::string& tabla, const ResultadosTabla& anteriores) {
-            vistos.push_back(std::string(paso) + " " + tabla + " " +
-                             std::to_string(static_cast<int>(anteriores.De("A"))) +
-                             std::to_string(static_cast<int>(anteriores.De("B"))) +
-                             std::to_string(static_cast<int>(anteriores.De("C"))));
-        });
-    EXPECT_THAT(vistos, ElementsAre("medio T 120", "final T 121"));
 }
 
 }  // namespace

@@ -156,12 +156,14 @@ std::string LoteEsperado(const std::string& t) {
 }
 
 TEST(LoteDefectoTallaTest, TheBatchIsSentLineByLineWithCarriageReturns) {
-    EXPECT_EQ(updates::purchases::LoteDefectoTalla("E2013ComprasFacturasLineas"),
+    EXPECT_EQ(schema::LoteReparacionDefecto("E2013ComprasFacturasLineas",
+                                            updates::purchases::kReparacionTallaFacturasCompra),
               LoteEsperado("E2013ComprasFacturasLineas"));
 }
 
 TEST(LoteDefectoTallaTest, AQuoteInTheTableNameCannotEndTheLiterals) {
-    const std::string lote = updates::purchases::LoteDefectoTalla("E20'3ComprasFacturasLineas");
+    const std::string lote = schema::LoteReparacionDefecto(
+        "E20'3ComprasFacturasLineas", updates::purchases::kReparacionTallaFacturasCompra);
     EXPECT_NE(lote.find("OBJECT_ID('E20''3ComprasFacturasLineas')"), std::string::npos);
     EXPECT_NE(lote.find("'ALTER TABLE E20''3ComprasFacturasLineas DROP CONSTRAINT '"),
               std::string::npos);

@@ -1,21 +1,17 @@
-#include "updates/sales/familia_anual.h"
+#include "updates/familias/familia_anual.h"
 
-#include "run/update_log.h"
+#include <optional>
+
 #include "schema/sql_text.h"
 #include "schema/statements.h"
 
-namespace updates::sales {
+namespace updates::familias {
 
 using schema::ResultadoCampo;
 
-std::optional<int> EjercicioDeTabla(std::string_view tabla) {
-    if (tabla.size() < 5) return std::nullopt;
-    int ejercicio = 0;
-    for (char c : tabla.substr(1, 4)) {
-        if (c < '0' || c > '9') return std::nullopt;
-        ejercicio = ejercicio * 10 + (c - '0');
-    }
-    return ejercicio;
+std::string ConsultaDe(const FamiliaAnual& familia) {
+    if (!familia.consulta.empty()) return std::string(familia.consulta);
+    return schema::ConsultaFamilia(familia.nombre);
 }
 
 std::string SentenciaTipoCliente(std::string_view tabla, std::string_view prefijo) {
@@ -26,7 +22,8 @@ std::string SentenciaTipoCliente(std::string_view tabla, std::string_view prefij
 
 void ActualizarTabla(run::RunContext& ctx, db::Connection& Conexion, const FamiliaAnual& familia,
                      const std::string& tabla) {
-    // Both start as failures for every table: the backfill needs both columns created now.
+    // Both start as failures for every table: the backfill needs both columns created now, by
+    // steps before it.
     ResultadoCampo bic = ResultadoCampo::Fallido;
     ResultadoCampo iban = ResultadoCampo::Fallido;
     for (const PasoTabla& paso : familia.pasos) {
@@ -60,7 +57,7 @@ void ActualizarTabla(run::RunContext& ctx, db::Connection& Conexion, const Famil
                 break;
             }
             case PasoTabla::Clase::RellenoCuentas: {
-                const std::optional<int> ejercicio = EjercicioDeTabla(tabla);
+                const std::optional<int> ejercicio = schema::EjercicioDeTabla(tabla);
                 if (familia.relleno != nullptr && ejercicio &&
                     *ejercicio >= kPrimerEjercicioConIban && bic == ResultadoCampo::Creado &&
                     iban == ResultadoCampo::Creado) {
@@ -77,8 +74,8 @@ schema::RecorridoFamilia ActualizarFamilia(run::RunContext& ctx, db::Connection&
                                            const FamiliaAnual& familia,
                                            schema::BombeoEventos bombeo) {
     return schema::RecorrerFamilia(
-        ctx, Conexion, familia.consulta,
+        ctx, Conexion, ConsultaDe(familia),
         [&](const std::string& tabla) { ActualizarTabla(ctx, Conexion, familia, tabla); }, bombeo);
 }
 
-}  // namespace updates::sales
+}  // namespace updates::familias

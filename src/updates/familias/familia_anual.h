@@ -1,16 +1,20 @@
-// The frame of the routines that update per-year table families of sales documents (invoices,
-// quotations, orders, delivery notes, their lines and signature tables) and of the warehouse
-// movements. A routine logs its start line, opens its family's listing query and applies one
-// list of steps to every table of the family, in order:
+// The frame of the routines that update per-year table families: the sales documents
+// (invoices, quotations, orders, delivery notes, their lines and signature tables), the
+// warehouse movements, the production lines, the purchase documents and the commissions.
 //
-//   widening      "if COL_LENGTH ('T','C') <test> alter table T alter column C <type>", plain
-//   column        CrearCampo with the row's arguments; its result may set something off:
-//                 it is the BIC or IBAN result of the bank-account backfill, it triggers the
-//                 customer-type fill when the column was created now (1), or the default
-//                 repair when the column was already there (2)
-//   backfill      the bank-account backfill of the family, run only for a table of a fiscal
-//                 year from 2013 on (characters 2 to 5 of its name) and only when both the BIC
-//                 and the IBAN column were created now, so that it runs once per table
+// A routine logs its start line (schema::LineaDeComienzo), then applies one list of steps to
+// every table of its family, in the order the family's listing query returns them, the first
+// table completely before the second:
+//
+//   widening   "if COL_LENGTH ('T','C') <test> alter table T alter column C <type>", sent as a
+//              plain statement (a missing column makes COL_LENGTH NULL: nothing happens)
+//   column     CrearCampo with the row's arguments; its result may set something off:
+//              it is the BIC or IBAN result of the bank-account backfill, it triggers the
+//              customer-type fill when the column was created now (1), or the default repair
+//              when the column was already there (2)
+//   backfill   the family's bank-account backfill, run only for a table of a fiscal year from
+//              2013 on (characters 2 to 5 of its name) and only when the BIC and the IBAN
+//              columns were both created now by steps before it, so that it runs once per table
 //
 // The step lists are data, written next to each routine in the order a reader finds them in
 // the documents that describe the tables. Every statement runs with its error ignored; only
@@ -19,7 +23,6 @@
 // Thread safety: none; runs on the run's one thread with the company's connection.
 #pragma once
 
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -31,7 +34,7 @@
 #include "schema/default_batches.h"
 #include "schema/table_family.h"
 
-namespace updates::sales {
+namespace updates::familias {
 
 // What the result of a column addition sets off.
 enum class Consecuencia {
@@ -67,15 +70,13 @@ constexpr PasoTabla RellenoCuentas() {
     return {PasoTabla::Clase::RellenoCuentas, {}, {}, {}, {}, Consecuencia::Ninguna};
 }
 
-// The one step of every signature table (E____FacturasTablaFirmas and its sisters): the result
-// of the survey the customer answered when signing.
-inline constexpr PasoTabla kPasosFirmas[] = {
-    Columna({"SURVEYRESULT", "INT", {}, true, "0"}),
-};
-
 // One family and what is done to each of its tables.
 struct FamiliaAnual {
-    std::string_view consulta = {};  // the listing query, exactly as sent
+    // The family's name after E____: its listing query is the usual one (schema::ConsultaFamilia).
+    std::string_view nombre = {};
+    // The listing query exactly as sent, for a family whose query is written otherwise (such as
+    // without the blank after "like"); when given, `nombre` is not used.
+    std::string_view consulta = {};
     std::span<const PasoTabla> pasos = {};
     // The family's bank-account backfill (SELECT text around the table name); needed when the
     // steps hold RellenoCuentas.
@@ -90,6 +91,9 @@ struct FamiliaAnual {
 // The first fiscal year whose documents get their IBAN and BIC filled in.
 inline constexpr int kPrimerEjercicioConIban = 2013;
 
+// The listing query of the family: `consulta` when given, else the usual query of `nombre`.
+std::string ConsultaDe(const FamiliaAnual& familia);
+
 // Clears the pending error and applies the family's steps to each of its tables.
 schema::RecorridoFamilia ActualizarFamilia(
     run::RunContext& ctx, db::Connection& Conexion, const FamiliaAnual& familia,
@@ -99,13 +103,9 @@ schema::RecorridoFamilia ActualizarFamilia(
 void ActualizarTabla(run::RunContext& ctx, db::Connection& Conexion, const FamiliaAnual& familia,
                      const std::string& tabla);
 
-// The fiscal year of a per-year table: characters 2 to 5 of its name, when they are four
-// digits (E2014FacturaTabla -> 2014); nothing otherwise (EABCDFacturaTabla, E201).
-std::optional<int> EjercicioDeTabla(std::string_view tabla);
-
 // "UPDATE T SET <P>TIPOCLIENTE=TipoClienteCodigo FROM T P INNER JOIN CLIENTESTABLA C ON
 // P.<P>Numcli=C.Clicodigo" for table T and prefix P: documents whose customer is gone keep
 // the column's empty default.
 std::string SentenciaTipoCliente(std::string_view tabla, std::string_view prefijo);
 
-}  // namespace updates::sales
+}  // namespace updates::familias
