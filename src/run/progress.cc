@@ -43,6 +43,14 @@ void ProgressModel::AvanzarProgreso(std::int16_t n) {
     SetValue(static_cast<int>(value));
 }
 
+std::int16_t PasoProgresoCentral(int maximo) {
+    return static_cast<std::int16_t>(maximo / kPasosFaseCentral);
+}
+
+std::int16_t PasoProgresoEmpresa(int maximo) {
+    return static_cast<std::int16_t>(maximo / kPasosFaseEmpresa);
+}
+
 void ProgressModel::SetVisible(bool& flag, bool visible) {
     if (flag == visible) return;
     flag = visible;

@@ -15,6 +15,8 @@ namespace {
 using central_test::ConTabla;
 using central_test::Filas;
 using central_test::ScriptedConnection;
+using run::PasoProgresoCentral;
+using run::PasoProgresoEmpresa;
 using ::testing::ElementsAre;
 
 const std::string kSondaPrefijo = "Select name from sysobjects where xtype='U' and name='";
@@ -165,12 +167,6 @@ TEST_F(TablasDePasosTest, TheGuardedCompanyRoutinesRunInStepOrderWhenTheirTables
     ASSERT_NE(tipos, enviadas.end());
     ASSERT_NE(temporales, enviadas.end());
     EXPECT_LT(temporales, tipos);
-}
-
-TEST(PasoProgresoTest, EachPhaseDividesTheMaximumIntoItsSteps) {
-    EXPECT_EQ(PasoProgresoCentral(1000), 43);
-    EXPECT_EQ(PasoProgresoEmpresa(1000), 14);
-    EXPECT_EQ(PasoProgresoEmpresa(67), 0);
 }
 
 }  // namespace

@@ -19,6 +19,12 @@ TEST(DivideRoundingHalfToEven, RoundsHalvesToTheEvenNeighbour) {
     EXPECT_EQ(DivideRoundingHalfToEven(-2600, 1000), -3);
 }
 
+TEST(PasoProgresoTest, EachPhaseDividesTheMaximumIntoItsSteps) {
+    EXPECT_EQ(PasoProgresoCentral(1000), 43);
+    EXPECT_EQ(PasoProgresoEmpresa(1000), 14);
+    EXPECT_EQ(PasoProgresoEmpresa(67), 0);
+}
+
 TEST(AvanzarProgreso, WithAMaximumOf1000TheValueIsN) {
     ProgressModel progress;
     ASSERT_TRUE(progress.SetMaximum(1000));

@@ -73,8 +73,4 @@ std::span<const Paso> PasosCentrales() {
     return kPasosCentrales;
 }
 
-std::int16_t PasoProgresoCentral(int maximo) {
-    return static_cast<std::int16_t>(maximo / 23);
-}
-
 }  // namespace app

@@ -153,8 +153,4 @@ std::span<const Paso> PasosEmpresa() {
     return kPasosEmpresa;
 }
 
-std::int16_t PasoProgresoEmpresa(int maximo) {
-    return static_cast<std::int16_t>(maximo / 68);
-}
-
 }  // namespace app

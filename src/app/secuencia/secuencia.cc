@@ -7,6 +7,7 @@
 #include "refdata/codigos_bic.h"
 #include "run/date_time_text.h"
 #include "run/program_directory.h"
+#include "run/progress.h"
 #include "run/update_log.h"
 #include "schema/statements.h"
 
@@ -92,7 +93,7 @@ RunOutcome RunSequence::Execute(run::RunContext& ctx) {
 void RunSequence::FaseCentral(run::RunContext& ctx, db::Connection& conexion) {
     const std::string sinCodigo;
     EjecutarPasos(dep_.pasosCentrales, {ctx, conexion, sinCodigo, dep_.fechaPrograma},
-                  PasoProgresoCentral(ctx.progress.Maximum()));
+                  run::PasoProgresoCentral(ctx.progress.Maximum()));
 }
 
 void RunSequence::FaseEmpresa(run::RunContext& ctx, int fila) {
@@ -111,7 +112,7 @@ void RunSequence::FaseEmpresa(run::RunContext& ctx, int fila) {
         ctx.progress.SetValue(0);
         ctx.progress.SetMaximum(kMaximoProgreso);
         EjecutarPasos(dep_.pasosEmpresa, {ctx, *conexion, codigo, dep_.fechaPrograma},
-                      PasoProgresoEmpresa(ctx.progress.Maximum()));
+                      run::PasoProgresoEmpresa(ctx.progress.Maximum()));
         // Done also when routines logged errors: those show in the log and the final message.
         ctx.grid.SetStatus(fila, run::RowStatus::kDone);
     }

@@ -80,8 +80,7 @@ constexpr PaginaModelo200 kPaginas[] = {
 constexpr int kUltimaPagina = 11;
 constexpr int kPaginaConAvanceSiVacia = 6;
 constexpr int kAvancePaginaVacia = 20;
-// The company phase divides its progress maximum into this many steps.
-constexpr int kPasosFaseEmpresa = 68;
+// Each page advances the bar by this share of the company phase's progress step.
 constexpr int kAvancesPorPaso = 6;
 
 void AplicarPaso(run::RunContext& ctx, db::Connection& Conexion, const std::string& t,
@@ -130,8 +129,8 @@ void ActualizaPaginasModelo200(run::RunContext& ctx, db::Connection& Conexion) {
     schema::SentenciaSimple(Conexion, "ALTER TABLE MODELO200 ALTER COLUMN CNAE varchar(4)");
 
     const std::string empresa = ctx.CodigoEmpresaActual();
-    const int avancePagina = static_cast<int>(
-        run::DivideRoundingHalfToEven(ctx.progress.Maximum() / kPasosFaseEmpresa, kAvancesPorPaso));
+    const int avancePagina = static_cast<int>(run::DivideRoundingHalfToEven(
+        run::PasoProgresoEmpresa(ctx.progress.Maximum()), kAvancesPorPaso));
 
     for (const PaginaModelo200& pagina : kPaginas) {
         const std::string numero = std::to_string(pagina.numero);
