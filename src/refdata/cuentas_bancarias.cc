@@ -52,21 +52,6 @@ constexpr std::array<BankAccountColumns, 1> kCuentaCliBancosDisp = {{
      "CLIBANCOSBIC", IbanRule::kEveryRow, BicRule::kEveryRow, BicKey::kEntityFourDigits},
 }};
 
-// Adds `campos` to `tabla` and tells whether both named columns were created by this call.
-bool CrearCamposConIbanYBic(run::RunContext& ctx, db::Connection& Conexion, std::string_view tabla,
-                            std::span<const DefinicionCampo> campos, std::string_view iban,
-                            std::string_view bic) {
-    bool ibanNuevo = false;
-    bool bicNuevo = false;
-    for (const DefinicionCampo& campo : campos) {
-        const bool creado =
-            schema::CrearCampo(ctx, Conexion, tabla, campo) == ResultadoCampo::Creado;
-        if (campo.campo == iban) ibanNuevo = creado;
-        if (campo.campo == bic) bicNuevo = creado;
-    }
-    return ibanNuevo && bicNuevo;
-}
-
 }  // namespace
 
 const BankAccountBackfill kRellenoCtaNuevoPgc = {
@@ -84,7 +69,9 @@ void ActualizaCtaNuevoPgc(run::RunContext& ctx, db::Connection& Conexion,
                           std::string_view Empresa) {
     schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura ctanuevopgc en la empresa",
                             Empresa);
-    if (CrearCamposConIbanYBic(ctx, Conexion, kCtaNuevoPgc, kCamposCtaNuevoPgc, "Iban", "Bic")) {
+    const schema::CamposCreados creados =
+        schema::CrearCampos(ctx, Conexion, kCtaNuevoPgc, kCamposCtaNuevoPgc);
+    if (creados.contains("Iban") && creados.contains("Bic")) {
         RellenarCuentasBancarias(Conexion, ctx.ColeccionBIC, kRellenoCtaNuevoPgc);
     }
     schema::Ampliar(Conexion, kCtaNuevoPgc, "CP", "<10", "varchar(10)");
@@ -99,8 +86,9 @@ void ActualizaCliBancosDisp(run::RunContext& ctx, db::Connection& Conexion) {
     Conexion.execute(
         "IF COL_LENGTH ('CLIBANCOSDISP','CLIBANCOSENTIDAD') < 10 ALTER TABLE CLIBANCOSDISP "
         "ALTER COLUMN CLIBANCOSENTIDAD varchar(10)");
-    if (CrearCamposConIbanYBic(ctx, Conexion, kCliBancosDisp, kCamposCliBancosDisp, "CLIBANCOSIBAN",
-                               "CLIBANCOSBIC")) {
+    const schema::CamposCreados creados =
+        schema::CrearCampos(ctx, Conexion, kCliBancosDisp, kCamposCliBancosDisp);
+    if (creados.contains("CLIBANCOSIBAN") && creados.contains("CLIBANCOSBIC")) {
         RellenarCuentasBancarias(Conexion, ctx.ColeccionBIC, kRellenoCliBancosDisp);
     }
 }

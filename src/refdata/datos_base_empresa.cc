@@ -130,13 +130,9 @@ void ActualizaDatosBaseEmpresa(run::RunContext& ctx, db::Connection& Conexion) {
     if (conIndiceAntiguo) Conexion.execute("DROP INDEX INDCOR.ACTINDICE");
     Conexion.execute(kRenombrarDBI8);
 
-    bool ejercicioNuevo = false;
-    for (const DefinicionCampo& campo : kCamposIndcor) {
-        const schema::ResultadoCampo r = schema::CrearCampo(ctx, Conexion, kIndcor, campo);
-        if (&campo == &kCamposIndcor.front()) {
-            ejercicioNuevo = r == schema::ResultadoCampo::Creado;
-        }
-    }
+    // The fiscal year heads the list: the run that creates it rebuilds the key.
+    const bool ejercicioNuevo = schema::CrearCampos(ctx, Conexion, kIndcor, kCamposIndcor)
+                                    .contains(kCamposIndcor.front().campo);
 
     if (ejercicioNuevo) {
         const std::string anterior = std::to_string(ctx.clock().year - 1);

@@ -48,12 +48,8 @@ void ActualizaOperacionesOrm(run::RunContext& ctx, db::Connection& Conexion) {
 }
 
 void ActualizaModulos(run::RunContext& ctx, db::Connection& Conexion) {
-    bool periodoNuevo = false;
-    for (const schema::DefinicionCampo& campo : kCamposModulos) {
-        const schema::ResultadoCampo r = schema::CrearCampo(ctx, Conexion, kModulos, campo);
-        if (campo.campo == kCampoPeriodo) periodoNuevo = r == schema::ResultadoCampo::Creado;
-    }
-    if (periodoNuevo) EjecutarEnOrden(Conexion, kClavePorPeriodo);
+    if (schema::CrearCampos(ctx, Conexion, kModulos, kCamposModulos).contains(kCampoPeriodo))
+        EjecutarEnOrden(Conexion, kClavePorPeriodo);
 }
 
 void ActualizaActividadesOrm(run::RunContext&, db::Connection& Conexion) {

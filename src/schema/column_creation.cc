@@ -89,16 +89,23 @@ ResultadoCampo CrearCampo(run::RunContext& ctx, db::Connection& Conexion, std::s
     return CrearCampo(ctx, d.campo, Tabla, d.tipo, Conexion, d.longitud, d.notNull, d.defecto);
 }
 
-void CrearCampos(run::RunContext& ctx, db::Connection& Conexion, std::string_view Tabla,
-                 std::span<const DefinicionCampo> campos) {
-    for (const DefinicionCampo& d : campos)
-        CrearCampo(ctx, Conexion, Tabla, d);
+CamposCreados CrearCampos(run::RunContext& ctx, db::Connection& Conexion, std::string_view Tabla,
+                          std::span<const DefinicionCampo> campos) {
+    CamposCreados creados;
+    for (const DefinicionCampo& d : campos) {
+        if (CrearCampo(ctx, Conexion, Tabla, d) == ResultadoCampo::Creado) creados.emplace(d.campo);
+    }
+    return creados;
 }
 
-void CrearCampos(run::RunContext& ctx, db::Connection& Conexion,
-                 std::span<const CampoDeTabla> campos) {
-    for (const CampoDeTabla& c : campos)
-        CrearCampo(ctx, Conexion, c.tabla, c.definicion);
+CamposCreados CrearCampos(run::RunContext& ctx, db::Connection& Conexion,
+                          std::span<const CampoDeTabla> campos) {
+    CamposCreados creados;
+    for (const CampoDeTabla& c : campos) {
+        if (CrearCampo(ctx, Conexion, c.tabla, c.definicion) == ResultadoCampo::Creado)
+            creados.emplace(c.definicion.campo);
+    }
+    return creados;
 }
 
 }  // namespace schema

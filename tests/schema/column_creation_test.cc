@@ -183,5 +183,28 @@ TEST_F(CrearCampoTest, ColumnListsSpanningTablesNameEachTable) {
                             "Alter Table COLEGIOSABOGADOS ADD WEB varchar (100) "));
 }
 
+TEST_F(CrearCampoTest, AListTellsWhichOfItsColumnsItCreated) {
+    static constexpr DefinicionCampo kCampos[] = {
+        {"Iban", "varchar", 4, true, "''"},
+        {"Bic", "varchar", 15, true, "''"},
+        {"Plazos", "int", 0, true, "0"},
+    };
+    conn_.FallaCon("Alter Table CTANUEVOPGC ADD Bic varchar (15) NOT NULL DEFAULT('') ",
+                   ErrorServidor(kErrorColumnaDuplicada, "Column names must be unique."));
+    conn_.FallaCon("Alter Table CTANUEVOPGC ADD Plazos int NOT NULL DEFAULT(0) ",
+                   ErrorServidor(1105, "Could not allocate space."));
+    EXPECT_THAT(CrearCampos(f_.ctx(), conn_, "CTANUEVOPGC", kCampos), ElementsAre("Iban"));
+
+    static constexpr CampoDeTabla kEnTablas[] = {
+        {"PROVBANCOSDISP", {"PROVBANCOSBIC", "varchar", 15, true, "''"}},
+        {"PROVEEDORESTABLA", {"EsIntra", "BIT", {}, true, "0"}},
+        {"PROVBANCOSDISP", {"PROVBANCOSIBAN", "varchar", 4, true, "''"}},
+    };
+    conn_.FallaCon("Alter Table PROVEEDORESTABLA ADD EsIntra BIT NOT NULL DEFAULT(0) ",
+                   ErrorServidor(kErrorColumnaDuplicada, "Column names must be unique."));
+    EXPECT_THAT(CrearCampos(f_.ctx(), conn_, kEnTablas),
+                ElementsAre("PROVBANCOSBIC", "PROVBANCOSIBAN"));
+}
+
 }  // namespace
 }  // namespace schema

@@ -12,17 +12,6 @@ bool Informar(run::RunContext& ctx, db::Connection& Conexion, const SentenciaDeT
         schema::Mensaje(ctx, sentencia.textoError, codigo, separadorError));
 }
 
-std::set<std::string, std::less<>> CrearCamposAnotados(
-    run::RunContext& ctx, db::Connection& Conexion, std::span<const schema::CampoDeTabla> campos) {
-    std::set<std::string, std::less<>> creados;
-    for (const schema::CampoDeTabla& campo : campos) {
-        if (schema::CrearCampo(ctx, Conexion, campo.tabla, campo.definicion) ==
-            schema::ResultadoCampo::Creado)
-            creados.emplace(campo.definicion.campo);
-    }
-    return creados;
-}
-
 std::string LoteConRetornos(std::span<const std::string_view> lineas) {
     std::string lote;
     for (std::string_view linea : lineas) {

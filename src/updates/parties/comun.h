@@ -6,9 +6,6 @@
 //   Informar             sends one such row as a reported statement; the failure message is
 //                        textoError + code + the routine's own separator + server, the success
 //                        message textoExito + code + " , servidor: " + server
-//   CrearCamposAnotados  adds a list of columns in order, as CrearCampos does, and tells which
-//                        of them this call created, for the routines whose follow-up steps
-//                        depend on a column in the middle of a list
 //   LoteConRetornos      joins the lines of a batch, each followed by a carriage return
 //
 // The company code is an argument: the routines that receive it from the run pass theirs, the
@@ -17,7 +14,6 @@
 // Thread safety: none; runs on the run's one thread with the company's connection.
 #pragma once
 
-#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -37,10 +33,6 @@ struct SentenciaDeTabla {
 // True when the statement succeeded.
 bool Informar(run::RunContext& ctx, db::Connection& Conexion, const SentenciaDeTabla& sentencia,
               std::string_view codigo, std::string_view separadorError);
-
-// The names (as written in `campos`) of the columns that were added by this call.
-std::set<std::string, std::less<>> CrearCamposAnotados(
-    run::RunContext& ctx, db::Connection& Conexion, std::span<const schema::CampoDeTabla> campos);
 
 std::string LoteConRetornos(std::span<const std::string_view> lineas);
 

@@ -97,7 +97,7 @@ void ActualizaProveedores(run::RunContext& ctx, db::Connection& Conexion) {
     for (const SentenciaDeTabla& ampliacion : kAmpliaciones)
         Informar(ctx, Conexion, ampliacion, empresa, kSeparadorError);
 
-    const auto creados = CrearCamposAnotados(ctx, Conexion, kCampos);
+    const schema::CamposCreados creados = schema::CrearCampos(ctx, Conexion, kCampos);
     schema::SentenciaSimple(Conexion, kAmpliacionCodPostal);
 
     // Only the run that creates both bank columns fills them: on later runs they hold what the

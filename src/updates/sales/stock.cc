@@ -44,12 +44,7 @@ constexpr DefinicionCampo kCampoLote = {"LOTE", "VARCHAR", 50, false, "'00000000
 void ActualizarTablaStock(run::RunContext& ctx, db::Connection& Conexion,
                           const std::string& tabla) {
     schema::Ampliar(Conexion, tabla, "CSTOCKARTICULO", "<= 10", "varchar(20)");
-    bool claveCambiada = false;
-    for (const DefinicionCampo& campo : kCamposClaveStock) {
-        if (schema::CrearCampo(ctx, Conexion, tabla, campo) == ResultadoCampo::Creado)
-            claveCambiada = true;
-    }
-    if (!claveCambiada) return;
+    if (schema::CrearCampos(ctx, Conexion, tabla, kCamposClaveStock).empty()) return;
     const std::string prefijo = PrefijoVistasStock(tabla);
     schema::SentenciaSimple(Conexion, schema::Unir({"drop index ", tabla, ".CSTOCKINDICENUM"}));
     schema::SentenciaSimple(
