@@ -27,6 +27,11 @@ bool SentenciaSimple(db::Connection& Conexion, std::string_view sql) {
     return Conexion.execute(sql).ok();
 }
 
+void SentenciasSimples(db::Connection& Conexion, std::span<const std::string_view> sentencias) {
+    for (std::string_view sql : sentencias)
+        SentenciaSimple(Conexion, sql);
+}
+
 bool SentenciaInformada(run::RunContext& ctx, db::Connection& Conexion, std::string_view sql,
                         std::string_view mensajeExito, std::string_view mensajeError) {
     Conexion.clearError();

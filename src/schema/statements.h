@@ -17,6 +17,7 @@
 // Thread safety: none; runs on the run's one thread with the run's connection.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -52,6 +53,10 @@ void LineaDeComienzo(run::RunContext& ctx, std::string_view texto);
 // Executes `sql`, ignoring its outcome. Returns whether it succeeded, for callers that are
 // allowed to look (most do not).
 bool SentenciaSimple(db::Connection& Conexion, std::string_view sql);
+
+// Executes each statement of `sentencias` in order as a plain statement: a failing one does not
+// stop the ones after it.
+void SentenciasSimples(db::Connection& Conexion, std::span<const std::string_view> sentencias);
 
 // Executes `sql` as a reported statement; true when it succeeded.
 bool SentenciaInformada(run::RunContext& ctx, db::Connection& Conexion, std::string_view sql,

@@ -1,5 +1,8 @@
 #include "schema/table_family.h"
 
+#include "run/update_log.h"
+#include "schema/statements.h"
+
 namespace schema {
 
 std::string ConsultaFamilia(std::string_view nombre) {
@@ -41,6 +44,22 @@ RecorridoFamilia RecorrerFamilia(run::RunContext& ctx, db::Connection& Conexion,
     if (bombeo == BombeoEventos::AlTerminar) ctx.ProcessPendingEvents();
     rs->close();
     return recorrido;
+}
+
+RecorridoFamilia RecorrerFamiliaAnunciada(run::RunContext& ctx, db::Connection& Conexion,
+                                          std::string_view consulta, std::string_view comienzo,
+                                          const AccionTabla& accion, BombeoEventos bombeo) {
+    bool primera = true;
+    return RecorrerFamilia(
+        ctx, Conexion, consulta,
+        [&](const std::string& tabla) {
+            if (primera) {
+                ctx.EscribirLog(kProcedimientoFormActivate, comienzo, "", run::kNivelInformacion);
+                primera = false;
+            }
+            accion(tabla);
+        },
+        bombeo);
 }
 
 }  // namespace schema

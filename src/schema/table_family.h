@@ -54,4 +54,12 @@ RecorridoFamilia RecorrerFamilia(run::RunContext& ctx, db::Connection& Conexion,
                                  std::string_view consulta, const AccionTabla& accion,
                                  BombeoEventos bombeo = BombeoEventos::Ninguno);
 
+// The same walk for the routines that announce themselves only when there is work: `comienzo`
+// is logged (procedure "Form_Activate", level 2) once, just before the first table's action, so
+// a family without tables, or whose listing fails, leaves nothing in the log.
+RecorridoFamilia RecorrerFamiliaAnunciada(run::RunContext& ctx, db::Connection& Conexion,
+                                          std::string_view consulta, std::string_view comienzo,
+                                          const AccionTabla& accion,
+                                          BombeoEventos bombeo = BombeoEventos::Ninguno);
+
 }  // namespace schema

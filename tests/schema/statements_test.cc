@@ -87,6 +87,18 @@ TEST_F(StatementsTest, PlainStatementIgnoresItsFailureAndLogsNothing) {
     EXPECT_FALSE(f_.ctx().HayIncidencias());
 }
 
+TEST_F(StatementsTest, PlainStatementsGoOnPastAFailureInTheirOrder) {
+    constexpr std::string_view kSentencias[] = {
+        "DROP INDEX TELEFON.TELEINDICE",
+        "Alter Table TELEFON Add ID BIGINT Identity(1, 1)",
+        "UPDATE TELEFON SET TELEEMAIL=''",
+    };
+    conn_.FallaCon("DROP INDEX TELEFON.TELEINDICE", ErrorServidor(3701, "Cannot drop"));
+    SentenciasSimples(conn_, kSentencias);
+    EXPECT_THAT(conn_.Ejecutadas(), ElementsAre(kSentencias[0], kSentencias[1], kSentencias[2]));
+    EXPECT_THAT(f_.Entradas(), IsEmpty());
+}
+
 TEST_F(StatementsTest, ReportedStatementLogsSuccessAtLevelTwo) {
     conn_.FallaCon("earlier", ErrorServidor(1, "old"));
     conn_.execute("earlier");

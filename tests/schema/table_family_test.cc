@@ -100,6 +100,31 @@ TEST_F(RecorrerFamiliaTest, AFailingListingSkipsTheFamilyAndTellsWhy) {
     EXPECT_THAT(f_.Entradas(), IsEmpty());
 }
 
+TEST_F(RecorrerFamiliaTest, AnAnnouncedWalkLogsItsStartOnceBeforeTheFirstTable) {
+    const RecorridoFamilia r = RecorrerFamiliaAnunciada(
+        f_.ctx(), conn_, kFacturas, "Comenzando actualización de calendario fiscal.",
+        [&](const std::string& t) {
+            tablas_.push_back(t + "@" + std::to_string(f_.Entradas().size()));
+        },
+        BombeoEventos::TrasCadaTabla);
+    EXPECT_EQ(r.tablas, 2);
+    EXPECT_THAT(tablas_, ElementsAre("E2013FacturaTabla@1", "E2014FacturaTabla@1"));
+    EXPECT_THAT(f_.Entradas(), ElementsAre("Información:  Comenzando actualización de calendario "
+                                           "fiscal."));
+    EXPECT_EQ(f_.Bombeos(), 2);
+}
+
+TEST_F(RecorrerFamiliaTest, AnAnnouncedWalkWithNothingToDoLogsNothing) {
+    RecorrerFamiliaAnunciada(f_.ctx(), conn_, ConsultaFamilia("HONCRITERIOS"), "Comenzando",
+                             Anotar());
+    conn_.FallaCon(kFacturas, ErrorServidor(208, "Invalid object name 'X'."));
+    const RecorridoFamilia r =
+        RecorrerFamiliaAnunciada(f_.ctx(), conn_, kFacturas, "Comenzando", Anotar());
+    EXPECT_FALSE(r.abierto);
+    EXPECT_THAT(tablas_, IsEmpty());
+    EXPECT_THAT(f_.Entradas(), IsEmpty());
+}
+
 TEST_F(RecorrerFamiliaTest, TheQueryTextIsSentAsGiven) {
     const std::string variante =
         "select Table_Name from INFORMATION_SCHEMA.TABLES where TABLE_NAME<>'ESCANTABLA' AND "

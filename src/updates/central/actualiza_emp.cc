@@ -32,7 +32,7 @@ constexpr schema::DefinicionCampo kCamposEmp[] = {
 };
 
 // The partial-box columns of the fiscal data hold five characters from this release on.
-constexpr const char* kAmpliacionesDatosFiscales[] = {
+constexpr std::string_view kAmpliacionesDatosFiscales[] = {
     "if COL_LENGTH ('DATOSFISCALES','CASILLAPAR16') < 5 ALTER TABLE DATOSFISCALES ALTER COLUMN "
     "CASILLAPAR16 VARCHAR(5)",
     "if COL_LENGTH ('DATOSFISCALES','CASILLAPAR26') < 5 ALTER TABLE DATOSFISCALES ALTER COLUMN "
@@ -58,8 +58,7 @@ constexpr schema::DefinicionCampo kCamposEmpPosteriores[] = {
 
 void ActualizaEmp(run::RunContext& ctx, db::Connection& Conexion) {
     schema::CrearCampos(ctx, Conexion, kTabla, kCamposEmp);
-    for (const char* ampliacion : kAmpliacionesDatosFiscales)
-        schema::SentenciaSimple(Conexion, ampliacion);
+    schema::SentenciasSimples(Conexion, kAmpliacionesDatosFiscales);
     schema::CrearCampos(ctx, Conexion, kTabla, kCamposEmpPosteriores);
 }
 

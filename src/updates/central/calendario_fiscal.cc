@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "run/update_log.h"
 #include "schema/statements.h"
 #include "schema/table_family.h"
 
@@ -14,16 +13,10 @@ constexpr const char* kColumnasCalendario[] = {"CDOP", "CMOD", "CIMP"};
 }  // namespace
 
 void ActualizaCalendarioFiscal(run::RunContext& ctx, db::Connection& Conexion) {
-    bool primera = true;
-    schema::RecorrerFamilia(
-        ctx, Conexion, schema::ConsultaFamilia("CALENDARIO"), [&](const std::string& tabla) {
-            // The start line is written once, and only when a calendar exists.
-            if (primera) {
-                ctx.EscribirLog(schema::kProcedimientoFormActivate,
-                                "Comenzando actualización de calendario fiscal.", "",
-                                run::kNivelInformacion);
-                primera = false;
-            }
+    // The start line is written once, and only when a calendar exists.
+    schema::RecorrerFamiliaAnunciada(
+        ctx, Conexion, schema::ConsultaFamilia("CALENDARIO"),
+        "Comenzando actualización de calendario fiscal.", [&](const std::string& tabla) {
             for (const char* columna : kColumnasCalendario)
                 schema::Ampliar(Conexion, tabla, columna, "<= 255", "varchar(255)");
         });

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "run/update_log.h"
 #include "schema/column_creation.h"
 #include "schema/statements.h"
 #include "schema/table_family.h"
@@ -21,15 +20,9 @@ constexpr schema::DefinicionCampo kCampoIndice = {"IdAyuda", "int", {}, true, "0
 }  // namespace
 
 void ActualizaCriteriosOrientadores(run::RunContext& ctx, db::Connection& Conexion) {
-    bool primera = true;
-    schema::RecorrerFamilia(
-        ctx, Conexion, schema::ConsultaFamilia("HONCRITERIOS"), [&](const std::string& tabla) {
-            if (primera) {
-                ctx.EscribirLog(schema::kProcedimientoFormActivate,
-                                "Comenzando actualización de criterios orientadores.", "",
-                                run::kNivelInformacion);
-                primera = false;
-            }
+    schema::RecorrerFamiliaAnunciada(
+        ctx, Conexion, schema::ConsultaFamilia("HONCRITERIOS"),
+        "Comenzando actualización de criterios orientadores.", [&](const std::string& tabla) {
             schema::CrearCampos(ctx, Conexion, tabla, kCamposCriterios);
         });
     schema::RecorrerFamilia(

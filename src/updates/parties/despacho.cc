@@ -174,8 +174,7 @@ void ActualizaInstancias(run::RunContext& ctx, db::Connection& Conexion) {
 void ActualizaLineasInstancias(run::RunContext& ctx, db::Connection& Conexion) {
     schema::LineaDeComienzo(ctx, kComienzoLineasInstancias);
     schema::CrearCampos(ctx, Conexion, "LINEASINSTANCIAS", kCamposLineasInstancias);
-    for (std::string_view correccion : kCorreccionesLineasInstancias)
-        schema::SentenciaSimple(Conexion, correccion);
+    schema::SentenciasSimples(Conexion, kCorreccionesLineasInstancias);
 }
 
 void ActualizaAsuntos(run::RunContext& ctx, db::Connection& Conexion) {

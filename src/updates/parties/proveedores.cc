@@ -105,10 +105,7 @@ void ActualizaProveedores(run::RunContext& ctx, db::Connection& Conexion) {
     if (creados.contains(kBicBanco) && creados.contains(kIbanBanco))
         refdata::RellenarCuentasBancarias(Conexion, ctx.ColeccionBIC, kRellenoProvBancosDisp);
 
-    if (ctx.ActualizarIVAProveedores) {
-        for (std::string_view sentencia : kRegimenesIva)
-            schema::SentenciaSimple(Conexion, sentencia);
-    }
+    if (ctx.ActualizarIVAProveedores) schema::SentenciasSimples(Conexion, kRegimenesIva);
 
     schema::CrearCampo(ctx, Conexion, "PROVEEDORESTABLA", kPlazoEntrega);
 }

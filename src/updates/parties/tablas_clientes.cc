@@ -54,8 +54,7 @@ constexpr DefinicionCampo kTipoPublicable = {"TIPOPUBLICABLE", "INT", {}, false,
 
 void ActualizaTelefonos(run::RunContext& ctx, db::Connection& Conexion) {
     schema::CrearCampo(ctx, Conexion, "TELEFON", kCorreoTelefonos);
-    for (std::string_view sentencia : kSentenciasTelefonos)
-        schema::SentenciaSimple(Conexion, sentencia);
+    schema::SentenciasSimples(Conexion, kSentenciasTelefonos);
 }
 
 void ActualizaDireccionesEnvio(run::RunContext& ctx, db::Connection& Conexion,

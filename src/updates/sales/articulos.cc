@@ -117,12 +117,6 @@ constexpr std::string_view kArticuloPreciosIniciales[] = {
     "PRECIOSINIALESARTICULOS  alter column Articulo varchar(20)",
 };
 
-// Sends each statement in order, each with its error ignored.
-void Ejecutar(db::Connection& Conexion, std::span<const std::string_view> sentencias) {
-    for (std::string_view sentencia : sentencias)
-        schema::SentenciaSimple(Conexion, sentencia);
-}
-
 }  // namespace
 
 std::span<const CampoDeTabla> CamposArticulos() {
@@ -150,35 +144,35 @@ void ActualizaFamilias(run::RunContext& ctx, db::Connection& Conexion) {
 }
 
 void AmpliaArticuloTipoArticli(run::RunContext&, db::Connection& Conexion) {
-    Ejecutar(Conexion, kTipoArticli);
+    schema::SentenciasSimples(Conexion, kTipoArticli);
 }
 
 void AmpliaArticuloReprenArticli(run::RunContext&, db::Connection& Conexion) {
-    Ejecutar(Conexion, kReprenArticli);
+    schema::SentenciasSimples(Conexion, kReprenArticli);
 }
 
 void ActualizaEscanTabla(run::RunContext&, db::Connection& Conexion) {
-    Ejecutar(Conexion, kEscanTabla);
+    schema::SentenciasSimples(Conexion, kEscanTabla);
 }
 
 void AmpliaArticuloColores(run::RunContext&, db::Connection& Conexion) {
-    Ejecutar(Conexion, kArticuloColores);
+    schema::SentenciasSimples(Conexion, kArticuloColores);
 }
 
 void AmpliaArticuloCyC(run::RunContext&, db::Connection& Conexion) {
-    Ejecutar(Conexion, kArticuloCyC);
+    schema::SentenciasSimples(Conexion, kArticuloCyC);
 }
 
 void AmpliaArticuloClientesCyC(run::RunContext&, db::Connection& Conexion) {
-    Ejecutar(Conexion, kArticuloClientesCyC);
+    schema::SentenciasSimples(Conexion, kArticuloClientesCyC);
 }
 
 void AmpliaArticuloOfertas(run::RunContext&, db::Connection& Conexion) {
-    Ejecutar(Conexion, kArticuloOfertas);
+    schema::SentenciasSimples(Conexion, kArticuloOfertas);
 }
 
 void AmpliaArticuloPreciosIniciales(run::RunContext&, db::Connection& Conexion) {
-    Ejecutar(Conexion, kArticuloPreciosIniciales);
+    schema::SentenciasSimples(Conexion, kArticuloPreciosIniciales);
 }
 
 }  // namespace updates::sales
