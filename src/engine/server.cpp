@@ -1,8 +1,8 @@
 #include "engine/server.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cctype>
+#include <cstdio>
 
 namespace engine {
 
@@ -23,8 +23,9 @@ std::map<std::filesystem::path, std::weak_ptr<Server>>& registry() {
 
 }  // namespace
 
-std::shared_ptr<Server> Server::acquire(const std::filesystem::path& directory, bool createDirectory,
-                                        std::chrono::milliseconds lockWait, std::string& error) {
+std::shared_ptr<Server> Server::acquire(const std::filesystem::path& directory,
+                                        bool createDirectory, std::chrono::milliseconds lockWait,
+                                        std::string& error) {
     std::error_code ec;
     if (!std::filesystem::is_directory(directory, ec)) {
         if (!createDirectory) {
@@ -33,7 +34,8 @@ std::shared_ptr<Server> Server::acquire(const std::filesystem::path& directory, 
         }
         std::filesystem::create_directories(directory, ec);
         if (ec) {
-            error = "cannot create the data directory '" + directory.string() + "': " + ec.message();
+            error =
+                "cannot create the data directory '" + directory.string() + "': " + ec.message();
             return nullptr;
         }
     }
@@ -100,7 +102,8 @@ std::string Server::scanDirectory() {
         if (file.path().extension() != ".sdb") continue;
         auto entry = std::make_unique<DatabaseEntry>();
         entry->stem = file.path().stem().string();
-        if (auto e = store::DatabaseStore::readHeader(file.path(), entry->name, entry->id)) return *e;
+        if (auto e = store::DatabaseStore::readHeader(file.path(), entry->name, entry->id))
+            return *e;
         nextDatabaseId_ = std::max(nextDatabaseId_, entry->id + 1);
         entries_.push_back(std::move(entry));
     }
@@ -110,7 +113,8 @@ std::string Server::scanDirectory() {
 
 std::string Server::load(DatabaseEntry& entry) {
     if (entry.database) return {};
-    if (auto e = store::DatabaseStore::open(directory_, entry.stem, entry.store, entry.database)) return *e;
+    if (auto e = store::DatabaseStore::open(directory_, entry.stem, entry.store, entry.database))
+        return *e;
     return {};
 }
 
@@ -135,7 +139,8 @@ DatabaseEntry* Server::databaseById(int32_t id) {
 
 std::vector<const DatabaseEntry*> Server::databases() const {
     std::vector<const DatabaseEntry*> out;
-    for (const auto& e : entries_) out.push_back(e.get());
+    for (const auto& e : entries_)
+        out.push_back(e.get());
     std::sort(out.begin(), out.end(), [](auto* a, auto* b) { return a->id < b->id; });
     return out;
 }
@@ -182,11 +187,23 @@ std::string Server::commit(DatabaseEntry& entry, const ChangeList& changes) {
 void Server::detach(DatabaseEntry& entry) {
     if (entry.sessions > 0) --entry.sessions;
     if (!entry.store) return;
-    if (entry.sessions == 0 && entry.store->journalBytes() > 64) {
-        if (entry.store->fold(*entry.database)) entry.store->sync();
-    } else {
+    if (entry.sessions > 0) {
         entry.store->sync();
+        return;
     }
+    // Nobody uses the database any more: fold its journal into a new snapshot and let it
+    // go from memory (a run over many company databases holds one at a time). If the
+    // snapshot cannot be written, the journal keeps everything and the database stays.
+    if (entry.store->journalBytes() > 64) {
+        if (entry.store->fold(*entry.database)) {
+            entry.store->sync();
+            return;
+        }
+    } else if (entry.store->sync()) {
+        return;
+    }
+    entry.store.reset();
+    entry.database.reset();
 }
 
 void Server::syncAll() {

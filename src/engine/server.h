@@ -35,7 +35,7 @@ struct DatabaseEntry {
 };
 
 class Server {
-public:
+  public:
     // The server of a data directory, shared within the process. On failure returns
     // nullptr and sets error (directory missing, locked by another process, unreadable).
     static std::shared_ptr<Server> acquire(const std::filesystem::path& directory,
@@ -60,12 +60,13 @@ public:
     std::string commit(DatabaseEntry& entry, const ChangeList& changes);
 
     void attach(DatabaseEntry& entry) { ++entry.sessions; }
-    // A session leaves a database: sync its journal; fold it when nobody uses it.
+    // A session leaves a database: sync its journal; when nobody uses it any more, fold
+    // the journal into a snapshot and unload it.
     void detach(DatabaseEntry& entry);
     // Flushes every loaded database's journal to stable storage.
     void syncAll();
 
-private:
+  private:
     Server() = default;
     std::string scanDirectory();
     std::string load(DatabaseEntry& entry);

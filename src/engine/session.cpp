@@ -13,7 +13,9 @@
 
 namespace engine {
 
-bool BatchResult::hasErrors() const { return firstError() != nullptr; }
+bool BatchResult::hasErrors() const {
+    return firstError() != nullptr;
+}
 
 const SqlMessage* BatchResult::firstError() const {
     for (const auto& m : messages) {
@@ -30,7 +32,7 @@ const SqlMessage* BatchResult::lastError() const {
 }
 
 class SessionState {
-public:
+  public:
     std::shared_ptr<Server> server;
     exec::SessionRuntime runtime;
     bool closed = false;
@@ -71,7 +73,9 @@ SqlMessage internalError(const std::string& what) {
 
 Session::Session(std::unique_ptr<SessionState> state) : state_(std::move(state)) {}
 
-Session::~Session() { close(); }
+Session::~Session() {
+    close();
+}
 
 Session::Opened Session::open(const std::filesystem::path& dataDirectory, std::string_view database,
                               const SessionOptions& options) {
@@ -105,12 +109,14 @@ Session::Opened Session::open(const std::filesystem::path& dataDirectory, std::s
         state->runtime.functions.clock = [clock] {
             return dateTimeFromSystemClock(clock ? clock() : std::chrono::system_clock::now());
         };
-        auto engine = std::make_shared<std::mt19937_64>(options.randomSeed ? *options.randomSeed
-                                                                            : std::random_device{}());
+        auto engine = std::make_shared<std::mt19937_64>(
+            options.randomSeed ? *options.randomSeed : std::random_device{}());
         state->runtime.functions.random = [engine](unsigned char* out, size_t size) {
-            for (size_t i = 0; i < size; ++i) out[i] = static_cast<unsigned char>((*engine)() & 0xFF);
+            for (size_t i = 0; i < size; ++i)
+                out[i] = static_cast<unsigned char>((*engine)() & 0xFF);
         };
-        bool spanish = identifierEqual(options.language, "Español") || identifierEqual(options.language, "Spanish");
+        bool spanish = identifierEqual(options.language, "Español") ||
+                       identifierEqual(options.language, "Spanish");
         exec::SessionSettings& settings = state->runtime.settings;
         settings.language = spanish ? "Español" : "us_english";
         settings.dateFormat = spanish ? DateFormat::Dmy : DateFormat::Mdy;
@@ -141,8 +147,11 @@ BatchResult Session::execute(std::string_view batch) {
     try {
         exec::runBatch(ctx, batch);
     } catch (const exec::BatchAbort&) {
+        // An error that ends the batch also rolls back an open transaction.
+        if (state_->runtime.tranCount > 0) exec::rollbackTransaction(state_->runtime);
     } catch (const SqlException& e) {
-        for (SqlMessage m : e.messages()) out.message(m);
+        for (SqlMessage m : e.messages())
+            out.message(m);
     } catch (const std::exception& e) {
         // Nothing may escape the engine: report it as the server reports internal errors.
         out.message(internalError(e.what()));
@@ -215,9 +224,11 @@ RowChange Session::updateRow(const TableIdentity& table, RowId row,
     });
 }
 
-RowChange Session::insertRow(const TableIdentity& table, const std::vector<ColumnAssignment>& assignments) {
-    return rowOperation(state_.get(),
-                        [&](exec::ExecContext& ctx) { return exec::insertRowOperation(ctx, table, assignments); });
+RowChange Session::insertRow(const TableIdentity& table,
+                             const std::vector<ColumnAssignment>& assignments) {
+    return rowOperation(state_.get(), [&](exec::ExecContext& ctx) {
+        return exec::insertRowOperation(ctx, table, assignments);
+    });
 }
 
 RowChange Session::deleteRow(const TableIdentity& table, RowId row,
@@ -228,7 +239,9 @@ RowChange Session::deleteRow(const TableIdentity& table, RowId row,
 }
 
 RowChange Session::readRow(const TableIdentity& table, RowId row) {
-    return rowOperation(state_.get(), [&](exec::ExecContext& ctx) { return exec::readRowOperation(ctx, table, row); });
+    return rowOperation(state_.get(), [&](exec::ExecContext& ctx) {
+        return exec::readRowOperation(ctx, table, row);
+    });
 }
 
 void Session::close() {
@@ -236,6 +249,8 @@ void Session::close() {
     std::shared_ptr<Server> server = state_->server;
     {
         std::lock_guard<std::recursive_mutex> guard(server->mutex());
+        // Leaving with a transaction open takes it back, as a disconnection does.
+        if (state_->runtime.tranCount > 0) exec::rollbackTransaction(state_->runtime);
         if (state_->runtime.database) server->detach(*state_->runtime.database);
         server->syncAll();
         state_->closed = true;

@@ -7,6 +7,11 @@
 // (informational and errors, with their line numbers) and row counts. Nothing thrown by the
 // engine crosses this interface: failures are messages in the returned values.
 //
+// Every statement is atomic and durable on its own. BEGIN TRANSACTION ... COMMIT groups
+// statements so that ROLLBACK (or an error that ends the batch, or closing the session)
+// takes them all back; other sessions see a transaction's work before it commits, and a
+// process killed inside a transaction keeps the statements that had completed.
+//
 // Row operations (updateRow / insertRow / deleteRow / readRow) serve client-side updatable
 // record sets: a result set that comes from one base table carries the table's identity and
 // a stable identity per row, with which a client can later change or delete that row. They
@@ -103,9 +108,9 @@ struct ColumnAssignment {
 struct RowChange {
     enum class Status {
         Done,
-        Failed,       // a SQL Server error, in messages (e.g. 515, 2627, 8152, 245)
-        RowMissing,   // no row with that identity (deleted meanwhile), or the table is gone
-        RowChanged,   // the row no longer holds the expected original values
+        Failed,      // a SQL Server error, in messages (e.g. 515, 2627, 8152, 245)
+        RowMissing,  // no row with that identity (deleted meanwhile), or the table is gone
+        RowChanged,  // the row no longer holds the expected original values
     };
     Status status = Status::Failed;
     std::vector<SqlMessage> messages;  // errors, and informational messages if any
@@ -135,7 +140,7 @@ struct SessionOptions {
 class SessionState;
 
 class Session {
-public:
+  public:
     // Result of opening a session: the session, or nullptr and the messages that say why.
     // On success the messages are the informational ones a server sends at login (5701
     // "Changed database context to 'X'." with the name as stored, and 5703).
@@ -184,7 +189,7 @@ public:
     // the server. Further calls on a closed session fail with a message. Idempotent.
     void close();
 
-private:
+  private:
     explicit Session(std::unique_ptr<SessionState> state);
     std::unique_ptr<SessionState> state_;
 };

@@ -59,6 +59,14 @@ TEST_F(EmbeddedTest, ReportsTheDatabaseNameAsStoredAndFailsOnMissingOnes) {
     EXPECT_FALSE(nowhere->lastError().description.empty());
 }
 
+TEST_F(EmbeddedTest, LoginsReadDateStringsDayFirstAsSpanishLoginsDo) {
+    ASSERT_TRUE(conn_->execute("CREATE TABLE F (D datetime)"));
+    ASSERT_TRUE(conn_->execute("INSERT INTO F VALUES ('31/12/1899')"));
+    ASSERT_TRUE(conn_->execute("INSERT INTO F VALUES ('02/01/2013')"));
+    EXPECT_EQ(count("SELECT COUNT(*) FROM F WHERE D = {d '1899-12-31'}"), 1);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM F WHERE D = {d '2013-01-02'}"), 1);
+}
+
 TEST_F(EmbeddedTest, ServerErrorsAreNativeNumbersAndMessagesAreNotErrors) {
     ASSERT_TRUE(conn_->execute("Alter Table PROPIEDADES ADD Bic varchar (15) NOT NULL DEFAULT('') "));
     Status again = conn_->execute("Alter Table PROPIEDADES ADD Bic varchar (15) NOT NULL DEFAULT('') ");

@@ -18,12 +18,20 @@ std::vector<std::string> words(const std::string& line) {
     std::istringstream in(line);
     std::vector<std::string> out;
     std::string w;
-    while (in >> w) out.push_back(w);
+    while (in >> w)
+        out.push_back(w);
     return out;
 }
 
 std::string trimRight(std::string s) {
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\r')) s.pop_back();
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\r'))
+        s.pop_back();
+    return s;
+}
+
+// Batch lines keep their trailing blanks: some statements are sent with one.
+std::string withoutLineEnd(std::string s) {
+    if (!s.empty() && s.back() == '\r') s.pop_back();
     return s;
 }
 
@@ -44,7 +52,7 @@ engine::SessionOptions fixedOptions() {
 }
 
 class FileRun {
-public:
+  public:
     FileRun(std::filesystem::path dir) : dir_(std::move(dir)) {}
 
     std::vector<Failure> run(const std::vector<std::string>& lines) {
@@ -67,34 +75,41 @@ public:
             if (w[0] == "database") {
                 database_ = w.at(1);
                 if (session_) {
-                    auto r = session_->execute("IF DB_ID('" + database_ + "') IS NULL CREATE DATABASE " + database_);
-                    if (r.hasErrors()) fail(directiveLine, "cannot create database: " + describe(r));
+                    auto r = session_->execute("IF DB_ID('" + database_ +
+                                               "') IS NULL CREATE DATABASE " + database_);
+                    if (r.hasErrors())
+                        fail(directiveLine, "cannot create database: " + describe(r));
                     session_->useDatabase(database_);
                 }
                 continue;
             }
             bool cr = w.back() == "cr";
-            if (cr) w.pop_back();
+            bool crlf = w.back() == "crlf";
+            if (cr || crlf) w.pop_back();
             // The batch.
             std::vector<std::string> batchLines;
-            while (i < lines.size() && trimRight(lines[i]) != "----" && !trimRight(lines[i]).empty()) {
-                batchLines.push_back(trimRight(lines[i]));
+            while (i < lines.size() && trimRight(lines[i]) != "----" &&
+                   !trimRight(lines[i]).empty()) {
+                batchLines.push_back(withoutLineEnd(lines[i]));
                 ++i;
             }
             std::string batch;
             for (size_t k = 0; k < batchLines.size(); ++k) {
-                if (k) batch += cr ? "\r" : "\n";
+                if (k) batch += crlf ? "\r\n" : "\n";
                 batch += batchLines[k];
+                if (cr) batch += "\r";
             }
             std::vector<std::string> expected;
             if (i < lines.size() && trimRight(lines[i]) == "----") {
                 ++i;
                 if (w[0] == "output") {
                     // Output may hold blank lines: it ends at a line "====".
-                    while (i < lines.size() && trimRight(lines[i]) != "====") expected.push_back(trimRight(lines[i++]));
+                    while (i < lines.size() && trimRight(lines[i]) != "====")
+                        expected.push_back(trimRight(lines[i++]));
                     ++i;
                 } else {
-                    while (i < lines.size() && !trimRight(lines[i]).empty()) expected.push_back(lines[i++]);
+                    while (i < lines.size() && !trimRight(lines[i]).empty())
+                        expected.push_back(lines[i++]);
                 }
             }
             check(w, batch, expected, directiveLine);
@@ -102,11 +117,12 @@ public:
         return failures_;
     }
 
-private:
+  private:
     void open(const std::string& database) {
         auto opened = engine::Session::open(dir_, database, fixedOptions());
         if (!opened.session) {
-            fail(0, "cannot open " + database + ": " + (opened.messages.empty() ? "" : opened.messages[0].text));
+            fail(0, "cannot open " + database + ": " +
+                        (opened.messages.empty() ? "" : opened.messages[0].text));
             return;
         }
         session_ = std::move(opened.session);
@@ -115,8 +131,8 @@ private:
 
     void fail(int line, const std::string& message) { failures_.push_back(Failure{line, message}); }
 
-    void check(const std::vector<std::string>& w, const std::string& batch, const std::vector<std::string>& expected,
-               int line) {
+    void check(const std::vector<std::string>& w, const std::string& batch,
+               const std::vector<std::string>& expected, int line) {
         if (!session_) {
             fail(line, "no session");
             return;
@@ -130,16 +146,21 @@ private:
                 return;
             }
             std::vector<int> wanted;
-            for (size_t k = 2; k < w.size(); ++k) wanted.push_back(std::stoi(w[k]));
+            for (size_t k = 2; k < w.size(); ++k)
+                wanted.push_back(std::stoi(w[k]));
             std::vector<int> got;
             for (const auto& m : r.messages) {
                 if (m.isError()) got.push_back(m.number);
             }
             if (got != wanted || got.empty()) {
                 std::string g;
-                for (int n : got) g += std::to_string(n) + " ";
-                fail(line, "expected errors " + std::accumulate(w.begin() + 2, w.end(), std::string(),
-                                                                  [](std::string a, const std::string& b) { return a + b + " "; }) +
+                for (int n : got)
+                    g += std::to_string(n) + " ";
+                fail(line, "expected errors " +
+                               std::accumulate(w.begin() + 2, w.end(), std::string(),
+                                               [](std::string a, const std::string& b) {
+                                                   return a + b + " ";
+                                               }) +
                                "got " + g + "\n" + describe(r));
                 return;
             }
@@ -165,16 +186,21 @@ private:
                 }
             }
             std::vector<std::string> want;
-            for (const auto& e : expected) want.push_back(trimRight(e));
-            for (auto& rrow : rows) rrow = trimRight(rrow);
+            for (const auto& e : expected)
+                want.push_back(trimRight(e));
+            for (auto& rrow : rows)
+                rrow = trimRight(rrow);
+            if (w.size() > 1 && w[1] == "count") rows = {std::to_string(rows.size())};
             if (w.size() > 1 && w[1] == "rowsort") {
                 std::sort(rows.begin(), rows.end());
                 std::sort(want.begin(), want.end());
             }
             if (rows != want) {
                 std::string got, exp;
-                for (const auto& x : rows) got += "  " + x + "\n";
-                for (const auto& x : want) exp += "  " + x + "\n";
+                for (const auto& x : rows)
+                    got += "  " + x + "\n";
+                for (const auto& x : want)
+                    exp += "  " + x + "\n";
                 fail(line, "expected rows:\n" + exp + "got:\n" + got);
             }
             return;
@@ -183,14 +209,19 @@ private:
             std::istringstream text(describe(r));
             std::vector<std::string> got;
             std::string l;
-            while (std::getline(text, l)) got.push_back(trimRight(l));
-            while (!got.empty() && got.back().empty()) got.pop_back();
+            while (std::getline(text, l))
+                got.push_back(trimRight(l));
+            while (!got.empty() && got.back().empty())
+                got.pop_back();
             std::vector<std::string> want = expected;
-            while (!want.empty() && want.back().empty()) want.pop_back();
+            while (!want.empty() && want.back().empty())
+                want.pop_back();
             if (got != want) {
                 std::string g, e;
-                for (const auto& x : got) g += "  |" + x + "\n";
-                for (const auto& x : want) e += "  |" + x + "\n";
+                for (const auto& x : got)
+                    g += "  |" + x + "\n";
+                for (const auto& x : want)
+                    e += "  |" + x + "\n";
                 fail(line, "expected output:\n" + e + "got:\n" + g);
             }
             return;
@@ -206,11 +237,13 @@ private:
 
 }  // namespace
 
-std::vector<Failure> runFile(const std::filesystem::path& file, const std::filesystem::path& dataDirectory) {
+std::vector<Failure> runFile(const std::filesystem::path& file,
+                             const std::filesystem::path& dataDirectory) {
     std::ifstream in(file, std::ios::binary);
     std::vector<std::string> lines;
     std::string line;
-    while (std::getline(in, line)) lines.push_back(line);
+    while (std::getline(in, line))
+        lines.push_back(line);
     FileRun run(dataDirectory);
     return run.run(lines);
 }

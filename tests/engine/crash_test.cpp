@@ -18,7 +18,8 @@
 namespace {
 
 std::filesystem::path freshDirectory(const std::string& name) {
-    auto dir = std::filesystem::temp_directory_path() / ("engine-crash-" + std::to_string(::getpid()) + "-" + name);
+    auto dir = std::filesystem::temp_directory_path() /
+               ("engine-crash-" + std::to_string(::getpid()) + "-" + name);
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir;
@@ -60,7 +61,11 @@ TEST(CrashTest, KilledWriterLeavesEveryCompletedStatementAndNothingTorn) {
         auto opened = engine::Session::open(dir, "", options);
         ASSERT_TRUE(opened.session);
         ASSERT_FALSE(opened.session->execute("CREATE DATABASE Crash").hasErrors());
-        ASSERT_FALSE(opened.session->execute("USE Crash CREATE TABLE T (k int NOT NULL, i int NOT NULL, pad varchar(200))").hasErrors());
+        ASSERT_FALSE(
+            opened.session
+                ->execute(
+                    "USE Crash CREATE TABLE T (k int NOT NULL, i int NOT NULL, pad varchar(200))")
+                .hasErrors());
     }
     std::mt19937 random(12345);
     int64_t completed = 0;  // statements known to have completed
@@ -75,18 +80,21 @@ TEST(CrashTest, KilledWriterLeavesEveryCompletedStatementAndNothingTorn) {
             writer(dir, fds[1], completed + 1);
         }
         ::close(fds[1]);
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<int>(20, 120)(random)));
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(std::uniform_int_distribution<int>(20, 120)(random)));
         ::kill(child, SIGKILL);
         int status = 0;
         ::waitpid(child, &status, 0);
         ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself, status " << status;
         int64_t k;
-        while (::read(fds[0], &k, sizeof k) == sizeof k) completed = k;
+        while (::read(fds[0], &k, sizeof k) == sizeof k)
+            completed = k;
         ::close(fds[0]);
 
         auto opened = engine::Session::open(dir, "Crash");
         ASSERT_TRUE(opened.session) << (opened.messages.empty() ? "" : opened.messages[0].text);
-        auto r = opened.session->execute("SELECT k, COUNT(*), MIN(i), MAX(i) FROM T GROUP BY k ORDER BY k");
+        auto r = opened.session->execute(
+            "SELECT k, COUNT(*), MIN(i), MAX(i) FROM T GROUP BY k ORDER BY k");
         ASSERT_FALSE(r.hasErrors());
         ASSERT_EQ(r.resultSets.size(), 1u);
         const auto& rows = r.resultSets[0].rows;
@@ -121,14 +129,16 @@ TEST(CrashTest, SecondProcessIsRefusedWhileTheDirectoryIsHeld) {
         if (child == 0) {
             ::dup2(fds[1], 1);
             ::close(fds[0]);
-            ::execl(SQLSHELL_PATH, "sqlshell", "-S", dir.c_str(), "-Q", "PRINT 'in'", "-b", static_cast<char*>(nullptr));
+            ::execl(SQLSHELL_PATH, "sqlshell", "-S", dir.c_str(), "-Q", "PRINT 'in'", "-b",
+                    static_cast<char*>(nullptr));
             _exit(127);
         }
         ::close(fds[1]);
         char buffer[4096];
         ssize_t n;
         output.clear();
-        while ((n = ::read(fds[0], buffer, sizeof buffer)) > 0) output.append(buffer, static_cast<size_t>(n));
+        while ((n = ::read(fds[0], buffer, sizeof buffer)) > 0)
+            output.append(buffer, static_cast<size_t>(n));
         ::close(fds[0]);
         int status = 0;
         ::waitpid(child, &status, 0);

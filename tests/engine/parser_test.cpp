@@ -24,7 +24,8 @@ TEST(LexerTest, LinesEndAtLineFeedsCarriageReturnsOrBoth) {
     auto r = tokenize("a\nb\r\nc\rd -- x\re /* y\r\n */ f");
     ASSERT_TRUE(r.errors.empty());
     std::vector<int> lines;
-    for (const auto& t : r.tokens) lines.push_back(t.line);
+    for (const auto& t : r.tokens)
+        lines.push_back(t.line);
     EXPECT_EQ(lines, (std::vector<int>{1, 2, 3, 4, 5, 6, 6}));
 }
 
@@ -46,7 +47,8 @@ TEST(LexerTest, DecodesStringsNamesAndVariables) {
 }
 
 TEST(ParserTest, StatementsNeedNoSeparators) {
-    auto r = parseBatch("CREATE TABLE T (a int) INSERT T VALUES (1) SELECT * FROM T;;UPDATE T SET a = 2 DELETE T");
+    auto r = parseBatch(
+        "CREATE TABLE T (a int) INSERT T VALUES (1) SELECT * FROM T;;UPDATE T SET a = 2 DELETE T");
     ASSERT_TRUE(r.ok());
     ASSERT_EQ(r.batch.statements.size(), 5u);
     EXPECT_TRUE(r.batch.statements[0]->as<CreateTableStmt>());
@@ -73,9 +75,10 @@ TEST(ParserTest, DefaultDefinitionsAreNormalisedAsTheServerStoresThem) {
     struct Case {
         const char* written;
         const char* stored;
-    } cases[] = {{"0", "((0))"},         {"(0)", "((0))"},       {"((0))", "((0))"},     {"-1", "((-1))"},
-                 {"0.00", "((0.00))"},    {"''", "('')"},         {"'abc'", "('abc')"},   {"N''", "(N'')"},
-                 {"GetDate()", "(getdate())"}, {"NULL", "(NULL)"}, {"'it''s'", "('it''s')"}, {"(1+2)", "((1)+(2))"}};
+    } cases[] = {{"0", "((0))"},       {"(0)", "((0))"},         {"((0))", "((0))"},
+                 {"-1", "((-1))"},     {"0.00", "((0.00))"},     {"''", "('')"},
+                 {"'abc'", "('abc')"}, {"N''", "(N'')"},         {"GetDate()", "(getdate())"},
+                 {"NULL", "(NULL)"},   {"'it''s'", "('it''s')"}, {"(1+2)", "((1)+(2))"}};
     for (const auto& c : cases) {
         auto r = parseExpression(c.written);
         ASSERT_TRUE(r.errors.empty()) << c.written;
@@ -85,8 +88,10 @@ TEST(ParserTest, DefaultDefinitionsAreNormalisedAsTheServerStoresThem) {
 
 TEST(ParserTest, JoinsAliasesAndDerivedTables) {
     auto parsed2 = parseBatch(
-        "update a set linea=numlinea from (select x.ejercicio,x.apunte,x.linea,z.iva  from cobrospagos z left join "
-        "cobrospagos_rel x on registro=REGISTRO_COBROPAGO where x.ejercicio=2013) as a  left join e2013tabla as b on "
+        "update a set linea=numlinea from (select x.ejercicio,x.apunte,x.linea,z.iva  from "
+        "cobrospagos z left join "
+        "cobrospagos_rel x on registro=REGISTRO_COBROPAGO where x.ejercicio=2013) as a  left join "
+        "e2013tabla as b on "
         "a.apunte=b.asiento and b.iva=a.iva");
     const auto& s = only(parsed2);
     const auto* u = s.as<UpdateStmt>();
@@ -110,7 +115,8 @@ TEST(ParserTest, ExecArgumentsAndSystemFunctionCalls) {
     const auto& bare = only(parsed4);
     ASSERT_TRUE(bare.as<ExecStmt>());
     EXPECT_EQ(bare.as<ExecStmt>()->arguments[0].value->value, "Clientes");
-    auto parsed5 = parseBatch("SELECT * FROM ::fn_listextendedproperty(NULL, NULL, NULL, NULL, NULL, NULL, NULL)");
+    auto parsed5 = parseBatch(
+        "SELECT * FROM ::fn_listextendedproperty(NULL, NULL, NULL, NULL, NULL, NULL, NULL)");
     const auto& f = only(parsed5);
     const auto& from = f.as<SelectStmt>()->query->cores[0].from;
     ASSERT_EQ(from.size(), 1u);
@@ -119,7 +125,9 @@ TEST(ParserTest, ExecArgumentsAndSystemFunctionCalls) {
 }
 
 TEST(ParserTest, ControlFlowNestsBlocks) {
-    auto r = parseBatch("IF EXISTS (SELECT 1)\rbegin\rdeclare @Def varchar(255)\rIF @Def <> ''\rbegin\rPRINT 1\rEnd\rEnd");
+    auto r = parseBatch(
+        "IF EXISTS (SELECT 1)\rbegin\rdeclare @Def varchar(255)\rIF @Def <> ''\rbegin\rPRINT "
+        "1\rEnd\rEnd");
     const auto& s = only(r);
     const auto* outer = s.as<IfStmt>();
     ASSERT_TRUE(outer);
@@ -152,14 +160,17 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, SyntaxErrorTest,
     ::testing::Values(
         ErrorCase{"SELECT * FROM", 156, 1, "Incorrect syntax near the keyword 'FROM'."},
-        ErrorCase{"SELECT 1\nSELECT * FROM T WHERE", 156, 2, "Incorrect syntax near the keyword 'WHERE'."},
+        ErrorCase{"SELECT 1\nSELECT * FROM T WHERE", 156, 2,
+                  "Incorrect syntax near the keyword 'WHERE'."},
         ErrorCase{"SELECT a b c FROM T", 102, 1, "Incorrect syntax near 'c'."},
         ErrorCase{"CREATE TABLE T (a int)\nGO", 102, 2, "Incorrect syntax near 'GO'."},
-        ErrorCase{"SELECT 'abc", 105, 1, "Unclosed quotation mark after the character string 'abc'."},
+        ErrorCase{"SELECT 'abc", 105, 1,
+                  "Unclosed quotation mark after the character string 'abc'."},
         ErrorCase{"SELECT 1 /* x", 113, 1, "Missing end comment mark '*/'."},
         ErrorCase{"SELECT 1\nCREATE VIEW V AS SELECT 1 AS a", 111, 2,
                   "'CREATE VIEW' must be the first statement in a query batch."},
-        ErrorCase{"DROP INDEX IX_X", 159, 1, "Must specify the table name and index name for the DROP INDEX statement."},
+        ErrorCase{"DROP INDEX IX_X", 159, 1,
+                  "Must specify the table name and index name for the DROP INDEX statement."},
         ErrorCase{"IF 1 = 1", 102, 1, "Incorrect syntax near '1'."},
         ErrorCase{"BEGIN PRINT 1", 102, 1, "Incorrect syntax near '1'."},
         ErrorCase{"SELECT (1", 102, 1, "Incorrect syntax near '1'."},
@@ -173,7 +184,8 @@ TEST(ParserRobustnessTest, ArbitraryInputNeverCrashes) {
     std::uniform_int_distribution<int> byte(0, 255);
     for (int i = 0; i < 3000; ++i) {
         std::string text(static_cast<size_t>(random() % 200), '\0');
-        for (char& c : text) c = static_cast<char>(byte(random));
+        for (char& c : text)
+            c = static_cast<char>(byte(random));
         auto r = parseBatch(text);
         if (!r.ok()) {
             EXPECT_FALSE(r.errors[0].text.empty());
@@ -189,21 +201,27 @@ TEST(ParserRobustnessTest, MangledStatementsNeverCrashTheEngine) {
         std::string line;
         while (std::getline(in, line)) {
             if (line.size() > 8 && line[0] != '#' && line.find("----") == std::string::npos &&
-                line.rfind("statement", 0) != 0 && line.rfind("query", 0) != 0 && line.rfind("output", 0) != 0)
+                line.rfind("statement", 0) != 0 && line.rfind("query", 0) != 0 &&
+                line.rfind("output", 0) != 0)
                 seeds.push_back(line);
         }
     }
     ASSERT_GT(seeds.size(), 100u);
-    const char* fragments[] = {"(", ")", ",", "'", "SELECT", "FROM", "WHERE", "NULL", "@v", "[", "]", "--", "/*",
-                               "*/", "JOIN", "ON", "BEGIN", "END", "IF", "ELSE", "CASE", "WHEN", "0", "-", "N'",
-                               ";", "\r", "{d '", "}", "::", "*", "GO", "EXEC", "DEFAULT", "ORDER BY", "GROUP BY"};
-    auto dir = std::filesystem::temp_directory_path() / ("engine-fuzz-" + std::to_string(::getpid()));
+    const char* fragments[] = {
+        "(",    ")",    ",",    "'",    "SELECT", "FROM", "WHERE",   "NULL",     "@v",
+        "[",    "]",    "--",   "/*",   "*/",     "JOIN", "ON",      "BEGIN",    "END",
+        "IF",   "ELSE", "CASE", "WHEN", "0",      "-",    "N'",      ";",        "\r",
+        "{d '", "}",    "::",   "*",    "GO",     "EXEC", "DEFAULT", "ORDER BY", "GROUP BY"};
+    auto dir =
+        std::filesystem::temp_directory_path() / ("engine-fuzz-" + std::to_string(::getpid()));
     std::filesystem::remove_all(dir);
     engine::SessionOptions options;
     options.createDataDirectory = true;
     auto session = engine::Session::open(dir, "", options).session;
     ASSERT_TRUE(session);
-    session->execute("CREATE TABLE T (a int, b varchar(10), c decimal(5,2) DEFAULT 0) INSERT T VALUES (1, 'x', 1.5), (2, NULL, NULL)");
+    session->execute(
+        "CREATE TABLE T (a int, b varchar(10), c decimal(5,2) DEFAULT 0) INSERT T VALUES (1, 'x', "
+        "1.5), (2, NULL, NULL)");
     std::mt19937_64 random(7);
     int executed = 0;
     for (int i = 0; i < 4000; ++i) {
@@ -212,18 +230,28 @@ TEST(ParserRobustnessTest, MangledStatementsNeverCrashTheEngine) {
         for (int e = 0; e < edits && !text.empty(); ++e) {
             size_t at = random() % (text.size() + 1);
             switch (random() % 4) {
-                case 0: text.insert(at, fragments[random() % std::size(fragments)]); break;
-                case 1: text.erase(at, random() % 6); break;
-                case 2: if (at < text.size()) text[at] = static_cast<char>(random() % 256); break;
-                default: text.insert(at, " " + seeds[random() % seeds.size()] + " "); break;
+                case 0:
+                    text.insert(at, fragments[random() % std::size(fragments)]);
+                    break;
+                case 1:
+                    text.erase(at, random() % 6);
+                    break;
+                case 2:
+                    if (at < text.size()) text[at] = static_cast<char>(random() % 256);
+                    break;
+                default:
+                    text.insert(at, " " + seeds[random() % seeds.size()] + " ");
+                    break;
             }
         }
         auto parsed = parseBatch(text);
-        bool loops = text.find("WHILE") != std::string::npos || text.find("while") != std::string::npos;
+        bool loops =
+            text.find("WHILE") != std::string::npos || text.find("while") != std::string::npos;
         if (parsed.ok() && i % 4 == 0 && !loops) {
             // Running it must end in results or messages, whatever it is.
             auto r = session->execute(text);
-            for (const auto& m : r.messages) EXPECT_NE(m.number, 8630) << text << ": " << m.text;
+            for (const auto& m : r.messages)
+                EXPECT_NE(m.number, 8630) << text << ": " << m.text;
             ++executed;
         }
     }

@@ -17,7 +17,7 @@ using engine::Session;
 using engine::Value;
 
 class SessionTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = std::filesystem::temp_directory_path() /
                ("engine-session-" + std::to_string(::getpid()) + "-" +
@@ -28,11 +28,12 @@ protected:
         auto opened = Session::open(dir_, "", options);
         ASSERT_TRUE(opened.session);
         exec(*opened.session, "CREATE DATABASE Empresa_0001");
-        exec(*opened.session, "USE Empresa_0001 "
-                              "CREATE TABLE PROPIEDADES (Id int IDENTITY(1,1), NOMBRE varchar(10) NOT NULL, "
-                              "VALOR varchar(5) NOT NULL DEFAULT('d'), N int NULL) "
-                              "CREATE UNIQUE INDEX PROPIDX ON PROPIEDADES (NOMBRE) "
-                              "INSERT INTO PROPIEDADES (NOMBRE, VALOR) VALUES ('A', 'x'), ('B', 'y')");
+        exec(*opened.session,
+             "USE Empresa_0001 "
+             "CREATE TABLE PROPIEDADES (Id int IDENTITY(1,1), NOMBRE varchar(10) NOT NULL, "
+             "VALOR varchar(5) NOT NULL DEFAULT('d'), N int NULL) "
+             "CREATE UNIQUE INDEX PROPIDX ON PROPIEDADES (NOMBRE) "
+             "INSERT INTO PROPIEDADES (NOMBRE, VALOR) VALUES ('A', 'x'), ('B', 'y')");
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
@@ -121,7 +122,8 @@ TEST_F(SessionTest, UpdateRowChangesTheRowAndReportsItAsStored) {
     auto r = exec(*s, "SELECT NOMBRE, VALOR FROM PROPIEDADES WHERE NOMBRE='A'");
     auto table = *r.resultSets[0].baseTable;
     auto row = r.resultSets[0].rowIds[0];
-    RowChange c = s->updateRow(table, row, {{"valor", Value::varchar("z")}, {"N", Value::varchar("42")}});
+    RowChange c =
+        s->updateRow(table, row, {{"valor", Value::varchar("z")}, {"N", Value::varchar("42")}});
     ASSERT_TRUE(c.ok()) << (c.messages.empty() ? "" : c.messages[0].text);
     ASSERT_EQ(c.row.size(), 4u);
     EXPECT_EQ(engine::renderForShell(c.row[2]), "z");
@@ -142,7 +144,9 @@ TEST_F(SessionTest, RowOperationsRaiseTheServersErrorsAndChangeNothing) {
     auto table = *r.resultSets[0].baseTable;
     auto row = r.resultSets[0].rowIds[0];
 
-    RowChange nulls = s->updateRow(table, row, {{"VALOR", Value::varchar("q")}, {"NOMBRE", Value::null(engine::DataType::varchar(10))}});
+    RowChange nulls = s->updateRow(
+        table, row,
+        {{"VALOR", Value::varchar("q")}, {"NOMBRE", Value::null(engine::DataType::varchar(10))}});
     EXPECT_EQ(nulls.status, RowChange::Status::Failed);
     ASSERT_EQ(nulls.messages.size(), 2u);
     EXPECT_EQ(nulls.messages[0].number, 515);
@@ -176,13 +180,16 @@ TEST_F(SessionTest, OptimisticChecksDetectChangedAndMissingRows) {
     auto table = *r.resultSets[0].baseTable;
     auto row = r.resultSets[0].rowIds[0];
     exec(*s, "UPDATE PROPIEDADES SET VALOR = 'w' WHERE NOMBRE = 'A'");
-    RowChange stale = s->updateRow(table, row, {{"VALOR", Value::varchar("v")}}, {{"VALOR", Value::varchar("x")}});
+    RowChange stale = s->updateRow(table, row, {{"VALOR", Value::varchar("v")}},
+                                   {{"VALOR", Value::varchar("x")}});
     EXPECT_EQ(stale.status, RowChange::Status::RowChanged);
     // Compared as '=' compares: case and trailing blanks do not matter.
-    RowChange fresh = s->updateRow(table, row, {{"VALOR", Value::varchar("v")}}, {{"VALOR", Value::varchar("W ")}, {"N", Value()}});
+    RowChange fresh = s->updateRow(table, row, {{"VALOR", Value::varchar("v")}},
+                                   {{"VALOR", Value::varchar("W ")}, {"N", Value()}});
     EXPECT_TRUE(fresh.ok());
     exec(*s, "DELETE FROM PROPIEDADES WHERE NOMBRE = 'A'");
-    EXPECT_EQ(s->updateRow(table, row, {{"VALOR", Value::varchar("v")}}).status, RowChange::Status::RowMissing);
+    EXPECT_EQ(s->updateRow(table, row, {{"VALOR", Value::varchar("v")}}).status,
+              RowChange::Status::RowMissing);
     EXPECT_EQ(s->readRow(table, row).status, RowChange::Status::RowMissing);
     exec(*s, "DROP TABLE PROPIEDADES CREATE TABLE PROPIEDADES (a int)");
     EXPECT_EQ(s->readRow(table, 2).status, RowChange::Status::RowMissing);
@@ -204,7 +211,8 @@ TEST_F(SessionTest, InsertRowAppliesDefaultsIdentityAndChecks) {
     EXPECT_EQ(dup.messages[0].number, 2601);
     RowChange missing = s->insertRow(table, {{"VALOR", Value::varchar("q")}});
     EXPECT_EQ(missing.messages[0].number, 515);
-    RowChange identity = s->insertRow(table, {{"Id", Value::integer(7)}, {"NOMBRE", Value::varchar("E")}});
+    RowChange identity =
+        s->insertRow(table, {{"Id", Value::integer(7)}, {"NOMBRE", Value::varchar("E")}});
     EXPECT_EQ(identity.messages[0].number, 544);
 
     RowChange removed = s->deleteRow(table, added.rowId);
@@ -253,15 +261,18 @@ TEST_F(SessionTest, ThreadsWithTheirOwnSessionsDoNotLoseWork) {
         workers.emplace_back([&, t] {
             auto s = open();
             for (int i = 0; i < perThread; ++i) {
-                auto r = s->execute("INSERT INTO PROPIEDADES (NOMBRE, N) VALUES ('T" + std::to_string(t) + "_" +
-                                    std::to_string(i) + "', " + std::to_string(t) + ")");
+                auto r = s->execute("INSERT INTO PROPIEDADES (NOMBRE, N) VALUES ('T" +
+                                    std::to_string(t) + "_" + std::to_string(i) + "', " +
+                                    std::to_string(t) + ")");
                 EXPECT_FALSE(r.hasErrors());
             }
         });
     }
-    for (auto& w : workers) w.join();
+    for (auto& w : workers)
+        w.join();
     auto s = open();
-    auto r = exec(*s, "SELECT COUNT(*), COUNT(DISTINCT NOMBRE) FROM PROPIEDADES WHERE N IS NOT NULL");
+    auto r =
+        exec(*s, "SELECT COUNT(*), COUNT(DISTINCT NOMBRE) FROM PROPIEDADES WHERE N IS NOT NULL");
     EXPECT_EQ(r.resultSets[0].rows[0][0].asInt64(), threads * perThread);
     EXPECT_EQ(r.resultSets[0].rows[0][1].asInt64(), threads * perThread);
 }
@@ -302,7 +313,8 @@ TEST_F(SessionTest, TheLoginLanguageSetsTheDateFormat) {
     auto opened = Session::open(dir_, "Empresa_0001", spanish);
     ASSERT_TRUE(opened.session);
     EXPECT_EQ(opened.messages[1].text, "Changed language setting to Español.");
-    auto r = exec(*opened.session, "SELECT MONTH(CAST('31/12/1899' AS datetime)), MONTH('2013-01-02'), @@DATEFIRST");
+    auto r = exec(*opened.session,
+                  "SELECT MONTH(CAST('31/12/1899' AS datetime)), MONTH('2013-01-02'), @@DATEFIRST");
     EXPECT_EQ(r.resultSets[0].rows[0][0].asInt64(), 12);
     EXPECT_EQ(r.resultSets[0].rows[0][1].asInt64(), 2);
     EXPECT_EQ(r.resultSets[0].rows[0][2].asInt64(), 1);
@@ -310,6 +322,27 @@ TEST_F(SessionTest, TheLoginLanguageSetsTheDateFormat) {
     auto e = english->execute("SELECT CAST('31/12/1899' AS datetime)");
     ASSERT_TRUE(e.firstError());
     EXPECT_EQ(e.firstError()->number, 242);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SessionTest, ADatabaseNobodyUsesIsFoldedIntoItsSnapshot) {
+    auto master = open("master");  // keeps the server open
+    {
+        auto s = open();
+        exec(*s, "INSERT INTO PROPIEDADES (NOMBRE) VALUES ('Z')");
+        EXPECT_GT(std::filesystem::file_size(dir_ / "Empresa_0001.sjl"), 12u);
+    }
+    // The last session of Empresa_0001 left: its journal is folded and emptied.
+    EXPECT_EQ(std::filesystem::file_size(dir_ / "Empresa_0001.sjl"), 12u);
+    auto again = open();
+    auto r = exec(*again, "SELECT COUNT(*) FROM PROPIEDADES");
+    EXPECT_EQ(r.resultSets[0].rows[0][0].asInt64(), 3);
+    // Another database is read without being opened as the current one.
+    auto cross = exec(*master, "SELECT COUNT(*) FROM Empresa_0001.dbo.PROPIEDADES");
+    EXPECT_EQ(cross.resultSets[0].rows[0][0].asInt64(), 3);
 }
 
 }  // namespace

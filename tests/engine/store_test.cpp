@@ -18,7 +18,8 @@ namespace {
 using namespace engine;
 
 std::filesystem::path freshDirectory(const std::string& name) {
-    auto dir = std::filesystem::temp_directory_path() / ("engine-store-" + std::to_string(::getpid()) + "-" + name);
+    auto dir = std::filesystem::temp_directory_path() /
+               ("engine-store-" + std::to_string(::getpid()) + "-" + name);
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir;
@@ -29,10 +30,12 @@ TableSchema sampleTable() {
     t.id = 1234567;
     t.name = "Clientes";
     t.created = Value::datetime(40000, 300);
-    t.columns.push_back(ColumnSchema{1, "Codigo", DataType::of(TypeId::Int), false, true, 10, 5, 0});
+    t.columns.push_back(
+        ColumnSchema{1, "Codigo", DataType::of(TypeId::Int), false, true, 10, 5, 0});
     t.columns.push_back(ColumnSchema{2, "Nombre", DataType::varchar(40), true, false, 1, 1, 99});
     t.defaults.push_back(DefaultSchema{99, "DF_x", 2, "('')", Value::datetime(1, 2)});
-    t.indexes.push_back(IndexSchema{1, "PK_C", true, true, KeyConstraint::PrimaryKey, 77, {{1, false}}, Value::datetime(3, 4)});
+    t.indexes.push_back(IndexSchema{
+        1, "PK_C", true, true, KeyConstraint::PrimaryKey, 77, {{1, false}}, Value::datetime(3, 4)});
     t.nextColumnId = 3;
     t.identityCurrent = 15;
     t.identityUsed = true;
@@ -53,7 +56,9 @@ TEST(ChangeCodecTest, RoundTripsEveryKindOfChange) {
     insert.values.emplace_back(DataType::varchar(40));
     for (int i = 0; i < 3; ++i) {
         insert.values[0].push(Value::integer(i * 1000));
-        insert.values[1].push(i == 1 ? Value::null(DataType::varchar(40)) : Value::string("ñ" + std::to_string(i), DataType::varchar(40)));
+        insert.values[1].push(i == 1
+                                  ? Value::null(DataType::varchar(40))
+                                  : Value::string("ñ" + std::to_string(i), DataType::varchar(40)));
     }
     insert.identityCurrent = 20;
     insert.identityUsed = true;
@@ -118,7 +123,9 @@ TEST(DatabaseStoreTest, ReplaysTheJournalAndDropsATornTail) {
         auto s = Session::open(dir, "", options).session;
         ASSERT_TRUE(s);
         ASSERT_FALSE(s->execute("CREATE TABLE T (a int)").hasErrors());
-        for (int i = 1; i <= 5; ++i) ASSERT_FALSE(s->execute("INSERT INTO T VALUES (" + std::to_string(i) + ")").hasErrors());
+        for (int i = 1; i <= 5; ++i)
+            ASSERT_FALSE(
+                s->execute("INSERT INTO T VALUES (" + std::to_string(i) + ")").hasErrors());
         // Simulate a crash: the journal is as the last write() left it; no snapshot fold.
         std::filesystem::copy_file(dir / "master.sjl", dir / "journal.copy");
     }
@@ -127,7 +134,8 @@ TEST(DatabaseStoreTest, ReplaysTheJournalAndDropsATornTail) {
     {
         std::filesystem::remove(dir / "master.sdb");
         ASSERT_FALSE(store::DatabaseStore::create(dir, "master", "master", 1));
-        std::filesystem::copy_file(dir / "journal.copy", dir / "master.sjl", std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::copy_file(dir / "journal.copy", dir / "master.sjl",
+                                   std::filesystem::copy_options::overwrite_existing);
         auto size = std::filesystem::file_size(dir / "master.sjl");
         std::filesystem::resize_file(dir / "master.sjl", size - 3);
     }

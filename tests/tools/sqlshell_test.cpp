@@ -15,7 +15,9 @@ namespace {
 using tools::splitScript;
 
 TEST(ScriptTest, GoLinesSeparateBatchesAndAreNotSent) {
-    auto batches = splitScript("CREATE TABLE T (a int)\nGO\n  go  \nINSERT T VALUES (1)\r\nGo 3\nSELECT 'GO'\nGO -- done\n\n");
+    auto batches = splitScript(
+        "CREATE TABLE T (a int)\nGO\n  go  \nINSERT T VALUES (1)\r\nGo 3\nSELECT 'GO'\nGO -- "
+        "done\n\n");
     ASSERT_EQ(batches.size(), 3u);
     EXPECT_EQ(batches[0].text, "CREATE TABLE T (a int)\n");
     EXPECT_EQ(batches[1].text, "INSERT T VALUES (1)\r\n");
@@ -42,7 +44,8 @@ TEST(ShellOutputTest, ResultSetsUseFixedWidthsWithNumbersRightAligned) {
     set.columns.push_back({"", engine::DataType::decimal(5, 2), true, false, ""});
     set.rows.push_back({engine::Value::integer(7), engine::Value::varchar("ñandú"),
                         engine::Value::decimal(150, engine::DataType::decimal(5, 2))});
-    set.rows.push_back({engine::Value::integer(-12), engine::Value::null(engine::DataType::varchar(6)),
+    set.rows.push_back({engine::Value::integer(-12),
+                        engine::Value::null(engine::DataType::varchar(6)),
                         engine::Value::null(engine::DataType::decimal(5, 2))});
     std::ostringstream out;
     tools::writeResultSet(set, out);
@@ -60,8 +63,10 @@ TEST(ShellOutputTest, ErrorsCarryTheirHeaderAndInformationalMessagesDoNot) {
     engine::SqlMessage info{0, 0, 1, 2, "", "hello"};
     r.messages = {error, proc, info};
     r.rowCounts = {{1, 1}, {3, 2}};
-    r.events = {{engine::BatchResult::Kind::Message, 0}, {engine::BatchResult::Kind::RowCount, 0},
-                {engine::BatchResult::Kind::Message, 1}, {engine::BatchResult::Kind::Message, 2},
+    r.events = {{engine::BatchResult::Kind::Message, 0},
+                {engine::BatchResult::Kind::RowCount, 0},
+                {engine::BatchResult::Kind::Message, 1},
+                {engine::BatchResult::Kind::Message, 2},
                 {engine::BatchResult::Kind::RowCount, 1}};
     std::ostringstream out;
     tools::writeBatchResult(r, out);
@@ -74,10 +79,11 @@ TEST(ShellOutputTest, ErrorsCarryTheirHeaderAndInformationalMessagesDoNot) {
 }
 
 class ShellCommandTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() / ("sqlshell-" + std::to_string(::getpid()) + "-" +
-                                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = std::filesystem::temp_directory_path() /
+               ("sqlshell-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(dir_);
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
@@ -90,7 +96,8 @@ protected:
             ::dup2(fds[1], 1);
             ::close(fds[0]);
             std::vector<char*> argv{const_cast<char*>("sqlshell")};
-            for (auto& a : args) argv.push_back(a.data());
+            for (auto& a : args)
+                argv.push_back(a.data());
             argv.push_back(nullptr);
             ::execv(SQLSHELL_PATH, argv.data());
             _exit(127);
@@ -99,7 +106,8 @@ protected:
         output.clear();
         char buffer[4096];
         ssize_t n;
-        while ((n = ::read(fds[0], buffer, sizeof buffer)) > 0) output.append(buffer, static_cast<size_t>(n));
+        while ((n = ::read(fds[0], buffer, sizeof buffer)) > 0)
+            output.append(buffer, static_cast<size_t>(n));
         ::close(fds[0]);
         int status = 0;
         ::waitpid(child, &status, 0);
@@ -120,11 +128,14 @@ protected:
 
 TEST_F(ShellCommandTest, RunsScriptsBatchByBatchAndKeepsTheirWork) {
     std::string out;
-    auto file = script("CREATE DATABASE Vardex\nGO\nUSE Vardex\nCREATE TABLE EMP (MENUMEMPRESA varchar(4))\nGO\n"
-                       "INSERT EMP VALUES ('0001')\nGO 2\n");
+    auto file = script(
+        "CREATE DATABASE Vardex\nGO\nUSE Vardex\nCREATE TABLE EMP (MENUMEMPRESA varchar(4))\nGO\n"
+        "INSERT EMP VALUES ('0001')\nGO 2\n");
     EXPECT_EQ(run({"--create", "-S", dir_.string(), "-i", file.string()}, out), 0) << out;
-    EXPECT_EQ(out, "Changed database context to 'Vardex'.\n\n(1 row affected)\n\n(1 row affected)\n");
-    EXPECT_EQ(run({"-S", dir_.string(), "-d", "vardex", "-Q", "SELECT COUNT(*) AS n FROM EMP"}, out), 0);
+    EXPECT_EQ(out,
+              "Changed database context to 'Vardex'.\n\n(1 row affected)\n\n(1 row affected)\n");
+    EXPECT_EQ(
+        run({"-S", dir_.string(), "-d", "vardex", "-Q", "SELECT COUNT(*) AS n FROM EMP"}, out), 0);
     EXPECT_EQ(out, "n          \n-----------\n          2\n\n(1 row affected)\n");
 }
 
@@ -143,7 +154,9 @@ TEST_F(ShellCommandTest, MissingDatabaseOrDirectoryFail) {
     EXPECT_EQ(run({"-S", dir_.string(), "-Q", "SELECT 1"}, out), 1);
     EXPECT_NE(out.find("Msg 17,"), std::string::npos) << out;
     EXPECT_EQ(run({"--create", "-S", dir_.string(), "-d", "Nada", "-Q", "SELECT 1"}, out), 1);
-    EXPECT_EQ(out, "Msg 4060, Level 11, State 1, Line 0\nCannot open database \"Nada\" requested by the login. The login failed.\n");
+    EXPECT_EQ(out,
+              "Msg 4060, Level 11, State 1, Line 0\nCannot open database \"Nada\" requested by the "
+              "login. The login failed.\n");
     EXPECT_EQ(run({"-S"}, out), 2);
 }
 

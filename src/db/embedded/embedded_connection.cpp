@@ -199,7 +199,12 @@ private:
 }  // namespace
 
 std::unique_ptr<Connection> openConnection(const ConnectionSettings& settings) {
-    engine::Session::Opened opened = engine::Session::open(settings.server, settings.database);
+    // The embedded server stands for a Spanish installation, whose logins have Spanish as
+    // their default language: date strings such as '31/12/1899' read day/month/year there.
+    engine::SessionOptions options;
+    options.language = "Español";
+    engine::Session::Opened opened =
+        engine::Session::open(settings.server, settings.database, options);
     auto connection = std::make_unique<EmbeddedConnection>(settings, std::move(opened.session));
     Status status;
     if (!connection->isOpen()) {

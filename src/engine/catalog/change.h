@@ -20,20 +20,20 @@ using RowId = int64_t;
 
 struct Change {
     enum class Kind : uint8_t {
-        PutTable = 1,      // create or redefine a table (definition only): table
-        DropTable = 2,     // objectId
-        AddColumn = 3,     // objectId, position, and data (all rows) or fill (every row)
-        DropColumn = 4,    // objectId, position
-        ReplaceColumn = 5, // objectId, position, data (all rows, in slot order)
-        InsertRows = 6,    // objectId, rowIds, values (one store per column), identity
-        UpdateCells = 7,   // objectId, rowIds, positions, values (one store per position)
-        DeleteRows = 8,    // objectId, rowIds
-        PutView = 9,       // view
-        DropView = 10,     // objectId
-        PutProperty = 11,  // property (database level)
-        DropProperty = 12, // property.name
-        PutPermission = 13,// permission
-        SetIdState = 14,   // idState
+        PutTable = 1,        // create or redefine a table (definition only): table
+        DropTable = 2,       // objectId
+        AddColumn = 3,       // objectId, position, and data (all rows) or fill (every row)
+        DropColumn = 4,      // objectId, position
+        ReplaceColumn = 5,   // objectId, position, data (all rows, in slot order)
+        InsertRows = 6,      // objectId, rowIds, values (one store per column), identity
+        UpdateCells = 7,     // objectId, rowIds, positions, values (one store per position)
+        DeleteRows = 8,      // objectId, rowIds
+        PutView = 9,         // view
+        DropView = 10,       // objectId
+        PutProperty = 11,    // property (database level)
+        DropProperty = 12,   // property.name
+        PutPermission = 13,  // permission
+        SetIdState = 14,     // idState
     };
 
     Kind kind = Kind::PutTable;

@@ -109,11 +109,21 @@ void ColumnStore::set(size_t slot, const Value& value) {
 void ColumnStore::push(const Value& value) {
     nulls_.push_back(0);
     switch (repr_) {
-        case Repr::Int64: ints_.push_back(0); break;
-        case Repr::Double: doubles_.push_back(0); break;
-        case Repr::Int128: decimals_.push_back(0); break;
-        case Repr::Bytes: bytes_.emplace_back(); break;
-        case Repr::Generic: generic_.emplace_back(); break;
+        case Repr::Int64:
+            ints_.push_back(0);
+            break;
+        case Repr::Double:
+            doubles_.push_back(0);
+            break;
+        case Repr::Int128:
+            decimals_.push_back(0);
+            break;
+        case Repr::Bytes:
+            bytes_.emplace_back();
+            break;
+        case Repr::Generic:
+            generic_.emplace_back();
+            break;
     }
     set(nulls_.size() - 1, value);
 }
@@ -121,11 +131,21 @@ void ColumnStore::push(const Value& value) {
 void ColumnStore::reserve(size_t n) {
     nulls_.reserve(n);
     switch (repr_) {
-        case Repr::Int64: ints_.reserve(n); break;
-        case Repr::Double: doubles_.reserve(n); break;
-        case Repr::Int128: decimals_.reserve(n); break;
-        case Repr::Bytes: bytes_.reserve(n); break;
-        case Repr::Generic: generic_.reserve(n); break;
+        case Repr::Int64:
+            ints_.reserve(n);
+            break;
+        case Repr::Double:
+            doubles_.reserve(n);
+            break;
+        case Repr::Int128:
+            decimals_.reserve(n);
+            break;
+        case Repr::Bytes:
+            bytes_.reserve(n);
+            break;
+        case Repr::Generic:
+            generic_.reserve(n);
+            break;
     }
 }
 

@@ -18,7 +18,7 @@
 namespace engine {
 
 class ColumnStore {
-public:
+  public:
     ColumnStore() = default;
     explicit ColumnStore(DataType type);
 
@@ -41,7 +41,7 @@ public:
     // Approximate bytes used (for the benchmark's memory figures).
     size_t memoryBytes() const;
 
-private:
+  private:
     enum class Repr : uint8_t { Int64, Double, Int128, Bytes, Generic };
     static Repr reprOf(TypeId id);
     int64_t packDateTime(const Value& v) const;

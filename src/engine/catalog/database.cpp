@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/types/compare.h"
+
 namespace engine {
 
 int64_t TableData::slotOf(RowId row) const {
@@ -10,19 +12,52 @@ int64_t TableData::slotOf(RowId row) const {
     return it - rowIds.begin();
 }
 
+uint64_t keyHash(const std::vector<Value>& key) {
+    uint64_t h = 0;
+    for (const auto& v : key)
+        h ^= hashValue(v) + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
+    return h;
+}
+
+uint64_t storedKeyHash(const TableData& data, const std::vector<int>& positions, size_t slot) {
+    uint64_t h = 0;
+    for (int p : positions)
+        h ^= hashValue(data.columns[p].get(slot)) + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
+    return h;
+}
+
+const KeyHashes& Table::keyHashesOf(const IndexSchema& index) const {
+    auto& entry = keyHashes[index.indexId];
+    if (!entry) {
+        entry = std::make_shared<KeyHashes>();
+        for (const auto& k : index.keys)
+            entry->positions.push_back(schema.columnIndexById(k.columnId));
+        entry->slots.reserve(data.rowCount());
+        for (size_t slot = 0; slot < data.rowCount(); ++slot)
+            entry->slots.emplace(storedKeyHash(data, entry->positions, slot), slot);
+    }
+    return *entry;
+}
+
 size_t Table::memoryBytes() const {
     size_t total = data.rowIds.capacity() * sizeof(RowId);
-    for (const auto& c : data.columns) total += c.memoryBytes();
+    for (const auto& c : data.columns)
+        total += c.memoryBytes();
     return total;
 }
 
 std::string_view objectXType(ObjectKind kind) {
     switch (kind) {
-        case ObjectKind::Table: return "U";
-        case ObjectKind::View: return "V";
-        case ObjectKind::Default: return "D";
-        case ObjectKind::PrimaryKey: return "PK";
-        case ObjectKind::UniqueKey: return "UQ";
+        case ObjectKind::Table:
+            return "U";
+        case ObjectKind::View:
+            return "V";
+        case ObjectKind::Default:
+            return "D";
+        case ObjectKind::PrimaryKey:
+            return "PK";
+        case ObjectKind::UniqueKey:
+            return "UQ";
     }
     return "U";
 }
@@ -31,7 +66,8 @@ Database::Database(std::string name, int32_t databaseId)
     : name_(std::move(name)), id_(databaseId), idState_(0) {
     // The id sequence starts from the database's name, so databases differ.
     uint64_t seed = 1469598103934665603ull;
-    for (char c : name_) seed = (seed ^ static_cast<unsigned char>(std::tolower(c))) * 1099511628211ull;
+    for (char c : name_)
+        seed = (seed ^ static_cast<unsigned char>(std::tolower(c))) * 1099511628211ull;
     idState_ = seed;
 }
 
@@ -116,12 +152,14 @@ int32_t Database::nextObjectId(uint64_t& state) const {
 
 void Database::indexTableNames(const TableSchema& schema) {
     names_[schema.name] = ObjectRef{ObjectKind::Table, schema.id, 0};
-    for (const auto& d : schema.defaults) names_[d.name] = ObjectRef{ObjectKind::Default, d.id, schema.id};
+    for (const auto& d : schema.defaults)
+        names_[d.name] = ObjectRef{ObjectKind::Default, d.id, schema.id};
     for (const auto& ix : schema.indexes) {
         if (ix.constraint == KeyConstraint::None) continue;
-        names_[ix.name] = ObjectRef{ix.constraint == KeyConstraint::PrimaryKey ? ObjectKind::PrimaryKey
-                                                                               : ObjectKind::UniqueKey,
-                                    ix.constraintId, schema.id};
+        names_[ix.name] =
+            ObjectRef{ix.constraint == KeyConstraint::PrimaryKey ? ObjectKind::PrimaryKey
+                                                                 : ObjectKind::UniqueKey,
+                      ix.constraintId, schema.id};
     }
 }
 
@@ -131,7 +169,8 @@ void Database::unindexTableNames(const TableSchema& schema) {
         if (it != names_.end() && it->second.id == id) names_.erase(it);
     };
     eraseIf(schema.name, schema.id);
-    for (const auto& d : schema.defaults) eraseIf(d.name, d.id);
+    for (const auto& d : schema.defaults)
+        eraseIf(d.name, d.id);
     for (const auto& ix : schema.indexes) {
         if (ix.constraint != KeyConstraint::None) eraseIf(ix.name, ix.constraintId);
     }
@@ -146,7 +185,8 @@ int64_t Database::findSlots(const TableData& data, const std::vector<RowId>& row
     int64_t found = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
         RowId r = rows[i];
-        while (cursor < data.rowIds.size() && data.rowIds[cursor] < r) ++cursor;
+        while (cursor < data.rowIds.size() && data.rowIds[cursor] < r)
+            ++cursor;
         if (cursor < data.rowIds.size() && data.rowIds[cursor] == r) {
             slots[i] = static_cast<int64_t>(cursor);
         } else {
@@ -159,13 +199,19 @@ int64_t Database::findSlots(const TableData& data, const std::vector<RowId>& row
 }
 
 void Database::apply(const Change& change) {
+    // Key hashes follow appended rows; any other change to a table drops them.
+    if (change.kind != Change::Kind::InsertRows) {
+        int32_t id = change.kind == Change::Kind::PutTable ? change.table.id : change.objectId;
+        if (Table* t = tableById(id)) t->keyHashes.clear();
+    }
     switch (change.kind) {
         case Change::Kind::PutTable: {
             auto it = tables_.find(change.table.id);
             if (it == tables_.end()) {
                 auto table = std::make_unique<Table>();
                 table->schema = change.table;
-                for (const auto& col : table->schema.columns) table->data.columns.emplace_back(col.type);
+                for (const auto& col : table->schema.columns)
+                    table->data.columns.emplace_back(col.type);
                 indexTableNames(table->schema);
                 tables_.emplace(change.table.id, std::move(table));
             } else {
@@ -199,23 +245,27 @@ void Database::apply(const Change& change) {
                 DataType type = pos < table->schema.columns.size() ? table->schema.columns[pos].type
                                                                    : change.fill.type();
                 store = ColumnStore(type);
-                store.fill(rows, change.fill.isNull() ? Value::null(type) : change.fill.withType(type));
+                store.fill(rows,
+                           change.fill.isNull() ? Value::null(type) : change.fill.withType(type));
             }
-            cols.insert(cols.begin() + std::min<size_t>(change.position, cols.size()), std::move(store));
+            cols.insert(cols.begin() + std::min<size_t>(change.position, cols.size()),
+                        std::move(store));
             break;
         }
         case Change::Kind::DropColumn: {
             Table* table = tableById(change.objectId);
             if (!table) break;
             auto& cols = table->data.columns;
-            if (static_cast<size_t>(change.position) < cols.size()) cols.erase(cols.begin() + change.position);
+            if (static_cast<size_t>(change.position) < cols.size())
+                cols.erase(cols.begin() + change.position);
             break;
         }
         case Change::Kind::ReplaceColumn: {
             Table* table = tableById(change.objectId);
             if (!table) break;
             auto& cols = table->data.columns;
-            if (static_cast<size_t>(change.position) < cols.size()) cols[change.position] = change.data;
+            if (static_cast<size_t>(change.position) < cols.size())
+                cols[change.position] = change.data;
             break;
         }
         case Change::Kind::InsertRows: {
@@ -223,30 +273,42 @@ void Database::apply(const Change& change) {
             if (!table) break;
             TableData& data = table->data;
             size_t n = change.rowIds.size();
-            bool appendOnly = data.rowIds.empty() || n == 0 || change.rowIds.front() > data.rowIds.back();
-            for (size_t i = 1; appendOnly && i < n; ++i) appendOnly = change.rowIds[i] > change.rowIds[i - 1];
+            bool appendOnly =
+                data.rowIds.empty() || n == 0 || change.rowIds.front() > data.rowIds.back();
+            for (size_t i = 1; appendOnly && i < n; ++i)
+                appendOnly = change.rowIds[i] > change.rowIds[i - 1];
             if (appendOnly) {
+                size_t first = data.rowIds.size();
                 data.rowIds.insert(data.rowIds.end(), change.rowIds.begin(), change.rowIds.end());
                 for (size_t c = 0; c < data.columns.size() && c < change.values.size(); ++c) {
                     const ColumnStore& src = change.values[c];
                     data.columns[c].reserve(data.columns[c].size() + n);
-                    for (size_t i = 0; i < n; ++i) data.columns[c].push(src.get(i));
+                    for (size_t i = 0; i < n; ++i)
+                        data.columns[c].push(src.get(i));
+                }
+                for (auto& [indexId, hashes] : table->keyHashes) {
+                    for (size_t slot = first; slot < data.rowIds.size(); ++slot)
+                        hashes->slots.emplace(storedKeyHash(data, hashes->positions, slot), slot);
                 }
             } else {
+                table->keyHashes.clear();
                 for (size_t i = 0; i < n; ++i) {
                     // Rows replayed out of order: insert each at its sorted place.
-                    auto pos = std::lower_bound(data.rowIds.begin(), data.rowIds.end(), change.rowIds[i]);
+                    auto pos =
+                        std::lower_bound(data.rowIds.begin(), data.rowIds.end(), change.rowIds[i]);
                     size_t slot = static_cast<size_t>(pos - data.rowIds.begin());
                     data.rowIds.insert(pos, change.rowIds[i]);
                     for (size_t c = 0; c < data.columns.size() && c < change.values.size(); ++c) {
                         ColumnStore& dst = data.columns[c];
                         dst.push(Value::null(dst.type()));
-                        for (size_t k = dst.size() - 1; k > slot; --k) dst.set(k, dst.get(k - 1));
+                        for (size_t k = dst.size() - 1; k > slot; --k)
+                            dst.set(k, dst.get(k - 1));
                         dst.set(slot, change.values[c].get(i));
                     }
                 }
             }
-            for (RowId r : change.rowIds) data.nextRowId = std::max(data.nextRowId, r + 1);
+            for (RowId r : change.rowIds)
+                data.nextRowId = std::max(data.nextRowId, r + 1);
             table->schema.identityCurrent = change.identityCurrent;
             table->schema.identityUsed = change.identityUsed;
             break;
@@ -282,7 +344,8 @@ void Database::apply(const Change& change) {
                 if (keep[i]) data.rowIds[out++] = data.rowIds[i];
             }
             data.rowIds.resize(out);
-            for (auto& c : data.columns) c.compact(keep);
+            for (auto& c : data.columns)
+                c.compact(keep);
             break;
         }
         case Change::Kind::PutView: {
@@ -333,6 +396,167 @@ void Database::apply(const Change& change) {
             break;
         case Change::Kind::SetIdState:
             idState_ = change.idState;
+            break;
+    }
+}
+
+namespace {
+
+// The cells of the given rows of a table, one store per column.
+std::vector<ColumnStore> rowsOf(const TableData& data, const std::vector<int64_t>& slots) {
+    std::vector<ColumnStore> out;
+    for (const auto& column : data.columns) {
+        ColumnStore store(column.type());
+        store.reserve(slots.size());
+        for (int64_t s : slots)
+            store.push(column.get(static_cast<size_t>(s)));
+        out.push_back(std::move(store));
+    }
+    return out;
+}
+
+}  // namespace
+
+void Database::appendInverse(const Change& c, ChangeList& undo) const {
+    // Each inverse is a list applied in order; undo lists run backwards, so a multi-change
+    // inverse is appended last change first.
+    auto push = [&](Change inverse) { undo.push_back(std::move(inverse)); };
+    switch (c.kind) {
+        case Change::Kind::PutTable: {
+            const Table* t = tableById(c.table.id);
+            Change inverse;
+            if (t) {
+                inverse.kind = Change::Kind::PutTable;
+                inverse.table = t->schema;
+            } else {
+                inverse.kind = Change::Kind::DropTable;
+                inverse.objectId = c.table.id;
+            }
+            push(std::move(inverse));
+            break;
+        }
+        case Change::Kind::DropTable: {
+            const Table* t = tableById(c.objectId);
+            if (!t) break;
+            Change rows;
+            rows.kind = Change::Kind::InsertRows;
+            rows.objectId = c.objectId;
+            rows.rowIds = t->data.rowIds;
+            rows.values = t->data.columns;
+            rows.identityCurrent = t->schema.identityCurrent;
+            rows.identityUsed = t->schema.identityUsed;
+            push(std::move(rows));
+            Change put;
+            put.kind = Change::Kind::PutTable;
+            put.table = t->schema;
+            push(std::move(put));
+            break;
+        }
+        case Change::Kind::AddColumn: {
+            Change drop;
+            drop.kind = Change::Kind::DropColumn;
+            drop.objectId = c.objectId;
+            drop.position = c.position;
+            push(std::move(drop));
+            break;
+        }
+        case Change::Kind::DropColumn:
+        case Change::Kind::ReplaceColumn: {
+            const Table* t = tableById(c.objectId);
+            if (!t || static_cast<size_t>(c.position) >= t->data.columns.size()) break;
+            Change restore;
+            restore.kind = c.kind == Change::Kind::DropColumn ? Change::Kind::AddColumn
+                                                              : Change::Kind::ReplaceColumn;
+            restore.objectId = c.objectId;
+            restore.position = c.position;
+            restore.data = t->data.columns[c.position];
+            push(std::move(restore));
+            break;
+        }
+        case Change::Kind::InsertRows: {
+            Change drop;
+            drop.kind = Change::Kind::DeleteRows;
+            drop.objectId = c.objectId;
+            drop.rowIds = c.rowIds;
+            push(std::move(drop));
+            break;
+        }
+        case Change::Kind::UpdateCells: {
+            const Table* t = tableById(c.objectId);
+            if (!t) break;
+            std::vector<int64_t> slots;
+            for (RowId r : c.rowIds)
+                slots.push_back(t->data.slotOf(r));
+            Change old;
+            old.kind = Change::Kind::UpdateCells;
+            old.objectId = c.objectId;
+            old.rowIds = c.rowIds;
+            old.positions = c.positions;
+            for (int32_t p : c.positions) {
+                ColumnStore store(t->data.columns[p].type());
+                for (int64_t s : slots)
+                    store.push(s >= 0 ? t->data.columns[p].get(static_cast<size_t>(s)) : Value());
+                old.values.push_back(std::move(store));
+            }
+            push(std::move(old));
+            break;
+        }
+        case Change::Kind::DeleteRows: {
+            const Table* t = tableById(c.objectId);
+            if (!t) break;
+            Change rows;
+            rows.kind = Change::Kind::InsertRows;
+            rows.objectId = c.objectId;
+            std::vector<int64_t> slots;
+            for (RowId r : c.rowIds) {
+                int64_t s = t->data.slotOf(r);
+                if (s < 0) continue;
+                slots.push_back(s);
+                rows.rowIds.push_back(r);
+            }
+            rows.values = rowsOf(t->data, slots);
+            rows.identityCurrent = t->schema.identityCurrent;
+            rows.identityUsed = t->schema.identityUsed;
+            push(std::move(rows));
+            break;
+        }
+        case Change::Kind::PutView: {
+            Change inverse;
+            if (const ViewSchema* v = viewById(c.view.id)) {
+                inverse.kind = Change::Kind::PutView;
+                inverse.view = *v;
+            } else {
+                inverse.kind = Change::Kind::DropView;
+                inverse.objectId = c.view.id;
+            }
+            push(std::move(inverse));
+            break;
+        }
+        case Change::Kind::DropView: {
+            if (const ViewSchema* v = viewById(c.objectId)) {
+                Change put;
+                put.kind = Change::Kind::PutView;
+                put.view = *v;
+                push(std::move(put));
+            }
+            break;
+        }
+        case Change::Kind::PutProperty:
+        case Change::Kind::DropProperty: {
+            Change inverse;
+            inverse.kind = Change::Kind::DropProperty;
+            inverse.property.name = c.property.name;
+            for (const auto& p : properties_) {
+                if (identifierEqual(p.name, c.property.name)) {
+                    inverse.kind = Change::Kind::PutProperty;
+                    inverse.property = p;
+                }
+            }
+            push(std::move(inverse));
+            break;
+        }
+        case Change::Kind::PutPermission:
+        case Change::Kind::SetIdState:
             break;
     }
 }

@@ -24,7 +24,7 @@
 namespace engine {
 
 struct TableData {
-    std::vector<RowId> rowIds;  // ascending; slot i holds the row rowIds[i]
+    std::vector<RowId> rowIds;         // ascending; slot i holds the row rowIds[i]
     std::vector<ColumnStore> columns;  // aligned with the schema's columns
     RowId nextRowId = 1;
 
@@ -33,10 +33,27 @@ struct TableData {
     int64_t slotOf(RowId row) const;
 };
 
+// The slots of a table's rows by the hash of their key for one unique index: what makes
+// the duplicate-key check of a row insert cost the rows of its hash, not the whole table.
+// Built on first use, kept up to date as rows are appended, dropped on any other change.
+struct KeyHashes {
+    std::vector<int> positions;  // the key's columns
+    std::unordered_multimap<uint64_t, size_t> slots;
+};
+
+// Hash of the key of one stored row (hashValue of each key cell, combined).
+uint64_t storedKeyHash(const TableData& data, const std::vector<int>& positions, size_t slot);
+// Hash of a key given as values (the same hash for equal keys).
+uint64_t keyHash(const std::vector<Value>& key);
+
 struct Table {
     TableSchema schema;
     TableData data;
+    // Per unique index id; see KeyHashes.
+    mutable std::map<int32_t, std::shared_ptr<KeyHashes>> keyHashes;
 
+    // The key hashes of a unique index, built now if needed.
+    const KeyHashes& keyHashesOf(const IndexSchema& index) const;
     size_t memoryBytes() const;
 };
 
@@ -57,13 +74,11 @@ struct NameHash {
 };
 struct NameEqual {
     using is_transparent = void;
-    bool operator()(std::string_view a, std::string_view b) const {
-        return identifierEqual(a, b);
-    }
+    bool operator()(std::string_view a, std::string_view b) const { return identifierEqual(a, b); }
 };
 
 class Database {
-public:
+  public:
     Database(std::string name, int32_t databaseId);
 
     const std::string& name() const { return name_; }
@@ -93,15 +108,20 @@ public:
     int32_t nextObjectId(uint64_t& state) const;
 
     void apply(const Change& change);
+    // Appends to undo the changes that take the database back from the state after change
+    // to the state before it, computed now, before change is applied. Undo lists are
+    // applied last change first. (Permissions granted are not taken back.)
+    void appendInverse(const Change& change, ChangeList& undo) const;
     void apply(const ChangeList& changes) {
-        for (const Change& c : changes) apply(c);
+        for (const Change& c : changes)
+            apply(c);
     }
 
     // Everything but the tables as the changes that rebuild it (views, properties,
     // permissions, id state): with each table's contents, a snapshot of the database.
     ChangeList metadataChanges() const;
 
-private:
+  private:
     void indexTableNames(const TableSchema& schema);
     void unindexTableNames(const TableSchema& schema);
     static int64_t findSlots(const TableData& data, const std::vector<RowId>& rows,

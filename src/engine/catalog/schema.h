@@ -92,7 +92,7 @@ struct ExtendedProperty {
 struct Permission {
     std::string permission;  // upper case: "ALL", "SELECT"
     int32_t objectId = 0;
-    std::string principal;   // "public"
+    std::string principal;  // "public"
 };
 
 }  // namespace engine

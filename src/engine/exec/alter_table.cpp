@@ -23,13 +23,6 @@ Table& alteredTable(ExecContext& ctx, const sql::AlterTableStmt& alter) {
     return *table;
 }
 
-void putTable(StatementChanges& changes, const TableSchema& schema) {
-    Change put;
-    put.kind = Change::Kind::PutTable;
-    put.table = schema;
-    changes.add(std::move(put));
-}
-
 void addColumns(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table) {
     const std::string& tableName = alter.table.object;
     StatementChanges changes(ctx.entry());
@@ -51,7 +44,9 @@ void addColumns(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table
     for (size_t i = 0; i < alter.columns.size(); ++i) {
         const auto& def = alter.columns[i];
         int p = static_cast<int>(firstNew + i);
-        if (def.defaultExpr) addDefaultConstraint(ctx, changes, schema, p, def.defaultName, *def.defaultExpr, newNames);
+        if (def.defaultExpr)
+            addDefaultConstraint(ctx, changes, schema, p, def.defaultName, *def.defaultExpr,
+                                 newNames);
     }
 
     // Cells of the existing rows for each new column.
@@ -91,7 +86,8 @@ void addColumns(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table
                 add.fill = valueForColumn(ctx, col, e.eval(frame));
             } else {
                 add.data = ColumnStore(col.type);
-                for (size_t r = 0; r < rows; ++r) add.data.push(valueForColumn(ctx, col, e.eval(frame)));
+                for (size_t r = 0; r < rows; ++r)
+                    add.data.push(valueForColumn(ctx, col, e.eval(frame)));
             }
         } else {
             add.useFill = true;
@@ -122,9 +118,10 @@ void addColumns(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table
                 break;
         }
     }
-    putTable(changes, schema);
-    for (auto& f : fills) changes.add(std::move(f));
-    changes.commit(*ctx.session.server);
+    changes.putTable(schema);
+    for (auto& f : fills)
+        changes.add(std::move(f));
+    changes.commit(ctx);
 }
 
 void addConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table) {
@@ -139,7 +136,8 @@ void addConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& t
                 break;
             case sql::TableConstraint::Kind::Default: {
                 int p = schema.columnIndex(c.forColumn);
-                if (p < 0) constraintError(ctx, engineMessage(1752, {c.forColumn, alter.table.object}));
+                if (p < 0)
+                    constraintError(ctx, engineMessage(1752, {c.forColumn, alter.table.object}));
                 addDefaultConstraint(ctx, changes, schema, p, c.name, *c.expr, newNames);
                 if (c.withValues) {
                     // WITH VALUES: existing NULLs of the column take the default.
@@ -155,9 +153,9 @@ void addConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& t
                         update.rowIds.push_back(table.data.rowIds[r]);
                         update.values[0].push(v);
                     }
-                    putTable(changes, schema);
+                    changes.putTable(schema);
                     if (!update.rowIds.empty()) changes.add(std::move(update));
-                    changes.commit(*ctx.session.server);
+                    changes.commit(ctx);
                     return;
                 }
                 break;
@@ -166,14 +164,15 @@ void addConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& t
                 break;
         }
     }
-    putTable(changes, schema);
-    changes.commit(*ctx.session.server);
+    changes.putTable(schema);
+    changes.commit(ctx);
 }
 
 // The objects that depend on a column, as 5074 messages ("The object 'DF__...' is dependent
 // on column 'c'." / "The index 'IX' is dependent on column 'c'.").
-std::vector<SqlMessage> dependents(ExecContext& ctx, const TableSchema& schema, const ColumnSchema& col,
-                                   bool includeDefault, bool includeIndexes,
+std::vector<SqlMessage> dependents(ExecContext& ctx, const TableSchema& schema,
+                                   const ColumnSchema& col, bool includeDefault,
+                                   bool includeIndexes,
                                    const std::function<bool(const IndexSchema&)>& indexBlocks) {
     std::vector<SqlMessage> out;
     auto add = [&](const char* kind, const std::string& name) {
@@ -187,7 +186,8 @@ std::vector<SqlMessage> dependents(ExecContext& ctx, const TableSchema& schema, 
     if (includeIndexes) {
         for (const auto& ix : schema.indexes) {
             bool uses = false;
-            for (const auto& k : ix.keys) uses = uses || k.columnId == col.id;
+            for (const auto& k : ix.keys)
+                uses = uses || k.columnId == col.id;
             if (!uses || !indexBlocks(ix)) continue;
             add(ix.constraint == KeyConstraint::None ? "index" : "object", ix.name);
         }
@@ -195,7 +195,8 @@ std::vector<SqlMessage> dependents(ExecContext& ctx, const TableSchema& schema, 
     return out;
 }
 
-[[noreturn]] void refuse(ExecContext& ctx, std::vector<SqlMessage> details, const char* action, const std::string& column) {
+[[noreturn]] void refuse(ExecContext& ctx, std::vector<SqlMessage> details, const char* action,
+                         const std::string& column) {
     SqlMessage summary = engineMessage(4922, {action, column});
     summary.line = ctx.line;
     details.push_back(summary);
@@ -209,7 +210,8 @@ void alterColumn(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& tabl
     int p = schema.columnIndex(def.name);
     if (p < 0) raise(ctx, 4924, {"ALTER TABLE ALTER COLUMN", def.name, alter.table.object});
     ColumnSchema old = schema.columns[p];
-    DataType type = resolveTypeNameOrThrow(def.type.name, def.type.arg1, def.type.arg2, false, p + 1);
+    DataType type =
+        resolveTypeNameOrThrow(def.type.name, def.type.arg1, def.type.arg2, false, p + 1);
     bool nullable = def.nullable.value_or(true);
     bool typeChanged = !(type == old.type);
     bool baseTypeChanged = type.id != old.type.id;
@@ -217,8 +219,11 @@ void alterColumn(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& tabl
     // What may not change under dependent objects.
     auto indexBlocks = [&](const IndexSchema& ix) {
         if (ix.constraint != KeyConstraint::None) return typeChanged || nullable != old.nullable;
-        bool widening = (type.id == TypeId::VarChar || type.id == TypeId::NVarChar || type.id == TypeId::VarBinary) &&
-                        !baseTypeChanged && (type.isMax() ? old.type.isMax() : (!old.type.isMax() && type.length >= old.type.length));
+        bool widening = (type.id == TypeId::VarChar || type.id == TypeId::NVarChar ||
+                         type.id == TypeId::VarBinary) &&
+                        !baseTypeChanged &&
+                        (type.isMax() ? old.type.isMax()
+                                      : (!old.type.isMax() && type.length >= old.type.length));
         return typeChanged && !widening;
     };
     auto blockers = dependents(ctx, schema, old, baseTypeChanged, true, indexBlocks);
@@ -230,7 +235,7 @@ void alterColumn(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& tabl
     ColumnSchema& col = schema.columns[p];
     col.type = type;
     col.nullable = nullable;
-    putTable(changes, schema);
+    changes.putTable(schema);
     const ColumnStore& cells = table.data.columns[p];
     if (typeChanged) {
         checkConversion(old.type, type, ConversionKind::Implicit);
@@ -248,9 +253,10 @@ void alterColumn(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& tabl
         }
         changes.add(std::move(replace));
     } else if (!nullable) {
-        for (size_t r = 0; r < cells.size(); ++r) checkNotNull(ctx, schema, col, cells.get(r), "UPDATE");
+        for (size_t r = 0; r < cells.size(); ++r)
+            checkNotNull(ctx, schema, col, cells.get(r), "UPDATE");
     }
-    changes.commit(*ctx.session.server);
+    changes.commit(ctx);
 }
 
 void dropColumns(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table) {
@@ -260,13 +266,14 @@ void dropColumns(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& tabl
     for (const auto& name : alter.names) {
         int p = schema.columnIndex(name);
         if (p < 0) raise(ctx, 4924, {"ALTER TABLE DROP COLUMN", name, alter.table.object});
-        auto blockers = dependents(ctx, schema, schema.columns[p], true, true, [](const IndexSchema&) { return true; });
+        auto blockers = dependents(ctx, schema, schema.columns[p], true, true,
+                                   [](const IndexSchema&) { return true; });
         if (!blockers.empty()) refuse(ctx, std::move(blockers), "ALTER TABLE DROP COLUMN", name);
         if (schema.columns.size() == 1) raise(ctx, 4923, {name, alter.table.object});
         positions.push_back(table.schema.columnIndex(name));
         schema.columns.erase(schema.columns.begin() + p);
     }
-    putTable(changes, schema);
+    changes.putTable(schema);
     // Drop the stores from the last position down so earlier positions stay valid.
     std::sort(positions.rbegin(), positions.rend());
     for (int p : positions) {
@@ -276,7 +283,7 @@ void dropColumns(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& tabl
         drop.position = p;
         changes.add(std::move(drop));
     }
-    changes.commit(*ctx.session.server);
+    changes.commit(ctx);
 }
 
 void dropConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table) {
@@ -286,35 +293,32 @@ void dropConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& 
     for (const auto& name : alter.names) {
         auto ref = db.findObject(name);
         bool isConstraint = ref && ref->kind != ObjectKind::Table && ref->kind != ObjectKind::View;
-        if (!isConstraint) {
-            SqlMessage detail = engineMessage(3728, {name});
+        // The detail, then "Could not drop constraint. See previous errors."
+        auto refuseDrop = [&](SqlMessage detail) {
             detail.line = ctx.line;
             SqlMessage summary = engineMessage(3727);
             summary.line = ctx.line;
             throw SqlException(std::vector<SqlMessage>{detail, summary});
-        }
-        if (ref->parentId != schema.id) {
-            SqlMessage detail = engineMessage(3733, {name, alter.table.object});
-            detail.line = ctx.line;
-            SqlMessage summary = engineMessage(3727);
-            summary.line = ctx.line;
-            throw SqlException(std::vector<SqlMessage>{detail, summary});
-        }
+        };
+        if (!isConstraint) refuseDrop(engineMessage(3728, {name}));
+        if (ref->parentId != schema.id) refuseDrop(engineMessage(3733, {name, alter.table.object}));
         if (ref->kind == ObjectKind::Default) {
             for (auto& c : schema.columns) {
                 if (c.defaultId == ref->id) c.defaultId = 0;
             }
-            schema.defaults.erase(std::remove_if(schema.defaults.begin(), schema.defaults.end(),
-                                                 [&](const DefaultSchema& d) { return d.id == ref->id; }),
-                                  schema.defaults.end());
+            schema.defaults.erase(
+                std::remove_if(schema.defaults.begin(), schema.defaults.end(),
+                               [&](const DefaultSchema& d) { return d.id == ref->id; }),
+                schema.defaults.end());
         } else {
-            schema.indexes.erase(std::remove_if(schema.indexes.begin(), schema.indexes.end(),
-                                                [&](const IndexSchema& ix) { return ix.constraintId == ref->id; }),
-                                 schema.indexes.end());
+            schema.indexes.erase(
+                std::remove_if(schema.indexes.begin(), schema.indexes.end(),
+                               [&](const IndexSchema& ix) { return ix.constraintId == ref->id; }),
+                schema.indexes.end());
         }
     }
-    putTable(changes, schema);
-    changes.commit(*ctx.session.server);
+    changes.putTable(schema);
+    changes.commit(ctx);
 }
 
 }  // namespace

@@ -72,7 +72,8 @@ void walkExpr(const sql::Expr& e, const ExprVisitor& visit) {
 
 void walkTableRef(const sql::TableRef& ref, const ExprVisitor& visit) {
     if (ref.query) walkQuery(*ref.query, visit);
-    for (const auto& a : ref.args) walkExpr(*a, visit);
+    for (const auto& a : ref.args)
+        walkExpr(*a, visit);
     if (ref.left) walkTableRef(*ref.left, visit);
     if (ref.right) walkTableRef(*ref.right, visit);
     if (ref.on) walkExpr(*ref.on, visit);
@@ -84,12 +85,15 @@ void walkQuery(const sql::QueryExpr& q, const ExprVisitor& visit) {
         for (const auto& item : core.items) {
             if (item.expr) walkExpr(*item.expr, visit);
         }
-        for (const auto& ref : core.from) walkTableRef(*ref, visit);
+        for (const auto& ref : core.from)
+            walkTableRef(*ref, visit);
         if (core.where) walkExpr(*core.where, visit);
-        for (const auto& g : core.groupBy) walkExpr(*g, visit);
+        for (const auto& g : core.groupBy)
+            walkExpr(*g, visit);
         if (core.having) walkExpr(*core.having, visit);
     }
-    for (const auto& o : q.orderBy) walkExpr(*o.expr, visit);
+    for (const auto& o : q.orderBy)
+        walkExpr(*o.expr, visit);
 }
 
 // The expressions of one statement (not of the statements nested in it), and the
@@ -116,11 +120,13 @@ void walkStatement(const sql::Statement& s, const ExprVisitor& visit,
             if (!a.variable.empty()) assigned(a.variable);
             if (a.expr) walkExpr(*a.expr, visit);
         }
-        for (const auto& ref : x->from) walkTableRef(*ref, visit);
+        for (const auto& ref : x->from)
+            walkTableRef(*ref, visit);
         if (x->where) walkExpr(*x->where, visit);
     } else if (auto* x = s.as<sql::DeleteStmt>()) {
         if (x->top) walkExpr(*x->top->count, visit);
-        for (const auto& ref : x->from) walkTableRef(*ref, visit);
+        for (const auto& ref : x->from)
+            walkTableRef(*ref, visit);
         if (x->where) walkExpr(*x->where, visit);
     } else if (auto* x = s.as<sql::SetVariableStmt>()) {
         assigned(x->variable);
@@ -135,7 +141,8 @@ void walkStatement(const sql::Statement& s, const ExprVisitor& visit,
         for (const auto& a : x->arguments) {
             if (a.value) walkExpr(*a.value, visit);
         }
-        for (const auto& e : x->dynamicSql) walkExpr(*e, visit);
+        for (const auto& e : x->dynamicSql)
+            walkExpr(*e, visit);
         if (!x->procedureVariable.empty()) assigned(x->procedureVariable);
         if (!x->returnVariable.empty()) assigned(x->returnVariable);
     } else if (auto* x = s.as<sql::ReturnStmt>()) {
@@ -152,19 +159,21 @@ void walkStatement(const sql::Statement& s, const ExprVisitor& visit,
 namespace {
 
 class Runner {
-public:
+  public:
     explicit Runner(ExecContext& ctx) : ctx_(ctx) {}
 
     // Compile step: false when the batch is rejected (its errors are sent).
     bool compile(const sql::Batch& batch) {
         try {
-            for (const auto& s : batch.statements) declareVariables(*s);
+            for (const auto& s : batch.statements)
+                declareVariables(*s);
         } catch (const SqlException& e) {
             sendAll(e);
             return false;
         }
         try {
-            for (const auto& s : batch.statements) prebindTree(*s);
+            for (const auto& s : batch.statements)
+                prebindTree(*s);
         } catch (const SqlException& e) {
             sendAll(e);
             return false;
@@ -207,7 +216,7 @@ public:
         return Flow::Next;
     }
 
-private:
+  private:
     // Runs fn as one statement: its errors are sent and end the statement (or the batch).
     bool guarded(const std::function<void()>& fn) {
         try {
@@ -240,7 +249,8 @@ private:
         }
         if (primary.severity >= 20) throw BatchAbort{};
         if (isCompileError(primary.number)) throw BatchEnd{};
-        if (errorScope(primary.number) == ErrorScope::Batch || primary.severity == 19) throw BatchAbort{};
+        if (errorScope(primary.number) == ErrorScope::Batch || primary.severity == 19)
+            throw BatchAbort{};
         if (ctx_.session.settings.xactAbort && primary.severity > 10) throw BatchAbort{};
     }
 
@@ -294,7 +304,7 @@ private:
             if (x->op != "=") {
                 Variable* var = ctx_.variables.find(x->variable);
                 if (!var) raise(ctx_, 137, {x->variable});
-                ArithmeticOp op = x->op == "+=" ? ArithmeticOp::Add
+                ArithmeticOp op = x->op == "+="   ? ArithmeticOp::Add
                                   : x->op == "-=" ? ArithmeticOp::Subtract
                                   : x->op == "*=" ? ArithmeticOp::Multiply
                                                   : ArithmeticOp::Divide;
@@ -317,7 +327,22 @@ private:
             return;
         }
         if (auto* x = s.as<sql::SetOptionStmt>()) return setOption(*x);
-        // BEGIN TRAN / COMMIT / ROLLBACK: every statement is its own unit of work here.
+        if (auto* x = s.as<sql::TransactionStmt>()) return transaction(*x);
+    }
+
+    // BEGIN TRANSACTION nests; COMMIT ends one level (the outermost makes the work final);
+    // ROLLBACK takes back everything since the outermost BEGIN.
+    void transaction(const sql::TransactionStmt& tx) {
+        SessionRuntime& session = ctx_.session;
+        if (identifierEqual(tx.verb, "BEGIN")) {
+            ++session.tranCount;
+        } else if (identifierEqual(tx.verb, "COMMIT")) {
+            if (session.tranCount == 0) raise(ctx_, 3902);
+            if (--session.tranCount == 0) session.undo.clear();
+        } else {
+            if (session.tranCount == 0) raise(ctx_, 3903);
+            rollbackTransaction(session);
+        }
     }
 
     void setOption(const sql::SetOptionStmt& set) {
@@ -347,7 +372,8 @@ private:
                 st.dateFirst = std::stoi(value);
                 ctx_.session.functions.dateFirst = st.dateFirst;
             } else if (identifierEqual(option, "LANGUAGE")) {
-                bool spanish = identifierEqual(value, "Spanish") || identifierEqual(value, "Español");
+                bool spanish =
+                    identifierEqual(value, "Spanish") || identifierEqual(value, "Español");
                 st.language = spanish ? "Español" : "us_english";
                 st.dateFormat = spanish ? DateFormat::Dmy : DateFormat::Mdy;
                 st.dateFirst = spanish ? 1 : 7;
@@ -424,7 +450,8 @@ private:
         } else if (auto* x = s.as<sql::WhileStmt>()) {
             declareVariables(*x->body);
         } else if (auto* x = s.as<sql::BlockStmt>()) {
-            for (const auto& inner : x->statements) declareVariables(*inner);
+            for (const auto& inner : x->statements)
+                declareVariables(*inner);
         }
     }
 
@@ -444,7 +471,8 @@ private:
         } else if (auto* x = s.as<sql::WhileStmt>()) {
             prebindTree(*x->body);
         } else if (auto* x = s.as<sql::BlockStmt>()) {
-            for (const auto& inner : x->statements) prebindTree(*inner);
+            for (const auto& inner : x->statements)
+                prebindTree(*inner);
         }
     }
 

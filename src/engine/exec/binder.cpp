@@ -1,5 +1,5 @@
-#include "engine/exec/messages.h"
 #include "engine/exec/binder.h"
+#include "engine/exec/messages.h"
 
 #include <algorithm>
 #include <cctype>
@@ -18,7 +18,8 @@ namespace engine::exec {
 namespace {
 
 std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
 
@@ -58,7 +59,8 @@ ArithmeticOp arithmeticOp(const std::string& op) {
 
 std::string joinQualifier(const std::vector<std::string>& q, const std::string& name) {
     std::string out;
-    for (const auto& p : q) out += p + ".";
+    for (const auto& p : q)
+        out += p + ".";
     return out + name;
 }
 
@@ -116,7 +118,8 @@ bool sameExpression(const sql::Expr& a, const sql::Expr& b) {
             if (!identifierEqual(a.text, b.text)) return false;
             break;
         case sql::ExprKind::Cast:
-            if (!identifierEqual(a.type.written, b.type.written) || a.isConvert != b.isConvert) return false;
+            if (!identifierEqual(a.type.written, b.type.written) || a.isConvert != b.isConvert)
+                return false;
             break;
         case sql::ExprKind::Subquery:
         case sql::ExprKind::InQuery:
@@ -142,7 +145,8 @@ std::string normalizedDefinition(const sql::Expr& root) {
         switch (e.kind) {
             case sql::ExprKind::Literal:
                 switch (e.literalKind) {
-                    case sql::LiteralKind::Null: return "NULL";
+                    case sql::LiteralKind::Null:
+                        return "NULL";
                     case sql::LiteralKind::String: {
                         std::string out = "'";
                         for (char c : e.value) {
@@ -159,11 +163,14 @@ std::string normalizedDefinition(const sql::Expr& root) {
                         }
                         return out + "'";
                     }
-                    case sql::LiteralKind::Binary: return e.text;
+                    case sql::LiteralKind::Binary:
+                        return e.text;
                     case sql::LiteralKind::OdbcDate:
                     case sql::LiteralKind::OdbcTime:
-                    case sql::LiteralKind::OdbcTimestamp: return "'" + e.value + "'";
-                    default: return "(" + e.text + ")";
+                    case sql::LiteralKind::OdbcTimestamp:
+                        return "'" + e.value + "'";
+                    default:
+                        return "(" + e.text + ")";
                 }
             case sql::ExprKind::Column:
                 return "[" + e.text + "]";
@@ -172,7 +179,8 @@ std::string normalizedDefinition(const sql::Expr& root) {
             case sql::ExprKind::Function: {
                 std::string out = lower(e.text) + "(";
                 if (e.star) out += "*";
-                for (size_t i = 0; i < e.args.size(); ++i) out += (i ? "," : "") + text(*e.args[i]);
+                for (size_t i = 0; i < e.args.size(); ++i)
+                    out += (i ? "," : "") + text(*e.args[i]);
                 return out + ")";
             }
             case sql::ExprKind::Unary:
@@ -203,7 +211,9 @@ std::string normalizedDefinition(const sql::Expr& root) {
 
 Binder::Binder(ExecContext& ctx) : ctx_(ctx) {}
 
-Database& Binder::database() { return ctx_.database(); }
+Database& Binder::database() {
+    return ctx_.database();
+}
 
 Table* Binder::resolveTable(const sql::ObjectName& name, int line) {
     Database* db = &database();
@@ -213,7 +223,8 @@ Table* Binder::resolveTable(const sql::ObjectName& name, int line) {
         db = other ? other->database.get() : nullptr;
     }
     Table* table = nullptr;
-    if (db && (name.schema.empty() || identifierEqual(name.schema, "dbo"))) table = db->findTable(name.object);
+    if (db && (name.schema.empty() || identifierEqual(name.schema, "dbo")))
+        table = db->findTable(name.object);
     if (!table) {
         if (compileMode_) throw DeferredResolution{};
         SqlMessage m = engineMessage(208, {name.written});
@@ -332,6 +343,8 @@ std::unique_ptr<BoundQuery> Binder::bindQuery(const sql::QueryExpr& query, Scope
                     if (!found) raise(ctx_, 145);
                 }
             }
+            const DataType& keyType = key.expr ? key.expr->type : bound->columns[key.ordinal].type;
+            if (isLargeObject(keyType)) raise(ctx_, 306);
             bound->orderBy.push_back(std::move(key));
         }
     }
@@ -359,16 +372,17 @@ std::unique_ptr<BoundCore> Binder::bindCore(const sql::SelectCore& ast, Scope* o
     if (ast.having && containsAggregate(*ast.having)) hasAggregates = true;
     core->grouped = !ast.groupBy.empty() || hasAggregates || ast.having;
 
-    std::vector<const sql::Expr*> groupExprs;
     if (core->grouped) {
         scope.clause = "GROUP BY";
         for (const auto& g : ast.groupBy) {
             if (containsAggregate(*g)) raise(ctx_, 144);
             core->groupKeys.push_back(bindScalar(*g, scope));
-            groupExprs.push_back(g.get());
+            if (isLargeObject(core->groupKeys.back()->type)) raise(ctx_, 306);
+            scope.groupExprStorage.push_back(g.get());
         }
         scope.grouped = true;
-        scope.groupExprs = &groupExprs;
+        // The scope outlives this function (ORDER BY is bound in it later).
+        scope.groupExprs = &scope.groupExprStorage;
         scope.groupKeys = &core->groupKeys;
         scope.aggregates = &core->aggregates;
         scope.aggregatesAllowed = true;
@@ -394,8 +408,8 @@ std::unique_ptr<BoundCore> Binder::bindCore(const sql::SelectCore& ast, Scope* o
                         if (scope.grouped) {
                             raise(ctx_, 8120, {src.alias + "." + src.columns[c].name});
                         }
-                        auto col = std::make_unique<ColumnExpr>(src.columns[c].type, 0,
-                                                                static_cast<int>(s), static_cast<int>(c));
+                        auto col = std::make_unique<ColumnExpr>(
+                            src.columns[c].type, 0, static_cast<int>(s), static_cast<int>(c));
                         col->nullable = src.columns[c].nullable;
                         core->outputs.push_back(OutputColumn{src.columns[c].name, std::move(col)});
                     }
@@ -458,7 +472,8 @@ std::unique_ptr<BoundCore> Binder::bindCore(const sql::SelectCore& ast, Scope* o
 
 void Binder::bindFrom(const std::vector<sql::TableRefPtr>& from, BoundCore& core, Scope& scope) {
     scope.sources = &core.sources;
-    for (const auto& ref : from) core.from.push_back(bindJoinTree(*ref, core, scope));
+    for (const auto& ref : from)
+        core.from.push_back(bindJoinTree(*ref, core, scope));
     // Exposed names must differ.
     for (size_t i = 0; i < core.sources.size(); ++i) {
         for (size_t j = i + 1; j < core.sources.size(); ++j) {
@@ -487,11 +502,14 @@ bool subset(const std::vector<int>& a, const std::vector<int>& of) {
     return true;
 }
 
-bool hashableType(const DataType& t) { return !isLargeObject(t) && t.id != TypeId::SqlVariant; }
+bool hashableType(const DataType& t) {
+    return !isLargeObject(t) && t.id != TypeId::SqlVariant;
+}
 
 }  // namespace
 
-std::unique_ptr<JoinNode> Binder::bindJoinTree(const sql::TableRef& ref, BoundCore& core, Scope& scope) {
+std::unique_ptr<JoinNode> Binder::bindJoinTree(const sql::TableRef& ref, BoundCore& core,
+                                               Scope& scope) {
     if (ref.kind != sql::TableRef::Kind::Join) {
         std::unique_ptr<JoinNode> node;
         auto source = bindTableRef(ref, core, scope, node);
@@ -525,9 +543,11 @@ std::unique_ptr<JoinNode> Binder::bindJoinTree(const sql::TableRef& ref, BoundCo
             const BoundExpr* r = c->equalityRight();
             if (!l || !r) continue;
             std::vector<int> ls, rs;
-            if (!l->collectSources(ls) || !r->collectSources(rs) || ls.empty() || rs.empty()) continue;
+            if (!l->collectSources(ls) || !r->collectSources(rs) || ls.empty() || rs.empty())
+                continue;
             if (!hashableType(l->type) || !hashableType(r->type)) continue;
-            if (subset(rs, leftSources) && subset(ls, rightSources)) std::swap(l, r), std::swap(ls, rs);
+            if (subset(rs, leftSources) && subset(ls, rightSources))
+                std::swap(l, r), std::swap(ls, rs);
             if (!subset(ls, leftSources) || !subset(rs, rightSources)) continue;
             DataType keyType;
             try {
@@ -543,8 +563,8 @@ std::unique_ptr<JoinNode> Binder::bindJoinTree(const sql::TableRef& ref, BoundCo
     return node;
 }
 
-std::unique_ptr<Source> Binder::bindTableRef(const sql::TableRef& ref, BoundCore& core, Scope& scope,
-                                             std::unique_ptr<JoinNode>&) {
+std::unique_ptr<Source> Binder::bindTableRef(const sql::TableRef& ref, BoundCore& core,
+                                             Scope& scope, std::unique_ptr<JoinNode>&) {
     if (ref.kind == sql::TableRef::Kind::Function) return functionSource(ref, scope);
     if (ref.kind == sql::TableRef::Kind::Derived) {
         bool correlated = false;
@@ -558,10 +578,12 @@ std::unique_ptr<Source> Binder::bindTableRef(const sql::TableRef& ref, BoundCore
         source->columns = query->columns;
         if (!ref.columnAliases.empty()) {
             if (ref.columnAliases.size() != source->columns.size()) raise(ctx_, 8158, {ref.alias});
-            for (size_t i = 0; i < ref.columnAliases.size(); ++i) source->columns[i].name = ref.columnAliases[i];
+            for (size_t i = 0; i < ref.columnAliases.size(); ++i)
+                source->columns[i].name = ref.columnAliases[i];
         }
         for (size_t i = 0; i < source->columns.size(); ++i) {
-            if (source->columns[i].name.empty()) raise(ctx_, 8155, {std::to_string(i + 1), ref.alias});
+            if (source->columns[i].name.empty())
+                raise(ctx_, 8155, {std::to_string(i + 1), ref.alias});
         }
         source->derived = query.get();
         core.derivedQueries.push_back(std::move(query));
@@ -612,8 +634,8 @@ std::unique_ptr<Source> Binder::bindTableRef(const sql::TableRef& ref, BoundCore
     throw SqlException(m);
 }
 
-std::unique_ptr<Source> Binder::viewSource(const ViewSchema& view, const std::string& alias, int line,
-                                           BoundCore& core) {
+std::unique_ptr<Source> Binder::viewSource(const ViewSchema& view, const std::string& alias,
+                                           int line, BoundCore& core) {
     if (viewDepth_ > 32) raise(ctx_, 217);
     auto parsed = sql::parseBatch(view.text);
     if (!parsed.ok() || parsed.batch.statements.empty() ||
@@ -663,12 +685,13 @@ void Binder::planWhere(BoundCore& core) {
         }
         bool leftKeep = keep && (n.kind == sql::JoinKind::Inner || n.kind == sql::JoinKind::Cross ||
                                  n.kind == sql::JoinKind::Left);
-        bool rightKeep = keep && (n.kind == sql::JoinKind::Inner || n.kind == sql::JoinKind::Cross ||
-                                  n.kind == sql::JoinKind::Right);
+        bool rightKeep = keep && (n.kind == sql::JoinKind::Inner ||
+                                  n.kind == sql::JoinKind::Cross || n.kind == sql::JoinKind::Right);
         walk(*n.left, leftKeep);
         walk(*n.right, rightKeep);
     };
-    for (auto& item : core.from) walk(*item, true);
+    for (auto& item : core.from)
+        walk(*item, true);
     for (const BoundPredicate* c : conjuncts) {
         std::vector<int> sources;
         if (c->collectSources(sources) && !sources.empty()) {
@@ -690,7 +713,8 @@ BoundExprPtr Binder::bindScalar(const sql::Expr& e, Scope& scope) {
     if (scope.grouped && scope.groupExprs) {
         for (size_t i = 0; i < scope.groupExprs->size(); ++i) {
             if (sameExpression(*(*scope.groupExprs)[i], e)) {
-                return std::make_unique<GroupKeyExpr>((*scope.groupKeys)[i]->type, static_cast<int>(i));
+                return std::make_unique<GroupKeyExpr>((*scope.groupKeys)[i]->type,
+                                                      static_cast<int>(i));
             }
         }
     }
@@ -715,9 +739,10 @@ BoundExprPtr Binder::bindScalar(const sql::Expr& e, Scope& scope) {
             std::vector<BoundExprPtr> args;
             args.push_back(std::move(operand));
             bool minus = e.op == "-";
-            return std::make_unique<CallExpr>(t, std::move(args), [minus](std::vector<Value>& a, const Frame&) {
-                return minus ? negate(a[0]) : bitwiseNot(a[0]);
-            });
+            return std::make_unique<CallExpr>(t, std::move(args),
+                                              [minus](std::vector<Value>& a, const Frame&) {
+                                                  return minus ? negate(a[0]) : bitwiseNot(a[0]);
+                                              });
         }
         case sql::ExprKind::Binary: {
             BoundExprPtr l = bindScalar(*e.args[0], scope);
@@ -727,10 +752,12 @@ BoundExprPtr Binder::bindScalar(const sql::Expr& e, Scope& scope) {
             std::vector<BoundExprPtr> args;
             args.push_back(std::move(l));
             args.push_back(std::move(r));
-            return std::make_unique<CallExpr>(t, std::move(args), [op, t](std::vector<Value>& a, const Frame& f) {
-                Value v = arithmetic(op, a[0], a[1], f.ctx ? f.ctx->dateFormat() : DateFormat::Mdy);
-                return v.type() == t ? v : v.withType(t);
-            });
+            return std::make_unique<CallExpr>(
+                t, std::move(args), [op, t](std::vector<Value>& a, const Frame& f) {
+                    Value v =
+                        arithmetic(op, a[0], a[1], f.ctx ? f.ctx->dateFormat() : DateFormat::Mdy);
+                    return v.type() == t ? v : v.withType(t);
+                });
         }
         case sql::ExprKind::Function:
             return bindFunction(e, scope);
@@ -773,7 +800,8 @@ BoundExprPtr Binder::bindColumn(const sql::Expr& e, Scope& scope) {
             const Source& src = *(*s->sources)[i];
             if (!e.qualifier.empty()) {
                 const std::string& q = e.qualifier.back();
-                bool match = src.aliased ? identifierEqual(q, src.alias) : identifierEqual(q, src.objectName);
+                bool match = src.aliased ? identifierEqual(q, src.alias)
+                                         : identifierEqual(q, src.objectName);
                 if (match && e.qualifier.size() >= 2 && !src.aliased) {
                     const std::string& schema = e.qualifier[e.qualifier.size() - 2];
                     match = schema.empty() || identifierEqual(schema, src.schemaName);
@@ -799,16 +827,18 @@ BoundExprPtr Binder::bindColumn(const sql::Expr& e, Scope& scope) {
                 int number = std::string(scope.clause) == "HAVING"     ? 8121
                              : std::string(scope.clause) == "ORDER BY" ? 8127
                                                                        : 8120;
-                SqlMessage m = engineMessage(number, {src.alias + "." + src.columns[foundColumn].name});
+                SqlMessage m =
+                    engineMessage(number, {src.alias + "." + src.columns[foundColumn].name});
                 m.line = e.line;
                 throw SqlException(m);
             }
             // Every scope from here out to (not including) the one that owns the column is
             // correlated with it.
             Scope* walk = &scope;
-            for (int d = 0; d < depth; ++d, walk = walk->outer) walk->correlated = true;
-            auto col = std::make_unique<ColumnExpr>(src.columns[foundColumn].type, depth, foundSource,
-                                                    foundColumn);
+            for (int d = 0; d < depth; ++d, walk = walk->outer)
+                walk->correlated = true;
+            auto col = std::make_unique<ColumnExpr>(src.columns[foundColumn].type, depth,
+                                                    foundSource, foundColumn);
             col->nullable = src.columns[foundColumn].nullable;
             return col;
         }
@@ -840,13 +870,15 @@ BoundExprPtr Binder::bindCast(const sql::Expr& e, Scope& scope) {
         Value v = s->eval(none);
         style = v.isNull() ? 0 : static_cast<int>(convert(v, DataType::of(TypeId::Int)).asInt64());
     }
-    if (!value->type.isNullLiteral()) checkConversion(value->type, target, ConversionKind::Explicit);
+    if (!value->type.isNullLiteral())
+        checkConversion(value->type, target, ConversionKind::Explicit);
     std::vector<BoundExprPtr> args;
     args.push_back(std::move(value));
-    return std::make_unique<CallExpr>(target, std::move(args), [target, style](std::vector<Value>& a, const Frame& f) {
-        return convert(a[0], target, ConversionKind::Explicit, style,
-                       f.ctx ? f.ctx->dateFormat() : DateFormat::Mdy);
-    });
+    return std::make_unique<CallExpr>(
+        target, std::move(args), [target, style](std::vector<Value>& a, const Frame& f) {
+            return convert(a[0], target, ConversionKind::Explicit, style,
+                           f.ctx ? f.ctx->dateFormat() : DateFormat::Mdy);
+        });
 }
 
 BoundExprPtr Binder::bindCase(const sql::Expr& e, Scope& scope) {
@@ -866,7 +898,8 @@ BoundExprPtr Binder::bindCase(const sql::Expr& e, Scope& scope) {
             BoundExprPtr left = bindScalar(*operandAst, scope);
             BoundExprPtr right = bindScalar(*e.args[i], scope);
             comparisonType(left->type, right->type);
-            whens.push_back(std::make_unique<ComparePredicate>(ComparisonOp::Equal, std::move(left), std::move(right)));
+            whens.push_back(std::make_unique<ComparePredicate>(ComparisonOp::Equal, std::move(left),
+                                                               std::move(right)));
         } else {
             whens.push_back(bindPredicate(*e.args[i], scope));
         }
@@ -916,7 +949,8 @@ BoundExprPtr Binder::bindAggregate(const sql::Expr& e, Scope& scope) {
         } else {
             spec.kind = name == "sum" ? AggregateKind::Sum : AggregateKind::Avg;
             if (!isNumeric(at.id) && !at.isNullLiteral()) {
-                SqlMessage m = engineMessage(8117, {std::string(typeName(at.id)), name + " operator"});
+                SqlMessage m =
+                    engineMessage(8117, {std::string(typeName(at.id)), name + " operator"});
                 m.line = e.line;
                 throw SqlException(m);
             }
@@ -988,11 +1022,12 @@ BoundExprPtr Binder::bindFunction(const sql::Expr& e, Scope& scope) {
         std::vector<BoundExprPtr> args;
         args.push_back(std::move(a));
         args.push_back(std::move(b));
-        return std::make_unique<CallExpr>(t, std::move(args), [t](std::vector<Value>& v, const Frame& f) {
-            if (compareTri(ComparisonOp::Equal, v[0], v[1], f.ctx->dateFormat()) == Tri::True)
-                return Value::null(t);
-            return v[0];
-        });
+        return std::make_unique<CallExpr>(
+            t, std::move(args), [t](std::vector<Value>& v, const Frame& f) {
+                if (compareTri(ComparisonOp::Equal, v[0], v[1], f.ctx->dateFormat()) == Tri::True)
+                    return Value::null(t);
+                return v[0];
+            });
     }
     if (name == "iif") {
         if (e.args.size() != 3) raise(ctx_, 174, {"iif", "3"});
@@ -1002,8 +1037,8 @@ BoundExprPtr Binder::bindFunction(const sql::Expr& e, Scope& scope) {
         thens.push_back(bindScalar(*e.args[1], scope));
         BoundExprPtr otherwise = bindScalar(*e.args[2], scope);
         std::vector<DataType> types{thens[0]->type, otherwise->type};
-        return std::make_unique<CaseExpr>(commonResultType(types), std::move(whens), std::move(thens),
-                                          std::move(otherwise));
+        return std::make_unique<CaseExpr>(commonResultType(types), std::move(whens),
+                                          std::move(thens), std::move(otherwise));
     }
 
     const ScalarFunction* fn = findScalarFunction(name);
@@ -1048,7 +1083,7 @@ BoundExprPtr Binder::bindFunction(const sql::Expr& e, Scope& scope) {
             Value v = evaluate(a, f.ctx->session.functions);
             return v;
         },
-        fn->deterministic ? CallExpr::Reuse::Constant
+        fn->deterministic                    ? CallExpr::Reuse::Constant
         : identifierEqual(fn->name, "NEWID") ? CallExpr::Reuse::Never
                                              : CallExpr::Reuse::Statement);
 }
@@ -1056,9 +1091,11 @@ BoundExprPtr Binder::bindFunction(const sql::Expr& e, Scope& scope) {
 BoundPredicatePtr Binder::bindPredicate(const sql::Expr& e, Scope& scope) {
     switch (e.kind) {
         case sql::ExprKind::And:
-            return std::make_unique<AndPredicate>(bindPredicate(*e.args[0], scope), bindPredicate(*e.args[1], scope));
+            return std::make_unique<AndPredicate>(bindPredicate(*e.args[0], scope),
+                                                  bindPredicate(*e.args[1], scope));
         case sql::ExprKind::Or:
-            return std::make_unique<OrPredicate>(bindPredicate(*e.args[0], scope), bindPredicate(*e.args[1], scope));
+            return std::make_unique<OrPredicate>(bindPredicate(*e.args[0], scope),
+                                                 bindPredicate(*e.args[1], scope));
         case sql::ExprKind::Not:
             return std::make_unique<NotPredicate>(bindPredicate(*e.args[0], scope));
         case sql::ExprKind::Compare: {
@@ -1076,7 +1113,8 @@ BoundPredicatePtr Binder::bindPredicate(const sql::Expr& e, Scope& scope) {
             BoundExprPtr hi = bindScalar(*e.args[2], scope);
             comparisonType(v->type, lo->type);
             comparisonType(v->type, hi->type);
-            return std::make_unique<BetweenPredicate>(std::move(v), std::move(lo), std::move(hi), e.negated);
+            return std::make_unique<BetweenPredicate>(std::move(v), std::move(lo), std::move(hi),
+                                                      e.negated);
         }
         case sql::ExprKind::InList: {
             BoundExprPtr v = bindScalar(*e.args[0], scope);
@@ -1101,23 +1139,26 @@ BoundPredicatePtr Binder::bindPredicate(const sql::Expr& e, Scope& scope) {
             if (correlated) scope.correlated = true;
             SubqueryPredicate::Mode mode = SubqueryPredicate::Mode::In;
             if (e.kind == sql::ExprKind::CompareQuery)
-                mode = e.text == "all" ? SubqueryPredicate::Mode::All : SubqueryPredicate::Mode::Any;
-            return std::make_unique<SubqueryPredicate>(mode, comparisonOp(e.op.empty() ? "=" : e.op),
-                                                       std::move(v), std::move(query), correlated,
-                                                       e.negated);
+                mode =
+                    e.text == "all" ? SubqueryPredicate::Mode::All : SubqueryPredicate::Mode::Any;
+            return std::make_unique<SubqueryPredicate>(
+                mode, comparisonOp(e.op.empty() ? "=" : e.op), std::move(v), std::move(query),
+                correlated, e.negated);
         }
         case sql::ExprKind::Exists: {
             bool correlated = false;
             auto query = bindQuery(*e.query, &scope, true, &correlated);
             if (correlated) scope.correlated = true;
-            return std::make_unique<SubqueryPredicate>(SubqueryPredicate::Mode::Exists, ComparisonOp::Equal,
-                                                       nullptr, std::move(query), correlated, false);
+            return std::make_unique<SubqueryPredicate>(SubqueryPredicate::Mode::Exists,
+                                                       ComparisonOp::Equal, nullptr,
+                                                       std::move(query), correlated, false);
         }
         case sql::ExprKind::Like: {
             BoundExprPtr v = bindScalar(*e.args[0], scope);
             BoundExprPtr p = bindScalar(*e.args[1], scope);
             BoundExprPtr esc = e.args.size() > 2 ? bindScalar(*e.args[2], scope) : nullptr;
-            return std::make_unique<LikePredicate>(std::move(v), std::move(p), std::move(esc), e.negated);
+            return std::make_unique<LikePredicate>(std::move(v), std::move(p), std::move(esc),
+                                                   e.negated);
         }
         default: {
             // A value where a condition is expected.

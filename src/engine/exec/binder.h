@@ -26,6 +26,7 @@ struct Scope {
     // Grouped query: non-aggregated expressions must be GROUP BY expressions.
     bool grouped = false;
     const std::vector<const sql::Expr*>* groupExprs = nullptr;
+    std::vector<const sql::Expr*> groupExprStorage;  // what groupExprs points to
     std::vector<BoundExprPtr>* groupKeys = nullptr;
     std::vector<AggregateSpec>* aggregates = nullptr;  // where aggregates are collected
     bool aggregatesAllowed = false;
@@ -39,7 +40,7 @@ struct Scope {
 struct DeferredResolution {};
 
 class Binder {
-public:
+  public:
     explicit Binder(ExecContext& ctx);
 
     // In compile mode missing objects raise DeferredResolution instead of 208.
@@ -59,7 +60,7 @@ public:
 
     Database& database();
 
-private:
+  private:
     friend struct CoreBuilder;
     std::unique_ptr<Source> bindTableRef(const sql::TableRef& ref, BoundCore& core, Scope& scope,
                                          std::unique_ptr<JoinNode>& node);

@@ -11,19 +11,32 @@ Tri compareTri(ComparisonOp op, const Value& a, const Value& b, DateFormat forma
     if (c == Comparison::Unknown) return Tri::Unknown;
     bool r = false;
     switch (op) {
-        case ComparisonOp::Equal: r = c == Comparison::Equal; break;
-        case ComparisonOp::NotEqual: r = c != Comparison::Equal; break;
-        case ComparisonOp::Less: r = c == Comparison::Less; break;
-        case ComparisonOp::LessOrEqual: r = c != Comparison::Greater; break;
-        case ComparisonOp::Greater: r = c == Comparison::Greater; break;
-        case ComparisonOp::GreaterOrEqual: r = c != Comparison::Less; break;
+        case ComparisonOp::Equal:
+            r = c == Comparison::Equal;
+            break;
+        case ComparisonOp::NotEqual:
+            r = c != Comparison::Equal;
+            break;
+        case ComparisonOp::Less:
+            r = c == Comparison::Less;
+            break;
+        case ComparisonOp::LessOrEqual:
+            r = c != Comparison::Greater;
+            break;
+        case ComparisonOp::Greater:
+            r = c == Comparison::Greater;
+            break;
+        case ComparisonOp::GreaterOrEqual:
+            r = c != Comparison::Less;
+            break;
     }
     return r ? Tri::True : Tri::False;
 }
 
 Value ColumnExpr::eval(const Frame& frame) const {
     const Frame* f = &frame;
-    for (int d = 0; d < depth_; ++d) f = f->outer;
+    for (int d = 0; d < depth_; ++d)
+        f = f->outer;
     return (*f->sources)[source_]->value(f->tuple[source_], column_);
 }
 
@@ -42,7 +55,8 @@ Value CallExpr::eval(const Frame& frame) const {
     if (statementValue_) return *statementValue_;
     std::vector<Value> values;
     values.reserve(args_.size());
-    for (const auto& a : args_) values.push_back(a->eval(frame));
+    for (const auto& a : args_)
+        values.push_back(a->eval(frame));
     Value v = fn_(values, frame);
     if (reuse_ == Reuse::Statement && argumentsConstant()) statementValue_ = v;
     return v;
@@ -55,7 +69,9 @@ bool CallExpr::argumentsConstant() const {
     return true;
 }
 
-bool CallExpr::isConstant() const { return reuse_ == Reuse::Constant && argumentsConstant(); }
+bool CallExpr::isConstant() const {
+    return reuse_ == Reuse::Constant && argumentsConstant();
+}
 
 bool CallExpr::collectSources(std::vector<int>& out) const {
     for (const auto& a : args_) {
@@ -171,7 +187,7 @@ Tri BetweenPredicate::test(const Frame& frame) const {
     DateFormat f = frame.ctx->dateFormat();
     Tri lo = compareTri(ComparisonOp::GreaterOrEqual, v, low_->eval(frame), f);
     Tri hi = compareTri(ComparisonOp::LessOrEqual, v, high_->eval(frame), f);
-    Tri both = (lo == Tri::False || hi == Tri::False)  ? Tri::False
+    Tri both = (lo == Tri::False || hi == Tri::False) ? Tri::False
                : (lo == Tri::True && hi == Tri::True) ? Tri::True
                                                       : Tri::Unknown;
     return negated_ ? triNot(both) : both;
@@ -210,7 +226,11 @@ bool InListPredicate::collectSources(std::vector<int>& out) const {
 
 SubqueryPredicate::SubqueryPredicate(Mode mode, ComparisonOp op, BoundExprPtr e,
                                      std::unique_ptr<BoundQuery> q, bool correlated, bool negated)
-    : mode_(mode), op_(op), expr_(std::move(e)), query_(std::move(q)), correlated_(correlated),
+    : mode_(mode),
+      op_(op),
+      expr_(std::move(e)),
+      query_(std::move(q)),
+      correlated_(correlated),
       negated_(negated) {}
 
 SubqueryPredicate::~SubqueryPredicate() = default;
@@ -220,7 +240,8 @@ const std::vector<Value>& SubqueryPredicate::values(const Frame& frame) const {
     Rowset rows = executeQuery(*query_, *frame.ctx, &frame);
     std::vector<Value> out;
     out.reserve(rows.rows.size());
-    for (auto& r : rows.rows) out.push_back(r.empty() ? Value() : std::move(r[0]));
+    for (auto& r : rows.rows)
+        out.push_back(r.empty() ? Value() : std::move(r[0]));
     if (!correlated_) {
         cache_ = std::move(out);
         return *cache_;
@@ -264,8 +285,12 @@ Tri SubqueryPredicate::test(const Frame& frame) const {
     return negated_ ? triNot(result) : result;
 }
 
-LikePredicate::LikePredicate(BoundExprPtr e, BoundExprPtr pattern, BoundExprPtr escape, bool negated)
-    : expr_(std::move(e)), pattern_(std::move(pattern)), escape_(std::move(escape)), negated_(negated) {
+LikePredicate::LikePredicate(BoundExprPtr e, BoundExprPtr pattern, BoundExprPtr escape,
+                             bool negated)
+    : expr_(std::move(e)),
+      pattern_(std::move(pattern)),
+      escape_(std::move(escape)),
+      negated_(negated) {
     constantPattern_ = pattern_->isConstant() && (!escape_ || escape_->isConstant());
 }
 
@@ -295,8 +320,8 @@ Tri LikePredicate::test(const Frame& frame) const {
             if (e.isNull()) return Tri::Unknown;
             esc = asLikeText(e, f);
         }
-        LikePattern compiled = LikePattern::compile(asLikeText(p, f), esc ? std::optional<std::string_view>(*esc)
-                                                                         : std::nullopt);
+        LikePattern compiled = LikePattern::compile(
+            asLikeText(p, f), esc ? std::optional<std::string_view>(*esc) : std::nullopt);
         match = compiled.matches(text);
         if (constantPattern_) compiled_ = std::move(compiled);
     }

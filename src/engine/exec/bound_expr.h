@@ -46,7 +46,7 @@ struct Frame {
 };
 
 class BoundExpr {
-public:
+  public:
     explicit BoundExpr(DataType t) : type(t) {}
     virtual ~BoundExpr() = default;
     virtual Value eval(const Frame& frame) const = 0;
@@ -66,7 +66,7 @@ public:
 using BoundExprPtr = std::unique_ptr<BoundExpr>;
 
 class BoundPredicate {
-public:
+  public:
     virtual ~BoundPredicate() = default;
     virtual Tri test(const Frame& frame) const = 0;
     virtual bool collectSources(std::vector<int>& out) const = 0;
@@ -81,19 +81,21 @@ using BoundPredicatePtr = std::unique_ptr<BoundPredicate>;
 // --- scalar expressions ------------------------------------------------------------
 
 class ConstantExpr : public BoundExpr {
-public:
-    explicit ConstantExpr(Value v) : BoundExpr(v.type()), value_(std::move(v)) { nullable = value_.isNull(); }
+  public:
+    explicit ConstantExpr(Value v) : BoundExpr(v.type()), value_(std::move(v)) {
+        nullable = value_.isNull();
+    }
     Value eval(const Frame&) const override { return value_; }
     bool isConstant() const override { return true; }
     bool collectSources(std::vector<int>&) const override { return true; }
     const Value& value() const { return value_; }
 
-private:
+  private:
     Value value_;
 };
 
 class ColumnExpr : public BoundExpr {
-public:
+  public:
     ColumnExpr(DataType t, int depth, int source, int column)
         : BoundExpr(t), depth_(depth), source_(source), column_(column) {
         if (depth == 0) {
@@ -105,24 +107,24 @@ public:
     bool collectSources(std::vector<int>& out) const override;
     int depth() const { return depth_; }
 
-private:
+  private:
     int depth_, source_, column_;
 };
 
 class VariableExpr : public BoundExpr {
-public:
+  public:
     VariableExpr(DataType t, std::string name) : BoundExpr(t), name_(std::move(name)) {}
     Value eval(const Frame& frame) const override;
     bool collectSources(std::vector<int>&) const override { return true; }
 
-private:
+  private:
     std::string name_;
 };
 
 // Functions computed from their arguments' values by a callable (arithmetic, scalar
 // built-ins, ISNULL, CAST, metadata functions ...).
 class CallExpr : public BoundExpr {
-public:
+  public:
     using Fn = std::function<Value(std::vector<Value>& args, const Frame& frame)>;
     // How a call's result may be reused.
     enum class Reuse {
@@ -137,7 +139,7 @@ public:
     bool isConstant() const override;
     bool collectSources(std::vector<int>& out) const override;
 
-private:
+  private:
     bool argumentsConstant() const;
 
     std::vector<BoundExprPtr> args_;
@@ -148,25 +150,29 @@ private:
 
 // COALESCE / ISNULL-like: evaluates arguments lazily, first non-NULL converted.
 class CoalesceExpr : public BoundExpr {
-public:
-    CoalesceExpr(DataType t, std::vector<BoundExprPtr> args) : BoundExpr(t), args_(std::move(args)) {}
+  public:
+    CoalesceExpr(DataType t, std::vector<BoundExprPtr> args)
+        : BoundExpr(t), args_(std::move(args)) {}
     Value eval(const Frame& frame) const override;
     bool isConstant() const override;
     bool collectSources(std::vector<int>& out) const override;
 
-private:
+  private:
     std::vector<BoundExprPtr> args_;
 };
 
 class CaseExpr : public BoundExpr {
-public:
+  public:
     CaseExpr(DataType t, std::vector<BoundPredicatePtr> whens, std::vector<BoundExprPtr> thens,
              BoundExprPtr otherwise)
-        : BoundExpr(t), whens_(std::move(whens)), thens_(std::move(thens)), else_(std::move(otherwise)) {}
+        : BoundExpr(t),
+          whens_(std::move(whens)),
+          thens_(std::move(thens)),
+          else_(std::move(otherwise)) {}
     Value eval(const Frame& frame) const override;
     bool collectSources(std::vector<int>& out) const override;
 
-private:
+  private:
     std::vector<BoundPredicatePtr> whens_;
     std::vector<BoundExprPtr> thens_;
     BoundExprPtr else_;
@@ -174,57 +180,62 @@ private:
 
 // A scalar subquery: its single value, NULL for no row, 512 for several.
 class SubqueryExpr : public BoundExpr {
-public:
+  public:
     SubqueryExpr(DataType t, std::unique_ptr<BoundQuery> query, bool correlated);
     ~SubqueryExpr() override;
     Value eval(const Frame& frame) const override;
     bool collectSources(std::vector<int>&) const override { return false; }
 
-private:
+  private:
     std::unique_ptr<BoundQuery> query_;
     bool correlated_;
     mutable std::optional<Value> cache_;
 };
 
 class AggregateRefExpr : public BoundExpr {
-public:
+  public:
     AggregateRefExpr(DataType t, int index) : BoundExpr(t), index_(index) {}
     Value eval(const Frame& frame) const override { return frame.group->aggregates[index_]; }
     bool collectSources(std::vector<int>&) const override { return false; }
 
-private:
+  private:
     int index_;
 };
 
 class GroupKeyExpr : public BoundExpr {
-public:
+  public:
     GroupKeyExpr(DataType t, int index) : BoundExpr(t), index_(index) {}
     Value eval(const Frame& frame) const override { return frame.group->keys[index_]; }
     bool collectSources(std::vector<int>&) const override { return false; }
 
-private:
+  private:
     int index_;
 };
 
 // --- predicates ----------------------------------------------------------------------
 
 class ComparePredicate : public BoundPredicate {
-public:
+  public:
     ComparePredicate(ComparisonOp op, BoundExprPtr l, BoundExprPtr r)
         : op_(op), left_(std::move(l)), right_(std::move(r)) {}
     Tri test(const Frame& frame) const override;
     bool collectSources(std::vector<int>& out) const override;
-    const BoundExpr* equalityLeft() const override { return op_ == ComparisonOp::Equal ? left_.get() : nullptr; }
-    const BoundExpr* equalityRight() const override { return op_ == ComparisonOp::Equal ? right_.get() : nullptr; }
+    const BoundExpr* equalityLeft() const override {
+        return op_ == ComparisonOp::Equal ? left_.get() : nullptr;
+    }
+    const BoundExpr* equalityRight() const override {
+        return op_ == ComparisonOp::Equal ? right_.get() : nullptr;
+    }
 
-private:
+  private:
     ComparisonOp op_;
     BoundExprPtr left_, right_;
 };
 
 class AndPredicate : public BoundPredicate {
-public:
-    AndPredicate(BoundPredicatePtr l, BoundPredicatePtr r) : left_(std::move(l)), right_(std::move(r)) {}
+  public:
+    AndPredicate(BoundPredicatePtr l, BoundPredicatePtr r)
+        : left_(std::move(l)), right_(std::move(r)) {}
     Tri test(const Frame& frame) const override;
     bool collectSources(std::vector<int>& out) const override;
     void conjuncts(std::vector<const BoundPredicate*>& out) const override {
@@ -232,61 +243,64 @@ public:
         right_->conjuncts(out);
     }
 
-private:
+  private:
     BoundPredicatePtr left_, right_;
 };
 
 class OrPredicate : public BoundPredicate {
-public:
-    OrPredicate(BoundPredicatePtr l, BoundPredicatePtr r) : left_(std::move(l)), right_(std::move(r)) {}
+  public:
+    OrPredicate(BoundPredicatePtr l, BoundPredicatePtr r)
+        : left_(std::move(l)), right_(std::move(r)) {}
     Tri test(const Frame& frame) const override;
     bool collectSources(std::vector<int>& out) const override;
 
-private:
+  private:
     BoundPredicatePtr left_, right_;
 };
 
 class NotPredicate : public BoundPredicate {
-public:
+  public:
     explicit NotPredicate(BoundPredicatePtr p) : inner_(std::move(p)) {}
     Tri test(const Frame& frame) const override { return triNot(inner_->test(frame)); }
-    bool collectSources(std::vector<int>& out) const override { return inner_->collectSources(out); }
+    bool collectSources(std::vector<int>& out) const override {
+        return inner_->collectSources(out);
+    }
 
-private:
+  private:
     BoundPredicatePtr inner_;
 };
 
 class IsNullPredicate : public BoundPredicate {
-public:
+  public:
     IsNullPredicate(BoundExprPtr e, bool negated) : expr_(std::move(e)), negated_(negated) {}
     Tri test(const Frame& frame) const override;
     bool collectSources(std::vector<int>& out) const override { return expr_->collectSources(out); }
 
-private:
+  private:
     BoundExprPtr expr_;
     bool negated_;
 };
 
 class BetweenPredicate : public BoundPredicate {
-public:
+  public:
     BetweenPredicate(BoundExprPtr e, BoundExprPtr lo, BoundExprPtr hi, bool negated)
         : expr_(std::move(e)), low_(std::move(lo)), high_(std::move(hi)), negated_(negated) {}
     Tri test(const Frame& frame) const override;
     bool collectSources(std::vector<int>& out) const override;
 
-private:
+  private:
     BoundExprPtr expr_, low_, high_;
     bool negated_;
 };
 
 class InListPredicate : public BoundPredicate {
-public:
+  public:
     InListPredicate(BoundExprPtr e, std::vector<BoundExprPtr> list, bool negated)
         : expr_(std::move(e)), list_(std::move(list)), negated_(negated) {}
     Tri test(const Frame& frame) const override;
     bool collectSources(std::vector<int>& out) const override;
 
-private:
+  private:
     BoundExprPtr expr_;
     std::vector<BoundExprPtr> list_;
     bool negated_;
@@ -294,7 +308,7 @@ private:
 
 // x IN (subquery), x op ANY/ALL (subquery), EXISTS (subquery).
 class SubqueryPredicate : public BoundPredicate {
-public:
+  public:
     enum class Mode { In, Any, All, Exists };
     SubqueryPredicate(Mode mode, ComparisonOp op, BoundExprPtr e, std::unique_ptr<BoundQuery> q,
                       bool correlated, bool negated);
@@ -302,7 +316,7 @@ public:
     Tri test(const Frame& frame) const override;
     bool collectSources(std::vector<int>&) const override { return false; }
 
-private:
+  private:
     const std::vector<Value>& values(const Frame& frame) const;
 
     Mode mode_;
@@ -316,12 +330,12 @@ private:
 };
 
 class LikePredicate : public BoundPredicate {
-public:
+  public:
     LikePredicate(BoundExprPtr e, BoundExprPtr pattern, BoundExprPtr escape, bool negated);
     Tri test(const Frame& frame) const override;
     bool collectSources(std::vector<int>& out) const override;
 
-private:
+  private:
     BoundExprPtr expr_, pattern_, escape_;
     bool negated_;
     bool constantPattern_ = false;
@@ -330,12 +344,12 @@ private:
 };
 
 class ConstantPredicate : public BoundPredicate {
-public:
+  public:
     explicit ConstantPredicate(Tri v) : value_(v) {}
     Tri test(const Frame&) const override { return value_; }
     bool collectSources(std::vector<int>&) const override { return true; }
 
-private:
+  private:
     Tri value_;
 };
 

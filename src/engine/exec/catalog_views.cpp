@@ -4,8 +4,8 @@
 // reads them, so they agree with it at every moment.
 #include <algorithm>
 
-#include "engine/exec/messages.h"
 #include "engine/exec/binder.h"
+#include "engine/exec/messages.h"
 #include "engine/types/collation.h"
 #include "engine/types/conversion.h"
 
@@ -15,23 +15,46 @@ namespace {
 
 constexpr const char* kCollation = "Modern_Spanish_CI_AS";
 
-DataType sysname() { return DataType::nvarchar(128); }
-DataType intType() { return DataType::of(TypeId::Int); }
-DataType smallint() { return DataType::of(TypeId::SmallInt); }
-DataType tinyint() { return DataType::of(TypeId::TinyInt); }
+DataType sysname() {
+    return DataType::nvarchar(128);
+}
+DataType intType() {
+    return DataType::of(TypeId::Int);
+}
+DataType smallint() {
+    return DataType::of(TypeId::SmallInt);
+}
+DataType tinyint() {
+    return DataType::of(TypeId::TinyInt);
+}
 
-Value i32(int64_t v) { return Value::integer(v, TypeId::Int); }
-Value i16(int64_t v) { return Value::integer(v, TypeId::SmallInt); }
-Value i8(int64_t v) { return Value::integer(v, TypeId::TinyInt); }
-Value name(const std::string& s) { return Value::string(s, sysname()); }
-Value nvarchar(const std::string& s, int32_t n) { return Value::string(s, DataType::nvarchar(n)); }
-Value varchar(const std::string& s, int32_t n) { return Value::string(s, DataType::varchar(n)); }
+Value i32(int64_t v) {
+    return Value::integer(v, TypeId::Int);
+}
+Value i16(int64_t v) {
+    return Value::integer(v, TypeId::SmallInt);
+}
+Value i8(int64_t v) {
+    return Value::integer(v, TypeId::TinyInt);
+}
+Value name(const std::string& s) {
+    return Value::string(s, sysname());
+}
+Value nvarchar(const std::string& s, int32_t n) {
+    return Value::string(s, DataType::nvarchar(n));
+}
+Value varchar(const std::string& s, int32_t n) {
+    return Value::string(s, DataType::varchar(n));
+}
 Value charN(const std::string& s, int32_t n) {
     std::string padded = s;
-    while (static_cast<int32_t>(padded.size()) < n) padded.push_back(' ');
+    while (static_cast<int32_t>(padded.size()) < n)
+        padded.push_back(' ');
     return Value::string(padded, DataType{TypeId::Char, n, 0, 0});
 }
-Value nullOf(DataType t) { return Value::null(t); }
+Value nullOf(DataType t) {
+    return Value::null(t);
+}
 
 struct ViewBuilder {
     Rowset rows;
@@ -44,7 +67,9 @@ struct ViewBuilder {
     }
 };
 
-bool isNumericForCatalog(TypeId id) { return isNumeric(id) || isDateTime(id); }
+bool isNumericForCatalog(TypeId id) {
+    return isNumeric(id) || isDateTime(id);
+}
 
 Value createdOf(const Value& v) {
     return v.isNull() ? Value::datetime(0, 0) : v;
@@ -91,14 +116,21 @@ struct ObjectEntry {
 
 Value sysobjectsCell(const ObjectEntry& e, size_t column) {
     switch (column) {
-        case 0: return name(*e.name);
-        case 1: return i32(e.id);
-        case 2: return charN(e.xtype, 2);
-        case 3: return i16(1);
-        case 4: return i16(e.info);
-        case 8: return i32(e.parent);
+        case 0:
+            return name(*e.name);
+        case 1:
+            return i32(e.id);
+        case 2:
+            return charN(e.xtype, 2);
+        case 3:
+            return i16(1);
+        case 4:
+            return i16(e.info);
+        case 8:
+            return i32(e.parent);
         case 9:
-        case 17: return createdOf(*e.created);
+        case 17:
+            return createdOf(*e.created);
         case 13: {
             std::string xtype = e.xtype;
             return charN((xtype == "PK" || xtype == "UQ") ? "K" : xtype, 2);
@@ -107,8 +139,10 @@ Value sysobjectsCell(const ObjectEntry& e, size_t column) {
         case 14:
         case 15:
         case 16:
-        case 24: return i16(0);
-        default: return i32(0);
+        case 24:
+            return i16(0);
+        default:
+            return i32(0);
     }
 }
 
@@ -120,16 +154,21 @@ Rowset buildSysobjects(const Database& db, bool withRows) {
     for (const auto& [id, table] : db.tables()) {
         const TableSchema& t = table->schema;
         entries->push_back({&t.name, t.id, "U", 0, 0, &t.created});
-        for (const auto& d : t.defaults) entries->push_back({&d.name, d.id, "D", d.columnId, t.id, &d.created});
+        for (const auto& d : t.defaults)
+            entries->push_back({&d.name, d.id, "D", d.columnId, t.id, &d.created});
         for (const auto& ix : t.indexes) {
             if (ix.constraint == KeyConstraint::None) continue;
-            entries->push_back({&ix.name, ix.constraintId, ix.constraint == KeyConstraint::PrimaryKey ? "PK" : "UQ", 0,
-                                t.id, &ix.created});
+            entries->push_back({&ix.name, ix.constraintId,
+                                ix.constraint == KeyConstraint::PrimaryKey ? "PK" : "UQ", 0, t.id,
+                                &ix.created});
         }
     }
-    for (const auto& [id, view] : db.views()) entries->push_back({&view.name, view.id, "V", 0, 0, &view.created});
+    for (const auto& [id, view] : db.views())
+        entries->push_back({&view.name, view.id, "V", 0, 0, &view.created});
     b.rows.cellRows = entries->size();
-    b.rows.cell = [entries](size_t row, size_t column) { return sysobjectsCell((*entries)[row], column); };
+    b.rows.cell = [entries](size_t row, size_t column) {
+        return sysobjectsCell((*entries)[row], column);
+    };
     return std::move(b.rows);
 }
 
@@ -181,35 +220,57 @@ Value syscolumnsCell(const ColumnEntry& e, size_t column) {
     int xtype = systemTypeId(type.id);
     bool character = isCharacter(type.id);
     switch (column) {
-        case 0: return name(e.column->name);
-        case 1: return i32(e.table->id);
+        case 0:
+            return name(e.column->name);
+        case 1:
+            return i32(e.table->id);
         case 2:
-        case 22: return i8(xtype);
-        case 4: return i16(xtype);
-        case 5: return i16(storageBytes(type));
-        case 6: return i8(reportedPrecision(type) < 0 ? 0 : std::min(reportedPrecision(type), 255));
-        case 7: return i8(reportedScale(type));
-        case 8: return i16(e.column->id);
-        case 13: return i32(e.column->defaultId);
-        case 16: return i16(e.order);
-        case 17: return nullOf(DataType{TypeId::VarBinary, 8000, 0, 0});
-        case 19: return character ? i32(53284) : nullOf(intType());
-        case 21: return i8((e.column->nullable ? 0x08 : 0) | (e.column->identity ? 0x80 : 0));
-        case 24: return nullOf(DataType::varchar(255));
-        case 25: return i16(reportedPrecision(type));
-        case 26: return isNumericForCatalog(type.id) ? i32(reportedScale(type)) : nullOf(intType());
-        case 29: return i32(e.column->nullable ? 1 : 0);
-        case 30: return character ? name(kCollation) : nullOf(sysname());
-        case 31: return nullOf(DataType{TypeId::Binary, 5, 0, 0});
+        case 22:
+            return i8(xtype);
+        case 4:
+            return i16(xtype);
+        case 5:
+            return i16(storageBytes(type));
+        case 6:
+            return i8(reportedPrecision(type) < 0 ? 0 : std::min(reportedPrecision(type), 255));
+        case 7:
+            return i8(reportedScale(type));
+        case 8:
+            return i16(e.column->id);
+        case 13:
+            return i32(e.column->defaultId);
+        case 16:
+            return i16(e.order);
+        case 17:
+            return nullOf(DataType{TypeId::VarBinary, 8000, 0, 0});
+        case 19:
+            return character ? i32(53284) : nullOf(intType());
+        case 21:
+            return i8((e.column->nullable ? 0x08 : 0) | (e.column->identity ? 0x80 : 0));
+        case 24:
+            return nullOf(DataType::varchar(255));
+        case 25:
+            return i16(reportedPrecision(type));
+        case 26:
+            return isNumericForCatalog(type.id) ? i32(reportedScale(type)) : nullOf(intType());
+        case 29:
+            return i32(e.column->nullable ? 1 : 0);
+        case 30:
+            return character ? name(kCollation) : nullOf(sysname());
+        case 31:
+            return nullOf(DataType{TypeId::Binary, 5, 0, 0});
         case 3:
         case 10:
-        case 11: return i8(0);
+        case 11:
+            return i8(0);
         case 9:
         case 12:
         case 15:
         case 18:
-        case 23: return i16(0);
-        default: return i32(0);
+        case 23:
+            return i16(0);
+        default:
+            return i32(0);
     }
 }
 
@@ -220,10 +281,13 @@ Rowset buildSyscolumns(const Database& db, bool withRows) {
     auto entries = std::make_shared<std::vector<ColumnEntry>>();
     for (const auto& [id, table] : db.tables()) {
         int order = 1;
-        for (const auto& c : table->schema.columns) entries->push_back({&table->schema, &c, order++});
+        for (const auto& c : table->schema.columns)
+            entries->push_back({&table->schema, &c, order++});
     }
     b.rows.cellRows = entries->size();
-    b.rows.cell = [entries](size_t row, size_t column) { return syscolumnsCell((*entries)[row], column); };
+    b.rows.cell = [entries](size_t row, size_t column) {
+        return syscolumnsCell((*entries)[row], column);
+    };
     return std::move(b.rows);
 }
 
@@ -240,23 +304,40 @@ struct SystemType {
 };
 
 constexpr SystemType kSystemTypes[] = {
-    {"image", 34, 34, 16, 0, 0, false},          {"text", 35, 35, 16, 0, 0, false},
-    {"uniqueidentifier", 36, 36, 16, 0, 0, false}, {"date", 40, 40, 3, 10, 0, false},
-    {"time", 41, 41, 5, 16, 7, false},           {"datetime2", 42, 42, 8, 27, 7, false},
-    {"datetimeoffset", 43, 43, 10, 34, 7, false}, {"tinyint", 48, 48, 1, 3, 0, false},
-    {"smallint", 52, 52, 2, 5, 0, false},        {"int", 56, 56, 4, 10, 0, false},
-    {"smalldatetime", 58, 58, 4, 16, 0, false},  {"real", 59, 59, 4, 24, 0, false},
-    {"money", 60, 60, 8, 19, 4, false},          {"datetime", 61, 61, 8, 23, 3, false},
-    {"float", 62, 62, 8, 53, 0, false},          {"sql_variant", 98, 98, 8016, 0, 0, false},
-    {"ntext", 99, 99, 16, 0, 0, false},          {"bit", 104, 104, 1, 1, 0, false},
-    {"decimal", 106, 106, 17, 38, 38, false},    {"numeric", 108, 108, 17, 38, 38, false},
-    {"smallmoney", 122, 122, 4, 10, 4, false},   {"bigint", 127, 127, 8, 19, 0, false},
-    {"hierarchyid", 240, 128, -1, 0, 0, true},   {"geometry", 240, 129, -1, 0, 0, true},
-    {"geography", 240, 130, -1, 0, 0, true},     {"varbinary", 165, 165, 8000, 0, 0, true},
-    {"varchar", 167, 167, 8000, 0, 0, true},     {"binary", 173, 173, 8000, 0, 0, false},
-    {"char", 175, 175, 8000, 0, 0, false},       {"timestamp", 189, 189, 8, 0, 0, false},
-    {"nvarchar", 231, 231, 8000, 0, 0, true},    {"nchar", 239, 239, 8000, 0, 0, false},
-    {"xml", 241, 241, -1, 0, 0, false},          {"sysname", 231, 256, 256, 0, 0, true},
+    {"image", 34, 34, 16, 0, 0, false},
+    {"text", 35, 35, 16, 0, 0, false},
+    {"uniqueidentifier", 36, 36, 16, 0, 0, false},
+    {"date", 40, 40, 3, 10, 0, false},
+    {"time", 41, 41, 5, 16, 7, false},
+    {"datetime2", 42, 42, 8, 27, 7, false},
+    {"datetimeoffset", 43, 43, 10, 34, 7, false},
+    {"tinyint", 48, 48, 1, 3, 0, false},
+    {"smallint", 52, 52, 2, 5, 0, false},
+    {"int", 56, 56, 4, 10, 0, false},
+    {"smalldatetime", 58, 58, 4, 16, 0, false},
+    {"real", 59, 59, 4, 24, 0, false},
+    {"money", 60, 60, 8, 19, 4, false},
+    {"datetime", 61, 61, 8, 23, 3, false},
+    {"float", 62, 62, 8, 53, 0, false},
+    {"sql_variant", 98, 98, 8016, 0, 0, false},
+    {"ntext", 99, 99, 16, 0, 0, false},
+    {"bit", 104, 104, 1, 1, 0, false},
+    {"decimal", 106, 106, 17, 38, 38, false},
+    {"numeric", 108, 108, 17, 38, 38, false},
+    {"smallmoney", 122, 122, 4, 10, 4, false},
+    {"bigint", 127, 127, 8, 19, 0, false},
+    {"hierarchyid", 240, 128, -1, 0, 0, true},
+    {"geometry", 240, 129, -1, 0, 0, true},
+    {"geography", 240, 130, -1, 0, 0, true},
+    {"varbinary", 165, 165, 8000, 0, 0, true},
+    {"varchar", 167, 167, 8000, 0, 0, true},
+    {"binary", 173, 173, 8000, 0, 0, false},
+    {"char", 175, 175, 8000, 0, 0, false},
+    {"timestamp", 189, 189, 8, 0, 0, false},
+    {"nvarchar", 231, 231, 8000, 0, 0, true},
+    {"nchar", 239, 239, 8000, 0, 0, false},
+    {"xml", 241, 241, -1, 0, 0, false},
+    {"sysname", 231, 256, 256, 0, 0, true},
 };
 
 Rowset buildSystypes(bool withRows) {
@@ -286,11 +367,25 @@ Rowset buildSystypes(bool withRows) {
         bool character = std::string(t.name).find("char") != std::string::npos ||
                          std::string(t.name) == "text" || std::string(t.name) == "ntext" ||
                          std::string(t.name) == "sysname";
-        b.rows.rows.push_back({name(t.name), i8(t.xtype), i8(0), i16(t.xusertype), i16(t.length),
-                               i8(t.prec), i8(t.scale), i32(0), i32(0), i16(4), i16(0),
-                               character ? i32(53284) : nullOf(intType()), i16(0), Value::bit(t.variable),
-                               Value::bit(std::string(t.name) != "sysname"), i8(t.xtype),
-                               nullOf(DataType::varchar(255)), i16(t.prec), i8(t.scale),
+        b.rows.rows.push_back({name(t.name),
+                               i8(t.xtype),
+                               i8(0),
+                               i16(t.xusertype),
+                               i16(t.length),
+                               i8(t.prec),
+                               i8(t.scale),
+                               i32(0),
+                               i32(0),
+                               i16(4),
+                               i16(0),
+                               character ? i32(53284) : nullOf(intType()),
+                               i16(0),
+                               Value::bit(t.variable),
+                               Value::bit(std::string(t.name) != "sysname"),
+                               i8(t.xtype),
+                               nullOf(DataType::varchar(255)),
+                               i16(t.prec),
+                               i8(t.scale),
                                character ? name(kCollation) : nullOf(sysname())});
     }
     return std::move(b.rows);
@@ -332,21 +427,47 @@ Rowset buildSysindexes(const Database& db, bool withRows) {
     b.column("rows", intType());
     if (!withRows) return std::move(b.rows);
     auto row = [&](int32_t tableId, int indid, const Value& indexName, int keys, int64_t rows) {
-        b.rows.rows.push_back({i32(tableId), i32(0), nullOf(binary6), i16(indid), nullOf(binary6), i16(0),
-                               i16(keys), i16(1), i32(0), i32(0), i32(0), Value::integer(rows, TypeId::BigInt),
-                               i32(0), i8(0), i8(0), i16(0), i16(0), i8(0), i8(0), i32(0), nullOf(binary6),
-                               i16(0), i16(0), i32(0), nullOf(DataType{TypeId::VarBinary, 1088, 0, 0}),
-                               indexName, nullOf(DataType::of(TypeId::Image)), i32(8000),
+        b.rows.rows.push_back({i32(tableId),
+                               i32(0),
+                               nullOf(binary6),
+                               i16(indid),
+                               nullOf(binary6),
+                               i16(0),
+                               i16(keys),
+                               i16(1),
+                               i32(0),
+                               i32(0),
+                               i32(0),
+                               Value::integer(rows, TypeId::BigInt),
+                               i32(0),
+                               i8(0),
+                               i8(0),
+                               i16(0),
+                               i16(0),
+                               i8(0),
+                               i8(0),
+                               i32(0),
+                               nullOf(binary6),
+                               i16(0),
+                               i16(0),
+                               i32(0),
+                               nullOf(DataType{TypeId::VarBinary, 1088, 0, 0}),
+                               indexName,
+                               nullOf(DataType::of(TypeId::Image)),
+                               i32(8000),
                                i32(std::min<int64_t>(rows, 2147483647))});
     };
     for (const auto& [id, table] : db.tables()) {
         const TableSchema& t = table->schema;
         int64_t rows = static_cast<int64_t>(table->data.rowCount());
-        bool clustered = std::any_of(t.indexes.begin(), t.indexes.end(), [](const auto& ix) { return ix.clustered; });
+        bool clustered = std::any_of(t.indexes.begin(), t.indexes.end(),
+                                     [](const auto& ix) { return ix.clustered; });
         if (!clustered) row(t.id, 0, nullOf(sysname()), 0, rows);
         std::vector<const IndexSchema*> ordered;
-        for (const auto& ix : t.indexes) ordered.push_back(&ix);
-        std::sort(ordered.begin(), ordered.end(), [](auto* a, auto* c) { return a->indexId < c->indexId; });
+        for (const auto& ix : t.indexes)
+            ordered.push_back(&ix);
+        std::sort(ordered.begin(), ordered.end(),
+                  [](auto* a, auto* c) { return a->indexId < c->indexId; });
         for (const IndexSchema* ix : ordered)
             row(t.id, ix->indexId, name(ix->name), static_cast<int>(ix->keys.size()), rows);
     }
@@ -364,7 +485,8 @@ Rowset buildSysindexkeys(const Database& db, bool withRows) {
         for (const auto& ix : table->schema.indexes) {
             int keyno = 1;
             for (const auto& k : ix.keys)
-                b.rows.rows.push_back({i32(table->schema.id), i16(ix.indexId), i16(k.columnId), i16(keyno++)});
+                b.rows.rows.push_back(
+                    {i32(table->schema.id), i16(ix.indexId), i16(k.columnId), i16(keyno++)});
         }
     }
     return std::move(b.rows);
@@ -398,15 +520,18 @@ Rowset buildSyscomments(const Database& db, bool withRows) {
             }
             std::string chunk = text.substr(pos, take);
             b.rows.rows.push_back({i32(id), i16(0), i16(colid++), i16(0),
-                                   Value::binary(chunk, DataType{TypeId::VarBinary, 8000, 0, 0}), i16(2),
-                                   i16(0), Value::bit(false), Value::bit(false), nvarchar(chunk, 4000)});
+                                   Value::binary(chunk, DataType{TypeId::VarBinary, 8000, 0, 0}),
+                                   i16(2), i16(0), Value::bit(false), Value::bit(false),
+                                   nvarchar(chunk, 4000)});
             pos += take;
         } while (pos < text.size());
     };
     for (const auto& [id, table] : db.tables()) {
-        for (const auto& d : table->schema.defaults) add(d.id, d.definition);
+        for (const auto& d : table->schema.defaults)
+            add(d.id, d.definition);
     }
-    for (const auto& [id, view] : db.views()) add(view.id, view.text);
+    for (const auto& [id, view] : db.views())
+        add(view.id, view.text);
     return std::move(b.rows);
 }
 
@@ -420,16 +545,18 @@ Rowset buildInformationSchemaTables(const Database& db, bool withRows) {
     b.column("TABLE_TYPE", DataType::varchar(10));
     if (!withRows) return std::move(b.rows);
     for (const auto& [id, table] : db.tables())
-        b.rows.rows.push_back({name(db.name()), name(table->schema.schema), name(table->schema.name),
-                               varchar("BASE TABLE", 10)});
+        b.rows.rows.push_back({name(db.name()), name(table->schema.schema),
+                               name(table->schema.name), varchar("BASE TABLE", 10)});
     for (const auto& [id, view] : db.views())
-        b.rows.rows.push_back({name(db.name()), name(view.schema), name(view.name), varchar("VIEW", 10)});
+        b.rows.rows.push_back(
+            {name(db.name()), name(view.schema), name(view.name), varchar("VIEW", 10)});
     return std::move(b.rows);
 }
 
 void informationSchemaColumn(ViewBuilder& b, const Database& db, const std::string& schema,
-                             const std::string& tableName, const std::string& columnName, int ordinal,
-                             const Value& defaultText, bool nullable, const DataType& type) {
+                             const std::string& tableName, const std::string& columnName,
+                             int ordinal, const Value& defaultText, bool nullable,
+                             const DataType& type) {
     Value maxLength = nullOf(intType()), octetLength = nullOf(intType());
     if (isCharacter(type.id) || isBinary(type.id)) {
         int32_t chars;
@@ -441,8 +568,8 @@ void informationSchemaColumn(ViewBuilder& b, const Database& db, const std::stri
             chars = type.isMax() ? -1 : type.length;
         }
         maxLength = i32(chars);
-        int32_t octets = type.isMax() ? -1
-                         : type.id == TypeId::NText ? 2147483646
+        int32_t octets = type.isMax()                                                ? -1
+                         : type.id == TypeId::NText                                  ? 2147483646
                          : (type.id == TypeId::NChar || type.id == TypeId::NVarChar) ? chars * 2
                                                                                      : chars;
         octetLength = i32(octets);
@@ -457,13 +584,29 @@ void informationSchemaColumn(ViewBuilder& b, const Database& db, const std::stri
     if (isDateTime(type.id)) datetimePrecision = i16(type.id == TypeId::DateTime ? 3 : 0);
     bool character = isCharacter(type.id);
     Value charset = character ? name(isUnicode(type.id) ? "UNICODE" : "iso_1") : nullOf(sysname());
-    b.rows.rows.push_back({name(db.name()), name(schema), name(tableName), name(columnName), i32(ordinal),
-                           defaultText, varchar(nullable ? "YES" : "NO", 3),
-                           name(std::string(typeName(type.id))), maxLength, octetLength, precision, radix,
-                           scale, datetimePrecision, nullOf(sysname()), nullOf(sysname()), charset,
-                           nullOf(sysname()), nullOf(sysname()),
-                           character ? name(kCollation) : nullOf(sysname()), nullOf(sysname()),
-                           nullOf(sysname()), nullOf(sysname())});
+    b.rows.rows.push_back({name(db.name()),
+                           name(schema),
+                           name(tableName),
+                           name(columnName),
+                           i32(ordinal),
+                           defaultText,
+                           varchar(nullable ? "YES" : "NO", 3),
+                           name(std::string(typeName(type.id))),
+                           maxLength,
+                           octetLength,
+                           precision,
+                           radix,
+                           scale,
+                           datetimePrecision,
+                           nullOf(sysname()),
+                           nullOf(sysname()),
+                           charset,
+                           nullOf(sysname()),
+                           nullOf(sysname()),
+                           character ? name(kCollation) : nullOf(sysname()),
+                           nullOf(sysname()),
+                           nullOf(sysname()),
+                           nullOf(sysname())});
 }
 
 void informationSchemaColumnsColumns(ViewBuilder& b) {
@@ -500,9 +643,10 @@ Rowset buildInformationSchemaColumns(const Database& db, bool withRows) {
         const TableSchema& t = table->schema;
         for (const auto& c : t.columns) {
             const DefaultSchema* d = c.defaultId ? t.defaultById(c.defaultId) : nullptr;
-            informationSchemaColumn(b, db, t.schema, t.name, c.name, c.id,
-                                    d ? nvarchar(d->definition, 4000) : nullOf(DataType::nvarchar(4000)),
-                                    c.nullable, c.type);
+            informationSchemaColumn(
+                b, db, t.schema, t.name, c.name, c.id,
+                d ? nvarchar(d->definition, 4000) : nullOf(DataType::nvarchar(4000)), c.nullable,
+                c.type);
         }
     }
     return std::move(b.rows);
@@ -518,7 +662,8 @@ Rowset buildSysdatabases(Server& server, bool withRows) {
     b.column("cmptlevel", tinyint());
     if (!withRows) return std::move(b.rows);
     for (const DatabaseEntry* e : server.databases())
-        b.rows.rows.push_back({name(e->name), i16(e->id), i32(e->id), Value::datetime(0, 0), name(kCollation), i8(90)});
+        b.rows.rows.push_back({name(e->name), i16(e->id), i32(e->id), Value::datetime(0, 0),
+                               name(kCollation), i8(90)});
     return std::move(b.rows);
 }
 
@@ -534,7 +679,8 @@ std::unique_ptr<Source> Binder::systemSource(const sql::ObjectName& objectName) 
         if (!other) return nullptr;
         db = other->database.get();
     }
-    bool compatibilitySchema = schema.empty() || identifierEqual(schema, "dbo") || identifierEqual(schema, "sys");
+    bool compatibilitySchema =
+        schema.empty() || identifierEqual(schema, "dbo") || identifierEqual(schema, "sys");
     std::function<Rowset(bool)> generate;
     Server* server = ctx_.session.server;
     if (identifierEqual(schema, "INFORMATION_SCHEMA")) {
@@ -545,7 +691,8 @@ std::unique_ptr<Source> Binder::systemSource(const sql::ObjectName& objectName) 
         }
     } else if (compatibilitySchema) {
         // A user table of the same name wins over a compatibility view (as dbo objects do).
-        if (!identifierEqual(schema, "sys") && (db->findTable(object) || db->findView(object))) return nullptr;
+        if (!identifierEqual(schema, "sys") && (db->findTable(object) || db->findView(object)))
+            return nullptr;
         if (identifierEqual(object, "sysobjects")) {
             generate = [db](bool rows) { return buildSysobjects(*db, rows); };
         } else if (identifierEqual(object, "syscolumns")) {
@@ -558,7 +705,8 @@ std::unique_ptr<Source> Binder::systemSource(const sql::ObjectName& objectName) 
             generate = [db](bool rows) { return buildSysindexkeys(*db, rows); };
         } else if (identifierEqual(object, "syscomments")) {
             generate = [db](bool rows) { return buildSyscomments(*db, rows); };
-        } else if (identifierEqual(object, "sysdatabases") || (identifierEqual(schema, "sys") && identifierEqual(object, "databases"))) {
+        } else if (identifierEqual(object, "sysdatabases") ||
+                   (identifierEqual(schema, "sys") && identifierEqual(object, "databases"))) {
             generate = [server](bool rows) { return buildSysdatabases(*server, rows); };
         }
     }
@@ -583,7 +731,8 @@ std::unique_ptr<Source> Binder::functionSource(const sql::TableRef& ref, Scope& 
     }
     if (ref.args.size() != 7) raise(ctx_, 216, {"fn_listextendedproperty"});
     std::vector<std::shared_ptr<BoundExpr>> args;
-    for (const auto& a : ref.args) args.push_back(bindScalar(*a, scope));
+    for (const auto& a : ref.args)
+        args.push_back(bindScalar(*a, scope));
     Database* db = &database();
     ExecContext* ctx = &ctx_;
     auto source = std::make_unique<Source>();
@@ -606,7 +755,8 @@ std::unique_ptr<Source> Binder::functionSource(const sql::TableRef& ref, Scope& 
         Frame none;
         none.ctx = ctx;
         std::vector<Value> values;
-        for (const auto& a : args) values.push_back(a->eval(none));
+        for (const auto& a : args)
+            values.push_back(a->eval(none));
         // Only database-level properties exist here: any level type given means none.
         for (size_t i = 1; i < values.size(); ++i) {
             if (!values[i].isNull()) return rows;

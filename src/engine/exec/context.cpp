@@ -1,5 +1,5 @@
-#include "engine/exec/messages.h"
 #include "engine/exec/context.h"
+#include "engine/exec/messages.h"
 
 namespace engine::exec {
 
@@ -32,13 +32,25 @@ void Output::rowCount(int64_t rows, int line) {
     result_.rowCounts.push_back(RowCount{rows, line});
 }
 
-void StatementChanges::commit(Server& server) {
+void StatementChanges::commit(ExecContext& ctx) {
+    commit(*ctx.session.server, ctx.session.tranCount > 0 ? &ctx.session.undo[entry] : nullptr);
+}
+
+void StatementChanges::commit(Server& server, ChangeList* undo) {
     if (changes.empty()) return;
     if (drewIds) {
         Change ids;
         ids.kind = Change::Kind::SetIdState;
         ids.idState = idState;
         changes.push_back(std::move(ids));
+    }
+    // The inverses are worked out against the database before the statement: every change
+    // list the executor builds touches what the statement found (a new column's cells come
+    // with the column), so no inverse depends on an earlier change of the same list.
+    ChangeList inverses;
+    if (undo) {
+        for (const Change& c : changes)
+            entry->database->appendInverse(c, inverses);
     }
     std::string error = server.commit(*entry, changes);
     if (!error.empty()) {
@@ -50,7 +62,24 @@ void StatementChanges::commit(Server& server) {
         m.text = "The operating system returned an error to SQL Server during a write: " + error;
         throw SqlException(m);
     }
+    if (undo) undo->insert(undo->end(), inverses.begin(), inverses.end());
     changes.clear();
+}
+
+void rollbackTransaction(SessionRuntime& session) {
+    for (auto& [entry, undo] : session.undo) {
+        if (undo.empty()) continue;
+        std::string ignored;
+        if (!entry->database && !session.server->database(entry->name, ignored)) continue;
+        StatementChanges back(*entry);
+        back.changes.assign(undo.rbegin(), undo.rend());
+        try {
+            back.commit(*session.server);
+        } catch (const SqlException&) {
+        }
+    }
+    session.undo.clear();
+    session.tranCount = 0;
 }
 
 SqlMessage messageAt(const ExecContext& ctx, int number, const std::vector<std::string>& args) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -38,11 +39,18 @@ struct SessionRuntime {
     DatabaseEntry* database = nullptr;  // current database
     SessionSettings settings;
     FunctionContext functions;
-    int64_t lastRowCount = 0;  // @@ROWCOUNT
-    int lastError = 0;         // @@ERROR
+    int64_t lastRowCount = 0;             // @@ROWCOUNT
+    int lastError = 0;                    // @@ERROR
     std::optional<int64_t> lastIdentity;  // @@IDENTITY / SCOPE_IDENTITY()
     std::string userName = "dbo";
+    // BEGIN TRANSACTION nesting (@@TRANCOUNT) and, per database, the changes that undo
+    // what the open transaction did (applied last first by ROLLBACK).
+    int tranCount = 0;
+    std::map<DatabaseEntry*, ChangeList> undo;
 };
+
+// Takes back everything the session's open transaction did and ends it.
+void rollbackTransaction(SessionRuntime& session);
 
 struct Variable {
     std::string name;  // as declared ("@Def")
@@ -52,25 +60,25 @@ struct Variable {
 
 // Variables of one batch (names compare case-insensitively).
 class Variables {
-public:
+  public:
     Variable* find(std::string_view name);
     const Variable* find(std::string_view name) const;
     void declare(const std::string& name, DataType type);
 
-private:
+  private:
     std::unordered_map<std::string, Variable, NameHash, NameEqual> vars_;
 };
 
 // Collects what a batch sends back, in order.
 class Output {
-public:
+  public:
     explicit Output(BatchResult& result) : result_(result) {}
     void message(SqlMessage m);
     void resultSet(ResultSet set);
     void rowCount(int64_t rows, int line);
     BatchResult& result() { return result_; }
 
-private:
+  private:
     BatchResult& result_;
 };
 
@@ -83,8 +91,8 @@ struct ExecContext {
     SessionRuntime& session;
     Output& out;
     Variables variables;
-    int line = 1;        // line of the statement running, within its batch
-    int depth = 0;       // nesting of EXEC / sp_executesql
+    int line = 1;           // line of the statement running, within its batch
+    int depth = 0;          // nesting of EXEC / sp_executesql
     std::string procedure;  // name shown in messages raised inside a system procedure
 
     ExecContext(SessionRuntime& s, Output& o) : session(s), out(o) {}
@@ -106,14 +114,24 @@ struct StatementChanges {
         return entry->database->nextObjectId(idState);
     }
     void add(Change c) { changes.push_back(std::move(c)); }
-    // Journals and applies the changes (with the id state when ids were drawn). Raises an
-    // error message when the store cannot write.
-    void commit(Server& server);
+    // A new definition of a table (created, altered, renamed).
+    void putTable(TableSchema schema) {
+        Change put;
+        put.kind = Change::Kind::PutTable;
+        put.table = std::move(schema);
+        changes.push_back(std::move(put));
+    }
+    // Journals and applies the changes (with the id state when ids were drawn); inside a
+    // transaction, first records what undoes them. Raises an error message when the store
+    // cannot write.
+    void commit(ExecContext& ctx);
+    void commit(Server& server, ChangeList* undo = nullptr);
 };
 
 // A message with the line of the statement running (and the procedure, if any).
 SqlMessage messageAt(const ExecContext& ctx, int number, const std::vector<std::string>& args = {});
-[[noreturn]] void raise(const ExecContext& ctx, int number, const std::vector<std::string>& args = {});
+[[noreturn]] void raise(const ExecContext& ctx, int number,
+                        const std::vector<std::string>& args = {});
 
 // "db.dbo.T" / "dbo.T", as error texts print table names.
 std::string qualifiedName(const ExecContext& ctx, const TableSchema& table, bool withDatabase);

@@ -10,20 +10,22 @@
 
 namespace engine::exec {
 
-void addDefaultConstraint(ExecContext& ctx, StatementChanges& changes, TableSchema& table, int column,
-                          const std::string& requestedName, const sql::Expr& expr,
+void addDefaultConstraint(ExecContext& ctx, StatementChanges& changes, TableSchema& table,
+                          int column, const std::string& requestedName, const sql::Expr& expr,
                           std::vector<std::string>& newNames) {
     ColumnSchema& col = table.columns[column];
     if (!requestedName.empty()) {
         bool taken = objectNameTaken(*changes.entry->database, requestedName);
-        for (const auto& n : newNames) taken = taken || identifierEqual(n, requestedName);
+        for (const auto& n : newNames)
+            taken = taken || identifierEqual(n, requestedName);
         if (taken) constraintError(ctx, engineMessage(2714, {requestedName}));
     }
     if (col.defaultId) constraintError(ctx, engineMessage(1781));
     std::string definition = checkedDefaultDefinition(ctx, expr);
     DefaultSchema d;
     d.id = changes.newObjectId();
-    d.name = requestedName.empty() ? defaultConstraintName(table.name, col.name, d.id) : requestedName;
+    d.name =
+        requestedName.empty() ? defaultConstraintName(table.name, col.name, d.id) : requestedName;
     newNames.push_back(d.name);
     d.columnId = col.id;
     d.definition = definition;
@@ -39,7 +41,8 @@ void addKeyConstraint(ExecContext& ctx, StatementChanges& changes, TableSchema& 
     if (primary) {
         for (const auto& ix : table.indexes) {
             if (ix.constraint == KeyConstraint::PrimaryKey) {
-                constraintError(ctx, existing ? engineMessage(1779, {table.name}) : engineMessage(8110, {table.name}));
+                constraintError(ctx, existing ? engineMessage(1779, {table.name})
+                                              : engineMessage(8110, {table.name}));
             }
         }
     }
@@ -47,7 +50,8 @@ void addKeyConstraint(ExecContext& ctx, StatementChanges& changes, TableSchema& 
     index.unique = true;
     index.constraint = primary ? KeyConstraint::PrimaryKey : KeyConstraint::Unique;
     bool anyClustered = false;
-    for (const auto& ix : table.indexes) anyClustered = anyClustered || ix.clustered;
+    for (const auto& ix : table.indexes)
+        anyClustered = anyClustered || ix.clustered;
     bool clustered = constraint.clustered.value_or(primary && !anyClustered);
     if (clustered && anyClustered) {
         std::string other;
@@ -60,7 +64,8 @@ void addKeyConstraint(ExecContext& ctx, StatementChanges& changes, TableSchema& 
     for (const auto& c : constraint.columns) {
         int p = table.columnIndex(c.name);
         if (p < 0) constraintError(ctx, engineMessage(1911, {c.name}));
-        if (isLargeObject(table.columns[p].type)) constraintError(ctx, engineMessage(1919, {c.name, table.name}));
+        if (isLargeObject(table.columns[p].type))
+            constraintError(ctx, engineMessage(1919, {c.name, table.name}));
         if (primary && table.columns[p].nullable) {
             // Columns named only in a table-level PRIMARY KEY of CREATE TABLE become NOT
             // NULL when they did not say NULL; an existing nullable column cannot.
@@ -70,14 +75,17 @@ void addKeyConstraint(ExecContext& ctx, StatementChanges& changes, TableSchema& 
         index.keys.push_back(IndexKey{table.columns[p].id, c.descending});
     }
     index.constraintId = changes.newObjectId();
-    index.name = constraint.name.empty() ? keyConstraintName(primary ? "PK" : "UQ", table.name, index.constraintId)
-                                         : constraint.name;
+    index.name = constraint.name.empty()
+                     ? keyConstraintName(primary ? "PK" : "UQ", table.name, index.constraintId)
+                     : constraint.name;
     if (!constraint.name.empty()) {
         bool taken = objectNameTaken(*changes.entry->database, index.name);
-        for (const auto& n : newNames) taken = taken || identifierEqual(n, index.name);
+        for (const auto& n : newNames)
+            taken = taken || identifierEqual(n, index.name);
         if (taken) constraintError(ctx, engineMessage(2714, {index.name}));
     }
-    if (table.indexByName(index.name)) constraintError(ctx, engineMessage(1913, {index.name, "table", table.name}));
+    if (table.indexByName(index.name))
+        constraintError(ctx, engineMessage(1913, {index.name, "table", table.name}));
     newNames.push_back(index.name);
     index.indexId = newIndexId(table, clustered);
     index.created = now(ctx);
@@ -114,10 +122,13 @@ void executeCreateTable(ExecContext& ctx, const sql::CreateTableStmt& create) {
     std::vector<std::string> newNames;
     for (size_t i = 0; i < create.columns.size(); ++i) {
         const auto& def = create.columns[i];
-        if (def.defaultExpr) addDefaultConstraint(ctx, changes, table, static_cast<int>(i), def.defaultName, *def.defaultExpr, newNames);
+        if (def.defaultExpr)
+            addDefaultConstraint(ctx, changes, table, static_cast<int>(i), def.defaultName,
+                                 *def.defaultExpr, newNames);
         if (def.primaryKey || def.unique) {
             sql::TableConstraint inline_;
-            inline_.kind = def.primaryKey ? sql::TableConstraint::Kind::PrimaryKey : sql::TableConstraint::Kind::Unique;
+            inline_.kind = def.primaryKey ? sql::TableConstraint::Kind::PrimaryKey
+                                          : sql::TableConstraint::Kind::Unique;
             inline_.name = def.keyName;
             inline_.clustered = def.keyClustered;
             inline_.columns.push_back(sql::IndexColumn{def.name, false});
@@ -142,11 +153,8 @@ void executeCreateTable(ExecContext& ctx, const sql::CreateTableStmt& create) {
                 break;
         }
     }
-    Change put;
-    put.kind = Change::Kind::PutTable;
-    put.table = std::move(table);
-    changes.add(std::move(put));
-    changes.commit(*ctx.session.server);
+    changes.putTable(std::move(table));
+    changes.commit(ctx);
 }
 
 }  // namespace engine::exec

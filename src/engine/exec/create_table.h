@@ -14,8 +14,8 @@ namespace engine::exec {
 // Adds a DEFAULT constraint on table.columns[column] (1781 when it has one, 2714 when the
 // name is taken; both followed by 1750). newNames holds names given earlier in the same
 // statement.
-void addDefaultConstraint(ExecContext& ctx, StatementChanges& changes, TableSchema& table, int column,
-                          const std::string& requestedName, const sql::Expr& expr,
+void addDefaultConstraint(ExecContext& ctx, StatementChanges& changes, TableSchema& table,
+                          int column, const std::string& requestedName, const sql::Expr& expr,
                           std::vector<std::string>& newNames);
 
 // Adds a PRIMARY KEY or UNIQUE constraint with its index. For an existing table, data is

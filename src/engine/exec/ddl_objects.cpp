@@ -13,11 +13,15 @@ namespace engine::exec {
 
 namespace {
 
-void putTable(StatementChanges& changes, const TableSchema& schema) {
-    Change put;
-    put.kind = Change::Kind::PutTable;
-    put.table = schema;
-    changes.add(std::move(put));
+// A database's files could not be created or removed.
+[[noreturn]] void fileFailure(ExecContext& ctx, const char* statement, const std::string& failure) {
+    SqlMessage m;
+    m.number = 5123;
+    m.severity = 16;
+    m.state = 1;
+    m.line = ctx.line;
+    m.text = std::string(statement) + " failed: " + failure;
+    throw SqlException(m);
 }
 
 Table* findDboTable(Database& db, const sql::ObjectName& name) {
@@ -57,8 +61,8 @@ void executeCreateIndex(ExecContext& ctx, const sql::CreateIndexStmt& create) {
     if (index.unique) checkNewUniqueIndex(ctx, *table, index);
     schema.indexes.push_back(std::move(index));
     StatementChanges changes(ctx.entry());
-    putTable(changes, schema);
-    changes.commit(*ctx.session.server);
+    changes.putTable(schema);
+    changes.commit(ctx);
 }
 
 void executeDropIndex(ExecContext& ctx, const sql::DropIndexStmt& drop) {
@@ -83,15 +87,18 @@ void executeDropIndex(ExecContext& ctx, const sql::DropIndexStmt& drop) {
             throw SqlException(m);
         }
         if (ix->constraint != KeyConstraint::None) {
-            raise(ctx, 3723, {item.written, ix->constraint == KeyConstraint::PrimaryKey ? "PRIMARY KEY" : "UNIQUE KEY"});
+            raise(ctx, 3723,
+                  {item.written,
+                   ix->constraint == KeyConstraint::PrimaryKey ? "PRIMARY KEY" : "UNIQUE KEY"});
         }
         std::string name = ix->name;
         schema->indexes.erase(std::remove_if(schema->indexes.begin(), schema->indexes.end(),
                                              [&](const IndexSchema& i) { return i.name == name; }),
                               schema->indexes.end());
     }
-    for (const auto& s : changed) putTable(changes, s);
-    changes.commit(*ctx.session.server);
+    for (const auto& s : changed)
+        changes.putTable(s);
+    changes.commit(ctx);
 }
 
 void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
@@ -106,13 +113,17 @@ void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
         StatementChanges changes(ctx.entry());
         bool schemaOk = name.schema.empty() || identifierEqual(name.schema, "dbo");
         auto ref = schemaOk ? db.findObject(name.object) : std::nullopt;
-        bool matches = ref && ((drop.kind == sql::DropObjectsStmt::Kind::Table && ref->kind == ObjectKind::Table) ||
-                               (drop.kind == sql::DropObjectsStmt::Kind::View && ref->kind == ObjectKind::View));
+        bool matches =
+            ref &&
+            ((drop.kind == sql::DropObjectsStmt::Kind::Table && ref->kind == ObjectKind::Table) ||
+             (drop.kind == sql::DropObjectsStmt::Kind::View && ref->kind == ObjectKind::View));
         if (!matches) {
             if (drop.ifExists) continue;
-            if (ref && drop.kind == sql::DropObjectsStmt::Kind::Table && ref->kind == ObjectKind::View)
+            if (ref && drop.kind == sql::DropObjectsStmt::Kind::Table &&
+                ref->kind == ObjectKind::View)
                 raise(ctx, 3705, {"TABLE", name.written, name.written, "view", "DROP VIEW"});
-            if (ref && drop.kind == sql::DropObjectsStmt::Kind::View && ref->kind == ObjectKind::Table)
+            if (ref && drop.kind == sql::DropObjectsStmt::Kind::View &&
+                ref->kind == ObjectKind::Table)
                 raise(ctx, 3705, {"VIEW", name.written, name.written, "table", "DROP TABLE"});
             raise(ctx, 3701, {"drop", kind, name.written});
         }
@@ -120,7 +131,7 @@ void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
         c.kind = ref->kind == ObjectKind::Table ? Change::Kind::DropTable : Change::Kind::DropView;
         c.objectId = ref->id;
         changes.add(std::move(c));
-        changes.commit(*ctx.session.server);
+        changes.commit(ctx);
     }
 }
 
@@ -136,7 +147,8 @@ void executeCreateView(ExecContext& ctx, const sql::CreateViewStmt& create) {
     // The query must bind now; its columns need names.
     Binder binder(ctx);
     auto query = binder.bindQuery(*create.query, nullptr, false);
-    if (!create.columns.empty() && create.columns.size() != query->columns.size()) raise(ctx, 8158, {name});
+    if (!create.columns.empty() && create.columns.size() != query->columns.size())
+        raise(ctx, 8158, {name});
     if (create.columns.empty()) {
         for (size_t i = 0; i < query->columns.size(); ++i) {
             if (query->columns[i].name.empty()) raise(ctx, 4511, {std::to_string(i + 1)});
@@ -152,41 +164,30 @@ void executeCreateView(ExecContext& ctx, const sql::CreateViewStmt& create) {
     put.kind = Change::Kind::PutView;
     put.view = std::move(view);
     changes.add(std::move(put));
-    changes.commit(*ctx.session.server);
+    changes.commit(ctx);
 }
 
 void executeDatabaseStatement(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
     Server& server = *ctx.session.server;
     std::string error;
     DatabaseEntry* entry = server.database(stmt.name, error);
+    if (stmt.kind != sql::DatabaseStmt::Kind::Use && ctx.session.tranCount > 0)
+        raise(ctx, 226,
+              {stmt.kind == sql::DatabaseStmt::Kind::Create ? "CREATE DATABASE" : "DROP DATABASE"});
     switch (stmt.kind) {
         case sql::DatabaseStmt::Kind::Create: {
             if (entry || !error.empty()) raise(ctx, 1801, {stmt.name});
             std::string failure = server.createDatabase(stmt.name);
-            if (!failure.empty()) {
-                SqlMessage m;
-                m.number = 5123;
-                m.severity = 16;
-                m.state = 1;
-                m.line = ctx.line;
-                m.text = "CREATE DATABASE failed: " + failure;
-                throw SqlException(m);
-            }
+            if (!failure.empty()) fileFailure(ctx, "CREATE DATABASE", failure);
             break;
         }
         case sql::DatabaseStmt::Kind::Drop: {
             if (!entry) raise(ctx, 3701, {"drop", "database", stmt.name});
-            if (identifierEqual(entry->name, "master")) raise(ctx, 3708, {"database", entry->name, "database"});
+            if (identifierEqual(entry->name, "master"))
+                raise(ctx, 3708, {"database", entry->name, "database"});
             if (entry->sessions > 0) raise(ctx, 3702, {entry->name});
             std::string failure = server.dropDatabase(entry);
-            if (!failure.empty()) {
-                SqlMessage m;
-                m.number = 5123;
-                m.severity = 16;
-                m.line = ctx.line;
-                m.text = "DROP DATABASE failed: " + failure;
-                throw SqlException(m);
-            }
+            if (!failure.empty()) fileFailure(ctx, "DROP DATABASE", failure);
             break;
         }
         case sql::DatabaseStmt::Kind::Use: {
@@ -220,7 +221,8 @@ void executeGrant(ExecContext& ctx, const sql::GrantStmt& grant) {
                 Change c;
                 c.kind = Change::Kind::PutPermission;
                 c.permission.permission = permission;
-                for (auto& ch : c.permission.permission) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+                for (auto& ch : c.permission.permission)
+                    ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
                 c.permission.objectId = objectId;
                 c.permission.principal = principal;
                 changes.add(std::move(c));
@@ -228,7 +230,7 @@ void executeGrant(ExecContext& ctx, const sql::GrantStmt& grant) {
             all = all || identifierEqual(permission, "ALL");
         }
     }
-    changes.commit(*ctx.session.server);
+    changes.commit(ctx);
     if (all) {
         // GRANT ALL succeeds with the deprecation text as an informational message.
         SqlMessage m = engineMessage(4628);

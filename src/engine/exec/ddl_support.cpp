@@ -12,7 +12,8 @@ namespace engine::exec {
 std::string defaultConstraintName(const std::string& table, const std::string& column, int32_t id) {
     char hex[16];
     std::snprintf(hex, sizeof hex, "%08X", static_cast<uint32_t>(id));
-    return "DF__" + std::string(utf8Prefix(table, 9)) + "__" + std::string(utf8Prefix(column, 5)) + "__" + hex;
+    return "DF__" + std::string(utf8Prefix(table, 9)) + "__" + std::string(utf8Prefix(column, 5)) +
+           "__" + hex;
 }
 
 std::string keyConstraintName(const char* prefix, const std::string& table, int32_t id) {
@@ -20,15 +21,18 @@ std::string keyConstraintName(const char* prefix, const std::string& table, int3
     uint64_t mixed = static_cast<uint64_t>(static_cast<uint32_t>(id)) * 0x9E3779B97F4A7C15ull;
     mixed ^= mixed >> 29;
     char hex[24];
-    std::snprintf(hex, sizeof hex, "%08X%08X", static_cast<uint32_t>(mixed >> 32), static_cast<uint32_t>(id));
+    std::snprintf(hex, sizeof hex, "%08X%08X", static_cast<uint32_t>(mixed >> 32),
+                  static_cast<uint32_t>(id));
     return std::string(prefix) + "__" + std::string(utf8Prefix(table, 8)) + "__" + hex;
 }
 
-ColumnSchema columnFromDefinition(ExecContext& ctx, const sql::ColumnDefinition& def, int position) {
+ColumnSchema columnFromDefinition(ExecContext& ctx, const sql::ColumnDefinition& def,
+                                  int position) {
     ColumnSchema col;
     col.name = def.name;
     try {
-        col.type = resolveTypeNameOrThrow(def.type.name, def.type.arg1, def.type.arg2, false, position);
+        col.type =
+            resolveTypeNameOrThrow(def.type.name, def.type.arg1, def.type.arg2, false, position);
     } catch (SqlException& e) {
         SqlMessage m = e.primary();
         m.line = def.line;
@@ -40,7 +44,8 @@ ColumnSchema columnFromDefinition(ExecContext& ctx, const sql::ColumnDefinition&
     if (def.identity) {
         bool integral = isInteger(col.type.id) && col.type.id != TypeId::Bit;
         bool scaleZero = isDecimal(col.type.id) && col.type.scale == 0;
-        if ((!integral && !scaleZero) || (def.nullable && *def.nullable)) raise(ctx, 2749, {def.name});
+        if ((!integral && !scaleZero) || (def.nullable && *def.nullable))
+            raise(ctx, 2749, {def.name});
         col.nullable = false;
     } else {
         // Without NULL / NOT NULL a column allows NULLs (ANSI_NULL_DFLT_ON, as ODBC sets it).
@@ -68,7 +73,8 @@ int32_t newIndexId(const TableSchema& table, bool clustered) {
     if (clustered) return 1;
     for (int32_t id = 2;; ++id) {
         bool used = false;
-        for (const auto& ix : table.indexes) used = used || ix.indexId == id;
+        for (const auto& ix : table.indexes)
+            used = used || ix.indexId == id;
         if (!used) return id;
     }
 }
@@ -87,6 +93,8 @@ Value now(ExecContext& ctx) {
     return Value::datetime(0, 0);
 }
 
-bool objectNameTaken(Database& db, const std::string& name) { return db.findObject(name).has_value(); }
+bool objectNameTaken(Database& db, const std::string& name) {
+    return db.findObject(name).has_value();
+}
 
 }  // namespace engine::exec

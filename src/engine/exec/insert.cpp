@@ -1,8 +1,8 @@
 // INSERT [INTO] t [(columns)] VALUES (...)[, (...)] | SELECT ... | DEFAULT VALUES.
 #include <algorithm>
 
-#include "engine/exec/messages.h"
 #include "engine/exec/binder.h"
+#include "engine/exec/messages.h"
 #include "engine/exec/statements.h"
 #include "engine/exec/table_writes.h"
 
@@ -11,12 +11,14 @@ namespace engine::exec {
 namespace {
 
 // The table's columns that receive the supplied values, in order.
-std::vector<int> targetColumns(ExecContext& ctx, const Table& table, const sql::InsertStmt& insert) {
+std::vector<int> targetColumns(ExecContext& ctx, const Table& table,
+                               const sql::InsertStmt& insert) {
     const TableSchema& schema = table.schema;
     std::vector<int> positions;
     if (insert.columns.empty()) {
         for (size_t i = 0; i < schema.columns.size(); ++i) {
-            if (!schema.columns[i].identity || ctx.session.settings.identityInsertTable == schema.id)
+            if (!schema.columns[i].identity ||
+                ctx.session.settings.identityInsertTable == schema.id)
                 positions.push_back(static_cast<int>(i));
         }
         return positions;
@@ -24,7 +26,8 @@ std::vector<int> targetColumns(ExecContext& ctx, const Table& table, const sql::
     for (const auto& name : insert.columns) {
         int p = schema.columnIndex(name);
         if (p < 0) raise(ctx, 207, {name});
-        if (std::find(positions.begin(), positions.end(), p) != positions.end()) raise(ctx, 264, {name});
+        if (std::find(positions.begin(), positions.end(), p) != positions.end())
+            raise(ctx, 264, {name});
         positions.push_back(p);
     }
     return positions;
@@ -92,7 +95,8 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
     // only when unique indexes must be checked.
     TableSchema next = schema;
     DefaultEvaluator defaults(ctx);
-    bool keepRows = std::any_of(schema.indexes.begin(), schema.indexes.end(), [](const IndexSchema& ix) { return ix.unique; });
+    bool keepRows = std::any_of(schema.indexes.begin(), schema.indexes.end(),
+                                [](const IndexSchema& ix) { return ix.unique; });
     std::vector<std::vector<Value>> rows;
     std::vector<ColumnStore> stores;
     for (const auto& col : schema.columns) {
@@ -117,7 +121,8 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
             given[p] = true;
             if (col.identity && identityInsert && !row[p].isNull()) {
                 int64_t v = row[p].asInt64();
-                if (!next.identityUsed || (col.identityIncrement > 0 ? v > next.identityCurrent : v < next.identityCurrent)) {
+                if (!next.identityUsed || (col.identityIncrement > 0 ? v > next.identityCurrent
+                                                                     : v < next.identityCurrent)) {
                     next.identityCurrent = v;
                     next.identityUsed = true;
                 }
@@ -156,11 +161,12 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
         c.identityCurrent = next.identityCurrent;
         c.identityUsed = next.identityUsed;
         c.rowIds.reserve(count);
-        for (size_t i = 0; i < count; ++i) c.rowIds.push_back(table->data.nextRowId + static_cast<RowId>(i));
+        for (size_t i = 0; i < count; ++i)
+            c.rowIds.push_back(table->data.nextRowId + static_cast<RowId>(i));
         c.values = std::move(stores);
         changes.add(std::move(c));
     }
-    changes.commit(*ctx.session.server);
+    changes.commit(ctx);
     if (lastIdentity) ctx.session.lastIdentity = lastIdentity;
     ctx.session.lastRowCount = static_cast<int64_t>(count);
     if (!ctx.session.settings.noCount) ctx.out.rowCount(static_cast<int64_t>(count), ctx.line);

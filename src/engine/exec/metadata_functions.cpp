@@ -5,8 +5,8 @@
 // IDENT_CURRENT and friends.
 #include <optional>
 
-#include "engine/exec/messages.h"
 #include "engine/exec/binder.h"
+#include "engine/exec/messages.h"
 #include "engine/types/collation.h"
 #include "engine/types/conversion.h"
 
@@ -14,7 +14,9 @@ namespace engine::exec {
 
 namespace {
 
-DataType sysname() { return DataType::nvarchar(128); }
+DataType sysname() {
+    return DataType::nvarchar(128);
+}
 
 std::optional<std::string> textArg(const Value& v) {
     if (v.isNull()) return std::nullopt;
@@ -53,8 +55,10 @@ std::vector<std::string> splitName(const std::string& text) {
         }
     }
     for (auto& p : parts) {
-        while (!p.empty() && p.back() == ' ') p.pop_back();
-        while (!p.empty() && p.front() == ' ') p.erase(p.begin());
+        while (!p.empty() && p.back() == ' ')
+            p.pop_back();
+        while (!p.empty() && p.front() == ' ')
+            p.erase(p.begin());
     }
     return parts;
 }
@@ -74,7 +78,8 @@ std::optional<NamedObject> lookupName(ExecContext& ctx, const std::string& text)
     out.object = parts.back();
     if (parts.size() >= 2) out.schema = parts[parts.size() - 2];
     out.database = &ctx.database();
-    if (parts.size() == 3 && !parts[0].empty() && !identifierEqual(parts[0], out.database->name())) {
+    if (parts.size() == 3 && !parts[0].empty() &&
+        !identifierEqual(parts[0], out.database->name())) {
         std::string error;
         DatabaseEntry* e = ctx.session.server->database(parts[0], error);
         if (!e) return std::nullopt;
@@ -98,7 +103,8 @@ std::vector<ColumnInfo> columnsOf(ExecContext& ctx, Database& db, int32_t object
     found = false;
     if (const Table* t = db.tableById(objectId)) {
         found = true;
-        for (const auto& c : t->schema.columns) out.push_back({c.name, c.type, c.nullable, c.identity, c.id});
+        for (const auto& c : t->schema.columns)
+            out.push_back({c.name, c.type, c.nullable, c.identity, c.id});
         return out;
     }
     if (const ViewSchema* v = db.viewById(objectId)) {
@@ -120,21 +126,24 @@ std::vector<ColumnInfo> columnsOf(ExecContext& ctx, Database& db, int32_t object
         try {
             binder.bindFrom(from, core, scope);
             int32_t id = 1;
-            for (const auto& c : core.sources[0]->columns) out.push_back({c.name, c.type, c.nullable, c.identity, id++});
+            for (const auto& c : core.sources[0]->columns)
+                out.push_back({c.name, c.type, c.nullable, c.identity, id++});
         } catch (const SqlException&) {
         }
     }
     return out;
 }
 
-std::optional<int32_t> objectIdOf(ExecContext& ctx, const std::string& text, const std::optional<std::string>& type) {
+std::optional<int32_t> objectIdOf(ExecContext& ctx, const std::string& text,
+                                  const std::optional<std::string>& type) {
     auto named = lookupName(ctx, text);
     if (!named) return std::nullopt;
     auto ref = named->database->findObject(named->object);
     if (!ref) return std::nullopt;
     if (type) {
         std::string t = *type;
-        while (!t.empty() && t.back() == ' ') t.pop_back();
+        while (!t.empty() && t.back() == ' ')
+            t.pop_back();
         if (!identifierEqual(t, objectXType(ref->kind))) return std::nullopt;
     }
     return ref->id;
@@ -148,15 +157,19 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
     std::vector<BoundExprPtr> args;
     auto bindArgs = [&](size_t minArgs, size_t maxArgs) {
         if (e.args.size() < minArgs || e.args.size() > maxArgs) {
-            SqlMessage m = minArgs == maxArgs ? engineMessage(174, {name, std::to_string(minArgs)})
-                                              : engineMessage(189, {name, std::to_string(minArgs), std::to_string(maxArgs)});
+            SqlMessage m =
+                minArgs == maxArgs
+                    ? engineMessage(174, {name, std::to_string(minArgs)})
+                    : engineMessage(189, {name, std::to_string(minArgs), std::to_string(maxArgs)});
             m.line = e.line;
             throw SqlException(m);
         }
-        for (const auto& a : e.args) args.push_back(bindScalar(*a, scope));
+        for (const auto& a : e.args)
+            args.push_back(bindScalar(*a, scope));
     };
     auto call = [&](DataType type, CallExpr::Fn fn) -> BoundExprPtr {
-        return std::make_unique<CallExpr>(type, std::move(args), std::move(fn), CallExpr::Reuse::Statement);
+        return std::make_unique<CallExpr>(type, std::move(args), std::move(fn),
+                                          CallExpr::Reuse::Statement);
     };
     const DataType intType = DataType::of(TypeId::Int);
 
@@ -189,10 +202,12 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
             auto named = lookupName(*f.ctx, *table);
             if (!named) return none;
             auto ref = named->database->findObject(named->object);
-            if (!ref || (ref->kind != ObjectKind::Table && ref->kind != ObjectKind::View)) return none;
+            if (!ref || (ref->kind != ObjectKind::Table && ref->kind != ObjectKind::View))
+                return none;
             bool found;
             for (const auto& c : columnsOf(*f.ctx, *named->database, ref->id, found)) {
-                if (identifierEqual(c.name, *column)) return Value::integer(storageBytes(c.type), TypeId::SmallInt);
+                if (identifierEqual(c.name, *column))
+                    return Value::integer(storageBytes(c.type), TypeId::SmallInt);
             }
             return none;
         });
@@ -204,7 +219,8 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
             auto column = intArg(a[1]);
             if (!table || !column) return Value::null(sysname());
             bool found;
-            for (const auto& c : columnsOf(*f.ctx, f.ctx->database(), static_cast<int32_t>(*table), found)) {
+            for (const auto& c :
+                 columnsOf(*f.ctx, f.ctx->database(), static_cast<int32_t>(*table), found)) {
                 if (c.id == *column) return Value::string(c.name, sysname());
             }
             return Value::null(sysname());
@@ -219,22 +235,24 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
             auto property = textArg(a[2]);
             if (!id || !column || !property) return none;
             bool found;
-            for (const auto& c : columnsOf(*f.ctx, f.ctx->database(), static_cast<int32_t>(*id), found)) {
+            for (const auto& c :
+                 columnsOf(*f.ctx, f.ctx->database(), static_cast<int32_t>(*id), found)) {
                 if (!identifierEqual(c.name, *column)) continue;
                 const std::string& p = *property;
                 auto yes = [](bool b) { return Value::integer(b ? 1 : 0); };
                 if (identifierEqual(p, "AllowsNull")) return yes(c.nullable);
-                if (identifierEqual(p, "ColumnId") || identifierEqual(p, "ordinal")) return Value::integer(c.id);
+                if (identifierEqual(p, "ColumnId") || identifierEqual(p, "ordinal"))
+                    return Value::integer(c.id);
                 if (identifierEqual(p, "IsIdentity")) return yes(c.identity);
                 if (identifierEqual(p, "IsComputed") || identifierEqual(p, "IsRowGuidCol") ||
                     identifierEqual(p, "IsIdNotForRepl") || identifierEqual(p, "IsOutParam") ||
                     identifierEqual(p, "IsFulltextIndexed") || identifierEqual(p, "IsSparse") ||
                     identifierEqual(p, "IsColumnSet") || identifierEqual(p, "IsHidden") ||
-                    identifierEqual(p, "GeneratedAlwaysType") || identifierEqual(p, "SystemDataAccess") ||
-                    identifierEqual(p, "UserDataAccess"))
+                    identifierEqual(p, "GeneratedAlwaysType") ||
+                    identifierEqual(p, "SystemDataAccess") || identifierEqual(p, "UserDataAccess"))
                     return yes(false);
-                if (identifierEqual(p, "IsDeterministic") || identifierEqual(p, "IsSystemVerified") ||
-                    identifierEqual(p, "UsesAnsiTrim"))
+                if (identifierEqual(p, "IsDeterministic") ||
+                    identifierEqual(p, "IsSystemVerified") || identifierEqual(p, "UsesAnsiTrim"))
                     return yes(true);
                 if (identifierEqual(p, "IsIndexable") || identifierEqual(p, "IsXmlIndexable"))
                     return yes(!isLargeObject(c.type));
@@ -265,13 +283,16 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
             if (!ref) return none;
             const std::string& p = *property;
             auto yes = [](bool b) { return Value::integer(b ? 1 : 0); };
-            if (identifierEqual(p, "IsUserTable") || identifierEqual(p, "IsTable")) return yes(ref->kind == ObjectKind::Table);
+            if (identifierEqual(p, "IsUserTable") || identifierEqual(p, "IsTable"))
+                return yes(ref->kind == ObjectKind::Table);
             if (identifierEqual(p, "IsView")) return yes(ref->kind == ObjectKind::View);
-            if (identifierEqual(p, "IsDefaultCnst") || identifierEqual(p, "IsDefault")) return yes(ref->kind == ObjectKind::Default);
+            if (identifierEqual(p, "IsDefaultCnst") || identifierEqual(p, "IsDefault"))
+                return yes(ref->kind == ObjectKind::Default);
             if (identifierEqual(p, "IsPrimaryKey")) return yes(ref->kind == ObjectKind::PrimaryKey);
             if (identifierEqual(p, "IsUniqueCnst")) return yes(ref->kind == ObjectKind::UniqueKey);
             if (identifierEqual(p, "IsConstraint"))
-                return yes(ref->kind == ObjectKind::Default || ref->kind == ObjectKind::PrimaryKey ||
+                return yes(ref->kind == ObjectKind::Default ||
+                           ref->kind == ObjectKind::PrimaryKey ||
                            ref->kind == ObjectKind::UniqueKey);
             if (identifierEqual(p, "IsProcedure") || identifierEqual(p, "IsTrigger") ||
                 identifierEqual(p, "IsMSShipped") || identifierEqual(p, "IsSystemTable"))
@@ -320,7 +341,8 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
         bool id = name == "user_id";
         return call(id ? intType : sysname(), [id](std::vector<Value>& a, const Frame& f) {
             if (id) {
-                auto n = a.empty() ? std::optional<std::string>(f.ctx->session.userName) : textArg(a[0]);
+                auto n =
+                    a.empty() ? std::optional<std::string>(f.ctx->session.userName) : textArg(a[0]);
                 if (!n) return Value::null(DataType::of(TypeId::Int));
                 if (identifierEqual(*n, "dbo")) return Value::integer(1);
                 if (identifierEqual(*n, "public")) return Value::integer(0);
@@ -331,12 +353,18 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
             auto n = intArg(a[0]);
             if (!n) return Value::null(sysname());
             switch (*n) {
-                case 0: return Value::string("public", sysname());
-                case 1: return Value::string("dbo", sysname());
-                case 2: return Value::string("guest", sysname());
-                case 3: return Value::string("INFORMATION_SCHEMA", sysname());
-                case 4: return Value::string("sys", sysname());
-                default: return Value::null(sysname());
+                case 0:
+                    return Value::string("public", sysname());
+                case 1:
+                    return Value::string("dbo", sysname());
+                case 2:
+                    return Value::string("guest", sysname());
+                case 3:
+                    return Value::string("INFORMATION_SCHEMA", sysname());
+                case 4:
+                    return Value::string("sys", sysname());
+                default:
+                    return Value::null(sysname());
             }
         });
     }
@@ -346,9 +374,12 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
             return Value::string(f.ctx->session.userName, sysname());
         });
     }
-    if (name == "system_user" || name == "suser_sname" || name == "suser_name" || name == "original_login") {
+    if (name == "system_user" || name == "suser_sname" || name == "suser_name" ||
+        name == "original_login") {
         bindArgs(0, 1);
-        return call(sysname(), [](std::vector<Value>&, const Frame&) { return Value::string("sa", sysname()); });
+        return call(sysname(), [](std::vector<Value>&, const Frame&) {
+            return Value::string("sa", sysname());
+        });
     }
     if (name == "db_name") {
         bindArgs(0, 1);
@@ -368,7 +399,8 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
             if (!n) return Value::null(DataType::of(TypeId::SmallInt));
             std::string error;
             DatabaseEntry* e = f.ctx->session.server->database(*n, error);
-            return e ? Value::integer(e->id, TypeId::SmallInt) : Value::null(DataType::of(TypeId::SmallInt));
+            return e ? Value::integer(e->id, TypeId::SmallInt)
+                     : Value::null(DataType::of(TypeId::SmallInt));
         });
     }
     if (name == "has_dbaccess") {
@@ -389,9 +421,11 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
             if (!db || !property) return none;
             std::string error;
             if (!f.ctx->session.server->database(*db, error)) return none;
-            if (identifierEqual(*property, "Collation")) return Value::string("Modern_Spanish_CI_AS", sysname());
+            if (identifierEqual(*property, "Collation"))
+                return Value::string("Modern_Spanish_CI_AS", sysname());
             if (identifierEqual(*property, "Status")) return Value::string("ONLINE", sysname());
-            if (identifierEqual(*property, "Updateability")) return Value::string("READ_WRITE", sysname());
+            if (identifierEqual(*property, "Updateability"))
+                return Value::string("READ_WRITE", sysname());
             if (identifierEqual(*property, "Recovery")) return Value::string("SIMPLE", sysname());
             return none;
         });
@@ -400,7 +434,8 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
         bindArgs(0, 0);
         bool app = name == "app_name";
         return call(DataType::nvarchar(128), [app](std::vector<Value>&, const Frame&) {
-            return Value::string(app ? "actualiza-catalogos" : "localhost", DataType::nvarchar(128));
+            return Value::string(app ? "actualiza-catalogos" : "localhost",
+                                 DataType::nvarchar(128));
         });
     }
     if (name == "@@rowcount") {
@@ -411,7 +446,9 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
     }
     if (name == "@@error") {
         bindArgs(0, 0);
-        return call(intType, [](std::vector<Value>&, const Frame& f) { return Value::integer(f.ctx->session.lastError); });
+        return call(intType, [](std::vector<Value>&, const Frame& f) {
+            return Value::integer(f.ctx->session.lastError);
+        });
     }
     if (name == "@@identity" || name == "scope_identity") {
         bindArgs(0, 0);
@@ -435,8 +472,8 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
             int col = t->schema.identityColumn();
             if (col < 0) return Value::null(numeric);
             const ColumnSchema& c = t->schema.columns[col];
-            int64_t v = which == "ident_seed"   ? c.identitySeed
-                        : which == "ident_incr" ? c.identityIncrement
+            int64_t v = which == "ident_seed"    ? c.identitySeed
+                        : which == "ident_incr"  ? c.identityIncrement
                         : t->schema.identityUsed ? t->schema.identityCurrent
                                                  : c.identitySeed;
             return Value::decimal(v, numeric);
@@ -445,8 +482,9 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
     if (name == "@@version") {
         bindArgs(0, 0);
         return call(DataType::nvarchar(300), [](std::vector<Value>&, const Frame&) {
-            return Value::string("Microsoft SQL Server compatible embedded engine (actualiza-catalogos)",
-                                 DataType::nvarchar(300));
+            return Value::string(
+                "Microsoft SQL Server compatible embedded engine (actualiza-catalogos)",
+                DataType::nvarchar(300));
         });
     }
     if (name == "@@servername" || name == "@@servicename") {
@@ -461,18 +499,20 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
             return Value::string(f.ctx->session.settings.language, sysname());
         });
     }
-    if (name == "@@spid" || name == "@@trancount" || name == "@@nestlevel" || name == "@@datefirst" ||
-        name == "@@options" || name == "@@fetch_status") {
+    if (name == "@@spid" || name == "@@trancount" || name == "@@nestlevel" ||
+        name == "@@datefirst" || name == "@@options" || name == "@@fetch_status") {
         bindArgs(0, 0);
         std::string which = name;
-        return call(which == "@@spid" || which == "@@datefirst" ? DataType::of(TypeId::SmallInt) : intType,
-                    [which](std::vector<Value>&, const Frame& f) {
-                        if (which == "@@spid") return Value::integer(51, TypeId::SmallInt);
-                        if (which == "@@datefirst")
-                            return Value::integer(f.ctx->session.settings.dateFirst, TypeId::SmallInt);
-                        if (which == "@@nestlevel") return Value::integer(f.ctx->depth);
-                        return Value::integer(0);
-                    });
+        return call(
+            which == "@@spid" || which == "@@datefirst" ? DataType::of(TypeId::SmallInt) : intType,
+            [which](std::vector<Value>&, const Frame& f) {
+                if (which == "@@spid") return Value::integer(51, TypeId::SmallInt);
+                if (which == "@@datefirst")
+                    return Value::integer(f.ctx->session.settings.dateFirst, TypeId::SmallInt);
+                if (which == "@@nestlevel") return Value::integer(f.ctx->depth);
+                if (which == "@@trancount") return Value::integer(f.ctx->session.tranCount);
+                return Value::integer(0);
+            });
     }
     if (name.size() > 2 && name[0] == '@' && name[1] == '@') {
         SqlMessage m = engineMessage(137, {name});

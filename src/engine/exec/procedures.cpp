@@ -17,11 +17,13 @@ namespace engine::exec {
 
 namespace {
 
-DataType sysname() { return DataType::nvarchar(128); }
+DataType sysname() {
+    return DataType::nvarchar(128);
+}
 
 // Arguments by parameter name, positional ones matched to the procedure's parameters.
 class Arguments {
-public:
+  public:
     Arguments(ExecContext& ctx, const sql::ExecStmt& exec, std::vector<std::string> parameters)
         : parameters_(std::move(parameters)) {
         Binder binder(ctx);
@@ -34,7 +36,8 @@ public:
             if (!a.isDefault && a.value) v = binder.bindScalar(*a.value, scope)->eval(frame);
             std::string name = a.name;
             if (name.empty()) {
-                name = position < parameters_.size() ? parameters_[position] : "@" + std::to_string(position + 1);
+                name = position < parameters_.size() ? parameters_[position]
+                                                     : "@" + std::to_string(position + 1);
                 ++position;
             } else {
                 extraNames_.push_back(name);
@@ -60,7 +63,7 @@ public:
     const std::vector<Value>& ordered() const { return ordered_; }
     const std::multimap<std::string, Value>& all() const { return values_; }
 
-private:
+  private:
     std::vector<std::string> parameters_;
     std::multimap<std::string, Value> values_;
     std::vector<Value> ordered_;
@@ -81,12 +84,14 @@ SqlMessage procedureMessage(ExecContext& ctx, const char* procedure, int number,
 }
 
 std::string lowerAscii(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
 
 std::string stripBrackets(std::string s) {
-    if (s.size() >= 2 && ((s.front() == '[' && s.back() == ']') || (s.front() == '"' && s.back() == '"')))
+    if (s.size() >= 2 &&
+        ((s.front() == '[' && s.back() == ']') || (s.front() == '"' && s.back() == '"')))
         return s.substr(1, s.size() - 2);
     return s;
 }
@@ -111,11 +116,8 @@ std::vector<std::string> splitParts(const std::string& name) {
 
 void putTable(ExecContext& ctx, const TableSchema& schema) {
     StatementChanges changes(ctx.entry());
-    Change put;
-    put.kind = Change::Kind::PutTable;
-    put.table = schema;
-    changes.add(std::move(put));
-    changes.commit(*ctx.session.server);
+    changes.putTable(schema);
+    changes.commit(ctx);
 }
 
 void cautionMessage(ExecContext& ctx) {
@@ -131,7 +133,8 @@ void spRename(ExecContext& ctx, const sql::ExecStmt& exec) {
     auto objtype = args.text("@objtype");
     if (!objname || !newname) procedureError(ctx, "sp_rename", 15248, {objtype.value_or("(null)")});
     std::string type = objtype ? lowerAscii(*objtype) : "";
-    while (!type.empty() && type.back() == ' ') type.pop_back();
+    while (!type.empty() && type.back() == ' ')
+        type.pop_back();
     Database& db = ctx.database();
     std::vector<std::string> parts = splitParts(*objname);
     std::string target = stripBrackets(*newname);
@@ -163,9 +166,11 @@ void spRename(ExecContext& ctx, const sql::ExecStmt& exec) {
         }
         if (!ix) procedureError(ctx, "sp_rename", 15248, {typeText});
         for (const auto& other : schema.indexes) {
-            if (&other != ix && identifierEqual(other.name, target)) procedureError(ctx, "sp_rename", 15335, {target, "INDEX"});
+            if (&other != ix && identifierEqual(other.name, target))
+                procedureError(ctx, "sp_rename", 15335, {target, "INDEX"});
         }
-        if (ix->constraint != KeyConstraint::None && db.findObject(target)) procedureError(ctx, "sp_rename", 15335, {target, "object"});
+        if (ix->constraint != KeyConstraint::None && db.findObject(target))
+            procedureError(ctx, "sp_rename", 15335, {target, "object"});
         ix->name = target;
         putTable(ctx, schema);
         cautionMessage(ctx);
@@ -178,8 +183,10 @@ void spRename(ExecContext& ctx, const sql::ExecStmt& exec) {
         procedureError(ctx, "sp_rename", 15225, {*objname, db.name(), *objtype});
     }
     auto ref = db.findObject(parts.back());
-    if (!ref || (parts.size() >= 2 && !parts[parts.size() - 2].empty() && !identifierEqual(parts[parts.size() - 2], "dbo"))) {
-        procedureError(ctx, "sp_rename", 15225, {*objname, db.name(), objtype ? *objtype : "(null)"});
+    if (!ref || (parts.size() >= 2 && !parts[parts.size() - 2].empty() &&
+                 !identifierEqual(parts[parts.size() - 2], "dbo"))) {
+        procedureError(ctx, "sp_rename", 15225,
+                       {*objname, db.name(), objtype ? *objtype : "(null)"});
     }
     if (db.findObject(target)) procedureError(ctx, "sp_rename", 15335, {target, "object"});
     if (ref->kind == ObjectKind::View) {
@@ -190,7 +197,7 @@ void spRename(ExecContext& ctx, const sql::ExecStmt& exec) {
         put.kind = Change::Kind::PutView;
         put.view = std::move(view);
         changes.add(std::move(put));
-        changes.commit(*ctx.session.server);
+        changes.commit(ctx);
     } else {
         int32_t tableId = ref->kind == ObjectKind::Table ? ref->id : ref->parentId;
         TableSchema schema = db.tableById(tableId)->schema;
@@ -234,11 +241,14 @@ void spHelpIndex(ExecContext& ctx, const sql::ExecStmt& exec) {
     }
     ResultSet set;
     set.columns.push_back(ResultColumn{"index_name", sysname(), false, false, ""});
-    set.columns.push_back(ResultColumn{"index_description", DataType::varchar(210), true, false, ""});
+    set.columns.push_back(
+        ResultColumn{"index_description", DataType::varchar(210), true, false, ""});
     set.columns.push_back(ResultColumn{"index_keys", DataType::nvarchar(2078), true, false, ""});
     std::vector<const IndexSchema*> ordered;
-    for (const auto& ix : schema.indexes) ordered.push_back(&ix);
-    std::sort(ordered.begin(), ordered.end(), [](auto* a, auto* b) { return collationCompare(a->name, b->name) < 0; });
+    for (const auto& ix : schema.indexes)
+        ordered.push_back(&ix);
+    std::sort(ordered.begin(), ordered.end(),
+              [](auto* a, auto* b) { return collationCompare(a->name, b->name) < 0; });
     for (const IndexSchema* ix : ordered) {
         std::string description = ix->clustered ? "clustered" : "nonclustered";
         if (ix->unique) description += ", unique";
@@ -252,26 +262,31 @@ void spHelpIndex(ExecContext& ctx, const sql::ExecStmt& exec) {
             keys += p >= 0 ? schema.columns[p].name : "?";
             if (k.descending) keys += "(-)";
         }
-        set.rows.push_back({Value::string(ix->name, sysname()), Value::string(description, DataType::varchar(210)),
+        set.rows.push_back({Value::string(ix->name, sysname()),
+                            Value::string(description, DataType::varchar(210)),
                             Value::string(keys, DataType::nvarchar(2078))});
     }
     ctx.out.resultSet(std::move(set));
 }
 
-void propertyChange(ExecContext& ctx, const char* procedure, const sql::ExecStmt& exec, bool add, bool drop) {
+void propertyChange(ExecContext& ctx, const char* procedure, const sql::ExecStmt& exec, bool add,
+                    bool drop) {
     std::vector<std::string> parameters =
-        drop ? std::vector<std::string>{"@name", "@level0type", "@level0name", "@level1type", "@level1name", "@level2type", "@level2name"}
-             : std::vector<std::string>{"@name", "@value", "@level0type", "@level0name", "@level1type", "@level1name", "@level2type", "@level2name"};
+        drop ? std::vector<std::string>{"@name",       "@level0type", "@level0name", "@level1type",
+                                        "@level1name", "@level2type", "@level2name"}
+             : std::vector<std::string>{"@name",       "@value",      "@level0type", "@level0name",
+                                        "@level1type", "@level1name", "@level2type", "@level2name"};
     Arguments args(ctx, exec, parameters);
     auto name = args.text("@name");
     Database& db = ctx.database();
     if (!name) procedureError(ctx, procedure, 15600, {procedure});
     if (args.text("@level0type")) {
         // Properties of objects are not kept here; only database-level ones.
-        procedureError(ctx, procedure, 15135, {*args.text("@level0name")});
+        procedureError(ctx, procedure, 15135, {args.text("@level0name").value_or("")});
     }
     bool exists = false;
-    for (const auto& p : db.properties()) exists = exists || identifierEqual(p.name, *name);
+    for (const auto& p : db.properties())
+        exists = exists || identifierEqual(p.name, *name);
     StatementChanges changes(ctx.entry());
     Change c;
     c.property.name = *name;
@@ -285,13 +300,14 @@ void propertyChange(ExecContext& ctx, const char* procedure, const sql::ExecStmt
         c.property.value = args.get("@value").value_or(Value());
     }
     changes.add(std::move(c));
-    changes.commit(*ctx.session.server);
+    changes.commit(ctx);
 }
 
 void spExecuteSql(ExecContext& ctx, const sql::ExecStmt& exec) {
     Arguments args(ctx, exec, {"@stmt", "@params"});
     auto statement = args.get("@stmt");
-    if (!statement) procedureError(ctx, "sp_executesql", 214, {"@statement", "ntext/nchar/nvarchar"});
+    if (!statement)
+        procedureError(ctx, "sp_executesql", 214, {"@statement", "ntext/nchar/nvarchar"});
     if (statement->isNull()) return;
     TypeId t = statement->typeId();
     if (t != TypeId::NVarChar && t != TypeId::NChar && t != TypeId::NText) {
@@ -309,7 +325,8 @@ void spExecuteSql(ExecContext& ctx, const sql::ExecStmt& exec) {
     if (params && !params->empty()) {
         sql::ParseResult declared = sql::parseBatch("DECLARE " + *params);
         if (!declared.ok() || declared.batch.statements.empty()) {
-            throw SqlException(declared.errors.empty() ? engineMessage(102, {*params}) : declared.errors.front());
+            throw SqlException(declared.errors.empty() ? engineMessage(102, {*params})
+                                                       : declared.errors.front());
         }
         const auto* decl = declared.batch.statements[0]->as<sql::DeclareStmt>();
         const std::vector<Value>& values = args.ordered();
@@ -319,7 +336,9 @@ void spExecuteSql(ExecContext& ctx, const sql::ExecStmt& exec) {
             child.variables.declare(v.name, type);
             std::optional<Value> value = args.get(v.name);
             if (!value && i + 2 < values.size()) value = values[i + 2];
-            if (value) child.variables.find(v.name)->value = convert(*value, type, ConversionKind::Implicit, 0, ctx.dateFormat());
+            if (value)
+                child.variables.find(v.name)->value =
+                    convert(*value, type, ConversionKind::Implicit, 0, ctx.dateFormat());
         }
     }
     runBatch(child, statement->bytes());
@@ -354,9 +373,12 @@ void executeExec(ExecContext& ctx, const sql::ExecStmt& exec) {
     if (lower == "sp_executesql") return spExecuteSql(ctx, exec);
     if (lower == "sp_rename") return spRename(ctx, exec);
     if (lower == "sp_helpindex") return spHelpIndex(ctx, exec);
-    if (lower == "sp_addextendedproperty") return propertyChange(ctx, "sp_addextendedproperty", exec, true, false);
-    if (lower == "sp_updateextendedproperty") return propertyChange(ctx, "sp_updateextendedproperty", exec, false, false);
-    if (lower == "sp_dropextendedproperty") return propertyChange(ctx, "sp_dropextendedproperty", exec, false, true);
+    if (lower == "sp_addextendedproperty")
+        return propertyChange(ctx, "sp_addextendedproperty", exec, true, false);
+    if (lower == "sp_updateextendedproperty")
+        return propertyChange(ctx, "sp_updateextendedproperty", exec, false, false);
+    if (lower == "sp_dropextendedproperty")
+        return propertyChange(ctx, "sp_dropextendedproperty", exec, false, true);
     raise(ctx, 2812, {written});
 }
 

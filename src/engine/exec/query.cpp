@@ -1,5 +1,5 @@
-#include "engine/exec/messages.h"
 #include "engine/exec/query.h"
+#include "engine/exec/messages.h"
 
 #include <algorithm>
 #include <cmath>
@@ -24,7 +24,9 @@ struct Tuples {
     void push(const int64_t* t) { data.insert(data.end(), t, t + width); }
 };
 
-uint64_t combineHash(uint64_t h, uint64_t v) { return h ^ (v + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2)); }
+uint64_t combineHash(uint64_t h, uint64_t v) {
+    return h ^ (v + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2));
+}
 
 Frame frameFor(const BoundCore& core, ExecContext& ctx, const Frame* outer, const int64_t* tuple) {
     Frame f;
@@ -51,7 +53,8 @@ bool joinKeys(const std::vector<const BoundExpr*>& exprs, const std::vector<Data
     for (size_t k = 0; k < exprs.size(); ++k) {
         Value v = exprs[k]->eval(f);
         if (v.isNull()) return false;
-        if (!(v.type() == types[k])) v = convert(v, types[k], ConversionKind::Implicit, 0, f.ctx->dateFormat());
+        if (!(v.type() == types[k]))
+            v = convert(v, types[k], ConversionKind::Implicit, 0, f.ctx->dateFormat());
         hash = combineHash(hash, hashValue(v));
         out.push_back(std::move(v));
     }
@@ -80,7 +83,8 @@ Tuples execNode(const JoinNode& node, const BoundCore& core, ExecContext& ctx, c
     std::vector<int64_t> merged(width, -1);
     Frame f = frameFor(core, ctx, outer, merged.data());
     auto merge = [&](const int64_t* l, const int64_t* r) {
-        for (size_t i = 0; i < width; ++i) merged[i] = l && l[i] >= 0 ? l[i] : (r ? r[i] : -1);
+        for (size_t i = 0; i < width; ++i)
+            merged[i] = l && l[i] >= 0 ? l[i] : (r ? r[i] : -1);
     };
     bool keepLeft = node.kind == sql::JoinKind::Left || node.kind == sql::JoinKind::Full;
     bool keepRight = node.kind == sql::JoinKind::Right || node.kind == sql::JoinKind::Full;
@@ -117,7 +121,8 @@ Tuples execNode(const JoinNode& node, const BoundCore& core, ExecContext& ctx, c
         // is checked on every candidate pair. Open addressing over the key hashes, with
         // the rows of one hash chained through `next`.
         size_t capacity = 16;
-        while (capacity < right.count() * 2) capacity <<= 1;
+        while (capacity < right.count() * 2)
+            capacity <<= 1;
         std::vector<uint64_t> slotHash(capacity, 0);
         std::vector<int64_t> slotHead(capacity, -1);
         std::vector<int64_t> next(right.count(), -1);
@@ -127,7 +132,8 @@ Tuples execNode(const JoinNode& node, const BoundCore& core, ExecContext& ctx, c
             merge(nullptr, right.at(j));
             if (!joinKeys(node.rightKeys, node.keyTypes, f, keys, hash)) continue;
             size_t at = static_cast<size_t>(hash) & (capacity - 1);
-            while (slotHead[at] >= 0 && slotHash[at] != hash) at = (at + 1) & (capacity - 1);
+            while (slotHead[at] >= 0 && slotHash[at] != hash)
+                at = (at + 1) & (capacity - 1);
             slotHash[at] = hash;
             next[j] = slotHead[at];
             slotHead[at] = static_cast<int64_t>(j);
@@ -138,7 +144,8 @@ Tuples execNode(const JoinNode& node, const BoundCore& core, ExecContext& ctx, c
             candidates.clear();
             if (joinKeys(node.leftKeys, node.keyTypes, f, keys, hash)) {
                 size_t at = static_cast<size_t>(hash) & (capacity - 1);
-                while (slotHead[at] >= 0 && slotHash[at] != hash) at = (at + 1) & (capacity - 1);
+                while (slotHead[at] >= 0 && slotHash[at] != hash)
+                    at = (at + 1) & (capacity - 1);
                 for (int64_t j = slotHead[at]; j >= 0; j = next[static_cast<size_t>(j)])
                     candidates.push_back(static_cast<size_t>(j));
             }
@@ -147,7 +154,8 @@ Tuples execNode(const JoinNode& node, const BoundCore& core, ExecContext& ctx, c
     } else {
         std::vector<size_t> all(right.count());
         std::iota(all.begin(), all.end(), 0);
-        for (size_t i = 0; i < left.count(); ++i) emitMatches(i, all);
+        for (size_t i = 0; i < left.count(); ++i)
+            emitMatches(i, all);
     }
     if (keepRight) {
         for (size_t j = 0; j < right.count(); ++j) {
@@ -167,19 +175,31 @@ Tuples crossProduct(const Tuples& a, const Tuples& b) {
     std::vector<int64_t> t(a.width);
     for (size_t i = 0; i < a.count(); ++i) {
         for (size_t j = 0; j < b.count(); ++j) {
-            for (size_t k = 0; k < a.width; ++k) t[k] = b.at(j)[k] >= 0 ? b.at(j)[k] : a.at(i)[k];
+            for (size_t k = 0; k < a.width; ++k)
+                t[k] = b.at(j)[k] >= 0 ? b.at(j)[k] : a.at(i)[k];
             product.push(t.data());
         }
     }
     return product;
 }
 
+// The tuples of a FROM clause: its items joined, then crossed with each other. Without a
+// FROM clause there are no sources (width 0): the query has one row.
+Tuples evaluateFrom(const BoundCore& core, ExecContext& ctx, const Frame* outer) {
+    if (core.from.empty()) return Tuples{};
+    Tuples all = execNode(*core.from[0], core, ctx, outer);
+    for (size_t i = 1; i < core.from.size(); ++i)
+        all = crossProduct(all, execNode(*core.from[i], core, ctx, outer));
+    return all;
+}
+
 // Hash set of value rows under compareForSort equality (DISTINCT, UNION, COUNT(DISTINCT)).
 class RowSet {
-public:
+  public:
     bool insert(const std::vector<Value>& row) {
         uint64_t h = 0;
-        for (const auto& v : row) h = combineHash(h, hashValue(v));
+        for (const auto& v : row)
+            h = combineHash(h, hashValue(v));
         auto& bucket = buckets_[h];
         for (size_t idx : bucket) {
             if (equalRows(rows_[idx], row)) return false;
@@ -189,7 +209,7 @@ public:
         return true;
     }
 
-private:
+  private:
     static bool equalRows(const std::vector<Value>& a, const std::vector<Value>& b) {
         for (size_t i = 0; i < a.size(); ++i) {
             if (compareForSort(a[i], b[i]) != 0) return false;
@@ -227,14 +247,15 @@ void accumulate(const AggregateSpec& spec, AggregateState& state, const Frame& f
         case AggregateKind::Sum:
         case AggregateKind::Avg: {
             DataType sumType = spec.resultType;
-            if (spec.kind == AggregateKind::Avg && isInteger(sumType.id)) sumType = DataType::of(TypeId::BigInt);
+            if (spec.kind == AggregateKind::Avg && isInteger(sumType.id))
+                sumType = DataType::of(TypeId::BigInt);
             Value c = convert(v, sumType, ConversionKind::Implicit, 0, df);
             if (!state.has) {
                 state.accumulator = c;
                 state.has = true;
             } else {
-                state.accumulator = convert(arithmetic(ArithmeticOp::Add, state.accumulator, c, df), sumType,
-                                            ConversionKind::Implicit, 0, df);
+                state.accumulator = convert(arithmetic(ArithmeticOp::Add, state.accumulator, c, df),
+                                            sumType, ConversionKind::Implicit, 0, df);
             }
             break;
         }
@@ -245,7 +266,8 @@ void accumulate(const AggregateSpec& spec, AggregateState& state, const Frame& f
                 state.has = true;
             } else {
                 int c = compareForSort(v, state.accumulator, df);
-                if ((spec.kind == AggregateKind::Min && c < 0) || (spec.kind == AggregateKind::Max && c > 0))
+                if ((spec.kind == AggregateKind::Min && c < 0) ||
+                    (spec.kind == AggregateKind::Max && c > 0))
                     state.accumulator = v;
             }
             break;
@@ -257,7 +279,8 @@ Value finish(const AggregateSpec& spec, const AggregateState& state, DateFormat 
     switch (spec.kind) {
         case AggregateKind::Count:
         case AggregateKind::CountStar:
-            if (spec.resultType.id == TypeId::Int && state.count > 2147483647) throw SqlException(engineMessage(8115, {"expression", "int"}));
+            if (spec.resultType.id == TypeId::Int && state.count > 2147483647)
+                throw SqlException(engineMessage(8115, {"expression", "int"}));
             return Value::integer(state.count, spec.resultType.id);
         case AggregateKind::Sum:
             if (!state.has) return Value::null(spec.resultType);
@@ -284,6 +307,16 @@ struct OutRow {
     int64_t group = -1;  // index into the groups, or -1
 };
 
+// Keeps the first of each set of rows with equal values, in order.
+void removeDuplicates(std::vector<OutRow>& rows) {
+    RowSet seen;
+    std::vector<OutRow> unique;
+    for (auto& row : rows) {
+        if (seen.insert(row.values)) unique.push_back(std::move(row));
+    }
+    rows = std::move(unique);
+}
+
 int64_t topCount(const BoundCore& core, ExecContext& ctx, const Frame* outer, size_t available) {
     if (!core.top) return -1;
     Frame f = frameFor(core, ctx, outer, nullptr);
@@ -306,23 +339,11 @@ struct CoreResult {
     std::vector<int64_t> groupTuples;  // representative tuple of each group
 };
 
-CoreResult runCore(const BoundCore& core, const BoundQuery& query, bool applyOrder, ExecContext& ctx,
-                   const Frame* outer) {
+CoreResult runCore(const BoundCore& core, const BoundQuery& query, bool applyOrder,
+                   ExecContext& ctx, const Frame* outer) {
     CoreResult out;
     materializeSources(core, ctx, outer);
-    out.tuples = Tuples{};
-    out.tuples.width = core.sources.size();
-    if (core.from.empty()) {
-        out.tuples.data.clear();
-        // No FROM: one row with no sources.
-        out.tuples.width = 0;
-    } else {
-        out.tuples = execNode(*core.from[0], core, ctx, outer);
-        for (size_t i = 1; i < core.from.size(); ++i) {
-            Tuples next = execNode(*core.from[i], core, ctx, outer);
-            out.tuples = crossProduct(out.tuples, next);
-        }
-    }
+    out.tuples = evaluateFrom(core, ctx, outer);
     size_t tupleCount = core.from.empty() ? 1 : out.tuples.count();
     auto tupleAt = [&](size_t i) -> const int64_t* {
         return core.from.empty() ? nullptr : out.tuples.at(i);
@@ -342,7 +363,8 @@ CoreResult runCore(const BoundCore& core, const BoundQuery& query, bool applyOrd
     bool ordered = applyOrder && !query.orderBy.empty();
     auto project = [&](OutRow& row, const Frame& f) {
         row.values.reserve(core.outputs.size());
-        for (const auto& o : core.outputs) row.values.push_back(o.expr->eval(f));
+        for (const auto& o : core.outputs)
+            row.values.push_back(o.expr->eval(f));
         if (ordered) {
             for (const auto& key : query.orderBy) {
                 row.sortKeys.push_back(key.expr ? key.expr->eval(f) : Value());
@@ -360,7 +382,8 @@ CoreResult runCore(const BoundCore& core, const BoundQuery& query, bool applyOrd
                 project(row, f);
             } else if (ordered) {
                 Frame f = frameFor(core, ctx, outer, tupleAt(i));
-                for (const auto& key : query.orderBy) row.sortKeys.push_back(key.expr ? key.expr->eval(f) : Value());
+                for (const auto& key : query.orderBy)
+                    row.sortKeys.push_back(key.expr ? key.expr->eval(f) : Value());
             }
             out.rows.push_back(std::move(row));
         }
@@ -381,7 +404,8 @@ CoreResult runCore(const BoundCore& core, const BoundQuery& query, bool applyOrd
             auto& bucket = index[h];
             for (size_t g : bucket) {
                 bool same = true;
-                for (size_t k = 0; k < keys.size() && same; ++k) same = compareForSort(keys[k], out.groups[g].keys[k]) == 0;
+                for (size_t k = 0; k < keys.size() && same; ++k)
+                    same = compareForSort(keys[k], out.groups[g].keys[k]) == 0;
                 if (same) {
                     group = g;
                     break;
@@ -394,7 +418,8 @@ CoreResult runCore(const BoundCore& core, const BoundQuery& query, bool applyOrd
                 out.groupTuples.push_back(static_cast<int64_t>(i));
                 states.emplace_back(core.aggregates.size());
             }
-            for (size_t a = 0; a < core.aggregates.size(); ++a) accumulate(core.aggregates[a], states[group][a], f);
+            for (size_t a = 0; a < core.aggregates.size(); ++a)
+                accumulate(core.aggregates[a], states[group][a], f);
         }
         if (out.groups.empty() && core.groupKeys.empty()) {
             out.groups.push_back(GroupRow{});
@@ -404,9 +429,11 @@ CoreResult runCore(const BoundCore& core, const BoundQuery& query, bool applyOrd
         std::vector<int64_t> emptyTuple(core.sources.size(), -1);
         for (size_t g = 0; g < out.groups.size(); ++g) {
             for (size_t a = 0; a < core.aggregates.size(); ++a)
-                out.groups[g].aggregates.push_back(finish(core.aggregates[a], states[g][a], ctx.dateFormat()));
-            const int64_t* t = out.groupTuples[g] >= 0 && !core.from.empty() ? tupleAt(out.groupTuples[g])
-                                                                              : emptyTuple.data();
+                out.groups[g].aggregates.push_back(
+                    finish(core.aggregates[a], states[g][a], ctx.dateFormat()));
+            const int64_t* t = out.groupTuples[g] >= 0 && !core.from.empty()
+                                   ? tupleAt(out.groupTuples[g])
+                                   : emptyTuple.data();
             Frame f = frameFor(core, ctx, outer, t);
             f.group = &out.groups[g];
             if (core.having && core.having->test(f) != Tri::True) continue;
@@ -415,7 +442,8 @@ CoreResult runCore(const BoundCore& core, const BoundQuery& query, bool applyOrd
             if (core.assignments.empty()) {
                 project(row, f);
             } else if (ordered) {
-                for (const auto& key : query.orderBy) row.sortKeys.push_back(key.expr ? key.expr->eval(f) : Value());
+                for (const auto& key : query.orderBy)
+                    row.sortKeys.push_back(key.expr ? key.expr->eval(f) : Value());
             }
             out.rows.push_back(std::move(row));
         }
@@ -436,7 +464,8 @@ void sortRows(std::vector<OutRow>& rows, const BoundQuery& query, DateFormat df)
     });
 }
 
-void applyTop(std::vector<OutRow>& rows, int64_t n, bool withTies, const BoundQuery& query, DateFormat df) {
+void applyTop(std::vector<OutRow>& rows, int64_t n, bool withTies, const BoundQuery& query,
+              DateFormat df) {
     if (n < 0 || static_cast<size_t>(n) >= rows.size()) return;
     size_t end = static_cast<size_t>(n);
     if (withTies && n > 0) {
@@ -444,8 +473,10 @@ void applyTop(std::vector<OutRow>& rows, int64_t n, bool withTies, const BoundQu
             bool tie = true;
             for (size_t k = 0; k < query.orderBy.size() && tie; ++k) {
                 const SortKey& key = query.orderBy[k];
-                const Value& x = key.ordinal >= 0 ? rows[end].values[key.ordinal] : rows[end].sortKeys[k];
-                const Value& y = key.ordinal >= 0 ? rows[n - 1].values[key.ordinal] : rows[n - 1].sortKeys[k];
+                const Value& x =
+                    key.ordinal >= 0 ? rows[end].values[key.ordinal] : rows[end].sortKeys[k];
+                const Value& y =
+                    key.ordinal >= 0 ? rows[n - 1].values[key.ordinal] : rows[n - 1].sortKeys[k];
                 tie = compareForSort(x, y, df) == 0;
             }
             if (!tie) break;
@@ -469,19 +500,14 @@ void materializeSources(const BoundCore& core, ExecContext& ctx, const Frame* ou
 
 std::vector<int64_t> collectTuples(const BoundCore& core, ExecContext& ctx, const Frame* outer) {
     materializeSources(core, ctx, outer);
-    Tuples all;
-    all.width = core.sources.size();
     if (core.from.empty()) return {};
-    all = execNode(*core.from[0], core, ctx, outer);
-    for (size_t i = 1; i < core.from.size(); ++i) {
-        Tuples next = execNode(*core.from[i], core, ctx, outer);
-        all = crossProduct(all, next);
-    }
+    Tuples all = evaluateFrom(core, ctx, outer);
     if (core.residualWhere.empty()) return std::move(all.data);
     std::vector<int64_t> kept;
     for (size_t i = 0; i < all.count(); ++i) {
         Frame f = frameFor(core, ctx, outer, all.at(i));
-        if (passes(core.residualWhere, f)) kept.insert(kept.end(), all.at(i), all.at(i) + all.width);
+        if (passes(core.residualWhere, f))
+            kept.insert(kept.end(), all.at(i), all.at(i) + all.width);
     }
     return kept;
 }
@@ -495,14 +521,7 @@ Rowset executeQuery(const BoundQuery& query, ExecContext& ctx, const Frame* oute
 
     if (single) {
         CoreResult r = runCore(first, query, true, ctx, outer);
-        if (first.distinct) {
-            RowSet seen;
-            std::vector<OutRow> unique;
-            for (auto& row : r.rows) {
-                if (seen.insert(row.values)) unique.push_back(std::move(row));
-            }
-            r.rows = std::move(unique);
-        }
+        if (first.distinct) removeDuplicates(r.rows);
         if (!query.orderBy.empty()) sortRows(r.rows, query, df);
         applyTop(r.rows, topCount(first, ctx, outer, r.rows.size()), first.topWithTies, query, df);
         if (!first.assignments.empty()) {
@@ -539,7 +558,8 @@ Rowset executeQuery(const BoundQuery& query, ExecContext& ctx, const Frame* oute
                 if (tableSources.empty()) break;
                 std::vector<int64_t> slots;
                 for (size_t s : tableSources) {
-                    slots.push_back(row.tuple >= 0 ? r.tuples.at(static_cast<size_t>(row.tuple))[s] : -1);
+                    slots.push_back(row.tuple >= 0 ? r.tuples.at(static_cast<size_t>(row.tuple))[s]
+                                                   : -1);
                 }
                 result.baseSlots.push_back(std::move(slots));
             }
@@ -547,7 +567,8 @@ Rowset executeQuery(const BoundQuery& query, ExecContext& ctx, const Frame* oute
             result.notUpdatable = 4418;
         }
         result.rows.reserve(r.rows.size());
-        for (auto& row : r.rows) result.rows.push_back(std::move(row.values));
+        for (auto& row : r.rows)
+            result.rows.push_back(std::move(row.values));
         return result;
     }
 
@@ -555,39 +576,28 @@ Rowset executeQuery(const BoundQuery& query, ExecContext& ctx, const Frame* oute
     // result types, duplicates removed unless ALL; then ORDER BY on the output columns.
     result.notUpdatable = 4417;
     std::vector<OutRow> all;
-    RowSet seen;
     for (size_t c = 0; c < query.cores.size(); ++c) {
         const BoundCore& core = *query.cores[c];
         CoreResult r = runCore(core, query, false, ctx, outer);
-        if (core.distinct) {
-            RowSet coreSeen;
-            std::vector<OutRow> unique;
-            for (auto& row : r.rows) {
-                if (coreSeen.insert(row.values)) unique.push_back(std::move(row));
-            }
-            r.rows = std::move(unique);
-        }
+        if (core.distinct) removeDuplicates(r.rows);
         applyTop(r.rows, topCount(core, ctx, outer, r.rows.size()), false, query, df);
         for (auto& row : r.rows) {
             for (size_t i = 0; i < row.values.size(); ++i) {
                 if (!(row.values[i].type() == query.columns[i].type))
-                    row.values[i] = convert(row.values[i], query.columns[i].type, ConversionKind::Implicit, 0, df);
+                    row.values[i] = convert(row.values[i], query.columns[i].type,
+                                            ConversionKind::Implicit, 0, df);
             }
             all.push_back(std::move(row));
         }
     }
     // A UNION without ALL anywhere before an operand removes duplicates up to it; the
     // common case (all UNION or all UNION ALL) is what matters.
-    bool distinctAll = std::any_of(query.unionAll.begin(), query.unionAll.end(), [](bool a) { return !a; });
-    if (distinctAll) {
-        std::vector<OutRow> unique;
-        for (auto& row : all) {
-            if (seen.insert(row.values)) unique.push_back(std::move(row));
-        }
-        all = std::move(unique);
-    }
+    bool distinctAll =
+        std::any_of(query.unionAll.begin(), query.unionAll.end(), [](bool a) { return !a; });
+    if (distinctAll) removeDuplicates(all);
     if (!query.orderBy.empty()) sortRows(all, query, df);
-    for (auto& row : all) result.rows.push_back(std::move(row.values));
+    for (auto& row : all)
+        result.rows.push_back(std::move(row.values));
     return result;
 }
 

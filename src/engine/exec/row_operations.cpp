@@ -50,7 +50,8 @@ void fillRow(const Table& table, RowId row, RowChange& result) {
     result.row.clear();
     for (size_t c = 0; c < table.schema.columns.size(); ++c) {
         const ColumnSchema& col = table.schema.columns[c];
-        result.columns.push_back(ResultColumn{col.name, col.type, col.nullable, col.identity, col.name});
+        result.columns.push_back(
+            ResultColumn{col.name, col.type, col.nullable, col.identity, col.name});
         if (slot >= 0) result.row.push_back(table.data.columns[c].get(static_cast<size_t>(slot)));
     }
 }
@@ -62,7 +63,8 @@ int columnOf(ExecContext& ctx, const TableSchema& schema, const std::string& nam
 }
 
 // Whether the row still holds the expected values ('=' under the collation, NULL = NULL).
-bool holds(ExecContext& ctx, const Table& table, size_t slot, const std::vector<ColumnAssignment>& expected) {
+bool holds(ExecContext& ctx, const Table& table, size_t slot,
+           const std::vector<ColumnAssignment>& expected) {
     for (const auto& e : expected) {
         int p = columnOf(ctx, table.schema, e.column);
         Value current = table.data.columns[p].get(slot);
@@ -79,24 +81,33 @@ bool holds(ExecContext& ctx, const Table& table, size_t slot, const std::vector<
     return true;
 }
 
+// The slot of the row, or -1 with the result set to RowMissing or RowChanged.
+int64_t locate(ExecContext& ctx, const Table& table, RowId row,
+               const std::vector<ColumnAssignment>& expected, RowChange& result) {
+    int64_t slot = table.data.slotOf(row);
+    if (slot < 0) {
+        result.status = RowChange::Status::RowMissing;
+        return -1;
+    }
+    if (!holds(ctx, table, static_cast<size_t>(slot), expected)) {
+        result.status = RowChange::Status::RowChanged;
+        return -1;
+    }
+    return slot;
+}
+
 }  // namespace
 
 RowChange updateRowOperation(ExecContext& ctx, const TableIdentity& identity, RowId row,
                              const std::vector<ColumnAssignment>& assignments,
                              const std::vector<ColumnAssignment>& expected) {
     return guarded(ctx, identity, [&](Table& table, RowChange& result) {
-        int64_t slot = table.data.slotOf(row);
-        if (slot < 0) {
-            result.status = RowChange::Status::RowMissing;
-            return;
-        }
-        if (!holds(ctx, table, static_cast<size_t>(slot), expected)) {
-            result.status = RowChange::Status::RowChanged;
-            return;
-        }
+        int64_t slot = locate(ctx, table, row, expected, result);
+        if (slot < 0) return;
         const TableSchema& schema = table.schema;
         std::vector<Value> full;
-        for (size_t c = 0; c < schema.columns.size(); ++c) full.push_back(table.data.columns[c].get(static_cast<size_t>(slot)));
+        for (size_t c = 0; c < schema.columns.size(); ++c)
+            full.push_back(table.data.columns[c].get(static_cast<size_t>(slot)));
         Change change;
         change.kind = Change::Kind::UpdateCells;
         change.objectId = schema.id;
@@ -126,7 +137,7 @@ RowChange updateRowOperation(ExecContext& ctx, const TableIdentity& identity, Ro
         checkUniqueIndexes(ctx, table, {full}, {slot}, changed);
         StatementChanges changes(ctx.entry());
         if (!change.positions.empty()) changes.add(std::move(change));
-        changes.commit(*ctx.session.server);
+        changes.commit(ctx);
         result.status = RowChange::Status::Done;
         fillRow(table, row, result);
     });
@@ -160,7 +171,8 @@ RowChange insertRowOperation(ExecContext& ctx, const TableIdentity& identity,
                 row[c] = defaults.evaluate(schema, col);
             }
         }
-        for (size_t c = 0; c < schema.columns.size(); ++c) checkNotNull(ctx, schema, schema.columns[c], row[c], "INSERT");
+        for (size_t c = 0; c < schema.columns.size(); ++c)
+            checkNotNull(ctx, schema, schema.columns[c], row[c], "INSERT");
         checkUniqueIndexes(ctx, table, {row}, {-1}, {});
         RowId id = table.data.nextRowId;
         Change change;
@@ -175,7 +187,7 @@ RowChange insertRowOperation(ExecContext& ctx, const TableIdentity& identity,
         }
         StatementChanges changes(ctx.entry());
         changes.add(std::move(change));
-        changes.commit(*ctx.session.server);
+        changes.commit(ctx);
         if (identityValue) ctx.session.lastIdentity = identityValue;
         result.status = RowChange::Status::Done;
         fillRow(table, id, result);
@@ -185,22 +197,14 @@ RowChange insertRowOperation(ExecContext& ctx, const TableIdentity& identity,
 RowChange deleteRowOperation(ExecContext& ctx, const TableIdentity& identity, RowId row,
                              const std::vector<ColumnAssignment>& expected) {
     return guarded(ctx, identity, [&](Table& table, RowChange& result) {
-        int64_t slot = table.data.slotOf(row);
-        if (slot < 0) {
-            result.status = RowChange::Status::RowMissing;
-            return;
-        }
-        if (!holds(ctx, table, static_cast<size_t>(slot), expected)) {
-            result.status = RowChange::Status::RowChanged;
-            return;
-        }
+        if (locate(ctx, table, row, expected, result) < 0) return;
         Change change;
         change.kind = Change::Kind::DeleteRows;
         change.objectId = table.schema.id;
         change.rowIds.push_back(row);
         StatementChanges changes(ctx.entry());
         changes.add(std::move(change));
-        changes.commit(*ctx.session.server);
+        changes.commit(ctx);
         result.status = RowChange::Status::Done;
         result.rowId = row;
     });

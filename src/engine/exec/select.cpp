@@ -1,6 +1,6 @@
 // SELECT statements: run the query and send its result set (or assign its variables).
-#include "engine/exec/messages.h"
 #include "engine/exec/binder.h"
+#include "engine/exec/messages.h"
 #include "engine/exec/statements.h"
 
 namespace engine::exec {
@@ -26,15 +26,19 @@ void executeSelect(ExecContext& ctx, const sql::Statement& stmt, const sql::Sele
         }
         if (query->baseTable && rows.baseSlots.size() == rows.rows.size()) {
             const Table& t = *query->baseTable;
-            set.baseTable = TableIdentity{ctx.entry().name, t.schema.schema, t.schema.name, t.schema.id};
+            set.baseTable =
+                TableIdentity{ctx.entry().name, t.schema.schema, t.schema.name, t.schema.id};
             // A table of another database names that database.
-            if (!ctx.database().tableById(t.schema.id) || ctx.database().tableById(t.schema.id) != &t) {
+            if (!ctx.database().tableById(t.schema.id) ||
+                ctx.database().tableById(t.schema.id) != &t) {
                 for (const DatabaseEntry* e : ctx.session.server->databases()) {
-                    if (e->database && e->database->tableById(t.schema.id) == &t) set.baseTable->database = e->name;
+                    if (e->database && e->database->tableById(t.schema.id) == &t)
+                        set.baseTable->database = e->name;
                 }
             }
             set.rowIds.reserve(rows.rows.size());
-            for (const auto& slots : rows.baseSlots) set.rowIds.push_back(t.data.rowIds[static_cast<size_t>(slots[0])]);
+            for (const auto& slots : rows.baseSlots)
+                set.rowIds.push_back(t.data.rowIds[static_cast<size_t>(slots[0])]);
         }
         set.rows = std::move(rows.rows);
         ctx.out.resultSet(std::move(set));

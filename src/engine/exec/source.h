@@ -51,15 +51,15 @@ struct Rowset {
 struct Source {
     enum class Kind { Table, Rowset };
     Kind kind = Kind::Table;
-    std::string alias;      // the name that qualifies columns (alias, or the object name)
-    bool aliased = false;   // an alias was written
-    std::string objectName; // table / view name as stored
+    std::string alias;       // the name that qualifies columns (alias, or the object name)
+    bool aliased = false;    // an alias was written
+    std::string objectName;  // table / view name as stored
     std::string schemaName = "dbo";
     std::vector<SourceColumn> columns;
-    Table* table = nullptr;                  // Kind::Table
-    std::shared_ptr<Rowset> rowset;          // Kind::Rowset, filled when the query runs
-    BoundQuery* derived = nullptr;           // fills rowset (derived tables and views)
-    std::function<Rowset()> generate;        // fills rowset (catalogue views, functions)
+    Table* table = nullptr;            // Kind::Table
+    std::shared_ptr<Rowset> rowset;    // Kind::Rowset, filled when the query runs
+    BoundQuery* derived = nullptr;     // fills rowset (derived tables and views)
+    std::function<Rowset()> generate;  // fills rowset (catalogue views, functions)
     int32_t viewId = 0;
 
     size_t rowCount() const {

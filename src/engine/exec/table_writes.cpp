@@ -1,5 +1,5 @@
-#include "engine/exec/messages.h"
 #include "engine/exec/table_writes.h"
+#include "engine/exec/messages.h"
 
 #include <unordered_map>
 
@@ -48,22 +48,17 @@ std::string keyText(const std::vector<Value>& key) {
     return out + ")";
 }
 
-void checkNotNull(ExecContext& ctx, const TableSchema& table, const ColumnSchema& column, const Value& value,
-                  const char* verb) {
+void checkNotNull(ExecContext& ctx, const TableSchema& table, const ColumnSchema& column,
+                  const Value& value, const char* verb) {
     if (!value.isNull() || column.nullable) return;
-    SqlMessage m = sqlMessageWithState(515, 2, {column.name, qualifiedName(ctx, table, true), verb});
+    SqlMessage m =
+        sqlMessageWithState(515, 2, {column.name, qualifiedName(ctx, table, true), verb});
     m.line = ctx.line;
     m.procedure = ctx.procedure;
     throw SqlException(m);
 }
 
 namespace {
-
-uint64_t keyHash(const std::vector<Value>& key) {
-    uint64_t h = 0;
-    for (const auto& v : key) h ^= hashValue(v) + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
-    return h;
-}
 
 bool sameKey(const std::vector<Value>& a, const std::vector<Value>& b) {
     for (size_t i = 0; i < a.size(); ++i) {
@@ -77,8 +72,9 @@ bool sameKey(const std::vector<Value>& a, const std::vector<Value>& b) {
     std::string object = table.schema.schema + "." + table.schema.name;
     SqlMessage m;
     if (index.constraint != KeyConstraint::None) {
-        m = engineMessage(2627, {index.constraint == KeyConstraint::PrimaryKey ? "PRIMARY KEY" : "UNIQUE KEY",
-                              index.name, object, keyText(key)});
+        m = engineMessage(
+            2627, {index.constraint == KeyConstraint::PrimaryKey ? "PRIMARY KEY" : "UNIQUE KEY",
+                   index.name, object, keyText(key)});
     } else {
         m = engineMessage(2601, {object, index.name, keyText(key)});
     }
@@ -89,14 +85,17 @@ bool sameKey(const std::vector<Value>& a, const std::vector<Value>& b) {
 
 std::vector<int> keyPositions(const TableSchema& schema, const IndexSchema& index) {
     std::vector<int> out;
-    for (const auto& k : index.keys) out.push_back(schema.columnIndexById(k.columnId));
+    for (const auto& k : index.keys)
+        out.push_back(schema.columnIndexById(k.columnId));
     return out;
 }
 
 }  // namespace
 
-void checkUniqueIndexes(ExecContext& ctx, const Table& table, const std::vector<std::vector<Value>>& rows,
-                        const std::vector<int64_t>& replacedSlots, const std::vector<int>& changedColumns) {
+void checkUniqueIndexes(ExecContext& ctx, const Table& table,
+                        const std::vector<std::vector<Value>>& rows,
+                        const std::vector<int64_t>& replacedSlots,
+                        const std::vector<int>& changedColumns) {
     if (rows.empty()) return;
     const TableSchema& schema = table.schema;
     for (const auto& index : schema.indexes) {
@@ -105,7 +104,8 @@ void checkUniqueIndexes(ExecContext& ctx, const Table& table, const std::vector<
         if (!changedColumns.empty()) {
             bool touched = false;
             for (int p : positions) {
-                for (int c : changedColumns) touched = touched || p == c;
+                for (int c : changedColumns)
+                    touched = touched || p == c;
             }
             if (!touched) continue;
         }
@@ -113,26 +113,31 @@ void checkUniqueIndexes(ExecContext& ctx, const Table& table, const std::vector<
         std::unordered_map<uint64_t, std::vector<size_t>> changing;
         std::vector<std::vector<Value>> keys(rows.size());
         for (size_t i = 0; i < rows.size(); ++i) {
-            for (int p : positions) keys[i].push_back(rows[i][p]);
+            for (int p : positions)
+                keys[i].push_back(rows[i][p]);
             auto& bucket = changing[keyHash(keys[i])];
             for (size_t j : bucket) {
                 if (sameKey(keys[i], keys[j])) duplicate(ctx, table, index, keys[i]);
             }
             bucket.push_back(i);
         }
-        // ... and against every row that stays as it is.
+        // ... and against every row that stays as it is, through the index's key hashes.
         std::vector<bool> replaced(table.data.rowCount(), false);
         for (int64_t s : replacedSlots) {
             if (s >= 0) replaced[static_cast<size_t>(s)] = true;
         }
+        const KeyHashes& stored = table.keyHashesOf(index);
         std::vector<Value> key(positions.size());
-        for (size_t slot = 0; slot < table.data.rowCount(); ++slot) {
-            if (replaced[slot]) continue;
-            for (size_t k = 0; k < positions.size(); ++k) key[k] = table.data.columns[positions[k]].get(slot);
-            auto it = changing.find(keyHash(key));
-            if (it == changing.end()) continue;
-            for (size_t j : it->second) {
-                if (sameKey(key, keys[j])) duplicate(ctx, table, index, keys[j]);
+        for (const auto& [hash, members] : changing) {
+            auto range = stored.slots.equal_range(hash);
+            for (auto it = range.first; it != range.second; ++it) {
+                size_t slot = it->second;
+                if (replaced[slot]) continue;
+                for (size_t k = 0; k < positions.size(); ++k)
+                    key[k] = table.data.columns[positions[k]].get(slot);
+                for (size_t j : members) {
+                    if (sameKey(key, keys[j])) duplicate(ctx, table, index, keys[j]);
+                }
             }
         }
     }
@@ -146,12 +151,13 @@ void checkNewUniqueIndex(ExecContext& ctx, const Table& table, const IndexSchema
     size_t rows = data.empty() ? 0 : data[0].size();
     for (size_t slot = 0; slot < rows; ++slot) {
         std::vector<Value> key;
-        for (int p : positions) key.push_back(data[p].get(slot));
+        for (int p : positions)
+            key.push_back(data[p].get(slot));
         auto& bucket = seen[keyHash(key)];
         for (const auto& other : bucket) {
             if (sameKey(key, other)) {
-                SqlMessage m = engineMessage(1505, {table.schema.schema + "." + table.schema.name, index.name,
-                                                 keyText(key)});
+                SqlMessage m = engineMessage(1505, {table.schema.schema + "." + table.schema.name,
+                                                    index.name, keyText(key)});
                 m.line = ctx.line;
                 m.procedure = ctx.procedure;
                 throw SqlException(m);
@@ -162,7 +168,8 @@ void checkNewUniqueIndex(ExecContext& ctx, const Table& table, const IndexSchema
 }
 
 int64_t nextIdentity(TableSchema& schema, const ColumnSchema& column) {
-    int64_t v = schema.identityUsed ? schema.identityCurrent + column.identityIncrement : column.identitySeed;
+    int64_t v = schema.identityUsed ? schema.identityCurrent + column.identityIncrement
+                                    : column.identitySeed;
     schema.identityCurrent = v;
     schema.identityUsed = true;
     return v;

@@ -22,7 +22,7 @@ Value valueForColumn(ExecContext& ctx, const ColumnSchema& column, const Value& 
 
 // Evaluates DEFAULT definitions of a table's columns (parsed once per statement).
 class DefaultEvaluator {
-public:
+  public:
     explicit DefaultEvaluator(ExecContext& ctx) : ctx_(ctx) {}
     // The column's default for a new row (NULL when it has none), converted.
     Value evaluate(const TableSchema& table, const ColumnSchema& column);
@@ -30,7 +30,7 @@ public:
     // expression; raises on a definition that cannot be used.
     BoundExpr& expression(const std::string& definition);
 
-private:
+  private:
     ExecContext& ctx_;
     std::map<std::string, BoundExprPtr> cache_;
 };
@@ -39,16 +39,18 @@ private:
 std::string keyText(const std::vector<Value>& key);
 
 // Raises 515 for a NULL in a NOT NULL column ("INSERT" or "UPDATE" fails).
-void checkNotNull(ExecContext& ctx, const TableSchema& table, const ColumnSchema& column, const Value& value,
-                  const char* verb);
+void checkNotNull(ExecContext& ctx, const TableSchema& table, const ColumnSchema& column,
+                  const Value& value, const char* verb);
 
 // Checks the unique indexes of a table against a change: rows is the table as it will be
 // for the rows that change (new rows, and updated rows with their new values: full rows
 // in table column order), replacedSlots the slots those rows replace (updates) or remove
 // (-1 for inserted rows). Only indexes that read a column in changedColumns are checked
 // (all when empty). Raises 2627/2601 as an INSERT or UPDATE would.
-void checkUniqueIndexes(ExecContext& ctx, const Table& table, const std::vector<std::vector<Value>>& rows,
-                        const std::vector<int64_t>& replacedSlots, const std::vector<int>& changedColumns);
+void checkUniqueIndexes(ExecContext& ctx, const Table& table,
+                        const std::vector<std::vector<Value>>& rows,
+                        const std::vector<int64_t>& replacedSlots,
+                        const std::vector<int>& changedColumns);
 
 // Checks that the rows of a table hold no duplicate keys for an index about to be created
 // (1505 with the first duplicate key).

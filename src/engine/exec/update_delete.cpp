@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/exec/messages.h"
 #include "engine/exec/binder.h"
+#include "engine/exec/messages.h"
 #include "engine/exec/statements.h"
 #include "engine/exec/table_writes.h"
 #include "engine/types/collation.h"
@@ -18,7 +18,7 @@ namespace {
 struct TargetPlan {
     BoundCore core;
     Scope scope;
-    int target = -1;       // source index of the target
+    int target = -1;         // source index of the target
     Table* table = nullptr;  // the base table written to
     int baseIndex = -1;      // for a derived target: index into its rowset's base tables
 };
@@ -36,7 +36,8 @@ std::unique_ptr<sql::TableRef> targetRef(const sql::ObjectName& name) {
 }
 
 void bindTarget(ExecContext& ctx, Binder& binder, const sql::ObjectName& target,
-                const std::vector<sql::TableRefPtr>& from, const sql::Expr* where, TargetPlan& plan) {
+                const std::vector<sql::TableRefPtr>& from, const sql::Expr* where,
+                TargetPlan& plan) {
     plan.scope.sources = &plan.core.sources;
     if (from.empty()) {
         std::vector<sql::TableRefPtr> only;
@@ -93,7 +94,8 @@ void resolveDerivedTarget(ExecContext& ctx, TargetPlan& plan, const std::vector<
     if (table < 0) {
         // DELETE through a derived table: it must read exactly one base table.
         int tables = 0;
-        for (const Source* s : inner.sources) tables += s->kind == Source::Kind::Table;
+        for (const Source* s : inner.sources)
+            tables += s->kind == Source::Kind::Table;
         if (tables != 1) raise(ctx, 4405, {t.alias});
         table = 0;
     }
@@ -107,7 +109,8 @@ void resolveDerivedTarget(ExecContext& ctx, TargetPlan& plan, const std::vector<
 
 // Target slots of the rows the statement reaches, each once (the first matching tuple
 // wins), in ascending slot order, with the tuple that reached it.
-std::vector<std::pair<int64_t, size_t>> targetRows(const TargetPlan& plan, const std::vector<int64_t>& tuples,
+std::vector<std::pair<int64_t, size_t>> targetRows(const TargetPlan& plan,
+                                                   const std::vector<int64_t>& tuples,
                                                    int64_t limit) {
     size_t width = plan.core.sources.size();
     size_t count = width ? tuples.size() / width : 0;
@@ -133,8 +136,10 @@ std::vector<std::pair<int64_t, size_t>> targetRows(const TargetPlan& plan, const
     return out;
 }
 
-int64_t topLimit(ExecContext& ctx, Binder& binder, const std::optional<sql::TopClause>& top, size_t available) {
-    if (!top) return ctx.session.settings.rowCountLimit > 0 ? ctx.session.settings.rowCountLimit : -1;
+int64_t topLimit(ExecContext& ctx, Binder& binder, const std::optional<sql::TopClause>& top,
+                 size_t available) {
+    if (!top)
+        return ctx.session.settings.rowCountLimit > 0 ? ctx.session.settings.rowCountLimit : -1;
     Scope scope;
     BoundExprPtr e = binder.bindScalar(*top->count, scope);
     Frame f;
@@ -152,7 +157,7 @@ struct UpdateSet {
     int sourceColumn = -1;  // column of the target source
     int tableColumn = -1;   // column of the base table
     std::string variable;
-    BoundExprPtr expr;      // null: DEFAULT
+    BoundExprPtr expr;  // null: DEFAULT
 };
 
 struct UpdatePlan {
@@ -171,12 +176,14 @@ void bindUpdate(ExecContext& ctx, Binder& binder, const sql::UpdateStmt& update,
         UpdateSet s;
         s.variable = a.variable;
         if (!a.column.empty()) {
-            if (!a.qualifier.empty() && !matchesTarget(target, sql::ObjectName{"", "", "", a.qualifier.back(), ""}) &&
+            if (!a.qualifier.empty() &&
+                !matchesTarget(target, sql::ObjectName{"", "", "", a.qualifier.back(), ""}) &&
                 !identifierEqual(a.qualifier.back(), target.objectName)) {
                 raise(ctx, 4104, {a.qualifier.back() + "." + a.column});
             }
             for (size_t c = 0; c < target.columns.size(); ++c) {
-                if (identifierEqual(target.columns[c].name, a.column)) s.sourceColumn = static_cast<int>(c);
+                if (identifierEqual(target.columns[c].name, a.column))
+                    s.sourceColumn = static_cast<int>(c);
             }
             if (s.sourceColumn < 0) raise(ctx, 207, {a.column});
             for (const auto& other : sets) {
@@ -193,7 +200,9 @@ void bindUpdate(ExecContext& ctx, Binder& binder, const sql::UpdateStmt& update,
     const TableSchema& schema = plan.table->schema;
     for (auto& s : sets) {
         if (s.sourceColumn < 0) continue;
-        s.tableColumn = target.kind == Source::Kind::Table ? s.sourceColumn : target.columns[s.sourceColumn].originColumn;
+        s.tableColumn = target.kind == Source::Kind::Table
+                            ? s.sourceColumn
+                            : target.columns[s.sourceColumn].originColumn;
         const ColumnSchema& col = schema.columns[s.tableColumn];
         if (col.identity) raise(ctx, 8102, {col.name});
     }
@@ -238,7 +247,8 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
         values.back().reserve(rows.size());
     }
     bool perRow = false;
-    for (const auto& s : sets) perRow = perRow || !s.variable.empty() || (s.expr && !s.expr->isConstant());
+    for (const auto& s : sets)
+        perRow = perRow || !s.variable.empty() || (s.expr && !s.expr->isConstant());
     Frame frame;
     frame.sources = &plan.core.sources;
     frame.ctx = &ctx;
@@ -246,7 +256,8 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
         size_t k = 0;
         for (const auto& s : sets) {
             const ColumnSchema& col = schema.columns[s.tableColumn];
-            Value v = s.expr ? valueForColumn(ctx, col, s.expr->eval(frame)) : defaults.evaluate(schema, col);
+            Value v = s.expr ? valueForColumn(ctx, col, s.expr->eval(frame))
+                             : defaults.evaluate(schema, col);
             if (!rows.empty()) checkNotNull(ctx, schema, col, v, "UPDATE");
             values[k++].fill(rows.size(), v);
         }
@@ -258,7 +269,8 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
                 Value v;
                 if (s.tableColumn >= 0) {
                     const ColumnSchema& col = schema.columns[s.tableColumn];
-                    v = s.expr ? valueForColumn(ctx, col, s.expr->eval(frame)) : defaults.evaluate(schema, col);
+                    v = s.expr ? valueForColumn(ctx, col, s.expr->eval(frame))
+                               : defaults.evaluate(schema, col);
                     checkNotNull(ctx, schema, col, v, "UPDATE");
                     values[k++].push(v);
                 } else {
@@ -266,7 +278,8 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
                 }
                 if (!s.variable.empty()) {
                     Variable* var = ctx.variables.find(s.variable);
-                    var->value = convert(v, var->type, ConversionKind::Implicit, 0, ctx.dateFormat());
+                    var->value =
+                        convert(v, var->type, ConversionKind::Implicit, 0, ctx.dateFormat());
                 }
             }
         }
@@ -277,7 +290,8 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
     for (const auto& ix : schema.indexes) {
         if (!ix.unique) continue;
         for (const auto& key : ix.keys) {
-            for (int c : changedColumns) keyTouched = keyTouched || schema.columns[c].id == key.columnId;
+            for (int c : changedColumns)
+                keyTouched = keyTouched || schema.columns[c].id == key.columnId;
         }
     }
     if (keyTouched) {
@@ -285,8 +299,10 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
         std::vector<int64_t> replaced;
         for (size_t r = 0; r < rows.size(); ++r) {
             std::vector<Value> row;
-            for (size_t c = 0; c < schema.columns.size(); ++c) row.push_back(table.data.columns[c].get(rows[r].first));
-            for (size_t k = 0; k < positions.size(); ++k) row[positions[k]] = values[k].get(r);
+            for (size_t c = 0; c < schema.columns.size(); ++c)
+                row.push_back(table.data.columns[c].get(rows[r].first));
+            for (size_t k = 0; k < positions.size(); ++k)
+                row[positions[k]] = values[k].get(r);
             full.push_back(std::move(row));
             replaced.push_back(rows[r].first);
         }
@@ -299,21 +315,24 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
         c.kind = Change::Kind::UpdateCells;
         c.objectId = schema.id;
         c.rowIds.reserve(rows.size());
-        for (const auto& [slot, tupleIndex] : rows) c.rowIds.push_back(table.data.rowIds[static_cast<size_t>(slot)]);
+        for (const auto& [slot, tupleIndex] : rows)
+            c.rowIds.push_back(table.data.rowIds[static_cast<size_t>(slot)]);
         c.positions = std::move(positions);
         c.values = std::move(values);
         changes.add(std::move(c));
     }
-    changes.commit(*ctx.session.server);
+    changes.commit(ctx);
     ctx.session.lastRowCount = static_cast<int64_t>(rows.size());
-    if (!ctx.session.settings.noCount) ctx.out.rowCount(static_cast<int64_t>(rows.size()), ctx.line);
+    if (!ctx.session.settings.noCount)
+        ctx.out.rowCount(static_cast<int64_t>(rows.size()), ctx.line);
 }
 
 void executeDelete(ExecContext& ctx, const sql::DeleteStmt& del) {
     Binder binder(ctx);
     TargetPlan plan;
     bindTarget(ctx, binder, del.target, del.from, del.where.get(), plan);
-    if (plan.core.sources[plan.target]->kind == Source::Kind::Rowset) resolveDerivedTarget(ctx, plan, {});
+    if (plan.core.sources[plan.target]->kind == Source::Kind::Rowset)
+        resolveDerivedTarget(ctx, plan, {});
     std::vector<int64_t> tuples = collectTuples(plan.core, ctx, nullptr);
     int64_t limit = topLimit(ctx, binder, del.top, plan.table->data.rowCount());
     auto rows = targetRows(plan, tuples, limit);
@@ -322,12 +341,14 @@ void executeDelete(ExecContext& ctx, const sql::DeleteStmt& del) {
         Change c;
         c.kind = Change::Kind::DeleteRows;
         c.objectId = plan.table->schema.id;
-        for (const auto& [slot, tupleIndex] : rows) c.rowIds.push_back(plan.table->data.rowIds[static_cast<size_t>(slot)]);
+        for (const auto& [slot, tupleIndex] : rows)
+            c.rowIds.push_back(plan.table->data.rowIds[static_cast<size_t>(slot)]);
         changes.add(std::move(c));
     }
-    changes.commit(*ctx.session.server);
+    changes.commit(ctx);
     ctx.session.lastRowCount = static_cast<int64_t>(rows.size());
-    if (!ctx.session.settings.noCount) ctx.out.rowCount(static_cast<int64_t>(rows.size()), ctx.line);
+    if (!ctx.session.settings.noCount)
+        ctx.out.rowCount(static_cast<int64_t>(rows.size()), ctx.line);
 }
 
 void executeTruncate(ExecContext& ctx, const sql::TruncateStmt& truncate) {
@@ -346,12 +367,9 @@ void executeTruncate(ExecContext& ctx, const sql::TruncateStmt& truncate) {
     if (schema.identityUsed) {
         schema.identityUsed = false;
         schema.identityCurrent = 0;
-        Change put;
-        put.kind = Change::Kind::PutTable;
-        put.table = std::move(schema);
-        changes.add(std::move(put));
+        changes.putTable(std::move(schema));
     }
-    changes.commit(*ctx.session.server);
+    changes.commit(ctx);
 }
 
 }  // namespace engine::exec

@@ -41,31 +41,42 @@ struct TypeSpec {
     std::string written;          // "varchar(50)"
 };
 
-enum class LiteralKind { Null, Integer, Decimal, Float, Money, String, NString, Binary,
-                         OdbcDate, OdbcTime, OdbcTimestamp };
+enum class LiteralKind {
+    Null,
+    Integer,
+    Decimal,
+    Float,
+    Money,
+    String,
+    NString,
+    Binary,
+    OdbcDate,
+    OdbcTime,
+    OdbcTimestamp
+};
 
 enum class ExprKind {
-    Literal,      // literalKind, text (the token as written), value (decoded string)
-    Column,       // name, qualifier ("t", "dbo.t")
-    Variable,     // name ("@v")
-    Unary,        // op "-", "+", "~"; args[0]
-    Binary,       // op "+", "-", "*", "/", "%", "&", "|", "^"; args[0], args[1]
-    Compare,      // op "=", "<>", "<", ">", "<=", ">=" ("!=" is "<>", "!<" is ">=", "!>" is "<=")
-    And,          // args[0], args[1]
+    Literal,   // literalKind, text (the token as written), value (decoded string)
+    Column,    // name, qualifier ("t", "dbo.t")
+    Variable,  // name ("@v")
+    Unary,     // op "-", "+", "~"; args[0]
+    Binary,    // op "+", "-", "*", "/", "%", "&", "|", "^"; args[0], args[1]
+    Compare,   // op "=", "<>", "<", ">", "<=", ">=" ("!=" is "<>", "!<" is ">=", "!>" is "<=")
+    And,       // args[0], args[1]
     Or,
-    Not,          // args[0]
-    IsNull,       // args[0]; negated for IS NOT NULL
-    Between,      // args[0] BETWEEN args[1] AND args[2]; negated
-    InList,       // args[0] IN (args[1..]); negated
-    InQuery,      // args[0] IN (query); negated
-    Exists,       // EXISTS (query)
-    Like,         // args[0] LIKE args[1] [ESCAPE args[2]]; negated
-    Case,         // optional operand args[0] (hasOperand), then WHEN/THEN pairs, then ELSE
-    Function,     // name (lower-cased), args; star for COUNT(*); distinct for COUNT(DISTINCT)
-    Cast,         // CAST(args[0] AS type); CONVERT(type, args[0] [, args[1] style]) with
-                  // isConvert
-    Subquery,     // (query) used as a value
-    CompareQuery, // args[0] op ANY/ALL (query) -- op in op, quantifier in name
+    Not,           // args[0]
+    IsNull,        // args[0]; negated for IS NOT NULL
+    Between,       // args[0] BETWEEN args[1] AND args[2]; negated
+    InList,        // args[0] IN (args[1..]); negated
+    InQuery,       // args[0] IN (query); negated
+    Exists,        // EXISTS (query)
+    Like,          // args[0] LIKE args[1] [ESCAPE args[2]]; negated
+    Case,          // optional operand args[0] (hasOperand), then WHEN/THEN pairs, then ELSE
+    Function,      // name (lower-cased), args; star for COUNT(*); distinct for COUNT(DISTINCT)
+    Cast,          // CAST(args[0] AS type); CONVERT(type, args[0] [, args[1] style]) with
+                   // isConvert
+    Subquery,      // (query) used as a value
+    CompareQuery,  // args[0] op ANY/ALL (query) -- op in op, quantifier in name
 };
 
 struct Expr {
@@ -79,8 +90,8 @@ struct Expr {
     std::vector<std::string> qualifier;
     std::string op;
     bool negated = false;
-    bool star = false;      // COUNT(*)
-    bool distinct = false;  // COUNT(DISTINCT x)
+    bool star = false;        // COUNT(*)
+    bool distinct = false;    // COUNT(DISTINCT x)
     bool hasOperand = false;  // CASE x WHEN ...
     bool hasElse = false;
     bool isConvert = false;
@@ -104,24 +115,24 @@ struct TableRef {
     enum class Kind { Named, Derived, Join, Function };
     Kind kind = Kind::Named;
     int line = 1;
-    ObjectName name;                 // Named; Function: the function name
-    std::string alias;               // Named, Derived, Function
-    QueryPtr query;                  // Derived
+    ObjectName name;                         // Named; Function: the function name
+    std::string alias;                       // Named, Derived, Function
+    QueryPtr query;                          // Derived
     std::vector<std::string> columnAliases;  // Derived: AS d (a, b)
-    std::vector<ExprPtr> args;       // Function arguments
-    JoinKind join = JoinKind::Inner; // Join
-    TableRefPtr left, right;         // Join
-    ExprPtr on;                      // Join (absent for CROSS JOIN)
+    std::vector<ExprPtr> args;               // Function arguments
+    JoinKind join = JoinKind::Inner;         // Join
+    TableRefPtr left, right;                 // Join
+    ExprPtr on;                              // Join (absent for CROSS JOIN)
 };
 
 struct SelectItem {
     enum class Kind { Expr, Star, Assign };
     Kind kind = Kind::Expr;
     ExprPtr expr;
-    std::string alias;                  // Expr: AS alias / alias = expr
-    std::vector<std::string> qualifier; // Star: t.* (empty for *)
-    std::string variable;               // Assign: @v = expr
-    std::string written;                // source text of the expression (column naming)
+    std::string alias;                   // Expr: AS alias / alias = expr
+    std::vector<std::string> qualifier;  // Star: t.* (empty for *)
+    std::string variable;                // Assign: @v = expr
+    std::string written;                 // source text of the expression (column naming)
 };
 
 struct OrderItem {
@@ -141,7 +152,7 @@ struct SelectCore {
     bool distinct = false;
     std::optional<TopClause> top;
     std::vector<SelectItem> items;
-    ObjectName into;  // SELECT ... INTO t
+    ObjectName into;                // SELECT ... INTO t
     std::vector<TableRefPtr> from;  // comma-separated sources (cross product)
     ExprPtr where;
     std::vector<ExprPtr> groupBy;
@@ -154,7 +165,7 @@ struct QueryExpr {
     std::vector<SelectCore> cores;
     std::vector<bool> unionAll;  // unionAll[i] joins cores[i] and cores[i+1]
     std::vector<OrderItem> orderBy;
-    size_t begin = 0, end = 0;   // source span
+    size_t begin = 0, end = 0;  // source span
 };
 
 // --- statements ----------------------------------------------------------------------
@@ -192,7 +203,7 @@ struct TableConstraint {
     std::vector<IndexColumn> columns;  // PK/UQ
     ExprPtr expr;                      // Default / Check
     std::string exprText;
-    std::string forColumn;             // Default: FOR column
+    std::string forColumn;  // Default: FOR column
     bool withValues = false;
     int line = 1;
 };
@@ -207,14 +218,14 @@ struct InsertStmt {
     std::vector<std::vector<ExprPtr>> values;  // VALUES rows (nullptr element = DEFAULT)
     QueryPtr select;                           // INSERT ... SELECT
     bool defaultValues = false;
-    StatementPtr exec;                         // INSERT ... EXEC
+    StatementPtr exec;  // INSERT ... EXEC
 };
 
 struct Assignment {
-    std::string column;     // column name (or empty when variable)
+    std::string column;  // column name (or empty when variable)
     std::vector<std::string> qualifier;
-    std::string variable;   // SET @v = expr / SET @v = col = expr
-    ExprPtr expr;           // nullptr = DEFAULT
+    std::string variable;  // SET @v = expr / SET @v = col = expr
+    ExprPtr expr;          // nullptr = DEFAULT
 };
 
 struct UpdateStmt {
@@ -239,13 +250,19 @@ struct CreateTableStmt {
 };
 
 struct AlterTableStmt {
-    enum class Action { AddColumns, AlterColumn, DropColumns, DropConstraints, AddConstraints,
-                        Other };
+    enum class Action {
+        AddColumns,
+        AlterColumn,
+        DropColumns,
+        DropConstraints,
+        AddConstraints,
+        Other
+    };
     ObjectName table;
     Action action = Action::AddColumns;
-    std::vector<ColumnDefinition> columns;      // AddColumns; AlterColumn (one)
-    std::vector<TableConstraint> constraints;   // AddColumns / AddConstraints
-    std::vector<std::string> names;             // DropColumns / DropConstraints
+    std::vector<ColumnDefinition> columns;     // AddColumns; AlterColumn (one)
+    std::vector<TableConstraint> constraints;  // AddColumns / AddConstraints
+    std::vector<std::string> names;            // DropColumns / DropConstraints
     bool withNoCheck = false;
 };
 
@@ -259,7 +276,7 @@ struct CreateIndexStmt {
 
 struct DropIndexStmt {
     struct Item {
-        ObjectName table;     // "T" of T.ix or ON T
+        ObjectName table;  // "T" of T.ix or ON T
         std::string index;
         std::string written;  // "T.ix" or "dbo.T.ix" for messages
         bool onSyntax = false;
@@ -336,11 +353,11 @@ struct ExecArgument {
 };
 
 struct ExecStmt {
-    ObjectName procedure;                // EXEC name args
-    std::string procedureVariable;       // EXEC @procname
+    ObjectName procedure;           // EXEC name args
+    std::string procedureVariable;  // EXEC @procname
     std::vector<ExecArgument> arguments;
-    std::vector<ExprPtr> dynamicSql;     // EXEC ('...' + @x)
-    std::string returnVariable;          // EXEC @rc = proc
+    std::vector<ExprPtr> dynamicSql;  // EXEC ('...' + @x)
+    std::string returnVariable;       // EXEC @rc = proc
 };
 
 struct GrantStmt {
@@ -371,11 +388,11 @@ struct BreakStmt {
 struct Statement {
     int line = 1;
     size_t begin = 0, end = 0;  // source span in the batch
-    std::variant<SelectStmt, InsertStmt, UpdateStmt, DeleteStmt, CreateTableStmt,
-                 AlterTableStmt, CreateIndexStmt, DropIndexStmt, DropObjectsStmt,
-                 CreateViewStmt, DatabaseStmt, DeclareStmt, SetVariableStmt, SetOptionStmt,
-                 PrintStmt, IfStmt, WhileStmt, BlockStmt, ExecStmt, GrantStmt, TruncateStmt,
-                 ReturnStmt, TransactionStmt, BreakStmt>
+    std::variant<SelectStmt, InsertStmt, UpdateStmt, DeleteStmt, CreateTableStmt, AlterTableStmt,
+                 CreateIndexStmt, DropIndexStmt, DropObjectsStmt, CreateViewStmt, DatabaseStmt,
+                 DeclareStmt, SetVariableStmt, SetOptionStmt, PrintStmt, IfStmt, WhileStmt,
+                 BlockStmt, ExecStmt, GrantStmt, TruncateStmt, ReturnStmt, TransactionStmt,
+                 BreakStmt>
         node;
 
     template <class T>

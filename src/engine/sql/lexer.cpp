@@ -30,7 +30,7 @@ bool isIdentifierPart(unsigned char c) {
 }
 
 class Lexer {
-public:
+  public:
     explicit Lexer(std::string_view text) : text_(text) {}
 
     LexResult run() {
@@ -49,7 +49,7 @@ public:
         return result;
     }
 
-private:
+  private:
     char peek(size_t ahead = 0) const {
         return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : '\0';
     }
@@ -71,7 +71,8 @@ private:
                 c == '\0') {
                 advance();
             } else if (c == '-' && peek(1) == '-') {
-                while (pos_ < text_.size() && peek() != '\n' && peek() != '\r') advance();
+                while (pos_ < text_.size() && peek() != '\n' && peek() != '\r')
+                    advance();
             } else if (c == '/' && peek(1) == '*') {
                 int depth = 0;
                 int startLine = line_;
@@ -130,7 +131,8 @@ private:
             Token t = start(TokenKind::Binary);
             advance();
             advance();
-            while (std::isxdigit(static_cast<unsigned char>(peek()))) advance();
+            while (std::isxdigit(static_cast<unsigned char>(peek())))
+                advance();
             finish(t, result);
             return true;
         }
@@ -145,7 +147,8 @@ private:
             Token t = start(TokenKind::Money);
             advance();
             if (peek() == '-' || peek() == '+') advance();
-            while (std::isdigit(static_cast<unsigned char>(peek())) || peek() == '.') advance();
+            while (std::isdigit(static_cast<unsigned char>(peek())) || peek() == '.')
+                advance();
             finish(t, result);
             return true;
         }
@@ -171,13 +174,34 @@ private:
         if (c == '"') return delimited('"', result);
         Token t = start(TokenKind::Operator);
         switch (c) {
-            case '(': t.kind = TokenKind::LeftParen; advance(); break;
-            case ')': t.kind = TokenKind::RightParen; advance(); break;
-            case ',': t.kind = TokenKind::Comma; advance(); break;
-            case '.': t.kind = TokenKind::Dot; advance(); break;
-            case ';': t.kind = TokenKind::Semicolon; advance(); break;
-            case '{': t.kind = TokenKind::LeftBrace; advance(); break;
-            case '}': t.kind = TokenKind::RightBrace; advance(); break;
+            case '(':
+                t.kind = TokenKind::LeftParen;
+                advance();
+                break;
+            case ')':
+                t.kind = TokenKind::RightParen;
+                advance();
+                break;
+            case ',':
+                t.kind = TokenKind::Comma;
+                advance();
+                break;
+            case '.':
+                t.kind = TokenKind::Dot;
+                advance();
+                break;
+            case ';':
+                t.kind = TokenKind::Semicolon;
+                advance();
+                break;
+            case '{':
+                t.kind = TokenKind::LeftBrace;
+                advance();
+                break;
+            case '}':
+                t.kind = TokenKind::RightBrace;
+                advance();
+                break;
             case '<':
                 advance();
                 if (peek() == '=' || peek() == '>') advance();
@@ -199,8 +223,7 @@ private:
                 // (a stray character becomes a syntax error in the parser). A multi-byte
                 // UTF-8 character is kept whole.
                 advance();
-                while (pos_ < text_.size() &&
-                       (static_cast<unsigned char>(peek()) & 0xC0) == 0x80)
+                while (pos_ < text_.size() && (static_cast<unsigned char>(peek()) & 0xC0) == 0x80)
                     advance();
                 break;
         }
@@ -209,11 +232,13 @@ private:
     }
 
     void number(Token& t) {
-        while (std::isdigit(static_cast<unsigned char>(peek()))) advance();
+        while (std::isdigit(static_cast<unsigned char>(peek())))
+            advance();
         if (peek() == '.') {
             t.kind = TokenKind::Decimal;
             advance();
-            while (std::isdigit(static_cast<unsigned char>(peek()))) advance();
+            while (std::isdigit(static_cast<unsigned char>(peek())))
+                advance();
         }
         if (peek() == 'e' || peek() == 'E') {
             size_t save = pos_;
@@ -222,7 +247,8 @@ private:
             if (peek() == '+' || peek() == '-') advance();
             if (std::isdigit(static_cast<unsigned char>(peek()))) {
                 t.kind = TokenKind::Float;
-                while (std::isdigit(static_cast<unsigned char>(peek()))) advance();
+                while (std::isdigit(static_cast<unsigned char>(peek())))
+                    advance();
             } else if (t.kind == TokenKind::Decimal || pos_ == save + 1) {
                 // "1e" alone is a float of exponent 0 for SQL Server; keep it simple and
                 // treat the letter as the start of the next token.
@@ -235,33 +261,35 @@ private:
         }
     }
 
-    bool stringLiteral(Token& t, LexResult& result) {
-        advance();  // opening quote
-        std::string value;
-        while (true) {
-            if (pos_ >= text_.size()) {
-                // SQL Server reports the text after the quote, then a syntax error near it.
-                SqlMessage unclosed = sqlMessage(105, {value});
-                unclosed.line = line_;
-                result.errors.push_back(unclosed);
-                SqlMessage near = sqlMessage(102, {value});
-                near.line = line_;
-                result.errors.push_back(near);
-                return false;
-            }
+    // Reads up to the closing character (doubled, it stands for itself) after the
+    // opening one; false at the end of the batch with the text read so far in value.
+    bool readDelimited(char close, std::string& value) {
+        advance();  // opening character
+        while (pos_ < text_.size()) {
             char c = peek();
-            if (c == '\'') {
-                if (peek(1) == '\'') {
-                    value.push_back('\'');
-                    advance();
-                    advance();
-                    continue;
-                }
-                advance();
-                break;
+            advance();
+            if (c != close) {
+                value.push_back(c);
+                continue;
             }
+            if (peek() != close) return true;
             value.push_back(c);
             advance();
+        }
+        return false;
+    }
+
+    bool stringLiteral(Token& t, LexResult& result) {
+        std::string value;
+        if (!readDelimited('\'', value)) {
+            // SQL Server reports the text after the quote, then a syntax error near it.
+            SqlMessage unclosed = sqlMessage(105, {value});
+            unclosed.line = line_;
+            result.errors.push_back(unclosed);
+            SqlMessage near = sqlMessage(102, {value});
+            near.line = line_;
+            result.errors.push_back(near);
+            return false;
         }
         finish(t, result);
         result.tokens.back().value = std::move(value);
@@ -270,29 +298,13 @@ private:
 
     bool delimited(char close, LexResult& result) {
         Token t = start(TokenKind::QuotedIdentifier);
-        advance();
         std::string value;
-        while (true) {
-            if (pos_ >= text_.size()) {
-                // An unclosed delimited identifier: SQL Server reports 105 as well.
-                SqlMessage unclosed = sqlMessage(105, {value});
-                unclosed.line = line_;
-                result.errors.push_back(unclosed);
-                return false;
-            }
-            char c = peek();
-            if (c == close) {
-                if (peek(1) == close) {
-                    value.push_back(c);
-                    advance();
-                    advance();
-                    continue;
-                }
-                advance();
-                break;
-            }
-            value.push_back(c);
-            advance();
+        if (!readDelimited(close, value)) {
+            // An unclosed delimited identifier: SQL Server reports 105 as well.
+            SqlMessage unclosed = sqlMessage(105, {value});
+            unclosed.line = line_;
+            result.errors.push_back(unclosed);
+            return false;
         }
         finish(t, result);
         result.tokens.back().value = std::move(value);
@@ -306,6 +318,8 @@ private:
 
 }  // namespace
 
-LexResult tokenize(std::string_view batch) { return Lexer(batch).run(); }
+LexResult tokenize(std::string_view batch) {
+    return Lexer(batch).run();
+}
 
 }  // namespace engine::sql

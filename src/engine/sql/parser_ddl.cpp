@@ -35,11 +35,12 @@ StatementPtr Parser::parseCreate(bool firstInBatch) {
         if (!firstInBatch) mustStartBatch("CREATE VIEW", line);
         return parseCreateView(begin, false);
     }
-    if (peekWord("PROCEDURE") || peekWord("PROC") || peekWord("FUNCTION") ||
-        peekWord("TRIGGER") || peekWord("DEFAULT") || peekWord("RULE") || peekWord("SCHEMA")) {
+    if (peekWord("PROCEDURE") || peekWord("PROC") || peekWord("FUNCTION") || peekWord("TRIGGER") ||
+        peekWord("DEFAULT") || peekWord("RULE") || peekWord("SCHEMA")) {
         if (!firstInBatch) {
             std::string what = "CREATE " + std::string(peek().text);
-            for (auto& c : what) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            for (auto& c : what)
+                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
             if (what == "CREATE PROC") what = "CREATE PROCEDURE";
             SqlMessage m = sqlMessage(111, {what});
             m.line = line;
@@ -365,8 +366,8 @@ StatementPtr Parser::parseAlterTable() {
                 anyColumn = true;
             }
         } while (accept(TokenKind::Comma));
-        alter.action = anyColumn ? AlterTableStmt::Action::AddColumns
-                                 : AlterTableStmt::Action::AddConstraints;
+        alter.action =
+            anyColumn ? AlterTableStmt::Action::AddColumns : AlterTableStmt::Action::AddConstraints;
         (void)anyConstraint;
     } else if (acceptWord("ALTER")) {
         expectWord("COLUMN");
@@ -426,7 +427,8 @@ StatementPtr Parser::parseDropIndex() {
         DropIndexStmt::Item item;
         std::vector<std::string> parts;
         parts.push_back(parseName());
-        while (accept(TokenKind::Dot)) parts.push_back(parseName());
+        while (accept(TokenKind::Dot))
+            parts.push_back(parseName());
         if (acceptWord("ON")) {
             if (parts.size() != 1) syntaxError();
             item.index = parts[0];
@@ -445,7 +447,8 @@ StatementPtr Parser::parseDropIndex() {
             if (parts.size() >= 2) item.table.schema = parts[parts.size() - 2];
             if (parts.size() >= 3) item.table.database = parts[parts.size() - 3];
             std::string written;
-            for (size_t i = 0; i < parts.size(); ++i) written += (i ? "." : "") + parts[i];
+            for (size_t i = 0; i < parts.size(); ++i)
+                written += (i ? "." : "") + parts[i];
             item.table.written = written;
             item.written = written + "." + item.index;
         }

@@ -12,7 +12,8 @@ namespace engine::sql {
 namespace {
 
 std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
 
@@ -101,7 +102,8 @@ ObjectName Parser::parseObjectName() {
 
 bool Parser::peekQueryStart(size_t ahead) const {
     size_t i = ahead;
-    while (peek(i).kind == TokenKind::LeftParen) ++i;
+    while (peek(i).kind == TokenKind::LeftParen)
+        ++i;
     return peek(i).isWord("SELECT");
 }
 
@@ -196,7 +198,8 @@ ExprPtr Parser::parsePredicate() {
         }
         bool negated = false;
         size_t ahead = 0;
-        if (t.isWord("NOT") && (peekWord("BETWEEN", 1) || peekWord("IN", 1) || peekWord("LIKE", 1))) {
+        if (t.isWord("NOT") &&
+            (peekWord("BETWEEN", 1) || peekWord("IN", 1) || peekWord("LIKE", 1))) {
             negated = true;
             ahead = 1;
         }
@@ -376,13 +379,27 @@ ExprPtr Parser::parsePrimary() {
         case TokenKind::NString: {
             auto e = makeExpr(ExprKind::Literal, line);
             switch (t.kind) {
-                case TokenKind::Integer: e->literalKind = LiteralKind::Integer; break;
-                case TokenKind::Decimal: e->literalKind = LiteralKind::Decimal; break;
-                case TokenKind::Float: e->literalKind = LiteralKind::Float; break;
-                case TokenKind::Money: e->literalKind = LiteralKind::Money; break;
-                case TokenKind::Binary: e->literalKind = LiteralKind::Binary; break;
-                case TokenKind::String: e->literalKind = LiteralKind::String; break;
-                default: e->literalKind = LiteralKind::NString; break;
+                case TokenKind::Integer:
+                    e->literalKind = LiteralKind::Integer;
+                    break;
+                case TokenKind::Decimal:
+                    e->literalKind = LiteralKind::Decimal;
+                    break;
+                case TokenKind::Float:
+                    e->literalKind = LiteralKind::Float;
+                    break;
+                case TokenKind::Money:
+                    e->literalKind = LiteralKind::Money;
+                    break;
+                case TokenKind::Binary:
+                    e->literalKind = LiteralKind::Binary;
+                    break;
+                case TokenKind::String:
+                    e->literalKind = LiteralKind::String;
+                    break;
+                default:
+                    e->literalKind = LiteralKind::NString;
+                    break;
             }
             e->text = t.text;
             e->value = t.value;
@@ -457,16 +474,15 @@ ExprPtr Parser::parsePrimary() {
             return finishSpan(std::move(e), begin);
         }
         // Niladic functions written without parentheses.
-        if (t.isWord("CURRENT_TIMESTAMP") || t.isWord("CURRENT_USER") ||
-            t.isWord("SESSION_USER") || t.isWord("SYSTEM_USER") ||
-            (t.isWord("USER") && peek(1).kind != TokenKind::LeftParen)) {
+        if (t.isWord("CURRENT_TIMESTAMP") || t.isWord("CURRENT_USER") || t.isWord("SESSION_USER") ||
+            t.isWord("SYSTEM_USER") || (t.isWord("USER") && peek(1).kind != TokenKind::LeftParen)) {
             auto e = makeExpr(ExprKind::Function, line);
             e->text = lower(next().text);
             return finishSpan(std::move(e), begin);
         }
         // Keywords that are also function names.
-        if ((t.isWord("LEFT") || t.isWord("RIGHT") || t.isWord("COALESCE") ||
-             t.isWord("NULLIF") || t.isWord("USER")) &&
+        if ((t.isWord("LEFT") || t.isWord("RIGHT") || t.isWord("COALESCE") || t.isWord("NULLIF") ||
+             t.isWord("USER")) &&
             peek(1).kind == TokenKind::LeftParen) {
             std::string name = lower(next().text);
             return parseFunctionCall(name, line, begin);
@@ -493,7 +509,8 @@ ExprPtr Parser::parsePrimary() {
         // qualifier in the function name so the binder can tell them apart.
         if (parts.size() > 1) {
             std::string qualified;
-            for (size_t i = 0; i + 1 < parts.size(); ++i) qualified += lower(parts[i]) + ".";
+            for (size_t i = 0; i + 1 < parts.size(); ++i)
+                qualified += lower(parts[i]) + ".";
             name = qualified + name;
         }
         return parseFunctionCall(name, line, begin);

@@ -3,6 +3,7 @@
 // parseBatch(). Not for use outside src/engine/sql/.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,7 +14,7 @@
 namespace engine::sql {
 
 class Parser {
-public:
+  public:
     Parser(std::string_view text, std::vector<Token> tokens)
         : text_(text), tokens_(std::move(tokens)) {}
 
@@ -65,7 +66,7 @@ public:
     ObjectName parseObjectName();
 
     // --- expressions (parser_expr.cpp) ----------------------------------------------
-    ExprPtr parseExpr();            // OR level: full boolean/scalar expression
+    ExprPtr parseExpr();  // OR level: full boolean/scalar expression
     ExprPtr parseAnd();
     ExprPtr parseNot();
     ExprPtr parsePredicate();
@@ -86,6 +87,7 @@ public:
     std::vector<SelectItem> parseSelectItems();
     std::vector<TableRefPtr> parseFromList();
     TableRefPtr parseTableSource();
+    std::optional<JoinKind> parseJoinKind();
     TableRefPtr parseTablePrimary();
     std::string parseOptionalAlias();
     std::optional<TopClause> parseTop();

@@ -123,28 +123,26 @@ std::vector<SelectItem> Parser::parseSelectItems() {
         // t.* / dbo.t.*
         {
             size_t i = 0;
-            while (peek(i).isName() && peek(i + 1).kind == TokenKind::Dot) i += 2;
+            while (peek(i).isName() && peek(i + 1).kind == TokenKind::Dot)
+                i += 2;
             if (i > 0 && peek(i).isOperator("*")) {
                 item.kind = SelectItem::Kind::Star;
-                for (size_t k = 0; k < i; k += 2) item.qualifier.push_back(peek(k).value);
+                for (size_t k = 0; k < i; k += 2)
+                    item.qualifier.push_back(peek(k).value);
                 pos_ += i + 1;
                 items.push_back(std::move(item));
                 continue;
             }
         }
-        if (t.kind == TokenKind::Variable && peek(1).isOperator("=")) {
-            item.kind = SelectItem::Kind::Assign;
-            item.variable = next().text;
-            next();
-            size_t exprBegin = peek().offset;
-            item.expr = parseExpr();
-            item.written = std::string(text_.substr(exprBegin, previousEnd() - exprBegin));
-            items.push_back(std::move(item));
-            continue;
-        }
-        // alias = expression
-        if ((peekName() || t.kind == TokenKind::String) && peek(1).isOperator("=")) {
-            item.alias = next().value;
+        // @v = expression, alias = expression
+        bool assign = t.kind == TokenKind::Variable && peek(1).isOperator("=");
+        if (assign || ((peekName() || t.kind == TokenKind::String) && peek(1).isOperator("="))) {
+            if (assign) {
+                item.kind = SelectItem::Kind::Assign;
+                item.variable = next().text;
+            } else {
+                item.alias = next().value;
+            }
             next();
             size_t exprBegin = peek().offset;
             item.expr = parseExpr();
@@ -178,62 +176,48 @@ std::vector<TableRefPtr> Parser::parseFromList() {
     return list;
 }
 
+std::optional<JoinKind> Parser::parseJoinKind() {
+    if (acceptWord("JOIN")) return JoinKind::Inner;
+    if (acceptWord("INNER")) {
+        expectWord("JOIN");
+        return JoinKind::Inner;
+    }
+    if (peekWord("LEFT") || peekWord("RIGHT") || peekWord("FULL")) {
+        std::string word = next().text;
+        acceptWord("OUTER");
+        expectWord("JOIN");
+        return equalsIgnoreCase(word, "LEFT")    ? JoinKind::Left
+               : equalsIgnoreCase(word, "RIGHT") ? JoinKind::Right
+                                                 : JoinKind::Full;
+    }
+    if (acceptWord("CROSS")) {
+        expectWord("JOIN");
+        return JoinKind::Cross;
+    }
+    return std::nullopt;
+}
+
 TableRefPtr Parser::parseTableSource() {
     TableRefPtr left = parseTablePrimary();
     while (true) {
-        JoinKind kind;
         int line = peek().line;
-        if (peekWord("JOIN")) {
-            next();
-            kind = JoinKind::Inner;
-        } else if (peekWord("INNER")) {
-            next();
-            expectWord("JOIN");
-            kind = JoinKind::Inner;
-        } else if (peekWord("LEFT") || peekWord("RIGHT") || peekWord("FULL")) {
-            std::string word = next().text;
-            acceptWord("OUTER");
-            expectWord("JOIN");
-            kind = equalsIgnoreCase(word, "LEFT")    ? JoinKind::Left
-                   : equalsIgnoreCase(word, "RIGHT") ? JoinKind::Right
-                                                     : JoinKind::Full;
-        } else if (peekWord("CROSS")) {
-            next();
-            expectWord("JOIN");
-            kind = JoinKind::Cross;
-        } else {
-            break;
-        }
+        std::optional<JoinKind> kind = parseJoinKind();
+        if (!kind) break;
         auto join = std::make_unique<TableRef>();
         join->kind = TableRef::Kind::Join;
         join->line = line;
-        join->join = kind;
+        join->join = *kind;
         join->left = std::move(left);
         join->right = parseTablePrimary();
-        if (kind != JoinKind::Cross) {
+        if (*kind != JoinKind::Cross) {
             // Nested joins: "a JOIN b JOIN c ON ... ON ..." binds the inner join first.
-            while (peekWord("JOIN") || peekWord("INNER") || peekWord("LEFT") ||
-                   peekWord("RIGHT") || peekWord("FULL")) {
-                TableRefPtr rightSide = std::move(join->right);
+            while (peekWord("JOIN") || peekWord("INNER") || peekWord("LEFT") || peekWord("RIGHT") ||
+                   peekWord("FULL")) {
                 auto inner = std::make_unique<TableRef>();
                 inner->kind = TableRef::Kind::Join;
                 inner->line = peek().line;
-                if (peekWord("JOIN")) {
-                    next();
-                    inner->join = JoinKind::Inner;
-                } else if (peekWord("INNER")) {
-                    next();
-                    expectWord("JOIN");
-                    inner->join = JoinKind::Inner;
-                } else {
-                    std::string word = next().text;
-                    acceptWord("OUTER");
-                    expectWord("JOIN");
-                    inner->join = equalsIgnoreCase(word, "LEFT")    ? JoinKind::Left
-                                  : equalsIgnoreCase(word, "RIGHT") ? JoinKind::Right
-                                                                    : JoinKind::Full;
-                }
-                inner->left = std::move(rightSide);
+                inner->join = *parseJoinKind();
+                inner->left = std::move(join->right);
                 inner->right = parseTablePrimary();
                 expectWord("ON");
                 inner->on = parseExpr();
@@ -317,12 +301,13 @@ TableRefPtr Parser::parseTablePrimary() {
     if (peekWord("WITH") && peek(1).kind == TokenKind::LeftParen) next();
     if (peek().kind == TokenKind::LeftParen && peek(1).kind == TokenKind::Identifier &&
         !peekQueryStart()) {
-        static const char* hints[] = {"NOLOCK", "READUNCOMMITTED", "ROWLOCK", "UPDLOCK",
-                                      "HOLDLOCK", "TABLOCK", "TABLOCKX", "PAGLOCK", "XLOCK",
-                                      "READPAST", "NOWAIT", "READCOMMITTED", "SERIALIZABLE",
-                                      "REPEATABLEREAD"};
+        static const char* hints[] = {
+            "NOLOCK",  "READUNCOMMITTED", "ROWLOCK",      "UPDLOCK",       "HOLDLOCK",
+            "TABLOCK", "TABLOCKX",        "PAGLOCK",      "XLOCK",         "READPAST",
+            "NOWAIT",  "READCOMMITTED",   "SERIALIZABLE", "REPEATABLEREAD"};
         bool isHint = false;
-        for (const char* h : hints) isHint = isHint || peekWord(h, 1);
+        for (const char* h : hints)
+            isHint = isHint || peekWord(h, 1);
         if (isHint) {
             next();
             do {

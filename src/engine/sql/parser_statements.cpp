@@ -185,7 +185,8 @@ StatementPtr Parser::parseUpdate() {
         } else {
             std::vector<std::string> parts;
             parts.push_back(parseName());
-            while (accept(TokenKind::Dot)) parts.push_back(parseName());
+            while (accept(TokenKind::Dot))
+                parts.push_back(parseName());
             a.column = parts.back();
             parts.pop_back();
             a.qualifier = std::move(parts);
@@ -277,7 +278,7 @@ StatementPtr Parser::parseBegin() {
         TransactionStmt tx;
         tx.verb = "BEGIN";
         acceptWord("DISTRIBUTED");
-        next();  // TRAN / TRANSACTION
+        next();                                     // TRAN / TRANSACTION
         if (peekName() && !peekWord("GO")) next();  // transaction name
         s->node = std::move(tx);
         return s;
@@ -511,8 +512,7 @@ StatementPtr Parser::parseGrant() {
     if (!acceptWord("TO") && !acceptWord("FROM")) syntaxError();
     do {
         const Token& p = peek();
-        if (p.kind != TokenKind::Identifier && p.kind != TokenKind::QuotedIdentifier)
-            syntaxError();
+        if (p.kind != TokenKind::Identifier && p.kind != TokenKind::QuotedIdentifier) syntaxError();
         grant.principals.push_back(next().value);
     } while (accept(TokenKind::Comma));
     if (peekWord("WITH") && peekWord("GRANT", 1)) {
@@ -547,37 +547,36 @@ StatementPtr Parser::parseReturn() {
     return s;
 }
 
-ParseResult parseBatch(std::string_view text) {
-    ParseResult result;
+namespace {
+
+// Lexes text and runs fn on a parser over it; lexical and syntax errors become errors.
+template <class Fn>
+std::vector<SqlMessage> withParser(std::string_view text, Fn fn) {
     LexResult lexed = tokenize(text);
-    if (!lexed.errors.empty()) {
-        result.errors = std::move(lexed.errors);
-        return result;
-    }
+    if (!lexed.errors.empty()) return std::move(lexed.errors);
     Parser parser(text, std::move(lexed.tokens));
     try {
-        result.batch = parser.parseBatch();
+        fn(parser);
     } catch (const SqlException& e) {
-        result.errors = e.messages();
-        result.batch.statements.clear();
+        return e.messages();
     }
+    return {};
+}
+
+}  // namespace
+
+ParseResult parseBatch(std::string_view text) {
+    ParseResult result;
+    result.errors = withParser(text, [&](Parser& parser) { result.batch = parser.parseBatch(); });
+    if (!result.errors.empty()) result.batch.statements.clear();
     result.batch.text = std::string(text);
     return result;
 }
 
 ExprParseResult parseExpression(std::string_view text) {
     ExprParseResult result;
-    LexResult lexed = tokenize(text);
-    if (!lexed.errors.empty()) {
-        result.errors = std::move(lexed.errors);
-        return result;
-    }
-    Parser parser(text, std::move(lexed.tokens));
-    try {
-        result.expr = parser.parseStandaloneExpression();
-    } catch (const SqlException& e) {
-        result.errors = e.messages();
-    }
+    result.errors =
+        withParser(text, [&](Parser& parser) { result.expr = parser.parseStandaloneExpression(); });
     return result;
 }
 

@@ -44,7 +44,9 @@ struct Token {
     bool isOperator(std::string_view op) const { return kind == TokenKind::Operator && text == op; }
     // True for an undelimited identifier equal (case-insensitively) to word.
     bool isWord(std::string_view word) const;
-    bool isName() const { return kind == TokenKind::Identifier || kind == TokenKind::QuotedIdentifier; }
+    bool isName() const {
+        return kind == TokenKind::Identifier || kind == TokenKind::QuotedIdentifier;
+    }
 };
 
 // ASCII case-insensitive equality (keywords and operators are ASCII).

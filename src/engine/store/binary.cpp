@@ -20,11 +20,13 @@ void putString(std::string& out, std::string_view s) {
 }
 
 void putFixed32(std::string& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
 
 void putFixed64(std::string& out, uint64_t v) {
-    for (int i = 0; i < 8; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+    for (int i = 0; i < 8; ++i)
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
 
 bool getVarint(std::string_view& in, uint64_t& v) {
@@ -56,7 +58,8 @@ bool getString(std::string_view& in, std::string& s) {
 
 uint32_t loadFixed32(const char* p) {
     uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(static_cast<unsigned char>(p[i])) << (8 * i);
+    for (int i = 0; i < 4; ++i)
+        v |= static_cast<uint32_t>(static_cast<unsigned char>(p[i])) << (8 * i);
     return v;
 }
 
@@ -70,7 +73,8 @@ bool getFixed32(std::string_view& in, uint32_t& v) {
 bool getFixed64(std::string_view& in, uint64_t& v) {
     if (in.size() < 8) return false;
     v = 0;
-    for (int i = 0; i < 8; ++i) v |= static_cast<uint64_t>(static_cast<unsigned char>(in[i])) << (8 * i);
+    for (int i = 0; i < 8; ++i)
+        v |= static_cast<uint64_t>(static_cast<unsigned char>(in[i])) << (8 * i);
     in.remove_prefix(8);
     return true;
 }

@@ -7,7 +7,9 @@ namespace engine::store {
 
 namespace {
 
-void putBool(std::string& out, bool b) { out.push_back(b ? 1 : 0); }
+void putBool(std::string& out, bool b) {
+    out.push_back(b ? 1 : 0);
+}
 
 bool getBool(std::string_view& in, bool& b) {
     if (in.empty()) return false;
@@ -41,7 +43,8 @@ bool getType(std::string_view& in, DataType& t) {
 void encodeColumnStore(const ColumnStore& store, std::string& out) {
     encodeDataType(store.type(), out);
     putVarint(out, store.size());
-    for (size_t i = 0; i < store.size(); ++i) encodeValue(store.get(i), out);
+    for (size_t i = 0; i < store.size(); ++i)
+        encodeValue(store.get(i), out);
 }
 
 bool decodeColumnStore(std::string_view& in, ColumnStore& store) {
@@ -105,9 +108,8 @@ void encodeTableSchema(const TableSchema& t, std::string& out) {
 bool decodeTableSchema(std::string_view& in, TableSchema& t) {
     uint64_t n;
     if (!getInt(in, t.id) || !getString(in, t.schema) || !getString(in, t.name) ||
-        !getValue(in, t.created) || !getInt(in, t.nextColumnId) ||
-        !getInt(in, t.identityCurrent) || !getBool(in, t.identityUsed) || !getVarint(in, n) ||
-        n > in.size())
+        !getValue(in, t.created) || !getInt(in, t.nextColumnId) || !getInt(in, t.identityCurrent) ||
+        !getBool(in, t.identityUsed) || !getVarint(in, n) || n > in.size())
         return false;
     t.columns.resize(n);
     for (auto& c : t.columns) {
@@ -184,7 +186,8 @@ void encodeChange(const Change& c, std::string& out) {
         encodeInsertHeader(c.objectId, c.identityCurrent, c.identityUsed, out);
         encodeRowIds(c.rowIds, out);
         putVarint(out, c.values.size());
-        for (const auto& v : c.values) encodeColumnStore(v, out);
+        for (const auto& v : c.values)
+            encodeColumnStore(v, out);
         return;
     }
     out.push_back(static_cast<char>(c.kind));
@@ -219,9 +222,11 @@ void encodeChange(const Change& c, std::string& out) {
             putSigned(out, c.objectId);
             encodeRowIds(c.rowIds, out);
             putVarint(out, c.positions.size());
-            for (int32_t p : c.positions) putSigned(out, p);
+            for (int32_t p : c.positions)
+                putSigned(out, p);
             putVarint(out, c.values.size());
-            for (const auto& v : c.values) encodeColumnStore(v, out);
+            for (const auto& v : c.values)
+                encodeColumnStore(v, out);
             break;
         case Change::Kind::DeleteRows:
             putSigned(out, c.objectId);
@@ -275,7 +280,8 @@ bool decodeChange(std::string_view& in, Change& c) {
         case Change::Kind::DropColumn:
             return getInt(in, c.objectId) && getInt(in, c.position);
         case Change::Kind::ReplaceColumn:
-            return getInt(in, c.objectId) && getInt(in, c.position) && decodeColumnStore(in, c.data);
+            return getInt(in, c.objectId) && getInt(in, c.position) &&
+                   decodeColumnStore(in, c.data);
         case Change::Kind::InsertRows:
             if (!getInt(in, c.objectId) || !getInt(in, c.identityCurrent) ||
                 !getBool(in, c.identityUsed) || !decodeRowIds(in, c.rowIds) || !getVarint(in, n) ||
@@ -321,7 +327,8 @@ bool decodeChange(std::string_view& in, Change& c) {
 
 void encodeChanges(const ChangeList& changes, std::string& out) {
     putVarint(out, changes.size());
-    for (const auto& c : changes) encodeChange(c, out);
+    for (const auto& c : changes)
+        encodeChange(c, out);
 }
 
 bool decodeChanges(std::string_view in, ChangeList& out) {
@@ -342,7 +349,8 @@ void encodeTableContents(const Table& table, std::string& out) {
                        out);
     encodeRowIds(table.data.rowIds, out);
     putVarint(out, table.data.columns.size());
-    for (const auto& column : table.data.columns) encodeColumnStore(column, out);
+    for (const auto& column : table.data.columns)
+        encodeColumnStore(column, out);
 }
 
 }  // namespace engine::store

@@ -63,8 +63,12 @@ FileError parseHeader(std::string_view& in, SnapshotHeader& h, const std::filesy
 
 }  // namespace
 
-std::filesystem::path DatabaseStore::snapshotPath() const { return directory_ / (stem_ + ".sdb"); }
-std::filesystem::path DatabaseStore::journalPath() const { return directory_ / (stem_ + ".sjl"); }
+std::filesystem::path DatabaseStore::snapshotPath() const {
+    return directory_ / (stem_ + ".sdb");
+}
+std::filesystem::path DatabaseStore::journalPath() const {
+    return directory_ / (stem_ + ".sjl");
+}
 
 FileError DatabaseStore::create(const std::filesystem::path& directory, const std::string& stem,
                                 const std::string& name, int32_t databaseId) {
@@ -128,7 +132,8 @@ FileError DatabaseStore::open(const std::filesystem::path& directory, const std:
             return "'" + result->snapshotPath().string() + "' is damaged";
         ChangeList changes;
         if (!decodeChanges(in.substr(0, length), changes))
-            return "'" + result->snapshotPath().string() + "' holds a record this release cannot read";
+            return "'" + result->snapshotPath().string() +
+                   "' holds a record this release cannot read";
         db->apply(changes);
         in.remove_prefix(length);
         ++records;
@@ -202,7 +207,9 @@ FileError DatabaseStore::append(const ChangeList& changes) {
     return std::nullopt;
 }
 
-FileError DatabaseStore::sync() { return journal_.sync(); }
+FileError DatabaseStore::sync() {
+    return journal_.sync();
+}
 
 FileError DatabaseStore::fold(const Database& database) {
     // Everything in the journal is in the snapshot written here; the journal is emptied

@@ -30,7 +30,7 @@ namespace engine::store {
 constexpr uint32_t kStoreFormatVersion = 1;
 
 class DatabaseStore {
-public:
+  public:
     // Creates the files of a new, empty database; fails if its snapshot already exists.
     static FileError create(const std::filesystem::path& directory, const std::string& stem,
                             const std::string& name, int32_t databaseId);
@@ -57,7 +57,7 @@ public:
     uint64_t journalBytes() const { return journal_.size(); }
     uint64_t snapshotBytes() const { return snapshotBytes_; }
 
-private:
+  private:
     DatabaseStore(std::filesystem::path directory, std::string stem)
         : directory_(std::move(directory)), stem_(std::move(stem)) {}
 

@@ -71,15 +71,19 @@ FileError replaceFileAtomically(const std::filesystem::path& path, std::string_v
     FileError e = writeAll(fd, bytes, temporary);
     if (!e && ::fsync(fd) != 0) e = describe("cannot sync", temporary);
     ::close(fd);
-    if (!e && ::rename(temporary.c_str(), path.c_str()) != 0) e = describe("cannot rename", temporary);
+    if (!e && ::rename(temporary.c_str(), path.c_str()) != 0)
+        e = describe("cannot rename", temporary);
     if (e) {
         ::unlink(temporary.c_str());
         return e;
     }
-    return syncDirectory(path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path());
+    return syncDirectory(path.parent_path().empty() ? std::filesystem::path(".")
+                                                    : path.parent_path());
 }
 
-AppendFile::~AppendFile() { close(); }
+AppendFile::~AppendFile() {
+    close();
+}
 
 FileError AppendFile::open(const std::filesystem::path& path) {
     close();
@@ -93,7 +97,8 @@ FileError AppendFile::open(const std::filesystem::path& path) {
 
 FileError AppendFile::append(std::string_view bytes) {
     if (fd_ < 0) return std::string("journal is not open");
-    if (::lseek(fd_, static_cast<off_t>(size_), SEEK_SET) < 0) return describe("cannot seek", "journal");
+    if (::lseek(fd_, static_cast<off_t>(size_), SEEK_SET) < 0)
+        return describe("cannot seek", "journal");
     FileError e = writeAll(fd_, bytes, "journal");
     if (e) {
         // A partial record must not stay in front of the next one.
@@ -115,7 +120,8 @@ FileError AppendFile::sync() {
 
 FileError AppendFile::truncate(uint64_t size) {
     if (fd_ < 0) return std::string("journal is not open");
-    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) return describe("cannot truncate", "journal");
+    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0)
+        return describe("cannot truncate", "journal");
     size_ = size;
     dirty_ = true;
     return std::nullopt;
@@ -130,7 +136,9 @@ void AppendFile::close() {
     dirty_ = false;
 }
 
-DirectoryLock::~DirectoryLock() { release(); }
+DirectoryLock::~DirectoryLock() {
+    release();
+}
 
 FileError DirectoryLock::acquire(const std::filesystem::path& directory,
                                  std::chrono::milliseconds wait) {
@@ -148,8 +156,7 @@ FileError DirectoryLock::acquire(const std::filesystem::path& directory,
         }
         if (std::chrono::steady_clock::now() >= deadline) {
             release();
-            return "the data directory '" + directory.string() +
-                   "' is in use by another process";
+            return "the data directory '" + directory.string() + "' is in use by another process";
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }

@@ -24,7 +24,7 @@ FileError syncDirectory(const std::filesystem::path& directory);
 
 // A file opened for appending (the journal).
 class AppendFile {
-public:
+  public:
     AppendFile() = default;
     ~AppendFile();
     AppendFile(const AppendFile&) = delete;
@@ -40,7 +40,7 @@ public:
     bool isOpen() const { return fd_ >= 0; }
     void close();
 
-private:
+  private:
     int fd_ = -1;
     uint64_t size_ = 0;
     bool dirty_ = false;
@@ -49,7 +49,7 @@ private:
 // Exclusive, process-level lock on a data directory (flock on a lock file). Released
 // when the object is destroyed or the process dies.
 class DirectoryLock {
-public:
+  public:
     DirectoryLock() = default;
     ~DirectoryLock();
     DirectoryLock(const DirectoryLock&) = delete;
@@ -59,7 +59,7 @@ public:
     FileError acquire(const std::filesystem::path& directory, std::chrono::milliseconds wait);
     void release();
 
-private:
+  private:
     int fd_ = -1;
 };
 

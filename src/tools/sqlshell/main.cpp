@@ -19,7 +19,8 @@
 namespace {
 
 void usage() {
-    std::cerr << "usage: sqlshell -S <data directory> [-d <database>] [-Q \"query\" | -i file ...] [-b]\n";
+    std::cerr << "usage: sqlshell -S <data directory> [-d <database>] [-Q \"query\" | -i file ...] "
+                 "[-b]\n";
 }
 
 }  // namespace
@@ -67,7 +68,8 @@ int main(int argc, char** argv) {
     options.createDataDirectory = createDirectory;
     auto opened = engine::Session::open(server, database, options);
     if (!opened.session) {
-        for (const auto& m : opened.messages) tools::writeMessage(m, std::cout);
+        for (const auto& m : opened.messages)
+            tools::writeMessage(m, std::cout);
         return 1;
     }
     engine::Session& session = *opened.session;
@@ -86,7 +88,8 @@ int main(int argc, char** argv) {
             }
             std::stringstream text;
             text << in.rdbuf();
-            for (auto& b : tools::splitScript(text.str())) batches.push_back(std::move(b));
+            for (auto& b : tools::splitScript(text.str()))
+                batches.push_back(std::move(b));
         }
     } else {
         std::stringstream text;

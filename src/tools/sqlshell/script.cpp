@@ -9,14 +9,16 @@ namespace {
 // "GO", "go 3", "  Go  -- done": the repeat count, or 0 when the line is not a separator.
 int separatorCount(std::string_view line) {
     size_t i = 0;
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+        ++i;
     if (i + 2 > line.size()) return 0;
     if (std::toupper(static_cast<unsigned char>(line[i])) != 'G' ||
         std::toupper(static_cast<unsigned char>(line[i + 1])) != 'O')
         return 0;
     i += 2;
     if (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '-') return 0;
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+        ++i;
     int count = 1;
     if (i < line.size() && std::isdigit(static_cast<unsigned char>(line[i]))) {
         count = 0;
@@ -25,7 +27,8 @@ int separatorCount(std::string_view line) {
             if (count > 100000) return 0;
             ++i;
         }
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+            ++i;
     }
     if (i < line.size() && !(line[i] == '-' && i + 1 < line.size() && line[i + 1] == '-')) return 0;
     return count;

@@ -11,8 +11,8 @@ namespace tools {
 
 struct ScriptBatch {
     std::string text;
-    int repeat = 1;       // GO n runs the batch n times
-    int firstLine = 1;    // line of the script where the batch starts
+    int repeat = 1;     // GO n runs the batch n times
+    int firstLine = 1;  // line of the script where the batch starts
 };
 
 std::vector<ScriptBatch> splitScript(std::string_view script);

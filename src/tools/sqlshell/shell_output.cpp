@@ -14,30 +14,48 @@ namespace {
 
 constexpr size_t kLargeWidth = 256;
 
-bool rightAligned(TypeId id) { return engine::isNumeric(id); }
+bool rightAligned(TypeId id) {
+    return engine::isNumeric(id);
+}
 
 size_t typeWidth(const DataType& t) {
     switch (t.id) {
-        case TypeId::Bit: return 1;
-        case TypeId::TinyInt: return 3;
-        case TypeId::SmallInt: return 6;
-        case TypeId::Int: return 11;
-        case TypeId::BigInt: return 20;
+        case TypeId::Bit:
+            return 1;
+        case TypeId::TinyInt:
+            return 3;
+        case TypeId::SmallInt:
+            return 6;
+        case TypeId::Int:
+            return 11;
+        case TypeId::BigInt:
+            return 20;
         case TypeId::Decimal:
-        case TypeId::Numeric: return static_cast<size_t>(t.precision) + 2;
-        case TypeId::Money: return 21;
-        case TypeId::SmallMoney: return 12;
-        case TypeId::Float: return 24;
-        case TypeId::Real: return 14;
-        case TypeId::DateTime: return 23;
-        case TypeId::SmallDateTime: return 19;
-        case TypeId::Date: return 10;
-        case TypeId::UniqueIdentifier: return 36;
+        case TypeId::Numeric:
+            return static_cast<size_t>(t.precision) + 2;
+        case TypeId::Money:
+            return 21;
+        case TypeId::SmallMoney:
+            return 12;
+        case TypeId::Float:
+            return 24;
+        case TypeId::Real:
+            return 14;
+        case TypeId::DateTime:
+            return 23;
+        case TypeId::SmallDateTime:
+            return 19;
+        case TypeId::Date:
+            return 10;
+        case TypeId::UniqueIdentifier:
+            return 36;
         case TypeId::Char:
         case TypeId::VarChar:
         case TypeId::NChar:
         case TypeId::NVarChar:
-            return t.isMax() || t.length <= 0 ? kLargeWidth : std::min<size_t>(static_cast<size_t>(t.length), 8000);
+            return t.isMax() || t.length <= 0
+                       ? kLargeWidth
+                       : std::min<size_t>(static_cast<size_t>(t.length), 8000);
         case TypeId::Binary:
         case TypeId::VarBinary:
             return t.isMax() || t.length <= 0 ? kLargeWidth : 2 + 2 * static_cast<size_t>(t.length);
@@ -73,7 +91,8 @@ void writeMessage(const engine::SqlMessage& m, std::ostream& out) {
 
 void writeResultSet(const engine::ResultSet& set, std::ostream& out) {
     std::vector<size_t> widths;
-    for (const auto& c : set.columns) widths.push_back(columnWidth(c));
+    for (const auto& c : set.columns)
+        widths.push_back(columnWidth(c));
     std::string line;
     for (size_t i = 0; i < set.columns.size(); ++i) {
         if (i) line += " ";
@@ -90,7 +109,8 @@ void writeResultSet(const engine::ResultSet& set, std::ostream& out) {
         line.clear();
         for (size_t i = 0; i < row.size() && i < set.columns.size(); ++i) {
             if (i) line += " ";
-            line += pad(engine::renderForShell(row[i]), widths[i], rightAligned(set.columns[i].type.id));
+            line += pad(engine::renderForShell(row[i]), widths[i],
+                        rightAligned(set.columns[i].type.id));
         }
         out << line << "\n";
     }

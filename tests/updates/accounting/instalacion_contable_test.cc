@@ -113,7 +113,6 @@ class InstalacionContableTest : public ::testing::Test {
     std::unique_ptr<db::Connection> Empresa(const std::string& codigo) {
         auto empresa = server_.Conectar("Empresa_" + codigo);
         EXPECT_TRUE(empresa->isOpen()) << empresa->lastError().description;
-        EmbeddedServer::Preparar(*empresa, "SET LANGUAGE Spanish");
         return empresa;
     }
 
