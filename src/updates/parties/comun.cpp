@@ -1,6 +1,5 @@
 #include "updates/parties/comun.h"
 
-#include "schema/sql_text.h"
 #include "schema/statements.h"
 
 namespace updates::parties {

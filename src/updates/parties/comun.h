@@ -20,7 +20,6 @@
 
 #include "db/connection.h"
 #include "run/run_context.h"
-#include "schema/column_creation.h"
 
 namespace updates::parties {
 
