@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "refdata/fake_connection.h"
+#include "refdata/statement_list.h"
 #include "support/run_fixture.h"
 
 namespace refdata {
@@ -26,6 +27,21 @@ class CatalogosFiscalesTest : public ::testing::Test {
     FakeConnection sql{"Vardex"};
     FakeTable propiedades = FakeTable::WithColumns({"OBJETO", "NOMBRE", "VALOR"});
 };
+
+TEST(EjecutarEnOrdenTest, AFailureStopsNothingAndLeavesNoErrorPending) {
+    FakeConnection conn{"Vardex"};
+    constexpr std::string_view kSentencias[] = {
+        "DROP INDEX MODULOS.INDNUM",
+        "UPDATE MODULOS SET PERIODO=1",
+        "CREATE UNIQUE INDEX INDNUM ON MODULOS (CODIGO,PERIODO)",
+    };
+    conn.Fail("DROP INDEX MODULOS.INDNUM", 3701);
+    conn.Fail("CREATE UNIQUE INDEX INDNUM ON MODULOS (CODIGO,PERIODO)", 1505);
+    EjecutarEnOrden(conn, kSentencias);
+    EXPECT_EQ(conn.Executed(),
+              std::vector<std::string>(std::begin(kSentencias), std::end(kSentencias)));
+    EXPECT_FALSE(conn.hasError());
+}
 
 TEST_F(CatalogosFiscalesTest, OperacionesOrmConfiguresTheTaxesOnlyWhenTheColumnIsNew) {
     ActualizaOperacionesOrm(fixture.ctx(), sql);
