@@ -5,11 +5,11 @@
 
 #include "engine/exec/batch.h"
 #include "engine/exec/context.h"
-#include "engine/exec/messages.h"
 #include "engine/exec/row_operations.h"
 #include "engine/server.h"
 #include "engine/types/collation.h"
 #include "engine/types/datetime.h"
+#include "engine/types/sql_message.h"
 
 namespace engine {
 
@@ -96,7 +96,7 @@ Session::Opened Session::open(const std::filesystem::path& dataDirectory, std::s
             if (!error.empty()) {
                 opened.messages.push_back(connectionError(error));
             } else {
-                SqlMessage m = exec::engineMessage(4060, {name});
+                SqlMessage m = sqlMessage(4060, {name});
                 opened.messages.push_back(m);
             }
             return opened;
@@ -123,9 +123,9 @@ Session::Opened Session::open(const std::filesystem::path& dataDirectory, std::s
         settings.dateFirst = spanish ? 1 : 7;
         state->runtime.functions.dateFormat = settings.dateFormat;
         state->runtime.functions.dateFirst = settings.dateFirst;
-        SqlMessage context = exec::engineMessage(5701, {entry->name});
+        SqlMessage context = sqlMessage(5701, {entry->name});
         context.severity = 0;
-        SqlMessage language = exec::engineMessage(5703, {settings.language});
+        SqlMessage language = sqlMessage(5703, {settings.language});
         language.severity = 0;
         opened.messages.push_back(context);
         opened.messages.push_back(language);
@@ -169,7 +169,7 @@ std::vector<SqlMessage> Session::useDatabase(std::string_view name) {
     std::string error;
     DatabaseEntry* entry = state_->server->database(name, error);
     if (!entry) {
-        messages.push_back(exec::engineMessage(911, {std::string(name)}));
+        messages.push_back(sqlMessage(911, {std::string(name)}));
         messages.back().line = 1;
         return messages;
     }
@@ -178,7 +178,7 @@ std::vector<SqlMessage> Session::useDatabase(std::string_view name) {
         state_->server->detach(*state_->runtime.database);
         state_->runtime.database = entry;
     }
-    SqlMessage m = exec::engineMessage(5701, {entry->name});
+    SqlMessage m = sqlMessage(5701, {entry->name});
     m.severity = 0;
     messages.push_back(m);
     return messages;

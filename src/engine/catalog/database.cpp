@@ -108,34 +108,38 @@ std::optional<ObjectRef> Database::findObject(std::string_view name) const {
     return it->second;
 }
 
-std::optional<ObjectRef> Database::objectById(int32_t id) const {
-    if (tables_.count(id)) return ObjectRef{ObjectKind::Table, id, 0};
-    if (views_.count(id)) return ObjectRef{ObjectKind::View, id, 0};
+// A constraint of a table with that object id, and its name. Indexes that are not the
+// index of a PRIMARY KEY or UNIQUE constraint have no object id of their own (their
+// constraintId is 0), so they never answer for one.
+std::optional<ObjectRef> Database::findConstraint(int32_t id, const std::string** name) const {
     for (const auto& [tid, table] : tables_) {
         for (const auto& d : table->schema.defaults) {
-            if (d.id == id) return ObjectRef{ObjectKind::Default, id, tid};
+            if (d.id != id) continue;
+            if (name) *name = &d.name;
+            return ObjectRef{ObjectKind::Default, id, tid};
         }
         for (const auto& ix : table->schema.indexes) {
-            if (ix.constraintId == id)
-                return ObjectRef{ix.constraint == KeyConstraint::PrimaryKey ? ObjectKind::PrimaryKey
-                                                                            : ObjectKind::UniqueKey,
-                                 id, tid};
+            if (ix.constraint == KeyConstraint::None || ix.constraintId != id) continue;
+            if (name) *name = &ix.name;
+            return ObjectRef{ix.constraint == KeyConstraint::PrimaryKey ? ObjectKind::PrimaryKey
+                                                                        : ObjectKind::UniqueKey,
+                             id, tid};
         }
     }
     return std::nullopt;
 }
 
+std::optional<ObjectRef> Database::objectById(int32_t id) const {
+    if (tables_.count(id)) return ObjectRef{ObjectKind::Table, id, 0};
+    if (views_.count(id)) return ObjectRef{ObjectKind::View, id, 0};
+    return findConstraint(id, nullptr);
+}
+
 std::string Database::objectName(int32_t id) const {
     if (auto t = tables_.find(id); t != tables_.end()) return t->second->schema.name;
     if (auto v = views_.find(id); v != views_.end()) return v->second.name;
-    for (const auto& [tid, table] : tables_) {
-        for (const auto& d : table->schema.defaults) {
-            if (d.id == id) return d.name;
-        }
-        for (const auto& ix : table->schema.indexes) {
-            if (ix.constraintId == id) return ix.name;
-        }
-    }
+    const std::string* name = nullptr;
+    if (findConstraint(id, &name)) return *name;
     return {};
 }
 

@@ -122,6 +122,7 @@ class Database {
     ChangeList metadataChanges() const;
 
   private:
+    std::optional<ObjectRef> findConstraint(int32_t id, const std::string** name) const;
     void indexTableNames(const TableSchema& schema);
     void unindexTableNames(const TableSchema& schema);
     static int64_t findSlots(const TableData& data, const std::vector<RowId>& rows,

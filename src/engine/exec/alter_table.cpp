@@ -5,11 +5,11 @@
 
 #include "engine/exec/create_table.h"
 #include "engine/exec/ddl_support.h"
-#include "engine/exec/messages.h"
 #include "engine/exec/statements.h"
 #include "engine/exec/table_writes.h"
 #include "engine/types/collation.h"
 #include "engine/types/conversion.h"
+#include "engine/types/sql_message.h"
 
 namespace engine::exec {
 
@@ -110,7 +110,7 @@ void addColumns(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table
                 break;
             case sql::TableConstraint::Kind::Default: {
                 int p = schema.columnIndex(c.forColumn);
-                if (p < 0) constraintError(ctx, engineMessage(1752, {c.forColumn, tableName}));
+                if (p < 0) constraintError(ctx, sqlMessage(1752, {c.forColumn, tableName}));
                 addDefaultConstraint(ctx, changes, schema, p, c.name, *c.expr, newNames);
                 break;
             }
@@ -137,7 +137,7 @@ void addConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& t
             case sql::TableConstraint::Kind::Default: {
                 int p = schema.columnIndex(c.forColumn);
                 if (p < 0)
-                    constraintError(ctx, engineMessage(1752, {c.forColumn, alter.table.object}));
+                    constraintError(ctx, sqlMessage(1752, {c.forColumn, alter.table.object}));
                 addDefaultConstraint(ctx, changes, schema, p, c.name, *c.expr, newNames);
                 if (c.withValues) {
                     // WITH VALUES: existing NULLs of the column take the default.
@@ -176,7 +176,7 @@ std::vector<SqlMessage> dependents(ExecContext& ctx, const TableSchema& schema,
                                    const std::function<bool(const IndexSchema&)>& indexBlocks) {
     std::vector<SqlMessage> out;
     auto add = [&](const char* kind, const std::string& name) {
-        SqlMessage m = engineMessage(5074, {kind, name, "column", col.name});
+        SqlMessage m = sqlMessage(5074, {kind, name, "column", col.name});
         m.line = ctx.line;
         out.push_back(m);
     };
@@ -197,7 +197,7 @@ std::vector<SqlMessage> dependents(ExecContext& ctx, const TableSchema& schema,
 
 [[noreturn]] void refuse(ExecContext& ctx, std::vector<SqlMessage> details, const char* action,
                          const std::string& column) {
-    SqlMessage summary = engineMessage(4922, {action, column});
+    SqlMessage summary = sqlMessage(4922, {action, column});
     summary.line = ctx.line;
     details.push_back(summary);
     throw SqlException(details);
@@ -296,12 +296,12 @@ void dropConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& 
         // The detail, then "Could not drop constraint. See previous errors."
         auto refuseDrop = [&](SqlMessage detail) {
             detail.line = ctx.line;
-            SqlMessage summary = engineMessage(3727);
+            SqlMessage summary = sqlMessage(3727);
             summary.line = ctx.line;
             throw SqlException(std::vector<SqlMessage>{detail, summary});
         };
-        if (!isConstraint) refuseDrop(engineMessage(3728, {name}));
-        if (ref->parentId != schema.id) refuseDrop(engineMessage(3733, {name, alter.table.object}));
+        if (!isConstraint) refuseDrop(sqlMessage(3728, {name}));
+        if (ref->parentId != schema.id) refuseDrop(sqlMessage(3733, {name, alter.table.object}));
         if (ref->kind == ObjectKind::Default) {
             for (auto& c : schema.columns) {
                 if (c.defaultId == ref->id) c.defaultId = 0;

@@ -3,13 +3,13 @@
 #include <functional>
 
 #include "engine/exec/binder.h"
-#include "engine/exec/messages.h"
 #include "engine/exec/statements.h"
 #include "engine/sql/parser.h"
 #include "engine/types/arithmetic.h"
 #include "engine/types/collation.h"
 #include "engine/types/conversion.h"
 #include "engine/types/render.h"
+#include "engine/types/sql_message.h"
 
 namespace engine::exec {
 
@@ -242,7 +242,7 @@ class Runner {
         const SqlMessage& primary = e.primary();
         ctx_.session.lastError = primary.number;
         if (terminatesStatement(primary.number)) {
-            SqlMessage done = engineMessage(3621);
+            SqlMessage done = sqlMessage(3621);
             done.severity = 0;
             done.line = ctx_.line;
             ctx_.out.message(done);
@@ -379,7 +379,7 @@ class Runner {
                 st.dateFirst = spanish ? 1 : 7;
                 ctx_.session.functions.dateFormat = st.dateFormat;
                 ctx_.session.functions.dateFirst = st.dateFirst;
-                SqlMessage m = engineMessage(5703, {st.language});
+                SqlMessage m = sqlMessage(5703, {st.language});
                 m.line = ctx_.line;
                 ctx_.out.message(m);
             } else if (identifierEqual(option, "ROWCOUNT")) {
@@ -411,14 +411,14 @@ class Runner {
     void declareVariables(const sql::Statement& s) {
         auto check = [&](const sql::Expr& e) {
             if (e.kind == sql::ExprKind::Variable && !ctx_.variables.find(e.text)) {
-                SqlMessage m = engineMessage(137, {e.text});
+                SqlMessage m = sqlMessage(137, {e.text});
                 m.line = e.line;
                 throw SqlException(m);
             }
         };
         auto checkAssigned = [&](const std::string& name) {
             if (!ctx_.variables.find(name)) {
-                SqlMessage m = engineMessage(137, {name});
+                SqlMessage m = sqlMessage(137, {name});
                 m.line = s.line;
                 throw SqlException(m);
             }
@@ -427,7 +427,7 @@ class Runner {
             for (const auto& v : d->variables) {
                 if (v.init) walkExpr(*v.init, check);
                 if (ctx_.variables.find(v.name)) {
-                    SqlMessage m = engineMessage(134, {v.name});
+                    SqlMessage m = sqlMessage(134, {v.name});
                     m.line = v.line;
                     throw SqlException(m);
                 }

@@ -1,5 +1,5 @@
 #include "engine/exec/binder.h"
-#include "engine/exec/messages.h"
+#include "engine/types/sql_message.h"
 
 #include <algorithm>
 #include <cctype>
@@ -227,7 +227,7 @@ Table* Binder::resolveTable(const sql::ObjectName& name, int line) {
         table = db->findTable(name.object);
     if (!table) {
         if (compileMode_) throw DeferredResolution{};
-        SqlMessage m = engineMessage(208, {name.written});
+        SqlMessage m = sqlMessage(208, {name.written});
         m.line = line;
         m.procedure = ctx_.procedure;
         throw SqlException(m);
@@ -256,7 +256,7 @@ std::unique_ptr<BoundQuery> Binder::bindQuery(const sql::QueryExpr& query, Scope
     size_t width = first.outputs.size();
     for (const auto& core : bound->cores) {
         if (core->outputs.size() != width) {
-            SqlMessage m = engineMessage(205);
+            SqlMessage m = sqlMessage(205);
             m.line = query.line;
             throw SqlException(m);
         }
@@ -301,7 +301,7 @@ std::unique_ptr<BoundQuery> Binder::bindQuery(const sql::QueryExpr& query, Scope
     if (!query.orderBy.empty()) {
         bool hasTop = static_cast<bool>(first.top);
         if (!allowOrderBy && !hasTop) {
-            SqlMessage m = engineMessage(1033);
+            SqlMessage m = sqlMessage(1033);
             m.line = query.line;
             throw SqlException(m);
         }
@@ -628,7 +628,7 @@ std::unique_ptr<Source> Binder::bindTableRef(const sql::TableRef& ref, BoundCore
         }
     }
     if (compileMode_) throw DeferredResolution{};
-    SqlMessage m = engineMessage(208, {ref.name.written});
+    SqlMessage m = sqlMessage(208, {ref.name.written});
     m.line = ref.line;
     m.procedure = ctx_.procedure;
     throw SqlException(m);
@@ -640,7 +640,7 @@ std::unique_ptr<Source> Binder::viewSource(const ViewSchema& view, const std::st
     auto parsed = sql::parseBatch(view.text);
     if (!parsed.ok() || parsed.batch.statements.empty() ||
         !parsed.batch.statements[0]->as<sql::CreateViewStmt>()) {
-        SqlMessage m = engineMessage(208, {view.name});
+        SqlMessage m = sqlMessage(208, {view.name});
         m.line = line;
         throw SqlException(m);
     }
@@ -726,7 +726,7 @@ BoundExprPtr Binder::bindScalar(const sql::Expr& e, Scope& scope) {
         case sql::ExprKind::Variable: {
             const Variable* v = ctx_.variables.find(e.text);
             if (!v) {
-                SqlMessage m = engineMessage(137, {e.text});
+                SqlMessage m = sqlMessage(137, {e.text});
                 m.line = e.line;
                 throw SqlException(m);
             }
@@ -769,7 +769,7 @@ BoundExprPtr Binder::bindScalar(const sql::Expr& e, Scope& scope) {
             bool correlated = false;
             auto query = bindQuery(*e.query, &scope, false, &correlated);
             if (query->columns.size() != 1) {
-                SqlMessage m = engineMessage(116);
+                SqlMessage m = sqlMessage(116);
                 m.line = e.line;
                 throw SqlException(m);
             }
@@ -779,7 +779,7 @@ BoundExprPtr Binder::bindScalar(const sql::Expr& e, Scope& scope) {
         }
         default: {
             // A predicate where a value is expected.
-            SqlMessage m = engineMessage(4145, {e.op.empty() ? e.text : e.op});
+            SqlMessage m = sqlMessage(4145, {e.op.empty() ? e.text : e.op});
             m.line = e.line;
             throw SqlException(m);
         }
@@ -812,7 +812,7 @@ BoundExprPtr Binder::bindColumn(const sql::Expr& e, Scope& scope) {
             for (size_t c = 0; c < src.columns.size(); ++c) {
                 if (!identifierEqual(src.columns[c].name, e.text)) continue;
                 if (foundSource >= 0) {
-                    SqlMessage m = engineMessage(209, {e.text});
+                    SqlMessage m = sqlMessage(209, {e.text});
                     m.line = e.line;
                     throw SqlException(m);
                 }
@@ -828,7 +828,7 @@ BoundExprPtr Binder::bindColumn(const sql::Expr& e, Scope& scope) {
                              : std::string(scope.clause) == "ORDER BY" ? 8127
                                                                        : 8120;
                 SqlMessage m =
-                    engineMessage(number, {src.alias + "." + src.columns[foundColumn].name});
+                    sqlMessage(number, {src.alias + "." + src.columns[foundColumn].name});
                 m.line = e.line;
                 throw SqlException(m);
             }
@@ -843,17 +843,17 @@ BoundExprPtr Binder::bindColumn(const sql::Expr& e, Scope& scope) {
             return col;
         }
         if (qualifierMatched) {
-            SqlMessage m = engineMessage(207, {e.text});
+            SqlMessage m = sqlMessage(207, {e.text});
             m.line = e.line;
             throw SqlException(m);
         }
     }
     if (!e.qualifier.empty()) {
-        SqlMessage m = engineMessage(4104, {joinQualifier(e.qualifier, e.text)});
+        SqlMessage m = sqlMessage(4104, {joinQualifier(e.qualifier, e.text)});
         m.line = e.line;
         throw SqlException(m);
     }
-    SqlMessage m = engineMessage(207, {e.text});
+    SqlMessage m = sqlMessage(207, {e.text});
     m.line = e.line;
     throw SqlException(m);
 }
@@ -917,7 +917,7 @@ BoundExprPtr Binder::bindCase(const sql::Expr& e, Scope& scope) {
 
 BoundExprPtr Binder::bindAggregate(const sql::Expr& e, Scope& scope) {
     if (!scope.aggregatesAllowed || !scope.aggregates) {
-        SqlMessage m = engineMessage(147);
+        SqlMessage m = sqlMessage(147);
         m.line = e.line;
         throw SqlException(m);
     }
@@ -949,8 +949,7 @@ BoundExprPtr Binder::bindAggregate(const sql::Expr& e, Scope& scope) {
         } else {
             spec.kind = name == "sum" ? AggregateKind::Sum : AggregateKind::Avg;
             if (!isNumeric(at.id) && !at.isNullLiteral()) {
-                SqlMessage m =
-                    engineMessage(8117, {std::string(typeName(at.id)), name + " operator"});
+                SqlMessage m = sqlMessage(8117, {std::string(typeName(at.id)), name + " operator"});
                 m.line = e.line;
                 throw SqlException(m);
             }
@@ -1043,7 +1042,7 @@ BoundExprPtr Binder::bindFunction(const sql::Expr& e, Scope& scope) {
 
     const ScalarFunction* fn = findScalarFunction(name);
     if (!fn) {
-        SqlMessage m = engineMessage(195, {name});
+        SqlMessage m = sqlMessage(195, {name});
         m.line = e.line;
         throw SqlException(m);
     }
@@ -1131,7 +1130,7 @@ BoundPredicatePtr Binder::bindPredicate(const sql::Expr& e, Scope& scope) {
             bool correlated = false;
             auto query = bindQuery(*e.query, &scope, false, &correlated);
             if (query->columns.size() != 1) {
-                SqlMessage m = engineMessage(116);
+                SqlMessage m = sqlMessage(116);
                 m.line = e.line;
                 throw SqlException(m);
             }
@@ -1162,7 +1161,7 @@ BoundPredicatePtr Binder::bindPredicate(const sql::Expr& e, Scope& scope) {
         }
         default: {
             // A value where a condition is expected.
-            SqlMessage m = engineMessage(4145, {e.text.empty() ? std::string("(") : e.text});
+            SqlMessage m = sqlMessage(4145, {e.text.empty() ? std::string("(") : e.text});
             m.line = e.line;
             throw SqlException(m);
         }

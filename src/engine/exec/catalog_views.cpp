@@ -5,9 +5,9 @@
 #include <algorithm>
 
 #include "engine/exec/binder.h"
-#include "engine/exec/messages.h"
 #include "engine/types/collation.h"
 #include "engine/types/conversion.h"
+#include "engine/types/sql_message.h"
 
 namespace engine::exec {
 
@@ -725,7 +725,7 @@ std::unique_ptr<Source> Binder::systemSource(const sql::ObjectName& objectName) 
 std::unique_ptr<Source> Binder::functionSource(const sql::TableRef& ref, Scope& scope) {
     const std::string& fn = ref.name.object;
     if (!identifierEqual(fn, "fn_listextendedproperty")) {
-        SqlMessage m = engineMessage(208, {ref.name.written});
+        SqlMessage m = sqlMessage(208, {ref.name.written});
         m.line = ref.line;
         throw SqlException(m);
     }

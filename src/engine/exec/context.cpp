@@ -1,5 +1,5 @@
 #include "engine/exec/context.h"
-#include "engine/exec/messages.h"
+#include "engine/types/sql_message.h"
 
 namespace engine::exec {
 
@@ -83,7 +83,7 @@ void rollbackTransaction(SessionRuntime& session) {
 }
 
 SqlMessage messageAt(const ExecContext& ctx, int number, const std::vector<std::string>& args) {
-    SqlMessage m = engineMessage(number, args);
+    SqlMessage m = sqlMessage(number, args);
     m.line = ctx.line;
     m.procedure = ctx.procedure;
     return m;

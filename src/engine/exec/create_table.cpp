@@ -3,10 +3,10 @@
 #include "engine/exec/create_table.h"
 
 #include "engine/exec/ddl_support.h"
-#include "engine/exec/messages.h"
 #include "engine/exec/statements.h"
 #include "engine/exec/table_writes.h"
 #include "engine/types/collation.h"
+#include "engine/types/sql_message.h"
 
 namespace engine::exec {
 
@@ -18,9 +18,9 @@ void addDefaultConstraint(ExecContext& ctx, StatementChanges& changes, TableSche
         bool taken = objectNameTaken(*changes.entry->database, requestedName);
         for (const auto& n : newNames)
             taken = taken || identifierEqual(n, requestedName);
-        if (taken) constraintError(ctx, engineMessage(2714, {requestedName}));
+        if (taken) constraintError(ctx, sqlMessage(2714, {requestedName}));
     }
-    if (col.defaultId) constraintError(ctx, engineMessage(1781));
+    if (col.defaultId) constraintError(ctx, sqlMessage(1781));
     std::string definition = checkedDefaultDefinition(ctx, expr);
     DefaultSchema d;
     d.id = changes.newObjectId();
@@ -41,8 +41,8 @@ void addKeyConstraint(ExecContext& ctx, StatementChanges& changes, TableSchema& 
     if (primary) {
         for (const auto& ix : table.indexes) {
             if (ix.constraint == KeyConstraint::PrimaryKey) {
-                constraintError(ctx, existing ? engineMessage(1779, {table.name})
-                                              : engineMessage(8110, {table.name}));
+                constraintError(ctx, existing ? sqlMessage(1779, {table.name})
+                                              : sqlMessage(8110, {table.name}));
             }
         }
     }
@@ -58,18 +58,18 @@ void addKeyConstraint(ExecContext& ctx, StatementChanges& changes, TableSchema& 
         for (const auto& ix : table.indexes) {
             if (ix.clustered) other = ix.name;
         }
-        constraintError(ctx, engineMessage(1902, {"table", table.name, other}));
+        constraintError(ctx, sqlMessage(1902, {"table", table.name, other}));
     }
     index.clustered = clustered;
     for (const auto& c : constraint.columns) {
         int p = table.columnIndex(c.name);
-        if (p < 0) constraintError(ctx, engineMessage(1911, {c.name}));
+        if (p < 0) constraintError(ctx, sqlMessage(1911, {c.name}));
         if (isLargeObject(table.columns[p].type))
-            constraintError(ctx, engineMessage(1919, {c.name, table.name}));
+            constraintError(ctx, sqlMessage(1919, {c.name, table.name}));
         if (primary && table.columns[p].nullable) {
             // Columns named only in a table-level PRIMARY KEY of CREATE TABLE become NOT
             // NULL when they did not say NULL; an existing nullable column cannot.
-            if (existing) constraintError(ctx, engineMessage(8111, {table.name}));
+            if (existing) constraintError(ctx, sqlMessage(8111, {table.name}));
             table.columns[p].nullable = false;
         }
         index.keys.push_back(IndexKey{table.columns[p].id, c.descending});
@@ -82,10 +82,10 @@ void addKeyConstraint(ExecContext& ctx, StatementChanges& changes, TableSchema& 
         bool taken = objectNameTaken(*changes.entry->database, index.name);
         for (const auto& n : newNames)
             taken = taken || identifierEqual(n, index.name);
-        if (taken) constraintError(ctx, engineMessage(2714, {index.name}));
+        if (taken) constraintError(ctx, sqlMessage(2714, {index.name}));
     }
     if (table.indexByName(index.name))
-        constraintError(ctx, engineMessage(1913, {index.name, "table", table.name}));
+        constraintError(ctx, sqlMessage(1913, {index.name, "table", table.name}));
     newNames.push_back(index.name);
     index.indexId = newIndexId(table, clustered);
     index.created = now(ctx);
@@ -143,7 +143,7 @@ void executeCreateTable(ExecContext& ctx, const sql::CreateTableStmt& create) {
                 break;
             case sql::TableConstraint::Kind::Default: {
                 int p = table.columnIndex(c.forColumn);
-                if (p < 0) constraintError(ctx, engineMessage(1752, {c.forColumn, name}));
+                if (p < 0) constraintError(ctx, sqlMessage(1752, {c.forColumn, name}));
                 addDefaultConstraint(ctx, changes, table, p, c.name, *c.expr, newNames);
                 break;
             }

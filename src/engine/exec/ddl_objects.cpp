@@ -4,10 +4,10 @@
 
 #include "engine/exec/binder.h"
 #include "engine/exec/ddl_support.h"
-#include "engine/exec/messages.h"
 #include "engine/exec/statements.h"
 #include "engine/exec/table_writes.h"
 #include "engine/types/collation.h"
+#include "engine/types/sql_message.h"
 
 namespace engine::exec {
 
@@ -34,7 +34,7 @@ Table* findDboTable(Database& db, const sql::ObjectName& name) {
 void executeCreateIndex(ExecContext& ctx, const sql::CreateIndexStmt& create) {
     Table* table = findDboTable(ctx.database(), create.table);
     if (!table) {
-        SqlMessage m = engineMessage(1088, {create.table.written});
+        SqlMessage m = sqlMessage(1088, {create.table.written});
         m.severity = 16;
         m.line = ctx.line;
         throw SqlException(m);
@@ -197,7 +197,7 @@ void executeDatabaseStatement(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
                 server.detach(*ctx.session.database);
                 ctx.session.database = entry;
             }
-            SqlMessage m = engineMessage(5701, {entry->name});
+            SqlMessage m = sqlMessage(5701, {entry->name});
             m.line = ctx.line;
             ctx.out.message(m);
             break;
@@ -233,7 +233,7 @@ void executeGrant(ExecContext& ctx, const sql::GrantStmt& grant) {
     changes.commit(ctx);
     if (all) {
         // GRANT ALL succeeds with the deprecation text as an informational message.
-        SqlMessage m = engineMessage(4628);
+        SqlMessage m = sqlMessage(4628);
         m.severity = 0;
         m.line = ctx.line;
         ctx.out.message(m);

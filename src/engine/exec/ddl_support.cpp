@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "engine/exec/binder.h"
-#include "engine/exec/messages.h"
+#include "engine/types/sql_message.h"
 #include "engine/types/text.h"
 
 namespace engine::exec {
@@ -81,7 +81,7 @@ int32_t newIndexId(const TableSchema& table, bool clustered) {
 
 void constraintError(ExecContext& ctx, SqlMessage detail) {
     if (detail.line == 0) detail.line = ctx.line;
-    SqlMessage summary = engineMessage(1750);
+    SqlMessage summary = sqlMessage(1750);
     summary.line = ctx.line;
     summary.severity = 16;
     summary.state = 0;

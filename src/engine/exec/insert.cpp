@@ -2,9 +2,9 @@
 #include <algorithm>
 
 #include "engine/exec/binder.h"
-#include "engine/exec/messages.h"
 #include "engine/exec/statements.h"
 #include "engine/exec/table_writes.h"
+#include "engine/types/sql_message.h"
 
 namespace engine::exec {
 

@@ -6,9 +6,9 @@
 #include <optional>
 
 #include "engine/exec/binder.h"
-#include "engine/exec/messages.h"
 #include "engine/types/collation.h"
 #include "engine/types/conversion.h"
+#include "engine/types/sql_message.h"
 
 namespace engine::exec {
 
@@ -159,8 +159,8 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
         if (e.args.size() < minArgs || e.args.size() > maxArgs) {
             SqlMessage m =
                 minArgs == maxArgs
-                    ? engineMessage(174, {name, std::to_string(minArgs)})
-                    : engineMessage(189, {name, std::to_string(minArgs), std::to_string(maxArgs)});
+                    ? sqlMessage(174, {name, std::to_string(minArgs)})
+                    : sqlMessage(189, {name, std::to_string(minArgs), std::to_string(maxArgs)});
             m.line = e.line;
             throw SqlException(m);
         }
@@ -515,7 +515,7 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
             });
     }
     if (name.size() > 2 && name[0] == '@' && name[1] == '@') {
-        SqlMessage m = engineMessage(137, {name});
+        SqlMessage m = sqlMessage(137, {name});
         m.line = e.line;
         throw SqlException(m);
     }

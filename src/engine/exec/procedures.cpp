@@ -6,12 +6,12 @@
 
 #include "engine/exec/batch.h"
 #include "engine/exec/binder.h"
-#include "engine/exec/messages.h"
 #include "engine/exec/statements.h"
 #include "engine/sql/parser.h"
 #include "engine/types/collation.h"
 #include "engine/types/conversion.h"
 #include "engine/types/render.h"
+#include "engine/types/sql_message.h"
 
 namespace engine::exec {
 
@@ -72,7 +72,7 @@ class Arguments {
 
 SqlMessage procedureMessage(ExecContext& ctx, const char* procedure, int number,
                             const std::vector<std::string>& args = {}) {
-    SqlMessage m = engineMessage(number, args);
+    SqlMessage m = sqlMessage(number, args);
     m.procedure = procedure;
     m.line = ctx.line;
     return m;
@@ -311,7 +311,7 @@ void spExecuteSql(ExecContext& ctx, const sql::ExecStmt& exec) {
     if (statement->isNull()) return;
     TypeId t = statement->typeId();
     if (t != TypeId::NVarChar && t != TypeId::NChar && t != TypeId::NText) {
-        SqlMessage m = engineMessage(214, {"@statement", "ntext/nchar/nvarchar"});
+        SqlMessage m = sqlMessage(214, {"@statement", "ntext/nchar/nvarchar"});
         m.procedure = "sp_executesql";
         m.line = 1;
         throw SqlException(m);
@@ -325,7 +325,7 @@ void spExecuteSql(ExecContext& ctx, const sql::ExecStmt& exec) {
     if (params && !params->empty()) {
         sql::ParseResult declared = sql::parseBatch("DECLARE " + *params);
         if (!declared.ok() || declared.batch.statements.empty()) {
-            throw SqlException(declared.errors.empty() ? engineMessage(102, {*params})
+            throw SqlException(declared.errors.empty() ? sqlMessage(102, {*params})
                                                        : declared.errors.front());
         }
         const auto* decl = declared.batch.statements[0]->as<sql::DeclareStmt>();

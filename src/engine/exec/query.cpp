@@ -1,5 +1,5 @@
 #include "engine/exec/query.h"
-#include "engine/exec/messages.h"
+#include "engine/types/sql_message.h"
 
 #include <algorithm>
 #include <cmath>
@@ -280,7 +280,7 @@ Value finish(const AggregateSpec& spec, const AggregateState& state, DateFormat 
         case AggregateKind::Count:
         case AggregateKind::CountStar:
             if (spec.resultType.id == TypeId::Int && state.count > 2147483647)
-                throw SqlException(engineMessage(8115, {"expression", "int"}));
+                throw SqlException(sqlMessage(8115, {"expression", "int"}));
             return Value::integer(state.count, spec.resultType.id);
         case AggregateKind::Sum:
             if (!state.has) return Value::null(spec.resultType);
@@ -321,14 +321,14 @@ int64_t topCount(const BoundCore& core, ExecContext& ctx, const Frame* outer, si
     if (!core.top) return -1;
     Frame f = frameFor(core, ctx, outer, nullptr);
     Value v = core.top->eval(f);
-    if (v.isNull()) throw SqlException(engineMessage(1060));
+    if (v.isNull()) throw SqlException(sqlMessage(1060));
     if (core.topPercent) {
         double p = convert(v, DataType::floating(TypeId::Float)).asDouble();
-        if (p < 0 || p > 100) throw SqlException(engineMessage(1062));
+        if (p < 0 || p > 100) throw SqlException(sqlMessage(1062));
         return static_cast<int64_t>(std::ceil(p * static_cast<double>(available) / 100.0));
     }
     int64_t n = convert(v, DataType::of(TypeId::BigInt)).asInt64();
-    if (n < 0) throw SqlException(engineMessage(1060));
+    if (n < 0) throw SqlException(sqlMessage(1060));
     return n;
 }
 

@@ -1,10 +1,10 @@
 #include "engine/exec/row_operations.h"
 
-#include "engine/exec/messages.h"
 #include "engine/exec/statements.h"
 #include "engine/exec/table_writes.h"
 #include "engine/types/collation.h"
 #include "engine/types/compare.h"
+#include "engine/types/sql_message.h"
 
 namespace engine::exec {
 
@@ -33,7 +33,7 @@ RowChange guarded(ExecContext& ctx, const TableIdentity& identity, Fn fn) {
         }
         ctx.session.lastError = e.primary().number;
         if (terminatesStatement(e.primary().number)) {
-            SqlMessage done = engineMessage(3621);
+            SqlMessage done = sqlMessage(3621);
             done.severity = 0;
             done.line = 1;
             result.messages.push_back(done);

@@ -1,7 +1,7 @@
 // SELECT statements: run the query and send its result set (or assign its variables).
 #include "engine/exec/binder.h"
-#include "engine/exec/messages.h"
 #include "engine/exec/statements.h"
+#include "engine/types/sql_message.h"
 
 namespace engine::exec {
 

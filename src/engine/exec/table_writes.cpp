@@ -1,5 +1,5 @@
 #include "engine/exec/table_writes.h"
-#include "engine/exec/messages.h"
+#include "engine/types/sql_message.h"
 
 #include <unordered_map>
 
@@ -72,11 +72,11 @@ bool sameKey(const std::vector<Value>& a, const std::vector<Value>& b) {
     std::string object = table.schema.schema + "." + table.schema.name;
     SqlMessage m;
     if (index.constraint != KeyConstraint::None) {
-        m = engineMessage(
+        m = sqlMessage(
             2627, {index.constraint == KeyConstraint::PrimaryKey ? "PRIMARY KEY" : "UNIQUE KEY",
                    index.name, object, keyText(key)});
     } else {
-        m = engineMessage(2601, {object, index.name, keyText(key)});
+        m = sqlMessage(2601, {object, index.name, keyText(key)});
     }
     m.line = ctx.line;
     m.procedure = ctx.procedure;
@@ -156,8 +156,8 @@ void checkNewUniqueIndex(ExecContext& ctx, const Table& table, const IndexSchema
         auto& bucket = seen[keyHash(key)];
         for (const auto& other : bucket) {
             if (sameKey(key, other)) {
-                SqlMessage m = engineMessage(1505, {table.schema.schema + "." + table.schema.name,
-                                                    index.name, keyText(key)});
+                SqlMessage m = sqlMessage(1505, {table.schema.schema + "." + table.schema.name,
+                                                 index.name, keyText(key)});
                 m.line = ctx.line;
                 m.procedure = ctx.procedure;
                 throw SqlException(m);

@@ -5,10 +5,10 @@
 #include <cmath>
 
 #include "engine/exec/binder.h"
-#include "engine/exec/messages.h"
 #include "engine/exec/statements.h"
 #include "engine/exec/table_writes.h"
 #include "engine/types/collation.h"
+#include "engine/types/sql_message.h"
 
 namespace engine::exec {
 
@@ -26,6 +26,27 @@ struct TargetPlan {
 bool matchesTarget(const Source& s, const sql::ObjectName& name) {
     if (s.aliased) return name.schema.empty() && identifierEqual(s.alias, name.object);
     return identifierEqual(s.objectName, name.object);
+}
+
+// The source of FROM that is the statement's target: the one whose alias (or, unaliased,
+// whose name) is the target's name; failing that, the one aliased reference to a table of
+// that name ("UPDATE T ... FROM T P JOIN ..." writes through P). Several aliased references
+// and none unaliased leave the target ambiguous (8154). -1 when FROM does not name it.
+int findTarget(ExecContext& ctx, const std::vector<Source*>& sources,
+               const sql::ObjectName& target) {
+    for (size_t i = 0; i < sources.size(); ++i) {
+        if (matchesTarget(*sources[i], target)) return static_cast<int>(i);
+    }
+    int found = -1;
+    for (size_t i = 0; i < sources.size(); ++i) {
+        const Source& s = *sources[i];
+        if (!s.aliased || s.objectName.empty() || !identifierEqual(s.objectName, target.object))
+            continue;
+        if (!target.schema.empty() && !identifierEqual(s.schemaName, target.schema)) continue;
+        if (found >= 0) raise(ctx, 8154, {target.object});
+        found = static_cast<int>(i);
+    }
+    return found;
 }
 
 std::unique_ptr<sql::TableRef> targetRef(const sql::ObjectName& name) {
@@ -46,12 +67,7 @@ void bindTarget(ExecContext& ctx, Binder& binder, const sql::ObjectName& target,
         plan.target = 0;
     } else {
         binder.bindFrom(from, plan.core, plan.scope);
-        for (size_t i = 0; i < plan.core.sources.size(); ++i) {
-            if (matchesTarget(*plan.core.sources[i], target)) {
-                plan.target = static_cast<int>(i);
-                break;
-            }
-        }
+        plan.target = findTarget(ctx, plan.core.sources, target);
         if (plan.target < 0) {
             // The target is not in FROM: it joins the FROM clause as one more source.
             std::vector<sql::TableRefPtr> extra;

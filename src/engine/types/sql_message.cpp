@@ -21,6 +21,9 @@ constexpr ErrorScope B = ErrorScope::Batch;
 // Sorted by number (checked at first use).
 constexpr CatalogueEntry kCatalogue[] = {
     {102, 15, 1, B, "Incorrect syntax near '%.*ls'."},
+    {104, 16, 1, S,
+     "ORDER BY items must appear in the select list if the statement contains a UNION, INTERSECT "
+     "or EXCEPT operator."},
     {105, 15, 1, B, "Unclosed quotation mark after the character string '%.*ls'."},
     {108, 15, 1, B,
      "The ORDER BY position number %ld is out of range of the number of items in the select list."},
@@ -43,6 +46,9 @@ constexpr CatalogueEntry kCatalogue[] = {
     {121, 15, 1, B,
      "The select list for the INSERT statement contains more items than the insert list. The "
      "number of SELECT values must match the number of INSERT columns."},
+    {128, 15, 1, S,
+     "The name \"%.*ls\" is not permitted in this context. Valid expressions are constants, "
+     "constant expressions, and (in some contexts) variables. Column names are not permitted."},
     {130, 16, 1, B,
      "Cannot perform an aggregate function on an expression containing an aggregate or a "
      "subquery."},
@@ -56,6 +62,11 @@ constexpr CatalogueEntry kCatalogue[] = {
     {141, 15, 1, B,
      "A SELECT statement that assigns a value to a variable must not be combined with "
      "data-retrieval operations."},
+    {144, 15, 1, S,
+     "Cannot use an aggregate or a subquery in an expression used for the group by list of a GROUP "
+     "BY clause."},
+    {145, 15, 1, S,
+     "ORDER BY items must appear in the select list if SELECT DISTINCT is specified."},
     {147, 15, 1, B,
      "An aggregate may not appear in the WHERE clause unless it is in a subquery contained in a "
      "HAVING clause or a select list, and the column being aggregated is an outer reference."},
@@ -63,6 +74,7 @@ constexpr CatalogueEntry kCatalogue[] = {
     {156, 15, 1, B, "Incorrect syntax near the keyword '%.*ls'."},
     {159, 15, 1, B, "Must specify the table name and index name for the DROP INDEX statement."},
     {174, 15, 1, B, "The %.*ls function requires %d argument(s)."},
+    {189, 15, 1, S, "The %.*ls function requires %d to %d arguments."},
     {195, 15, 10, B, "'%.*ls' is not a recognized built-in function name."},
     {201, 16, 4, S,
      "Procedure or function '%.*ls' expects parameter '%.*ls', which was not supplied."},
@@ -75,7 +87,11 @@ constexpr CatalogueEntry kCatalogue[] = {
     {209, 16, 1, B, "Ambiguous column name '%.*ls'."},
     {213, 16, 1, B, "Column name or number of supplied values does not match table definition."},
     {214, 16, 2, S, "Procedure expects parameter '%ls' of type '%ls'."},
+    {216, 16, 1, S, "Parameters were not supplied for the function '%.*ls'."},
+    {217, 16, 1, S,
+     "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit 32)."},
     {220, 16, 2, S, "Arithmetic overflow error for data type %ls, value = %ld."},
+    {226, 16, 6, S, "%ls statement not allowed within multi-statement transaction."},
     {235, 16, 0, B, "Cannot convert a char value to money. The char value has incorrect syntax."},
     {241, 16, 1, B, "Conversion failed when converting date and/or time from character string."},
     {242, 16, 3, B,
@@ -89,6 +105,12 @@ constexpr CatalogueEntry kCatalogue[] = {
     {257, 16, 3, B,
      "Implicit conversion from data type %ls to %ls is not allowed. Use the CONVERT function to "
      "run this query."},
+    {263, 16, 1, S, "Must specify table to select from."},
+    {264, 16, 1, S,
+     "The column name '%.*ls' is specified more than once in the SET clause or column list of an "
+     "INSERT. A column cannot be assigned more than one value in the same clause. Modify the "
+     "clause to make sure that a column is updated only once. If this statement updates or inserts "
+     "columns into a view, column aliasing can conceal the duplication in your code."},
     {281, 16, 1, B,
      "%d is not a valid style number when converting from %ls to a character string."},
     {306, 16, 2, B,
@@ -129,6 +151,11 @@ constexpr CatalogueEntry kCatalogue[] = {
      "An object or column name is missing or empty. For SELECT INTO statements, verify each column "
      "has a name. For other statements, look for empty alias names. Aliases defined as \"\" or [] "
      "are not allowed. Change the alias to a valid name."},
+    {1046, 15, 1, S,
+     "Subqueries are not allowed in this context. Only scalar expressions are allowed."},
+    {1060, 15, 1, S, "The number of rows in the TOP clause must be an integer."},
+    {1062, 16, 1, S,
+     "The TOP N value or the percentage value in a TOP clause must be between 0 and 100."},
     {1087, 15, 2, B, "Must declare the table variable \"%.*ls\"."},
     {1088, 16, 12, S,
      "Cannot find the object \"%.*ls\" because it does not exist or you do not have permissions."},
@@ -136,6 +163,8 @@ constexpr CatalogueEntry kCatalogue[] = {
      "The CREATE UNIQUE INDEX statement terminated because a duplicate key was found for the "
      "object name '%.*ls' and the index name '%.*ls'. The duplicate key value is %ls."},
     {1750, 16, 0, S, "Could not create constraint. See previous errors."},
+    {1752, 16, 0, S,
+     "Column '%.*ls' in table '%.*ls' is invalid for creating a default constraint."},
     {1779, 16, 0, S, "Table '%.*ls' already has a primary key defined on it."},
     {1781, 16, 1, S, "Column already has a DEFAULT bound to it."},
     {1801, 16, 3, S, "Database '%.*ls' already exists. Choose a different database name."},
@@ -165,6 +194,13 @@ constexpr CatalogueEntry kCatalogue[] = {
     {2715, 16, 6, S, "Column, parameter, or variable #%d: Cannot find data type %.*ls."},
     {2716, 16, 1, S,
      "Column, parameter, or variable #%d: Cannot specify a column width on data type %.*ls."},
+    {2741, 16, 1, S, "SET DATEFORMAT date order '%.*ls' is invalid."},
+    {2744, 16, 2, S,
+     "Multiple identity columns specified for table '%.*ls'. Only one identity column per table is "
+     "allowed."},
+    {2749, 16, 2, S,
+     "Identity column '%.*ls' must be of data type int, bigint, smallint, tinyint, or decimal or "
+     "numeric with a scale of 0, unencrypted, and constrained to be nonnullable."},
     {2750, 16, 1, S,
      "Column or parameter #%d: Specified column precision %d is greater than the maximum precision "
      "of %d."},
@@ -178,6 +214,8 @@ constexpr CatalogueEntry kCatalogue[] = {
      "Cannot %S_MSG the %S_MSG '%.*ls', because it does not exist or you do not have permission."},
     {3702, 16, 3, S, "Cannot drop database \"%.*ls\" because it is currently in use."},
     {3703, 16, 1, S, "Cannot detach the %S_MSG '%.*ls' because it is currently in use."},
+    {3705, 16, 1, S, "Cannot use DROP %ls with '%.*ls' because '%.*ls' is a %S_MSG. Use %ls."},
+    {3708, 16, 1, S, "Cannot drop the %S_MSG '%.*ls' because it is a system %S_MSG."},
     {3723, 16, 4, S,
      "An explicit DROP INDEX is not allowed on index '%.*ls'. It is being used for %ls constraint "
      "enforcement."},
@@ -197,6 +235,9 @@ constexpr CatalogueEntry kCatalogue[] = {
     {4145, 15, 1, B,
      "An expression of non-boolean type specified in a context where a condition is expected, near "
      "'%.*ls'."},
+    {4405, 16, 1, S,
+     "View or function '%.*ls' is not updatable because the modification affects multiple base "
+     "tables."},
     {4417, 16, 1, S,
      "Derived table '%.*ls' is not updatable because the definition contains a UNION operator."},
     {4418, 16, 1, S,
@@ -211,9 +252,13 @@ constexpr CatalogueEntry kCatalogue[] = {
     {4506, 16, 1, S,
      "Column names in each view or function must be unique. Column name '%.*ls' in view or "
      "function '%.*ls' is specified more than once."},
+    {4511, 16, 1, S,
+     "Create View or Function failed because no column name was specified for column %d."},
     {4628, 0, 1, S,
      "The ALL permission is deprecated and maintained only for compatibility. It DOES NOT imply "
      "ALL permissions defined on the entity."},
+    {4701, 16, 1, S,
+     "Cannot find the object \"%.*ls\" because it does not exist or you do not have permissions."},
     {4901, 16, 1, S,
      "ALTER TABLE only allows columns to be added that can contain nulls, or have a DEFAULT "
      "definition specified, or the column being added is an identity or timestamp column, or "
@@ -236,6 +281,10 @@ constexpr CatalogueEntry kCatalogue[] = {
      "An explicit value for the identity column in table '%.*ls' can only be specified when a "
      "column list is used and IDENTITY_INSERT is ON."},
     {8102, 16, 1, S, "Cannot update identity column '%.*ls'."},
+    {8106, 16, 1, S,
+     "Table '%.*ls' does not have the identity property. Cannot perform SET operation."},
+    {8110, 16, 0, S, "Cannot add multiple PRIMARY KEY constraints to table '%.*ls'."},
+    {8111, 16, 0, S, "Cannot define PRIMARY KEY constraint on nullable column in table '%.*ls'."},
     {8114, 16, 5, B, "Error converting data type %ls to %ls."},
     {8115, 16, 2, S, "Arithmetic overflow error converting %ls to data type %ls."},
     {8116, 16, 1, B, "Argument data type %ls is invalid for argument %d of %ls function."},
@@ -243,12 +292,20 @@ constexpr CatalogueEntry kCatalogue[] = {
     {8120, 16, 1, B,
      "Column '%.*ls' is invalid in the select list because it is not contained in either an "
      "aggregate function or the GROUP BY clause."},
+    {8121, 16, 1, S,
+     "Column '%.*ls' is invalid in the HAVING clause because it is not contained in either an "
+     "aggregate function or the GROUP BY clause."},
+    {8127, 16, 1, S,
+     "Column \"%.*ls\" is invalid in the ORDER BY clause because it is not contained in either an "
+     "aggregate function or the GROUP BY clause."},
     {8134, 16, 1, S, "Divide by zero error encountered."},
     {8144, 16, 2, S, "Procedure or function %.*ls has too many arguments specified."},
     {8145, 16, 2, S, "%.*ls is not a parameter for procedure %.*ls."},
     {8146, 16, 2, S, "Procedure %.*ls has no parameters and arguments were supplied."},
     {8152, 16, 14, S, "String or binary data would be truncated."},
+    {8154, 16, 1, B, "The table '%.*ls' is ambiguous."},
     {8155, 16, 2, B, "No column name was specified for column %d of '%.*ls'."},
+    {8158, 16, 1, S, "'%.*ls' has more columns than were specified in the column list."},
     {8169, 16, 2, B,
      "Conversion failed when converting from a character string to uniqueidentifier."},
     {8170, 16, 2, B, "Insufficient result space to convert uniqueidentifier value to char."},
@@ -260,6 +317,8 @@ constexpr CatalogueEntry kCatalogue[] = {
     {15135, 16, 1, S,
      "Object is invalid. Extended properties are not permitted on '%s', or the object does not "
      "exist."},
+    {15151, 16, 1, S,
+     "Cannot find the object '%.*ls', because it does not exist or you do not have permission."},
     {15217, 16, 1, S,
      "Property cannot be updated or deleted. Property '%.*ls' does not exist for '%.*ls'."},
     {15225, 11, 1, S,

@@ -106,19 +106,6 @@ std::string SalesTest::ColumnasIndice(const std::string& tabla, const std::strin
     return columnas;
 }
 
-bool SalesTest::ActualizaDestinoConAlias() {
-    test_support::ScopedEnv sinTraza("ACTUALIZA_TRACE", "");
-    servidor_->CrearBaseDatos(
-        "Sonda", {"CREATE TABLE DOC (NUM int, CLI varchar(5), TIPO varchar(5) NOT NULL "
-                  "DEFAULT('')); CREATE TABLE CLI (COD varchar(5), TIPO varchar(5))",
-                  "INSERT INTO DOC (NUM, CLI) VALUES (1,'A'),(2,'B'),(3,'Z'); INSERT INTO CLI "
-                  "VALUES ('A','TA'),('B','TB')",
-                  "UPDATE DOC SET TIPO=C.TIPO FROM DOC P INNER JOIN CLI C ON P.CLI=C.COD"});
-    auto sonda = servidor_->Conectar("Sonda");
-    return EmbeddedServer::Filas(*sonda, "SELECT NUM, TIPO FROM DOC ORDER BY NUM") ==
-           Filas{{"1", "TA"}, {"2", "TB"}, {"3", ""}};
-}
-
 std::vector<std::string> SalesTest::Enviadas() const {
     std::vector<std::string> textos;
     for (const db::trace::Record& registro : traza_.Records())

@@ -63,12 +63,6 @@ class SalesTest : public ::testing::Test {
     // The key columns of an index, in order, joined by ","; "" when the index is missing.
     std::string ColumnasIndice(const std::string& tabla, const std::string& indice) const;
 
-    // Whether the server binds "UPDATE T SET ... FROM T P INNER JOIN ..." to the one, aliased,
-    // reference of T in FROM, as SQL Server does. The embedded engine adds T as one more,
-    // cross-joined source instead; tests of the customer-type fill skip their data checks
-    // while it does (the statement text is checked whatever the answer).
-    bool ActualizaDestinoConAlias();
-
     // Log entries, as composed by the routines.
     std::vector<std::string> Entradas() const { return fixture_.Entradas(); }
     static std::string Info(const std::string& mensaje) { return "Información:  " + mensaje; }
