@@ -1,6 +1,6 @@
-// Fixed lists of statements that a routine sends one after the other, each with the pending
-// error cleared before it and its outcome ignored: a failing statement does not stop the ones
-// after it.
+// Fixed lists of statements that a routine sends one after the other as plain statements
+// (schema::SentenciasSimples), their outcomes ignored: a failing statement does not stop the ones
+// after it, and no error is left pending on the connection afterwards.
 //
 // Thread safety: none; runs on the run's one thread with the run's connection.
 #pragma once

@@ -59,6 +59,15 @@ class ProgressModel {
     ObserverList<ProgressObserver> observers_;
 };
 
+// The progress step of each phase of the run: the integer part of (maximum ÷ its number of
+// steps), 23 in the central phase and 68 in a company's. The step table of a phase advances the
+// bar by this step; a routine of the company phase that advances the bar itself divides the
+// same step further.
+inline constexpr int kPasosFaseCentral = 23;
+inline constexpr int kPasosFaseEmpresa = 68;
+std::int16_t PasoProgresoCentral(int maximo);
+std::int16_t PasoProgresoEmpresa(int maximo);
+
 // numerator / denominator rounded to the nearest integer, halves to the even one; denominator
 // must be positive.
 long long DivideRoundingHalfToEven(long long numerator, long long denominator);

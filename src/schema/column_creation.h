@@ -20,6 +20,8 @@
 // Thread safety: none; runs on the run's one thread with the run's connection.
 #pragma once
 
+#include <functional>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -99,10 +101,14 @@ struct CampoDeTabla {
 
 ResultadoCampo CrearCampo(run::RunContext& ctx, db::Connection& Conexion, std::string_view Tabla,
                           const DefinicionCampo& definicion);
+// The names, as written in a column list, of the columns that one call of CrearCampos created;
+// for the routines whose follow-up steps depend on columns of the list.
+using CamposCreados = std::set<std::string, std::less<>>;
+
 // Adds every column of `campos` to `Tabla`, in order; each outcome is logged by CrearCampo.
-void CrearCampos(run::RunContext& ctx, db::Connection& Conexion, std::string_view Tabla,
-                 std::span<const DefinicionCampo> campos);
-void CrearCampos(run::RunContext& ctx, db::Connection& Conexion,
-                 std::span<const CampoDeTabla> campos);
+CamposCreados CrearCampos(run::RunContext& ctx, db::Connection& Conexion, std::string_view Tabla,
+                          std::span<const DefinicionCampo> campos);
+CamposCreados CrearCampos(run::RunContext& ctx, db::Connection& Conexion,
+                          std::span<const CampoDeTabla> campos);
 
 }  // namespace schema

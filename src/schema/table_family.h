@@ -16,6 +16,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,10 @@ struct RecorridoFamilia {
 // "' and table_type='BASE TABLE '".
 std::string ConsultaFamilia(std::string_view nombre);
 
+// The fiscal year of a per-year table: characters 2 to 5 of its name, when they are four digits
+// (E2014FacturaTabla -> 2014); nothing otherwise (EABCDFacturaTabla, E201).
+std::optional<int> EjercicioDeTabla(std::string_view tabla);
+
 using AccionTabla = std::function<void(const std::string& tabla)>;
 
 // Clears the pending error, opens `consulta` (static, read-only) on `Conexion` and calls
@@ -48,5 +53,13 @@ using AccionTabla = std::function<void(const std::string& tabla)>;
 RecorridoFamilia RecorrerFamilia(run::RunContext& ctx, db::Connection& Conexion,
                                  std::string_view consulta, const AccionTabla& accion,
                                  BombeoEventos bombeo = BombeoEventos::Ninguno);
+
+// The same walk for the routines that announce themselves only when there is work: `comienzo`
+// is logged (procedure "Form_Activate", level 2) once, just before the first table's action, so
+// a family without tables, or whose listing fails, leaves nothing in the log.
+RecorridoFamilia RecorrerFamiliaAnunciada(run::RunContext& ctx, db::Connection& Conexion,
+                                          std::string_view consulta, std::string_view comienzo,
+                                          const AccionTabla& accion,
+                                          BombeoEventos bombeo = BombeoEventos::Ninguno);
 
 }  // namespace schema

@@ -7,7 +7,6 @@
 // Thread safety: none; runs on the run's thread with the central update connection.
 #pragma once
 
-#include <cstdint>
 #include <span>
 
 #include "app/secuencia/pasos.h"
@@ -16,9 +15,6 @@ namespace app {
 
 // The steps C1 … C29.
 std::span<const Paso> PasosCentrales();
-
-// The central phase's progress step: the integer part of (maximum ÷ 23).
-std::int16_t PasoProgresoCentral(int maximo);
 
 // Statements C4, C8 and C9: outdated layouts of three catalogue tables are dropped, so that the
 // base-data synchronisation creates them anew.

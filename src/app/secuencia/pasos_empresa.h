@@ -7,7 +7,6 @@
 // Thread safety: none; runs on the run's thread with the company's update connection.
 #pragma once
 
-#include <cstdint>
 #include <span>
 
 #include "app/secuencia/pasos.h"
@@ -16,8 +15,5 @@ namespace app {
 
 // The steps of one company, from K1 to K-end.
 std::span<const Paso> PasosEmpresa();
-
-// The company phase's progress step: the integer part of (maximum ÷ 68).
-std::int16_t PasoProgresoEmpresa(int maximo);
 
 }  // namespace app

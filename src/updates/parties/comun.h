@@ -1,16 +1,11 @@
 // Pieces that the customer, supplier, staff and law-practice routines share and the schema
 // toolkit does not hold:
 //
-//   LineaDeComienzo      the level-2 start line (empty procedure and server text):
-//                        texto + company code + " , servidor: " + server
 //   SentenciaDeTabla     a reported statement as a row of a routine's table: the statement
 //                        and the texts that open its failure and success messages
 //   Informar             sends one such row as a reported statement; the failure message is
 //                        textoError + code + the routine's own separator + server, the success
 //                        message textoExito + code + " , servidor: " + server
-//   CrearCamposAnotados  adds a list of columns in order, as CrearCampos does, and tells which
-//                        of them this call created, for the routines whose follow-up steps
-//                        depend on a column in the middle of a list
 //   LoteConRetornos      joins the lines of a batch, each followed by a carriage return
 //
 // The company code is an argument: the routines that receive it from the run pass theirs, the
@@ -19,18 +14,14 @@
 // Thread safety: none; runs on the run's one thread with the company's connection.
 #pragma once
 
-#include <set>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "db/connection.h"
 #include "run/run_context.h"
-#include "schema/column_creation.h"
 
 namespace updates::parties {
-
-void LineaDeComienzo(run::RunContext& ctx, std::string_view texto, std::string_view codigo);
 
 struct SentenciaDeTabla {
     std::string_view sql;
@@ -41,10 +32,6 @@ struct SentenciaDeTabla {
 // True when the statement succeeded.
 bool Informar(run::RunContext& ctx, db::Connection& Conexion, const SentenciaDeTabla& sentencia,
               std::string_view codigo, std::string_view separadorError);
-
-// The names (as written in `campos`) of the columns that were added by this call.
-std::set<std::string, std::less<>> CrearCamposAnotados(
-    run::RunContext& ctx, db::Connection& Conexion, std::span<const schema::CampoDeTabla> campos);
 
 std::string LoteConRetornos(std::span<const std::string_view> lineas);
 

@@ -13,9 +13,6 @@
 // Thread safety: none; runs on the run's one thread with the company's connection.
 #pragma once
 
-#include <optional>
-#include <string_view>
-
 #include "db/connection.h"
 #include "refdata/bank_account_backfill.h"
 #include "run/run_context.h"
@@ -23,10 +20,6 @@
 namespace updates::purchases {
 
 void ActualizaFacturasCompra(run::RunContext& ctx, db::Connection& Conexion);
-
-// The fiscal year that a per-year table's name carries in the four characters after its
-// leading E ("E2013ComprasFacturaTabla" -> 2013); nothing when they are not four digits.
-std::optional<int> EjercicioDeTabla(std::string_view tabla);
 
 // The backfill of the invoices' IBAN and BIC: the SELECT around the table name, a dynamic set,
 // the IBAN for every invoice whose four account parts are all present, the BIC looked up under

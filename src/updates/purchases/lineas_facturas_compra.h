@@ -11,19 +11,16 @@
 // Thread safety: none; runs on the run's one thread with the company's connection.
 #pragma once
 
-#include <string>
-#include <string_view>
-
 #include "db/connection.h"
 #include "run/run_context.h"
+#include "schema/default_batches.h"
 
 namespace updates::purchases {
 
 void ActualizaLineasFacturasCompra(run::RunContext& ctx, db::Connection& Conexion);
 
-// The batch that binds the default ('00000') to the size column of `tabla` when the column's
-// default is another one, keeping the constraint's name. Its lines are separated by carriage
-// returns (the first line runs straight into "begin").
-std::string LoteDefectoTalla(std::string_view tabla);
+// The size column's default repair (schema::LoteReparacionDefecto): the column as the release
+// that added it spelt it, FACTURAS2Talla, and as the FOR clause names it.
+extern const schema::ReparacionDefecto kReparacionTallaFacturasCompra;
 
 }  // namespace updates::purchases

@@ -13,15 +13,15 @@
 
 #include "db/connection.h"
 #include "run/run_context.h"
-#include "updates/sales/familia_anual.h"
+#include "updates/familias/familia_anual.h"
 
 namespace updates::sales {
 
 void ActualizaAlbaranes(run::RunContext& ctx, db::Connection& Conexion);
 void ActualizaLineasAlbaranes(run::RunContext& ctx, db::Connection& Conexion);
 
-extern const FamiliaAnual kAlbaranes;
-extern const FamiliaAnual kAlbaranesFirmas;
-extern const FamiliaAnual kLineasAlbaranes;
+extern const familias::FamiliaAnual kAlbaranes;
+extern const familias::FamiliaAnual kAlbaranesFirmas;
+extern const familias::FamiliaAnual kLineasAlbaranes;
 
 }  // namespace updates::sales

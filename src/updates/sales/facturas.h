@@ -15,16 +15,16 @@
 
 #include "db/connection.h"
 #include "run/run_context.h"
-#include "updates/sales/familia_anual.h"
+#include "updates/familias/familia_anual.h"
 
 namespace updates::sales {
 
 void ActualizaFacturas(run::RunContext& ctx, db::Connection& Conexion);
 void ActualizaLineasFacturas(run::RunContext& ctx, db::Connection& Conexion);
 
-extern const FamiliaAnual kFacturas;
-extern const FamiliaAnual kFacturasFirmas;
-extern const FamiliaAnual kLineasFacturas;
-extern const ReparacionDefecto kReparacionColorFacturas;
+extern const familias::FamiliaAnual kFacturas;
+extern const familias::FamiliaAnual kFacturasFirmas;
+extern const familias::FamiliaAnual kLineasFacturas;
+extern const schema::ReparacionDefecto kReparacionColorFacturas;
 
 }  // namespace updates::sales

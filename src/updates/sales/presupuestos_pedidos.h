@@ -16,7 +16,7 @@
 
 #include "db/connection.h"
 #include "run/run_context.h"
-#include "updates/sales/familia_anual.h"
+#include "updates/familias/familia_anual.h"
 
 namespace updates::sales {
 
@@ -25,11 +25,11 @@ void ActualizaLineasPresupuestos(run::RunContext& ctx, db::Connection& Conexion)
 void ActualizaPedidos(run::RunContext& ctx, db::Connection& Conexion);
 void ActualizaLineasPedidos(run::RunContext& ctx, db::Connection& Conexion);
 
-extern const FamiliaAnual kPresupuestos;
-extern const FamiliaAnual kPresupuestosFirmas;
-extern const FamiliaAnual kPedidosFirmas;
-extern const FamiliaAnual kLineasPresupuestos;
-extern const FamiliaAnual kPedidos;
-extern const FamiliaAnual kLineasPedidos;
+extern const familias::FamiliaAnual kPresupuestos;
+extern const familias::FamiliaAnual kPresupuestosFirmas;
+extern const familias::FamiliaAnual kPedidosFirmas;
+extern const familias::FamiliaAnual kLineasPresupuestos;
+extern const familias::FamiliaAnual kPedidos;
+extern const familias::FamiliaAnual kLineasPedidos;
 
 }  // namespace updates::sales

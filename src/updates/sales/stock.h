@@ -26,7 +26,7 @@
 
 #include "db/connection.h"
 #include "run/run_context.h"
-#include "updates/sales/familia_anual.h"
+#include "updates/familias/familia_anual.h"
 
 namespace updates::sales {
 
@@ -39,7 +39,7 @@ void AmpliaCodPostalAlmacen(run::RunContext& ctx, db::Connection& Conexion);
 // (E2014CSTOCK -> E2014).
 std::string PrefijoVistasStock(std::string_view tabla);
 
-extern const FamiliaAnual kMovimientosAlmacen;
-extern const ReparacionDefecto kReparacionColorMovimientos;
+extern const familias::FamiliaAnual kMovimientosAlmacen;
+extern const schema::ReparacionDefecto kReparacionColorMovimientos;
 
 }  // namespace updates::sales
