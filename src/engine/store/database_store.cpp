@@ -121,6 +121,55 @@ FileError loadSnapshot(FileReader& reader, Database& db, uint32_t format,
     return std::nullopt;
 }
 
+// Applies to db the journal's whole records newer than sequence (which follows them);
+// goodSize is where the whole records end (0 when the file has no header of ours) and
+// format the version its header gives.
+FileError replayJournal(const std::filesystem::path& path, Database& db, uint64_t& sequence,
+                        uint64_t& goodSize, uint32_t& format) {
+    FileReader reader;
+    if (FileError e = reader.open(path)) return e;
+    if (FileError e = reader.need(kJournalHeaderSize)) return e;
+    std::string_view header = reader.available();
+    if (header.size() < kJournalHeaderSize ||
+        header.substr(0, kJournalMagic.size()) != kJournalMagic)
+        return std::nullopt;
+    header.remove_prefix(kJournalMagic.size());
+    getFixed32(header, format);
+    if (format < 1 || format > kStoreFormatVersion)
+        return "'" + path.string() + "' was written by a newer release";
+    reader.consume(kJournalHeaderSize);
+    goodSize = kJournalHeaderSize;
+    while (true) {
+        if (FileError e = reader.need(20)) return e;
+        std::string_view record = reader.available();
+        if (record.size() < 20) break;
+        uint32_t marker, length, checksum;
+        uint64_t recordSequence;
+        getFixed32(record, marker);
+        getFixed32(record, length);
+        getFixed32(record, checksum);
+        getFixed64(record, recordSequence);
+        // A length past the end of the file is a torn record, not something to allocate.
+        if (marker != kRecordMarker || length > reader.fileSize() - goodSize - 20) break;
+        if (FileError e = reader.need(20 + length)) return e;
+        std::string_view payload = reader.available().substr(20);
+        if (payload.size() < length) break;
+        payload = payload.substr(0, length);
+        std::string checked;
+        putFixed64(checked, recordSequence);
+        if (crc32(payload, crc32(checked)) != checksum) break;
+        ChangeList changes;
+        if (!decodeChanges(payload, changes, format)) break;
+        if (recordSequence > sequence) {
+            db.apply(changes);
+            sequence = recordSequence;
+        }
+        reader.consume(20 + length);
+        goodSize += 20 + length;
+    }
+    return std::nullopt;
+}
+
 void frameRecord(std::string& frame, std::string_view payload) {
     frame.clear();
     putFixed32(frame, static_cast<uint32_t>(payload.size()));
@@ -193,46 +242,9 @@ FileError DatabaseStore::open(const std::filesystem::path& directory, const std:
     uint32_t journalFormat = kStoreFormatVersion;
     std::error_code ec;
     if (std::filesystem::exists(result->journalPath(), ec)) {
-        FileReader reader;
-        if (FileError e = reader.open(result->journalPath())) return e;
-        if (FileError e = reader.need(kJournalHeaderSize)) return e;
-        std::string_view header = reader.available();
-        if (header.size() >= kJournalHeaderSize &&
-            header.substr(0, kJournalMagic.size()) == kJournalMagic) {
-            header.remove_prefix(kJournalMagic.size());
-            getFixed32(header, journalFormat);
-            if (journalFormat < 1 || journalFormat > kStoreFormatVersion)
-                return "'" + result->journalPath().string() + "' was written by a newer release";
-            reader.consume(kJournalHeaderSize);
-            goodSize = kJournalHeaderSize;
-            while (true) {
-                if (FileError e = reader.need(20)) return e;
-                std::string_view record = reader.available();
-                if (record.size() < 20) break;
-                uint32_t marker, length, checksum;
-                uint64_t sequence;
-                getFixed32(record, marker);
-                getFixed32(record, length);
-                getFixed32(record, checksum);
-                getFixed64(record, sequence);
-                if (marker != kRecordMarker || length > reader.fileSize() - goodSize - 20) break;
-                if (FileError e = reader.need(20 + length)) return e;
-                std::string_view payload = reader.available().substr(20);
-                if (payload.size() < length) break;
-                payload = payload.substr(0, length);
-                std::string checked;
-                putFixed64(checked, sequence);
-                if (crc32(payload, crc32(checked)) != checksum) break;
-                ChangeList changes;
-                if (!decodeChanges(payload, changes, journalFormat)) break;
-                if (sequence > result->sequence_) {
-                    db->apply(changes);
-                    result->sequence_ = sequence;
-                }
-                reader.consume(20 + length);
-                goodSize += 20 + length;
-            }
-        }
+        if (FileError e = replayJournal(result->journalPath(), *db, result->sequence_, goodSize,
+                                        journalFormat))
+            return e;
     }
     if (FileError e = result->journal_.open(result->journalPath())) return e;
     if (goodSize > kJournalHeaderSize && journalFormat != kStoreFormatVersion) {
