@@ -26,7 +26,8 @@ struct TargetPlan {
 
 bool matchesTarget(const Source& s, const sql::ObjectName& name) {
     if (s.aliased) return name.schema.empty() && identifierEqual(s.alias, name.object);
-    return identifierEqual(s.objectName, name.object);
+    return identifierEqual(s.objectName, name.object) &&
+           (name.schema.empty() || identifierEqual(s.schemaName, name.schema));
 }
 
 // The source of FROM that is the statement's target: the one whose alias (or, unaliased,
