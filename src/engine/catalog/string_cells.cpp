@@ -50,7 +50,8 @@ size_t getLength(const std::string& arena, size_t offset, size_t& bytesAt) {
 uint64_t StringCells::store(std::string_view bytes) {
     if (bytes.size() <= kInlineMax) {
         uint64_t cell = kInlineTag | (static_cast<uint64_t>(bytes.size()) << 1);
-        std::memcpy(reinterpret_cast<char*>(&cell) + 1, bytes.data(), bytes.size());
+        if (!bytes.empty())
+            std::memcpy(reinterpret_cast<char*>(&cell) + 1, bytes.data(), bytes.size());
         return cell;
     }
     uint64_t offset = arena_.size();
