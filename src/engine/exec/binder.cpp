@@ -845,13 +845,13 @@ BoundExprPtr Binder::bindAggregate(const sql::Expr& e, Scope& scope) {
         m.line = e.line;
         throw SqlException(m);
     }
-    AggregateSpec spec;
-    spec.distinct = e.distinct;
+    AggregateSpec aggregate;
+    aggregate.distinct = e.distinct;
     std::string name = e.text;
     if (e.star) {
         if (name != "count" && name != "count_big") raise(ctx_, 102, {"*"});
-        spec.kind = AggregateKind::CountStar;
-        spec.resultType = DataType::of(name == "count_big" ? TypeId::BigInt : TypeId::Int);
+        aggregate.kind = AggregateKind::CountStar;
+        aggregate.resultType = DataType::of(name == "count_big" ? TypeId::BigInt : TypeId::Int);
     } else {
         if (e.args.size() != 1) raise(ctx_, 174, {name, "1"});
         // The argument is evaluated per row, not per group: no grouping, no nesting.
@@ -860,18 +860,18 @@ BoundExprPtr Binder::bindAggregate(const sql::Expr& e, Scope& scope) {
         inner.groupExprs = nullptr;
         inner.aggregatesAllowed = false;
         inner.aggregates = nullptr;
-        spec.argument = bindScalar(*e.args[0], inner);
+        aggregate.argument = bindScalar(*e.args[0], inner);
         if (inner.correlated) scope.correlated = true;
-        const DataType& at = spec.argument->type;
+        const DataType& at = aggregate.argument->type;
         if (name == "count" || name == "count_big") {
-            spec.kind = AggregateKind::Count;
-            spec.resultType = DataType::of(name == "count_big" ? TypeId::BigInt : TypeId::Int);
+            aggregate.kind = AggregateKind::Count;
+            aggregate.resultType = DataType::of(name == "count_big" ? TypeId::BigInt : TypeId::Int);
         } else if (name == "min" || name == "max") {
             if (isLargeObject(at)) raise(ctx_, 8117, {typeName(at.id).data(), name});
-            spec.kind = name == "min" ? AggregateKind::Min : AggregateKind::Max;
-            spec.resultType = at;
+            aggregate.kind = name == "min" ? AggregateKind::Min : AggregateKind::Max;
+            aggregate.resultType = at;
         } else {
-            spec.kind = name == "sum" ? AggregateKind::Sum : AggregateKind::Avg;
+            aggregate.kind = name == "sum" ? AggregateKind::Sum : AggregateKind::Avg;
             if (!isNumeric(at.id) && !at.isNullLiteral()) {
                 SqlMessage m = sqlMessage(8117, {std::string(typeName(at.id)), name + " operator"});
                 m.line = e.line;
@@ -882,29 +882,30 @@ BoundExprPtr Binder::bindAggregate(const sql::Expr& e, Scope& scope) {
                 case TypeId::TinyInt:
                 case TypeId::SmallInt:
                 case TypeId::Int:
-                    spec.resultType = DataType::of(TypeId::Int);
+                    aggregate.resultType = DataType::of(TypeId::Int);
                     break;
                 case TypeId::BigInt:
-                    spec.resultType = DataType::of(TypeId::BigInt);
+                    aggregate.resultType = DataType::of(TypeId::BigInt);
                     break;
                 case TypeId::Decimal:
                 case TypeId::Numeric:
-                    spec.resultType = DataType{at.id, 0, 38,
-                                               static_cast<uint8_t>(spec.kind == AggregateKind::Avg
-                                                                        ? std::max<int>(at.scale, 6)
-                                                                        : at.scale)};
+                    aggregate.resultType =
+                        DataType{at.id, 0, 38,
+                                 static_cast<uint8_t>(aggregate.kind == AggregateKind::Avg
+                                                          ? std::max<int>(at.scale, 6)
+                                                          : at.scale)};
                     break;
                 case TypeId::Money:
                 case TypeId::SmallMoney:
-                    spec.resultType = DataType::of(TypeId::Money);
+                    aggregate.resultType = DataType::of(TypeId::Money);
                     break;
                 default:
-                    spec.resultType = DataType::floating(TypeId::Float);
+                    aggregate.resultType = DataType::floating(TypeId::Float);
                     break;
             }
         }
     }
-    scope.aggregates->push_back(std::move(spec));
+    scope.aggregates->push_back(std::move(aggregate));
     int index = static_cast<int>(scope.aggregates->size() - 1);
     return std::make_unique<AggregateRefExpr>((*scope.aggregates)[index].resultType, index);
 }

@@ -227,27 +227,27 @@ struct AggregateState {
     std::unique_ptr<RowSet> seen;
 };
 
-void accumulate(const AggregateSpec& spec, AggregateState& state, const Frame& f) {
-    if (spec.kind == AggregateKind::CountStar) {
+void accumulate(const AggregateSpec& aggregate, AggregateState& state, const Frame& f) {
+    if (aggregate.kind == AggregateKind::CountStar) {
         ++state.count;
         return;
     }
-    Value v = spec.argument->eval(f);
+    Value v = aggregate.argument->eval(f);
     if (v.isNull()) return;
-    if (spec.distinct) {
+    if (aggregate.distinct) {
         if (!state.seen) state.seen = std::make_unique<RowSet>();
         if (!state.seen->insert({v})) return;
     }
     ++state.count;
     DateFormat df = f.ctx->dateFormat();
-    switch (spec.kind) {
+    switch (aggregate.kind) {
         case AggregateKind::Count:
         case AggregateKind::CountStar:
             break;
         case AggregateKind::Sum:
         case AggregateKind::Avg: {
-            DataType sumType = spec.resultType;
-            if (spec.kind == AggregateKind::Avg && isInteger(sumType.id))
+            DataType sumType = aggregate.resultType;
+            if (aggregate.kind == AggregateKind::Avg && isInteger(sumType.id))
                 sumType = DataType::of(TypeId::BigInt);
             Value c = convert(v, sumType, ConversionKind::Implicit, 0, df);
             if (!state.has) {
@@ -266,8 +266,8 @@ void accumulate(const AggregateSpec& spec, AggregateState& state, const Frame& f
                 state.has = true;
             } else {
                 int c = compareForSort(v, state.accumulator, df);
-                if ((spec.kind == AggregateKind::Min && c < 0) ||
-                    (spec.kind == AggregateKind::Max && c > 0))
+                if ((aggregate.kind == AggregateKind::Min && c < 0) ||
+                    (aggregate.kind == AggregateKind::Max && c > 0))
                     state.accumulator = v;
             }
             break;
@@ -275,26 +275,27 @@ void accumulate(const AggregateSpec& spec, AggregateState& state, const Frame& f
     }
 }
 
-Value finish(const AggregateSpec& spec, const AggregateState& state, DateFormat df) {
-    switch (spec.kind) {
+Value finish(const AggregateSpec& aggregate, const AggregateState& state, DateFormat df) {
+    switch (aggregate.kind) {
         case AggregateKind::Count:
         case AggregateKind::CountStar:
-            if (spec.resultType.id == TypeId::Int && state.count > 2147483647)
+            if (aggregate.resultType.id == TypeId::Int && state.count > 2147483647)
                 throw SqlException(sqlMessage(8115, {"expression", "int"}));
-            return Value::integer(state.count, spec.resultType.id);
+            return Value::integer(state.count, aggregate.resultType.id);
         case AggregateKind::Sum:
-            if (!state.has) return Value::null(spec.resultType);
-            return convert(state.accumulator, spec.resultType, ConversionKind::Implicit, 0, df);
+            if (!state.has) return Value::null(aggregate.resultType);
+            return convert(state.accumulator, aggregate.resultType, ConversionKind::Implicit, 0,
+                           df);
         case AggregateKind::Avg: {
-            if (!state.has) return Value::null(spec.resultType);
+            if (!state.has) return Value::null(aggregate.resultType);
             Value divisor = Value::integer(state.count, TypeId::BigInt);
             Value q = arithmetic(ArithmeticOp::Divide, state.accumulator, divisor, df);
-            return convert(q, spec.resultType, ConversionKind::Implicit, 0, df);
+            return convert(q, aggregate.resultType, ConversionKind::Implicit, 0, df);
         }
         case AggregateKind::Min:
         case AggregateKind::Max:
-            if (!state.has) return Value::null(spec.resultType);
-            return state.accumulator.withType(spec.resultType);
+            if (!state.has) return Value::null(aggregate.resultType);
+            return state.accumulator.withType(aggregate.resultType);
     }
     return Value();
 }

@@ -322,26 +322,27 @@ ExprPtr Parser::parseUnary() {
 }
 
 TypeSpec Parser::parseTypeSpec() {
-    TypeSpec spec;
+    TypeSpec typeSpec;
     size_t begin = peek().offset;
     const Token& t = peek();
     if (!t.isName() && t.kind != TokenKind::Identifier) syntaxError();
-    spec.name = next().value;
+    typeSpec.name = next().value;
     // "dbo.typename" or "sys.typename"
     if (peek().kind == TokenKind::Dot) {
         next();
-        spec.name = parseName();
+        typeSpec.name = parseName();
     }
     // Two-word type names.
-    if (equalsIgnoreCase(spec.name, "double") && acceptWord("PRECISION")) spec.name = "float";
-    if ((equalsIgnoreCase(spec.name, "char") || equalsIgnoreCase(spec.name, "character")) &&
+    if (equalsIgnoreCase(typeSpec.name, "double") && acceptWord("PRECISION"))
+        typeSpec.name = "float";
+    if ((equalsIgnoreCase(typeSpec.name, "char") || equalsIgnoreCase(typeSpec.name, "character")) &&
         acceptWord("VARYING"))
-        spec.name = "varchar";
-    if (equalsIgnoreCase(spec.name, "national")) {
+        typeSpec.name = "varchar";
+    if (equalsIgnoreCase(typeSpec.name, "national")) {
         if (acceptWord("CHAR") || acceptWord("CHARACTER")) {
-            spec.name = acceptWord("VARYING") ? "nvarchar" : "nchar";
+            typeSpec.name = acceptWord("VARYING") ? "nvarchar" : "nchar";
         } else if (acceptWord("TEXT")) {
-            spec.name = "ntext";
+            typeSpec.name = "ntext";
         }
     }
     if (peek().kind == TokenKind::LeftParen) {
@@ -357,12 +358,12 @@ TypeSpec Parser::parseTypeSpec() {
             if (digits.size() > 9) return 1000000000;
             return static_cast<int32_t>(std::stol(digits));
         };
-        spec.arg1 = number();
-        if (accept(TokenKind::Comma)) spec.arg2 = number();
+        typeSpec.arg1 = number();
+        if (accept(TokenKind::Comma)) typeSpec.arg2 = number();
         expect(TokenKind::RightParen);
     }
-    spec.written = std::string(text_.substr(begin, previousEnd() - begin));
-    return spec;
+    typeSpec.written = std::string(text_.substr(begin, previousEnd() - begin));
+    return typeSpec;
 }
 
 ExprPtr Parser::parsePrimary() {
