@@ -1,20 +1,29 @@
 #include "schema/column_type_change.h"
 
-#include <algorithm>
-#include <cctype>
 #include <optional>
 
+#include "db/text_util.h"
 #include "schema/sql_text.h"
 
 namespace schema {
 
 namespace {
 
+// Upper case letter by letter, accented letters and Ñ included, as the server's UPPER gives
+// the column names it is compared with.
 std::string Mayusculas(std::string_view texto) {
-    std::string out(texto);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return out;
+    return db::foldCase(texto);
+}
+
+// The first `letras` characters of a UTF-8 text (a multi-byte letter such as Ñ counts once).
+std::string_view PrimerasLetras(std::string_view texto, size_t letras) {
+    size_t fin = 0;
+    for (size_t contadas = 0; fin < texto.size() && contadas < letras; ++contadas) {
+        ++fin;
+        while (fin < texto.size() && (static_cast<unsigned char>(texto[fin]) & 0xC0) == 0x80)
+            ++fin;
+    }
+    return texto.substr(0, fin);
 }
 
 // False only when the catalogue says the column already has type `NuevoTipo`; a query that
@@ -64,7 +73,7 @@ std::string SentenciaAnadirDefecto(std::string_view Tabla, std::string_view Camp
 }  // namespace
 
 std::string NombreDefectoNuevo(std::string_view Tabla, std::string_view Campo) {
-    return Unir({"DF__", Tabla, "__", Campo.substr(0, 12), "__389C9811"});
+    return Unir({"DF__", Tabla, "__", PrimerasLetras(Campo, 12), "__389C9811"});
 }
 
 bool CambiarTipoDatos(db::Connection& Conexion, std::string_view Tabla, std::string_view Campo,

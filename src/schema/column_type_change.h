@@ -2,7 +2,7 @@
 // column that has a default constraint bound to it, so the routine finds the constraint in
 // the catalogue, drops it, alters the column, and binds a default again: under the old
 // constraint's name, or, when the column had none, under
-//   "DF__" + table + "__" + first 12 characters of the column + "__389C9811".
+//   "DF__" + table + "__" + first 12 characters (letters, not bytes) of the column + "__389C9811".
 // It does nothing when INFORMATION_SCHEMA.COLUMNS already reports the requested type (a type
 // written with a length, such as "varchar(50)", never matches, so it is always attempted).
 // When the old default was dropped and the ALTER COLUMN then fails, the dropped default is

@@ -64,6 +64,15 @@ TEST_F(CambiarTipoDatosTest, AColumnWithoutDefaultGetsAServerStyleName) {
                             "[DF__IVATABLA__IvaExonerado__389C9811] DEFAULT '' FOR IvaExonerado"));
 }
 
+TEST_F(CambiarTipoDatosTest, TheConstraintLookUpUpperCasesAccentedLetters) {
+    EXPECT_TRUE(CambiarTipoDatos(conn_, "T", "añoCuenta", "int", ""));
+    ASSERT_GE(conn_.Enviadas().size(), 2u);
+    EXPECT_EQ(conn_.Enviadas()[1],
+              "SELECT SYSOBJECTS.NAME FROM SYSCOLUMNS INNER JOIN SYSOBJECTS ON SYSCOLUMNS.CDEFAULT "
+              "= SYSOBJECTS.ID WHERE SYSCOLUMNS.ID = OBJECT_ID('T') AND UPPER(SYSCOLUMNS.NAME) "
+              "='AÑOCUENTA'");
+}
+
 TEST_F(CambiarTipoDatosTest, AnEmptyNewDefaultBindsNone) {
     ConDefecto();
     EXPECT_TRUE(CambiarTipoDatos(conn_, "IVATABLA", "IvaExonerado", "int", ""));

@@ -158,5 +158,18 @@ TEST_F(EngineCambiarTipoDatosTest, ARefusedChangeKeepsTheOldDefault) {
     EXPECT_EQ(Defecto("C"), "DF_C ('x')");
 }
 
+// Column names of the suite carry Ñ and accents: the name is upper-cased letter by letter, as
+// the server's UPPER does, and cut after twelve letters, not twelve bytes.
+TEST_F(EngineCambiarTipoDatosTest, AccentedColumnNamesAreComparedAndCutByLetter) {
+    db::Connection& empresa = Base(
+        "Empresa_0001",
+        {"CREATE TABLE IVATABLA (AÑOBASE bit CONSTRAINT DF_ANO DEFAULT 0, AÑOFISCALXYZW bit)"});
+    EXPECT_TRUE(CambiarTipoDatos(empresa, "IVATABLA", "añobase", "int", "1"));
+    EXPECT_EQ(Defecto("AÑOBASE"), "DF_ANO ((1))");
+    EXPECT_TRUE(CambiarTipoDatos(empresa, "IVATABLA", "AÑOFISCALXYZW", "int", "0"));
+    EXPECT_EQ(Defecto("AÑOFISCALXYZW"), "DF__IVATABLA__AÑOFISCALXYZ__389C9811 ((0))");
+    EXPECT_EQ(NombreDefectoNuevo("T", "ÁÉÍÓÚÑáéíóúñX"), "DF__T__ÁÉÍÓÚÑáéíóúñ__389C9811");
+}
+
 }  // namespace
 }  // namespace schema
