@@ -20,6 +20,26 @@ std::string SentenciaTipoCliente(std::string_view tabla, std::string_view prefij
                          "Numcli=C.Clicodigo"});
 }
 
+std::string SentenciaTipoClienteSinTipoAVacio(std::string_view tabla, std::string_view prefijo) {
+    return schema::Unir({"UPDATE ", tabla, " SET ", prefijo,
+                         "TIPOCLIENTE=ISNULL(TipoClienteCodigo,'') FROM ", tabla,
+                         " P INNER JOIN CLIENTESTABLA C", " ON P.", prefijo, "Numcli=C.Clicodigo"});
+}
+
+namespace {
+
+// The fill runs only on the run that creates the column. A customer without a type (NULL)
+// makes the NOT NULL column refuse the whole statement, so no document would ever get its
+// customer's type; when that happens the fill is sent again with such customers' documents
+// keeping the empty default.
+void RellenarTipoCliente(db::Connection& Conexion, std::string_view tabla,
+                         std::string_view prefijo) {
+    if (schema::SentenciaSimple(Conexion, SentenciaTipoCliente(tabla, prefijo))) return;
+    schema::SentenciaSimple(Conexion, SentenciaTipoClienteSinTipoAVacio(tabla, prefijo));
+}
+
+}  // namespace
+
 void ActualizarTabla(run::RunContext& ctx, db::Connection& Conexion, const FamiliaAnual& familia,
                      const std::string& tabla) {
     // Both start as failures for every table: the backfill needs both columns created now, by
@@ -45,8 +65,7 @@ void ActualizarTabla(run::RunContext& ctx, db::Connection& Conexion, const Famil
                         break;
                     case Consecuencia::TipoClienteSiNueva:
                         if (resultado == ResultadoCampo::Creado && !familia.prefijoCliente.empty())
-                            schema::SentenciaSimple(
-                                Conexion, SentenciaTipoCliente(tabla, familia.prefijoCliente));
+                            RellenarTipoCliente(Conexion, tabla, familia.prefijoCliente);
                         break;
                     case Consecuencia::ReparaDefectoSiExistia:
                         if (resultado == ResultadoCampo::YaExistia && familia.reparacion != nullptr)

@@ -108,4 +108,8 @@ void ActualizarTabla(run::RunContext& ctx, db::Connection& Conexion, const Famil
 // the column's empty default.
 std::string SentenciaTipoCliente(std::string_view tabla, std::string_view prefijo);
 
+// The same fill with customers without a type (NULL) giving the empty default; sent only when
+// the statement above was refused.
+std::string SentenciaTipoClienteSinTipoAVacio(std::string_view tabla, std::string_view prefijo);
+
 }  // namespace updates::familias

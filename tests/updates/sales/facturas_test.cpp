@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 
 #include "updates/sales/sales_test.h"
 
@@ -93,6 +94,26 @@ TEST_F(FacturasTest, EachInvoiceTakesItsCustomersTypeOnce) {
     conexion_->execute("UPDATE CLIENTESTABLA SET TipoClienteCodigo='OTRO'");
     ActualizaFacturas(ctx_, *conexion_);
     EXPECT_EQ(Consulta(tipos), esperadas);
+}
+
+TEST_F(FacturasTest, ACustomerWithoutTypeDoesNotKeepTheOthersInvoicesFromTheirs) {
+    // Customer 000002 has no type: the NOT NULL column refuses the plain fill as a whole.
+    Empresa({kClientes, "UPDATE CLIENTESTABLA SET TipoClienteCodigo=NULL WHERE Clicodigo='000002'",
+             CabeceraFacturas("E2014FacturaTabla")});
+    ActualizaFacturas(ctx_, *conexion_);
+    const std::string llano =
+        "UPDATE E2014FacturaTabla SET FACTURATIPOCLIENTE=TipoClienteCodigo FROM E2014FacturaTabla "
+        "P INNER JOIN CLIENTESTABLA C ON P.FACTURANumcli=C.Clicodigo";
+    const std::string sinTipoAVacio =
+        "UPDATE E2014FacturaTabla SET FACTURATIPOCLIENTE=ISNULL(TipoClienteCodigo,'') FROM "
+        "E2014FacturaTabla P INNER JOIN CLIENTESTABLA C ON P.FACTURANumcli=C.Clicodigo";
+    const std::vector<std::string> enviadas = Enviadas();
+    const auto primero = std::find(enviadas.begin(), enviadas.end(), llano);
+    ASSERT_NE(primero, enviadas.end());
+    EXPECT_EQ(std::next(primero) != enviadas.end() ? *std::next(primero) : "", sinTipoAVacio);
+    EXPECT_EQ(
+        Consulta("SELECT FACTURANumero, FACTURATIPOCLIENTE FROM E2014FacturaTabla ORDER BY 1"),
+        (Filas{{"1", "MAY"}, {"2", ""}, {"3", ""}, {"4", "MAY"}, {"5", ""}}));
 }
 
 TEST_F(FacturasTest, TheHeaderTableEndsWithTheReleasesColumnsInOrder) {
