@@ -136,19 +136,27 @@ Session::Opened Session::open(const std::filesystem::path& dataDirectory, std::s
 
 BatchResult Session::execute(std::string_view batch) {
     BatchResult result;
+    exec::CollectingSink sink(result);
+    execute(batch, sink);
+    return result;
+}
+
+void Session::execute(std::string_view batch, BatchSink& sink) {
     if (!state_ || state_->closed) {
-        result.messages.push_back(closedError());
-        result.events.push_back({BatchResult::Kind::Message, 0});
-        return result;
+        sink.message(closedError());
+        return;
     }
-    std::lock_guard<std::recursive_mutex> guard(state_->server->mutex());
-    exec::Output out(result);
+    std::unique_lock<std::recursive_mutex> lock(state_->server->mutex());
+    exec::Output out(sink, &lock);
     exec::ExecContext ctx(state_->runtime, out);
     try {
         exec::runBatch(ctx, batch);
     } catch (const exec::BatchAbort&) {
         // An error that ends the batch also rolls back an open transaction.
-        if (state_->runtime.tranCount > 0) exec::rollbackTransaction(state_->runtime);
+        if (state_->runtime.tranCount > 0) {
+            exec::rollbackTransaction(state_->runtime);
+            out.transactionChanged(BatchSink::Transaction::RolledBack);
+        }
     } catch (const SqlException& e) {
         for (SqlMessage m : e.messages())
             out.message(m);
@@ -156,7 +164,6 @@ BatchResult Session::execute(std::string_view batch) {
         // Nothing may escape the engine: report it as the server reports internal errors.
         out.message(internalError(e.what()));
     }
-    return result;
 }
 
 std::vector<SqlMessage> Session::useDatabase(std::string_view name) {
@@ -202,7 +209,8 @@ RowChange rowOperation(SessionState* state, Fn fn) {
     }
     std::lock_guard<std::recursive_mutex> guard(state->server->mutex());
     BatchResult unused;
-    exec::Output out(unused);
+    exec::CollectingSink sink(unused);
+    exec::Output out(sink);
     exec::ExecContext ctx(state->runtime, out);
     try {
         return fn(ctx);

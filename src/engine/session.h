@@ -99,6 +99,25 @@ struct BatchResult {
     const SqlMessage* lastError() const;
 };
 
+// Receives what a batch sends back, in order, as the engine produces it: the streaming form
+// of BatchResult, for a front end that passes it on (a network peer) instead of keeping it.
+// Callbacks run on the thread that called execute(). resultSet() runs without the server's
+// lock held, so a receiver that blocks (a peer that reads slowly) holds up no other session;
+// the other callbacks run under the lock and must not block.
+class BatchSink {
+  public:
+    enum class Transaction { Began, Committed, RolledBack };
+
+    virtual ~BatchSink() = default;
+    virtual void resultSet(ResultSet&& set) = 0;
+    virtual void message(const SqlMessage& message) = 0;
+    virtual void rowCount(const RowCount& count) = 0;
+    // The session's current database is now `name` (USE), before its 5701 message.
+    virtual void databaseChanged(const std::string& name) { (void)name; }
+    // The session's transaction began (@@TRANCOUNT left 0) or ended (it went back to 0).
+    virtual void transactionChanged(Transaction change) { (void)change; }
+};
+
 struct ColumnAssignment {
     std::string column;  // column name, matched as SQL Server matches names
     Value value;         // converted to the column's type as an assignment would be
@@ -161,6 +180,8 @@ class Session {
     // Runs one batch (no GO separators: a batch holding "GO" is a syntax error, as on a
     // server). Every statement that succeeded has reached the operating system on return.
     BatchResult execute(std::string_view batch);
+    // The same, handing everything to `sink` as it is produced instead of collecting it.
+    void execute(std::string_view batch, BatchSink& sink);
 
     // As "USE name": 5701 on success, an error (911) when the database does not exist.
     std::vector<SqlMessage> useDatabase(std::string_view name);

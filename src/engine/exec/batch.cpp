@@ -339,13 +339,17 @@ class Runner {
     void transaction(const sql::TransactionStmt& tx) {
         SessionRuntime& session = ctx_.session;
         if (identifierEqual(tx.verb, "BEGIN")) {
-            ++session.tranCount;
+            if (session.tranCount++ == 0) ctx_.out.transactionChanged(BatchSink::Transaction::Began);
         } else if (identifierEqual(tx.verb, "COMMIT")) {
             if (session.tranCount == 0) raise(ctx_, 3902);
-            if (--session.tranCount == 0) session.undo.clear();
+            if (--session.tranCount == 0) {
+                session.undo.clear();
+                ctx_.out.transactionChanged(BatchSink::Transaction::Committed);
+            }
         } else {
             if (session.tranCount == 0) raise(ctx_, 3903);
             rollbackTransaction(session);
+            ctx_.out.transactionChanged(BatchSink::Transaction::RolledBack);
         }
     }
 

@@ -18,18 +18,38 @@ void Variables::declare(const std::string& name, DataType type) {
 }
 
 void Output::message(SqlMessage m) {
-    result_.events.push_back({BatchResult::Kind::Message, result_.messages.size()});
-    result_.messages.push_back(std::move(m));
+    sink_.message(m);
 }
 
 void Output::resultSet(ResultSet set) {
+    if (!serverLock_ || !serverLock_->owns_lock()) return sink_.resultSet(std::move(set));
+    // The set is complete and owned here: the sink may take its time over it while other
+    // sessions run. Whatever this session reads or changes stays locked for it meanwhile.
+    struct Relock {
+        std::unique_lock<std::recursive_mutex>& lock;
+        ~Relock() { lock.lock(); }
+    } relock{*serverLock_};
+    serverLock_->unlock();
+    sink_.resultSet(std::move(set));
+}
+
+void Output::rowCount(int64_t rows, int line) {
+    sink_.rowCount(RowCount{rows, line});
+}
+
+void CollectingSink::resultSet(ResultSet&& set) {
     result_.events.push_back({BatchResult::Kind::ResultSet, result_.resultSets.size()});
     result_.resultSets.push_back(std::move(set));
 }
 
-void Output::rowCount(int64_t rows, int line) {
+void CollectingSink::message(const SqlMessage& m) {
+    result_.events.push_back({BatchResult::Kind::Message, result_.messages.size()});
+    result_.messages.push_back(m);
+}
+
+void CollectingSink::rowCount(const RowCount& count) {
     result_.events.push_back({BatchResult::Kind::RowCount, result_.rowCounts.size()});
-    result_.rowCounts.push_back(RowCount{rows, line});
+    result_.rowCounts.push_back(count);
 }
 
 void StatementChanges::commit(ExecContext& ctx) {

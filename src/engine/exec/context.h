@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -69,14 +70,30 @@ class Variables {
     std::unordered_map<std::string, Variable, NameHash, NameEqual> vars_;
 };
 
-// Collects what a batch sends back, in order.
+// Passes what a batch sends back, in order, to the session's sink. With `serverLock`, a
+// result set is handed over with that lock released (see BatchSink).
 class Output {
   public:
-    explicit Output(BatchResult& result) : result_(result) {}
+    explicit Output(BatchSink& sink, std::unique_lock<std::recursive_mutex>* serverLock = nullptr)
+        : sink_(sink), serverLock_(serverLock) {}
     void message(SqlMessage m);
     void resultSet(ResultSet set);
     void rowCount(int64_t rows, int line);
-    BatchResult& result() { return result_; }
+    void databaseChanged(const std::string& name) { sink_.databaseChanged(name); }
+    void transactionChanged(BatchSink::Transaction change) { sink_.transactionChanged(change); }
+
+  private:
+    BatchSink& sink_;
+    std::unique_lock<std::recursive_mutex>* serverLock_;
+};
+
+// A sink that keeps everything in a BatchResult.
+class CollectingSink : public BatchSink {
+  public:
+    explicit CollectingSink(BatchResult& result) : result_(result) {}
+    void resultSet(ResultSet&& set) override;
+    void message(const SqlMessage& m) override;
+    void rowCount(const RowCount& count) override;
 
   private:
     BatchResult& result_;

@@ -194,6 +194,7 @@ void executeDatabaseStatement(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
                 server.detach(*ctx.session.database);
                 ctx.session.database = entry;
             }
+            ctx.out.databaseChanged(entry->name);
             SqlMessage m = sqlMessage(5701, {entry->name});
             m.line = ctx.line;
             ctx.out.message(m);
