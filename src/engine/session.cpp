@@ -5,6 +5,7 @@
 
 #include "engine/exec/batch.h"
 #include "engine/exec/context.h"
+#include "engine/exec/parameters.h"
 #include "engine/exec/row_operations.h"
 #include "engine/server.h"
 #include "engine/types/collation.h"
@@ -142,6 +143,17 @@ BatchResult Session::execute(std::string_view batch) {
 }
 
 void Session::execute(std::string_view batch, BatchSink& sink) {
+    run(sink, [&](exec::ExecContext& ctx) { exec::runBatch(ctx, batch); });
+}
+
+void Session::executeSql(std::string_view statement, std::string_view declarations,
+                         std::vector<ParameterArgument>& arguments, BatchSink& sink) {
+    run(sink, [&](exec::ExecContext& ctx) {
+        exec::runParameterized(ctx, statement, declarations, arguments);
+    });
+}
+
+void Session::run(BatchSink& sink, const std::function<void(exec::ExecContext&)>& work) {
     if (!state_ || state_->closed) {
         sink.message(closedError());
         return;
@@ -150,7 +162,7 @@ void Session::execute(std::string_view batch, BatchSink& sink) {
     exec::Output out(sink, &lock);
     exec::ExecContext ctx(state_->runtime, out);
     try {
-        exec::runBatch(ctx, batch);
+        work(ctx);
     } catch (const exec::BatchAbort&) {
         // An error that ends the batch also rolls back an open transaction.
         if (state_->runtime.tranCount > 0) {

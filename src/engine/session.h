@@ -118,6 +118,14 @@ class BatchSink {
     virtual void transactionChanged(Transaction change) { (void)change; }
 };
 
+// A value for a parameter of a parameterised batch (see Session::executeSql).
+struct ParameterArgument {
+    std::string name;  // "@id", or empty for the next parameter in order
+    Value value;
+    bool output = false;      // the parameter's final value comes back here
+    bool useDefault = false;  // no value given
+};
+
 struct ColumnAssignment {
     std::string column;  // column name, matched as SQL Server matches names
     Value value;         // converted to the column's type as an assignment would be
@@ -157,6 +165,9 @@ struct SessionOptions {
 };
 
 class SessionState;
+namespace exec {
+struct ExecContext;
+}
 
 class Session {
   public:
@@ -182,6 +193,13 @@ class Session {
     BatchResult execute(std::string_view batch);
     // The same, handing everything to `sink` as it is produced instead of collecting it.
     void execute(std::string_view batch, BatchSink& sink);
+
+    // Runs `statement` as sp_executesql does: with the parameters of `declarations`
+    // ("@id int, @name varchar(40) OUTPUT") declared as its variables and bound to the
+    // arguments by name or position; output arguments receive their parameter's final value,
+    // typed as declared. What the batch sends back goes to `sink`, as for execute().
+    void executeSql(std::string_view statement, std::string_view declarations,
+                    std::vector<ParameterArgument>& arguments, BatchSink& sink);
 
     // As "USE name": 5701 on success, an error (911) when the database does not exist.
     std::vector<SqlMessage> useDatabase(std::string_view name);
@@ -212,6 +230,7 @@ class Session {
 
   private:
     explicit Session(std::unique_ptr<SessionState> state);
+    void run(BatchSink& sink, const std::function<void(exec::ExecContext&)>& work);
     std::unique_ptr<SessionState> state_;
 };
 

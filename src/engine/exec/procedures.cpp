@@ -6,6 +6,7 @@
 
 #include "engine/exec/batch.h"
 #include "engine/exec/binder.h"
+#include "engine/exec/parameters.h"
 #include "engine/exec/check_constraints.h"
 #include "engine/exec/statements.h"
 #include "engine/sql/parser.h"
@@ -328,32 +329,33 @@ void spExecuteSql(ExecContext& ctx, const sql::ExecStmt& exec) {
         m.line = 1;
         throw SqlException(m);
     }
-    ExecContext child(ctx.session, ctx.out);
-    child.depth = ctx.depth + 1;
-    if (child.depth > 32) raise(ctx, 217);
-    // Parameters: "@a int, @b varchar(10)" declared in the nested batch, then bound to the
-    // remaining arguments by position or by name.
-    auto params = args.text("@params");
-    if (params && !params->empty()) {
-        sql::ParseResult declared = sql::parseBatch("DECLARE " + *params);
-        if (!declared.ok() || declared.batch.statements.empty()) {
-            throw SqlException(declared.errors.empty() ? sqlMessage(102, {*params})
-                                                       : declared.errors.front());
-        }
-        const auto* decl = declared.batch.statements[0]->as<sql::DeclareStmt>();
-        const std::vector<Value>& values = args.ordered();
-        for (size_t i = 0; decl && i < decl->variables.size(); ++i) {
-            const auto& v = decl->variables[i];
-            DataType type = resolveTypeNameOrThrow(v.type.name, v.type.arg1, v.type.arg2);
-            child.variables.declare(v.name, type);
-            std::optional<Value> value = args.get(v.name);
-            if (!value && i + 2 < values.size()) value = values[i + 2];
-            if (value)
-                child.variables.find(v.name)->value =
-                    convert(*value, type, ConversionKind::Implicit, 0, ctx.dateFormat());
-        }
+    // The arguments after @stmt and @params bind the declared parameters by position or
+    // by name; output ones come back into the caller's variables.
+    std::vector<ParameterArgument> arguments;
+    std::vector<const sql::ExecArgument*> sources;
+    size_t position = 0;
+    for (size_t k = 0; k < exec.arguments.size(); ++k) {
+        const sql::ExecArgument& a = exec.arguments[k];
+        if (a.name.empty() ? position++ < 2
+                           : identifierEqual(a.name, "@stmt") || identifierEqual(a.name, "@params"))
+            continue;
+        ParameterArgument argument;
+        argument.name = a.name;
+        argument.value = args.ordered()[k];
+        argument.output = a.output;
+        argument.useDefault = a.isDefault;
+        arguments.push_back(std::move(argument));
+        sources.push_back(&a);
     }
-    runBatch(child, statement->bytes());
+    runParameterized(ctx, statement->bytes(), args.text("@params").value_or(""), arguments);
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const sql::ExecArgument& a = *sources[i];
+        if (!a.output || !a.value || a.value->kind != sql::ExprKind::Variable) continue;
+        Variable* target = ctx.variables.find(a.value->text);
+        if (!target) raise(ctx, 137, {a.value->text});
+        target->value = convert(arguments[i].value, target->type, ConversionKind::Implicit, 0,
+                                ctx.dateFormat());
+    }
 }
 
 }  // namespace

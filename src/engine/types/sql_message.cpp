@@ -315,6 +315,8 @@ constexpr CatalogueEntry kCatalogue[] = {
     {8169, 16, 2, B,
      "Conversion failed when converting from a character string to uniqueidentifier."},
     {8170, 16, 2, B, "Insufficient result space to convert uniqueidentifier value to char."},
+    {8178, 16, 1, S,
+     "The parameterized query '%.*ls' expects the parameter '%.*ls', which was not supplied."},
     {8180, 16, 1, B, "Statement(s) could not be prepared."},
     {9810, 16, 1, B,
      "The datepart %.*ls is not supported by date function %.*ls for data type %ls."},

@@ -1,0 +1,115 @@
+#include "engine/exec/parameters.h"
+
+#include "engine/exec/batch.h"
+#include "engine/sql/parser.h"
+#include "engine/types/collation.h"
+#include "engine/types/conversion.h"
+
+namespace engine::exec {
+
+namespace {
+
+// The declarations split at commas outside parentheses and quotes.
+std::vector<std::string> splitDeclarations(std::string_view text) {
+    std::vector<std::string> parts;
+    std::string current;
+    int depth = 0;
+    bool quoted = false;
+    for (char c : text) {
+        if (c == '\'') quoted = !quoted;
+        if (!quoted && c == '(') ++depth;
+        if (!quoted && c == ')') --depth;
+        if (!quoted && depth == 0 && c == ',') {
+            parts.push_back(current);
+            current.clear();
+            continue;
+        }
+        current.push_back(c);
+    }
+    if (!current.empty()) parts.push_back(current);
+    return parts;
+}
+
+// Removes a trailing OUTPUT / OUT / READONLY keyword; true when it marked an output.
+bool stripMode(std::string& declaration) {
+    bool output = false;
+    for (;;) {
+        size_t end = declaration.find_last_not_of(" \t\r\n");
+        if (end == std::string::npos) return output;
+        declaration.resize(end + 1);
+        size_t start = declaration.find_last_of(" \t\r\n)");
+        std::string_view word = std::string_view(declaration).substr(start == std::string::npos ? 0 : start + 1);
+        if (identifierEqual(word, "OUTPUT") || identifierEqual(word, "OUT")) {
+            output = true;
+        } else if (!identifierEqual(word, "READONLY")) {
+            return output;
+        }
+        declaration.resize(declaration.size() - word.size());
+    }
+}
+
+}  // namespace
+
+std::vector<DeclaredParameter> parseParameterDeclarations(std::string_view text) {
+    std::vector<DeclaredParameter> out;
+    for (std::string piece : splitDeclarations(text)) {
+        if (piece.find_first_not_of(" \t\r\n") == std::string::npos) continue;
+        const bool output = stripMode(piece);
+        sql::ParseResult parsed = sql::parseBatch("DECLARE " + piece);
+        if (!parsed.ok() || parsed.batch.statements.empty())
+            throw SqlException(parsed.errors.empty() ? sqlMessage(102, {piece}) : parsed.errors.front());
+        const auto* decl = parsed.batch.statements[0]->as<sql::DeclareStmt>();
+        if (!decl) throw SqlException(sqlMessage(102, {piece}));
+        for (const auto& v : decl->variables) {
+            DataType type = resolveTypeNameOrThrow(v.type.name, v.type.arg1, v.type.arg2);
+            out.push_back({v.name, type, output});
+        }
+    }
+    return out;
+}
+
+void runParameterized(ExecContext& ctx, std::string_view statement, std::string_view declarations,
+                      std::vector<ParameterArgument>& arguments) {
+    std::vector<DeclaredParameter> parameters = parseParameterDeclarations(declarations);
+    ExecContext child(ctx.session, ctx.out);
+    child.depth = ctx.depth + 1;
+    if (child.depth > 32) raise(ctx, 217);
+
+    // Arguments bound to parameters: positional ones in order, named ones by name.
+    std::vector<ParameterArgument*> bound(parameters.size(), nullptr);
+    size_t position = 0;
+    for (auto& a : arguments) {
+        if (a.name.empty()) {
+            if (position < parameters.size()) bound[position] = &a;
+            ++position;
+            continue;
+        }
+        bool found = false;
+        for (size_t i = 0; i < parameters.size(); ++i) {
+            if (identifierEqual(parameters[i].name, a.name)) {
+                bound[i] = &a;
+                found = true;
+            }
+        }
+        if (!found) raise(ctx, 8145, {a.name, "sp_executesql"});
+    }
+    for (size_t i = 0; i < parameters.size(); ++i) {
+        const DeclaredParameter& p = parameters[i];
+        child.variables.declare(p.name, p.type);
+        ParameterArgument* a = bound[i];
+        if (!a || a->useDefault) {
+            // An output parameter may come without a value; an input one may not.
+            if (p.output) continue;
+            raise(ctx, 8178, {std::string(declarations), p.name});
+        }
+        child.variables.find(p.name)->value =
+            convert(a->value, p.type, ConversionKind::Implicit, 0, ctx.dateFormat());
+    }
+    runBatch(child, statement);
+    for (size_t i = 0; i < parameters.size(); ++i) {
+        if (bound[i] && bound[i]->output && parameters[i].output)
+            bound[i]->value = child.variables.find(parameters[i].name)->value;
+    }
+}
+
+}  // namespace engine::exec
