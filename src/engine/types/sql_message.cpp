@@ -348,6 +348,9 @@ constexpr CatalogueEntry kCatalogue[] = {
     {15477, 0, 1, S,
      "Caution: Changing any part of an object name could break scripts and stored procedures."},
     {15600, 15, 1, S, "An invalid parameter or option was specified for procedure '%s'."},
+    {18452, 14, 1, B,
+     "Login failed. The login is from an untrusted domain and cannot be used with Integrated "
+     "authentication."},
     {18456, 14, 1, B, "Login failed for user '%.*ls'.%.*ls%.*ls"},
 };
 
