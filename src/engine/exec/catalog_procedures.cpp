@@ -255,13 +255,13 @@ struct ColumnDescription {
 // The columns of a view, as a query over it would return them.
 std::vector<ColumnDescription> viewColumns(ExecContext& ctx, const ViewSchema& view) {
     std::vector<ColumnDescription> out;
-    sql::ParseResult parsed = sql::parseBatch("SELECT * FROM [" + view.schema + "].[" +
-                                              view.name + "]");
+    sql::ParseResult parsed =
+        sql::parseBatch("SELECT * FROM [" + view.schema + "].[" + view.name + "]");
     if (!parsed.ok()) return out;
     try {
         Binder binder(ctx);
-        auto query =
-            binder.bindQuery(*parsed.batch.statements[0]->as<sql::SelectStmt>()->query, nullptr, false);
+        auto query = binder.bindQuery(*parsed.batch.statements[0]->as<sql::SelectStmt>()->query,
+                                      nullptr, false);
         for (const auto& c : query->columns)
             out.push_back({c.name, c.type, c.nullable, c.identity, std::nullopt});
     } catch (const SqlException&) {
@@ -384,8 +384,9 @@ int64_t estimatedPages(int64_t rows) {
 }
 
 void spStatistics(ExecContext& ctx, const sql::ExecStmt& exec) {
-    Arguments args(ctx, exec, {"@table_name", "@table_owner", "@table_qualifier", "@index_name",
-                               "@is_unique", "@accuracy"});
+    Arguments args(ctx, exec,
+                   {"@table_name", "@table_owner", "@table_qualifier", "@index_name", "@is_unique",
+                    "@accuracy"});
     args.check(ctx, "sp_statistics", 1);
     checkQualifier(ctx, "sp_statistics", args.text("@table_qualifier"));
     ResultSet set = resultSet({{"TABLE_QUALIFIER", sysname()},
@@ -434,9 +435,10 @@ void spStatistics(ExecContext& ctx, const sql::ExecStmt& exec) {
             for (const auto& k : ix->keys) {
                 const int p = t.columnIndexById(k.columnId);
                 set.rows.push_back(
-                    {qualifier, nameValue(t.schema), nameValue(t.name), smallint(ix->unique ? 0 : 1),
-                     nameValue(t.name), nameValue(ix->name), smallint(ix->clustered ? 1 : 3),
-                     smallint(++seq), nameValue(p >= 0 ? t.columns[p].name : ""),
+                    {qualifier, nameValue(t.schema), nameValue(t.name),
+                     smallint(ix->unique ? 0 : 1), nameValue(t.name), nameValue(ix->name),
+                     smallint(ix->clustered ? 1 : 3), smallint(++seq),
+                     nameValue(p >= 0 ? t.columns[p].name : ""),
                      Value::string(k.descending ? "D" : "A", DataType{TypeId::Char, 1, 0, 0}),
                      integer(rows), integer(estimatedPages(rows)),
                      Value::null(DataType::varchar(128))});
@@ -449,8 +451,9 @@ void spStatistics(ExecContext& ctx, const sql::ExecStmt& exec) {
 // --- sp_special_columns --------------------------------------------------------------------
 
 void spSpecialColumns(ExecContext& ctx, const sql::ExecStmt& exec) {
-    Arguments args(ctx, exec, {"@table_name", "@table_owner", "@qualifier", "@col_type", "@scope",
-                               "@nullable", "@ODBCVer"});
+    Arguments args(ctx, exec,
+                   {"@table_name", "@table_owner", "@qualifier", "@col_type", "@scope", "@nullable",
+                    "@ODBCVer"});
     args.check(ctx, "sp_special_columns", 1);
     const int version = odbcVersion(ctx, args);
     checkQualifier(ctx, "sp_special_columns", args.text("@qualifier"));
@@ -463,8 +466,6 @@ void spSpecialColumns(ExecContext& ctx, const sql::ExecStmt& exec) {
                                {"SCALE", kSmallInt},
                                {"PSEUDO_COLUMN", kSmallInt}});
     const std::string colType = args.text("@col_type").value_or("R");
-    // SQL_SCOPE_CURROW (0) for 'C', SQL_SCOPE_TRANSACTION (1) for 'T'.
-    const int scope = identifierEqual(args.text("@scope").value_or("T"), "C") ? 0 : 1;
     const bool nullableAllowed = args.text("@nullable").value_or("U") != "O";
     const Table* table =
         namedTable(ctx, args.text("@table_owner"), args.text("@table_name").value_or(""));
@@ -493,7 +494,8 @@ void spSpecialColumns(ExecContext& ctx, const sql::ExecStmt& exec) {
             for (const auto& k : ix->keys) {
                 const ColumnSchema& c = t.columns[t.columnIndexById(k.columnId)];
                 const OdbcType o = odbcType(c.type, c.nullable, c.identity, version);
-                set.rows.push_back({smallint(scope), nameValue(c.name), smallint(o.dataType),
+                // SCOPE: SQL Server reports SQL_SCOPE_CURROW whatever @scope asked for.
+                set.rows.push_back({smallint(0), nameValue(c.name), smallint(o.dataType),
                                     nameValue(o.typeName), integer(o.precision), integer(o.length),
                                     smallint(o.scale), smallint(1)});
             }
@@ -512,13 +514,13 @@ struct SystemView {
     const char* type;
 };
 constexpr SystemView kSystemViews[] = {
-    {"INFORMATION_SCHEMA", "COLUMNS", "VIEW"},   {"INFORMATION_SCHEMA", "TABLES", "VIEW"},
-    {"sys", "databases", "SYSTEM TABLE"},        {"sys", "schemas", "SYSTEM TABLE"},
+    {"INFORMATION_SCHEMA", "COLUMNS", "VIEW"},    {"INFORMATION_SCHEMA", "TABLES", "VIEW"},
+    {"sys", "databases", "SYSTEM TABLE"},         {"sys", "schemas", "SYSTEM TABLE"},
     {"sys", "server_principals", "SYSTEM TABLE"}, {"sys", "sql_logins", "SYSTEM TABLE"},
-    {"sys", "syscolumns", "SYSTEM TABLE"},       {"sys", "syscomments", "SYSTEM TABLE"},
-    {"sys", "sysdatabases", "SYSTEM TABLE"},     {"sys", "sysindexes", "SYSTEM TABLE"},
-    {"sys", "sysindexkeys", "SYSTEM TABLE"},     {"sys", "syslogins", "SYSTEM TABLE"},
-    {"sys", "sysobjects", "SYSTEM TABLE"},       {"sys", "systypes", "SYSTEM TABLE"},
+    {"sys", "syscolumns", "SYSTEM TABLE"},        {"sys", "syscomments", "SYSTEM TABLE"},
+    {"sys", "sysdatabases", "SYSTEM TABLE"},      {"sys", "sysindexes", "SYSTEM TABLE"},
+    {"sys", "sysindexkeys", "SYSTEM TABLE"},      {"sys", "syslogins", "SYSTEM TABLE"},
+    {"sys", "sysobjects", "SYSTEM TABLE"},        {"sys", "systypes", "SYSTEM TABLE"},
 };
 
 // @table_type: "'TABLE','VIEW'" (each type quoted, as ODBC drivers send it); unquoted
@@ -551,8 +553,9 @@ std::vector<std::string> tableTypes(const std::optional<std::string>& text) {
 }
 
 void spTables(ExecContext& ctx, const sql::ExecStmt& exec) {
-    Arguments args(ctx, exec,
-                   {"@table_name", "@table_owner", "@table_qualifier", "@table_type", "@fUsePattern"});
+    Arguments args(
+        ctx, exec,
+        {"@table_name", "@table_owner", "@table_qualifier", "@table_type", "@fUsePattern"});
     args.check(ctx, "sp_tables");
     ResultSet set = resultSet({{"TABLE_QUALIFIER", sysname()},
                                {"TABLE_OWNER", sysname()},
@@ -568,7 +571,8 @@ void spTables(ExecContext& ctx, const sql::ExecStmt& exec) {
     const Value noType = Value::null(DataType::varchar(32));
     const Value noRemarks = Value::null(DataType::varchar(254));
     // The enumerations ODBC defines for SQLTables: every database, every owner, every type.
-    if (name && name->empty() && owner && owner->empty() && qualifier == std::optional<std::string>("%")) {
+    if (name && name->empty() && owner && owner->empty() &&
+        qualifier == std::optional<std::string>("%")) {
         for (const DatabaseEntry* e : ctx.session.server->databases())
             set.rows.push_back({nameValue(e->name), noName, noName, noType, noRemarks});
         std::sort(set.rows.begin(), set.rows.end(), [](const auto& a, const auto& b) {
@@ -576,7 +580,8 @@ void spTables(ExecContext& ctx, const sql::ExecStmt& exec) {
         });
         return ctx.out.resultSet(std::move(set));
     }
-    if (name && name->empty() && qualifier && qualifier->empty() && owner == std::optional<std::string>("%")) {
+    if (name && name->empty() && qualifier && qualifier->empty() &&
+        owner == std::optional<std::string>("%")) {
         std::vector<std::string> owners = {"dbo", "guest", "INFORMATION_SCHEMA", "sys"};
         for (const auto& [id, s] : ctx.database().createdSchemas())
             owners.push_back(s.name);
@@ -609,7 +614,8 @@ void spTables(ExecContext& ctx, const sql::ExecStmt& exec) {
     std::vector<Row> rows;
     Database& db = ctx.database();
     auto add = [&](const char* t, const std::string& o, const std::string& n) {
-        if (typeWanted(t) && nameFilter.matches(n) && ownerFilter.matches(o)) rows.push_back({t, o, n});
+        if (typeWanted(t) && nameFilter.matches(n) && ownerFilter.matches(o))
+            rows.push_back({t, o, n});
     };
     for (const auto& [id, table] : db.tables())
         add("TABLE", table->schema.schema, table->schema.name);
@@ -709,11 +715,15 @@ void spDatatypeInfo(ExecContext& ctx, const sql::ExecStmt& exec) {
                                {"NUM_PREC_RADIX", kInt},
                                {"INTERVAL_PRECISION", kSmallInt},
                                {"USERTYPE", kSmallInt}});
-    auto orNull = [](int v) { return v < 0 ? std::optional<int64_t>() : std::optional<int64_t>(v); };
+    auto orNull = [](int v) {
+        return v < 0 ? std::optional<int64_t>() : std::optional<int64_t>(v);
+    };
     std::vector<const TypeInfo*> rows;
     for (const TypeInfo& t : kTypeInfo)
         rows.push_back(&t);
-    auto code = [&](const TypeInfo* t) { return t->dataType == 11 && version >= 3 ? 93 : t->dataType; };
+    auto code = [&](const TypeInfo* t) {
+        return t->dataType == 11 && version >= 3 ? 93 : t->dataType;
+    };
     // ODBC 3's datetime code sorts after varchar's.
     std::stable_sort(rows.begin(), rows.end(), [&](auto* a, auto* b) { return code(a) < code(b); });
     for (const TypeInfo* t : rows) {
@@ -721,14 +731,25 @@ void spDatatypeInfo(ExecContext& ctx, const sql::ExecStmt& exec) {
         if (wanted != 0 && wanted != dataType) continue;
         const bool datetime = t->dataType == 11;
         set.rows.push_back(
-            {nameValue(t->name), smallint(dataType), integer(t->precision), varchar(t->prefix, 32),
-             varchar(t->suffix, 32), varchar(t->createParams, 32), smallint(t->nullable),
-             smallint(0), smallint(t->searchable), smallint(orNull(t->unsignedAttribute)),
-             smallint(t->money), smallint(orNull(t->autoIncrement)), nameValue(t->name),
-             smallint(orNull(t->minimumScale)), smallint(orNull(t->maximumScale)),
+            {nameValue(t->name),
+             smallint(dataType),
+             integer(t->precision),
+             varchar(t->prefix, 32),
+             varchar(t->suffix, 32),
+             varchar(t->createParams, 32),
+             smallint(t->nullable),
+             smallint(0),
+             smallint(t->searchable),
+             smallint(orNull(t->unsignedAttribute)),
+             smallint(t->money),
+             smallint(orNull(t->autoIncrement)),
+             nameValue(t->name),
+             smallint(orNull(t->minimumScale)),
+             smallint(orNull(t->maximumScale)),
              smallint(datetime && version >= 3 ? 9 : dataType),
              smallint(datetime && version >= 3 ? std::optional<int64_t>(3) : std::nullopt),
-             integer(t->radix ? std::optional<int64_t>(t->radix) : std::nullopt), smallint({}),
+             integer(t->radix ? std::optional<int64_t>(t->radix) : std::nullopt),
+             smallint({}),
              smallint(t->userType)});
     }
     ctx.out.resultSet(std::move(set));
@@ -806,8 +827,9 @@ void spStoredProcedures(ExecContext& ctx, const sql::ExecStmt& exec) {
 }
 
 void spSprocColumns(ExecContext& ctx, const sql::ExecStmt& exec) {
-    Arguments args(ctx, exec, {"@procedure_name", "@procedure_owner", "@procedure_qualifier",
-                               "@column_name", "@ODBCVer", "@fUsePattern"});
+    Arguments args(ctx, exec,
+                   {"@procedure_name", "@procedure_owner", "@procedure_qualifier", "@column_name",
+                    "@ODBCVer", "@fUsePattern"});
     args.check(ctx, "sp_sproc_columns");
     checkQualifier(ctx, "sp_sproc_columns", args.text("@procedure_qualifier"));
     ctx.out.resultSet(resultSet({{"PROCEDURE_QUALIFIER", sysname()},
@@ -833,8 +855,9 @@ void spSprocColumns(ExecContext& ctx, const sql::ExecStmt& exec) {
 }
 
 void spFkeys(ExecContext& ctx, const sql::ExecStmt& exec) {
-    Arguments args(ctx, exec, {"@pktable_name", "@pktable_owner", "@pktable_qualifier",
-                               "@fktable_name", "@fktable_owner", "@fktable_qualifier"});
+    Arguments args(ctx, exec,
+                   {"@pktable_name", "@pktable_owner", "@pktable_qualifier", "@fktable_name",
+                    "@fktable_owner", "@fktable_qualifier"});
     args.check(ctx, "sp_fkeys");
     if (!args.text("@pktable_name") && !args.text("@fktable_name"))
         procedureError(ctx, "sp_fkeys", 15252);

@@ -708,9 +708,9 @@ const LoginStore& loginStoreOrFail(Server& server) {
 }
 
 // The fixed server roles every server has, after sa (principal id 1).
-constexpr const char* kServerRoles[] = {"public",      "sysadmin",     "securityadmin",
-                                        "serveradmin", "setupadmin",   "processadmin",
-                                        "diskadmin",   "dbcreator",    "bulkadmin"};
+constexpr const char* kServerRoles[] = {"public",      "sysadmin",   "securityadmin",
+                                        "serveradmin", "setupadmin", "processadmin",
+                                        "diskadmin",   "dbcreator",  "bulkadmin"};
 
 Value loginDate(int32_t days, int32_t ticks) {
     return Value::datetime(days, ticks);
@@ -768,7 +768,8 @@ Rowset buildServerPrincipals(Server& server, bool sqlLoginsOnly, bool withRows) 
         int32_t id = 2;
         for (const char* role : kServerRoles) {
             rows.emplace_back(
-                id, std::vector<Value>{name(role), i32(id), Value::binary(std::string(1, static_cast<char>(id)), sid),
+                id, std::vector<Value>{name(role), i32(id),
+                                       Value::binary(std::string(1, static_cast<char>(id)), sid),
                                        charN("R", 1), nvarchar("SERVER_ROLE", 60), i32(0),
                                        loginDate(0, 0), loginDate(0, 0), nullOf(sysname()),
                                        nullOf(sysname()), nullOf(intType()), i32(1),
@@ -776,7 +777,8 @@ Rowset buildServerPrincipals(Server& server, bool sqlLoginsOnly, bool withRows) 
             ++id;
         }
     }
-    std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& c) { return a.first < c.first; });
+    std::sort(rows.begin(), rows.end(),
+              [](const auto& a, const auto& c) { return a.first < c.first; });
     for (auto& [id, row] : rows)
         b.rows.rows.push_back(std::move(row));
     return std::move(b.rows);
@@ -802,8 +804,8 @@ Rowset buildSyslogins(Server& server, bool withRows) {
     b.column("loginname", sysname(), false);
     if (!withRows) return std::move(b.rows);
     for (const LoginRecord& l : loginStoreOrFail(server).logins()) {
-        b.rows.rows.push_back({Value::binary(l.sid, DataType{TypeId::VarBinary, 85, 0, 0}),
-                               i16(9), loginDate(l.createdDays, l.createdTicks),
+        b.rows.rows.push_back({Value::binary(l.sid, DataType{TypeId::VarBinary, 85, 0, 0}), i16(9),
+                               loginDate(l.createdDays, l.createdTicks),
                                loginDate(l.modifiedDays, l.modifiedTicks), name(l.name),
                                name(l.defaultDatabase), nullOf(sysname()), name(l.defaultLanguage),
                                i32(0), i32(l.disabled ? 0 : 1), i32(0), i32(0), i32(0),

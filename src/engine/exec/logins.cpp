@@ -130,8 +130,7 @@ void executeLogin(ExecContext& ctx, const sql::LoginStmt& stmt) {
         if (!found) raise(ctx, 15151, {"alter", "login", stmt.name});
         record = *found;
         // A wrong old password is answered as a missing login: it tells nothing.
-        if (stmt.oldPassword &&
-            !LoginStore::verifyPassword(record.passwordHash, *stmt.oldPassword))
+        if (stmt.oldPassword && !LoginStore::verifyPassword(record.passwordHash, *stmt.oldPassword))
             raise(ctx, 15151, {"alter", "login", stmt.name});
         if (stmt.newName) {
             const LoginRecord* other = changed.find(*stmt.newName);

@@ -39,7 +39,8 @@ class Arguments {
             std::string name = a.name;
             if (name.empty()) {
                 if (!extraNames_.empty() && firstPositionalAfterNamed_ == 0)
-                    firstPositionalAfterNamed_ = static_cast<int>(position + extraNames_.size()) + 1;
+                    firstPositionalAfterNamed_ =
+                        static_cast<int>(position + extraNames_.size()) + 1;
                 name = position < parameters_.size() ? parameters_[position]
                                                      : "@" + std::to_string(position + 1);
                 ++position;
@@ -62,8 +63,7 @@ class Arguments {
             m.line = ctx.line;
             throw SqlException(m);
         };
-        if (firstPositionalAfterNamed_ > 0)
-            fail(119, {std::to_string(firstPositionalAfterNamed_)});
+        if (firstPositionalAfterNamed_ > 0) fail(119, {std::to_string(firstPositionalAfterNamed_)});
         if (positional_ > parameters_.size()) fail(8144, {procedure});
         for (const auto& name : extraNames_) {
             bool known = false;
