@@ -66,6 +66,8 @@ void checkPolicy(ExecContext& ctx, const std::string& login, const std::string& 
     if (kinds < 3 || lowered.find(name) != std::string::npos) raise(ctx, 15118);
 }
 
+// Runs under the server's lock (tens of milliseconds): logins change rarely, and a statement
+// must see and change the store as one step. Connections verify passwords without the lock.
 std::string hashOrFail(ExecContext& ctx, const sql::LoginStmt& stmt, const std::string& password) {
     std::optional<std::string> hash = LoginStore::hashPassword(password);
     if (!hash) storeFailure(ctx, stmt, "the password could not be hashed");
