@@ -200,6 +200,37 @@ void Server::detach(DatabaseEntry& entry) {
     entry.database.reset();
 }
 
+LoginStore* Server::logins(std::string& error) {
+    if (logins_) return logins_.get();
+    auto store = std::make_unique<LoginStore>();
+    if (auto e = store->load(directory_)) {
+        error = *e;
+        return nullptr;
+    }
+    logins_ = std::move(store);
+    return logins_.get();
+}
+
+std::string Server::saveLogins(LoginStore changed) {
+    if (auto e = changed.save(directory_)) return *e;
+    logins_ = std::make_unique<LoginStore>(std::move(changed));
+    return {};
+}
+
+void Server::loginConnected(const std::string& login) {
+    ++connectedLogins_[login];
+}
+
+void Server::loginDisconnected(const std::string& login) {
+    auto it = connectedLogins_.find(login);
+    if (it != connectedLogins_.end() && --it->second <= 0) connectedLogins_.erase(it);
+}
+
+bool Server::isLoginConnected(std::string_view login) const {
+    return std::any_of(connectedLogins_.begin(), connectedLogins_.end(),
+                       [&](const auto& entry) { return identifierEqual(entry.first, login); });
+}
+
 void Server::syncAll() {
     for (auto& entry : entries_) {
         if (entry->store) entry->store->sync();

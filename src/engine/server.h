@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "engine/catalog/database.h"
+#include "engine/security/login_store.h"
 #include "engine/store/database_store.h"
 #include "engine/store/files.h"
 
@@ -66,6 +67,18 @@ class Server {
     // Flushes every loaded database's journal to stable storage.
     void syncAll();
 
+    // The directory's logins, read from its file on first use; nullptr and error set when the
+    // file cannot be read or is damaged (then every later call tries again).
+    LoginStore* logins(std::string& error);
+    // Replaces the logins with `changed` once they are on disk; on failure nothing changes
+    // and the error text is returned.
+    std::string saveLogins(LoginStore changed);
+
+    // Sessions opened under each login (DROP LOGIN refuses a login that is connected).
+    void loginConnected(const std::string& login);
+    void loginDisconnected(const std::string& login);
+    bool isLoginConnected(std::string_view login) const;
+
   private:
     Server() = default;
     std::string scanDirectory();
@@ -77,6 +90,8 @@ class Server {
     store::DirectoryLock lock_;
     std::vector<std::unique_ptr<DatabaseEntry>> entries_;
     int32_t nextDatabaseId_ = 5;
+    std::unique_ptr<LoginStore> logins_;
+    std::map<std::string, int> connectedLogins_;  // by name as the sessions gave it
 };
 
 }  // namespace engine

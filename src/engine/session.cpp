@@ -103,6 +103,8 @@ Session::Opened Session::open(const std::filesystem::path& dataDirectory, std::s
             return opened;
         }
         server->attach(*entry);
+        if (!options.login.empty()) server->loginConnected(options.login);
+        state->runtime.login = options.login;
         state->server = server;
         state->runtime.server = server.get();
         state->runtime.database = entry;
@@ -133,6 +135,97 @@ Session::Opened Session::open(const std::filesystem::path& dataDirectory, std::s
     }
     opened.session.reset(new Session(std::move(state)));
     return opened;
+}
+
+namespace {
+
+SqlMessage loginFailed(std::string_view login) {
+    SqlMessage m = sqlMessage(18456, {std::string(login), "", ""});
+    m.line = 1;
+    return m;
+}
+
+// A hash to verify against when the login does not exist or cannot log in, so that the
+// answer takes as long as for a wrong password and does not tell which names exist.
+const std::string& decoyHash() {
+    static const std::string hash = LoginStore::hashPassword("decoy").value_or("");
+    return hash;
+}
+
+}  // namespace
+
+LoginResult Session::authenticate(const std::filesystem::path& dataDirectory,
+                                  std::string_view login, std::string_view password) {
+    LoginResult result;
+    std::string error;
+    std::shared_ptr<Server> server =
+        Server::acquire(dataDirectory, false, SessionOptions{}.lockWait, error);
+    if (!server) {
+        result.messages.push_back(connectionError(error));
+        return result;
+    }
+    std::optional<LoginRecord> record;
+    {
+        std::lock_guard<std::recursive_mutex> guard(server->mutex());
+        LoginStore* logins = server->logins(error);
+        if (!logins) {
+            result.messages.push_back(connectionError(error));
+            return result;
+        }
+        if (const LoginRecord* found = logins->find(login)) record = *found;
+    }
+    const bool usable = record && !record->disabled;
+    const bool matches =
+        LoginStore::verifyPassword(usable ? record->passwordHash : decoyHash(), password);
+    if (!usable || !matches) {
+        result.messages.push_back(loginFailed(login));
+        return result;
+    }
+    result.ok = true;
+    result.defaultDatabase = record->defaultDatabase;
+    return result;
+}
+
+std::vector<SqlMessage> Session::setLogin(const std::filesystem::path& dataDirectory,
+                                          std::string_view login, std::string_view password) {
+    std::string error;
+    std::shared_ptr<Server> server =
+        Server::acquire(dataDirectory, false, SessionOptions{}.lockWait, error);
+    if (!server) return {connectionError(error)};
+    std::optional<std::string> hash = LoginStore::hashPassword(password);
+    if (!hash) return {internalError("the password could not be hashed")};
+    std::lock_guard<std::recursive_mutex> guard(server->mutex());
+    LoginStore* logins = server->logins(error);
+    if (!logins) return {connectionError(error)};
+    LoginStore changed = *logins;
+    const Value now = dateTimeFromSystemClock(std::chrono::system_clock::now());
+    LoginRecord record;
+    if (const LoginRecord* existing = changed.find(login)) {
+        record = *existing;
+    } else {
+        record = changed.make(login);
+        record.checkPolicy = false;
+        record.createdDays = now.days();
+        record.createdTicks = now.ticks();
+    }
+    record.passwordHash = *hash;
+    record.disabled = false;
+    record.modifiedDays = now.days();
+    record.modifiedTicks = now.ticks();
+    changed.put(std::move(record));
+    error = server->saveLogins(std::move(changed));
+    if (!error.empty()) return {connectionError(error)};
+    return {};
+}
+
+bool Session::hasLogins(const std::filesystem::path& dataDirectory) {
+    std::string error;
+    std::shared_ptr<Server> server =
+        Server::acquire(dataDirectory, false, SessionOptions{}.lockWait, error);
+    if (!server) return false;
+    std::lock_guard<std::recursive_mutex> guard(server->mutex());
+    LoginStore* logins = server->logins(error);
+    return logins && !logins->logins().empty();
 }
 
 BatchResult Session::execute(std::string_view batch) {
@@ -272,6 +365,7 @@ void Session::close() {
         // Leaving with a transaction open takes it back, as a disconnection does.
         if (state_->runtime.tranCount > 0) exec::rollbackTransaction(state_->runtime);
         if (state_->runtime.database) server->detach(*state_->runtime.database);
+        if (!state_->runtime.login.empty()) server->loginDisconnected(state_->runtime.login);
         server->syncAll();
         state_->closed = true;
         state_->runtime.database = nullptr;

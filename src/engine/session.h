@@ -162,6 +162,20 @@ struct SessionOptions {
     // The login's language: "us_english" (dates month/day/year, weeks from Sunday) or
     // "Español" / "Spanish" (day/month/year, weeks from Monday), as SET LANGUAGE sets it.
     std::string language = "us_english";
+    // The login the connection authenticated as (see Session::authenticate), returned by
+    // SUSER_SNAME(), SUSER_NAME(), SYSTEM_USER and ORIGINAL_LOGIN(). Empty for in-process
+    // use, which acts as "sa".
+    std::string login;
+};
+
+// Outcome of checking a login (Session::authenticate).
+struct LoginResult {
+    bool ok = false;
+    // The login's default database (DEFAULT_DATABASE), to open when the client names none.
+    std::string defaultDatabase;
+    // On failure, the error to send: 18456 (wrong name or password, disabled login) or 17
+    // (the data directory or its logins file cannot be used).
+    std::vector<SqlMessage> messages;
 };
 
 class SessionState;
@@ -183,6 +197,22 @@ class Session {
     };
     static Opened open(const std::filesystem::path& dataDirectory, std::string_view database,
                        const SessionOptions& options = {});
+
+    // SQL authentication against the data directory's logins (CREATE LOGIN ... WITH PASSWORD).
+    // A wrong name, a wrong password and a disabled login all give the same error 18456
+    // "Login failed for user '<login>'." (severity 14, state 1), as SQL Server tells clients.
+    // Thread-safe: the password is verified (tens of milliseconds, on purpose) without the
+    // server's lock, so sessions of other connections are not held up meanwhile.
+    static LoginResult authenticate(const std::filesystem::path& dataDirectory,
+                                    std::string_view login, std::string_view password);
+    // Creates the login, or gives an existing one this password (and enables it): the server
+    // program's first-start option. No password policy is applied. Returns the errors, none on
+    // success (17 when the directory cannot be used). Thread-safe.
+    static std::vector<SqlMessage> setLogin(const std::filesystem::path& dataDirectory,
+                                            std::string_view login, std::string_view password);
+    // Whether the data directory has any login (false also when it cannot be read).
+    // Thread-safe.
+    static bool hasLogins(const std::filesystem::path& dataDirectory);
 
     ~Session();  // closes (see close())
     Session(const Session&) = delete;

@@ -205,6 +205,27 @@ class FileRun {
             }
             return;
         }
+        if (kind == "columns") {
+            if (r.hasErrors()) return fail(line, "batch failed:\n" + describe(r));
+            std::vector<std::string> got;
+            for (const auto& set : r.resultSets) {
+                for (const auto& c : set.columns)
+                    got.push_back(c.name + " " + engine::typeDisplayName(c.type) +
+                                  (c.nullable ? " NULL" : " NOT NULL"));
+            }
+            std::vector<std::string> want;
+            for (const auto& e : expected)
+                want.push_back(trimRight(e));
+            if (got != want) {
+                std::string g, e;
+                for (const auto& x : got)
+                    g += "  " + x + "\n";
+                for (const auto& x : want)
+                    e += "  " + x + "\n";
+                fail(line, "expected columns:\n" + e + "got:\n" + g);
+            }
+            return;
+        }
         if (kind == "output") {
             std::istringstream text(describe(r));
             std::vector<std::string> got;

@@ -9,6 +9,8 @@
 //   ----                          renders them) follow the "----" line
 //   query count                -- only the number of result rows is given (for SELECT *
 //   ----                          over a catalogue view whose other columns are internal)
+//   columns                    -- the columns of the batch's result sets, one a line:
+//   ----                          "name type NULL" / "name type NOT NULL"
 //   output                     -- the batch's whole output as sqlshell prints it follows
 //   ----                          the "----" line
 //   reopen                     -- close every session and open the server again

@@ -295,6 +295,7 @@ class Runner {
         if (auto* x = s.as<sql::DatabaseStmt>()) return executeDatabaseStatement(ctx_, *x);
         if (auto* x = s.as<sql::GrantStmt>()) return executeGrant(ctx_, *x);
         if (auto* x = s.as<sql::SchemaStmt>()) return executeSchemaStatement(ctx_, *x);
+        if (auto* x = s.as<sql::LoginStmt>()) return executeLogin(ctx_, *x);
         if (auto* x = s.as<sql::TruncateStmt>()) return executeTruncate(ctx_, *x);
         if (auto* x = s.as<sql::ExecStmt>()) return executeExec(ctx_, *x);
         if (auto* x = s.as<sql::DeclareStmt>()) {

@@ -691,6 +691,129 @@ Rowset buildSysdatabases(Server& server, bool withRows) {
     return std::move(b.rows);
 }
 
+// --- server principals: sys.server_principals, sys.sql_logins, syslogins ------------------
+
+const LoginStore& loginStoreOrFail(Server& server) {
+    std::string error;
+    const LoginStore* logins = server.logins(error);
+    if (!logins) {
+        SqlMessage m;
+        m.number = 5123;
+        m.severity = 16;
+        m.state = 1;
+        m.text = "The server's logins cannot be read: " + error;
+        throw SqlException(m);
+    }
+    return *logins;
+}
+
+// The fixed server roles every server has, after sa (principal id 1).
+constexpr const char* kServerRoles[] = {"public",      "sysadmin",   "securityadmin",
+                                        "serveradmin", "setupadmin", "processadmin",
+                                        "diskadmin",   "dbcreator",  "bulkadmin"};
+
+Value loginDate(int32_t days, int32_t ticks) {
+    return Value::datetime(days, ticks);
+}
+
+Rowset buildServerPrincipals(Server& server, bool sqlLoginsOnly, bool withRows) {
+    ViewBuilder b;
+    const DataType sid{TypeId::VarBinary, 85, 0, 0};
+    const DataType bit = DataType::of(TypeId::Bit);
+    const DataType datetime = DataType::of(TypeId::DateTime);
+    b.column("name", sysname(), false);
+    b.column("principal_id", intType(), false);
+    b.column("sid", sid);
+    b.column("type", DataType{TypeId::Char, 1, 0, 0}, false);
+    b.column("type_desc", DataType::nvarchar(60));
+    b.column("is_disabled", intType());
+    b.column("create_date", datetime, false);
+    b.column("modify_date", datetime, false);
+    b.column("default_database_name", sysname());
+    b.column("default_language_name", sysname());
+    b.column("credential_id", intType());
+    if (sqlLoginsOnly) {
+        b.column("is_policy_checked", bit);
+        b.column("is_expiration_checked", bit);
+        b.column("password_hash", DataType{TypeId::VarBinary, 256, 0, 0});
+    } else {
+        b.column("owning_principal_id", intType());
+        b.column("is_fixed_role", bit, false);
+    }
+    if (!withRows) return std::move(b.rows);
+    const LoginStore& logins = loginStoreOrFail(server);
+    std::vector<std::pair<int32_t, std::vector<Value>>> rows;
+    for (const LoginRecord& l : logins.logins()) {
+        std::vector<Value> row = {name(l.name),
+                                  i32(l.principalId),
+                                  Value::binary(l.sid, sid),
+                                  charN("S", 1),
+                                  nvarchar("SQL_LOGIN", 60),
+                                  i32(l.disabled ? 1 : 0),
+                                  loginDate(l.createdDays, l.createdTicks),
+                                  loginDate(l.modifiedDays, l.modifiedTicks),
+                                  name(l.defaultDatabase),
+                                  name(l.defaultLanguage),
+                                  nullOf(intType())};
+        if (sqlLoginsOnly) {
+            // The hash is not SQL Server's and is nobody's business: shown as NULL.
+            row.insert(row.end(), {Value::bit(l.checkPolicy), Value::bit(l.checkExpiration),
+                                   nullOf(DataType{TypeId::VarBinary, 256, 0, 0})});
+        } else {
+            row.insert(row.end(), {nullOf(intType()), Value::bit(false)});
+        }
+        rows.emplace_back(l.principalId, std::move(row));
+    }
+    if (!sqlLoginsOnly) {
+        int32_t id = 2;
+        for (const char* role : kServerRoles) {
+            rows.emplace_back(
+                id, std::vector<Value>{name(role), i32(id),
+                                       Value::binary(std::string(1, static_cast<char>(id)), sid),
+                                       charN("R", 1), nvarchar("SERVER_ROLE", 60), i32(0),
+                                       loginDate(0, 0), loginDate(0, 0), nullOf(sysname()),
+                                       nullOf(sysname()), nullOf(intType()), i32(1),
+                                       Value::bit(id != 2)});
+            ++id;
+        }
+    }
+    std::sort(rows.begin(), rows.end(),
+              [](const auto& a, const auto& c) { return a.first < c.first; });
+    for (auto& [id, row] : rows)
+        b.rows.rows.push_back(std::move(row));
+    return std::move(b.rows);
+}
+
+Rowset buildSyslogins(Server& server, bool withRows) {
+    ViewBuilder b;
+    const DataType datetime = DataType::of(TypeId::DateTime);
+    b.column("sid", DataType{TypeId::VarBinary, 85, 0, 0});
+    b.column("status", smallint());
+    b.column("createdate", datetime, false);
+    b.column("updatedate", datetime, false);
+    b.column("name", sysname(), false);
+    b.column("dbname", sysname());
+    b.column("password", sysname());
+    b.column("language", sysname());
+    b.column("denylogin", intType());
+    b.column("hasaccess", intType());
+    b.column("isntname", intType());
+    b.column("isntgroup", intType());
+    b.column("isntuser", intType());
+    b.column("sysadmin", intType());
+    b.column("loginname", sysname(), false);
+    if (!withRows) return std::move(b.rows);
+    for (const LoginRecord& l : loginStoreOrFail(server).logins()) {
+        b.rows.rows.push_back({Value::binary(l.sid, DataType{TypeId::VarBinary, 85, 0, 0}), i16(9),
+                               loginDate(l.createdDays, l.createdTicks),
+                               loginDate(l.modifiedDays, l.modifiedTicks), name(l.name),
+                               name(l.defaultDatabase), nullOf(sysname()), name(l.defaultLanguage),
+                               i32(0), i32(l.disabled ? 0 : 1), i32(0), i32(0), i32(0),
+                               i32(l.principalId == 1 ? 1 : 0), name(l.name)});
+    }
+    return std::move(b.rows);
+}
+
 }  // namespace
 
 std::unique_ptr<Source> Binder::systemSource(const sql::ObjectName& objectName) {
@@ -731,6 +854,15 @@ std::unique_ptr<Source> Binder::systemSource(const sql::ObjectName& objectName) 
             generate = [db](bool rows) { return buildSyscomments(*db, rows); };
         } else if (identifierEqual(schema, "sys") && identifierEqual(object, "schemas")) {
             generate = [db](bool rows) { return buildSysSchemas(*db, rows); };
+        } else if (identifierEqual(schema, "sys") &&
+                   (identifierEqual(object, "server_principals") ||
+                    identifierEqual(object, "sql_logins"))) {
+            const bool sqlLogins = identifierEqual(object, "sql_logins");
+            generate = [server, sqlLogins](bool rows) {
+                return buildServerPrincipals(*server, sqlLogins, rows);
+            };
+        } else if (identifierEqual(object, "syslogins")) {
+            generate = [server](bool rows) { return buildSyslogins(*server, rows); };
         } else if (identifierEqual(object, "sysdatabases") ||
                    (identifierEqual(schema, "sys") && identifierEqual(object, "databases"))) {
             generate = [server](bool rows) { return buildSysdatabases(*server, rows); };

@@ -44,6 +44,7 @@ struct SessionRuntime {
     int lastError = 0;                    // @@ERROR
     std::optional<int64_t> lastIdentity;  // @@IDENTITY / SCOPE_IDENTITY()
     std::string userName = "dbo";
+    std::string login;  // the authenticated login; empty in process (acts as "sa")
     // BEGIN TRANSACTION nesting (@@TRANCOUNT) and, per database, the changes that undo
     // what the open transaction did (applied last first by ROLLBACK).
     int tranCount = 0;

@@ -231,7 +231,7 @@ void executeGrant(ExecContext& ctx, const sql::GrantStmt& grant) {
     int32_t objectId = 0;
     if (!grant.object.empty()) {
         auto ref = db.findObject(grant.object.schema, grant.object.object);
-        if (!ref) raise(ctx, 15151, {grant.object.written});
+        if (!ref) raise(ctx, 15151, {"find", "object", grant.object.written});
         objectId = ref->id;
     }
     StatementChanges changes(ctx.entry());

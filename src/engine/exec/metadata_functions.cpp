@@ -402,8 +402,28 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
     if (name == "system_user" || name == "suser_sname" || name == "suser_name" ||
         name == "original_login") {
         bindArgs(0, 1);
-        return call(sysname(), [](std::vector<Value>&, const Frame&) {
-            return Value::string("sa", sysname());
+        const bool bySid = name == "suser_sname";
+        return call(sysname(), [bySid](std::vector<Value>& a, const Frame& f) {
+            const std::string& login = f.ctx->session.login;
+            if (a.empty()) return Value::string(login.empty() ? "sa" : login, sysname());
+            // SUSER_SNAME(sid) / SUSER_NAME(principal_id): a login of the server, by its
+            // SID or id; sa (SID 0x01, id 1) is there even before it is stored.
+            if (a[0].isNull()) return Value::null(sysname());
+            std::string error;
+            LoginStore* logins = f.ctx->session.server->logins(error);
+            const LoginRecord* found = nullptr;
+            bool sa = false;
+            if (bySid) {
+                Value sid = convert(a[0], DataType{TypeId::VarBinary, 85, 0, 0});
+                if (logins) found = logins->findBySid(sid.bytes());
+                sa = sid.bytes() == std::string(1, '\x01');
+            } else if (auto id = intArg(a[0])) {
+                if (logins && *id > 0 && *id <= INT32_MAX)
+                    found = logins->findById(static_cast<int32_t>(*id));
+                sa = *id == 1;
+            }
+            if (found) return Value::string(found->name, sysname());
+            return sa ? Value::string("sa", sysname()) : Value::null(sysname());
         });
     }
     if (name == "db_name") {

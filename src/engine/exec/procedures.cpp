@@ -8,6 +8,7 @@
 #include "engine/exec/binder.h"
 #include "engine/exec/parameters.h"
 #include "engine/exec/check_constraints.h"
+#include "engine/exec/procedure_support.h"
 #include "engine/exec/statements.h"
 #include "engine/sql/parser.h"
 #include "engine/types/collation.h"
@@ -18,103 +19,6 @@
 namespace engine::exec {
 
 namespace {
-
-DataType sysname() {
-    return DataType::nvarchar(128);
-}
-
-// Arguments by parameter name, positional ones matched to the procedure's parameters.
-class Arguments {
-  public:
-    Arguments(ExecContext& ctx, const sql::ExecStmt& exec, std::vector<std::string> parameters)
-        : parameters_(std::move(parameters)) {
-        Binder binder(ctx);
-        Scope scope;
-        Frame frame;
-        frame.ctx = &ctx;
-        size_t position = 0;
-        for (const auto& a : exec.arguments) {
-            Value v;
-            if (!a.isDefault && a.value) v = binder.bindScalar(*a.value, scope)->eval(frame);
-            std::string name = a.name;
-            if (name.empty()) {
-                name = position < parameters_.size() ? parameters_[position]
-                                                     : "@" + std::to_string(position + 1);
-                ++position;
-            } else {
-                extraNames_.push_back(name);
-            }
-            values_.emplace(name, v);
-            ordered_.push_back(v);
-        }
-    }
-
-    std::optional<Value> get(const std::string& name) const {
-        for (const auto& [k, v] : values_) {
-            if (identifierEqual(k, name)) return v;
-        }
-        return std::nullopt;
-    }
-    // The text of an argument (NULL and absent give nullopt).
-    std::optional<std::string> text(const std::string& name) const {
-        auto v = get(name);
-        if (!v || v->isNull()) return std::nullopt;
-        if (isCharacter(v->typeId())) return v->bytes();
-        return renderAsText(*v);
-    }
-    const std::vector<Value>& ordered() const { return ordered_; }
-    const std::multimap<std::string, Value>& all() const { return values_; }
-
-  private:
-    std::vector<std::string> parameters_;
-    std::multimap<std::string, Value> values_;
-    std::vector<Value> ordered_;
-    std::vector<std::string> extraNames_;
-};
-
-SqlMessage procedureMessage(ExecContext& ctx, const char* procedure, int number,
-                            const std::vector<std::string>& args = {}) {
-    SqlMessage m = sqlMessage(number, args);
-    m.procedure = procedure;
-    m.line = ctx.line;
-    return m;
-}
-
-[[noreturn]] void procedureError(ExecContext& ctx, const char* procedure, int number,
-                                 const std::vector<std::string>& args = {}) {
-    throw SqlException(procedureMessage(ctx, procedure, number, args));
-}
-
-std::string lowerAscii(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-std::string stripBrackets(std::string s) {
-    if (s.size() >= 2 &&
-        ((s.front() == '[' && s.back() == ']') || (s.front() == '"' && s.back() == '"')))
-        return s.substr(1, s.size() - 2);
-    return s;
-}
-
-std::vector<std::string> splitParts(const std::string& name) {
-    std::vector<std::string> parts;
-    std::string current;
-    bool bracket = false;
-    for (char c : name) {
-        if (c == '[') bracket = true;
-        if (c == ']') bracket = false;
-        if (c == '.' && !bracket) {
-            parts.push_back(stripBrackets(current));
-            current.clear();
-            continue;
-        }
-        current.push_back(c);
-    }
-    parts.push_back(stripBrackets(current));
-    return parts;
-}
 
 void putTable(ExecContext& ctx, const TableSchema& schema) {
     StatementChanges changes(ctx.entry());
@@ -358,6 +262,8 @@ void spExecuteSql(ExecContext& ctx, const sql::ExecStmt& exec) {
     }
 }
 
+bool runSystemProcedure(ExecContext& ctx, const std::string& lower, const sql::ExecStmt& exec);
+
 }  // namespace
 
 void executeExec(ExecContext& ctx, const sql::ExecStmt& exec) {
@@ -384,16 +290,40 @@ void executeExec(ExecContext& ctx, const sql::ExecStmt& exec) {
         name = splitParts(written).back();
     }
     std::string lower = lowerAscii(name);
-    if (lower == "sp_executesql") return spExecuteSql(ctx, exec);
-    if (lower == "sp_rename") return spRename(ctx, exec);
-    if (lower == "sp_helpindex") return spHelpIndex(ctx, exec);
-    if (lower == "sp_addextendedproperty")
-        return propertyChange(ctx, "sp_addextendedproperty", exec, true, false);
-    if (lower == "sp_updateextendedproperty")
-        return propertyChange(ctx, "sp_updateextendedproperty", exec, false, false);
-    if (lower == "sp_dropextendedproperty")
-        return propertyChange(ctx, "sp_dropextendedproperty", exec, false, true);
-    raise(ctx, 2812, {written});
+    // EXEC @rc = procedure: a system procedure returns 0, or 1 when it raised an error.
+    auto returnStatus = [&](int status) {
+        if (exec.returnVariable.empty()) return;
+        Variable* v = ctx.variables.find(exec.returnVariable);
+        if (!v) raise(ctx, 137, {exec.returnVariable});
+        v->value = convert(Value::integer(status), v->type);
+    };
+    bool found = false;
+    try {
+        found = runSystemProcedure(ctx, lower, exec);
+    } catch (const SqlException&) {
+        returnStatus(1);
+        throw;
+    }
+    if (!found) raise(ctx, 2812, {written});
+    returnStatus(0);
 }
+
+namespace {
+
+bool runSystemProcedure(ExecContext& ctx, const std::string& lower, const sql::ExecStmt& exec) {
+    if (lower.starts_with("sp_") && runCatalogProcedure(ctx, lower, exec)) return true;
+    if (lower == "sp_executesql") return spExecuteSql(ctx, exec), true;
+    if (lower == "sp_rename") return spRename(ctx, exec), true;
+    if (lower == "sp_helpindex") return spHelpIndex(ctx, exec), true;
+    if (lower == "sp_addextendedproperty")
+        return propertyChange(ctx, "sp_addextendedproperty", exec, true, false), true;
+    if (lower == "sp_updateextendedproperty")
+        return propertyChange(ctx, "sp_updateextendedproperty", exec, false, false), true;
+    if (lower == "sp_dropextendedproperty")
+        return propertyChange(ctx, "sp_dropextendedproperty", exec, false, true), true;
+    return false;
+}
+
+}  // namespace
 
 }  // namespace engine::exec

@@ -29,6 +29,7 @@ void executeCreateView(ExecContext& ctx, const sql::CreateViewStmt& create);
 void executeDatabaseStatement(ExecContext& ctx, const sql::DatabaseStmt& stmt);
 void executeGrant(ExecContext& ctx, const sql::GrantStmt& grant);
 void executeSchemaStatement(ExecContext& ctx, const sql::SchemaStmt& stmt);
+void executeLogin(ExecContext& ctx, const sql::LoginStmt& stmt);
 
 // EXEC of a procedure (the system procedures) or of a dynamic string.
 void executeExec(ExecContext& ctx, const sql::ExecStmt& exec);

@@ -319,6 +319,23 @@ struct SchemaStmt {
     std::string owner;
 };
 
+// CREATE LOGIN / ALTER LOGIN / DROP LOGIN (SQL logins, kept by the server, not a database).
+// Options not written stay empty.
+struct LoginStmt {
+    enum class Kind { Create, Alter, Drop };
+    Kind kind = Kind::Create;
+    std::string name;
+    std::optional<std::string> password;
+    std::optional<std::string> oldPassword;
+    std::optional<std::string> sid;  // SID = 0x... (bytes)
+    std::optional<std::string> defaultDatabase;
+    std::optional<std::string> defaultLanguage;
+    std::optional<std::string> newName;  // ALTER LOGIN ... WITH NAME = x
+    std::optional<bool> checkPolicy;
+    std::optional<bool> checkExpiration;
+    std::optional<bool> enable;  // ALTER LOGIN ... ENABLE / DISABLE
+};
+
 struct DeclareStmt {
     struct Variable {
         std::string name;
@@ -406,7 +423,7 @@ struct Statement {
                  CreateIndexStmt, DropIndexStmt, DropObjectsStmt, CreateViewStmt, DatabaseStmt,
                  DeclareStmt, SetVariableStmt, SetOptionStmt, PrintStmt, IfStmt, WhileStmt,
                  BlockStmt, ExecStmt, GrantStmt, TruncateStmt, ReturnStmt, TransactionStmt,
-                 BreakStmt, SchemaStmt>
+                 BreakStmt, SchemaStmt, LoginStmt>
         node;
 
     template <class T>

@@ -282,7 +282,13 @@ class Lexer {
     bool stringLiteral(Token& t, LexResult& result) {
         std::string value;
         if (!readDelimited('\'', value)) {
-            // SQL Server reports the text after the quote, then a syntax error near it.
+            // SQL Server reports the text after the quote, then a syntax error near it;
+            // but not when that text is a password (PASSWORD = '... unclosed).
+            const auto& tokens = result.tokens;
+            if (tokens.size() >= 2 && tokens.back().isOperator("=") &&
+                (tokens[tokens.size() - 2].isWord("PASSWORD") ||
+                 tokens[tokens.size() - 2].isWord("OLD_PASSWORD")))
+                value.clear();
             SqlMessage unclosed = sqlMessage(105, {value});
             unclosed.line = line_;
             result.errors.push_back(unclosed);

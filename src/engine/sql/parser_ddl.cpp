@@ -21,6 +21,7 @@ StatementPtr Parser::parseCreate(bool firstInBatch) {
     int line = peek().line;
     next();  // CREATE
     if (peekWord("TABLE")) return parseCreateTable();
+    if (peekWord("LOGIN")) return parseLogin(LoginStmt::Kind::Create, line, begin);
     if (peekWord("DATABASE")) {
         next();
         auto s = make(line, begin);
@@ -78,6 +79,7 @@ StatementPtr Parser::parseAlter(bool firstInBatch) {
     int line = peek().line;
     next();  // ALTER
     if (peekWord("TABLE")) return parseAlterTable();
+    if (peekWord("LOGIN")) return parseLogin(LoginStmt::Kind::Alter, line, begin);
     if (peekWord("VIEW")) {
         if (!firstInBatch) mustStartBatch("ALTER VIEW", line);
         return parseCreateView(begin, true);
@@ -90,6 +92,7 @@ StatementPtr Parser::parseDrop() {
     int line = peek().line;
     next();  // DROP
     if (peekWord("INDEX")) return parseDropIndex();
+    if (peekWord("LOGIN")) return parseLogin(LoginStmt::Kind::Drop, line, begin);
     if (peekWord("DATABASE")) {
         next();
         auto s = make(line, begin);
@@ -133,6 +136,89 @@ StatementPtr Parser::parseDrop() {
     } while (accept(TokenKind::Comma));
     auto s = make(line, begin);
     s->node = std::move(drop);
+    return s;
+}
+
+StatementPtr Parser::parseLogin(LoginStmt::Kind kind, int line, size_t begin) {
+    next();  // LOGIN
+    auto s = make(line, begin);
+    LoginStmt login;
+    login.kind = kind;
+    // A syntax error is reported near the token before a string literal, never near the
+    // literal: it may be a password.
+    auto isText = [](const Token& t) {
+        return t.kind == TokenKind::String || t.kind == TokenKind::NString;
+    };
+    auto fail = [&]() {
+        size_t at = pos_;
+        if (atEnd() && at > 0) --at;
+        if (!isText(tokens_[at])) syntaxError();
+        while (at > 0 && isText(tokens_[at]))
+            --at;
+        syntaxErrorAt(tokens_[at]);
+    };
+    auto text = [&]() {
+        if (!isText(peek())) fail();
+        return next().value;
+    };
+    auto onOff = [&]() {
+        if (acceptWord("ON")) return true;
+        if (acceptWord("OFF")) return false;
+        fail();
+        return false;
+    };
+    auto once = [&](auto& option, auto value) {
+        if (option) fail();
+        option = value;
+    };
+    if (!peekName()) fail();
+    login.name = next().value;
+    if (kind == LoginStmt::Kind::Alter && (peekWord("ENABLE") || peekWord("DISABLE"))) {
+        login.enable = next().isWord("ENABLE");
+    } else if (kind != LoginStmt::Kind::Drop) {
+        if (!acceptWord("WITH")) fail();
+        do {
+            const Token& option = peek();
+            if (option.kind != TokenKind::Identifier) fail();
+            next();
+            if (!acceptOperator("=")) fail();
+            if (option.isWord("PASSWORD")) {
+                once(login.password, text());
+                if (kind == LoginStmt::Kind::Alter && peekWord("OLD_PASSWORD")) {
+                    next();
+                    if (!acceptOperator("=")) fail();
+                    login.oldPassword = text();
+                }
+            } else if (option.isWord("DEFAULT_DATABASE")) {
+                if (!peekName()) fail();
+                once(login.defaultDatabase, next().value);
+            } else if (option.isWord("DEFAULT_LANGUAGE")) {
+                if (!peekName()) fail();
+                once(login.defaultLanguage, next().value);
+            } else if (option.isWord("CHECK_POLICY")) {
+                once(login.checkPolicy, onOff());
+            } else if (option.isWord("CHECK_EXPIRATION")) {
+                once(login.checkExpiration, onOff());
+            } else if (option.isWord("NAME") && kind == LoginStmt::Kind::Alter) {
+                if (!peekName()) fail();
+                once(login.newName, next().value);
+            } else if (option.isWord("SID") && kind == LoginStmt::Kind::Create) {
+                if (peek().kind != TokenKind::Binary) fail();
+                std::string hex = next().text.substr(2);
+                if (hex.size() % 2) hex.insert(hex.begin(), '0');
+                std::string bytes;
+                for (size_t i = 0; i < hex.size(); i += 2)
+                    bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+                once(login.sid, bytes);
+            } else {
+                syntaxErrorAt(option);
+            }
+        } while (accept(TokenKind::Comma));
+        if (kind == LoginStmt::Kind::Create && !login.password) fail();
+    }
+    // A statement never starts with a string literal: the rest of the batch is wrong here.
+    if (isText(peek())) fail();
+    s->node = std::move(login);
     return s;
 }
 

@@ -118,6 +118,7 @@ class Parser {
     StatementPtr parseCreateIndex(bool unique, std::optional<bool> clustered);
     StatementPtr parseDropIndex();
     StatementPtr parseCreateView(size_t begin, bool alter);
+    StatementPtr parseLogin(LoginStmt::Kind kind, int line, size_t begin);
     ColumnDefinition parseColumnDefinition(bool forAlterColumn);
     TableConstraint parseTableConstraint();
     std::vector<IndexColumn> parseIndexColumns();

@@ -42,6 +42,10 @@ StatementPtr Parser::parseStatement(bool firstInBatch) {
     StatementPtr s;
     if (t.kind == TokenKind::LeftParen && peekQueryStart()) {
         s = parseSelectStatement();
+    } else if (firstInBatch && t.kind == TokenKind::Dot) {
+        // "..sp_tables": a procedure with empty database and schema parts, as ODBC drivers
+        // send it.
+        s = parseExec(true);
     } else if (t.kind != TokenKind::Identifier) {
         syntaxError();
     } else if (t.isWord("SELECT")) {
@@ -399,7 +403,16 @@ StatementPtr Parser::parseExec(bool implicit) {
             exec.procedureVariable = v;
         }
     }
-    if (exec.procedureVariable.empty()) exec.procedure = parseObjectName();
+    if (exec.procedureVariable.empty()) {
+        size_t emptyParts = 0;
+        while (accept(TokenKind::Dot))
+            ++emptyParts;
+        exec.procedure = parseObjectName();
+        if (emptyParts > 0) {
+            if (emptyParts > 2 || !exec.procedure.schema.empty()) syntaxError();
+            exec.procedure.written = std::string(emptyParts, '.') + exec.procedure.written;
+        }
+    }
     // Arguments run to the end of the statement: values, variables, bare words (taken as
     // strings), DEFAULT, @name = value, OUTPUT.
     auto argumentStarts = [&]() {

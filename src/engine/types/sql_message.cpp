@@ -40,6 +40,10 @@ constexpr CatalogueEntry kCatalogue[] = {
     {116, 16, 1, B,
      "Only one expression can be specified in the select list when the subquery is not introduced "
      "with EXISTS."},
+    {119, 15, 1, B,
+     "Must pass parameter number %d and subsequent parameters as '@name = value'. After the "
+     "form '@name = value' has been used, all subsequent parameters must be passed in the form "
+     "'@name = value'."},
     {120, 15, 1, B,
      "The select list for the INSERT statement contains fewer items than the insert list. The "
      "number of SELECT values must match the number of INSERT columns."},
@@ -328,8 +332,24 @@ constexpr CatalogueEntry kCatalogue[] = {
     {15135, 16, 1, S,
      "Object is invalid. Extended properties are not permitted on '%s', or the object does not "
      "exist."},
+    {15010, 16, 1, S,
+     "The database '%s' does not exist. Supply a valid database name. To see available "
+     "databases, use sys.databases."},
+    {15025, 16, 1, S, "The server principal '%s' already exists."},
+    {15033, 16, 1, S, "'%s' is not a valid official language name."},
+    {15116, 16, 1, S,
+     "Password validation failed. The password does not meet the operating system policy "
+     "requirements because it is too short."},
+    {15118, 16, 1, S,
+     "Password validation failed. The password does not meet the operating system policy "
+     "requirements because it is not complex enough."},
+    {15122, 16, 1, S, "The CHECK_EXPIRATION option cannot be used when CHECK_POLICY is OFF."},
     {15151, 16, 1, S,
-     "Cannot find the object '%.*ls', because it does not exist or you do not have permission."},
+     "Cannot %S_MSG the %S_MSG '%.*ls', because it does not exist or you do not have "
+     "permission."},
+    {15156, 16, 1, S,
+     "The password that you specified is too long. The password should have no more than %d "
+     "characters."},
     {15217, 16, 1, S,
      "Property cannot be updated or deleted. Property '%.*ls' does not exist for '%.*ls'."},
     {15225, 11, 1, S,
@@ -339,11 +359,18 @@ constexpr CatalogueEntry kCatalogue[] = {
     {15248, 11, 1, S,
      "Either the parameter @objname is ambiguous or the claimed @objtype (%s) is wrong."},
     {15249, 11, 1, S, "Error: Explicit @objtype '%s' is unrecognized."},
+    {15250, 16, 1, S,
+     "The database name component of the object qualifier must be the name of the current "
+     "database."},
+    {15252, 16, 1, S, "The primary or foreign key table name must be given."},
     {15335, 11, 1, S,
      "Error: The new name '%s' is already in use as a %s name and would cause a duplicate that is "
      "not permitted."},
     {15336, 16, 1, S,
      "Object '%s' cannot be renamed because the object participates in enforced dependencies."},
+    {15419, 16, 1, S, "Supplied parameter sid should be binary(16)."},
+    {15433, 16, 1, S, "Supplied parameter sid is in use."},
+    {15434, 16, 1, S, "Could not drop login '%s' as the user is currently logged in."},
     {15472, 0, 1, S, "The object '%ls' does not have any indexes, or you do not have permissions."},
     {15477, 0, 1, S,
      "Caution: Changing any part of an object name could break scripts and stored procedures."},
