@@ -382,6 +382,9 @@ void executeExec(ExecContext& ctx, const sql::ExecStmt& exec) {
         name = splitParts(written).back();
     }
     std::string lower = lowerAscii(name);
+    // The procedures that change the catalogue lock the database as DDL does.
+    ctx.access.writes = lower == "sp_rename" || lower == "sp_addextendedproperty" ||
+                        lower == "sp_updateextendedproperty" || lower == "sp_dropextendedproperty";
     if (lower == "sp_executesql") return spExecuteSql(ctx, exec);
     if (lower == "sp_rename") return spRename(ctx, exec);
     if (lower == "sp_helpindex") return spHelpIndex(ctx, exec);
