@@ -180,7 +180,9 @@ std::string Server::commit(DatabaseEntry& entry, const ChangeList& changes) {
 void Server::detach(DatabaseEntry& entry) {
     if (entry.sessions > 0) --entry.sessions;
     if (!entry.store) return;
-    if (entry.sessions > 0) {
+    // A statement or transaction of another session may be working on it through a
+    // three-part name: it holds a lock (or undo records) and pointers into it.
+    if (entry.sessions > 0 || entry.transactions > 0 || locks_.locked(entry.id)) {
         entry.store->sync();
         return;
     }

@@ -7,7 +7,8 @@
 // completed statement (journal append, then apply) and folds a database's journal into
 // a new snapshot when the last session using it goes away or the journal grows large.
 // Thread-safety: every member must be called with mutex() held (sessions take it for
-// each call), except acquire(), which is thread-safe.
+// each call), except acquire(), which is thread-safe. A session waiting for a lock gives
+// the mutex up meanwhile (see LockManager): what it has not locked may change under it.
 #pragma once
 
 #include <chrono>
@@ -21,6 +22,7 @@
 
 #include "engine/catalog/database.h"
 #include "engine/security/login_store.h"
+#include "engine/lock_manager.h"
 #include "engine/store/database_store.h"
 #include "engine/store/files.h"
 
@@ -32,7 +34,8 @@ struct DatabaseEntry {
     int32_t id = 0;
     std::unique_ptr<Database> database;  // null until loaded
     std::unique_ptr<store::DatabaseStore> store;
-    int sessions = 0;  // sessions whose current database this is
+    int sessions = 0;      // sessions whose current database this is
+    int transactions = 0;  // sessions whose open transaction holds undo records for it
 };
 
 class Server {
@@ -45,6 +48,7 @@ class Server {
     ~Server();
 
     std::recursive_mutex& mutex() { return mutex_; }
+    LockManager& locks() { return locks_; }
     const std::filesystem::path& directory() const { return directory_; }
 
     // A database by name (case-insensitive), loaded; nullptr when it does not exist.
@@ -61,8 +65,9 @@ class Server {
     std::string commit(DatabaseEntry& entry, const ChangeList& changes);
 
     void attach(DatabaseEntry& entry) { ++entry.sessions; }
-    // A session leaves a database: sync its journal; when nobody uses it any more, fold
-    // the journal into a snapshot and unload it.
+    // A session leaves a database: sync its journal; when nobody uses it any more (no
+    // session's current database, no lock on it, no open transaction that changed it),
+    // fold the journal into a snapshot and unload it.
     void detach(DatabaseEntry& entry);
     // Flushes every loaded database's journal to stable storage.
     void syncAll();
@@ -86,6 +91,7 @@ class Server {
     static std::string stemFor(const std::string& name);
 
     std::recursive_mutex mutex_;
+    LockManager locks_;
     std::filesystem::path directory_;
     store::DirectoryLock lock_;
     std::vector<std::unique_ptr<DatabaseEntry>> entries_;

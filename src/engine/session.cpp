@@ -1,11 +1,15 @@
 #include "engine/session.h"
 
+#include <atomic>
 #include <mutex>
 #include <random>
+#include <set>
+#include <stop_token>
 
 #include "engine/exec/batch.h"
 #include "engine/exec/context.h"
 #include "engine/exec/parameters.h"
+#include "engine/exec/locks.h"
 #include "engine/exec/row_operations.h"
 #include "engine/server.h"
 #include "engine/types/collation.h"
@@ -37,9 +41,55 @@ class SessionState {
     std::shared_ptr<Server> server;
     exec::SessionRuntime runtime;
     bool closed = false;
+    int id = 0;
+    // cancel() comes from other threads: it stops the source of the call in progress.
+    std::mutex cancelMutex;
+    std::stop_source cancelSource;
+    std::atomic<bool> lastCancelled{false};
 };
 
 namespace {
+
+// Session ids in use in the process; SQL Server gives user sessions ids from 51 and
+// reuses those of closed sessions.
+std::mutex& idMutex() {
+    static std::mutex m;
+    return m;
+}
+
+std::set<int>& idsInUse() {
+    static std::set<int> ids;
+    return ids;
+}
+
+int takeSessionId() {
+    std::lock_guard<std::mutex> guard(idMutex());
+    int id = 51;
+    while (idsInUse().count(id))
+        ++id;
+    idsInUse().insert(id);
+    return id;
+}
+
+void releaseSessionId(int id) {
+    std::lock_guard<std::mutex> guard(idMutex());
+    idsInUse().erase(id);
+}
+
+// A call starts: cancellations asked for before it are forgotten.
+void beginCall(SessionState& state) {
+    std::lock_guard<std::mutex> guard(state.cancelMutex);
+    state.cancelSource = std::stop_source();
+    state.runtime.cancel = state.cancelSource.get_token();
+    state.lastCancelled = false;
+}
+
+// An error or a cancellation ends the batch and, with it, the open transaction.
+void abortTransaction(exec::SessionRuntime& runtime, exec::Output& out) {
+    if (runtime.tranCount == 0) return;
+    exec::rollbackTransaction(runtime);
+    out.transactionChanged(BatchSink::Transaction::RolledBack);
+}
 
 SqlMessage connectionError(const std::string& detail) {
     SqlMessage m;
@@ -106,6 +156,8 @@ Session::Opened Session::open(const std::filesystem::path& dataDirectory, std::s
         if (!options.login.empty()) server->loginConnected(options.login);
         state->runtime.login = options.login;
         state->server = server;
+        state->id = takeSessionId();
+        state->runtime.spid = state->id;
         state->runtime.server = server.get();
         state->runtime.database = entry;
         auto clock = options.clock;
@@ -251,17 +303,24 @@ void Session::run(BatchSink& sink, const std::function<void(exec::ExecContext&)>
         sink.message(closedError());
         return;
     }
+    beginCall(*state_);
+    exec::SessionRuntime& runtime = state_->runtime;
     std::unique_lock<std::recursive_mutex> lock(state_->server->mutex());
-    exec::Output out(sink, &lock);
-    exec::ExecContext ctx(state_->runtime, out);
+    runtime.serverLock = &lock;
+    exec::Output out(sink, &lock, &runtime);
+    exec::ExecContext ctx(runtime, out);
     try {
         work(ctx);
     } catch (const exec::BatchAbort&) {
         // An error that ends the batch also rolls back an open transaction.
-        if (state_->runtime.tranCount > 0) {
-            exec::rollbackTransaction(state_->runtime);
-            out.transactionChanged(BatchSink::Transaction::RolledBack);
-        }
+        abortTransaction(runtime, out);
+    } catch (const exec::Cancelled&) {
+        // As on an attention: no message; the transaction stays unless XACT_ABORT is on.
+        state_->lastCancelled = true;
+        if (runtime.settings.xactAbort) abortTransaction(runtime, out);
+    } catch (const exec::LockFailure& f) {
+        out.message(f.message);
+        if (f.message.number == 1205) abortTransaction(runtime, out);
     } catch (const SqlException& e) {
         for (SqlMessage m : e.messages())
             out.message(m);
@@ -269,6 +328,27 @@ void Session::run(BatchSink& sink, const std::function<void(exec::ExecContext&)>
         // Nothing may escape the engine: report it as the server reports internal errors.
         out.message(internalError(e.what()));
     }
+    runtime.statementDepth = 0;
+    exec::releaseStatementLocks(runtime);
+    runtime.serverLock = nullptr;
+}
+
+void Session::cancel() {
+    if (!state_) return;
+    std::lock_guard<std::mutex> guard(state_->cancelMutex);
+    state_->cancelSource.request_stop();
+}
+
+bool Session::lastBatchCancelled() const {
+    return state_ && state_->lastCancelled;
+}
+
+int Session::id() const {
+    return state_ ? state_->id : 0;
+}
+
+int Session::transactionCount() const {
+    return state_ ? state_->runtime.tranCount : 0;
 }
 
 std::vector<SqlMessage> Session::useDatabase(std::string_view name) {
@@ -312,19 +392,27 @@ RowChange rowOperation(SessionState* state, Fn fn) {
         r.messages.push_back(closedError());
         return r;
     }
-    std::lock_guard<std::recursive_mutex> guard(state->server->mutex());
+    beginCall(*state);
+    exec::SessionRuntime& runtime = state->runtime;
+    std::unique_lock<std::recursive_mutex> lock(state->server->mutex());
+    runtime.serverLock = &lock;
     BatchResult unused;
     exec::CollectingSink sink(unused);
-    exec::Output out(sink);
-    exec::ExecContext ctx(state->runtime, out);
+    exec::Output out(sink, &lock, &runtime);
+    exec::ExecContext ctx(runtime, out);
+    RowChange r;
+    r.status = RowChange::Status::Failed;
     try {
-        return fn(ctx);
+        exec::StatementScope statement(runtime);
+        r = fn(ctx);
+    } catch (const exec::Cancelled&) {
+        state->lastCancelled = true;
+        if (runtime.settings.xactAbort) abortTransaction(runtime, out);
     } catch (const std::exception& e) {
-        RowChange r;
-        r.status = RowChange::Status::Failed;
         r.messages.push_back(internalError(e.what()));
-        return r;
     }
+    runtime.serverLock = nullptr;
+    return r;
 }
 
 }  // namespace
@@ -362,8 +450,10 @@ void Session::close() {
     std::shared_ptr<Server> server = state_->server;
     {
         std::lock_guard<std::recursive_mutex> guard(server->mutex());
-        // Leaving with a transaction open takes it back, as a disconnection does.
+        // Leaving with a transaction open takes it back, as a disconnection does; the
+        // sessions waiting for its locks go on.
         if (state_->runtime.tranCount > 0) exec::rollbackTransaction(state_->runtime);
+        server->locks().releaseAll(state_->id);
         if (state_->runtime.database) server->detach(*state_->runtime.database);
         if (!state_->runtime.login.empty()) server->loginDisconnected(state_->runtime.login);
         server->syncAll();
@@ -372,6 +462,7 @@ void Session::close() {
         state_->runtime.server = nullptr;
         state_->server.reset();
     }
+    releaseSessionId(state_->id);
     // The last session of a server releases it (and its directory lock) here.
     server.reset();
 }

@@ -9,8 +9,16 @@
 //
 // Every statement is atomic and durable on its own. BEGIN TRANSACTION ... COMMIT groups
 // statements so that ROLLBACK (or an error that ends the batch, or closing the session)
-// takes them all back; other sessions see a transaction's work before it commits, and a
-// process killed inside a transaction keeps the statements that had completed.
+// takes them all back (SET IMPLICIT_TRANSACTIONS ON opens such a transaction with the
+// first statement that reads or changes a table). A process killed inside a transaction
+// keeps the statements that had completed.
+//
+// Sessions are isolated by locks on databases (READ COMMITTED): a statement locks each
+// database whose tables it reads (shared, until the statement ends) or changes
+// (exclusive, until the transaction ends). A session that must wait for another's lock
+// waits (SET LOCK_TIMEOUT; 1222 when it runs out) without holding up the rest of the
+// process; a session whose wait would close a cycle of waiting sessions is the deadlock
+// victim (1205: its batch ends and its transaction is rolled back).
 //
 // Row operations (updateRow / insertRow / deleteRow / readRow) serve client-side updatable
 // record sets: a result set that comes from one base table carries the table's identity and
@@ -18,8 +26,10 @@
 // are checked, atomic and durable like statements, and report failures like statements.
 //
 // Thread-safety: a Session is thread-compatible (one thread at a time; use one session per
-// thread). Several sessions in one process on the same data directory share the databases'
-// state through a process-wide registry and are serialised per call. A second process that
+// thread), except cancel(), which any thread may call at any time. Several sessions in one
+// process on the same data directory share the databases' state through a process-wide
+// registry; one statement runs at a time in the process (a session gives its turn up while
+// it waits for a lock or in WAITFOR). A second process that
 // opens the same data directory waits for a short while and then fails with a clear error:
 // the directory is locked by the first process for as long as it has sessions open on it.
 #pragma once
@@ -114,7 +124,10 @@ class BatchSink {
     virtual void rowCount(const RowCount& count) = 0;
     // The session's current database is now `name` (USE), before its 5701 message.
     virtual void databaseChanged(const std::string& name) { (void)name; }
-    // The session's transaction began (@@TRANCOUNT left 0) or ended (it went back to 0).
+    // The session's transaction began (@@TRANCOUNT left 0) or ended (it went back to 0):
+    // BEGIN TRANSACTION, a statement under IMPLICIT_TRANSACTIONS, COMMIT, ROLLBACK, and a
+    // rollback by an error that ends the batch (XACT_ABORT, deadlock victim, cancellation
+    // under XACT_ABORT). Once per change.
     virtual void transactionChanged(Transaction change) { (void)change; }
 };
 
@@ -231,6 +244,20 @@ class Session {
     void executeSql(std::string_view statement, std::string_view declarations,
                     std::vector<ParameterArgument>& arguments, BatchSink& sink);
 
+    // Asks the batch that execute() runs on another thread to stop (a client's attention).
+    // It stops at its next check point (between statements, every so many rows, in a lock
+    // wait or WAITFOR): the statement running changes nothing, no message is sent, and an
+    // open transaction stays open (unless XACT_ABORT is ON: then it is rolled back).
+    // A cancel while no batch runs is forgotten when the next execute() starts.
+    void cancel();
+    // Whether the last execute() (or row operation) was stopped by cancel().
+    bool lastBatchCancelled() const;
+
+    // @@SPID: unique among the open sessions of the process, from 51.
+    int id() const;
+    // @@TRANCOUNT.
+    int transactionCount() const;
+
     // As "USE name": 5701 on success, an error (911) when the database does not exist.
     std::vector<SqlMessage> useDatabase(std::string_view name);
 
@@ -255,7 +282,8 @@ class Session {
     RowChange readRow(const TableIdentity& table, RowId row);
 
     // Flushes this session's work to stable storage and releases the session's hold on
-    // the server. Further calls on a closed session fail with a message. Idempotent.
+    // the server; an open transaction is rolled back and its locks go. Further calls on a
+    // closed session fail with a message. Idempotent.
     void close();
 
   private:

@@ -1,13 +1,16 @@
 #include "engine/exec/batch.h"
 
+#include <charconv>
 #include <functional>
 
 #include "engine/exec/binder.h"
+#include "engine/exec/locks.h"
 #include "engine/exec/statements.h"
 #include "engine/sql/parser.h"
 #include "engine/types/arithmetic.h"
 #include "engine/types/collation.h"
 #include "engine/types/conversion.h"
+#include "engine/types/datetime.h"
 #include "engine/types/render.h"
 #include "engine/types/sql_message.h"
 
@@ -149,7 +152,84 @@ void walkStatement(const sql::Statement& s, const ExprVisitor& visit,
         if (x->value) walkExpr(*x->value, visit);
     } else if (auto* x = s.as<sql::SetOptionStmt>()) {
         if (!x->value.empty() && x->value[0] == '@') assigned(x->value);
+    } else if (auto* x = s.as<sql::WaitForStmt>()) {
+        walkExpr(*x->value, visit);
     }
+}
+
+// --- transactions and locks ----------------------------------------------------------
+
+bool readsTable(const sql::QueryExpr& q);
+
+bool readsTable(const sql::Expr& e) {
+    if (e.query && readsTable(*e.query)) return true;
+    for (const auto& a : e.args) {
+        if (a && readsTable(*a)) return true;
+    }
+    return false;
+}
+
+bool readsTable(const sql::TableRef& ref) {
+    switch (ref.kind) {
+        case sql::TableRef::Kind::Named:
+            return true;
+        case sql::TableRef::Kind::Derived:
+            return readsTable(*ref.query);
+        case sql::TableRef::Kind::Join:
+            return readsTable(*ref.left) || readsTable(*ref.right);
+        case sql::TableRef::Kind::Function:
+            return false;
+    }
+    return false;
+}
+
+// Whether a query reads a table (or view): "SELECT GETDATE()" does not.
+bool readsTable(const sql::QueryExpr& q) {
+    for (const auto& core : q.cores) {
+        for (const auto& ref : core.from) {
+            if (readsTable(*ref)) return true;
+        }
+        for (const auto& item : core.items) {
+            if (item.expr && readsTable(*item.expr)) return true;
+        }
+        if (core.where && readsTable(*core.where)) return true;
+        if (core.having && readsTable(*core.having)) return true;
+    }
+    return false;
+}
+
+// The statements that open a transaction under SET IMPLICIT_TRANSACTIONS ON (BEGIN
+// TRANSACTION too, which then opens a second level).
+bool opensImplicitTransaction(const sql::Statement& s) {
+    if (auto* x = s.as<sql::SelectStmt>()) return readsTable(*x->query);
+    if (auto* x = s.as<sql::CreateViewStmt>()) return !x->alter;
+    if (auto* x = s.as<sql::GrantStmt>()) return !x->deny;
+    return s.as<sql::InsertStmt>() || s.as<sql::UpdateStmt>() || s.as<sql::DeleteStmt>() ||
+           s.as<sql::CreateTableStmt>() || s.as<sql::AlterTableStmt>() ||
+           s.as<sql::CreateIndexStmt>() || s.as<sql::DropIndexStmt>() ||
+           s.as<sql::DropObjectsStmt>() || s.as<sql::SchemaStmt>() || s.as<sql::TruncateStmt>();
+}
+
+// Which database a statement changes (see StatementAccess); system procedures that
+// change the catalogue say so themselves.
+StatementAccess accessOf(const sql::Statement& s) {
+    StatementAccess a;
+    if (auto* x = s.as<sql::InsertStmt>()) {
+        a.writes = true;
+        a.database = x->table.database;
+    } else if (auto* x = s.as<sql::UpdateStmt>()) {
+        a.writes = true;
+        a.database = x->target.database;
+    } else if (auto* x = s.as<sql::DeleteStmt>()) {
+        a.writes = true;
+        a.database = x->target.database;
+    } else {
+        a.writes = s.as<sql::CreateTableStmt>() || s.as<sql::AlterTableStmt>() ||
+                   s.as<sql::CreateIndexStmt>() || s.as<sql::DropIndexStmt>() ||
+                   s.as<sql::DropObjectsStmt>() || s.as<sql::CreateViewStmt>() ||
+                   s.as<sql::GrantStmt>() || s.as<sql::SchemaStmt>() || s.as<sql::TruncateStmt>();
+    }
+    return a;
 }
 
 }  // namespace
@@ -190,20 +270,22 @@ class Runner {
     }
 
     Flow run(const sql::Statement& s) {
+        checkCancelled(ctx_.session);
         ctx_.line = s.line;
         if (auto* block = s.as<sql::BlockStmt>()) return runList(block->statements);
         if (auto* x = s.as<sql::IfStmt>()) {
             Tri t;
-            if (!guarded([&] { t = condition(*x->condition); })) return Flow::Next;
+            if (!statement({}, [&] { t = condition(*x->condition); })) return Flow::Next;
             if (t == Tri::True) return run(*x->then);
             if (x->otherwise) return run(*x->otherwise);
             return Flow::Next;
         }
         if (auto* x = s.as<sql::WhileStmt>()) {
             while (true) {
+                checkCancelled(ctx_.session);
                 ctx_.line = s.line;
                 Tri t = Tri::False;
-                if (!guarded([&] { t = condition(*x->condition); })) return Flow::Next;
+                if (!statement({}, [&] { t = condition(*x->condition); })) return Flow::Next;
                 if (t != Tri::True) return Flow::Next;
                 Flow f = run(*x->body);
                 if (f == Flow::Break) return Flow::Next;
@@ -212,12 +294,22 @@ class Runner {
         }
         if (auto* x = s.as<sql::BreakStmt>()) return x->isContinue ? Flow::Continue : Flow::Break;
         if (s.as<sql::ReturnStmt>()) return Flow::Return;
-        guarded([&] { runSimple(s); });
+        statement(accessOf(s), [&] {
+            if (opensImplicitTransaction(s)) beginImplicitTransaction();
+            runSimple(s);
+        });
         return Flow::Next;
     }
 
   private:
-    // Runs fn as one statement: its errors are sent and end the statement (or the batch).
+    // Runs fn as one statement: its locks are taken for it (see exec/locks.h), its errors
+    // are sent and end the statement (or the batch).
+    bool statement(StatementAccess access, const std::function<void()>& fn) {
+        ctx_.access = std::move(access);
+        StatementScope scope(ctx_.session);
+        return guarded(fn);
+    }
+
     bool guarded(const std::function<void()>& fn) {
         try {
             fn();
@@ -226,7 +318,17 @@ class Runner {
         } catch (const SqlException& e) {
             report(e);
             return false;
+        } catch (const LockFailure& f) {
+            report(SqlException(f.message));
+            return false;
         }
+    }
+
+    void beginImplicitTransaction() {
+        SessionRuntime& session = ctx_.session;
+        if (!session.settings.implicitTransactions || session.tranCount > 0) return;
+        session.tranCount = 1;
+        ctx_.out.transactionChanged(BatchSink::Transaction::Began);
     }
 
     void sendAll(const SqlException& e) {
@@ -333,6 +435,40 @@ class Runner {
         }
         if (auto* x = s.as<sql::SetOptionStmt>()) return setOption(*x);
         if (auto* x = s.as<sql::TransactionStmt>()) return transaction(*x);
+        if (auto* x = s.as<sql::WaitForStmt>()) return waitFor(*x);
+    }
+
+    // WAITFOR sleeps without the server's mutex (other sessions go on; this one keeps its
+    // locks) and wakes at once when the session is cancelled.
+    void waitFor(const sql::WaitForStmt& wait) {
+        Value v = scalar(*wait.value);
+        if (v.isNull()) return;
+        std::optional<int64_t> ms;
+        if (isCharacter(v.typeId())) {
+            ms = parseTimeOfDay(v.bytes());
+        } else if (isInteger(v.typeId())) {
+            ms = v.asInt64() * 1000;  // a number of seconds
+        } else if (v.typeId() == TypeId::DateTime || v.typeId() == TypeId::SmallDateTime) {
+            CivilDateTime c = toCivil(v);
+            if (c.year == 1900 && c.month == 1 && c.day == 1)
+                ms = ((c.hour * 60 + c.minute) * 60 + c.second) * int64_t{1000} + c.millisecond;
+        }
+        if (!ms || *ms < 0 || *ms >= int64_t{24} * 3600 * 1000)
+            raise(ctx_, 148, {isCharacter(v.typeId()) ? v.bytes() : renderAsText(v)});
+        int64_t waitMs = *ms;
+        if (wait.time) {
+            // Until the next time the clock (the one GETDATE() reads) shows that time.
+            CivilDateTime now = toCivil(ctx_.session.functions.clock());
+            int64_t current =
+                ((now.hour * 60 + now.minute) * 60 + now.second) * int64_t{1000} + now.millisecond;
+            waitMs = *ms - current;
+            if (waitMs < 0) waitMs += int64_t{24} * 3600 * 1000;
+        }
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+        if (!ctx_.session.serverLock) return;
+        if (!ctx_.session.server->locks().sleepUntil(*ctx_.session.serverLock, deadline,
+                                                     ctx_.session.cancel))
+            throw Cancelled{};
     }
 
     // BEGIN TRANSACTION nests; COMMIT ends one level (the outermost makes the work final);
@@ -340,11 +476,14 @@ class Runner {
     void transaction(const sql::TransactionStmt& tx) {
         SessionRuntime& session = ctx_.session;
         if (identifierEqual(tx.verb, "BEGIN")) {
-            if (session.tranCount++ == 0) ctx_.out.transactionChanged(BatchSink::Transaction::Began);
+            // Under IMPLICIT_TRANSACTIONS an implicit transaction opens first (two levels).
+            beginImplicitTransaction();
+            if (session.tranCount++ == 0)
+                ctx_.out.transactionChanged(BatchSink::Transaction::Began);
         } else if (identifierEqual(tx.verb, "COMMIT")) {
             if (session.tranCount == 0) raise(ctx_, 3902);
             if (--session.tranCount == 0) {
-                session.undo.clear();
+                endTransaction(session);
                 ctx_.out.transactionChanged(BatchSink::Transaction::Committed);
             }
         } else {
@@ -368,6 +507,14 @@ class Runner {
                 st.noCount = on;
             } else if (identifierEqual(option, "XACT_ABORT")) {
                 st.xactAbort = on;
+            } else if (identifierEqual(option, "IMPLICIT_TRANSACTIONS")) {
+                st.implicitTransactions = on;
+            } else if (identifierEqual(option, "LOCK_TIMEOUT")) {
+                int ms = 0;
+                auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), ms);
+                if (error != std::errc() || end != value.data() + value.size())
+                    raise(ctx_, 102, {value});
+                st.lockTimeout = ms < -1 ? -1 : ms;
             } else if (identifierEqual(option, "ANSI_WARNINGS")) {
                 st.ansiWarnings = on;
             } else if (identifierEqual(option, "CONCAT_NULL_YIELDS_NULL")) {

@@ -1,4 +1,6 @@
 #include "engine/exec/binder.h"
+
+#include "engine/exec/locks.h"
 #include "engine/types/sql_message.h"
 
 #include <algorithm>
@@ -137,16 +139,21 @@ bool sameExpression(const sql::Expr& a, const sql::Expr& b) {
 Binder::Binder(ExecContext& ctx) : ctx_(ctx) {}
 
 Database& Binder::database() {
-    return ctx_.database();
+    return locking() ? ctx_.database() : ctx_.catalog();
+}
+
+Database* Binder::databaseFor(const std::string& name) {
+    DatabaseEntry* entry = ctx_.session.database;
+    if (!name.empty() && !identifierEqual(name, entry->name)) {
+        std::string error;
+        entry = ctx_.session.server->database(name, error);
+    }
+    if (entry && locking()) entry = lockForStatement(ctx_, entry);
+    return entry ? entry->database.get() : nullptr;
 }
 
 Table* Binder::resolveTable(const sql::ObjectName& name, int line) {
-    Database* db = &database();
-    if (!name.database.empty() && !identifierEqual(name.database, db->name())) {
-        std::string error;
-        DatabaseEntry* other = ctx_.session.server->database(name.database, error);
-        db = other ? other->database.get() : nullptr;
-    }
+    Database* db = databaseFor(name.database);
     Table* table = nullptr;
     if (db) table = db->findTable(name.schema, name.object);
     if (!table) {
@@ -519,12 +526,7 @@ std::unique_ptr<Source> Binder::bindTableRef(const sql::TableRef& ref, BoundCore
         sys->aliased = !ref.alias.empty();
         return sys;
     }
-    Database* db = &database();
-    if (!ref.name.database.empty() && !identifierEqual(ref.name.database, db->name())) {
-        std::string error;
-        DatabaseEntry* other = ctx_.session.server->database(ref.name.database, error);
-        db = other ? other->database.get() : nullptr;
-    }
+    Database* db = databaseFor(ref.name.database);
     if (db) {
         if (Table* table = db->findTable(ref.name.schema, ref.name.object)) {
             auto source = std::make_unique<Source>();

@@ -43,8 +43,11 @@ class Binder {
   public:
     explicit Binder(ExecContext& ctx);
 
-    // In compile mode missing objects raise DeferredResolution instead of 208.
+    // In compile mode missing objects raise DeferredResolution instead of 208, and no
+    // database is locked (definitions are read as they stand).
     void setCompileMode(bool on) { compileMode_ = on; }
+    // Binds over the definitions as they stand, without locking (metadata functions).
+    void setWithoutLocks(bool on) { withoutLocks_ = on; }
 
     std::unique_ptr<BoundQuery> bindQuery(const sql::QueryExpr& query, Scope* outer,
                                           bool allowOrderBy, bool* correlated = nullptr);
@@ -58,9 +61,14 @@ class Binder {
     // Pushes single-source WHERE conjuncts down to leaf scans of inner joins.
     static void planWhere(BoundCore& core);
 
+    // The current database (locked for the statement unless binding without locks).
     Database& database();
 
   private:
+    bool locking() const { return !compileMode_ && !withoutLocks_; }
+    // The database of a name's database part (the current one when empty), locked like
+    // database(); nullptr when there is no such database.
+    Database* databaseFor(const std::string& name);
     friend struct CoreBuilder;
     std::unique_ptr<Source> bindTableRef(const sql::TableRef& ref, BoundCore& core, Scope& scope,
                                          std::unique_ptr<JoinNode>& node);
@@ -82,6 +90,7 @@ class Binder {
 
     ExecContext& ctx_;
     bool compileMode_ = false;
+    bool withoutLocks_ = false;
     int viewDepth_ = 0;
 };
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "engine/exec/binder.h"
+#include "engine/exec/locks.h"
 #include "engine/types/collation.h"
 #include "engine/types/conversion.h"
 #include "engine/types/sql_message.h"
@@ -819,41 +820,44 @@ Rowset buildSyslogins(Server& server, bool withRows) {
 std::unique_ptr<Source> Binder::systemSource(const sql::ObjectName& objectName) {
     const std::string& object = objectName.object;
     const std::string& schema = objectName.schema;
-    Database* db = &database();
-    if (!objectName.database.empty() && !identifierEqual(objectName.database, db->name())) {
+    DatabaseEntry* entry = ctx_.session.database;
+    if (!objectName.database.empty() && !identifierEqual(objectName.database, entry->name)) {
         std::string error;
-        DatabaseEntry* other = ctx_.session.server->database(objectName.database, error);
-        if (!other) return nullptr;
-        db = other->database.get();
+        entry = ctx_.session.server->database(objectName.database, error);
+        if (!entry) return nullptr;
     }
+    // Which view it is depends on the names only (read without a lock); the views of a
+    // database's objects lock it like its tables, those listing databases and types do not.
+    const Database& names = *entry->database;
     bool compatibilitySchema =
         schema.empty() || identifierEqual(schema, "dbo") || identifierEqual(schema, "sys");
+    Rowset (*perDatabase)(const Database&, bool) = nullptr;
     std::function<Rowset(bool)> generate;
     Server* server = ctx_.session.server;
     if (identifierEqual(schema, "INFORMATION_SCHEMA")) {
         if (identifierEqual(object, "TABLES")) {
-            generate = [db](bool rows) { return buildInformationSchemaTables(*db, rows); };
+            perDatabase = buildInformationSchemaTables;
         } else if (identifierEqual(object, "COLUMNS")) {
-            generate = [db](bool rows) { return buildInformationSchemaColumns(*db, rows); };
+            perDatabase = buildInformationSchemaColumns;
         }
     } else if (compatibilitySchema) {
         // A user table of the same name wins over a compatibility view (as dbo objects do).
-        if (!identifierEqual(schema, "sys") && (db->findTable(object) || db->findView(object)))
+        if (!identifierEqual(schema, "sys") && (names.findTable(object) || names.findView(object)))
             return nullptr;
         if (identifierEqual(object, "sysobjects")) {
-            generate = [db](bool rows) { return buildSysobjects(*db, rows); };
+            perDatabase = buildSysobjects;
         } else if (identifierEqual(object, "syscolumns")) {
-            generate = [db](bool rows) { return buildSyscolumns(*db, rows); };
+            perDatabase = buildSyscolumns;
         } else if (identifierEqual(object, "systypes")) {
             generate = [](bool rows) { return buildSystypes(rows); };
         } else if (identifierEqual(object, "sysindexes")) {
-            generate = [db](bool rows) { return buildSysindexes(*db, rows); };
+            perDatabase = buildSysindexes;
         } else if (identifierEqual(object, "sysindexkeys")) {
-            generate = [db](bool rows) { return buildSysindexkeys(*db, rows); };
+            perDatabase = buildSysindexkeys;
         } else if (identifierEqual(object, "syscomments")) {
-            generate = [db](bool rows) { return buildSyscomments(*db, rows); };
+            perDatabase = buildSyscomments;
         } else if (identifierEqual(schema, "sys") && identifierEqual(object, "schemas")) {
-            generate = [db](bool rows) { return buildSysSchemas(*db, rows); };
+            perDatabase = buildSysSchemas;
         } else if (identifierEqual(schema, "sys") &&
                    (identifierEqual(object, "server_principals") ||
                     identifierEqual(object, "sql_logins"))) {
@@ -867,6 +871,12 @@ std::unique_ptr<Source> Binder::systemSource(const sql::ObjectName& objectName) 
                    (identifierEqual(schema, "sys") && identifierEqual(object, "databases"))) {
             generate = [server](bool rows) { return buildSysdatabases(*server, rows); };
         }
+    }
+    if (perDatabase) {
+        if (locking()) entry = lockForStatement(ctx_, entry);
+        if (!entry) return nullptr;
+        const Database* db = entry->database.get();
+        generate = [db, perDatabase](bool rows) { return perDatabase(*db, rows); };
     }
     if (!generate) return nullptr;
     auto source = std::make_unique<Source>();

@@ -180,7 +180,7 @@ void CheckEvaluator::check(const std::function<Value(size_t column)>& cell, cons
         int column = c.columnId ? table_.columnIndexById(c.columnId) : -1;
         const bool named = column >= 0;
         raise(ctx_, 547,
-              {verb, "CHECK", c.name, ctx_.database().name(), qualifiedName(ctx_, table_, false),
+              {verb, "CHECK", c.name, ctx_.catalog().name(), qualifiedName(ctx_, table_, false),
                named ? ", column '" : "", named ? table_.columns[column].name : "",
                named ? "'" : ""});
     }

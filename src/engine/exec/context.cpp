@@ -1,4 +1,6 @@
 #include "engine/exec/context.h"
+
+#include "engine/exec/locks.h"
 #include "engine/types/sql_message.h"
 
 namespace engine::exec {
@@ -24,7 +26,10 @@ void Output::message(SqlMessage m) {
 void Output::resultSet(ResultSet set) {
     if (!serverLock_ || !serverLock_->owns_lock()) return sink_.resultSet(std::move(set));
     // The set is complete and owned here: the sink may take its time over it while other
-    // sessions run. Whatever this session reads or changes stays locked for it meanwhile.
+    // sessions run. The statement has read what it reads, so its shared locks go now (a
+    // slow reader does not hold writers up); what it changed stays locked.
+    if (session_ && session_->server && session_->statementDepth <= 1)
+        session_->server->locks().releaseShared(session_->spid);
     struct Relock {
         std::unique_lock<std::recursive_mutex>& lock;
         ~Relock() { lock.lock(); }
@@ -53,7 +58,12 @@ void CollectingSink::rowCount(const RowCount& count) {
 }
 
 void StatementChanges::commit(ExecContext& ctx) {
-    commit(*ctx.session.server, ctx.session.tranCount > 0 ? &ctx.session.undo[entry] : nullptr);
+    if (changes.empty()) return;
+    // Normally held since the statement's first read; a statement that read the database
+    // under a shared lock raises it here.
+    lockDatabase(ctx.session, entry, LockMode::Exclusive);
+    commit(*ctx.session.server,
+           ctx.session.tranCount > 0 ? &undoFor(ctx.session, *entry) : nullptr);
 }
 
 void StatementChanges::commit(Server& server, ChangeList* undo) {
@@ -86,6 +96,20 @@ void StatementChanges::commit(Server& server, ChangeList* undo) {
     changes.clear();
 }
 
+ChangeList& undoFor(SessionRuntime& session, DatabaseEntry& entry) {
+    auto [it, added] = session.undo.try_emplace(&entry);
+    if (added) ++entry.transactions;
+    return it->second;
+}
+
+void endTransaction(SessionRuntime& session) {
+    for (auto& [entry, undo] : session.undo)
+        --entry->transactions;
+    session.undo.clear();
+    session.tranCount = 0;
+    if (session.server) session.server->locks().releaseAll(session.spid);
+}
+
 void rollbackTransaction(SessionRuntime& session) {
     for (auto& [entry, undo] : session.undo) {
         if (undo.empty()) continue;
@@ -98,8 +122,7 @@ void rollbackTransaction(SessionRuntime& session) {
         } catch (const SqlException&) {
         }
     }
-    session.undo.clear();
-    session.tranCount = 0;
+    endTransaction(session);
 }
 
 SqlMessage messageAt(const ExecContext& ctx, int number, const std::vector<std::string>& args) {

@@ -2,13 +2,15 @@
 // database, SET options, @@ROWCOUNT, @@IDENTITY), what a batch keeps between its
 // statements (variables, the output being collected) and what one statement collects
 // while it works out its effects (the change list and the object ids it drew).
-// Thread-compatible: a session runs one batch at a time, under the server's mutex.
+// Thread-compatible: a session runs one batch at a time, under the server's mutex (which
+// it gives up only while it waits for a lock or in WAITFOR).
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -33,6 +35,8 @@ struct SessionSettings {
     bool xactAbort = false;
     int32_t identityInsertTable = 0;  // object id with IDENTITY_INSERT ON, 0 if none
     int64_t rowCountLimit = 0;        // SET ROWCOUNT n (0 = no limit)
+    int lockTimeout = -1;             // SET LOCK_TIMEOUT, milliseconds (-1 = for ever)
+    bool implicitTransactions = false;
 };
 
 struct SessionRuntime {
@@ -49,8 +53,21 @@ struct SessionRuntime {
     // what the open transaction did (applied last first by ROLLBACK).
     int tranCount = 0;
     std::map<DatabaseEntry*, ChangeList> undo;
+
+    int spid = 0;  // @@SPID, the session's id in the server's locks
+    // Set by Session::cancel(): the running batch stops at its next check point.
+    std::stop_token cancel;
+    // The server's mutex as the running call holds it (given up while waiting).
+    std::unique_lock<std::recursive_mutex>* serverLock = nullptr;
+    // Statements running, nested ones (EXEC) included: locks of a statement go when the
+    // outermost one ends.
+    int statementDepth = 0;
 };
 
+// The undo list of the open transaction for a database (which stays loaded meanwhile).
+ChangeList& undoFor(SessionRuntime& session, DatabaseEntry& entry);
+// The transaction ends: its undo lists go, and its locks with them.
+void endTransaction(SessionRuntime& session);
 // Takes back everything the session's open transaction did and ends it.
 void rollbackTransaction(SessionRuntime& session);
 
@@ -75,8 +92,9 @@ class Variables {
 // result set is handed over with that lock released (see BatchSink).
 class Output {
   public:
-    explicit Output(BatchSink& sink, std::unique_lock<std::recursive_mutex>* serverLock = nullptr)
-        : sink_(sink), serverLock_(serverLock) {}
+    explicit Output(BatchSink& sink, std::unique_lock<std::recursive_mutex>* serverLock = nullptr,
+                    SessionRuntime* session = nullptr)
+        : sink_(sink), serverLock_(serverLock), session_(session) {}
     void message(SqlMessage m);
     void resultSet(ResultSet set);
     void rowCount(int64_t rows, int line);
@@ -86,6 +104,7 @@ class Output {
   private:
     BatchSink& sink_;
     std::unique_lock<std::recursive_mutex>* serverLock_;
+    SessionRuntime* session_;
 };
 
 // A sink that keeps everything in a BatchResult.
@@ -104,6 +123,18 @@ class CollectingSink : public BatchSink {
 // control-flow equivalent of a batch-aborting error without a message of its own).
 struct BatchAbort {};
 
+// Raised at a check point when the session was cancelled: the batch ends at once, without
+// a message. Not an exception class, so that nothing that handles errors can take it.
+struct Cancelled {};
+
+// What a statement does to the databases it touches: the current database (or the
+// database its target names) is locked exclusively by a statement that changes it, from
+// its first read on, so that what it reads cannot change before it writes.
+struct StatementAccess {
+    bool writes = false;
+    std::string database;  // the database written; empty: the current one
+};
+
 // The run of one (possibly nested) batch.
 struct ExecContext {
     SessionRuntime& session;
@@ -113,9 +144,19 @@ struct ExecContext {
     int depth = 0;          // nesting of EXEC / sp_executesql
     std::string procedure;  // name shown in messages raised inside a system procedure
 
+    StatementAccess access;  // of the statement running
+
     ExecContext(SessionRuntime& s, Output& o) : session(s), out(o) {}
-    Database& database() { return *session.database->database; }
-    DatabaseEntry& entry() { return *session.database; }
+    // The current database, locked for the statement running (see exec/locks.h).
+    Database& database() { return *entry().database; }
+    DatabaseEntry& entry();
+    // The current database without a lock: its definitions, for metadata functions and
+    // compile-time binding.
+    Database& catalog() { return *session.database->database; }
+    DatabaseEntry& currentEntry() { return *session.database; }
+    // The database of a table the statement resolved (a three-part name may have taken it
+    // from another database than the current one).
+    DatabaseEntry& entryOf(const Table& table);
     DateFormat dateFormat() const { return session.settings.dateFormat; }
 };
 
@@ -140,8 +181,8 @@ struct StatementChanges {
         changes.push_back(std::move(put));
     }
     // Journals and applies the changes (with the id state when ids were drawn); inside a
-    // transaction, first records what undoes them. Raises an error message when the store
-    // cannot write.
+    // transaction, first records what undoes them. The database is locked exclusively
+    // first. Raises an error message when the store cannot write.
     void commit(ExecContext& ctx);
     void commit(Server& server, ChangeList* undo = nullptr);
 };

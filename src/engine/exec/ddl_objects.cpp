@@ -4,6 +4,7 @@
 
 #include "engine/exec/binder.h"
 #include "engine/exec/ddl_support.h"
+#include "engine/exec/locks.h"
 #include "engine/exec/statements.h"
 #include "engine/exec/table_writes.h"
 #include "engine/types/collation.h"
@@ -182,6 +183,9 @@ void executeDatabaseStatement(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
             if (!entry) raise(ctx, 3701, {"drop", "database", stmt.name});
             if (identifierEqual(entry->name, "master"))
                 raise(ctx, 3708, {"database", entry->name, "database"});
+            // Not while a transaction or statement of another session works in it.
+            entry = lockDatabase(ctx.session, entry, LockMode::Exclusive, false);
+            if (!entry) raise(ctx, 3701, {"drop", "database", stmt.name});
             if (entry->sessions > 0) raise(ctx, 3702, {entry->name});
             std::string failure = server.dropDatabase(entry);
             if (!failure.empty()) fileFailure(ctx, "DROP DATABASE", failure);

@@ -3,6 +3,7 @@
 
 #include "engine/exec/binder.h"
 #include "engine/exec/check_constraints.h"
+#include "engine/exec/locks.h"
 #include "engine/exec/statements.h"
 #include "engine/exec/table_writes.h"
 #include "engine/types/sql_message.h"
@@ -110,6 +111,7 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
     std::vector<Value> row(schema.columns.size());
     std::vector<bool> given(schema.columns.size());
     for (size_t r = 0; r < supplied.size(); ++r) {
+        if ((r & 1023) == 0) checkCancelled(ctx.session);
         std::fill(given.begin(), given.end(), false);
         for (size_t k = 0; k < positions.size(); ++k) {
             int p = positions[k];
@@ -156,7 +158,7 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
     supplied.clear();
     if (keepRows) checkUniqueIndexes(ctx, *table, rows, std::vector<int64_t>(rows.size(), -1), {});
 
-    StatementChanges changes(ctx.entry());
+    StatementChanges changes(ctx.entryOf(*table));
     if (count > 0) {
         Change c;
         c.kind = Change::Kind::InsertRows;

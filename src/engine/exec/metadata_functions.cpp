@@ -63,6 +63,19 @@ std::vector<std::string> splitName(const std::string& text) {
     return parts;
 }
 
+// @@OPTIONS: the bits of the SET options the session tracks, and of those a client
+// connection sets ON and the engine behaves by (ANSI_PADDING, ANSI_NULLS,
+// QUOTED_IDENTIFIER, ANSI_NULL_DFLT_ON).
+int64_t optionBits(const SessionSettings& s) {
+    int64_t bits = 16 | 32 | 256 | 1024;
+    if (s.implicitTransactions) bits |= 2;
+    if (s.ansiWarnings) bits |= 8;
+    if (s.noCount) bits |= 512;
+    if (s.concatNullYieldsNull) bits |= 4096;
+    if (s.xactAbort) bits |= 16384;
+    return bits;
+}
+
 // The database and object of a name given as text; nullopt database when the name
 // points at a database that does not exist.
 struct NamedObject {
@@ -77,7 +90,7 @@ std::optional<NamedObject> lookupName(ExecContext& ctx, const std::string& text)
     NamedObject out;
     out.object = parts.back();
     if (parts.size() >= 2) out.schema = parts[parts.size() - 2];
-    out.database = &ctx.database();
+    out.database = &ctx.catalog();
     if (parts.size() == 3 && !parts[0].empty() &&
         !identifierEqual(parts[0], out.database->name())) {
         std::string error;
@@ -115,6 +128,7 @@ std::vector<ColumnInfo> columnsOf(ExecContext& ctx, Database& db, int32_t object
         sql::TableRef ref;
         ref.name = name;
         Binder binder(ctx);
+        binder.setWithoutLocks(true);
         BoundCore core;
         Scope scope;
         std::vector<sql::TableRefPtr> from;
@@ -187,7 +201,7 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
         return call(sysname(), [](std::vector<Value>& a, const Frame& f) {
             auto id = intArg(a[0]);
             if (!id) return Value::null(sysname());
-            std::string n = f.ctx->database().objectName(static_cast<int32_t>(*id));
+            std::string n = f.ctx->catalog().objectName(static_cast<int32_t>(*id));
             return n.empty() ? Value::null(sysname()) : Value::string(n, sysname());
         });
     }
@@ -337,7 +351,7 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
             auto index = textArg(a[1]);
             auto property = textArg(a[2]);
             if (!id || !index || !property) return none;
-            const Table* t = f.ctx->database().tableById(static_cast<int32_t>(*id));
+            const Table* t = f.ctx->catalog().tableById(static_cast<int32_t>(*id));
             if (!t) return none;
             const IndexSchema* ix = t->schema.indexByName(*index);
             if (!ix) return none;
@@ -429,7 +443,7 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
     if (name == "db_name") {
         bindArgs(0, 1);
         return call(sysname(), [](std::vector<Value>& a, const Frame& f) {
-            if (a.empty()) return Value::string(f.ctx->entry().name, sysname());
+            if (a.empty()) return Value::string(f.ctx->currentEntry().name, sysname());
             auto id = intArg(a[0]);
             if (!id) return Value::null(sysname());
             DatabaseEntry* e = f.ctx->session.server->databaseById(static_cast<int32_t>(*id));
@@ -439,7 +453,7 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
     if (name == "db_id") {
         bindArgs(0, 1);
         return call(DataType::of(TypeId::SmallInt), [](std::vector<Value>& a, const Frame& f) {
-            if (a.empty()) return Value::integer(f.ctx->entry().id, TypeId::SmallInt);
+            if (a.empty()) return Value::integer(f.ctx->currentEntry().id, TypeId::SmallInt);
             auto n = textArg(a[0]);
             if (!n) return Value::null(DataType::of(TypeId::SmallInt));
             std::string error;
@@ -545,17 +559,21 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
         });
     }
     if (name == "@@spid" || name == "@@trancount" || name == "@@nestlevel" ||
-        name == "@@datefirst" || name == "@@options" || name == "@@fetch_status") {
+        name == "@@datefirst" || name == "@@options" || name == "@@fetch_status" ||
+        name == "@@lock_timeout") {
         bindArgs(0, 0);
         std::string which = name;
         return call(
             which == "@@spid" || which == "@@datefirst" ? DataType::of(TypeId::SmallInt) : intType,
             [which](std::vector<Value>&, const Frame& f) {
-                if (which == "@@spid") return Value::integer(51, TypeId::SmallInt);
+                const SessionRuntime& session = f.ctx->session;
+                if (which == "@@spid") return Value::integer(session.spid, TypeId::SmallInt);
                 if (which == "@@datefirst")
-                    return Value::integer(f.ctx->session.settings.dateFirst, TypeId::SmallInt);
+                    return Value::integer(session.settings.dateFirst, TypeId::SmallInt);
                 if (which == "@@nestlevel") return Value::integer(f.ctx->depth);
-                if (which == "@@trancount") return Value::integer(f.ctx->session.tranCount);
+                if (which == "@@trancount") return Value::integer(session.tranCount);
+                if (which == "@@lock_timeout") return Value::integer(session.settings.lockTimeout);
+                if (which == "@@options") return Value::integer(optionBits(session.settings));
                 return Value::integer(0);
             });
     }

@@ -290,6 +290,9 @@ void executeExec(ExecContext& ctx, const sql::ExecStmt& exec) {
         name = splitParts(written).back();
     }
     std::string lower = lowerAscii(name);
+    // The procedures that change the catalogue lock the database as DDL does.
+    ctx.access.writes = lower == "sp_rename" || lower == "sp_addextendedproperty" ||
+                        lower == "sp_updateextendedproperty" || lower == "sp_dropextendedproperty";
     // EXEC @rc = procedure: a system procedure returns 0, or 1 when it raised an error.
     auto returnStatus = [&](int status) {
         if (exec.returnVariable.empty()) return;

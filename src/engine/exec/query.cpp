@@ -1,4 +1,6 @@
 #include "engine/exec/query.h"
+
+#include "engine/exec/locks.h"
 #include "engine/types/sql_message.h"
 
 #include <algorithm>
@@ -72,6 +74,7 @@ Tuples execNode(const JoinNode& node, const BoundCore& core, ExecContext& ctx, c
         Frame f = frameFor(core, ctx, outer, tuple.data());
         if (node.scanFilters.empty()) result.data.reserve(n * width);
         for (size_t r = 0; r < n; ++r) {
+            if ((r & 1023) == 0) checkCancelled(ctx.session);
             tuple[node.source] = static_cast<int64_t>(r);
             if (!node.scanFilters.empty() && !passes(node.scanFilters, f)) continue;
             result.push(tuple.data());
@@ -93,6 +96,7 @@ Tuples execNode(const JoinNode& node, const BoundCore& core, ExecContext& ctx, c
     if (node.kind == sql::JoinKind::Cross) {
         result.data.reserve(left.count() * right.count() * width);
         for (size_t i = 0; i < left.count(); ++i) {
+            checkCancelled(ctx.session);
             for (size_t j = 0; j < right.count(); ++j) {
                 merge(left.at(i), right.at(j));
                 result.push(merged.data());
@@ -140,6 +144,7 @@ Tuples execNode(const JoinNode& node, const BoundCore& core, ExecContext& ctx, c
         }
         std::vector<size_t> candidates;
         for (size_t i = 0; i < left.count(); ++i) {
+            if ((i & 255) == 0) checkCancelled(ctx.session);
             merge(left.at(i), nullptr);
             candidates.clear();
             if (joinKeys(node.leftKeys, node.keyTypes, f, keys, hash)) {
@@ -154,8 +159,10 @@ Tuples execNode(const JoinNode& node, const BoundCore& core, ExecContext& ctx, c
     } else {
         std::vector<size_t> all(right.count());
         std::iota(all.begin(), all.end(), 0);
-        for (size_t i = 0; i < left.count(); ++i)
+        for (size_t i = 0; i < left.count(); ++i) {
+            checkCancelled(ctx.session);
             emitMatches(i, all);
+        }
     }
     if (keepRight) {
         for (size_t j = 0; j < right.count(); ++j) {
@@ -168,12 +175,13 @@ Tuples execNode(const JoinNode& node, const BoundCore& core, ExecContext& ctx, c
 }
 
 // Every combination of a tuple of a with a tuple of b (their sources are disjoint).
-Tuples crossProduct(const Tuples& a, const Tuples& b) {
+Tuples crossProduct(const Tuples& a, const Tuples& b, ExecContext& ctx) {
     Tuples product;
     product.width = a.width;
     product.data.reserve(a.count() * b.count() * a.width);
     std::vector<int64_t> t(a.width);
     for (size_t i = 0; i < a.count(); ++i) {
+        checkCancelled(ctx.session);
         for (size_t j = 0; j < b.count(); ++j) {
             for (size_t k = 0; k < a.width; ++k)
                 t[k] = b.at(j)[k] >= 0 ? b.at(j)[k] : a.at(i)[k];
@@ -189,7 +197,7 @@ Tuples evaluateFrom(const BoundCore& core, ExecContext& ctx, const Frame* outer)
     if (core.from.empty()) return Tuples{};
     Tuples all = execNode(*core.from[0], core, ctx, outer);
     for (size_t i = 1; i < core.from.size(); ++i)
-        all = crossProduct(all, execNode(*core.from[i], core, ctx, outer));
+        all = crossProduct(all, execNode(*core.from[i], core, ctx, outer), ctx);
     return all;
 }
 
@@ -354,6 +362,7 @@ CoreResult runCore(const BoundCore& core, const BoundQuery& query, bool applyOrd
     std::vector<size_t> kept;
     kept.reserve(tupleCount);
     for (size_t i = 0; i < tupleCount; ++i) {
+        if ((i & 1023) == 0) checkCancelled(ctx.session);
         if (!core.residualWhere.empty()) {
             Frame f = frameFor(core, ctx, outer, tupleAt(i));
             if (!passes(core.residualWhere, f)) continue;

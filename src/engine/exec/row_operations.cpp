@@ -1,6 +1,7 @@
 #include "engine/exec/row_operations.h"
 
 #include "engine/exec/check_constraints.h"
+#include "engine/exec/locks.h"
 #include "engine/exec/statements.h"
 #include "engine/exec/table_writes.h"
 #include "engine/types/collation.h"
@@ -11,19 +12,38 @@ namespace engine::exec {
 
 namespace {
 
-// Runs an operation against the table's database, turning errors into a Failed result.
+// Runs an operation against the table's database (locked as a statement that changes
+// it, or only reads it, would lock it), turning errors into a Failed result.
 template <class Fn>
-RowChange guarded(ExecContext& ctx, const TableIdentity& identity, Fn fn) {
+RowChange guarded(ExecContext& ctx, const TableIdentity& identity, bool writes, Fn fn) {
     RowChange result;
+    SessionRuntime& session = ctx.session;
+    if (session.settings.implicitTransactions && session.tranCount == 0) session.tranCount = 1;
     std::string error;
-    DatabaseEntry* entry = ctx.session.server->database(identity.database, error);
+    DatabaseEntry* entry = session.server->database(identity.database, error);
+    try {
+        entry = lockDatabase(session, entry, writes ? LockMode::Exclusive : LockMode::Shared);
+    } catch (const LockFailure& f) {
+        result.status = RowChange::Status::Failed;
+        result.messages.push_back(f.message);
+        result.messages.back().line = 1;
+        session.lastError = f.message.number;
+        if (f.message.number == 1205 && session.tranCount > 0) rollbackTransaction(session);
+        return result;
+    }
     Table* table = entry ? entry->database->tableById(identity.objectId) : nullptr;
     if (!table || !identifierEqual(table->schema.name, identity.name)) {
         result.status = RowChange::Status::RowMissing;
         return result;
     }
-    DatabaseEntry* saved = ctx.session.database;
-    ctx.session.database = entry;
+    // The operation runs as if the table's database were the current one.
+    struct CurrentDatabase {
+        SessionRuntime& session;
+        DatabaseEntry* saved;
+        ~CurrentDatabase() { session.database = saved; }
+    } current{session, session.database};
+    session.database = entry;
+    ctx.access.writes = writes;
     try {
         fn(*table, result);
     } catch (const SqlException& e) {
@@ -32,7 +52,7 @@ RowChange guarded(ExecContext& ctx, const TableIdentity& identity, Fn fn) {
             if (m.line == 0) m.line = 1;
             result.messages.push_back(std::move(m));
         }
-        ctx.session.lastError = e.primary().number;
+        session.lastError = e.primary().number;
         if (terminatesStatement(e.primary().number)) {
             SqlMessage done = sqlMessage(3621);
             done.severity = 0;
@@ -40,7 +60,6 @@ RowChange guarded(ExecContext& ctx, const TableIdentity& identity, Fn fn) {
             result.messages.push_back(done);
         }
     }
-    ctx.session.database = saved;
     return result;
 }
 
@@ -102,7 +121,7 @@ int64_t locate(ExecContext& ctx, const Table& table, RowId row,
 RowChange updateRowOperation(ExecContext& ctx, const TableIdentity& identity, RowId row,
                              const std::vector<ColumnAssignment>& assignments,
                              const std::vector<ColumnAssignment>& expected) {
-    return guarded(ctx, identity, [&](Table& table, RowChange& result) {
+    return guarded(ctx, identity, true, [&](Table& table, RowChange& result) {
         int64_t slot = locate(ctx, table, row, expected, result);
         if (slot < 0) return;
         const TableSchema& schema = table.schema;
@@ -148,7 +167,7 @@ RowChange updateRowOperation(ExecContext& ctx, const TableIdentity& identity, Ro
 
 RowChange insertRowOperation(ExecContext& ctx, const TableIdentity& identity,
                              const std::vector<ColumnAssignment>& assignments) {
-    return guarded(ctx, identity, [&](Table& table, RowChange& result) {
+    return guarded(ctx, identity, true, [&](Table& table, RowChange& result) {
         const TableSchema& schema = table.schema;
         TableSchema next = schema;
         std::vector<Value> row(schema.columns.size());
@@ -201,7 +220,7 @@ RowChange insertRowOperation(ExecContext& ctx, const TableIdentity& identity,
 
 RowChange deleteRowOperation(ExecContext& ctx, const TableIdentity& identity, RowId row,
                              const std::vector<ColumnAssignment>& expected) {
-    return guarded(ctx, identity, [&](Table& table, RowChange& result) {
+    return guarded(ctx, identity, true, [&](Table& table, RowChange& result) {
         if (locate(ctx, table, row, expected, result) < 0) return;
         Change change;
         change.kind = Change::Kind::DeleteRows;
@@ -216,7 +235,7 @@ RowChange deleteRowOperation(ExecContext& ctx, const TableIdentity& identity, Ro
 }
 
 RowChange readRowOperation(ExecContext& ctx, const TableIdentity& identity, RowId row) {
-    return guarded(ctx, identity, [&](Table& table, RowChange& result) {
+    return guarded(ctx, identity, false, [&](Table& table, RowChange& result) {
         if (table.data.slotOf(row) < 0) {
             result.status = RowChange::Status::RowMissing;
             return;

@@ -27,10 +27,9 @@ void executeSelect(ExecContext& ctx, const sql::Statement& stmt, const sql::Sele
         if (query->baseTable && rows.baseSlots.size() == rows.rows.size()) {
             const Table& t = *query->baseTable;
             set.baseTable =
-                TableIdentity{ctx.entry().name, t.schema.schema, t.schema.name, t.schema.id};
+                TableIdentity{ctx.currentEntry().name, t.schema.schema, t.schema.name, t.schema.id};
             // A table of another database names that database.
-            if (!ctx.database().tableById(t.schema.id) ||
-                ctx.database().tableById(t.schema.id) != &t) {
+            if (ctx.catalog().tableById(t.schema.id) != &t) {
                 for (const DatabaseEntry* e : ctx.session.server->databases()) {
                     if (e->database && e->database->tableById(t.schema.id) == &t)
                         set.baseTable->database = e->name;

@@ -6,6 +6,7 @@
 
 #include "engine/exec/binder.h"
 #include "engine/exec/check_constraints.h"
+#include "engine/exec/locks.h"
 #include "engine/exec/statements.h"
 #include "engine/exec/table_writes.h"
 #include "engine/types/collation.h"
@@ -280,7 +281,9 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
             values[k++].fill(rows.size(), v);
         }
     } else {
+        size_t done = 0;
         for (const auto& [slot, tupleIndex] : rows) {
+            if ((done++ & 1023) == 0) checkCancelled(ctx.session);
             frame.tuple = tuples.data() + tupleIndex * width;
             size_t k = 0;
             for (const auto& s : sets) {
@@ -343,7 +346,7 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
         checkUniqueIndexes(ctx, table, full, replaced, changedColumns);
     }
 
-    StatementChanges changes(ctx.entry());
+    StatementChanges changes(ctx.entryOf(table));
     if (!rows.empty() && !positions.empty()) {
         Change c;
         c.kind = Change::Kind::UpdateCells;
@@ -370,7 +373,7 @@ void executeDelete(ExecContext& ctx, const sql::DeleteStmt& del) {
     std::vector<int64_t> tuples = collectTuples(plan.core, ctx, nullptr);
     int64_t limit = topLimit(ctx, binder, del.top, plan.table->data.rowCount());
     auto rows = targetRows(plan, tuples, limit);
-    StatementChanges changes(ctx.entry());
+    StatementChanges changes(ctx.entryOf(*plan.table));
     if (!rows.empty()) {
         Change c;
         c.kind = Change::Kind::DeleteRows;

@@ -407,13 +407,19 @@ struct ReturnStmt {
     ExprPtr value;
 };
 
-// BEGIN TRAN / COMMIT / ROLLBACK: accepted; every statement is its own unit here.
+// BEGIN TRAN / COMMIT / ROLLBACK.
 struct TransactionStmt {
     std::string verb;
 };
 
 struct BreakStmt {
     bool isContinue = false;
+};
+
+// WAITFOR DELAY 'hh:mm[:ss[.fff]]' / WAITFOR TIME '...' (a string literal or a variable).
+struct WaitForStmt {
+    bool time = false;  // TIME (a time of day) rather than DELAY (a span)
+    ExprPtr value;
 };
 
 struct Statement {
@@ -423,7 +429,7 @@ struct Statement {
                  CreateIndexStmt, DropIndexStmt, DropObjectsStmt, CreateViewStmt, DatabaseStmt,
                  DeclareStmt, SetVariableStmt, SetOptionStmt, PrintStmt, IfStmt, WhileStmt,
                  BlockStmt, ExecStmt, GrantStmt, TruncateStmt, ReturnStmt, TransactionStmt,
-                 BreakStmt, SchemaStmt, LoginStmt>
+                 BreakStmt, SchemaStmt, LoginStmt, WaitForStmt>
         node;
 
     template <class T>

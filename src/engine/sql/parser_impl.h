@@ -110,6 +110,7 @@ class Parser {
     StatementPtr parseGrant();
     StatementPtr parseTruncate();
     StatementPtr parseReturn();
+    StatementPtr parseWaitFor();
     StatementPtr parseCreate(bool firstInBatch);
     StatementPtr parseAlter(bool firstInBatch);
     StatementPtr parseDrop();

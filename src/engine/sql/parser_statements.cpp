@@ -3,6 +3,7 @@
 #include "engine/sql/lexer.h"
 #include "engine/sql/parser.h"
 #include "engine/sql/parser_impl.h"
+#include "engine/types/datetime.h"
 #include "engine/types/sql_message.h"
 
 namespace engine::sql {
@@ -84,6 +85,8 @@ StatementPtr Parser::parseStatement(bool firstInBatch) {
         s = parseTruncate();
     } else if (t.isWord("RETURN")) {
         s = parseReturn();
+    } else if (t.isWord("WAITFOR")) {
+        s = parseWaitFor();
     } else if (t.isWord("COMMIT") || t.isWord("ROLLBACK")) {
         s = make(line, begin);
         TransactionStmt tx;
@@ -365,6 +368,9 @@ StatementPtr Parser::parseSet() {
         if (set.value.empty()) set.value = tokens_[pos_ - 1].text;
     } else if (v.kind == TokenKind::Variable) {
         set.value = next().text;
+    } else if (v.isOperator("-") && peek(1).kind == TokenKind::Integer) {
+        next();
+        set.value = "-" + next().text;  // SET LOCK_TIMEOUT -1
     } else {
         syntaxError();
     }
@@ -557,6 +563,31 @@ StatementPtr Parser::parseReturn() {
         (t.kind == TokenKind::LeftParen) || t.isOperator("-"))
         r.value = parseExpr();
     s->node = std::move(r);
+    return s;
+}
+
+StatementPtr Parser::parseWaitFor() {
+    auto s = make(peek().line, peek().offset);
+    next();  // WAITFOR
+    WaitForStmt wait;
+    if (acceptWord("TIME")) {
+        wait.time = true;
+    } else if (!acceptWord("DELAY")) {
+        syntaxError();
+    }
+    const Token& t = peek();
+    if (t.kind == TokenKind::String || t.kind == TokenKind::NString) {
+        // A literal is checked with the batch; a variable when the statement runs.
+        if (!parseTimeOfDay(t.value)) {
+            SqlMessage m = sqlMessage(148, {t.value});
+            m.line = t.line;
+            throw SqlException(m);
+        }
+    } else if (t.kind != TokenKind::Variable) {
+        syntaxError();
+    }
+    wait.value = parsePrimary();
+    s->node = std::move(wait);
     return s;
 }
 

@@ -131,4 +131,56 @@ Value dateTimeFromSystemClock(std::chrono::system_clock::time_point instant) {
     return makeDateTime(c);
 }
 
+std::optional<int64_t> parseTimeOfDay(std::string_view text) {
+    size_t i = 0;
+    auto skipBlanks = [&] {
+        while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+            ++i;
+    };
+    auto digits = [&](size_t maxDigits, int& value, size_t& count) {
+        value = 0;
+        count = 0;
+        while (i < text.size() && count < maxDigits && text[i] >= '0' && text[i] <= '9') {
+            value = value * 10 + (text[i] - '0');
+            ++i;
+            ++count;
+        }
+        return count > 0;
+    };
+    skipBlanks();
+    int hour = 0, minute = 0, second = 0, millisecond = 0;
+    size_t n = 0;
+    if (!digits(2, hour, n) || i >= text.size() || text[i] != ':') return std::nullopt;
+    ++i;
+    if (!digits(2, minute, n)) return std::nullopt;
+    if (i < text.size() && text[i] == ':') {
+        ++i;
+        if (!digits(2, second, n)) return std::nullopt;
+        if (i < text.size() && (text[i] == '.' || text[i] == ':')) {
+            bool fraction = text[i] == '.';
+            ++i;
+            int value = 0;
+            if (!digits(3, value, n)) return std::nullopt;
+            // ".5" is half a second; ":5" is five milliseconds.
+            if (fraction) {
+                for (; n < 3; ++n)
+                    value *= 10;
+            }
+            millisecond = value;
+        }
+    }
+    skipBlanks();
+    if (i + 2 <= text.size()) {
+        char a = static_cast<char>(text[i] | 0x20), m = static_cast<char>(text[i + 1] | 0x20);
+        if ((a == 'a' || a == 'p') && m == 'm') {
+            if (hour > 12) return std::nullopt;
+            hour = hour % 12 + (a == 'p' ? 12 : 0);
+            i += 2;
+            skipBlanks();
+        }
+    }
+    if (i != text.size() || hour > 23 || minute > 59 || second > 59) return std::nullopt;
+    return ((static_cast<int64_t>(hour) * 60 + minute) * 60 + second) * 1000 + millisecond;
+}
+
 }  // namespace engine

@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 #include "engine/types/value.h"
 
@@ -45,5 +47,10 @@ bool dateInRange(int32_t days, int32_t ticks, TypeId type);
 
 // The local time of a system clock instant as a datetime value (GETDATE()).
 Value dateTimeFromSystemClock(std::chrono::system_clock::time_point instant);
+
+// A time of day as WAITFOR takes it: "hh:mm[:ss[.fff]]" (the fraction also after a colon,
+// as milliseconds), optionally followed by AM or PM; blanks around it are allowed, a date
+// is not. Milliseconds after midnight, or nullopt when the text is no such time.
+std::optional<int64_t> parseTimeOfDay(std::string_view text);
 
 }  // namespace engine

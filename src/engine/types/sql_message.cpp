@@ -74,6 +74,7 @@ constexpr CatalogueEntry kCatalogue[] = {
     {147, 15, 1, B,
      "An aggregate may not appear in the WHERE clause unless it is in a subquery contained in a "
      "HAVING clause or a select list, and the column being aggregated is an outer reference."},
+    {148, 15, 1, S, "Incorrect time syntax in time string '%.*ls' used with WAITFOR."},
     {155, 15, 1, B, "'%.*ls' is not a recognized %ls option."},
     {156, 15, 1, B, "Incorrect syntax near the keyword '%.*ls'."},
     {159, 15, 1, B, "Must specify the table name and index name for the DROP INDEX statement."},
@@ -163,6 +164,10 @@ constexpr CatalogueEntry kCatalogue[] = {
     {1087, 15, 2, B, "Must declare the table variable \"%.*ls\"."},
     {1088, 16, 12, S,
      "Cannot find the object \"%.*ls\" because it does not exist or you do not have permissions."},
+    {1205, 13, 51, B,
+     "Transaction (Process ID %d) was deadlocked on %.*ls resources with another process and "
+     "has been chosen as the deadlock victim. Rerun the transaction."},
+    {1222, 16, 45, S, "Lock request time out period exceeded."},
     {1505, 16, 1, S,
      "The CREATE UNIQUE INDEX statement terminated because a duplicate key was found for the "
      "object name '%.*ls' and the index name '%.*ls'. The duplicate key value is %ls."},
