@@ -26,13 +26,25 @@ TEST(OdbcConnectionString, FreeTdsGetsPortProtocolAndCharset) {
     s.password = "secret";
     EXPECT_EQ(odbcConnectionString(s, "FreeTDS"),
               "Driver={FreeTDS};Server=dbhost;Port=1433;Database=Vardex;UID=sa;PWD=secret;"
-              "TDS_Version=7.4;ClientCharset=UTF-8");
+              "TDS_Version=7.4;ClientCharset=UTF-8;Language=");
     EXPECT_EQ(odbcConnectionString(s, "ODBC Driver 17 for SQL Server"),
               "Driver={ODBC Driver 17 for SQL Server};Server=dbhost,1433;Database=Vardex;UID=sa;PWD=secret");
     s.integratedSecurity = true;
     EXPECT_EQ(odbcConnectionString(s, "ODBC Driver 18 for SQL Server"),
               "Driver={ODBC Driver 18 for SQL Server};Server=dbhost,1433;Database=Vardex;Trusted_Connection=yes;"
               "TrustServerCertificate=yes");
+}
+
+TEST(DateEscapes, BecomeLanguageNeutralLiteralsOutsideQuotedText) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"UPDATE T SET F={d'2009-10-31'} WHERE F IS NULL", "UPDATE T SET F='20091031' WHERE F IS NULL"},
+        {"SELECT { ts '2009-10-31 10:00:00' }, {t '10:00:00'}", "SELECT '2009-10-31T10:00:00', '10:00:00'"},
+        {"SELECT '{d''2009-10-31''}', [x{d'1'}], \"{d'1'}\"", "SELECT '{d''2009-10-31''}', [x{d'1'}], \"{d'1'}\""},
+        {"SELECT {fn NOW()}, {d '2009-10-31'", "SELECT {fn NOW()}, {d '2009-10-31'"},
+        {"SELECT 'unterminated {d'1'}", "SELECT 'unterminated {d'1'}"},
+    };
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(languageNeutralDateEscapes(in), out) << in;
 }
 
 TEST(OdbcConnectionString, HostileValuesStayInsideTheirAttribute) {

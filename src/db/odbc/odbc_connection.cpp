@@ -27,7 +27,7 @@ std::string unquoteIdentifier(std::string_view name) {
 }  // namespace
 
 OdbcConnection::OdbcConnection(ConnectionSettings settings, std::string driver, Encoding encoding)
-    : Connection(settings.database), settings_(std::move(settings)), driver_(std::move(driver)), codec_{encoding} {}
+    : Connection(settings.database), settings_(std::move(settings)), driver_(std::move(driver)), codec_{encoding, isFreeTds(driver_)} {}
 
 OdbcConnection::~OdbcConnection() {
     doClose();

@@ -147,11 +147,70 @@ std::string chooseDriver(const std::vector<std::string>& installed, const char* 
     return "";
 }
 
-Encoding encodingFor(std::string_view driver) {
+std::string languageNeutralDateEscapes(std::string_view sql) {
+    std::string out;
+    out.reserve(sql.size());
+    auto skipBlanks = [&](size_t i) {
+        while (i < sql.size() && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
+        return i;
+    };
+    for (size_t i = 0; i < sql.size();) {
+        const char c = sql[i];
+        if (c == '\'' || c == '"' || c == '[') {
+            // Quoted text and identifiers pass unchanged (a doubled quote stays inside).
+            const char close = c == '[' ? ']' : c;
+            size_t end = i + 1;
+            while (end < sql.size()) {
+                if (sql[end] == close) {
+                    if (end + 1 < sql.size() && sql[end + 1] == close) {
+                        end += 2;
+                        continue;
+                    }
+                    break;
+                }
+                ++end;
+            }
+            end = std::min(end + 1, sql.size());
+            out.append(sql.substr(i, end - i));
+            i = end;
+            continue;
+        }
+        if (c == '{') {
+            size_t k = skipBlanks(i + 1);
+            size_t word = k;
+            while (k < sql.size() && std::isalpha(static_cast<unsigned char>(sql[k]))) ++k;
+            const std::string kind = foldCase(sql.substr(word, k - word));
+            k = skipBlanks(k);
+            if ((kind == "D" || kind == "T" || kind == "TS") && k < sql.size() && sql[k] == '\'') {
+                const size_t close = sql.find('\'', k + 1);
+                const size_t brace = close == std::string_view::npos ? close : skipBlanks(close + 1);
+                if (brace != std::string_view::npos && brace < sql.size() && sql[brace] == '}') {
+                    std::string value(sql.substr(k + 1, close - k - 1));
+                    if (kind == "D") {
+                        value.erase(std::remove(value.begin(), value.end(), '-'), value.end());
+                    } else if (kind == "TS" && value.size() > 10 && value[10] == ' ') {
+                        value[10] = 'T';
+                    }
+                    out += "'" + value + "'";
+                    i = brace + 1;
+                    continue;
+                }
+            }
+        }
+        out += c;
+        ++i;
+    }
+    return out;
+}
+
+bool isSqlServerDriver(std::string_view driver) {
     const std::string folded = foldCase(driver);
-    const bool sqlServer = isFreeTds(driver) || folded.find("SQL SERVER") != std::string::npos ||
-                           folded.find("MSODBCSQL") != std::string::npos;
-    return sqlServer ? Encoding::Utf16 : Encoding::Utf8;
+    return isFreeTds(driver) || folded.find("SQL SERVER") != std::string::npos ||
+           folded.find("MSODBCSQL") != std::string::npos;
+}
+
+Encoding encodingFor(std::string_view driver) {
+    return isSqlServerDriver(driver) ? Encoding::Utf16 : Encoding::Utf8;
 }
 
 std::string Codec::encode(std::string_view utf8) const {
@@ -179,7 +238,8 @@ SQLCHAR* asNarrow(std::string& s) { return reinterpret_cast<SQLCHAR*>(s.data());
 }  // namespace
 
 SQLRETURN execDirect(const Codec& codec, SQLHSTMT stmt, std::string_view sql) {
-    std::string text = codec.encode(sql);
+    std::string text =
+        codec.encode(codec.neutralDateEscapes ? languageNeutralDateEscapes(sql) : std::string(sql));
     const auto length = static_cast<SQLINTEGER>(codec.units(text));
     text.append(codec.unit(), '\0');
     return codec.encoding == Encoding::Utf16 ? SQLExecDirectW(stmt, asWide(text), length)
@@ -312,7 +372,10 @@ std::string odbcConnectionString(const ConnectionSettings& settings, std::string
     } else {
         text += ";" + attribute("UID", settings.user) + ";" + attribute("PWD", settings.password);
     }
-    if (freeTds) text += ";TDS_Version=7.4;ClientCharset=UTF-8";
+    // FreeTDS names us_english in its login unless told otherwise; an empty language lets the
+    // server apply the login's default, as SQL Server's own drivers do (Spanish installations
+    // read date strings such as '31/12/1899' as day/month/year).
+    if (freeTds) text += ";TDS_Version=7.4;ClientCharset=UTF-8;Language=";
     if (equalsIgnoreCase(driver, "ODBC Driver 18 for SQL Server")) text += ";TrustServerCertificate=yes";
     return text;
 }

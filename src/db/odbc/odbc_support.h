@@ -31,10 +31,21 @@ inline SQLWCHAR* wide(std::u16string& s) { return reinterpret_cast<SQLWCHAR*>(s.
 // one) would get them narrowed byte by byte by the driver manager, so it gets UTF-8
 // through the narrow calls instead.
 enum class Encoding { Utf16, Utf8 };
+// FreeTDS turns {d '2009-10-31'} into the bare string '2009-10-31' (it ignores
+// SQL_ATTR_NOSCAN), which a login with a day/month/year language reads as the 10th day of a
+// 31st month. Rewritten first as '20091031', {ts '2009-10-31 10:00:00'} as
+// '2009-10-31T10:00:00' and {t '10:00:00'} as '10:00:00', the forms SQL Server reads the same
+// whatever the language; everything else, quoted text included, stays as it is.
+std::string languageNeutralDateEscapes(std::string_view sql);
+// Whether the driver is one for SQL Server (FreeTDS, Microsoft's ODBC drivers).
+bool isSqlServerDriver(std::string_view driver);
 Encoding encodingFor(std::string_view driver);
 
 struct Codec {
     Encoding encoding = Encoding::Utf16;
+    // Date and time escapes ({d '2009-10-31'}) are written in a form every login language
+    // reads alike before the driver sees them (see languageNeutralDateEscapes).
+    bool neutralDateEscapes = false;
 
     SQLSMALLINT charType() const { return encoding == Encoding::Utf16 ? SQL_C_WCHAR : SQL_C_CHAR; }
     SQLSMALLINT varcharType() const { return encoding == Encoding::Utf16 ? SQL_WVARCHAR : SQL_VARCHAR; }
