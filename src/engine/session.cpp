@@ -235,11 +235,13 @@ LoginResult Session::authenticate(const std::filesystem::path& dataDirectory,
     }
     result.ok = true;
     result.defaultDatabase = record->defaultDatabase;
+    result.defaultLanguage = record->defaultLanguage;
     return result;
 }
 
 std::vector<SqlMessage> Session::setLogin(const std::filesystem::path& dataDirectory,
-                                          std::string_view login, std::string_view password) {
+                                          std::string_view login, std::string_view password,
+                                          std::string_view defaultLanguage) {
     std::string error;
     std::shared_ptr<Server> server =
         Server::acquire(dataDirectory, false, SessionOptions{}.lockWait, error);
@@ -262,6 +264,7 @@ std::vector<SqlMessage> Session::setLogin(const std::filesystem::path& dataDirec
     }
     record.passwordHash = *hash;
     record.disabled = false;
+    if (!defaultLanguage.empty()) record.defaultLanguage = std::string(defaultLanguage);
     record.modifiedDays = now.days();
     record.modifiedTicks = now.ticks();
     changed.put(std::move(record));

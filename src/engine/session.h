@@ -186,6 +186,8 @@ struct LoginResult {
     bool ok = false;
     // The login's default database (DEFAULT_DATABASE), to open when the client names none.
     std::string defaultDatabase;
+    // Its default language (DEFAULT_LANGUAGE), for a client that asks for none.
+    std::string defaultLanguage;
     // On failure, the error to send: 18456 (wrong name or password, disabled login) or 17
     // (the data directory or its logins file cannot be used).
     std::vector<SqlMessage> messages;
@@ -219,10 +221,12 @@ class Session {
     static LoginResult authenticate(const std::filesystem::path& dataDirectory,
                                     std::string_view login, std::string_view password);
     // Creates the login, or gives an existing one this password (and enables it): the server
-    // program's first-start option. No password policy is applied. Returns the errors, none on
-    // success (17 when the directory cannot be used). Thread-safe.
+    // program's first-start option. No password policy is applied; a language, when given, is
+    // the login's default language. Returns the errors, none on success (17 when the directory
+    // cannot be used). Thread-safe.
     static std::vector<SqlMessage> setLogin(const std::filesystem::path& dataDirectory,
-                                            std::string_view login, std::string_view password);
+                                            std::string_view login, std::string_view password,
+                                            std::string_view defaultLanguage = {});
     // Whether the data directory has any login (false also when it cannot be read).
     // Thread-safe.
     static bool hasLogins(const std::filesystem::path& dataDirectory);

@@ -61,7 +61,14 @@ std::vector<DeclaredParameter> parseParameterDeclarations(std::string_view text)
         const auto* decl = parsed.batch.statements[0]->as<sql::DeclareStmt>();
         if (!decl) throw SqlException(sqlMessage(102, {piece}));
         for (const auto& v : decl->variables) {
-            DataType type = resolveTypeNameOrThrow(v.type.name, v.type.arg1, v.type.arg2);
+            // Clients declare date and time parameters with the newer types (FreeTDS sends
+            // SQL_TIMESTAMP values as datetime2); here they are datetime, the engine's type
+            // for them, as a datetime column would take them.
+            const bool newerTime = identifierEqual(v.type.name, "datetime2") ||
+                                   identifierEqual(v.type.name, "datetimeoffset") ||
+                                   identifierEqual(v.type.name, "time");
+            DataType type = newerTime ? DataType::of(TypeId::DateTime)
+                                      : resolveTypeNameOrThrow(v.type.name, v.type.arg1, v.type.arg2);
             out.push_back({v.name, type, output});
         }
     }
