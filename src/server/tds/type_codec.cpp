@@ -482,6 +482,7 @@ std::string readPlp(ByteReader& r, bool& isNullValue) {
 }
 
 uint64_t readLittle(ByteReader& r, size_t bytes) {
+    if (bytes > 8) throw ProtocolError("integer longer than eight bytes");
     uint64_t v = 0;
     std::string_view b = r.take(bytes);
     for (size_t i = 0; i < bytes; ++i)
