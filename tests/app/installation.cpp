@@ -3,6 +3,7 @@
 #include "db/connect.h"
 #include "run/date_time_text.h"
 #include "script_batches.h"
+#include "support/database_dump.h"
 #include "support/embedded_server.h"
 
 namespace app_test {
@@ -40,7 +41,20 @@ Installation::Installation() {
 Outcome Installation::Run(const std::string& selector) {
     std::string line = "NULL,," + Server();
     if (!selector.empty()) line += "," + selector;
-    return RunProgram(Program(), {line}, dir_.path());
+    return RunWith(line);
+}
+
+Outcome Installation::RunWith(const std::string& commandLine) {
+    return RunProgram(Program(), {commandLine}, dir_.path());
+}
+
+std::string Installation::Dump() const {
+    std::string out;
+    for (const auto& row : Rows("", "SELECT name FROM sysdatabases WHERE dbid > 4 ORDER BY name")) {
+        std::unique_ptr<db::Connection> connection = Connect(row[0]);
+        out += "database " + row[0] + "\n" + test_support::DumpDatabase(*connection);
+    }
+    return out;
 }
 
 std::string Installation::LogBytes() const {

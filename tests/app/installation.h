@@ -31,6 +31,8 @@ class Installation {
 
     // Runs the program with "NULL,,<server>" and, when not empty, ",<selector>".
     Outcome Run(const std::string& selector = "");
+    // Runs the program with this command line (another server, a login).
+    Outcome RunWith(const std::string& commandLine);
 
     // The log of the last run: its raw bytes, and its entries after the start line as UTF-8.
     std::string LogBytes() const;
@@ -41,6 +43,9 @@ class Installation {
     // The rows of `sql` on `database`, every value as text ("NULL" for NULL).
     std::vector<std::vector<std::string>> Rows(const std::string& database,
                                                const std::string& sql) const;
+
+    // Every database of the installation written out whole (see DumpDatabase), by name.
+    std::string Dump() const;
 
     // The program date the run stamps: the copy's modification time as "dd/mm/yyyy hh:mm:ss".
     std::string ProgramDate() const;
