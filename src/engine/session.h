@@ -124,6 +124,14 @@ class BatchSink {
     virtual void resultSet(ResultSet&& set) = 0;
     virtual void message(const SqlMessage& message) = 0;
     virtual void rowCount(const RowCount& count) = 0;
+    // A receiver that passes rows on as they are made (a network peer) may take a plain
+    // SELECT's result set in parts instead: its columns, then its rows a batch at a time
+    // (callbacks run without the server's lock, like resultSet(); the statement keeps what
+    // it reads locked meanwhile), then its end. The rows may be moved from.
+    virtual bool streamsResultSets() const { return false; }
+    virtual void resultSetBegin(const std::vector<ResultColumn>& columns) { (void)columns; }
+    virtual void resultSetRows(std::vector<std::vector<Value>>& rows) { (void)rows; }
+    virtual void resultSetEnd() {}
     // The session's current database is now `name` (USE), before its 5701 message.
     virtual void databaseChanged(const std::string& name) { (void)name; }
     // The session's transaction began (@@TRANCOUNT left 0) or ended (it went back to 0):

@@ -42,19 +42,38 @@ void ResponseWriter::finish(bool attention, bool more) {
 }
 
 void ResponseWriter::resultSet(engine::ResultSet&& set) {
+    resultSetBegin(set.columns);
+    resultSetRows(set.rows);
+    resultSetEnd();
+}
+
+void ResponseWriter::resultSetBegin(const std::vector<engine::ResultColumn>& columns) {
     flushDone();
+    streamed_ = columns;
+    streamedRows_ = 0;
     ByteWriter w;
-    writeColumnMetadata(w, set.columns, features_);
+    writeColumnMetadata(w, streamed_, features_);
     write(w);
-    for (auto& row : set.rows) {
-        ByteWriter r;
-        writeRow(r, set.columns, row, features_);
-        write(r);
-        row.clear();  // what has left needs no memory any more
+}
+
+void ResponseWriter::resultSetRows(std::vector<std::vector<engine::Value>>& rows) {
+    ByteWriter w;
+    for (auto& row : rows) {
+        writeRow(w, streamed_, row, features_);
+        row.clear();  // what has been encoded needs no memory any more
+        if (w.size() >= 8192) {
+            write(w);
+            w.bytes().clear();
+        }
     }
+    if (w.size()) write(w);
+    streamedRows_ += static_cast<int64_t>(rows.size());
+}
+
+void ResponseWriter::resultSetEnd() {
     PendingDone done;
     done.command = kCommandSelect;
-    done.rows = static_cast<int64_t>(set.rows.size());
+    done.rows = streamedRows_;
     done.fromResultSet = true;
     pending_ = done;
 }

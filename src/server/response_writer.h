@@ -35,6 +35,10 @@ class ResponseWriter : public engine::BatchSink {
 
     // BatchSink
     void resultSet(engine::ResultSet&& set) override;
+    bool streamsResultSets() const override { return true; }
+    void resultSetBegin(const std::vector<engine::ResultColumn>& columns) override;
+    void resultSetRows(std::vector<std::vector<engine::Value>>& rows) override;
+    void resultSetEnd() override;
     void message(const engine::SqlMessage& m) override;
     void rowCount(const engine::RowCount& count) override;
     void databaseChanged(const std::string& name) override;
@@ -71,6 +75,8 @@ class ResponseWriter : public engine::BatchSink {
     bool inProcedure_ = false;
     bool anyError_ = false;
     std::optional<PendingDone> pending_;
+    std::vector<engine::ResultColumn> streamed_;  // columns of the result set being streamed
+    int64_t streamedRows_ = 0;
     std::string database_;
     uint64_t transaction_ = 0;
     uint64_t nextTransaction_ = 1;

@@ -25,6 +25,7 @@ class TdsServerProcess {
     bool Started() const { return port_ != 0; }
     const std::string& Error() const { return error_; }
     int Port() const { return port_; }
+    pid_t Pid() const { return pid_; }
     // "127.0.0.1:PORT", the server as the updater's command line names it.
     std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
 

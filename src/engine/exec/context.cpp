@@ -30,12 +30,22 @@ void Output::resultSet(ResultSet set) {
     // slow reader does not hold writers up); what it changed stays locked.
     if (session_ && session_->server && session_->statementDepth <= 1)
         session_->server->locks().releaseShared(session_->spid);
-    struct Relock {
-        std::unique_lock<std::recursive_mutex>& lock;
-        ~Relock() { lock.lock(); }
-    } relock{*serverLock_};
-    serverLock_->unlock();
-    sink_.resultSet(std::move(set));
+    unlocked([&] { sink_.resultSet(std::move(set)); });
+}
+
+// The parts of a streamed result set go out with the server's lock released but the
+// statement's shared locks kept: the scan that makes them goes on afterwards over the same
+// rows, which no writer may change meanwhile.
+void Output::resultSetBegin(const std::vector<ResultColumn>& columns) {
+    unlocked([&] { sink_.resultSetBegin(columns); });
+}
+
+void Output::resultSetRows(std::vector<std::vector<Value>>& rows) {
+    unlocked([&] { sink_.resultSetRows(rows); });
+}
+
+void Output::resultSetEnd() {
+    unlocked([&] { sink_.resultSetEnd(); });
 }
 
 void Output::rowCount(int64_t rows, int line) {

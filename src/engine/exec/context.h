@@ -97,11 +97,30 @@ class Output {
         : sink_(sink), serverLock_(serverLock), session_(session) {}
     void message(SqlMessage m);
     void resultSet(ResultSet set);
+    // A result set in parts (see BatchSink::streamsResultSets): only when the sink takes
+    // them and runs outside the server's lock.
+    bool streamsResultSets() const {
+        return sink_.streamsResultSets() && serverLock_ && serverLock_->owns_lock();
+    }
+    void resultSetBegin(const std::vector<ResultColumn>& columns);
+    void resultSetRows(std::vector<std::vector<Value>>& rows);
+    void resultSetEnd();
     void rowCount(int64_t rows, int line);
     void databaseChanged(const std::string& name) { sink_.databaseChanged(name); }
     void transactionChanged(BatchSink::Transaction change) { sink_.transactionChanged(change); }
 
   private:
+    // Runs fn with the server's lock released (other sessions go on meanwhile).
+    template <class Fn>
+    void unlocked(Fn fn) {
+        struct Relock {
+            std::unique_lock<std::recursive_mutex>& lock;
+            ~Relock() { lock.lock(); }
+        } relock{*serverLock_};
+        serverLock_->unlock();
+        fn();
+    }
+
     BatchSink& sink_;
     std::unique_lock<std::recursive_mutex>* serverLock_;
     SessionRuntime* session_;

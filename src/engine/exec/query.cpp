@@ -612,3 +612,41 @@ Rowset executeQuery(const BoundQuery& query, ExecContext& ctx, const Frame* oute
 }
 
 }  // namespace engine::exec
+
+namespace engine::exec {
+
+bool isStreamable(const BoundQuery& query) {
+    if (query.cores.size() != 1 || !query.orderBy.empty()) return false;
+    const BoundCore& core = *query.cores.front();
+    return !core.grouped && !core.distinct && !core.top && core.assignments.empty();
+}
+
+int64_t executeQueryStreamed(const BoundQuery& query, ExecContext& ctx, size_t batchRows,
+                             const std::function<void(std::vector<std::vector<Value>>&)>& emit) {
+    const BoundCore& core = *query.cores.front();
+    materializeSources(core, ctx, nullptr);
+    const Tuples tuples = evaluateFrom(core, ctx, nullptr);
+    const size_t count = core.from.empty() ? 1 : tuples.count();
+    std::vector<std::vector<Value>> batch;
+    batch.reserve(std::min(batchRows, count));
+    int64_t rows = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if ((i & 1023) == 0) checkCancelled(ctx.session);
+        Frame f = frameFor(core, ctx, nullptr, core.from.empty() ? nullptr : tuples.at(i));
+        if (!core.residualWhere.empty() && !passes(core.residualWhere, f)) continue;
+        std::vector<Value> values;
+        values.reserve(core.outputs.size());
+        for (const auto& o : core.outputs)
+            values.push_back(o.expr->eval(f));
+        batch.push_back(std::move(values));
+        ++rows;
+        if (batch.size() == batchRows) {
+            emit(batch);
+            batch.clear();
+        }
+    }
+    if (!batch.empty()) emit(batch);
+    return rows;
+}
+
+}  // namespace engine::exec

@@ -7,6 +7,7 @@
 // Thread-compatible.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -92,6 +93,13 @@ struct BoundQuery {
 
 // Runs a bound query. outer is the frame of the enclosing query level for correlated
 // subqueries (null at top level).
+// Whether the query's rows can be produced a batch at a time: one SELECT core without
+// grouping, DISTINCT, ORDER BY, TOP or variable assignments.
+bool isStreamable(const BoundQuery& query);
+// Runs a streamable query, handing its rows to `emit` in batches of up to `batchRows` (the
+// vector may be moved from). Returns the number of rows.
+int64_t executeQueryStreamed(const BoundQuery& query, ExecContext& ctx, size_t batchRows,
+                             const std::function<void(std::vector<std::vector<Value>>&)>& emit);
 Rowset executeQuery(const BoundQuery& query, ExecContext& ctx, const Frame* outer);
 
 // Runs only the FROM and WHERE of a core and returns its tuples (row index per source,

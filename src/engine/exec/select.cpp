@@ -5,25 +5,45 @@
 
 namespace engine::exec {
 
+namespace {
+
+std::vector<ResultColumn> describeColumns(const BoundQuery& query) {
+    std::vector<ResultColumn> columns;
+    for (const auto& c : query.columns) {
+        ResultColumn rc;
+        rc.name = c.name;
+        rc.type = c.type;
+        rc.nullable = c.nullable;
+        rc.identity = c.identity;
+        if (query.baseTable && c.originColumn >= 0)
+            rc.baseColumn = query.baseTable->schema.columns[c.originColumn].name;
+        columns.push_back(std::move(rc));
+    }
+    return columns;
+}
+
+}  // namespace
+
 void executeSelect(ExecContext& ctx, const sql::Statement& stmt, const sql::SelectStmt& select) {
     Binder binder(ctx);
     auto query = binder.bindQuery(*select.query, nullptr, true);
+    if (ctx.out.streamsResultSets() && isStreamable(*query)) {
+        // A receiver that passes rows on gets them as they are made, never all at once.
+        ctx.out.resultSetBegin(describeColumns(*query));
+        const int64_t count = executeQueryStreamed(
+            *query, ctx, 1024, [&](std::vector<std::vector<Value>>& rows) { ctx.out.resultSetRows(rows); });
+        ctx.out.resultSetEnd();
+        ctx.session.lastRowCount = count;
+        if (!ctx.session.settings.noCount) ctx.out.rowCount(count, stmt.line);
+        return;
+    }
     Rowset rows = executeQuery(*query, ctx, nullptr);
     int64_t count = static_cast<int64_t>(rows.rows.size());
     ctx.session.lastRowCount = count;
     bool assigns = !query->cores.front()->assignments.empty();
     if (!assigns) {
         ResultSet set;
-        for (const auto& c : rows.columns) {
-            ResultColumn rc;
-            rc.name = c.name;
-            rc.type = c.type;
-            rc.nullable = c.nullable;
-            rc.identity = c.identity;
-            if (query->baseTable && c.originColumn >= 0)
-                rc.baseColumn = query->baseTable->schema.columns[c.originColumn].name;
-            set.columns.push_back(std::move(rc));
-        }
+        set.columns = describeColumns(*query);
         if (query->baseTable && rows.baseSlots.size() == rows.rows.size()) {
             const Table& t = *query->baseTable;
             set.baseTable =
