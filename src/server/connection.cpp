@@ -358,7 +358,12 @@ void Connection::serve() {
                     break;
                 }
             }
-            if (next) {
+            if (next && attentionPending()) {
+                // Cancelled before it started: the client gave up on it, so it does not run.
+                writer_->begin(false);
+                writer_->finish(true);
+                finishResponse();
+            } else if (next) {
                 handle(*next);
             } else if (attentionPending()) {
                 // An attention with nothing running: acknowledge it alone.
