@@ -14,6 +14,7 @@ constexpr const char* kProgramName = "tds-server";
 constexpr uint8_t kVersionMajor = 15, kVersionMinor = 0;
 constexpr uint16_t kVersionBuild = 2000;
 constexpr size_t kFlushBytes = 64 * 1024;
+constexpr size_t kLockedFlushBytes = 4 * 1024 * 1024;
 constexpr size_t kMaxQueuedRequests = 16;
 
 uint32_t negotiatedVersion(uint32_t asked) {
@@ -248,7 +249,11 @@ bool Connection::openSession(const Login7& login) {
         [this](std::string_view packet) {
             if (broken_) return;
             outBuffer_.append(packet);
-            if (outBuffer_.size() < kFlushBytes) return;
+            // Sending may wait for the client. Inside the engine's lock (messages, row counts)
+            // that would hold up every session, so output waits there unless it grows large;
+            // result sets and the end of a request send it.
+            const bool mayBlock = writer_ && writer_->mayBlock();
+            if (outBuffer_.size() < (mayBlock ? kFlushBytes : kLockedFlushBytes)) return;
             try {
                 channel_.write(outBuffer_);
             } catch (const ConnectionClosed& e) {

@@ -41,6 +41,17 @@ void ResponseWriter::finish(bool attention, bool more) {
     write(w);
 }
 
+namespace {
+
+// Marks a callback the engine makes without its lock, for as long as it runs.
+struct Unlocked {
+    bool& flag;
+    explicit Unlocked(bool& f) : flag(f) { flag = true; }
+    ~Unlocked() { flag = false; }
+};
+
+}  // namespace
+
 void ResponseWriter::resultSet(engine::ResultSet&& set) {
     resultSetBegin(set.columns);
     resultSetRows(set.rows);
@@ -48,6 +59,7 @@ void ResponseWriter::resultSet(engine::ResultSet&& set) {
 }
 
 void ResponseWriter::resultSetBegin(const std::vector<engine::ResultColumn>& columns) {
+    Unlocked unlocked(unlockedCallback_);
     flushDone();
     streamed_ = columns;
     streamedRows_ = 0;
@@ -57,6 +69,7 @@ void ResponseWriter::resultSetBegin(const std::vector<engine::ResultColumn>& col
 }
 
 void ResponseWriter::resultSetRows(std::vector<std::vector<engine::Value>>& rows) {
+    Unlocked unlocked(unlockedCallback_);
     ByteWriter w;
     for (auto& row : rows) {
         writeRow(w, streamed_, row, features_);

@@ -52,6 +52,9 @@ class ResponseWriter : public engine::BatchSink {
     void raw(const std::string& tokenBytes);
 
     bool errorsSeen() const { return anyError_; }
+    // Whether the engine is in a callback that runs without its lock (a result set), where
+    // waiting on a slow client holds up nobody else.
+    bool mayBlock() const { return unlockedCallback_; }
     const std::string& currentDatabase() const { return database_; }
     void setCurrentDatabase(std::string name) { database_ = std::move(name); }
     bool inTransaction() const { return transaction_ != 0; }
@@ -77,6 +80,7 @@ class ResponseWriter : public engine::BatchSink {
     std::optional<PendingDone> pending_;
     std::vector<engine::ResultColumn> streamed_;  // columns of the result set being streamed
     int64_t streamedRows_ = 0;
+    bool unlockedCallback_ = false;
     std::string database_;
     uint64_t transaction_ = 0;
     uint64_t nextTransaction_ = 1;
