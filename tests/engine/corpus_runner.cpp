@@ -5,6 +5,7 @@
 #include <memory>
 #include <numeric>
 #include <regex>
+#include <set>
 #include <sstream>
 
 #include "engine/session.h"
@@ -157,12 +158,18 @@ class FileRun {
             }
             const std::string problem = check(w, executor_.execute(batch), expected);
             auto listed = known_.find(directiveLine);
+            if (listed != known_.end()) cases_.insert(directiveLine);
             if (listed == known_.end()) {
                 if (!problem.empty()) fail(directiveLine, problem);
             } else if (problem.empty()) {
                 fail(directiveLine, "listed as a known difference (" + listed->second +
                                         ") but gives the expected outcome: take it off the list");
             }
+        }
+        for (const auto& [line, reason] : known_) {
+            if (!cases_.count(line))
+                fail(line,
+                     "listed as a known difference (" + reason + ") but no case starts there");
         }
         return failures_;
     }
@@ -263,6 +270,7 @@ class FileRun {
     const KnownDifferences& known_;
     std::string database_ = "master";
     std::vector<Failure> failures_;
+    std::set<int> cases_;  // the listed cases met
 };
 
 }  // namespace
