@@ -31,7 +31,10 @@ void ResponseWriter::finish(bool attention, bool more) {
         pending_.reset();
     } else {
         flushDone();
-        if (anyError_) status |= kDoneError;
+        // A procedure's DONEPROC says whether any of its statements failed; the bare DONE
+        // that ends a batch follows its last statement's DONE, which said so already (an
+        // error bit here would be a failed result without a message to ODBC drivers).
+        if (anyError_ && inProcedure_) status |= kDoneError;
     }
     if (attention) status |= kDoneAttention;
     if (more) status |= kDoneMore;
@@ -99,6 +102,11 @@ void ResponseWriter::message(const engine::SqlMessage& m) {
     if (m.isError()) {
         anyError_ = true;
         if (!pending_) pending_ = PendingDone{kDoneError, kCommandNone, 0, false, true};
+    } else if (!pending_) {
+        // A statement that only informs (PRINT, USE) ends with a DONE of its own, as on SQL
+        // Server: ODBC drivers hand the message over at that DONE, so a later statement's
+        // error cannot come before it (FreeTDS ranks the records of one call by severity).
+        pending_ = PendingDone{0, kCommandNone, 0, false, false};
     }
 }
 
@@ -122,7 +130,10 @@ void ResponseWriter::databaseChanged(const std::string& name) {
 }
 
 void ResponseWriter::transactionChanged(Transaction change) {
-    flushDone();
+    // The rollback that a failed statement brings about (an error that ends the batch) is
+    // part of that statement's outcome: it goes before the statement's DONE, as SQL Server
+    // sends it, so that DONE can still end the batch.
+    if (!(change == Transaction::RolledBack && pending_ && pending_->fromError)) flushDone();
     ByteWriter w;
     if (change == Transaction::Began) {
         transaction_ = nextTransaction_++;

@@ -4,11 +4,15 @@
 //   tds-server -S DIR [--listen HOST:PORT] [--certificate FILE --key FILE] [--create]
 //              [--login NAME [--login-language us_english|Español]] [--max-connections N]
 //              [--name SERVERNAME] [--port-file FILE]
+//              [--fixed-clock EPOCH_SECONDS] [--random-seed N]
 //
 // Logins: a data directory without logins refuses every connection. The first one is made
 // at start by --login NAME (or TDS_SERVER_LOGIN) with its password from TDS_SERVER_PASSWORD
 // (never on the command line, where other users could read it); later ones with
 // CREATE LOGIN through any client or sqlshell.
+//
+// --fixed-clock and --random-seed make GETDATE() and NEWID() answer the same on every run
+// (tests compare a run over the wire with one in process).
 #include <signal.h>
 #include <unistd.h>
 
@@ -17,6 +21,7 @@
 #include <fstream>
 #include <iostream>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "engine/session.h"
@@ -35,6 +40,7 @@ int usage(const std::string& problem) {
     std::cerr << "usage: tds-server -S DATA_DIRECTORY [--listen HOST:PORT] [--create]\n"
                  "                  [--certificate FILE --key FILE] [--login NAME [--login-language LANG]]\n"
                  "                  [--max-connections N] [--name SERVERNAME] [--port-file FILE]\n"
+                 "                  [--fixed-clock EPOCH_SECONDS] [--random-seed N]\n"
                  "  The first login's password comes from TDS_SERVER_PASSWORD.\n";
     return 2;
 }
@@ -52,6 +58,8 @@ int main(int argc, char** argv) {
     std::string serverName = hostName();
     size_t maxConnections = 256;
     bool create = false;
+    std::optional<int64_t> fixedClock;
+    std::optional<uint64_t> randomSeed;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&]() -> std::string {
@@ -69,6 +77,8 @@ int main(int argc, char** argv) {
             else if (arg == "--port-file") portFile = value();
             else if (arg == "--max-connections") maxConnections = std::stoul(value());
             else if (arg == "--create") create = true;
+            else if (arg == "--fixed-clock") fixedClock = std::stoll(value());
+            else if (arg == "--random-seed") randomSeed = std::stoull(value());
             else if (arg == "-h" || arg == "--help") return usage("");
             else return usage("unknown option " + arg);
         } catch (const std::exception& e) {
@@ -171,6 +181,12 @@ int main(int argc, char** argv) {
     settings.dataDirectory = directory;
     settings.serverName = serverName;
     settings.tls = tls.get();
+    if (fixedClock) {
+        const auto instant =
+            std::chrono::system_clock::from_time_t(static_cast<std::time_t>(*fixedClock));
+        settings.sessionOptions.clock = [instant] { return instant; };
+    }
+    settings.sessionOptions.randomSeed = randomSeed;
     std::cerr << "tds-server: serving " << directory << " on " << host << ":" << listener->port()
               << (tls ? " (encryption available)" : " (encryption not supported)") << std::endl;
     listener->serve(settings, log, maxConnections);
