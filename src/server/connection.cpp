@@ -504,14 +504,20 @@ void Connection::runRpc(const Message& message) {
 
 namespace {
 
-// The text of an argument that carries statement text or declarations.
-std::string textArgument(const RpcCall& call, size_t position, std::string_view name) {
+// The text of a leading argument of sp_executesql or sp_prepare (statement text or
+// declarations). SQL Server takes these by position whatever name the client gives them
+// (tedious sends @statement, others @stmt): a known name only finds one given out of order.
+std::optional<std::string> textArgument(const RpcCall& call, size_t position,
+                                        std::initializer_list<std::string_view> names) {
     const RpcParameter* found = nullptr;
-    for (size_t i = 0; i < call.parameters.size(); ++i) {
-        const auto& p = call.parameters[i];
-        if (p.name.empty() ? i == position : engine::identifierEqual(p.name, name)) found = &p;
+    for (const auto& p : call.parameters) {
+        for (std::string_view name : names) {
+            if (!found && !p.name.empty() && engine::identifierEqual(p.name, name)) found = &p;
+        }
     }
-    if (!found || found->value.value.isNull()) return {};
+    if (!found && position < call.parameters.size()) found = &call.parameters[position];
+    if (!found) return std::nullopt;
+    if (found->value.value.isNull()) return std::string();
     return found->value.value.bytes();
 }
 
@@ -534,11 +540,18 @@ void Connection::callProcedure(const RpcCall& call, bool) {
     const engine::DataType intType = engine::DataType::of(engine::TypeId::Int);
 
     if (bare == "sp_executesql") {
-        return executeSql(call, 2, textArgument(call, 0, "@stmt"), textArgument(call, 1, "@params"),
-                          std::nullopt);
+        auto statement = textArgument(call, 0, {"@stmt", "@statement"});
+        if (!statement) {
+            writer_->message(engine::sqlMessage(214, {"@statement", "ntext/nchar/nvarchar"}));
+            writer_->returnStatus(1);
+            return;
+        }
+        return executeSql(call, 2, *statement,
+                          textArgument(call, 1, {"@params", "@parameters"}).value_or(""), std::nullopt);
     }
     if (bare == "sp_prepare" || bare == "sp_prepexec") {
-        Prepared p{textArgument(call, 1, "@params"), textArgument(call, 2, "@stmt")};
+        Prepared p{textArgument(call, 1, {"@params", "@parameters"}).value_or(""),
+                   textArgument(call, 2, {"@stmt", "@statement"}).value_or("")};
         const int32_t handle = nextHandle_++;
         prepared_[handle] = p;
         if (bare == "sp_prepexec") return executeSql(call, 3, p.statement, p.declarations, handle);
