@@ -551,6 +551,10 @@ class Runner {
                     st.identityInsertTable = 0;
                 }
                 return;
+            } else if (identifierEqual(option, "TRANSACTION ISOLATION LEVEL")) {
+                // READ UNCOMMITTED reads only committed rows here: stricter, never wrong.
+                if (value == "SNAPSHOT") raise(ctx_, 3952, {ctx_.session.database->name});
+                st.holdSharedLocks = value == "REPEATABLE READ" || value == "SERIALIZABLE";
             }
             // Other options (ANSI_NULLS, QUOTED_IDENTIFIER, ARITHABORT, ...) are accepted;
             // the engine behaves as a client connection sets them.

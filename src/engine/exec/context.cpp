@@ -27,8 +27,10 @@ void Output::resultSet(ResultSet set) {
     if (!serverLock_ || !serverLock_->owns_lock()) return sink_.resultSet(std::move(set));
     // The set is complete and owned here: the sink may take its time over it while other
     // sessions run. The statement has read what it reads, so its shared locks go now (a
-    // slow reader does not hold writers up); what it changed stays locked.
-    if (session_ && session_->server && session_->statementDepth <= 1)
+    // slow reader does not hold writers up); what it changed stays locked, and so does
+    // what it read under REPEATABLE READ or SERIALIZABLE inside a transaction.
+    if (session_ && session_->server && session_->statementDepth <= 1 &&
+        !(session_->settings.holdSharedLocks && session_->tranCount > 0))
         session_->server->locks().releaseShared(session_->spid);
     struct Relock {
         std::unique_lock<std::recursive_mutex>& lock;

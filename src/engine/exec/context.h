@@ -37,6 +37,9 @@ struct SessionSettings {
     int64_t rowCountLimit = 0;        // SET ROWCOUNT n (0 = no limit)
     int lockTimeout = -1;             // SET LOCK_TIMEOUT, milliseconds (-1 = for ever)
     bool implicitTransactions = false;
+    // SET TRANSACTION ISOLATION LEVEL REPEATABLE READ or SERIALIZABLE: shared locks last as
+    // long as the transaction (on whole databases, so the one behaves as the other).
+    bool holdSharedLocks = false;
 };
 
 struct SessionRuntime {

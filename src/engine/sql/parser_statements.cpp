@@ -349,6 +349,28 @@ StatementPtr Parser::parseSet() {
         return s;
     }
     SetOptionStmt set;
+    if (peekWord("TRANSACTION") && peekWord("ISOLATION", 1)) {
+        // SET TRANSACTION ISOLATION LEVEL READ COMMITTED: the level as the value.
+        next(), next();
+        expectWord("LEVEL");
+        set.options.push_back("TRANSACTION ISOLATION LEVEL");
+        if (acceptWord("READ")) {
+            if (acceptWord("UNCOMMITTED")) set.value = "READ UNCOMMITTED";
+            else if (acceptWord("COMMITTED")) set.value = "READ COMMITTED";
+            else syntaxError();
+        } else if (acceptWord("REPEATABLE")) {
+            expectWord("READ");
+            set.value = "REPEATABLE READ";
+        } else if (acceptWord("SERIALIZABLE")) {
+            set.value = "SERIALIZABLE";
+        } else if (acceptWord("SNAPSHOT")) {
+            set.value = "SNAPSHOT";
+        } else {
+            syntaxError();
+        }
+        s->node = std::move(set);
+        return s;
+    }
     if (peek().kind != TokenKind::Identifier) syntaxError();
     set.options.push_back(next().text);
     if (equalsIgnoreCase(set.options[0], "IDENTITY_INSERT")) {

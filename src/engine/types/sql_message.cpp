@@ -239,6 +239,9 @@ constexpr CatalogueEntry kCatalogue[] = {
     {3733, 16, 2, S, "Constraint '%.*ls' does not belong to table '%.*ls'."},
     {3902, 16, 1, S, "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION."},
     {3903, 16, 1, S, "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION."},
+    {3952, 16, 1, S,
+     "Snapshot isolation transaction failed accessing database '%.*ls' because snapshot isolation "
+     "is not allowed in this database. Use ALTER DATABASE to allow snapshot isolation."},
     {4060, 11, 1, B, "Cannot open database \"%.*ls\" requested by the login. The login failed."},
     {4104, 16, 1, B, "The multi-part identifier \"%.*ls\" could not be bound."},
     {4127, 16, 1, B,
