@@ -460,30 +460,58 @@ void Connection::runBatch(const Message& message) {
     finishResponse();
 }
 
+namespace {
+
+// A transaction or savepoint name as statement text.
+std::string bracketed(std::string_view name) {
+    std::string out = "[";
+    for (char c : name) {
+        out += c;
+        if (c == ']') out += ']';
+    }
+    return out + "]";
+}
+
+// The statements that begin a transaction as a transaction-manager request asks: a level
+// other than 0 stays the session's, as SET TRANSACTION ISOLATION LEVEL does.
+std::string beginStatements(uint8_t isolationLevel, const std::string& name) {
+    static constexpr const char* kLevels[] = {nullptr, "READ UNCOMMITTED", "READ COMMITTED",
+                                              "REPEATABLE READ", "SERIALIZABLE", "SNAPSHOT"};
+    std::string text;
+    if (isolationLevel > 5) throw ProtocolError("unknown isolation level");
+    if (isolationLevel != 0) text = std::string("SET TRANSACTION ISOLATION LEVEL ") + kLevels[isolationLevel] + "; ";
+    text += "BEGIN TRANSACTION";
+    if (!name.empty()) text += " " + bracketed(name);
+    return text;
+}
+
+}  // namespace
+
 void Connection::runTransactionRequest(const Message& message) {
     TransactionRequest request = parseTransactionRequest(message.payload, features_.version >= kTds72);
     std::string text;
+    const std::string name = request.name.empty() ? "" : " " + bracketed(request.name);
     switch (request.kind) {
         case TransactionRequestKind::Begin:
-            text = "BEGIN TRANSACTION";
+            text = beginStatements(request.isolationLevel, request.name);
             break;
         case TransactionRequestKind::Commit:
-            text = "COMMIT TRANSACTION";
+            text = "COMMIT TRANSACTION" + name;
             break;
         case TransactionRequestKind::Rollback:
-            text = "ROLLBACK TRANSACTION";
+            text = "ROLLBACK TRANSACTION" + name;
             break;
         case TransactionRequestKind::Save:
-            text = "SAVE TRANSACTION";
+            text = "SAVE TRANSACTION" + name;
             break;
         default:
             break;
     }
+    if (request.beginAfter) text += "; " + beginStatements(request.isolationLevel, request.beginName);
     writer_->begin(false);
     if (text.empty()) {
         writer_->message(plainError(8517, "Distributed transactions are not supported by this server."));
     } else {
-        if (request.beginAfter) text += "; BEGIN TRANSACTION";
         session_->execute(text, *writer_);
     }
     writer_->finish(attentionPending());
