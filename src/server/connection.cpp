@@ -361,10 +361,8 @@ void Connection::serve() {
             if (next) {
                 handle(*next);
             } else if (attentionPending()) {
-                // An attention with nothing running: acknowledge it alone.
-                writer_->begin(false);
-                writer_->finish(true);
-                finishResponse();
+                // An attention with nothing running (it came after the response).
+                acknowledgeAttention();
             }
             if (broken_) break;
         }
@@ -394,8 +392,7 @@ bool Connection::attentionPending() {
     return true;
 }
 
-void Connection::finishResponse(bool more) {
-    if (more) return;
+void Connection::finishResponse() {
     stream_->finish();
     if (broken_ || outBuffer_.empty()) {
         outBuffer_.clear();
@@ -410,8 +407,29 @@ void Connection::finishResponse(bool more) {
     outBuffer_.clear();
 }
 
+// A cancelled request's response ends as it stands, and the acknowledgement follows in a
+// message of its own, as SQL Server sends them: tedious looks for it only in the message
+// after the response; clients that read tokens across messages find it either way.
+void Connection::endResponse() {
+    const bool attention = attentionPending();
+    finishResponse();
+    if (attention) acknowledgeAttention();
+}
+
+void Connection::acknowledgeAttention() {
+    writer_->begin(false);
+    writer_->attentionAcknowledgement();
+    finishResponse();
+}
+
 void Connection::handle(const Message& message) {
-    if (message.ignored) return;  // the client withdrew it
+    if (message.ignored) {
+        // The client withdrew the request before sending all of it; it still waits for
+        // the DONE that answers it.
+        writer_->begin(false);
+        writer_->finish();
+        return endResponse();
+    }
     if (message.firstStatus & (kStatusResetConnection | kStatusResetConnectionSkipTran))
         resetConnection();
     switch (message.type) {
@@ -456,8 +474,8 @@ void Connection::runBatch(const Message& message) {
     SqlBatchRequest request = parseSqlBatch(message.payload, features_.version >= kTds72);
     writer_->begin(false);
     session_->execute(request.text, *writer_);
-    writer_->finish(attentionPending());
-    finishResponse();
+    writer_->finish();
+    endResponse();
 }
 
 namespace {
@@ -514,20 +532,21 @@ void Connection::runTransactionRequest(const Message& message) {
     } else {
         session_->execute(text, *writer_);
     }
-    writer_->finish(attentionPending());
-    finishResponse();
+    writer_->finish();
+    endResponse();
 }
 
 void Connection::runRpc(const Message& message) {
     RpcRequest request = parseRpc(message.payload, features_.version >= kTds72);
     for (size_t i = 0; i < request.calls.size(); ++i) {
-        const bool last = i + 1 == request.calls.size();
         writer_->begin(true);
-        callProcedure(request.calls[i], last);
-        writer_->finish(last && attentionPending(), !last);
-        if (broken_) break;
+        callProcedure(request.calls[i], i + 1 == request.calls.size());
+        // A cancel ends the request after the call it interrupted.
+        const bool more = i + 1 < request.calls.size() && !attentionArrived();
+        writer_->finish(more);
+        if (broken_ || !more) break;
     }
-    finishResponse();
+    endResponse();
 }
 
 namespace {

@@ -18,7 +18,7 @@ void ResponseWriter::flushDone() {
     write(w);
 }
 
-void ResponseWriter::finish(bool attention, bool more) {
+void ResponseWriter::finish(bool more) {
     ByteWriter w;
     uint16_t status = 0;
     uint16_t command = kCommandNone;
@@ -33,11 +33,17 @@ void ResponseWriter::finish(bool attention, bool more) {
         flushDone();
         if (anyError_) status |= kDoneError;
     }
-    if (attention) status |= kDoneAttention;
     if (more) status |= kDoneMore;
     if (transaction_ != 0) status |= kDoneInTransaction;
     writeDone(w, inProcedure_ ? DoneKind::DoneProc : DoneKind::Done, status, command, rows,
               features_);
+    write(w);
+}
+
+void ResponseWriter::attentionAcknowledgement() {
+    pending_.reset();
+    ByteWriter w;
+    writeDone(w, DoneKind::Done, kDoneAttention, kCommandNone, 0, features_);
     write(w);
 }
 

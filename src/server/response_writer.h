@@ -29,9 +29,11 @@ class ResponseWriter : public engine::BatchSink {
     // the response with DONEPROC (an RPC).
     void begin(bool inProcedure);
     // Ends the response to a request (or to one call of an RPC request, with `more` when
-    // other calls follow): its final DONE/DONEPROC, with the attention flag when the client
-    // cancelled it. The message itself ends with the stream (PacketStream::finish()).
-    void finish(bool attention, bool more = false);
+    // other calls follow): its final DONE/DONEPROC. The message itself ends with the stream
+    // (PacketStream::finish()).
+    void finish(bool more = false);
+    // The acknowledgement of a client's attention: a DONE of its own, alone in its message.
+    void attentionAcknowledgement();
 
     // BatchSink
     void resultSet(engine::ResultSet&& set) override;
