@@ -109,6 +109,8 @@ void endTransaction(SessionRuntime& session) {
         --entry->transactions;
     session.undo.clear();
     session.tranCount = 0;
+    session.transactionName.clear();
+    session.savepoints.clear();
     if (session.server) session.server->locks().releaseAll(session.spid);
 }
 
@@ -125,6 +127,20 @@ void rollbackTransaction(SessionRuntime& session) {
         }
     }
     endTransaction(session);
+}
+
+void rollbackToSavepoint(SessionRuntime& session, const SessionRuntime::Savepoint& savepoint) {
+    for (auto& [entry, undo] : session.undo) {
+        auto it = savepoint.undoSizes.find(entry);
+        const size_t keep = it == savepoint.undoSizes.end() ? 0 : it->second;
+        if (undo.size() <= keep) continue;
+        std::string ignored;
+        if (!entry->database && !session.server->database(entry->name, ignored)) continue;
+        StatementChanges back(*entry);
+        back.changes.assign(undo.rbegin(), undo.rend() - static_cast<std::ptrdiff_t>(keep));
+        back.commit(*session.server);
+        undo.resize(keep);
+    }
 }
 
 SqlMessage messageAt(const ExecContext& ctx, int number, const std::vector<std::string>& args) {
