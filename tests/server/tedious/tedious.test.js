@@ -290,9 +290,13 @@ describe('transactions', () => {
     assert.equal(c.inTransaction, false);
     assert.deepEqual((await run(c, 'SELECT @@TRANCOUNT')).rows, [[0]]);
 
-    // Named, at an isolation level of its own.
+    // Named, at an isolation level of its own, and back to a savepoint inside it.
     await transactionStep(c, 'beginTransaction', 'Traspaso', tedious.ISOLATION_LEVEL.SERIALIZABLE);
     await insert(4);
+    await transactionStep(c, 'saveTransaction', 'Punto');
+    await insert(5);
+    await transactionStep(c, 'rollbackTransaction', 'Punto');
+    assert.equal(c.inTransaction, true);
     await transactionStep(c, 'commitTransaction', 'Traspaso');
 
     const other = await connect(plain);
