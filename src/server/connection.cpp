@@ -261,6 +261,7 @@ bool Connection::openSession(const Login7& login) {
         },
         packetSize);
     writer_ = std::make_unique<ResponseWriter>(*stream_, features_, settings_.serverName);
+    writer_->setCancelled([this] { return attentionArrived(); });
     sendLoginAck(login, opened.messages);
     return true;
 }

@@ -52,15 +52,18 @@ void ResponseWriter::resultSet(engine::ResultSet&& set) {
     ByteWriter w;
     writeColumnMetadata(w, set.columns, features_);
     write(w);
+    int64_t sent = 0;
     for (auto& row : set.rows) {
+        if (cancelled_ && cancelled_()) break;
         ByteWriter r;
         writeRow(r, set.columns, row, features_);
         write(r);
         row.clear();  // what has left needs no memory any more
+        ++sent;
     }
     PendingDone done;
     done.command = kCommandSelect;
-    done.rows = static_cast<int64_t>(set.rows.size());
+    done.rows = sent;
     done.fromResultSet = true;
     pending_ = done;
 }

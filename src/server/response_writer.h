@@ -49,6 +49,10 @@ class ResponseWriter : public engine::BatchSink {
     // Any other token (login acknowledgement, environment changes of the login).
     void raw(const std::string& tokenBytes);
 
+    // Asked between rows: true once the client cancelled the request, whose remaining rows
+    // are then left unsent.
+    void setCancelled(std::function<bool()> cancelled) { cancelled_ = std::move(cancelled); }
+
     bool errorsSeen() const { return anyError_; }
     const std::string& currentDatabase() const { return database_; }
     void setCurrentDatabase(std::string name) { database_ = std::move(name); }
@@ -73,6 +77,7 @@ class ResponseWriter : public engine::BatchSink {
     bool inProcedure_ = false;
     bool anyError_ = false;
     std::optional<PendingDone> pending_;
+    std::function<bool()> cancelled_;
     std::string database_;
     uint64_t transaction_ = 0;
     uint64_t nextTransaction_ = 1;
