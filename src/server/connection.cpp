@@ -494,11 +494,13 @@ std::string bracketed(std::string_view name) {
 // The statements that begin a transaction as a transaction-manager request asks: a level
 // other than 0 stays the session's, as SET TRANSACTION ISOLATION LEVEL does.
 std::string beginStatements(uint8_t isolationLevel, const std::string& name) {
-    static constexpr const char* kLevels[] = {nullptr, "READ UNCOMMITTED", "READ COMMITTED",
-                                              "REPEATABLE READ", "SERIALIZABLE", "SNAPSHOT"};
+    static constexpr const char* kLevels[] = {nullptr,          "READ UNCOMMITTED",
+                                              "READ COMMITTED", "REPEATABLE READ",
+                                              "SERIALIZABLE",   "SNAPSHOT"};
     std::string text;
     if (isolationLevel > 5) throw ProtocolError("unknown isolation level");
-    if (isolationLevel != 0) text = std::string("SET TRANSACTION ISOLATION LEVEL ") + kLevels[isolationLevel] + "; ";
+    if (isolationLevel != 0)
+        text = std::string("SET TRANSACTION ISOLATION LEVEL ") + kLevels[isolationLevel] + "; ";
     text += "BEGIN TRANSACTION";
     if (!name.empty()) text += " " + bracketed(name);
     return text;
@@ -526,7 +528,8 @@ void Connection::runTransactionRequest(const Message& message) {
         default:
             break;
     }
-    if (request.beginAfter) text += "; " + beginStatements(request.isolationLevel, request.beginName);
+    if (request.beginAfter)
+        text += "; " + beginStatements(request.isolationLevel, request.beginName);
     writer_->begin(false);
     if (text.empty()) {
         writer_->message(plainError(8517, "Distributed transactions are not supported by this server."));
@@ -595,7 +598,8 @@ void Connection::callProcedure(const RpcCall& call, bool) {
             return;
         }
         return executeSql(call, 2, *statement,
-                          textArgument(call, 1, {"@params", "@parameters"}).value_or(""), std::nullopt);
+                          textArgument(call, 1, {"@params", "@parameters"}).value_or(""),
+                          std::nullopt);
     }
     if (bare == "sp_prepare" || bare == "sp_prepexec") {
         Prepared p{textArgument(call, 1, {"@params", "@parameters"}).value_or(""),

@@ -221,7 +221,8 @@ TEST_F(IsolationTest, RepeatableReadKeepsWhatTheTransactionReadUntilItEnds) {
         exec(*reader, "COMMIT");
     }
     // READ COMMITTED (READ UNCOMMITTED reads as it does): the read's lock goes with it.
-    exec(*reader, "SET TRANSACTION ISOLATION LEVEL READ UNCOMMITTED BEGIN TRAN SELECT COUNT(*) FROM T");
+    exec(*reader,
+         "SET TRANSACTION ISOLATION LEVEL READ UNCOMMITTED BEGIN TRAN SELECT COUNT(*) FROM T");
     exec(*writer, "UPDATE T SET v = 1");
     exec(*reader, "COMMIT");
     auto snapshot = reader->execute("SET TRANSACTION ISOLATION LEVEL SNAPSHOT");

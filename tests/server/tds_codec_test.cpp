@@ -244,7 +244,9 @@ TEST(RequestsTest, RpcCallsAndBatchesWithHeaders) {
 TEST(RequestsTest, TransactionRequestNamesAreCountedInBytes) {
     ByteWriter headers;
     headers.u32(22), headers.u32(18), headers.u16(2), headers.u64(5), headers.u32(1);
-    auto parse = [&](const ByteWriter& body) { return parseTransactionRequest(headers.bytes() + body.bytes(), true); };
+    auto parse = [&](const ByteWriter& body) {
+        return parseTransactionRequest(headers.bytes() + body.bytes(), true);
+    };
 
     ByteWriter begin;  // BEGIN TRANSACTION Traspaso at SERIALIZABLE
     begin.u16(5), begin.u8(4), begin.u8(16), begin.raw(utf16("Traspaso"));

@@ -360,9 +360,12 @@ StatementPtr Parser::parseSet() {
         expectWord("LEVEL");
         set.options.push_back("TRANSACTION ISOLATION LEVEL");
         if (acceptWord("READ")) {
-            if (acceptWord("UNCOMMITTED")) set.value = "READ UNCOMMITTED";
-            else if (acceptWord("COMMITTED")) set.value = "READ COMMITTED";
-            else syntaxError();
+            if (acceptWord("UNCOMMITTED"))
+                set.value = "READ UNCOMMITTED";
+            else if (acceptWord("COMMITTED"))
+                set.value = "READ COMMITTED";
+            else
+                syntaxError();
         } else if (acceptWord("REPEATABLE")) {
             expectWord("READ");
             set.value = "REPEATABLE READ";
