@@ -315,9 +315,9 @@ describe('cancelling', { timeout: 60000 }, () => {
   });
   after(() => close(c));
 
-  // Runs `sql` after `arrange` set the request up, and expects tedious's cancellation.
+  // Runs `sql` after `arrange` set the request up, and expects tedious's cancellation: the
+  // acknowledgement came within tedious's cancel timeout (5 s), or the connection is lost.
   async function cancelled(sql, arrange, { method = 'execSqlBatch', cancelAtOnce = false } = {}) {
-    const started = Date.now();
     await assert.rejects(
       new Promise((resolve, reject) => {
         const request = new Request(sql, (err) => (err ? reject(err) : resolve()));
@@ -330,13 +330,10 @@ describe('cancelling', { timeout: 60000 }, () => {
         assert.equal(err.code, 'ECANCEL');
         return true;
       });
-    return Date.now() - started;
   }
 
   it('ends a waiting batch at once and keeps the connection', async () => {
-    const elapsed = await cancelled("WAITFOR DELAY '00:00:30'; SELECT 1",
-      (request) => setTimeout(() => request.cancel(), 300));
-    assert.ok(elapsed < 20000, `cancelled after ${elapsed} ms`);
+    await cancelled("WAITFOR DELAY '00:00:30'; SELECT 1", (request) => setTimeout(() => request.cancel(), 300));
     assert.deepEqual((await run(c, "SELECT N'sigue'")).rows, [['sigue']]);
     assert.equal(lost, undefined);
   });
