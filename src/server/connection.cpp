@@ -266,6 +266,7 @@ bool Connection::openSession(const Login7& login) {
         },
         packetSize);
     writer_ = std::make_unique<ResponseWriter>(*stream_, features_, settings_.serverName);
+    writer_->setCancelled([this] { return attentionArrived(); });
     sendLoginAck(login, opened.messages);
     return true;
 }
@@ -371,10 +372,8 @@ void Connection::serve() {
             } else if (next) {
                 handle(*next);
             } else if (attentionPending()) {
-                // An attention with nothing running: acknowledge it alone.
-                writer_->begin(false);
-                writer_->finish(true);
-                finishResponse();
+                // An attention with nothing running (it came after the response).
+                acknowledgeAttention();
             }
             if (broken_) break;
         }
@@ -404,8 +403,7 @@ bool Connection::attentionPending() {
     return true;
 }
 
-void Connection::finishResponse(bool more) {
-    if (more) return;
+void Connection::finishResponse() {
     stream_->finish();
     if (broken_ || outBuffer_.empty()) {
         outBuffer_.clear();
@@ -420,8 +418,29 @@ void Connection::finishResponse(bool more) {
     outBuffer_.clear();
 }
 
+// A cancelled request's response ends as it stands, and the acknowledgement follows in a
+// message of its own, as SQL Server sends them: tedious looks for it only in the message
+// after the response; clients that read tokens across messages find it either way.
+void Connection::endResponse() {
+    const bool attention = attentionPending();
+    finishResponse();
+    if (attention) acknowledgeAttention();
+}
+
+void Connection::acknowledgeAttention() {
+    writer_->begin(false);
+    writer_->attentionAcknowledgement();
+    finishResponse();
+}
+
 void Connection::handle(const Message& message) {
-    if (message.ignored) return;  // the client withdrew it
+    if (message.ignored) {
+        // The client withdrew the request before sending all of it; it still waits for
+        // the DONE that answers it.
+        writer_->begin(false);
+        writer_->finish();
+        return endResponse();
+    }
     if (message.firstStatus & (kStatusResetConnection | kStatusResetConnectionSkipTran))
         resetConnection();
     switch (message.type) {
@@ -466,62 +485,100 @@ void Connection::runBatch(const Message& message) {
     SqlBatchRequest request = parseSqlBatch(message.payload, features_.version >= kTds72);
     writer_->begin(false);
     session_->execute(request.text, *writer_);
-    writer_->finish(attentionPending());
-    finishResponse();
+    writer_->finish();
+    endResponse();
 }
+
+namespace {
+
+// A transaction or savepoint name as statement text.
+std::string bracketed(std::string_view name) {
+    std::string out = "[";
+    for (char c : name) {
+        out += c;
+        if (c == ']') out += ']';
+    }
+    return out + "]";
+}
+
+// The statements that begin a transaction as a transaction-manager request asks: a level
+// other than 0 stays the session's, as SET TRANSACTION ISOLATION LEVEL does.
+std::string beginStatements(uint8_t isolationLevel, const std::string& name) {
+    static constexpr const char* kLevels[] = {nullptr,          "READ UNCOMMITTED",
+                                              "READ COMMITTED", "REPEATABLE READ",
+                                              "SERIALIZABLE",   "SNAPSHOT"};
+    std::string text;
+    if (isolationLevel > 5) throw ProtocolError("unknown isolation level");
+    if (isolationLevel != 0)
+        text = std::string("SET TRANSACTION ISOLATION LEVEL ") + kLevels[isolationLevel] + "; ";
+    text += "BEGIN TRANSACTION";
+    if (!name.empty()) text += " " + bracketed(name);
+    return text;
+}
+
+}  // namespace
 
 void Connection::runTransactionRequest(const Message& message) {
     TransactionRequest request = parseTransactionRequest(message.payload, features_.version >= kTds72);
     std::string text;
+    const std::string name = request.name.empty() ? "" : " " + bracketed(request.name);
     switch (request.kind) {
         case TransactionRequestKind::Begin:
-            text = "BEGIN TRANSACTION";
+            text = beginStatements(request.isolationLevel, request.name);
             break;
         case TransactionRequestKind::Commit:
-            text = "COMMIT TRANSACTION";
+            text = "COMMIT TRANSACTION" + name;
             break;
         case TransactionRequestKind::Rollback:
-            text = "ROLLBACK TRANSACTION";
+            text = "ROLLBACK TRANSACTION" + name;
             break;
         case TransactionRequestKind::Save:
-            text = "SAVE TRANSACTION";
+            text = "SAVE TRANSACTION" + name;
             break;
         default:
             break;
     }
+    if (request.beginAfter)
+        text += "; " + beginStatements(request.isolationLevel, request.beginName);
     writer_->begin(false);
     if (text.empty()) {
         writer_->message(plainError(8517, "Distributed transactions are not supported by this server."));
     } else {
-        if (request.beginAfter) text += "; BEGIN TRANSACTION";
         session_->execute(text, *writer_);
     }
-    writer_->finish(attentionPending());
-    finishResponse();
+    writer_->finish();
+    endResponse();
 }
 
 void Connection::runRpc(const Message& message) {
     RpcRequest request = parseRpc(message.payload, features_.version >= kTds72);
     for (size_t i = 0; i < request.calls.size(); ++i) {
-        const bool last = i + 1 == request.calls.size();
         writer_->begin(true);
-        callProcedure(request.calls[i], last);
-        writer_->finish(last && attentionPending(), !last);
-        if (broken_) break;
+        callProcedure(request.calls[i], i + 1 == request.calls.size());
+        // A cancel ends the request after the call it interrupted.
+        const bool more = i + 1 < request.calls.size() && !attentionArrived();
+        writer_->finish(more);
+        if (broken_ || !more) break;
     }
-    finishResponse();
+    endResponse();
 }
 
 namespace {
 
-// The text of an argument that carries statement text or declarations.
-std::string textArgument(const RpcCall& call, size_t position, std::string_view name) {
+// The text of a leading argument of sp_executesql or sp_prepare (statement text or
+// declarations). SQL Server takes these by position whatever name the client gives them
+// (tedious sends @statement, others @stmt): a known name only finds one given out of order.
+std::optional<std::string> textArgument(const RpcCall& call, size_t position,
+                                        std::initializer_list<std::string_view> names) {
     const RpcParameter* found = nullptr;
-    for (size_t i = 0; i < call.parameters.size(); ++i) {
-        const auto& p = call.parameters[i];
-        if (p.name.empty() ? i == position : engine::identifierEqual(p.name, name)) found = &p;
+    for (const auto& p : call.parameters) {
+        for (std::string_view name : names) {
+            if (!found && !p.name.empty() && engine::identifierEqual(p.name, name)) found = &p;
+        }
     }
-    if (!found || found->value.value.isNull()) return {};
+    if (!found && position < call.parameters.size()) found = &call.parameters[position];
+    if (!found) return std::nullopt;
+    if (found->value.value.isNull()) return std::string();
     return found->value.value.bytes();
 }
 
@@ -544,11 +601,19 @@ void Connection::callProcedure(const RpcCall& call, bool) {
     const engine::DataType intType = engine::DataType::of(engine::TypeId::Int);
 
     if (bare == "sp_executesql") {
-        return executeSql(call, 2, textArgument(call, 0, "@stmt"), textArgument(call, 1, "@params"),
+        auto statement = textArgument(call, 0, {"@stmt", "@statement"});
+        if (!statement) {
+            writer_->message(engine::sqlMessage(214, {"@statement", "ntext/nchar/nvarchar"}));
+            writer_->returnStatus(1);
+            return;
+        }
+        return executeSql(call, 2, *statement,
+                          textArgument(call, 1, {"@params", "@parameters"}).value_or(""),
                           std::nullopt);
     }
     if (bare == "sp_prepare" || bare == "sp_prepexec") {
-        Prepared p{textArgument(call, 1, "@params"), textArgument(call, 2, "@stmt")};
+        Prepared p{textArgument(call, 1, {"@params", "@parameters"}).value_or(""),
+                   textArgument(call, 2, {"@stmt", "@statement"}).value_or("")};
         const int32_t handle = nextHandle_++;
         prepared_[handle] = p;
         if (bare == "sp_prepexec") return executeSql(call, 3, p.statement, p.declarations, handle);

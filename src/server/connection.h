@@ -77,7 +77,11 @@ class Connection {
     void callProcedure(const RpcCall& call, bool last);
     void executeSql(const RpcCall& call, size_t firstArgument, const std::string& statement,
                     const std::string& declarations, std::optional<int32_t> preparedHandle);
-    void finishResponse(bool more = false);
+    void finishResponse();
+    // Ends the response to a request; a cancelled one is followed by the acknowledgement.
+    void endResponse();
+    void acknowledgeAttention();
+    bool attentionArrived() const { return attentions_.load() != attentionsAnswered_; }
     bool attentionPending();
 
     std::string peer_;

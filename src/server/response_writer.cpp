@@ -18,7 +18,7 @@ void ResponseWriter::flushDone() {
     write(w);
 }
 
-void ResponseWriter::finish(bool attention, bool more) {
+void ResponseWriter::finish(bool more) {
     ByteWriter w;
     uint16_t status = 0;
     uint16_t command = kCommandNone;
@@ -36,7 +36,6 @@ void ResponseWriter::finish(bool attention, bool more) {
         // error bit here would be a failed result without a message to ODBC drivers).
         if (anyError_ && inProcedure_) status |= kDoneError;
     }
-    if (attention) status |= kDoneAttention;
     if (more) status |= kDoneMore;
     if (transaction_ != 0) status |= kDoneInTransaction;
     writeDone(w, inProcedure_ ? DoneKind::DoneProc : DoneKind::Done, status, command, rows,
@@ -54,6 +53,13 @@ struct Unlocked {
 };
 
 }  // namespace
+
+void ResponseWriter::attentionAcknowledgement() {
+    pending_.reset();
+    ByteWriter w;
+    writeDone(w, DoneKind::Done, kDoneAttention, kCommandNone, 0, features_);
+    write(w);
+}
 
 void ResponseWriter::resultSet(engine::ResultSet&& set) {
     resultSetBegin(set.columns);
@@ -75,15 +81,16 @@ void ResponseWriter::resultSetRows(std::vector<std::vector<engine::Value>>& rows
     Unlocked unlocked(unlockedCallback_);
     ByteWriter w;
     for (auto& row : rows) {
+        if (cancelled_ && cancelled_()) break;  // the client gave up on the rest
         writeRow(w, streamed_, row, features_);
         row.clear();  // what has been encoded needs no memory any more
+        ++streamedRows_;
         if (w.size() >= 8192) {
             write(w);
             w.bytes().clear();
         }
     }
     if (w.size()) write(w);
-    streamedRows_ += static_cast<int64_t>(rows.size());
 }
 
 void ResponseWriter::resultSetEnd() {

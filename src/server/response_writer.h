@@ -29,9 +29,11 @@ class ResponseWriter : public engine::BatchSink {
     // the response with DONEPROC (an RPC).
     void begin(bool inProcedure);
     // Ends the response to a request (or to one call of an RPC request, with `more` when
-    // other calls follow): its final DONE/DONEPROC, with the attention flag when the client
-    // cancelled it. The message itself ends with the stream (PacketStream::finish()).
-    void finish(bool attention, bool more = false);
+    // other calls follow): its final DONE/DONEPROC. The message itself ends with the stream
+    // (PacketStream::finish()).
+    void finish(bool more = false);
+    // The acknowledgement of a client's attention: a DONE of its own, alone in its message.
+    void attentionAcknowledgement();
 
     // BatchSink
     void resultSet(engine::ResultSet&& set) override;
@@ -50,6 +52,10 @@ class ResponseWriter : public engine::BatchSink {
                      const engine::Value& value);
     // Any other token (login acknowledgement, environment changes of the login).
     void raw(const std::string& tokenBytes);
+
+    // Asked between rows: true once the client cancelled the request, whose remaining rows
+    // are then left unsent.
+    void setCancelled(std::function<bool()> cancelled) { cancelled_ = std::move(cancelled); }
 
     bool errorsSeen() const { return anyError_; }
     // Whether the engine is in a callback that runs without its lock (a result set), where
@@ -81,6 +87,7 @@ class ResponseWriter : public engine::BatchSink {
     std::vector<engine::ResultColumn> streamed_;  // columns of the result set being streamed
     int64_t streamedRows_ = 0;
     bool unlockedCallback_ = false;
+    std::function<bool()> cancelled_;
     std::string database_;
     uint64_t transaction_ = 0;
     uint64_t nextTransaction_ = 1;

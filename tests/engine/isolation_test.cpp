@@ -208,6 +208,28 @@ TEST_F(IsolationTest, LockTimeoutEndsTheStatementOnlyAndStatementsWithoutTablesN
     EXPECT_EQ(scalar(*other, "SELECT v FROM T"), 1);
 }
 
+TEST_F(IsolationTest, RepeatableReadKeepsWhatTheTransactionReadUntilItEnds) {
+    auto reader = open();
+    auto writer = open();
+    exec(*writer, "SET LOCK_TIMEOUT 0");
+    for (const char* level : {"REPEATABLE READ", "SERIALIZABLE"}) {
+        exec(*reader, std::string("SET TRANSACTION ISOLATION LEVEL ") + level +
+                          " BEGIN TRAN SELECT COUNT(*) FROM T");
+        auto refused = writer->execute("UPDATE T SET v = 1");
+        ASSERT_TRUE(refused.firstError()) << level;
+        EXPECT_EQ(refused.firstError()->number, 1222);
+        exec(*reader, "COMMIT");
+    }
+    // READ COMMITTED (READ UNCOMMITTED reads as it does): the read's lock goes with it.
+    exec(*reader,
+         "SET TRANSACTION ISOLATION LEVEL READ UNCOMMITTED BEGIN TRAN SELECT COUNT(*) FROM T");
+    exec(*writer, "UPDATE T SET v = 1");
+    exec(*reader, "COMMIT");
+    auto snapshot = reader->execute("SET TRANSACTION ISOLATION LEVEL SNAPSHOT");
+    ASSERT_TRUE(snapshot.firstError());
+    EXPECT_EQ(snapshot.firstError()->number, 3952);
+}
+
 TEST_F(IsolationTest, DropDatabaseWaitsForTheTransactionsWorkingInIt) {
     auto writer = open("master");
     exec(*writer, "BEGIN TRAN INSERT Iso2.dbo.T VALUES (5, 5)");

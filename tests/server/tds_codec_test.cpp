@@ -241,4 +241,34 @@ TEST(RequestsTest, RpcCallsAndBatchesWithHeaders) {
     EXPECT_THROW(parseSqlBatch(headers.bytes() + "x", true), ProtocolError);  // half a character
 }
 
+TEST(RequestsTest, TransactionRequestNamesAreCountedInBytes) {
+    ByteWriter headers;
+    headers.u32(22), headers.u32(18), headers.u16(2), headers.u64(5), headers.u32(1);
+    auto parse = [&](const ByteWriter& body) {
+        return parseTransactionRequest(headers.bytes() + body.bytes(), true);
+    };
+
+    ByteWriter begin;  // BEGIN TRANSACTION Traspaso at SERIALIZABLE
+    begin.u16(5), begin.u8(4), begin.u8(16), begin.raw(utf16("Traspaso"));
+    TransactionRequest r = parse(begin);
+    EXPECT_EQ(r.kind, TransactionRequestKind::Begin);
+    EXPECT_EQ(r.isolationLevel, 4);
+    EXPECT_EQ(r.name, "Traspaso");
+    EXPECT_EQ(r.headers.transactionDescriptor, 5u);
+
+    ByteWriter rollback;  // ROLLBACK a, then a new transaction bb at READ COMMITTED
+    rollback.u16(8), rollback.u8(2), rollback.raw(utf16("a"));
+    rollback.u8(1), rollback.u8(2), rollback.u8(4), rollback.raw(utf16("bb"));
+    r = parse(rollback);
+    EXPECT_EQ(r.kind, TransactionRequestKind::Rollback);
+    EXPECT_EQ(r.name, "a");
+    EXPECT_TRUE(r.beginAfter);
+    EXPECT_EQ(r.isolationLevel, 2);
+    EXPECT_EQ(r.beginName, "bb");
+
+    ByteWriter odd;  // half a character
+    odd.u16(9), odd.u8(3), odd.raw("abc");
+    EXPECT_THROW(parse(odd), ProtocolError);
+}
+
 }  // namespace

@@ -475,19 +475,44 @@ class Runner {
     // ROLLBACK takes back everything since the outermost BEGIN.
     void transaction(const sql::TransactionStmt& tx) {
         SessionRuntime& session = ctx_.session;
+        // Transaction and savepoint names compare case-sensitively whatever the collation.
+        std::string name = tx.name;
+        if (!name.empty() && name[0] == '@') {
+            Variable* var = ctx_.variables.find(name);
+            if (!var) raise(ctx_, 137, {name});
+            name = var->value.isNull() ? "" : renderAsText(var->value);
+        }
         if (identifierEqual(tx.verb, "BEGIN")) {
             // Under IMPLICIT_TRANSACTIONS an implicit transaction opens first (two levels).
             beginImplicitTransaction();
-            if (session.tranCount++ == 0)
+            if (session.tranCount++ == 0) {
+                session.transactionName = name;
                 ctx_.out.transactionChanged(BatchSink::Transaction::Began);
+            }
         } else if (identifierEqual(tx.verb, "COMMIT")) {
             if (session.tranCount == 0) raise(ctx_, 3902);
             if (--session.tranCount == 0) {
                 endTransaction(session);
                 ctx_.out.transactionChanged(BatchSink::Transaction::Committed);
             }
+        } else if (identifierEqual(tx.verb, "SAVE")) {
+            if (session.tranCount == 0) raise(ctx_, 628);
+            SessionRuntime::Savepoint savepoint{name, {}};
+            for (const auto& [entry, undo] : session.undo)
+                savepoint.undoSizes[entry] = undo.size();
+            session.savepoints.push_back(std::move(savepoint));
         } else {
             if (session.tranCount == 0) raise(ctx_, 3903);
+            if (!name.empty() && name != session.transactionName) {
+                auto& savepoints = session.savepoints;
+                auto it = std::find_if(savepoints.rbegin(), savepoints.rend(),
+                                       [&](const auto& s) { return s.name == name; });
+                if (it == savepoints.rend()) raise(ctx_, 6401, {name});
+                // Later savepoints go; this one stays, to be rolled back to again.
+                savepoints.erase(it.base(), savepoints.end());
+                rollbackToSavepoint(session, savepoints.back());
+                return;
+            }
             rollbackTransaction(session);
             ctx_.out.transactionChanged(BatchSink::Transaction::RolledBack);
         }
@@ -551,6 +576,10 @@ class Runner {
                     st.identityInsertTable = 0;
                 }
                 return;
+            } else if (identifierEqual(option, "TRANSACTION ISOLATION LEVEL")) {
+                // READ UNCOMMITTED reads only committed rows here: stricter, never wrong.
+                if (value == "SNAPSHOT") raise(ctx_, 3952, {ctx_.session.database->name});
+                st.holdSharedLocks = value == "REPEATABLE READ" || value == "SERIALIZABLE";
             }
             // Other options (ANSI_NULLS, QUOTED_IDENTIFIER, ARITHABORT, ...) are accepted;
             // the engine behaves as a client connection sets them.

@@ -27,8 +27,10 @@ void Output::resultSet(ResultSet set) {
     if (!serverLock_ || !serverLock_->owns_lock()) return sink_.resultSet(std::move(set));
     // The set is complete and owned here: the sink may take its time over it while other
     // sessions run. The statement has read what it reads, so its shared locks go now (a
-    // slow reader does not hold writers up); what it changed stays locked.
-    if (session_ && session_->server && session_->statementDepth <= 1)
+    // slow reader does not hold writers up); what it changed stays locked, and so does
+    // what it read under REPEATABLE READ or SERIALIZABLE inside a transaction.
+    if (session_ && session_->server && session_->statementDepth <= 1 &&
+        !(session_->settings.holdSharedLocks && session_->tranCount > 0))
         session_->server->locks().releaseShared(session_->spid);
     unlocked([&] { sink_.resultSet(std::move(set)); });
 }
@@ -117,6 +119,8 @@ void endTransaction(SessionRuntime& session) {
         --entry->transactions;
     session.undo.clear();
     session.tranCount = 0;
+    session.transactionName.clear();
+    session.savepoints.clear();
     if (session.server) session.server->locks().releaseAll(session.spid);
 }
 
@@ -133,6 +137,20 @@ void rollbackTransaction(SessionRuntime& session) {
         }
     }
     endTransaction(session);
+}
+
+void rollbackToSavepoint(SessionRuntime& session, const SessionRuntime::Savepoint& savepoint) {
+    for (auto& [entry, undo] : session.undo) {
+        auto it = savepoint.undoSizes.find(entry);
+        const size_t keep = it == savepoint.undoSizes.end() ? 0 : it->second;
+        if (undo.size() <= keep) continue;
+        std::string ignored;
+        if (!entry->database && !session.server->database(entry->name, ignored)) continue;
+        StatementChanges back(*entry);
+        back.changes.assign(undo.rbegin(), undo.rend() - static_cast<std::ptrdiff_t>(keep));
+        back.commit(*session.server);
+        undo.resize(keep);
+    }
 }
 
 SqlMessage messageAt(const ExecContext& ctx, int number, const std::vector<std::string>& args) {

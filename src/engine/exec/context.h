@@ -37,6 +37,9 @@ struct SessionSettings {
     int64_t rowCountLimit = 0;        // SET ROWCOUNT n (0 = no limit)
     int lockTimeout = -1;             // SET LOCK_TIMEOUT, milliseconds (-1 = for ever)
     bool implicitTransactions = false;
+    // SET TRANSACTION ISOLATION LEVEL REPEATABLE READ or SERIALIZABLE: shared locks last as
+    // long as the transaction (on whole databases, so the one behaves as the other).
+    bool holdSharedLocks = false;
 };
 
 struct SessionRuntime {
@@ -53,6 +56,14 @@ struct SessionRuntime {
     // what the open transaction did (applied last first by ROLLBACK).
     int tranCount = 0;
     std::map<DatabaseEntry*, ChangeList> undo;
+    // The outermost transaction's name, and the savepoints set in it: how long each undo
+    // list was when SAVE TRANSACTION named it.
+    std::string transactionName;
+    struct Savepoint {
+        std::string name;
+        std::map<DatabaseEntry*, size_t> undoSizes;
+    };
+    std::vector<Savepoint> savepoints;
 
     int spid = 0;  // @@SPID, the session's id in the server's locks
     // Set by Session::cancel(): the running batch stops at its next check point.
@@ -70,6 +81,9 @@ ChangeList& undoFor(SessionRuntime& session, DatabaseEntry& entry);
 void endTransaction(SessionRuntime& session);
 // Takes back everything the session's open transaction did and ends it.
 void rollbackTransaction(SessionRuntime& session);
+// Takes back what the open transaction did since the savepoint; the transaction goes on,
+// with the savepoint and its locks.
+void rollbackToSavepoint(SessionRuntime& session, const SessionRuntime::Savepoint& savepoint);
 
 struct Variable {
     std::string name;  // as declared ("@Def")

@@ -46,7 +46,7 @@ void releaseStatementLocks(SessionRuntime& session) {
     if (!session.server) return;
     if (session.tranCount == 0) {
         session.server->locks().releaseAll(session.spid);
-    } else {
+    } else if (!session.settings.holdSharedLocks) {
         session.server->locks().releaseShared(session.spid);
     }
 }

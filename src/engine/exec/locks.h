@@ -3,8 +3,9 @@
 //
 // A statement locks each database as it first resolves one of its tables (or catalogue
 // views): shared when it only reads it, exclusive when it changes it (see
-// StatementAccess). Shared locks go when the outermost statement ends (READ COMMITTED);
-// exclusive ones when the transaction ends, or with the statement in autocommit mode.
+// StatementAccess). Shared locks go when the outermost statement ends (READ COMMITTED),
+// or with the transaction under REPEATABLE READ and SERIALIZABLE; exclusive ones when the
+// transaction ends, or with the statement in autocommit mode.
 // Statements that touch no table (SELECT 1, SET, PRINT) take no lock and never wait.
 //
 // Waiting for a lock gives up the server's mutex: other sessions run meanwhile, so a

@@ -409,7 +409,8 @@ struct ReturnStmt {
 
 // BEGIN TRAN / COMMIT / ROLLBACK.
 struct TransactionStmt {
-    std::string verb;
+    std::string verb;  // BEGIN, COMMIT, ROLLBACK, SAVE
+    std::string name;  // of the transaction or savepoint, or a @variable holding it
 };
 
 struct BreakStmt {

@@ -62,6 +62,10 @@ class Parser {
 
     // Names: an identifier that is not a reserved keyword, or a bracketed one.
     bool peekName(size_t ahead = 0) const;
+    // A transaction or savepoint name after BEGIN/COMMIT/ROLLBACK/SAVE TRANSACTION.
+    bool peekTransactionName() const {
+        return (peekName() && !peekWord("GO")) || peek().kind == TokenKind::Variable;
+    }
     std::string parseName();
     ObjectName parseObjectName();
 

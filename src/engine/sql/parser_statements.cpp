@@ -87,13 +87,18 @@ StatementPtr Parser::parseStatement(bool firstInBatch) {
         s = parseReturn();
     } else if (t.isWord("WAITFOR")) {
         s = parseWaitFor();
-    } else if (t.isWord("COMMIT") || t.isWord("ROLLBACK")) {
+    } else if (t.isWord("COMMIT") || t.isWord("ROLLBACK") || t.isWord("SAVE")) {
         s = make(line, begin);
         TransactionStmt tx;
         tx.verb = next().text;
-        if (peekWord("TRAN") || peekWord("TRANSACTION") || peekWord("WORK")) next();
+        if (equalsIgnoreCase(tx.verb, "SAVE")) {
+            if (!acceptWord("TRAN")) expectWord("TRANSACTION");
+            if (!peekTransactionName()) syntaxError();
+        } else if (peekWord("TRAN") || peekWord("TRANSACTION") || peekWord("WORK")) {
+            next();
+        }
         // An optional transaction name (statements start with reserved words).
-        if (peekName() && !peekWord("GO")) next();
+        if (peekTransactionName()) tx.name = next().value;
         s->node = std::move(tx);
     } else if (t.isWord("BREAK") || t.isWord("CONTINUE")) {
         s = make(line, begin);
@@ -285,8 +290,8 @@ StatementPtr Parser::parseBegin() {
         TransactionStmt tx;
         tx.verb = "BEGIN";
         acceptWord("DISTRIBUTED");
-        next();                                     // TRAN / TRANSACTION
-        if (peekName() && !peekWord("GO")) next();  // transaction name
+        next();  // TRAN / TRANSACTION
+        if (peekTransactionName()) tx.name = next().value;
         s->node = std::move(tx);
         return s;
     }
@@ -349,6 +354,31 @@ StatementPtr Parser::parseSet() {
         return s;
     }
     SetOptionStmt set;
+    if (peekWord("TRANSACTION") && peekWord("ISOLATION", 1)) {
+        // SET TRANSACTION ISOLATION LEVEL READ COMMITTED: the level as the value.
+        next(), next();
+        expectWord("LEVEL");
+        set.options.push_back("TRANSACTION ISOLATION LEVEL");
+        if (acceptWord("READ")) {
+            if (acceptWord("UNCOMMITTED"))
+                set.value = "READ UNCOMMITTED";
+            else if (acceptWord("COMMITTED"))
+                set.value = "READ COMMITTED";
+            else
+                syntaxError();
+        } else if (acceptWord("REPEATABLE")) {
+            expectWord("READ");
+            set.value = "REPEATABLE READ";
+        } else if (acceptWord("SERIALIZABLE")) {
+            set.value = "SERIALIZABLE";
+        } else if (acceptWord("SNAPSHOT")) {
+            set.value = "SNAPSHOT";
+        } else {
+            syntaxError();
+        }
+        s->node = std::move(set);
+        return s;
+    }
     if (peek().kind != TokenKind::Identifier) syntaxError();
     set.options.push_back(next().text);
     if (equalsIgnoreCase(set.options[0], "IDENTITY_INSERT")) {

@@ -141,6 +141,7 @@ constexpr CatalogueEntry kCatalogue[] = {
     {547, 16, 0, S,
      "The %ls statement conflicted with the %ls constraint \"%.*ls\". The conflict occurred in "
      "database \"%.*ls\", table \"%.*ls\"%ls%.*ls%ls."},
+    {628, 16, 0, S, "Cannot issue SAVE TRANSACTION when there is no active transaction."},
     {911, 16, 1, S,
      "Database '%.*ls' does not exist. Make sure that the name is entered correctly."},
     {1001, 15, 1, B, "Line %d: Length or precision specification %d is invalid."},
@@ -239,6 +240,9 @@ constexpr CatalogueEntry kCatalogue[] = {
     {3733, 16, 2, S, "Constraint '%.*ls' does not belong to table '%.*ls'."},
     {3902, 16, 1, S, "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION."},
     {3903, 16, 1, S, "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION."},
+    {3952, 16, 1, S,
+     "Snapshot isolation transaction failed accessing database '%.*ls' because snapshot isolation "
+     "is not allowed in this database. Use ALTER DATABASE to allow snapshot isolation."},
     {4060, 11, 1, B, "Cannot open database \"%.*ls\" requested by the login. The login failed."},
     {4104, 16, 1, B, "The multi-part identifier \"%.*ls\" could not be bound."},
     {4127, 16, 1, B,
@@ -290,6 +294,7 @@ constexpr CatalogueEntry kCatalogue[] = {
     {5074, 16, 1, S, "The %S_MSG '%.*ls' is dependent on %S_MSG '%.*ls'."},
     {5701, 0, 2, S, "Changed database context to '%.*ls'."},
     {5703, 0, 1, S, "Changed language setting to %.*ls."},
+    {6401, 16, 1, S, "Cannot roll back %.*ls. No transaction or savepoint of that name was found."},
     {8101, 16, 1, S,
      "An explicit value for the identity column in table '%.*ls' can only be specified when a "
      "column list is used and IDENTITY_INSERT is ON."},

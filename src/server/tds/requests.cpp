@@ -85,28 +85,34 @@ TransactionRequest parseTransactionRequest(std::string_view payload, bool withHe
     ByteReader r(payload);
     TransactionRequest request;
     if (withHeaders) request.headers = readHeaders(r);
+    // Names here are counted in bytes, not characters as elsewhere.
+    auto name = [&r] {
+        const uint8_t bytes = r.u8();
+        if (bytes % 2) throw ProtocolError("transaction name of an odd number of bytes");
+        return utf16Text(r.utf16(bytes / 2));
+    };
     const uint16_t kind = r.u16();
     switch (kind) {
         case 5:
             request.kind = TransactionRequestKind::Begin;
             request.isolationLevel = r.u8();
-            request.name = utf16Text(r.bVarChar());
+            request.name = name();
             break;
         case 7:
         case 8:
             request.kind = kind == 7 ? TransactionRequestKind::Commit : TransactionRequestKind::Rollback;
-            request.name = utf16Text(r.bVarChar());
+            request.name = name();
             if (!r.atEnd()) {
                 request.beginAfter = (r.u8() & 0x01) != 0;
                 if (request.beginAfter) {
                     request.isolationLevel = r.u8();
-                    request.name = utf16Text(r.bVarChar());
+                    request.beginName = name();
                 }
             }
             break;
         case 9:
             request.kind = TransactionRequestKind::Save;
-            request.name = utf16Text(r.bVarChar());
+            request.name = name();
             break;
         case 0:
         case 1:

@@ -71,12 +71,24 @@ enum class TransactionRequestKind : uint16_t {
     Save = 9,
 };
 
+// Isolation levels as transaction-manager requests number them (0: leave it as it is).
+enum class IsolationLevel : uint8_t {
+    Unchanged = 0,
+    ReadUncommitted = 1,
+    ReadCommitted = 2,
+    RepeatableRead = 3,
+    Serializable = 4,
+    Snapshot = 5,
+};
+
 struct TransactionRequest {
     RequestHeaders headers;
     TransactionRequestKind kind = TransactionRequestKind::Begin;
-    uint8_t isolationLevel = 0;
-    std::string name;
-    bool beginAfter = false;  // commit/rollback followed by a new transaction
+    std::string name;  // of the transaction begun, committed, rolled back, or of the savepoint
+    // Begin, or commit/rollback with a new transaction after it (beginAfter).
+    bool beginAfter = false;
+    uint8_t isolationLevel = 0;  // an IsolationLevel
+    std::string beginName;       // of the transaction begun after a commit/rollback
 };
 
 // `withHeaders`: TDS 7.2 and later put ALL_HEADERS first.
