@@ -366,9 +366,7 @@ void Connection::serve() {
             }
             if (next && attentionPending()) {
                 // Cancelled before it started: the client gave up on it, so it does not run.
-                writer_->begin(false);
-                writer_->finish(true);
-                finishResponse();
+                acknowledgeAttention();
             } else if (next) {
                 handle(*next);
             } else if (attentionPending()) {
