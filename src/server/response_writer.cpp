@@ -60,6 +60,7 @@ void ResponseWriter::resultSet(engine::ResultSet&& set) {
 }
 
 void ResponseWriter::message(const engine::SqlMessage& m) {
+    UnderServerLock locked(underServerLock_);
     if (pending_ && !pending_->fromError) flushDone();
     ByteWriter w;
     writeMessage(w, m, serverName_);
@@ -71,6 +72,7 @@ void ResponseWriter::message(const engine::SqlMessage& m) {
 }
 
 void ResponseWriter::rowCount(const engine::RowCount& count) {
+    UnderServerLock locked(underServerLock_);
     if (pending_ && pending_->fromResultSet) {
         pending_->status |= kDoneCount;
         pending_->rows = count.rows;
@@ -82,6 +84,7 @@ void ResponseWriter::rowCount(const engine::RowCount& count) {
 }
 
 void ResponseWriter::databaseChanged(const std::string& name) {
+    UnderServerLock locked(underServerLock_);
     flushDone();
     ByteWriter w;
     writeEnvChangeText(w, EnvChange::Database, name, database_);
@@ -90,6 +93,7 @@ void ResponseWriter::databaseChanged(const std::string& name) {
 }
 
 void ResponseWriter::transactionChanged(Transaction change) {
+    UnderServerLock locked(underServerLock_);
     flushDone();
     ByteWriter w;
     if (change == Transaction::Began) {

@@ -47,6 +47,11 @@ class ResponseWriter : public engine::BatchSink {
     // Any other token (login acknowledgement, environment changes of the login).
     void raw(const std::string& tokenBytes);
 
+    // False while the engine calls in with the server's lock held (every callback but
+    // resultSet()): the stream's writes must not wait for the client then, or a client that
+    // stops reading would hold up every session of the server.
+    bool mayBlock() const { return !underServerLock_; }
+
     bool errorsSeen() const { return anyError_; }
     const std::string& currentDatabase() const { return database_; }
     void setCurrentDatabase(std::string name) { database_ = std::move(name); }
@@ -65,8 +70,16 @@ class ResponseWriter : public engine::BatchSink {
     void write(const ByteWriter& w) { stream_.write(w.bytes()); }
     DoneKind statementDone() const { return inProcedure_ ? DoneKind::DoneInProc : DoneKind::Done; }
 
+    struct UnderServerLock {
+        explicit UnderServerLock(bool& flag) : flag_(flag), was_(flag) { flag_ = true; }
+        ~UnderServerLock() { flag_ = was_; }
+        bool& flag_;
+        bool was_;
+    };
+
     PacketStream& stream_;
     WireFeatures features_;
+    bool underServerLock_ = false;
     std::string serverName_;
     bool inProcedure_ = false;
     bool anyError_ = false;
