@@ -1,5 +1,6 @@
 #include "server/connection.h"
 
+#include <semaphore>
 #include <thread>
 
 #include "engine/types/collation.h"
@@ -81,6 +82,23 @@ std::string quotedProcedureName(std::string_view name, std::string& last) {
     return out;
 }
 
+// A password check costs megabytes of memory and milliseconds of a core on purpose, and
+// anyone who can reach the port may ask for one: a few at a time, whatever the number of
+// connections, and the others wait their turn. (One server per process: process-wide.)
+class PasswordCheck {
+  public:
+    PasswordCheck() { slots().acquire(); }
+    ~PasswordCheck() { slots().release(); }
+    PasswordCheck(const PasswordCheck&) = delete;
+    PasswordCheck& operator=(const PasswordCheck&) = delete;
+
+  private:
+    static std::counting_semaphore<>& slots() {
+        static std::counting_semaphore<> s(std::max<std::ptrdiff_t>(2, std::thread::hardware_concurrency()));
+        return s;
+    }
+};
+
 std::string lowerAscii(std::string s) {
     for (char& c : s)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -101,6 +119,7 @@ Connection::Connection(int fd, std::string peer, uint64_t id, const ServerSettin
 Connection::~Connection() = default;
 
 void Connection::shutdown() {
+    shutDown_ = true;
     {
         std::lock_guard<std::mutex> lock(queueMutex_);
         stopping_ = true;
@@ -140,7 +159,8 @@ void Connection::run() {
         session_->close();  // rolls back a transaction left open
         session_.reset();
     }
-    if (stopping_ && closeReason_.empty()) closeReason_ = "server stopping";
+    // Whatever else broke meanwhile (a write cut short, a read woken) came from the stop.
+    if (shutDown_) closeReason_ = "server stopping";
     if (opened) {
         log_("connection " + std::to_string(id_) + ": closed (" +
              (closeReason_.empty() ? std::string("client disconnected") : closeReason_) + ")");
@@ -221,8 +241,11 @@ bool Connection::logIn() {
         closeReason_ = "integrated security is not supported";
         return false;
     }
-    engine::LoginResult result =
-        engine::Session::authenticate(settings_.dataDirectory, login.userName, login.password);
+    engine::LoginResult result;
+    {
+        PasswordCheck slot;
+        result = engine::Session::authenticate(settings_.dataDirectory, login.userName, login.password);
+    }
     if (!result.ok) {
         for (const auto& m : result.messages)
             sendLoginError(m);

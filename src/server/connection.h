@@ -128,7 +128,8 @@ class Connection {
     std::string readerEnd_;
     std::atomic<uint64_t> attentions_{0};
     uint64_t attentionsAnswered_ = 0;
-    std::atomic<bool> stopping_{false};
+    std::atomic<bool> stopping_{false};  // the connection is ending (the reader must go)
+    std::atomic<bool> shutDown_{false};  // because the server stops
 
     std::map<int32_t, Prepared> prepared_;
     int32_t nextHandle_ = 1;

@@ -67,7 +67,14 @@ int main(int argc, char** argv) {
             else if (arg == "--login-language") loginLanguage = value();
             else if (arg == "--name") serverName = value();
             else if (arg == "--port-file") portFile = value();
-            else if (arg == "--max-connections") maxConnections = std::stoul(value());
+            else if (arg == "--max-connections") {
+                const std::string n = value();
+                char* end = nullptr;
+                const unsigned long long parsed = std::strtoull(n.c_str(), &end, 10);
+                if (n.empty() || *end || n[0] == '-' || parsed < 1 || parsed > 100000)
+                    return usage("--max-connections takes a number from 1 to 100000");
+                maxConnections = static_cast<size_t>(parsed);
+            }
             else if (arg == "--create") create = true;
             else if (arg == "-h" || arg == "--help") return usage("");
             else return usage("unknown option " + arg);
@@ -102,9 +109,13 @@ int main(int argc, char** argv) {
     options.lockWait = std::chrono::milliseconds(0);
     engine::Session::Opened anchor = engine::Session::open(directory, "master", options);
     if (!anchor.session) {
+        // Error 17 is worded for clients ("SQL Server does not exist or access denied. (why)"):
+        // the operator needs the why.
         std::string reason = anchor.messages.empty() ? "cannot be opened" : anchor.messages.front().text;
-        std::cerr << "tds-server: the data directory '" << directory << "' cannot be used: " << reason
-                  << "\n";
+        const size_t open = reason.find(" (");
+        if (open != std::string::npos && reason.back() == ')')
+            reason = reason.substr(open + 2, reason.size() - open - 3);
+        std::cerr << "tds-server: cannot serve the data directory: " << reason << "\n";
         return 1;
     }
 
