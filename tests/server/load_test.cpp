@@ -56,12 +56,13 @@ class Client {
             return tally_;
         }
         for (int64_t seq = 1; Clock::now() < deadline_ && tally_.failure.empty(); ++seq) {
-            switch (seq % 5) {
-                case 0: Transfer(seq, true); break;
-                case 1: Transfer(seq, false); break;
-                case 2: Cross(); break;
-                case 3: Increment(seq % 4 != 3); break;
-                case 4: CheckReads(); break;
+            switch (seq % 8) {
+                case 0: case 1: case 2: Transfer(seq, true); break;
+                case 3: Transfer(seq, false); break;
+                case 4: Cross(); break;
+                case 5: Increment(true); break;
+                case 6: Increment(false); break;
+                case 7: CheckReads(); break;
             }
         }
         return tally_;
@@ -112,7 +113,9 @@ class Client {
                 if (!Ok(out, sql)) return;
             }
             if (victim) {
+                // As clients do, after a pause that differs between them.
                 ++tally_.deadlocks;
+                std::this_thread::sleep_for(std::chrono::milliseconds(random_() % 20));
                 continue;
             }
             if (Ok(odbc_.Run("COMMIT"), "COMMIT")) ++tally_.crossings;
