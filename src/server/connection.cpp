@@ -154,11 +154,14 @@ void Connection::run() {
     }
     // The client learns at once that the connection is over, whatever is left to tidy up.
     channel_.shutdown();
-    if (session_) {
+    // Closing takes the engine's lock, which is never taken with sessionMutex_ held (the
+    // engine calls back into this connection under its lock, and those callbacks may cancel).
+    std::unique_ptr<engine::Session> closing;
+    {
         std::lock_guard<std::mutex> guard(sessionMutex_);
-        session_->close();  // rolls back a transaction left open
-        session_.reset();
+        closing = std::move(session_);
     }
+    if (closing) closing->close();  // rolls back a transaction left open
     // Whatever else broke meanwhile (a write cut short, a read woken) came from the stop.
     if (shutDown_) closeReason_ = "server stopping";
     if (opened) {
@@ -485,7 +488,8 @@ void Connection::flushOutput(bool wait) {
     } catch (const ConnectionClosed& e) {
         broken_ = true;
         closeReason_ = e.what();
-        std::lock_guard<std::mutex> guard(sessionMutex_);
+        // Often under the engine's lock: no sessionMutex_ here (see run()). The worker is
+        // the one thread that changes session_, so it may use it without.
         if (session_) session_->cancel();
     }
     outBuffer_.clear();

@@ -107,7 +107,9 @@ class Connection {
     std::string loginDatabase_;
     std::string language_;
 
-    std::mutex sessionMutex_;  // the reader cancels through it while the worker runs
+    // The reader cancels through it while the worker runs; only the worker changes session_.
+    // Never held while calling into the engine (except cancel()).
+    std::mutex sessionMutex_;
     std::unique_ptr<engine::Session> session_;
     bool running_ = false;    // a request runs on the session (under sessionMutex_)
     bool peerGone_ = false;   // the client went away or broke the protocol (same)

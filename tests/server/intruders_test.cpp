@@ -222,6 +222,30 @@ TEST_F(IntrudersTest, AClientThatStopsReadingDoesNotHoldUpTheOthers) {
     ExpectWitnessAnswers();
 }
 
+// Not an intruder, but the same race: an attention that arrives while its request is still
+// on its way to the engine must cancel it all the same, not a minute later.
+TEST_F(IntrudersTest, AnAttentionCancelsTheRequestItFollowsAtOnce) {
+    WireClient client(server_->Port());
+    ASSERT_TRUE(client.LogIn(TdsServerProcess::kLogin, TdsServerProcess::kPassword, "Vardex").loginAck);
+    const std::string attention = tds::packetsOf(PacketType::Attention, "");
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        const std::string waiting = tds::packetsOf(PacketType::SqlBatch, BatchPayload("WAITFOR DELAY '00:01:00'"));
+        // Together, and then apart (the request surely running by the time it comes).
+        ASSERT_TRUE(client.Send(i % 2 ? waiting + attention : waiting));
+        if (i % 2 == 0) {
+            EXPECT_FALSE(client.ReadMessage(std::chrono::milliseconds(100)));
+            ASSERT_TRUE(client.Send(attention));
+        }
+        auto payload = client.ReadMessage(std::chrono::seconds(30));  // half the WAITFOR
+        ASSERT_TRUE(payload);
+        EXPECT_TRUE(Summarize(*payload).attentionAck);
+        auto reply = client.Run("PRINT 'listo'");
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(reply->texts, std::vector<std::string>{"listo"});
+    }
+}
+
 TEST(IntrudersNoLoginsTest, ADataDirectoryWithoutLoginsRefusesEveryLogin) {
     TempDirectory directory("intruders-no-logins");
     ASSERT_EQ(MakeDataDirectory(directory.path(), {}), "");
