@@ -55,9 +55,10 @@ class Channel {
     void send(std::string_view bytes, bool wait);
 
     int fd_;
-    mutable std::mutex writeMutex_;  // one writer at a time, so records and packets keep their order
-    std::string unsent_;             // under writeMutex_
-    std::mutex tlsMutex_;    // the TLS session is used by the reader and the writer
+    // One writer at a time, so that records and packets keep their order.
+    mutable std::mutex writeMutex_;
+    std::string unsent_;   // under writeMutex_
+    std::mutex tlsMutex_;  // the TLS session is used by the reader and the writer
     std::unique_ptr<TlsSession> tls_;
 };
 

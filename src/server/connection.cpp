@@ -94,7 +94,8 @@ class PasswordCheck {
 
   private:
     static std::counting_semaphore<>& slots() {
-        static std::counting_semaphore<> s(std::max<std::ptrdiff_t>(2, std::thread::hardware_concurrency()));
+        static std::counting_semaphore<> s(
+            std::max<std::ptrdiff_t>(2, std::thread::hardware_concurrency()));
         return s;
     }
 };
@@ -247,7 +248,8 @@ bool Connection::logIn() {
     engine::LoginResult result;
     {
         PasswordCheck slot;
-        result = engine::Session::authenticate(settings_.dataDirectory, login.userName, login.password);
+        result =
+            engine::Session::authenticate(settings_.dataDirectory, login.userName, login.password);
     }
     if (!result.ok) {
         for (const auto& m : result.messages)
@@ -349,7 +351,8 @@ void Connection::readerLoop() {
                 const size_t size = m->payload.size();
                 queueChanged_.wait(lock, [&] {
                     return stopping_ || queue_.empty() ||
-                           (queue_.size() < kMaxQueuedRequests && queuedBytes_ + size <= kMaxQueuedBytes);
+                           (queue_.size() < kMaxQueuedRequests &&
+                            queuedBytes_ + size <= kMaxQueuedBytes);
                 });
                 if (stopping_) throw ConnectionClosed("server stopping");
                 queuedBytes_ += size;
@@ -595,7 +598,8 @@ void Connection::runRpc(const Message& message) {
         writer_->begin(true);
         callProcedure(request.calls[i], i + 1 == request.calls.size());
         // An attention cancels the calls that have not run yet too.
-        const bool last = i + 1 == request.calls.size() || attentions_.load() != attentionsAnswered_;
+        const bool last =
+            i + 1 == request.calls.size() || attentions_.load() != attentionsAnswered_;
         writer_->finish(last && attentionPending(), !last);
         if (broken_ || last) break;
     }

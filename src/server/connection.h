@@ -111,8 +111,8 @@ class Connection {
     // Never held while calling into the engine (except cancel()).
     std::mutex sessionMutex_;
     std::unique_ptr<engine::Session> session_;
-    bool running_ = false;    // a request runs on the session (under sessionMutex_)
-    bool peerGone_ = false;   // the client went away or broke the protocol (same)
+    bool running_ = false;   // a request runs on the session (under sessionMutex_)
+    bool peerGone_ = false;  // the client went away or broke the protocol (same)
     std::condition_variable requestEnded_;
 
     // Packets out: a buffer of whole packets, written in large pieces.

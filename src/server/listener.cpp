@@ -32,7 +32,8 @@ std::unique_ptr<Listener> Listener::open(const std::string& host, uint16_t port,
     std::unique_ptr<Listener> listener(new Listener());
     int lastErrno = 0;
     for (addrinfo* a = found; a; a = a->ai_next) {
-        int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol);
+        int fd =
+            ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol);
         if (fd < 0) {
             lastErrno = errno;
             continue;
@@ -135,7 +136,8 @@ void Listener::serve(const ServerSettings& settings, const Connection::Log& log,
         if (client < 0) {
             const int error = errno;
             if (error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM) {
-                if (!starved) log(std::string("cannot accept connections for now: ") + std::strerror(error));
+                if (!starved)
+                    log(std::string("cannot accept connections for now: ") + std::strerror(error));
                 starved = true;
             } else if (error == EAGAIN || error == EWOULDBLOCK) {
                 starved = false;  // nobody was waiting after all
@@ -166,8 +168,8 @@ void Listener::serve(const ServerSettings& settings, const Connection::Log& log,
             });
         } catch (const std::system_error& e) {
             // The process has as many threads as the system gives it: this one waits no more.
-            log("connection " + std::to_string(id) + " from " + peer + ": refused (no thread to serve it: " +
-                e.what() + ")");
+            log("connection " + std::to_string(id) + " from " + peer +
+                ": refused (no thread to serve it: " + e.what() + ")");
             continue;  // the connection closes its socket as it goes
         }
         running.push_back(std::move(r));

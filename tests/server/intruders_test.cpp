@@ -14,8 +14,8 @@
 namespace server_test {
 namespace {
 
-using test_support::TdsServerProcess;
 using tds::PacketType;
+using test_support::TdsServerProcess;
 
 constexpr const char* kWrongPassword = "Clave-equivocada-77";
 
@@ -43,13 +43,14 @@ std::string RpcWithPlp(uint64_t total, uint32_t chunk) {
 class IntrudersTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_EQ(MakeDataDirectory(directory_.path(),
-                                    {"CREATE DATABASE Vardex",
-                                     "USE Vardex; SET NOCOUNT ON;"
-                                     "CREATE TABLE Marcas (id int PRIMARY KEY, nombre varchar(100));"
-                                     "DECLARE @i int = 0; WHILE @i < 500 BEGIN"
-                                     "  INSERT Marcas VALUES (@i, REPLICATE('m', 90) + CAST(@i AS varchar(10)));"
-                                     "  SET @i += 1 END"}),
+        ASSERT_EQ(MakeDataDirectory(
+                      directory_.path(),
+                      {"CREATE DATABASE Vardex",
+                       "USE Vardex; SET NOCOUNT ON;"
+                       "CREATE TABLE Marcas (id int PRIMARY KEY, nombre varchar(100));"
+                       "DECLARE @i int = 0; WHILE @i < 500 BEGIN"
+                       "  INSERT Marcas VALUES (@i, REPLICATE('m', 90) + CAST(@i AS varchar(10)));"
+                       "  SET @i += 1 END"}),
                   "");
         server_ = std::make_unique<TdsServerProcess>(directory_.path());
         ASSERT_TRUE(server_->Started()) << server_->Error();
@@ -102,7 +103,8 @@ TEST_F(IntrudersTest, LoginsThatFailAreRefusedAndTheirConnectionsClosed) {
         SCOPED_TRACE(c.what);
         WireClient intruder(server_->Port());
         ASSERT_TRUE(intruder.Connected());
-        ASSERT_TRUE(intruder.SendMessage(PacketType::Login7, Login7Record(c.user, c.password, "", c.optionFlags2)));
+        ASSERT_TRUE(intruder.SendMessage(PacketType::Login7,
+                                         Login7Record(c.user, c.password, "", c.optionFlags2)));
         auto payload = intruder.ReadMessage();
         ASSERT_TRUE(payload);
         Reply reply = Summarize(*payload);
@@ -152,19 +154,21 @@ TEST_F(IntrudersTest, BytesThatBreakTheProtocolCloseOnlyTheirOwnConnection) {
          "protocol error: message larger than the server accepts"},
         {"a LOGIN7 announcing 2 GB", false, tds::packetsOf(PacketType::Login7, hugeLogin), false,
          "protocol error: LOGIN7 length does not match the packet"},
-        {"a LOGIN7 pointing outside itself", false, tds::packetsOf(PacketType::Login7, hostOutside), false,
-         "protocol error: LOGIN7 field outside the record"},
-        {"a batch instead of a login", false, tds::packetsOf(PacketType::SqlBatch, BatchPayload("SELECT 1")),
-         false, "protocol error: LOGIN7 expected"},
-        {"a PLP value announcing 2 GB", true, tds::packetsOf(PacketType::Rpc, RpcWithPlp(0x7FFFFFFF, 0x7FFFFFFF)),
-         false, "protocol error: PLP value longer than the message"},
+        {"a LOGIN7 pointing outside itself", false, tds::packetsOf(PacketType::Login7, hostOutside),
+         false, "protocol error: LOGIN7 field outside the record"},
+        {"a batch instead of a login", false,
+         tds::packetsOf(PacketType::SqlBatch, BatchPayload("SELECT 1")), false,
+         "protocol error: LOGIN7 expected"},
+        {"a PLP value announcing 2 GB", true,
+         tds::packetsOf(PacketType::Rpc, RpcWithPlp(0x7FFFFFFF, 0x7FFFFFFF)), false,
+         "protocol error: PLP value longer than the message"},
         {"a PLP chunk announcing 2 GB", true,
          tds::packetsOf(PacketType::Rpc, RpcWithPlp(0xFFFFFFFFFFFFFFFE, 0x7FFFFFFF)), false,
          "protocol error: message shorter than it announces"},
         {"a request beyond the ceiling", true, batchBeyondCeiling, false,
          "protocol error: message larger than the server accepts"},
-        {"a response sent to the server", true, tds::packetsOf(PacketType::TabularResult, "\xFD"), false,
-         "protocol error: unexpected packet type after login"},
+        {"a response sent to the server", true, tds::packetsOf(PacketType::TabularResult, "\xFD"),
+         false, "protocol error: unexpected packet type after login"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -172,7 +176,8 @@ TEST_F(IntrudersTest, BytesThatBreakTheProtocolCloseOnlyTheirOwnConnection) {
         ASSERT_TRUE(intruder.Connected());
         const int port = intruder.LocalPort();
         if (c.loggedIn) {
-            ASSERT_TRUE(intruder.LogIn(TdsServerProcess::kLogin, TdsServerProcess::kPassword).loginAck);
+            ASSERT_TRUE(
+                intruder.LogIn(TdsServerProcess::kLogin, TdsServerProcess::kPassword).loginAck);
         }
         intruder.Send(c.bytes);  // the server may close before it has taken everything
         if (c.thenCloses) {
@@ -180,7 +185,8 @@ TEST_F(IntrudersTest, BytesThatBreakTheProtocolCloseOnlyTheirOwnConnection) {
         } else {
             EXPECT_TRUE(intruder.ClosedByServer());
         }
-        EXPECT_EQ(ConnectionEnd(*server_, port), (c.loggedIn ? "closed (" : "refused (") + c.logged + ")");
+        EXPECT_EQ(ConnectionEnd(*server_, port),
+                  (c.loggedIn ? "closed (" : "refused (") + c.logged + ")");
         ExpectWitnessAnswers();
     }
     // And a newcomer that keeps the rules is served as ever.
@@ -193,18 +199,21 @@ TEST_F(IntrudersTest, BytesThatBreakTheProtocolCloseOnlyTheirOwnConnection) {
 
 TEST_F(IntrudersTest, AClientThatVanishesInsideALargeResultLeavesNothingBehind) {
     WireClient intruder(server_->Port());
-    ASSERT_TRUE(intruder.LogIn(TdsServerProcess::kLogin, TdsServerProcess::kPassword, "Vardex").loginAck);
+    ASSERT_TRUE(
+        intruder.LogIn(TdsServerProcess::kLogin, TdsServerProcess::kPassword, "Vardex").loginAck);
     auto began = intruder.Run("BEGIN TRANSACTION; INSERT Marcas VALUES (9999, 'intrusa')");
     ASSERT_TRUE(began && began->errors.empty());
     // Megabytes of rows; the intruder reads the first few kilobytes and is gone.
-    ASSERT_TRUE(intruder.SendMessage(PacketType::SqlBatch,
-                                     BatchPayload("SELECT a.nombre, b.nombre FROM Marcas a CROSS JOIN Marcas b")));
+    ASSERT_TRUE(intruder.SendMessage(
+        PacketType::SqlBatch,
+        BatchPayload("SELECT a.nombre, b.nombre FROM Marcas a CROSS JOIN Marcas b")));
     EXPECT_FALSE(intruder.ReadSome(8192).empty());
     const int port = intruder.LocalPort();
     intruder.Close();
     EXPECT_EQ(ConnectionEnd(*server_, port).rfind("closed (", 0), 0u);
     // Its transaction went with it: the row is gone and the table free for others.
-    Outcome out = witness_->Run("SELECT COUNT(*) FROM Marcas WHERE id = 9999; UPDATE Marcas SET nombre = 'x' WHERE id = 1");
+    Outcome out = witness_->Run(
+        "SELECT COUNT(*) FROM Marcas WHERE id = 9999; UPDATE Marcas SET nombre = 'x' WHERE id = 1");
     EXPECT_TRUE(out.ok()) << out.errorText;
     EXPECT_EQ(out.scalar(), "0");
 }
@@ -212,13 +221,15 @@ TEST_F(IntrudersTest, AClientThatVanishesInsideALargeResultLeavesNothingBehind) 
 TEST_F(IntrudersTest, AClientThatStopsReadingDoesNotHoldUpTheOthers) {
     WireClient intruder(server_->Port());
     intruder.SetSmallReceiveBuffer();
-    ASSERT_TRUE(intruder.LogIn(TdsServerProcess::kLogin, TdsServerProcess::kPassword, "Vardex").loginAck);
+    ASSERT_TRUE(
+        intruder.LogIn(TdsServerProcess::kLogin, TdsServerProcess::kPassword, "Vardex").loginAck);
     // Messages, not rows: the engine sends them with its lock held for every session.
-    ASSERT_TRUE(intruder.SendMessage(
-        PacketType::SqlBatch,
-        BatchPayload("DECLARE @i int = 0; WHILE @i < 20000 BEGIN PRINT REPLICATE('x', 4000); SET @i += 1 END")));
+    ASSERT_TRUE(intruder.SendMessage(PacketType::SqlBatch,
+                                     BatchPayload("DECLARE @i int = 0; WHILE @i < 20000 BEGIN "
+                                                  "PRINT REPLICATE('x', 4000); SET @i += 1 END")));
     const std::string end = ConnectionEnd(*server_, intruder.LocalPort());
-    EXPECT_NE(end.find("the client does not read its results"), std::string::npos) << server_->Log();
+    EXPECT_NE(end.find("the client does not read its results"), std::string::npos)
+        << server_->Log();
     ExpectWitnessAnswers();
 }
 
@@ -226,11 +237,13 @@ TEST_F(IntrudersTest, AClientThatStopsReadingDoesNotHoldUpTheOthers) {
 // on its way to the engine must cancel it all the same, not a minute later.
 TEST_F(IntrudersTest, AnAttentionCancelsTheRequestItFollowsAtOnce) {
     WireClient client(server_->Port());
-    ASSERT_TRUE(client.LogIn(TdsServerProcess::kLogin, TdsServerProcess::kPassword, "Vardex").loginAck);
+    ASSERT_TRUE(
+        client.LogIn(TdsServerProcess::kLogin, TdsServerProcess::kPassword, "Vardex").loginAck);
     const std::string attention = tds::packetsOf(PacketType::Attention, "");
     for (int i = 0; i < 5; ++i) {
         SCOPED_TRACE(i);
-        const std::string waiting = tds::packetsOf(PacketType::SqlBatch, BatchPayload("WAITFOR DELAY '00:01:00'"));
+        const std::string waiting =
+            tds::packetsOf(PacketType::SqlBatch, BatchPayload("WAITFOR DELAY '00:01:00'"));
         // Together, and then apart (the request surely running by the time it comes).
         ASSERT_TRUE(client.Send(i % 2 ? waiting + attention : waiting));
         if (i % 2 == 0) {
@@ -251,7 +264,8 @@ TEST(IntrudersNoLoginsTest, ADataDirectoryWithoutLoginsRefusesEveryLogin) {
     ASSERT_EQ(MakeDataDirectory(directory.path(), {}), "");
     TdsServerProcess server(directory.path(), {}, false);
     ASSERT_TRUE(server.Started()) << server.Error();
-    EXPECT_NE(server.Log().find("the data directory has no logins"), std::string::npos) << server.Log();
+    EXPECT_NE(server.Log().find("the data directory has no logins"), std::string::npos)
+        << server.Log();
     for (const char* login : {"sa", TdsServerProcess::kLogin}) {
         WireClient client(server.Port());
         Reply reply = client.LogIn(login, TdsServerProcess::kPassword);

@@ -57,12 +57,26 @@ class Client {
         }
         for (int64_t seq = 1; Clock::now() < deadline_ && tally_.failure.empty(); ++seq) {
             switch (seq % 8) {
-                case 0: case 1: case 2: Transfer(seq, true); break;
-                case 3: Transfer(seq, false); break;
-                case 4: Cross(); break;
-                case 5: Increment(true); break;
-                case 6: Increment(false); break;
-                case 7: CheckReads(); break;
+                case 0:
+                case 1:
+                case 2:
+                    Transfer(seq, true);
+                    break;
+                case 3:
+                    Transfer(seq, false);
+                    break;
+                case 4:
+                    Cross();
+                    break;
+                case 5:
+                    Increment(true);
+                    break;
+                case 6:
+                    Increment(false);
+                    break;
+                case 7:
+                    CheckReads();
+                    break;
             }
         }
         return tally_;
@@ -83,12 +97,13 @@ class Client {
         const std::string row = std::to_string(index_) + ", " + std::to_string(seq);
         const std::string sql =
             "BEGIN TRANSACTION;"
-            "UPDATE Comun.dbo.Cuentas SET saldo = saldo - " + std::to_string(amount) +
-            " WHERE id = " + std::to_string(from) + ";"
-            "UPDATE Comun.dbo.Cuentas SET saldo = saldo + " + std::to_string(amount) +
-            " WHERE id = " + std::to_string(to) + ";" +
-            (commit ? "UPDATE Comun.dbo.Contador SET n = n + 1; INSERT Comun.dbo.Diario VALUES (" + row +
-                          "); COMMIT"
+            "UPDATE Comun.dbo.Cuentas SET saldo = saldo - " +
+            std::to_string(amount) + " WHERE id = " + std::to_string(from) +
+            ";"
+            "UPDATE Comun.dbo.Cuentas SET saldo = saldo + " +
+            std::to_string(amount) + " WHERE id = " + std::to_string(to) + ";" +
+            (commit ? "UPDATE Comun.dbo.Contador SET n = n + 1; INSERT Comun.dbo.Diario VALUES (" +
+                          row + "); COMMIT"
                     : "INSERT Comun.dbo.Descartes VALUES (" + row + "); ROLLBACK");
         if (!Ok(odbc_.Run(sql), sql) || !commit) return;
         ++tally_.transfers;
@@ -99,7 +114,8 @@ class Client {
     // other half takes them the other way round, so some become deadlock victims and retry.
     void Cross() {
         const bool leftFirst = index_ % 2 == 0;
-        const std::string first = leftFirst ? "Izquierda" : "Derecha", second = leftFirst ? "Derecha" : "Izquierda";
+        const std::string first = leftFirst ? "Izquierda" : "Derecha",
+                          second = leftFirst ? "Derecha" : "Izquierda";
         for (int attempt = 0; attempt < 1000; ++attempt) {
             if (!Ok(odbc_.Run("BEGIN TRANSACTION"), "BEGIN TRANSACTION")) return;
             bool victim = false;
@@ -131,8 +147,9 @@ class Client {
         if (!Ok(odbc_.Run(lock), lock)) return;
         Outcome read = odbc_.Run("SELECT n FROM Compartido WHERE id = 1");
         if (!Ok(read, "SELECT n")) return;
-        const std::string write = "UPDATE Compartido SET n = " + std::to_string(std::atoll(read.scalar().c_str()) + 1) +
-                                  " WHERE id = 1; " + (commit ? "COMMIT" : "ROLLBACK");
+        const std::string write =
+            "UPDATE Compartido SET n = " + std::to_string(std::atoll(read.scalar().c_str()) + 1) +
+            " WHERE id = 1; " + (commit ? "COMMIT" : "ROLLBACK");
         if (Ok(odbc_.Run(write), write) && commit) ++tally_.increments;
     }
 
@@ -153,10 +170,14 @@ class Client {
 
 std::vector<std::string> Databases() {
     std::vector<std::string> batches = {
-        "CREATE DATABASE Comun", "CREATE DATABASE Izquierda", "CREATE DATABASE Derecha",
+        "CREATE DATABASE Comun",
+        "CREATE DATABASE Izquierda",
+        "CREATE DATABASE Derecha",
         "USE Comun; SET NOCOUNT ON; CREATE TABLE Cuentas (id int PRIMARY KEY, saldo int NOT NULL);"
-        "DECLARE @i int = 1; WHILE @i <= " + std::to_string(kAccounts) +
-            " BEGIN INSERT Cuentas VALUES (@i, " + std::to_string(kOpeningBalance) + "); SET @i += 1 END;"
+        "DECLARE @i int = 1; WHILE @i <= " +
+            std::to_string(kAccounts) + " BEGIN INSERT Cuentas VALUES (@i, " +
+            std::to_string(kOpeningBalance) +
+            "); SET @i += 1 END;"
             "CREATE TABLE Contador (n int NOT NULL); INSERT Contador VALUES (0);"
             "CREATE TABLE Diario (cliente int, seq int, PRIMARY KEY (cliente, seq));"
             "CREATE TABLE Descartes (cliente int, seq int)",
@@ -165,8 +186,9 @@ std::vector<std::string> Databases() {
     for (int g = 0; g < kGroups; ++g) {
         const std::string name = "Grupo_" + std::to_string(g);
         batches.push_back("CREATE DATABASE " + name);
-        batches.push_back("USE " + name + "; CREATE TABLE Compartido (id int PRIMARY KEY, n int NOT NULL);"
-                                          "INSERT Compartido VALUES (1, 0)");
+        batches.push_back("USE " + name +
+                          "; CREATE TABLE Compartido (id int PRIMARY KEY, n int NOT NULL);"
+                          "INSERT Compartido VALUES (1, 0)");
     }
     return batches;
 }
@@ -198,17 +220,19 @@ TEST(LoadTest, SixtyFourConnectionsKeepTheDataConsistent) {
     // ends every client's wait.
     {
         std::unique_lock<std::mutex> lock(doneMutex);
-        const bool finished =
-            doneChanged.wait_until(lock, deadline + std::chrono::seconds(120), [&] { return done == kClients; });
-        EXPECT_TRUE(finished) << "the clients were still waiting two minutes after the end; server log:\n"
-                              << server.Log();
+        const bool finished = doneChanged.wait_until(lock, deadline + std::chrono::seconds(120),
+                                                     [&] { return done == kClients; });
+        EXPECT_TRUE(finished)
+            << "the clients were still waiting two minutes after the end; server log:\n"
+            << server.Log();
         if (!finished) server.Kill();
     }
     for (auto& t : threads)
         t.join();
     // The clients have gone; the server notices each departure on its own time.
     const std::string closed = ": closed (the client closed the connection)";
-    std::string log = WaitForLog(server, [&](const std::string& l) { return CountLines(l, closed) >= kClients; });
+    std::string log =
+        WaitForLog(server, [&](const std::string& l) { return CountLines(l, closed) >= kClients; });
     EXPECT_EQ(server.Stop(), 0);
 
     Tally total;
@@ -219,8 +243,8 @@ TEST(LoadTest, SixtyFourConnectionsKeepTheDataConsistent) {
         total.crossings += tallies[i].crossings;
         total.deadlocks += tallies[i].deadlocks;
     }
-    std::cout << "transfers " << total.transfers << ", crossings " << total.crossings << " (deadlock victims "
-              << total.deadlocks << ")\n";
+    std::cout << "transfers " << total.transfers << ", crossings " << total.crossings
+              << " (deadlock victims " << total.deadlocks << ")\n";
     EXPECT_GT(total.transfers, 0);
     EXPECT_GT(total.deadlocks, 0) << "the opposite orders never met: the test did not test retries";
 
@@ -234,7 +258,8 @@ TEST(LoadTest, SixtyFourConnectionsKeepTheDataConsistent) {
     const auto query = [&](const std::string& database, const std::string& sql) {
         return QueryInProcess(directory.path(), database, sql);
     };
-    EXPECT_EQ(query("Comun", "SELECT SUM(saldo) FROM Cuentas"), std::to_string(kAccounts * kOpeningBalance));
+    EXPECT_EQ(query("Comun", "SELECT SUM(saldo) FROM Cuentas"),
+              std::to_string(kAccounts * kOpeningBalance));
     EXPECT_EQ(query("Comun", "SELECT n FROM Contador"), std::to_string(total.transfers));
     EXPECT_EQ(query("Comun", "SELECT COUNT(*) FROM Diario"), std::to_string(total.transfers));
     EXPECT_EQ(query("Comun", "SELECT CAST(SUM(CAST(seq AS bigint)) AS varchar(20)) FROM Diario"),

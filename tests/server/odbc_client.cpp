@@ -15,7 +15,8 @@ void collectErrors(SQLSMALLINT type, SQLHANDLE handle, Outcome& out) {
         SQLINTEGER native = 0;
         SQLCHAR text[1024] = {};
         SQLSMALLINT length = 0;
-        if (!SQL_SUCCEEDED(SQLGetDiagRec(type, handle, i, state, &native, text, sizeof text, &length)))
+        if (!SQL_SUCCEEDED(
+                SQLGetDiagRec(type, handle, i, state, &native, text, sizeof text, &length)))
             return;
         if (state[0] == '0' && state[1] == '1') continue;
         if (out.errors.empty())
@@ -45,11 +46,12 @@ OdbcClient::OdbcClient(int port, const std::string& login, const std::string& pa
     // Bounded waits: a server that stops answering fails the test instead of holding it.
     SQLSetConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(30), 0);
     SQLSetConnectAttr(dbc_, SQL_ATTR_CONNECTION_TIMEOUT, reinterpret_cast<SQLPOINTER>(120), 0);
-    std::string text = "Driver=FreeTDS;Server=127.0.0.1;Port=" + std::to_string(port) + ";UID=" + login +
-                       ";PWD={" + password + "};TDS_Version=7.4;ClientCharset=UTF-8";
+    std::string text = "Driver=FreeTDS;Server=127.0.0.1;Port=" + std::to_string(port) +
+                       ";UID=" + login + ";PWD={" + password +
+                       "};TDS_Version=7.4;ClientCharset=UTF-8";
     if (!database.empty()) text += ";Database=" + database;
-    const SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)text.c_str(), SQL_NTS, nullptr, 0,
-                                          nullptr, SQL_DRIVER_NOPROMPT);
+    const SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)text.c_str(), SQL_NTS, nullptr,
+                                          0, nullptr, SQL_DRIVER_NOPROMPT);
     connected_ = SQL_SUCCEEDED(rc);
     if (!connected_) {
         Outcome why;
@@ -87,7 +89,8 @@ Outcome OdbcClient::Run(const std::string& sql) {
                     char value[512];
                     SQLLEN length = 0;
                     SQLGetData(stmt, c, SQL_C_CHAR, value, sizeof value, &length);
-                    row.push_back(length == SQL_NULL_DATA ? std::string("NULL") : std::string(value));
+                    row.push_back(length == SQL_NULL_DATA ? std::string("NULL")
+                                                          : std::string(value));
                 }
                 out.rows.push_back(std::move(row));
             }

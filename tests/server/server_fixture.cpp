@@ -34,10 +34,12 @@ std::string MakeDataDirectory(const fs::path& directory, const std::vector<std::
     return {};
 }
 
-std::string QueryInProcess(const fs::path& directory, const std::string& database, const std::string& sql) {
+std::string QueryInProcess(const fs::path& directory, const std::string& database,
+                           const std::string& sql) {
     engine::Session::Opened opened = engine::Session::open(directory, database);
     if (!opened.session)
-        return "error: " + (opened.messages.empty() ? std::string("cannot open") : opened.messages[0].text);
+        return "error: " +
+               (opened.messages.empty() ? std::string("cannot open") : opened.messages[0].text);
     engine::BatchResult result = opened.session->execute(sql);
     if (const engine::SqlMessage* e = result.firstError()) return "error: " + e->text;
     if (result.resultSets.empty() || result.resultSets[0].rows.empty()) return {};
@@ -47,7 +49,8 @@ std::string QueryInProcess(const fs::path& directory, const std::string& databas
 }
 
 std::string WaitForLog(const test_support::TdsServerProcess& server,
-                       const std::function<bool(const std::string&)>& ready, std::chrono::seconds patience) {
+                       const std::function<bool(const std::string&)>& ready,
+                       std::chrono::seconds patience) {
     const auto deadline = std::chrono::steady_clock::now() + patience;
     for (;;) {
         std::string log = server.Log();
@@ -57,15 +60,17 @@ std::string WaitForLog(const test_support::TdsServerProcess& server,
 }
 
 std::string ConnectionEnd(const test_support::TdsServerProcess& server, int localPort) {
-    const std::regex start("connection (\\d+) from 127\\.0\\.0\\.1:" + std::to_string(localPort) + ": ");
+    const std::regex start("connection (\\d+) from 127\\.0\\.0\\.1:" + std::to_string(localPort) +
+                           ": ");
     std::string end;
     WaitForLog(server, [&](const std::string& log) {
         std::smatch m;
         if (!std::regex_search(log, m, start)) return false;
         const std::string id = m[1];
         std::istringstream lines(log);
-        const std::string prefixes[] = {"connection " + id + " from 127.0.0.1:" + std::to_string(localPort) + ": ",
-                                        "connection " + id + ": "};
+        const std::string prefixes[] = {
+            "connection " + id + " from 127.0.0.1:" + std::to_string(localPort) + ": ",
+            "connection " + id + ": "};
         for (std::string line; std::getline(lines, line);) {
             for (const std::string& prefix : prefixes) {
                 const size_t at = line.find(prefix);

@@ -40,20 +40,23 @@ class TakenPort {
     int port_ = 0;
 };
 
-OdbcClient* Connect(std::vector<std::unique_ptr<OdbcClient>>& clients, int port, const std::string& database) {
-    clients.push_back(std::make_unique<OdbcClient>(port, TdsServerProcess::kLogin, TdsServerProcess::kPassword,
-                                                   database));
+OdbcClient* Connect(std::vector<std::unique_ptr<OdbcClient>>& clients, int port,
+                    const std::string& database) {
+    clients.push_back(std::make_unique<OdbcClient>(port, TdsServerProcess::kLogin,
+                                                   TdsServerProcess::kPassword, database));
     return clients.back().get();
 }
 
 TEST(StopStartTest, SigtermWithWorkInFlightEndsAtOnceAndKeepsOnlyWhatWasCommitted) {
     TempDirectory directory("stop-start");
-    ASSERT_EQ(MakeDataDirectory(directory.path(),
-                                {"CREATE DATABASE Vardex", "CREATE DATABASE Empresa_0001",
-                                 "USE Vardex; CREATE TABLE Marcas (id int PRIMARY KEY); CREATE TABLE Aviso (n int);"
-                                 "INSERT Aviso VALUES (0)",
-                                 "USE Empresa_0001; CREATE TABLE Pedidos (id int PRIMARY KEY)"}),
-              "");
+    ASSERT_EQ(
+        MakeDataDirectory(
+            directory.path(),
+            {"CREATE DATABASE Vardex", "CREATE DATABASE Empresa_0001",
+             "USE Vardex; CREATE TABLE Marcas (id int PRIMARY KEY); CREATE TABLE Aviso (n int);"
+             "INSERT Aviso VALUES (0)",
+             "USE Empresa_0001; CREATE TABLE Pedidos (id int PRIMARY KEY)"}),
+        "");
     std::vector<std::unique_ptr<OdbcClient>> clients;
     {
         TdsServerProcess server(directory.path());
@@ -73,12 +76,14 @@ TEST(StopStartTest, SigtermWithWorkInFlightEndsAtOnceAndKeepsOnlyWhatWasCommitte
             Outcome out = committer->Run(sql);
             ASSERT_TRUE(out.ok()) << sql << ": " << out.errorText;
         }
-        Outcome began = open->Run("BEGIN TRANSACTION; INSERT Pedidos VALUES (1); INSERT Pedidos VALUES (2)");
+        Outcome began =
+            open->Run("BEGIN TRANSACTION; INSERT Pedidos VALUES (1); INSERT Pedidos VALUES (2)");
         ASSERT_TRUE(began.ok()) << began.errorText;
         // A long statement inside a transaction of its own.
         Outcome slept;
         std::thread sleeping([&] {
-            slept = sleeper->Run("BEGIN TRANSACTION; UPDATE Aviso SET n = 1; WAITFOR DELAY '00:01:00'");
+            slept =
+                sleeper->Run("BEGIN TRANSACTION; UPDATE Aviso SET n = 1; WAITFOR DELAY '00:01:00'");
         });
         // It runs once its transaction holds Vardex: the probe is refused the lock (1222) then.
         bool running = false;
@@ -101,7 +106,8 @@ TEST(StopStartTest, SigtermWithWorkInFlightEndsAtOnceAndKeepsOnlyWhatWasCommitte
     // Started again on the same directory: what was committed, and nothing else.
     TdsServerProcess again(directory.path());
     ASSERT_TRUE(again.Started()) << again.Error();
-    OdbcClient client(again.Port(), TdsServerProcess::kLogin, TdsServerProcess::kPassword, "Vardex");
+    OdbcClient client(again.Port(), TdsServerProcess::kLogin, TdsServerProcess::kPassword,
+                      "Vardex");
     ASSERT_TRUE(client.Connected()) << client.Error();
     Outcome out = client.Run(
         "SELECT CAST(COUNT(*) AS varchar(9)) + ':' + CAST(MAX(id) AS varchar(9)) FROM Marcas;"
@@ -130,19 +136,47 @@ TEST(StopStartTest, AStartThatCannotWorkSaysWhyAndFails) {
         std::string said;
     };
     const Case cases[] = {
-        {"the port in use", free.path(), {"--listen", "127.0.0.1:" + std::to_string(taken.port())}, 1,
+        {"the port in use",
+         free.path(),
+         {"--listen", "127.0.0.1:" + std::to_string(taken.port())},
+         1,
          "the port is in use"},
         {"no such data directory", free.path() / "nowhere", {}, 1, "does not exist"},
-        {"the data directory held by another server", held.path(), {}, 1, "in use by another process"},
+        {"the data directory held by another server",
+         held.path(),
+         {},
+         1,
+         "in use by another process"},
         {"an unknown option", free.path(), {"--fast"}, 2, "unknown option --fast"},
-        {"an option without its value", free.path(), {"--max-connections"}, 2, "--max-connections needs a value"},
-        {"a count that is not one", free.path(), {"--max-connections", "many"}, 2,
+        {"an option without its value",
+         free.path(),
+         {"--max-connections"},
+         2,
+         "--max-connections needs a value"},
+        {"a count that is not one",
+         free.path(),
+         {"--max-connections", "many"},
+         2,
          "--max-connections takes a number from 1"},
-        {"no connections at all", free.path(), {"--max-connections", "0"}, 2,
+        {"no connections at all",
+         free.path(),
+         {"--max-connections", "0"},
+         2,
          "--max-connections takes a number from 1"},
-        {"a port out of range", free.path(), {"--listen", "127.0.0.1:70000"}, 2, "bad port in --listen"},
-        {"an address without a port", free.path(), {"--listen", "localhost"}, 2, "--listen takes HOST:PORT"},
-        {"a certificate without its key", free.path(), {"--certificate", "server.pem"}, 2,
+        {"a port out of range",
+         free.path(),
+         {"--listen", "127.0.0.1:70000"},
+         2,
+         "bad port in --listen"},
+        {"an address without a port",
+         free.path(),
+         {"--listen", "localhost"},
+         2,
+         "--listen takes HOST:PORT"},
+        {"a certificate without its key",
+         free.path(),
+         {"--certificate", "server.pem"},
+         2,
          "--certificate and --key go together"},
     };
     for (const Case& c : cases) {

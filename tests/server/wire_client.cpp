@@ -23,9 +23,15 @@ std::string Utf16(std::string_view utf8) {
 
 std::string Login7Record(const std::string& user, const std::string& password,
                          const std::string& database, uint8_t optionFlags2) {
-    const std::vector<std::string> texts = {Utf16("host"), Utf16(user),
-                                            tds::obfuscatePassword(Utf16(password)), Utf16("app"),
-                                            Utf16("server"), "", Utf16("lib"), "", Utf16(database)};
+    const std::vector<std::string> texts = {Utf16("host"),
+                                            Utf16(user),
+                                            tds::obfuscatePassword(Utf16(password)),
+                                            Utf16("app"),
+                                            Utf16("server"),
+                                            "",
+                                            Utf16("lib"),
+                                            "",
+                                            Utf16(database)};
     tds::ByteWriter w;
     w.u32(0);  // length, patched below
     w.u32(0x74000004), w.u32(4096), w.u32(7), w.u32(1234), w.u32(0);
@@ -63,9 +69,9 @@ Reply Summarize(std::string_view payload) {
         while (!r.atEnd()) {
             const uint8_t token = r.u8();
             switch (token) {
-                case 0xAA:  // ERROR
-                case 0xAB:  // INFO
-                case 0xAD:  // LOGINACK
+                case 0xAA:    // ERROR
+                case 0xAB:    // INFO
+                case 0xAD:    // LOGINACK
                 case 0xE3: {  // ENVCHANGE
                     tds::ByteReader body(r.take(r.u16()));
                     if (token == 0xAD) reply.loginAck = true;
@@ -145,7 +151,8 @@ bool WireClient::SendMessage(tds::PacketType type, std::string_view payload, uin
 
 bool WireClient::ReadExactly(char* out, size_t n, Clock::time_point deadline) {
     while (n > 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         pollfd p{fd_, POLLIN, 0};
         if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
         const ssize_t got = ::recv(fd_, out, n, 0);
@@ -185,7 +192,8 @@ bool WireClient::ClosedByServer(std::chrono::milliseconds wait) {
     const auto deadline = Clock::now() + wait;
     char buffer[65536];
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         pollfd p{fd_, POLLIN, 0};
         if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
         const ssize_t got = ::recv(fd_, buffer, sizeof buffer, 0);
@@ -194,7 +202,8 @@ bool WireClient::ClosedByServer(std::chrono::milliseconds wait) {
     }
 }
 
-Reply WireClient::LogIn(const std::string& user, const std::string& password, const std::string& database) {
+Reply WireClient::LogIn(const std::string& user, const std::string& password,
+                        const std::string& database) {
     if (!SendMessage(tds::PacketType::Login7, Login7Record(user, password, database))) return {};
     auto payload = ReadMessage();
     return payload ? Summarize(*payload) : Reply{};

@@ -29,7 +29,7 @@ struct Reply {
     bool loginAck = false;
     std::vector<int> errors;         // ERROR numbers, in order
     std::vector<std::string> texts;  // of every message, errors and informational ones
-    bool attentionAck = false;         // a DONE with the attention flag
+    bool attentionAck = false;       // a DONE with the attention flag
 };
 Reply Summarize(std::string_view payload);
 
@@ -55,7 +55,8 @@ class WireClient {
     // Whether the server closes the connection within `wait` (what it sends first is dropped).
     bool ClosedByServer(std::chrono::milliseconds wait = 30s);
     // Logs in (no PRELOGIN, as old clients do) and returns the server's answer.
-    Reply LogIn(const std::string& user, const std::string& password, const std::string& database = "");
+    Reply LogIn(const std::string& user, const std::string& password,
+                const std::string& database = "");
     // A batch and its answer (nothing when the connection ended).
     std::optional<Reply> Run(std::string_view sql);
     // Shrinks the receive buffer, so that a client that stops reading is felt sooner.

@@ -13,8 +13,8 @@ namespace test_support {
 
 namespace fs = std::filesystem;
 
-TdsServerProcess::TdsServerProcess(const fs::path& dataDirectory, const std::vector<std::string>& extraArgs,
-                                   bool createLogin) {
+TdsServerProcess::TdsServerProcess(const fs::path& dataDirectory,
+                                   const std::vector<std::string>& extraArgs, bool createLogin) {
     workDir_ = fs::temp_directory_path() /
                ("tds-server-" + std::to_string(::getpid()) + "-" +
                 std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));

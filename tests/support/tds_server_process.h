@@ -21,7 +21,8 @@ class TdsServerProcess {
     // after the usual ones (so that they may override them); without `createLogin` the
     // server starts with the logins the data directory has.
     explicit TdsServerProcess(const std::filesystem::path& dataDirectory,
-                              const std::vector<std::string>& extraArgs = {}, bool createLogin = true);
+                              const std::vector<std::string>& extraArgs = {},
+                              bool createLogin = true);
     ~TdsServerProcess();
     TdsServerProcess(const TdsServerProcess&) = delete;
     TdsServerProcess& operator=(const TdsServerProcess&) = delete;

@@ -17,6 +17,7 @@
 #include <fstream>
 #include <iostream>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 
 #include "engine/session.h"
@@ -37,6 +38,14 @@ int usage(const std::string& problem) {
                  "                  [--max-connections N] [--name SERVERNAME] [--port-file FILE]\n"
                  "  The first login's password comes from TDS_SERVER_PASSWORD.\n";
     return 2;
+}
+
+size_t connectionCount(const std::string& text) {
+    char* end = nullptr;
+    const unsigned long long n = std::strtoull(text.c_str(), &end, 10);
+    if (text.empty() || *end || text[0] == '-' || n < 1 || n > 100000)
+        throw std::invalid_argument("--max-connections takes a number from 1 to 100000");
+    return static_cast<size_t>(n);
 }
 
 std::string hostName() {
@@ -67,14 +76,7 @@ int main(int argc, char** argv) {
             else if (arg == "--login-language") loginLanguage = value();
             else if (arg == "--name") serverName = value();
             else if (arg == "--port-file") portFile = value();
-            else if (arg == "--max-connections") {
-                const std::string n = value();
-                char* end = nullptr;
-                const unsigned long long parsed = std::strtoull(n.c_str(), &end, 10);
-                if (n.empty() || *end || n[0] == '-' || parsed < 1 || parsed > 100000)
-                    return usage("--max-connections takes a number from 1 to 100000");
-                maxConnections = static_cast<size_t>(parsed);
-            }
+            else if (arg == "--max-connections") maxConnections = connectionCount(value());
             else if (arg == "--create") create = true;
             else if (arg == "-h" || arg == "--help") return usage("");
             else return usage("unknown option " + arg);
