@@ -39,29 +39,52 @@ std::string Channel::read() {
     }
 }
 
-void Channel::write(std::string_view bytes) {
-    std::lock_guard<std::mutex> writing(writeMutex_);
-    std::string records;
-    {
-        std::lock_guard<std::mutex> guard(tlsMutex_);
-        if (tls_) {
-            try {
-                records = tls_->encrypt(bytes);
-            } catch (const std::runtime_error& e) {
-                throw ConnectionClosed(e.what());
-            }
-        }
+std::string Channel::encrypt(std::string_view bytes) {
+    std::lock_guard<std::mutex> guard(tlsMutex_);
+    if (!tls_) return std::string(bytes);
+    try {
+        return tls_->encrypt(bytes);
+    } catch (const std::runtime_error& e) {
+        throw ConnectionClosed(e.what());
     }
-    if (!records.empty() || bytes.empty()) bytes = records;
+}
+
+void Channel::send(std::string_view bytes, bool wait) {
+    const int flags = MSG_NOSIGNAL | (wait ? 0 : MSG_DONTWAIT);
+    // Whatever is left over from before goes first; `bytes` is copied only if it cannot go.
+    const bool fromUnsent = !unsent_.empty();
+    if (fromUnsent) unsent_.append(bytes);
+    const std::string_view pending = fromUnsent ? std::string_view(unsent_) : bytes;
     size_t offset = 0;
-    while (offset < bytes.size()) {
-        const ssize_t n = ::send(fd_, bytes.data() + offset, bytes.size() - offset, MSG_NOSIGNAL);
+    while (offset < pending.size()) {
+        const ssize_t n = ::send(fd_, pending.data() + offset, pending.size() - offset, flags);
         if (n < 0) {
             if (errno == EINTR) continue;
+            if (!wait && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
             throw ConnectionClosed(std::string("write failed: ") + std::strerror(errno));
         }
         offset += static_cast<size_t>(n);
     }
+    if (fromUnsent) {
+        unsent_.erase(0, offset);
+    } else {
+        unsent_.assign(pending.substr(offset));
+    }
+}
+
+void Channel::write(std::string_view bytes) {
+    std::lock_guard<std::mutex> writing(writeMutex_);
+    send(encrypt(bytes), true);
+}
+
+void Channel::writeSome(std::string_view bytes) {
+    std::lock_guard<std::mutex> writing(writeMutex_);
+    send(encrypt(bytes), false);
+}
+
+size_t Channel::unsent() const {
+    std::lock_guard<std::mutex> writing(writeMutex_);
+    return unsent_.size();
 }
 
 void Channel::startTls(std::unique_ptr<TlsSession> session) {

@@ -1,5 +1,6 @@
 #include "server/connection.h"
 
+#include <semaphore>
 #include <thread>
 
 #include "engine/types/collation.h"
@@ -14,8 +15,15 @@ constexpr const char* kProgramName = "tds-server";
 constexpr uint8_t kVersionMajor = 15, kVersionMinor = 0;
 constexpr uint16_t kVersionBuild = 2000;
 constexpr size_t kFlushBytes = 64 * 1024;
-constexpr size_t kLockedFlushBytes = 4 * 1024 * 1024;
+// PRELOGIN, the TLS handshake and LOGIN7 take a few kilobytes from any real client; a peer
+// that has not logged in gets no more than this for any one message.
+constexpr size_t kLoginMessageBytes = 128 * 1024;
+// Clients wait for a response before they send the next request, so a queue only ever holds
+// what a misbehaving one pipelines: a few small requests, or one large one.
 constexpr size_t kMaxQueuedRequests = 16;
+constexpr size_t kMaxQueuedBytes = 1024 * 1024;
+// How often the reader repeats a cancel while the request it is meant for still runs.
+constexpr auto kCancelRepeat = std::chrono::milliseconds(20);
 
 uint32_t negotiatedVersion(uint32_t asked) {
     if (asked >= kTds74) return kTds74;
@@ -74,6 +82,24 @@ std::string quotedProcedureName(std::string_view name, std::string& last) {
     return out;
 }
 
+// A password check costs megabytes of memory and milliseconds of a core on purpose, and
+// anyone who can reach the port may ask for one: a few at a time, whatever the number of
+// connections, and the others wait their turn. (One server per process: process-wide.)
+class PasswordCheck {
+  public:
+    PasswordCheck() { slots().acquire(); }
+    ~PasswordCheck() { slots().release(); }
+    PasswordCheck(const PasswordCheck&) = delete;
+    PasswordCheck& operator=(const PasswordCheck&) = delete;
+
+  private:
+    static std::counting_semaphore<>& slots() {
+        static std::counting_semaphore<> s(
+            std::max<std::ptrdiff_t>(2, std::thread::hardware_concurrency()));
+        return s;
+    }
+};
+
 std::string lowerAscii(std::string s) {
     for (char& c : s)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -89,12 +115,16 @@ Connection::Connection(int fd, std::string peer, uint64_t id, const ServerSettin
       settings_(settings),
       log_(std::move(log)),
       channel_(fd),
-      assembler_(settings.maxMessageBytes) {}
+      assembler_(kLoginMessageBytes) {}
 
 Connection::~Connection() = default;
 
 void Connection::shutdown() {
-    stopping_ = true;
+    shutDown_ = true;
+    {
+        std::lock_guard<std::mutex> lock(queueMutex_);
+        stopping_ = true;
+    }
     {
         std::lock_guard<std::mutex> guard(sessionMutex_);
         if (session_) session_->cancel();
@@ -116,16 +146,25 @@ void Connection::run() {
     } catch (const ProtocolError& e) {
         closeReason_ = std::string("protocol error: ") + e.what();
     } catch (const ConnectionClosed& e) {
-        if (closeReason_.empty()) closeReason_ = e.what();
+        if (closeReason_.empty()) {
+            closeReason_ = e.what();
+            if (!assembler_.idle()) closeReason_ += ", in the middle of a message";
+        }
     } catch (const std::exception& e) {
         closeReason_ = std::string("internal error: ") + e.what();
     }
-    if (session_) {
+    // The client learns at once that the connection is over, whatever is left to tidy up.
+    channel_.shutdown();
+    // Closing takes the engine's lock, which is never taken with sessionMutex_ held (the
+    // engine calls back into this connection under its lock, and those callbacks may cancel).
+    std::unique_ptr<engine::Session> closing;
+    {
         std::lock_guard<std::mutex> guard(sessionMutex_);
-        session_->close();  // rolls back a transaction left open
-        session_.reset();
+        closing = std::move(session_);
     }
-    if (stopping_ && closeReason_.empty()) closeReason_ = "server stopping";
+    if (closing) closing->close();  // rolls back a transaction left open
+    // Whatever else broke meanwhile (a write cut short, a read woken) came from the stop.
+    if (shutDown_) closeReason_ = "server stopping";
     if (opened) {
         log_("connection " + std::to_string(id_) + ": closed (" +
              (closeReason_.empty() ? std::string("client disconnected") : closeReason_) + ")");
@@ -206,8 +245,12 @@ bool Connection::logIn() {
         closeReason_ = "integrated security is not supported";
         return false;
     }
-    engine::LoginResult result =
-        engine::Session::authenticate(settings_.dataDirectory, login.userName, login.password);
+    engine::LoginResult result;
+    {
+        PasswordCheck slot;
+        result =
+            engine::Session::authenticate(settings_.dataDirectory, login.userName, login.password);
+    }
     if (!result.ok) {
         for (const auto& m : result.messages)
             sendLoginError(m);
@@ -221,6 +264,7 @@ bool Connection::logIn() {
     language_ = !login.language.empty() ? login.language : result.defaultLanguage;
     if (!openSession(login)) return false;
     channel_.setReadTimeout(0);
+    assembler_.setMaxMessageBytes(settings_.maxMessageBytes);
     return true;
 }
 
@@ -249,20 +293,8 @@ bool Connection::openSession(const Login7& login) {
         [this](std::string_view packet) {
             if (broken_) return;
             outBuffer_.append(packet);
-            // Sending may wait for the client. Inside the engine's lock (messages, row counts)
-            // that would hold up every session, so output waits there unless it grows large;
-            // result sets and the end of a request send it.
-            const bool mayBlock = writer_ && writer_->mayBlock();
-            if (outBuffer_.size() < (mayBlock ? kFlushBytes : kLockedFlushBytes)) return;
-            try {
-                channel_.write(outBuffer_);
-            } catch (const ConnectionClosed& e) {
-                broken_ = true;
-                closeReason_ = e.what();
-                std::lock_guard<std::mutex> guard(sessionMutex_);
-                if (session_) session_->cancel();
-            }
-            outBuffer_.clear();
+            if (outBuffer_.size() < kFlushBytes) return;
+            flushOutput(!writer_ || writer_->mayBlock());
         },
         packetSize);
     writer_ = std::make_unique<ResponseWriter>(*stream_, features_, settings_.serverName);
@@ -309,38 +341,72 @@ void Connection::readerLoop() {
             assembler_.feed(channel_.read());
             while (auto m = assembler_.next()) {
                 if (m->type == PacketType::Attention) {
-                    // Cancel first: the worker answers the attention only once it counts it.
-                    {
-                        std::lock_guard<std::mutex> guard(sessionMutex_);
-                        if (session_) session_->cancel();
-                    }
-                    ++attentions_;
+                    cancelRequest(false);
+                    // The worker waits on the queue's mutex: take it, so that it cannot miss
+                    // the attention between looking at the counter and going to sleep.
+                    { std::lock_guard<std::mutex> lock(queueMutex_); }
                     queueChanged_.notify_all();
                     continue;
                 }
                 std::unique_lock<std::mutex> lock(queueMutex_);
-                queueChanged_.wait(lock, [&] { return queue_.size() < kMaxQueuedRequests || stopping_; });
+                const size_t size = m->payload.size();
+                queueChanged_.wait(lock, [&] {
+                    return stopping_ || queue_.empty() ||
+                           (queue_.size() < kMaxQueuedRequests &&
+                            queuedBytes_ + size <= kMaxQueuedBytes);
+                });
                 if (stopping_) throw ConnectionClosed("server stopping");
+                queuedBytes_ += size;
                 queue_.push_back(std::move(*m));
                 queueChanged_.notify_all();
             }
         }
     } catch (const ProtocolError& e) {
         reason = std::string("protocol error: ") + e.what();
-        // A broken stream ends the request in progress too.
-        std::lock_guard<std::mutex> guard(sessionMutex_);
-        if (session_) session_->cancel();
     } catch (const ConnectionClosed& e) {
         reason = e.what();
-        std::lock_guard<std::mutex> guard(sessionMutex_);
-        if (session_) session_->cancel();
+        if (!assembler_.idle()) reason += ", in the middle of a message";
     } catch (const std::exception& e) {
         reason = std::string("internal error: ") + e.what();
     }
+    // Nobody is left to read a response: the running request ends, and no queued one starts.
+    cancelRequest(true);
     std::lock_guard<std::mutex> lock(queueMutex_);
     readerDone_ = true;
     readerEnd_ = reason;
     queueChanged_.notify_all();
+}
+
+void Connection::cancelRequest(bool peerGone) {
+    std::unique_lock<std::mutex> lock(sessionMutex_);
+    if (peerGone) {
+        peerGone_ = true;
+    } else {
+        ++attentions_;
+    }
+    // A request that has not started will not (see startRequest()). One that has may be
+    // just inside the engine's call, which forgets a cancel that came before the call
+    // began (it cannot tell it from a late cancel of the call before): so cancel again
+    // until the request is over.
+    while (running_) {
+        if (session_) session_->cancel();
+        requestEnded_.wait_for(lock, kCancelRepeat);
+    }
+}
+
+bool Connection::startRequest() {
+    std::lock_guard<std::mutex> guard(sessionMutex_);
+    if (peerGone_ || attentions_.load() != attentionsAnswered_) return false;
+    running_ = true;
+    return true;
+}
+
+void Connection::endRequest() {
+    {
+        std::lock_guard<std::mutex> guard(sessionMutex_);
+        running_ = false;
+    }
+    requestEnded_.notify_all();
 }
 
 void Connection::serve() {
@@ -358,16 +424,14 @@ void Connection::serve() {
                 if (!queue_.empty()) {
                     next = std::move(queue_.front());
                     queue_.pop_front();
+                    queuedBytes_ -= next->payload.size();
                     queueChanged_.notify_all();
                 } else if (readerDone_) {
                     closeReason_ = readerEnd_;
                     break;
                 }
             }
-            if (next && attentionPending()) {
-                // Cancelled before it started: the client gave up on it, so it does not run.
-                acknowledgeAttention();
-            } else if (next) {
+            if (next) {
                 handle(*next);
             } else if (attentionPending()) {
                 // An attention with nothing running (it came after the response).
@@ -403,15 +467,31 @@ bool Connection::attentionPending() {
 
 void Connection::finishResponse() {
     stream_->finish();
-    if (broken_ || outBuffer_.empty()) {
+    flushOutput(true);
+}
+
+void Connection::flushOutput(bool wait) {
+    if (broken_) {
         outBuffer_.clear();
         return;
     }
     try {
-        channel_.write(outBuffer_);
+        if (wait) {
+            channel_.write(outBuffer_);
+        } else {
+            channel_.writeSome(outBuffer_);
+            if (channel_.unsent() > settings_.maxUnsentBytes) {
+                throw ConnectionClosed("the client does not read its results (more than " +
+                                       std::to_string(settings_.maxUnsentBytes >> 20) +
+                                       " MB left unread)");
+            }
+        }
     } catch (const ConnectionClosed& e) {
         broken_ = true;
         closeReason_ = e.what();
+        // Often under the engine's lock: no sessionMutex_ here (see run()). The worker is
+        // the one thread that changes session_, so it may use it without.
+        if (session_) session_->cancel();
     }
     outBuffer_.clear();
 }
@@ -439,6 +519,16 @@ void Connection::handle(const Message& message) {
         writer_->finish();
         return endResponse();
     }
+    if (!startRequest()) {
+        // Cancelled before it started: the acknowledgement is all the response. (A client
+        // that went away gets nothing.)
+        if (attentionPending()) acknowledgeAttention();
+        return;
+    }
+    struct Ending {
+        Connection& c;
+        ~Ending() { c.endRequest(); }
+    } ending{*this};
     if (message.firstStatus & (kStatusResetConnection | kStatusResetConnectionSkipTran))
         resetConnection();
     switch (message.type) {

@@ -7,6 +7,14 @@
 // the client's packets as they arrive, so that an ATTENTION cancels the running request at
 // once. A connection that breaks the protocol, vanishes or is shut down ends: its session is
 // closed, which rolls back an open transaction.
+//
+// What one peer can hold of the server is bounded: a message before the login (a few
+// kilobytes in any real client) and after it (ServerSettings::maxMessageBytes), requests
+// queued behind the running one, and responses the client has not read. Responses are
+// written while the engine holds its lock for every session (messages and row counts), so
+// those writes never wait for the client: a client that stops reading has its unread output
+// kept up to maxUnsentBytes, and then its connection is closed, instead of the whole server
+// waiting for it.
 #pragma once
 
 #include <atomic>
@@ -36,7 +44,8 @@ struct ServerSettings {
     std::filesystem::path dataDirectory;
     std::string serverName;             // as messages and @@SERVERNAME name the server
     const TlsContext* tls = nullptr;    // null: encryption is not supported
-    size_t maxMessageBytes = size_t(64) << 20;
+    size_t maxMessageBytes = size_t(64) << 20;  // a request, once logged in
+    size_t maxUnsentBytes = size_t(32) << 20;   // output a client leaves unread
     int loginTimeoutSeconds = 60;
     // Clock and random seed of the engine sessions (tests fix them).
     engine::SessionOptions sessionOptions;
@@ -78,11 +87,18 @@ class Connection {
     void executeSql(const RpcCall& call, size_t firstArgument, const std::string& statement,
                     const std::string& declarations, std::optional<int32_t> preparedHandle);
     void finishResponse();
+    void flushOutput(bool wait);
     // Ends the response to a request; a cancelled one is followed by the acknowledgement.
     void endResponse();
     void acknowledgeAttention();
     bool attentionArrived() const { return attentions_.load() != attentionsAnswered_; }
     bool attentionPending();
+    // Brackets a request's run on the session; false when it must not run (the client
+    // cancelled it before it started, or went away).
+    bool startRequest();
+    void endRequest();
+    // From the reader: stops the request that runs, if any (see readerLoop()).
+    void cancelRequest(bool peerGone);
 
     std::string peer_;
     uint64_t id_;
@@ -95,8 +111,13 @@ class Connection {
     std::string loginDatabase_;
     std::string language_;
 
-    std::mutex sessionMutex_;  // the reader cancels through it while the worker runs
+    // The reader cancels through it while the worker runs; only the worker changes session_.
+    // Never held while calling into the engine (except cancel()).
+    std::mutex sessionMutex_;
     std::unique_ptr<engine::Session> session_;
+    bool running_ = false;   // a request runs on the session (under sessionMutex_)
+    bool peerGone_ = false;  // the client went away or broke the protocol (same)
+    std::condition_variable requestEnded_;
 
     // Packets out: a buffer of whole packets, written in large pieces.
     std::string outBuffer_;
@@ -108,11 +129,13 @@ class Connection {
     std::mutex queueMutex_;
     std::condition_variable queueChanged_;
     std::deque<Message> queue_;
+    size_t queuedBytes_ = 0;
     bool readerDone_ = false;
     std::string readerEnd_;
     std::atomic<uint64_t> attentions_{0};
     uint64_t attentionsAnswered_ = 0;
-    std::atomic<bool> stopping_{false};
+    std::atomic<bool> stopping_{false};  // the connection is ending (the reader must go)
+    std::atomic<bool> shutDown_{false};  // because the server stops
 
     std::map<int32_t, Prepared> prepared_;
     int32_t nextHandle_ = 1;

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <list>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace tds {
@@ -31,7 +32,8 @@ std::unique_ptr<Listener> Listener::open(const std::string& host, uint16_t port,
     std::unique_ptr<Listener> listener(new Listener());
     int lastErrno = 0;
     for (addrinfo* a = found; a; a = a->ai_next) {
-        int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
+        int fd =
+            ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol);
         if (fd < 0) {
             lastErrno = errno;
             continue;
@@ -115,17 +117,37 @@ void Listener::serve(const ServerSettings& settings, const Connection::Log& log,
             }
         }
     };
+    bool starved = false;  // out of descriptors or memory: said once, until it passes
     for (;;) {
         pollfd fds[2] = {{fd_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-        const int ready = ::poll(fds, 2, 1000);
+        // While starved, the pending connection would wake the poll at once, over and over:
+        // look at the stop pipe alone for a moment, so that connections that end free
+        // something first.
+        const int ready = starved ? ::poll(&fds[1], 1, 100) : ::poll(fds, 2, 1000);
         reap();
         if (ready < 0 && errno != EINTR) break;
         if (fds[1].revents) break;
-        if (ready <= 0 || !(fds[0].revents & POLLIN)) continue;
+        if (!starved && (ready <= 0 || !(fds[0].revents & POLLIN))) continue;
         sockaddr_storage address{};
         socklen_t length = sizeof address;
+        // The listening socket does not block: a connection that went before it was accepted
+        // reads as EAGAIN.
         const int client = ::accept4(fd_, reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC);
-        if (client < 0) continue;
+        if (client < 0) {
+            const int error = errno;
+            if (error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM) {
+                if (!starved)
+                    log(std::string("cannot accept connections for now: ") + std::strerror(error));
+                starved = true;
+            } else if (error == EAGAIN || error == EWOULDBLOCK) {
+                starved = false;  // nobody was waiting after all
+            }
+            continue;
+        }
+        if (starved) {
+            starved = false;
+            log("accepting connections again");
+        }
         const std::string peer = peerName(address);
         const uint64_t id = nextId++;
         if (running.size() >= maxConnections) {
@@ -139,10 +161,17 @@ void Listener::serve(const ServerSettings& settings, const Connection::Log& log,
         Running r;
         r.connection = std::make_shared<Connection>(client, peer, id, settings, log);
         r.finished = std::make_shared<std::atomic<bool>>(false);
-        r.thread = std::thread([connection = r.connection, finished = r.finished] {
-            connection->run();
-            finished->store(true);
-        });
+        try {
+            r.thread = std::thread([connection = r.connection, finished = r.finished] {
+                connection->run();
+                finished->store(true);
+            });
+        } catch (const std::system_error& e) {
+            // The process has as many threads as the system gives it: this one waits no more.
+            log("connection " + std::to_string(id) + " from " + peer +
+                ": refused (no thread to serve it: " + e.what() + ")");
+            continue;  // the connection closes its socket as it goes
+        }
         running.push_back(std::move(r));
     }
     for (auto& r : running)

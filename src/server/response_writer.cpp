@@ -43,16 +43,6 @@ void ResponseWriter::finish(bool more) {
     write(w);
 }
 
-namespace {
-
-// Marks a callback the engine makes without its lock, for as long as it runs.
-struct Unlocked {
-    bool& flag;
-    explicit Unlocked(bool& f) : flag(f) { flag = true; }
-    ~Unlocked() { flag = false; }
-};
-
-}  // namespace
 
 void ResponseWriter::attentionAcknowledgement() {
     pending_.reset();
@@ -68,7 +58,6 @@ void ResponseWriter::resultSet(engine::ResultSet&& set) {
 }
 
 void ResponseWriter::resultSetBegin(const std::vector<engine::ResultColumn>& columns) {
-    Unlocked unlocked(unlockedCallback_);
     flushDone();
     streamed_ = columns;
     streamedRows_ = 0;
@@ -78,7 +67,6 @@ void ResponseWriter::resultSetBegin(const std::vector<engine::ResultColumn>& col
 }
 
 void ResponseWriter::resultSetRows(std::vector<std::vector<engine::Value>>& rows) {
-    Unlocked unlocked(unlockedCallback_);
     ByteWriter w;
     for (auto& row : rows) {
         if (cancelled_ && cancelled_()) break;  // the client gave up on the rest
@@ -102,6 +90,7 @@ void ResponseWriter::resultSetEnd() {
 }
 
 void ResponseWriter::message(const engine::SqlMessage& m) {
+    UnderServerLock locked(underServerLock_);
     if (pending_ && !pending_->fromError) flushDone();
     ByteWriter w;
     writeMessage(w, m, serverName_);
@@ -118,6 +107,7 @@ void ResponseWriter::message(const engine::SqlMessage& m) {
 }
 
 void ResponseWriter::rowCount(const engine::RowCount& count) {
+    UnderServerLock locked(underServerLock_);
     if (pending_ && pending_->fromResultSet) {
         pending_->status |= kDoneCount;
         pending_->rows = count.rows;
@@ -129,6 +119,7 @@ void ResponseWriter::rowCount(const engine::RowCount& count) {
 }
 
 void ResponseWriter::databaseChanged(const std::string& name) {
+    UnderServerLock locked(underServerLock_);
     flushDone();
     ByteWriter w;
     writeEnvChangeText(w, EnvChange::Database, name, database_);
@@ -137,6 +128,7 @@ void ResponseWriter::databaseChanged(const std::string& name) {
 }
 
 void ResponseWriter::transactionChanged(Transaction change) {
+    UnderServerLock locked(underServerLock_);
     // The rollback that a failed statement brings about (an error that ends the batch) is
     // part of that statement's outcome: it goes before the statement's DONE, as SQL Server
     // sends it, so that DONE can still end the batch.

@@ -56,11 +56,12 @@ class ResponseWriter : public engine::BatchSink {
     // Asked between rows: true once the client cancelled the request, whose remaining rows
     // are then left unsent.
     void setCancelled(std::function<bool()> cancelled) { cancelled_ = std::move(cancelled); }
+    // False while the engine calls in with the server's lock held (every callback but the
+    // result set ones): the stream's writes must not wait for the client then, or a client that
+    // stops reading would hold up every session of the server.
+    bool mayBlock() const { return !underServerLock_; }
 
     bool errorsSeen() const { return anyError_; }
-    // Whether the engine is in a callback that runs without its lock (a result set), where
-    // waiting on a slow client holds up nobody else.
-    bool mayBlock() const { return unlockedCallback_; }
     const std::string& currentDatabase() const { return database_; }
     void setCurrentDatabase(std::string name) { database_ = std::move(name); }
     bool inTransaction() const { return transaction_ != 0; }
@@ -78,15 +79,22 @@ class ResponseWriter : public engine::BatchSink {
     void write(const ByteWriter& w) { stream_.write(w.bytes()); }
     DoneKind statementDone() const { return inProcedure_ ? DoneKind::DoneInProc : DoneKind::Done; }
 
+    struct UnderServerLock {
+        explicit UnderServerLock(bool& flag) : flag_(flag), was_(flag) { flag_ = true; }
+        ~UnderServerLock() { flag_ = was_; }
+        bool& flag_;
+        bool was_;
+    };
+
     PacketStream& stream_;
     WireFeatures features_;
+    bool underServerLock_ = false;
     std::string serverName_;
     bool inProcedure_ = false;
     bool anyError_ = false;
     std::optional<PendingDone> pending_;
     std::vector<engine::ResultColumn> streamed_;  // columns of the result set being streamed
     int64_t streamedRows_ = 0;
-    bool unlockedCallback_ = false;
     std::function<bool()> cancelled_;
     std::string database_;
     uint64_t transaction_ = 0;

@@ -11,6 +11,7 @@
 #include "server/tds/prelogin.h"
 #include "server/tds/requests.h"
 #include "server/tds/type_codec.h"
+#include "wire_client.h"
 
 namespace {
 
@@ -98,48 +99,19 @@ TEST(PreLoginTest, OptionsAndEncryptionChoice) {
     EXPECT_EQ(back.encryption, Encryption::NotSupported);
 }
 
-// A LOGIN7 record as clients build it: fixed part, offset table, then the texts.
-std::string login7(const std::string& user, const std::string& password, const std::string& database,
-                   uint8_t optionFlags2 = 0) {
-    const std::vector<std::string> texts = {utf16("host"), utf16(user), obfuscatePassword(utf16(password)),
-                                            utf16("app"), utf16("server"), "", utf16("lib"), "",
-                                            utf16(database)};
-    ByteWriter w;
-    w.u32(0);  // length, patched below
-    w.u32(kTds74), w.u32(4096), w.u32(7), w.u32(1234), w.u32(0);
-    w.u8(0xE0), w.u8(optionFlags2), w.u8(0), w.u8(0);
-    w.u32(0), w.u32(0x0409);
-    uint16_t offset = 94;
-    for (const auto& t : texts) {
-        w.u16(offset);
-        w.u16(static_cast<uint16_t>(t.size() / 2));
-        offset = static_cast<uint16_t>(offset + t.size());
-    }
-    w.raw(std::string(6, '\x01'));
-    for (int i = 0; i < 3; ++i)
-        w.u16(offset), w.u16(0);  // SSPI, attach file, password change
-    w.u32(0);
-    for (const auto& t : texts)
-        w.raw(t);
-    std::string out = w.bytes();
-    const uint32_t length = static_cast<uint32_t>(out.size());
-    std::memcpy(out.data(), &length, 4);
-    return out;
-}
-
 TEST(Login7Test, FieldsAndThePasswordAreRecovered) {
-    Login7 l = parseLogin7(login7("sa", "pässwörd€", "Vardex"));
+    Login7 l = parseLogin7(server_test::Login7Record("sa", "pässwörd€", "Vardex"));
     EXPECT_EQ(l.tdsVersion, kTds74);
     EXPECT_EQ(l.userName, "sa");
     EXPECT_EQ(l.password, "pässwörd€");
     EXPECT_EQ(l.database, "Vardex");
     EXPECT_EQ(l.hostName, "host");
     EXPECT_FALSE(l.integratedSecurity);
-    EXPECT_TRUE(parseLogin7(login7("", "", "", 0x80)).integratedSecurity);
+    EXPECT_TRUE(parseLogin7(server_test::Login7Record("", "", "", 0x80)).integratedSecurity);
 }
 
 TEST(Login7Test, LengthsPointingOutsideThePacketAreRefused) {
-    std::string good = login7("sa", "x", "db");
+    std::string good = server_test::Login7Record("sa", "x", "db");
     std::string longer = good;
     longer[0] = static_cast<char>(0xF0);  // claims more than the packet holds
     EXPECT_THROW(parseLogin7(longer), ProtocolError);

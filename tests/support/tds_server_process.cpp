@@ -13,7 +13,8 @@ namespace test_support {
 
 namespace fs = std::filesystem;
 
-TdsServerProcess::TdsServerProcess(const fs::path& dataDirectory, const std::vector<std::string>& extraArgs) {
+TdsServerProcess::TdsServerProcess(const fs::path& dataDirectory,
+                                   const std::vector<std::string>& extraArgs, bool createLogin) {
     workDir_ = fs::temp_directory_path() /
                ("tds-server-" + std::to_string(::getpid()) + "-" +
                 std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
@@ -26,9 +27,12 @@ TdsServerProcess::TdsServerProcess(const fs::path& dataDirectory, const std::vec
         if (!std::freopen("/dev/null", "r", stdin) || !std::freopen(logFile.c_str(), "w", stderr))
             _exit(126);
         std::vector<std::string> args = {TDS_SERVER_EXE, "-S", dataDirectory.string(), "--listen",
-                                         "127.0.0.1:0", "--port-file", portFile.string(), "--login",
-                                         kLogin, "--login-language", "Español", "--name",
+                                         "127.0.0.1:0", "--port-file", portFile.string(), "--name",
                                          "testserver"};
+        if (createLogin) {
+            for (const char* a : {"--login", kLogin, "--login-language", "Español"})
+                args.emplace_back(a);
+        }
         args.insert(args.end(), extraArgs.begin(), extraArgs.end());
         std::vector<char*> argv;
         for (auto& a : args)
@@ -48,6 +52,7 @@ TdsServerProcess::TdsServerProcess(const fs::path& dataDirectory, const std::vec
         int status = 0;
         if (::waitpid(pid_, &status, WNOHANG) == pid_) {
             pid_ = -1;
+            exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
             error_ = "tds-server ended at start: " + Log();
             return;
         }
@@ -62,22 +67,28 @@ TdsServerProcess::~TdsServerProcess() {
     fs::remove_all(workDir_, ec);
 }
 
-int TdsServerProcess::Stop() {
-    if (pid_ <= 0) return -1;
+int TdsServerProcess::Stop(std::chrono::seconds patience) {
+    if (pid_ <= 0) return exitStatus_;
     ::kill(pid_, SIGTERM);
     int status = 0;
-    // A server that does not stop within a minute is a failure of its own: kill it.
-    for (int i = 0; i < 600; ++i) {
+    // A server that does not stop in time is a failure of its own: kill it.
+    for (int64_t i = 0; i < patience.count() * 10; ++i) {
         if (::waitpid(pid_, &status, WNOHANG) == pid_) {
             pid_ = -1;
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            return exitStatus_;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     ::kill(pid_, SIGKILL);
     ::waitpid(pid_, &status, 0);
     pid_ = -1;
+    exitStatus_ = -1;
     return -1;
+}
+
+void TdsServerProcess::Kill() {
+    if (pid_ > 0) ::kill(pid_, SIGKILL);
 }
 
 std::string TdsServerProcess::Log() const {

@@ -56,6 +56,10 @@ class MessageAssembler {
     explicit MessageAssembler(size_t maxMessageBytes = size_t(64) << 20)
         : maxMessageBytes_(maxMessageBytes) {}
 
+    // A connection accepts far less before its login than after it.
+    void setMaxMessageBytes(size_t bytes) { maxMessageBytes_ = bytes; }
+    size_t maxMessageBytes() const { return maxMessageBytes_; }
+
     // Takes received bytes; throws ProtocolError when they break the packet rules.
     void feed(std::string_view bytes);
     // The next complete message, if one has arrived.

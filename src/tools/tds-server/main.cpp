@@ -22,6 +22,7 @@
 #include <iostream>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "engine/session.h"
@@ -43,6 +44,14 @@ int usage(const std::string& problem) {
                  "                  [--fixed-clock EPOCH_SECONDS] [--random-seed N]\n"
                  "  The first login's password comes from TDS_SERVER_PASSWORD.\n";
     return 2;
+}
+
+size_t connectionCount(const std::string& text) {
+    char* end = nullptr;
+    const unsigned long long n = std::strtoull(text.c_str(), &end, 10);
+    if (text.empty() || *end || text[0] == '-' || n < 1 || n > 100000)
+        throw std::invalid_argument("--max-connections takes a number from 1 to 100000");
+    return static_cast<size_t>(n);
 }
 
 std::string hostName() {
@@ -75,7 +84,7 @@ int main(int argc, char** argv) {
             else if (arg == "--login-language") loginLanguage = value();
             else if (arg == "--name") serverName = value();
             else if (arg == "--port-file") portFile = value();
-            else if (arg == "--max-connections") maxConnections = std::stoul(value());
+            else if (arg == "--max-connections") maxConnections = connectionCount(value());
             else if (arg == "--create") create = true;
             else if (arg == "--fixed-clock") fixedClock = std::stoll(value());
             else if (arg == "--random-seed") randomSeed = std::stoull(value());
@@ -112,9 +121,13 @@ int main(int argc, char** argv) {
     options.lockWait = std::chrono::milliseconds(0);
     engine::Session::Opened anchor = engine::Session::open(directory, "master", options);
     if (!anchor.session) {
+        // Error 17 is worded for clients ("SQL Server does not exist or access denied. (why)"):
+        // the operator needs the why.
         std::string reason = anchor.messages.empty() ? "cannot be opened" : anchor.messages.front().text;
-        std::cerr << "tds-server: the data directory '" << directory << "' cannot be used: " << reason
-                  << "\n";
+        const size_t open = reason.find(" (");
+        if (open != std::string::npos && reason.back() == ')')
+            reason = reason.substr(open + 2, reason.size() - open - 3);
+        std::cerr << "tds-server: cannot serve the data directory: " << reason << "\n";
         return 1;
     }
 
