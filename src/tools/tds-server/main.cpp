@@ -106,12 +106,11 @@ int main(int argc, char** argv) {
     if (colon == std::string::npos) return usage("--listen takes HOST:PORT");
     std::string host = listen.substr(0, colon);
     if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
-    int port = 0;
-    try {
-        port = std::stoi(listen.substr(colon + 1));
-    } catch (const std::exception&) {
-        port = -1;
-    }
+    const std::string portText = listen.substr(colon + 1);
+    int port = -1;
+    if (!portText.empty() && portText.size() <= 5 &&
+        portText.find_first_not_of("0123456789") == std::string::npos)
+        port = std::stoi(portText);
     if (port < 0 || port > 65535) return usage("bad port in --listen " + listen);
 
     // The data directory: held for as long as the server runs (no other process may use it),
