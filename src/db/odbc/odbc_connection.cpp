@@ -53,6 +53,11 @@ Status OdbcConnection::open() {
     if (!SQL_SUCCEEDED(rc)) {
         auto errors = errorRecords(codec_, SQL_HANDLE_DBC, dbc_, client_error::kConnectionFailed);
         if (errors.empty()) errors.push_back(connectionError("08001", "The connection could not be opened."));
+        // SQL Server sends the cause of a refused login (4060: no such database) before the
+        // general 18456 that follows it; FreeTDS ranks its records by severity and would put
+        // 18456 first. The cause goes first again, where the server put it.
+        std::stable_partition(errors.begin(), errors.end(),
+                              [](const Error& e) { return e.nativeError != 18456; });
         return Status(errors);
     }
     open_ = true;
