@@ -396,7 +396,7 @@ std::unique_ptr<BoundCore> Binder::bindCore(const sql::SelectCore& ast, Scope* o
         core->topWithTies = ast.top->withTies;
     }
     if (!ast.into.empty()) raise(ctx_, 156, {"INTO"});
-    planWhere(*core);
+    planJoins(*core);
     correlated = scope.correlated;
     return core;
 }
@@ -593,43 +593,6 @@ std::unique_ptr<Source> Binder::viewSource(const ViewSchema& view, const std::st
     source->derived = query.get();
     core.derivedQueries.push_back(std::move(query));
     return source;
-}
-
-void Binder::planWhere(BoundCore& core) {
-    core.residualWhere.clear();
-    if (!core.where) return;
-    std::vector<const BoundPredicate*> conjuncts;
-    core.where->conjuncts(conjuncts);
-    // Leaves on the preserved side of every outer join above them may take filters.
-    std::vector<JoinNode*> leafOf(core.sources.size(), nullptr);
-    std::vector<bool> preserved(core.sources.size(), false);
-    std::function<void(JoinNode&, bool)> walk = [&](JoinNode& n, bool keep) {
-        if (n.leaf) {
-            leafOf[n.source] = &n;
-            preserved[n.source] = keep;
-            return;
-        }
-        bool leftKeep = keep && (n.kind == sql::JoinKind::Inner || n.kind == sql::JoinKind::Cross ||
-                                 n.kind == sql::JoinKind::Left);
-        bool rightKeep = keep && (n.kind == sql::JoinKind::Inner ||
-                                  n.kind == sql::JoinKind::Cross || n.kind == sql::JoinKind::Right);
-        walk(*n.left, leftKeep);
-        walk(*n.right, rightKeep);
-    };
-    for (auto& item : core.from)
-        walk(*item, true);
-    for (const BoundPredicate* c : conjuncts) {
-        std::vector<int> sources;
-        if (c->collectSources(sources) && !sources.empty()) {
-            std::sort(sources.begin(), sources.end());
-            sources.erase(std::unique(sources.begin(), sources.end()), sources.end());
-            if (sources.size() == 1 && leafOf[sources[0]] && preserved[sources[0]]) {
-                leafOf[sources[0]]->scanFilters.push_back(c);
-                continue;
-            }
-        }
-        core.residualWhere.push_back(c);
-    }
 }
 
 // --- expressions ---------------------------------------------------------------------

@@ -52,9 +52,9 @@ class BoundExpr {
     virtual Value eval(const Frame& frame) const = 0;
     // True for expressions that do not depend on rows, variables or the clock.
     virtual bool isConstant() const { return false; }
-    // Adds the sources of the current level (depth 0) that the expression reads;
-    // returns false when it reads something that is not a plain column of this level
-    // (an outer reference or a subquery), which rules it out as a hash-join key.
+    // Adds the sources of the current level (depth 0) that the expression reads (columns
+    // of enclosing levels are constants here); returns false when which sources it reads
+    // cannot be told (a correlated subquery).
     virtual bool collectSources(std::vector<int>& out) const = 0;
 
     DataType type;
@@ -184,7 +184,7 @@ class SubqueryExpr : public BoundExpr {
     SubqueryExpr(DataType t, std::unique_ptr<BoundQuery> query, bool correlated);
     ~SubqueryExpr() override;
     Value eval(const Frame& frame) const override;
-    bool collectSources(std::vector<int>&) const override { return false; }
+    bool collectSources(std::vector<int>&) const override { return !correlated_; }
 
   private:
     std::unique_ptr<BoundQuery> query_;
@@ -314,7 +314,9 @@ class SubqueryPredicate : public BoundPredicate {
                       bool correlated, bool negated);
     ~SubqueryPredicate() override;
     Tri test(const Frame& frame) const override;
-    bool collectSources(std::vector<int>&) const override { return false; }
+    bool collectSources(std::vector<int>& out) const override {
+        return !correlated_ && (!expr_ || expr_->collectSources(out));
+    }
 
   private:
     const std::vector<Value>& values(const Frame& frame) const;

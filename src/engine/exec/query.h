@@ -30,9 +30,41 @@ struct JoinNode {
     // hashing so that equal values hash equal.
     std::vector<const BoundExpr*> leftKeys, rightKeys;
     std::vector<DataType> keyTypes;
-    // A single-source filter pushed down to a leaf scan (WHERE conjuncts of inner
-    // joins), evaluated while scanning.
-    std::vector<const BoundPredicate*> scanFilters;
+};
+
+struct JoinBlock;
+
+// An input of a join block: a scan of one source, or an outer join whose two sides are
+// blocks of their own.
+struct BlockInput {
+    int source = -1;                      // a scan, or
+    const JoinNode* outerJoin = nullptr;  // an outer join (kind, ON, hash keys)
+    std::unique_ptr<JoinBlock> left, right;
+    std::vector<int> sources;  // every source the input reads
+    // Conjuncts over these sources alone: applied while scanning, or to the outer join's
+    // result.
+    std::vector<const BoundPredicate*> filters;
+};
+
+// A conjunct that relates several inputs of a block. An equality whose sides read
+// disjoint sets of inputs can be a hash-join key.
+struct BlockConjunct {
+    const BoundPredicate* predicate = nullptr;
+    std::vector<int> inputs;  // sorted
+    const BoundExpr* left = nullptr;
+    const BoundExpr* right = nullptr;
+    std::vector<int> leftInputs, rightInputs;  // sorted; set for hash keys only
+    DataType keyType;
+};
+
+// Inputs joined by inner joins and the conjuncts (of WHERE and of inner joins' ON) that
+// relate them. The order of the joins is chosen when the block runs, from the sizes of
+// its inputs after their filters.
+struct JoinBlock {
+    std::vector<BlockInput> inputs;
+    std::vector<BlockConjunct> conjuncts;
+    // Conjuncts whose sources cannot be told (correlated subqueries): on the block's result.
+    std::vector<const BoundPredicate*> residual;
 };
 
 enum class AggregateKind { Count, CountStar, Sum, Avg, Min, Max };
@@ -62,7 +94,10 @@ struct BoundCore {
     std::vector<Source*> sources;
     std::vector<std::unique_ptr<JoinNode>> from;  // comma-separated items (cross product)
     BoundPredicatePtr where;
-    std::vector<const BoundPredicate*> residualWhere;  // what was not pushed down
+    // How FROM and WHERE run (see Binder::planJoins); null without FROM.
+    std::unique_ptr<JoinBlock> plan;
+    // WHERE conjuncts on the rows the plan makes: without FROM, every conjunct.
+    std::vector<const BoundPredicate*> residualWhere;
     bool grouped = false;
     std::vector<BoundExprPtr> groupKeys;
     std::vector<AggregateSpec> aggregates;

@@ -142,6 +142,8 @@ constexpr CatalogueEntry kCatalogue[] = {
      "The %ls statement conflicted with the %ls constraint \"%.*ls\". The conflict occurred in "
      "database \"%.*ls\", table \"%.*ls\"%ls%.*ls%ls."},
     {628, 16, 0, S, "Cannot issue SAVE TRANSACTION when there is no active transaction."},
+    {701, 17, 1, B,
+     "There is insufficient system memory in resource pool '%ls' to run this query."},
     {911, 16, 1, S,
      "Database '%.*ls' does not exist. Make sure that the name is entered correctly."},
     {1001, 15, 1, B, "Line %d: Length or precision specification %d is invalid."},
