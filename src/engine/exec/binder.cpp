@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
 #include <set>
 
 #include "engine/sql/parser.h"
@@ -180,7 +181,16 @@ std::unique_ptr<BoundQuery> Binder::bindQuery(const sql::QueryExpr& query, Scope
         anyCorrelated = anyCorrelated || c;
         scopes.push_back(std::move(scope));
     }
-    bound->unionAll = query.unionAll;
+    std::function<std::unique_ptr<BoundSetTerm>(const sql::SetTerm&)> copy =
+        [&](const sql::SetTerm& t) {
+            auto b = std::make_unique<BoundSetTerm>();
+            b->core = t.core;
+            b->op = t.op;
+            if (t.left) b->left = copy(*t.left);
+            if (t.right) b->right = copy(*t.right);
+            return b;
+        };
+    if (query.setTree) bound->setTree = copy(*query.setTree);
     const BoundCore& first = *bound->cores.front();
     if (!first.assignments.empty() && query.cores.size() > 1) raise(ctx_, 141);
     // Result columns: the first core's names, UNION-typed across cores.

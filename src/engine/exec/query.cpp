@@ -40,6 +40,17 @@ bool passes(const std::vector<const BoundPredicate*>& filters, const Frame& f) {
 // Hash set of value rows under compareForSort equality (DISTINCT, UNION, COUNT(DISTINCT)).
 class RowSet {
   public:
+    bool contains(const std::vector<Value>& row) const {
+        uint64_t h = 0;
+        for (const auto& v : row)
+            h = combineHash(h, hashValue(v));
+        auto it = buckets_.find(h);
+        if (it == buckets_.end()) return false;
+        for (size_t idx : it->second) {
+            if (equalRows(rows_[idx], row)) return true;
+        }
+        return false;
+    }
     bool insert(const std::vector<Value>& row) {
         uint64_t h = 0;
         for (const auto& v : row)
@@ -348,6 +359,65 @@ void applyTop(std::vector<OutRow>& rows, int64_t n, bool withTies, const BoundQu
     rows.resize(end);
 }
 
+// The rows of a set operation's operand and the memory they hold.
+struct SetRows {
+    std::vector<OutRow> rows;
+    MemoryCharge memory;
+};
+
+// UNION ALL appends; UNION, EXCEPT and INTERSECT give distinct rows (NULLs equal).
+SetRows runSet(const BoundSetTerm& term, const BoundQuery& query, ExecContext& ctx,
+               const Frame* outer) {
+    const DateFormat df = ctx.dateFormat();
+    SetRows out;
+    if (term.core >= 0) {
+        const BoundCore& core = *query.cores[term.core];
+        CoreResult r = runCore(core, query, false, ctx, outer);
+        if (core.distinct) removeDuplicates(r.rows);
+        applyTop(r.rows, topCount(core, ctx, outer, r.rows.size()), false, query, df);
+        for (auto& row : r.rows) {
+            for (size_t i = 0; i < row.values.size(); ++i) {
+                if (!(row.values[i].type() == query.columns[i].type))
+                    row.values[i] = convert(row.values[i], query.columns[i].type,
+                                            ConversionKind::Implicit, 0, df);
+            }
+        }
+        out.rows = std::move(r.rows);
+        out.memory = std::move(r.memory);
+        return out;
+    }
+    out = runSet(*term.left, query, ctx, outer);
+    SetRows right = runSet(*term.right, query, ctx, outer);
+    switch (term.op) {
+        case sql::SetOperator::UnionAll:
+        case sql::SetOperator::Union: {
+            const size_t bytes = right.memory.bytes();
+            right.memory.set(0);
+            out.memory.add(bytes);
+            out.rows.reserve(out.rows.size() + right.rows.size());
+            for (auto& row : right.rows)
+                out.rows.push_back(std::move(row));
+            if (term.op == sql::SetOperator::Union) removeDuplicates(out.rows);
+            break;
+        }
+        case sql::SetOperator::Except:
+        case sql::SetOperator::Intersect: {
+            removeDuplicates(out.rows);
+            RowSet other;
+            for (const auto& row : right.rows)
+                other.insert(row.values);
+            const bool keepFound = term.op == sql::SetOperator::Intersect;
+            std::vector<OutRow> kept;
+            for (auto& row : out.rows) {
+                if (other.contains(row.values) == keepFound) kept.push_back(std::move(row));
+            }
+            out.rows = std::move(kept);
+            break;
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 void materializeSources(const BoundCore& core, ExecContext& ctx, const Frame* outer) {
@@ -434,31 +504,13 @@ Rowset executeQuery(const BoundQuery& query, ExecContext& ctx, const Frame* oute
         return result;
     }
 
-    // UNION [ALL]: each core on its own (with its own TOP), values converted to the
-    // result types, duplicates removed unless ALL; then ORDER BY on the output columns.
+    // Set operators: each core on its own (with its own DISTINCT and TOP), then ORDER BY on
+    // the output columns.
     result.notUpdatable = 4417;
-    std::vector<OutRow> all;
-    for (size_t c = 0; c < query.cores.size(); ++c) {
-        const BoundCore& core = *query.cores[c];
-        CoreResult r = runCore(core, query, false, ctx, outer);
-        if (core.distinct) removeDuplicates(r.rows);
-        applyTop(r.rows, topCount(core, ctx, outer, r.rows.size()), false, query, df);
-        for (auto& row : r.rows) {
-            for (size_t i = 0; i < row.values.size(); ++i) {
-                if (!(row.values[i].type() == query.columns[i].type))
-                    row.values[i] = convert(row.values[i], query.columns[i].type,
-                                            ConversionKind::Implicit, 0, df);
-            }
-            all.push_back(std::move(row));
-        }
-    }
-    // A UNION without ALL anywhere before an operand removes duplicates up to it; the
-    // common case (all UNION or all UNION ALL) is what matters.
-    bool distinctAll =
-        std::any_of(query.unionAll.begin(), query.unionAll.end(), [](bool a) { return !a; });
-    if (distinctAll) removeDuplicates(all);
-    if (!query.orderBy.empty()) sortRows(all, query, df);
-    for (auto& row : all)
+    SetRows all = runSet(*query.setTree, query, ctx, outer);
+    if (!query.orderBy.empty()) sortRows(all.rows, query, df);
+    result.rows.reserve(all.rows.size());
+    for (auto& row : all.rows)
         result.rows.push_back(std::move(row.values));
     return result;
 }

@@ -1,6 +1,6 @@
-// Bound queries and their execution: FROM (scans, hash joins on equality keys, nested
-// loops for the rest), WHERE, GROUP BY with aggregates, HAVING, the select list, DISTINCT,
-// UNION [ALL], ORDER BY under the collation, TOP.
+// Bound queries and their execution: FROM and WHERE through the join plan (join.h), GROUP
+// BY with aggregates, HAVING, the select list, DISTINCT, UNION [ALL], EXCEPT and INTERSECT,
+// ORDER BY under the collation, TOP.
 //
 // A query is bound once per statement execution and may run several times (a correlated
 // subquery runs once per outer row). Execution produces a Rowset with provenance.
@@ -117,10 +117,17 @@ struct SortKey {
     bool descending = false;
 };
 
+// How the cores combine (the syntax tree's SetTerm).
+struct BoundSetTerm {
+    int core = -1;
+    sql::SetOperator op = sql::SetOperator::Union;
+    std::unique_ptr<BoundSetTerm> left, right;
+};
+
 struct BoundQuery {
     std::vector<std::unique_ptr<BoundCore>> cores;
-    std::vector<bool> unionAll;
-    std::vector<SourceColumn> columns;  // result columns (UNION-typed)
+    std::unique_ptr<BoundSetTerm> setTree;  // null for a single core
+    std::vector<SourceColumn> columns;      // result columns (typed across the cores)
     std::vector<SortKey> orderBy;
     // The single base table every row comes from (see ResultSet::baseTable), or null.
     Table* baseTable = nullptr;

@@ -87,6 +87,9 @@ class Parser {
 
     // --- queries (parser_query.cpp) --------------------------------------------------
     QueryPtr parseQuery();
+    std::unique_ptr<SetTerm> parseSetExpression(QueryExpr& query, bool& orderedOperand);
+    std::unique_ptr<SetTerm> parseSetTerm(QueryExpr& query, bool& orderedOperand);
+    std::unique_ptr<SetTerm> parseSetPrimary(QueryExpr& query, bool& orderedOperand);
     SelectCore parseSelectCore();
     std::vector<SelectItem> parseSelectItems();
     std::vector<TableRefPtr> parseFromList();

@@ -1,4 +1,5 @@
-// Queries: SELECT cores, UNION, ORDER BY, FROM clauses with joins and derived tables.
+// Queries: SELECT cores combined by UNION, EXCEPT and INTERSECT, ORDER BY, FROM clauses with
+// joins and derived tables.
 #include "engine/sql/keywords.h"
 #include "engine/sql/parser_impl.h"
 #include "engine/types/sql_message.h"
@@ -32,38 +33,99 @@ QueryPtr Parser::parseQuery() {
     auto q = std::make_unique<QueryExpr>();
     q->begin = peek().offset;
     q->line = peek().line;
-    // A query may be wrapped in parentheses: ((SELECT ...)).
-    if (peek().kind == TokenKind::LeftParen) {
-        next();
-        QueryPtr inner = parseQuery();
-        expect(TokenKind::RightParen);
-        if (!peekWord("UNION") && !peekWord("ORDER")) {
-            inner->begin = q->begin;
-            inner->end = previousEnd();
-            return inner;
+    bool orderedOperand = false;
+    q->setTree = parseSetExpression(*q, orderedOperand);
+    if (q->setTree->core >= 0) {
+        // One core: "((SELECT ...) ORDER BY ...)" keeps the ORDER BY written inside.
+        q->setTree.reset();
+        if (peekWord("ORDER")) {
+            if (!q->orderBy.empty()) syntaxError();
+            q->orderBy = parseOrderBy();
         }
-        if (inner->cores.size() != 1 || !inner->orderBy.empty()) syntaxError();
-        q->cores.push_back(std::move(inner->cores[0]));
-    } else {
-        q->cores.push_back(parseSelectCore());
+    } else if (peekWord("ORDER")) {
+        q->orderBy = parseOrderBy();
     }
-    while (peekWord("UNION")) {
-        next();
-        bool all = acceptWord("ALL");
-        q->unionAll.push_back(all);
-        if (peek().kind == TokenKind::LeftParen) {
-            next();
-            QueryPtr inner = parseQuery();
-            expect(TokenKind::RightParen);
-            if (inner->cores.size() != 1 || !inner->orderBy.empty()) syntaxError();
-            q->cores.push_back(std::move(inner->cores[0]));
-        } else {
-            q->cores.push_back(parseSelectCore());
-        }
-    }
-    if (peekWord("ORDER")) q->orderBy = parseOrderBy();
     q->end = previousEnd();
     return q;
+}
+
+namespace {
+
+std::unique_ptr<SetTerm> setNode(SetOperator op, std::unique_ptr<SetTerm> left,
+                                 std::unique_ptr<SetTerm> right) {
+    auto node = std::make_unique<SetTerm>();
+    node->op = op;
+    node->left = std::move(left);
+    node->right = std::move(right);
+    return node;
+}
+
+void shiftCores(SetTerm& term, int offset) {
+    if (term.core >= 0) {
+        term.core += offset;
+        return;
+    }
+    shiftCores(*term.left, offset);
+    shiftCores(*term.right, offset);
+}
+
+}  // namespace
+
+// UNION [ALL] and EXCEPT, left to right, over terms.
+std::unique_ptr<SetTerm> Parser::parseSetExpression(QueryExpr& query, bool& orderedOperand) {
+    std::unique_ptr<SetTerm> left = parseSetTerm(query, orderedOperand);
+    while (peekWord("UNION") || peekWord("EXCEPT")) {
+        SetOperator op = SetOperator::Except;
+        if (next().isWord("UNION"))
+            op = acceptWord("ALL") ? SetOperator::UnionAll : SetOperator::Union;
+        // There is no EXCEPT ALL.
+        if (op == SetOperator::Except && peekWord("ALL")) syntaxError();
+        if (orderedOperand) syntaxError();
+        left = setNode(op, std::move(left), parseSetTerm(query, orderedOperand));
+        if (orderedOperand) syntaxError();
+    }
+    return left;
+}
+
+// INTERSECT, left to right, over primaries.
+std::unique_ptr<SetTerm> Parser::parseSetTerm(QueryExpr& query, bool& orderedOperand) {
+    std::unique_ptr<SetTerm> left = parseSetPrimary(query, orderedOperand);
+    while (peekWord("INTERSECT")) {
+        next();
+        // Nor INTERSECT ALL.
+        if (peekWord("ALL")) syntaxError();
+        if (orderedOperand) syntaxError();
+        left = setNode(SetOperator::Intersect, std::move(left),
+                       parseSetPrimary(query, orderedOperand));
+        if (orderedOperand) syntaxError();
+    }
+    return left;
+}
+
+// A SELECT core, or a query in parentheses (its cores join this query's).
+std::unique_ptr<SetTerm> Parser::parseSetPrimary(QueryExpr& query, bool& orderedOperand) {
+    auto term = std::make_unique<SetTerm>();
+    if (peek().kind != TokenKind::LeftParen) {
+        term->core = static_cast<int>(query.cores.size());
+        query.cores.push_back(parseSelectCore());
+        return term;
+    }
+    next();
+    QueryPtr inner = parseQuery();
+    expect(TokenKind::RightParen);
+    const int offset = static_cast<int>(query.cores.size());
+    for (auto& core : inner->cores)
+        query.cores.push_back(std::move(core));
+    if (inner->setTree) {
+        term = std::move(inner->setTree);
+        shiftCores(*term, offset);
+    } else {
+        term->core = offset;
+    }
+    // An ORDER BY inside parentheses stands only for a query that is nothing else.
+    orderedOperand = !inner->orderBy.empty();
+    if (orderedOperand) query.orderBy = std::move(inner->orderBy);
+    return term;
 }
 
 std::vector<OrderItem> Parser::parseOrderBy() {
