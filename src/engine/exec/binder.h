@@ -78,6 +78,7 @@ class Binder {
     BoundExprPtr bindColumn(const sql::Expr& expr, Scope& scope);
     BoundExprPtr bindFunction(const sql::Expr& expr, Scope& scope);
     BoundExprPtr bindAggregate(const sql::Expr& expr, Scope& scope);
+    BoundExprPtr bindGrouping(const sql::Expr& expr, Scope& scope);
     BoundExprPtr bindLiteral(const sql::Expr& expr);
     BoundExprPtr bindCast(const sql::Expr& expr, Scope& scope);
     BoundExprPtr bindCase(const sql::Expr& expr, Scope& scope);

@@ -35,6 +35,9 @@ inline Tri triNot(Tri t) {
 struct GroupRow {
     std::vector<Value> keys;
     std::vector<Value> aggregates;
+    // Bit k: the row aggregates over key k (a row of ROLLUP, CUBE or GROUPING SETS that
+    // does not group by it; the key is NULL there).
+    uint64_t rolledUp = 0;
 };
 
 struct Frame {
@@ -210,6 +213,25 @@ class GroupKeyExpr : public BoundExpr {
 
   private:
     int index_;
+};
+
+// GROUPING(key): 1 when the group's row aggregates over the key; GROUPING_ID(k1, ..., kn):
+// those bits as an integer, k1 the most significant.
+class GroupingExpr : public BoundExpr {
+  public:
+    GroupingExpr(DataType t, std::vector<int> keys) : BoundExpr(t), keys_(std::move(keys)) {
+        nullable = false;
+    }
+    Value eval(const Frame& frame) const override {
+        int64_t bits = 0;
+        for (int k : keys_)
+            bits = (bits << 1) | static_cast<int64_t>((frame.group->rolledUp >> k) & 1);
+        return Value::integer(bits, type.id);
+    }
+    bool collectSources(std::vector<int>&) const override { return false; }
+
+  private:
+    std::vector<int> keys_;
 };
 
 // --- predicates ----------------------------------------------------------------------

@@ -258,45 +258,65 @@ CoreResult runCore(const BoundCore& core, const BoundQuery& query, bool applyOrd
             out.rows.push_back(std::move(row));
         }
     } else {
-        // Group the tuples by the GROUP BY keys (one group when there are none).
-        std::unordered_map<uint64_t, std::vector<size_t>> index;
+        // Group the tuples by the keys of each grouping set (one set of every key when the
+        // GROUP BY is plain; one group when there are no keys), keys outside the set NULL.
         std::vector<std::vector<AggregateState>> states;
         std::vector<Value> keys;
-        for (size_t i : kept) {
-            Frame f = frameFor(core, ctx, outer, tupleAt(i));
-            keys.clear();
-            uint64_t h = 0;
-            for (const auto& k : core.groupKeys) {
-                keys.push_back(k->eval(f));
-                h = combineHash(h, hashValue(keys.back()));
+        const size_t setCount = std::max<size_t>(core.groupingSets.size(), 1);
+        for (size_t set = 0; set < setCount; ++set) {
+            std::vector<bool> grouped(core.groupKeys.size(), core.groupingSets.empty());
+            if (!core.groupingSets.empty()) {
+                for (int k : core.groupingSets[set])
+                    grouped[k] = true;
             }
-            size_t group = SIZE_MAX;
-            auto& bucket = index[h];
-            for (size_t g : bucket) {
-                bool same = true;
-                for (size_t k = 0; k < keys.size() && same; ++k)
-                    same = compareForSort(keys[k], out.groups[g].keys[k]) == 0;
-                if (same) {
-                    group = g;
-                    break;
+            uint64_t rolledUp = 0;
+            for (size_t k = 0; k < grouped.size(); ++k) {
+                if (!grouped[k]) rolledUp |= uint64_t{1} << k;
+            }
+            std::unordered_map<uint64_t, std::vector<size_t>> index;
+            const size_t firstGroup = out.groups.size();
+            for (size_t i : kept) {
+                Frame f = frameFor(core, ctx, outer, tupleAt(i));
+                keys.clear();
+                uint64_t h = 0;
+                for (size_t k = 0; k < core.groupKeys.size(); ++k) {
+                    keys.push_back(grouped[k] ? core.groupKeys[k]->eval(f)
+                                              : Value::null(core.groupKeys[k]->type));
+                    h = combineHash(h, hashValue(keys.back()));
                 }
+                size_t group = SIZE_MAX;
+                auto& bucket = index[h];
+                for (size_t g : bucket) {
+                    bool same = true;
+                    for (size_t k = 0; k < keys.size() && same; ++k)
+                        same = compareForSort(keys[k], out.groups[g].keys[k]) == 0;
+                    if (same) {
+                        group = g;
+                        break;
+                    }
+                }
+                if (group == SIZE_MAX) {
+                    out.memory.add(sizeof(GroupRow) + valuesBytes(keys) + 3 * sizeof(size_t) +
+                                   core.aggregates.size() * sizeof(AggregateState));
+                    group = out.groups.size();
+                    bucket.push_back(group);
+                    out.groups.push_back(GroupRow{keys, {}, rolledUp});
+                    out.groupTuples.push_back(static_cast<int64_t>(i));
+                    states.emplace_back(core.aggregates.size());
+                }
+                for (size_t a = 0; a < core.aggregates.size(); ++a)
+                    accumulate(core.aggregates[a], states[group][a], f);
             }
-            if (group == SIZE_MAX) {
-                out.memory.add(sizeof(GroupRow) + valuesBytes(keys) + 3 * sizeof(size_t) +
-                               core.aggregates.size() * sizeof(AggregateState));
-                group = out.groups.size();
-                bucket.push_back(group);
-                out.groups.push_back(GroupRow{keys, {}});
-                out.groupTuples.push_back(static_cast<int64_t>(i));
+            // A set without keys has its row even when no row came: the grand total.
+            if (out.groups.size() == firstGroup &&
+                std::none_of(grouped.begin(), grouped.end(), [](bool g) { return g; })) {
+                keys.clear();
+                for (const auto& k : core.groupKeys)
+                    keys.push_back(Value::null(k->type));
+                out.groups.push_back(GroupRow{keys, {}, rolledUp});
+                out.groupTuples.push_back(-1);
                 states.emplace_back(core.aggregates.size());
             }
-            for (size_t a = 0; a < core.aggregates.size(); ++a)
-                accumulate(core.aggregates[a], states[group][a], f);
-        }
-        if (out.groups.empty() && core.groupKeys.empty()) {
-            out.groups.push_back(GroupRow{});
-            out.groupTuples.push_back(-1);
-            states.emplace_back(core.aggregates.size());
         }
         std::vector<int64_t> emptyTuple(core.sources.size(), -1);
         for (size_t g = 0; g < out.groups.size(); ++g) {

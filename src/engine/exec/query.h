@@ -100,6 +100,9 @@ struct BoundCore {
     std::vector<const BoundPredicate*> residualWhere;
     bool grouped = false;
     std::vector<BoundExprPtr> groupKeys;
+    // ROLLUP, CUBE, GROUPING SETS: the keys of each grouping set (indexes into groupKeys,
+    // each key once). Empty: one set of every key.
+    std::vector<std::vector<int>> groupingSets;
     std::vector<AggregateSpec> aggregates;
     BoundPredicatePtr having;
     std::vector<OutputColumn> outputs;

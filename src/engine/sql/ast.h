@@ -155,7 +155,10 @@ struct SelectCore {
     ObjectName into;                // SELECT ... INTO t
     std::vector<TableRefPtr> from;  // comma-separated sources (cross product)
     ExprPtr where;
-    std::vector<ExprPtr> groupBy;
+    std::vector<ExprPtr> groupBy;  // every grouping expression, as written
+    // With ROLLUP, CUBE, GROUPING SETS, "()" or WITH ROLLUP / WITH CUBE: the grouping sets
+    // they stand for, as indexes into groupBy. Empty for a plain GROUP BY list.
+    std::vector<std::vector<int>> groupingSets;
     ExprPtr having;
 };
 

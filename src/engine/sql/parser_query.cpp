@@ -162,12 +162,189 @@ SelectCore Parser::parseSelectCore() {
     if (peekWord("GROUP")) {
         next();
         expectWord("BY");
-        do {
-            core.groupBy.push_back(parseExpr());
-        } while (accept(TokenKind::Comma));
+        parseGroupBy(core);
     }
     if (acceptWord("HAVING")) core.having = parseExpr();
     return core;
+}
+
+namespace {
+
+using GroupingSets = std::vector<std::vector<int>>;
+
+constexpr size_t kMaxGroupingSets = 4096;
+
+[[noreturn]] void tooManyGroupingSets(int line) {
+    SqlMessage m = sqlMessage(10705, {std::to_string(kMaxGroupingSets)});
+    m.line = line;
+    throw SqlException(m);
+}
+
+// Every set of a joined with every set of b: "GROUP BY a, ROLLUP(b)" groups by a in each
+// of ROLLUP's sets.
+GroupingSets crossSets(const GroupingSets& a, const GroupingSets& b, int line) {
+    if (a.size() * b.size() > kMaxGroupingSets) tooManyGroupingSets(line);
+    GroupingSets out;
+    for (const auto& x : a) {
+        for (const auto& y : b) {
+            std::vector<int> set = x;
+            set.insert(set.end(), y.begin(), y.end());
+            out.push_back(std::move(set));
+        }
+    }
+    return out;
+}
+
+// ROLLUP(e1, ..., en): (e1..en), (e1..en-1), ..., (); CUBE: every subset.
+GroupingSets expand(const std::vector<std::vector<int>>& items, bool cube, int line) {
+    GroupingSets out;
+    if (!cube) {
+        for (size_t k = items.size() + 1; k-- > 0;) {
+            std::vector<int> set;
+            for (size_t i = 0; i < k; ++i)
+                set.insert(set.end(), items[i].begin(), items[i].end());
+            out.push_back(std::move(set));
+        }
+        return out;
+    }
+    if (items.size() >= 13) tooManyGroupingSets(line);
+    for (size_t mask = (size_t{1} << items.size()); mask-- > 0;) {
+        std::vector<int> set;
+        for (size_t i = 0; i < items.size(); ++i) {
+            if (mask & (size_t{1} << (items.size() - 1 - i)))
+                set.insert(set.end(), items[i].begin(), items[i].end());
+        }
+        out.push_back(std::move(set));
+    }
+    return out;
+}
+
+int addGroupingExpr(SelectCore& core, ExprPtr e) {
+    core.groupBy.push_back(std::move(e));
+    return static_cast<int>(core.groupBy.size() - 1);
+}
+
+}  // namespace
+
+bool Parser::parenthesizedList() const {
+    int depth = 0;
+    for (size_t i = 0;; ++i) {
+        const Token& t = peek(i);
+        if (t.kind == TokenKind::End) return false;
+        if (t.kind == TokenKind::LeftParen) ++depth;
+        if (t.kind == TokenKind::RightParen && --depth == 0) return false;
+        if (t.kind == TokenKind::Comma && depth == 1) return true;
+    }
+}
+
+// GROUP BY items: expressions, ROLLUP(...), CUBE(...), GROUPING SETS(...), "()"; then WITH
+// ROLLUP or WITH CUBE over a plain list.
+void Parser::parseGroupBy(SelectCore& core) {
+    const int line = peek().line;
+    bool general = false;
+    GroupingSets sets{{}};
+    do {
+        sets = crossSets(sets, parseGroupingElement(core, general), line);
+    } while (accept(TokenKind::Comma));
+    if (peekWord("WITH") && (peekWord("ROLLUP", 1) || peekWord("CUBE", 1))) {
+        if (general) {
+            SqlMessage m = sqlMessage(10703);
+            m.line = peek().line;
+            throw SqlException(m);
+        }
+        next();
+        const bool cube = next().isWord("CUBE");
+        std::vector<std::vector<int>> items;
+        for (size_t i = 0; i < core.groupBy.size(); ++i)
+            items.push_back({static_cast<int>(i)});
+        sets = expand(items, cube, line);
+        general = true;
+    }
+    if (!general) return;
+    if (core.groupBy.size() > 32) {
+        SqlMessage m = sqlMessage(10707, {"32"});
+        m.line = line;
+        throw SqlException(m);
+    }
+    core.groupingSets = std::move(sets);
+}
+
+GroupingSets Parser::parseRollupOrCube(SelectCore& core) {
+    const int line = peek().line;
+    const bool cube = next().isWord("CUBE");
+    expect(TokenKind::LeftParen);
+    std::vector<std::vector<int>> items;
+    do {
+        std::vector<int> item;
+        if (peek().kind == TokenKind::LeftParen && parenthesizedList()) {
+            next();
+            do {
+                item.push_back(addGroupingExpr(core, parseExpr()));
+            } while (accept(TokenKind::Comma));
+            expect(TokenKind::RightParen);
+        } else {
+            item.push_back(addGroupingExpr(core, parseExpr()));
+        }
+        items.push_back(std::move(item));
+    } while (accept(TokenKind::Comma));
+    expect(TokenKind::RightParen);
+    return expand(items, cube, line);
+}
+
+GroupingSets Parser::parseGroupingElement(SelectCore& core, bool& general) {
+    if ((peekWord("ROLLUP") || peekWord("CUBE")) && peek(1).kind == TokenKind::LeftParen) {
+        general = true;
+        return parseRollupOrCube(core);
+    }
+    if (peekWord("GROUPING") && peekWord("SETS", 1)) {
+        general = true;
+        const int line = peek().line;
+        next();
+        next();
+        expect(TokenKind::LeftParen);
+        GroupingSets all;
+        do {
+            GroupingSets set = parseGroupingSet(core, general);
+            if (all.size() + set.size() > kMaxGroupingSets) tooManyGroupingSets(line);
+            all.insert(all.end(), set.begin(), set.end());
+        } while (accept(TokenKind::Comma));
+        expect(TokenKind::RightParen);
+        return all;
+    }
+    if (peek().kind == TokenKind::LeftParen && peek(1).kind == TokenKind::RightParen) {
+        // The grand total.
+        next();
+        next();
+        general = true;
+        return {{}};
+    }
+    return {{addGroupingExpr(core, parseExpr())}};
+}
+
+// One member of GROUPING SETS: "()", "(item, ...)" (their sets joined), or an item.
+GroupingSets Parser::parseGroupingSet(SelectCore& core, bool& general) {
+    if (peek().kind == TokenKind::LeftParen && peek(1).kind == TokenKind::RightParen) {
+        next();
+        next();
+        return {{}};
+    }
+    if (peek().kind == TokenKind::LeftParen && parenthesizedList()) {
+        const int line = peek().line;
+        next();
+        GroupingSets sets{{}};
+        do {
+            if ((peekWord("ROLLUP") || peekWord("CUBE")) && peek(1).kind == TokenKind::LeftParen) {
+                sets = crossSets(sets, parseRollupOrCube(core), line);
+            } else {
+                sets = crossSets(sets, {{addGroupingExpr(core, parseExpr())}}, line);
+            }
+        } while (accept(TokenKind::Comma));
+        expect(TokenKind::RightParen);
+        return sets;
+    }
+    if ((peekWord("ROLLUP") || peekWord("CUBE")) && peek(1).kind == TokenKind::LeftParen)
+        return parseRollupOrCube(core);
+    return {{addGroupingExpr(core, parseExpr())}};
 }
 
 std::vector<SelectItem> Parser::parseSelectItems() {
