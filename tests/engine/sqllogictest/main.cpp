@@ -1,13 +1,16 @@
 // sqllogictest: runs sqllogictest files against the embedded engine as SQL Server and
 // reports, per file, how many records passed.
 //
-//   sqllogictest [--differences FILE] [--min-rate PERCENT] [--file-budget SECONDS]
-//                [--record-limit SECONDS] [--failures N] [--work DIR] PATH...
+//   sqllogictest [--root DIR] [--differences FILE] [--min-rate PERCENT]
+//                [--file-budget SECONDS] [--record-limit SECONDS] [--failures N] [--work DIR]
+//                PATH...
 //
-// PATH is a file or a directory (searched for *.test); names in the differences file are
-// relative to it. Exit status 1 when a file passes fewer than --min-rate percent of its
-// executed records, a record is not reached or runs out of memory, or the differences
-// file lists a record that no longer differs as listed.
+// PATH is a file or a directory (searched for *.test), under --root when given (all of it
+// when no PATH is given); the names
+// of files (in the report and the differences file) are relative to --root, or to PATH
+// without it. Exit status 1 when a file passes fewer than --min-rate percent of its executed
+// records, a record is not reached or runs out of memory, or the differences file lists a
+// record that no longer differs as listed.
 #include <unistd.h>
 
 #include <cstdio>
@@ -22,7 +25,7 @@
 namespace {
 
 void usage() {
-    std::cerr << "usage: sqllogictest [--differences FILE] [--min-rate PERCENT] "
+    std::cerr << "usage: sqllogictest [--root DIR] [--differences FILE] [--min-rate PERCENT] "
                  "[--file-budget SECONDS] [--record-limit SECONDS] [--failures N] "
                  "[--work DIR] PATH...\n";
 }
@@ -31,6 +34,7 @@ void usage() {
 
 int main(int argc, char** argv) {
     std::string differencesFile;
+    std::filesystem::path root;
     double minRate = 0;
     slt::Options options;
     options.keepFailures = 5;
@@ -46,7 +50,9 @@ int main(int argc, char** argv) {
             }
             return argv[++i];
         };
-        if (a == "--differences") {
+        if (a == "--root") {
+            root = value();
+        } else if (a == "--differences") {
             differencesFile = value();
         } else if (a == "--min-rate") {
             minRate = std::atof(value().c_str());
@@ -65,6 +71,7 @@ int main(int argc, char** argv) {
             paths.emplace_back(a);
         }
     }
+    if (paths.empty() && !root.empty()) paths.emplace_back(".");
     if (paths.empty()) {
         usage();
         return 2;
@@ -82,10 +89,18 @@ int main(int argc, char** argv) {
     slt::FileReport total;
     std::printf("%-40s %8s %8s %8s %6s %8s %7s %5s %8s %8s\n", "file", "executed", "passed",
                 "listed", "failed", "skipped", "unrun", "oom", "rate", "seconds");
-    for (const auto& root : paths) {
-        const bool single = std::filesystem::is_regular_file(root);
-        for (const std::string& name : slt::suiteFiles(root)) {
-            const std::filesystem::path file = single ? root : root / name;
+    for (const auto& path : paths) {
+        const std::filesystem::path full = (root.empty() ? path : root / path).lexically_normal();
+        const bool single = std::filesystem::is_regular_file(full);
+        if (!single && !std::filesystem::is_directory(full)) {
+            std::fprintf(stderr, "%s: no such file or directory\n", full.c_str());
+            return 2;
+        }
+        for (const std::string& found : slt::suiteFiles(full)) {
+            const std::filesystem::path file = single ? full : full / found;
+            const std::string name =
+                root.empty() ? found
+                             : file.lexically_relative(root.lexically_normal()).generic_string();
             slt::FileReport r = slt::runFile(file, name, work, differences, options);
             std::printf("%-40s %8d %8d %8d %6d %8d %7d %5d %7.2f%% %8.1f\n", name.c_str(),
                         r.executed, r.passed, r.expected, r.failed, r.skipped, r.notReached,
@@ -107,9 +122,13 @@ int main(int argc, char** argv) {
             for (int line : r.listedOtherOutcome)
                 std::printf("    %s:%d: listed as a difference, but fails otherwise\n",
                             name.c_str(), line);
+            for (int line : r.listedNotRun)
+                std::printf("    %s:%d: listed as a difference, but no record runs there\n",
+                            name.c_str(), line);
             std::fflush(stdout);
             if (r.passRate() < minRate || r.notReached > 0 || r.outOfMemory > 0 ||
-                !r.listedButPassed.empty() || !r.listedOtherOutcome.empty())
+                !r.listedButPassed.empty() || !r.listedOtherOutcome.empty() ||
+                !r.listedNotRun.empty())
                 ok = false;
             total.executed += r.executed;
             total.passed += r.passed;

@@ -460,6 +460,16 @@ FileReport runFile(const std::filesystem::path& file, const std::string& name,
         if (report.failures.size() < options.keepFailures)
             report.failures.push_back({r.line, r.sql, o.message});
     }
+    const std::string prefix = name + ":";
+    for (auto it = differences.lower_bound(prefix);
+         it != differences.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it) {
+        const int line = std::atoi(it->first.c_str() + prefix.size());
+        bool ran = std::any_of(records.begin(), records.end(), [&](const Record& r) {
+            return r.line == line && !r.skip &&
+                   (r.kind == Record::Kind::Statement || r.kind == Record::Kind::Query);
+        });
+        if (!ran) report.listedNotRun.push_back(line);
+    }
     opened.session.reset();
     std::filesystem::remove_all(dataDirectory);
     report.seconds = std::chrono::duration<double>(Clock::now() - began).count();

@@ -62,6 +62,7 @@ struct FileReport {
     std::vector<RecordFailure> failures;  // up to Options::keepFailures
     std::vector<int> listedButPassed;     // listed differences that gave the file's answer
     std::vector<int> listedOtherOutcome;  // listed differences that failed otherwise
+    std::vector<int> listedNotRun;        // listed lines that hold no record run here
 
     double passRate() const { return executed ? 100.0 * passed / executed : 100.0; }
 };
