@@ -8,8 +8,8 @@
 
 #include "engine/exec/batch.h"
 #include "engine/exec/context.h"
-#include "engine/exec/parameters.h"
 #include "engine/exec/locks.h"
+#include "engine/exec/parameters.h"
 #include "engine/exec/row_operations.h"
 #include "engine/server.h"
 #include "engine/types/collation.h"
@@ -155,6 +155,7 @@ Session::Opened Session::open(const std::filesystem::path& dataDirectory, std::s
         server->attach(*entry);
         if (!options.login.empty()) server->loginConnected(options.login);
         state->runtime.login = options.login;
+        if (options.queryMemoryLimit) state->runtime.memory.setLimit(options.queryMemoryLimit);
         state->server = server;
         state->id = takeSessionId();
         state->runtime.spid = state->id;
