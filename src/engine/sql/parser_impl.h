@@ -93,7 +93,7 @@ class Parser {
     SelectCore parseSelectCore();
     void parseGroupBy(SelectCore& core);
     std::vector<std::vector<int>> parseGroupingElement(SelectCore& core, bool& general);
-    std::vector<std::vector<int>> parseGroupingSet(SelectCore& core, bool& general);
+    std::vector<std::vector<int>> parseGroupingSet(SelectCore& core);
     std::vector<std::vector<int>> parseRollupOrCube(SelectCore& core);
     // Whether the parenthesis at the current token holds a comma of its own ("(a, b)").
     bool parenthesizedList() const;

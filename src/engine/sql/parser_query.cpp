@@ -304,7 +304,7 @@ GroupingSets Parser::parseGroupingElement(SelectCore& core, bool& general) {
         expect(TokenKind::LeftParen);
         GroupingSets all;
         do {
-            GroupingSets set = parseGroupingSet(core, general);
+            GroupingSets set = parseGroupingSet(core);
             if (all.size() + set.size() > kMaxGroupingSets) tooManyGroupingSets(line);
             all.insert(all.end(), set.begin(), set.end());
         } while (accept(TokenKind::Comma));
@@ -322,7 +322,7 @@ GroupingSets Parser::parseGroupingElement(SelectCore& core, bool& general) {
 }
 
 // One member of GROUPING SETS: "()", "(item, ...)" (their sets joined), or an item.
-GroupingSets Parser::parseGroupingSet(SelectCore& core, bool& general) {
+GroupingSets Parser::parseGroupingSet(SelectCore& core) {
     if (peek().kind == TokenKind::LeftParen && peek(1).kind == TokenKind::RightParen) {
         next();
         next();
