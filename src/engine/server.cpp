@@ -96,7 +96,8 @@ namespace {
 std::string nameFromStem(const std::string& stem) {
     std::string name;
     for (size_t i = 0; i < stem.size(); ++i) {
-        if (stem[i] == '%' && i + 2 < stem.size() && std::isxdigit(static_cast<unsigned char>(stem[i + 1])) &&
+        if (stem[i] == '%' && i + 2 < stem.size() &&
+            std::isxdigit(static_cast<unsigned char>(stem[i + 1])) &&
             std::isxdigit(static_cast<unsigned char>(stem[i + 2]))) {
             name.push_back(static_cast<char>(std::stoi(stem.substr(i + 1, 2), nullptr, 16)));
             i += 2;
@@ -135,7 +136,7 @@ std::vector<SqlMessage> unavailableMessages(const std::string& database,
         case Kind::Newer:
             break;
     }
-    SqlMessage m = sqlMessage(948, {database, "?", std::to_string(store::kStoreFormatVersion)});
+    SqlMessage m = sqlMessage(948);
     m.text = "The database '" + database + "' cannot be opened: " + failure.text() +
              ". This server supports version " + std::to_string(store::kStoreFormatVersion) +
              " and earlier. A downgrade path is not supported.";

@@ -14,16 +14,16 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
-#include <optional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/catalog/database.h"
-#include "engine/security/login_store.h"
 #include "engine/lock_manager.h"
+#include "engine/security/login_store.h"
 #include "engine/store/database_store.h"
 #include "engine/store/files.h"
 #include "engine/types/sql_message.h"

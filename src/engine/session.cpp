@@ -8,8 +8,8 @@
 
 #include "engine/exec/batch.h"
 #include "engine/exec/context.h"
-#include "engine/exec/parameters.h"
 #include "engine/exec/locks.h"
+#include "engine/exec/parameters.h"
 #include "engine/exec/row_operations.h"
 #include "engine/server.h"
 #include "engine/types/collation.h"
@@ -239,12 +239,12 @@ std::vector<SqlMessage> Session::salvage(const std::filesystem::path& dataDirect
     for (const store::LoadFailure& damage : report.damage)
         messages.push_back(info("Not read: " + damage.text()));
     if (report.tornTail) messages.push_back(info("Not read: " + report.tornTail->text()));
-    messages.push_back(info(
-        "Database '" + sourceName + "' salvaged into '" + std::string(into) + "': " +
-        std::to_string(report.snapshotRecords) + " snapshot records and " +
-        std::to_string(report.journalRecords) + " journal records read; " +
-        std::to_string(report.recordsLost) + " snapshot records and " +
-        std::to_string(report.journalBytesLost) + " journal bytes could not be read."));
+    messages.push_back(info("Database '" + sourceName + "' salvaged into '" + std::string(into) +
+                            "': " + std::to_string(report.snapshotRecords) +
+                            " snapshot records and " + std::to_string(report.journalRecords) +
+                            " journal records read; " + std::to_string(report.recordsLost) +
+                            " snapshot records and " + std::to_string(report.journalBytesLost) +
+                            " journal bytes could not be read."));
     return messages;
 }
 

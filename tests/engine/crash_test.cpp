@@ -151,7 +151,8 @@ TEST(CrashTest, SecondProcessIsRefusedWhileTheDirectoryIsHeld) {
     const std::vector<std::pair<const char*, std::function<void()>>> fates = {
         {"kept", [] {}},
         {"deleted", [&] { std::filesystem::remove(lockFile); }},
-        {"replaced", [&] {
+        {"replaced",
+         [&] {
              std::filesystem::remove(lockFile);
              std::ofstream(lockFile) << "";
          }},

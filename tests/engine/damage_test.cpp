@@ -22,8 +22,8 @@ using namespace engine;
 namespace fs = std::filesystem;
 
 fs::path freshDirectory(const std::string& name) {
-    auto dir = fs::temp_directory_path() /
-               ("engine-damage-" + std::to_string(::getpid()) + "-" + name);
+    auto dir =
+        fs::temp_directory_path() / ("engine-damage-" + std::to_string(::getpid()) + "-" + name);
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir;
@@ -154,8 +154,8 @@ TEST(DamageTest, EveryMismatchRefusesTheDatabaseAtItsOffsetAndOnlyACrashTornTail
          [](L l) { return l.header - 4; }},
         {"snapshot name", false, 's', [](std::string& b, L) { flip(b, 25); }, 0,
          [](L l) { return l.header - 4; }},
-        {"snapshot header checksum", false, 's',
-         [](std::string& b, L l) { flip(b, l.header - 2); }, 0, [](L l) { return l.header - 4; }},
+        {"snapshot header checksum", false, 's', [](std::string& b, L l) { flip(b, l.header - 2); },
+         0, [](L l) { return l.header - 4; }},
         {"snapshot record payload", false, 's',
          [](std::string& b, L l) { flip(b, l.snapshot[1] + 12); }, 0,
          [](L l) { return l.snapshot[1]; }},
@@ -178,9 +178,8 @@ TEST(DamageTest, EveryMismatchRefusesTheDatabaseAtItsOffsetAndOnlyACrashTornTail
         {"middle record payload", false, 'j',
          [](std::string& b, L l) { flip(b, l.journal[1] + 26); }, 0,
          [](L l) { return l.journal[1]; }},
-        {"middle record length", false, 'j',
-         [](std::string& b, L l) { flip(b, l.journal[1] + 7); }, 0,
-         [](L l) { return l.journal[1]; }},
+        {"middle record length", false, 'j', [](std::string& b, L l) { flip(b, l.journal[1] + 7); },
+         0, [](L l) { return l.journal[1]; }},
         {"middle record sequence", false, 'j',
          [](std::string& b, L l) { flip(b, l.journal[1] + 12); }, 0,
          [](L l) { return l.journal[1]; }},
@@ -190,8 +189,7 @@ TEST(DamageTest, EveryMismatchRefusesTheDatabaseAtItsOffsetAndOnlyACrashTornTail
         {"last record cut short", false, 'j', [](std::string& b, L) { b.resize(b.size() - 3); },
          std::nullopt, nullptr, 2, true},
         {"last record cut in its framing", false, 'j',
-         [](std::string& b, L l) { b.resize(l.journal[2] + 10); }, std::nullopt, nullptr, 2,
-         true},
+         [](std::string& b, L l) { b.resize(l.journal[2] + 10); }, std::nullopt, nullptr, 2, true},
         {"last record never reached the disk (zeros)", false, 'j',
          [](std::string& b, L l) {
              std::fill(b.begin() + static_cast<std::ptrdiff_t>(l.journal[2]), b.end(), '\0');
@@ -223,8 +221,8 @@ TEST(DamageTest, EveryMismatchRefusesTheDatabaseAtItsOffsetAndOnlyACrashTornTail
             layout.header = headerSize - 4;
         }
         layout.snapshot = snapshotRecords(readFile(dir / "db.sdb"), layout.header);
-        layout.journal = journalRecords(readFile(dir / "db.sjl"), c.legacy ? 12 : 16,
-                                        c.legacy ? 20 : 24);
+        layout.journal =
+            journalRecords(readFile(dir / "db.sjl"), c.legacy ? 12 : 16, c.legacy ? 20 : 24);
         ASSERT_EQ(layout.journal.size(), 3u);
         const fs::path damaged = dir / (c.file == 's' ? "db.sdb" : "db.sjl");
         if (c.damage) {
@@ -390,19 +388,17 @@ TEST(DamageTest, ADamagedDatabaseIsUnavailableAloneAndSaysWhereTheDamageIs) {
             << direct.output;
         EXPECT_NE(direct.output.find("in file '" + c.file.string() + "'"), std::string::npos)
             << direct.output;
-        EXPECT_NE(direct.output.find("at offset " + c.offset), std::string::npos)
-            << direct.output;
+        EXPECT_NE(direct.output.find("at offset " + c.offset), std::string::npos) << direct.output;
         EXPECT_NE(direct.output.find("Msg 926, Level 14"), std::string::npos) << direct.output;
         // Everything else works: master, the other company, the list of databases.
-        ShellRun others = sqlshell(
-            {"-S", dir.string(), "-b", "-Q",
-             "SELECT COUNT(*) FROM Empresa_0001.dbo.Clientes; USE Empresa_0002; "
-             "SELECT name + ' ' + state_desc FROM sys.databases ORDER BY name"});
+        ShellRun others =
+            sqlshell({"-S", dir.string(), "-b", "-Q",
+                      "SELECT COUNT(*) FROM Empresa_0001.dbo.Clientes; USE Empresa_0002; "
+                      "SELECT name + ' ' + state_desc FROM sys.databases ORDER BY name"});
         EXPECT_EQ(others.status, 1);
         EXPECT_NE(others.output.find("1010\n"), std::string::npos) << others.output;
         EXPECT_NE(others.output.find("Empresa_0001 ONLINE"), std::string::npos) << others.output;
-        EXPECT_NE(others.output.find("Empresa_0002 SUSPECT"), std::string::npos)
-            << others.output;
+        EXPECT_NE(others.output.find("Empresa_0002 SUSPECT"), std::string::npos) << others.output;
         EXPECT_NE(others.output.find("Msg 926"), std::string::npos) << others.output;
         // The files are left for the operator as they were found.
         EXPECT_EQ(readFile(journal) == pristineJournal, c.file != journal);
@@ -443,8 +439,7 @@ TEST(DamageTest, CheckFindsTheDamageAndSalvageCopiesWhatIsReadableIntoANewDataba
 
     ShellRun salvage = sqlshell({"-S", dir.string(), "--salvage", "Empresa_0002", "Rescate"});
     EXPECT_EQ(salvage.status, 0) << salvage.output;
-    EXPECT_NE(salvage.output.find("salvaged into 'Rescate'"), std::string::npos)
-        << salvage.output;
+    EXPECT_NE(salvage.output.find("salvaged into 'Rescate'"), std::string::npos) << salvage.output;
     EXPECT_EQ(readFile(journal), bytes);  // the damaged one stays as it was
     ShellRun rescued = sqlshell({"-S", dir.string(), "-d", "Rescate", "-b", "-Q",
                                  "SELECT COUNT(*), MAX(id) FROM Clientes"});

@@ -365,7 +365,8 @@ TEST_F(SessionTest, ADatabaseNobodyUsesKeepsASmallJournalAndFoldsALargeOne) {
              "varchar(5)), 'v' FROM PROPIEDADES p CROSS JOIN PROPIEDADES q");
     }
     // Work as large as a quarter of the snapshot: folded, journal emptied.
-    EXPECT_EQ(std::filesystem::file_size(journal), engine::store::DatabaseStore::kJournalHeaderBytes);
+    EXPECT_EQ(std::filesystem::file_size(journal),
+              engine::store::DatabaseStore::kJournalHeaderBytes);
     auto again = open();
     auto r = exec(*again, "SELECT COUNT(*) FROM PROPIEDADES");
     EXPECT_EQ(r.resultSets[0].rows[0][0].asInt64(), 12);

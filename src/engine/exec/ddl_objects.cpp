@@ -172,8 +172,7 @@ namespace {
 // database that cannot be loaded can be checked too: that is when a check is wanted.
 void checkDatabase(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
     Server& server = *ctx.session.server;
-    const DatabaseEntry* entry =
-        stmt.name.empty() ? ctx.session.database : server.find(stmt.name);
+    const DatabaseEntry* entry = stmt.name.empty() ? ctx.session.database : server.find(stmt.name);
     if (!entry) raise(ctx, 2520, {stmt.name});
     const store::CheckReport report = server.check(*entry);
     for (const store::LoadFailure& damage : report.damage) {
@@ -188,8 +187,7 @@ void checkDatabase(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
         ctx.out.message(m);
     }
     const size_t errors = report.damage.size();
-    SqlMessage summary =
-        messageAt(ctx, 8989, {"0", std::to_string(errors), entry->name});
+    SqlMessage summary = messageAt(ctx, 8989, {"0", std::to_string(errors), entry->name});
     if (errors > 0) summary.severity = 16;
     if (errors > 0 || !stmt.noInfoMessages) ctx.out.message(summary);
     if (!stmt.noInfoMessages) ctx.out.message(messageAt(ctx, 2528));

@@ -135,13 +135,12 @@ std::string inconsistency(const Table& table) {
     const TableData& data = table.data;
     if (data.columns.size() != table.schema.columns.size())
         return "table '" + table.schema.name + "' has " + std::to_string(data.columns.size()) +
-               " columns of cells for " + std::to_string(table.schema.columns.size()) +
-               " columns";
+               " columns of cells for " + std::to_string(table.schema.columns.size()) + " columns";
     for (size_t c = 0; c < data.columns.size(); ++c) {
         if (data.columns[c].size() != data.rowIds.size())
-            return "column '" + table.schema.columns[c].name + "' of table '" +
-                   table.schema.name + "' has " + std::to_string(data.columns[c].size()) +
-                   " cells for " + std::to_string(data.rowIds.size()) + " rows";
+            return "column '" + table.schema.columns[c].name + "' of table '" + table.schema.name +
+                   "' has " + std::to_string(data.columns[c].size()) + " cells for " +
+                   std::to_string(data.rowIds.size()) + " rows";
     }
     return {};
 }
@@ -203,7 +202,7 @@ class Loader {
     std::unique_ptr<Database> owned_;
     SnapshotHeader header_;
     uint64_t snapshotBytes_ = 0;
-    uint64_t sequence_ = 0;         // of the last journal record applied (or the snapshot's)
+    uint64_t sequence_ = 0;            // of the last journal record applied (or the snapshot's)
     bool journalHeaderWhole_ = false;  // a journal with a whole header of ours
     uint32_t journalFormat_ = kStoreFormatVersion;
     uint64_t journalGoodSize_ = 0;  // where its whole records end
@@ -238,9 +237,9 @@ class Loader {
                                             " records where " + std::to_string(records) +
                                             " precede it"));
                 if (offset + 8 != size)
-                    return note(damaged(path, offset + 8,
-                                        std::to_string(size - offset - 8) +
-                                            " bytes follow the end record"));
+                    return note(damaged(
+                        path, offset + 8,
+                        std::to_string(size - offset - 8) + " bytes follow the end record"));
                 return std::nullopt;
             }
             const uint64_t after = size - offset - 8;
@@ -264,7 +263,8 @@ class Loader {
                                   which + " fails its checksum (stored " + hex32(checksum) +
                                       ", computed " + hex32(computed) + ")");
             } else if (!decodeChanges(payload, changes, format)) {
-                problem = damaged(path, offset, which + " passes its checksum but cannot be decoded");
+                problem =
+                    damaged(path, offset, which + " passes its checksum but cannot be decoded");
             } else if (std::string wrong = applyChecked(*target_, changes, lenient_);
                        !wrong.empty()) {
                 problem = damaged(path, offset, which + " leaves " + wrong);
@@ -443,8 +443,8 @@ class Loader {
                 const std::string which = "the record of statement " + std::to_string(sequence);
                 if (computed != checksum) {
                     const bool last = frame + length == remaining;
-                    const std::string_view end = payload.substr(payload.size() -
-                                                                std::min<size_t>(512, payload.size()));
+                    const std::string_view end =
+                        payload.substr(payload.size() - std::min<size_t>(512, payload.size()));
                     if (!last || end.find_first_not_of('\0') != std::string_view::npos)
                         return lose(damaged(path, offset,
                                             which + " fails its checksum (stored " +
@@ -457,9 +457,9 @@ class Loader {
                         return lose(damaged(path, offset,
                                             which + " passes its checksum but cannot be decoded"));
                     if (any && sequence != previous + 1)
-                        return lose(damaged(path, offset,
-                                            which + " follows that of statement " +
-                                                std::to_string(previous)));
+                        return lose(damaged(
+                            path, offset,
+                            which + " follows that of statement " + std::to_string(previous)));
                     if (!any && sequence > header_.sequence + 1)
                         return lose(damaged(
                             path, offset,
@@ -488,21 +488,20 @@ class Loader {
                                     "a record looks cut short (" + torn +
                                         "), yet a whole record follows at offset " +
                                         std::to_string(*next)));
-            report.tornTail = LoadFailure{
-                LoadFailure::Kind::Torn, path, offset,
-                        "its last record, " + std::to_string(remaining) +
-                            " bytes, was cut short by a crash in the middle of its write (" +
-                            torn + "); the statement it held had not completed"};
+            report.tornTail =
+                LoadFailure{LoadFailure::Kind::Torn, path, offset,
+                            "its last record, " + std::to_string(remaining) +
+                                " bytes, was cut short by a crash in the middle of its write (" +
+                                torn + "); the statement it held had not completed"};
             break;
         }
         // The snapshot says which statements it holds; a journal that ends before them is
         // not the one written with it (or the snapshot's header is wrong).
         if (any && previous < header_.sequence)
-            return note(damaged(snapshotPath_, 16,
-                                "its header says it holds statements up to " +
-                                    std::to_string(header_.sequence) +
-                                    ", but its journal ends with statement " +
-                                    std::to_string(previous)));
+            return note(damaged(
+                snapshotPath_, 16,
+                "its header says it holds statements up to " + std::to_string(header_.sequence) +
+                    ", but its journal ends with statement " + std::to_string(previous)));
         return std::nullopt;
     }
 

@@ -79,10 +79,10 @@ struct CheckReport {
     std::vector<LoadFailure> damage;  // every damaged place, in file order
     // The journal's last record cut short by a crash (dropped by open(), not damage).
     std::optional<LoadFailure> tornTail;
-    uint64_t snapshotRecords = 0;  // records read whole
-    uint64_t journalRecords = 0;   // records replayed
-    uint64_t recordsLost = 0;      // snapshot records skipped
-    uint64_t journalBytesLost = 0; // journal bytes from its first damaged record on
+    uint64_t snapshotRecords = 0;   // records read whole
+    uint64_t journalRecords = 0;    // records replayed
+    uint64_t recordsLost = 0;       // snapshot records skipped
+    uint64_t journalBytesLost = 0;  // journal bytes from its first damaged record on
 
     bool clean() const { return damage.empty(); }
 };

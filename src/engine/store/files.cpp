@@ -86,7 +86,8 @@ FileError FileReader::need(size_t n) {
 
 FileError FileReader::seek(uint64_t offset) {
     begin_ = end_ = 0;
-    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) return describe("cannot seek", path_);
+    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0)
+        return describe("cannot seek", path_);
     return std::nullopt;
 }
 

@@ -28,10 +28,11 @@
 namespace {
 
 void usage() {
-    std::cerr << "usage: sqlshell -S <data directory> [-d <database>] [-Q \"query\" | -i file ...] "
-                 "[-b]\n"
-                 "       sqlshell -S <data directory> --check\n"
-                 "       sqlshell -S <data directory> --salvage <damaged database> <new database>\n";
+    std::cerr
+        << "usage: sqlshell -S <data directory> [-d <database>] [-Q \"query\" | -i file ...] "
+           "[-b]\n"
+           "       sqlshell -S <data directory> --check\n"
+           "       sqlshell -S <data directory> --salvage <damaged database> <new database>\n";
 }
 
 }  // namespace
