@@ -30,13 +30,19 @@ Status Connection::finish(std::string_view kind, std::string_view sql, Status st
     return status;
 }
 
+void Connection::flushQueuedUpdates() {
+    if (queuedIn_ != nullptr) queuedIn_->flushQueued();
+}
+
 Status Connection::execute(std::string_view sql) {
+    flushQueuedUpdates();
     if (!doIsOpen()) return finish("execute", sql, Status(client_error::objectClosed()));
     return finish("execute", sql, doExecute(sql));
 }
 
 std::unique_ptr<Recordset> Connection::openRecordset(std::string_view sql, CursorType cursor,
                                                      LockType lock) {
+    flushQueuedUpdates();
     if (!doIsOpen()) {
         finish("open", sql, Status(client_error::objectClosed()));
         return nullptr;
@@ -49,25 +55,32 @@ std::unique_ptr<Recordset> Connection::openRecordset(std::string_view sql, Curso
                                        std::move(opened.writer));
 }
 
-std::string Connection::currentDatabase() { return doIsOpen() ? doCurrentDatabase() : ""; }
+std::string Connection::currentDatabase() {
+    flushQueuedUpdates();
+    return doIsOpen() ? doCurrentDatabase() : "";
+}
 
 void Connection::close() {
+    flushQueuedUpdates();
     if (doIsOpen()) doClose();
 }
 
 Status Connection::beginTransaction() {
+    flushQueuedUpdates();
     Status s = doIsOpen() ? doBeginTransaction() : Status(client_error::objectClosed());
     setPendingError(s);
     return s;
 }
 
 Status Connection::commitTransaction() {
+    flushQueuedUpdates();
     Status s = doIsOpen() ? doCommitTransaction() : Status(client_error::objectClosed());
     setPendingError(s);
     return s;
 }
 
 Status Connection::rollbackTransaction() {
+    flushQueuedUpdates();
     Status s = doIsOpen() ? doRollbackTransaction() : Status(client_error::objectClosed());
     setPendingError(s);
     return s;

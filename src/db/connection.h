@@ -11,6 +11,9 @@
 //     if (conn.hasError() && conn.lastError().nativeError == 2705) ...
 // lastError() is the first entry of the error collection (ADO's Errors(0)).
 // Every statement sent is written to the statement trace (db/trace.h).
+// Rows that a set of the connection queued (Recordset::deferUpdates) are sent before
+// anything else is done on the connection, so that statements reach the server in the order
+// the caller made them.
 // Thread-compatible: one thread uses a connection at a time.
 #pragma once
 
@@ -56,6 +59,10 @@ public:
     // Writes one record to the statement trace under this connection's database name.
     void traceStatement(std::string_view kind, std::string_view sql, const Status& outcome);
 
+    // Sends the rows a set of this connection has queued, if any; every operation above
+    // does this first.
+    void flushQueuedUpdates();
+
 protected:
     // `traceDatabase` names the connection in the statement trace.
     explicit Connection(std::string traceDatabase);
@@ -78,10 +85,13 @@ protected:
     void setTraceDatabase(std::string name) { traceDatabase_ = std::move(name); }
 
 private:
+    friend class Recordset;
     Status finish(std::string_view kind, std::string_view sql, Status status);
 
     std::string traceDatabase_;
     std::vector<Error> pending_;
+    // The set whose saved rows wait in its driver's queue; at most one at a time.
+    Recordset* queuedIn_ = nullptr;
 };
 
 // A connection that could not be opened: closed, every operation fails with the

@@ -14,7 +14,9 @@ Recordset::Recordset(Connection& owner, CursorType cursor, LockType lock, RowSet
       writer_(std::move(writer)),
       position_(rows_.rows.empty() ? -1 : 0) {}
 
-Recordset::~Recordset() = default;
+Recordset::~Recordset() {
+    if (open_) flushQueued();
+}
 
 Status Recordset::fail(Error error) const { return fail(Status(std::move(error))); }
 
@@ -68,6 +70,8 @@ std::optional<size_t> Recordset::fieldIndex(std::string_view name) const {
 }
 
 Variant Recordset::value(size_t index) const {
+    // A queued row's outcome is known before the row is read again.
+    if (!queued_.empty() && onRow() && isQueued(position_)) const_cast<Recordset*>(this)->flushQueued();
     if (!open_) {
         fail(client_error::objectClosed());
         return Variant();
@@ -106,6 +110,8 @@ Status Recordset::setValue(size_t index, Variant v) {
     if (index >= rows_.fields.size()) return fail(client_error::itemNotFound(std::to_string(index)));
     if (editMode_ == EditMode::None) {
         if (!onRow()) return fail(client_error::noCurrentRecord());
+        // An edit of a queued row starts from what the server made of the queued save.
+        if (isQueued(position_)) flushQueued();
         buffer_.assign(rows_.fields.size(), std::nullopt);
         editMode_ = EditMode::InProgress;
     }
@@ -128,24 +134,54 @@ Status Recordset::addNew() {
 Status Recordset::update() {
     if (!open_) return fail(client_error::objectClosed());
     if (editMode_ == EditMode::None) return Status::success();
+    flushOthers();
+    Status status;
     if (editMode_ == EditMode::Add) {
+        flushQueued();
         const size_t newRow = rows_.rows.size();
         std::vector<Variant> row(rows_.fields.size());
         for (size_t i = 0; i < row.size(); ++i) {
             if (buffer_[i]) row[i] = *buffer_[i];
         }
-        if (Status s = writer_->insertRow(newRow, buffer_, row); !s) return fail(s);
-        rows_.rows.push_back(std::move(row));
-        position_ = static_cast<long>(newRow);
-    } else {
-        auto& row = rows_.rows[static_cast<size_t>(position_)];
-        if (Status s = writer_->updateRow(static_cast<size_t>(position_), row, buffer_); !s) {
-            return fail(s);
+        status = writer_->insertRow(newRow, buffer_, row);
+        if (status) {
+            rows_.rows.push_back(std::move(row));
+            position_ = static_cast<long>(newRow);
         }
-        for (size_t i = 0; i < row.size(); ++i) {
-            if (buffer_[i]) row[i] = *buffer_[i];
+    } else {
+        const size_t at = static_cast<size_t>(position_);
+        auto& row = rows_.rows[at];
+        std::optional<Status> sent;
+        if (outcome_) {
+            sent = writer_->queueUpdate(at, row, buffer_);
+            if (!sent) {
+                queued_.push_back({at, row});
+                if (queuedRows_.size() < rows_.rows.size()) queuedRows_.resize(rows_.rows.size(), false);
+                queuedRows_[at] = true;
+                owner_->queuedIn_ = this;
+            }
+        } else {
+            sent = writer_->updateRow(at, row, buffer_);
+        }
+        if (sent) status = std::move(*sent);
+        if (status) {
+            for (size_t i = 0; i < row.size(); ++i) {
+                if (buffer_[i]) row[i] = *buffer_[i];
+            }
+        }
+        if (!sent) {
+            editMode_ = EditMode::None;
+            buffer_.clear();
+            if (writer_->queueFull()) flushQueued();
+            return Status::success();
         }
     }
+    if (!status) {
+        fail(status);
+        if (outcome_) outcome_(status);
+        return status;
+    }
+    if (outcome_) outcome_(status);
     editMode_ = EditMode::None;
     buffer_.clear();
     return Status::success();
@@ -160,12 +196,46 @@ Status Recordset::cancelUpdate() {
 }
 
 void Recordset::close() {
+    flushQueued();
     // A pending edit is dropped: callers save or cancel before closing.
     open_ = false;
     editMode_ = EditMode::None;
     buffer_.clear();
     rows_.rows.clear();
     writer_.reset();
+}
+
+void Recordset::deferUpdates(std::function<void(const Status&)> outcome) {
+    flushQueued();
+    outcome_ = std::move(outcome);
+}
+
+void Recordset::flushUpdates() { flushQueued(); }
+
+bool Recordset::isQueued(long row) const {
+    return row >= 0 && static_cast<size_t>(row) < queuedRows_.size() && queuedRows_[static_cast<size_t>(row)];
+}
+
+void Recordset::flushOthers() {
+    if (owner_->queuedIn_ != nullptr && owner_->queuedIn_ != this) owner_->queuedIn_->flushQueued();
+}
+
+void Recordset::flushQueued() {
+    if (owner_->queuedIn_ == this) owner_->queuedIn_ = nullptr;
+    if (queued_.empty()) return;
+    std::vector<QueuedRow> rows = std::move(queued_);
+    queued_.clear();
+    queuedRows_.clear();
+    const std::vector<Status> outcomes = writer_->flush();
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const Status outcome = i < outcomes.size() ? outcomes[i] : Status(client_error::rowNotLocated());
+        owner_->clearError();
+        if (!outcome) {
+            rows_.rows[rows[i].row] = std::move(rows[i].before);
+            owner_->setPendingError(outcome);
+        }
+        if (outcome_) outcome_(outcome);
+    }
 }
 
 }  // namespace db

@@ -14,11 +14,14 @@
 // A failed update() leaves the error pending on the connection and the buffer in place,
 // so that cancelUpdate() can drop it. Moving to another row or adding a new one saves a
 // pending edit first, as ADO does.
+// Deferred saves (deferUpdates()) let a driver send the rows of a walk in batches, many rows a
+// round trip, while every row keeps its own outcome; see deferUpdates().
 // Every error is also set as the owning connection's pending error. A record set must not
 // outlive its connection. Thread-compatible.
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -58,6 +61,20 @@ public:
     // so that a later edit of the new row is checked against what is really there.
     virtual Status insertRow(size_t row, const std::vector<std::optional<Variant>>& values,
                              std::vector<Variant>& stored) = 0;
+
+    // Deferred saves. A writer that sends rows in batches keeps the update in its queue and
+    // returns nullopt; its outcome comes from flush(). Otherwise the row is saved at once and
+    // its outcome returned, as updateRow() returns it (the default). A writer either queues a
+    // row or has nothing queued when it saves one at once, so outcomes stay in order.
+    virtual std::optional<Status> queueUpdate(size_t row, const std::vector<Variant>& original,
+                                              const std::vector<std::optional<Variant>>& changes) {
+        return updateRow(row, original, changes);
+    }
+    // Whether the queue holds as many rows as the writer sends at once.
+    virtual bool queueFull() const { return false; }
+    // Sends the queued rows; one outcome per row, in the order they were queued. A row the
+    // server refused changed nothing; the others are written.
+    virtual std::vector<Status> flush() { return {}; }
 };
 
 class Recordset {
@@ -95,12 +112,36 @@ public:
     Status addNew();
     Status update();
     Status cancelUpdate();
+    // Saves any queued rows (see deferUpdates()) and closes the set; an edit still pending
+    // is dropped.
     void close();
+
+    // From now on update() of an edited row (not of a new one) may leave the row queued in the
+    // driver and return success before the server has seen it. `outcome` is called once for
+    // every row update() saved or refused, in order: at once when the row was sent at once,
+    // else when the queue is sent, which is before anything could tell the difference: before
+    // any other statement, transaction call or close on the connection, before another set of
+    // the connection writes, before a queued row is read or edited again or a new row added,
+    // at close() and at flushUpdates(). A queued row that the server refuses is cancelled then:
+    // it reads again as before the edit, and the connection's pending errors are left as
+    // "clearError(); update()" leaves them, the way callers read each save's outcome. So a walk
+    // that clears the errors before each save, cancels a refused row and only counts outcomes
+    // ends the same whether its rows went one by one or in batches.
+    void deferUpdates(std::function<void(const Status&)> outcome);
+    // Sends the queued rows now and reports their outcomes.
+    void flushUpdates();
 
 private:
     Status fail(Error error) const;
     Status fail(Status status) const;
     bool onRow() const;
+    bool isQueued(long row) const;
+    // Sends what this set queued, if anything.
+    void flushQueued();
+    // Before a write of this set: rows another set of the connection queued go first.
+    void flushOthers();
+
+    friend class Connection;
 
     Connection* owner_;
     CursorType cursor_;
@@ -113,6 +154,16 @@ private:
     EditMode editMode_ = EditMode::None;
     long positionBeforeAdd_ = -1;
     std::vector<std::optional<Variant>> buffer_;
+
+    // Deferred saves: the callback, and the queued rows in order with what each held before
+    // its edit (to put back when the server refuses it).
+    std::function<void(const Status&)> outcome_;
+    struct QueuedRow {
+        size_t row;
+        std::vector<Variant> before;
+    };
+    std::vector<QueuedRow> queued_;
+    std::vector<bool> queuedRows_;  // by row index
 };
 
 }  // namespace db

@@ -158,6 +158,7 @@ Session::Opened Session::open(const std::filesystem::path& dataDirectory, std::s
         server->attach(*entry);
         if (!options.login.empty()) server->loginConnected(options.login);
         state->runtime.login = options.login;
+        if (options.queryMemoryLimit) state->runtime.memory.setLimit(options.queryMemoryLimit);
         state->server = server;
         state->id = takeSessionId();
         state->runtime.spid = state->id;

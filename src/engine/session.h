@@ -189,6 +189,11 @@ struct SessionOptions {
     // SUSER_SNAME(), SUSER_NAME(), SYSTEM_USER and ORIGINAL_LOGIN(). Empty for in-process
     // use, which acts as "sa".
     std::string login;
+    // Bytes of working memory one query of the session may hold (its joins' tuples, hash
+    // tables, rows being grouped or sorted); a query that needs more fails with 701 and the
+    // session goes on. 0: ENGINE_QUERY_MEMORY_MB from the environment when set, otherwise a
+    // quarter of the machine's memory.
+    size_t queryMemoryLimit = 0;
 };
 
 // Outcome of checking a login (Session::authenticate).

@@ -65,17 +65,21 @@ BackfillOutcome RellenarCuentasBancarias(db::Connection& conexion, const run::Co
     if (set == nullptr || conexion.hasError()) return outcome;
     outcome.opened = true;
 
+    // Nothing but the counts reads a save's outcome, so the driver may send the rows in
+    // batches; each row still gets its own outcome, and a refused one is cancelled.
+    set->deferUpdates([&outcome](const db::Status& guardado) {
+        if (guardado) {
+            ++outcome.saved;
+        } else {
+            ++outcome.cancelled;
+        }
+    });
     while (!set->eof()) {
         ++outcome.rows;
         for (const BankAccountColumns& columns : instance.accounts)
             FillAccount(*set, bics, columns);
         conexion.clearError();
-        if (set->update()) {
-            ++outcome.saved;
-        } else {
-            set->cancelUpdate();
-            ++outcome.cancelled;
-        }
+        if (!set->update()) set->cancelUpdate();
         if (!set->moveNext()) break;
     }
     set->close();

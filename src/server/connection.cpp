@@ -182,9 +182,11 @@ Message Connection::readMessageDirect() {
     }
 }
 
-void Connection::sendLoginError(const engine::SqlMessage& m) {
+void Connection::sendLoginErrors(const std::vector<engine::SqlMessage>& messages) {
+    // All in one response, ended by one DONE, as SQL Server refuses a login (4060 with 18456).
     ByteWriter w;
-    writeMessage(w, m, settings_.serverName);
+    for (const auto& m : messages)
+        writeMessage(w, m, settings_.serverName);
     writeDone(w, DoneKind::Done, kDoneError, kCommandNone, 0, features_);
     channel_.write(packetsOf(PacketType::TabularResult, w.bytes()));
 }
@@ -233,15 +235,14 @@ bool Connection::logIn() {
     Login7 login = parseLogin7(first.payload);
     features_.version = negotiatedVersion(login.tdsVersion);
     if (login.tdsVersion < kTds71) {
-        sendLoginError(plainError(18456, "Login failed for user '" + login.userName +
-                                             "'. TDS 7.1 or later is required.", 14));
+        sendLoginErrors({plainError(18456, "Login failed for user '" + login.userName +
+                                               "'. TDS 7.1 or later is required.", 14)});
         closeReason_ = "TDS version older than 7.1";
         return false;
     }
     login_ = login.userName;
     if (login.integratedSecurity || (login.userName.empty() && login.hasSspi)) {
-        engine::SqlMessage m = engine::sqlMessage(18452);
-        sendLoginError(m);
+        sendLoginErrors({engine::sqlMessage(18452)});
         closeReason_ = "integrated security is not supported";
         return false;
     }
@@ -252,8 +253,7 @@ bool Connection::logIn() {
             engine::Session::authenticate(settings_.dataDirectory, login.userName, login.password);
     }
     if (!result.ok) {
-        for (const auto& m : result.messages)
-            sendLoginError(m);
+        sendLoginErrors(result.messages);
         closeReason_ = result.messages.empty() ? "login failed" : result.messages.front().text;
         return false;
     }
@@ -275,11 +275,9 @@ bool Connection::openSession(const Login7& login) {
     if (!language_.empty()) options.language = language_;
     engine::Session::Opened opened = engine::Session::open(settings_.dataDirectory, loginDatabase_, options);
     if (!opened.session) {
-        for (auto m : opened.messages) {
-            sendLoginError(m);
-        }
-        engine::SqlMessage failed = engine::sqlMessage(18456, {login_, "", ""});
-        sendLoginError(failed);
+        std::vector<engine::SqlMessage> refusal = opened.messages;
+        refusal.push_back(engine::sqlMessage(18456, {login_, "", ""}));
+        sendLoginErrors(refusal);
         closeReason_ = opened.messages.empty() ? "cannot open the database" : opened.messages.front().text;
         return false;
     }

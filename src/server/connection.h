@@ -72,7 +72,7 @@ class Connection {
     bool logIn();
     void negotiateEncryption(const Message& prelogin, bool& encryptSession);
     Message readMessageDirect();
-    void sendLoginError(const engine::SqlMessage& m);
+    void sendLoginErrors(const std::vector<engine::SqlMessage>& messages);
     bool openSession(const Login7& login);
     void sendLoginAck(const Login7& login, const std::vector<engine::SqlMessage>& opening);
 

@@ -1,5 +1,7 @@
 #include "app/installation.h"
 
+#include <cstdlib>
+
 #include "db/connect.h"
 #include "run/date_time_text.h"
 #include "script_batches.h"
@@ -10,8 +12,19 @@ namespace app_test {
 
 namespace fs = std::filesystem;
 
-Installation::Installation() {
+Installation::Installation(const std::string& benchArguments) {
     const fs::path repo = ACTUALIZA_REPO_DIR;
+    fs::path scripts = repo / "fixtures" / "old-release";
+    if (!benchArguments.empty()) {
+        const fs::path bench = dir_.path() / "bench";
+        const std::string command = "'" + (repo / "bench" / "make-installation").string() + "' --sql-only " +
+                                    benchArguments + " '" + bench.string() + "' >/dev/null";
+        if (std::system(command.c_str()) != 0) {
+            error_ = "bench/make-installation failed: " + command;
+            return;
+        }
+        scripts = bench / "scripts";
+    }
     fs::create_directories(dir_.path() / "datos");
     fs::create_directories(dir_.path() / "programa" / "Include");
     fs::copy_file(repo / "fixtures" / "base-data" / "Datos Base.MDB",
@@ -23,7 +36,7 @@ Installation::Installation() {
         error_ = "cannot open the server: " + master->lastError().description;
         return;
     }
-    for (const fs::path& script : fixtures_test::sqlFiles(repo / "fixtures" / "old-release")) {
+    for (const fs::path& script : fixtures_test::sqlFiles(scripts)) {
         for (const fixtures_test::ScriptBatch& batch :
              fixtures_test::splitBatches(fixtures_test::readFile(script))) {
             master->clearError();

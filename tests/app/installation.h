@@ -17,8 +17,10 @@ namespace app_test {
 
 class Installation {
   public:
-    // Builds the installation; check Built() (and BuildError()) before using it.
-    Installation();
+    // Builds the installation; check Built() (and BuildError()) before using it. With
+    // `benchArguments` ("--years 1 --rows 1000") the databases are those of a benchmark
+    // installation of that size (bench/make-installation) instead of the old release's.
+    explicit Installation(const std::string& benchArguments = "");
 
     bool Built() const { return error_.empty(); }
     const std::string& BuildError() const { return error_; }

@@ -2,6 +2,8 @@
 // connection whose writer records what it is asked to save.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "db/connection.h"
 #include "db/trace.h"
 #include "test_support.h"
@@ -15,11 +17,29 @@ struct Saved {
     std::vector<std::optional<Variant>> values;
 };
 
+// Refuses every save while `fail` is set; queues updates (deferred saves) and refuses the
+// queued rows whose value is "bad" when sent.
 class RecordingWriter : public RowWriter {
 public:
     RecordingWriter(std::vector<Saved>& log, bool& fail) : log_(log), fail_(fail) {}
     Status updateRow(size_t row, const std::vector<Variant>&, const std::vector<std::optional<Variant>>& changes) override {
         return save("update", row, changes);
+    }
+    std::optional<Status> queueUpdate(size_t row, const std::vector<Variant>&,
+                                      const std::vector<std::optional<Variant>>& changes) override {
+        queue_.push_back({"update", row, changes});
+        return std::nullopt;
+    }
+    std::vector<Status> flush() override {
+        std::vector<Status> outcomes;
+        for (const Saved& s : queue_) {
+            const bool bad = std::any_of(s.values.begin(), s.values.end(),
+                                         [](const auto& v) { return v && *v == Variant::text("bad"); });
+            outcomes.push_back(bad ? Status(Error{client_error::kErrorsInCommand, 8152, "22001", "String or binary data would be truncated."})
+                                   : save("update", s.row, s.values));
+        }
+        queue_.clear();
+        return outcomes;
     }
     Status insertRow(size_t row, const std::vector<std::optional<Variant>>& values, std::vector<Variant>&) override {
         return save("insert", row, values);
@@ -33,6 +53,7 @@ private:
     }
     std::vector<Saved>& log_;
     bool& fail_;
+    std::vector<Saved> queue_;
 };
 
 // Serves every query with the same rows; "fail" in a statement makes it fail with 208.
@@ -160,6 +181,55 @@ TEST_F(RecordsetTest, AFailedSaveKeepsTheBufferAndTheErrorPending) {
     rs->cancelUpdate();
     EXPECT_EQ(rs->text("VALOR"), "1");
     EXPECT_TRUE(rs->moveNext());
+}
+
+TEST_F(RecordsetTest, DeferredSavesAreSentBeforeAnythingElseAndEachRowKeepsItsOutcome) {
+    conn_.rows.rows.push_back({Variant::text("C"), Variant::text("2")});
+    auto rs = open();
+    std::vector<bool> outcomes;
+    rs->deferUpdates([&](const Status& s) { outcomes.push_back(s.ok()); });
+    for (const char* v : {"9", "bad", "7"}) {
+        conn_.clearError();
+        rs->setValue("VALOR", Variant::text(v));
+        ASSERT_TRUE(rs->update());
+        rs->moveNext();
+    }
+    EXPECT_TRUE(conn_.saved.empty());
+    EXPECT_TRUE(outcomes.empty());
+    conn_.execute("select 1");  // the queue goes first
+    EXPECT_EQ(outcomes, (std::vector<bool>{true, false, true}));
+    ASSERT_EQ(conn_.saved.size(), 2u);
+    EXPECT_EQ(conn_.saved[1].row, 2u);
+    EXPECT_FALSE(conn_.hasError());  // as clearError(); update() of the last row left it
+    rs->moveFirst();
+    EXPECT_EQ(rs->text("VALOR"), "9");
+    rs->moveNext();
+    EXPECT_TRUE(rs->value("VALOR").isNull());  // the refused row is cancelled
+
+    // A queued row is sent before it is read again; a refusal of the last row stays pending.
+    rs->setValue("VALOR", Variant::text("bad"));
+    ASSERT_TRUE(rs->update());
+    EXPECT_EQ(outcomes.size(), 3u);
+    EXPECT_TRUE(rs->value("VALOR").isNull());
+    EXPECT_EQ(outcomes.size(), 4u);
+    EXPECT_EQ(conn_.lastError().nativeError, 8152);
+
+    // Another set's save waits for the queued rows; so does closing.
+    auto other = open();
+    rs->moveFirst();
+    rs->setValue("VALOR", Variant::text("5"));
+    rs->update();
+    other->setValue("VALOR", Variant::text("6"));
+    ASSERT_TRUE(other->update());
+    ASSERT_EQ(conn_.saved.size(), 4u);
+    EXPECT_EQ(*conn_.saved[2].values[1], Variant::text("5"));
+    EXPECT_EQ(*conn_.saved[3].values[1], Variant::text("6"));
+    rs->moveNext();
+    rs->setValue("VALOR", Variant::text("8"));
+    rs->update();
+    rs->close();
+    EXPECT_EQ(conn_.saved.size(), 5u);
+    EXPECT_EQ(outcomes.size(), 6u);
 }
 
 TEST_F(RecordsetTest, ReadOnlySetsAndClosedSetsRefuseChanges) {

@@ -376,3 +376,38 @@ TEST_F(SessionTest, ADatabaseNobodyUsesKeepsASmallJournalAndFoldsALargeOne) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SessionTest, AQueryBeyondTheMemoryBudgetFailsWith701AndTheSessionGoesOn) {
+    engine::SessionOptions options;
+    options.queryMemoryLimit = 64 << 20;
+    auto opened = Session::open(dir_, "Empresa_0001", options);
+    ASSERT_TRUE(opened.session);
+    Session& s = *opened.session;
+    exec(s,
+         "CREATE TABLE d (x int) "
+         "INSERT INTO d VALUES (0),(1),(2),(3),(4),(5),(6),(7),(8),(9) "
+         "CREATE TABLE h (x int) INSERT INTO h SELECT a.x * 10 + b.x FROM d a, d b");
+    // A product of 100 million tuples; a million groups.
+    for (const char* sql : {"BEGIN TRANSACTION INSERT INTO d VALUES (10) "
+                            "SELECT COUNT(*) FROM h a, h b, h c, h e",
+                            "SELECT a.x, b.x, c.x, COUNT(*) FROM h a, h b, h c "
+                            "GROUP BY a.x, b.x, c.x"}) {
+        auto r = s.execute(sql);
+        const engine::SqlMessage* e = r.firstError();
+        ASSERT_TRUE(e) << sql;
+        EXPECT_EQ(e->number, 701);
+        EXPECT_EQ(e->severity, 17);
+        EXPECT_EQ(e->text,
+                  "There is insufficient system memory in resource pool 'default' to run this query.");
+        // The batch ended and took its transaction with it; the session goes on.
+        EXPECT_EQ(s.transactionCount(), 0);
+        auto after = exec(s, "SELECT COUNT(*) FROM d; SELECT COUNT(*) FROM h a, h b WHERE a.x = b.x");
+        ASSERT_EQ(after.resultSets.size(), 2u);
+        EXPECT_EQ(after.resultSets[0].rows[0][0].asInt64(), 10);
+        EXPECT_EQ(after.resultSets[1].rows[0][0].asInt64(), 100);
+    }
+}
+
+}  // namespace

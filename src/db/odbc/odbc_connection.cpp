@@ -27,7 +27,11 @@ std::string unquoteIdentifier(std::string_view name) {
 }  // namespace
 
 OdbcConnection::OdbcConnection(ConnectionSettings settings, std::string driver, Encoding encoding)
-    : Connection(settings.database), settings_(std::move(settings)), driver_(std::move(driver)), codec_{encoding, isFreeTds(driver_)} {}
+    : Connection(settings.database),
+      settings_(std::move(settings)),
+      driver_(std::move(driver)),
+      batchable_(isSqlServerDriver(driver_)),
+      codec_{encoding, isFreeTds(driver_)} {}
 
 OdbcConnection::~OdbcConnection() {
     doClose();
@@ -53,6 +57,11 @@ Status OdbcConnection::open() {
     if (!SQL_SUCCEEDED(rc)) {
         auto errors = errorRecords(codec_, SQL_HANDLE_DBC, dbc_, client_error::kConnectionFailed);
         if (errors.empty()) errors.push_back(connectionError("08001", "The connection could not be opened."));
+        // SQL Server sends the cause of a refused login (4060: no such database) before the
+        // general 18456 that follows it; FreeTDS ranks its records by severity and would put
+        // 18456 first. The cause goes first again, where the server put it.
+        std::stable_partition(errors.begin(), errors.end(),
+                              [](const Error& e) { return e.nativeError != 18456; });
         return Status(errors);
     }
     open_ = true;
@@ -70,12 +79,39 @@ std::string OdbcConnection::quoteIdentifier(std::string_view name) const {
     return out + quote_;
 }
 
+Status OdbcConnection::runOwnStatement(std::string_view sql) {
+    Statement stmt(dbc_, codec_);
+    Status status = stmt.executeAll(sql);
+    traceStatement("execute", sql, status);
+    return status;
+}
+
+Status OdbcConnection::beginBatches() {
+    if (inBatches_) return Status::success();
+    Status status = runOwnStatement("SET IMPLICIT_TRANSACTIONS ON");
+    inBatches_ = status.ok();
+    return status;
+}
+
+Status OdbcConnection::endBatch(bool commit) {
+    return runOwnStatement(commit ? "IF @@TRANCOUNT > 0 COMMIT TRANSACTION"
+                                  : "IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION");
+}
+
+void OdbcConnection::endBatches() {
+    if (!inBatches_) return;
+    inBatches_ = false;
+    runOwnStatement("SET IMPLICIT_TRANSACTIONS OFF");
+}
+
 Status OdbcConnection::doExecute(std::string_view sql) {
+    endBatches();
     Statement stmt(dbc_, codec_);
     return stmt.executeAll(sql);
 }
 
 Status OdbcConnection::doOpenRecordset(std::string_view sql, CursorType, LockType lock, OpenedSet& out) {
+    endBatches();
     std::vector<OdbcColumn> columns;
     {
         Statement stmt(dbc_, codec_);
@@ -194,6 +230,7 @@ std::string OdbcConnection::doCurrentDatabase() {
 
 void OdbcConnection::doClose() {
     if (!open_) return;
+    endBatches();
     if (inTransaction_) endTransaction(false);
     SQLDisconnect(dbc_);
     open_ = false;
@@ -216,6 +253,7 @@ Status OdbcConnection::endTransaction(bool commit) {
 }
 
 Status OdbcConnection::doBeginTransaction() {
+    endBatches();
     if (inTransaction_) return Status(Error{client_error::kErrorsInCommand, 0, "", "A transaction is already open on this connection."});
     Status s = setAutocommit(false);
     if (s) inTransaction_ = true;
@@ -223,16 +261,19 @@ Status OdbcConnection::doBeginTransaction() {
 }
 
 Status OdbcConnection::doCommitTransaction() {
+    endBatches();
     if (!inTransaction_) return Status(Error{client_error::kErrorsInCommand, 0, "", "No transaction is open on this connection."});
     return endTransaction(true);
 }
 
 Status OdbcConnection::doRollbackTransaction() {
+    endBatches();
     if (!inTransaction_) return Status(Error{client_error::kErrorsInCommand, 0, "", "No transaction is open on this connection."});
     return endTransaction(false);
 }
 
 Status OdbcConnection::guarded(const std::function<Status()>& work) {
+    endBatches();
     if (inTransaction_) return work();
     if (Status s = doBeginTransaction(); !s) return s;
     Status outcome = work();

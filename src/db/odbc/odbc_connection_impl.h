@@ -32,6 +32,23 @@ public:
     // transaction is committed when `work` succeeds and rolled back otherwise.
     Status guarded(const std::function<Status()>& work);
 
+    // Whether updatable sets may send their rows in batches: the driver is one for SQL Server
+    // (parameter arrays, IMPLICIT_TRANSACTIONS) and the caller has no transaction open (inside
+    // one, a refused row stays a refusal within it and undoing is the caller's rollback).
+    bool sendsBatches() const { return batchable_ && !inTransaction_; }
+    // Whether statements sent once per row are prepared once (the SQL Server drivers).
+    bool preparesRows() const { return batchable_; }
+    // Batches run with IMPLICIT_TRANSACTIONS ON, each in a transaction that endBatch() commits,
+    // or rolls back when any row of it went wrong. Under that mode every statement opens a
+    // transaction when none is open, so a batch is undone whole even when the server ended its
+    // transaction in the middle (a deadlock): the statements after that point opened another,
+    // which the rollback takes back. The mode stays on between batches and is turned off
+    // (endBatches()) before anything else is sent on the connection, whose statements would
+    // otherwise open transactions that nobody commits.
+    Status beginBatches();
+    Status endBatch(bool commit);
+    void endBatches();
+
 protected:
     bool doIsOpen() const override { return open_; }
     Status doExecute(std::string_view sql) override;
@@ -45,6 +62,8 @@ protected:
 
 private:
     Status setAutocommit(bool on);
+    // A statement of the driver's own, traced as the caller's are.
+    Status runOwnStatement(std::string_view sql);
     Status endTransaction(bool commit);
     std::unique_ptr<RowWriter> makeWriter(std::string_view sql, const std::vector<OdbcColumn>& columns);
 
@@ -53,6 +72,8 @@ private:
     SQLHDBC dbc_ = SQL_NULL_HDBC;
     bool open_ = false;
     bool inTransaction_ = false;
+    bool batchable_ = false;
+    bool inBatches_ = false;
     std::string quote_ = "\"";
     Codec codec_;
 };

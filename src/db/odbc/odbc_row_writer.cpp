@@ -1,188 +1,49 @@
 // Client-side writing of the rows of updatable ODBC sets: UPDATE and INSERT statements
 // against the base table, values always bound as parameters.
+//
+// A row is found by the set's key (its primary key or a unique index, all of whose columns it
+// holds) or, without one, by the original values of every column it can compare. On SQL
+// Server a keyless UPDATE is limited to one row (UPDATE TOP (1)): rows equal in every column
+// the set holds cannot be told apart by anything the set knows, and since a walk gives such
+// rows the same changes, writing one of them per save leaves the table as writing each by its
+// identity does (the embedded engine's way), where an unlimited UPDATE would touch them all and
+// be refused. Every UPDATE then touches at most one row, needs no transaction of its own to undo
+// a statement that touched several, and is prepared once and run for every row. Rows queued by
+// deferred saves go in batches of parameter sets, one round trip each, inside a transaction per
+// flush: when any set of a batch fails or misses its row, the whole batch is rolled back and its
+// rows are sent again one by one, so that every row gets exactly the outcome it gets when sent
+// alone, and no refusal or aborted batch spreads to its neighbours. Other drivers run each
+// keyless UPDATE in a transaction of its own, undone when it touched several rows.
 #include <algorithm>
-#include <deque>
+#include <map>
+#include <memory>
 
 #include "db/odbc/odbc_connection_impl.h"
+#include "db/odbc/odbc_parameters.h"
 #include "db/odbc/odbc_support.h"
 
 namespace db::odbc {
 
 namespace {
 
-bool isNumericSqlType(SQLSMALLINT t) {
-    switch (t) {
-        case SQL_TINYINT: case SQL_SMALLINT: case SQL_INTEGER: case SQL_BIGINT:
-        case SQL_REAL: case SQL_FLOAT: case SQL_DOUBLE: case SQL_DECIMAL: case SQL_NUMERIC:
-            return true;
-        default:
-            return false;
-    }
-}
-
-bool isTextSqlType(SQLSMALLINT t) {
-    return isTextType(fieldTypeOf(t)) || t == SQL_GUID || t == SQL_UNKNOWN_TYPE;
-}
-
-// Parameters of one statement; their buffers stay put until the statement has run.
-class Parameters {
-public:
-    explicit Parameters(Codec codec) : codec_(codec) {}
-    void add(const Variant& value, const OdbcColumn& target);
-    Status bind(SQLHSTMT stmt);
-    size_t size() const { return params_.size(); }
-
-private:
-    struct Parameter {
-        SQLSMALLINT cType = SQL_C_CHAR;
-        SQLSMALLINT sqlType = SQL_VARCHAR;
-        SQLULEN columnSize = 1;
-        SQLSMALLINT digits = 0;
-        std::string bytes;  // the value's buffer
-        SQLLEN indicator = 0;
-    };
-    template <typename T>
-    static std::string raw(const T& v) { return std::string(reinterpret_cast<const char*>(&v), sizeof v); }
-    void addText(Parameter& p, std::string_view utf8, const OdbcColumn& target);
-
-    Codec codec_;
-    std::deque<Parameter> params_;
-};
-
-void Parameters::addText(Parameter& p, std::string_view utf8, const OdbcColumn& target) {
-    p.cType = codec_.charType();
-    p.bytes = codec_.encode(utf8);
-    p.indicator = static_cast<SQLLEN>(p.bytes.size());
-    const size_t units = codec_.units(p.bytes);
-    if (isTextSqlType(target.sqlType)) {
-        // Sized by the value, not the column: an over-long value reaches the server,
-        // which refuses it as it would refuse the statement (no silent cut).
-        p.sqlType = units > 4000 ? codec_.longVarcharType() : codec_.varcharType();
-        p.columnSize = std::max<size_t>(units, 1);
-    } else {
-        p.sqlType = target.sqlType;
-        p.columnSize = target.columnSize;
-        p.digits = target.decimalDigits;
-    }
-}
-
-void Parameters::add(const Variant& value, const OdbcColumn& target) {
-    Parameter& p = params_.emplace_back();
-    p.sqlType = target.sqlType == SQL_UNKNOWN_TYPE ? SQL_VARCHAR : target.sqlType;
-    p.columnSize = std::max<SQLULEN>(target.columnSize, 1);
-    p.digits = target.decimalDigits;
-    switch (value.kind()) {
-        case Variant::Kind::Null:
-            p.cType = SQL_C_CHAR;
-            p.indicator = SQL_NULL_DATA;
-            return;
-        case Variant::Kind::Boolean:
-            if (target.sqlType == SQL_BIT) {
-                p.cType = SQL_C_BIT;
-                p.bytes = raw(static_cast<unsigned char>(value.boolValue() ? 1 : 0));
-            } else if (isNumericSqlType(target.sqlType)) {
-                p.cType = SQL_C_SBIGINT;
-                p.bytes = raw(static_cast<SQLBIGINT>(value.boolValue() ? -1 : 0));
-            } else {
-                addText(p, value.toText(), target);
-                return;
-            }
-            break;
-        case Variant::Kind::Integer:
-            if (isTextSqlType(target.sqlType)) {
-                addText(p, value.toText(), target);
-                return;
-            }
-            p.cType = SQL_C_SBIGINT;
-            p.bytes = raw(static_cast<SQLBIGINT>(value.intValue()));
-            if (!isNumericSqlType(target.sqlType) && target.sqlType != SQL_BIT) {
-                p.sqlType = SQL_BIGINT;
-                p.columnSize = 19;
-            }
-            break;
-        case Variant::Kind::Double:
-            if (isTextSqlType(target.sqlType)) {
-                addText(p, value.toText(), target);
-                return;
-            }
-            p.cType = SQL_C_DOUBLE;
-            p.bytes = raw(value.doubleValue());
-            if (!isNumericSqlType(target.sqlType) && target.sqlType != SQL_BIT) {
-                p.sqlType = SQL_DOUBLE;
-                p.columnSize = 15;
-            }
-            break;
-        case Variant::Kind::Currency:
-        case Variant::Kind::Decimal: {
-            // Exact amounts travel as text and are converted by the driver to the column.
-            const std::string text = value.kind() == Variant::Kind::Currency ? formatScaled(value.currencyScaled(), 4)
-                                                                           : value.str();
-            if (isTextSqlType(target.sqlType)) {
-                addText(p, value.toText(), target);
-                return;
-            }
-            p.cType = SQL_C_CHAR;
-            p.bytes = text;
-            p.indicator = static_cast<SQLLEN>(text.size());
-            if (!isNumericSqlType(target.sqlType)) {
-                p.sqlType = SQL_DECIMAL;
-                p.columnSize = 38;
-                p.digits = 10;
-            }
-            return;
-        }
-        case Variant::Kind::Text:
-            addText(p, value.str(), target);
-            return;
-        case Variant::Kind::DateTime: {
-            if (isTextSqlType(target.sqlType)) {
-                addText(p, value.toText(), target);
-                return;
-            }
-            const DateTime& d = value.dateTimeValue();
-            SQL_TIMESTAMP_STRUCT ts{};
-            ts.year = static_cast<SQLSMALLINT>(d.year);
-            ts.month = static_cast<SQLUSMALLINT>(d.month);
-            ts.day = static_cast<SQLUSMALLINT>(d.day);
-            ts.hour = static_cast<SQLUSMALLINT>(d.hour);
-            ts.minute = static_cast<SQLUSMALLINT>(d.minute);
-            ts.second = static_cast<SQLUSMALLINT>(d.second);
-            ts.fraction = static_cast<SQLUINTEGER>(d.millisecond) * 1000000u;
-            p.cType = SQL_C_TYPE_TIMESTAMP;
-            p.bytes = raw(ts);
-            p.sqlType = SQL_TYPE_TIMESTAMP;
-            p.columnSize = 23;
-            p.digits = 3;
-            break;
-        }
-        case Variant::Kind::Binary:
-            p.cType = SQL_C_BINARY;
-            p.bytes = value.str();
-            p.indicator = static_cast<SQLLEN>(p.bytes.size());
-            p.sqlType = p.bytes.size() > 8000 ? SQL_LONGVARBINARY : SQL_VARBINARY;
-            p.columnSize = std::max<size_t>(p.bytes.size(), 1);
-            return;
-    }
-    p.indicator = static_cast<SQLLEN>(p.bytes.size());
-}
-
-Status Parameters::bind(SQLHSTMT stmt) {
-    SQLUSMALLINT number = 1;
-    for (auto& p : params_) {
-        // A NULL needs no buffer, but some drivers want a valid pointer all the same.
-        if (p.bytes.empty()) p.bytes.assign(2, '\0');
-        const SQLRETURN rc = SQLBindParameter(stmt, number++, SQL_PARAM_INPUT, p.cType, p.sqlType, p.columnSize,
-                                              p.digits, p.bytes.data(), static_cast<SQLLEN>(p.bytes.size()),
-                                              &p.indicator);
-        if (!SQL_SUCCEEDED(rc)) return Status(errorRecords(codec_, SQL_HANDLE_STMT, stmt, client_error::kErrorsInCommand));
-    }
-    return Status::success();
-}
+// Rows sent in one round trip. Large enough that the other statements of a run outnumber
+// the batches, small enough that a batch sent again row by row after a refusal costs little.
+constexpr size_t kRowsPerBatch = 1000;
 
 Error tooManyRows() {
     return Error{client_error::kRowNotLocated, 0, "",
                  "Key column information is insufficient or incorrect. Too many rows were affected by update."};
 }
+
+// One row's UPDATE: its text and parameters, or an outcome known without sending anything.
+struct RowStatement {
+    std::optional<Status> known;
+    std::string sql;
+    Parameters params;
+    std::string shape;  // text and parameter shape: rows of one shape share a prepared statement
+
+    explicit RowStatement(Codec codec) : params(codec) {}
+};
 
 class OdbcRowWriter final : public RowWriter {
 public:
@@ -191,38 +52,38 @@ public:
 
     Status updateRow(size_t, const std::vector<Variant>& original,
                      const std::vector<std::optional<Variant>>& changes) override {
-        std::string sql = "UPDATE " + target_.table + " SET ";
-        Parameters params(connection_.codec());
-        bool any = false;
-        for (size_t i = 0; i < changes.size(); ++i) {
-            if (!changes[i]) continue;
-            if (target_.baseColumns[i].empty()) return Status(readOnlyColumn(i));
-            sql += std::string(any ? ", " : "") + connection_.quoteIdentifier(target_.baseColumns[i]) + "=?";
-            params.add(*changes[i], target_.columns[i]);
-            any = true;
-        }
-        if (!any) return Status::success();
-        // The row is found by its key and the original values of what changes (so that a
-        // change made meanwhile by someone else is not overwritten), or, without a key, by
-        // the original values of every column that can be compared.
-        std::vector<size_t> where = target_.keyColumns;
-        for (size_t i = 0; i < changes.size(); ++i) {
-            const bool comparable = !target_.baseColumns[i].empty() && !isLongType(target_.columns[i].info.type);
-            const bool wanted = target_.keyColumns.empty() ? comparable : (changes[i].has_value() && comparable);
-            if (wanted && std::find(where.begin(), where.end(), i) == where.end()) where.push_back(i);
-        }
-        sql += " WHERE ";
-        for (size_t n = 0; n < where.size(); ++n) {
-            const size_t i = where[n];
-            sql += (n ? " AND " : "") + connection_.quoteIdentifier(target_.baseColumns[i]);
-            if (original[i].isNull()) {
-                sql += " IS NULL";
+        RowStatement statement = updateStatement(original, changes);
+        if (statement.known) return *statement.known;
+        if (connection_.preparesRows()) return sendOne(statement);
+        return run("update", statement.sql, statement.params, true);
+    }
+
+    std::optional<Status> queueUpdate(size_t row, const std::vector<Variant>& original,
+                                      const std::vector<std::optional<Variant>>& changes) override {
+        // This cannot change while rows are queued: the connection sends them before anything
+        // that could open a transaction.
+        if (!connection_.sendsBatches()) return updateRow(row, original, changes);
+        queue_.push_back(updateStatement(original, changes));
+        return std::nullopt;
+    }
+
+    bool queueFull() const override { return queue_.size() >= kRowsPerBatch; }
+
+    std::vector<Status> flush() override {
+        std::vector<RowStatement> rows = std::move(queue_);
+        queue_.clear();
+        std::vector<Status> outcomes(rows.size());
+        std::vector<size_t> toSend;
+        for (size_t i = 0; i < rows.size(); ++i) {
+            if (rows[i].known) {
+                outcomes[i] = *rows[i].known;
             } else {
-                sql += "=?";
-                params.add(original[i], target_.columns[i]);
+                toSend.push_back(i);
             }
         }
-        return run("update", sql, params, true);
+        if (toSend.size() > 1 && sendBatch(rows, toSend)) return outcomes;
+        for (size_t i : toSend) outcomes[i] = sendOne(rows[i]);
+        return outcomes;
     }
 
     Status insertRow(size_t, const std::vector<std::optional<Variant>>& values, std::vector<Variant>& stored) override {
@@ -244,6 +105,106 @@ public:
     }
 
 private:
+    bool keyed() const { return !target_.keyColumns.empty(); }
+
+    RowStatement updateStatement(const std::vector<Variant>& original,
+                                 const std::vector<std::optional<Variant>>& changes) {
+        RowStatement statement(connection_.codec());
+        std::string& sql = statement.sql;
+        sql = std::string(!keyed() && connection_.preparesRows() ? "UPDATE TOP (1) " : "UPDATE ") + target_.table +
+              " SET ";
+        bool any = false;
+        for (size_t i = 0; i < changes.size(); ++i) {
+            if (!changes[i]) continue;
+            if (target_.baseColumns[i].empty()) {
+                statement.known = Status(readOnlyColumn(i));
+                return statement;
+            }
+            sql += std::string(any ? ", " : "") + connection_.quoteIdentifier(target_.baseColumns[i]) + "=?";
+            statement.params.add(*changes[i], target_.columns[i]);
+            any = true;
+        }
+        if (!any) {
+            statement.known = Status::success();
+            return statement;
+        }
+        // The row is found by its key and the original values of what changes (so that a
+        // change made meanwhile by someone else is not overwritten), or, without a key, by
+        // the original values of every column that can be compared.
+        std::vector<size_t> where = target_.keyColumns;
+        for (size_t i = 0; i < changes.size(); ++i) {
+            const bool comparable = !target_.baseColumns[i].empty() && !isLongType(target_.columns[i].info.type);
+            const bool wanted = target_.keyColumns.empty() ? comparable : (changes[i].has_value() && comparable);
+            if (wanted && std::find(where.begin(), where.end(), i) == where.end()) where.push_back(i);
+        }
+        sql += " WHERE ";
+        for (size_t n = 0; n < where.size(); ++n) {
+            const size_t i = where[n];
+            sql += (n ? " AND " : "") + connection_.quoteIdentifier(target_.baseColumns[i]);
+            if (original[i].isNull()) {
+                sql += " IS NULL";
+            } else {
+                sql += "=?";
+                statement.params.add(original[i], target_.columns[i]);
+            }
+        }
+        statement.shape = sql + "\n" + statement.params.shape();
+        return statement;
+    }
+
+    PreparedRows& prepared(const RowStatement& statement) {
+        std::unique_ptr<PreparedRows>& p = prepared_[statement.shape];
+        if (!p) p = std::make_unique<PreparedRows>(connection_.dbc(), connection_.codec(), statement.sql);
+        return *p;
+    }
+
+    // A row's UPDATE on its own, outside any batch: refused, missing its row or written.
+    Status sendOne(RowStatement& statement) {
+        connection_.endBatches();
+        const PreparedRows::Outcome sent = prepared(statement).run({&statement.params});
+        Status status;
+        if (sent.rc == SQL_ERROR || !sent.errors.empty()) {
+            status = Status(sent.errors);
+        } else if (sent.rows == 0 || sent.rc == SQL_NO_DATA) {
+            status = Status(client_error::rowNotLocated());
+        } else if (sent.rows > 1) {
+            status = Status(tooManyRows());
+        }
+        connection_.traceStatement("update", statement.sql, status);
+        return status;
+    }
+
+    // The rows `which` of `rows`, in order, as arrays of parameter sets (one per run of rows of
+    // the same shape) inside one transaction. False when the batch had to be rolled back: a set
+    // was refused, missed its row, or the server stopped short; nothing of it is then written.
+    bool sendBatch(std::vector<RowStatement>& rows, const std::vector<size_t>& which) {
+        if (!connection_.beginBatches()) return false;
+        std::optional<Status> trouble;
+        for (size_t a = 0; a < which.size() && !trouble;) {
+            const RowStatement& first = rows[which[a]];
+            size_t b = a;
+            std::vector<const Parameters*> sets;
+            while (b < which.size() && rows[which[b]].shape == first.shape) sets.push_back(&rows[which[b++]].params);
+            const PreparedRows::Outcome sent = prepared(first).run(sets);
+            // No set touches more than one row, so a total of one per set means each found its own.
+            const bool clean = sent.rc != SQL_ERROR && sent.errors.empty() && sent.processed == sets.size() &&
+                               sent.succeeded == sets.size() && sent.rows == static_cast<SQLLEN>(sets.size());
+            if (clean) {
+                for (size_t i = a; i < b; ++i) connection_.traceStatement("update", rows[which[i]].sql, Status::success());
+            } else {
+                trouble = sent.errors.empty() ? Status(client_error::rowNotLocated()) : Status(sent.errors);
+                connection_.traceStatement(
+                    "update", "/* " + std::to_string(sets.size()) + " rows in one batch, undone */ " + first.sql,
+                    *trouble);
+            }
+            a = b;
+        }
+        if (!trouble && connection_.endBatch(true)) return true;
+        // A commit that failed may have left the transaction open.
+        connection_.endBatch(false);
+        return false;
+    }
+
     // A new row found again by its key (when every key column was assigned), so that the
     // set holds the defaults the server gave the columns left unassigned. Without a key
     // the row keeps the assigned values only; a failure to read it again changes nothing.
@@ -263,11 +224,19 @@ private:
             params.add(*values[k], target_.columns[k]);
         }
         const std::string sql = "SELECT " + select + " FROM " + target_.table + " WHERE " + where;
-        Statement stmt(connection_.dbc(), connection_.codec());
         std::vector<OdbcColumn> columns;
         RowSet rows;
-        Status status = params.bind(stmt.handle());
-        if (status) status = stmt.executeQuery(sql, columns, rows);
+        Status status;
+        if (connection_.preparesRows()) {
+            // Sent once per new row: prepared once.
+            std::unique_ptr<PreparedRows>& probe = prepared_[sql + "\n" + params.shape()];
+            if (!probe) probe = std::make_unique<PreparedRows>(connection_.dbc(), connection_.codec(), sql);
+            status = probe->query(params, columns, rows);
+        } else {
+            Statement stmt(connection_.dbc(), connection_.codec());
+            status = params.bind(stmt.handle());
+            if (status) status = stmt.executeQuery(sql, columns, rows);
+        }
         connection_.traceStatement("open", sql, status);
         if (!status || rows.rows.size() != 1) return;
         for (size_t n = 0; n < read.size(); ++n) stored[read[n]] = rows.rows[0][n];
@@ -279,11 +248,12 @@ private:
                          " and cannot be written."};
     }
 
-    // Runs the statement in a transaction of its own (unless the caller has one open), so
-    // that an UPDATE that found no row or several rows is undone. Inside the caller's
-    // transaction the refusal is reported and undoing is the caller's rollback.
+    // Runs the statement directly. An UPDATE that may touch several rows (no key) runs in a
+    // transaction of its own (unless the caller has one open), so that one that found no row
+    // or several rows is undone; inside the caller's transaction the refusal is reported and
+    // undoing is the caller's rollback. A single INSERT needs no such transaction.
     Status run(std::string_view kind, const std::string& sql, Parameters& params, bool exactlyOneRow) {
-        Status outcome = connection_.guarded([&]() -> Status {
+        auto work = [&]() -> Status {
             Statement stmt(connection_.dbc(), connection_.codec());
             if (!stmt.valid()) return Status(Error{client_error::kErrorsInCommand, 0, "HY001", "Cannot allocate an ODBC statement handle."});
             if (Status s = params.bind(stmt.handle()); !s) return s;
@@ -302,13 +272,18 @@ private:
             if (rows == 0 || rc == SQL_NO_DATA) return Status(client_error::rowNotLocated());
             if (rows > 1) return Status(tooManyRows());
             return Status::success();
-        });
+        };
+        connection_.endBatches();
+        Status outcome = exactlyOneRow && !keyed() ? connection_.guarded(work) : work();
         connection_.traceStatement(kind, sql, outcome);
         return outcome;
     }
 
     OdbcConnection& connection_;
     WriteTarget target_;
+    std::vector<RowStatement> queue_;
+    // Statements prepared for this set, by shape; freed (unprepared) with the set.
+    std::map<std::string, std::unique_ptr<PreparedRows>> prepared_;
 };
 
 }  // namespace

@@ -103,7 +103,10 @@ Status Statement::executeAll(std::string_view sql) {
 
 Status Statement::executeQuery(std::string_view sql, std::vector<OdbcColumn>& columns, RowSet& out) {
     if (!valid()) return Status(Error{client_error::kErrorsInCommand, 0, "HY001", "Cannot allocate an ODBC statement handle."});
-    SQLRETURN rc = execDirect(codec_, stmt_, sql);
+    return readQuery(execDirect(codec_, stmt_, sql), columns, out);
+}
+
+Status Statement::readQuery(SQLRETURN rc, std::vector<OdbcColumn>& columns, RowSet& out) {
     std::vector<Error> errors;
     if (rc == SQL_ERROR || rc == SQL_SUCCESS_WITH_INFO) append(errors, this->errors());
     if (rc == SQL_ERROR) {

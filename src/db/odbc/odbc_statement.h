@@ -42,6 +42,8 @@ public:
     // Runs a batch and reads the first result that has columns into `out` (columns in
     // `columns`), then reads past the rest. Errors raised before that result fail it.
     Status executeQuery(std::string_view sql, std::vector<OdbcColumn>& columns, RowSet& out);
+    // The same for a statement already run on the handle (SQLExecute gave `rc`).
+    Status readQuery(SQLRETURN rc, std::vector<OdbcColumn>& columns, RowSet& out);
     // Errors of the handle's last call.
     std::vector<Error> errors() const;
 

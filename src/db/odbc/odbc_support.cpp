@@ -246,6 +246,15 @@ SQLRETURN execDirect(const Codec& codec, SQLHSTMT stmt, std::string_view sql) {
                                              : SQLExecDirect(stmt, asNarrow(text), length);
 }
 
+SQLRETURN prepare(const Codec& codec, SQLHSTMT stmt, std::string_view sql) {
+    std::string text =
+        codec.encode(codec.neutralDateEscapes ? languageNeutralDateEscapes(sql) : std::string(sql));
+    const auto length = static_cast<SQLINTEGER>(codec.units(text));
+    text.append(codec.unit(), '\0');
+    return codec.encoding == Encoding::Utf16 ? SQLPrepareW(stmt, asWide(text), length)
+                                             : SQLPrepare(stmt, asNarrow(text), length);
+}
+
 SQLRETURN driverConnect(const Codec& codec, SQLHDBC dbc, std::string_view connectionText) {
     std::string text = codec.encode(connectionText);
     const auto length = static_cast<SQLSMALLINT>(codec.units(text));

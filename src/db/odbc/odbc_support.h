@@ -62,6 +62,7 @@ struct Codec {
 // The calls that come in a narrow and a wide form, called in the codec's form. Text
 // arguments are UTF-8; returned texts are UTF-8.
 SQLRETURN execDirect(const Codec& codec, SQLHSTMT stmt, std::string_view sql);
+SQLRETURN prepare(const Codec& codec, SQLHSTMT stmt, std::string_view sql);
 SQLRETURN driverConnect(const Codec& codec, SQLHDBC dbc, std::string_view text);
 struct ColumnDescription {
     std::string name;

@@ -46,6 +46,8 @@ bool isCompileError(int number) {
         case 195:
         case 8120:
         case 8121:
+        case 8160:
+        case 8161:
         case 116:
         case 4145:
             return true;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
 #include <set>
 
 #include "engine/sql/parser.h"
@@ -24,9 +25,15 @@ bool isAggregateName(const std::string& name) {
            name == "count_big";
 }
 
-// Whether an expression holds an aggregate call outside subqueries.
+bool isGroupingFunction(const std::string& name) {
+    return name == "grouping" || name == "grouping_id";
+}
+
+// Whether an expression holds an aggregate call (or GROUPING) outside subqueries.
 bool containsAggregate(const sql::Expr& e) {
-    if (e.kind == sql::ExprKind::Function && isAggregateName(e.text)) return true;
+    if (e.kind == sql::ExprKind::Function &&
+        (isAggregateName(e.text) || isGroupingFunction(e.text)))
+        return true;
     for (const auto& a : e.args) {
         if (a && containsAggregate(*a)) return true;
     }
@@ -181,7 +188,16 @@ std::unique_ptr<BoundQuery> Binder::bindQuery(const sql::QueryExpr& query, Scope
         anyCorrelated = anyCorrelated || c;
         scopes.push_back(std::move(scope));
     }
-    bound->unionAll = query.unionAll;
+    std::function<std::unique_ptr<BoundSetTerm>(const sql::SetTerm&)> copy =
+        [&](const sql::SetTerm& t) {
+            auto b = std::make_unique<BoundSetTerm>();
+            b->core = t.core;
+            b->op = t.op;
+            if (t.left) b->left = copy(*t.left);
+            if (t.right) b->right = copy(*t.right);
+            return b;
+        };
+    if (query.setTree) bound->setTree = copy(*query.setTree);
     const BoundCore& first = *bound->cores.front();
     if (!first.assignments.empty() && query.cores.size() > 1) raise(ctx_, 141);
     // Result columns: the first core's names, UNION-typed across cores.
@@ -302,15 +318,34 @@ std::unique_ptr<BoundCore> Binder::bindCore(const sql::SelectCore& ast, Scope* o
         if (item.expr && containsAggregate(*item.expr)) hasAggregates = true;
     }
     if (ast.having && containsAggregate(*ast.having)) hasAggregates = true;
-    core->grouped = !ast.groupBy.empty() || hasAggregates || ast.having;
+    core->grouped =
+        !ast.groupBy.empty() || hasAggregates || ast.having || !ast.groupingSets.empty();
 
     if (core->grouped) {
         scope.clause = "GROUP BY";
+        // Each expression is a key once; a repeated one stands for the first.
+        std::vector<int> keyOf;
         for (const auto& g : ast.groupBy) {
             if (containsAggregate(*g)) raise(ctx_, 144);
-            core->groupKeys.push_back(bindScalar(*g, scope));
-            if (isLargeObject(core->groupKeys.back()->type)) raise(ctx_, 306);
-            scope.groupExprStorage.push_back(g.get());
+            int key = -1;
+            for (size_t k = 0; k < scope.groupExprStorage.size() && key < 0; ++k) {
+                if (sameExpression(*scope.groupExprStorage[k], *g)) key = static_cast<int>(k);
+            }
+            if (key < 0) {
+                key = static_cast<int>(core->groupKeys.size());
+                core->groupKeys.push_back(bindScalar(*g, scope));
+                if (isLargeObject(core->groupKeys.back()->type)) raise(ctx_, 306);
+                scope.groupExprStorage.push_back(g.get());
+            }
+            keyOf.push_back(key);
+        }
+        for (const auto& set : ast.groupingSets) {
+            std::vector<int> keys;
+            for (int i : set) {
+                if (std::find(keys.begin(), keys.end(), keyOf[i]) == keys.end())
+                    keys.push_back(keyOf[i]);
+            }
+            core->groupingSets.push_back(std::move(keys));
         }
         scope.grouped = true;
         // The scope outlives this function (ORDER BY is bound in it later).
@@ -338,7 +373,15 @@ std::unique_ptr<BoundCore> Binder::bindCore(const sql::SelectCore& ast, Scope* o
                     matched = true;
                     for (size_t c = 0; c < src.columns.size(); ++c) {
                         if (scope.grouped) {
-                            raise(ctx_, 8120, {src.alias + "." + src.columns[c].name});
+                            // Allowed when every column is grouped: each is its key.
+                            sql::Expr column;
+                            column.kind = sql::ExprKind::Column;
+                            column.text = src.columns[c].name;
+                            column.qualifier = {src.aliased ? src.alias : src.objectName};
+                            column.line = ast.line;
+                            core->outputs.push_back(
+                                OutputColumn{src.columns[c].name, bindScalar(column, scope)});
+                            continue;
                         }
                         auto col = std::make_unique<ColumnExpr>(
                             src.columns[c].type, 0, static_cast<int>(s), static_cast<int>(c));
@@ -397,7 +440,7 @@ std::unique_ptr<BoundCore> Binder::bindCore(const sql::SelectCore& ast, Scope* o
         core->topWithTies = ast.top->withTies;
     }
     if (!ast.into.empty()) raise(ctx_, 156, {"INTO"});
-    planWhere(*core);
+    planJoins(*core);
     correlated = scope.correlated;
     return core;
 }
@@ -594,43 +637,6 @@ std::unique_ptr<Source> Binder::viewSource(const ViewSchema& view, const std::st
     source->derived = query.get();
     core.derivedQueries.push_back(std::move(query));
     return source;
-}
-
-void Binder::planWhere(BoundCore& core) {
-    core.residualWhere.clear();
-    if (!core.where) return;
-    std::vector<const BoundPredicate*> conjuncts;
-    core.where->conjuncts(conjuncts);
-    // Leaves on the preserved side of every outer join above them may take filters.
-    std::vector<JoinNode*> leafOf(core.sources.size(), nullptr);
-    std::vector<bool> preserved(core.sources.size(), false);
-    std::function<void(JoinNode&, bool)> walk = [&](JoinNode& n, bool keep) {
-        if (n.leaf) {
-            leafOf[n.source] = &n;
-            preserved[n.source] = keep;
-            return;
-        }
-        bool leftKeep = keep && (n.kind == sql::JoinKind::Inner || n.kind == sql::JoinKind::Cross ||
-                                 n.kind == sql::JoinKind::Left);
-        bool rightKeep = keep && (n.kind == sql::JoinKind::Inner ||
-                                  n.kind == sql::JoinKind::Cross || n.kind == sql::JoinKind::Right);
-        walk(*n.left, leftKeep);
-        walk(*n.right, rightKeep);
-    };
-    for (auto& item : core.from)
-        walk(*item, true);
-    for (const BoundPredicate* c : conjuncts) {
-        std::vector<int> sources;
-        if (c->collectSources(sources) && !sources.empty()) {
-            std::sort(sources.begin(), sources.end());
-            sources.erase(std::unique(sources.begin(), sources.end()), sources.end());
-            if (sources.size() == 1 && leafOf[sources[0]] && preserved[sources[0]]) {
-                leafOf[sources[0]]->scanFilters.push_back(c);
-                continue;
-            }
-        }
-        core.residualWhere.push_back(c);
-    }
 }
 
 // --- expressions ---------------------------------------------------------------------
@@ -913,8 +919,34 @@ BoundExprPtr Binder::bindAggregate(const sql::Expr& e, Scope& scope) {
     return std::make_unique<AggregateRefExpr>((*scope.aggregates)[index].resultType, index);
 }
 
+BoundExprPtr Binder::bindGrouping(const sql::Expr& e, Scope& scope) {
+    const bool id = e.text == "grouping_id";
+    const std::string shown = id ? "GROUPING_ID" : "GROUPING";
+    auto fail = [&](int number, const std::vector<std::string>& args) {
+        SqlMessage m = sqlMessage(number, args);
+        m.line = e.line;
+        throw SqlException(m);
+    };
+    if (!scope.aggregatesAllowed || !scope.aggregates) fail(147, {});
+    if (!scope.groupExprs || scope.groupExprs->empty()) fail(8160, {});
+    if (e.star || (!id && e.args.size() != 1)) fail(174, {shown, "1"});
+    if (e.args.empty()) fail(174, {shown, "1"});
+    std::vector<int> keys;
+    for (size_t a = 0; a < e.args.size(); ++a) {
+        int key = -1;
+        for (size_t k = 0; k < scope.groupExprs->size() && key < 0; ++k) {
+            if (sameExpression(*(*scope.groupExprs)[k], *e.args[a])) key = static_cast<int>(k);
+        }
+        if (key < 0) fail(8161, {std::to_string(a + 1), shown});
+        keys.push_back(key);
+    }
+    return std::make_unique<GroupingExpr>(DataType::of(id ? TypeId::Int : TypeId::TinyInt),
+                                          std::move(keys));
+}
+
 BoundExprPtr Binder::bindFunction(const sql::Expr& e, Scope& scope) {
     const std::string& name = e.text;
+    if (isGroupingFunction(name)) return bindGrouping(e, scope);
     if (isAggregateName(name)) return bindAggregate(e, scope);
     bool handled = false;
     BoundExprPtr meta = bindMetadataFunction(name, e, scope, handled);

@@ -58,8 +58,8 @@ class Binder {
     void bindFrom(const std::vector<sql::TableRefPtr>& from, BoundCore& core, Scope& scope);
     // A named base table (for INSERT/UPDATE/DELETE targets); 208 when missing.
     Table* resolveTable(const sql::ObjectName& name, int line);
-    // Pushes single-source WHERE conjuncts down to leaf scans of inner joins.
-    static void planWhere(BoundCore& core);
+    // Plans how FROM and WHERE run (core.plan, core.residualWhere): see planner.cpp.
+    static void planJoins(BoundCore& core);
 
     // The current database (locked for the statement unless binding without locks).
     Database& database();
@@ -78,6 +78,7 @@ class Binder {
     BoundExprPtr bindColumn(const sql::Expr& expr, Scope& scope);
     BoundExprPtr bindFunction(const sql::Expr& expr, Scope& scope);
     BoundExprPtr bindAggregate(const sql::Expr& expr, Scope& scope);
+    BoundExprPtr bindGrouping(const sql::Expr& expr, Scope& scope);
     BoundExprPtr bindLiteral(const sql::Expr& expr);
     BoundExprPtr bindCast(const sql::Expr& expr, Scope& scope);
     BoundExprPtr bindCase(const sql::Expr& expr, Scope& scope);

@@ -41,8 +41,8 @@ Value ColumnExpr::eval(const Frame& frame) const {
 }
 
 bool ColumnExpr::collectSources(std::vector<int>& out) const {
-    if (depth_ != 0) return false;
-    out.push_back(source_);
+    // A column of an enclosing level is a constant while this level runs.
+    if (depth_ == 0) out.push_back(source_);
     return true;
 }
 

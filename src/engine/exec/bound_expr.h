@@ -35,6 +35,9 @@ inline Tri triNot(Tri t) {
 struct GroupRow {
     std::vector<Value> keys;
     std::vector<Value> aggregates;
+    // Bit k: the row aggregates over key k (a row of ROLLUP, CUBE or GROUPING SETS that
+    // does not group by it; the key is NULL there).
+    uint64_t rolledUp = 0;
 };
 
 struct Frame {
@@ -52,9 +55,9 @@ class BoundExpr {
     virtual Value eval(const Frame& frame) const = 0;
     // True for expressions that do not depend on rows, variables or the clock.
     virtual bool isConstant() const { return false; }
-    // Adds the sources of the current level (depth 0) that the expression reads;
-    // returns false when it reads something that is not a plain column of this level
-    // (an outer reference or a subquery), which rules it out as a hash-join key.
+    // Adds the sources of the current level (depth 0) that the expression reads (columns
+    // of enclosing levels are constants here); returns false when which sources it reads
+    // cannot be told (a correlated subquery).
     virtual bool collectSources(std::vector<int>& out) const = 0;
 
     DataType type;
@@ -184,7 +187,7 @@ class SubqueryExpr : public BoundExpr {
     SubqueryExpr(DataType t, std::unique_ptr<BoundQuery> query, bool correlated);
     ~SubqueryExpr() override;
     Value eval(const Frame& frame) const override;
-    bool collectSources(std::vector<int>&) const override { return false; }
+    bool collectSources(std::vector<int>&) const override { return !correlated_; }
 
   private:
     std::unique_ptr<BoundQuery> query_;
@@ -210,6 +213,25 @@ class GroupKeyExpr : public BoundExpr {
 
   private:
     int index_;
+};
+
+// GROUPING(key): 1 when the group's row aggregates over the key; GROUPING_ID(k1, ..., kn):
+// those bits as an integer, k1 the most significant.
+class GroupingExpr : public BoundExpr {
+  public:
+    GroupingExpr(DataType t, std::vector<int> keys) : BoundExpr(t), keys_(std::move(keys)) {
+        nullable = false;
+    }
+    Value eval(const Frame& frame) const override {
+        int64_t bits = 0;
+        for (int k : keys_)
+            bits = (bits << 1) | static_cast<int64_t>((frame.group->rolledUp >> k) & 1);
+        return Value::integer(bits, type.id);
+    }
+    bool collectSources(std::vector<int>&) const override { return false; }
+
+  private:
+    std::vector<int> keys_;
 };
 
 // --- predicates ----------------------------------------------------------------------
@@ -314,7 +336,9 @@ class SubqueryPredicate : public BoundPredicate {
                       bool correlated, bool negated);
     ~SubqueryPredicate() override;
     Tri test(const Frame& frame) const override;
-    bool collectSources(std::vector<int>&) const override { return false; }
+    bool collectSources(std::vector<int>& out) const override {
+        return !correlated_ && (!expr_ || expr_->collectSources(out));
+    }
 
   private:
     const std::vector<Value>& values(const Frame& frame) const;

@@ -17,6 +17,7 @@
 
 #include "engine/catalog/change.h"
 #include "engine/catalog/database.h"
+#include "engine/exec/memory_budget.h"
 #include "engine/server.h"
 #include "engine/session.h"
 #include "engine/types/conversion.h"
@@ -73,6 +74,8 @@ struct SessionRuntime {
     // Statements running, nested ones (EXEC) included: locks of a statement go when the
     // outermost one ends.
     int statementDepth = 0;
+    // What the running statement's queries may hold in memory (701 beyond it).
+    MemoryBudget memory;
 };
 
 // The undo list of the open transaction for a database (which stays loaded meanwhile).

@@ -1,5 +1,6 @@
 #include "engine/exec/query.h"
 
+#include "engine/exec/join.h"
 #include "engine/exec/locks.h"
 #include "engine/types/sql_message.h"
 
@@ -15,16 +16,6 @@
 namespace engine::exec {
 
 namespace {
-
-// Tuples of a query level: one row index per source (-1 = no row), flattened.
-struct Tuples {
-    size_t width = 0;
-    std::vector<int64_t> data;
-
-    size_t count() const { return width ? data.size() / width : 0; }
-    const int64_t* at(size_t i) const { return data.data() + i * width; }
-    void push(const int64_t* t) { data.insert(data.end(), t, t + width); }
-};
 
 uint64_t combineHash(uint64_t h, uint64_t v) {
     return h ^ (v + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2));
@@ -46,164 +37,20 @@ bool passes(const std::vector<const BoundPredicate*>& filters, const Frame& f) {
     return true;
 }
 
-// Key values of one side of a hash join, converted to the comparison types; false when a
-// key is NULL (such rows never match).
-bool joinKeys(const std::vector<const BoundExpr*>& exprs, const std::vector<DataType>& types,
-              const Frame& f, std::vector<Value>& out, uint64_t& hash) {
-    out.clear();
-    hash = 0;
-    for (size_t k = 0; k < exprs.size(); ++k) {
-        Value v = exprs[k]->eval(f);
-        if (v.isNull()) return false;
-        if (!(v.type() == types[k]))
-            v = convert(v, types[k], ConversionKind::Implicit, 0, f.ctx->dateFormat());
-        hash = combineHash(hash, hashValue(v));
-        out.push_back(std::move(v));
-    }
-    return true;
-}
-
-Tuples execNode(const JoinNode& node, const BoundCore& core, ExecContext& ctx, const Frame* outer) {
-    Tuples result;
-    result.width = core.sources.size();
-    const size_t width = result.width;
-    if (node.leaf) {
-        const Source& source = *core.sources[node.source];
-        size_t n = source.rowCount();
-        std::vector<int64_t> tuple(width, -1);
-        Frame f = frameFor(core, ctx, outer, tuple.data());
-        if (node.scanFilters.empty()) result.data.reserve(n * width);
-        for (size_t r = 0; r < n; ++r) {
-            if ((r & 1023) == 0) checkCancelled(ctx.session);
-            tuple[node.source] = static_cast<int64_t>(r);
-            if (!node.scanFilters.empty() && !passes(node.scanFilters, f)) continue;
-            result.push(tuple.data());
-        }
-        return result;
-    }
-    Tuples left = execNode(*node.left, core, ctx, outer);
-    Tuples right = execNode(*node.right, core, ctx, outer);
-    std::vector<int64_t> merged(width, -1);
-    Frame f = frameFor(core, ctx, outer, merged.data());
-    auto merge = [&](const int64_t* l, const int64_t* r) {
-        for (size_t i = 0; i < width; ++i)
-            merged[i] = l && l[i] >= 0 ? l[i] : (r ? r[i] : -1);
-    };
-    bool keepLeft = node.kind == sql::JoinKind::Left || node.kind == sql::JoinKind::Full;
-    bool keepRight = node.kind == sql::JoinKind::Right || node.kind == sql::JoinKind::Full;
-    std::vector<bool> rightMatched(keepRight ? right.count() : 0, false);
-
-    if (node.kind == sql::JoinKind::Cross) {
-        result.data.reserve(left.count() * right.count() * width);
-        for (size_t i = 0; i < left.count(); ++i) {
-            checkCancelled(ctx.session);
-            for (size_t j = 0; j < right.count(); ++j) {
-                merge(left.at(i), right.at(j));
-                result.push(merged.data());
-            }
-        }
-        return result;
-    }
-
-    auto emitMatches = [&](size_t i, const std::vector<size_t>& candidates) {
-        bool matched = false;
-        for (size_t j : candidates) {
-            merge(left.at(i), right.at(j));
-            if (node.on && node.on->test(f) != Tri::True) continue;
-            matched = true;
-            if (keepRight) rightMatched[j] = true;
-            result.push(merged.data());
-        }
-        if (!matched && keepLeft) {
-            merge(left.at(i), nullptr);
-            result.push(merged.data());
-        }
-    };
-
-    if (!node.leftKeys.empty()) {
-        // Hash join: build on the right side, probe with the left; the whole ON condition
-        // is checked on every candidate pair. Open addressing over the key hashes, with
-        // the rows of one hash chained through `next`.
-        size_t capacity = 16;
-        while (capacity < right.count() * 2)
-            capacity <<= 1;
-        std::vector<uint64_t> slotHash(capacity, 0);
-        std::vector<int64_t> slotHead(capacity, -1);
-        std::vector<int64_t> next(right.count(), -1);
-        std::vector<Value> keys;
-        uint64_t hash;
-        for (size_t j = right.count(); j-- > 0;) {
-            merge(nullptr, right.at(j));
-            if (!joinKeys(node.rightKeys, node.keyTypes, f, keys, hash)) continue;
-            size_t at = static_cast<size_t>(hash) & (capacity - 1);
-            while (slotHead[at] >= 0 && slotHash[at] != hash)
-                at = (at + 1) & (capacity - 1);
-            slotHash[at] = hash;
-            next[j] = slotHead[at];
-            slotHead[at] = static_cast<int64_t>(j);
-        }
-        std::vector<size_t> candidates;
-        for (size_t i = 0; i < left.count(); ++i) {
-            if ((i & 255) == 0) checkCancelled(ctx.session);
-            merge(left.at(i), nullptr);
-            candidates.clear();
-            if (joinKeys(node.leftKeys, node.keyTypes, f, keys, hash)) {
-                size_t at = static_cast<size_t>(hash) & (capacity - 1);
-                while (slotHead[at] >= 0 && slotHash[at] != hash)
-                    at = (at + 1) & (capacity - 1);
-                for (int64_t j = slotHead[at]; j >= 0; j = next[static_cast<size_t>(j)])
-                    candidates.push_back(static_cast<size_t>(j));
-            }
-            emitMatches(i, candidates);
-        }
-    } else {
-        std::vector<size_t> all(right.count());
-        std::iota(all.begin(), all.end(), 0);
-        for (size_t i = 0; i < left.count(); ++i) {
-            checkCancelled(ctx.session);
-            emitMatches(i, all);
-        }
-    }
-    if (keepRight) {
-        for (size_t j = 0; j < right.count(); ++j) {
-            if (rightMatched[j]) continue;
-            merge(nullptr, right.at(j));
-            result.push(merged.data());
-        }
-    }
-    return result;
-}
-
-// Every combination of a tuple of a with a tuple of b (their sources are disjoint).
-Tuples crossProduct(const Tuples& a, const Tuples& b, ExecContext& ctx) {
-    Tuples product;
-    product.width = a.width;
-    product.data.reserve(a.count() * b.count() * a.width);
-    std::vector<int64_t> t(a.width);
-    for (size_t i = 0; i < a.count(); ++i) {
-        checkCancelled(ctx.session);
-        for (size_t j = 0; j < b.count(); ++j) {
-            for (size_t k = 0; k < a.width; ++k)
-                t[k] = b.at(j)[k] >= 0 ? b.at(j)[k] : a.at(i)[k];
-            product.push(t.data());
-        }
-    }
-    return product;
-}
-
-// The tuples of a FROM clause: its items joined, then crossed with each other. Without a
-// FROM clause there are no sources (width 0): the query has one row.
-Tuples evaluateFrom(const BoundCore& core, ExecContext& ctx, const Frame* outer) {
-    if (core.from.empty()) return Tuples{};
-    Tuples all = execNode(*core.from[0], core, ctx, outer);
-    for (size_t i = 1; i < core.from.size(); ++i)
-        all = crossProduct(all, execNode(*core.from[i], core, ctx, outer), ctx);
-    return all;
-}
-
 // Hash set of value rows under compareForSort equality (DISTINCT, UNION, COUNT(DISTINCT)).
 class RowSet {
   public:
+    bool contains(const std::vector<Value>& row) const {
+        uint64_t h = 0;
+        for (const auto& v : row)
+            h = combineHash(h, hashValue(v));
+        auto it = buckets_.find(h);
+        if (it == buckets_.end()) return false;
+        for (size_t idx : it->second) {
+            if (equalRows(rows_[idx], row)) return true;
+        }
+        return false;
+    }
     bool insert(const std::vector<Value>& row) {
         uint64_t h = 0;
         for (const auto& v : row)
@@ -346,11 +193,22 @@ struct CoreResult {
     Tuples tuples;
     std::vector<GroupRow> groups;
     std::vector<int64_t> groupTuples;  // representative tuple of each group
+    MemoryCharge memory;               // rows, groups and the WHERE's survivors
 };
+
+// Memory a row of values holds (for the budget): the values and the text they point to.
+size_t valuesBytes(const std::vector<Value>& values) {
+    size_t n = values.capacity() * sizeof(Value);
+    for (const auto& v : values) {
+        if (v.bytes().size() > 15) n += v.bytes().capacity();
+    }
+    return n;
+}
 
 CoreResult runCore(const BoundCore& core, const BoundQuery& query, bool applyOrder,
                    ExecContext& ctx, const Frame* outer) {
     CoreResult out;
+    out.memory = MemoryCharge(&ctx.session.memory);
     materializeSources(core, ctx, outer);
     out.tuples = evaluateFrom(core, ctx, outer);
     size_t tupleCount = core.from.empty() ? 1 : out.tuples.count();
@@ -360,6 +218,7 @@ CoreResult runCore(const BoundCore& core, const BoundQuery& query, bool applyOrd
 
     // WHERE (what was not pushed into the scans).
     std::vector<size_t> kept;
+    out.memory.add(tupleCount * sizeof(size_t));
     kept.reserve(tupleCount);
     for (size_t i = 0; i < tupleCount; ++i) {
         if ((i & 1023) == 0) checkCancelled(ctx.session);
@@ -395,46 +254,69 @@ CoreResult runCore(const BoundCore& core, const BoundQuery& query, bool applyOrd
                 for (const auto& key : query.orderBy)
                     row.sortKeys.push_back(key.expr ? key.expr->eval(f) : Value());
             }
+            out.memory.add(sizeof(OutRow) + valuesBytes(row.values) + valuesBytes(row.sortKeys));
             out.rows.push_back(std::move(row));
         }
     } else {
-        // Group the tuples by the GROUP BY keys (one group when there are none).
-        std::unordered_map<uint64_t, std::vector<size_t>> index;
+        // Group the tuples by the keys of each grouping set (one set of every key when the
+        // GROUP BY is plain; one group when there are no keys), keys outside the set NULL.
         std::vector<std::vector<AggregateState>> states;
         std::vector<Value> keys;
-        for (size_t i : kept) {
-            Frame f = frameFor(core, ctx, outer, tupleAt(i));
-            keys.clear();
-            uint64_t h = 0;
-            for (const auto& k : core.groupKeys) {
-                keys.push_back(k->eval(f));
-                h = combineHash(h, hashValue(keys.back()));
+        const size_t setCount = std::max<size_t>(core.groupingSets.size(), 1);
+        for (size_t set = 0; set < setCount; ++set) {
+            std::vector<bool> grouped(core.groupKeys.size(), core.groupingSets.empty());
+            if (!core.groupingSets.empty()) {
+                for (int k : core.groupingSets[set])
+                    grouped[k] = true;
             }
-            size_t group = SIZE_MAX;
-            auto& bucket = index[h];
-            for (size_t g : bucket) {
-                bool same = true;
-                for (size_t k = 0; k < keys.size() && same; ++k)
-                    same = compareForSort(keys[k], out.groups[g].keys[k]) == 0;
-                if (same) {
-                    group = g;
-                    break;
+            uint64_t rolledUp = 0;
+            for (size_t k = 0; k < grouped.size(); ++k) {
+                if (!grouped[k]) rolledUp |= uint64_t{1} << k;
+            }
+            std::unordered_map<uint64_t, std::vector<size_t>> index;
+            const size_t firstGroup = out.groups.size();
+            for (size_t i : kept) {
+                Frame f = frameFor(core, ctx, outer, tupleAt(i));
+                keys.clear();
+                uint64_t h = 0;
+                for (size_t k = 0; k < core.groupKeys.size(); ++k) {
+                    keys.push_back(grouped[k] ? core.groupKeys[k]->eval(f)
+                                              : Value::null(core.groupKeys[k]->type));
+                    h = combineHash(h, hashValue(keys.back()));
                 }
+                size_t group = SIZE_MAX;
+                auto& bucket = index[h];
+                for (size_t g : bucket) {
+                    bool same = true;
+                    for (size_t k = 0; k < keys.size() && same; ++k)
+                        same = compareForSort(keys[k], out.groups[g].keys[k]) == 0;
+                    if (same) {
+                        group = g;
+                        break;
+                    }
+                }
+                if (group == SIZE_MAX) {
+                    out.memory.add(sizeof(GroupRow) + valuesBytes(keys) + 3 * sizeof(size_t) +
+                                   core.aggregates.size() * sizeof(AggregateState));
+                    group = out.groups.size();
+                    bucket.push_back(group);
+                    out.groups.push_back(GroupRow{keys, {}, rolledUp});
+                    out.groupTuples.push_back(static_cast<int64_t>(i));
+                    states.emplace_back(core.aggregates.size());
+                }
+                for (size_t a = 0; a < core.aggregates.size(); ++a)
+                    accumulate(core.aggregates[a], states[group][a], f);
             }
-            if (group == SIZE_MAX) {
-                group = out.groups.size();
-                bucket.push_back(group);
-                out.groups.push_back(GroupRow{keys, {}});
-                out.groupTuples.push_back(static_cast<int64_t>(i));
+            // A set without keys has its row even when no row came: the grand total.
+            if (out.groups.size() == firstGroup &&
+                std::none_of(grouped.begin(), grouped.end(), [](bool g) { return g; })) {
+                keys.clear();
+                for (const auto& k : core.groupKeys)
+                    keys.push_back(Value::null(k->type));
+                out.groups.push_back(GroupRow{keys, {}, rolledUp});
+                out.groupTuples.push_back(-1);
                 states.emplace_back(core.aggregates.size());
             }
-            for (size_t a = 0; a < core.aggregates.size(); ++a)
-                accumulate(core.aggregates[a], states[group][a], f);
-        }
-        if (out.groups.empty() && core.groupKeys.empty()) {
-            out.groups.push_back(GroupRow{});
-            out.groupTuples.push_back(-1);
-            states.emplace_back(core.aggregates.size());
         }
         std::vector<int64_t> emptyTuple(core.sources.size(), -1);
         for (size_t g = 0; g < out.groups.size(); ++g) {
@@ -455,6 +337,7 @@ CoreResult runCore(const BoundCore& core, const BoundQuery& query, bool applyOrd
                 for (const auto& key : query.orderBy)
                     row.sortKeys.push_back(key.expr ? key.expr->eval(f) : Value());
             }
+            out.memory.add(sizeof(OutRow) + valuesBytes(row.values) + valuesBytes(row.sortKeys));
             out.rows.push_back(std::move(row));
         }
     }
@@ -494,6 +377,65 @@ void applyTop(std::vector<OutRow>& rows, int64_t n, bool withTies, const BoundQu
         }
     }
     rows.resize(end);
+}
+
+// The rows of a set operation's operand and the memory they hold.
+struct SetRows {
+    std::vector<OutRow> rows;
+    MemoryCharge memory;
+};
+
+// UNION ALL appends; UNION, EXCEPT and INTERSECT give distinct rows (NULLs equal).
+SetRows runSet(const BoundSetTerm& term, const BoundQuery& query, ExecContext& ctx,
+               const Frame* outer) {
+    const DateFormat df = ctx.dateFormat();
+    SetRows out;
+    if (term.core >= 0) {
+        const BoundCore& core = *query.cores[term.core];
+        CoreResult r = runCore(core, query, false, ctx, outer);
+        if (core.distinct) removeDuplicates(r.rows);
+        applyTop(r.rows, topCount(core, ctx, outer, r.rows.size()), false, query, df);
+        for (auto& row : r.rows) {
+            for (size_t i = 0; i < row.values.size(); ++i) {
+                if (!(row.values[i].type() == query.columns[i].type))
+                    row.values[i] = convert(row.values[i], query.columns[i].type,
+                                            ConversionKind::Implicit, 0, df);
+            }
+        }
+        out.rows = std::move(r.rows);
+        out.memory = std::move(r.memory);
+        return out;
+    }
+    out = runSet(*term.left, query, ctx, outer);
+    SetRows right = runSet(*term.right, query, ctx, outer);
+    switch (term.op) {
+        case sql::SetOperator::UnionAll:
+        case sql::SetOperator::Union: {
+            const size_t bytes = right.memory.bytes();
+            right.memory.set(0);
+            out.memory.add(bytes);
+            out.rows.reserve(out.rows.size() + right.rows.size());
+            for (auto& row : right.rows)
+                out.rows.push_back(std::move(row));
+            if (term.op == sql::SetOperator::Union) removeDuplicates(out.rows);
+            break;
+        }
+        case sql::SetOperator::Except:
+        case sql::SetOperator::Intersect: {
+            removeDuplicates(out.rows);
+            RowSet other;
+            for (const auto& row : right.rows)
+                other.insert(row.values);
+            const bool keepFound = term.op == sql::SetOperator::Intersect;
+            std::vector<OutRow> kept;
+            for (auto& row : out.rows) {
+                if (other.contains(row.values) == keepFound) kept.push_back(std::move(row));
+            }
+            out.rows = std::move(kept);
+            break;
+        }
+    }
+    return out;
 }
 
 }  // namespace
@@ -582,31 +524,13 @@ Rowset executeQuery(const BoundQuery& query, ExecContext& ctx, const Frame* oute
         return result;
     }
 
-    // UNION [ALL]: each core on its own (with its own TOP), values converted to the
-    // result types, duplicates removed unless ALL; then ORDER BY on the output columns.
+    // Set operators: each core on its own (with its own DISTINCT and TOP), then ORDER BY on
+    // the output columns.
     result.notUpdatable = 4417;
-    std::vector<OutRow> all;
-    for (size_t c = 0; c < query.cores.size(); ++c) {
-        const BoundCore& core = *query.cores[c];
-        CoreResult r = runCore(core, query, false, ctx, outer);
-        if (core.distinct) removeDuplicates(r.rows);
-        applyTop(r.rows, topCount(core, ctx, outer, r.rows.size()), false, query, df);
-        for (auto& row : r.rows) {
-            for (size_t i = 0; i < row.values.size(); ++i) {
-                if (!(row.values[i].type() == query.columns[i].type))
-                    row.values[i] = convert(row.values[i], query.columns[i].type,
-                                            ConversionKind::Implicit, 0, df);
-            }
-            all.push_back(std::move(row));
-        }
-    }
-    // A UNION without ALL anywhere before an operand removes duplicates up to it; the
-    // common case (all UNION or all UNION ALL) is what matters.
-    bool distinctAll =
-        std::any_of(query.unionAll.begin(), query.unionAll.end(), [](bool a) { return !a; });
-    if (distinctAll) removeDuplicates(all);
-    if (!query.orderBy.empty()) sortRows(all, query, df);
-    for (auto& row : all)
+    SetRows all = runSet(*query.setTree, query, ctx, outer);
+    if (!query.orderBy.empty()) sortRows(all.rows, query, df);
+    result.rows.reserve(all.rows.size());
+    for (auto& row : all.rows)
         result.rows.push_back(std::move(row.values));
     return result;
 }

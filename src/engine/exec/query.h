@@ -1,6 +1,6 @@
-// Bound queries and their execution: FROM (scans, hash joins on equality keys, nested
-// loops for the rest), WHERE, GROUP BY with aggregates, HAVING, the select list, DISTINCT,
-// UNION [ALL], ORDER BY under the collation, TOP.
+// Bound queries and their execution: FROM and WHERE through the join plan (join.h), GROUP
+// BY with aggregates, HAVING, the select list, DISTINCT, UNION [ALL], EXCEPT and INTERSECT,
+// ORDER BY under the collation, TOP.
 //
 // A query is bound once per statement execution and may run several times (a correlated
 // subquery runs once per outer row). Execution produces a Rowset with provenance.
@@ -30,9 +30,41 @@ struct JoinNode {
     // hashing so that equal values hash equal.
     std::vector<const BoundExpr*> leftKeys, rightKeys;
     std::vector<DataType> keyTypes;
-    // A single-source filter pushed down to a leaf scan (WHERE conjuncts of inner
-    // joins), evaluated while scanning.
-    std::vector<const BoundPredicate*> scanFilters;
+};
+
+struct JoinBlock;
+
+// An input of a join block: a scan of one source, or an outer join whose two sides are
+// blocks of their own.
+struct BlockInput {
+    int source = -1;                      // a scan, or
+    const JoinNode* outerJoin = nullptr;  // an outer join (kind, ON, hash keys)
+    std::unique_ptr<JoinBlock> left, right;
+    std::vector<int> sources;  // every source the input reads
+    // Conjuncts over these sources alone: applied while scanning, or to the outer join's
+    // result.
+    std::vector<const BoundPredicate*> filters;
+};
+
+// A conjunct that relates several inputs of a block. An equality whose sides read
+// disjoint sets of inputs can be a hash-join key.
+struct BlockConjunct {
+    const BoundPredicate* predicate = nullptr;
+    std::vector<int> inputs;  // sorted
+    const BoundExpr* left = nullptr;
+    const BoundExpr* right = nullptr;
+    std::vector<int> leftInputs, rightInputs;  // sorted; set for hash keys only
+    DataType keyType;
+};
+
+// Inputs joined by inner joins and the conjuncts (of WHERE and of inner joins' ON) that
+// relate them. The order of the joins is chosen when the block runs, from the sizes of
+// its inputs after their filters.
+struct JoinBlock {
+    std::vector<BlockInput> inputs;
+    std::vector<BlockConjunct> conjuncts;
+    // Conjuncts whose sources cannot be told (correlated subqueries): on the block's result.
+    std::vector<const BoundPredicate*> residual;
 };
 
 enum class AggregateKind { Count, CountStar, Sum, Avg, Min, Max };
@@ -62,9 +94,15 @@ struct BoundCore {
     std::vector<Source*> sources;
     std::vector<std::unique_ptr<JoinNode>> from;  // comma-separated items (cross product)
     BoundPredicatePtr where;
-    std::vector<const BoundPredicate*> residualWhere;  // what was not pushed down
+    // How FROM and WHERE run (see Binder::planJoins); null without FROM.
+    std::unique_ptr<JoinBlock> plan;
+    // WHERE conjuncts on the rows the plan makes: without FROM, every conjunct.
+    std::vector<const BoundPredicate*> residualWhere;
     bool grouped = false;
     std::vector<BoundExprPtr> groupKeys;
+    // ROLLUP, CUBE, GROUPING SETS: the keys of each grouping set (indexes into groupKeys,
+    // each key once). Empty: one set of every key.
+    std::vector<std::vector<int>> groupingSets;
     std::vector<AggregateSpec> aggregates;
     BoundPredicatePtr having;
     std::vector<OutputColumn> outputs;
@@ -82,10 +120,17 @@ struct SortKey {
     bool descending = false;
 };
 
+// How the cores combine (the syntax tree's SetTerm).
+struct BoundSetTerm {
+    int core = -1;
+    sql::SetOperator op = sql::SetOperator::Union;
+    std::unique_ptr<BoundSetTerm> left, right;
+};
+
 struct BoundQuery {
     std::vector<std::unique_ptr<BoundCore>> cores;
-    std::vector<bool> unionAll;
-    std::vector<SourceColumn> columns;  // result columns (UNION-typed)
+    std::unique_ptr<BoundSetTerm> setTree;  // null for a single core
+    std::vector<SourceColumn> columns;      // result columns (typed across the cores)
     std::vector<SortKey> orderBy;
     // The single base table every row comes from (see ResultSet::baseTable), or null.
     Table* baseTable = nullptr;

@@ -93,7 +93,7 @@ void bindTarget(ExecContext& ctx, Binder& binder, const sql::ObjectName& target,
         raise(ctx, 4421, {t.alias});
     }
     if (where) plan.core.where = binder.bindPredicate(*where, plan.scope);
-    Binder::planWhere(plan.core);
+    Binder::planJoins(plan.core);
 }
 
 // For a derived target: the base table behind the given columns of the derived source.

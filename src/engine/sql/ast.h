@@ -155,15 +155,30 @@ struct SelectCore {
     ObjectName into;                // SELECT ... INTO t
     std::vector<TableRefPtr> from;  // comma-separated sources (cross product)
     ExprPtr where;
-    std::vector<ExprPtr> groupBy;
+    std::vector<ExprPtr> groupBy;  // every grouping expression, as written
+    // With ROLLUP, CUBE, GROUPING SETS, "()" or WITH ROLLUP / WITH CUBE: the grouping sets
+    // they stand for, as indexes into groupBy. Empty for a plain GROUP BY list.
+    std::vector<std::vector<int>> groupingSets;
     ExprPtr having;
 };
 
-// A query: one or more SELECT cores joined by UNION [ALL], with ORDER BY for the whole.
+enum class SetOperator { Union, UnionAll, Except, Intersect };
+
+// How the cores of a query combine: a leaf names a core, a node applies its operator to
+// what its operands give (INTERSECT binds tighter than UNION and EXCEPT, which apply left
+// to right; parentheses group).
+struct SetTerm {
+    int core = -1;  // a leaf: QueryExpr::cores[core]
+    SetOperator op = SetOperator::Union;
+    std::unique_ptr<SetTerm> left, right;
+};
+
+// A query: one or more SELECT cores combined by UNION [ALL], EXCEPT and INTERSECT, with
+// ORDER BY for the whole.
 struct QueryExpr {
     int line = 1;
-    std::vector<SelectCore> cores;
-    std::vector<bool> unionAll;  // unionAll[i] joins cores[i] and cores[i+1]
+    std::vector<SelectCore> cores;     // from left to right
+    std::unique_ptr<SetTerm> setTree;  // null for a single core
     std::vector<OrderItem> orderBy;
     size_t begin = 0, end = 0;  // source span
 };

@@ -87,7 +87,16 @@ class Parser {
 
     // --- queries (parser_query.cpp) --------------------------------------------------
     QueryPtr parseQuery();
+    std::unique_ptr<SetTerm> parseSetExpression(QueryExpr& query, bool& orderedOperand);
+    std::unique_ptr<SetTerm> parseSetTerm(QueryExpr& query, bool& orderedOperand);
+    std::unique_ptr<SetTerm> parseSetPrimary(QueryExpr& query, bool& orderedOperand);
     SelectCore parseSelectCore();
+    void parseGroupBy(SelectCore& core);
+    std::vector<std::vector<int>> parseGroupingElement(SelectCore& core, bool& general);
+    std::vector<std::vector<int>> parseGroupingSet(SelectCore& core, bool& general);
+    std::vector<std::vector<int>> parseRollupOrCube(SelectCore& core);
+    // Whether the parenthesis at the current token holds a comma of its own ("(a, b)").
+    bool parenthesizedList() const;
     std::vector<SelectItem> parseSelectItems();
     std::vector<TableRefPtr> parseFromList();
     TableRefPtr parseTableSource();

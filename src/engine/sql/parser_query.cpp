@@ -1,4 +1,5 @@
-// Queries: SELECT cores, UNION, ORDER BY, FROM clauses with joins and derived tables.
+// Queries: SELECT cores combined by UNION, EXCEPT and INTERSECT, ORDER BY, FROM clauses with
+// joins and derived tables.
 #include "engine/sql/keywords.h"
 #include "engine/sql/parser_impl.h"
 #include "engine/types/sql_message.h"
@@ -32,38 +33,99 @@ QueryPtr Parser::parseQuery() {
     auto q = std::make_unique<QueryExpr>();
     q->begin = peek().offset;
     q->line = peek().line;
-    // A query may be wrapped in parentheses: ((SELECT ...)).
-    if (peek().kind == TokenKind::LeftParen) {
-        next();
-        QueryPtr inner = parseQuery();
-        expect(TokenKind::RightParen);
-        if (!peekWord("UNION") && !peekWord("ORDER")) {
-            inner->begin = q->begin;
-            inner->end = previousEnd();
-            return inner;
+    bool orderedOperand = false;
+    q->setTree = parseSetExpression(*q, orderedOperand);
+    if (q->setTree->core >= 0) {
+        // One core: "((SELECT ...) ORDER BY ...)" keeps the ORDER BY written inside.
+        q->setTree.reset();
+        if (peekWord("ORDER")) {
+            if (!q->orderBy.empty()) syntaxError();
+            q->orderBy = parseOrderBy();
         }
-        if (inner->cores.size() != 1 || !inner->orderBy.empty()) syntaxError();
-        q->cores.push_back(std::move(inner->cores[0]));
-    } else {
-        q->cores.push_back(parseSelectCore());
+    } else if (peekWord("ORDER")) {
+        q->orderBy = parseOrderBy();
     }
-    while (peekWord("UNION")) {
-        next();
-        bool all = acceptWord("ALL");
-        q->unionAll.push_back(all);
-        if (peek().kind == TokenKind::LeftParen) {
-            next();
-            QueryPtr inner = parseQuery();
-            expect(TokenKind::RightParen);
-            if (inner->cores.size() != 1 || !inner->orderBy.empty()) syntaxError();
-            q->cores.push_back(std::move(inner->cores[0]));
-        } else {
-            q->cores.push_back(parseSelectCore());
-        }
-    }
-    if (peekWord("ORDER")) q->orderBy = parseOrderBy();
     q->end = previousEnd();
     return q;
+}
+
+namespace {
+
+std::unique_ptr<SetTerm> setNode(SetOperator op, std::unique_ptr<SetTerm> left,
+                                 std::unique_ptr<SetTerm> right) {
+    auto node = std::make_unique<SetTerm>();
+    node->op = op;
+    node->left = std::move(left);
+    node->right = std::move(right);
+    return node;
+}
+
+void shiftCores(SetTerm& term, int offset) {
+    if (term.core >= 0) {
+        term.core += offset;
+        return;
+    }
+    shiftCores(*term.left, offset);
+    shiftCores(*term.right, offset);
+}
+
+}  // namespace
+
+// UNION [ALL] and EXCEPT, left to right, over terms.
+std::unique_ptr<SetTerm> Parser::parseSetExpression(QueryExpr& query, bool& orderedOperand) {
+    std::unique_ptr<SetTerm> left = parseSetTerm(query, orderedOperand);
+    while (peekWord("UNION") || peekWord("EXCEPT")) {
+        SetOperator op = SetOperator::Except;
+        if (next().isWord("UNION"))
+            op = acceptWord("ALL") ? SetOperator::UnionAll : SetOperator::Union;
+        // There is no EXCEPT ALL.
+        if (op == SetOperator::Except && peekWord("ALL")) syntaxError();
+        if (orderedOperand) syntaxError();
+        left = setNode(op, std::move(left), parseSetTerm(query, orderedOperand));
+        if (orderedOperand) syntaxError();
+    }
+    return left;
+}
+
+// INTERSECT, left to right, over primaries.
+std::unique_ptr<SetTerm> Parser::parseSetTerm(QueryExpr& query, bool& orderedOperand) {
+    std::unique_ptr<SetTerm> left = parseSetPrimary(query, orderedOperand);
+    while (peekWord("INTERSECT")) {
+        next();
+        // Nor INTERSECT ALL.
+        if (peekWord("ALL")) syntaxError();
+        if (orderedOperand) syntaxError();
+        left = setNode(SetOperator::Intersect, std::move(left),
+                       parseSetPrimary(query, orderedOperand));
+        if (orderedOperand) syntaxError();
+    }
+    return left;
+}
+
+// A SELECT core, or a query in parentheses (its cores join this query's).
+std::unique_ptr<SetTerm> Parser::parseSetPrimary(QueryExpr& query, bool& orderedOperand) {
+    auto term = std::make_unique<SetTerm>();
+    if (peek().kind != TokenKind::LeftParen) {
+        term->core = static_cast<int>(query.cores.size());
+        query.cores.push_back(parseSelectCore());
+        return term;
+    }
+    next();
+    QueryPtr inner = parseQuery();
+    expect(TokenKind::RightParen);
+    const int offset = static_cast<int>(query.cores.size());
+    for (auto& core : inner->cores)
+        query.cores.push_back(std::move(core));
+    if (inner->setTree) {
+        term = std::move(inner->setTree);
+        shiftCores(*term, offset);
+    } else {
+        term->core = offset;
+    }
+    // An ORDER BY inside parentheses stands only for a query that is nothing else.
+    orderedOperand = !inner->orderBy.empty();
+    if (orderedOperand) query.orderBy = std::move(inner->orderBy);
+    return term;
 }
 
 std::vector<OrderItem> Parser::parseOrderBy() {
@@ -100,12 +162,189 @@ SelectCore Parser::parseSelectCore() {
     if (peekWord("GROUP")) {
         next();
         expectWord("BY");
-        do {
-            core.groupBy.push_back(parseExpr());
-        } while (accept(TokenKind::Comma));
+        parseGroupBy(core);
     }
     if (acceptWord("HAVING")) core.having = parseExpr();
     return core;
+}
+
+namespace {
+
+using GroupingSets = std::vector<std::vector<int>>;
+
+constexpr size_t kMaxGroupingSets = 4096;
+
+[[noreturn]] void tooManyGroupingSets(int line) {
+    SqlMessage m = sqlMessage(10705, {std::to_string(kMaxGroupingSets)});
+    m.line = line;
+    throw SqlException(m);
+}
+
+// Every set of a joined with every set of b: "GROUP BY a, ROLLUP(b)" groups by a in each
+// of ROLLUP's sets.
+GroupingSets crossSets(const GroupingSets& a, const GroupingSets& b, int line) {
+    if (a.size() * b.size() > kMaxGroupingSets) tooManyGroupingSets(line);
+    GroupingSets out;
+    for (const auto& x : a) {
+        for (const auto& y : b) {
+            std::vector<int> set = x;
+            set.insert(set.end(), y.begin(), y.end());
+            out.push_back(std::move(set));
+        }
+    }
+    return out;
+}
+
+// ROLLUP(e1, ..., en): (e1..en), (e1..en-1), ..., (); CUBE: every subset.
+GroupingSets expand(const std::vector<std::vector<int>>& items, bool cube, int line) {
+    GroupingSets out;
+    if (!cube) {
+        for (size_t k = items.size() + 1; k-- > 0;) {
+            std::vector<int> set;
+            for (size_t i = 0; i < k; ++i)
+                set.insert(set.end(), items[i].begin(), items[i].end());
+            out.push_back(std::move(set));
+        }
+        return out;
+    }
+    if (items.size() >= 13) tooManyGroupingSets(line);
+    for (size_t mask = (size_t{1} << items.size()); mask-- > 0;) {
+        std::vector<int> set;
+        for (size_t i = 0; i < items.size(); ++i) {
+            if (mask & (size_t{1} << (items.size() - 1 - i)))
+                set.insert(set.end(), items[i].begin(), items[i].end());
+        }
+        out.push_back(std::move(set));
+    }
+    return out;
+}
+
+int addGroupingExpr(SelectCore& core, ExprPtr e) {
+    core.groupBy.push_back(std::move(e));
+    return static_cast<int>(core.groupBy.size() - 1);
+}
+
+}  // namespace
+
+bool Parser::parenthesizedList() const {
+    int depth = 0;
+    for (size_t i = 0;; ++i) {
+        const Token& t = peek(i);
+        if (t.kind == TokenKind::End) return false;
+        if (t.kind == TokenKind::LeftParen) ++depth;
+        if (t.kind == TokenKind::RightParen && --depth == 0) return false;
+        if (t.kind == TokenKind::Comma && depth == 1) return true;
+    }
+}
+
+// GROUP BY items: expressions, ROLLUP(...), CUBE(...), GROUPING SETS(...), "()"; then WITH
+// ROLLUP or WITH CUBE over a plain list.
+void Parser::parseGroupBy(SelectCore& core) {
+    const int line = peek().line;
+    bool general = false;
+    GroupingSets sets{{}};
+    do {
+        sets = crossSets(sets, parseGroupingElement(core, general), line);
+    } while (accept(TokenKind::Comma));
+    if (peekWord("WITH") && (peekWord("ROLLUP", 1) || peekWord("CUBE", 1))) {
+        if (general) {
+            SqlMessage m = sqlMessage(10703);
+            m.line = peek().line;
+            throw SqlException(m);
+        }
+        next();
+        const bool cube = next().isWord("CUBE");
+        std::vector<std::vector<int>> items;
+        for (size_t i = 0; i < core.groupBy.size(); ++i)
+            items.push_back({static_cast<int>(i)});
+        sets = expand(items, cube, line);
+        general = true;
+    }
+    if (!general) return;
+    if (core.groupBy.size() > 32) {
+        SqlMessage m = sqlMessage(10707, {"32"});
+        m.line = line;
+        throw SqlException(m);
+    }
+    core.groupingSets = std::move(sets);
+}
+
+GroupingSets Parser::parseRollupOrCube(SelectCore& core) {
+    const int line = peek().line;
+    const bool cube = next().isWord("CUBE");
+    expect(TokenKind::LeftParen);
+    std::vector<std::vector<int>> items;
+    do {
+        std::vector<int> item;
+        if (peek().kind == TokenKind::LeftParen && parenthesizedList()) {
+            next();
+            do {
+                item.push_back(addGroupingExpr(core, parseExpr()));
+            } while (accept(TokenKind::Comma));
+            expect(TokenKind::RightParen);
+        } else {
+            item.push_back(addGroupingExpr(core, parseExpr()));
+        }
+        items.push_back(std::move(item));
+    } while (accept(TokenKind::Comma));
+    expect(TokenKind::RightParen);
+    return expand(items, cube, line);
+}
+
+GroupingSets Parser::parseGroupingElement(SelectCore& core, bool& general) {
+    if ((peekWord("ROLLUP") || peekWord("CUBE")) && peek(1).kind == TokenKind::LeftParen) {
+        general = true;
+        return parseRollupOrCube(core);
+    }
+    if (peekWord("GROUPING") && peekWord("SETS", 1)) {
+        general = true;
+        const int line = peek().line;
+        next();
+        next();
+        expect(TokenKind::LeftParen);
+        GroupingSets all;
+        do {
+            GroupingSets set = parseGroupingSet(core, general);
+            if (all.size() + set.size() > kMaxGroupingSets) tooManyGroupingSets(line);
+            all.insert(all.end(), set.begin(), set.end());
+        } while (accept(TokenKind::Comma));
+        expect(TokenKind::RightParen);
+        return all;
+    }
+    if (peek().kind == TokenKind::LeftParen && peek(1).kind == TokenKind::RightParen) {
+        // The grand total.
+        next();
+        next();
+        general = true;
+        return {{}};
+    }
+    return {{addGroupingExpr(core, parseExpr())}};
+}
+
+// One member of GROUPING SETS: "()", "(item, ...)" (their sets joined), or an item.
+GroupingSets Parser::parseGroupingSet(SelectCore& core, bool& general) {
+    if (peek().kind == TokenKind::LeftParen && peek(1).kind == TokenKind::RightParen) {
+        next();
+        next();
+        return {{}};
+    }
+    if (peek().kind == TokenKind::LeftParen && parenthesizedList()) {
+        const int line = peek().line;
+        next();
+        GroupingSets sets{{}};
+        do {
+            if ((peekWord("ROLLUP") || peekWord("CUBE")) && peek(1).kind == TokenKind::LeftParen) {
+                sets = crossSets(sets, parseRollupOrCube(core), line);
+            } else {
+                sets = crossSets(sets, {{addGroupingExpr(core, parseExpr())}}, line);
+            }
+        } while (accept(TokenKind::Comma));
+        expect(TokenKind::RightParen);
+        return sets;
+    }
+    if ((peekWord("ROLLUP") || peekWord("CUBE")) && peek(1).kind == TokenKind::LeftParen)
+        return parseRollupOrCube(core);
+    return {{addGroupingExpr(core, parseExpr())}};
 }
 
 std::vector<SelectItem> Parser::parseSelectItems() {

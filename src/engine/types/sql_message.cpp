@@ -142,6 +142,8 @@ constexpr CatalogueEntry kCatalogue[] = {
      "The %ls statement conflicted with the %ls constraint \"%.*ls\". The conflict occurred in "
      "database \"%.*ls\", table \"%.*ls\"%ls%.*ls%ls."},
     {628, 16, 0, S, "Cannot issue SAVE TRANSACTION when there is no active transaction."},
+    {701, 17, 1, B,
+     "There is insufficient system memory in resource pool '%ls' to run this query."},
     // Sent at 16, not 24: only that database is unavailable, the connection goes on.
     {824, 16, 2, S,
      "SQL Server detected a logical consistency-based I/O error: %ls. It occurred during a read "
@@ -348,6 +350,11 @@ constexpr CatalogueEntry kCatalogue[] = {
     {8154, 16, 1, B, "The table '%.*ls' is ambiguous."},
     {8155, 16, 2, B, "No column name was specified for column %d of '%.*ls'."},
     {8158, 16, 1, S, "'%.*ls' has more columns than were specified in the column list."},
+    {8160, 15, 1, B,
+     "A GROUPING or GROUPING_ID function can only be specified when there is a GROUP BY clause."},
+    {8161, 15, 1, B,
+     "Argument %d of the %.*ls function does not match any of the expressions in the GROUP BY "
+     "clause."},
     {8169, 16, 2, B,
      "Conversion failed when converting from a character string to uniqueidentifier."},
     {8170, 16, 2, B, "Insufficient result space to convert uniqueidentifier value to char."},
@@ -358,6 +365,13 @@ constexpr CatalogueEntry kCatalogue[] = {
      "CHECKDB found %d allocation errors and %d consistency errors in database '%ls'."},
     {9810, 16, 1, B,
      "The datepart %.*ls is not supported by date function %.*ls for data type %ls."},
+    {10703, 15, 1, B,
+     "The WITH CUBE and WITH ROLLUP options are not permitted with a ROLLUP, CUBE, or GROUPING "
+     "SETS specification."},
+    {10705, 15, 1, B, "Too many grouping sets. The maximum number is %d."},
+    {10707, 15, 1, B,
+     "Too many expressions are specified in the GROUP BY clause. The maximum number is %d when "
+     "grouping sets are supplied."},
     {11415, 16, 1, S,
      "Object '%.*ls' cannot be disabled or enabled. This action applies only to foreign key and "
      "check constraints."},

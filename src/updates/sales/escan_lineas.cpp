@@ -40,6 +40,14 @@ Renumeracion RenumeraEscanLineas(run::RunContext&, db::Connection& Conexion) {
     if (lineas == nullptr || Conexion.hasError()) return renumeracion;
     renumeracion.abierta = true;
 
+    // Only the counts read a save's outcome: the driver may send the lines in batches.
+    lineas->deferUpdates([&renumeracion](const db::Status& guardada) {
+        if (guardada) {
+            ++renumeracion.numeradas;
+        } else {
+            ++renumeracion.rechazadas;
+        }
+    });
     while (!lineas->eof()) {
         // NULL equals NULL here: lines without a document form one group of their own.
         const db::Variant documento = lineas->value("ESCANLINEACODIGO");
@@ -48,12 +56,7 @@ Renumeracion RenumeraEscanLineas(run::RunContext&, db::Connection& Conexion) {
             ++numero;
             Conexion.clearError();
             lineas->setValue("ESCANNUMLINEA", db::Variant::integer(numero));
-            if (lineas->update()) {
-                ++renumeracion.numeradas;
-            } else {
-                lineas->cancelUpdate();
-                ++renumeracion.rechazadas;
-            }
+            if (!lineas->update()) lineas->cancelUpdate();
             if (!lineas->moveNext()) break;
         }
     }
