@@ -54,9 +54,8 @@ std::shared_ptr<Server> Server::acquire(const std::filesystem::path& directory,
     }
     error = server->scanDirectory();
     if (!error.empty()) return nullptr;
-    // Every server has master.
-    std::string ignored;
-    if (!server->database("master", ignored)) {
+    // Every server has master (a damaged one stays as it is, unavailable like any other).
+    if (!server->find("master")) {
         error = server->createDatabase("master");
         if (!error.empty()) return nullptr;
     }
@@ -91,35 +90,127 @@ std::string Server::stemFor(const std::string& name) {
     return stem;
 }
 
+namespace {
+
+// The name a stem was made from (see stemFor), for a database whose header cannot be read.
+std::string nameFromStem(const std::string& stem) {
+    std::string name;
+    for (size_t i = 0; i < stem.size(); ++i) {
+        if (stem[i] == '%' && i + 2 < stem.size() &&
+            std::isxdigit(static_cast<unsigned char>(stem[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(stem[i + 2]))) {
+            name.push_back(static_cast<char>(std::stoi(stem.substr(i + 1, 2), nullptr, 16)));
+            i += 2;
+        } else {
+            name.push_back(stem[i]);
+        }
+    }
+    const size_t tilde = name.rfind('~');
+    if (tilde != std::string::npos && tilde + 1 < name.size() &&
+        name.find_first_not_of("0123456789", tilde + 1) == std::string::npos)
+        name.erase(tilde);
+    return name;
+}
+
+std::string offsetText(uint64_t offset) {
+    char buffer[32];
+    // As SQL Server prints file offsets: 0x and fourteen hexadecimal digits.
+    std::snprintf(buffer, sizeof buffer, "0x%014llx", static_cast<unsigned long long>(offset));
+    return buffer;
+}
+
+}  // namespace
+
+std::vector<SqlMessage> unavailableMessages(const std::string& database,
+                                            const store::LoadFailure& failure) {
+    using Kind = store::LoadFailure::Kind;
+    switch (failure.kind) {
+        case Kind::Damaged:
+        case Kind::Torn:
+            return {sqlMessage(824, {failure.detail, database, offsetText(failure.offset),
+                                     failure.file.string()}),
+                    sqlMessage(926, {database})};
+        case Kind::Unreadable:
+            return {sqlMessage(5120, {failure.file.string(), failure.detail}),
+                    sqlMessage(945, {database})};
+        case Kind::Newer:
+            break;
+    }
+    SqlMessage m = sqlMessage(948);
+    m.text = "The database '" + database + "' cannot be opened: " + failure.text() +
+             ". This server supports version " + std::to_string(store::kStoreFormatVersion) +
+             " and earlier. A downgrade path is not supported.";
+    return {m};
+}
+
 std::string Server::scanDirectory() {
     std::error_code ec;
+    std::vector<std::unique_ptr<DatabaseEntry>> unreadable;
     for (const auto& file : std::filesystem::directory_iterator(directory_, ec)) {
         if (file.path().extension() != ".sdb") continue;
         auto entry = std::make_unique<DatabaseEntry>();
         entry->stem = file.path().stem().string();
-        if (auto e = store::DatabaseStore::readHeader(file.path(), entry->name, entry->id))
-            return *e;
+        if (auto f = store::DatabaseStore::readHeader(file.path(), entry->name, entry->id)) {
+            // Listed under the name its file was given, and unavailable; the rest work.
+            entry->name = nameFromStem(entry->stem);
+            entry->failure = *f;
+            unreadable.push_back(std::move(entry));
+            continue;
+        }
         nextDatabaseId_ = std::max(nextDatabaseId_, entry->id + 1);
         entries_.push_back(std::move(entry));
     }
     if (ec) return "cannot read the data directory '" + directory_.string() + "': " + ec.message();
+    for (auto& entry : unreadable) {
+        entry->id = entry->name == "master" ? 1 : nextDatabaseId_++;
+        entries_.push_back(std::move(entry));
+    }
     return {};
 }
 
 std::string Server::load(DatabaseEntry& entry) {
     if (entry.database) return {};
-    if (auto e = store::DatabaseStore::open(directory_, entry.stem, entry.store, entry.database))
-        return *e;
+    if (auto f = store::DatabaseStore::open(directory_, entry.stem, entry.store, entry.database)) {
+        entry.failure = *f;
+        return f->text();
+    }
+    entry.failure.reset();
     return {};
 }
 
-DatabaseEntry* Server::database(std::string_view name, std::string& error) {
+DatabaseEntry* Server::find(std::string_view name) {
     for (auto& entry : entries_) {
-        if (!identifierEqual(entry->name, name)) continue;
-        error = load(*entry);
-        return error.empty() ? entry.get() : nullptr;
+        if (identifierEqual(entry->name, name)) return entry.get();
     }
     return nullptr;
+}
+
+DatabaseEntry* Server::database(std::string_view name, std::string& error) {
+    DatabaseEntry* entry = find(name);
+    if (!entry) return nullptr;
+    error = load(*entry);
+    return error.empty() ? entry : nullptr;
+}
+
+store::CheckReport Server::check(const DatabaseEntry& entry) const {
+    return store::DatabaseStore::check(directory_, entry.stem);
+}
+
+std::string Server::salvage(const DatabaseEntry& entry, const std::string& newName,
+                            store::CheckReport& report) {
+    if (find(newName)) return "database '" + newName + "' already exists";
+    std::string error = createDatabase(newName);
+    if (!error.empty()) return error;
+    DatabaseEntry* target = find(newName);
+    Database rescued(target->name, target->id);
+    report = store::DatabaseStore::salvage(directory_, entry.stem, rescued);
+    error = load(*target);
+    if (error.empty()) {
+        if (auto e = target->store->fold(rescued)) error = *e;
+        target->store.reset();
+        target->database.reset();
+    }
+    return error;
 }
 
 DatabaseEntry* Server::databaseById(int32_t id) {

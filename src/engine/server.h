@@ -16,15 +16,17 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/catalog/database.h"
-#include "engine/security/login_store.h"
 #include "engine/lock_manager.h"
+#include "engine/security/login_store.h"
 #include "engine/store/database_store.h"
 #include "engine/store/files.h"
+#include "engine/types/sql_message.h"
 
 namespace engine {
 
@@ -34,9 +36,20 @@ struct DatabaseEntry {
     int32_t id = 0;
     std::unique_ptr<Database> database;  // null until loaded
     std::unique_ptr<store::DatabaseStore> store;
+    // Why its files could not be loaded (the last attempt); such a database is unavailable,
+    // the others are not.
+    std::optional<store::LoadFailure> failure;
     int sessions = 0;      // sessions whose current database this is
     int transactions = 0;  // sessions whose open transaction holds undo records for it
 };
+
+// What a client is told when a database's files cannot be loaded: for damage, 824 naming
+// the file, the offset and what was found there, then 926 (SUSPECT); for files the
+// operating system refuses, 5120 then 945; for a later release's files, 948. SQL Server
+// sends 824 at severity 24, which ends the connection; here only that database is
+// unavailable and the connection goes on, so it comes at severity 16.
+std::vector<SqlMessage> unavailableMessages(const std::string& database,
+                                            const store::LoadFailure& failure);
 
 class Server {
   public:
@@ -52,14 +65,23 @@ class Server {
     const std::filesystem::path& directory() const { return directory_; }
 
     // A database by name (case-insensitive), loaded; nullptr when it does not exist.
-    // error is set when it exists but cannot be read.
+    // error is set when it exists but cannot be read (then entry->failure says why).
     DatabaseEntry* database(std::string_view name, std::string& error);
+    // A database by name, loaded or not (a damaged one too); nullptr when it does not exist.
+    DatabaseEntry* find(std::string_view name);
     DatabaseEntry* databaseById(int32_t id);
     std::vector<const DatabaseEntry*> databases() const;
 
     // CREATE DATABASE / DROP DATABASE (the caller checks names and use).
     std::string createDatabase(const std::string& name);  // error text, empty on success
     std::string dropDatabase(DatabaseEntry* entry);
+
+    // Reads the database's files as a load would, going on past damage, changing nothing.
+    store::CheckReport check(const DatabaseEntry& entry) const;
+    // Creates database newName holding what can still be read from entry's files (see
+    // DatabaseStore::salvage). Returns the error text, empty on success.
+    std::string salvage(const DatabaseEntry& entry, const std::string& newName,
+                        store::CheckReport& report);
 
     // Makes one statement's changes durable (journal) and applies them.
     std::string commit(DatabaseEntry& entry, const ChangeList& changes);

@@ -144,7 +144,10 @@ Session::Opened Session::open(const std::filesystem::path& dataDirectory, std::s
         std::string name = database.empty() ? std::string("master") : std::string(database);
         DatabaseEntry* entry = server->database(name, error);
         if (!entry) {
-            if (!error.empty()) {
+            if (const DatabaseEntry* unavailable = server->find(name);
+                unavailable && unavailable->failure) {
+                opened.messages = unavailableMessages(unavailable->name, *unavailable->failure);
+            } else if (!error.empty()) {
                 opened.messages.push_back(connectionError(error));
             } else {
                 SqlMessage m = sqlMessage(4060, {name});
@@ -206,6 +209,45 @@ const std::string& decoyHash() {
 }
 
 }  // namespace
+
+std::vector<SqlMessage> Session::salvage(const std::filesystem::path& dataDirectory,
+                                         std::string_view from, std::string_view into) {
+    std::string error;
+    std::shared_ptr<Server> server =
+        Server::acquire(dataDirectory, false, SessionOptions{}.lockWait, error);
+    if (!server) return {connectionError(error)};
+    std::lock_guard<std::recursive_mutex> guard(server->mutex());
+    const DatabaseEntry* source = server->find(from);
+    if (!source) return {sqlMessage(911, {std::string(from)})};
+    if (server->find(into)) return {sqlMessage(1801, {std::string(into)})};
+    store::CheckReport report;
+    const std::string sourceName = source->name;
+    error = server->salvage(*source, std::string(into), report);
+    if (!error.empty()) {
+        SqlMessage m;
+        m.number = 5123;
+        m.severity = 16;
+        m.text = "The salvage of '" + sourceName + "' failed: " + error;
+        return {m};
+    }
+    auto info = [](std::string text) {
+        SqlMessage m;
+        m.severity = 0;
+        m.text = std::move(text);
+        return m;
+    };
+    std::vector<SqlMessage> messages;
+    for (const store::LoadFailure& damage : report.damage)
+        messages.push_back(info("Not read: " + damage.text()));
+    if (report.tornTail) messages.push_back(info("Not read: " + report.tornTail->text()));
+    messages.push_back(info("Database '" + sourceName + "' salvaged into '" + std::string(into) +
+                            "': " + std::to_string(report.snapshotRecords) +
+                            " snapshot records and " + std::to_string(report.journalRecords) +
+                            " journal records read; " + std::to_string(report.recordsLost) +
+                            " snapshot records and " + std::to_string(report.journalBytesLost) +
+                            " journal bytes could not be read."));
+    return messages;
+}
 
 LoginResult Session::authenticate(const std::filesystem::path& dataDirectory,
                                   std::string_view login, std::string_view password) {
@@ -365,8 +407,13 @@ std::vector<SqlMessage> Session::useDatabase(std::string_view name) {
     std::string error;
     DatabaseEntry* entry = state_->server->database(name, error);
     if (!entry) {
-        messages.push_back(sqlMessage(911, {std::string(name)}));
-        messages.back().line = 1;
+        const DatabaseEntry* unavailable = state_->server->find(name);
+        if (unavailable && unavailable->failure)
+            messages = unavailableMessages(unavailable->name, *unavailable->failure);
+        else
+            messages.push_back(sqlMessage(911, {std::string(name)}));
+        for (SqlMessage& m : messages)
+            m.line = 1;
         return messages;
     }
     if (entry != state_->runtime.database) {

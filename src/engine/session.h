@@ -242,6 +242,13 @@ class Session {
     static std::vector<SqlMessage> setLogin(const std::filesystem::path& dataDirectory,
                                             std::string_view login, std::string_view password,
                                             std::string_view defaultLanguage = {});
+    // Creates database `into` holding what can still be read from the files of database
+    // `from` (damaged or not): the snapshot's whole records, and the journal up to its first
+    // damaged record. `from` is left as it is. The messages say what was found and kept
+    // (informational), or why nothing was done (errors: 911 no such database, 1801 `into`
+    // exists, 17 the directory cannot be used). Thread-safe.
+    static std::vector<SqlMessage> salvage(const std::filesystem::path& dataDirectory,
+                                           std::string_view from, std::string_view into);
     // Whether the data directory has any login (false also when it cannot be read).
     // Thread-safe.
     static bool hasLogins(const std::filesystem::path& dataDirectory);

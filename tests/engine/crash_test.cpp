@@ -8,6 +8,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <random>
 #include <string>
 #include <thread>
@@ -117,7 +119,8 @@ TEST(CrashTest, KilledWriterLeavesEveryCompletedStatementAndNothingTorn) {
 }
 
 // A second process on the same data directory waits and then fails with a clear error
-// while the first one holds it; once the first lets go, it gets in.
+// while the first one holds it, whatever became of the lock file meanwhile; once the first
+// lets go, it gets in.
 TEST(CrashTest, SecondProcessIsRefusedWhileTheDirectoryIsHeld) {
     auto dir = freshDirectory("lock");
     engine::SessionOptions options;
@@ -144,16 +147,30 @@ TEST(CrashTest, SecondProcessIsRefusedWhileTheDirectoryIsHeld) {
         ::waitpid(child, &status, 0);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };
-    std::string output;
-    {
-        auto opened = engine::Session::open(dir, "", options);
-        ASSERT_TRUE(opened.session);
-        EXPECT_EQ(runShell(output), 1);
-        EXPECT_NE(output.find("Msg 17, Level 16"), std::string::npos) << output;
-        EXPECT_NE(output.find("in use by another process"), std::string::npos) << output;
+    const auto lockFile = dir / "engine.lock";
+    const std::vector<std::pair<const char*, std::function<void()>>> fates = {
+        {"kept", [] {}},
+        {"deleted", [&] { std::filesystem::remove(lockFile); }},
+        {"replaced",
+         [&] {
+             std::filesystem::remove(lockFile);
+             std::ofstream(lockFile) << "";
+         }},
+    };
+    for (const auto& [fate, change] : fates) {
+        SCOPED_TRACE(fate);
+        std::string output;
+        {
+            auto opened = engine::Session::open(dir, "", options);
+            ASSERT_TRUE(opened.session);
+            change();
+            EXPECT_EQ(runShell(output), 1) << output;
+            EXPECT_NE(output.find("Msg 17, Level 16"), std::string::npos) << output;
+            EXPECT_NE(output.find("in use by another process"), std::string::npos) << output;
+        }
+        EXPECT_EQ(runShell(output), 0) << output;
+        EXPECT_EQ(output, "in\n");
     }
-    EXPECT_EQ(runShell(output), 0) << output;
-    EXPECT_EQ(output, "in\n");
     std::filesystem::remove_all(dir);
 }
 

@@ -154,6 +154,7 @@ Database* Binder::databaseFor(const std::string& name) {
     if (!name.empty() && !identifierEqual(name, entry->name)) {
         std::string error;
         entry = ctx_.session.server->database(name, error);
+        if (!entry && !error.empty() && !compileMode_) raiseUnavailable(ctx_, name, 208);
     }
     if (entry && locking()) entry = lockForStatement(ctx_, entry);
     return entry ? entry->database.get() : nullptr;

@@ -685,10 +685,16 @@ Rowset buildSysdatabases(Server& server, bool withRows) {
     b.column("crdate", DataType::of(TypeId::DateTime));
     b.column("collation_name", sysname());
     b.column("cmptlevel", tinyint());
+    // SUSPECT (4) once loading its files failed; ONLINE (0) otherwise, loaded or not yet.
+    b.column("state", tinyint());
+    b.column("state_desc", DataType::nvarchar(60));
     if (!withRows) return std::move(b.rows);
-    for (const DatabaseEntry* e : server.databases())
+    for (const DatabaseEntry* e : server.databases()) {
+        const bool suspect = e->failure.has_value();
         b.rows.rows.push_back({name(e->name), i16(e->id), i32(e->id), Value::datetime(0, 0),
-                               name(kCollation), i8(90)});
+                               name(kCollation), i8(90), i8(suspect ? 4 : 0),
+                               nvarchar(suspect ? "SUSPECT" : "ONLINE", 60)});
+    }
     return std::move(b.rows);
 }
 

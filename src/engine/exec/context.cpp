@@ -164,6 +164,19 @@ void raise(const ExecContext& ctx, int number, const std::vector<std::string>& a
     throw SqlException(messageAt(ctx, number, args));
 }
 
+void raiseUnavailable(const ExecContext& ctx, std::string_view name, int missing,
+                      const std::vector<std::string>& args) {
+    const DatabaseEntry* entry = ctx.session.server->find(name);
+    if (!entry || !entry->failure)
+        raise(ctx, missing, args.empty() ? std::vector<std::string>{std::string(name)} : args);
+    std::vector<SqlMessage> messages = unavailableMessages(entry->name, *entry->failure);
+    for (SqlMessage& m : messages) {
+        m.line = ctx.line;
+        m.procedure = ctx.procedure;
+    }
+    throw SqlException(std::move(messages));
+}
+
 std::string qualifiedName(const ExecContext& ctx, const TableSchema& table, bool withDatabase) {
     std::string name = table.schema + "." + table.name;
     if (withDatabase) name = ctx.session.database->name + "." + name;

@@ -227,6 +227,10 @@ struct StatementChanges {
 SqlMessage messageAt(const ExecContext& ctx, int number, const std::vector<std::string>& args = {});
 [[noreturn]] void raise(const ExecContext& ctx, int number,
                         const std::vector<std::string>& args = {});
+// Raises why database `name` cannot be used: the messages of its damaged or unreadable
+// files (see unavailableMessages), or `missing` when no such database exists.
+[[noreturn]] void raiseUnavailable(const ExecContext& ctx, std::string_view name, int missing,
+                                   const std::vector<std::string>& args = {});
 
 // "db.dbo.T" / "dbo.T", as error texts print table names.
 std::string qualifiedName(const ExecContext& ctx, const TableSchema& table, bool withDatabase);

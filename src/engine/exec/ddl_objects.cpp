@@ -165,8 +165,39 @@ void executeCreateView(ExecContext& ctx, const sql::CreateViewStmt& create) {
     changes.commit(ctx);
 }
 
+namespace {
+
+// DBCC CHECKDB: the database's files read through as a load would, every damaged place
+// reported (824, or 5120 for a file that cannot be read), then the count (8989). A
+// database that cannot be loaded can be checked too: that is when a check is wanted.
+void checkDatabase(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
+    Server& server = *ctx.session.server;
+    const DatabaseEntry* entry = stmt.name.empty() ? ctx.session.database : server.find(stmt.name);
+    if (!entry) raise(ctx, 2520, {stmt.name});
+    const store::CheckReport report = server.check(*entry);
+    for (const store::LoadFailure& damage : report.damage) {
+        SqlMessage m = unavailableMessages(entry->name, damage).front();
+        m.line = ctx.line;
+        ctx.out.message(m);
+    }
+    if (report.tornTail && !stmt.noInfoMessages) {
+        SqlMessage m = messageAt(ctx, 0);
+        m.severity = 0;
+        m.text = report.tornTail->text() + "; it is dropped when the database is next opened.";
+        ctx.out.message(m);
+    }
+    const size_t errors = report.damage.size();
+    SqlMessage summary = messageAt(ctx, 8989, {"0", std::to_string(errors), entry->name});
+    if (errors > 0) summary.severity = 16;
+    if (errors > 0 || !stmt.noInfoMessages) ctx.out.message(summary);
+    if (!stmt.noInfoMessages) ctx.out.message(messageAt(ctx, 2528));
+}
+
+}  // namespace
+
 void executeDatabaseStatement(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
     Server& server = *ctx.session.server;
+    if (stmt.kind == sql::DatabaseStmt::Kind::CheckDb) return checkDatabase(ctx, stmt);
     std::string error;
     DatabaseEntry* entry = server.database(stmt.name, error);
     if (stmt.kind != sql::DatabaseStmt::Kind::Use && ctx.session.tranCount > 0)
@@ -180,7 +211,16 @@ void executeDatabaseStatement(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
             break;
         }
         case sql::DatabaseStmt::Kind::Drop: {
-            if (!entry) raise(ctx, 3701, {"drop", "database", stmt.name});
+            if (!entry) {
+                // A database whose files cannot be loaded can still be dropped (nobody can
+                // be using it), as SQL Server drops a suspect database.
+                DatabaseEntry* unavailable = error.empty() ? nullptr : server.find(stmt.name);
+                if (!unavailable || identifierEqual(unavailable->name, "master"))
+                    raise(ctx, 3701, {"drop", "database", stmt.name});
+                std::string failure = server.dropDatabase(unavailable);
+                if (!failure.empty()) fileFailure(ctx, "DROP DATABASE", failure);
+                break;
+            }
             if (identifierEqual(entry->name, "master"))
                 raise(ctx, 3708, {"database", entry->name, "database"});
             // Not while a transaction or statement of another session works in it.
@@ -192,7 +232,7 @@ void executeDatabaseStatement(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
             break;
         }
         case sql::DatabaseStmt::Kind::Use: {
-            if (!entry) raise(ctx, 911, {stmt.name});
+            if (!entry) raiseUnavailable(ctx, stmt.name, 911);
             if (entry != ctx.session.database) {
                 server.attach(*entry);
                 server.detach(*ctx.session.database);
@@ -204,6 +244,8 @@ void executeDatabaseStatement(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
             ctx.out.message(m);
             break;
         }
+        case sql::DatabaseStmt::Kind::CheckDb:
+            break;
     }
 }
 

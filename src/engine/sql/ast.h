@@ -320,10 +320,13 @@ struct CreateViewStmt {
     bool alter = false;
 };
 
+// CREATE DATABASE, DROP DATABASE, USE, and DBCC CHECKDB [(name)] [WITH NO_INFOMSGS]
+// (name empty for the current database).
 struct DatabaseStmt {
-    enum class Kind { Create, Drop, Use };
+    enum class Kind { Create, Drop, Use, CheckDb };
     Kind kind = Kind::Create;
     std::string name;
+    bool noInfoMessages = false;
 };
 
 // CREATE SCHEMA name [AUTHORIZATION owner] (alone in its batch) and DROP SCHEMA name.

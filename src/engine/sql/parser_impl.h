@@ -120,6 +120,7 @@ class Parser {
     StatementPtr parsePrint();
     StatementPtr parseExec(bool implicit);
     StatementPtr parseUse();
+    StatementPtr parseDbcc();
     StatementPtr parseGrant();
     StatementPtr parseTruncate();
     StatementPtr parseReturn();

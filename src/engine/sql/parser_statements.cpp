@@ -79,6 +79,8 @@ StatementPtr Parser::parseStatement(bool firstInBatch) {
         s = parseExec(false);
     } else if (t.isWord("USE")) {
         s = parseUse();
+    } else if (t.isWord("DBCC")) {
+        s = parseDbcc();
     } else if (t.isWord("GRANT") || t.isWord("REVOKE") || t.isWord("DENY")) {
         s = parseGrant();
     } else if (t.isWord("TRUNCATE")) {
@@ -528,6 +530,35 @@ StatementPtr Parser::parseUse() {
     if (!peek().isName() && peek().kind != TokenKind::Identifier) syntaxError();
     use.name = next().value;
     s->node = std::move(use);
+    return s;
+}
+
+StatementPtr Parser::parseDbcc() {
+    auto s = make(peek().line, peek().offset);
+    next();  // DBCC
+    expectWord("CHECKDB");
+    DatabaseStmt check;
+    check.kind = DatabaseStmt::Kind::CheckDb;
+    if (accept(TokenKind::LeftParen)) {
+        const Token& t = peek();
+        if (t.isName() || t.kind == TokenKind::String || t.kind == TokenKind::NString) {
+            check.name = next().value;
+        } else if (t.kind == TokenKind::Integer && t.text == "0") {
+            next();  // 0: the current database
+        } else {
+            syntaxError();
+        }
+        expect(TokenKind::RightParen);
+    }
+    if (acceptWord("WITH")) {
+        do {
+            if (peek().kind != TokenKind::Identifier) syntaxError();
+            std::string option = next().text;
+            if (equalsIgnoreCase(option, "NO_INFOMSGS")) check.noInfoMessages = true;
+            // ALL_ERRORMSGS and the like change nothing here: every error is reported.
+        } while (accept(TokenKind::Comma));
+    }
+    s->node = std::move(check);
     return s;
 }
 

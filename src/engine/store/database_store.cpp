@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <iostream>
 
 #include "engine/store/binary.h"
 #include "engine/store/change_codec.h"
@@ -13,15 +15,50 @@ namespace engine::store {
 
 namespace {
 
+namespace fs = std::filesystem;
+
 constexpr std::string_view kSnapshotMagic = "SQLEMBDB";
 constexpr std::string_view kJournalMagic = "SQLEMBJL";
-constexpr size_t kJournalHeaderSize = 8 + 4;
 constexpr uint32_t kRecordMarker = 0x4A524543;  // "CERJ": start of a journal record
+static_assert(kChangeFormatVersion == 2, "a new change encoding needs a store format of its own");
 
-void appendRecord(std::string& out, std::string_view payload) {
-    putFixed32(out, static_cast<uint32_t>(payload.size()));
-    putFixed32(out, crc32(payload));
-    out.append(payload);
+// The change encoding of the records of a store format.
+uint32_t changeFormatOf(uint32_t storeFormat) {
+    return std::min<uint32_t>(storeFormat, 2);
+}
+size_t journalHeaderSize(uint32_t format) {
+    return format >= 3 ? 16 : 12;
+}
+// Marker, length, checksum, sequence and, from format 3, the framing's own checksum.
+size_t journalFrameSize(uint32_t format) {
+    return format >= 3 ? 24 : 20;
+}
+// A format number above the one written but at most this is taken for a later release's;
+// anything larger is a damaged header.
+constexpr uint32_t kLikelyFormat = 64;
+// The header is small: a name of at most 128 characters, a few numbers.
+constexpr size_t kLongestHeader = 4096;
+// Snapshot records of rows aim at this size, so that writing and reading them needs little
+// memory whatever the size of the table.
+constexpr size_t kRowRecordTarget = 1 << 20;
+
+std::string hex32(uint32_t v) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "0x%08x", v);
+    return buffer;
+}
+
+LoadFailure damaged(const fs::path& file, uint64_t offset, std::string detail) {
+    return LoadFailure{LoadFailure::Kind::Damaged, file, offset, std::move(detail)};
+}
+
+LoadFailure unreadable(const fs::path& file, std::string detail) {
+    return LoadFailure{LoadFailure::Kind::Unreadable, file, 0, std::move(detail)};
+}
+
+LoadFailure newer(const fs::path& file, uint32_t format) {
+    return LoadFailure{LoadFailure::Kind::Newer, file, 0,
+                       "was written by a newer release (format " + std::to_string(format) + ")"};
 }
 
 std::string snapshotHeader(const std::string& name, int32_t databaseId, uint64_t sequence) {
@@ -31,12 +68,14 @@ std::string snapshotHeader(const std::string& name, int32_t databaseId, uint64_t
     putFixed64(out, sequence);
     putString(out, name);
     putSigned(out, databaseId);
+    putFixed32(out, crc32(out));
     return out;
 }
 
 std::string journalHeader() {
     std::string out(kJournalMagic);
     putFixed32(out, kStoreFormatVersion);
+    putFixed32(out, crc32(out));
     return out;
 }
 
@@ -46,129 +85,431 @@ struct SnapshotHeader {
     uint64_t sequence = 0;
     std::string name;
     int32_t databaseId = 0;
+    size_t size = 0;  // bytes
 };
 
-FileError parseHeader(std::string_view& in, SnapshotHeader& h, const std::filesystem::path& path) {
-    if (in.substr(0, kSnapshotMagic.size()) != kSnapshotMagic)
-        return "'" + path.string() + "' is not a database snapshot";
-    in.remove_prefix(kSnapshotMagic.size());
+LoadResult parseHeader(std::string_view bytes, uint64_t fileSize, SnapshotHeader& h,
+                       const fs::path& path) {
+    if (fileSize == 0) return damaged(path, 0, "the file is empty");
+    if (bytes.substr(0, kSnapshotMagic.size()) != kSnapshotMagic)
+        return damaged(path, 0, "it does not start as a database snapshot does");
+    std::string_view in = bytes.substr(kSnapshotMagic.size());
+    if (!getFixed32(in, h.format) || !getFixed32(in, h.codec))
+        return damaged(path, bytes.size(), "the header is cut short");
+    if (h.format == 0 || h.format > kLikelyFormat)
+        return damaged(path, 8, "the header gives format " + std::to_string(h.format));
+    if (h.codec == 0 || h.codec > kLikelyFormat)
+        return damaged(path, 12, "the header gives value encoding " + std::to_string(h.codec));
+    if (h.format > kStoreFormatVersion) return newer(path, h.format);
+    if (h.codec > static_cast<uint32_t>(kValueCodecVersion)) return newer(path, h.codec);
     int64_t id = 0;
-    if (!getFixed32(in, h.format) || !getFixed32(in, h.codec) || !getFixed64(in, h.sequence) ||
-        !getString(in, h.name) || !getSigned(in, id))
-        return "'" + path.string() + "' has a damaged header";
+    if (!getFixed64(in, h.sequence) || !getString(in, h.name) || !getSigned(in, id))
+        return damaged(path, 24, "the header's name or database id cannot be read");
+    if (id < INT32_MIN || id > INT32_MAX)
+        return damaged(path, 24, "the header gives database id " + std::to_string(id));
     h.databaseId = static_cast<int32_t>(id);
-    if (h.format > kStoreFormatVersion || h.codec > static_cast<uint32_t>(kValueCodecVersion))
-        return "'" + path.string() + "' was written by a newer release (format " +
-               std::to_string(h.format) + ")";
-    return std::nullopt;
-}
-
-// The header is small: a name of at most 128 characters, a few numbers.
-constexpr size_t kLongestHeader = 4096;
-// Snapshot records of rows aim at this size, so that writing and reading them needs little
-// memory whatever the size of the table.
-constexpr size_t kRowRecordTarget = 1 << 20;
-
-FileError readSnapshotHeader(FileReader& reader, SnapshotHeader& h,
-                             const std::filesystem::path& path) {
-    if (FileError e = reader.need(kLongestHeader)) return e;
-    std::string_view in = reader.available();
-    const size_t before = in.size();
-    if (FileError e = parseHeader(in, h, path)) return e;
-    reader.consume(before - in.size());
-    return std::nullopt;
-}
-
-// Reads the snapshot's records (each a change list) and applies them to db.
-FileError loadSnapshot(FileReader& reader, Database& db, uint32_t format,
-                       const std::filesystem::path& path) {
-    uint64_t remaining = reader.fileSize();
-    uint32_t records = 0;
-    std::string problem;
-    while (problem.empty()) {
-        if (FileError e = reader.need(8)) return e;
-        std::string_view in = reader.available();
-        uint32_t length, checksum;
-        if (!getFixed32(in, length) || !getFixed32(in, checksum)) {
-            problem = "is truncated";
-            break;
-        }
-        reader.consume(8);
-        if (length == 0) {
-            if (checksum != records) problem = "is incomplete";
-            break;
-        }
-        if (length > remaining) {
-            problem = "is damaged";
-            break;
-        }
-        if (FileError e = reader.need(length)) return e;
-        std::string_view payload = reader.available().substr(0, length);
-        if (payload.size() < length || crc32(payload) != checksum) {
-            problem = "is damaged";
-            break;
-        }
-        ChangeList changes;
-        if (!decodeChanges(payload, changes, format)) {
-            problem = "holds a record this release cannot read";
-            break;
-        }
-        db.apply(changes);
-        reader.consume(length);
-        ++records;
+    if (h.format >= 3) {
+        const size_t covered = bytes.size() - in.size();
+        uint32_t stored = 0;
+        if (!getFixed32(in, stored)) return damaged(path, covered, "the header is cut short");
+        const uint32_t computed = crc32(bytes.substr(0, covered));
+        if (stored != computed)
+            return damaged(path, covered,
+                           "the header's checksum is " + hex32(stored) + " where its bytes give " +
+                               hex32(computed));
     }
-    if (!problem.empty()) return "'" + path.string() + "' " + problem;
+    h.size = bytes.size() - in.size();
     return std::nullopt;
 }
 
-// Applies to db the journal's whole records newer than sequence (which follows them);
-// goodSize is where the whole records end (0 when the file has no header of ours) and
-// format the version its header gives.
-FileError replayJournal(const std::filesystem::path& path, Database& db, uint64_t& sequence,
-                        uint64_t& goodSize, uint32_t& format) {
-    FileReader reader;
-    if (FileError e = reader.open(path)) return e;
-    if (FileError e = reader.need(kJournalHeaderSize)) return e;
-    std::string_view header = reader.available();
-    if (header.size() < kJournalHeaderSize ||
-        header.substr(0, kJournalMagic.size()) != kJournalMagic)
+LoadResult readSnapshotHeader(FileReader& reader, SnapshotHeader& h, const fs::path& path) {
+    if (FileError e = reader.need(kLongestHeader)) return unreadable(path, *e);
+    if (LoadResult f = parseHeader(reader.available(), reader.fileSize(), h, path)) return f;
+    reader.consume(h.size);
+    return std::nullopt;
+}
+
+// What is wrong with a table's data as loaded (empty when nothing is): the checks that keep
+// a crafted or mismatched record from leaving cells the executor would read past.
+std::string inconsistency(const Table& table) {
+    const TableData& data = table.data;
+    if (data.columns.size() != table.schema.columns.size())
+        return "table '" + table.schema.name + "' has " + std::to_string(data.columns.size()) +
+               " columns of cells for " + std::to_string(table.schema.columns.size()) + " columns";
+    for (size_t c = 0; c < data.columns.size(); ++c) {
+        if (data.columns[c].size() != data.rowIds.size())
+            return "column '" + table.schema.columns[c].name + "' of table '" + table.schema.name +
+                   "' has " + std::to_string(data.columns[c].size()) + " cells for " +
+                   std::to_string(data.rowIds.size()) + " rows";
+    }
+    return {};
+}
+
+// Applies changes and checks the tables they touched; on a mismatch returns what is wrong
+// and, when drop is set, drops the table (a salvage keeps the rest).
+std::string applyChecked(Database& db, const ChangeList& changes, bool drop) {
+    db.apply(changes);
+    for (const Change& c : changes) {
+        const int32_t id = c.kind == Change::Kind::PutTable ? c.table.id : c.objectId;
+        const Table* table = db.tableById(id);
+        if (!table) continue;
+        std::string problem = inconsistency(*table);
+        if (problem.empty()) continue;
+        if (drop) {
+            Change dropTable;
+            dropTable.kind = Change::Kind::DropTable;
+            dropTable.objectId = id;
+            db.apply(dropTable);
+        }
+        return problem;
+    }
+    return {};
+}
+
+// One pass over a database's files. Strict (open): the first damage ends it. Lenient
+// (check, salvage): every damage is noted and reading goes on where it can.
+class Loader {
+  public:
+    Loader(const fs::path& directory, const std::string& stem, bool lenient)
+        : snapshotPath_(directory / (stem + ".sdb")),
+          journalPath_(directory / (stem + ".sjl")),
+          lenient_(lenient) {}
+
+    // Loads into the database made from the header (into == nullptr) or into `into`.
+    LoadResult run(Database* into) {
+        {
+            FileReader reader;
+            if (FileError e = reader.open(snapshotPath_)) return unreadable(snapshotPath_, *e);
+            snapshotBytes_ = reader.fileSize();
+            if (LoadResult f = readSnapshotHeader(reader, header_, snapshotPath_)) {
+                if (f->kind != LoadFailure::Kind::Damaged || !lenient_) return f;
+                report.damage.push_back(*f);
+                return std::nullopt;  // nothing after a header that cannot be read
+            }
+            if (into) {
+                target_ = into;
+            } else {
+                owned_ = std::make_unique<Database>(header_.name, header_.databaseId);
+                target_ = owned_.get();
+            }
+            sequence_ = header_.sequence;
+            if (LoadResult f = loadSnapshot(reader)) return f;
+        }
+        return replayJournal();
+    }
+
+    CheckReport report;
+    std::unique_ptr<Database> owned_;
+    SnapshotHeader header_;
+    uint64_t snapshotBytes_ = 0;
+    uint64_t sequence_ = 0;            // of the last journal record applied (or the snapshot's)
+    bool journalHeaderWhole_ = false;  // a journal with a whole header of ours
+    uint32_t journalFormat_ = kStoreFormatVersion;
+    uint64_t journalGoodSize_ = 0;  // where its whole records end
+
+  private:
+    // Strict: the failure to return. Lenient: noted, and reading goes on (nullopt).
+    LoadResult note(LoadFailure failure) {
+        if (!lenient_) return failure;
+        report.damage.push_back(std::move(failure));
         return std::nullopt;
-    header.remove_prefix(kJournalMagic.size());
-    getFixed32(header, format);
-    if (format < 1 || format > kStoreFormatVersion)
-        return "'" + path.string() + "' was written by a newer release";
-    reader.consume(kJournalHeaderSize);
-    goodSize = kJournalHeaderSize;
-    while (true) {
-        if (FileError e = reader.need(20)) return e;
-        std::string_view record = reader.available();
-        if (record.size() < 20) break;
-        uint32_t marker, length, checksum;
-        uint64_t recordSequence;
-        getFixed32(record, marker);
-        getFixed32(record, length);
-        getFixed32(record, checksum);
-        getFixed64(record, recordSequence);
-        // A length past the end of the file is a torn record, not something to allocate.
-        if (marker != kRecordMarker || length > reader.fileSize() - goodSize - 20) break;
-        if (FileError e = reader.need(20 + length)) return e;
-        std::string_view payload = reader.available().substr(20);
-        if (payload.size() < length) break;
-        payload = payload.substr(0, length);
-        std::string checked;
-        putFixed64(checked, recordSequence);
-        if (crc32(payload, crc32(checked)) != checksum) break;
-        ChangeList changes;
-        if (!decodeChanges(payload, changes, format)) break;
-        if (recordSequence > sequence) {
-            db.apply(changes);
-            sequence = recordSequence;
-        }
-        reader.consume(20 + length);
-        goodSize += 20 + length;
     }
-    return std::nullopt;
-}
+
+    LoadResult loadSnapshot(FileReader& reader) {
+        const fs::path& path = snapshotPath_;
+        const uint64_t size = reader.fileSize();
+        uint64_t offset = header_.size;
+        uint32_t records = 0;
+        const uint32_t format = changeFormatOf(header_.format);
+        while (true) {
+            if (FileError e = reader.need(8)) return unreadable(path, *e);
+            std::string_view in = reader.available();
+            uint32_t length = 0, checksum = 0;
+            if (!getFixed32(in, length) || !getFixed32(in, checksum)) {
+                return note(damaged(path, offset,
+                                    "the file ends after " + std::to_string(records) +
+                                        " records, before its end record"));
+            }
+            if (length == 0) {
+                if (checksum != records)
+                    return note(damaged(path, offset,
+                                        "the end record counts " + std::to_string(checksum) +
+                                            " records where " + std::to_string(records) +
+                                            " precede it"));
+                if (offset + 8 != size)
+                    return note(damaged(
+                        path, offset + 8,
+                        std::to_string(size - offset - 8) + " bytes follow the end record"));
+                return std::nullopt;
+            }
+            const uint64_t after = size - offset - 8;
+            if (length > after) {
+                LoadResult f = note(damaged(path, offset,
+                                            "record " + std::to_string(records + 1) + " claims " +
+                                                std::to_string(length) + " bytes where " +
+                                                std::to_string(after) + " remain"));
+                report.recordsLost += lenient_ ? 1 : 0;
+                return f;  // nothing after it can be framed
+            }
+            reader.consume(8);
+            if (FileError e = reader.need(length)) return unreadable(path, *e);
+            std::string_view payload = reader.available().substr(0, length);
+            const uint32_t computed = crc32(payload);
+            const std::string which = "record " + std::to_string(records + 1);
+            std::optional<LoadFailure> problem;
+            ChangeList changes;
+            if (computed != checksum) {
+                problem = damaged(path, offset,
+                                  which + " fails its checksum (stored " + hex32(checksum) +
+                                      ", computed " + hex32(computed) + ")");
+            } else if (!decodeChanges(payload, changes, format)) {
+                problem =
+                    damaged(path, offset, which + " passes its checksum but cannot be decoded");
+            } else if (std::string wrong = applyChecked(*target_, changes, lenient_);
+                       !wrong.empty()) {
+                problem = damaged(path, offset, which + " leaves " + wrong);
+            }
+            if (problem) {
+                if (LoadResult f = note(*problem)) return f;
+                ++report.recordsLost;
+            } else {
+                ++report.snapshotRecords;
+            }
+            reader.consume(length);
+            offset += 8 + length;
+            ++records;
+        }
+    }
+
+    // Whether only zero bytes lie from offset to the end of the file: what a file extended
+    // by a crash before its data reached the disk holds.
+    bool zerosToEnd(uint64_t offset) {
+        FileReader reader;
+        if (reader.open(journalPath_) || reader.seek(offset)) return false;
+        while (true) {
+            if (reader.need(1 << 16)) return false;
+            std::string_view bytes = reader.available();
+            if (bytes.empty()) return true;
+            if (bytes.find_first_not_of('\0') != std::string_view::npos) return false;
+            reader.consume(bytes.size());
+        }
+    }
+
+    // The offset of the first whole journal record that starts after offset, if any.
+    std::optional<uint64_t> wholeRecordAfter(uint64_t offset, uint32_t format) {
+        FileReader reader;
+        if (reader.open(journalPath_) || reader.seek(offset + 1)) return std::nullopt;
+        const size_t frame = journalFrameSize(format);
+        const uint64_t size = reader.fileSize();
+        uint64_t position = offset + 1;
+        std::string marker;
+        putFixed32(marker, kRecordMarker);
+        while (position + frame <= size) {
+            if (reader.need(1 << 16)) return std::nullopt;
+            std::string_view bytes = reader.available();
+            size_t hit = bytes.find(marker);
+            if (hit == std::string_view::npos) {
+                // Keep the last bytes: a marker may straddle two reads.
+                const size_t skip = bytes.size() > 3 ? bytes.size() - 3 : 0;
+                if (skip == 0) return std::nullopt;
+                reader.consume(skip);
+                position += skip;
+                continue;
+            }
+            reader.consume(hit);
+            position += hit;
+            if (reader.need(frame)) return std::nullopt;
+            std::string_view head = reader.available();
+            if (head.size() < frame) return std::nullopt;
+            uint32_t m, length, checksum, headCheck = 0;
+            uint64_t sequence;
+            std::string_view in = head;
+            getFixed32(in, m);
+            getFixed32(in, length);
+            getFixed32(in, checksum);
+            getFixed64(in, sequence);
+            if (format >= 3) {
+                getFixed32(in, headCheck);
+                if (crc32(head.substr(0, 20)) == headCheck) return position;
+            } else if (length <= size - position - frame) {
+                if (reader.need(frame + length)) return std::nullopt;
+                std::string checked;
+                putFixed64(checked, sequence);
+                if (crc32(reader.available().substr(frame, length), crc32(checked)) == checksum)
+                    return position;
+            }
+            reader.consume(1);
+            position += 1;
+        }
+        return std::nullopt;
+    }
+
+    LoadResult replayJournal() {
+        const fs::path& path = journalPath_;
+        // From format 3 the journal always exists and is never empty (atomic replaces);
+        // older releases left it missing, empty or with half a header after some crashes,
+        // all holding nothing.
+        const bool always = header_.format >= 3;
+        std::error_code ec;
+        if (!fs::exists(path, ec)) {
+            if (ec) return unreadable(path, "cannot read '" + path.string() + "': " + ec.message());
+            if (always) return note(damaged(path, 0, "the journal is missing"));
+            return std::nullopt;
+        }
+        FileReader reader;
+        if (FileError e = reader.open(path)) return unreadable(path, *e);
+        const uint64_t size = reader.fileSize();
+        if (size == 0) {
+            if (always) return note(damaged(path, 0, "the journal is empty"));
+            return std::nullopt;
+        }
+        if (FileError e = reader.need(16)) return unreadable(path, *e);
+        std::string_view header = reader.available();
+        const size_t common = std::min(header.size(), kJournalMagic.size());
+        if (header.substr(0, common) != kJournalMagic.substr(0, common))
+            return note(damaged(path, 0, "it does not start as a journal does"));
+        if (header.size() < 12) {
+            if (always) return note(damaged(path, header.size(), "the header is cut short"));
+            return std::nullopt;
+        }
+        std::string_view in = header.substr(8);
+        uint32_t format = 0;
+        getFixed32(in, format);
+        if (format == 0 || format > kLikelyFormat)
+            return note(damaged(path, 8, "the header gives format " + std::to_string(format)));
+        if (format > kStoreFormatVersion) return newer(path, format);
+        if (format >= 3) {
+            uint32_t stored = 0;
+            if (!getFixed32(in, stored))
+                return note(damaged(path, header.size(), "the header is cut short"));
+            const uint32_t computed = crc32(header.substr(0, 12));
+            if (stored != computed)
+                return note(damaged(path, 12,
+                                    "the header's checksum is " + hex32(stored) +
+                                        " where its bytes give " + hex32(computed)));
+        }
+        journalHeaderWhole_ = true;
+        journalFormat_ = format;
+        uint64_t offset = journalHeaderSize(format);
+        reader.consume(offset);
+        journalGoodSize_ = offset;
+
+        const size_t frame = journalFrameSize(format);
+        uint64_t previous = 0;
+        bool any = false;
+        auto lose = [&](LoadFailure f) -> LoadResult {
+            report.journalBytesLost = size - offset;
+            return note(std::move(f));
+        };
+        while (offset < size) {
+            const uint64_t remaining = size - offset;
+            if (FileError e = reader.need(frame)) return unreadable(path, *e);
+            std::string_view head = reader.available();
+            std::string torn;  // why the record looks cut short, if it does
+            uint32_t marker = 0, length = 0, checksum = 0;
+            uint64_t sequence = 0;
+            if (remaining < frame) {
+                torn = "the file ends " + std::to_string(remaining) + " bytes into its " +
+                       std::to_string(frame) + "-byte framing";
+            } else {
+                std::string_view h = head;
+                getFixed32(h, marker);
+                getFixed32(h, length);
+                getFixed32(h, checksum);
+                getFixed64(h, sequence);
+                bool framed = marker == kRecordMarker;
+                if (format >= 3) {
+                    uint32_t headCheck = 0;
+                    getFixed32(h, headCheck);
+                    framed = framed && crc32(head.substr(0, 20)) == headCheck;
+                }
+                if (!framed) {
+                    if (!zerosToEnd(offset))
+                        return lose(damaged(path, offset,
+                                            format >= 3 ? "a record's framing fails its checksum"
+                                                        : "no record starts here"));
+                    torn = "only zeros follow its start";
+                } else if (length > remaining - frame) {
+                    torn = "it claims " + std::to_string(length) + " bytes where " +
+                           std::to_string(remaining - frame) + " remain";
+                }
+            }
+            if (torn.empty()) {
+                if (FileError e = reader.need(frame + length)) return unreadable(path, *e);
+                std::string_view payload = reader.available().substr(frame, length);
+                std::string checked;
+                putFixed64(checked, sequence);
+                const uint32_t computed = crc32(payload, crc32(checked));
+                const std::string which = "the record of statement " + std::to_string(sequence);
+                if (computed != checksum) {
+                    const bool last = frame + length == remaining;
+                    const std::string_view end =
+                        payload.substr(payload.size() - std::min<size_t>(512, payload.size()));
+                    if (!last || end.find_first_not_of('\0') != std::string_view::npos)
+                        return lose(damaged(path, offset,
+                                            which + " fails its checksum (stored " +
+                                                hex32(checksum) + ", computed " + hex32(computed) +
+                                                ")"));
+                    torn = "its data ends in zeros that fail its checksum";
+                } else {
+                    ChangeList changes;
+                    if (!decodeChanges(payload, changes, changeFormatOf(format)))
+                        return lose(damaged(path, offset,
+                                            which + " passes its checksum but cannot be decoded"));
+                    if (any && sequence != previous + 1)
+                        return lose(damaged(
+                            path, offset,
+                            which + " follows that of statement " + std::to_string(previous)));
+                    if (!any && sequence > header_.sequence + 1)
+                        return lose(damaged(
+                            path, offset,
+                            which + " comes first, but the snapshot holds statements up to " +
+                                std::to_string(header_.sequence) +
+                                " only: the ones between are missing"));
+                    if (sequence > sequence_) {
+                        if (std::string wrong = applyChecked(*target_, changes, false);
+                            !wrong.empty())
+                            return lose(damaged(path, offset, which + " leaves " + wrong));
+                        sequence_ = sequence;
+                    }
+                    previous = sequence;
+                    any = true;
+                    ++report.journalRecords;
+                    reader.consume(frame + length);
+                    offset += frame + length;
+                    journalGoodSize_ = offset;
+                    continue;
+                }
+            }
+            // Cut short, as the last write before a crash leaves a record; damage instead
+            // when a whole record follows it.
+            if (auto next = wholeRecordAfter(offset, format))
+                return lose(damaged(path, offset,
+                                    "a record looks cut short (" + torn +
+                                        "), yet a whole record follows at offset " +
+                                        std::to_string(*next)));
+            report.tornTail =
+                LoadFailure{LoadFailure::Kind::Torn, path, offset,
+                            "its last record, " + std::to_string(remaining) +
+                                " bytes, was cut short by a crash in the middle of its write (" +
+                                torn + "); the statement it held had not completed"};
+            break;
+        }
+        // The snapshot says which statements it holds; a journal that ends before them is
+        // not the one written with it (or the snapshot's header is wrong).
+        if (any && previous < header_.sequence)
+            return note(damaged(
+                snapshotPath_, 16,
+                "its header says it holds statements up to " + std::to_string(header_.sequence) +
+                    ", but its journal ends with statement " + std::to_string(previous)));
+        return std::nullopt;
+    }
+
+    fs::path snapshotPath_;
+    fs::path journalPath_;
+    bool lenient_;
+    Database* target_ = nullptr;
+};
 
 void frameRecord(std::string& frame, std::string_view payload) {
     frame.clear();
@@ -176,7 +517,30 @@ void frameRecord(std::string& frame, std::string_view payload) {
     putFixed32(frame, crc32(payload));
 }
 
+// The engine's error log: what recovery did that nobody asked for.
+void logRecovery(const std::string& line) {
+    std::cerr << "engine: " << line << "\n";
+    std::cerr.flush();
+}
+
 }  // namespace
+
+std::string LoadFailure::text() const {
+    switch (kind) {
+        case Kind::Unreadable:
+            return detail;
+        case Kind::Newer:
+            return "'" + file.string() + "' " + detail;
+        case Kind::Damaged:
+        case Kind::Torn:
+            break;
+    }
+    char offsetText[32];
+    std::snprintf(offsetText, sizeof offsetText, "%llu (0x%llx)",
+                  static_cast<unsigned long long>(offset), static_cast<unsigned long long>(offset));
+    return "'" + file.string() + (kind == Kind::Torn ? "' at offset " : "' is damaged at offset ") +
+           offsetText + ": " + detail;
+}
 
 std::filesystem::path DatabaseStore::snapshotPath() const {
     return directory_ / (stem_ + ".sdb");
@@ -190,79 +554,97 @@ FileError DatabaseStore::create(const std::filesystem::path& directory, const st
     std::filesystem::path snapshot = directory / (stem + ".sdb");
     std::error_code ec;
     if (std::filesystem::exists(snapshot, ec)) return "'" + snapshot.string() + "' already exists";
-    // A journal left by an earlier database of the same name must not be replayed.
-    std::filesystem::remove(directory / (stem + ".sjl"), ec);
+    // The journal first: a snapshot of this format is never without one. It replaces any
+    // journal left by an earlier database of the same name, which must not be replayed.
+    if (FileError e = replaceFileAtomically(directory / (stem + ".sjl"), journalHeader())) return e;
     std::string bytes = snapshotHeader(name, databaseId, 0);
     Database empty(name, databaseId);
     std::string payload;
     encodeChanges(empty.metadataChanges(), payload);
-    appendRecord(bytes, payload);
+    std::string frame;
+    frameRecord(frame, payload);
+    bytes += frame + payload;
     putFixed32(bytes, 0);  // end record
     putFixed32(bytes, 1);
     return replaceFileAtomically(snapshot, bytes);
 }
 
-FileError DatabaseStore::readHeader(const std::filesystem::path& snapshotPath, std::string& name,
-                                    int32_t& databaseId) {
+LoadResult DatabaseStore::readHeader(const std::filesystem::path& snapshotPath, std::string& name,
+                                     int32_t& databaseId) {
     FileReader reader;
-    if (FileError e = reader.open(snapshotPath)) return e;
+    if (FileError e = reader.open(snapshotPath)) return unreadable(snapshotPath, *e);
     SnapshotHeader h;
-    if (FileError e = readSnapshotHeader(reader, h, snapshotPath)) return e;
+    if (LoadResult f = readSnapshotHeader(reader, h, snapshotPath)) return f;
     name = h.name;
     databaseId = h.databaseId;
     return std::nullopt;
 }
 
 FileError DatabaseStore::remove(const std::filesystem::path& directory, const std::string& stem) {
+    // The snapshot first: a journal left alone by a crash is replaced by the next create(),
+    // a snapshot left without its journal would be damage.
     std::error_code ec;
-    std::filesystem::remove(directory / (stem + ".sjl"), ec);
     if (!std::filesystem::remove(directory / (stem + ".sdb"), ec) && ec)
         return "cannot delete '" + (directory / (stem + ".sdb")).string() + "': " + ec.message();
+    std::filesystem::remove(directory / (stem + ".sjl"), ec);
     return syncDirectory(directory);
 }
 
-FileError DatabaseStore::open(const std::filesystem::path& directory, const std::string& stem,
-                              std::unique_ptr<DatabaseStore>& store,
-                              std::unique_ptr<Database>& database) {
-    std::unique_ptr<DatabaseStore> result(new DatabaseStore(directory, stem));
-    std::unique_ptr<Database> db;
-    {
-        FileReader reader;
-        if (FileError e = reader.open(result->snapshotPath())) return e;
-        result->snapshotBytes_ = reader.fileSize();
-        SnapshotHeader h;
-        if (FileError e = readSnapshotHeader(reader, h, result->snapshotPath())) return e;
-        db = std::make_unique<Database>(h.name, h.databaseId);
-        if (FileError e = loadSnapshot(reader, *db, h.format, result->snapshotPath())) return e;
-        result->sequence_ = h.sequence;
-    }
+FileError DatabaseStore::startJournal() {
+    if (FileError e = replaceFileAtomically(journalPath(), journalHeader())) return e;
+    return journal_.open(journalPath());
+}
 
-    // The journal: replay every whole record newer than the snapshot; cut a torn tail.
-    uint64_t goodSize = 0;
-    uint32_t journalFormat = kStoreFormatVersion;
-    std::error_code ec;
-    if (std::filesystem::exists(result->journalPath(), ec)) {
-        if (FileError e = replayJournal(result->journalPath(), *db, result->sequence_, goodSize,
-                                        journalFormat))
-            return e;
+LoadResult DatabaseStore::open(const std::filesystem::path& directory, const std::string& stem,
+                               std::unique_ptr<DatabaseStore>& store,
+                               std::unique_ptr<Database>& database) {
+    std::unique_ptr<DatabaseStore> result(new DatabaseStore(directory, stem));
+    Loader loader(directory, stem, false);
+    if (LoadResult f = loader.run(nullptr)) return f;
+    result->snapshotBytes_ = loader.snapshotBytes_;
+    result->sequence_ = loader.sequence_;
+    std::unique_ptr<Database> db = std::move(loader.owned_);
+    auto failed = [&](const FileError& e) { return unreadable(result->journalPath(), *e); };
+
+    if (loader.report.tornTail) {
+        // The one thing recovery changes: a record that a crash cut short goes, so that the
+        // next append does not follow it.
+        if (FileError e = result->journal_.open(result->journalPath())) return failed(e);
+        if (FileError e = result->journal_.truncate(loader.journalGoodSize_)) return failed(e);
+        if (FileError e = result->journal_.sync()) return failed(e);
+        logRecovery(loader.report.tornTail->text() + "; dropped");
     }
-    if (FileError e = result->journal_.open(result->journalPath())) return e;
-    if (goodSize > kJournalHeaderSize && journalFormat != kStoreFormatVersion) {
+    if (!loader.journalHeaderWhole_) {
+        // An older release's journal that holds nothing (missing, empty, half a header).
+        if (FileError e = result->startJournal()) return failed(e);
+    } else if (loader.journalFormat_ != kStoreFormatVersion) {
         // Records of an older format: fold them into a snapshot of this format, which also
         // starts the journal again with this format's header.
-        if (result->journal_.size() != goodSize) {
-            if (FileError e = result->journal_.truncate(goodSize)) return e;
+        if (FileError e = result->journal_.open(result->journalPath())) return failed(e);
+        if (loader.report.journalRecords > 0) {
+            if (FileError e = result->fold(*db)) return failed(e);
+        } else if (FileError e = result->startJournal()) {
+            return failed(e);
         }
-        if (FileError e = result->fold(*db)) return e;
-    } else if (goodSize < kJournalHeaderSize || journalFormat != kStoreFormatVersion) {
-        if (FileError e = result->journal_.truncate(0)) return e;
-        if (FileError e = result->journal_.append(journalHeader())) return e;
-    } else if (result->journal_.size() != goodSize) {
-        if (FileError e = result->journal_.truncate(goodSize)) return e;
+    } else if (!result->journal_.isOpen()) {
+        if (FileError e = result->journal_.open(result->journalPath())) return failed(e);
     }
     store = std::move(result);
     database = std::move(db);
     return std::nullopt;
+}
+
+CheckReport DatabaseStore::check(const std::filesystem::path& directory, const std::string& stem) {
+    Loader loader(directory, stem, true);
+    if (LoadResult f = loader.run(nullptr)) loader.report.damage.push_back(*f);
+    return loader.report;
+}
+
+CheckReport DatabaseStore::salvage(const std::filesystem::path& directory, const std::string& stem,
+                                   Database& into) {
+    Loader loader(directory, stem, true);
+    if (LoadResult f = loader.run(&into)) loader.report.damage.push_back(*f);
+    return loader.report;
 }
 
 FileError DatabaseStore::append(const ChangeList& changes) {
@@ -273,11 +655,12 @@ FileError DatabaseStore::append(const ChangeList& changes) {
     std::string checked;
     putFixed64(checked, sequence);
     std::string record;
-    record.reserve(payload.size() + 20);
+    record.reserve(payload.size() + 24);
     putFixed32(record, kRecordMarker);
     putFixed32(record, static_cast<uint32_t>(payload.size()));
     putFixed32(record, crc32(payload, crc32(checked)));
     putFixed64(record, sequence);
+    putFixed32(record, crc32(record));
     record.append(payload);
     if (FileError e = journal_.append(record)) return e;
     sequence_ = sequence;
@@ -289,7 +672,7 @@ FileError DatabaseStore::sync() {
 }
 
 bool DatabaseStore::foldIsDue(FoldMoment moment) const {
-    const uint64_t journal = journal_.size() > kJournalHeaderSize ? journal_.size() : 0;
+    const uint64_t journal = journal_.size() > kJournalHeaderBytes ? journal_.size() : 0;
     if (journal == 0) return false;
     if (moment == FoldMoment::InUse)
         return journal > kInUseFoldFloorBytes && journal > snapshotBytes_;
@@ -343,10 +726,8 @@ FileError DatabaseStore::fold(const Database& database) {
     if (FileError e = writer.write(frame)) return e;
     if (FileError e = writer.commit()) return e;
     snapshotBytes_ = writer.written();
-    // The journal starts again, with this format's header.
-    if (FileError e = journal_.truncate(0)) return e;
-    if (FileError e = journal_.append(journalHeader())) return e;
-    return journal_.sync();
+    // The journal starts again, empty and of this format, put in place whole.
+    return startJournal();
 }
 
 }  // namespace engine::store

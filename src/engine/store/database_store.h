@@ -1,19 +1,35 @@
 // The durable form of one database: a snapshot file and a journal of completed work.
 //
 //   <stem>.sdb  snapshot: header (magic, format version, value codec version, the journal
-//               sequence it includes, database name and id), then checksummed records of
-//               changes that rebuild the database, then an end record. Always replaced
-//               atomically (temporary file, fsync, rename), so it is never half-written.
-//   <stem>.sjl  journal: header, then one checksummed record per completed statement
-//               (its sequence number and its change list). Records are handed to the
+//               sequence it includes, database name and id, and from format 3 a checksum of
+//               the header), then checksummed records of changes that rebuild the database,
+//               then an end record (which counts the records) at the very end of the file.
+//               Always replaced atomically (temporary file, fsync, rename), so it is never
+//               half-written: any mismatch in it is damage.
+//   <stem>.sjl  journal: header (from format 3 with its own checksum), then one record per
+//               completed statement: its sequence number (one more than the record before)
+//               and its change list, under a checksum; from format 3 the record's framing
+//               (length, sequence) has a checksum of its own. Records are handed to the
 //               operating system with write() when the statement completes; fsync is
-//               grouped (sync(), called when a session closes and before a snapshot).
-//               A torn tail record (a crash in the middle of a write) fails its checksum
-//               and is dropped on open, with everything after it.
+//               grouped (sync(), called when a session closes and before a snapshot). From
+//               format 3 the journal is never empty or missing: it is created, and emptied
+//               after a snapshot, by an atomic replace.
+//
+// Damage is reported, never repaired: a checksum, header, framing or sequence mismatch
+// anywhere in either file makes open() fail with the file and the offset, and leaves both
+// files as they are. The one exception is what a crash in the middle of an append leaves:
+// the journal's last record cut short (the file ends inside it, or only zeros follow its
+// start, and no whole record follows). That record held a statement that had not
+// completed; open() drops it and says so on stderr (the engine's error log), naming the
+// file, the offset and the bytes dropped. A journal cut exactly between two records cannot
+// be told from one whose later statements never ran.
+//
 // Opening loads the snapshot and replays the journal records newer than it, reading both
 // files a record at a time (memory for the largest record, never for the whole file); a
 // table is written as its definition and records of its rows of about a megabyte each.
-// fold() writes a new snapshot holding everything and empties the journal.
+// fold() writes a new snapshot holding everything and empties the journal. check() reads
+// both files as open() would, changing nothing, and reports every damaged place;
+// salvage() rebuilds what they still hold.
 // Thread-compatible: the server serialises the use of one database's store.
 #pragma once
 
@@ -22,6 +38,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/catalog/change.h"
 #include "engine/catalog/database.h"
@@ -30,10 +47,45 @@
 
 namespace engine::store {
 
-// The format written: the version of the change encoding (change_codec.h). Files of older
-// versions are read; a journal of an older version is folded away when it is opened, so
-// that one file never mixes versions.
-constexpr uint32_t kStoreFormatVersion = kChangeFormatVersion;
+// The format written. 1 and 2 follow the change encoding's versions (change_codec.h);
+// 3 keeps encoding 2 and adds the checksums of headers and journal record framing. Files of
+// older versions are read; a journal of an older version is folded away when it is opened,
+// so that one file never mixes versions.
+constexpr uint32_t kStoreFormatVersion = 3;
+
+// Why a database's files cannot be loaded.
+struct LoadFailure {
+    enum class Kind {
+        Unreadable,  // the operating system refused (permissions, I/O error)
+        Damaged,     // a checksum, header, framing or sequence mismatch
+        Newer,       // written by a later release
+        Torn,        // not a failure: the journal's last record cut short by a crash
+    };
+    Kind kind = Kind::Damaged;
+    std::filesystem::path file;
+    uint64_t offset = 0;  // where in file (Damaged)
+    std::string detail;   // what was found there, or the operating system's words
+
+    // One line: the file, the offset (decimal and hexadecimal) and the detail.
+    std::string text() const;
+};
+using LoadResult = std::optional<LoadFailure>;
+
+// What check() and salvage() found. A damaged snapshot record is skipped (its table, or
+// those of its rows, are lost) and reading goes on after it; the journal is replayed up to
+// its first damaged record only, because a statement's changes applied without the ones
+// before them could leave a table inconsistent.
+struct CheckReport {
+    std::vector<LoadFailure> damage;  // every damaged place, in file order
+    // The journal's last record cut short by a crash (dropped by open(), not damage).
+    std::optional<LoadFailure> tornTail;
+    uint64_t snapshotRecords = 0;   // records read whole
+    uint64_t journalRecords = 0;    // records replayed
+    uint64_t recordsLost = 0;       // snapshot records skipped
+    uint64_t journalBytesLost = 0;  // journal bytes from its first damaged record on
+
+    bool clean() const { return damage.empty(); }
+};
 
 class DatabaseStore {
   public:
@@ -42,13 +94,20 @@ class DatabaseStore {
                             const std::string& name, int32_t databaseId);
 
     // Reads only the header of a snapshot: the database's name and id.
-    static FileError readHeader(const std::filesystem::path& snapshotPath, std::string& name,
-                                int32_t& databaseId);
+    static LoadResult readHeader(const std::filesystem::path& snapshotPath, std::string& name,
+                                 int32_t& databaseId);
 
-    // Loads the database from its files (snapshot, then journal).
-    static FileError open(const std::filesystem::path& directory, const std::string& stem,
-                          std::unique_ptr<DatabaseStore>& store,
-                          std::unique_ptr<Database>& database);
+    // Loads the database from its files (snapshot, then journal). Damage anywhere fails the
+    // open and changes nothing; a torn last journal record is dropped (see above).
+    static LoadResult open(const std::filesystem::path& directory, const std::string& stem,
+                           std::unique_ptr<DatabaseStore>& store,
+                           std::unique_ptr<Database>& database);
+
+    // Reads both files as open() does, going on past damage, and changes neither.
+    static CheckReport check(const std::filesystem::path& directory, const std::string& stem);
+    // The same, applying what can be read to into (an empty database).
+    static CheckReport salvage(const std::filesystem::path& directory, const std::string& stem,
+                               Database& into);
 
     // Deletes the files of a database.
     static FileError remove(const std::filesystem::path& directory, const std::string& stem);
@@ -70,6 +129,9 @@ class DatabaseStore {
     static constexpr uint64_t kInUseFoldFloorBytes = 64ull << 20;
     bool foldIsDue(FoldMoment moment) const;
 
+    // The size of an empty journal of the format written.
+    static constexpr uint64_t kJournalHeaderBytes = 16;
+
     uint64_t journalBytes() const { return journal_.size(); }
     uint64_t snapshotBytes() const { return snapshotBytes_; }
 
@@ -79,6 +141,8 @@ class DatabaseStore {
 
     std::filesystem::path snapshotPath() const;
     std::filesystem::path journalPath() const;
+    // Puts an empty journal of this format in place atomically and opens it for appends.
+    FileError startJournal();
 
     std::filesystem::path directory_;
     std::string stem_;

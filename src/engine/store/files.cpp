@@ -84,6 +84,13 @@ FileError FileReader::need(size_t n) {
     return std::nullopt;
 }
 
+FileError FileReader::seek(uint64_t offset) {
+    begin_ = end_ = 0;
+    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0)
+        return describe("cannot seek", path_);
+    return std::nullopt;
+}
+
 AtomicFileWriter::~AtomicFileWriter() {
     abandon();
 }
@@ -222,28 +229,43 @@ FileError DirectoryLock::acquire(const std::filesystem::path& directory,
                                  std::chrono::milliseconds wait) {
     release();
     std::filesystem::path path = directory / "engine.lock";
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd_ < 0) return describe("cannot open lock file", path);
+    directoryFd_ = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (directoryFd_ < 0) return describe("cannot open directory", directory);
     auto deadline = std::chrono::steady_clock::now() + wait;
-    while (true) {
-        if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return std::nullopt;
-        if (errno != EWOULDBLOCK && errno != EINTR) {
-            FileError e = describe("cannot lock", path);
-            release();
-            return e;
+    // The directory, then its lock file: each waits while another process holds it.
+    for (int* lockFd : {&directoryFd_, &fd_}) {
+        if (lockFd == &fd_) {
+            fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+            if (fd_ < 0) {
+                FileError e = describe("cannot open lock file", path);
+                release();
+                return e;
+            }
         }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            release();
-            return "the data directory '" + directory.string() + "' is in use by another process";
+        while (::flock(*lockFd, LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK && errno != EINTR) {
+                FileError e = describe("cannot lock", lockFd == &fd_ ? path : directory);
+                release();
+                return e;
+            }
+            if (std::chrono::steady_clock::now() >= deadline) {
+                release();
+                return "the data directory '" + directory.string() +
+                       "' is in use by another process";
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+    return std::nullopt;
 }
 
 void DirectoryLock::release() {
-    if (fd_ >= 0) {
-        ::close(fd_);  // closing the descriptor releases the flock
-        fd_ = -1;
+    // Closing the descriptors releases the flocks.
+    for (int* fd : {&fd_, &directoryFd_}) {
+        if (*fd >= 0) {
+            ::close(*fd);
+            *fd = -1;
+        }
     }
 }
 

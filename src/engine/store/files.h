@@ -32,6 +32,8 @@ class FileReader {
     FileError need(size_t n);
     std::string_view available() const { return {buffer_.data() + begin_, end_ - begin_}; }
     void consume(size_t n) { begin_ += n; }
+    // Goes to offset (what was buffered is dropped).
+    FileError seek(uint64_t offset);
     uint64_t fileSize() const { return fileSize_; }
 
   private:
@@ -97,7 +99,9 @@ class AppendFile {
     bool dirty_ = false;
 };
 
-// Exclusive, process-level lock on a data directory (flock on a lock file). Released
+// Exclusive, process-level lock on a data directory: flock on the directory itself, which
+// no deleted or replaced file can defeat, and on its file engine.lock, which is what older
+// releases lock (so that they, too, keep out while this one holds the directory). Released
 // when the object is destroyed or the process dies.
 class DirectoryLock {
   public:
@@ -111,6 +115,7 @@ class DirectoryLock {
     void release();
 
   private:
+    int directoryFd_ = -1;
     int fd_ = -1;
 };
 

@@ -144,8 +144,22 @@ constexpr CatalogueEntry kCatalogue[] = {
     {628, 16, 0, S, "Cannot issue SAVE TRANSACTION when there is no active transaction."},
     {701, 17, 1, B,
      "There is insufficient system memory in resource pool '%ls' to run this query."},
+    // Sent at 16, not 24: only that database is unavailable, the connection goes on.
+    {824, 16, 2, S,
+     "SQL Server detected a logical consistency-based I/O error: %ls. It occurred during a read "
+     "of database '%.*ls' at offset %ls in file '%ls'. Complete a full database consistency "
+     "check (DBCC CHECKDB)."},
     {911, 16, 1, S,
      "Database '%.*ls' does not exist. Make sure that the name is entered correctly."},
+    {926, 14, 1, S,
+     "Database '%.*ls' cannot be opened. It has been marked SUSPECT by recovery. See the SQL "
+     "Server errorlog for more information."},
+    {945, 14, 2, S,
+     "Database '%.*ls' cannot be opened due to inaccessible files or insufficient memory or disk "
+     "space.  See the SQL Server errorlog for details."},
+    {948, 16, 1, S,
+     "The database '%.*ls' cannot be opened because it is version %d. This server supports "
+     "version %d and earlier. A downgrade path is not supported."},
     {1001, 15, 1, B, "Line %d: Length or precision specification %d is invalid."},
     {1007, 15, 1, B,
      "The %S_MSG '%.*ls' is out of the range for numeric representation (maximum precision 38)."},
@@ -190,6 +204,13 @@ constexpr CatalogueEntry kCatalogue[] = {
     {1919, 16, 1, S,
      "Column '%.*ls' in table '%.*ls' is of a type that is invalid for use as a key column in an "
      "index."},
+    {2520, 16, 1, S,
+     "Could not find database '%.*ls'. The database either does not exist, or was dropped before "
+     "a statement tried to use it. Verify if the database exists by querying the sys.databases "
+     "catalog view."},
+    {2528, 0, 1, S,
+     "DBCC execution completed. If DBCC printed error messages, contact your system "
+     "administrator."},
     {2601, 14, 1, S,
      "Cannot insert duplicate key row in object '%.*ls' with unique index '%.*ls'. The duplicate "
      "key value is %ls."},
@@ -294,6 +315,7 @@ constexpr CatalogueEntry kCatalogue[] = {
     {4927, 16, 1, S, "Cannot alter column '%.*ls' to be data type %.*ls."},
     {4928, 16, 1, S, "Cannot alter column '%.*ls' because it is '%ls'."},
     {5074, 16, 1, S, "The %S_MSG '%.*ls' is dependent on %S_MSG '%.*ls'."},
+    {5120, 16, 101, S, "Unable to open the physical file \"%.*ls\". %ls"},
     {5701, 0, 2, S, "Changed database context to '%.*ls'."},
     {5703, 0, 1, S, "Changed language setting to %.*ls."},
     {6401, 16, 1, S, "Cannot roll back %.*ls. No transaction or savepoint of that name was found."},
@@ -339,6 +361,8 @@ constexpr CatalogueEntry kCatalogue[] = {
     {8178, 16, 1, S,
      "The parameterized query '%.*ls' expects the parameter '%.*ls', which was not supplied."},
     {8180, 16, 1, B, "Statement(s) could not be prepared."},
+    {8989, 0, 1, S,
+     "CHECKDB found %d allocation errors and %d consistency errors in database '%ls'."},
     {9810, 16, 1, B,
      "The datepart %.*ls is not supported by date function %.*ls for data type %ls."},
     {10703, 15, 1, B,
