@@ -373,6 +373,12 @@ TEST_F(ShellCommandTest, ReachesATdsServerWithALogin) {
               "----------- ------ ------\n"
               "          7 ñandú  0x0AFF\n"
               "         12 NULL   NULL  \n\n(2 rows affected)\n");
+    // SET NOCOUNT ON: no counts, as the server sends none; -h -1 and -W as on a data directory.
+    EXPECT_EQ(run(with({"-d", "Shell", "-h", "-1", "-W", "-s", ";", "-Q",
+                        "SET NOCOUNT ON SELECT id, name FROM t ORDER BY id UPDATE t SET id = id"}),
+                  out),
+              0);
+    EXPECT_EQ(out, "7;ñandú\n12;NULL\n");
     EXPECT_EQ(run(with({"-d", "Shell", "-b", "-r1", "-Q", "SELECT * FROM nada"}), out, &err), 1);
     EXPECT_EQ(out, "");
     EXPECT_NE(err.find("Msg 208, Level 16"), std::string::npos) << err;

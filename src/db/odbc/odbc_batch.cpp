@@ -61,6 +61,15 @@ void readMessages(SQLHSTMT stmt, engine::BatchResult& out) {
     }
 }
 
+// The count the server sent with the statement's end, when it sent one (not under
+// SET NOCOUNT ON, nor for statements without a count).
+void addRowCount(SQLHSTMT stmt, engine::BatchResult& out) {
+    SQLLEN count = -1;
+    if (!SQL_SUCCEEDED(SQLRowCount(stmt, &count)) || count < 0) return;
+    out.events.push_back({engine::BatchResult::Kind::RowCount, out.rowCounts.size()});
+    out.rowCounts.push_back({static_cast<int64_t>(count), 0});
+}
+
 bool isBinary(SQLSMALLINT t) {
     return t == SQL_BINARY || t == SQL_VARBINARY || t == SQL_LONGVARBINARY;
 }
@@ -241,19 +250,10 @@ engine::BatchResult BatchSession::execute(std::string_view batch) {
                     set.rows.push_back(std::move(row));
                 }
                 if (fetched != SQL_NO_DATA) readMessages(stmt, out);
-                const int64_t rows = static_cast<int64_t>(set.rows.size());
                 out.events.push_back({engine::BatchResult::Kind::ResultSet, out.resultSets.size()});
                 out.resultSets.push_back(std::move(set));
-                out.events.push_back({engine::BatchResult::Kind::RowCount, out.rowCounts.size()});
-                out.rowCounts.push_back({rows, 0});
-            } else {
-                SQLLEN count = -1;
-                if (SQL_SUCCEEDED(SQLRowCount(stmt, &count)) && count >= 0) {
-                    out.events.push_back(
-                        {engine::BatchResult::Kind::RowCount, out.rowCounts.size()});
-                    out.rowCounts.push_back({static_cast<int64_t>(count), 0});
-                }
             }
+            addRowCount(stmt, out);
         }
         rc = SQLMoreResults(stmt);
     }
