@@ -10,6 +10,7 @@
 #include "app/display.h"
 #include "app/secuencia/secuencia.h"
 #include "app/session.h"
+#include "app/usage.h"
 #include "app/window/window_view.h"
 #include "run/program_directory.h"
 #include "run/run_context.h"
@@ -18,7 +19,10 @@ int main(int argc, char** argv) {
     run::RunContext context(run::ProgramDirectory());
     app::RunSequence run_sequence(app::RunSequence::DependenciasDelPrograma());
     app::Session session(context, &run_sequence);
-    if (!session.Load(app::JoinArguments(argc, argv))) return session.ExitCode();
+    const std::string command_line = app::JoinArguments(argc, argv);
+    if (!session.Load(command_line))
+        return app::ReportRejectedLine(command_line, run::FechaPrograma(), session.ExitCode(),
+                                       std::cout, std::cerr);
 
     if (app::HasDisplay([](const char* name) { return std::getenv(name); }))
         return app::ExecWindowView(session, argv[0]);

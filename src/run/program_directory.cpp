@@ -2,6 +2,8 @@
 
 #include <system_error>
 
+#include "run/date_time_text.h"
+
 namespace run {
 
 std::filesystem::path ProgramExecutable() {
@@ -17,6 +19,11 @@ std::filesystem::path ProgramDirectory() {
         return std::filesystem::current_path(error);
     }
     return exe.parent_path();
+}
+
+std::string FechaPrograma() {
+    std::optional<LocalDateTime> fecha = ModificationDateTime(ProgramExecutable());
+    return fecha ? DateTimeText(*fecha) : std::string();
 }
 
 }  // namespace run

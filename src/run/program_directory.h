@@ -6,6 +6,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 namespace run {
 
@@ -14,5 +15,10 @@ std::filesystem::path ProgramExecutable();
 
 // The directory of the running executable; the current directory if it cannot be found.
 std::filesystem::path ProgramDirectory();
+
+// The program date: the modification date and time of the running executable as text
+// ("dd/mm/yyyy hh:mm:ss"), the release stamp of every database and what --version prints;
+// empty when it cannot be read (the stamp is then written empty rather than wrong).
+std::string FechaPrograma();
 
 }  // namespace run

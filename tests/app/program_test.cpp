@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -34,6 +35,12 @@ const std::regex kServerUnreachableLog(
 
 using app_test::Outcome;
 
+const std::string kUsage = "usage: actualiza-catalogos USER,PASSWORD,SERVER[,SELECTOR]\n";
+const std::string kParametrosIncorrectos =
+    "Error en el procesimiento Load:Parametros Incorrectos     "
+    "Mensaje devuelto por el servidor :\r\n" +
+    kSep;
+
 class ProgramTest : public ::testing::Test {
   protected:
     ProgramTest() {
@@ -60,7 +67,10 @@ TEST_F(ProgramTest, AnEmptyCommandLineLeavesTheErrorInTheLogAndNoView) {
                      std::map<std::string, std::string>{{"QT_QPA_PLATFORM", "offscreen"}}}) {
         Outcome outcome = Run({}, env);
         EXPECT_EQ(outcome.exit_code, 2);
-        EXPECT_EQ(outcome.err, "");  // neither the console view nor a window was shown
+        // The usage text, and neither the console view nor a window.
+        EXPECT_THAT(outcome.err, ::testing::StartsWith(kUsage));
+        EXPECT_THAT(outcome.err, Not(HasSubstr("Procesos")));
+        EXPECT_EQ(outcome.out, "");
         std::string log = Log();
         std::smatch start;
         ASSERT_TRUE(std::regex_search(log, start, kStartLine)) << log;
@@ -76,11 +86,50 @@ TEST_F(ProgramTest, AnEmptyCommandLineLeavesTheErrorInTheLogAndNoView) {
 TEST_F(ProgramTest, TwoPlainParametersAreRejected) {
     Outcome outcome = Run({"sa,secret"});
     EXPECT_EQ(outcome.exit_code, 2);
-    EXPECT_EQ(outcome.err, "");
+    EXPECT_THAT(outcome.err, ::testing::StartsWith(kUsage));
     EXPECT_THAT(Log(), HasSubstr("\r\n" + kSep +
                                  "Error en el procesimiento Load:Parametros Incorrectos     "
                                  "Mensaje devuelto por el servidor :\r\n" +
                                  kSep));
+}
+
+// Asking for help is a rejected line like any other: the same log, plus the usage text; asking
+// for the version gets the program date on standard output. The log is the same with or
+// without a display, and no server is ever reached (none is named).
+TEST_F(ProgramTest, HelpAndVersionLeaveTheLogOfARejectedLine) {
+    // The program date is the executable's modification time, shown in local time.
+    std::filesystem::last_write_time(
+        exe_, std::filesystem::file_time_type::clock::from_sys(
+                  std::chrono::sys_days{std::chrono::year{2026} / 3 / 9} + std::chrono::hours{7} +
+                  std::chrono::minutes{5} + std::chrono::seconds{4}));
+    struct Case {
+        std::vector<std::string> args;
+        int exit_code;
+        std::string out;
+        bool usage;
+    };
+    for (const Case& c :
+         {Case{{"--help"}, 2, "", true}, Case{{"-h"}, 2, "", true}, Case{{"/?"}, 2, "", true},
+          Case{{"a,b", "--version"}, 2, "", true},
+          Case{{"--version"}, 0, "actualiza-catalogos 09/03/2026 07:05:04\n", false}}) {
+        for (auto env : {std::map<std::string, std::string>{{"TZ", "UTC"}},
+                         std::map<std::string, std::string>{{"TZ", "UTC"},
+                                                            {"QT_QPA_PLATFORM", "offscreen"}}}) {
+            SCOPED_TRACE(c.args.back() + (env.size() > 1 ? " with a display" : ""));
+            Outcome outcome = Run(c.args, env);
+            EXPECT_EQ(outcome.exit_code, c.exit_code);
+            EXPECT_EQ(outcome.out, c.out);
+            if (c.usage)
+                EXPECT_THAT(outcome.err, ::testing::StartsWith(kUsage));
+            else
+                EXPECT_EQ(outcome.err, "");
+            std::string log = Log();
+            std::smatch start;
+            ASSERT_TRUE(std::regex_search(log, start, kStartLine)) << log;
+            EXPECT_EQ(start.position(0), 0);
+            EXPECT_EQ(log.substr(start.length(0)), kParametrosIncorrectos);
+        }
+    }
 }
 
 TEST_F(ProgramTest, WithoutADisplayTheConsoleViewShowsTheGridAndTheProgramEnds) {

@@ -17,13 +17,6 @@ namespace {
 constexpr int kMaximoProgreso = 1000;
 constexpr std::string_view kSelectorCentral = "VARDEX";
 
-// The modification date of the running executable as text; empty when it cannot be read (the
-// stamp is then written empty rather than wrong).
-std::string FechaPrograma() {
-    std::optional<run::LocalDateTime> fecha = run::ModificationDateTime(run::ProgramExecutable());
-    return fecha ? run::DateTimeText(*fecha) : std::string();
-}
-
 }  // namespace
 
 std::string TextoMensajeFinal(bool hayIncidencias, std::string_view fecha) {
@@ -46,7 +39,7 @@ RunSequence::Dependencias RunSequence::DependenciasDelPrograma() {
     dep.cargarCodigosBIC = [](run::RunContext& ctx) { refdata::CargarCodigosBIC(ctx); };
     dep.pasosCentrales = PasosCentrales();
     dep.pasosEmpresa = PasosEmpresa();
-    dep.fechaPrograma = FechaPrograma();
+    dep.fechaPrograma = run::FechaPrograma();
     return dep;
 }
 

@@ -89,45 +89,67 @@ void writeMessage(const engine::SqlMessage& m, std::ostream& out) {
     out << m.text << "\n";
 }
 
-void writeResultSet(const engine::ResultSet& set, std::ostream& out) {
+void writeResultSet(const engine::ResultSet& set, std::ostream& out, const OutputFormat& format) {
     std::vector<size_t> widths;
     for (const auto& c : set.columns)
-        widths.push_back(columnWidth(c));
-    std::string line;
-    for (size_t i = 0; i < set.columns.size(); ++i) {
-        if (i) line += " ";
-        line += pad(set.columns[i].name, widths[i], false);
-    }
-    out << line << "\n";
-    line.clear();
-    for (size_t i = 0; i < set.columns.size(); ++i) {
-        if (i) line += " ";
-        line += std::string(widths[i], '-');
-    }
-    out << line << "\n";
-    for (const auto& row : set.rows) {
-        line.clear();
-        for (size_t i = 0; i < row.size() && i < set.columns.size(); ++i) {
-            if (i) line += " ";
-            line += pad(engine::renderForShell(row[i]), widths[i],
-                        rightAligned(set.columns[i].type.id));
-        }
+        widths.push_back(format.trim ? engine::utf8Length(c.name) : columnWidth(c));
+    auto cell = [&](const std::string& text, size_t i, bool right) {
+        if (!format.trim) return pad(text, widths[i], right);
+        return text.substr(0, text.find_last_not_of(' ') + 1);
+    };
+    auto emit = [&](std::string line) {
+        if (format.trim) line.erase(line.find_last_not_of(' ') + 1);
         out << line << "\n";
+    };
+    auto headers = [&] {
+        std::string line;
+        for (size_t i = 0; i < set.columns.size(); ++i) {
+            if (i) line += format.separator;
+            line += cell(set.columns[i].name, i, false);
+        }
+        emit(line);
+        line.clear();
+        for (size_t i = 0; i < set.columns.size(); ++i) {
+            if (i) line += format.separator;
+            line += std::string(widths[i], '-');
+        }
+        emit(line);
+    };
+    if (format.headers >= 0) headers();
+    size_t written = 0;
+    for (const auto& row : set.rows) {
+        if (format.headers > 0 && written > 0 && written % static_cast<size_t>(format.headers) == 0)
+            headers();
+        std::string line;
+        for (size_t i = 0; i < row.size() && i < set.columns.size(); ++i) {
+            if (i) line += format.separator;
+            line += cell(engine::renderForShell(row[i]), i, rightAligned(set.columns[i].type.id));
+        }
+        emit(line);
+        ++written;
     }
 }
 
 void writeBatchResult(const engine::BatchResult& result, std::ostream& out) {
+    writeBatchResult(result, ShellStreams{out, out}, OutputFormat{});
+}
+
+void writeBatchResult(const engine::BatchResult& result, const ShellStreams& streams,
+                      const OutputFormat& format) {
     for (const auto& event : result.events) {
         switch (event.kind) {
-            case engine::BatchResult::Kind::Message:
-                writeMessage(result.messages[event.index], out);
+            case engine::BatchResult::Kind::Message: {
+                const engine::SqlMessage& m = result.messages[event.index];
+                writeMessage(m, streams.streamFor(m));
                 break;
+            }
             case engine::BatchResult::Kind::ResultSet:
-                writeResultSet(result.resultSets[event.index], out);
+                writeResultSet(result.resultSets[event.index], streams.out, format);
                 break;
             case engine::BatchResult::Kind::RowCount: {
                 int64_t n = result.rowCounts[event.index].rows;
-                out << "\n(" << n << (n == 1 ? " row affected)" : " rows affected)") << "\n";
+                streams.out << "\n(" << n << (n == 1 ? " row affected)" : " rows affected)")
+                            << "\n";
                 break;
             }
         }
