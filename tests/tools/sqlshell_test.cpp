@@ -156,6 +156,11 @@ TEST(ShellOptionsTest, ReadsSqlcmdOptionsInBothSpellings) {
     EXPECT_EQ(parse({"-S", "d/", "-r", "1"}).options->messages, tools::MessagesTo::All);
     EXPECT_EQ(parse({"-S", "d/", "-i", "a.sql", "-ib.sql"}).options->inputs,
               (std::vector<std::string>{"a.sql", "b.sql"}));
+    EXPECT_TRUE(parse({"-S", "d/", "--check"}).options->check);
+    auto salvage = parse({"-S", "d/", "--salvage", "Empresa_0002", "Rescate"});
+    ASSERT_TRUE(salvage.options) << salvage.problem;
+    EXPECT_EQ(salvage.options->salvageFrom + "|" + salvage.options->salvageInto,
+              "Empresa_0002|Rescate");
     for (auto bad : std::vector<std::vector<std::string>>{{"-Q", "x"},
                                                           {"-S"},
                                                           {"-S", "d/", "-h", "0"},
@@ -163,6 +168,7 @@ TEST(ShellOptionsTest, ReadsSqlcmdOptionsInBothSpellings) {
                                                           {"-S", "d/", "-r2"},
                                                           {"-S", "d/", "-v", "novalue"},
                                                           {"-S", "d/", "-s"},
+                                                          {"-S", "d/", "--salvage", "x"},
                                                           {"-S", "d/", "-x"}})
         EXPECT_FALSE(parse(bad).options) << bad.back();
 }

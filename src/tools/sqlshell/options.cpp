@@ -35,7 +35,8 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
         } else if (a == "--check") {
             o.check = true;
         } else if (a == "--salvage") {
-            if (i + 2 >= args.size()) return refuse("--salvage needs the damaged database and the new one");
+            if (i + 2 >= args.size())
+                return refuse("--salvage needs the damaged database and the new one");
             o.salvageFrom = args[++i];
             o.salvageInto = args[++i];
         } else if (a == "-b") {

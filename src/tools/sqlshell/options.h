@@ -31,10 +31,10 @@ struct ShellOptions {
     std::vector<std::pair<std::string, std::string>> variables;  // -v, in order
     OutputFormat format;
     MessagesTo messages = MessagesTo::Output;
-    bool stopOnError = false;      // -b
-    bool echo = false;             // -e
-    bool createDirectory = false;  // --create
-    bool check = false;            // --check: DBCC CHECKDB of every database
+    bool stopOnError = false;              // -b
+    bool echo = false;                     // -e
+    bool createDirectory = false;          // --create
+    bool check = false;                    // --check: DBCC CHECKDB of every database
     std::string salvageFrom, salvageInto;  // --salvage FROM INTO
 };
 
