@@ -240,24 +240,34 @@ void Database::unindexTableNames(const TableSchema& schema) {
         eraseIf(c.name, c.id);
 }
 
-int64_t Database::findSlots(const TableData& data, const std::vector<RowId>& rows,
-                            std::vector<int64_t>& slots) {
-    // Rows come in ascending order from the executor: walk both lists together, falling
-    // back to a binary search when they do not.
+int64_t findSlots(const TableData& data, const std::vector<RowId>& rows,
+                  std::vector<int64_t>& slots) {
+    // Rows come in ascending order from the executor: each is searched for from where the
+    // previous one was found, galloping then halving, so that a whole-table change costs a
+    // walk and a single row (what a record set's save sends) a logarithm, not a walk from
+    // the start of the table. Rows out of order fall back to a search of the whole table.
     slots.resize(rows.size());
-    size_t cursor = 0;
+    const auto begin = data.rowIds.begin(), end = data.rowIds.end();
+    auto cursor = begin;
     int64_t found = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
-        RowId r = rows[i];
-        while (cursor < data.rowIds.size() && data.rowIds[cursor] < r)
-            ++cursor;
-        if (cursor < data.rowIds.size() && data.rowIds[cursor] == r) {
-            slots[i] = static_cast<int64_t>(cursor);
-        } else {
-            slots[i] = data.slotOf(r);
-            if (slots[i] >= 0) cursor = static_cast<size_t>(slots[i]);
+        const RowId r = rows[i];
+        if (cursor != end && *cursor > r) cursor = begin;
+        size_t step = 1;
+        auto low = cursor;
+        while (cursor != end && *cursor < r) {
+            low = cursor;
+            const size_t left = static_cast<size_t>(end - cursor);
+            cursor += static_cast<std::ptrdiff_t>(std::min(step, left));
+            step *= 2;
         }
-        if (slots[i] >= 0) ++found;
+        cursor = std::lower_bound(low, cursor, r);
+        if (cursor != end && *cursor == r) {
+            slots[i] = static_cast<int64_t>(cursor - begin);
+            ++found;
+        } else {
+            slots[i] = -1;
+        }
     }
     return found;
 }

@@ -33,6 +33,11 @@ struct TableData {
     int64_t slotOf(RowId row) const;
 };
 
+// The slot of each row (or -1) into `slots`; returns how many were found. Cheapest when the
+// rows come in ascending order, as the executor sends them.
+int64_t findSlots(const TableData& data, const std::vector<RowId>& rows,
+                  std::vector<int64_t>& slots);
+
 // The slots of a table's rows by the hash of their key for one unique index: what makes
 // the duplicate-key check of a row insert cost the rows of its hash, not the whole table.
 // Built on first use, kept up to date as rows are appended, dropped on any other change.
@@ -142,8 +147,6 @@ class Database {
     std::optional<ObjectRef> findConstraint(int32_t id, const std::string** name) const;
     void indexTableNames(const TableSchema& schema);
     void unindexTableNames(const TableSchema& schema);
-    static int64_t findSlots(const TableData& data, const std::vector<RowId>& rows,
-                             std::vector<int64_t>& slots);
 
     std::string name_;
     int32_t id_;
