@@ -237,20 +237,27 @@ SQLWCHAR* asWide(std::string& s) { return reinterpret_cast<SQLWCHAR*>(s.data());
 SQLCHAR* asNarrow(std::string& s) { return reinterpret_cast<SQLCHAR*>(s.data()); }
 }  // namespace
 
-SQLRETURN execDirect(const Codec& codec, SQLHSTMT stmt, std::string_view sql) {
+namespace {
+// A statement's text as the driver takes it, terminated, and its length in code units.
+std::string driverText(const Codec& codec, std::string_view sql, SQLINTEGER& length) {
     std::string text =
         codec.encode(codec.neutralDateEscapes ? languageNeutralDateEscapes(sql) : std::string(sql));
-    const auto length = static_cast<SQLINTEGER>(codec.units(text));
+    length = static_cast<SQLINTEGER>(codec.units(text));
     text.append(codec.unit(), '\0');
+    return text;
+}
+}  // namespace
+
+SQLRETURN execDirect(const Codec& codec, SQLHSTMT stmt, std::string_view sql) {
+    SQLINTEGER length = 0;
+    std::string text = driverText(codec, sql, length);
     return codec.encoding == Encoding::Utf16 ? SQLExecDirectW(stmt, asWide(text), length)
                                              : SQLExecDirect(stmt, asNarrow(text), length);
 }
 
 SQLRETURN prepare(const Codec& codec, SQLHSTMT stmt, std::string_view sql) {
-    std::string text =
-        codec.encode(codec.neutralDateEscapes ? languageNeutralDateEscapes(sql) : std::string(sql));
-    const auto length = static_cast<SQLINTEGER>(codec.units(text));
-    text.append(codec.unit(), '\0');
+    SQLINTEGER length = 0;
+    std::string text = driverText(codec, sql, length);
     return codec.encoding == Encoding::Utf16 ? SQLPrepareW(stmt, asWide(text), length)
                                              : SQLPrepare(stmt, asNarrow(text), length);
 }
