@@ -273,8 +273,20 @@ int64_t findSlots(const TableData& data, const std::vector<RowId>& rows,
 }
 
 void Database::apply(const Change& change) {
-    // Key hashes follow appended rows; any other change to a table drops them.
-    if (change.kind != Change::Kind::InsertRows) {
+    // Key hashes follow appended rows and survive changes to cells outside their keys (rows
+    // keep their slots); any other change to a table drops them.
+    if (change.kind == Change::Kind::UpdateCells) {
+        if (Table* t = tableById(change.objectId)) {
+            for (auto it = t->keyHashes.begin(); it != t->keyHashes.end();) {
+                const auto& positions = it->second->positions;
+                const bool touched =
+                    std::any_of(change.positions.begin(), change.positions.end(), [&](auto p) {
+                        return std::find(positions.begin(), positions.end(), p) != positions.end();
+                    });
+                it = touched ? t->keyHashes.erase(it) : std::next(it);
+            }
+        }
+    } else if (change.kind != Change::Kind::InsertRows) {
         int32_t id = change.kind == Change::Kind::PutTable ? change.table.id : change.objectId;
         if (Table* t = tableById(id)) t->keyHashes.clear();
     }

@@ -171,11 +171,64 @@ class BlockRunner {
         return joined;
     }
 
+    // The slots that may pass a table's filters when they fix every key column of one of
+    // its unique indexes to a value that does not depend on the row (a constant, a variable,
+    // a parameter): those of the key's hash, in slot order. False when no index is so fixed;
+    // then the whole table is read. The filters are still tested on every candidate.
+    bool seek(const BlockInput& in, const Source& source, std::vector<size_t>& slots) const {
+        if (source.kind != Source::Kind::Table || !source.table) return false;
+        std::vector<std::pair<int, const BoundExpr*>> fixed;  // column, value
+        for (const BoundPredicate* p : in.filters) {
+            const BoundExpr* l = p->equalityLeft();
+            const BoundExpr* r = p->equalityRight();
+            if (!l || !r) continue;
+            if (l->columnSource != in.source) std::swap(l, r);
+            if (l->columnSource != in.source || r->columnSource >= 0) continue;
+            if (!r->isConstant() && !dynamic_cast<const VariableExpr*>(r)) continue;
+            if (!hashesAlike(l->type.id, r->type.id)) continue;
+            fixed.emplace_back(l->columnIndex, r);
+        }
+        if (fixed.empty()) return false;
+        const Table& table = *source.table;
+        for (const IndexSchema& index : table.schema.indexes) {
+            if (!index.unique || index.keys.empty()) continue;
+            std::vector<const BoundExpr*> values;
+            for (const IndexKey& key : index.keys) {
+                const int column = table.schema.columnIndexById(key.columnId);
+                auto it = std::find_if(fixed.begin(), fixed.end(),
+                                       [&](const auto& f) { return f.first == column; });
+                if (it == fixed.end()) break;
+                values.push_back(it->second);
+            }
+            if (values.size() != index.keys.size()) continue;
+            const KeyHashes& hashes = table.keyHashesOf(index);
+            std::vector<Value> key;
+            for (const BoundExpr* e : values) {
+                key.push_back(e->eval(frame_));
+                if (key.back().isNull()) return true;  // "= NULL" is never true: no candidates
+            }
+            auto range = hashes.slots.equal_range(engine::keyHash(key));
+            for (auto it = range.first; it != range.second; ++it)
+                slots.push_back(it->second);
+            std::sort(slots.begin(), slots.end());
+            return true;
+        }
+        return false;
+    }
+
     Tuples scan(const BlockInput& in) {
         const Source& source = *core_.sources[in.source];
         const size_t n = source.rowCount();
         Tuples out = newTuples();
         std::vector<int64_t> tuple(width_, -1);
+        std::vector<size_t> candidates;
+        if (seek(in, source, candidates)) {
+            for (size_t slot : candidates) {
+                tuple[in.source] = static_cast<int64_t>(slot);
+                if (passes(in.filters, tuple.data())) out.push(tuple.data());
+            }
+            return out;
+        }
         if (in.filters.empty()) out.reserve(n);
         for (size_t r = 0; r < n; ++r) {
             if ((r & 1023) == 0) checkCancelled(ctx_.session);

@@ -231,6 +231,21 @@ uint64_t hashValue(const Value& v, uint64_t seed) {
     }
 }
 
+bool hashesAlike(TypeId stored, TypeId probe) {
+    const Kind kind = kindOf(stored);
+    if (kind != kindOf(probe)) return false;
+    switch (kind) {
+        case Kind::String:
+        case Kind::Exact:
+        case Kind::Approximate:
+            return true;
+        case Kind::Date:
+            return stored == probe;
+        default:
+            return false;
+    }
+}
+
 void appendSortKey(const Value& v, std::string& out) {
     if (v.isNull()) {
         out.push_back('\0');

@@ -36,6 +36,11 @@ int compareSameFamily(const Value& a, const Value& b);
 // (decimal) and $1 hash equal; 'abc' and 'ABC  ' hash equal. NULLs hash alike.
 uint64_t hashValue(const Value& value, uint64_t seed = 0);
 
+// Whether a stored cell of type `stored` and a value of type `probe` that compare equal
+// always have the same hashValue: both strings, both exact numbers, both approximate, or
+// the same date and time type. What finding rows through a hash of their cells needs.
+bool hashesAlike(TypeId stored, TypeId probe);
+
 // Appends bytes whose memcmp order is the compareForSort order within a type family
 // (used for composite index keys). NULL sorts first.
 void appendSortKey(const Value& value, std::string& out);
