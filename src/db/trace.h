@@ -10,6 +10,8 @@
 // record carries an empty statement).
 // The file is opened, appended and closed per record, so that it is complete if the
 // program is killed; records of concurrent connections do not interleave (one lock).
+// Builds with the test suite also count the records for the kill harness's hook
+// (ACTUALIZA_TEST_KILL_AFTER, tests/app/kill-harness).
 // Thread-safe.
 #pragma once
 

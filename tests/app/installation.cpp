@@ -49,12 +49,9 @@ Outcome Installation::RunWith(const std::string& commandLine) {
 }
 
 std::string Installation::Dump() const {
-    std::string out;
-    for (const auto& row : Rows("", "SELECT name FROM sysdatabases WHERE dbid > 4 ORDER BY name")) {
-        std::unique_ptr<db::Connection> connection = Connect(row[0]);
-        out += "database " + row[0] + "\n" + test_support::DumpDatabase(*connection);
-    }
-    return out;
+    std::string error;
+    std::string out = test_support::DumpDataDirectory(Server(), error);
+    return error.empty() ? out : "error " + error + "\n";
 }
 
 std::string Installation::LogBytes() const {
