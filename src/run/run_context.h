@@ -20,6 +20,7 @@
 #include "run/coleccion_bic.h"
 #include "run/date_time_text.h"
 #include "run/parametros_ejecucion.h"
+#include "run/pasos_pendientes.h"
 #include "run/process_grid.h"
 #include "run/progress.h"
 #include "run/update_log.h"
@@ -48,6 +49,12 @@ class RunContext {
     // Entity code -> BIC, loaded from the base-data file before the company phase; read by the
     // bank-account backfills.
     run::ColeccionBIC ColeccionBIC;
+    // The one-off steps' markers of the database the current phase works on.
+    run::PasosPendientes pasos;
+    // Writes the marker of step `clave` into every company database of the run, so that the
+    // company phase owes that step even if this run is interrupted before reaching it. Installed
+    // by the run sequence (which owns the connections); does nothing until then.
+    std::function<void(std::string_view clave)> anotarPasoEnEmpresas;
 
     void EscribirLog(std::string_view procedimiento, std::string_view mensaje,
                      std::string_view textoServidor, std::int16_t nivel) {
