@@ -6,6 +6,7 @@
 #include "refdata/catalogos_fiscales.h"
 #include "refdata/statement_list.h"
 #include "schema/column_creation.h"
+#include "schema/pasos_pendientes.h"
 #include "schema/properties.h"
 
 namespace refdata {
@@ -56,11 +57,20 @@ void CambioVersionado(db::Connection& Conexion, double version, std::string_view
 }  // namespace
 
 void ActualizaTipoIVA2010(run::RunContext& ctx, db::Connection& Conexion) {
-    const schema::ResultadoCampo r =
-        schema::CrearCampo(ctx, "TipoIVA2010", kIvatab, "float", Conexion, 0, false, "0");
-    if (r != schema::ResultadoCampo::Creado) return;
-    ctx.ActualizarIVAProveedores = true;
-    EjecutarEnOrden(Conexion, kRellenoTipoIVA2010);
+    schema::PasoTrasGuarda(
+        ctx, Conexion, schema::ClavePaso(kIvatab, "TipoIVA2010"),
+        schema::FaltaColumna(ctx, kIvatab, "TipoIVA2010"),
+        [&] {
+            return schema::CrearCampo(ctx, "TipoIVA2010", kIvatab, "float", Conexion, 0, false,
+                                      "0");
+        },
+        [&] {
+            ctx.ActualizarIVAProveedores = true;
+            EjecutarEnOrden(Conexion, kRellenoTipoIVA2010);
+            // The companies' own markers are written before this one goes: from then on each
+            // company database remembers what it is owed, whatever happens to this run.
+            if (ctx.anotarPasoEnEmpresas) ctx.anotarPasoEnEmpresas(kPasoRegimenesIvaProveedores);
+        });
 }
 
 void ActualizaIVA2010(run::RunContext&, db::Connection& Conexion) {
