@@ -18,6 +18,8 @@ int main(int argc, char** argv) {
     run::RunContext context(run::ProgramDirectory());
     app::RunSequence run_sequence(app::RunSequence::DependenciasDelPrograma());
     app::Session session(context, &run_sequence);
+    // Notices for the operator go to standard error from the start (the log may be what fails).
+    context.SetAvisoOperador(app::AvisoEnSalida(std::cerr));
     if (!session.Load(app::JoinArguments(argc, argv))) return session.ExitCode();
 
     if (app::HasDisplay([](const char* name) { return std::getenv(name); }))

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -72,8 +73,18 @@ class RunContext {
     }
     void SetEventPump(std::function<void()> pump) { event_pump_ = std::move(pump); }
 
+    // Tells the operator what the log cannot or does not carry (an unwritable log, a selector
+    // that matches no company, an unusable base-data file): the view installs where it goes
+    // (standard error). A text already told is not repeated. Does nothing until installed.
+    void AvisarOperador(std::string_view texto) const;
+    void SetAvisoOperador(std::function<void(std::string_view)> aviso) {
+        aviso_operador_ = std::move(aviso);
+    }
+
   private:
     std::function<void()> event_pump_;
+    std::function<void(std::string_view)> aviso_operador_;
+    mutable std::set<std::string, std::less<>> avisados_;
 };
 
 }  // namespace run
