@@ -28,6 +28,10 @@ std::string FechaPrograma() {
 
 }  // namespace
 
+std::string TextoSinEmpresa(std::string_view selector) {
+    return "Ninguna empresa tiene el código " + std::string(selector) + ": no se actualiza nada";
+}
+
 std::string TextoMensajeFinal(bool hayIncidencias, std::string_view fecha) {
     std::string texto = hayIncidencias ? "Terminada actualización de catálogos con incidencias "
                                        : "Terminada actualización de catálogos sin incidencias ";
@@ -78,6 +82,15 @@ RunOutcome RunSequence::Execute(run::RunContext& ctx) {
 
     if (dep_.realizarConexion(ctx) == ResultadoListado::kServidorInaccesible)
         return RunOutcome::EndAtOnce(run::ExitStatus::kServerUnreachable);
+    // A selector of one company that names none of the register's updates nothing: the run
+    // goes on as ever, but the operator and the log are told, and the run does not end well.
+    const bool sinEmpresa = !p.EmpresaSolicitada.empty() && p.EmpresaSolicitada != kSelectorCentral &&
+                            ctx.grid.RowCount() <= run::ProcessGrid::kFirstCompanyRow;
+    if (sinEmpresa) {
+        ctx.EscribirLog("RealizarConexion", TextoSinEmpresa(p.EmpresaSolicitada), "",
+                        run::kNivelAdvertencia);
+        ctx.AvisarOperador(TextoSinEmpresa(p.EmpresaSolicitada));
+    }
 
     ctx.EstoyActualizando = true;
     ctx.progress.SetValue(0);
@@ -106,7 +119,8 @@ RunOutcome RunSequence::Execute(run::RunContext& ctx) {
             FaseEmpresa(ctx, fila);
         MensajeFinal(ctx);
     }
-    return RunOutcome::Finished();
+    return sinEmpresa ? RunOutcome::FinishedWith(run::ExitStatus::kWithIncidents)
+                      : RunOutcome::Finished();
 }
 
 void RunSequence::FaseCentral(run::RunContext& ctx, db::Connection& conexion) {

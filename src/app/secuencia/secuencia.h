@@ -80,6 +80,9 @@ class RunSequence : public UpdateRun {
 // (its update fails anyway).
 void AnotarPasoEnEmpresas(run::RunContext& ctx, std::string_view clave);
 
+// The warning (log and operator) of a one-company selector that matches no company.
+std::string TextoSinEmpresa(std::string_view selector);
+
 // The final message's text for the given incident flag and date-time text.
 std::string TextoMensajeFinal(bool hayIncidencias, std::string_view fecha);
 
