@@ -5,7 +5,8 @@
 //   ActualizaModulos         module table MODULOS: new columns; when the period column is new
 //                            the unique key INDNUM is rebuilt on (CODIGO, PERIODO)
 //   ActualizaTipoIVA2010     VAT table IVATAB: column TipoIVA2010 (the rates from the 2010
-//                            change), filled when it is new; then the supplier VAT codes of
+//                            change), filled when it is new (or found holding no rate at all:
+//                            added, never filled); then the supplier VAT codes of
 //                            every company must be re-mapped (RunContext::ActualizarIVAProveedores,
 //                            and the step's marker in every company database, so that a run
 //                            interrupted before a company's turn still owes it the re-mapping)
