@@ -44,8 +44,9 @@ Outcome Installation::Run(const std::string& selector) {
     return RunWith(line);
 }
 
-Outcome Installation::RunWith(const std::string& commandLine) {
-    return RunProgram(Program(), {commandLine}, dir_.path());
+Outcome Installation::RunWith(const std::string& commandLine,
+                              const std::map<std::string, std::string>& env) {
+    return RunProgram(Program(), {commandLine}, dir_.path(), env);
 }
 
 std::string Installation::Dump() const {
