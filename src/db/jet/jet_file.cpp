@@ -44,6 +44,22 @@ T readLittleEndian(const unsigned char* p) {
     return v;
 }
 
+// Whether a cracked value, with the bytes its type reads, lies inside a page of `pageSize`.
+bool insidePage(const MdbField& field, int type, std::size_t pageSize) {
+    std::size_t bytes = 0;
+    switch (type) {
+        case MDB_BYTE: bytes = 1; break;
+        case MDB_INT: bytes = 2; break;
+        case MDB_LONGINT: case MDB_FLOAT: bytes = 4; break;
+        case MDB_MONEY: case MDB_DOUBLE: case MDB_DATETIME: bytes = 8; break;
+        case MDB_NUMERIC: bytes = 17; break;
+        default: break;
+    }
+    if (field.start < 0 || field.siz < 0) return false;
+    bytes = std::max(bytes, static_cast<std::size_t>(field.siz));
+    return static_cast<std::size_t>(field.start) + bytes <= pageSize;
+}
+
 // The signatures a Jet file carries, checked before libmdb sees the file, so that a file of
 // some other kind, or a damaged one, is refused instead of being read as garbage (the format
 // has no checksums: damage shows only where it breaks a signature).
@@ -213,7 +229,8 @@ Status JetFile::readTable(std::string_view table, std::string_view condition, Ro
             return Status(jetError(jet_error::kUnrecognizedFormat, "A row of table '" + std::string(def->name) + "' cannot be read."));
         }
         const int cracked = mdb_crack_row(def.get(), start, size, fields.data());
-        if (cracked <= 0) {
+        // A row claiming more columns than its table has is damaged (and its fields would not fit).
+        if (cracked <= 0 || cracked > static_cast<int>(def->num_cols)) {
             return Status(jetError(jet_error::kUnrecognizedFormat, "A row of table '" + std::string(def->name) + "' cannot be read."));
         }
         std::vector<Variant> row(columns.size());
@@ -231,6 +248,11 @@ Status JetFile::readTable(std::string_view table, std::string_view condition, Ro
                 continue;
             }
             if (field.is_null) continue;
+            // A damaged row table can put a value outside its page: refused, never read.
+            if (!insidePage(field, col->col_type, mdb->fmt->pg_size)) {
+                return Status(jetError(jet_error::kUnrecognizedFormat,
+                                       "A row of table '" + std::string(def->name) + "' cannot be read."));
+            }
             const unsigned char* p = mdb->pg_buf + field.start;
             switch (col->col_type) {
                 case MDB_BYTE: row[index] = Variant::integer(p[0]); break;
