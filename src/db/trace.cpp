@@ -73,10 +73,10 @@ namespace {
 // has completed; "N:TERM" sends SIGTERM instead. Only builds with the test suite have it.
 void killAfterStatement() {
     static long count = 0;
-    const char* spec = std::getenv("ACTUALIZA_TEST_KILL_AFTER");
-    if (spec == nullptr || *spec == '\0') return;
+    const char* setting = std::getenv("ACTUALIZA_TEST_KILL_AFTER");
+    if (setting == nullptr || *setting == '\0') return;
     char* rest = nullptr;
-    const long limit = std::strtol(spec, &rest, 10);
+    const long limit = std::strtol(setting, &rest, 10);
     if (++count != limit) return;
     const int sig = std::string_view(rest) == ":TERM" ? SIGTERM : SIGKILL;
     std::raise(sig);
