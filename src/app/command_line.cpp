@@ -7,8 +7,15 @@ namespace {
 
 constexpr char kQuote = '"';
 
-// One parameter of the quoted form, as found between separating commas.
-std::string TakeQuotedParameter(std::string_view raw) {
+// One parameter of the quoted form, as found between separating commas. `last`: the line ends
+// with it.
+std::string TakeQuotedParameter(std::string_view raw, bool last = false) {
+    if (last && !raw.empty() && raw.front() == kQuote &&
+        raw.find(kQuote, 1) == std::string_view::npos) {
+        // No closing quote to drop: only the opening one goes, the last character stays.
+        raw.remove_prefix(1);
+        return std::string(raw);
+    }
     if (!raw.empty() && raw.front() == kQuote) {
         // A quoted parameter ends with its closing quote just before the separator; that
         // character is dropped whatever it is, so that blanks after the closing quote vanish
@@ -65,7 +72,7 @@ std::vector<std::string> SplitQuotedForm(std::string_view line) {
             start = i + 1;
         }
     }
-    parameters.push_back(TakeQuotedParameter(line.substr(start)));
+    parameters.push_back(TakeQuotedParameter(line.substr(start), true));
     return parameters;
 }
 

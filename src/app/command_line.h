@@ -32,7 +32,8 @@ std::string JoinArguments(int argc, const char* const* argv);
 std::vector<std::string> SplitPlainForm(std::string_view line);
 
 // The parameters of a quoted line, each without its enclosing double quotes. A parameter
-// written without quotes is taken whole.
+// written without quotes is taken whole, and so is the last one when the line ends inside its
+// quotes (only its opening quote goes).
 std::vector<std::string> SplitQuotedForm(std::string_view line);
 
 // Reads and validates `line`. A rejected line (empty, or a plain line of fewer than three

@@ -140,6 +140,12 @@ bool TerminalPrompter::AskYesNo(const std::string& question) {
            std::string("sSyY").find(answer[first]) != std::string::npos;
 }
 
+std::function<void(std::string_view)> AvisoEnSalida(std::ostream& out) {
+    return [&out](std::string_view texto) {
+        out << "actualiza-catalogos: " << texto << "\n" << std::flush;
+    };
+}
+
 void TerminalPrompter::ShowCritical(const std::string& message) {
     out_ << message << "\n" << std::flush;
 }
@@ -171,6 +177,11 @@ int ExecConsoleView(Session& session, const ConsoleIo& io) {
     // An allowed close (no run in progress, no selected database) closes the view; like a
     // closed window it does not interrupt the run, but no closing timer is waited for after it.
     bool closed = false;
+    // A notice starts on a line of its own, also in the middle of a progress line.
+    context.SetAvisoOperador([&renderer, aviso = AvisoEnSalida(io.out)](std::string_view texto) {
+        renderer.BreakLine();
+        aviso(texto);
+    });
     context.SetEventPump([&] {
         if (!interrupts.TakePending()) return;
         renderer.BreakLine();
@@ -184,6 +195,7 @@ int ExecConsoleView(Session& session, const ConsoleIo& io) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     context.SetEventPump({});
+    context.SetAvisoOperador(AvisoEnSalida(io.out));
     return session.ExitCode();
 }
 

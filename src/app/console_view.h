@@ -8,9 +8,11 @@
 // Thread safety: none; the view lives on the run's thread. The Ctrl-C handler only sets a flag.
 #pragma once
 
+#include <functional>
 #include <istream>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "app/close_guard.h"
 #include "app/session.h"
@@ -19,6 +21,10 @@
 #include "run/run_context.h"
 
 namespace app {
+
+// Writes an operator notice (run::RunContext::AvisarOperador) as a line of its own on `out`,
+// after the program's name.
+std::function<void(std::string_view)> AvisoEnSalida(std::ostream& out);
 
 // The text mark of a status picture: "[ ]", "[i]", "[✓]", "[✗]".
 const char* StatusMark(run::RowStatus status);

@@ -19,6 +19,8 @@ int main(int argc, char** argv) {
     run::RunContext context(run::ProgramDirectory());
     app::RunSequence run_sequence(app::RunSequence::DependenciasDelPrograma());
     app::Session session(context, &run_sequence);
+    // Notices for the operator go to standard error from the start (the log may be what fails).
+    context.SetAvisoOperador(app::AvisoEnSalida(std::cerr));
     const std::string command_line = app::JoinArguments(argc, argv);
     if (!session.Load(command_line))
         return app::ReportRejectedLine(command_line, run::FechaPrograma(), session.ExitCode(),

@@ -53,8 +53,8 @@ CloseDecision Session::RequestClose(bool requested_by_user, ClosePrompter& promp
 int Session::ExitCode() const {
     if (rejected_) return run::ToInt(run::ExitStatus::kRejectedCommandLine);
     if (outcome_.end_at_once) return run::ToInt(outcome_.status);
-    return run::ToInt(context_.HayIncidencias() ? run::ExitStatus::kWithIncidents
-                                                : run::ExitStatus::kWithoutIncidents);
+    if (context_.HayIncidencias()) return run::ToInt(run::ExitStatus::kWithIncidents);
+    return run::ToInt(outcome_.status);
 }
 
 }  // namespace app

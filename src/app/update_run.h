@@ -13,11 +13,13 @@ namespace app {
 
 struct RunOutcome {
     // False: the run finished; the program performs its close-down and closes through its
-    // timer. True: the program must end at once with `status` (the server was not reachable).
+    // timer, its exit status `status` unless the log's incidents make it worse. True: the
+    // program must end at once with `status` (the server was not reachable).
     bool end_at_once = false;
     run::ExitStatus status = run::ExitStatus::kWithoutIncidents;
 
     static RunOutcome Finished() { return {}; }
+    static RunOutcome FinishedWith(run::ExitStatus status) { return {false, status}; }
     static RunOutcome EndAtOnce(run::ExitStatus status) { return {true, status}; }
 };
 

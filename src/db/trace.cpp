@@ -1,8 +1,10 @@
 #include "db/trace.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <mutex>
+#include <string>
 
 namespace db::trace {
 
@@ -63,8 +65,34 @@ std::optional<Record> parseRecord(std::string_view line) {
     return Record{unescape(parts[0]), unescape(parts[1]), unescape(parts[2]), unescape(parts[3])};
 }
 
+#ifdef ACTUALIZA_TEST_HOOKS
+namespace {
+
+// The test hook behind the kill harness: ACTUALIZA_TEST_KILL_AFTER="N" kills the process with
+// SIGKILL once the Nth statement (counting every record the trace would hold, written or not)
+// has completed; "N:TERM" sends SIGTERM instead. Only builds with the test suite have it.
+void killAfterStatement() {
+    static long count = 0;
+    const char* setting = std::getenv("ACTUALIZA_TEST_KILL_AFTER");
+    if (setting == nullptr || *setting == '\0') return;
+    char* rest = nullptr;
+    const long limit = std::strtol(setting, &rest, 10);
+    if (++count != limit) return;
+    const int sig = std::string_view(rest) == ":TERM" ? SIGTERM : SIGKILL;
+    std::raise(sig);
+}
+
+}  // namespace
+#endif
+
 void write(std::string_view kind, std::string_view database, std::string_view statement,
            const Status& outcome) {
+#ifdef ACTUALIZA_TEST_HOOKS
+    // After the record is written (or would have been): the statement is complete when killed.
+    struct AfterRecord {
+        ~AfterRecord() { killAfterStatement(); }
+    } afterRecord;
+#endif
     const char* path = std::getenv("ACTUALIZA_TRACE");
     if (path == nullptr || *path == '\0') return;
     Record record{outcome.ok() ? "ok" : std::to_string(outcome.error().nativeError),

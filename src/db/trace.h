@@ -7,9 +7,12 @@
 // "insert"; database is the database the connection was opened on. The statement is
 // escaped so that a record is exactly one line: backslash, CR, LF and TAB are written as
 // \\, \r, \n and \t. Connection strings and passwords are never written (a "connect"
-// record carries an empty statement).
+// record carries an empty statement, except a base-data file that could not be opened: its
+// record carries the reason, which names the file).
 // The file is opened, appended and closed per record, so that it is complete if the
 // program is killed; records of concurrent connections do not interleave (one lock).
+// Builds with the test suite also count the records for the kill harness's hook
+// (ACTUALIZA_TEST_KILL_AFTER, tests/app/kill-harness).
 // Thread-safe.
 #pragma once
 

@@ -12,8 +12,12 @@ std::string RutaPrograma(const run::RunContext& ctx) {
 
 std::unique_ptr<db::Connection> AbrirDatosBase(const run::RunContext& ctx) {
     std::unique_ptr<db::Connection> archivo = db::jet::openBaseDataFile(RutaPrograma(ctx));
-    if (archivo == nullptr || !archivo->isOpen()) return nullptr;
-    return archivo;
+    if (archivo != nullptr && archivo->isOpen()) return archivo;
+    // The log says nothing of it: the operator is told (the trace holds the reason too).
+    ctx.AvisarOperador("no se usa el archivo de datos base: " +
+                       (archivo != nullptr ? archivo->lastError().description
+                                           : std::string("no se puede abrir")));
+    return nullptr;
 }
 
 }  // namespace refdata

@@ -19,7 +19,8 @@ namespace refdata {
 std::string RutaPrograma(const run::RunContext& ctx);
 
 // Opens RutaPrograma() + "Include/Datos Base.MDB" (the letter case of the folder and file names
-// does not matter); null when the file is missing or cannot be read as a Jet database.
+// does not matter); null when the file is missing, unreadable or damaged, which the operator is
+// told (run::RunContext::AvisarOperador) with the reason.
 std::unique_ptr<db::Connection> AbrirDatosBase(const run::RunContext& ctx);
 
 }  // namespace refdata

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "schema/column_creation.h"
+#include "schema/pasos_pendientes.h"
 #include "schema/statements.h"
 
 namespace refdata {
@@ -69,11 +70,15 @@ void ActualizaCtaNuevoPgc(run::RunContext& ctx, db::Connection& Conexion,
                           std::string_view Empresa) {
     schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura ctanuevopgc en la empresa",
                             Empresa);
-    const schema::CamposCreados creados =
-        schema::CrearCampos(ctx, Conexion, kCtaNuevoPgc, kCamposCtaNuevoPgc);
-    if (creados.contains("Iban") && creados.contains("Bic")) {
-        RellenarCuentasBancarias(Conexion, ctx.ColeccionBIC, kRellenoCtaNuevoPgc);
-    }
+    schema::PasoTrasGuarda(
+        ctx, Conexion, schema::ClavePaso(kCtaNuevoPgc, "Iban"),
+        schema::FaltanTodas(ctx, kCtaNuevoPgc, {"Iban", "Bic"}),
+        [&] {
+            return schema::GuardaEnLista(
+                ctx, schema::CrearCampos(ctx, Conexion, kCtaNuevoPgc, kCamposCtaNuevoPgc),
+                kCtaNuevoPgc, {"Iban", "Bic"});
+        },
+        [&] { RellenarCuentasBancarias(Conexion, ctx.ColeccionBIC, kRellenoCtaNuevoPgc); });
     schema::Ampliar(Conexion, kCtaNuevoPgc, "CP", "<10", "varchar(10)");
     schema::AmpliacionInformada(
         ctx, Conexion,
@@ -86,11 +91,15 @@ void ActualizaCliBancosDisp(run::RunContext& ctx, db::Connection& Conexion) {
     Conexion.execute(
         "IF COL_LENGTH ('CLIBANCOSDISP','CLIBANCOSENTIDAD') < 10 ALTER TABLE CLIBANCOSDISP "
         "ALTER COLUMN CLIBANCOSENTIDAD varchar(10)");
-    const schema::CamposCreados creados =
-        schema::CrearCampos(ctx, Conexion, kCliBancosDisp, kCamposCliBancosDisp);
-    if (creados.contains("CLIBANCOSIBAN") && creados.contains("CLIBANCOSBIC")) {
-        RellenarCuentasBancarias(Conexion, ctx.ColeccionBIC, kRellenoCliBancosDisp);
-    }
+    schema::PasoTrasGuarda(
+        ctx, Conexion, schema::ClavePaso(kCliBancosDisp, "CLIBANCOSIBAN"),
+        schema::FaltanTodas(ctx, kCliBancosDisp, {"CLIBANCOSIBAN", "CLIBANCOSBIC"}),
+        [&] {
+            return schema::GuardaEnLista(
+                ctx, schema::CrearCampos(ctx, Conexion, kCliBancosDisp, kCamposCliBancosDisp),
+                kCliBancosDisp, {"CLIBANCOSIBAN", "CLIBANCOSBIC"});
+        },
+        [&] { RellenarCuentasBancarias(Conexion, ctx.ColeccionBIC, kRellenoCliBancosDisp); });
 }
 
 }  // namespace refdata

@@ -8,6 +8,7 @@
 
 #include "schema/catalogue_probes.h"
 #include "schema/column_creation.h"
+#include "schema/pasos_pendientes.h"
 #include "schema/sql_text.h"
 
 namespace refdata {
@@ -126,13 +127,26 @@ void TraspasarModulosIndcor(run::RunContext& ctx, db::Connection& Conexion) {
 }
 
 void ActualizaDatosBaseEmpresa(run::RunContext& ctx, db::Connection& Conexion) {
+    // Two one-off steps: the run that drops the old index moves the declared modules across, and
+    // the run that creates the year rebuilds the key and copies last year's rows (and moves the
+    // modules too). Each is owed until done, also to the run after an interrupted one.
     const bool conIndiceAntiguo = schema::ExisteIndice("indcor", "ACTINDICE", Conexion);
-    if (conIndiceAntiguo) Conexion.execute("DROP INDEX INDCOR.ACTINDICE");
+    schema::PasoPendiente traspaso(ctx, Conexion, schema::ClavePaso(kIndcor, "ACTINDICE"));
+    if (conIndiceAntiguo) {
+        traspaso.Marcar();
+        Conexion.execute("DROP INDEX INDCOR.ACTINDICE");
+    }
     Conexion.execute(kRenombrarDBI8);
 
     // The fiscal year heads the list: the run that creates it rebuilds the key.
-    const bool ejercicioNuevo = schema::CrearCampos(ctx, Conexion, kIndcor, kCamposIndcor)
-                                    .contains(kCamposIndcor.front().campo);
+    const std::string_view ejercicio = kCamposIndcor.front().campo;
+    schema::PasoPendiente claveNueva(ctx, Conexion, schema::ClavePaso(kIndcor, ejercicio));
+    if (schema::FaltaColumna(ctx, kIndcor, ejercicio)) claveNueva.Marcar();
+    const schema::ResultadoCampo columna = schema::GuardaEnLista(
+        ctx, schema::CrearCampos(ctx, Conexion, kIndcor, kCamposIndcor), kIndcor, {ejercicio});
+    const bool ejercicioNuevo =
+        columna == schema::ResultadoCampo::Creado ||
+        (columna == schema::ResultadoCampo::YaExistia && claveNueva.Heredado());
 
     if (ejercicioNuevo) {
         const std::string anterior = std::to_string(ctx.clock().year - 1);
@@ -143,8 +157,11 @@ void ActualizaDatosBaseEmpresa(run::RunContext& ctx, db::Connection& Conexion) {
                          ",Ejercicio) select " + std::string(kColumnasCopiaIndcor) +
                          ",YEAR(GETDATE()) from indcor where Ejercicio=" + anterior);
     }
-    if (conIndiceAntiguo || ejercicioNuevo) TraspasarModulosIndcor(ctx, Conexion);
+    if (conIndiceAntiguo || traspaso.Heredado() || ejercicioNuevo)
+        TraspasarModulosIndcor(ctx, Conexion);
     Conexion.clearError();
+    claveNueva.Quitar();
+    traspaso.Quitar();
 }
 
 }  // namespace refdata

@@ -6,6 +6,7 @@
 #include "refdata/catalogos_fiscales.h"
 #include "refdata/statement_list.h"
 #include "schema/column_creation.h"
+#include "schema/pasos_pendientes.h"
 #include "schema/statements.h"
 
 namespace refdata {
@@ -42,14 +43,26 @@ constexpr std::array<std::string_view, 3> kClavePorPeriodo = {
 void ActualizaOperacionesOrm(run::RunContext& ctx, db::Connection& Conexion) {
     // A table of the central database: the start line names no company.
     schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura Operaciones_orm", "");
-    const schema::ResultadoCampo r = schema::CrearCampo(
-        ctx, "CONFIGURACIONIMPUESTOS", "OPERACIONES_ORM", "int", Conexion, 0, true, "0");
-    if (r == schema::ResultadoCampo::Creado) EjecutarEnOrden(Conexion, kConfiguracionOperaciones);
+    schema::PasoTrasGuarda(
+        ctx, Conexion, schema::ClavePaso("OPERACIONES_ORM", "CONFIGURACIONIMPUESTOS"),
+        schema::FaltaColumna(ctx, "OPERACIONES_ORM", "CONFIGURACIONIMPUESTOS"),
+        [&] {
+            return schema::CrearCampo(ctx, "CONFIGURACIONIMPUESTOS", "OPERACIONES_ORM", "int",
+                                      Conexion, 0, true, "0");
+        },
+        [&] { EjecutarEnOrden(Conexion, kConfiguracionOperaciones); });
 }
 
 void ActualizaModulos(run::RunContext& ctx, db::Connection& Conexion) {
-    if (schema::CrearCampos(ctx, Conexion, kModulos, kCamposModulos).contains(kCampoPeriodo))
-        EjecutarEnOrden(Conexion, kClavePorPeriodo);
+    schema::PasoTrasGuarda(
+        ctx, Conexion, schema::ClavePaso(kModulos, kCampoPeriodo),
+        schema::FaltaColumna(ctx, kModulos, kCampoPeriodo),
+        [&] {
+            return schema::GuardaEnLista(
+                ctx, schema::CrearCampos(ctx, Conexion, kModulos, kCamposModulos), kModulos,
+                {kCampoPeriodo});
+        },
+        [&] { EjecutarEnOrden(Conexion, kClavePorPeriodo); });
 }
 
 void ActualizaActividadesOrm(run::RunContext&, db::Connection& Conexion) {

@@ -6,6 +6,7 @@
 #include "refdata/catalogos_fiscales.h"
 #include "refdata/statement_list.h"
 #include "schema/column_creation.h"
+#include "schema/pasos_pendientes.h"
 #include "schema/properties.h"
 
 namespace refdata {
@@ -53,14 +54,45 @@ void CambioVersionado(db::Connection& Conexion, double version, std::string_view
     schema::GuardarVersion(Conexion, kIvatab, textoVersion);
 }
 
+// Whether IVATAB has rows and none of them holds a TipoIVA2010: the column was never filled.
+// Asked only where the phase keeps its steps' markers (schema/pasos_pendientes.h).
+bool SinTiposIVA2010(const run::RunContext& ctx, db::Connection& Conexion) {
+    if (!ctx.pasos.activos) return false;
+    Conexion.clearError();
+    auto cuenta = Conexion.openRecordset("SELECT COUNT(*), COUNT(TipoIVA2010) FROM IVATAB",
+                                         db::CursorType::ForwardOnly, db::LockType::ReadOnly);
+    bool vacia = false;
+    if (cuenta != nullptr && !cuenta->eof()) {
+        vacia = cuenta->value(size_t{0}).toText() != "0" && cuenta->value(size_t{1}).toText() == "0";
+        cuenta->close();
+    }
+    Conexion.clearError();
+    return vacia;
+}
+
 }  // namespace
 
 void ActualizaTipoIVA2010(run::RunContext& ctx, db::Connection& Conexion) {
-    const schema::ResultadoCampo r =
-        schema::CrearCampo(ctx, "TipoIVA2010", kIvatab, "float", Conexion, 0, false, "0");
-    if (r != schema::ResultadoCampo::Creado) return;
-    ctx.ActualizarIVAProveedores = true;
-    EjecutarEnOrden(Conexion, kRellenoTipoIVA2010);
+    schema::PasoTrasGuarda(
+        ctx, Conexion, schema::ClavePaso(kIvatab, "TipoIVA2010"),
+        schema::FaltaColumna(ctx, kIvatab, "TipoIVA2010"),
+        [&] {
+            const schema::ResultadoCampo r = schema::CrearCampo(ctx, "TipoIVA2010", kIvatab,
+                                                                "float", Conexion, 0, false, "0");
+            if (r != schema::ResultadoCampo::YaExistia || !SinTiposIVA2010(ctx, Conexion))
+                return r;
+            // The column is there but holds no rate at all: whoever added it (a hand, or a run
+            // stopped before its fill and without a marker) never did the step it brings.
+            Conexion.execute(schema::SentenciaRellenarCampo("TipoIVA2010", kIvatab, "0"));
+            return schema::ResultadoCampo::Creado;
+        },
+        [&] {
+            ctx.ActualizarIVAProveedores = true;
+            EjecutarEnOrden(Conexion, kRellenoTipoIVA2010);
+            // The companies' own markers are written before this one goes: from then on each
+            // company database remembers what it is owed, whatever happens to this run.
+            if (ctx.anotarPasoEnEmpresas) ctx.anotarPasoEnEmpresas(kPasoRegimenesIvaProveedores);
+        });
 }
 
 void ActualizaIVA2010(run::RunContext&, db::Connection& Conexion) {

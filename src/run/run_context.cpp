@@ -1,5 +1,6 @@
 #include "run/run_context.h"
 
+#include <string>
 #include <utility>
 
 namespace run {
@@ -7,6 +8,17 @@ namespace run {
 RunContext::RunContext(std::filesystem::path directory, Clock clock_function)
     : programDirectory(std::move(directory)),
       clock(std::move(clock_function)),
-      log(programDirectory / kLogFileName, clock) {}
+      log(programDirectory / kLogFileName, clock) {
+    log.SetFailureHook([this](const std::filesystem::path& file, std::string_view reason) {
+        AvisarOperador("no se puede escribir el log " + file.string() + " (" + std::string(reason) +
+                       ")");
+    });
+}
+
+void RunContext::AvisarOperador(std::string_view texto) const {
+    if (!aviso_operador_ || avisados_.contains(texto)) return;
+    avisados_.emplace(texto);
+    aviso_operador_(texto);
+}
 
 }  // namespace run

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -20,6 +21,7 @@
 #include "run/coleccion_bic.h"
 #include "run/date_time_text.h"
 #include "run/parametros_ejecucion.h"
+#include "run/pasos_pendientes.h"
 #include "run/process_grid.h"
 #include "run/progress.h"
 #include "run/update_log.h"
@@ -48,6 +50,12 @@ class RunContext {
     // Entity code -> BIC, loaded from the base-data file before the company phase; read by the
     // bank-account backfills.
     run::ColeccionBIC ColeccionBIC;
+    // The one-off steps' markers of the database the current phase works on.
+    run::PasosPendientes pasos;
+    // Writes the marker of step `clave` into every company database of the run, so that the
+    // company phase owes that step even if this run is interrupted before reaching it. Installed
+    // by the run sequence (which owns the connections); does nothing until then.
+    std::function<void(std::string_view clave)> anotarPasoEnEmpresas;
 
     void EscribirLog(std::string_view procedimiento, std::string_view mensaje,
                      std::string_view textoServidor, std::int16_t nivel) {
@@ -65,8 +73,18 @@ class RunContext {
     }
     void SetEventPump(std::function<void()> pump) { event_pump_ = std::move(pump); }
 
+    // Tells the operator what the log cannot or does not carry (an unwritable log, a selector
+    // that matches no company, an unusable base-data file): the view installs where it goes
+    // (standard error). A text already told is not repeated. Does nothing until installed.
+    void AvisarOperador(std::string_view texto) const;
+    void SetAvisoOperador(std::function<void(std::string_view)> aviso) {
+        aviso_operador_ = std::move(aviso);
+    }
+
   private:
     std::function<void()> event_pump_;
+    std::function<void(std::string_view)> aviso_operador_;
+    mutable std::set<std::string, std::less<>> avisados_;
 };
 
 }  // namespace run

@@ -1,6 +1,8 @@
 #include "run/update_log.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 #include "run/windows1252.h"
@@ -48,13 +50,19 @@ void UpdateLog::EscribirLog(std::string_view procedimiento, std::string_view men
     Write(line, "ab");
 }
 
-void UpdateLog::Write(std::string_view line, const char* mode) const {
+void UpdateLog::Write(std::string_view line, const char* mode) {
     std::string bytes = ToWindows1252(line);
     bytes.append(kLineEnd).append(kSeparator).append(kLineEnd);
+    errno = 0;
     std::FILE* out = std::fopen(file_.c_str(), mode);
-    if (out == nullptr) return;  // the entry is lost; the run goes on
-    std::fwrite(bytes.data(), 1, bytes.size(), out);
-    std::fclose(out);
+    bool written = out != nullptr;
+    if (out != nullptr) {
+        written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+        written = std::fclose(out) == 0 && written;
+    }
+    if (written || failure_reported_) return;  // a lost entry is told once; the run goes on
+    failure_reported_ = true;
+    if (failure_hook_) failure_hook_(file_, errno != 0 ? std::strerror(errno) : "write failed");
 }
 
 }  // namespace run

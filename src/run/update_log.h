@@ -5,13 +5,15 @@
 // closing it again, so that the file is complete at every moment, also if the program is killed.
 // Each entry is one line followed by a separator of twenty "-", in Windows-1252 with CRLF line
 // ends. A failure to write (locked file, directory not writable) loses that entry and nothing
-// else: the log never stops the program.
+// else: the log never stops the program. The first such failure is handed to the failure hook
+// (the operator is told there, since the log cannot tell anyone); later ones are not.
 //
 // Thread safety: none; the whole run happens on one thread.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -48,13 +50,20 @@ class UpdateLog {
 
     const std::filesystem::path& file() const { return file_; }
 
+    // Called once, on the first entry that could not be written, with the file and the
+    // system's reason.
+    using FailureHook = std::function<void(const std::filesystem::path& file, std::string_view reason)>;
+    void SetFailureHook(FailureHook hook) { failure_hook_ = std::move(hook); }
+
   private:
     // Writes `line` and the separator, converted to Windows-1252, with CRLF line ends.
-    void Write(std::string_view line, const char* mode) const;
+    void Write(std::string_view line, const char* mode);
 
     std::filesystem::path file_;
     Clock clock_;
     bool hay_incidencias_ = false;
+    FailureHook failure_hook_;
+    bool failure_reported_ = false;
 };
 
 }  // namespace run

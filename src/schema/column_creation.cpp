@@ -2,8 +2,10 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <optional>
 
 #include "run/update_log.h"
+#include "schema/pasos_pendientes.h"
 #include "schema/sql_text.h"
 #include "schema/statements.h"
 
@@ -64,11 +66,21 @@ ResultadoCampo CrearCampo(run::RunContext& ctx, std::string_view Campo, std::str
                           std::string_view Tipo, db::Connection& Conexion, const Longitud& longitud,
                           bool NotNull, std::string_view Defecto) {
     const std::string alter = SentenciaCrearCampo(Campo, Tabla, Tipo, longitud, NotNull, Defecto);
+    // A nullable column gets its default into the existing rows only through the UPDATE that
+    // follows: a run killed between the two would leave them NULL for good, so the fill is a
+    // one-off step with a marker. (NOT NULL columns are filled by the ALTER itself.)
+    std::optional<PasoPendiente> relleno;
+    if (!Defecto.empty() && !NotNull) {
+        relleno.emplace(ctx, Conexion, ClaveColumna(Tabla, Campo));
+        if (FaltaColumna(ctx, Tabla, Campo)) relleno->Marcar();
+    }
     Conexion.clearError();
     const db::Status resultado = Conexion.execute(alter);
     if (resultado.ok()) {
         // Rows that existed before the column get the default too, also where it allows NULL.
         if (!Defecto.empty()) Conexion.execute(SentenciaRellenarCampo(Campo, Tabla, Defecto));
+        if (relleno) relleno->Quitar();
+        AnotarColumna(ctx, Tabla, Campo);
         ctx.EscribirLog("",
                         MensajeEmpresa(ctx, "Campo " + std::string(Campo) +
                                                 " actualizado correctamente en la empresa "),
@@ -76,7 +88,18 @@ ResultadoCampo CrearCampo(run::RunContext& ctx, std::string_view Campo, std::str
         return ResultadoCampo::Creado;
     }
     const db::Error& error = resultado.error();
-    if (error.nativeError == kErrorColumnaDuplicada) return ResultadoCampo::YaExistia;
+    if (error.nativeError == kErrorColumnaDuplicada) {
+        if (relleno && relleno->Heredado()) {
+            // An interrupted run added the column and may not have filled it.
+            Conexion.execute(SentenciaRellenarCampo(Campo, Tabla, Defecto));
+            Conexion.clearError();
+            Conexion.setPendingError(resultado);
+        }
+        if (relleno) relleno->Quitar();
+        AnotarColumna(ctx, Tabla, Campo);
+        return ResultadoCampo::YaExistia;
+    }
+    if (relleno) relleno->Quitar();
     ctx.EscribirLog(
         kProcedimientoFormActivate,
         MensajeEmpresa(ctx, "Error al crear el campo " + std::string(Campo) + " en la empresa "),

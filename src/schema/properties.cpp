@@ -1,5 +1,7 @@
 #include "schema/properties.h"
 
+#include "schema/catalogue_probes.h"
+#include "schema/pasos_pendientes.h"
 #include "schema/sql_text.h"
 
 namespace schema {
@@ -89,7 +91,7 @@ void CrearPropiedadesEmpresa(db::Connection& Conexion) {
     Conexion.execute("CREATE UNIQUE INDEX PROIDX ON PROPIEDADES (NOMBRE)");
 }
 
-void MigrarPropiedadesExtendidas(db::Connection& Conexion) {
+void MigrarPropiedadesExtendidas(run::RunContext& ctx, db::Connection& Conexion) {
     Conexion.clearError();
     auto tablas = Conexion.openRecordset(
         "select Table_Name from INFORMATION_SCHEMA.TABLES where Table_name like 'PROPIEDADES' "
@@ -111,19 +113,31 @@ void MigrarPropiedadesExtendidas(db::Connection& Conexion) {
             cuenta->close();
         }
     }
+    const bool tablaNueva = tablas->bof() && tablas->eof();
     tablas->close();
-    if (!crear) return;
+    PasoPendiente copia(ctx, Conexion, ClavePaso("PROPIEDADES", "PROPIDX"));
+    if (!crear && !copia.Heredado()) return;
 
-    Conexion.clearError();
-    Conexion.execute("CREATE TABLE PROPIEDADES (NOMBRE varchar(128), VALOR varchar(128))");
-    Conexion.clearError();
-    // PROPIDX marks the migration as done: where it already exists the copy is not repeated.
-    if (!Conexion.execute("CREATE UNIQUE INDEX PROPIDX ON PROPIEDADES (NOMBRE)").ok()) return;
+    if (crear) {
+        if (ctx.pasos.activos && (tablaNueva || !ExisteIndice("PROPIEDADES", "PROPIDX", Conexion)))
+            copia.Marcar();
+        Conexion.clearError();
+        Conexion.execute("CREATE TABLE PROPIEDADES (NOMBRE varchar(128), VALOR varchar(128))");
+        Conexion.clearError();
+        // PROPIDX marks the migration as done: where it already exists the copy is not repeated
+        // (unless an interrupted run created it and did not get as far as the copy).
+        if (!Conexion.execute("CREATE UNIQUE INDEX PROPIDX ON PROPIEDADES (NOMBRE)").ok() &&
+            !copia.Heredado()) {
+            copia.Quitar();
+            return;
+        }
+    }
     Conexion.execute("Grant all on propiedades to public");
     Conexion.execute(
         "insert into propiedades select name, cast(value as varchar(128)) FROM "
         "::fn_listextendedproperty(NULL, NULL, NULL, NULL, NULL, NULL, NULL)");
     Conexion.execute("EXEC sp_dropextendedproperty 'VERSION', NULL, NULL, NULL, NULL, NULL, NULL");
+    copia.Quitar();
 }
 
 double VersionGuardada(db::Connection& Conexion, std::string_view Objeto) {

@@ -22,6 +22,7 @@
 #include <string_view>
 
 #include "db/connection.h"
+#include "run/run_context.h"
 
 namespace schema {
 
@@ -47,7 +48,9 @@ void CrearPropiedadesEmpresa(db::Connection& Conexion);
 // columns nullable) and the index PROPIDX and, only when the index was created, grants it to
 // public, copies every database-level extended property into it (values cut to 128
 // characters) and drops the extended property VERSION. A table holding rows is never touched.
-void MigrarPropiedadesExtendidas(db::Connection& Conexion);
+// The copy is a one-off step owed by the run that creates PROPIDX (schema/pasos_pendientes.h):
+// a run interrupted after the index still owes it to the next one.
+void MigrarPropiedadesExtendidas(run::RunContext& ctx, db::Connection& Conexion);
 
 // --- Version stamps -------------------------------------------------------------------
 // A one-off correction of object X runs only while the version stored under (X, "VERSION")

@@ -59,8 +59,10 @@ TEST(SplitQuotedForm, QuotedParametersKeepTheirFormerReading) {
     EXPECT_THAT(SplitQuotedForm("\"sa\",,\"SRV\","), ElementsAre("sa", "", "SRV", ""));
     // Only the enclosing quotes go; quotes inside the parameter stay.
     EXPECT_THAT(SplitQuotedForm("\"a\"\"b\",\"\"\""), ElementsAre("a\"\"b", ""));
-    // An unterminated quote keeps every later comma inside.
-    EXPECT_THAT(SplitQuotedForm("\"sa,pw,SRV"), ElementsAre("sa,pw,SR"));
+    // An unterminated quote keeps every later comma inside, and its last character.
+    EXPECT_THAT(SplitQuotedForm("\"sa,pw,SRV"), ElementsAre("sa,pw,SRV"));
+    EXPECT_THAT(SplitQuotedForm("\"NULL\",\"\",\"/srv/datos"), ElementsAre("NULL", "", "/srv/datos"));
+    EXPECT_THAT(SplitQuotedForm("\"sa\",\"pw\",\"S"), ElementsAre("sa", "pw", "S"));
     EXPECT_THAT(SplitQuotedForm("\""), ElementsAre(""));
 }
 

@@ -57,17 +57,15 @@ Outcome Installation::Run(const std::string& selector) {
     return RunWith(line);
 }
 
-Outcome Installation::RunWith(const std::string& commandLine) {
-    return RunProgram(Program(), {commandLine}, dir_.path());
+Outcome Installation::RunWith(const std::string& commandLine,
+                              const std::map<std::string, std::string>& env) {
+    return RunProgram(Program(), {commandLine}, dir_.path(), env);
 }
 
 std::string Installation::Dump() const {
-    std::string out;
-    for (const auto& row : Rows("", "SELECT name FROM sysdatabases WHERE dbid > 4 ORDER BY name")) {
-        std::unique_ptr<db::Connection> connection = Connect(row[0]);
-        out += "database " + row[0] + "\n" + test_support::DumpDatabase(*connection);
-    }
-    return out;
+    std::string error;
+    std::string out = test_support::DumpDataDirectory(Server(), error);
+    return error.empty() ? out : "error " + error + "\n";
 }
 
 std::string Installation::LogBytes() const {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,8 +34,12 @@ class Installation {
 
     // Runs the program with "NULL,,<server>" and, when not empty, ",<selector>".
     Outcome Run(const std::string& selector = "");
-    // Runs the program with this command line (another server, a login).
-    Outcome RunWith(const std::string& commandLine);
+    // Runs the program with this command line (another server, a login), and these variables
+    // in its environment.
+    Outcome RunWith(const std::string& commandLine,
+                    const std::map<std::string, std::string>& env = {});
+    // The program's folder (the log, Include/Datos Base.MDB).
+    std::filesystem::path ProgramFolder() const { return dir_.path() / "programa"; }
 
     // The log of the last run: its raw bytes, and its entries after the start line as UTF-8.
     std::string LogBytes() const;

@@ -4,17 +4,18 @@
 // the first run, the quiet second run and a run for one company.
 #include <gtest/gtest.h>
 
-#include <ctime>
 #include <regex>
-#include <sstream>
 
 #include "app/installation.h"
+#include "support/database_dump.h"
 #include "support/tds_server_process.h"
 
 namespace app_test {
 namespace {
 
+using test_support::DumpDifferences;
 using test_support::TdsServerProcess;
+using test_support::WithoutToday;
 
 // The log with what may differ between two runs made the same: dates and times, and the
 // server's name.
@@ -23,36 +24,6 @@ std::string Comparable(std::string log, const std::string& server) {
         log.replace(at, server.size(), "<server>");
     static const std::regex stamp(R"(\d\d/\d\d/\d\d\d\d \d\d:\d\d:\d\d)");
     return std::regex_replace(log, stamp, "<date>");
-}
-
-// A dump with the moments the run itself wrote (defaults of GETDATE() and the like, today's
-// date) masked: two runs a second apart write different ones.
-std::string WithoutToday(const std::string& dump) {
-    const std::time_t now = std::time(nullptr);
-    char today[16];
-    std::strftime(today, sizeof today, "%d/%m/%Y", std::localtime(&now));
-    return std::regex_replace(dump, std::regex(std::string(today) + R"( \d\d:\d\d:\d\d)"), "<now>");
-}
-
-// Where two long texts part: the first differing lines, with their line numbers.
-std::string Differences(const std::string& expected, const std::string& got) {
-    auto lines = [](const std::string& text) {
-        std::vector<std::string> out;
-        std::istringstream in(text);
-        for (std::string line; std::getline(in, line);)
-            out.push_back(line);
-        return out;
-    };
-    const auto a = lines(expected), b = lines(got);
-    std::string out;
-    int shown = 0;
-    for (size_t i = 0; i < std::max(a.size(), b.size()) && shown < 15; ++i) {
-        const std::string x = i < a.size() ? a[i] : "<none>", y = i < b.size() ? b[i] : "<none>";
-        if (x == y) continue;
-        out += "line " + std::to_string(i + 1) + "\n  in process: " + x + "\n  over TDS:   " + y + "\n";
-        ++shown;
-    }
-    return out;
 }
 
 // Runs both installations with each selector in turn, `inProcess` on the embedded engine and
@@ -86,10 +57,10 @@ void ExpectSameRuns(Installation& inProcess, Installation& overTds,
         serverName[serverName.rfind(':')] = ',';
         const std::string logInProcess = Comparable(inProcess.LogBytes(), inProcess.Server());
         const std::string logOverTds = Comparable(overTds.LogBytes(), serverName);
-        EXPECT_TRUE(logOverTds == logInProcess) << Differences(logInProcess, logOverTds);
+        EXPECT_TRUE(logOverTds == logInProcess) << DumpDifferences(logInProcess, logOverTds, "in process", "over TDS");
         const std::string dumpInProcess = WithoutToday(inProcess.Dump());
         const std::string dumpOverTds = WithoutToday(overTds.Dump());
-        EXPECT_TRUE(dumpOverTds == dumpInProcess) << Differences(dumpInProcess, dumpOverTds);
+        EXPECT_TRUE(dumpOverTds == dumpInProcess) << DumpDifferences(dumpInProcess, dumpOverTds, "in process", "over TDS");
     }
 }
 

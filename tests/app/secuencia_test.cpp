@@ -254,10 +254,17 @@ TEST_F(SecuenciaTest, ACompanySelectorSkipsTheCentralPhaseShowingTheBarFull) {
 }
 
 TEST_F(SecuenciaTest, ASelectorNamingNoCompanyEndsWithoutCompanyPhaseOrFinalMessage) {
+    std::vector<std::string> avisos;
+    ctx_.SetAvisoOperador([&](std::string_view texto) { avisos.emplace_back(texto); });
     ctx_.parametros.EmpresaSolicitada = "0099";
-    Run();
+    const RunOutcome outcome = Run();
     EXPECT_THAT(visto_, IsEmpty());
-    EXPECT_THAT(Entries(), IsEmpty());
+    // The operator and the log are told, and the run does not end well.
+    const std::string aviso = "Ninguna empresa tiene el código 0099: no se actualiza nada";
+    EXPECT_THAT(Entries(), ElementsAre("Advertencia en el procedimiento RealizarConexion:  " + aviso));
+    EXPECT_THAT(avisos, ElementsAre(aviso));
+    EXPECT_FALSE(outcome.end_at_once);
+    EXPECT_EQ(outcome.status, run::ExitStatus::kWithIncidents);
 }
 
 TEST_F(SecuenciaTest, AnUnreachableServerEndsTheProgramAtOnceWithoutTouchingAnyDatabase) {

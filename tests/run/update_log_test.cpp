@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
 #include "run/test_files.h"
 
 namespace run {
@@ -110,13 +115,20 @@ TEST_F(UpdateLogTest, ServerTextsWithCharactersOutsideTheCodePageKeepTheEntry) {
     EXPECT_NE(text.find(" \xF3\r\n" + kSep), std::string::npos);
 }
 
-TEST(UpdateLogFailures, AnUnwritableLogIsIgnored) {
+TEST(UpdateLogFailures, AnUnwritableLogIsIgnoredAndToldOnce) {
     TempDir dir;
     UpdateLog log(dir.path() / "missing" / kLogFileName, CurrentLocalDateTime);
+    std::vector<std::string> told;
+    log.SetFailureHook([&](const std::filesystem::path& file, std::string_view reason) {
+        told.push_back(file.string() + ": " + std::string(reason));
+    });
     log.IniciarLog();
     log.EscribirLog("Load", "Parametros Incorrectos", "", kNivelError);
+    log.EscribirLog("Load", "m", "", kNivelInformacion);
     EXPECT_TRUE(log.HayIncidencias());  // the flag is kept even when the entry is lost
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "missing"));
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0], (dir.path() / "missing" / kLogFileName).string() + ": " + std::strerror(ENOENT));
 }
 
 TEST(UpdateLogFailures, ALogPathTakenByADirectoryIsIgnored) {

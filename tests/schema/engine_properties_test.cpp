@@ -5,6 +5,7 @@
 #include "schema/catalogue_probes.h"
 #include "schema/column_type_change.h"
 #include "schema/properties.h"
+#include "support/run_fixture.h"
 #include "support/embedded_server.h"
 
 namespace schema {
@@ -72,7 +73,7 @@ TEST_F(EnginePropertiesTest, MigrationCopiesExtendedPropertiesIntoANewTable) {
     db::Connection& empresa =
         Base("Empresa_0001", {"EXEC sp_addextendedproperty 'VERSION', '1001'",
                               "EXEC sp_addextendedproperty 'LARGA', '" + larga + "'"});
-    MigrarPropiedadesExtendidas(empresa);
+    MigrarPropiedadesExtendidas(test_support::RunFixture().ctx(), empresa);
     EXPECT_EQ(Consulta("SELECT NOMBRE, VALOR FROM PROPIEDADES ORDER BY NOMBRE"),
               (Filas{{"LARGA", larga.substr(0, 128)}, {"VERSION", "1001"}}));
     EXPECT_TRUE(ExisteIndice("PROPIEDADES", "PROPIDX", empresa));
@@ -80,7 +81,7 @@ TEST_F(EnginePropertiesTest, MigrationCopiesExtendedPropertiesIntoANewTable) {
                        "NULL, NULL)"),
               (Filas{{"LARGA"}}));
     // A second run finds rows and changes nothing.
-    MigrarPropiedadesExtendidas(empresa);
+    MigrarPropiedadesExtendidas(test_support::RunFixture().ctx(), empresa);
     EXPECT_EQ(Consulta("SELECT COUNT(*) FROM PROPIEDADES"), (Filas{{"2"}}));
 }
 
@@ -88,20 +89,20 @@ TEST_F(EnginePropertiesTest, MigrationFillsAnEmptyTableOnceAndLeavesAFullOneAlon
     db::Connection& empresa =
         Base("Empresa_0001", {"EXEC sp_addextendedproperty 'VERSION', '1001'"});
     CrearPropiedadesEmpresa(empresa);
-    MigrarPropiedadesExtendidas(empresa);
+    MigrarPropiedadesExtendidas(test_support::RunFixture().ctx(), empresa);
     EXPECT_EQ(Consulta("SELECT NOMBRE, VALOR FROM PROPIEDADES"), (Filas{{"VERSION", "1001"}}));
 
     db::Connection& otra = Base("Empresa_0002", {"EXEC sp_addextendedproperty 'VERSION', '7'"});
     CrearPropiedadesEmpresa(otra);
     GuardarPropiedadEmpresa(otra, "PLADIO_FECHA", "01/01/2026 00:00:00");
-    MigrarPropiedadesExtendidas(otra);
+    MigrarPropiedadesExtendidas(test_support::RunFixture().ctx(), otra);
     EXPECT_EQ(Consulta("SELECT NOMBRE FROM PROPIEDADES"), (Filas{{"PLADIO_FECHA"}}));
     EXPECT_FALSE(ExisteIndice("PROPIEDADES", "PROPIDX", otra));
 }
 
 TEST_F(EnginePropertiesTest, MigrationWithoutExtendedPropertiesCreatesAnEmptyTable) {
     db::Connection& empresa = Base("Empresa_0001");
-    MigrarPropiedadesExtendidas(empresa);
+    MigrarPropiedadesExtendidas(test_support::RunFixture().ctx(), empresa);
     EXPECT_TRUE(ExisteObjeto("PROPIEDADES", empresa));
     EXPECT_EQ(Consulta("SELECT COUNT(*) FROM PROPIEDADES"), (Filas{{"0"}}));
 }

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "support/run_fixture.h"
 #include "support/scripted_connection.h"
 
 namespace schema {
@@ -148,7 +149,7 @@ const std::string kBorrar =
 
 TEST(MigrarPropiedadesExtendidas, WithoutTableCreatesItAndCopiesTheProperties) {
     ScriptedConnection conn;
-    MigrarPropiedadesExtendidas(conn);
+    MigrarPropiedadesExtendidas(test_support::RunFixture().ctx(), conn);
     EXPECT_THAT(conn.Enviadas(),
                 ElementsAre(kTablaPropiedades, kCrear, kIndice, kGrant, kCopia, kBorrar));
 }
@@ -157,7 +158,7 @@ TEST(MigrarPropiedadesExtendidas, TableWithRowsIsNeverTouched) {
     ScriptedConnection conn;
     conn.Devuelve(kTablaPropiedades, Filas({"Table_Name"}, {{"PROPIEDADES"}}));
     conn.Devuelve(kCuenta, Filas({""}, {{"3"}}));
-    MigrarPropiedadesExtendidas(conn);
+    MigrarPropiedadesExtendidas(test_support::RunFixture().ctx(), conn);
     EXPECT_THAT(conn.Enviadas(), ElementsAre(kTablaPropiedades, kCuenta));
 }
 
@@ -166,7 +167,7 @@ TEST(MigrarPropiedadesExtendidas, EmptyTableGetsTheCopyOnce) {
     conn.Devuelve(kTablaPropiedades, Filas({"Table_Name"}, {{"PROPIEDADES"}}));
     conn.Devuelve(kCuenta, Filas({""}, {{"0"}}));
     conn.FallaCon(kCrear, ErrorServidor(2714, "There is already an object named 'PROPIEDADES'"));
-    MigrarPropiedadesExtendidas(conn);
+    MigrarPropiedadesExtendidas(test_support::RunFixture().ctx(), conn);
     EXPECT_THAT(conn.Enviadas(),
                 ElementsAre(kTablaPropiedades, kCuenta, kCrear, kIndice, kGrant, kCopia, kBorrar));
     // Once PROPIDX exists the copy is not repeated.
@@ -177,14 +178,14 @@ TEST(MigrarPropiedadesExtendidas, EmptyTableGetsTheCopyOnce) {
     marcada.FallaCon(kIndice, ErrorServidor(1913,
                                             "The operation failed because an index or "
                                             "statistics with name 'PROPIDX' already exists"));
-    MigrarPropiedadesExtendidas(marcada);
+    MigrarPropiedadesExtendidas(test_support::RunFixture().ctx(), marcada);
     EXPECT_THAT(marcada.Enviadas(), ElementsAre(kTablaPropiedades, kCuenta, kCrear, kIndice));
 }
 
 TEST(MigrarPropiedadesExtendidas, FailingCatalogueQueryDoesNothing) {
     ScriptedConnection conn;
     conn.FallaCon(kTablaPropiedades, ErrorServidor(208, "Invalid object name"));
-    MigrarPropiedadesExtendidas(conn);
+    MigrarPropiedadesExtendidas(test_support::RunFixture().ctx(), conn);
     EXPECT_THAT(conn.Enviadas(), ElementsAre(kTablaPropiedades));
 }
 

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "schema/catalogue_probes.h"
+#include "schema/pasos_pendientes.h"
 
 namespace app {
 
@@ -42,7 +43,18 @@ std::optional<std::int16_t> ProgresoDePaso(std::int16_t pasoProgreso, std::int16
 void EjecutarPasos(std::span<const Paso> pasos, const EntornoPaso& entorno,
                    std::int16_t pasoProgreso) {
     for (const Paso& paso : pasos) {
-        if (GuardaCumplida(paso.guarda, entorno.conexion)) paso.rutina(entorno);
+        if (paso.guarda.clase == Guarda::Clase::kNoExiste) {
+            // The step creates the table its guard misses: a run killed half-way through it
+            // would find the table next time and skip the rest for good (an index never made).
+            schema::PasoPendiente marca(entorno.ctx, entorno.conexion,
+                                        schema::ClavePaso(paso.guarda.tabla, ""));
+            const bool falta = GuardaCumplida(paso.guarda, entorno.conexion);
+            if (falta) marca.Marcar();
+            if (falta || marca.Heredado()) paso.rutina(entorno);
+            marca.Quitar();
+        } else if (GuardaCumplida(paso.guarda, entorno.conexion)) {
+            paso.rutina(entorno);
+        }
         if (paso.progreso > 0) {
             if (std::optional<std::int16_t> n = ProgresoDePaso(pasoProgreso, paso.progreso))
                 entorno.ctx.progress.AvanzarProgreso(*n);

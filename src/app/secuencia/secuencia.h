@@ -12,9 +12,12 @@
 //      every company row is updated in order (a company whose database cannot be opened is
 //      marked failed and the bar shown full), and the final message is written.
 //
+// Each phase keeps the one-off steps' markers of its database (schema/pasos_pendientes.h): it
+// reads them when it begins and drops their table, left empty, when it ends.
+//
 // Everything the run reaches outside itself — the three connection routines, the BIC loader,
-// the program date and the two phases' step tables — is handed in (Dependencias), so that
-// tests can run the whole sequence against scripted servers.
+// the company markers, the program date and the two phases' step tables — is handed in
+// (Dependencias), so that tests can run the whole sequence against scripted servers.
 //
 // Thread safety: none; runs on the view's thread.
 #pragma once
@@ -47,6 +50,9 @@ class RunSequence : public UpdateRun {
         AperturaCentral abreconexionSimple;
         AperturaEmpresa abreconexionEmpresa;
         std::function<void(run::RunContext&)> cargarCodigosBIC;
+        // Writes a step's marker into every company database of the grid (run::RunContext's
+        // anotarPasoEnEmpresas); empty: no company gets it.
+        std::function<void(run::RunContext&, std::string_view clave)> anotarPasoEnEmpresas;
         std::span<const Paso> pasosCentrales;
         std::span<const Paso> pasosEmpresa;
         // The release stamp written into every database.
@@ -68,6 +74,14 @@ class RunSequence : public UpdateRun {
 
     Dependencias dep_;
 };
+
+// Writes the marker of step `clave` into the database of every company row of the grid, through
+// connections of its own that log nothing; a company whose database cannot be opened gets none
+// (its update fails anyway).
+void AnotarPasoEnEmpresas(run::RunContext& ctx, std::string_view clave);
+
+// The warning (log and operator) of a one-company selector that matches no company.
+std::string TextoSinEmpresa(std::string_view selector);
 
 // The final message's text for the given incident flag and date-time text.
 std::string TextoMensajeFinal(bool hayIncidencias, std::string_view fecha);

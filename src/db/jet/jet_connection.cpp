@@ -66,7 +66,8 @@ private:
 
 std::unique_ptr<Connection> closedWith(const std::string& name, const Status& status) {
     auto closed = std::make_unique<ClosedConnection>(name);
-    closed->traceStatement("connect", "", status);
+    // No connection string here: the trace gets the reason, so that it says why the file is not used.
+    closed->traceStatement("connect", status.error().description, status);
     closed->setPendingError(status);
     return closed;
 }

@@ -5,7 +5,10 @@
 #include <glib.h>
 #include <mdbtools.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <iterator>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -34,21 +37,77 @@ struct GFree {
 };
 using GString = std::unique_ptr<char, GFree>;
 
-// A Jet file starts with a page whose bytes 4..18 say "Standard Jet DB" (or "Standard
-// ACE DB" for the newer format); checked before libmdb sees the file, so that a file of
-// some other kind is refused instead of being parsed.
-bool looksLikeJet(const std::filesystem::path& path, std::error_code& ec) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        ec = std::make_error_code(std::errc::no_such_file_or_directory);
-        return false;
+template <typename T>
+T readLittleEndian(const unsigned char* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);  // Jet files and every platform we build for are little-endian
+    return v;
+}
+
+// Whether a cracked value, with the bytes its type reads, lies inside a page of `pageSize`.
+bool insidePage(const MdbField& field, int type, std::size_t pageSize) {
+    std::size_t bytes = 0;
+    switch (type) {
+        case MDB_BYTE: bytes = 1; break;
+        case MDB_INT: bytes = 2; break;
+        case MDB_LONGINT: case MDB_FLOAT: bytes = 4; break;
+        case MDB_MONEY: case MDB_DOUBLE: case MDB_DATETIME: bytes = 8; break;
+        case MDB_NUMERIC: bytes = 17; break;
+        default: break;
     }
-    char header[20] = {};
-    in.read(header, sizeof header);
-    if (in.gcount() < static_cast<std::streamsize>(sizeof header)) return false;
-    const auto size = std::filesystem::file_size(path, ec);
-    if (ec || size < 2 * 2048) return false;
-    return std::memcmp(header + 4, "Standard Jet DB", 15) == 0 || std::memcmp(header + 4, "Standard ACE DB", 15) == 0;
+    if (field.start < 0 || field.siz < 0) return false;
+    bytes = std::max(bytes, static_cast<std::size_t>(field.siz));
+    return static_cast<std::size_t>(field.start) + bytes <= pageSize;
+}
+
+// The signatures a Jet file carries, checked before libmdb sees the file, so that a file of
+// some other kind, or a damaged one, is refused instead of being read as garbage (the format
+// has no checksums: damage shows only where it breaks a signature).
+//  - Page 0 starts with 00 01 00 00 and "Standard Jet DB" (or "Standard ACE DB") at byte 4;
+//    byte 20 is the version: 0 for Jet 3 (pages of 2048 bytes), more for Jet 4 and later
+//    (4096). The file is a whole number of pages, at least two.
+//  - Every later page starts with its type (1 data, 2 table definition, 3 and 4 index, 5 page
+//    usage) and the byte 01; a page of zeros is an unused one.
+//  - A data page's row table (its row count at byte 12, 8 in Jet 3, then one offset a row)
+//    ends inside the page, its free space does not exceed the page, and its rows lie after
+//    the table and before the page's end, each before the one ahead of it (the first row is at
+//    the end of the page).
+// Returns the damage found, naming the page and the byte, or nothing.
+std::optional<std::string> damageIn(const std::string& bytes) {
+    if (bytes.size() < 32) return "the file is too short for a Jet database";
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    if (data[0] != 0 || data[1] != 1 || data[2] != 0 || data[3] != 0 ||
+        (std::memcmp(data + 4, "Standard Jet DB", 15) != 0 &&
+         std::memcmp(data + 4, "Standard ACE DB", 15) != 0))
+        return "no Jet signature at the start of the file";
+    const bool jet3 = data[20] == 0;
+    const size_t pageSize = jet3 ? 2048 : 4096;
+    if (data[20] > 6) return "unknown version " + std::to_string(data[20]) + " at byte 20";
+    if (bytes.size() < 2 * pageSize || bytes.size() % pageSize != 0)
+        return "a size of " + std::to_string(bytes.size()) + " bytes is not a whole number of " +
+               std::to_string(pageSize) + "-byte pages";
+    const size_t rowTable = jet3 ? 10 : 14;
+    for (size_t page = 1; page < bytes.size() / pageSize; ++page) {
+        const unsigned char* p = data + page * pageSize;
+        const std::string where = "page " + std::to_string(page) + " (byte " + std::to_string(page * pageSize);
+        if (p[0] == 0 && std::all_of(p, p + pageSize, [](unsigned char b) { return b == 0; })) continue;
+        if (p[0] < 1 || p[0] > 5 || p[1] != 1) return where + "): no page signature";
+        if (p[0] != 1) continue;
+        const size_t freeSpace = readLittleEndian<std::uint16_t>(p + 2);
+        const size_t rows = readLittleEndian<std::uint16_t>(p + rowTable - 2);
+        const size_t tableEnd = rowTable + 2 * rows;
+        if (tableEnd > pageSize || freeSpace > pageSize - rowTable)
+            return where + "): a data page's row count or free space is out of the page";
+        size_t ahead = pageSize;
+        for (size_t row = 0; row < rows; ++row) {
+            const size_t offset = readLittleEndian<std::uint16_t>(p + rowTable + 2 * row) & 0x1FFF;
+            if (offset < tableEnd || offset >= ahead)
+                return where + " + " + std::to_string(rowTable + 2 * row) + "): row " +
+                       std::to_string(row) + " lies outside its place";
+            ahead = offset;
+        }
+    }
+    return std::nullopt;
 }
 
 FieldType fieldTypeOf(int mdbType) {
@@ -71,13 +130,6 @@ FieldType fieldTypeOf(int mdbType) {
     }
 }
 
-template <typename T>
-T readLittleEndian(const unsigned char* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);  // Jet files and every platform we build for are little-endian
-    return v;
-}
-
 }  // namespace
 
 JetFile::JetFile(std::filesystem::path path, std::unique_ptr<Handle> handle)
@@ -90,9 +142,17 @@ Status JetFile::open(const std::filesystem::path& path, std::unique_ptr<JetFile>
     if (!std::filesystem::is_regular_file(path, ec)) {
         return Status(jetError(jet_error::kFileNotFound, "Could not find file '" + path.string() + "'."));
     }
-    if (!looksLikeJet(path, ec)) {
-        if (ec) return Status(jetError(jet_error::kFileNotFound, "Could not read file '" + path.string() + "'."));
-        return Status(jetError(jet_error::kUnrecognizedFormat, "Unrecognized database format '" + path.string() + "'."));
+    std::string bytes;
+    {
+        std::ifstream in(path, std::ios::binary);
+        if (in) bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (!in && !in.eof()) {
+            return Status(jetError(jet_error::kFileNotFound, "Could not read file '" + path.string() + "'."));
+        }
+    }
+    if (const std::optional<std::string> damage = damageIn(bytes)) {
+        return Status(jetError(jet_error::kUnrecognizedFormat,
+                               "Unrecognized database format '" + path.string() + "': " + *damage + "."));
     }
     auto handle = std::make_unique<Handle>();
     handle->mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
@@ -169,7 +229,8 @@ Status JetFile::readTable(std::string_view table, std::string_view condition, Ro
             return Status(jetError(jet_error::kUnrecognizedFormat, "A row of table '" + std::string(def->name) + "' cannot be read."));
         }
         const int cracked = mdb_crack_row(def.get(), start, size, fields.data());
-        if (cracked <= 0) {
+        // A row claiming more columns than its table has is damaged (and its fields would not fit).
+        if (cracked <= 0 || cracked > static_cast<int>(def->num_cols)) {
             return Status(jetError(jet_error::kUnrecognizedFormat, "A row of table '" + std::string(def->name) + "' cannot be read."));
         }
         std::vector<Variant> row(columns.size());
@@ -187,6 +248,11 @@ Status JetFile::readTable(std::string_view table, std::string_view condition, Ro
                 continue;
             }
             if (field.is_null) continue;
+            // A damaged row table can put a value outside its page: refused, never read.
+            if (!insidePage(field, col->col_type, mdb->fmt->pg_size)) {
+                return Status(jetError(jet_error::kUnrecognizedFormat,
+                                       "A row of table '" + std::string(def->name) + "' cannot be read."));
+            }
             const unsigned char* p = mdb->pg_buf + field.start;
             switch (col->col_type) {
                 case MDB_BYTE: row[index] = Variant::integer(p[0]); break;

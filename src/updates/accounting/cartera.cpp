@@ -3,6 +3,7 @@
 #include <array>
 
 #include "schema/column_creation.h"
+#include "schema/pasos_pendientes.h"
 #include "schema/default_batches.h"
 #include "schema/sql_text.h"
 #include "schema/statements.h"
@@ -76,10 +77,15 @@ void ActualizaAcuCartera(run::RunContext& ctx, db::Connection& Conexion) {
     const std::string defectoEmpresa = DefectoEmpresaCartera(empresa);
     schema::CrearCampo(ctx, Conexion, kAcuCartera,
                        DefinicionCampo{"ACUCARTERAempresa", "varchar", 5, true, defectoEmpresa});
-    const ResultadoCampo bic = schema::CrearCampo(ctx, Conexion, kAcuCartera, kCampoBic);
-    const ResultadoCampo iban = schema::CrearCampo(ctx, Conexion, kAcuCartera, kCampoIban);
-    if (bic == ResultadoCampo::Creado && iban == ResultadoCampo::Creado)
-        refdata::RellenarCuentasBancarias(Conexion, ctx.ColeccionBIC, kRellenoAcuCartera);
+    schema::PasoTrasGuarda(
+        ctx, Conexion, schema::ClavePaso(kAcuCartera, kCampoBic.campo),
+        schema::FaltanTodas(ctx, kAcuCartera, {kCampoBic.campo, kCampoIban.campo}),
+        [&] {
+            const ResultadoCampo bic = schema::CrearCampo(ctx, Conexion, kAcuCartera, kCampoBic);
+            const ResultadoCampo iban = schema::CrearCampo(ctx, Conexion, kAcuCartera, kCampoIban);
+            return schema::Ambas(bic, iban);
+        },
+        [&] { refdata::RellenarCuentasBancarias(Conexion, ctx.ColeccionBIC, kRellenoAcuCartera); });
 
     Conexion.clearError();
     schema::SentenciaSimple(Conexion,
@@ -104,8 +110,9 @@ void ActualizaCarteraContabilidad(run::RunContext& ctx, db::Connection& Conexion
 }
 
 void ActualizaRemesas(run::RunContext& ctx, db::Connection& Conexion) {
-    if (schema::CrearCampo(ctx, Conexion, "REMESAS", kCampoFechaCargo) == ResultadoCampo::Creado)
+    schema::CrearCampoConPaso(ctx, Conexion, "REMESAS", kCampoFechaCargo, [&] {
         schema::SentenciaSimple(Conexion, "UPDATE REMESAS SET REMESAFECHACARGO = REMESAFECHA");
+    });
 }
 
 }  // namespace updates::accounting

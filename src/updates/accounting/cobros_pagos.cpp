@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "schema/column_creation.h"
+#include "schema/pasos_pendientes.h"
 #include "schema/sql_text.h"
 #include "schema/statements.h"
 
@@ -51,19 +52,7 @@ std::optional<db::Variant> OperacionDelApunte(db::Connection& Conexion, const db
     return op;
 }
 
-}  // namespace
-
-std::string SentenciaLineasEjercicio(std::string_view y) {
-    return Unir({"update a set linea=numlinea from (select x.ejercicio,x.apunte,x.linea,z.iva ",
-                 " from cobrospagos z left join cobrospagos_rel x on registro=REGISTRO_COBROPAGO "
-                 "where x.ejercicio=",
-                 y, ") as a ", " left join e", y,
-                 "tabla as b on a.apunte=b.asiento and b.iva=a.iva"});
-}
-
-void ActualizaCobrosPagosRel(run::RunContext& ctx, db::Connection& Conexion) {
-    if (schema::CrearCampo(ctx, Conexion, "COBROSPAGOS_REL", kCampoLinea) != ResultadoCampo::Creado)
-        return;
+void RellenarLineas(db::Connection& Conexion) {
     auto ejercicios = Conexion.openRecordset(
         "SELECT EJERCICIO FROM COBROSPAGOS_REL GROUP BY EJERCICIO ORDER BY "
         "EJERCICIO",
@@ -77,10 +66,7 @@ void ActualizaCobrosPagosRel(run::RunContext& ctx, db::Connection& Conexion) {
     ejercicios->close();
 }
 
-void ActualizaCobrosPagosDatosFactura(run::RunContext& ctx, db::Connection& Conexion) {
-    if (schema::CrearCampo(ctx, Conexion, "COBROSPAGOS_DATOSFACTURA", kCampoOp) !=
-        ResultadoCampo::Creado)
-        return;
+void RellenarOperaciones(db::Connection& Conexion) {
     auto filas = Conexion.openRecordset("SELECT * FROM COBROSPAGOS_DATOSFACTURA",
                                         db::CursorType::Dynamic, db::LockType::Optimistic);
     if (filas == nullptr) return;
@@ -92,6 +78,26 @@ void ActualizaCobrosPagosDatosFactura(run::RunContext& ctx, db::Connection& Cone
         if (!filas->moveNext()) break;
     }
     filas->close();
+}
+
+}  // namespace
+
+std::string SentenciaLineasEjercicio(std::string_view y) {
+    return Unir({"update a set linea=numlinea from (select x.ejercicio,x.apunte,x.linea,z.iva ",
+                 " from cobrospagos z left join cobrospagos_rel x on registro=REGISTRO_COBROPAGO "
+                 "where x.ejercicio=",
+                 y, ") as a ", " left join e", y,
+                 "tabla as b on a.apunte=b.asiento and b.iva=a.iva"});
+}
+
+void ActualizaCobrosPagosRel(run::RunContext& ctx, db::Connection& Conexion) {
+    schema::CrearCampoConPaso(ctx, Conexion, "COBROSPAGOS_REL", kCampoLinea,
+                              [&] { RellenarLineas(Conexion); });
+}
+
+void ActualizaCobrosPagosDatosFactura(run::RunContext& ctx, db::Connection& Conexion) {
+    schema::CrearCampoConPaso(ctx, Conexion, "COBROSPAGOS_DATOSFACTURA", kCampoOp,
+                              [&] { RellenarOperaciones(Conexion); });
 }
 
 }  // namespace updates::accounting

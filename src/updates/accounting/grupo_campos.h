@@ -14,8 +14,9 @@
 
 namespace updates::accounting {
 
-// Adds `puerta` to `Tabla`, then `resto` in order when `puerta` was created now. Returns the
-// outcome of the gate column.
+// Adds `puerta` to `Tabla`, then `resto` in order when `puerta` was created now (or by a run
+// that was interrupted before the rest: schema/pasos_pendientes.h). Returns the outcome of the
+// gate column, Creado when the rest was added.
 schema::ResultadoCampo CrearGrupoCampos(run::RunContext& ctx, db::Connection& Conexion,
                                         std::string_view Tabla,
                                         const schema::DefinicionCampo& puerta,

@@ -1,6 +1,9 @@
 #include "updates/accounting/libros_iva.h"
 
+#include <deque>
+
 #include "schema/column_creation.h"
+#include "schema/pasos_pendientes.h"
 #include "schema/default_batches.h"
 #include "schema/sql_text.h"
 #include "schema/statements.h"
@@ -37,9 +40,17 @@ std::string_view Ejercicio(std::string_view tabla) {
     return tabla.size() > 1 ? tabla.substr(1, 4) : std::string_view{};
 }
 
-void ActualizaLibro(run::RunContext& ctx, db::Connection& Conexion, const std::string& t) {
+void ActualizaLibro(run::RunContext& ctx, db::Connection& Conexion, const std::string& t,
+                    std::deque<schema::PasoPendiente>& creadas) {
+    // The operation date of the existing rows is filled by the run that adds the column.
+    schema::PasoPendiente fecha(ctx, Conexion, schema::ClavePaso(t, "FECHAOPERACION"));
+    if (schema::FaltaColumna(ctx, t, "FECHAOPERACION")) fecha.Marcar();
     Conexion.clearError();
-    if (Conexion.execute(Unir({"Alter Table ", t, " ADD FECHAOPERACION DATETIME"})).ok()) {
+    const db::Status alta = Conexion.execute(Unir({"Alter Table ", t, " ADD FECHAOPERACION DATETIME"}));
+    if (alta.ok()) schema::AnotarColumna(ctx, t, "FECHAOPERACION");
+    const bool nueva = alta.ok() || (alta.error().nativeError == schema::kErrorColumnaDuplicada &&
+                                     fecha.Heredado());
+    if (nueva) {
         schema::SentenciaSimple(
             Conexion,
             Unir({"UPDATE ", t, " SET FECHAOPERACION = FECHA WHERE FECHAOPERACION IS NULL"}));
@@ -48,8 +59,17 @@ void ActualizaLibro(run::RunContext& ctx, db::Connection& Conexion, const std::s
                                                 " SET FECHAOPERACION = FECHA WHERE "
                                                 "FECHAOPERACION ='31/12/1899'"}));
     }
+    fecha.Quitar();
 
-    if (schema::CrearCampo(ctx, Conexion, t, kCampoBienInversion) == ResultadoCampo::YaExistia) {
+    // A book that gets BIENINVERSION now receives neither batch; had an interrupted run created
+    // it, this run must not send them either: the second looks for a bit column of that name
+    // anywhere in the database and, while another book still has one, would make this one's
+    // nullable. Its marker stays until every book has been through (then no bit is left).
+    schema::PasoPendiente& bienInversion =
+        creadas.emplace_back(ctx, Conexion, schema::ClavePaso(t, kCampoBienInversion.campo));
+    if (schema::FaltaColumna(ctx, t, kCampoBienInversion.campo)) bienInversion.Marcar();
+    if (schema::CrearCampo(ctx, Conexion, t, kCampoBienInversion) == ResultadoCampo::YaExistia &&
+        !bienInversion.Heredado()) {
         Conexion.clearError();
         schema::SentenciaSimple(Conexion, LoteBienInversionNoNulo(t));
         Conexion.clearError();
@@ -85,10 +105,13 @@ std::string LoteEstadoSii(std::string_view t) {
 
 void ActualizaLibrosIVA(run::RunContext& ctx, db::Connection& Conexion) {
     schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura libros de iva en la empresa");
+    std::deque<schema::PasoPendiente> creadas;
     schema::RecorrerFamilia(
         ctx, Conexion, kConsultaLibros,
-        [&](const std::string& t) { ActualizaLibro(ctx, Conexion, t); },
+        [&](const std::string& t) { ActualizaLibro(ctx, Conexion, t, creadas); },
         schema::BombeoEventos::TrasCadaTabla);
+    for (schema::PasoPendiente& paso : creadas)
+        paso.Quitar();
 }
 
 }  // namespace updates::accounting

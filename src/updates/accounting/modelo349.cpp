@@ -5,6 +5,7 @@
 #include <string>
 
 #include "schema/column_creation.h"
+#include "schema/pasos_pendientes.h"
 #include "schema/statements.h"
 
 namespace updates::accounting {
@@ -35,12 +36,11 @@ bool MencionaPeriodo(std::string claves) {
 }  // namespace
 
 void ActualizaModelo349(run::RunContext& ctx, db::Connection& Conexion) {
-    if (schema::CrearCampo(ctx, Conexion, "Mod349Declarante", kPeriodoDeclarante) ==
-        schema::ResultadoCampo::Creado) {
+    schema::CrearCampoConPaso(ctx, Conexion, "Mod349Declarante", kPeriodoDeclarante, [&] {
         schema::SentenciaSimple(Conexion, "drop index Mod349Declarante.Indice349");
         schema::SentenciaSimple(
             Conexion, "Create unique index Indice349 on Mod349Declarante(Ejercicio,Periodo)");
-    }
+    });
     schema::CrearCampo(ctx, Conexion, "Mod349Declarados", kPeriodoDeclarados);
 
     const std::string claves = ClavesPrimerIndiceDeclarados(Conexion);

@@ -1,6 +1,7 @@
 #include "updates/accounting/modelos.h"
 
 #include "schema/column_creation.h"
+#include "schema/pasos_pendientes.h"
 #include "schema/statements.h"
 
 namespace updates::accounting {
@@ -158,22 +159,22 @@ void ActualizaModelo115(run::RunContext& ctx, db::Connection& Conexion, std::str
 void ActualizaModelo130(run::RunContext& ctx, db::Connection& Conexion) {
     schema::CrearCampos(ctx, Conexion, "Mod130", kCampos130Antes);
     Conexion.clearError();
-    if (schema::CrearCampo(ctx, Conexion, "Mod130", kFormaPago130) == ResultadoCampo::Creado) {
+    schema::CrearCampoConPaso(ctx, Conexion, "Mod130", kFormaPago130, [&] {
         schema::SentenciaSimple(Conexion, "UPDATE MOD130 SET FORMAPAGO=1 WHERE EFECTIVO=1");
         schema::SentenciaSimple(Conexion,
                                 "UPDATE MOD130 SET FORMAPAGO=2 WHERE (EFECTIVO=0 AND TOTAL>0)");
-    }
+    });
     schema::CrearCampos(ctx, Conexion, "Mod130", kCampos130Despues);
 }
 
 void ActualizaModelo131(run::RunContext& ctx, db::Connection& Conexion) {
     schema::CrearCampo(ctx, Conexion, "Mod131", kMinoracion131);
-    if (schema::CrearCampo(ctx, Conexion, "Mod131", kFormaPago131) == ResultadoCampo::Creado) {
+    schema::CrearCampoConPaso(ctx, Conexion, "Mod131", kFormaPago131, [&] {
         schema::SentenciaSimple(Conexion,
                                 "UPDATE MOD131 SET FORMAPAGO=2 WHERE EFECTIVO=1 AND TOTAL > 0");
         schema::SentenciaSimple(Conexion,
                                 "UPDATE MOD131 SET FORMAPAGO=1 WHERE EFECTIVO=0 AND TOTAL>0");
-    }
+    });
     schema::CrearCampos(ctx, Conexion, "MOD131", kCampos131Despues);
 }
 

@@ -1,6 +1,7 @@
 #include "updates/central/catalogos.h"
 
 #include "schema/column_creation.h"
+#include "schema/pasos_pendientes.h"
 #include "schema/statements.h"
 
 namespace updates::central {
@@ -77,9 +78,9 @@ void ActualizaEscritorioActivo(run::RunContext& ctx, db::Connection& Conexion) {
                             "Comenzando actualizacion estructura escritorioactivo en la empresa");
     // Desktops that existed before the column did all belong to the accounting program; the
     // fill runs only on the run that adds the column, so later desktops keep their own.
-    if (schema::CrearCampo(ctx, Conexion, "ESCRITORIOACTIVO", kCampoEscritorioPrograma) ==
-        schema::ResultadoCampo::Creado)
+    schema::CrearCampoConPaso(ctx, Conexion, "ESCRITORIOACTIVO", kCampoEscritorioPrograma, [&] {
         schema::SentenciaSimple(Conexion, kProgramaDeEscritoriosExistentes);
+    });
     schema::SentenciaSimple(Conexion, kIndiceEscritorioUsuario);
 }
 

@@ -4,6 +4,7 @@
 
 #include "schema/catalogue_probes.h"
 #include "schema/column_creation.h"
+#include "schema/pasos_pendientes.h"
 #include "schema/statements.h"
 
 namespace updates::central {
@@ -80,15 +81,21 @@ void ActualizaJuzgados(run::RunContext& ctx, db::Connection& Conexion) {
 }
 
 void ActualizaJuzgadosComunidades(run::RunContext& ctx, db::Connection& Conexion) {
-    schema::ResultadoCampo provincia =
-        schema::CrearCampo(ctx, Conexion, "JUZGADOS", kCampoCodigoProvincia);
-    schema::CrearCampos(ctx, Conexion, "JUZGADOS", kCamposRegion);
     // The regions are filled once, on the run that adds the province: a court added later
     // keeps empty region columns.
-    if (provincia == schema::ResultadoCampo::Creado) {
-        for (const Comunidad& comunidad : kComunidades)
-            schema::SentenciaSimple(Conexion, SentenciaComunidad(comunidad));
-    }
+    schema::PasoTrasGuarda(
+        ctx, Conexion, schema::ClavePaso("JUZGADOS", kCampoCodigoProvincia.campo),
+        schema::FaltaColumna(ctx, "JUZGADOS", kCampoCodigoProvincia.campo),
+        [&] {
+            const schema::ResultadoCampo provincia =
+                schema::CrearCampo(ctx, Conexion, "JUZGADOS", kCampoCodigoProvincia);
+            schema::CrearCampos(ctx, Conexion, "JUZGADOS", kCamposRegion);
+            return provincia;
+        },
+        [&] {
+            for (const Comunidad& comunidad : kComunidades)
+                schema::SentenciaSimple(Conexion, SentenciaComunidad(comunidad));
+        });
     schema::CrearCampo(ctx, Conexion, "JUZGADOS", kCampoTipoViaJuzgados);
 }
 

@@ -1,7 +1,9 @@
 #include "updates/familias/familia_anual.h"
 
 #include <optional>
+#include <span>
 
+#include "schema/pasos_pendientes.h"
 #include "schema/sql_text.h"
 #include "schema/statements.h"
 
@@ -38,6 +40,23 @@ void RellenarTipoCliente(db::Connection& Conexion, std::string_view tabla,
     schema::SentenciaSimple(Conexion, SentenciaTipoClienteSinTipoAVacio(tabla, prefijo));
 }
 
+// The columns of the family's steps whose results the backfill reads.
+struct ColumnasBanco {
+    std::string_view bic;
+    std::string_view iban;
+    bool relleno = false;  // the steps hold the backfill
+};
+
+ColumnasBanco BuscarColumnasBanco(std::span<const PasoTabla> pasos) {
+    ColumnasBanco c;
+    for (const PasoTabla& paso : pasos) {
+        if (paso.consecuencia == Consecuencia::ResultadoBic) c.bic = paso.columna.campo;
+        if (paso.consecuencia == Consecuencia::ResultadoIban) c.iban = paso.columna.campo;
+        if (paso.clase == PasoTabla::Clase::RellenoCuentas) c.relleno = true;
+    }
+    return c;
+}
+
 }  // namespace
 
 void ActualizarTabla(run::RunContext& ctx, db::Connection& Conexion, const FamiliaAnual& familia,
@@ -46,12 +65,33 @@ void ActualizarTabla(run::RunContext& ctx, db::Connection& Conexion, const Famil
     // steps before it.
     ResultadoCampo bic = ResultadoCampo::Fallido;
     ResultadoCampo iban = ResultadoCampo::Fallido;
+    // The backfill is owed by the run that creates both bank columns: its marker is written
+    // before the first of them when the table lacks both.
+    const ColumnasBanco banco = BuscarColumnasBanco(familia.pasos);
+    const std::optional<int> ejercicio = schema::EjercicioDeTabla(tabla);
+    const bool conRelleno = familia.relleno != nullptr && banco.relleno && ejercicio &&
+                            *ejercicio >= kPrimerEjercicioConIban;
+    schema::PasoPendiente relleno(ctx, Conexion, schema::ClavePaso(tabla, banco.bic));
+    bool marcado = false;
     for (const PasoTabla& paso : familia.pasos) {
         switch (paso.clase) {
             case PasoTabla::Clase::Ampliacion:
                 schema::Ampliar(Conexion, tabla, paso.campo, paso.prueba, paso.nuevoTipo);
                 break;
             case PasoTabla::Clase::Columna: {
+                const bool columnaBanco = paso.consecuencia == Consecuencia::ResultadoBic ||
+                                          paso.consecuencia == Consecuencia::ResultadoIban;
+                if (columnaBanco && conRelleno && !marcado) {
+                    marcado = true;
+                    if (schema::FaltanTodas(ctx, tabla, {banco.bic, banco.iban})) relleno.Marcar();
+                }
+                if (paso.consecuencia == Consecuencia::TipoClienteSiNueva &&
+                    !familia.prefijoCliente.empty()) {
+                    schema::CrearCampoConPaso(ctx, Conexion, tabla, paso.columna, [&] {
+                        RellenarTipoCliente(Conexion, tabla, familia.prefijoCliente);
+                    });
+                    break;
+                }
                 const ResultadoCampo resultado =
                     schema::CrearCampo(ctx, Conexion, tabla, paso.columna);
                 switch (paso.consecuencia) {
@@ -64,8 +104,6 @@ void ActualizarTabla(run::RunContext& ctx, db::Connection& Conexion, const Famil
                         iban = resultado;
                         break;
                     case Consecuencia::TipoClienteSiNueva:
-                        if (resultado == ResultadoCampo::Creado && !familia.prefijoCliente.empty())
-                            RellenarTipoCliente(Conexion, tabla, familia.prefijoCliente);
                         break;
                     case Consecuencia::ReparaDefectoSiExistia:
                         if (resultado == ResultadoCampo::YaExistia && familia.reparacion != nullptr)
@@ -76,13 +114,13 @@ void ActualizarTabla(run::RunContext& ctx, db::Connection& Conexion, const Famil
                 break;
             }
             case PasoTabla::Clase::RellenoCuentas: {
-                const std::optional<int> ejercicio = schema::EjercicioDeTabla(tabla);
-                if (familia.relleno != nullptr && ejercicio &&
-                    *ejercicio >= kPrimerEjercicioConIban && bic == ResultadoCampo::Creado &&
-                    iban == ResultadoCampo::Creado) {
+                const ResultadoCampo columnas = schema::Ambas(bic, iban);
+                if (conRelleno && (columnas == ResultadoCampo::Creado ||
+                                   (columnas == ResultadoCampo::YaExistia && relleno.Heredado()))) {
                     refdata::RellenarCuentasBancarias(Conexion, ctx.ColeccionBIC, *familia.relleno,
                                                       tabla);
                 }
+                relleno.Quitar();
                 break;
             }
         }

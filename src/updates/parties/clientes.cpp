@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "schema/column_creation.h"
+#include "schema/pasos_pendientes.h"
 #include "schema/default_batches.h"
 #include "schema/sql_text.h"
 #include "schema/statements.h"
@@ -181,13 +182,11 @@ void ActualizaClientes(run::RunContext& ctx, db::Connection& Conexion, std::stri
 
     // The mandate date is filled only on the run that adds the column, so that a date cleared
     // later by the user stays cleared.
-    if (schema::CrearCampo(ctx, Conexion, "ClientesTabla", kFechaMandatoNula) ==
-        ResultadoCampo::Creado)
-        schema::SentenciaSimple(Conexion, kMandatosVacios);
+    schema::CrearCampoConPaso(ctx, Conexion, "ClientesTabla", kFechaMandatoNula,
+                              [&] { schema::SentenciaSimple(Conexion, kMandatosVacios); });
     schema::CrearCampo(ctx, Conexion, "CLIENTESTABLA", kDescuentoTpv);
-    if (schema::CrearCampo(ctx, Conexion, "ClientesTabla", kFechaMandatoObligatoria) ==
-        ResultadoCampo::Creado)
-        schema::SentenciaSimple(Conexion, kMandatosVaciosOtraVez);
+    schema::CrearCampoConPaso(ctx, Conexion, "ClientesTabla", kFechaMandatoObligatoria,
+                              [&] { schema::SentenciaSimple(Conexion, kMandatosVaciosOtraVez); });
     schema::CrearCampos(ctx, Conexion, kCamposBancoYComision);
 
     schema::SentenciaSimple(Conexion, LoteIvaIntracomunitario());

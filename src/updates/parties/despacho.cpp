@@ -1,6 +1,7 @@
 #include "updates/parties/despacho.h"
 
 #include "schema/column_creation.h"
+#include "schema/pasos_pendientes.h"
 #include "schema/statements.h"
 
 namespace updates::parties {
@@ -164,10 +165,10 @@ void ActualizaTareas(run::RunContext& ctx, db::Connection& Conexion) {
 void ActualizaInstancias(run::RunContext& ctx, db::Connection& Conexion) {
     schema::LineaDeComienzo(ctx, kComienzoInstancias);
     schema::CrearCampos(ctx, Conexion, kTablaInstancias, kCamposInstanciasAntesDeAdeber);
-    if (schema::CrearCampo(ctx, Conexion, kTablaInstancias, kAdeber) == ResultadoCampo::Creado) {
+    schema::CrearCampoConPaso(ctx, Conexion, kTablaInstancias, kAdeber, [&] {
         if (!schema::SentenciaSimple(Conexion, kImportesAdeber))
             schema::SentenciaSimple(Conexion, kImportesAdeberSinLineasACero);
-    }
+    });
     schema::CrearCampos(ctx, Conexion, kTablaInstancias, kCamposInstanciasDespuesDeAdeber);
 }
 
@@ -179,13 +180,12 @@ void ActualizaLineasInstancias(run::RunContext& ctx, db::Connection& Conexion) {
 
 void ActualizaAsuntos(run::RunContext& ctx, db::Connection& Conexion) {
     schema::LineaDeComienzo(ctx, kComienzoAsuntos);
-    if (schema::CrearCampo(ctx, Conexion, kTablaAsuntos, kClientePrincipal) ==
-        ResultadoCampo::Creado) {
+    schema::CrearCampoConPaso(ctx, Conexion, kTablaAsuntos, kClientePrincipal, [&] {
         std::string sentencia;
         for (std::string_view trozo : kClientesPrincipales)
             sentencia += trozo;
         schema::SentenciaSimple(Conexion, sentencia);
-    }
+    });
     schema::CrearCampos(ctx, Conexion, kTablaAsuntos, kCamposAsuntos);
 }
 

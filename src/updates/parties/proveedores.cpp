@@ -1,6 +1,8 @@
 #include "updates/parties/proveedores.h"
 
+#include "refdata/catalogos_fiscales.h"
 #include "schema/column_creation.h"
+#include "schema/pasos_pendientes.h"
 #include "schema/statements.h"
 #include "updates/parties/comun.h"
 
@@ -37,6 +39,7 @@ constexpr SentenciaDeTabla kAmpliaciones[] = {
      "Campo ProvCif actualizado correctamente en la empresa "},
 };
 
+constexpr std::string_view kBancos = "PROVBANCOSDISP";
 constexpr std::string_view kBicBanco = "PROVBANCOSBIC";
 constexpr std::string_view kIbanBanco = "PROVBANCOSIBAN";
 
@@ -83,6 +86,20 @@ constexpr std::string_view kRegimenesIva[] = {
 
 constexpr DefinicionCampo kPlazoEntrega = {"PlazoEntrega", "FLOAT", {}, true, "0"};
 
+// The re-mapping is owed when the central phase created TipoIVA2010 in this run, or when the
+// company database holds its marker (written by that central phase, in this run or in one that
+// was interrupted). Done twice, it would turn the new 1s into 0s: so the marker goes in the
+// transaction of the two statements, and the re-mapping and its marker go together or not at all.
+void RemapearRegimenesIva(run::RunContext& ctx, db::Connection& Conexion) {
+    schema::PasoPendiente marca(ctx, Conexion, std::string(refdata::kPasoRegimenesIvaProveedores));
+    if (!ctx.ActualizarIVAProveedores && !marca.Heredado()) return;
+    if (!marca.Marcado()) {
+        schema::SentenciasSimples(Conexion, kRegimenesIva);
+        return;
+    }
+    marca.HacerYQuitar([&] { schema::SentenciasSimples(Conexion, kRegimenesIva); });
+}
+
 }  // namespace
 
 const refdata::BankAccountBackfill kRellenoProvBancosDisp = {
@@ -97,15 +114,20 @@ void ActualizaProveedores(run::RunContext& ctx, db::Connection& Conexion) {
     for (const SentenciaDeTabla& ampliacion : kAmpliaciones)
         Informar(ctx, Conexion, ampliacion, empresa, kSeparadorError);
 
-    const schema::CamposCreados creados = schema::CrearCampos(ctx, Conexion, kCampos);
-    schema::SentenciaSimple(Conexion, kAmpliacionCodPostal);
-
     // Only the run that creates both bank columns fills them: on later runs they hold what the
     // users wrote since.
-    if (creados.contains(kBicBanco) && creados.contains(kIbanBanco))
+    schema::PasoPendiente relleno(ctx, Conexion, schema::ClavePaso(kBancos, kBicBanco));
+    if (schema::FaltanTodas(ctx, kBancos, {kBicBanco, kIbanBanco})) relleno.Marcar();
+    const schema::CamposCreados creados = schema::CrearCampos(ctx, Conexion, kCampos);
+    schema::SentenciaSimple(Conexion, kAmpliacionCodPostal);
+    const schema::ResultadoCampo bancos =
+        schema::GuardaEnLista(ctx, creados, kBancos, {kBicBanco, kIbanBanco});
+    if (bancos == schema::ResultadoCampo::Creado ||
+        (bancos == schema::ResultadoCampo::YaExistia && relleno.Heredado()))
         refdata::RellenarCuentasBancarias(Conexion, ctx.ColeccionBIC, kRellenoProvBancosDisp);
+    relleno.Quitar();
 
-    if (ctx.ActualizarIVAProveedores) schema::SentenciasSimples(Conexion, kRegimenesIva);
+    RemapearRegimenesIva(ctx, Conexion);
 
     schema::CrearCampo(ctx, Conexion, "PROVEEDORESTABLA", kPlazoEntrega);
 }

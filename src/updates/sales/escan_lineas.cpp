@@ -4,6 +4,7 @@
 
 #include "schema/cleanup.h"
 #include "schema/column_creation.h"
+#include "schema/pasos_pendientes.h"
 #include "schema/statements.h"
 
 namespace updates::sales {
@@ -68,18 +69,18 @@ void ActualizaEscanLineas(run::RunContext& ctx, db::Connection& Conexion) {
     schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura ESCANLINEAS en la empresa");
     schema::SentenciaSimple(Conexion, kAmpliacionArticulo);
     schema::CrearCampos(ctx, Conexion, kTabla, kCamposMedidas);
-    if (schema::CrearCampo(ctx, Conexion, kTabla, kCampoUnidadFija) == ResultadoCampo::Creado)
-        schema::EliminarVistasMovimientosStock(Conexion);
+    schema::CrearCampoConPaso(ctx, Conexion, kTabla, kCampoUnidadFija,
+                              [&] { schema::EliminarVistasMovimientosStock(Conexion); });
 
     // The numbering and the new unique key are built once, in the run that adds the number,
     // and the numbers are in place before the index that relies on them is created.
-    if (schema::CrearCampo(ctx, Conexion, kTabla, kCampoNumeroLinea) != ResultadoCampo::Creado)
-        return;
-    RenumeraEscanLineas(ctx, Conexion);
-    schema::SentenciaSimple(Conexion, "drop index ESCANLINEAS.ESCANLINEAINDICENUM");
-    schema::SentenciaSimple(Conexion,
-                            "CREATE UNIQUE INDEX ESCANLINEAINDICENUM ON ESCANLINEAS "
-                            "(ESCANLINEACODIGO,ESCANNUMLINEA)");
+    schema::CrearCampoConPaso(ctx, Conexion, kTabla, kCampoNumeroLinea, [&] {
+        RenumeraEscanLineas(ctx, Conexion);
+        schema::SentenciaSimple(Conexion, "drop index ESCANLINEAS.ESCANLINEAINDICENUM");
+        schema::SentenciaSimple(Conexion,
+                                "CREATE UNIQUE INDEX ESCANLINEAINDICENUM ON ESCANLINEAS "
+                                "(ESCANLINEACODIGO,ESCANNUMLINEA)");
+    });
 }
 
 }  // namespace updates::sales

@@ -2,6 +2,7 @@
 
 #include "schema/cleanup.h"
 #include "schema/column_creation.h"
+#include "schema/pasos_pendientes.h"
 #include "schema/statements.h"
 #include "schema/table_family.h"
 #include "updates/familias/familia_anual.h"
@@ -48,9 +49,9 @@ void ActualizaProduccion(run::RunContext& ctx, db::Connection& Conexion) {
     schema::RecorrerFamilia(ctx, Conexion, kLineasProduccion.consulta,
                             [&](const std::string& tabla) {
                                 familias::ActualizarTabla(ctx, Conexion, kLineasProduccion, tabla);
-                                if (schema::CrearCampo(ctx, Conexion, tabla, kCampoUnidadesFija) ==
-                                    schema::ResultadoCampo::Creado)
+                                schema::CrearCampoConPaso(ctx, Conexion, tabla, kCampoUnidadesFija, [&] {
                                     schema::EliminarVistasMovimientosStock(Conexion);
+                                });
                             });
 
     schema::LineaDeComienzo(ctx, "Comenzando actualizacion estructura producción en la empresa");

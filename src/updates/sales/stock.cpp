@@ -1,6 +1,7 @@
 #include "updates/sales/stock.h"
 
 #include "schema/column_creation.h"
+#include "schema/pasos_pendientes.h"
 #include "schema/sql_text.h"
 #include "schema/statements.h"
 #include "schema/table_family.h"
@@ -44,15 +45,29 @@ constexpr DefinicionCampo kCampoLote = {"LOTE", "VARCHAR", 50, false, "'00000000
 void ActualizarTablaStock(run::RunContext& ctx, db::Connection& Conexion,
                           const std::string& tabla) {
     schema::Ampliar(Conexion, tabla, "CSTOCKARTICULO", "<= 10", "varchar(20)");
-    if (schema::CrearCampos(ctx, Conexion, tabla, kCamposClaveStock).empty()) return;
-    const std::string prefijo = PrefijoVistasStock(tabla);
-    schema::SentenciaSimple(Conexion, schema::Unir({"drop index ", tabla, ".CSTOCKINDICENUM"}));
-    schema::SentenciaSimple(
-        Conexion, schema::Unir({"Create unique index CSTOCKINDICENUM on ", tabla,
-                                " (CSTOCKARTICULO, CSTOCKALMACEN, CSTOCKTALLA, CSTOCKCOLOR, "
-                                "CSTOCKLOTE)"}));
-    schema::SentenciaSimple(Conexion, schema::Unir({"DROP VIEW ", prefijo, "MOVIMIENTOSSTOCK"}));
-    schema::SentenciaSimple(Conexion, schema::Unir({"DROP VIEW ", prefijo, "AGRUPASTOCK"}));
+    // The key is rebuilt by the run that adds any of its new columns.
+    bool falta = false;
+    for (const DefinicionCampo& d : kCamposClaveStock)
+        falta = falta || schema::FaltaColumna(ctx, tabla, d.campo);
+    schema::PasoTrasGuarda(
+        ctx, Conexion, schema::ClavePaso(tabla, "CSTOCKINDICENUM"), falta,
+        [&] {
+            return schema::CrearCampos(ctx, Conexion, tabla, kCamposClaveStock).empty()
+                       ? ResultadoCampo::YaExistia
+                       : ResultadoCampo::Creado;
+        },
+        [&] {
+            const std::string prefijo = PrefijoVistasStock(tabla);
+            schema::SentenciaSimple(Conexion,
+                                    schema::Unir({"drop index ", tabla, ".CSTOCKINDICENUM"}));
+            schema::SentenciaSimple(
+                Conexion, schema::Unir({"Create unique index CSTOCKINDICENUM on ", tabla,
+                                        " (CSTOCKARTICULO, CSTOCKALMACEN, CSTOCKTALLA, "
+                                        "CSTOCKCOLOR, CSTOCKLOTE)"}));
+            schema::SentenciaSimple(Conexion,
+                                    schema::Unir({"DROP VIEW ", prefijo, "MOVIMIENTOSSTOCK"}));
+            schema::SentenciaSimple(Conexion, schema::Unir({"DROP VIEW ", prefijo, "AGRUPASTOCK"}));
+        });
 }
 
 }  // namespace
@@ -93,8 +108,9 @@ void ActualizaCaducidades(run::RunContext& ctx, db::Connection& Conexion) {
         ctx, Conexion, kConsultaMovimientos,
         [&](const std::string& tabla) {
             schema::Ampliar(Conexion, tabla, "articuloex", "<= 10", "varchar(20)");
-            if (schema::CrearCampo(ctx, Conexion, tabla, kCampoLote) == ResultadoCampo::Creado)
+            schema::CrearCampoConPaso(ctx, Conexion, tabla, kCampoLote, [&] {
                 schema::SentenciaSimple(Conexion, schema::Unir({"DROP VIEW ", tabla, "TRI"}));
+            });
         },
         schema::BombeoEventos::AlTerminar);
 }
