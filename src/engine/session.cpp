@@ -182,6 +182,7 @@ Session::Opened Session::open(const std::filesystem::path& dataDirectory, std::s
         settings.dateFirst = spanish ? 1 : 7;
         state->runtime.functions.dateFormat = settings.dateFormat;
         state->runtime.functions.dateFirst = settings.dateFirst;
+        state->runtime.functions.spanish = spanish;
         SqlMessage context = sqlMessage(5701, {entry->name});
         context.severity = 0;
         SqlMessage language = sqlMessage(5703, {settings.language});

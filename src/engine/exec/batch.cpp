@@ -562,6 +562,7 @@ class Runner {
                 st.dateFirst = spanish ? 1 : 7;
                 ctx_.session.functions.dateFormat = st.dateFormat;
                 ctx_.session.functions.dateFirst = st.dateFirst;
+                ctx_.session.functions.spanish = spanish;
                 SqlMessage m = sqlMessage(5703, {st.language});
                 m.line = ctx_.line;
                 ctx_.out.message(m);

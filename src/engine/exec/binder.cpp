@@ -1002,7 +1002,7 @@ BoundExprPtr Binder::bindFunction(const sql::Expr& e, Scope& scope) {
 
     const ScalarFunction* fn = findScalarFunction(name);
     if (!fn) {
-        SqlMessage m = sqlMessage(195, {name});
+        SqlMessage m = sqlMessage(195, {e.value.empty() ? name : e.value});
         m.line = e.line;
         throw SqlException(m);
     }

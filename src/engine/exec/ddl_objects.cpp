@@ -193,11 +193,66 @@ void checkDatabase(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
     if (!stmt.noInfoMessages) ctx.out.message(messageAt(ctx, 2528));
 }
 
+// The DBCC commands that tune caches, traces or space: here there is nothing for them to
+// do, so they only report that they completed. Any other command is refused (2526).
+void otherDbcc(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
+    static constexpr std::string_view kNothingToDo[] = {
+        "FREEPROCCACHE", "DROPCLEANBUFFERS", "FREESYSTEMCACHE", "FREESESSIONCACHE",
+        "UPDATEUSAGE",   "TRACEON",          "TRACEOFF",        "CHECKCATALOG"};
+    bool known = false;
+    for (auto command : kNothingToDo)
+        known = known || stmt.command == command;
+    if (!known) raise(ctx, 2526);
+    if (!stmt.noInfoMessages) ctx.out.message(messageAt(ctx, 2528));
+}
+
+// ALTER DATABASE ... SET: the options are those of a server's storage, recovery and
+// connections, which this engine does not have (every statement is durable when it
+// returns). The ones that would change what later statements may do are refused.
+void alterDatabaseSet(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
+    if (ctx.session.tranCount > 0) raise(ctx, 226, {"ALTER DATABASE"});
+    Server& server = *ctx.session.server;
+    std::string error;
+    const DatabaseEntry* entry =
+        stmt.name.empty() ? ctx.session.database : server.database(stmt.name, error);
+    if (!entry) {
+        SqlMessage detail = messageAt(ctx, 5011, {stmt.name});
+        SqlMessage failed = messageAt(ctx, 5069);
+        throw SqlException(std::vector<SqlMessage>{detail, failed});
+    }
+    for (const auto& option : stmt.options) {
+        if (option == "READ_ONLY" || option == "EMERGENCY") {
+            SqlMessage detail = messageAt(ctx, 5058, {option, entry->name});
+            SqlMessage failed = messageAt(ctx, 5069);
+            throw SqlException(std::vector<SqlMessage>{detail, failed});
+        }
+    }
+}
+
 }  // namespace
 
 void executeDatabaseStatement(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
     Server& server = *ctx.session.server;
-    if (stmt.kind == sql::DatabaseStmt::Kind::CheckDb) return checkDatabase(ctx, stmt);
+    switch (stmt.kind) {
+        case sql::DatabaseStmt::Kind::CheckDb:
+            return checkDatabase(ctx, stmt);
+        case sql::DatabaseStmt::Kind::Dbcc:
+            return otherDbcc(ctx, stmt);
+        case sql::DatabaseStmt::Kind::AlterSet:
+            return alterDatabaseSet(ctx, stmt);
+        case sql::DatabaseStmt::Kind::Checkpoint:
+            // Every statement is on disk when it returns: nothing is left to write.
+            return;
+        case sql::DatabaseStmt::Kind::UpdateStatistics: {
+            // No statistics are kept (plans do not depend on them); the table must exist.
+            const std::string& schema = stmt.table.schema;
+            if (!ctx.database().findTable(schema, stmt.table.object))
+                raise(ctx, 1088, {stmt.table.written});
+            return;
+        }
+        default:
+            break;
+    }
     std::string error;
     DatabaseEntry* entry = server.database(stmt.name, error);
     if (stmt.kind != sql::DatabaseStmt::Kind::Use && ctx.session.tranCount > 0)
@@ -244,7 +299,7 @@ void executeDatabaseStatement(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
             ctx.out.message(m);
             break;
         }
-        case sql::DatabaseStmt::Kind::CheckDb:
+        default:
             break;
     }
 }

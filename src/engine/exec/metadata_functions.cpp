@@ -1,7 +1,7 @@
 // Metadata and session functions, which read the catalogue or the session when they are
 // evaluated (so OBJECT_ID sees a table created earlier in the same batch): OBJECT_ID,
 // OBJECT_NAME, COL_LENGTH, COL_NAME, COLUMNPROPERTY, OBJECTPROPERTY, INDEXPROPERTY,
-// USER_NAME, DB_NAME, DB_ID, @@ROWCOUNT, @@ERROR, @@IDENTITY, SCOPE_IDENTITY,
+// USER_NAME, DB_NAME, DB_ID, SERVERPROPERTY, @@ROWCOUNT, @@ERROR, @@IDENTITY, SCOPE_IDENTITY,
 // IDENT_CURRENT and friends.
 #include <optional>
 
@@ -486,6 +486,41 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
             if (identifierEqual(*property, "Updateability"))
                 return Value::string("READ_WRITE", sysname());
             if (identifierEqual(*property, "Recovery")) return Value::string("SIMPLE", sysname());
+            return none;
+        });
+    }
+    if (name == "serverproperty") {
+        bindArgs(1, 1);
+        return call(DataType::of(TypeId::SqlVariant), [](std::vector<Value>& a, const Frame& f) {
+            auto property = textArg(a[0]);
+            Value none = Value::null(DataType::of(TypeId::SqlVariant));
+            if (!property) return none;
+            // The version the TDS front end announces (15.0.2000).
+            static constexpr std::pair<const char*, const char*> kText[] = {
+                {"ProductVersion", "15.0.2000.5"},
+                {"ProductMajorVersion", "15"},
+                {"ProductMinorVersion", "0"},
+                {"ProductBuild", "2000"},
+                {"ProductLevel", "RTM"},
+                {"Edition", "Express Edition (64-bit)"},
+                {"Collation", "Modern_Spanish_CI_AS"},
+                {"MachineName", "localhost"},
+            };
+            for (const auto& [key, value] : kText) {
+                if (identifierEqual(*property, key)) return Value::string(value, sysname());
+            }
+            static constexpr std::pair<const char*, int> kNumbers[] = {
+                {"EngineEdition", 4},          {"IsClustered", 0},
+                {"IsFullTextInstalled", 0},    {"IsIntegratedSecurityOnly", 0},
+                {"IsSingleUser", 0},           {"IsHadrEnabled", 0},
+                {"IsLocalDB", 0},              {"IsXTPSupported", 0},
+            };
+            for (const auto& [key, value] : kNumbers) {
+                if (identifierEqual(*property, key)) return Value::integer(value);
+            }
+            // A default instance: InstanceName is NULL, as are unknown properties.
+            if (identifierEqual(*property, "ServerName"))
+                return Value::string(f.ctx->session.server->directory().string(), sysname());
             return none;
         });
     }

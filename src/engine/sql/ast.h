@@ -320,13 +320,18 @@ struct CreateViewStmt {
     bool alter = false;
 };
 
-// CREATE DATABASE, DROP DATABASE, USE, and DBCC CHECKDB [(name)] [WITH NO_INFOMSGS]
-// (name empty for the current database).
+// CREATE DATABASE, DROP DATABASE, USE, DBCC CHECKDB [(name)] [WITH NO_INFOMSGS] (name
+// empty for the current database), the other DBCC commands (command), CHECKPOINT,
+// ALTER DATABASE name SET options (options: each option's name as written) and UPDATE
+// STATISTICS table (table).
 struct DatabaseStmt {
-    enum class Kind { Create, Drop, Use, CheckDb };
+    enum class Kind { Create, Drop, Use, CheckDb, Dbcc, Checkpoint, AlterSet, UpdateStatistics };
     Kind kind = Kind::Create;
     std::string name;
     bool noInfoMessages = false;
+    std::string command;
+    std::vector<std::string> options;
+    ObjectName table;
 };
 
 // CREATE SCHEMA name [AUTHORIZATION owner] (alone in its batch) and DROP SCHEMA name.

@@ -79,6 +79,7 @@ StatementPtr Parser::parseAlter(bool firstInBatch) {
     int line = peek().line;
     next();  // ALTER
     if (peekWord("TABLE")) return parseAlterTable();
+    if (peekWord("DATABASE")) return parseAlterDatabase(line, begin);
     if (peekWord("LOGIN")) return parseLogin(LoginStmt::Kind::Alter, line, begin);
     if (peekWord("VIEW")) {
         if (!firstInBatch) mustStartBatch("ALTER VIEW", line);
@@ -615,6 +616,74 @@ StatementPtr Parser::parseCreateView(size_t begin, bool alter) {
     if (!atEnd()) syntaxError();
     view.text = std::string(text_.substr(begin, previousEnd() - begin));
     s->node = std::move(view);
+    return s;
+}
+
+}  // namespace engine::sql
+
+namespace engine::sql {
+
+// ALTER DATABASE name | CURRENT SET option [, ...] [WITH ROLLBACK IMMEDIATE | ROLLBACK AFTER n
+// [SECONDS] | NO_WAIT]. An option is a word, optionally followed by a value: "= value",
+// a word or number ("RECOVERY SIMPLE", "AUTO_CLOSE OFF") or a parenthesised list.
+StatementPtr Parser::parseAlterDatabase(int line, size_t begin) {
+    next();  // DATABASE
+    auto s = make(line, begin);
+    DatabaseStmt alter;
+    alter.kind = DatabaseStmt::Kind::AlterSet;
+    if (!peek().isName() && peek().kind != TokenKind::Identifier) syntaxError();
+    alter.name = next().value;
+    if (equalsIgnoreCase(alter.name, "CURRENT")) alter.name.clear();
+    expectWord("SET");
+    // The options that stand alone, without a value.
+    static constexpr std::string_view kAlone[] = {
+        "OFFLINE",    "ONLINE",         "EMERGENCY",      "SINGLE_USER", "MULTI_USER",
+        "RESTRICTED_USER", "READ_ONLY", "READ_WRITE",     "ENABLE_BROKER", "DISABLE_BROKER",
+        "NEW_BROKER", "ERROR_BROKER_CONVERSATIONS"};
+    do {
+        if (peek().kind != TokenKind::Identifier) syntaxError();
+        std::string option = next().text;
+        for (auto& c : option)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        alter.options.push_back(option);
+        bool alone = false;
+        for (auto word : kAlone)
+            alone = alone || option == word;
+        if (alone) continue;
+        acceptOperator("=");
+        if (accept(TokenKind::LeftParen)) {
+            int depth = 1;
+            while (depth > 0) {
+                if (atEnd()) syntaxError();
+                if (peek().kind == TokenKind::LeftParen) ++depth;
+                if (peek().kind == TokenKind::RightParen) --depth;
+                next();
+            }
+        } else {
+            const Token& v = peek();
+            if (v.kind != TokenKind::Identifier && v.kind != TokenKind::Integer &&
+                v.kind != TokenKind::String && v.kind != TokenKind::NString)
+                syntaxError();
+            next();
+            if (peek().kind == TokenKind::Identifier &&
+                (peekWord("MINUTES") || peekWord("SECONDS") || peekWord("DAYS")))
+                next();  // TARGET_RECOVERY_TIME = 60 SECONDS
+        }
+    } while (accept(TokenKind::Comma));
+    if (acceptWord("WITH")) {
+        if (acceptWord("ROLLBACK")) {
+            if (acceptWord("AFTER")) {
+                if (peek().kind != TokenKind::Integer) syntaxError();
+                next();
+                acceptWord("SECONDS");
+            } else {
+                expectWord("IMMEDIATE");
+            }
+        } else {
+            expectWord("NO_WAIT");
+        }
+    }
+    s->node = std::move(alter);
     return s;
 }
 

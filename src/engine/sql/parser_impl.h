@@ -121,6 +121,8 @@ class Parser {
     StatementPtr parseExec(bool implicit);
     StatementPtr parseUse();
     StatementPtr parseDbcc();
+    StatementPtr parseUpdateStatistics();
+    StatementPtr parseAlterDatabase(int line, size_t begin);
     StatementPtr parseGrant();
     StatementPtr parseTruncate();
     StatementPtr parseReturn();

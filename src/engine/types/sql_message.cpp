@@ -208,6 +208,9 @@ constexpr CatalogueEntry kCatalogue[] = {
      "Could not find database '%.*ls'. The database either does not exist, or was dropped before "
      "a statement tried to use it. Verify if the database exists by querying the sys.databases "
      "catalog view."},
+    {2526, 16, 3, S,
+     "Incorrect DBCC statement. Check the documentation for the correct DBCC syntax and "
+     "options."},
     {2528, 0, 1, S,
      "DBCC execution completed. If DBCC printed error messages, contact your system "
      "administrator."},
@@ -314,6 +317,11 @@ constexpr CatalogueEntry kCatalogue[] = {
     {4924, 16, 1, S, "%ls failed because column '%.*ls' does not exist in table '%.*ls'."},
     {4927, 16, 1, S, "Cannot alter column '%.*ls' to be data type %.*ls."},
     {4928, 16, 1, S, "Cannot alter column '%.*ls' because it is '%ls'."},
+    {5011, 14, 5, S,
+     "User does not have permission to alter database '%.*ls', the database does not exist, or "
+     "the database is not in a state that allows access checks."},
+    {5058, 16, 3, S, "Option '%.*ls' cannot be set in database '%.*ls'."},
+    {5069, 16, 1, S, "ALTER DATABASE statement failed."},
     {5074, 16, 1, S, "The %S_MSG '%.*ls' is dependent on %S_MSG '%.*ls'."},
     {5120, 16, 101, S, "Unable to open the physical file \"%.*ls\". %ls"},
     {5701, 0, 2, S, "Changed database context to '%.*ls'."},
