@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "engine/exec/binder.h"
+#include "engine/exec/ddl_support.h"
 #include "engine/exec/locks.h"
 #include "engine/exec/statements.h"
 #include "engine/sql/parser.h"
@@ -229,7 +230,8 @@ StatementAccess accessOf(const sql::Statement& s) {
         a.writes = s.as<sql::CreateTableStmt>() || s.as<sql::AlterTableStmt>() ||
                    s.as<sql::CreateIndexStmt>() || s.as<sql::DropIndexStmt>() ||
                    s.as<sql::DropObjectsStmt>() || s.as<sql::CreateViewStmt>() ||
-                   s.as<sql::GrantStmt>() || s.as<sql::SchemaStmt>() || s.as<sql::TruncateStmt>();
+                   s.as<sql::GrantStmt>() || s.as<sql::SchemaStmt>() || s.as<sql::TruncateStmt>() ||
+                   s.as<sql::TypeStmt>();
     }
     return a;
 }
@@ -399,6 +401,7 @@ class Runner {
         if (auto* x = s.as<sql::DatabaseStmt>()) return executeDatabaseStatement(ctx_, *x);
         if (auto* x = s.as<sql::GrantStmt>()) return executeGrant(ctx_, *x);
         if (auto* x = s.as<sql::SchemaStmt>()) return executeSchemaStatement(ctx_, *x);
+        if (auto* x = s.as<sql::TypeStmt>()) return executeTypeStatement(ctx_, *x);
         if (auto* x = s.as<sql::LoginStmt>()) return executeLogin(ctx_, *x);
         if (auto* x = s.as<sql::TruncateStmt>()) return executeTruncate(ctx_, *x);
         if (auto* x = s.as<sql::ExecStmt>()) return executeExec(ctx_, *x);
@@ -621,7 +624,7 @@ class Runner {
                 }
                 DataType type;
                 try {
-                    type = resolveTypeNameOrThrow(v.type.name, v.type.arg1, v.type.arg2, false, 1);
+                    type = declaredType(ctx_, v.type);
                 } catch (SqlException& e) {
                     SqlMessage m = e.primary();
                     m.line = v.line;

@@ -363,3 +363,48 @@ void executeGrant(ExecContext& ctx, const sql::GrantStmt& grant) {
 }
 
 }  // namespace engine::exec
+
+namespace engine::exec {
+
+void createAliasType(ExecContext& ctx, const std::string& schema, const std::string& name,
+                     const std::string& baseText, std::optional<bool> nullable) {
+    Database& db = ctx.database();
+    auto base = parseBaseType(baseText);
+    if (!base) raise(ctx, 243, {baseText});
+    if (db.findAliasType(name) || resolveTypeName(name, std::nullopt, std::nullopt, false))
+        raise(ctx, 219, {name});
+    StatementChanges changes(ctx.entry());
+    Change put;
+    put.kind = Change::Kind::PutModule;
+    put.module.kind = ModuleSchema::Kind::AliasType;
+    put.module.id = db.nextAliasTypeId();
+    put.module.schema = schema.empty() ? "dbo" : schema;
+    put.module.name = name;
+    put.module.text = base->written.empty() ? baseText : base->written;
+    put.module.nullable = nullable.value_or(true);
+    put.module.created = now(ctx);
+    changes.add(std::move(put));
+    changes.commit(ctx);
+}
+
+void dropAliasType(ExecContext& ctx, const std::string& name, bool ifExists) {
+    const ModuleSchema* alias = ctx.database().findAliasType(name);
+    if (!alias) {
+        if (ifExists) return;
+        raise(ctx, 218, {name});
+    }
+    StatementChanges changes(ctx.entry());
+    Change drop;
+    drop.kind = Change::Kind::DropModule;
+    drop.objectId = alias->id;
+    changes.add(std::move(drop));
+    changes.commit(ctx);
+}
+
+void executeTypeStatement(ExecContext& ctx, const sql::TypeStmt& stmt) {
+    if (stmt.drop) return dropAliasType(ctx, stmt.name.object, stmt.ifExists);
+    std::string base = stmt.base.written.empty() ? stmt.base.name : stmt.base.written;
+    createAliasType(ctx, stmt.name.schema, stmt.name.object, base, stmt.nullable);
+}
+
+}  // namespace engine::exec

@@ -291,7 +291,7 @@ void executeExec(ExecContext& ctx, const sql::ExecStmt& exec) {
     }
     std::string lower = lowerAscii(name);
     // The procedures that change the catalogue lock the database as DDL does.
-    ctx.access.writes = lower == "sp_rename" || lower == "sp_addextendedproperty" ||
+    ctx.access.writes = lower == "sp_rename" || lower == "sp_addtype" || lower == "sp_droptype" || lower == "sp_addextendedproperty" ||
                         lower == "sp_updateextendedproperty" || lower == "sp_dropextendedproperty";
     // EXEC @rc = procedure: a system procedure returns 0, or 1 when it raised an error.
     auto returnStatus = [&](int status) {
@@ -313,7 +313,37 @@ void executeExec(ExecContext& ctx, const sql::ExecStmt& exec) {
 
 namespace {
 
+// sp_addtype name, 'base type' [, 'NULL' | 'NOT NULL' | 'NONULL' [, owner]]; sp_droptype name.
+void spAddType(ExecContext& ctx, const sql::ExecStmt& exec) {
+    Arguments args(ctx, exec, {"@typename", "@phystype", "@nulltype", "@owner"});
+    args.check(ctx, "sp_addtype", 2);
+    std::string name = *args.text("@typename");
+    std::string base = args.text("@phystype").value_or("");
+    std::optional<bool> nullable;
+    if (auto n = args.text("@nulltype")) {
+        std::string t = lowerAscii(*n);
+        while (!t.empty() && t.back() == ' ')
+            t.pop_back();
+        if (t == "null") {
+            nullable = true;
+        } else if (t == "not null" || t == "nonull") {
+            nullable = false;
+        } else {
+            procedureError(ctx, "sp_addtype", 15251, {"null type", "NULL, NOT NULL or NONULL"});
+        }
+    }
+    createAliasType(ctx, args.text("@owner").value_or(""), name, base, nullable);
+}
+
+void spDropType(ExecContext& ctx, const sql::ExecStmt& exec) {
+    Arguments args(ctx, exec, {"@typename"});
+    args.check(ctx, "sp_droptype", 1);
+    dropAliasType(ctx, *args.text("@typename"), false);
+}
+
 bool runSystemProcedure(ExecContext& ctx, const std::string& lower, const sql::ExecStmt& exec) {
+    if (lower == "sp_addtype") return spAddType(ctx, exec), true;
+    if (lower == "sp_droptype") return spDropType(ctx, exec), true;
     if (lower.starts_with("sp_") && runCatalogProcedure(ctx, lower, exec)) return true;
     if (lower == "sp_executesql") return spExecuteSql(ctx, exec), true;
     if (lower == "sp_rename") return spRename(ctx, exec), true;

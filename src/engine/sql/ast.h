@@ -359,6 +359,15 @@ struct LoginStmt {
     std::optional<bool> enable;  // ALTER LOGIN ... ENABLE / DISABLE
 };
 
+// CREATE TYPE name FROM base_type [NULL | NOT NULL] and DROP TYPE [IF EXISTS] name.
+struct TypeStmt {
+    bool drop = false;
+    bool ifExists = false;
+    ObjectName name;
+    TypeSpec base;
+    std::optional<bool> nullable;
+};
+
 struct DeclareStmt {
     struct Variable {
         std::string name;
@@ -453,7 +462,7 @@ struct Statement {
                  CreateIndexStmt, DropIndexStmt, DropObjectsStmt, CreateViewStmt, DatabaseStmt,
                  DeclareStmt, SetVariableStmt, SetOptionStmt, PrintStmt, IfStmt, WhileStmt,
                  BlockStmt, ExecStmt, GrantStmt, TruncateStmt, ReturnStmt, TransactionStmt,
-                 BreakStmt, SchemaStmt, LoginStmt, WaitForStmt>
+                 BreakStmt, SchemaStmt, LoginStmt, WaitForStmt, TypeStmt>
         node;
 
     template <class T>

@@ -50,6 +50,22 @@ StatementPtr Parser::parseCreate(bool firstInBatch) {
         s->node = std::move(schema);
         return s;
     }
+    if (peekWord("TYPE")) {
+        next();
+        auto s = make(line, begin);
+        TypeStmt type;
+        type.name = parseObjectName();
+        expectWord("FROM");
+        type.base = parseTypeSpec();
+        if (acceptWord("NOT")) {
+            expectWord("NULL");
+            type.nullable = false;
+        } else if (acceptWord("NULL")) {
+            type.nullable = true;
+        }
+        s->node = std::move(type);
+        return s;
+    }
     if (peekWord("PROCEDURE") || peekWord("PROC") || peekWord("FUNCTION") || peekWord("TRIGGER") ||
         peekWord("DEFAULT") || peekWord("RULE")) {
         if (!firstInBatch) {
@@ -111,6 +127,20 @@ StatementPtr Parser::parseDrop() {
         schema.kind = SchemaStmt::Kind::Drop;
         schema.name = parseName();
         s->node = std::move(schema);
+        return s;
+    }
+    if (peekWord("TYPE")) {
+        next();
+        auto s = make(line, begin);
+        TypeStmt type;
+        type.drop = true;
+        if (peekWord("IF") && peekWord("EXISTS", 1)) {
+            next();
+            next();
+            type.ifExists = true;
+        }
+        type.name = parseObjectName();
+        s->node = std::move(type);
         return s;
     }
     DropObjectsStmt drop;

@@ -95,6 +95,9 @@ constexpr CatalogueEntry kCatalogue[] = {
     {216, 16, 1, S, "Parameters were not supplied for the function '%.*ls'."},
     {217, 16, 1, S,
      "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit 32)."},
+    {218, 16, 1, S,
+     "Cannot find the type '%.*ls', because it does not exist or you do not have permission."},
+    {219, 16, 1, S, "The type '%.*ls' already exists, or you do not have permission to create it."},
     {220, 16, 2, S, "Arithmetic overflow error for data type %ls, value = %ld."},
     {226, 16, 6, S, "%ls statement not allowed within multi-statement transaction."},
     {235, 16, 0, B, "Cannot convert a char value to money. The char value has incorrect syntax."},
@@ -418,6 +421,7 @@ constexpr CatalogueEntry kCatalogue[] = {
     {15250, 16, 1, S,
      "The database name component of the object qualifier must be the name of the current "
      "database."},
+    {15251, 16, 1, S, "Invalid '%s' specified. It must be %s."},
     {15252, 16, 1, S, "The primary or foreign key table name must be given."},
     {15335, 11, 1, S,
      "Error: The new name '%s' is already in use as a %s name and would cause a duplicate that is "
