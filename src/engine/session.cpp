@@ -361,6 +361,9 @@ void Session::run(BatchSink& sink, const std::function<void(exec::ExecContext&)>
     } catch (const exec::BatchAbort&) {
         // An error that ends the batch also rolls back an open transaction.
         abortTransaction(runtime, out);
+    } catch (const exec::BatchStop&) {
+    } catch (const exec::CaughtError& e) {
+        out.message(e.message);
     } catch (const exec::Cancelled&) {
         // As on an attention: no message; the transaction stays unless XACT_ABORT is on.
         state_->lastCancelled = true;

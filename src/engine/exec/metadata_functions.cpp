@@ -524,6 +524,29 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
             return none;
         });
     }
+    if (name == "error_number" || name == "error_severity" || name == "error_state" ||
+        name == "error_line" || name == "error_message" || name == "error_procedure") {
+        // The error the running CATCH block handles; NULL outside one.
+        bindArgs(0, 0);
+        const bool text = name == "error_message" || name == "error_procedure";
+        const DataType type = name == "error_message"     ? DataType::nvarchar(4000)
+                              : name == "error_procedure" ? sysname()
+                                                          : intType;
+        std::string which = name;
+        return call(type, [which, type, text](std::vector<Value>&, const Frame& f) {
+            const auto& caught = f.ctx->session.caught;
+            if (caught.empty()) return Value::null(type);
+            const SqlMessage& m = caught.back();
+            if (text) {
+                if (which == "error_procedure" && m.procedure.empty()) return Value::null(type);
+                return Value::string(which == "error_message" ? m.text : m.procedure, type);
+            }
+            if (which == "error_number") return Value::integer(m.number);
+            if (which == "error_severity") return Value::integer(m.severity);
+            if (which == "error_state") return Value::integer(m.state);
+            return Value::integer(m.line);
+        });
+    }
     if (name == "app_name" || name == "host_name") {
         bindArgs(0, 0);
         bool app = name == "app_name";

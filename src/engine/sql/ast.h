@@ -445,6 +445,24 @@ struct TransactionStmt {
     std::string name;  // of the transaction or savepoint, or a @variable holding it
 };
 
+// RAISERROR (message, severity, state [, argument ...]) [WITH LOG | NOWAIT | SETERROR].
+struct RaiseErrorStmt {
+    std::vector<ExprPtr> args;  // message (a number, string or variable), severity, state, ...
+    bool setError = false;
+    bool withLog = false;
+};
+
+// THROW [number, message, state] (without arguments: rethrow, in a CATCH block).
+struct ThrowStmt {
+    std::vector<ExprPtr> args;
+};
+
+// BEGIN TRY ... END TRY BEGIN CATCH ... END CATCH.
+struct TryStmt {
+    std::vector<StatementPtr> body;
+    std::vector<StatementPtr> handler;
+};
+
 struct BreakStmt {
     bool isContinue = false;
 };
@@ -462,7 +480,8 @@ struct Statement {
                  CreateIndexStmt, DropIndexStmt, DropObjectsStmt, CreateViewStmt, DatabaseStmt,
                  DeclareStmt, SetVariableStmt, SetOptionStmt, PrintStmt, IfStmt, WhileStmt,
                  BlockStmt, ExecStmt, GrantStmt, TruncateStmt, ReturnStmt, TransactionStmt,
-                 BreakStmt, SchemaStmt, LoginStmt, WaitForStmt, TypeStmt>
+                 BreakStmt, SchemaStmt, LoginStmt, WaitForStmt, TypeStmt,
+                 RaiseErrorStmt, ThrowStmt, TryStmt>
         node;
 
     template <class T>

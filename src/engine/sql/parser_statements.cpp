@@ -99,6 +99,42 @@ StatementPtr Parser::parseStatement(bool firstInBatch) {
         s = parseReturn();
     } else if (t.isWord("WAITFOR")) {
         s = parseWaitFor();
+    } else if (t.isWord("RAISERROR")) {
+        s = make(line, begin);
+        next();
+        RaiseErrorStmt raise;
+        expect(TokenKind::LeftParen);
+        do {
+            raise.args.push_back(parseExpr());
+        } while (accept(TokenKind::Comma));
+        expect(TokenKind::RightParen);
+        if (raise.args.size() < 3) syntaxErrorAt(tokens_[pos_ - 1]);
+        if (acceptWord("WITH")) {
+            do {
+                if (acceptWord("SETERROR")) {
+                    raise.setError = true;
+                } else if (acceptWord("LOG")) {
+                    raise.withLog = true;
+                } else if (!acceptWord("NOWAIT")) {
+                    syntaxError();
+                }
+            } while (accept(TokenKind::Comma));
+        }
+        s->node = std::move(raise);
+    } else if (t.isWord("THROW")) {
+        s = make(line, begin);
+        next();
+        ThrowStmt thr;
+        const Token& a = peek();
+        if (a.kind == TokenKind::Integer || a.kind == TokenKind::Variable ||
+            a.kind == TokenKind::String || a.kind == TokenKind::NString) {
+            thr.args.push_back(parseExpr());
+            expect(TokenKind::Comma);
+            thr.args.push_back(parseExpr());
+            expect(TokenKind::Comma);
+            thr.args.push_back(parseExpr());
+        }
+        s->node = std::move(thr);
     } else if (t.isWord("COMMIT") || t.isWord("ROLLBACK") || t.isWord("SAVE")) {
         s = make(line, begin);
         TransactionStmt tx;
@@ -305,6 +341,31 @@ StatementPtr Parser::parseBegin() {
         next();  // TRAN / TRANSACTION
         if (peekTransactionName()) tx.name = next().value;
         s->node = std::move(tx);
+        return s;
+    }
+    if (acceptWord("TRY")) {
+        // BEGIN TRY ... END TRY BEGIN CATCH ... END CATCH
+        TryStmt tryStmt;
+        auto list = [&](const char* word, std::vector<StatementPtr>& out) {
+            while (true) {
+                while (accept(TokenKind::Semicolon)) {
+                }
+                if (peekWord("END") && peekWord(word, 1)) {
+                    next();
+                    next();
+                    return;
+                }
+                if (atEnd()) syntaxError();
+                out.push_back(parseStatement(false));
+            }
+        };
+        list("TRY", tryStmt.body);
+        while (accept(TokenKind::Semicolon)) {
+        }
+        expectWord("BEGIN");
+        expectWord("CATCH");
+        list("CATCH", tryStmt.handler);
+        s->node = std::move(tryStmt);
         return s;
     }
     BlockStmt block;

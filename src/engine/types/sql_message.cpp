@@ -233,6 +233,9 @@ constexpr CatalogueEntry kCatalogue[] = {
     {2715, 16, 6, S, "Column, parameter, or variable #%d: Cannot find data type %.*ls."},
     {2716, 16, 1, S,
      "Column, parameter, or variable #%d: Cannot specify a column width on data type %.*ls."},
+    {2732, 16, 1, S,
+     "Error number %ld is invalid. The number must be from %ld through %ld and it must not be "
+     "50000."},
     {2741, 16, 1, S, "SET DATEFORMAT date order '%.*ls' is invalid."},
     {2744, 16, 2, S,
      "Multiple identity columns specified for table '%.*ls'. Only one identity column per table is "
@@ -246,9 +249,15 @@ constexpr CatalogueEntry kCatalogue[] = {
     {2751, 16, 1, S,
      "Column or parameter #%d: Specified column scale %d is greater than the specified precision "
      "of %d."},
+    {2754, 16, 1, S,
+     "Error severity levels greater than 18 can only be specified by members of the sysadmin "
+     "role, using the WITH LOG option."},
     {2760, 16, 1, S,
      "The specified schema name \"%.*ls\" either does not exist or you do not have permission "
      "to use it."},
+    {2786, 16, 1, S,
+     "The data type of substitution parameter %d does not match the expected type of the format "
+     "specification."},
     {2812, 16, 62, S, "Could not find stored procedure '%.*ls'."},
     {3621, 0, 0, S, "The statement has been terminated."},
     {3623, 16, 1, S, "An invalid floating point operation occurred."},
@@ -379,6 +388,9 @@ constexpr CatalogueEntry kCatalogue[] = {
     {10703, 15, 1, B,
      "The WITH CUBE and WITH ROLLUP options are not permitted with a ROLLUP, CUBE, or GROUPING "
      "SETS specification."},
+    {10704, 15, 1, B,
+     "To rethrow an error, a THROW statement must be used inside a CATCH block. Insert the THROW "
+     "statement inside a CATCH block, or add error parameters to the THROW statement."},
     {10705, 15, 1, B, "Too many grouping sets. The maximum number is %d."},
     {10707, 15, 1, B,
      "Too many expressions are specified in the GROUP BY clause. The maximum number is %d when "
@@ -435,10 +447,17 @@ constexpr CatalogueEntry kCatalogue[] = {
     {15477, 0, 1, S,
      "Caution: Changing any part of an object name could break scripts and stored procedures."},
     {15600, 15, 1, S, "An invalid parameter or option was specified for procedure '%s'."},
+    {18054, 16, 1, S,
+     "Error %d, severity %d, state %d was raised, but no message with that error number was found "
+     "in sys.messages. If error is larger than 50000, make sure the user-defined message is added "
+     "using sp_addmessage."},
     {18452, 14, 1, B,
      "Login failed. The login is from an untrusted domain and cannot be used with Integrated "
      "authentication."},
     {18456, 14, 1, B, "Login failed for user '%.*ls'.%.*ls%.*ls"},
+    {35100, 16, 10, S,
+     "Error number %d in the THROW statement is outside the valid range. Specify an error number "
+     "in the valid range of 50000 to 2147483647."},
 };
 
 const CatalogueEntry* find(int number) {
