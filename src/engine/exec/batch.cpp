@@ -240,7 +240,7 @@ StatementAccess accessOf(const sql::Statement& s) {
                    s.as<sql::CreateIndexStmt>() || s.as<sql::DropIndexStmt>() ||
                    s.as<sql::DropObjectsStmt>() || s.as<sql::CreateViewStmt>() ||
                    s.as<sql::GrantStmt>() || s.as<sql::SchemaStmt>() || s.as<sql::TruncateStmt>() ||
-                   s.as<sql::TypeStmt>();
+                   s.as<sql::TypeStmt>() || s.as<sql::ProcedureStmt>();
     }
     return a;
 }
@@ -256,16 +256,17 @@ class Runner {
     explicit Runner(ExecContext& ctx) : ctx_(ctx) {}
 
     // Compile step: false when the batch is rejected (its errors are sent).
-    bool compile(const sql::Batch& batch) {
+    bool compile(const sql::Batch& batch) { return compile(batch.statements); }
+    bool compile(const std::vector<sql::StatementPtr>& statements) {
         try {
-            for (const auto& s : batch.statements)
+            for (const auto& s : statements)
                 declareVariables(*s);
         } catch (const SqlException& e) {
             sendAll(e);
             return false;
         }
         try {
-            for (const auto& s : batch.statements)
+            for (const auto& s : statements)
                 prebindTree(*s);
         } catch (const SqlException& e) {
             sendAll(e);
@@ -315,7 +316,17 @@ class Runner {
             throw BatchStop{};
         }
         if (auto* x = s.as<sql::BreakStmt>()) return x->isContinue ? Flow::Continue : Flow::Break;
-        if (s.as<sql::ReturnStmt>()) return Flow::Return;
+        if (auto* x = s.as<sql::ReturnStmt>()) {
+            if (x->value) {
+                statement({}, [&] {
+                    Value v = scalar(*x->value);
+                    ctx_.returnStatus =
+                        v.isNull() ? 0
+                                   : static_cast<int>(convert(v, DataType::of(TypeId::Int)).asInt64());
+                });
+            }
+            return Flow::Return;
+        }
         statement(accessOf(s), [&] {
             if (opensImplicitTransaction(s)) beginImplicitTransaction();
             runSimple(s);
@@ -602,6 +613,7 @@ class Runner {
         if (auto* x = s.as<sql::GrantStmt>()) return executeGrant(ctx_, *x);
         if (auto* x = s.as<sql::SchemaStmt>()) return executeSchemaStatement(ctx_, *x);
         if (auto* x = s.as<sql::TypeStmt>()) return executeTypeStatement(ctx_, *x);
+        if (auto* x = s.as<sql::ProcedureStmt>()) return executeProcedureDefinition(ctx_, *x);
         if (auto* x = s.as<sql::LoginStmt>()) return executeLogin(ctx_, *x);
         if (auto* x = s.as<sql::TruncateStmt>()) return executeTruncate(ctx_, *x);
         if (auto* x = s.as<sql::ExecStmt>()) return executeExec(ctx_, *x);
@@ -926,6 +938,16 @@ void runBatch(ExecContext& ctx, std::string_view text) {
         runner.runList(parsed.batch.statements);
     } catch (const BatchEnd&) {
     }
+}
+
+int runProcedureBody(ExecContext& ctx, const std::vector<sql::StatementPtr>& body) {
+    Runner runner(ctx);
+    if (!runner.compile(body)) return 0;
+    try {
+        runner.runList(body);
+    } catch (const BatchEnd&) {
+    }
+    return ctx.returnStatus.value_or(0);
 }
 
 void runNestedBatch(ExecContext& parent, std::string_view text) {

@@ -193,6 +193,7 @@ struct ExecContext {
     std::string procedure;  // name shown in messages raised inside a system procedure
 
     StatementAccess access;  // of the statement running
+    std::optional<int> returnStatus;  // RETURN n of the procedure running
 
     ExecContext(SessionRuntime& s, Output& o) : session(s), out(o) {}
     // The current database, locked for the statement running (see exec/locks.h).

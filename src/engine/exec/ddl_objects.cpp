@@ -115,7 +115,9 @@ void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
         bool matches =
             ref &&
             ((drop.kind == sql::DropObjectsStmt::Kind::Table && ref->kind == ObjectKind::Table) ||
-             (drop.kind == sql::DropObjectsStmt::Kind::View && ref->kind == ObjectKind::View));
+             (drop.kind == sql::DropObjectsStmt::Kind::View && ref->kind == ObjectKind::View) ||
+             (drop.kind == sql::DropObjectsStmt::Kind::Procedure &&
+              ref->kind == ObjectKind::Procedure));
         if (!matches) {
             if (drop.ifExists) continue;
             if (ref && drop.kind == sql::DropObjectsStmt::Kind::Table &&
@@ -127,11 +129,35 @@ void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
             raise(ctx, 3701, {"drop", kind, name.written});
         }
         Change c;
-        c.kind = ref->kind == ObjectKind::Table ? Change::Kind::DropTable : Change::Kind::DropView;
+        c.kind = ref->kind == ObjectKind::Table       ? Change::Kind::DropTable
+                 : ref->kind == ObjectKind::Procedure ? Change::Kind::DropModule
+                                                      : Change::Kind::DropView;
         c.objectId = ref->id;
         changes.add(std::move(c));
         changes.commit(ctx);
     }
+}
+
+// CREATE / ALTER PROCEDURE: the definition is kept as written and compiled when it runs
+// (names in it resolve then, as deferred name resolution does).
+void executeProcedureDefinition(ExecContext& ctx, const sql::ProcedureStmt& proc) {
+    Database& db = ctx.database();
+    const std::string& name = proc.name.object;
+    const ModuleSchema* existing = db.findProcedure(proc.name.schema, name);
+    if (proc.alter && !existing) raise(ctx, 208, {proc.name.written});
+    const std::string schema = existing ? existing->schema : schemaForNewObject(ctx, proc.name);
+    if (!proc.alter && objectNameTaken(db, schema, name)) raise(ctx, 2714, {name});
+    StatementChanges changes(ctx.entry());
+    Change put;
+    put.kind = Change::Kind::PutModule;
+    put.module.kind = ModuleSchema::Kind::Procedure;
+    put.module.id = existing ? existing->id : changes.newObjectId();
+    put.module.schema = schema;
+    put.module.name = existing ? existing->name : name;
+    put.module.text = proc.text;
+    put.module.created = existing ? existing->created : now(ctx);
+    changes.add(std::move(put));
+    changes.commit(ctx);
 }
 
 void executeCreateView(ExecContext& ctx, const sql::CreateViewStmt& create) {

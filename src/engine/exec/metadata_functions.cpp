@@ -318,8 +318,9 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
                 return yes(ref->kind == ObjectKind::Default ||
                            ref->kind == ObjectKind::PrimaryKey ||
                            ref->kind == ObjectKind::UniqueKey || ref->kind == ObjectKind::Check);
-            if (identifierEqual(p, "IsProcedure") || identifierEqual(p, "IsTrigger") ||
-                identifierEqual(p, "IsMSShipped") || identifierEqual(p, "IsSystemTable"))
+            if (identifierEqual(p, "IsProcedure")) return yes(ref->kind == ObjectKind::Procedure);
+            if (identifierEqual(p, "IsTrigger")) return yes(ref->kind == ObjectKind::Trigger);
+            if (identifierEqual(p, "IsMSShipped") || identifierEqual(p, "IsSystemTable"))
                 return yes(false);
             if (identifierEqual(p, "OwnerId") || identifierEqual(p, "SchemaId")) {
                 const int32_t object = ref->parentId ? ref->parentId : ref->id;

@@ -359,6 +359,24 @@ struct LoginStmt {
     std::optional<bool> enable;  // ALTER LOGIN ... ENABLE / DISABLE
 };
 
+// CREATE PROCEDURE / ALTER PROCEDURE name [@p type [= default] [OUTPUT], ...] AS body (the
+// rest of the batch). text is the statement as written, kept as the definition.
+struct ProcedureParameter {
+    std::string name;
+    TypeSpec type;
+    ExprPtr defaultValue;
+    bool output = false;
+    int line = 1;
+};
+
+struct ProcedureStmt {
+    ObjectName name;
+    bool alter = false;
+    std::vector<ProcedureParameter> parameters;
+    std::vector<StatementPtr> body;
+    std::string text;
+};
+
 // CREATE TYPE name FROM base_type [NULL | NOT NULL] and DROP TYPE [IF EXISTS] name.
 struct TypeStmt {
     bool drop = false;
@@ -481,7 +499,7 @@ struct Statement {
                  DeclareStmt, SetVariableStmt, SetOptionStmt, PrintStmt, IfStmt, WhileStmt,
                  BlockStmt, ExecStmt, GrantStmt, TruncateStmt, ReturnStmt, TransactionStmt,
                  BreakStmt, SchemaStmt, LoginStmt, WaitForStmt, TypeStmt,
-                 RaiseErrorStmt, ThrowStmt, TryStmt>
+                 RaiseErrorStmt, ThrowStmt, TryStmt, ProcedureStmt>
         node;
 
     template <class T>

@@ -66,6 +66,8 @@ StatementPtr Parser::parseCreate(bool firstInBatch) {
         s->node = std::move(type);
         return s;
     }
+    if ((peekWord("PROCEDURE") || peekWord("PROC")) && firstInBatch)
+        return parseProcedure(begin, line, false);
     if (peekWord("PROCEDURE") || peekWord("PROC") || peekWord("FUNCTION") || peekWord("TRIGGER") ||
         peekWord("DEFAULT") || peekWord("RULE")) {
         if (!firstInBatch) {
@@ -100,6 +102,10 @@ StatementPtr Parser::parseAlter(bool firstInBatch) {
     if (peekWord("VIEW")) {
         if (!firstInBatch) mustStartBatch("ALTER VIEW", line);
         return parseCreateView(begin, true);
+    }
+    if (peekWord("PROCEDURE") || peekWord("PROC")) {
+        if (!firstInBatch) mustStartBatch("ALTER PROCEDURE", line);
+        return parseProcedure(begin, line, true);
     }
     syntaxError();
 }
@@ -714,6 +720,62 @@ StatementPtr Parser::parseAlterDatabase(int line, size_t begin) {
         }
     }
     s->node = std::move(alter);
+    return s;
+}
+
+}  // namespace engine::sql
+
+namespace engine::sql {
+
+StatementPtr Parser::parseProcedure(size_t begin, int line, bool alter) {
+    auto s = make(line, begin);
+    next();  // PROCEDURE / PROC
+    ProcedureStmt proc;
+    proc.alter = alter;
+    proc.name = parseObjectName();
+    if (accept(TokenKind::Semicolon)) {
+        // A numbered procedure (name;1): only the first number is kept here.
+        if (peek().kind != TokenKind::Integer) syntaxError();
+        next();
+    }
+    const bool parenthesised = accept(TokenKind::LeftParen);
+    if (peek().kind == TokenKind::Variable) {
+        do {
+            ProcedureParameter p;
+            if (peek().kind != TokenKind::Variable) syntaxError();
+            p.line = peek().line;
+            p.name = next().text;
+            acceptWord("AS");
+            p.type = parseTypeSpec();
+            acceptWord("VARYING");
+            if (acceptOperator("=")) p.defaultValue = parseUnary();
+            if (acceptWord("OUTPUT") || acceptWord("OUT")) p.output = true;
+            acceptWord("READONLY");
+            proc.parameters.push_back(std::move(p));
+        } while (accept(TokenKind::Comma));
+    }
+    if (parenthesised) expect(TokenKind::RightParen);
+    if (acceptWord("WITH")) {
+        do {
+            if (acceptWord("EXECUTE") || acceptWord("EXEC")) {
+                expectWord("AS");
+                next();  // CALLER, SELF, OWNER or 'user'
+            } else if (!acceptWord("RECOMPILE") && !acceptWord("ENCRYPTION")) {
+                syntaxError();
+            }
+        } while (accept(TokenKind::Comma));
+    }
+    if (acceptWord("FOR")) expectWord("REPLICATION");
+    expectWord("AS");
+    // The body runs to the end of the batch.
+    while (true) {
+        while (accept(TokenKind::Semicolon)) {
+        }
+        if (atEnd()) break;
+        proc.body.push_back(parseStatement(false));
+    }
+    proc.text = std::string(text_.substr(begin, previousEnd() - begin));
+    s->node = std::move(proc);
     return s;
 }
 
