@@ -182,6 +182,7 @@ Session::Opened Session::open(const std::filesystem::path& dataDirectory, std::s
         settings.dateFirst = spanish ? 1 : 7;
         state->runtime.functions.dateFormat = settings.dateFormat;
         state->runtime.functions.dateFirst = settings.dateFirst;
+        state->runtime.functions.spanish = spanish;
         SqlMessage context = sqlMessage(5701, {entry->name});
         context.severity = 0;
         SqlMessage language = sqlMessage(5703, {settings.language});
@@ -360,6 +361,9 @@ void Session::run(BatchSink& sink, const std::function<void(exec::ExecContext&)>
     } catch (const exec::BatchAbort&) {
         // An error that ends the batch also rolls back an open transaction.
         abortTransaction(runtime, out);
+    } catch (const exec::BatchStop&) {
+    } catch (const exec::CaughtError& e) {
+        out.message(e.message);
     } catch (const exec::Cancelled&) {
         // As on an attention: no message; the transaction stays unless XACT_ABORT is on.
         state_->lastCancelled = true;

@@ -36,6 +36,8 @@ struct Change {
         SetIdState = 14,     // idState
         PutSchema = 15,      // schema
         DropSchema = 16,     // objectId (the schema's id)
+        PutModule = 17,      // module (procedure, trigger or alias type)
+        DropModule = 18,     // objectId (the module's id)
     };
 
     Kind kind = Kind::PutTable;
@@ -55,6 +57,7 @@ struct Change {
     Permission permission;
     uint64_t idState = 0;
     SchemaDefinition schema;
+    ModuleSchema module;
 };
 
 using ChangeList = std::vector<Change>;

@@ -58,6 +58,10 @@ std::string_view objectXType(ObjectKind kind) {
             return "PK";
         case ObjectKind::UniqueKey:
             return "UQ";
+        case ObjectKind::Procedure:
+            return "P";
+        case ObjectKind::Trigger:
+            return "TR";
         case ObjectKind::Check:
             return "C";
     }
@@ -188,12 +192,45 @@ std::optional<ObjectRef> Database::findConstraint(int32_t id, const std::string*
 std::optional<ObjectRef> Database::objectById(int32_t id) const {
     if (tables_.count(id)) return ObjectRef{ObjectKind::Table, id, 0};
     if (views_.count(id)) return ObjectRef{ObjectKind::View, id, 0};
+    if (auto m = modules_.find(id); m != modules_.end() && m->second.kind != ModuleSchema::Kind::AliasType)
+        return ObjectRef{m->second.kind == ModuleSchema::Kind::Trigger ? ObjectKind::Trigger
+                                                                       : ObjectKind::Procedure,
+                         id, m->second.parentId};
     return findConstraint(id, nullptr);
+}
+
+const ModuleSchema* Database::moduleById(int32_t id) const {
+    auto it = modules_.find(id);
+    return it == modules_.end() ? nullptr : &it->second;
+}
+
+const ModuleSchema* Database::findProcedure(std::string_view schema, std::string_view name) const {
+    auto ref = findObject(schema, name);
+    if (!ref || (ref->kind != ObjectKind::Procedure && ref->kind != ObjectKind::Trigger))
+        return nullptr;
+    return moduleById(ref->id);
+}
+
+const ModuleSchema* Database::findAliasType(std::string_view name) const {
+    for (const auto& [id, m] : modules_) {
+        if (m.kind == ModuleSchema::Kind::AliasType && identifierEqual(m.name, name)) return &m;
+    }
+    return nullptr;
+}
+
+int32_t Database::nextAliasTypeId() const {
+    int32_t next = 257;
+    for (const auto& [id, m] : modules_) {
+        if (m.kind == ModuleSchema::Kind::AliasType) next = std::max(next, id + 1);
+    }
+    return next;
 }
 
 std::string Database::objectName(int32_t id) const {
     if (auto t = tables_.find(id); t != tables_.end()) return t->second->schema.name;
     if (auto v = views_.find(id); v != views_.end()) return v->second.name;
+    if (auto m = modules_.find(id); m != modules_.end() && m->second.kind != ModuleSchema::Kind::AliasType)
+        return m->second.name;
     const std::string* name = nullptr;
     if (findConstraint(id, &name)) return *name;
     return {};
@@ -449,6 +486,32 @@ void Database::apply(const Change& change) {
             views_.erase(it);
             break;
         }
+        case Change::Kind::PutModule: {
+            const ModuleSchema& m = change.module;
+            auto it = modules_.find(m.id);
+            if (it != modules_.end() && it->second.kind != ModuleSchema::Kind::AliasType) {
+                auto n = names_.find(nameKey(it->second.schema, it->second.name));
+                if (n != names_.end() && n->second.id == m.id) names_.erase(n);
+            }
+            modules_[m.id] = m;
+            if (m.kind != ModuleSchema::Kind::AliasType) {
+                names_[nameKey(m.schema, m.name)] =
+                    ObjectRef{m.kind == ModuleSchema::Kind::Trigger ? ObjectKind::Trigger
+                                                                    : ObjectKind::Procedure,
+                              m.id, m.parentId};
+            }
+            break;
+        }
+        case Change::Kind::DropModule: {
+            auto it = modules_.find(change.objectId);
+            if (it == modules_.end()) break;
+            if (it->second.kind != ModuleSchema::Kind::AliasType) {
+                auto n = names_.find(nameKey(it->second.schema, it->second.name));
+                if (n != names_.end() && n->second.id == change.objectId) names_.erase(n);
+            }
+            modules_.erase(it);
+            break;
+        }
         case Change::Kind::PutProperty: {
             for (auto& p : properties_) {
                 if (identifierEqual(p.name, change.property.name)) {
@@ -644,6 +707,20 @@ void Database::appendInverse(const Change& c, ChangeList& undo) const {
             push(std::move(inverse));
             break;
         }
+        case Change::Kind::PutModule:
+        case Change::Kind::DropModule: {
+            const int32_t id = c.kind == Change::Kind::PutModule ? c.module.id : c.objectId;
+            Change inverse;
+            if (const ModuleSchema* m = moduleById(id)) {
+                inverse.kind = Change::Kind::PutModule;
+                inverse.module = *m;
+            } else {
+                inverse.kind = Change::Kind::DropModule;
+                inverse.objectId = id;
+            }
+            push(std::move(inverse));
+            break;
+        }
         case Change::Kind::PutSchema: {
             Change drop;
             drop.kind = Change::Kind::DropSchema;
@@ -678,6 +755,12 @@ ChangeList Database::metadataChanges() const {
         Change put;
         put.kind = Change::Kind::PutView;
         put.view = view;
+        out.push_back(std::move(put));
+    }
+    for (const auto& [id, m] : modules_) {
+        Change put;
+        put.kind = Change::Kind::PutModule;
+        put.module = m;
         out.push_back(std::move(put));
     }
     for (const auto& p : properties_) {

@@ -63,8 +63,17 @@ struct Table {
 };
 
 // Kinds of schema-scoped objects, with their sysobjects xtype.
-enum class ObjectKind : uint8_t { Table, View, Default, PrimaryKey, UniqueKey, Check };
-std::string_view objectXType(ObjectKind kind);  // "U", "V", "D", "PK", "UQ", "C"
+enum class ObjectKind : uint8_t {
+    Table,
+    View,
+    Default,
+    PrimaryKey,
+    UniqueKey,
+    Check,
+    Procedure,
+    Trigger
+};
+std::string_view objectXType(ObjectKind kind);  // "U", "V", "D", "PK", "UQ", "C", "P", "TR"
 
 struct ObjectRef {
     ObjectKind kind = ObjectKind::Table;
@@ -121,6 +130,13 @@ class Database {
     const std::map<int32_t, std::unique_ptr<Table>>& tables() const { return tables_; }
     const std::map<int32_t, ViewSchema>& views() const { return views_; }
     const std::vector<ExtendedProperty>& properties() const { return properties_; }
+    // Procedures, triggers and alias types, by id.
+    const std::map<int32_t, ModuleSchema>& modules() const { return modules_; }
+    const ModuleSchema* moduleById(int32_t id) const;
+    // A procedure (or trigger) by schema and name; an alias type by name.
+    const ModuleSchema* findProcedure(std::string_view schema, std::string_view name) const;
+    const ModuleSchema* findAliasType(std::string_view name) const;
+    int32_t nextAliasTypeId() const;
     const std::vector<Permission>& permissions() const { return permissions_; }
 
     // Object ids: a statement draws ids from a copy of this state and records the state it
@@ -152,6 +168,7 @@ class Database {
     int32_t id_;
     std::map<int32_t, std::unique_ptr<Table>> tables_;
     std::map<int32_t, ViewSchema> views_;
+    std::map<int32_t, ModuleSchema> modules_;
     // Schema-scoped names: the key is the schema's name, a unit separator, the object's name.
     static std::string nameKey(std::string_view schema, std::string_view name);
     std::unordered_map<std::string, ObjectRef, NameHash, NameEqual> names_;

@@ -96,6 +96,23 @@ struct ViewSchema {
     Value created;
 };
 
+// A definition kept as text: a procedure or trigger (its CREATE statement as written,
+// shown by sp_helptext and sys.sql_modules), or an alias type (sp_addtype, CREATE TYPE ...
+// FROM: the base type as written, "varchar(11)", and its nullability). Procedures and
+// triggers are objects (ids from the object ids); alias types are not (user type ids
+// from 257 on).
+struct ModuleSchema {
+    enum class Kind : uint8_t { AliasType = 1, Procedure = 2, Trigger = 3 };
+    Kind kind = Kind::Procedure;
+    int32_t id = 0;
+    std::string schema = "dbo";
+    std::string name;
+    std::string text;
+    bool nullable = true;  // AliasType
+    int32_t parentId = 0;  // Trigger: its table
+    Value created;
+};
+
 // A schema created by CREATE SCHEMA (dbo, guest, INFORMATION_SCHEMA and sys are built in).
 // Its id is also the id of the user it stands for: USER_NAME(id) gives its name, as for the
 // schemas of databases whose owners each have a schema of their own name.

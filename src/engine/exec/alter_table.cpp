@@ -296,9 +296,9 @@ void alterColumn(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& tabl
     int p = schema.columnIndex(def.name);
     if (p < 0) raise(ctx, 4924, {"ALTER TABLE ALTER COLUMN", def.name, alter.table.object});
     ColumnSchema old = schema.columns[p];
-    DataType type =
-        resolveTypeNameOrThrow(def.type.name, def.type.arg1, def.type.arg2, false, p + 1);
-    bool nullable = def.nullable.value_or(true);
+    std::optional<bool> aliasNullable;
+    DataType type = declaredType(ctx, def.type, false, p + 1, &aliasNullable);
+    bool nullable = def.nullable.value_or(aliasNullable.value_or(true));
     bool typeChanged = !(type == old.type);
     bool baseTypeChanged = type.id != old.type.id;
 

@@ -1,9 +1,13 @@
 #include "engine/exec/batch.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
+#include <cstring>
 #include <functional>
 
 #include "engine/exec/binder.h"
+#include "engine/exec/ddl_support.h"
 #include "engine/exec/locks.h"
 #include "engine/exec/statements.h"
 #include "engine/sql/parser.h"
@@ -156,6 +160,12 @@ void walkStatement(const sql::Statement& s, const ExprVisitor& visit,
         if (!x->value.empty() && x->value[0] == '@') assigned(x->value);
     } else if (auto* x = s.as<sql::WaitForStmt>()) {
         walkExpr(*x->value, visit);
+    } else if (auto* x = s.as<sql::RaiseErrorStmt>()) {
+        for (const auto& a : x->args)
+            walkExpr(*a, visit);
+    } else if (auto* x = s.as<sql::ThrowStmt>()) {
+        for (const auto& a : x->args)
+            walkExpr(*a, visit);
     }
 }
 
@@ -229,7 +239,8 @@ StatementAccess accessOf(const sql::Statement& s) {
         a.writes = s.as<sql::CreateTableStmt>() || s.as<sql::AlterTableStmt>() ||
                    s.as<sql::CreateIndexStmt>() || s.as<sql::DropIndexStmt>() ||
                    s.as<sql::DropObjectsStmt>() || s.as<sql::CreateViewStmt>() ||
-                   s.as<sql::GrantStmt>() || s.as<sql::SchemaStmt>() || s.as<sql::TruncateStmt>();
+                   s.as<sql::GrantStmt>() || s.as<sql::SchemaStmt>() || s.as<sql::TruncateStmt>() ||
+                   s.as<sql::TypeStmt>() || s.as<sql::ProcedureStmt>();
     }
     return a;
 }
@@ -245,16 +256,17 @@ class Runner {
     explicit Runner(ExecContext& ctx) : ctx_(ctx) {}
 
     // Compile step: false when the batch is rejected (its errors are sent).
-    bool compile(const sql::Batch& batch) {
+    bool compile(const sql::Batch& batch) { return compile(batch.statements); }
+    bool compile(const std::vector<sql::StatementPtr>& statements) {
         try {
-            for (const auto& s : batch.statements)
+            for (const auto& s : statements)
                 declareVariables(*s);
         } catch (const SqlException& e) {
             sendAll(e);
             return false;
         }
         try {
-            for (const auto& s : batch.statements)
+            for (const auto& s : statements)
                 prebindTree(*s);
         } catch (const SqlException& e) {
             sendAll(e);
@@ -294,8 +306,27 @@ class Runner {
                 if (f == Flow::Return) return f;
             }
         }
+        if (auto* x = s.as<sql::TryStmt>()) return runTry(*x);
+        if (auto* x = s.as<sql::ThrowStmt>()) {
+            std::optional<SqlMessage> m;
+            if (!statement({}, [&] { m = thrown(*x); })) return Flow::Next;
+            if (ctx_.session.tryDepth > 0) throw CaughtError{*m};
+            ctx_.out.message(*m);
+            ctx_.session.lastError = m->number;
+            throw BatchStop{};
+        }
         if (auto* x = s.as<sql::BreakStmt>()) return x->isContinue ? Flow::Continue : Flow::Break;
-        if (s.as<sql::ReturnStmt>()) return Flow::Return;
+        if (auto* x = s.as<sql::ReturnStmt>()) {
+            if (x->value) {
+                statement({}, [&] {
+                    Value v = scalar(*x->value);
+                    ctx_.returnStatus =
+                        v.isNull() ? 0
+                                   : static_cast<int>(convert(v, DataType::of(TypeId::Int)).asInt64());
+                });
+            }
+            return Flow::Return;
+        }
         statement(accessOf(s), [&] {
             if (opensImplicitTransaction(s)) beginImplicitTransaction();
             runSimple(s);
@@ -304,6 +335,182 @@ class Runner {
     }
 
   private:
+    // BEGIN TRY ... END TRY BEGIN CATCH ... END CATCH: an error of severity 11 to 19 in the
+    // TRY block (or anything it calls) ends it and runs the CATCH block instead, silently.
+    Flow runTry(const sql::TryStmt& t) {
+        SessionRuntime& session = ctx_.session;
+        std::optional<SqlMessage> error;
+        {
+            ++session.tryDepth;
+            struct Leave {
+                int& depth;
+                ~Leave() { --depth; }
+            } leave{session.tryDepth};
+            try {
+                Flow f = runList(t.body);
+                if (f != Flow::Next) return f;
+            } catch (const CaughtError& e) {
+                error = e.message;
+            }
+        }
+        if (!error) return Flow::Next;
+        session.lastError = error->number;
+        session.caught.push_back(*error);
+        struct Handled {
+            std::vector<SqlMessage>& caught;
+            ~Handled() { caught.pop_back(); }
+        } handled{session.caught};
+        return runList(t.handler);
+    }
+
+    // The error THROW raises: its arguments, or the error being handled (10704 outside a
+    // CATCH block).
+    SqlMessage thrown(const sql::ThrowStmt& t) {
+        if (t.args.empty()) {
+            if (ctx_.session.caught.empty()) {
+                SqlMessage m = messageAt(ctx_, 10704);
+                throw SqlException(m);
+            }
+            return ctx_.session.caught.back();
+        }
+        Value number = scalar(*t.args[0]);
+        Value text = scalar(*t.args[1]);
+        Value state = scalar(*t.args[2]);
+        const int64_t n = number.isNull() ? 0 : convert(number, DataType::of(TypeId::BigInt)).asInt64();
+        if (n < 50000 || n > INT32_MAX) raise(ctx_, 35100, {std::to_string(n)});
+        SqlMessage m;
+        m.number = static_cast<int>(n);
+        m.severity = 16;
+        m.state = state.isNull() ? 1 : static_cast<int>(convert(state, DataType::of(TypeId::Int)).asInt64());
+        m.line = ctx_.line;
+        m.procedure = ctx_.procedure;
+        m.text = text.isNull() ? "" : isCharacter(text.typeId()) ? text.bytes() : renderAsText(text);
+        return m;
+    }
+
+    // RAISERROR: severity 10 or less is a message (sent at once), 11 and more an error.
+    void raiseError(const sql::RaiseErrorStmt& r) {
+        std::vector<Value> values;
+        for (const auto& a : r.args)
+            values.push_back(scalar(*a));
+        auto asInt = [&](const Value& v) -> int64_t {
+            if (v.isNull()) return 0;
+            return convert(v, DataType::of(TypeId::BigInt), ConversionKind::Implicit, 0,
+                           ctx_.dateFormat())
+                .asInt64();
+        };
+        int severity = static_cast<int>(std::clamp<int64_t>(asInt(values[1]), 0, 25));
+        int state = static_cast<int>(std::clamp<int64_t>(asInt(values[2]), 0, 255));
+        if (severity > 18 && !r.withLog) raise(ctx_, 2754);
+        SqlMessage m;
+        m.severity = severity;
+        m.state = state == 0 ? 1 : state;
+        m.line = ctx_.line;
+        m.procedure = ctx_.procedure;
+        const Value& message = values[0];
+        if (!message.isNull() && !isCharacter(message.typeId())) {
+            const int64_t number = asInt(message);
+            if (number < 13000 || number == 50000)
+                raise(ctx_, 2732, {std::to_string(number), "13000", "2147483647"});
+            // No user-defined messages are kept (sp_addmessage).
+            m.number = 18054;
+            m.text = sqlMessage(18054, {std::to_string(number), std::to_string(severity),
+                                        std::to_string(state)})
+                         .text;
+        } else {
+            m.number = 50000;
+            int bad = 0;
+            m.text = formatMessage(message.isNull() ? "" : message.bytes(),
+                                   std::vector<Value>(values.begin() + 3, values.end()), bad);
+            if (bad > 0) raise(ctx_, 2786, {std::to_string(bad)});
+        }
+        if (severity <= 10) {
+            if (m.severity == 10) m.severity = 0;
+            ctx_.out.message(m);
+            ctx_.session.lastError = r.setError ? m.number : 0;
+            return;
+        }
+        throw SqlException(m);
+    }
+
+    // printf-style substitution as RAISERROR does it: %d %i %u %o %x %X %s with flags,
+    // width and precision (* takes them from the arguments); NULL and missing arguments
+    // print "(null)". `bad` gets the number of an argument of the wrong type.
+    std::string formatMessage(const std::string& format, const std::vector<Value>& args,
+                              int& bad) {
+        std::string out;
+        size_t next = 0;
+        auto take = [&]() -> const Value* { return next < args.size() ? &args[next++] : nullptr; };
+        for (size_t i = 0; i < format.size(); ++i) {
+            if (format[i] != '%') {
+                out.push_back(format[i]);
+                continue;
+            }
+            if (i + 1 < format.size() && format[i + 1] == '%') {
+                out.push_back('%');
+                ++i;
+                continue;
+            }
+            size_t j = i + 1;
+            std::string spec = "%";
+            while (j < format.size() && std::strchr("-+ 0#", format[j]))
+                spec.push_back(format[j++]);
+            auto number = [&]() {
+                if (j < format.size() && format[j] == '*') {
+                    ++j;
+                    const Value* v = take();
+                    spec += std::to_string(v && !v->isNull() ? convert(*v, DataType::of(TypeId::Int)).asInt64() : 0);
+                    return;
+                }
+                while (j < format.size() && std::isdigit(static_cast<unsigned char>(format[j])))
+                    spec.push_back(format[j++]);
+            };
+            number();
+            if (j < format.size() && format[j] == '.') {
+                spec.push_back(format[j++]);
+                number();
+            }
+            if (format.compare(j, 3, "I64") == 0) {
+                j += 3;
+            } else {
+                while (j < format.size() && (format[j] == 'h' || format[j] == 'l'))
+                    ++j;
+            }
+            if (j >= format.size() || !std::strchr("diuoxXs", format[j])) {
+                out.append(format, i, j - i);  // not a specification: kept as written
+                i = j - 1;
+                continue;
+            }
+            const char type = format[j];
+            i = j;
+            const size_t position = next + 1;
+            const Value* v = take();
+            char buffer[512];
+            if (!v || v->isNull()) {
+                spec.push_back('s');
+                std::snprintf(buffer, sizeof buffer, spec.c_str(), "(null)");
+            } else if (type == 's') {
+                if (!isCharacter(v->typeId())) {
+                    if (!bad) bad = static_cast<int>(position);
+                    continue;
+                }
+                spec.push_back('s');
+                std::snprintf(buffer, sizeof buffer, spec.c_str(), v->bytes().c_str());
+            } else {
+                if (!isInteger(v->typeId())) {
+                    if (!bad) bad = static_cast<int>(position);
+                    continue;
+                }
+                spec += "ll";
+                spec.push_back(type);
+                const long long n = v->asInt64();
+                std::snprintf(buffer, sizeof buffer, spec.c_str(), n);
+            }
+            out += buffer;
+        }
+        return out;
+    }
+
     // Runs fn as one statement: its locks are taken for it (see exec/locks.h), its errors
     // are sent and end the statement (or the batch).
     bool statement(StatementAccess access, const std::function<void()>& fn) {
@@ -342,8 +549,14 @@ class Runner {
     }
 
     void report(const SqlException& e) {
-        sendAll(e);
         const SqlMessage& primary = e.primary();
+        if (ctx_.session.tryDepth > 0 && primary.severity > 10 && primary.severity < 20) {
+            SqlMessage m = primary;
+            if (m.line == 0) m.line = ctx_.line;
+            if (m.procedure.empty()) m.procedure = ctx_.procedure;
+            throw CaughtError{std::move(m)};
+        }
+        sendAll(e);
         ctx_.session.lastError = primary.number;
         // A constraint that existing rows break ends an ALTER TABLE without "The statement has
         // been terminated.", as SQL Server words it.
@@ -399,6 +612,8 @@ class Runner {
         if (auto* x = s.as<sql::DatabaseStmt>()) return executeDatabaseStatement(ctx_, *x);
         if (auto* x = s.as<sql::GrantStmt>()) return executeGrant(ctx_, *x);
         if (auto* x = s.as<sql::SchemaStmt>()) return executeSchemaStatement(ctx_, *x);
+        if (auto* x = s.as<sql::TypeStmt>()) return executeTypeStatement(ctx_, *x);
+        if (auto* x = s.as<sql::ProcedureStmt>()) return executeProcedureDefinition(ctx_, *x);
         if (auto* x = s.as<sql::LoginStmt>()) return executeLogin(ctx_, *x);
         if (auto* x = s.as<sql::TruncateStmt>()) return executeTruncate(ctx_, *x);
         if (auto* x = s.as<sql::ExecStmt>()) return executeExec(ctx_, *x);
@@ -438,6 +653,7 @@ class Runner {
         if (auto* x = s.as<sql::SetOptionStmt>()) return setOption(*x);
         if (auto* x = s.as<sql::TransactionStmt>()) return transaction(*x);
         if (auto* x = s.as<sql::WaitForStmt>()) return waitFor(*x);
+        if (auto* x = s.as<sql::RaiseErrorStmt>()) return raiseError(*x);
     }
 
     // WAITFOR sleeps without the server's mutex (other sessions go on; this one keeps its
@@ -562,6 +778,7 @@ class Runner {
                 st.dateFirst = spanish ? 1 : 7;
                 ctx_.session.functions.dateFormat = st.dateFormat;
                 ctx_.session.functions.dateFirst = st.dateFirst;
+                ctx_.session.functions.spanish = spanish;
                 SqlMessage m = sqlMessage(5703, {st.language});
                 m.line = ctx_.line;
                 ctx_.out.message(m);
@@ -620,7 +837,7 @@ class Runner {
                 }
                 DataType type;
                 try {
-                    type = resolveTypeNameOrThrow(v.type.name, v.type.arg1, v.type.arg2, false, 1);
+                    type = declaredType(ctx_, v.type);
                 } catch (SqlException& e) {
                     SqlMessage m = e.primary();
                     m.line = v.line;
@@ -638,6 +855,11 @@ class Runner {
             declareVariables(*x->body);
         } else if (auto* x = s.as<sql::BlockStmt>()) {
             for (const auto& inner : x->statements)
+                declareVariables(*inner);
+        } else if (auto* x = s.as<sql::TryStmt>()) {
+            for (const auto& inner : x->body)
+                declareVariables(*inner);
+            for (const auto& inner : x->handler)
                 declareVariables(*inner);
         }
     }
@@ -659,6 +881,11 @@ class Runner {
             prebindTree(*x->body);
         } else if (auto* x = s.as<sql::BlockStmt>()) {
             for (const auto& inner : x->statements)
+                prebindTree(*inner);
+        } else if (auto* x = s.as<sql::TryStmt>()) {
+            for (const auto& inner : x->body)
+                prebindTree(*inner);
+            for (const auto& inner : x->handler)
                 prebindTree(*inner);
         }
     }
@@ -711,6 +938,16 @@ void runBatch(ExecContext& ctx, std::string_view text) {
         runner.runList(parsed.batch.statements);
     } catch (const BatchEnd&) {
     }
+}
+
+int runProcedureBody(ExecContext& ctx, const std::vector<sql::StatementPtr>& body) {
+    Runner runner(ctx);
+    if (!runner.compile(body)) return 0;
+    try {
+        runner.runList(body);
+    } catch (const BatchEnd&) {
+    }
+    return ctx.returnStatus.value_or(0);
 }
 
 void runNestedBatch(ExecContext& parent, std::string_view text) {

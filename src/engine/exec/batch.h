@@ -9,10 +9,14 @@
 #include <string_view>
 
 #include "engine/exec/context.h"
+#include "engine/sql/ast.h"
 
 namespace engine::exec {
 
 // Runs a batch; everything it sends back goes to ctx.out.
 void runBatch(ExecContext& ctx, std::string_view text);
+// Compiles and runs a procedure's body in ctx (its parameters declared there already);
+// returns the status RETURN gave (0 without one).
+int runProcedureBody(ExecContext& ctx, const std::vector<sql::StatementPtr>& body);
 
 }  // namespace engine::exec

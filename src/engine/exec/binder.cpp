@@ -1,5 +1,7 @@
 #include "engine/exec/binder.h"
 
+#include "engine/exec/ddl_support.h"
+
 #include "engine/exec/locks.h"
 #include "engine/types/sql_message.h"
 
@@ -793,7 +795,7 @@ BoundExprPtr Binder::bindColumn(const sql::Expr& e, Scope& scope) {
 
 BoundExprPtr Binder::bindCast(const sql::Expr& e, Scope& scope) {
     BoundExprPtr value = bindScalar(*e.args[0], scope);
-    DataType target = resolveTypeNameOrThrow(e.type.name, e.type.arg1, e.type.arg2, true);
+    DataType target = declaredType(ctx_, e.type, true);
     int style = 0;
     if (e.args.size() > 1) {
         BoundExprPtr s = bindScalar(*e.args[1], scope);
@@ -1002,7 +1004,7 @@ BoundExprPtr Binder::bindFunction(const sql::Expr& e, Scope& scope) {
 
     const ScalarFunction* fn = findScalarFunction(name);
     if (!fn) {
-        SqlMessage m = sqlMessage(195, {name});
+        SqlMessage m = sqlMessage(195, {e.value.empty() ? name : e.value});
         m.line = e.line;
         throw SqlException(m);
     }

@@ -76,6 +76,10 @@ struct SessionRuntime {
     int statementDepth = 0;
     // What the running statement's queries may hold in memory (701 beyond it).
     MemoryBudget memory;
+    // TRY blocks open (an error of severity 11 to 19 goes to the innermost CATCH), and the
+    // errors the CATCH blocks running handle (ERROR_NUMBER() and friends read the last).
+    int tryDepth = 0;
+    std::vector<SqlMessage> caught;
 };
 
 // The undo list of the open transaction for a database (which stays loaded meanwhile).
@@ -159,6 +163,14 @@ class CollectingSink : public BatchSink {
 // control-flow equivalent of a batch-aborting error without a message of its own).
 struct BatchAbort {};
 
+// Ends the batch at every level without touching the transaction (THROW outside TRY).
+struct BatchStop {};
+
+// An error raised inside a TRY block, on its way to the CATCH block.
+struct CaughtError {
+    SqlMessage message;
+};
+
 // Raised at a check point when the session was cancelled: the batch ends at once, without
 // a message. Not an exception class, so that nothing that handles errors can take it.
 struct Cancelled {};
@@ -181,6 +193,7 @@ struct ExecContext {
     std::string procedure;  // name shown in messages raised inside a system procedure
 
     StatementAccess access;  // of the statement running
+    std::optional<int> returnStatus;  // RETURN n of the procedure running
 
     ExecContext(SessionRuntime& s, Output& o) : session(s), out(o) {}
     // The current database, locked for the statement running (see exec/locks.h).

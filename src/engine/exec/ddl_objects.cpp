@@ -115,7 +115,9 @@ void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
         bool matches =
             ref &&
             ((drop.kind == sql::DropObjectsStmt::Kind::Table && ref->kind == ObjectKind::Table) ||
-             (drop.kind == sql::DropObjectsStmt::Kind::View && ref->kind == ObjectKind::View));
+             (drop.kind == sql::DropObjectsStmt::Kind::View && ref->kind == ObjectKind::View) ||
+             (drop.kind == sql::DropObjectsStmt::Kind::Procedure &&
+              ref->kind == ObjectKind::Procedure));
         if (!matches) {
             if (drop.ifExists) continue;
             if (ref && drop.kind == sql::DropObjectsStmt::Kind::Table &&
@@ -127,11 +129,35 @@ void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
             raise(ctx, 3701, {"drop", kind, name.written});
         }
         Change c;
-        c.kind = ref->kind == ObjectKind::Table ? Change::Kind::DropTable : Change::Kind::DropView;
+        c.kind = ref->kind == ObjectKind::Table       ? Change::Kind::DropTable
+                 : ref->kind == ObjectKind::Procedure ? Change::Kind::DropModule
+                                                      : Change::Kind::DropView;
         c.objectId = ref->id;
         changes.add(std::move(c));
         changes.commit(ctx);
     }
+}
+
+// CREATE / ALTER PROCEDURE: the definition is kept as written and compiled when it runs
+// (names in it resolve then, as deferred name resolution does).
+void executeProcedureDefinition(ExecContext& ctx, const sql::ProcedureStmt& proc) {
+    Database& db = ctx.database();
+    const std::string& name = proc.name.object;
+    const ModuleSchema* existing = db.findProcedure(proc.name.schema, name);
+    if (proc.alter && !existing) raise(ctx, 208, {proc.name.written});
+    const std::string schema = existing ? existing->schema : schemaForNewObject(ctx, proc.name);
+    if (!proc.alter && objectNameTaken(db, schema, name)) raise(ctx, 2714, {name});
+    StatementChanges changes(ctx.entry());
+    Change put;
+    put.kind = Change::Kind::PutModule;
+    put.module.kind = ModuleSchema::Kind::Procedure;
+    put.module.id = existing ? existing->id : changes.newObjectId();
+    put.module.schema = schema;
+    put.module.name = existing ? existing->name : name;
+    put.module.text = proc.text;
+    put.module.created = existing ? existing->created : now(ctx);
+    changes.add(std::move(put));
+    changes.commit(ctx);
 }
 
 void executeCreateView(ExecContext& ctx, const sql::CreateViewStmt& create) {
@@ -193,11 +219,66 @@ void checkDatabase(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
     if (!stmt.noInfoMessages) ctx.out.message(messageAt(ctx, 2528));
 }
 
+// The DBCC commands that tune caches, traces or space: here there is nothing for them to
+// do, so they only report that they completed. Any other command is refused (2526).
+void otherDbcc(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
+    static constexpr std::string_view kNothingToDo[] = {
+        "FREEPROCCACHE", "DROPCLEANBUFFERS", "FREESYSTEMCACHE", "FREESESSIONCACHE",
+        "UPDATEUSAGE",   "TRACEON",          "TRACEOFF",        "CHECKCATALOG"};
+    bool known = false;
+    for (auto command : kNothingToDo)
+        known = known || stmt.command == command;
+    if (!known) raise(ctx, 2526);
+    if (!stmt.noInfoMessages) ctx.out.message(messageAt(ctx, 2528));
+}
+
+// ALTER DATABASE ... SET: the options are those of a server's storage, recovery and
+// connections, which this engine does not have (every statement is durable when it
+// returns). The ones that would change what later statements may do are refused.
+void alterDatabaseSet(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
+    if (ctx.session.tranCount > 0) raise(ctx, 226, {"ALTER DATABASE"});
+    Server& server = *ctx.session.server;
+    std::string error;
+    const DatabaseEntry* entry =
+        stmt.name.empty() ? ctx.session.database : server.database(stmt.name, error);
+    if (!entry) {
+        SqlMessage detail = messageAt(ctx, 5011, {stmt.name});
+        SqlMessage failed = messageAt(ctx, 5069);
+        throw SqlException(std::vector<SqlMessage>{detail, failed});
+    }
+    for (const auto& option : stmt.options) {
+        if (option == "READ_ONLY" || option == "EMERGENCY") {
+            SqlMessage detail = messageAt(ctx, 5058, {option, entry->name});
+            SqlMessage failed = messageAt(ctx, 5069);
+            throw SqlException(std::vector<SqlMessage>{detail, failed});
+        }
+    }
+}
+
 }  // namespace
 
 void executeDatabaseStatement(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
     Server& server = *ctx.session.server;
-    if (stmt.kind == sql::DatabaseStmt::Kind::CheckDb) return checkDatabase(ctx, stmt);
+    switch (stmt.kind) {
+        case sql::DatabaseStmt::Kind::CheckDb:
+            return checkDatabase(ctx, stmt);
+        case sql::DatabaseStmt::Kind::Dbcc:
+            return otherDbcc(ctx, stmt);
+        case sql::DatabaseStmt::Kind::AlterSet:
+            return alterDatabaseSet(ctx, stmt);
+        case sql::DatabaseStmt::Kind::Checkpoint:
+            // Every statement is on disk when it returns: nothing is left to write.
+            return;
+        case sql::DatabaseStmt::Kind::UpdateStatistics: {
+            // No statistics are kept (plans do not depend on them); the table must exist.
+            const std::string& schema = stmt.table.schema;
+            if (!ctx.database().findTable(schema, stmt.table.object))
+                raise(ctx, 1088, {stmt.table.written});
+            return;
+        }
+        default:
+            break;
+    }
     std::string error;
     DatabaseEntry* entry = server.database(stmt.name, error);
     if (stmt.kind != sql::DatabaseStmt::Kind::Use && ctx.session.tranCount > 0)
@@ -244,7 +325,7 @@ void executeDatabaseStatement(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
             ctx.out.message(m);
             break;
         }
-        case sql::DatabaseStmt::Kind::CheckDb:
+        default:
             break;
     }
 }
@@ -305,6 +386,51 @@ void executeGrant(ExecContext& ctx, const sql::GrantStmt& grant) {
         m.line = ctx.line;
         ctx.out.message(m);
     }
+}
+
+}  // namespace engine::exec
+
+namespace engine::exec {
+
+void createAliasType(ExecContext& ctx, const std::string& schema, const std::string& name,
+                     const std::string& baseText, std::optional<bool> nullable) {
+    Database& db = ctx.database();
+    auto base = parseBaseType(baseText);
+    if (!base) raise(ctx, 243, {baseText});
+    if (db.findAliasType(name) || resolveTypeName(name, std::nullopt, std::nullopt, false))
+        raise(ctx, 219, {name});
+    StatementChanges changes(ctx.entry());
+    Change put;
+    put.kind = Change::Kind::PutModule;
+    put.module.kind = ModuleSchema::Kind::AliasType;
+    put.module.id = db.nextAliasTypeId();
+    put.module.schema = schema.empty() ? "dbo" : schema;
+    put.module.name = name;
+    put.module.text = base->written.empty() ? baseText : base->written;
+    put.module.nullable = nullable.value_or(true);
+    put.module.created = now(ctx);
+    changes.add(std::move(put));
+    changes.commit(ctx);
+}
+
+void dropAliasType(ExecContext& ctx, const std::string& name, bool ifExists) {
+    const ModuleSchema* alias = ctx.database().findAliasType(name);
+    if (!alias) {
+        if (ifExists) return;
+        raise(ctx, 218, {name});
+    }
+    StatementChanges changes(ctx.entry());
+    Change drop;
+    drop.kind = Change::Kind::DropModule;
+    drop.objectId = alias->id;
+    changes.add(std::move(drop));
+    changes.commit(ctx);
+}
+
+void executeTypeStatement(ExecContext& ctx, const sql::TypeStmt& stmt) {
+    if (stmt.drop) return dropAliasType(ctx, stmt.name.object, stmt.ifExists);
+    std::string base = stmt.base.written.empty() ? stmt.base.name : stmt.base.written;
+    createAliasType(ctx, stmt.name.schema, stmt.name.object, base, stmt.nullable);
 }
 
 }  // namespace engine::exec

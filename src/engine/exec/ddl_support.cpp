@@ -1,5 +1,7 @@
 #include "engine/exec/ddl_support.h"
 
+#include "engine/sql/parser.h"
+
 #include <cstdio>
 #include <functional>
 
@@ -33,13 +35,35 @@ std::string keyConstraintName(const char* prefix, const std::string& table, int3
     return std::string(prefix) + "__" + std::string(utf8Prefix(table, 8)) + "__" + hex;
 }
 
+std::optional<sql::TypeSpec> parseBaseType(const std::string& text) {
+    sql::ExprParseResult parsed = sql::parseExpression("CAST(NULL AS " + text + ")");
+    if (!parsed.errors.empty() || !parsed.expr || parsed.expr->kind != sql::ExprKind::Cast)
+        return std::nullopt;
+    const sql::TypeSpec& spec = parsed.expr->type;
+    if (!resolveTypeName(spec.name, spec.arg1, spec.arg2, false)) return std::nullopt;
+    return spec;
+}
+
+DataType declaredType(ExecContext& ctx, const sql::TypeSpec& spec, bool inCast, int position,
+                      std::optional<bool>* aliasNullable) {
+    if (!spec.arg1 && !resolveTypeName(spec.name, spec.arg1, spec.arg2, inCast)) {
+        if (const ModuleSchema* alias = ctx.catalog().findAliasType(spec.name)) {
+            if (auto base = parseBaseType(alias->text)) {
+                if (aliasNullable) *aliasNullable = alias->nullable;
+                return resolveTypeNameOrThrow(base->name, base->arg1, base->arg2, false, position);
+            }
+        }
+    }
+    return resolveTypeNameOrThrow(spec.name, spec.arg1, spec.arg2, inCast, position);
+}
+
 ColumnSchema columnFromDefinition(ExecContext& ctx, const sql::ColumnDefinition& def,
                                   int position) {
     ColumnSchema col;
     col.name = def.name;
+    std::optional<bool> aliasNullable;
     try {
-        col.type =
-            resolveTypeNameOrThrow(def.type.name, def.type.arg1, def.type.arg2, false, position);
+        col.type = declaredType(ctx, def.type, false, position, &aliasNullable);
     } catch (SqlException& e) {
         SqlMessage m = e.primary();
         m.line = def.line;
@@ -56,7 +80,7 @@ ColumnSchema columnFromDefinition(ExecContext& ctx, const sql::ColumnDefinition&
         col.nullable = false;
     } else {
         // Without NULL / NOT NULL a column allows NULLs (ANSI_NULL_DFLT_ON, as ODBC sets it).
-        col.nullable = def.nullable.value_or(true);
+        col.nullable = def.nullable.value_or(aliasNullable.value_or(true));
     }
     if (def.primaryKey) col.nullable = def.nullable.value_or(false);
     return col;

@@ -4,6 +4,7 @@
 // Thread-compatible.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,15 @@ std::string keyConstraintName(const char* prefix, const std::string& table, int3
 // A column of CREATE TABLE / ALTER TABLE ADD as the catalogue keeps it (type resolved,
 // nullability decided); position is the column's number in the statement for messages.
 ColumnSchema columnFromDefinition(ExecContext& ctx, const sql::ColumnDefinition& def, int position);
+
+// The type a declaration names: a system type or an alias type of the current database
+// (its base type; `aliasNullable`, when given, gets the alias type's nullability). Raises
+// what resolveTypeNameOrThrow raises for a name that is neither.
+DataType declaredType(ExecContext& ctx, const sql::TypeSpec& spec, bool inCast = false,
+                      int position = 1, std::optional<bool>* aliasNullable = nullptr);
+// The base type of an alias type as its text ("varchar(11)") reads; nullopt when it is not
+// a system type.
+std::optional<sql::TypeSpec> parseBaseType(const std::string& text);
 
 // The stored text of a DEFAULT expression; raises 128 when it names a column.
 std::string checkedDefaultDefinition(ExecContext& ctx, const sql::Expr& expr);

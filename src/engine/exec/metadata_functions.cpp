@@ -1,7 +1,7 @@
 // Metadata and session functions, which read the catalogue or the session when they are
 // evaluated (so OBJECT_ID sees a table created earlier in the same batch): OBJECT_ID,
 // OBJECT_NAME, COL_LENGTH, COL_NAME, COLUMNPROPERTY, OBJECTPROPERTY, INDEXPROPERTY,
-// USER_NAME, DB_NAME, DB_ID, @@ROWCOUNT, @@ERROR, @@IDENTITY, SCOPE_IDENTITY,
+// USER_NAME, DB_NAME, DB_ID, SERVERPROPERTY, @@ROWCOUNT, @@ERROR, @@IDENTITY, SCOPE_IDENTITY,
 // IDENT_CURRENT and friends.
 #include <optional>
 
@@ -318,8 +318,9 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
                 return yes(ref->kind == ObjectKind::Default ||
                            ref->kind == ObjectKind::PrimaryKey ||
                            ref->kind == ObjectKind::UniqueKey || ref->kind == ObjectKind::Check);
-            if (identifierEqual(p, "IsProcedure") || identifierEqual(p, "IsTrigger") ||
-                identifierEqual(p, "IsMSShipped") || identifierEqual(p, "IsSystemTable"))
+            if (identifierEqual(p, "IsProcedure")) return yes(ref->kind == ObjectKind::Procedure);
+            if (identifierEqual(p, "IsTrigger")) return yes(ref->kind == ObjectKind::Trigger);
+            if (identifierEqual(p, "IsMSShipped") || identifierEqual(p, "IsSystemTable"))
                 return yes(false);
             if (identifierEqual(p, "OwnerId") || identifierEqual(p, "SchemaId")) {
                 const int32_t object = ref->parentId ? ref->parentId : ref->id;
@@ -487,6 +488,64 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
                 return Value::string("READ_WRITE", sysname());
             if (identifierEqual(*property, "Recovery")) return Value::string("SIMPLE", sysname());
             return none;
+        });
+    }
+    if (name == "serverproperty") {
+        bindArgs(1, 1);
+        return call(DataType::of(TypeId::SqlVariant), [](std::vector<Value>& a, const Frame& f) {
+            auto property = textArg(a[0]);
+            Value none = Value::null(DataType::of(TypeId::SqlVariant));
+            if (!property) return none;
+            // The version the TDS front end announces (15.0.2000).
+            static constexpr std::pair<const char*, const char*> kText[] = {
+                {"ProductVersion", "15.0.2000.5"},
+                {"ProductMajorVersion", "15"},
+                {"ProductMinorVersion", "0"},
+                {"ProductBuild", "2000"},
+                {"ProductLevel", "RTM"},
+                {"Edition", "Express Edition (64-bit)"},
+                {"Collation", "Modern_Spanish_CI_AS"},
+                {"MachineName", "localhost"},
+            };
+            for (const auto& [key, value] : kText) {
+                if (identifierEqual(*property, key)) return Value::string(value, sysname());
+            }
+            static constexpr std::pair<const char*, int> kNumbers[] = {
+                {"EngineEdition", 4},          {"IsClustered", 0},
+                {"IsFullTextInstalled", 0},    {"IsIntegratedSecurityOnly", 0},
+                {"IsSingleUser", 0},           {"IsHadrEnabled", 0},
+                {"IsLocalDB", 0},              {"IsXTPSupported", 0},
+            };
+            for (const auto& [key, value] : kNumbers) {
+                if (identifierEqual(*property, key)) return Value::integer(value);
+            }
+            // A default instance: InstanceName is NULL, as are unknown properties.
+            if (identifierEqual(*property, "ServerName"))
+                return Value::string(f.ctx->session.server->directory().string(), sysname());
+            return none;
+        });
+    }
+    if (name == "error_number" || name == "error_severity" || name == "error_state" ||
+        name == "error_line" || name == "error_message" || name == "error_procedure") {
+        // The error the running CATCH block handles; NULL outside one.
+        bindArgs(0, 0);
+        const bool text = name == "error_message" || name == "error_procedure";
+        const DataType type = name == "error_message"     ? DataType::nvarchar(4000)
+                              : name == "error_procedure" ? sysname()
+                                                          : intType;
+        std::string which = name;
+        return call(type, [which, type, text](std::vector<Value>&, const Frame& f) {
+            const auto& caught = f.ctx->session.caught;
+            if (caught.empty()) return Value::null(type);
+            const SqlMessage& m = caught.back();
+            if (text) {
+                if (which == "error_procedure" && m.procedure.empty()) return Value::null(type);
+                return Value::string(which == "error_message" ? m.text : m.procedure, type);
+            }
+            if (which == "error_number") return Value::integer(m.number);
+            if (which == "error_severity") return Value::integer(m.severity);
+            if (which == "error_state") return Value::integer(m.state);
+            return Value::integer(m.line);
         });
     }
     if (name == "app_name" || name == "host_name") {

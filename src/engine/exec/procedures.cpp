@@ -8,6 +8,7 @@
 #include "engine/exec/binder.h"
 #include "engine/exec/parameters.h"
 #include "engine/exec/check_constraints.h"
+#include "engine/exec/ddl_support.h"
 #include "engine/exec/procedure_support.h"
 #include "engine/exec/statements.h"
 #include "engine/sql/parser.h"
@@ -266,6 +267,8 @@ bool runSystemProcedure(ExecContext& ctx, const std::string& lower, const sql::E
 
 }  // namespace
 
+int callProcedure(ExecContext& ctx, const ModuleSchema& module, const sql::ExecStmt& exec);
+
 void executeExec(ExecContext& ctx, const sql::ExecStmt& exec) {
     if (!exec.dynamicSql.empty()) {
         Binder binder(ctx);
@@ -291,7 +294,7 @@ void executeExec(ExecContext& ctx, const sql::ExecStmt& exec) {
     }
     std::string lower = lowerAscii(name);
     // The procedures that change the catalogue lock the database as DDL does.
-    ctx.access.writes = lower == "sp_rename" || lower == "sp_addextendedproperty" ||
+    ctx.access.writes = lower == "sp_rename" || lower == "sp_addtype" || lower == "sp_droptype" || lower == "sp_addextendedproperty" ||
                         lower == "sp_updateextendedproperty" || lower == "sp_dropextendedproperty";
     // EXEC @rc = procedure: a system procedure returns 0, or 1 when it raised an error.
     auto returnStatus = [&](int status) {
@@ -307,13 +310,132 @@ void executeExec(ExecContext& ctx, const sql::ExecStmt& exec) {
         returnStatus(1);
         throw;
     }
-    if (!found) raise(ctx, 2812, {written});
-    returnStatus(0);
+    if (found) return returnStatus(0);
+    const ModuleSchema* module = nullptr;
+    if (exec.procedure.database.empty() ||
+        identifierEqual(exec.procedure.database, ctx.currentEntry().name))
+        module = ctx.catalog().findProcedure(
+            exec.procedureVariable.empty() ? exec.procedure.schema : "", name);
+    if (!module || module->kind != ModuleSchema::Kind::Procedure) raise(ctx, 2812, {written});
+    returnStatus(callProcedure(ctx, *module, exec));
 }
 
 namespace {
 
+// SET options a procedure changes go back to what they were when it returns.
+struct SettingsRestore {
+    SessionRuntime& session;
+    SessionSettings settings;
+    FunctionContext functions;
+    explicit SettingsRestore(SessionRuntime& s)
+        : session(s), settings(s.settings), functions(s.functions) {}
+    ~SettingsRestore() {
+        session.settings = settings;
+        session.functions.dateFormat = functions.dateFormat;
+        session.functions.dateFirst = functions.dateFirst;
+        session.functions.spanish = functions.spanish;
+    }
+};
+
+}  // namespace
+
+int callProcedure(ExecContext& ctx, const ModuleSchema& module, const sql::ExecStmt& exec) {
+    if (ctx.depth >= 32) raise(ctx, 217);
+    sql::ParseResult parsed = sql::parseBatch(module.text);
+    const sql::ProcedureStmt* proc =
+        parsed.ok() && !parsed.batch.statements.empty()
+            ? parsed.batch.statements[0]->as<sql::ProcedureStmt>()
+            : nullptr;
+    if (!proc) raise(ctx, 2812, {module.name});
+    std::vector<std::string> names;
+    for (const auto& p : proc->parameters)
+        names.push_back(p.name);
+    Arguments args(ctx, exec, names);
+    args.check(ctx, module.name.c_str(), 0);
+
+    ExecContext child(ctx.session, ctx.out);
+    child.depth = ctx.depth + 1;
+    child.procedure = module.name;
+    for (const auto& p : proc->parameters) {
+        DataType type = declaredType(child, p.type);
+        if (child.variables.find(p.name)) raise(ctx, 134, {p.name});
+        child.variables.declare(p.name, type);
+        Value v;
+        if (auto given = args.get(p.name)) {
+            v = *given;
+        } else if (p.defaultValue) {
+            Binder binder(child);
+            Scope scope;
+            Frame frame;
+            frame.ctx = &child;
+            v = binder.bindScalar(*p.defaultValue, scope)->eval(frame);
+        } else {
+            SqlMessage m = sqlMessage(201, {module.name, p.name});
+            m.line = ctx.line;
+            m.procedure = module.name;
+            throw SqlException(m);
+        }
+        child.variables.find(p.name)->value =
+            convert(v, type, ConversionKind::Implicit, 0, ctx.dateFormat());
+    }
+    int status = 0;
+    {
+        SettingsRestore restore(ctx.session);
+        status = runProcedureBody(child, proc->body);
+    }
+    // OUTPUT arguments get the parameters' last values.
+    size_t position = 0;
+    for (const auto& a : exec.arguments) {
+        std::string parameter = a.name.empty() ? (position < names.size() ? names[position] : "")
+                                               : a.name;
+        if (a.name.empty()) ++position;
+        if (!a.output || !a.value || a.value->kind != sql::ExprKind::Variable) continue;
+        const sql::ProcedureParameter* declared = nullptr;
+        for (const auto& p : proc->parameters) {
+            if (identifierEqual(p.name, parameter)) declared = &p;
+        }
+        if (!declared || !declared->output) continue;
+        Variable* target = ctx.variables.find(a.value->text);
+        if (!target) raise(ctx, 137, {a.value->text});
+        target->value = convert(child.variables.find(declared->name)->value, target->type,
+                                ConversionKind::Implicit, 0, ctx.dateFormat());
+    }
+    return status;
+}
+
+namespace {
+
+// sp_addtype name, 'base type' [, 'NULL' | 'NOT NULL' | 'NONULL' [, owner]]; sp_droptype name.
+void spAddType(ExecContext& ctx, const sql::ExecStmt& exec) {
+    Arguments args(ctx, exec, {"@typename", "@phystype", "@nulltype", "@owner"});
+    args.check(ctx, "sp_addtype", 2);
+    std::string name = *args.text("@typename");
+    std::string base = args.text("@phystype").value_or("");
+    std::optional<bool> nullable;
+    if (auto n = args.text("@nulltype")) {
+        std::string t = lowerAscii(*n);
+        while (!t.empty() && t.back() == ' ')
+            t.pop_back();
+        if (t == "null") {
+            nullable = true;
+        } else if (t == "not null" || t == "nonull") {
+            nullable = false;
+        } else {
+            procedureError(ctx, "sp_addtype", 15251, {"null type", "NULL, NOT NULL or NONULL"});
+        }
+    }
+    createAliasType(ctx, args.text("@owner").value_or(""), name, base, nullable);
+}
+
+void spDropType(ExecContext& ctx, const sql::ExecStmt& exec) {
+    Arguments args(ctx, exec, {"@typename"});
+    args.check(ctx, "sp_droptype", 1);
+    dropAliasType(ctx, *args.text("@typename"), false);
+}
+
 bool runSystemProcedure(ExecContext& ctx, const std::string& lower, const sql::ExecStmt& exec) {
+    if (lower == "sp_addtype") return spAddType(ctx, exec), true;
+    if (lower == "sp_droptype") return spDropType(ctx, exec), true;
     if (lower.starts_with("sp_") && runCatalogProcedure(ctx, lower, exec)) return true;
     if (lower == "sp_executesql") return spExecuteSql(ctx, exec), true;
     if (lower == "sp_rename") return spRename(ctx, exec), true;

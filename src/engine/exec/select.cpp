@@ -27,7 +27,9 @@ std::vector<ResultColumn> describeColumns(const BoundQuery& query) {
 void executeSelect(ExecContext& ctx, const sql::Statement& stmt, const sql::SelectStmt& select) {
     Binder binder(ctx);
     auto query = binder.bindQuery(*select.query, nullptr, true);
-    if (ctx.out.streamsResultSets() && isStreamable(*query)) {
+    // SET ROWCOUNT n: the statement stops after n rows (as TOP would, after ORDER BY).
+    const int64_t limit = ctx.session.settings.rowCountLimit;
+    if (ctx.out.streamsResultSets() && isStreamable(*query) && limit <= 0) {
         // A receiver that passes rows on gets them as they are made, never all at once.
         ctx.out.resultSetBegin(describeColumns(*query));
         const int64_t count = executeQueryStreamed(
@@ -38,6 +40,11 @@ void executeSelect(ExecContext& ctx, const sql::Statement& stmt, const sql::Sele
         return;
     }
     Rowset rows = executeQuery(*query, ctx, nullptr);
+    if (limit > 0 && rows.rows.size() > static_cast<size_t>(limit)) {
+        rows.rows.resize(static_cast<size_t>(limit));
+        if (rows.baseSlots.size() > static_cast<size_t>(limit))
+            rows.baseSlots.resize(static_cast<size_t>(limit));
+    }
     int64_t count = static_cast<int64_t>(rows.rows.size());
     ctx.session.lastRowCount = count;
     bool assigns = !query->cores.front()->assignments.empty();

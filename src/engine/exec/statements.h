@@ -29,6 +29,12 @@ void executeCreateView(ExecContext& ctx, const sql::CreateViewStmt& create);
 void executeDatabaseStatement(ExecContext& ctx, const sql::DatabaseStmt& stmt);
 void executeGrant(ExecContext& ctx, const sql::GrantStmt& grant);
 void executeSchemaStatement(ExecContext& ctx, const sql::SchemaStmt& stmt);
+void executeProcedureDefinition(ExecContext& ctx, const sql::ProcedureStmt& proc);
+// CREATE TYPE ... FROM / DROP TYPE, and the same through sp_addtype / sp_droptype.
+void executeTypeStatement(ExecContext& ctx, const sql::TypeStmt& stmt);
+void createAliasType(ExecContext& ctx, const std::string& schema, const std::string& name,
+                     const std::string& baseText, std::optional<bool> nullable);
+void dropAliasType(ExecContext& ctx, const std::string& name, bool ifExists);
 void executeLogin(ExecContext& ctx, const sql::LoginStmt& stmt);
 
 // EXEC of a procedure (the system procedures) or of a dynamic string.

@@ -320,13 +320,18 @@ struct CreateViewStmt {
     bool alter = false;
 };
 
-// CREATE DATABASE, DROP DATABASE, USE, and DBCC CHECKDB [(name)] [WITH NO_INFOMSGS]
-// (name empty for the current database).
+// CREATE DATABASE, DROP DATABASE, USE, DBCC CHECKDB [(name)] [WITH NO_INFOMSGS] (name
+// empty for the current database), the other DBCC commands (command), CHECKPOINT,
+// ALTER DATABASE name SET options (options: each option's name as written) and UPDATE
+// STATISTICS table (table).
 struct DatabaseStmt {
-    enum class Kind { Create, Drop, Use, CheckDb };
+    enum class Kind { Create, Drop, Use, CheckDb, Dbcc, Checkpoint, AlterSet, UpdateStatistics };
     Kind kind = Kind::Create;
     std::string name;
     bool noInfoMessages = false;
+    std::string command;
+    std::vector<std::string> options;
+    ObjectName table;
 };
 
 // CREATE SCHEMA name [AUTHORIZATION owner] (alone in its batch) and DROP SCHEMA name.
@@ -352,6 +357,33 @@ struct LoginStmt {
     std::optional<bool> checkPolicy;
     std::optional<bool> checkExpiration;
     std::optional<bool> enable;  // ALTER LOGIN ... ENABLE / DISABLE
+};
+
+// CREATE PROCEDURE / ALTER PROCEDURE name [@p type [= default] [OUTPUT], ...] AS body (the
+// rest of the batch). text is the statement as written, kept as the definition.
+struct ProcedureParameter {
+    std::string name;
+    TypeSpec type;
+    ExprPtr defaultValue;
+    bool output = false;
+    int line = 1;
+};
+
+struct ProcedureStmt {
+    ObjectName name;
+    bool alter = false;
+    std::vector<ProcedureParameter> parameters;
+    std::vector<StatementPtr> body;
+    std::string text;
+};
+
+// CREATE TYPE name FROM base_type [NULL | NOT NULL] and DROP TYPE [IF EXISTS] name.
+struct TypeStmt {
+    bool drop = false;
+    bool ifExists = false;
+    ObjectName name;
+    TypeSpec base;
+    std::optional<bool> nullable;
 };
 
 struct DeclareStmt {
@@ -431,6 +463,24 @@ struct TransactionStmt {
     std::string name;  // of the transaction or savepoint, or a @variable holding it
 };
 
+// RAISERROR (message, severity, state [, argument ...]) [WITH LOG | NOWAIT | SETERROR].
+struct RaiseErrorStmt {
+    std::vector<ExprPtr> args;  // message (a number, string or variable), severity, state, ...
+    bool setError = false;
+    bool withLog = false;
+};
+
+// THROW [number, message, state] (without arguments: rethrow, in a CATCH block).
+struct ThrowStmt {
+    std::vector<ExprPtr> args;
+};
+
+// BEGIN TRY ... END TRY BEGIN CATCH ... END CATCH.
+struct TryStmt {
+    std::vector<StatementPtr> body;
+    std::vector<StatementPtr> handler;
+};
+
 struct BreakStmt {
     bool isContinue = false;
 };
@@ -448,7 +498,8 @@ struct Statement {
                  CreateIndexStmt, DropIndexStmt, DropObjectsStmt, CreateViewStmt, DatabaseStmt,
                  DeclareStmt, SetVariableStmt, SetOptionStmt, PrintStmt, IfStmt, WhileStmt,
                  BlockStmt, ExecStmt, GrantStmt, TruncateStmt, ReturnStmt, TransactionStmt,
-                 BreakStmt, SchemaStmt, LoginStmt, WaitForStmt>
+                 BreakStmt, SchemaStmt, LoginStmt, WaitForStmt, TypeStmt,
+                 RaiseErrorStmt, ThrowStmt, TryStmt, ProcedureStmt>
         node;
 
     template <class T>

@@ -50,6 +50,24 @@ StatementPtr Parser::parseCreate(bool firstInBatch) {
         s->node = std::move(schema);
         return s;
     }
+    if (peekWord("TYPE")) {
+        next();
+        auto s = make(line, begin);
+        TypeStmt type;
+        type.name = parseObjectName();
+        expectWord("FROM");
+        type.base = parseTypeSpec();
+        if (acceptWord("NOT")) {
+            expectWord("NULL");
+            type.nullable = false;
+        } else if (acceptWord("NULL")) {
+            type.nullable = true;
+        }
+        s->node = std::move(type);
+        return s;
+    }
+    if ((peekWord("PROCEDURE") || peekWord("PROC")) && firstInBatch)
+        return parseProcedure(begin, line, false);
     if (peekWord("PROCEDURE") || peekWord("PROC") || peekWord("FUNCTION") || peekWord("TRIGGER") ||
         peekWord("DEFAULT") || peekWord("RULE")) {
         if (!firstInBatch) {
@@ -79,10 +97,15 @@ StatementPtr Parser::parseAlter(bool firstInBatch) {
     int line = peek().line;
     next();  // ALTER
     if (peekWord("TABLE")) return parseAlterTable();
+    if (peekWord("DATABASE")) return parseAlterDatabase(line, begin);
     if (peekWord("LOGIN")) return parseLogin(LoginStmt::Kind::Alter, line, begin);
     if (peekWord("VIEW")) {
         if (!firstInBatch) mustStartBatch("ALTER VIEW", line);
         return parseCreateView(begin, true);
+    }
+    if (peekWord("PROCEDURE") || peekWord("PROC")) {
+        if (!firstInBatch) mustStartBatch("ALTER PROCEDURE", line);
+        return parseProcedure(begin, line, true);
     }
     syntaxError();
 }
@@ -110,6 +133,20 @@ StatementPtr Parser::parseDrop() {
         schema.kind = SchemaStmt::Kind::Drop;
         schema.name = parseName();
         s->node = std::move(schema);
+        return s;
+    }
+    if (peekWord("TYPE")) {
+        next();
+        auto s = make(line, begin);
+        TypeStmt type;
+        type.drop = true;
+        if (peekWord("IF") && peekWord("EXISTS", 1)) {
+            next();
+            next();
+            type.ifExists = true;
+        }
+        type.name = parseObjectName();
+        s->node = std::move(type);
         return s;
     }
     DropObjectsStmt drop;
@@ -615,6 +652,130 @@ StatementPtr Parser::parseCreateView(size_t begin, bool alter) {
     if (!atEnd()) syntaxError();
     view.text = std::string(text_.substr(begin, previousEnd() - begin));
     s->node = std::move(view);
+    return s;
+}
+
+}  // namespace engine::sql
+
+namespace engine::sql {
+
+// ALTER DATABASE name | CURRENT SET option [, ...] [WITH ROLLBACK IMMEDIATE | ROLLBACK AFTER n
+// [SECONDS] | NO_WAIT]. An option is a word, optionally followed by a value: "= value",
+// a word or number ("RECOVERY SIMPLE", "AUTO_CLOSE OFF") or a parenthesised list.
+StatementPtr Parser::parseAlterDatabase(int line, size_t begin) {
+    next();  // DATABASE
+    auto s = make(line, begin);
+    DatabaseStmt alter;
+    alter.kind = DatabaseStmt::Kind::AlterSet;
+    if (!peek().isName() && peek().kind != TokenKind::Identifier) syntaxError();
+    alter.name = next().value;
+    if (equalsIgnoreCase(alter.name, "CURRENT")) alter.name.clear();
+    expectWord("SET");
+    // The options that stand alone, without a value.
+    static constexpr std::string_view kAlone[] = {
+        "OFFLINE",    "ONLINE",         "EMERGENCY",      "SINGLE_USER", "MULTI_USER",
+        "RESTRICTED_USER", "READ_ONLY", "READ_WRITE",     "ENABLE_BROKER", "DISABLE_BROKER",
+        "NEW_BROKER", "ERROR_BROKER_CONVERSATIONS"};
+    do {
+        if (peek().kind != TokenKind::Identifier) syntaxError();
+        std::string option = next().text;
+        for (auto& c : option)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        alter.options.push_back(option);
+        bool alone = false;
+        for (auto word : kAlone)
+            alone = alone || option == word;
+        if (alone) continue;
+        acceptOperator("=");
+        if (accept(TokenKind::LeftParen)) {
+            int depth = 1;
+            while (depth > 0) {
+                if (atEnd()) syntaxError();
+                if (peek().kind == TokenKind::LeftParen) ++depth;
+                if (peek().kind == TokenKind::RightParen) --depth;
+                next();
+            }
+        } else {
+            const Token& v = peek();
+            if (v.kind != TokenKind::Identifier && v.kind != TokenKind::Integer &&
+                v.kind != TokenKind::String && v.kind != TokenKind::NString)
+                syntaxError();
+            next();
+            if (peek().kind == TokenKind::Identifier &&
+                (peekWord("MINUTES") || peekWord("SECONDS") || peekWord("DAYS")))
+                next();  // TARGET_RECOVERY_TIME = 60 SECONDS
+        }
+    } while (accept(TokenKind::Comma));
+    if (acceptWord("WITH")) {
+        if (acceptWord("ROLLBACK")) {
+            if (acceptWord("AFTER")) {
+                if (peek().kind != TokenKind::Integer) syntaxError();
+                next();
+                acceptWord("SECONDS");
+            } else {
+                expectWord("IMMEDIATE");
+            }
+        } else {
+            expectWord("NO_WAIT");
+        }
+    }
+    s->node = std::move(alter);
+    return s;
+}
+
+}  // namespace engine::sql
+
+namespace engine::sql {
+
+StatementPtr Parser::parseProcedure(size_t begin, int line, bool alter) {
+    auto s = make(line, begin);
+    next();  // PROCEDURE / PROC
+    ProcedureStmt proc;
+    proc.alter = alter;
+    proc.name = parseObjectName();
+    if (accept(TokenKind::Semicolon)) {
+        // A numbered procedure (name;1): only the first number is kept here.
+        if (peek().kind != TokenKind::Integer) syntaxError();
+        next();
+    }
+    const bool parenthesised = accept(TokenKind::LeftParen);
+    if (peek().kind == TokenKind::Variable) {
+        do {
+            ProcedureParameter p;
+            if (peek().kind != TokenKind::Variable) syntaxError();
+            p.line = peek().line;
+            p.name = next().text;
+            acceptWord("AS");
+            p.type = parseTypeSpec();
+            acceptWord("VARYING");
+            if (acceptOperator("=")) p.defaultValue = parseUnary();
+            if (acceptWord("OUTPUT") || acceptWord("OUT")) p.output = true;
+            acceptWord("READONLY");
+            proc.parameters.push_back(std::move(p));
+        } while (accept(TokenKind::Comma));
+    }
+    if (parenthesised) expect(TokenKind::RightParen);
+    if (acceptWord("WITH")) {
+        do {
+            if (acceptWord("EXECUTE") || acceptWord("EXEC")) {
+                expectWord("AS");
+                next();  // CALLER, SELF, OWNER or 'user'
+            } else if (!acceptWord("RECOMPILE") && !acceptWord("ENCRYPTION")) {
+                syntaxError();
+            }
+        } while (accept(TokenKind::Comma));
+    }
+    if (acceptWord("FOR")) expectWord("REPLICATION");
+    expectWord("AS");
+    // The body runs to the end of the batch.
+    while (true) {
+        while (accept(TokenKind::Semicolon)) {
+        }
+        if (atEnd()) break;
+        proc.body.push_back(parseStatement(false));
+    }
+    proc.text = std::string(text_.substr(begin, previousEnd() - begin));
+    s->node = std::move(proc);
     return s;
 }
 

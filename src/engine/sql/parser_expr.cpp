@@ -514,7 +514,9 @@ ExprPtr Parser::parsePrimary() {
                 qualified += lower(parts[i]) + ".";
             name = qualified + name;
         }
-        return parseFunctionCall(name, line, begin);
+        ExprPtr call = parseFunctionCall(name, line, begin);
+        call->value = parts.back();  // the name as typed, for messages
+        return call;
     }
     if (parts.size() > 4) syntaxError();
     auto e = makeExpr(ExprKind::Column, line);

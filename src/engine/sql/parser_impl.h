@@ -121,6 +121,9 @@ class Parser {
     StatementPtr parseExec(bool implicit);
     StatementPtr parseUse();
     StatementPtr parseDbcc();
+    StatementPtr parseUpdateStatistics();
+    StatementPtr parseProcedure(size_t begin, int line, bool alter);
+    StatementPtr parseAlterDatabase(int line, size_t begin);
     StatementPtr parseGrant();
     StatementPtr parseTruncate();
     StatementPtr parseReturn();

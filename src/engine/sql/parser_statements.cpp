@@ -53,8 +53,18 @@ StatementPtr Parser::parseStatement(bool firstInBatch) {
         s = parseSelectStatement();
     } else if (t.isWord("INSERT")) {
         s = parseInsert();
+    } else if (t.isWord("UPDATE") && peekWord("STATISTICS", 1) && peek(2).isName() &&
+               !peekWord("SET", 2) && !peekWord("WITH", 2)) {
+        s = parseUpdateStatistics();
     } else if (t.isWord("UPDATE")) {
         s = parseUpdate();
+    } else if (t.isWord("CHECKPOINT")) {
+        s = make(line, begin);
+        next();
+        if (peek().kind == TokenKind::Integer) next();  // a duration: nothing to pace here
+        DatabaseStmt checkpoint;
+        checkpoint.kind = DatabaseStmt::Kind::Checkpoint;
+        s->node = std::move(checkpoint);
     } else if (t.isWord("DELETE")) {
         s = parseDelete();
     } else if (t.isWord("CREATE")) {
@@ -89,6 +99,42 @@ StatementPtr Parser::parseStatement(bool firstInBatch) {
         s = parseReturn();
     } else if (t.isWord("WAITFOR")) {
         s = parseWaitFor();
+    } else if (t.isWord("RAISERROR")) {
+        s = make(line, begin);
+        next();
+        RaiseErrorStmt raise;
+        expect(TokenKind::LeftParen);
+        do {
+            raise.args.push_back(parseExpr());
+        } while (accept(TokenKind::Comma));
+        expect(TokenKind::RightParen);
+        if (raise.args.size() < 3) syntaxErrorAt(tokens_[pos_ - 1]);
+        if (acceptWord("WITH")) {
+            do {
+                if (acceptWord("SETERROR")) {
+                    raise.setError = true;
+                } else if (acceptWord("LOG")) {
+                    raise.withLog = true;
+                } else if (!acceptWord("NOWAIT")) {
+                    syntaxError();
+                }
+            } while (accept(TokenKind::Comma));
+        }
+        s->node = std::move(raise);
+    } else if (t.isWord("THROW")) {
+        s = make(line, begin);
+        next();
+        ThrowStmt thr;
+        const Token& a = peek();
+        if (a.kind == TokenKind::Integer || a.kind == TokenKind::Variable ||
+            a.kind == TokenKind::String || a.kind == TokenKind::NString) {
+            thr.args.push_back(parseExpr());
+            expect(TokenKind::Comma);
+            thr.args.push_back(parseExpr());
+            expect(TokenKind::Comma);
+            thr.args.push_back(parseExpr());
+        }
+        s->node = std::move(thr);
     } else if (t.isWord("COMMIT") || t.isWord("ROLLBACK") || t.isWord("SAVE")) {
         s = make(line, begin);
         TransactionStmt tx;
@@ -295,6 +341,31 @@ StatementPtr Parser::parseBegin() {
         next();  // TRAN / TRANSACTION
         if (peekTransactionName()) tx.name = next().value;
         s->node = std::move(tx);
+        return s;
+    }
+    if (acceptWord("TRY")) {
+        // BEGIN TRY ... END TRY BEGIN CATCH ... END CATCH
+        TryStmt tryStmt;
+        auto list = [&](const char* word, std::vector<StatementPtr>& out) {
+            while (true) {
+                while (accept(TokenKind::Semicolon)) {
+                }
+                if (peekWord("END") && peekWord(word, 1)) {
+                    next();
+                    next();
+                    return;
+                }
+                if (atEnd()) syntaxError();
+                out.push_back(parseStatement(false));
+            }
+        };
+        list("TRY", tryStmt.body);
+        while (accept(TokenKind::Semicolon)) {
+        }
+        expectWord("BEGIN");
+        expectWord("CATCH");
+        list("CATCH", tryStmt.handler);
+        s->node = std::move(tryStmt);
         return s;
     }
     BlockStmt block;
@@ -522,6 +593,40 @@ StatementPtr Parser::parseExec(bool implicit) {
     return s;
 }
 
+// UPDATE STATISTICS table [index | (statistics, ...)] [WITH option, ...]
+StatementPtr Parser::parseUpdateStatistics() {
+    auto s = make(peek().line, peek().offset);
+    next();  // UPDATE
+    next();  // STATISTICS
+    DatabaseStmt update;
+    update.kind = DatabaseStmt::Kind::UpdateStatistics;
+    update.table = parseObjectName();
+    if (accept(TokenKind::LeftParen)) {
+        do {
+            parseName();
+        } while (accept(TokenKind::Comma));
+        expect(TokenKind::RightParen);
+    } else if (peekName() && !peekWord("WITH")) {
+        parseName();
+    }
+    if (acceptWord("WITH")) {
+        do {
+            if (peek().kind != TokenKind::Identifier) syntaxError();
+            std::string option = next().text;
+            if (acceptOperator("=")) {
+                next();
+            } else if (equalsIgnoreCase(option, "SAMPLE")) {
+                if (peek().kind != TokenKind::Integer && peek().kind != TokenKind::Decimal)
+                    syntaxError();
+                next();
+                if (!acceptWord("PERCENT")) expectWord("ROWS");
+            }
+        } while (accept(TokenKind::Comma));
+    }
+    s->node = std::move(update);
+    return s;
+}
+
 StatementPtr Parser::parseUse() {
     auto s = make(peek().line, peek().offset);
     next();  // USE
@@ -536,7 +641,41 @@ StatementPtr Parser::parseUse() {
 StatementPtr Parser::parseDbcc() {
     auto s = make(peek().line, peek().offset);
     next();  // DBCC
-    expectWord("CHECKDB");
+    if (!peekWord("CHECKDB")) {
+        // DBCC command [(argument, ...)] [WITH option, ...]: the arguments as written.
+        if (peek().kind != TokenKind::Identifier) syntaxError();
+        DatabaseStmt dbcc;
+        dbcc.kind = DatabaseStmt::Kind::Dbcc;
+        dbcc.command = next().text;
+        for (auto& c : dbcc.command)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (accept(TokenKind::LeftParen)) {
+            if (!accept(TokenKind::RightParen)) {
+                do {
+                    std::string argument;
+                    if (peek().isOperator("-")) argument = next().text;
+                    const Token& t = peek();
+                    if (t.kind != TokenKind::Identifier && t.kind != TokenKind::QuotedIdentifier &&
+                        t.kind != TokenKind::String && t.kind != TokenKind::NString &&
+                        t.kind != TokenKind::Integer)
+                        syntaxError();
+                    argument += t.kind == TokenKind::Integer ? t.text : t.value;
+                    next();
+                    dbcc.options.push_back(argument);
+                } while (accept(TokenKind::Comma));
+                expect(TokenKind::RightParen);
+            }
+        }
+        if (acceptWord("WITH")) {
+            do {
+                if (peek().kind != TokenKind::Identifier) syntaxError();
+                if (equalsIgnoreCase(next().text, "NO_INFOMSGS")) dbcc.noInfoMessages = true;
+            } while (accept(TokenKind::Comma));
+        }
+        s->node = std::move(dbcc);
+        return s;
+    }
+    next();  // CHECKDB
     DatabaseStmt check;
     check.kind = DatabaseStmt::Kind::CheckDb;
     if (accept(TokenKind::LeftParen)) {

@@ -385,7 +385,18 @@ void encodeChange(const Change& c, std::string& out) {
             putString(out, c.schema.owner);
             break;
         case Change::Kind::DropSchema:
+        case Change::Kind::DropModule:
             putSigned(out, c.objectId);
+            break;
+        case Change::Kind::PutModule:
+            out.push_back(static_cast<char>(c.module.kind));
+            putSigned(out, c.module.id);
+            putString(out, c.module.schema);
+            putString(out, c.module.name);
+            putString(out, c.module.text);
+            putBool(out, c.module.nullable);
+            putSigned(out, c.module.parentId);
+            encodeValue(c.module.created, out);
             break;
         case Change::Kind::InsertRows:
             break;
@@ -397,7 +408,9 @@ bool decodeChange(std::string_view& in, Change& c, uint32_t format) {
     if (in.empty()) return false;
     auto kind = static_cast<uint8_t>(in.front());
     in.remove_prefix(1);
-    const auto last = format < 2 ? Change::Kind::SetIdState : Change::Kind::DropSchema;
+    const auto last = format < 2   ? Change::Kind::SetIdState
+                      : format < 3 ? Change::Kind::DropSchema
+                                   : Change::Kind::DropModule;
     if (kind < 1 || kind > static_cast<uint8_t>(last)) return false;
     c = Change();
     c.kind = static_cast<Change::Kind>(kind);
@@ -460,7 +473,19 @@ bool decodeChange(std::string_view& in, Change& c, uint32_t format) {
             return getInt(in, c.schema.id) && getString(in, c.schema.name) &&
                    getString(in, c.schema.owner);
         case Change::Kind::DropSchema:
+        case Change::Kind::DropModule:
             return getInt(in, c.objectId);
+        case Change::Kind::PutModule: {
+            if (in.empty()) return false;
+            auto kind = static_cast<uint8_t>(in.front());
+            in.remove_prefix(1);
+            if (kind < 1 || kind > 3) return false;
+            c.module.kind = static_cast<ModuleSchema::Kind>(kind);
+            return getInt(in, c.module.id) && getString(in, c.module.schema) &&
+                   getString(in, c.module.name) && getString(in, c.module.text) &&
+                   getBool(in, c.module.nullable) && getInt(in, c.module.parentId) &&
+                   getValue(in, c.module.created);
+        }
     }
     return false;
 }

@@ -14,7 +14,7 @@ namespace engine::store {
 // Version of the encoding written. 1: every cell an encoded value carrying its type;
 // 2: a column's cells typed once, NULLs as a bitmap; tables carry CHECK constraints;
 // schemas. Decoding reads every version up to this one (the files say which they hold).
-constexpr uint32_t kChangeFormatVersion = 2;
+constexpr uint32_t kChangeFormatVersion = 3;
 
 void encodeChange(const Change& change, std::string& out);
 bool decodeChange(std::string_view& in, Change& out, uint32_t format = kChangeFormatVersion);

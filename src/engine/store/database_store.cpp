@@ -20,11 +20,12 @@ namespace fs = std::filesystem;
 constexpr std::string_view kSnapshotMagic = "SQLEMBDB";
 constexpr std::string_view kJournalMagic = "SQLEMBJL";
 constexpr uint32_t kRecordMarker = 0x4A524543;  // "CERJ": start of a journal record
-static_assert(kChangeFormatVersion == 2, "a new change encoding needs a store format of its own");
+static_assert(kChangeFormatVersion == 3, "a new change encoding needs a store format of its own");
 
-// The change encoding of the records of a store format.
+// The change encoding of the records of a store format (procedures, triggers and alias
+// types came with store format 4).
 uint32_t changeFormatOf(uint32_t storeFormat) {
-    return std::min<uint32_t>(storeFormat, 2);
+    return storeFormat >= 4 ? 3 : std::min<uint32_t>(storeFormat, 2);
 }
 size_t journalHeaderSize(uint32_t format) {
     return format >= 3 ? 16 : 12;

@@ -30,6 +30,7 @@ struct FunctionContext {
     std::function<void(unsigned char* out, size_t size)> random;
     DateFormat dateFormat = DateFormat::Mdy;
     int dateFirst = 7;  // SET DATEFIRST: 7 = Sunday is day 1 (us_english)
+    bool spanish = false;  // SET LANGUAGE Spanish: DATENAME's month and weekday names
 
     // A context on the system clock (local time) and the system random source.
     static FunctionContext system();

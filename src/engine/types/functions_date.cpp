@@ -1,4 +1,5 @@
-// Date functions: GETDATE, YEAR, MONTH, DAY, DATEPART, DATEADD, DATEDIFF, ISDATE.
+// Date functions: GETDATE, YEAR, MONTH, DAY, DATEPART, DATENAME, DATEADD, DATEDIFF, EOMONTH,
+// ISDATE.
 #include <cmath>
 
 #include "engine/types/datetime.h"
@@ -257,6 +258,57 @@ Value isdateEval(Args a, FunctionContext& ctx) {
         parseDateTimeText(text, TypeId::DateTime, ctx.dateFormat).has_value() ? 1 : 0);
 }
 
+DataType datenameType(Types t, Constants c) {
+    if (!c.empty() && c[0]) datePartOf(*c[0], "datename");
+    checkDateArgument(t[1], 2, "datename");
+    return DataType::nvarchar(30);
+}
+
+// Month and weekday names in the session's language (us_english or Spanish).
+Value datenameEval(Args a, FunctionContext& ctx) {
+    static constexpr const char* kMonths[2][12] = {
+        {"January", "February", "March", "April", "May", "June", "July", "August", "September",
+         "October", "November", "December"},
+        {"Enero", "Febrero", "Marzo", "Abril", "Mayo", "Junio", "Julio", "Agosto", "Septiembre",
+         "Octubre", "Noviembre", "Diciembre"}};
+    // Indexed by days since Monday.
+    static constexpr const char* kDays[2][7] = {
+        {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"},
+        {"Lunes", "Martes", "Mi\xC3\xA9rcoles", "Jueves", "Viernes", "S\xC3\xA1" "bado",
+         "Domingo"}};
+    const DatePart part = datePartOf(a[0], "datename");
+    if (a[1].isNull()) return Value::null(DataType::nvarchar(30));
+    const Value d = asDate(a[1], ctx);
+    const int language = ctx.spanish ? 1 : 0;
+    std::string text;
+    if (part == DatePart::Month) {
+        text = kMonths[language][toCivil(d).month - 1];
+    } else if (part == DatePart::Weekday) {
+        text = kDays[language][weekday(d.days(), 1) - 1];
+    } else {
+        text = std::to_string(datePartValue(part, d, ctx));
+    }
+    return Value::string(text, DataType::nvarchar(30));
+}
+
+DataType eomonthType(Types t, Constants) {
+    checkDateArgument(t[0], 1, "eomonth");
+    return DataType::of(TypeId::Date);
+}
+
+Value eomonthEval(Args a, FunctionContext& ctx) {
+    const DataType t = DataType::of(TypeId::Date);
+    if (a[0].isNull() || (a.size() > 1 && a[1].isNull())) return Value::null(t);
+    const CivilDateTime c = toCivil(asDate(a[0], ctx));
+    int64_t months = a.size() > 1 ? argumentInteger(a[1], ctx) : 0;
+    const int64_t index = static_cast<int64_t>(c.year) * 12 + (c.month - 1) + months;
+    const int64_t year = floorDiv(index, 12);
+    const int month = static_cast<int>(index - year * 12) + 1;
+    if (year < 1 || year > 9999) throw SqlException(517, {"date"});
+    const int y = static_cast<int>(year);
+    return Value::datetime(daysFromCivil(y, month, daysInMonth(y, month)), 0, TypeId::Date);
+}
+
 constexpr ScalarFunction kFunctions[] = {
     {"GETDATE", 0, 0, false, false, datetimeType, getdateEval},
     {"YEAR", 1, 1, false, true, partFunctionType<DatePart::Year>, partFunctionEval<DatePart::Year>},
@@ -264,8 +316,10 @@ constexpr ScalarFunction kFunctions[] = {
      partFunctionEval<DatePart::Month>},
     {"DAY", 1, 1, false, true, partFunctionType<DatePart::Day>, partFunctionEval<DatePart::Day>},
     {"DATEPART", 2, 2, true, true, datepartType, datepartEval},
+    {"DATENAME", 2, 2, true, true, datenameType, datenameEval},
     {"DATEADD", 3, 3, true, true, dateaddType, dateaddEval},
     {"DATEDIFF", 3, 3, true, true, datediffType, datediffEval},
+    {"EOMONTH", 1, 2, false, true, eomonthType, eomonthEval},
     {"ISDATE", 1, 1, false, true, intType, isdateEval},
 };
 

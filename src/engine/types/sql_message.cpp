@@ -95,6 +95,9 @@ constexpr CatalogueEntry kCatalogue[] = {
     {216, 16, 1, S, "Parameters were not supplied for the function '%.*ls'."},
     {217, 16, 1, S,
      "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit 32)."},
+    {218, 16, 1, S,
+     "Cannot find the type '%.*ls', because it does not exist or you do not have permission."},
+    {219, 16, 1, S, "The type '%.*ls' already exists, or you do not have permission to create it."},
     {220, 16, 2, S, "Arithmetic overflow error for data type %ls, value = %ld."},
     {226, 16, 6, S, "%ls statement not allowed within multi-statement transaction."},
     {235, 16, 0, B, "Cannot convert a char value to money. The char value has incorrect syntax."},
@@ -208,6 +211,9 @@ constexpr CatalogueEntry kCatalogue[] = {
      "Could not find database '%.*ls'. The database either does not exist, or was dropped before "
      "a statement tried to use it. Verify if the database exists by querying the sys.databases "
      "catalog view."},
+    {2526, 16, 3, S,
+     "Incorrect DBCC statement. Check the documentation for the correct DBCC syntax and "
+     "options."},
     {2528, 0, 1, S,
      "DBCC execution completed. If DBCC printed error messages, contact your system "
      "administrator."},
@@ -227,6 +233,9 @@ constexpr CatalogueEntry kCatalogue[] = {
     {2715, 16, 6, S, "Column, parameter, or variable #%d: Cannot find data type %.*ls."},
     {2716, 16, 1, S,
      "Column, parameter, or variable #%d: Cannot specify a column width on data type %.*ls."},
+    {2732, 16, 1, S,
+     "Error number %ld is invalid. The number must be from %ld through %ld and it must not be "
+     "50000."},
     {2741, 16, 1, S, "SET DATEFORMAT date order '%.*ls' is invalid."},
     {2744, 16, 2, S,
      "Multiple identity columns specified for table '%.*ls'. Only one identity column per table is "
@@ -240,9 +249,15 @@ constexpr CatalogueEntry kCatalogue[] = {
     {2751, 16, 1, S,
      "Column or parameter #%d: Specified column scale %d is greater than the specified precision "
      "of %d."},
+    {2754, 16, 1, S,
+     "Error severity levels greater than 18 can only be specified by members of the sysadmin "
+     "role, using the WITH LOG option."},
     {2760, 16, 1, S,
      "The specified schema name \"%.*ls\" either does not exist or you do not have permission "
      "to use it."},
+    {2786, 16, 1, S,
+     "The data type of substitution parameter %d does not match the expected type of the format "
+     "specification."},
     {2812, 16, 62, S, "Could not find stored procedure '%.*ls'."},
     {3621, 0, 0, S, "The statement has been terminated."},
     {3623, 16, 1, S, "An invalid floating point operation occurred."},
@@ -314,6 +329,11 @@ constexpr CatalogueEntry kCatalogue[] = {
     {4924, 16, 1, S, "%ls failed because column '%.*ls' does not exist in table '%.*ls'."},
     {4927, 16, 1, S, "Cannot alter column '%.*ls' to be data type %.*ls."},
     {4928, 16, 1, S, "Cannot alter column '%.*ls' because it is '%ls'."},
+    {5011, 14, 5, S,
+     "User does not have permission to alter database '%.*ls', the database does not exist, or "
+     "the database is not in a state that allows access checks."},
+    {5058, 16, 3, S, "Option '%.*ls' cannot be set in database '%.*ls'."},
+    {5069, 16, 1, S, "ALTER DATABASE statement failed."},
     {5074, 16, 1, S, "The %S_MSG '%.*ls' is dependent on %S_MSG '%.*ls'."},
     {5120, 16, 101, S, "Unable to open the physical file \"%.*ls\". %ls"},
     {5701, 0, 2, S, "Changed database context to '%.*ls'."},
@@ -368,6 +388,9 @@ constexpr CatalogueEntry kCatalogue[] = {
     {10703, 15, 1, B,
      "The WITH CUBE and WITH ROLLUP options are not permitted with a ROLLUP, CUBE, or GROUPING "
      "SETS specification."},
+    {10704, 15, 1, B,
+     "To rethrow an error, a THROW statement must be used inside a CATCH block. Insert the THROW "
+     "statement inside a CATCH block, or add error parameters to the THROW statement."},
     {10705, 15, 1, B, "Too many grouping sets. The maximum number is %d."},
     {10707, 15, 1, B,
      "Too many expressions are specified in the GROUP BY clause. The maximum number is %d when "
@@ -410,6 +433,7 @@ constexpr CatalogueEntry kCatalogue[] = {
     {15250, 16, 1, S,
      "The database name component of the object qualifier must be the name of the current "
      "database."},
+    {15251, 16, 1, S, "Invalid '%s' specified. It must be %s."},
     {15252, 16, 1, S, "The primary or foreign key table name must be given."},
     {15335, 11, 1, S,
      "Error: The new name '%s' is already in use as a %s name and would cause a duplicate that is "
@@ -423,10 +447,17 @@ constexpr CatalogueEntry kCatalogue[] = {
     {15477, 0, 1, S,
      "Caution: Changing any part of an object name could break scripts and stored procedures."},
     {15600, 15, 1, S, "An invalid parameter or option was specified for procedure '%s'."},
+    {18054, 16, 1, S,
+     "Error %d, severity %d, state %d was raised, but no message with that error number was found "
+     "in sys.messages. If error is larger than 50000, make sure the user-defined message is added "
+     "using sp_addmessage."},
     {18452, 14, 1, B,
      "Login failed. The login is from an untrusted domain and cannot be used with Integrated "
      "authentication."},
     {18456, 14, 1, B, "Login failed for user '%.*ls'.%.*ls%.*ls"},
+    {35100, 16, 10, S,
+     "Error number %d in the THROW statement is outside the valid range. Specify an error number "
+     "in the valid range of 50000 to 2147483647."},
 };
 
 const CatalogueEntry* find(int number) {
