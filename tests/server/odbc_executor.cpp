@@ -170,11 +170,9 @@ std::optional<std::string> readLong(SQLHSTMT st, SQLUSMALLINT column, SQLSMALLIN
             throw std::runtime_error("SQLGetData failed on column " + std::to_string(column));
         if (indicator == SQL_NULL_DATA) return std::nullopt;
         const size_t room = buffer.size() - terminator;
-        const size_t got = indicator == SQL_NO_TOTAL || static_cast<size_t>(indicator) > room
-                               ? room
-                               : static_cast<size_t>(indicator);
-        out.append(buffer.data(), got);
-        if (rc == SQL_SUCCESS) break;
+        const bool truncated = indicator == SQL_NO_TOTAL || static_cast<size_t>(indicator) > room;
+        out.append(buffer.data(), truncated ? room : static_cast<size_t>(indicator));
+        if (rc == SQL_SUCCESS || !truncated) break;  // a warning without truncation ends it too
     }
     return out;
 }

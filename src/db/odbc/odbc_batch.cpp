@@ -87,12 +87,12 @@ bool readText(SQLHSTMT stmt, SQLUSMALLINT column, SQLSMALLINT sqlType, std::stri
         if (!SQL_SUCCEEDED(rc)) break;
         if (indicator == SQL_NULL_DATA) return false;
         const size_t capacity = chunk.size() - 1;
-        const size_t got =
-            indicator == SQL_NO_TOTAL || static_cast<size_t>(indicator) / 2 > capacity
-                ? capacity
-                : static_cast<size_t>(indicator) / 2;
-        all.append(chunk.data(), got);
-        if (rc == SQL_SUCCESS) break;
+        const bool truncated =
+            indicator == SQL_NO_TOTAL || static_cast<size_t>(indicator) / 2 > capacity;
+        all.append(chunk.data(), truncated ? capacity : static_cast<size_t>(indicator) / 2);
+        // Only a value cut short by the buffer has more to come: FreeTDS answers a warning
+        // without truncation for some values (an int sql_variant) as often as it is asked.
+        if (rc == SQL_SUCCESS || !truncated) break;
     }
     out = toUtf8(all);
     if (isBinary(sqlType)) {

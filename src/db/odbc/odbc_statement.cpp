@@ -251,11 +251,10 @@ Status Statement::readValue(SQLUSMALLINT column, const OdbcColumn& info, Variant
                     value = Variant();
                     return Status::success();
                 }
-                const size_t got = indicator == SQL_NO_TOTAL || static_cast<size_t>(indicator) > buffer.size()
-                                       ? buffer.size()
-                                       : static_cast<size_t>(indicator);
-                bytes.append(buffer.data(), got);
-                if (rc == SQL_SUCCESS) break;
+                const bool truncated = indicator == SQL_NO_TOTAL || static_cast<size_t>(indicator) > buffer.size();
+                bytes.append(buffer.data(), truncated ? buffer.size() : static_cast<size_t>(indicator));
+                // Only a value cut short by the buffer has more to come.
+                if (rc == SQL_SUCCESS || !truncated) break;
             }
             value = Variant::binary(std::move(bytes));
             return Status::success();
@@ -273,12 +272,11 @@ Status Statement::readValue(SQLUSMALLINT column, const OdbcColumn& info, Variant
                     value = Variant();
                     return Status::success();
                 }
-                size_t bytes = capacity;
-                if (indicator != SQL_NO_TOTAL && static_cast<size_t>(indicator) < capacity) {
-                    bytes = static_cast<size_t>(indicator);
-                }
-                encoded.append(buffer.data(), bytes);
-                if (rc == SQL_SUCCESS) break;
+                const bool truncated = indicator == SQL_NO_TOTAL || static_cast<size_t>(indicator) > capacity;
+                encoded.append(buffer.data(), truncated ? capacity : static_cast<size_t>(indicator));
+                // Only a value cut short by the buffer has more to come: FreeTDS answers a warning
+                // without truncation for some values (an int sql_variant) as often as it is asked.
+                if (rc == SQL_SUCCESS || !truncated) break;
             }
             // Decoded whole: a chunk boundary may fall inside a character.
             value = Variant::text(codec_.decode(encoded.data(), encoded.size()));
