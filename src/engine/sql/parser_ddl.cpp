@@ -399,13 +399,7 @@ void Parser::skipIndexOptions() {
              peekWord("PAD_INDEX", 1) || peekWord("IGNORE_DUP_KEY", 1))) {
             next();
             if (accept(TokenKind::LeftParen)) {
-                int depth = 1;
-                while (depth > 0) {
-                    if (atEnd()) syntaxError();
-                    if (peek().kind == TokenKind::LeftParen) ++depth;
-                    if (peek().kind == TokenKind::RightParen) --depth;
-                    next();
-                }
+                skipToClosingParen();
             } else {
                 do {
                     next();
@@ -673,9 +667,9 @@ StatementPtr Parser::parseAlterDatabase(int line, size_t begin) {
     expectWord("SET");
     // The options that stand alone, without a value.
     static constexpr std::string_view kAlone[] = {
-        "OFFLINE",    "ONLINE",         "EMERGENCY",      "SINGLE_USER", "MULTI_USER",
-        "RESTRICTED_USER", "READ_ONLY", "READ_WRITE",     "ENABLE_BROKER", "DISABLE_BROKER",
-        "NEW_BROKER", "ERROR_BROKER_CONVERSATIONS"};
+        "OFFLINE",       "ONLINE",          "EMERGENCY",  "SINGLE_USER",
+        "MULTI_USER",    "RESTRICTED_USER", "READ_ONLY",  "READ_WRITE",
+        "ENABLE_BROKER", "DISABLE_BROKER",  "NEW_BROKER", "ERROR_BROKER_CONVERSATIONS"};
     do {
         if (peek().kind != TokenKind::Identifier) syntaxError();
         std::string option = next().text;
@@ -688,13 +682,7 @@ StatementPtr Parser::parseAlterDatabase(int line, size_t begin) {
         if (alone) continue;
         acceptOperator("=");
         if (accept(TokenKind::LeftParen)) {
-            int depth = 1;
-            while (depth > 0) {
-                if (atEnd()) syntaxError();
-                if (peek().kind == TokenKind::LeftParen) ++depth;
-                if (peek().kind == TokenKind::RightParen) --depth;
-                next();
-            }
+            skipToClosingParen();
         } else {
             const Token& v = peek();
             if (v.kind != TokenKind::Identifier && v.kind != TokenKind::Integer &&
@@ -777,6 +765,16 @@ StatementPtr Parser::parseProcedure(size_t begin, int line, bool alter) {
     proc.text = std::string(text_.substr(begin, previousEnd() - begin));
     s->node = std::move(proc);
     return s;
+}
+
+void Parser::skipToClosingParen() {
+    int depth = 1;
+    while (depth > 0) {
+        if (atEnd()) syntaxError();
+        if (peek().kind == TokenKind::LeftParen) ++depth;
+        if (peek().kind == TokenKind::RightParen) --depth;
+        next();
+    }
 }
 
 }  // namespace engine::sql

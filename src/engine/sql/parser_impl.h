@@ -97,6 +97,9 @@ class Parser {
     std::vector<std::vector<int>> parseRollupOrCube(SelectCore& core);
     // Whether the parenthesis at the current token holds a comma of its own ("(a, b)").
     bool parenthesizedList() const;
+    // After an opening parenthesis: skips to just past its closing one (nested ones included),
+    // for option lists that are accepted and mean nothing here.
+    void skipToClosingParen();
     std::vector<SelectItem> parseSelectItems();
     std::vector<TableRefPtr> parseFromList();
     TableRefPtr parseTableSource();
