@@ -43,7 +43,7 @@ size_t Table::memoryBytes() const {
     size_t total = data.rowIds.capacity() * sizeof(RowId);
     for (const auto& c : data.columns)
         total += c.memoryBytes();
-    return total;
+    return total + lookups.memoryBytes();
 }
 
 std::string_view objectXType(ObjectKind kind) {
@@ -325,7 +325,10 @@ void Database::apply(const Change& change) {
         }
     } else if (change.kind != Change::Kind::InsertRows) {
         int32_t id = change.kind == Change::Kind::PutTable ? change.table.id : change.objectId;
-        if (Table* t = tableById(id)) t->keyHashes.clear();
+        if (Table* t = tableById(id)) {
+            t->keyHashes.clear();
+            if (change.kind != Change::Kind::DeleteRows) t->lookups.clear();
+        }
     }
     switch (change.kind) {
         case Change::Kind::PutTable: {
@@ -409,8 +412,10 @@ void Database::apply(const Change& change) {
                     for (size_t slot = first; slot < data.rowIds.size(); ++slot)
                         hashes->slots.emplace(storedKeyHash(data, hashes->positions, slot), slot);
                 }
+                table->lookups.appended(data, first);
             } else {
                 table->keyHashes.clear();
+                table->lookups.clear();
                 for (size_t i = 0; i < n; ++i) {
                     // Rows replayed out of order: insert each at its sorted place.
                     auto pos =
@@ -446,6 +451,7 @@ void Database::apply(const Change& change) {
                     if (slots[i] >= 0) dst.set(static_cast<size_t>(slots[i]), src.get(i));
                 }
             }
+            table->lookups.changed(table->data, change.positions, slots);
             break;
         }
         case Change::Kind::DeleteRows: {
@@ -465,6 +471,7 @@ void Database::apply(const Change& change) {
             data.rowIds.resize(out);
             for (auto& c : data.columns)
                 c.compact(keep);
+            table->lookups.removed(keep);
             break;
         }
         case Change::Kind::PutView: {

@@ -19,6 +19,7 @@
 #include "engine/catalog/change.h"
 #include "engine/catalog/column_store.h"
 #include "engine/catalog/schema.h"
+#include "engine/catalog/value_lookup.h"
 #include "engine/types/collation.h"
 
 namespace engine {
@@ -56,6 +57,8 @@ struct Table {
     TableData data;
     // Per unique index id; see KeyHashes.
     mutable std::map<int32_t, std::shared_ptr<KeyHashes>> keyHashes;
+    // Rows by the values of columns no unique index covers; see ValueLookup.
+    mutable ValueLookups lookups;
 
     // The key hashes of a unique index, built now if needed.
     const KeyHashes& keyHashesOf(const IndexSchema& index) const;

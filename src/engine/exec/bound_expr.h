@@ -76,6 +76,8 @@ class BoundPredicate {
     // For "a = b": the two sides (hash-join keys); nullptr otherwise.
     virtual const BoundExpr* equalityLeft() const { return nullptr; }
     virtual const BoundExpr* equalityRight() const { return nullptr; }
+    // For "x IS NULL": x; nullptr otherwise.
+    virtual const BoundExpr* nullTested() const { return nullptr; }
     // For AND: the conjuncts.
     virtual void conjuncts(std::vector<const BoundPredicate*>& out) const { out.push_back(this); }
 };
@@ -297,6 +299,7 @@ class IsNullPredicate : public BoundPredicate {
     IsNullPredicate(BoundExprPtr e, bool negated) : expr_(std::move(e)), negated_(negated) {}
     Tri test(const Frame& frame) const override;
     bool collectSources(std::vector<int>& out) const override { return expr_->collectSources(out); }
+    const BoundExpr* nullTested() const override { return negated_ ? nullptr : expr_.get(); }
 
   private:
     BoundExprPtr expr_;

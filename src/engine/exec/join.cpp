@@ -86,7 +86,11 @@ class BlockRunner {
         frame_.ctx = &ctx;
     }
 
-    Tuples run(const JoinBlock& block) {
+    Tuples run(const JoinBlock& block, size_t limit = 0) {
+        // One table and nothing else to test: reading stops at the limit.
+        if (limit > 0 && block.inputs.size() == 1 && block.inputs[0].source >= 0 &&
+            block.conjuncts.empty() && block.residual.empty())
+            return scan(block.inputs[0], limit);
         std::vector<Tuples> inputs;
         inputs.reserve(block.inputs.size());
         for (const BlockInput& in : block.inputs)
@@ -171,14 +175,20 @@ class BlockRunner {
         return joined;
     }
 
-    // The slots that may pass a table's filters when they fix every key column of one of
-    // its unique indexes to a value that does not depend on the row (a constant, a variable,
-    // a parameter): those of the key's hash, in slot order. False when no index is so fixed;
-    // then the whole table is read. The filters are still tested on every candidate.
-    bool seek(const BlockInput& in, const Source& source, std::vector<size_t>& slots) const {
-        if (source.kind != Source::Kind::Table || !source.table) return false;
-        std::vector<std::pair<int, const BoundExpr*>> fixed;  // column, value
+    // A column of the scanned table that a filter fixes to a value not depending on the row
+    // (a constant, a variable, a parameter), or to NULL ("IS NULL": value is nullptr).
+    struct Fixed {
+        int column;
+        const BoundExpr* value;
+    };
+
+    static std::vector<Fixed> fixedColumns(const BlockInput& in) {
+        std::vector<Fixed> fixed;
         for (const BoundPredicate* p : in.filters) {
+            if (const BoundExpr* tested = p->nullTested()) {
+                if (tested->columnSource == in.source) fixed.push_back({tested->columnIndex, nullptr});
+                continue;
+            }
             const BoundExpr* l = p->equalityLeft();
             const BoundExpr* r = p->equalityRight();
             if (!l || !r) continue;
@@ -186,28 +196,46 @@ class BlockRunner {
             if (l->columnSource != in.source || r->columnSource >= 0) continue;
             if (!r->isConstant() && !dynamic_cast<const VariableExpr*>(r)) continue;
             if (!hashesAlike(l->type.id, r->type.id)) continue;
-            fixed.emplace_back(l->columnIndex, r);
+            fixed.push_back({l->columnIndex, r});
         }
-        if (fixed.empty()) return false;
-        const Table& table = *source.table;
+        return fixed;
+    }
+
+    // The hash of the values fixed for `columns` (in that order); false when one of them is
+    // "= NULL", which no row passes.
+    bool fixedHash(const std::vector<Fixed>& fixed, const std::vector<int>& columns,
+                   uint64_t& hash) const {
+        std::vector<Value> key;
+        for (int column : columns) {
+            auto it = std::find_if(fixed.begin(), fixed.end(),
+                                   [&](const Fixed& f) { return f.column == column; });
+            key.push_back(it->value ? it->value->eval(frame_) : Value());
+            if (it->value && key.back().isNull()) return false;
+        }
+        hash = engine::keyHash(key);
+        return true;
+    }
+
+    // The slots that may pass a table's filters when they fix every key column of one of
+    // its unique indexes (not to NULL): those of the key's hash, in slot order. False when
+    // no index is so fixed. The filters are still tested on every candidate.
+    bool seekUnique(const Table& table, const std::vector<Fixed>& fixed,
+                    std::vector<size_t>& slots) const {
         for (const IndexSchema& index : table.schema.indexes) {
             if (!index.unique || index.keys.empty()) continue;
-            std::vector<const BoundExpr*> values;
+            std::vector<int> columns;
             for (const IndexKey& key : index.keys) {
                 const int column = table.schema.columnIndexById(key.columnId);
                 auto it = std::find_if(fixed.begin(), fixed.end(),
-                                       [&](const auto& f) { return f.first == column; });
-                if (it == fixed.end()) break;
-                values.push_back(it->second);
+                                       [&](const Fixed& f) { return f.column == column; });
+                if (it == fixed.end() || !it->value) break;
+                columns.push_back(column);
             }
-            if (values.size() != index.keys.size()) continue;
+            if (columns.size() != index.keys.size()) continue;
             const KeyHashes& hashes = table.keyHashesOf(index);
-            std::vector<Value> key;
-            for (const BoundExpr* e : values) {
-                key.push_back(e->eval(frame_));
-                if (key.back().isNull()) return true;  // "= NULL" is never true: no candidates
-            }
-            auto range = hashes.slots.equal_range(engine::keyHash(key));
+            uint64_t hash = 0;
+            if (!fixedHash(fixed, columns, hash)) return true;
+            auto range = hashes.slots.equal_range(hash);
             for (auto it = range.first; it != range.second; ++it)
                 slots.push_back(it->second);
             std::sort(slots.begin(), slots.end());
@@ -216,25 +244,69 @@ class BlockRunner {
         return false;
     }
 
-    Tuples scan(const BlockInput& in) {
+    // A table read through the lookup of its fixed columns (see ValueLookup), up to `limit`
+    // passing rows (0: all, then in slot order, as a scan gives them). False when the table
+    // has no lookup for them.
+    bool seekLookup(const BlockInput& in, const Table& table, const std::vector<Fixed>& fixed,
+                    size_t limit, Tuples& out) {
+        std::vector<int> columns;
+        for (const Fixed& f : fixed)
+            columns.push_back(f.column);
+        std::sort(columns.begin(), columns.end());
+        columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
+        ValueLookup* lookup = table.lookups.find(table.data, columns);
+        if (!lookup) return false;
+        uint64_t hash = 0;
+        if (!fixedHash(fixed, columns, hash)) return true;
+        std::vector<int64_t> tuple(width_, -1);
+        if (limit > 0) {
+            lookup->visit(hash, [&](size_t slot) {
+                tuple[in.source] = static_cast<int64_t>(slot);
+                if (passes(in.filters, tuple.data())) out.push(tuple.data());
+                return out.count() < limit;
+            });
+            return true;
+        }
+        std::vector<size_t> slots;
+        lookup->visit(hash, [&](size_t slot) {
+            slots.push_back(slot);
+            return true;
+        });
+        std::sort(slots.begin(), slots.end());
+        for (size_t slot : slots) {
+            tuple[in.source] = static_cast<int64_t>(slot);
+            if (passes(in.filters, tuple.data())) out.push(tuple.data());
+        }
+        return true;
+    }
+
+    // A source's rows that pass the input's filters, in slot order, or (limit > 0) any
+    // `limit` of them.
+    Tuples scan(const BlockInput& in, size_t limit = 0) {
         const Source& source = *core_.sources[in.source];
         const size_t n = source.rowCount();
         Tuples out = newTuples();
         std::vector<int64_t> tuple(width_, -1);
-        std::vector<size_t> candidates;
-        if (seek(in, source, candidates)) {
-            for (size_t slot : candidates) {
-                tuple[in.source] = static_cast<int64_t>(slot);
-                if (passes(in.filters, tuple.data())) out.push(tuple.data());
+        if (source.kind == Source::Kind::Table && source.table) {
+            const std::vector<Fixed> fixed = fixedColumns(in);
+            std::vector<size_t> candidates;
+            if (!fixed.empty() && seekUnique(*source.table, fixed, candidates)) {
+                for (size_t slot : candidates) {
+                    tuple[in.source] = static_cast<int64_t>(slot);
+                    if (passes(in.filters, tuple.data())) out.push(tuple.data());
+                    if (limit > 0 && out.count() >= limit) break;
+                }
+                return out;
             }
-            return out;
+            if (!fixed.empty() && seekLookup(in, *source.table, fixed, limit, out)) return out;
         }
-        if (in.filters.empty()) out.reserve(n);
+        if (in.filters.empty()) out.reserve(limit > 0 ? std::min(n, limit) : n);
         for (size_t r = 0; r < n; ++r) {
             if ((r & 1023) == 0) checkCancelled(ctx_.session);
             tuple[in.source] = static_cast<int64_t>(r);
             if (!passes(in.filters, tuple.data())) continue;
             out.push(tuple.data());
+            if (limit > 0 && out.count() >= limit) break;
         }
         return out;
     }
@@ -511,10 +583,10 @@ class BlockRunner {
 
 }  // namespace
 
-Tuples evaluateFrom(const BoundCore& core, ExecContext& ctx, const Frame* outer) {
+Tuples evaluateFrom(const BoundCore& core, ExecContext& ctx, const Frame* outer, size_t limit) {
     if (core.from.empty() || !core.plan) return Tuples{};
     BlockRunner runner(core, ctx, outer);
-    return runner.run(*core.plan);
+    return runner.run(*core.plan, limit);
 }
 
 }  // namespace engine::exec

@@ -45,7 +45,9 @@ class Tuples {
 };
 
 // The tuples of a core's FROM clause filtered by its plan (not yet by residualWhere).
-// Without a FROM clause there are no sources: width 0, no tuples.
-Tuples evaluateFrom(const BoundCore& core, ExecContext& ctx, const Frame* outer);
+// Without a FROM clause there are no sources: width 0, no tuples. With a limit (> 0) a
+// plan that reads one table with nothing to test after its filters may stop once it has
+// that many tuples, taken in any order: for TOP without ORDER BY.
+Tuples evaluateFrom(const BoundCore& core, ExecContext& ctx, const Frame* outer, size_t limit = 0);
 
 }  // namespace engine::exec

@@ -450,10 +450,11 @@ void materializeSources(const BoundCore& core, ExecContext& ctx, const Frame* ou
     }
 }
 
-std::vector<int64_t> collectTuples(const BoundCore& core, ExecContext& ctx, const Frame* outer) {
+std::vector<int64_t> collectTuples(const BoundCore& core, ExecContext& ctx, const Frame* outer,
+                                   size_t limit) {
     materializeSources(core, ctx, outer);
     if (core.from.empty()) return {};
-    Tuples all = evaluateFrom(core, ctx, outer);
+    Tuples all = evaluateFrom(core, ctx, outer, core.residualWhere.empty() ? limit : 0);
     if (core.residualWhere.empty()) return std::move(all.data);
     std::vector<int64_t> kept;
     for (size_t i = 0; i < all.count(); ++i) {

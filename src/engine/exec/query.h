@@ -148,8 +148,10 @@ int64_t executeQueryStreamed(const BoundQuery& query, ExecContext& ctx, size_t b
 Rowset executeQuery(const BoundQuery& query, ExecContext& ctx, const Frame* outer);
 
 // Runs only the FROM and WHERE of a core and returns its tuples (row index per source,
-// flattened with stride sources.size()): the target rows of UPDATE and DELETE.
-std::vector<int64_t> collectTuples(const BoundCore& core, ExecContext& ctx, const Frame* outer);
+// flattened with stride sources.size()): the target rows of UPDATE and DELETE. With a
+// limit (> 0, a TOP without ORDER BY) it may return only that many, any of them.
+std::vector<int64_t> collectTuples(const BoundCore& core, ExecContext& ctx, const Frame* outer,
+                                   size_t limit = 0);
 
 // Materialises the derived tables, views and catalogue views of a core.
 void materializeSources(const BoundCore& core, ExecContext& ctx, const Frame* outer);

@@ -156,6 +156,14 @@ std::vector<std::pair<int64_t, size_t>> targetRows(const TargetPlan& plan,
     return out;
 }
 
+// How many tuples the reading of the target may stop at: the TOP's, when the target is
+// the table itself and the only source (each tuple is then a distinct row).
+size_t scanLimit(const TargetPlan& plan, int64_t limit) {
+    const bool plain = plan.core.sources.size() == 1 &&
+                       plan.core.sources[plan.target]->kind == Source::Kind::Table;
+    return plain && limit > 0 ? static_cast<size_t>(limit) : 0;
+}
+
 int64_t topLimit(ExecContext& ctx, Binder& binder, const std::optional<sql::TopClause>& top,
                  size_t available) {
     if (!top)
@@ -249,8 +257,8 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
     Table& table = *plan.table;
     const TableSchema& schema = table.schema;
 
-    std::vector<int64_t> tuples = collectTuples(plan.core, ctx, nullptr);
     int64_t limit = topLimit(ctx, binder, update.top, table.data.rowCount());
+    std::vector<int64_t> tuples = collectTuples(plan.core, ctx, nullptr, scanLimit(plan, limit));
     auto rows = targetRows(plan, tuples, limit);
     size_t width = plan.core.sources.size();
 
@@ -371,8 +379,8 @@ void executeDelete(ExecContext& ctx, const sql::DeleteStmt& del) {
     bindTarget(ctx, binder, del.target, del.from, del.where.get(), plan);
     if (plan.core.sources[plan.target]->kind == Source::Kind::Rowset)
         resolveDerivedTarget(ctx, plan, {});
-    std::vector<int64_t> tuples = collectTuples(plan.core, ctx, nullptr);
     int64_t limit = topLimit(ctx, binder, del.top, plan.table->data.rowCount());
+    std::vector<int64_t> tuples = collectTuples(plan.core, ctx, nullptr, scanLimit(plan, limit));
     auto rows = targetRows(plan, tuples, limit);
     StatementChanges changes(ctx.entryOf(*plan.table));
     if (!rows.empty()) {
