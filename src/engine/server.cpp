@@ -263,9 +263,20 @@ std::string Server::commit(DatabaseEntry& entry, const ChangeList& changes) {
     if (changes.empty()) return {};
     if (auto e = entry.store->append(changes)) return *e;
     entry.database->apply(changes);
+    foldIfDue(entry);
+    return {};
+}
+
+std::string Server::journal(DatabaseEntry& entry, const ChangeList& changes) {
+    if (changes.empty()) return {};
+    if (auto e = entry.store->append(changes)) return *e;
+    foldIfDue(entry);
+    return {};
+}
+
+void Server::foldIfDue(DatabaseEntry& entry) {
     if (entry.store->foldIsDue(store::DatabaseStore::FoldMoment::InUse))
         entry.store->fold(*entry.database);  // on failure the journal still holds everything
-    return {};
 }
 
 void Server::detach(DatabaseEntry& entry) {

@@ -85,6 +85,8 @@ class Server {
 
     // Makes one statement's changes durable (journal) and applies them.
     std::string commit(DatabaseEntry& entry, const ChangeList& changes);
+    // Makes changes already applied durable (see ChangeGroup).
+    std::string journal(DatabaseEntry& entry, const ChangeList& changes);
 
     void attach(DatabaseEntry& entry) { ++entry.sessions; }
     // A session leaves a database: sync its journal; when nobody uses it any more (no
@@ -107,6 +109,7 @@ class Server {
     bool isLoginConnected(std::string_view login) const;
 
   private:
+    void foldIfDue(DatabaseEntry& entry);
     Server() = default;
     std::string scanDirectory();
     std::string load(DatabaseEntry& entry);

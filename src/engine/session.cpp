@@ -439,13 +439,19 @@ const std::string& Session::currentDatabase() const {
 
 namespace {
 
+// Runs `count` row operations (fn(ctx, i) for each) under one hold of the server and in one
+// statement scope (the locks they take last until the last is done), each with its own
+// outcome: what stops one, an error or a cancellation, stops only that one. With a group,
+// the changes of the operations join it and reach the journal together at the end.
 template <class Fn>
-RowChange rowOperation(SessionState* state, Fn fn) {
-    if (!state || state->closed) {
-        RowChange r;
+std::vector<RowChange> rowOperations(SessionState* state, size_t count, exec::ChangeGroup* group, Fn fn) {
+    std::vector<RowChange> results(count);
+    for (RowChange& r : results)
         r.status = RowChange::Status::Failed;
-        r.messages.push_back(closedError());
-        return r;
+    if (!state || state->closed) {
+        for (RowChange& r : results)
+            r.messages.push_back(closedError());
+        return results;
     }
     beginCall(*state);
     exec::SessionRuntime& runtime = state->runtime;
@@ -455,19 +461,38 @@ RowChange rowOperation(SessionState* state, Fn fn) {
     exec::CollectingSink sink(unused);
     exec::Output out(sink, &lock, &runtime);
     exec::ExecContext ctx(runtime, out);
-    RowChange r;
-    r.status = RowChange::Status::Failed;
-    try {
+    {
         exec::StatementScope statement(runtime);
-        r = fn(ctx);
-    } catch (const exec::Cancelled&) {
-        state->lastCancelled = true;
-        if (runtime.settings.xactAbort) abortTransaction(runtime, out);
-    } catch (const std::exception& e) {
-        r.messages.push_back(internalError(e.what()));
+        runtime.changeGroup = group;
+        for (size_t i = 0; i < count; ++i) {
+            try {
+                results[i] = fn(ctx, i);
+            } catch (const exec::Cancelled&) {
+                state->lastCancelled = true;
+                if (runtime.settings.xactAbort) abortTransaction(runtime, out);
+            } catch (const std::exception& e) {
+                results[i].messages.push_back(internalError(e.what()));
+            }
+        }
+        runtime.changeGroup = nullptr;
+        if (group) {
+            const std::string error = exec::endChangeGroup(*state->server, *group);
+            for (RowChange& r : results) {
+                if (error.empty() || !r.ok()) continue;
+                r.status = RowChange::Status::Failed;
+                SqlMessage m = exec::writeFailure(error);
+                m.line = 1;
+                r.messages.push_back(std::move(m));
+            }
+        }
     }
     runtime.serverLock = nullptr;
-    return r;
+    return results;
+}
+
+template <class Fn>
+RowChange rowOperation(SessionState* state, Fn fn) {
+    return rowOperations(state, 1, nullptr, [&](exec::ExecContext& ctx, size_t) { return fn(ctx); }).front();
 }
 
 }  // namespace
@@ -477,6 +502,14 @@ RowChange Session::updateRow(const TableIdentity& table, RowId row,
                              const std::vector<ColumnAssignment>& expectedOriginal) {
     return rowOperation(state_.get(), [&](exec::ExecContext& ctx) {
         return exec::updateRowOperation(ctx, table, row, assignments, expectedOriginal);
+    });
+}
+
+std::vector<RowChange> Session::updateRows(const TableIdentity& table, const std::vector<RowUpdate>& rows) {
+    exec::ChangeGroup group;
+    return rowOperations(state_.get(), rows.size(), &group, [&](exec::ExecContext& ctx, size_t i) {
+        return exec::updateRowOperation(ctx, table, rows[i].row, rows[i].assignments, rows[i].expectedOriginal,
+                                        false);
     });
 }
 

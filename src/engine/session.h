@@ -154,6 +154,13 @@ struct ColumnAssignment {
     Value value;         // converted to the column's type as an assignment would be
 };
 
+// One row's part of Session::updateRows.
+struct RowUpdate {
+    RowId row = 0;
+    std::vector<ColumnAssignment> assignments;
+    std::vector<ColumnAssignment> expectedOriginal;
+};
+
 // Outcome of a row operation.
 struct RowChange {
     enum class Status {
@@ -298,6 +305,11 @@ class Session {
     RowChange updateRow(const TableIdentity& table, RowId row,
                         const std::vector<ColumnAssignment>& assignments,
                         const std::vector<ColumnAssignment>& expectedOriginal = {});
+    // updateRows: updateRow for each row in turn, each with its own outcome (as if sent
+    // one by one), under one hold of the database. Outside a transaction the rows that
+    // are saved reach the journal together, in one record, when the last is done (a
+    // failure to write it fails them all, and none is kept); their outcomes carry no row.
+    std::vector<RowChange> updateRows(const TableIdentity& table, const std::vector<RowUpdate>& rows);
     // insertRow: a new row; unassigned columns take their defaults (or NULL, or the next
     // identity value), as "INSERT INTO t (assigned columns) VALUES (...)" would.
     RowChange insertRow(const TableIdentity& table,

@@ -420,3 +420,35 @@ TEST_F(SessionTest, AQueryBeyondTheMemoryBudgetFailsWith701AndTheSessionGoesOn) 
 }
 
 }  // namespace
+
+TEST_F(SessionTest, UpdateRowsGiveEachRowItsOwnOutcomeAndAreDurableTogether) {
+    engine::TableIdentity table;
+    {
+        auto s = open();
+        auto r = exec(*s, "SELECT * FROM PROPIEDADES ORDER BY Id");
+        table = *r.resultSets[0].baseTable;
+        const engine::RowId a = r.resultSets[0].rowIds[0], b = r.resultSets[0].rowIds[1];
+        // Each row sees the ones before it: B cannot take the name A took a row earlier.
+        std::vector<engine::RowUpdate> rows = {
+            {a, {{"NOMBRE", Value::varchar("C")}}, {}},
+            {b, {{"NOMBRE", Value::varchar("c")}}, {}},
+            {b, {{"VALOR", Value::varchar("q")}}, {{"VALOR", Value::varchar("zz")}}},
+            {999, {{"VALOR", Value::varchar("q")}}, {}},
+            {b, {{"VALOR", Value::varchar("ok")}}, {{"VALOR", Value::varchar("Y")}}},
+        };
+        std::vector<RowChange> out = s->updateRows(table, rows);
+        ASSERT_EQ(out.size(), 5u);
+        EXPECT_TRUE(out[0].ok());
+        ASSERT_EQ(out[1].status, RowChange::Status::Failed);
+        EXPECT_EQ(out[1].messages[0].number, 2601);
+        EXPECT_EQ(out[2].status, RowChange::Status::RowChanged);
+        EXPECT_EQ(out[3].status, RowChange::Status::RowMissing);
+        EXPECT_TRUE(out[4].ok());
+    }
+    auto s = open();
+    auto r = exec(*s, "SELECT NOMBRE, VALOR FROM PROPIEDADES ORDER BY Id");
+    ASSERT_EQ(r.resultSets[0].rows.size(), 2u);
+    EXPECT_EQ(engine::renderForShell(r.resultSets[0].rows[0][0]), "C");
+    EXPECT_EQ(engine::renderForShell(r.resultSets[0].rows[1][0]), "B");
+    EXPECT_EQ(engine::renderForShell(r.resultSets[0].rows[1][1]), "ok");
+}

@@ -43,26 +43,36 @@ public:
 
     Status updateRow(size_t row, const std::vector<Variant>& original,
                      const std::vector<std::optional<Variant>>& changes) override {
-        std::vector<engine::ColumnAssignment> assignments, expected;
-        std::string text = "UPDATE " + quoteName(table_.name) + " SET ";
-        std::string where;
-        for (size_t i = 0; i < changes.size(); ++i) {
-            if (!changes[i]) continue;
-            if (fields_[i].baseColumn.empty()) return Status(readOnlyColumn(i));
-            text += std::string(assignments.empty() ? "" : ", ") + quoteName(fields_[i].baseColumn) + "=?";
-            assignments.push_back({fields_[i].baseColumn, toEngineValue(*changes[i])});
-            // The row must still hold what was read for the columns that change (long
-            // text and image values cannot be compared and are left out).
-            if (!isLongType(fields_[i].type)) {
-                where += " AND " + quoteName(fields_[i].baseColumn) + (original[i].isNull() ? " IS NULL" : "=?");
-                expected.push_back({fields_[i].baseColumn, toEngineValue(original[i])});
-            }
+        PreparedUpdate update = prepareUpdate(row, original, changes);
+        if (update.known) return *update.known;
+        const engine::RowChange change =
+            session_.updateRow(table_, update.row.row, update.row.assignments, update.row.expectedOriginal);
+        return finish("update", update.text, change);
+    }
+
+    // Deferred saves go to the engine together: one hold of the database and one journal
+    // record for the lot, every row with its own outcome.
+    std::optional<Status> queueUpdate(size_t row, const std::vector<Variant>& original,
+                                      const std::vector<std::optional<Variant>>& changes) override {
+        queue_.push_back(prepareUpdate(row, original, changes));
+        return std::nullopt;
+    }
+
+    bool queueFull() const override { return queue_.size() >= kRowsPerGroup; }
+
+    std::vector<Status> flush() override {
+        std::vector<PreparedUpdate> queued = std::move(queue_);
+        queue_.clear();
+        std::vector<engine::RowUpdate> rows;
+        for (PreparedUpdate& u : queued) {
+            if (!u.known) rows.push_back(std::move(u.row));
         }
-        if (assignments.empty()) return Status::success();
-        if (row >= rowIds_.size()) return Status(client_error::rowNotLocated());
-        text += " WHERE ROW_IDENTITY=" + std::to_string(rowIds_[row]) + where;
-        const engine::RowChange change = session_.updateRow(table_, rowIds_[row], assignments, expected);
-        return finish("update", text, change);
+        const std::vector<engine::RowChange> changes = session_.updateRows(table_, rows);
+        std::vector<Status> outcomes;
+        size_t next = 0;
+        for (const PreparedUpdate& u : queued)
+            outcomes.push_back(u.known ? *u.known : finish("update", u.text, changes[next++]));
+        return outcomes;
     }
 
     Status insertRow(size_t row, const std::vector<std::optional<Variant>>& values,
@@ -97,6 +107,49 @@ public:
     }
 
 private:
+    // Rows saved together at most; past it the queue is flushed.
+    static constexpr size_t kRowsPerGroup = 1000;
+
+    // A row's update for the engine, and the statement it stands for (for the trace), or
+    // an outcome known without asking the engine.
+    struct PreparedUpdate {
+        std::optional<Status> known;
+        engine::RowUpdate row;
+        std::string text;
+    };
+
+    PreparedUpdate prepareUpdate(size_t row, const std::vector<Variant>& original,
+                                 const std::vector<std::optional<Variant>>& changes) const {
+        PreparedUpdate out;
+        std::string& text = out.text;
+        text = "UPDATE " + quoteName(table_.name) + " SET ";
+        std::string where;
+        for (size_t i = 0; i < changes.size(); ++i) {
+            if (!changes[i]) continue;
+            if (fields_[i].baseColumn.empty()) {
+                out.known = Status(readOnlyColumn(i));
+                return out;
+            }
+            text += std::string(out.row.assignments.empty() ? "" : ", ") + quoteName(fields_[i].baseColumn) + "=?";
+            out.row.assignments.push_back({fields_[i].baseColumn, toEngineValue(*changes[i])});
+            // The row must still hold what was read for the columns that change (long
+            // text and image values cannot be compared and are left out).
+            if (!isLongType(fields_[i].type)) {
+                where += " AND " + quoteName(fields_[i].baseColumn) + (original[i].isNull() ? " IS NULL" : "=?");
+                out.row.expectedOriginal.push_back({fields_[i].baseColumn, toEngineValue(original[i])});
+            }
+        }
+        if (out.row.assignments.empty()) {
+            out.known = Status::success();
+        } else if (row >= rowIds_.size()) {
+            out.known = Status(client_error::rowNotLocated());
+        } else {
+            out.row.row = rowIds_[row];
+            text += " WHERE ROW_IDENTITY=" + std::to_string(out.row.row) + where;
+        }
+        return out;
+    }
+
     Error readOnlyColumn(size_t i) const {
         return Error{client_error::kNotUpdatable, 0, "",
                      "The field " + fields_[i].name + " does not come from table " + table_.name +
@@ -129,6 +182,7 @@ private:
     engine::TableIdentity table_;
     std::vector<FieldInfo> fields_;
     std::vector<engine::RowId> rowIds_;
+    std::vector<PreparedUpdate> queue_;
 };
 
 class EmbeddedConnection final : public Connection {

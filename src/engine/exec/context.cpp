@@ -74,18 +74,54 @@ void StatementChanges::commit(ExecContext& ctx) {
     // Normally held since the statement's first read; a statement that read the database
     // under a shared lock raises it here.
     lockDatabase(ctx.session, entry, LockMode::Exclusive);
+    ChangeGroup* group = ctx.session.changeGroup;
+    if (group && ctx.session.tranCount == 0 && (!group->entry || group->entry == entry)) {
+        recordIds();
+        group->entry = entry;
+        for (Change& c : changes) {
+            entry->database->appendInverse(c, group->inverses);
+            entry->database->apply(c);
+            group->changes.push_back(std::move(c));
+        }
+        changes.clear();
+        return;
+    }
     commit(*ctx.session.server,
            ctx.session.tranCount > 0 ? &undoFor(ctx.session, *entry) : nullptr);
 }
 
+void StatementChanges::recordIds() {
+    if (!drewIds) return;
+    Change ids;
+    ids.kind = Change::Kind::SetIdState;
+    ids.idState = idState;
+    changes.push_back(std::move(ids));
+    drewIds = false;
+}
+
+SqlMessage writeFailure(const std::string& error) {
+    SqlMessage m;
+    m.number = 823;
+    m.severity = 24;
+    m.state = 2;
+    m.text = "The operating system returned an error to SQL Server during a write: " + error;
+    return m;
+}
+
+std::string endChangeGroup(Server& server, ChangeGroup& group) {
+    if (!group.entry || group.changes.empty()) return {};
+    std::string error = server.journal(*group.entry, group.changes);
+    if (!error.empty()) {
+        for (auto it = group.inverses.rbegin(); it != group.inverses.rend(); ++it)
+            group.entry->database->apply(*it);
+    }
+    group = ChangeGroup{};
+    return error;
+}
+
 void StatementChanges::commit(Server& server, ChangeList* undo) {
     if (changes.empty()) return;
-    if (drewIds) {
-        Change ids;
-        ids.kind = Change::Kind::SetIdState;
-        ids.idState = idState;
-        changes.push_back(std::move(ids));
-    }
+    recordIds();
     // The inverses are worked out against the database before the statement: every change
     // list the executor builds touches what the statement found (a new column's cells come
     // with the column), so no inverse depends on an earlier change of the same list.
@@ -95,15 +131,8 @@ void StatementChanges::commit(Server& server, ChangeList* undo) {
             entry->database->appendInverse(c, inverses);
     }
     std::string error = server.commit(*entry, changes);
-    if (!error.empty()) {
-        // The operating system refused the write: the statement did not happen.
-        SqlMessage m;
-        m.number = 823;
-        m.severity = 24;
-        m.state = 2;
-        m.text = "The operating system returned an error to SQL Server during a write: " + error;
-        throw SqlException(m);
-    }
+    // The operating system refused the write: the statement did not happen.
+    if (!error.empty()) throw SqlException(writeFailure(error));
     if (undo) undo->insert(undo->end(), inverses.begin(), inverses.end());
     changes.clear();
 }

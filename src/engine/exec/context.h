@@ -43,6 +43,8 @@ struct SessionSettings {
     bool holdSharedLocks = false;
 };
 
+struct ChangeGroup;
+
 struct SessionRuntime {
     Server* server = nullptr;
     DatabaseEntry* database = nullptr;  // current database
@@ -70,6 +72,8 @@ struct SessionRuntime {
     // Set by Session::cancel(): the running batch stops at its next check point.
     std::stop_token cancel;
     // The server's mutex as the running call holds it (given up while waiting).
+    // Set while Session::updateRows runs: the group its rows' changes join.
+    ChangeGroup* changeGroup = nullptr;
     std::unique_lock<std::recursive_mutex>* serverLock = nullptr;
     // Statements running, nested ones (EXEC) included: locks of a statement go when the
     // outermost one ends.
@@ -210,6 +214,21 @@ struct ExecContext {
 };
 
 // What one statement builds before it is committed.
+// The changes of several row operations that reach the journal as one record: each is
+// applied when its operation ends, so that the next one sees it, and the record is written
+// when the group ends (endChangeGroup). Outside transactions only: in one, every change goes
+// to the journal at once, as the undo records that follow it need.
+struct ChangeGroup {
+    DatabaseEntry* entry = nullptr;
+    ChangeList changes;
+    ChangeList inverses;  // what takes the database back to before the group, in order
+};
+// 823: the store could not write (error: the operating system's words).
+SqlMessage writeFailure(const std::string& error);
+// Journals a group's changes; when that fails, takes them back out of the database and
+// returns the operating system's error (empty on success).
+std::string endChangeGroup(Server& server, ChangeGroup& group);
+
 struct StatementChanges {
     DatabaseEntry* entry = nullptr;
     ChangeList changes;
@@ -234,6 +253,9 @@ struct StatementChanges {
     // first. Raises an error message when the store cannot write.
     void commit(ExecContext& ctx);
     void commit(Server& server, ChangeList* undo = nullptr);
+
+  private:
+    void recordIds();
 };
 
 // A message with the line of the statement running (and the procedure, if any).

@@ -120,7 +120,7 @@ int64_t locate(ExecContext& ctx, const Table& table, RowId row,
 
 RowChange updateRowOperation(ExecContext& ctx, const TableIdentity& identity, RowId row,
                              const std::vector<ColumnAssignment>& assignments,
-                             const std::vector<ColumnAssignment>& expected) {
+                             const std::vector<ColumnAssignment>& expected, bool fill) {
     return guarded(ctx, identity, true, [&](Table& table, RowChange& result) {
         int64_t slot = locate(ctx, table, row, expected, result);
         if (slot < 0) return;
@@ -161,7 +161,11 @@ RowChange updateRowOperation(ExecContext& ctx, const TableIdentity& identity, Ro
         if (!change.positions.empty()) changes.add(std::move(change));
         changes.commit(ctx);
         result.status = RowChange::Status::Done;
-        fillRow(table, row, result);
+        if (fill) {
+            fillRow(table, row, result);
+        } else {
+            result.rowId = row;
+        }
     });
 }
 

@@ -10,9 +10,10 @@
 
 namespace engine::exec {
 
+// `fill`: whether a Done outcome carries the row as stored.
 RowChange updateRowOperation(ExecContext& ctx, const TableIdentity& table, RowId row,
                              const std::vector<ColumnAssignment>& assignments,
-                             const std::vector<ColumnAssignment>& expected);
+                             const std::vector<ColumnAssignment>& expected, bool fill = true);
 RowChange insertRowOperation(ExecContext& ctx, const TableIdentity& table,
                              const std::vector<ColumnAssignment>& assignments);
 RowChange deleteRowOperation(ExecContext& ctx, const TableIdentity& table, RowId row,
