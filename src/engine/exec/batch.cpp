@@ -922,8 +922,9 @@ void prebind(ExecContext& ctx, const sql::Statement& s) {
     }
 }
 
-void runBatch(ExecContext& ctx, std::string_view text) {
-    sql::ParseResult parsed = sql::parseBatch(text);
+void runBatch(ExecContext& ctx, std::string_view text) { runParsedBatch(ctx, sql::parseBatch(text)); }
+
+void runParsedBatch(ExecContext& ctx, const sql::ParseResult& parsed) {
     if (!parsed.ok()) {
         for (SqlMessage m : parsed.errors) {
             m.procedure = ctx.procedure;

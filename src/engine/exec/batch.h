@@ -10,11 +10,14 @@
 
 #include "engine/exec/context.h"
 #include "engine/sql/ast.h"
+#include "engine/sql/parser.h"
 
 namespace engine::exec {
 
 // Runs a batch; everything it sends back goes to ctx.out.
 void runBatch(ExecContext& ctx, std::string_view text);
+// The same for a batch parsed already (its errors, if any, are sent back).
+void runParsedBatch(ExecContext& ctx, const sql::ParseResult& parsed);
 // Compiles and runs a procedure's body in ctx (its parameters declared there already);
 // returns the status RETURN gave (0 without one).
 int runProcedureBody(ExecContext& ctx, const std::vector<sql::StatementPtr>& body);

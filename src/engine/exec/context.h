@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <stop_token>
@@ -46,6 +47,9 @@ struct SessionSettings {
 struct ChangeGroup;
 
 struct SessionRuntime {
+    // Statements run with parameters (sp_executesql, prepared statements), parsed once per
+    // text: a client sends the same few many times (see parameters.cpp).
+    std::shared_ptr<struct ParameterizedCache> parameterized;
     Server* server = nullptr;
     DatabaseEntry* database = nullptr;  // current database
     SessionSettings settings;

@@ -1,5 +1,8 @@
 #include "engine/exec/parameters.h"
 
+#include <memory>
+#include <unordered_map>
+
 #include "engine/exec/batch.h"
 #include "engine/sql/parser.h"
 #include "engine/types/collation.h"
@@ -75,9 +78,44 @@ std::vector<DeclaredParameter> parseParameterDeclarations(std::string_view text)
     return out;
 }
 
+// Parameterized statements by their text, parameter declarations and current database (a
+// declaration may name an alias type of it). Parsing is pure, so a statement parsed once
+// serves every later run; binding and running are done each time, against the database
+// as it is then.
+struct ParameterizedCache {
+    struct Entry {
+        std::vector<DeclaredParameter> parameters;
+        sql::ParseResult parsed;
+    };
+    // Entries kept at most; a session past it starts again (clients reuse a handful).
+    static constexpr size_t kMaxEntries = 64;
+    std::unordered_map<std::string, std::shared_ptr<const Entry>> entries;
+};
+
+namespace {
+
+std::shared_ptr<const ParameterizedCache::Entry> parsedParameterized(ExecContext& ctx, std::string_view statement,
+                                                                    std::string_view declarations) {
+    auto& cache = ctx.session.parameterized;
+    if (!cache) cache = std::make_shared<ParameterizedCache>();
+    std::string key = ctx.session.database ? ctx.session.database->name : std::string();
+    key.append(1, '\0').append(declarations).append(1, '\0').append(statement);
+    auto it = cache->entries.find(key);
+    if (it != cache->entries.end()) return it->second;
+    auto entry = std::make_shared<ParameterizedCache::Entry>();
+    entry->parameters = parseParameterDeclarations(declarations);
+    entry->parsed = sql::parseBatch(statement);
+    if (cache->entries.size() >= ParameterizedCache::kMaxEntries) cache->entries.clear();
+    cache->entries.emplace(std::move(key), entry);
+    return entry;
+}
+
+}  // namespace
+
 void runParameterized(ExecContext& ctx, std::string_view statement, std::string_view declarations,
                       std::vector<ParameterArgument>& arguments) {
-    std::vector<DeclaredParameter> parameters = parseParameterDeclarations(declarations);
+    const std::shared_ptr<const ParameterizedCache::Entry> prepared = parsedParameterized(ctx, statement, declarations);
+    const std::vector<DeclaredParameter>& parameters = prepared->parameters;
     ExecContext child(ctx.session, ctx.out);
     child.depth = ctx.depth + 1;
     if (child.depth > 32) raise(ctx, 217);
@@ -112,7 +150,7 @@ void runParameterized(ExecContext& ctx, std::string_view statement, std::string_
         child.variables.find(p.name)->value =
             convert(a->value, p.type, ConversionKind::Implicit, 0, ctx.dateFormat());
     }
-    runBatch(child, statement);
+    runParsedBatch(child, prepared->parsed);
     for (size_t i = 0; i < parameters.size(); ++i) {
         if (bound[i] && bound[i]->output && parameters[i].output)
             bound[i]->value = child.variables.find(parameters[i].name)->value;
