@@ -1,10 +1,12 @@
 // The catalogue compatibility views (sysobjects, syscolumns, systypes, sysindexes,
-// sysindexkeys, syscomments, sysdatabases), INFORMATION_SCHEMA.TABLES / COLUMNS and the
+// sysindexkeys, syscomments, sysdatabases), INFORMATION_SCHEMA.TABLES / COLUMNS, the views
+// of FOREIGN KEY constraints (catalog_views_keys.cpp) and the
 // table function fn_listextendedproperty, built from the catalogue each time a query
 // reads them, so they agree with it at every moment.
 #include <algorithm>
 
 #include "engine/exec/binder.h"
+#include "engine/exec/catalog_view_support.h"
 #include "engine/exec/locks.h"
 #include "engine/types/collation.h"
 #include "engine/types/conversion.h"
@@ -14,66 +16,12 @@ namespace engine::exec {
 
 namespace {
 
+using namespace catalog_view;
+
 constexpr const char* kCollation = "Modern_Spanish_CI_AS";
-
-DataType sysname() {
-    return DataType::nvarchar(128);
-}
-DataType intType() {
-    return DataType::of(TypeId::Int);
-}
-DataType smallint() {
-    return DataType::of(TypeId::SmallInt);
-}
-DataType tinyint() {
-    return DataType::of(TypeId::TinyInt);
-}
-
-Value i32(int64_t v) {
-    return Value::integer(v, TypeId::Int);
-}
-Value i16(int64_t v) {
-    return Value::integer(v, TypeId::SmallInt);
-}
-Value i8(int64_t v) {
-    return Value::integer(v, TypeId::TinyInt);
-}
-Value name(const std::string& s) {
-    return Value::string(s, sysname());
-}
-Value nvarchar(const std::string& s, int32_t n) {
-    return Value::string(s, DataType::nvarchar(n));
-}
-Value varchar(const std::string& s, int32_t n) {
-    return Value::string(s, DataType::varchar(n));
-}
-Value charN(const std::string& s, int32_t n) {
-    std::string padded = s;
-    while (static_cast<int32_t>(padded.size()) < n)
-        padded.push_back(' ');
-    return Value::string(padded, DataType{TypeId::Char, n, 0, 0});
-}
-Value nullOf(DataType t) {
-    return Value::null(t);
-}
-
-struct ViewBuilder {
-    Rowset rows;
-    void column(const std::string& n, DataType t, bool nullable = true) {
-        SourceColumn c;
-        c.name = n;
-        c.type = t;
-        c.nullable = nullable;
-        rows.columns.push_back(c);
-    }
-};
 
 bool isNumericForCatalog(TypeId id) {
     return isNumeric(id) || isDateTime(id);
-}
-
-Value createdOf(const Value& v) {
-    return v.isNull() ? Value::datetime(0, 0) : v;
 }
 
 // --- sys.schemas ---------------------------------------------------------------------
@@ -183,6 +131,8 @@ Rowset buildSysobjects(const Database& db, bool withRows) {
         }
         for (const auto& c : t.checks)
             entries->push_back({&c.name, c.id, "C", c.columnId, t.id, &c.created, uid});
+        for (const auto& f : t.foreignKeys)
+            entries->push_back({&f.name, f.id, "F", 0, t.id, &f.created, uid});
     }
     for (const auto& [id, view] : db.views()) {
         entries->push_back(
@@ -845,6 +795,8 @@ std::unique_ptr<Source> Binder::systemSource(const sql::ObjectName& objectName) 
             perDatabase = buildInformationSchemaTables;
         } else if (identifierEqual(object, "COLUMNS")) {
             perDatabase = buildInformationSchemaColumns;
+        } else if (identifierEqual(object, "REFERENTIAL_CONSTRAINTS")) {
+            perDatabase = buildInformationSchemaReferentialConstraints;
         }
     } else if (compatibilitySchema) {
         // A user table of the same name wins over a compatibility view (as dbo objects do).
@@ -862,6 +814,13 @@ std::unique_ptr<Source> Binder::systemSource(const sql::ObjectName& objectName) 
             perDatabase = buildSysindexkeys;
         } else if (identifierEqual(object, "syscomments")) {
             perDatabase = buildSyscomments;
+        } else if (identifierEqual(object, "sysforeignkeys")) {
+            perDatabase = buildSysforeignkeys;
+        } else if (identifierEqual(schema, "sys") && identifierEqual(object, "foreign_keys")) {
+            perDatabase = buildSysForeignKeys;
+        } else if (identifierEqual(schema, "sys") &&
+                   identifierEqual(object, "foreign_key_columns")) {
+            perDatabase = buildSysForeignKeyColumns;
         } else if (identifierEqual(schema, "sys") && identifierEqual(object, "schemas")) {
             perDatabase = buildSysSchemas;
         } else if (identifierEqual(schema, "sys") &&

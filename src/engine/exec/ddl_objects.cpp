@@ -4,6 +4,7 @@
 
 #include "engine/exec/binder.h"
 #include "engine/exec/ddl_support.h"
+#include "engine/exec/foreign_keys.h"
 #include "engine/exec/locks.h"
 #include "engine/exec/statements.h"
 #include "engine/exec/table_writes.h"
@@ -127,6 +128,12 @@ void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
                 ref->kind == ObjectKind::Table)
                 raise(ctx, 3705, {"VIEW", name.written, name.written, "table", "DROP TABLE"});
             raise(ctx, 3701, {"drop", kind, name.written});
+        }
+        if (ref->kind == ObjectKind::Table) {
+            // A table that another table's FOREIGN KEY references stays (its own may).
+            for (const auto& [t, fk] : referencingKeys(db, ref->id)) {
+                if (t->schema.id != ref->id) raise(ctx, 3726, {name.written});
+            }
         }
         Change c;
         c.kind = ref->kind == ObjectKind::Table       ? Change::Kind::DropTable

@@ -3,6 +3,7 @@
 
 #include "engine/exec/binder.h"
 #include "engine/exec/check_constraints.h"
+#include "engine/exec/foreign_keys.h"
 #include "engine/exec/locks.h"
 #include "engine/exec/statements.h"
 #include "engine/exec/table_writes.h"
@@ -98,7 +99,9 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
     TableSchema next = schema;
     DefaultEvaluator defaults(ctx);
     CheckEvaluator checks(ctx, schema);
-    bool keepRows = std::any_of(schema.indexes.begin(), schema.indexes.end(),
+    ReferentialWrites references(ctx, *ctx.entryOf(*table).database, *table, "INSERT");
+    bool keepRows = references.needed() ||
+                    std::any_of(schema.indexes.begin(), schema.indexes.end(),
                                 [](const IndexSchema& ix) { return ix.unique; });
     std::vector<std::vector<Value>> rows;
     std::vector<ColumnStore> stores;
@@ -159,6 +162,10 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
     if (keepRows) checkUniqueIndexes(ctx, *table, rows, std::vector<int64_t>(rows.size(), -1), {});
 
     StatementChanges changes(ctx.entryOf(*table));
+    if (references.needed()) {
+        references.inserted(std::move(rows));
+        references.finish(changes);
+    }
     if (count > 0) {
         Change c;
         c.kind = Change::Kind::InsertRows;

@@ -304,20 +304,26 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
             if (identifierEqual(p, "IsPrimaryKey")) return yes(ref->kind == ObjectKind::PrimaryKey);
             if (identifierEqual(p, "IsUniqueCnst")) return yes(ref->kind == ObjectKind::UniqueKey);
             if (identifierEqual(p, "IsCheckCnst")) return yes(ref->kind == ObjectKind::Check);
+            if (identifierEqual(p, "IsForeignKey")) return yes(ref->kind == ObjectKind::ForeignKey);
             if (identifierEqual(p, "CnstIsDisabled") || identifierEqual(p, "CnstIsNotTrusted")) {
-                if (ref->kind != ObjectKind::Check) return yes(false);
+                if (ref->kind != ObjectKind::Check && ref->kind != ObjectKind::ForeignKey)
+                    return yes(false);
                 const Table* t = db.tableById(ref->parentId);
-                for (const auto& c : t ? t->schema.checks : std::vector<CheckSchema>{}) {
-                    if (c.id == ref->id)
-                        return yes(identifierEqual(p, "CnstIsDisabled") ? c.disabled
-                                                                        : c.notTrusted);
+                if (!t) return none;
+                const bool disabled = identifierEqual(p, "CnstIsDisabled");
+                for (const auto& c : t->schema.checks) {
+                    if (c.id == ref->id) return yes(disabled ? c.disabled : c.notTrusted);
+                }
+                for (const auto& f : t->schema.foreignKeys) {
+                    if (f.id == ref->id) return yes(disabled ? f.disabled : f.notTrusted);
                 }
                 return none;
             }
             if (identifierEqual(p, "IsConstraint"))
                 return yes(ref->kind == ObjectKind::Default ||
                            ref->kind == ObjectKind::PrimaryKey ||
-                           ref->kind == ObjectKind::UniqueKey || ref->kind == ObjectKind::Check);
+                           ref->kind == ObjectKind::UniqueKey || ref->kind == ObjectKind::Check ||
+                           ref->kind == ObjectKind::ForeignKey);
             if (identifierEqual(p, "IsProcedure")) return yes(ref->kind == ObjectKind::Procedure);
             if (identifierEqual(p, "IsTrigger")) return yes(ref->kind == ObjectKind::Trigger);
             if (identifierEqual(p, "IsMSShipped") || identifierEqual(p, "IsSystemTable"))

@@ -6,6 +6,7 @@
 
 #include "engine/exec/binder.h"
 #include "engine/exec/check_constraints.h"
+#include "engine/exec/foreign_keys.h"
 #include "engine/exec/locks.h"
 #include "engine/exec/statements.h"
 #include "engine/exec/table_writes.h"
@@ -348,6 +349,19 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
     }
 
     StatementChanges changes(ctx.entryOf(table));
+    ReferentialWrites references(ctx, *changes.entry->database, table, "UPDATE");
+    if (!rows.empty() && references.watches(changedColumns)) {
+        for (size_t r = 0; r < rows.size(); ++r) {
+            const size_t slot = static_cast<size_t>(rows[r].first);
+            std::vector<Value> row;
+            for (const auto& store : table.data.columns)
+                row.push_back(store.get(slot));
+            for (size_t k = 0; k < positions.size(); ++k)
+                row[static_cast<size_t>(positions[k])] = values[k].get(r);
+            references.updated(slot, std::move(row), changedColumns);
+        }
+        references.finish(changes);
+    }
     if (!rows.empty() && !positions.empty()) {
         Change c;
         c.kind = Change::Kind::UpdateCells;
@@ -375,6 +389,12 @@ void executeDelete(ExecContext& ctx, const sql::DeleteStmt& del) {
     int64_t limit = topLimit(ctx, binder, del.top, plan.table->data.rowCount());
     auto rows = targetRows(plan, tuples, limit);
     StatementChanges changes(ctx.entryOf(*plan.table));
+    ReferentialWrites references(ctx, *changes.entry->database, *plan.table, "DELETE");
+    if (!rows.empty() && references.needed()) {
+        for (const auto& [slot, tupleIndex] : rows)
+            references.deleted(static_cast<size_t>(slot));
+        references.finish(changes);
+    }
     if (!rows.empty()) {
         Change c;
         c.kind = Change::Kind::DeleteRows;
@@ -392,6 +412,9 @@ void executeDelete(ExecContext& ctx, const sql::DeleteStmt& del) {
 void executeTruncate(ExecContext& ctx, const sql::TruncateStmt& truncate) {
     Table* table = ctx.database().findTable(truncate.table.schema, truncate.table.object);
     if (!table) raise(ctx, 4701, {truncate.table.written});
+    for (const auto& [t, fk] : referencingKeys(ctx.database(), table->schema.id)) {
+        if (t != table) raise(ctx, 4712, {truncate.table.written});
+    }
     StatementChanges changes(ctx.entry());
     if (table->data.rowCount() > 0) {
         Change c;

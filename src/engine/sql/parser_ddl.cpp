@@ -353,20 +353,58 @@ ColumnDefinition Parser::parseColumnDefinition(bool forAlterColumn) {
             col.checks.push_back(std::move(check));
             continue;
         }
-        if (acceptWord("REFERENCES")) {
-            parseObjectName();
-            if (accept(TokenKind::LeftParen)) {
-                do {
-                    parseName();
-                } while (accept(TokenKind::Comma));
-                expect(TokenKind::RightParen);
-            }
+        if (peekWord("REFERENCES") || (peekWord("FOREIGN") && peekWord("KEY", 1))) {
+            if (acceptWord("FOREIGN")) next();
+            expectWord("REFERENCES");
+            TableConstraint fk;
+            fk.kind = TableConstraint::Kind::ForeignKey;
+            fk.name = constraintName;
+            fk.line = col.line;
+            fk.columns.push_back(IndexColumn{col.name, false});
+            parseReferences(fk);
+            col.references.push_back(std::move(fk));
             continue;
         }
         if (!constraintName.empty()) syntaxError();
         break;
     }
     return col;
+}
+
+void Parser::parseReferences(TableConstraint& fk) {
+    fk.referencedTable = parseObjectName();
+    if (peek().kind == TokenKind::LeftParen) {
+        for (auto& c : parseIndexColumns())
+            fk.referencedColumns.push_back(std::move(c.name));
+    }
+    while (true) {
+        if (peekWord("ON") && (peekWord("DELETE", 1) || peekWord("UPDATE", 1))) {
+            next();
+            ReferentialAction& action = acceptWord("DELETE") ? fk.onDelete : (next(), fk.onUpdate);
+            if (acceptWord("NO")) {
+                expectWord("ACTION");
+                action = ReferentialAction::NoAction;
+            } else if (acceptWord("CASCADE")) {
+                action = ReferentialAction::Cascade;
+            } else {
+                expectWord("SET");
+                if (acceptWord("NULL")) {
+                    action = ReferentialAction::SetNull;
+                } else {
+                    expectWord("DEFAULT");
+                    action = ReferentialAction::SetDefault;
+                }
+            }
+            continue;
+        }
+        if (peekWord("NOT") && peekWord("FOR", 1)) {
+            next();
+            next();
+            expectWord("REPLICATION");
+            continue;
+        }
+        break;
+    }
 }
 
 std::vector<IndexColumn> Parser::parseIndexColumns() {
@@ -455,19 +493,7 @@ TableConstraint Parser::parseTableConstraint() {
         c.kind = TableConstraint::Kind::ForeignKey;
         c.columns = parseIndexColumns();
         expectWord("REFERENCES");
-        parseObjectName();
-        if (peek().kind == TokenKind::LeftParen) parseIndexColumns();
-        while (peekWord("ON") && (peekWord("DELETE", 1) || peekWord("UPDATE", 1))) {
-            next();
-            next();
-            if (acceptWord("NO")) {
-                expectWord("ACTION");
-            } else if (acceptWord("SET")) {
-                next();
-            } else {
-                next();
-            }
-        }
+        parseReferences(c);
         return c;
     } else {
         syntaxError();

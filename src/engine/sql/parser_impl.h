@@ -143,6 +143,7 @@ class Parser {
     ColumnDefinition parseColumnDefinition(bool forAlterColumn);
     TableConstraint parseTableConstraint();
     std::vector<IndexColumn> parseIndexColumns();
+    void parseReferences(TableConstraint& fk);  // after REFERENCES
     void skipIndexOptions();
     ExprPtr parseDefaultExpression(std::string& text);
 
