@@ -75,5 +75,7 @@ Rowset buildSysForeignKeys(const Database& db, bool withRows);
 Rowset buildSysForeignKeyColumns(const Database& db, bool withRows);
 Rowset buildSysforeignkeys(const Database& db, bool withRows);
 Rowset buildInformationSchemaReferentialConstraints(const Database& db, bool withRows);
+// sys.triggers (catalog_views_modules.cpp).
+Rowset buildSysTriggers(const Database& db, bool withRows);
 
 }  // namespace engine::exec

@@ -138,6 +138,12 @@ Rowset buildSysobjects(const Database& db, bool withRows) {
         entries->push_back(
             {&view.name, view.id, "V", 0, 0, &view.created, db.schemaId(view.schema).value_or(1)});
     }
+    for (const auto& [id, m] : db.modules()) {
+        if (m.kind == ModuleSchema::Kind::AliasType) continue;
+        const bool trigger = m.kind == ModuleSchema::Kind::Trigger;
+        entries->push_back({&m.name, m.id, trigger ? "TR" : "P", 0, m.parentId, &m.created,
+                            db.schemaId(m.schema).value_or(1)});
+    }
     b.rows.cellRows = entries->size();
     b.rows.cell = [entries](size_t row, size_t column) {
         return sysobjectsCell((*entries)[row], column);
@@ -816,6 +822,8 @@ std::unique_ptr<Source> Binder::systemSource(const sql::ObjectName& objectName) 
             perDatabase = buildSyscomments;
         } else if (identifierEqual(object, "sysforeignkeys")) {
             perDatabase = buildSysforeignkeys;
+        } else if (identifierEqual(schema, "sys") && identifierEqual(object, "triggers")) {
+            perDatabase = buildSysTriggers;
         } else if (identifierEqual(schema, "sys") && identifierEqual(object, "foreign_keys")) {
             perDatabase = buildSysForeignKeys;
         } else if (identifierEqual(schema, "sys") &&

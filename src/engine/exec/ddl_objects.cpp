@@ -108,6 +108,7 @@ void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
                        : drop.kind == sql::DropObjectsStmt::Kind::View      ? "view"
                        : drop.kind == sql::DropObjectsStmt::Kind::Procedure ? "procedure"
                        : drop.kind == sql::DropObjectsStmt::Kind::Function  ? "function"
+                       : drop.kind == sql::DropObjectsStmt::Kind::Trigger   ? "trigger"
                                                                             : "default";
     // Each name is dropped on its own: an error for one name does not undo the others.
     for (const auto& name : drop.names) {
@@ -118,7 +119,8 @@ void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
             ((drop.kind == sql::DropObjectsStmt::Kind::Table && ref->kind == ObjectKind::Table) ||
              (drop.kind == sql::DropObjectsStmt::Kind::View && ref->kind == ObjectKind::View) ||
              (drop.kind == sql::DropObjectsStmt::Kind::Procedure &&
-              ref->kind == ObjectKind::Procedure));
+              ref->kind == ObjectKind::Procedure) ||
+             (drop.kind == sql::DropObjectsStmt::Kind::Trigger && ref->kind == ObjectKind::Trigger));
         if (!matches) {
             if (drop.ifExists) continue;
             if (ref && drop.kind == sql::DropObjectsStmt::Kind::Table &&
@@ -135,10 +137,22 @@ void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
                 if (t->schema.id != ref->id) raise(ctx, 3726, {name.written});
             }
         }
+        if (ref->kind == ObjectKind::Table) {
+            // Its triggers go with it.
+            for (const auto& [id, module] : db.modules()) {
+                if (module.kind != ModuleSchema::Kind::Trigger || module.parentId != ref->id)
+                    continue;
+                Change m;
+                m.kind = Change::Kind::DropModule;
+                m.objectId = id;
+                changes.add(std::move(m));
+            }
+        }
         Change c;
-        c.kind = ref->kind == ObjectKind::Table       ? Change::Kind::DropTable
-                 : ref->kind == ObjectKind::Procedure ? Change::Kind::DropModule
-                                                      : Change::Kind::DropView;
+        c.kind = ref->kind == ObjectKind::Table ? Change::Kind::DropTable
+                 : ref->kind == ObjectKind::Procedure || ref->kind == ObjectKind::Trigger
+                     ? Change::Kind::DropModule
+                     : Change::Kind::DropView;
         c.objectId = ref->id;
         changes.add(std::move(c));
         changes.commit(ctx);

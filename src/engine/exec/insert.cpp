@@ -4,6 +4,7 @@
 #include "engine/exec/binder.h"
 #include "engine/exec/check_constraints.h"
 #include "engine/exec/foreign_keys.h"
+#include "engine/exec/triggers.h"
 #include "engine/exec/locks.h"
 #include "engine/exec/statements.h"
 #include "engine/exec/table_writes.h"
@@ -100,7 +101,8 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
     DefaultEvaluator defaults(ctx);
     CheckEvaluator checks(ctx, schema);
     ReferentialWrites references(ctx, *ctx.entryOf(*table).database, *table, "INSERT");
-    bool keepRows = references.needed() ||
+    TriggerFiring triggers(ctx, *table, TriggerEvent::Insert);
+    bool keepRows = references.needed() || triggers.active() ||
                     std::any_of(schema.indexes.begin(), schema.indexes.end(),
                                 [](const IndexSchema& ix) { return ix.unique; });
     std::vector<std::vector<Value>> rows;
@@ -163,7 +165,7 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
 
     StatementChanges changes(ctx.entryOf(*table));
     if (references.needed()) {
-        references.inserted(std::move(rows));
+        references.inserted(triggers.active() ? rows : std::move(rows));
         references.finish(changes);
     }
     if (count > 0) {
@@ -178,9 +180,16 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
         c.values = std::move(stores);
         changes.add(std::move(c));
     }
+    triggers.begin();
     changes.commit(ctx);
     if (lastIdentity) ctx.session.lastIdentity = lastIdentity;
     ctx.session.lastRowCount = static_cast<int64_t>(count);
+    if (triggers.active()) {
+        std::vector<int> all(schema.columns.size());
+        for (size_t c = 0; c < all.size(); ++c)
+            all[c] = static_cast<int>(c);
+        triggers.fire(std::move(rows), {}, std::move(all), static_cast<int64_t>(count));
+    }
     if (!ctx.session.settings.noCount) ctx.out.rowCount(static_cast<int64_t>(count), ctx.line);
 }
 

@@ -320,25 +320,6 @@ void executeExec(ExecContext& ctx, const sql::ExecStmt& exec) {
     returnStatus(callProcedure(ctx, *module, exec));
 }
 
-namespace {
-
-// SET options a procedure changes go back to what they were when it returns.
-struct SettingsRestore {
-    SessionRuntime& session;
-    SessionSettings settings;
-    FunctionContext functions;
-    explicit SettingsRestore(SessionRuntime& s)
-        : session(s), settings(s.settings), functions(s.functions) {}
-    ~SettingsRestore() {
-        session.settings = settings;
-        session.functions.dateFormat = functions.dateFormat;
-        session.functions.dateFirst = functions.dateFirst;
-        session.functions.spanish = functions.spanish;
-    }
-};
-
-}  // namespace
-
 int callProcedure(ExecContext& ctx, const ModuleSchema& module, const sql::ExecStmt& exec) {
     if (ctx.depth >= 32) raise(ctx, 217);
     sql::ParseResult parsed = sql::parseBatch(module.text);

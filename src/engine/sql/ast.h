@@ -315,7 +315,7 @@ struct DropIndexStmt {
 };
 
 struct DropObjectsStmt {
-    enum class Kind { Table, View, Procedure, Function, Default };
+    enum class Kind { Table, View, Procedure, Function, Default, Trigger };
     Kind kind = Kind::Table;
     std::vector<ObjectName> names;
     bool ifExists = false;
@@ -382,6 +382,16 @@ struct ProcedureStmt {
     ObjectName name;
     bool alter = false;
     std::vector<ProcedureParameter> parameters;
+    std::vector<StatementPtr> body;
+    std::string text;
+};
+
+// CREATE / ALTER TRIGGER name ON table {FOR | AFTER} INSERT, UPDATE, DELETE AS body.
+struct TriggerStmt {
+    ObjectName name;
+    ObjectName table;
+    bool alter = false;
+    bool onInsert = false, onUpdate = false, onDelete = false;
     std::vector<StatementPtr> body;
     std::string text;
 };
@@ -508,7 +518,7 @@ struct Statement {
                  DeclareStmt, SetVariableStmt, SetOptionStmt, PrintStmt, IfStmt, WhileStmt,
                  BlockStmt, ExecStmt, GrantStmt, TruncateStmt, ReturnStmt, TransactionStmt,
                  BreakStmt, SchemaStmt, LoginStmt, WaitForStmt, TypeStmt,
-                 RaiseErrorStmt, ThrowStmt, TryStmt, ProcedureStmt>
+                 RaiseErrorStmt, ThrowStmt, TryStmt, ProcedureStmt, TriggerStmt>
         node;
 
     template <class T>

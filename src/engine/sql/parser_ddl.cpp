@@ -68,6 +68,7 @@ StatementPtr Parser::parseCreate(bool firstInBatch) {
     }
     if ((peekWord("PROCEDURE") || peekWord("PROC")) && firstInBatch)
         return parseProcedure(begin, line, false);
+    if (peekWord("TRIGGER") && firstInBatch) return parseTrigger(begin, line, false);
     if (peekWord("PROCEDURE") || peekWord("PROC") || peekWord("FUNCTION") || peekWord("TRIGGER") ||
         peekWord("DEFAULT") || peekWord("RULE")) {
         if (!firstInBatch) {
@@ -106,6 +107,10 @@ StatementPtr Parser::parseAlter(bool firstInBatch) {
     if (peekWord("PROCEDURE") || peekWord("PROC")) {
         if (!firstInBatch) mustStartBatch("ALTER PROCEDURE", line);
         return parseProcedure(begin, line, true);
+    }
+    if (peekWord("TRIGGER")) {
+        if (!firstInBatch) mustStartBatch("ALTER TRIGGER", line);
+        return parseTrigger(begin, line, true);
     }
     syntaxError();
 }
@@ -160,6 +165,8 @@ StatementPtr Parser::parseDrop() {
         drop.kind = DropObjectsStmt::Kind::Function;
     } else if (acceptWord("DEFAULT")) {
         drop.kind = DropObjectsStmt::Kind::Default;
+    } else if (acceptWord("TRIGGER")) {
+        drop.kind = DropObjectsStmt::Kind::Trigger;
     } else {
         syntaxError();
     }
@@ -790,6 +797,57 @@ StatementPtr Parser::parseProcedure(size_t begin, int line, bool alter) {
     }
     proc.text = std::string(text_.substr(begin, previousEnd() - begin));
     s->node = std::move(proc);
+    return s;
+}
+
+StatementPtr Parser::parseTrigger(size_t begin, int line, bool alter) {
+    auto s = make(line, begin);
+    next();  // TRIGGER
+    TriggerStmt trigger;
+    trigger.alter = alter;
+    trigger.name = parseObjectName();
+    expectWord("ON");
+    trigger.table = parseObjectName();
+    if (acceptWord("WITH")) {
+        do {
+            if (acceptWord("EXECUTE") || acceptWord("EXEC")) {
+                expectWord("AS");
+                next();
+            } else if (!acceptWord("ENCRYPTION")) {
+                syntaxError();
+            }
+        } while (accept(TokenKind::Comma));
+    }
+    // FOR and AFTER triggers; INSTEAD OF is not supported here.
+    if (!acceptWord("FOR")) expectWord("AFTER");
+    do {
+        if (acceptWord("INSERT")) {
+            trigger.onInsert = true;
+        } else if (acceptWord("UPDATE")) {
+            trigger.onUpdate = true;
+        } else {
+            expectWord("DELETE");
+            trigger.onDelete = true;
+        }
+    } while (accept(TokenKind::Comma));
+    if (peekWord("WITH") && peekWord("APPEND", 1)) {
+        next();
+        next();
+    }
+    if (peekWord("NOT") && peekWord("FOR", 1)) {
+        next();
+        next();
+        expectWord("REPLICATION");
+    }
+    expectWord("AS");
+    while (true) {
+        while (accept(TokenKind::Semicolon)) {
+        }
+        if (atEnd()) break;
+        trigger.body.push_back(parseStatement(false));
+    }
+    trigger.text = std::string(text_.substr(begin, previousEnd() - begin));
+    s->node = std::move(trigger);
     return s;
 }
 

@@ -126,6 +126,7 @@ class Parser {
     StatementPtr parseDbcc();
     StatementPtr parseUpdateStatistics();
     StatementPtr parseProcedure(size_t begin, int line, bool alter);
+    StatementPtr parseTrigger(size_t begin, int line, bool alter);
     StatementPtr parseAlterDatabase(int line, size_t begin);
     StatementPtr parseGrant();
     StatementPtr parseTruncate();

@@ -281,6 +281,7 @@ constexpr CatalogueEntry kCatalogue[] = {
      "The data type of substitution parameter %d does not match the expected type of the format "
      "specification."},
     {2812, 16, 62, S, "Could not find stored procedure '%.*ls'."},
+    {3609, 16, 1, B, "The transaction ended in the trigger. The batch has been aborted."},
     {3621, 0, 0, S, "The statement has been terminated."},
     {3623, 16, 1, S, "An invalid floating point operation occurred."},
     {3701, 11, 5, S,
@@ -411,6 +412,7 @@ constexpr CatalogueEntry kCatalogue[] = {
     {8178, 16, 1, S,
      "The parameterized query '%.*ls' expects the parameter '%.*ls', which was not supplied."},
     {8180, 16, 1, B, "Statement(s) could not be prepared."},
+    {8197, 16, 4, S, "The object '%.*ls' does not exist or is invalid for this operation."},
     {8989, 0, 1, S,
      "CHECKDB found %d allocation errors and %d consistency errors in database '%ls'."},
     {9810, 16, 1, B,
