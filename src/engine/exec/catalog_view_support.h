@@ -2,6 +2,7 @@
 // builder of a view's columns and rows. Thread-safe (pure functions).
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "engine/catalog/database.h"
@@ -75,7 +76,13 @@ Rowset buildSysForeignKeys(const Database& db, bool withRows);
 Rowset buildSysForeignKeyColumns(const Database& db, bool withRows);
 Rowset buildSysforeignkeys(const Database& db, bool withRows);
 Rowset buildInformationSchemaReferentialConstraints(const Database& db, bool withRows);
-// sys.triggers (catalog_views_modules.cpp).
+// sys.triggers and sys.sql_modules (catalog_views_modules.cpp).
 Rowset buildSysTriggers(const Database& db, bool withRows);
+Rowset buildSysSqlModules(const Database& db, bool withRows);
+
+// The definition of an object as sp_helptext and OBJECT_DEFINITION give it: the statement
+// that made a view, procedure or trigger, as written; the stored expression of a DEFAULT or
+// CHECK constraint. nullopt for objects without one (tables, keys) and absent ids.
+std::optional<std::string> definitionOf(const Database& db, int32_t id);
 
 }  // namespace engine::exec

@@ -513,6 +513,9 @@ Rowset buildSyscomments(const Database& db, bool withRows) {
     }
     for (const auto& [id, view] : db.views())
         add(view.id, view.text);
+    for (const auto& [id, m] : db.modules()) {
+        if (m.kind != ModuleSchema::Kind::AliasType) add(id, m.text);
+    }
     return std::move(b.rows);
 }
 
@@ -822,6 +825,8 @@ std::unique_ptr<Source> Binder::systemSource(const sql::ObjectName& objectName) 
             perDatabase = buildSyscomments;
         } else if (identifierEqual(object, "sysforeignkeys")) {
             perDatabase = buildSysforeignkeys;
+        } else if (identifierEqual(schema, "sys") && identifierEqual(object, "sql_modules")) {
+            perDatabase = buildSysSqlModules;
         } else if (identifierEqual(schema, "sys") && identifierEqual(object, "triggers")) {
             perDatabase = buildSysTriggers;
         } else if (identifierEqual(schema, "sys") && identifierEqual(object, "foreign_keys")) {

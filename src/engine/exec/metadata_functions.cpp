@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "engine/exec/binder.h"
+#include "engine/exec/catalog_view_support.h"
 #include "engine/types/collation.h"
 #include "engine/types/conversion.h"
 #include "engine/types/sql_message.h"
@@ -203,6 +204,16 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
             if (!id) return Value::null(sysname());
             std::string n = f.ctx->catalog().objectName(static_cast<int32_t>(*id));
             return n.empty() ? Value::null(sysname()) : Value::string(n, sysname());
+        });
+    }
+    if (name == "object_definition") {
+        bindArgs(1, 1);
+        const DataType text = DataType::nvarchar(DataType::kMax);
+        return call(text, [text](std::vector<Value>& a, const Frame& f) {
+            auto id = intArg(a[0]);
+            auto definition =
+                id ? definitionOf(f.ctx->catalog(), static_cast<int32_t>(*id)) : std::nullopt;
+            return definition ? Value::string(*definition, text) : Value::null(text);
         });
     }
     if (name == "col_length") {

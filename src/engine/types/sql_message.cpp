@@ -453,6 +453,7 @@ constexpr CatalogueEntry kCatalogue[] = {
     {15156, 16, 1, S,
      "The password that you specified is too long. The password should have no more than %d "
      "characters."},
+    {15197, 16, 1, S, "There is no text for object '%ls'."},
     {15217, 16, 1, S,
      "Property cannot be updated or deleted. Property '%.*ls' does not exist for '%.*ls'."},
     {15225, 11, 1, S,
