@@ -90,6 +90,10 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
         }
         Rowset rows = executeQuery(*query, ctx, nullptr);
         supplied = std::move(rows.rows);
+        // SET ROWCOUNT n: the first n rows of the query go in.
+        const int64_t limit = ctx.session.settings.rowCountLimit;
+        if (limit > 0 && static_cast<int64_t>(supplied.size()) > limit)
+            supplied.resize(static_cast<size_t>(limit));
         isDefault.assign(supplied.size(), std::vector<bool>(positions.size(), false));
     } else {
         raise(ctx, 156, {"EXEC"});

@@ -653,6 +653,13 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
                 return Value::integer(0);
             });
     }
+    if (name == "xact_state") {
+        // 1 inside a transaction, 0 outside (no transaction here is ever left uncommittable).
+        bindArgs(0, 0);
+        return call(DataType::of(TypeId::SmallInt), [](std::vector<Value>&, const Frame& f) {
+            return Value::integer(f.ctx->session.tranCount > 0 ? 1 : 0, TypeId::SmallInt);
+        });
+    }
     if (name.size() > 2 && name[0] == '@' && name[1] == '@') {
         SqlMessage m = sqlMessage(137, {name});
         m.line = e.line;
