@@ -1,8 +1,8 @@
 // The catalogue compatibility views (sysobjects, syscolumns, systypes, sysindexes,
-// sysindexkeys, syscomments, sysdatabases), INFORMATION_SCHEMA.TABLES / COLUMNS, the views
-// of FOREIGN KEY constraints (catalog_views_keys.cpp) and the
-// table function fn_listextendedproperty, built from the catalogue each time a query
-// reads them, so they agree with it at every moment.
+// sysindexkeys, syscomments, sysdatabases), sys.objects, INFORMATION_SCHEMA.TABLES /
+// COLUMNS, the views of FOREIGN KEY constraints (catalog_views_keys.cpp) and the table
+// function fn_listextendedproperty, built from the catalogue each time a query reads them,
+// so they agree with it at every moment.
 #include <algorithm>
 
 #include "engine/exec/binder.h"
@@ -112,10 +112,8 @@ Value sysobjectsCell(const ObjectEntry& e, size_t column) {
     }
 }
 
-Rowset buildSysobjects(const Database& db, bool withRows) {
-    ViewBuilder b;
-    sysobjectsColumns(b);
-    if (!withRows) return std::move(b.rows);
+// Every object of the database, as sysobjects and sys.objects list them.
+std::shared_ptr<std::vector<ObjectEntry>> objectEntries(const Database& db) {
     auto entries = std::make_shared<std::vector<ObjectEntry>>();
     for (const auto& [id, table] : db.tables()) {
         const TableSchema& t = table->schema;
@@ -144,10 +142,61 @@ Rowset buildSysobjects(const Database& db, bool withRows) {
         entries->push_back({&m.name, m.id, trigger ? "TR" : "P", 0, m.parentId, &m.created,
                             db.schemaId(m.schema).value_or(1)});
     }
+    return entries;
+}
+
+Rowset buildSysobjects(const Database& db, bool withRows) {
+    ViewBuilder b;
+    sysobjectsColumns(b);
+    if (!withRows) return std::move(b.rows);
+    auto entries = objectEntries(db);
     b.rows.cellRows = entries->size();
     b.rows.cell = [entries](size_t row, size_t column) {
         return sysobjectsCell((*entries)[row], column);
     };
+    return std::move(b.rows);
+}
+
+// --- sys.objects -----------------------------------------------------------------------
+
+const char* typeDescription(std::string_view xtype) {
+    static const std::pair<const char*, const char*> kDescriptions[] = {
+        {"U", "USER_TABLE"},           {"V", "VIEW"},
+        {"D", "DEFAULT_CONSTRAINT"},   {"PK", "PRIMARY_KEY_CONSTRAINT"},
+        {"UQ", "UNIQUE_CONSTRAINT"},   {"C", "CHECK_CONSTRAINT"},
+        {"F", "FOREIGN_KEY_CONSTRAINT"}, {"P", "SQL_STORED_PROCEDURE"},
+        {"TR", "SQL_TRIGGER"}};
+    for (const auto& [type, description] : kDescriptions) {
+        if (xtype == type) return description;
+    }
+    return "";
+}
+
+Rowset buildSysObjectsView(const Database& db, bool withRows) {
+    ViewBuilder b;
+    const DataType bit = DataType::of(TypeId::Bit);
+    const DataType datetime = DataType::of(TypeId::DateTime);
+    b.column("name", sysname(), false);
+    b.column("object_id", intType(), false);
+    b.column("principal_id", intType());
+    b.column("schema_id", intType(), false);
+    b.column("parent_object_id", intType(), false);
+    b.column("type", DataType{TypeId::Char, 2, 0, 0});
+    b.column("type_desc", DataType::nvarchar(60));
+    b.column("create_date", datetime, false);
+    b.column("modify_date", datetime, false);
+    b.column("is_ms_shipped", bit, false);
+    b.column("is_published", bit, false);
+    b.column("is_schema_published", bit, false);
+    if (!withRows) return std::move(b.rows);
+    const auto entries = objectEntries(db);
+    for (const ObjectEntry& e : *entries) {
+        const Value created = createdOf(*e.created);
+        b.rows.rows.push_back({name(*e.name), i32(e.id), nullOf(intType()), i32(e.schemaId),
+                               i32(e.parent), charN(e.xtype, 2),
+                               nvarchar(typeDescription(e.xtype), 60), created, created,
+                               Value::bit(false), Value::bit(false), Value::bit(false)});
+    }
     return std::move(b.rows);
 }
 
@@ -825,6 +874,8 @@ std::unique_ptr<Source> Binder::systemSource(const sql::ObjectName& objectName) 
             perDatabase = buildSyscomments;
         } else if (identifierEqual(object, "sysforeignkeys")) {
             perDatabase = buildSysforeignkeys;
+        } else if (identifierEqual(schema, "sys") && identifierEqual(object, "objects")) {
+            perDatabase = buildSysObjectsView;
         } else if (identifierEqual(schema, "sys") && identifierEqual(object, "sql_modules")) {
             perDatabase = buildSysSqlModules;
         } else if (identifierEqual(schema, "sys") && identifierEqual(object, "triggers")) {
