@@ -726,9 +726,11 @@ void Connection::callProcedure(const RpcCall& call, bool) {
         return;
     }
 
-    // Any other procedure: EXEC with the parameters as typed variables of the batch.
-    std::string text = "EXEC " + quoted;
-    std::string declarations;
+    // Any other procedure: EXEC with the parameters as typed variables of the batch, and
+    // one more for the status its RETURN gives, which goes back as the call's status.
+    const std::string status = "@__rpcstatus";
+    std::string text = "EXEC " + status + " = " + quoted;
+    std::string declarations = status + " int OUTPUT";
     std::vector<engine::ParameterArgument> arguments;
     for (size_t i = 0; i < call.parameters.size(); ++i) {
         const RpcParameter& p = call.parameters[i];
@@ -741,12 +743,16 @@ void Connection::callProcedure(const RpcCall& call, bool) {
             continue;
         }
         text += variable + (p.output ? " OUTPUT" : "");
-        if (!declarations.empty()) declarations += ", ";
-        declarations += variable + " " + engine::typeDisplayName(p.value.type) + (p.output ? " OUTPUT" : "");
+        declarations += ", " + variable + " " + engine::typeDisplayName(p.value.type) +
+                        (p.output ? " OUTPUT" : "");
         arguments.push_back({variable, p.value.value, p.output, false});
     }
+    arguments.push_back({status, engine::Value::null(intType), true, false});
     session_->executeSql(text, declarations, arguments, *writer_);
-    writer_->returnStatus(writer_->errorsSeen() ? 1 : 0);
+    // A procedure that never ran (an error first) has no status of its own.
+    const engine::Value& returned = arguments.back().value;
+    writer_->returnStatus(returned.isNull() ? (writer_->errorsSeen() ? 1 : 0)
+                                            : static_cast<int32_t>(returned.asInt64()));
     size_t a = 0;
     for (size_t i = 0; i < call.parameters.size(); ++i) {
         const RpcParameter& p = call.parameters[i];

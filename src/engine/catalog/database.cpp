@@ -64,6 +64,8 @@ std::string_view objectXType(ObjectKind kind) {
             return "TR";
         case ObjectKind::Check:
             return "C";
+        case ObjectKind::ForeignKey:
+            return "F";
     }
     return "U";
 }
@@ -185,6 +187,11 @@ std::optional<ObjectRef> Database::findConstraint(int32_t id, const std::string*
             if (name) *name = &c.name;
             return ObjectRef{ObjectKind::Check, id, tid};
         }
+        for (const auto& f : table->schema.foreignKeys) {
+            if (f.id != id) continue;
+            if (name) *name = &f.name;
+            return ObjectRef{ObjectKind::ForeignKey, id, tid};
+        }
     }
     return std::nullopt;
 }
@@ -260,6 +267,8 @@ void Database::indexTableNames(const TableSchema& schema) {
     }
     for (const auto& c : schema.checks)
         names_[nameKey(schema.schema, c.name)] = ObjectRef{ObjectKind::Check, c.id, schema.id};
+    for (const auto& f : schema.foreignKeys)
+        names_[nameKey(schema.schema, f.name)] = ObjectRef{ObjectKind::ForeignKey, f.id, schema.id};
 }
 
 void Database::unindexTableNames(const TableSchema& schema) {
@@ -275,6 +284,8 @@ void Database::unindexTableNames(const TableSchema& schema) {
     }
     for (const auto& c : schema.checks)
         eraseIf(c.name, c.id);
+    for (const auto& f : schema.foreignKeys)
+        eraseIf(f.name, f.id);
 }
 
 int64_t findSlots(const TableData& data, const std::vector<RowId>& rows,

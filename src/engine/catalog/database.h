@@ -74,9 +74,11 @@ enum class ObjectKind : uint8_t {
     UniqueKey,
     Check,
     Procedure,
-    Trigger
+    Trigger,
+    ForeignKey
 };
-std::string_view objectXType(ObjectKind kind);  // "U", "V", "D", "PK", "UQ", "C", "P", "TR"
+// "U", "V", "D", "PK", "UQ", "C", "P", "TR", "F"
+std::string_view objectXType(ObjectKind kind);
 
 struct ObjectRef {
     ObjectKind kind = ObjectKind::Table;

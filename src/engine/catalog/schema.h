@@ -66,6 +66,26 @@ struct CheckSchema {
     Value created;
 };
 
+// What a FOREIGN KEY does to the referencing rows when the key they reference is deleted
+// or changed (the codes of sys.foreign_keys.delete_referential_action).
+enum class ReferentialAction : uint8_t { NoAction = 0, Cascade = 1, SetNull = 2, SetDefault = 3 };
+
+// A FOREIGN KEY constraint, kept by the referencing table: each of its columns (by colid)
+// references the column at the same place in the referenced table's unique index.
+struct ForeignKeySchema {
+    int32_t id = 0;  // object id
+    std::string name;
+    int32_t referencedTableId = 0;
+    int32_t referencedIndexId = 0;  // the PRIMARY KEY / UNIQUE index it matches (key_index_id)
+    std::vector<int32_t> columnIds;
+    std::vector<int32_t> referencedColumnIds;
+    ReferentialAction onDelete = ReferentialAction::NoAction;
+    ReferentialAction onUpdate = ReferentialAction::NoAction;
+    bool disabled = false;    // NOCHECK CONSTRAINT
+    bool notTrusted = false;  // added WITH NOCHECK or re-enabled without checking the rows
+    Value created;
+};
+
 struct TableSchema {
     int32_t id = 0;
     std::string schema = "dbo";
@@ -75,6 +95,7 @@ struct TableSchema {
     std::vector<DefaultSchema> defaults;
     std::vector<IndexSchema> indexes;
     std::vector<CheckSchema> checks;
+    std::vector<ForeignKeySchema> foreignKeys;
     int32_t nextColumnId = 1;
     // IDENTITY: the last value given (meaningful once identityUsed).
     int64_t identityCurrent = 0;

@@ -6,6 +6,7 @@
 #include "engine/exec/check_constraints.h"
 #include "engine/exec/create_table.h"
 #include "engine/exec/ddl_support.h"
+#include "engine/exec/foreign_keys.h"
 #include "engine/exec/statements.h"
 #include "engine/exec/table_writes.h"
 #include "engine/types/collation.h"
@@ -140,6 +141,15 @@ void addColumns(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table
                 break;
         }
     }
+    std::vector<int32_t> newKeys;
+    for (const auto& def : alter.columns) {
+        for (const auto& fk : def.references)
+            newKeys.push_back(addForeignKey(ctx, changes, schema, fk, newNames, !alter.withNoCheck));
+    }
+    for (const auto& c : alter.constraints) {
+        if (c.kind == sql::TableConstraint::Kind::ForeignKey)
+            newKeys.push_back(addForeignKey(ctx, changes, schema, c, newNames, !alter.withNoCheck));
+    }
     if (!alter.withNoCheck) {
         // The existing rows, with the cells the new columns give them.
         checkExistingRows(ctx, schema, newChecks, rows, [&](size_t slot, size_t column) {
@@ -147,6 +157,18 @@ void addColumns(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table
             const Change& f = fills[column - firstNew];
             return f.useFill ? f.fill : f.data.get(slot);
         });
+        if (!newKeys.empty() && rows > 0) {
+            std::vector<ColumnStore> cells = table.data.columns;
+            for (const auto& f : fills) {
+                if (f.useFill) {
+                    cells.emplace_back(f.fill.type());
+                    cells.back().fill(rows, f.fill);
+                } else {
+                    cells.push_back(f.data);
+                }
+            }
+            checkExistingReferences(ctx, schema, cells, newKeys);
+        }
     }
     changes.putTable(schema);
     for (auto& f : fills)
@@ -158,7 +180,7 @@ void addConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& t
     StatementChanges changes(ctx.entry());
     TableSchema schema = table.schema;
     std::vector<std::string> newNames;
-    std::vector<int32_t> newChecks;
+    std::vector<int32_t> newChecks, newKeys;
     for (const auto& c : alter.constraints) {
         switch (c.kind) {
             case sql::TableConstraint::Kind::Check:
@@ -168,6 +190,10 @@ void addConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& t
             case sql::TableConstraint::Kind::PrimaryKey:
             case sql::TableConstraint::Kind::Unique:
                 addKeyConstraint(ctx, changes, schema, c, &table.data.columns, &table, newNames);
+                break;
+            case sql::TableConstraint::Kind::ForeignKey:
+                newKeys.push_back(
+                    addForeignKey(ctx, changes, schema, c, newNames, !alter.withNoCheck));
                 break;
             case sql::TableConstraint::Kind::Default: {
                 int p = schema.columnIndex(c.forColumn);
@@ -203,6 +229,7 @@ void addConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& t
         checkExistingRows(
             ctx, schema, newChecks, table.data.rowCount(),
             [&](size_t slot, size_t column) { return table.data.columns[column].get(slot); });
+        checkExistingReferences(ctx, schema, table.data.columns, newKeys);
     }
     changes.putTable(schema);
     changes.commit(ctx);
@@ -218,17 +245,18 @@ void enableConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table
     for (const auto& name : alter.names) {
         auto ref = db.findObject(schema.schema, name);
         if (!ref || ref->parentId != schema.id) raise(ctx, 4917, {name});
-        if (ref->kind != ObjectKind::Check) raise(ctx, 11415, {name});
+        if (ref->kind != ObjectKind::Check && ref->kind != ObjectKind::ForeignKey)
+            raise(ctx, 11415, {name});
     }
     std::vector<int32_t> checked;
-    for (auto& c : schema.checks) {
+    auto toggle = [&](auto& c) {
         bool named = alter.names.empty();
         for (const auto& name : alter.names)
             named = named || identifierEqual(name, c.name);
-        if (!named) continue;
+        if (!named) return;
         if (!enable) {
             c.disabled = true;
-            continue;
+            return;
         }
         if (alter.withCheck) {
             checked.push_back(c.id);
@@ -237,10 +265,15 @@ void enableConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table
             c.notTrusted = true;
         }
         c.disabled = false;
-    }
+    };
+    for (auto& c : schema.checks)
+        toggle(c);
+    for (auto& f : schema.foreignKeys)
+        toggle(f);
     checkExistingRows(ctx, schema, checked, table.data.rowCount(), [&](size_t slot, size_t column) {
         return table.data.columns[column].get(slot);
     });
+    checkExistingReferences(ctx, schema, table.data.columns, checked);
     changes.putTable(schema);
     changes.commit(ctx);
 }
@@ -268,6 +301,17 @@ std::vector<SqlMessage> dependents(ExecContext& ctx, const TableSchema& schema,
                 uses = uses || k.columnId == col.id;
             if (!uses || !indexBlocks(ix)) continue;
             add(ix.constraint == KeyConstraint::None ? "index" : "object", ix.name);
+        }
+    }
+    if (includeIndexes) {
+        // FOREIGN KEY constraints that reference the column or that it belongs to.
+        for (const auto& fk : schema.foreignKeys) {
+            if (std::find(fk.columnIds.begin(), fk.columnIds.end(), col.id) != fk.columnIds.end())
+                add("object", fk.name);
+        }
+        for (const auto& [t, fk] : referencingKeys(ctx.catalog(), schema.id)) {
+            const auto& ids = fk->referencedColumnIds;
+            if (std::find(ids.begin(), ids.end(), col.id) != ids.end()) add("object", fk->name);
         }
     }
     if (includeChecks) {
@@ -402,12 +446,25 @@ void dropConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& 
                 std::remove_if(schema.defaults.begin(), schema.defaults.end(),
                                [&](const DefaultSchema& d) { return d.id == ref->id; }),
                 schema.defaults.end());
+        } else if (ref->kind == ObjectKind::ForeignKey) {
+            schema.foreignKeys.erase(
+                std::remove_if(schema.foreignKeys.begin(), schema.foreignKeys.end(),
+                               [&](const ForeignKeySchema& f) { return f.id == ref->id; }),
+                schema.foreignKeys.end());
         } else if (ref->kind == ObjectKind::Check) {
             schema.checks.erase(
                 std::remove_if(schema.checks.begin(), schema.checks.end(),
                                [&](const CheckSchema& c) { return c.id == ref->id; }),
                 schema.checks.end());
         } else {
+            // A key that a FOREIGN KEY of another table references stays.
+            for (const auto& ix : schema.indexes) {
+                if (ix.constraintId != ref->id) continue;
+                for (const auto& [t, fk] : referencingKeys(db, schema.id)) {
+                    if (fk->referencedIndexId == ix.indexId && t->schema.id != schema.id)
+                        refuseDrop(sqlMessage(3725, {name, t->schema.name, fk->name}));
+                }
+            }
             schema.indexes.erase(
                 std::remove_if(schema.indexes.begin(), schema.indexes.end(),
                                [&](const IndexSchema& ix) { return ix.constraintId == ref->id; }),

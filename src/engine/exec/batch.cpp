@@ -10,6 +10,7 @@
 #include "engine/exec/ddl_support.h"
 #include "engine/exec/locks.h"
 #include "engine/exec/statements.h"
+#include "engine/exec/triggers.h"
 #include "engine/sql/parser.h"
 #include "engine/types/arithmetic.h"
 #include "engine/types/collation.h"
@@ -240,7 +241,8 @@ StatementAccess accessOf(const sql::Statement& s) {
                    s.as<sql::CreateIndexStmt>() || s.as<sql::DropIndexStmt>() ||
                    s.as<sql::DropObjectsStmt>() || s.as<sql::CreateViewStmt>() ||
                    s.as<sql::GrantStmt>() || s.as<sql::SchemaStmt>() || s.as<sql::TruncateStmt>() ||
-                   s.as<sql::TypeStmt>() || s.as<sql::ProcedureStmt>();
+                   s.as<sql::TypeStmt>() || s.as<sql::ProcedureStmt>() ||
+                   s.as<sql::TriggerStmt>();
     }
     return a;
 }
@@ -614,6 +616,7 @@ class Runner {
         if (auto* x = s.as<sql::SchemaStmt>()) return executeSchemaStatement(ctx_, *x);
         if (auto* x = s.as<sql::TypeStmt>()) return executeTypeStatement(ctx_, *x);
         if (auto* x = s.as<sql::ProcedureStmt>()) return executeProcedureDefinition(ctx_, *x);
+        if (auto* x = s.as<sql::TriggerStmt>()) return executeTriggerDefinition(ctx_, *x);
         if (auto* x = s.as<sql::LoginStmt>()) return executeLogin(ctx_, *x);
         if (auto* x = s.as<sql::TruncateStmt>()) return executeTruncate(ctx_, *x);
         if (auto* x = s.as<sql::ExecStmt>()) return executeExec(ctx_, *x);

@@ -566,6 +566,7 @@ std::unique_ptr<Source> Binder::bindTableRef(const sql::TableRef& ref, BoundCore
         core.derivedQueries.push_back(std::move(query));
         return source;
     }
+    if (auto rows = triggerSource(ref)) return rows;
     // A named object: system views first, then tables and views of the database.
     if (auto sys = systemSource(ref.name)) {
         sys->alias = ref.alias.empty() ? sys->objectName : ref.alias;
@@ -1121,6 +1122,9 @@ BoundPredicatePtr Binder::bindPredicate(const sql::Expr& e, Scope& scope) {
             return std::make_unique<LikePredicate>(std::move(v), std::move(p), std::move(esc),
                                                    e.negated);
         }
+        case sql::ExprKind::Function:
+            if (e.text == "update" && ctx_.trigger) return bindUpdatedColumn(e);
+            [[fallthrough]];
         default: {
             // A value where a condition is expected.
             SqlMessage m = sqlMessage(4145, {e.text.empty() ? std::string("(") : e.text});

@@ -86,6 +86,9 @@ class Binder {
                                       bool& handled);
     std::unique_ptr<Source> systemSource(const sql::ObjectName& name);
     std::unique_ptr<Source> functionSource(const sql::TableRef& ref, Scope& scope);
+    // In a trigger's body: the tables inserted and deleted (triggers.cpp), and UPDATE(c).
+    std::unique_ptr<Source> triggerSource(const sql::TableRef& ref);
+    BoundPredicatePtr bindUpdatedColumn(const sql::Expr& e);
     std::unique_ptr<Source> viewSource(const ViewSchema& view, const std::string& alias, int line,
                                        BoundCore& core);
 

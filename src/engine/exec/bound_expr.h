@@ -294,6 +294,17 @@ class NotPredicate : public BoundPredicate {
     BoundPredicatePtr inner_;
 };
 
+// A condition whose outcome is known when it is bound (UPDATE(c) in a trigger).
+class FixedPredicate : public BoundPredicate {
+  public:
+    explicit FixedPredicate(Tri outcome) : outcome_(outcome) {}
+    Tri test(const Frame&) const override { return outcome_; }
+    bool collectSources(std::vector<int>&) const override { return true; }
+
+  private:
+    Tri outcome_;
+};
+
 class IsNullPredicate : public BoundPredicate {
   public:
     IsNullPredicate(BoundExprPtr e, bool negated) : expr_(std::move(e)), negated_(negated) {}

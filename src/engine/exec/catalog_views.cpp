@@ -1,10 +1,12 @@
 // The catalogue compatibility views (sysobjects, syscolumns, systypes, sysindexes,
-// sysindexkeys, syscomments, sysdatabases), INFORMATION_SCHEMA.TABLES / COLUMNS and the
-// table function fn_listextendedproperty, built from the catalogue each time a query
-// reads them, so they agree with it at every moment.
+// sysindexkeys, syscomments, sysdatabases), sys.objects, INFORMATION_SCHEMA.TABLES /
+// COLUMNS, the views of FOREIGN KEY constraints (catalog_views_keys.cpp) and the table
+// function fn_listextendedproperty, built from the catalogue each time a query reads them,
+// so they agree with it at every moment.
 #include <algorithm>
 
 #include "engine/exec/binder.h"
+#include "engine/exec/catalog_view_support.h"
 #include "engine/exec/locks.h"
 #include "engine/types/collation.h"
 #include "engine/types/conversion.h"
@@ -14,66 +16,12 @@ namespace engine::exec {
 
 namespace {
 
+using namespace catalog_view;
+
 constexpr const char* kCollation = "Modern_Spanish_CI_AS";
-
-DataType sysname() {
-    return DataType::nvarchar(128);
-}
-DataType intType() {
-    return DataType::of(TypeId::Int);
-}
-DataType smallint() {
-    return DataType::of(TypeId::SmallInt);
-}
-DataType tinyint() {
-    return DataType::of(TypeId::TinyInt);
-}
-
-Value i32(int64_t v) {
-    return Value::integer(v, TypeId::Int);
-}
-Value i16(int64_t v) {
-    return Value::integer(v, TypeId::SmallInt);
-}
-Value i8(int64_t v) {
-    return Value::integer(v, TypeId::TinyInt);
-}
-Value name(const std::string& s) {
-    return Value::string(s, sysname());
-}
-Value nvarchar(const std::string& s, int32_t n) {
-    return Value::string(s, DataType::nvarchar(n));
-}
-Value varchar(const std::string& s, int32_t n) {
-    return Value::string(s, DataType::varchar(n));
-}
-Value charN(const std::string& s, int32_t n) {
-    std::string padded = s;
-    while (static_cast<int32_t>(padded.size()) < n)
-        padded.push_back(' ');
-    return Value::string(padded, DataType{TypeId::Char, n, 0, 0});
-}
-Value nullOf(DataType t) {
-    return Value::null(t);
-}
-
-struct ViewBuilder {
-    Rowset rows;
-    void column(const std::string& n, DataType t, bool nullable = true) {
-        SourceColumn c;
-        c.name = n;
-        c.type = t;
-        c.nullable = nullable;
-        rows.columns.push_back(c);
-    }
-};
 
 bool isNumericForCatalog(TypeId id) {
     return isNumeric(id) || isDateTime(id);
-}
-
-Value createdOf(const Value& v) {
-    return v.isNull() ? Value::datetime(0, 0) : v;
 }
 
 // --- sys.schemas ---------------------------------------------------------------------
@@ -164,10 +112,8 @@ Value sysobjectsCell(const ObjectEntry& e, size_t column) {
     }
 }
 
-Rowset buildSysobjects(const Database& db, bool withRows) {
-    ViewBuilder b;
-    sysobjectsColumns(b);
-    if (!withRows) return std::move(b.rows);
+// Every object of the database, as sysobjects and sys.objects list them.
+std::shared_ptr<std::vector<ObjectEntry>> objectEntries(const Database& db) {
     auto entries = std::make_shared<std::vector<ObjectEntry>>();
     for (const auto& [id, table] : db.tables()) {
         const TableSchema& t = table->schema;
@@ -183,15 +129,74 @@ Rowset buildSysobjects(const Database& db, bool withRows) {
         }
         for (const auto& c : t.checks)
             entries->push_back({&c.name, c.id, "C", c.columnId, t.id, &c.created, uid});
+        for (const auto& f : t.foreignKeys)
+            entries->push_back({&f.name, f.id, "F", 0, t.id, &f.created, uid});
     }
     for (const auto& [id, view] : db.views()) {
         entries->push_back(
             {&view.name, view.id, "V", 0, 0, &view.created, db.schemaId(view.schema).value_or(1)});
     }
+    for (const auto& [id, m] : db.modules()) {
+        if (m.kind == ModuleSchema::Kind::AliasType) continue;
+        const bool trigger = m.kind == ModuleSchema::Kind::Trigger;
+        entries->push_back({&m.name, m.id, trigger ? "TR" : "P", 0, m.parentId, &m.created,
+                            db.schemaId(m.schema).value_or(1)});
+    }
+    return entries;
+}
+
+Rowset buildSysobjects(const Database& db, bool withRows) {
+    ViewBuilder b;
+    sysobjectsColumns(b);
+    if (!withRows) return std::move(b.rows);
+    auto entries = objectEntries(db);
     b.rows.cellRows = entries->size();
     b.rows.cell = [entries](size_t row, size_t column) {
         return sysobjectsCell((*entries)[row], column);
     };
+    return std::move(b.rows);
+}
+
+// --- sys.objects -----------------------------------------------------------------------
+
+const char* typeDescription(std::string_view xtype) {
+    static const std::pair<const char*, const char*> kDescriptions[] = {
+        {"U", "USER_TABLE"},           {"V", "VIEW"},
+        {"D", "DEFAULT_CONSTRAINT"},   {"PK", "PRIMARY_KEY_CONSTRAINT"},
+        {"UQ", "UNIQUE_CONSTRAINT"},   {"C", "CHECK_CONSTRAINT"},
+        {"F", "FOREIGN_KEY_CONSTRAINT"}, {"P", "SQL_STORED_PROCEDURE"},
+        {"TR", "SQL_TRIGGER"}};
+    for (const auto& [type, description] : kDescriptions) {
+        if (xtype == type) return description;
+    }
+    return "";
+}
+
+Rowset buildSysObjectsView(const Database& db, bool withRows) {
+    ViewBuilder b;
+    const DataType bit = DataType::of(TypeId::Bit);
+    const DataType datetime = DataType::of(TypeId::DateTime);
+    b.column("name", sysname(), false);
+    b.column("object_id", intType(), false);
+    b.column("principal_id", intType());
+    b.column("schema_id", intType(), false);
+    b.column("parent_object_id", intType(), false);
+    b.column("type", DataType{TypeId::Char, 2, 0, 0});
+    b.column("type_desc", DataType::nvarchar(60));
+    b.column("create_date", datetime, false);
+    b.column("modify_date", datetime, false);
+    b.column("is_ms_shipped", bit, false);
+    b.column("is_published", bit, false);
+    b.column("is_schema_published", bit, false);
+    if (!withRows) return std::move(b.rows);
+    const auto entries = objectEntries(db);
+    for (const ObjectEntry& e : *entries) {
+        const Value created = createdOf(*e.created);
+        b.rows.rows.push_back({name(*e.name), i32(e.id), nullOf(intType()), i32(e.schemaId),
+                               i32(e.parent), charN(e.xtype, 2),
+                               nvarchar(typeDescription(e.xtype), 60), created, created,
+                               Value::bit(false), Value::bit(false), Value::bit(false)});
+    }
     return std::move(b.rows);
 }
 
@@ -557,6 +562,9 @@ Rowset buildSyscomments(const Database& db, bool withRows) {
     }
     for (const auto& [id, view] : db.views())
         add(view.id, view.text);
+    for (const auto& [id, m] : db.modules()) {
+        if (m.kind != ModuleSchema::Kind::AliasType) add(id, m.text);
+    }
     return std::move(b.rows);
 }
 
@@ -845,6 +853,8 @@ std::unique_ptr<Source> Binder::systemSource(const sql::ObjectName& objectName) 
             perDatabase = buildInformationSchemaTables;
         } else if (identifierEqual(object, "COLUMNS")) {
             perDatabase = buildInformationSchemaColumns;
+        } else if (identifierEqual(object, "REFERENTIAL_CONSTRAINTS")) {
+            perDatabase = buildInformationSchemaReferentialConstraints;
         }
     } else if (compatibilitySchema) {
         // A user table of the same name wins over a compatibility view (as dbo objects do).
@@ -862,6 +872,19 @@ std::unique_ptr<Source> Binder::systemSource(const sql::ObjectName& objectName) 
             perDatabase = buildSysindexkeys;
         } else if (identifierEqual(object, "syscomments")) {
             perDatabase = buildSyscomments;
+        } else if (identifierEqual(object, "sysforeignkeys")) {
+            perDatabase = buildSysforeignkeys;
+        } else if (identifierEqual(schema, "sys") && identifierEqual(object, "objects")) {
+            perDatabase = buildSysObjectsView;
+        } else if (identifierEqual(schema, "sys") && identifierEqual(object, "sql_modules")) {
+            perDatabase = buildSysSqlModules;
+        } else if (identifierEqual(schema, "sys") && identifierEqual(object, "triggers")) {
+            perDatabase = buildSysTriggers;
+        } else if (identifierEqual(schema, "sys") && identifierEqual(object, "foreign_keys")) {
+            perDatabase = buildSysForeignKeys;
+        } else if (identifierEqual(schema, "sys") &&
+                   identifierEqual(object, "foreign_key_columns")) {
+            perDatabase = buildSysForeignKeyColumns;
         } else if (identifierEqual(schema, "sys") && identifierEqual(object, "schemas")) {
             perDatabase = buildSysSchemas;
         } else if (identifierEqual(schema, "sys") &&

@@ -88,6 +88,24 @@ struct SessionRuntime {
     // errors the CATCH blocks running handle (ERROR_NUMBER() and friends read the last).
     int tryDepth = 0;
     std::vector<SqlMessage> caught;
+    // The triggers running (ids), outermost first: none fires itself again.
+    std::vector<int32_t> runningTriggers;
+};
+
+// SET options a module (procedure, trigger) changes go back to what they were when it
+// returns.
+struct SettingsRestore {
+    SessionRuntime& session;
+    SessionSettings settings;
+    FunctionContext functions;
+    explicit SettingsRestore(SessionRuntime& s)
+        : session(s), settings(s.settings), functions(s.functions) {}
+    ~SettingsRestore() {
+        session.settings = settings;
+        session.functions.dateFormat = functions.dateFormat;
+        session.functions.dateFirst = functions.dateFirst;
+        session.functions.spanish = functions.spanish;
+    }
 };
 
 // The undo list of the open transaction for a database (which stays loaded meanwhile).
@@ -191,6 +209,8 @@ struct StatementAccess {
     std::string database;  // the database written; empty: the current one
 };
 
+struct TriggerRows;  // triggers.h
+
 // The run of one (possibly nested) batch.
 struct ExecContext {
     SessionRuntime& session;
@@ -202,6 +222,7 @@ struct ExecContext {
 
     StatementAccess access;  // of the statement running
     std::optional<int> returnStatus;  // RETURN n of the procedure running
+    const TriggerRows* trigger = nullptr;  // the rows of the trigger whose body this runs
 
     ExecContext(SessionRuntime& s, Output& o) : session(s), out(o) {}
     // The current database, locked for the statement running (see exec/locks.h).

@@ -4,6 +4,7 @@
 
 #include "engine/exec/check_constraints.h"
 #include "engine/exec/ddl_support.h"
+#include "engine/exec/foreign_keys.h"
 #include "engine/exec/statements.h"
 #include "engine/exec/table_writes.h"
 #include "engine/types/collation.h"
@@ -156,8 +157,18 @@ void executeCreateTable(ExecContext& ctx, const sql::CreateTableStmt& create) {
                 addCheckConstraint(ctx, changes, table, c, newNames, true);
                 break;
             case sql::TableConstraint::Kind::ForeignKey:
-                // Accepted without enforcement: the updater never relies on them.
-                break;
+                break;  // once every key is there (one may reference the table itself)
+        }
+    }
+    // Temporary tables keep no FOREIGN KEY constraints, as in SQL Server.
+    if (!name.starts_with("#")) {
+        for (const auto& def : create.columns) {
+            for (const auto& fk : def.references)
+                addForeignKey(ctx, changes, table, fk, newNames, true);
+        }
+        for (const auto& c : create.constraints) {
+            if (c.kind == sql::TableConstraint::Kind::ForeignKey)
+                addForeignKey(ctx, changes, table, c, newNames, true);
         }
     }
     changes.putTable(std::move(table));

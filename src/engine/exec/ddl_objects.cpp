@@ -4,6 +4,7 @@
 
 #include "engine/exec/binder.h"
 #include "engine/exec/ddl_support.h"
+#include "engine/exec/foreign_keys.h"
 #include "engine/exec/locks.h"
 #include "engine/exec/statements.h"
 #include "engine/exec/table_writes.h"
@@ -107,6 +108,7 @@ void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
                        : drop.kind == sql::DropObjectsStmt::Kind::View      ? "view"
                        : drop.kind == sql::DropObjectsStmt::Kind::Procedure ? "procedure"
                        : drop.kind == sql::DropObjectsStmt::Kind::Function  ? "function"
+                       : drop.kind == sql::DropObjectsStmt::Kind::Trigger   ? "trigger"
                                                                             : "default";
     // Each name is dropped on its own: an error for one name does not undo the others.
     for (const auto& name : drop.names) {
@@ -117,7 +119,8 @@ void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
             ((drop.kind == sql::DropObjectsStmt::Kind::Table && ref->kind == ObjectKind::Table) ||
              (drop.kind == sql::DropObjectsStmt::Kind::View && ref->kind == ObjectKind::View) ||
              (drop.kind == sql::DropObjectsStmt::Kind::Procedure &&
-              ref->kind == ObjectKind::Procedure));
+              ref->kind == ObjectKind::Procedure) ||
+             (drop.kind == sql::DropObjectsStmt::Kind::Trigger && ref->kind == ObjectKind::Trigger));
         if (!matches) {
             if (drop.ifExists) continue;
             if (ref && drop.kind == sql::DropObjectsStmt::Kind::Table &&
@@ -128,10 +131,28 @@ void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
                 raise(ctx, 3705, {"VIEW", name.written, name.written, "table", "DROP TABLE"});
             raise(ctx, 3701, {"drop", kind, name.written});
         }
+        if (ref->kind == ObjectKind::Table) {
+            // A table that another table's FOREIGN KEY references stays (its own may).
+            for (const auto& [t, fk] : referencingKeys(db, ref->id)) {
+                if (t->schema.id != ref->id) raise(ctx, 3726, {name.written});
+            }
+        }
+        if (ref->kind == ObjectKind::Table) {
+            // Its triggers go with it.
+            for (const auto& [id, module] : db.modules()) {
+                if (module.kind != ModuleSchema::Kind::Trigger || module.parentId != ref->id)
+                    continue;
+                Change m;
+                m.kind = Change::Kind::DropModule;
+                m.objectId = id;
+                changes.add(std::move(m));
+            }
+        }
         Change c;
-        c.kind = ref->kind == ObjectKind::Table       ? Change::Kind::DropTable
-                 : ref->kind == ObjectKind::Procedure ? Change::Kind::DropModule
-                                                      : Change::Kind::DropView;
+        c.kind = ref->kind == ObjectKind::Table ? Change::Kind::DropTable
+                 : ref->kind == ObjectKind::Procedure || ref->kind == ObjectKind::Trigger
+                     ? Change::Kind::DropModule
+                     : Change::Kind::DropView;
         c.objectId = ref->id;
         changes.add(std::move(c));
         changes.commit(ctx);

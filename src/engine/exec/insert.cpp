@@ -3,6 +3,8 @@
 
 #include "engine/exec/binder.h"
 #include "engine/exec/check_constraints.h"
+#include "engine/exec/foreign_keys.h"
+#include "engine/exec/triggers.h"
 #include "engine/exec/locks.h"
 #include "engine/exec/statements.h"
 #include "engine/exec/table_writes.h"
@@ -88,6 +90,10 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
         }
         Rowset rows = executeQuery(*query, ctx, nullptr);
         supplied = std::move(rows.rows);
+        // SET ROWCOUNT n: the first n rows of the query go in.
+        const int64_t limit = ctx.session.settings.rowCountLimit;
+        if (limit > 0 && static_cast<int64_t>(supplied.size()) > limit)
+            supplied.resize(static_cast<size_t>(limit));
         isDefault.assign(supplied.size(), std::vector<bool>(positions.size(), false));
     } else {
         raise(ctx, 156, {"EXEC"});
@@ -98,7 +104,10 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
     TableSchema next = schema;
     DefaultEvaluator defaults(ctx);
     CheckEvaluator checks(ctx, schema);
-    bool keepRows = std::any_of(schema.indexes.begin(), schema.indexes.end(),
+    ReferentialWrites references(ctx, *ctx.entryOf(*table).database, *table, "INSERT");
+    TriggerFiring triggers(ctx, *table, TriggerEvent::Insert);
+    bool keepRows = references.needed() || triggers.active() ||
+                    std::any_of(schema.indexes.begin(), schema.indexes.end(),
                                 [](const IndexSchema& ix) { return ix.unique; });
     std::vector<std::vector<Value>> rows;
     std::vector<ColumnStore> stores;
@@ -159,6 +168,10 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
     if (keepRows) checkUniqueIndexes(ctx, *table, rows, std::vector<int64_t>(rows.size(), -1), {});
 
     StatementChanges changes(ctx.entryOf(*table));
+    if (references.needed()) {
+        references.inserted(triggers.active() ? rows : std::move(rows));
+        references.finish(changes);
+    }
     if (count > 0) {
         Change c;
         c.kind = Change::Kind::InsertRows;
@@ -171,9 +184,16 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
         c.values = std::move(stores);
         changes.add(std::move(c));
     }
+    triggers.begin();
     changes.commit(ctx);
     if (lastIdentity) ctx.session.lastIdentity = lastIdentity;
     ctx.session.lastRowCount = static_cast<int64_t>(count);
+    if (triggers.active()) {
+        std::vector<int> all(schema.columns.size());
+        for (size_t c = 0; c < all.size(); ++c)
+            all[c] = static_cast<int>(c);
+        triggers.fire(std::move(rows), {}, std::move(all), static_cast<int64_t>(count));
+    }
     if (!ctx.session.settings.noCount) ctx.out.rowCount(static_cast<int64_t>(count), ctx.line);
 }
 

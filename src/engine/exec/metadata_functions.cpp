@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "engine/exec/binder.h"
+#include "engine/exec/catalog_view_support.h"
 #include "engine/types/collation.h"
 #include "engine/types/conversion.h"
 #include "engine/types/sql_message.h"
@@ -205,6 +206,16 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
             return n.empty() ? Value::null(sysname()) : Value::string(n, sysname());
         });
     }
+    if (name == "object_definition") {
+        bindArgs(1, 1);
+        const DataType text = DataType::nvarchar(DataType::kMax);
+        return call(text, [text](std::vector<Value>& a, const Frame& f) {
+            auto id = intArg(a[0]);
+            auto definition =
+                id ? definitionOf(f.ctx->catalog(), static_cast<int32_t>(*id)) : std::nullopt;
+            return definition ? Value::string(*definition, text) : Value::null(text);
+        });
+    }
     if (name == "col_length") {
         bindArgs(2, 2);
         return call(DataType::of(TypeId::SmallInt), [](std::vector<Value>& a, const Frame& f) {
@@ -304,20 +315,26 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
             if (identifierEqual(p, "IsPrimaryKey")) return yes(ref->kind == ObjectKind::PrimaryKey);
             if (identifierEqual(p, "IsUniqueCnst")) return yes(ref->kind == ObjectKind::UniqueKey);
             if (identifierEqual(p, "IsCheckCnst")) return yes(ref->kind == ObjectKind::Check);
+            if (identifierEqual(p, "IsForeignKey")) return yes(ref->kind == ObjectKind::ForeignKey);
             if (identifierEqual(p, "CnstIsDisabled") || identifierEqual(p, "CnstIsNotTrusted")) {
-                if (ref->kind != ObjectKind::Check) return yes(false);
+                if (ref->kind != ObjectKind::Check && ref->kind != ObjectKind::ForeignKey)
+                    return yes(false);
                 const Table* t = db.tableById(ref->parentId);
-                for (const auto& c : t ? t->schema.checks : std::vector<CheckSchema>{}) {
-                    if (c.id == ref->id)
-                        return yes(identifierEqual(p, "CnstIsDisabled") ? c.disabled
-                                                                        : c.notTrusted);
+                if (!t) return none;
+                const bool disabled = identifierEqual(p, "CnstIsDisabled");
+                for (const auto& c : t->schema.checks) {
+                    if (c.id == ref->id) return yes(disabled ? c.disabled : c.notTrusted);
+                }
+                for (const auto& f : t->schema.foreignKeys) {
+                    if (f.id == ref->id) return yes(disabled ? f.disabled : f.notTrusted);
                 }
                 return none;
             }
             if (identifierEqual(p, "IsConstraint"))
                 return yes(ref->kind == ObjectKind::Default ||
                            ref->kind == ObjectKind::PrimaryKey ||
-                           ref->kind == ObjectKind::UniqueKey || ref->kind == ObjectKind::Check);
+                           ref->kind == ObjectKind::UniqueKey || ref->kind == ObjectKind::Check ||
+                           ref->kind == ObjectKind::ForeignKey);
             if (identifierEqual(p, "IsProcedure")) return yes(ref->kind == ObjectKind::Procedure);
             if (identifierEqual(p, "IsTrigger")) return yes(ref->kind == ObjectKind::Trigger);
             if (identifierEqual(p, "IsMSShipped") || identifierEqual(p, "IsSystemTable"))
@@ -635,6 +652,13 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
                 if (which == "@@options") return Value::integer(optionBits(session.settings));
                 return Value::integer(0);
             });
+    }
+    if (name == "xact_state") {
+        // 1 inside a transaction, 0 outside (no transaction here is ever left uncommittable).
+        bindArgs(0, 0);
+        return call(DataType::of(TypeId::SmallInt), [](std::vector<Value>&, const Frame& f) {
+            return Value::integer(f.ctx->session.tranCount > 0 ? 1 : 0, TypeId::SmallInt);
+        });
     }
     if (name.size() > 2 && name[0] == '@' && name[1] == '@') {
         SqlMessage m = sqlMessage(137, {name});

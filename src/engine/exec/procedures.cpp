@@ -5,6 +5,7 @@
 #include <map>
 
 #include "engine/exec/batch.h"
+#include "engine/exec/catalog_view_support.h"
 #include "engine/exec/binder.h"
 #include "engine/exec/parameters.h"
 #include "engine/exec/check_constraints.h"
@@ -132,6 +133,42 @@ void spRename(ExecContext& ctx, const sql::ExecStmt& exec) {
         putTable(ctx, schema);
     }
     cautionMessage(ctx);
+}
+
+// sp_helptext name: the object's definition a line a row (each with its line break; longer
+// lines in pieces of 255 characters).
+void spHelpText(ExecContext& ctx, const sql::ExecStmt& exec) {
+    Arguments args(ctx, exec, {"@objname", "@columnname"});
+    auto objname = args.text("@objname");
+    Database& db = ctx.database();
+    std::vector<std::string> parts = objname ? splitParts(*objname) : std::vector<std::string>{""};
+    const std::string schemaPart = parts.size() >= 2 ? parts[parts.size() - 2] : "";
+    auto ref = db.findObject(schemaPart, parts.back());
+    if (!ref) procedureError(ctx, "sp_helptext", 15009, {objname.value_or(""), db.name()});
+    auto text = definitionOf(db, ref->id);
+    if (!text) procedureError(ctx, "sp_helptext", 15197, {*objname});
+    const DataType type = DataType::nvarchar(255);
+    ResultSet set;
+    set.columns.push_back(ResultColumn{"Text", type, true, false, ""});
+    size_t start = 0;
+    while (start < text->size()) {
+        size_t end = text->find('\n', start);
+        end = end == std::string::npos ? text->size() : end + 1;
+        std::string line = text->substr(start, end - start);
+        // Pieces of at most 255 characters (UTF-8 sequences kept whole).
+        while (!line.empty()) {
+            size_t take = 0, chars = 0;
+            while (take < line.size() && chars < 255) {
+                unsigned char c = static_cast<unsigned char>(line[take]);
+                take += c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+                ++chars;
+            }
+            set.rows.push_back({Value::string(line.substr(0, take), type)});
+            line.erase(0, std::min(take, line.size()));
+        }
+        start = end;
+    }
+    ctx.out.resultSet(std::move(set));
 }
 
 void spHelpIndex(ExecContext& ctx, const sql::ExecStmt& exec) {
@@ -320,25 +357,6 @@ void executeExec(ExecContext& ctx, const sql::ExecStmt& exec) {
     returnStatus(callProcedure(ctx, *module, exec));
 }
 
-namespace {
-
-// SET options a procedure changes go back to what they were when it returns.
-struct SettingsRestore {
-    SessionRuntime& session;
-    SessionSettings settings;
-    FunctionContext functions;
-    explicit SettingsRestore(SessionRuntime& s)
-        : session(s), settings(s.settings), functions(s.functions) {}
-    ~SettingsRestore() {
-        session.settings = settings;
-        session.functions.dateFormat = functions.dateFormat;
-        session.functions.dateFirst = functions.dateFirst;
-        session.functions.spanish = functions.spanish;
-    }
-};
-
-}  // namespace
-
 int callProcedure(ExecContext& ctx, const ModuleSchema& module, const sql::ExecStmt& exec) {
     if (ctx.depth >= 32) raise(ctx, 217);
     sql::ParseResult parsed = sql::parseBatch(module.text);
@@ -440,6 +458,7 @@ bool runSystemProcedure(ExecContext& ctx, const std::string& lower, const sql::E
     if (lower == "sp_executesql") return spExecuteSql(ctx, exec), true;
     if (lower == "sp_rename") return spRename(ctx, exec), true;
     if (lower == "sp_helpindex") return spHelpIndex(ctx, exec), true;
+    if (lower == "sp_helptext") return spHelpText(ctx, exec), true;
     if (lower == "sp_addextendedproperty")
         return propertyChange(ctx, "sp_addextendedproperty", exec, true, false), true;
     if (lower == "sp_updateextendedproperty")

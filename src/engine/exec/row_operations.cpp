@@ -1,6 +1,7 @@
 #include "engine/exec/row_operations.h"
 
 #include "engine/exec/check_constraints.h"
+#include "engine/exec/foreign_keys.h"
 #include "engine/exec/locks.h"
 #include "engine/exec/statements.h"
 #include "engine/exec/table_writes.h"
@@ -158,6 +159,11 @@ RowChange updateRowOperation(ExecContext& ctx, const TableIdentity& identity, Ro
         if (!checks.empty()) checks.check(full, "UPDATE");
         checkUniqueIndexes(ctx, table, {full}, {slot}, changed);
         StatementChanges changes(ctx.entry());
+        ReferentialWrites references(ctx, ctx.database(), table, "UPDATE");
+        if (references.watches(changed)) {
+            references.updated(static_cast<size_t>(slot), full, changed);
+            references.finish(changes);
+        }
         if (!change.positions.empty()) changes.add(std::move(change));
         changes.commit(ctx);
         result.status = RowChange::Status::Done;
@@ -214,6 +220,11 @@ RowChange insertRowOperation(ExecContext& ctx, const TableIdentity& identity,
             change.values.back().push(row[c]);
         }
         StatementChanges changes(ctx.entry());
+        ReferentialWrites references(ctx, ctx.database(), table, "INSERT");
+        if (references.needed()) {
+            references.inserted({row});
+            references.finish(changes);
+        }
         changes.add(std::move(change));
         changes.commit(ctx);
         if (identityValue) ctx.session.lastIdentity = identityValue;
@@ -225,12 +236,18 @@ RowChange insertRowOperation(ExecContext& ctx, const TableIdentity& identity,
 RowChange deleteRowOperation(ExecContext& ctx, const TableIdentity& identity, RowId row,
                              const std::vector<ColumnAssignment>& expected) {
     return guarded(ctx, identity, true, [&](Table& table, RowChange& result) {
-        if (locate(ctx, table, row, expected, result) < 0) return;
+        int64_t slot = locate(ctx, table, row, expected, result);
+        if (slot < 0) return;
         Change change;
         change.kind = Change::Kind::DeleteRows;
         change.objectId = table.schema.id;
         change.rowIds.push_back(row);
         StatementChanges changes(ctx.entry());
+        ReferentialWrites references(ctx, ctx.database(), table, "DELETE");
+        if (references.needed()) {
+            references.deleted(static_cast<size_t>(slot));
+            references.finish(changes);
+        }
         changes.add(std::move(change));
         changes.commit(ctx);
         result.status = RowChange::Status::Done;

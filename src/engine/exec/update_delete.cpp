@@ -6,6 +6,8 @@
 
 #include "engine/exec/binder.h"
 #include "engine/exec/check_constraints.h"
+#include "engine/exec/foreign_keys.h"
+#include "engine/exec/triggers.h"
 #include "engine/exec/locks.h"
 #include "engine/exec/statements.h"
 #include "engine/exec/table_writes.h"
@@ -356,6 +358,34 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
     }
 
     StatementChanges changes(ctx.entryOf(table));
+    // The rows before and after, for the triggers.
+    TriggerFiring triggers(ctx, table, TriggerEvent::Update);
+    std::vector<std::vector<Value>> before, after;
+    if (triggers.active()) {
+        for (size_t r = 0; r < rows.size(); ++r) {
+            const size_t slot = static_cast<size_t>(rows[r].first);
+            std::vector<Value> row;
+            for (const auto& store : table.data.columns)
+                row.push_back(store.get(slot));
+            before.push_back(row);
+            for (size_t k = 0; k < positions.size(); ++k)
+                row[static_cast<size_t>(positions[k])] = values[k].get(r);
+            after.push_back(std::move(row));
+        }
+    }
+    ReferentialWrites references(ctx, *changes.entry->database, table, "UPDATE");
+    if (!rows.empty() && references.watches(changedColumns)) {
+        for (size_t r = 0; r < rows.size(); ++r) {
+            const size_t slot = static_cast<size_t>(rows[r].first);
+            std::vector<Value> row;
+            for (const auto& store : table.data.columns)
+                row.push_back(store.get(slot));
+            for (size_t k = 0; k < positions.size(); ++k)
+                row[static_cast<size_t>(positions[k])] = values[k].get(r);
+            references.updated(slot, std::move(row), changedColumns);
+        }
+        references.finish(changes);
+    }
     if (!rows.empty() && !positions.empty()) {
         Change c;
         c.kind = Change::Kind::UpdateCells;
@@ -367,8 +397,11 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
         c.values = std::move(values);
         changes.add(std::move(c));
     }
+    triggers.begin();
     changes.commit(ctx);
     ctx.session.lastRowCount = static_cast<int64_t>(rows.size());
+    triggers.fire(std::move(after), std::move(before), changedColumns,
+                  static_cast<int64_t>(rows.size()));
     if (!ctx.session.settings.noCount)
         ctx.out.rowCount(static_cast<int64_t>(rows.size()), ctx.line);
 }
@@ -383,6 +416,22 @@ void executeDelete(ExecContext& ctx, const sql::DeleteStmt& del) {
     std::vector<int64_t> tuples = collectTuples(plan.core, ctx, nullptr, scanLimit(plan, limit));
     auto rows = targetRows(plan, tuples, limit);
     StatementChanges changes(ctx.entryOf(*plan.table));
+    TriggerFiring triggers(ctx, *plan.table, TriggerEvent::Delete);
+    std::vector<std::vector<Value>> removed;
+    if (triggers.active()) {
+        for (const auto& [slot, tupleIndex] : rows) {
+            std::vector<Value> row;
+            for (const auto& store : plan.table->data.columns)
+                row.push_back(store.get(static_cast<size_t>(slot)));
+            removed.push_back(std::move(row));
+        }
+    }
+    ReferentialWrites references(ctx, *changes.entry->database, *plan.table, "DELETE");
+    if (!rows.empty() && references.needed()) {
+        for (const auto& [slot, tupleIndex] : rows)
+            references.deleted(static_cast<size_t>(slot));
+        references.finish(changes);
+    }
     if (!rows.empty()) {
         Change c;
         c.kind = Change::Kind::DeleteRows;
@@ -391,8 +440,10 @@ void executeDelete(ExecContext& ctx, const sql::DeleteStmt& del) {
             c.rowIds.push_back(plan.table->data.rowIds[static_cast<size_t>(slot)]);
         changes.add(std::move(c));
     }
+    triggers.begin();
     changes.commit(ctx);
     ctx.session.lastRowCount = static_cast<int64_t>(rows.size());
+    triggers.fire({}, std::move(removed), {}, static_cast<int64_t>(rows.size()));
     if (!ctx.session.settings.noCount)
         ctx.out.rowCount(static_cast<int64_t>(rows.size()), ctx.line);
 }
@@ -400,6 +451,9 @@ void executeDelete(ExecContext& ctx, const sql::DeleteStmt& del) {
 void executeTruncate(ExecContext& ctx, const sql::TruncateStmt& truncate) {
     Table* table = ctx.database().findTable(truncate.table.schema, truncate.table.object);
     if (!table) raise(ctx, 4701, {truncate.table.written});
+    for (const auto& [t, fk] : referencingKeys(ctx.database(), table->schema.id)) {
+        if (t != table) raise(ctx, 4712, {truncate.table.written});
+    }
     StatementChanges changes(ctx.entry());
     if (table->data.rowCount() > 0) {
         Change c;

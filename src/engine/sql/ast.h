@@ -190,12 +190,20 @@ struct IndexColumn {
     bool descending = false;
 };
 
+// ON DELETE / ON UPDATE of a FOREIGN KEY (codes as sys.foreign_keys shows them).
+enum class ReferentialAction : uint8_t { NoAction = 0, Cascade = 1, SetNull = 2, SetDefault = 3 };
+
 struct TableConstraint {
     enum class Kind { PrimaryKey, Unique, Default, Check, ForeignKey };
     Kind kind = Kind::PrimaryKey;
     std::string name;  // empty: the server names it
     std::optional<bool> clustered;
-    std::vector<IndexColumn> columns;  // PK/UQ
+    std::vector<IndexColumn> columns;  // PK/UQ/FK (a column's FOREIGN KEY: none)
+    // ForeignKey: REFERENCES table [(columns)] ON DELETE ... ON UPDATE ...
+    ObjectName referencedTable;
+    std::vector<std::string> referencedColumns;  // empty: the table's primary key
+    ReferentialAction onDelete = ReferentialAction::NoAction;
+    ReferentialAction onUpdate = ReferentialAction::NoAction;
     ExprPtr expr;                      // Default / Check
     std::string exprText;
     std::string forColumn;  // Default: FOR column
@@ -221,6 +229,7 @@ struct ColumnDefinition {
     std::optional<bool> keyClustered;
     std::string collation;
     std::vector<TableConstraint> checks;  // column-level CHECK constraints
+    std::vector<TableConstraint> references;  // column-level FOREIGN KEY constraints
     int line = 1;
 };
 
@@ -306,7 +315,7 @@ struct DropIndexStmt {
 };
 
 struct DropObjectsStmt {
-    enum class Kind { Table, View, Procedure, Function, Default };
+    enum class Kind { Table, View, Procedure, Function, Default, Trigger };
     Kind kind = Kind::Table;
     std::vector<ObjectName> names;
     bool ifExists = false;
@@ -373,6 +382,16 @@ struct ProcedureStmt {
     ObjectName name;
     bool alter = false;
     std::vector<ProcedureParameter> parameters;
+    std::vector<StatementPtr> body;
+    std::string text;
+};
+
+// CREATE / ALTER TRIGGER name ON table {FOR | AFTER} INSERT, UPDATE, DELETE AS body.
+struct TriggerStmt {
+    ObjectName name;
+    ObjectName table;
+    bool alter = false;
+    bool onInsert = false, onUpdate = false, onDelete = false;
     std::vector<StatementPtr> body;
     std::string text;
 };
@@ -499,7 +518,7 @@ struct Statement {
                  DeclareStmt, SetVariableStmt, SetOptionStmt, PrintStmt, IfStmt, WhileStmt,
                  BlockStmt, ExecStmt, GrantStmt, TruncateStmt, ReturnStmt, TransactionStmt,
                  BreakStmt, SchemaStmt, LoginStmt, WaitForStmt, TypeStmt,
-                 RaiseErrorStmt, ThrowStmt, TryStmt, ProcedureStmt>
+                 RaiseErrorStmt, ThrowStmt, TryStmt, ProcedureStmt, TriggerStmt>
         node;
 
     template <class T>

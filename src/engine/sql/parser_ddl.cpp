@@ -68,6 +68,7 @@ StatementPtr Parser::parseCreate(bool firstInBatch) {
     }
     if ((peekWord("PROCEDURE") || peekWord("PROC")) && firstInBatch)
         return parseProcedure(begin, line, false);
+    if (peekWord("TRIGGER") && firstInBatch) return parseTrigger(begin, line, false);
     if (peekWord("PROCEDURE") || peekWord("PROC") || peekWord("FUNCTION") || peekWord("TRIGGER") ||
         peekWord("DEFAULT") || peekWord("RULE")) {
         if (!firstInBatch) {
@@ -106,6 +107,10 @@ StatementPtr Parser::parseAlter(bool firstInBatch) {
     if (peekWord("PROCEDURE") || peekWord("PROC")) {
         if (!firstInBatch) mustStartBatch("ALTER PROCEDURE", line);
         return parseProcedure(begin, line, true);
+    }
+    if (peekWord("TRIGGER")) {
+        if (!firstInBatch) mustStartBatch("ALTER TRIGGER", line);
+        return parseTrigger(begin, line, true);
     }
     syntaxError();
 }
@@ -160,6 +165,8 @@ StatementPtr Parser::parseDrop() {
         drop.kind = DropObjectsStmt::Kind::Function;
     } else if (acceptWord("DEFAULT")) {
         drop.kind = DropObjectsStmt::Kind::Default;
+    } else if (acceptWord("TRIGGER")) {
+        drop.kind = DropObjectsStmt::Kind::Trigger;
     } else {
         syntaxError();
     }
@@ -353,20 +360,58 @@ ColumnDefinition Parser::parseColumnDefinition(bool forAlterColumn) {
             col.checks.push_back(std::move(check));
             continue;
         }
-        if (acceptWord("REFERENCES")) {
-            parseObjectName();
-            if (accept(TokenKind::LeftParen)) {
-                do {
-                    parseName();
-                } while (accept(TokenKind::Comma));
-                expect(TokenKind::RightParen);
-            }
+        if (peekWord("REFERENCES") || (peekWord("FOREIGN") && peekWord("KEY", 1))) {
+            if (acceptWord("FOREIGN")) next();
+            expectWord("REFERENCES");
+            TableConstraint fk;
+            fk.kind = TableConstraint::Kind::ForeignKey;
+            fk.name = constraintName;
+            fk.line = col.line;
+            fk.columns.push_back(IndexColumn{col.name, false});
+            parseReferences(fk);
+            col.references.push_back(std::move(fk));
             continue;
         }
         if (!constraintName.empty()) syntaxError();
         break;
     }
     return col;
+}
+
+void Parser::parseReferences(TableConstraint& fk) {
+    fk.referencedTable = parseObjectName();
+    if (peek().kind == TokenKind::LeftParen) {
+        for (auto& c : parseIndexColumns())
+            fk.referencedColumns.push_back(std::move(c.name));
+    }
+    while (true) {
+        if (peekWord("ON") && (peekWord("DELETE", 1) || peekWord("UPDATE", 1))) {
+            next();
+            ReferentialAction& action = acceptWord("DELETE") ? fk.onDelete : (next(), fk.onUpdate);
+            if (acceptWord("NO")) {
+                expectWord("ACTION");
+                action = ReferentialAction::NoAction;
+            } else if (acceptWord("CASCADE")) {
+                action = ReferentialAction::Cascade;
+            } else {
+                expectWord("SET");
+                if (acceptWord("NULL")) {
+                    action = ReferentialAction::SetNull;
+                } else {
+                    expectWord("DEFAULT");
+                    action = ReferentialAction::SetDefault;
+                }
+            }
+            continue;
+        }
+        if (peekWord("NOT") && peekWord("FOR", 1)) {
+            next();
+            next();
+            expectWord("REPLICATION");
+            continue;
+        }
+        break;
+    }
 }
 
 std::vector<IndexColumn> Parser::parseIndexColumns() {
@@ -455,19 +500,7 @@ TableConstraint Parser::parseTableConstraint() {
         c.kind = TableConstraint::Kind::ForeignKey;
         c.columns = parseIndexColumns();
         expectWord("REFERENCES");
-        parseObjectName();
-        if (peek().kind == TokenKind::LeftParen) parseIndexColumns();
-        while (peekWord("ON") && (peekWord("DELETE", 1) || peekWord("UPDATE", 1))) {
-            next();
-            next();
-            if (acceptWord("NO")) {
-                expectWord("ACTION");
-            } else if (acceptWord("SET")) {
-                next();
-            } else {
-                next();
-            }
-        }
+        parseReferences(c);
         return c;
     } else {
         syntaxError();
@@ -764,6 +797,57 @@ StatementPtr Parser::parseProcedure(size_t begin, int line, bool alter) {
     }
     proc.text = std::string(text_.substr(begin, previousEnd() - begin));
     s->node = std::move(proc);
+    return s;
+}
+
+StatementPtr Parser::parseTrigger(size_t begin, int line, bool alter) {
+    auto s = make(line, begin);
+    next();  // TRIGGER
+    TriggerStmt trigger;
+    trigger.alter = alter;
+    trigger.name = parseObjectName();
+    expectWord("ON");
+    trigger.table = parseObjectName();
+    if (acceptWord("WITH")) {
+        do {
+            if (acceptWord("EXECUTE") || acceptWord("EXEC")) {
+                expectWord("AS");
+                next();
+            } else if (!acceptWord("ENCRYPTION")) {
+                syntaxError();
+            }
+        } while (accept(TokenKind::Comma));
+    }
+    // FOR and AFTER triggers; INSTEAD OF is not supported here.
+    if (!acceptWord("FOR")) expectWord("AFTER");
+    do {
+        if (acceptWord("INSERT")) {
+            trigger.onInsert = true;
+        } else if (acceptWord("UPDATE")) {
+            trigger.onUpdate = true;
+        } else {
+            expectWord("DELETE");
+            trigger.onDelete = true;
+        }
+    } while (accept(TokenKind::Comma));
+    if (peekWord("WITH") && peekWord("APPEND", 1)) {
+        next();
+        next();
+    }
+    if (peekWord("NOT") && peekWord("FOR", 1)) {
+        next();
+        next();
+        expectWord("REPLICATION");
+    }
+    expectWord("AS");
+    while (true) {
+        while (accept(TokenKind::Semicolon)) {
+        }
+        if (atEnd()) break;
+        trigger.body.push_back(parseStatement(false));
+    }
+    trigger.text = std::string(text_.substr(begin, previousEnd() - begin));
+    s->node = std::move(trigger);
     return s;
 }
 

@@ -483,7 +483,7 @@ ExprPtr Parser::parsePrimary() {
         }
         // Keywords that are also function names.
         if ((t.isWord("LEFT") || t.isWord("RIGHT") || t.isWord("COALESCE") || t.isWord("NULLIF") ||
-             t.isWord("USER")) &&
+             t.isWord("USER") || t.isWord("UPDATE")) &&
             peek(1).kind == TokenKind::LeftParen) {
             std::string name = lower(next().text);
             return parseFunctionCall(name, line, begin);

@@ -126,6 +126,7 @@ class Parser {
     StatementPtr parseDbcc();
     StatementPtr parseUpdateStatistics();
     StatementPtr parseProcedure(size_t begin, int line, bool alter);
+    StatementPtr parseTrigger(size_t begin, int line, bool alter);
     StatementPtr parseAlterDatabase(int line, size_t begin);
     StatementPtr parseGrant();
     StatementPtr parseTruncate();
@@ -143,6 +144,7 @@ class Parser {
     ColumnDefinition parseColumnDefinition(bool forAlterColumn);
     TableConstraint parseTableConstraint();
     std::vector<IndexColumn> parseIndexColumns();
+    void parseReferences(TableConstraint& fk);  // after REFERENCES
     void skipIndexOptions();
     ExprPtr parseDefaultExpression(std::string& text);
 

@@ -215,9 +215,39 @@ void encodeTableSchema(const TableSchema& t, std::string& out) {
         putBool(out, c.notTrusted);
         encodeValue(c.created, out);
     }
+    if (t.foreignKeys.empty()) return;
+    putVarint(out, t.foreignKeys.size());
+    for (const auto& f : t.foreignKeys) {
+        putSigned(out, f.id);
+        putString(out, f.name);
+        putSigned(out, f.referencedTableId);
+        putSigned(out, f.referencedIndexId);
+        putVarint(out, f.columnIds.size());
+        for (size_t i = 0; i < f.columnIds.size(); ++i) {
+            putSigned(out, f.columnIds[i]);
+            putSigned(out, f.referencedColumnIds[i]);
+        }
+        out.push_back(static_cast<char>(f.onDelete));
+        out.push_back(static_cast<char>(f.onUpdate));
+        putBool(out, f.disabled);
+        putBool(out, f.notTrusted);
+        encodeValue(f.created, out);
+    }
 }
 
-bool decodeTableSchema(std::string_view& in, TableSchema& t, uint32_t format) {
+namespace {
+
+bool getAction(std::string_view& in, ReferentialAction& action) {
+    if (in.empty() || static_cast<uint8_t>(in.front()) > 3) return false;
+    action = static_cast<ReferentialAction>(in.front());
+    in.remove_prefix(1);
+    return true;
+}
+
+}  // namespace
+
+bool decodeTableSchema(std::string_view& in, TableSchema& t, uint32_t format,
+                       bool withForeignKeys) {
     uint64_t n;
     if (!getInt(in, t.id) || !getString(in, t.schema) || !getString(in, t.name) ||
         !getValue(in, t.created) || !getInt(in, t.nextColumnId) || !getInt(in, t.identityCurrent) ||
@@ -265,6 +295,23 @@ bool decodeTableSchema(std::string_view& in, TableSchema& t, uint32_t format) {
             !getBool(in, c.notTrusted) || !getValue(in, c.created))
             return false;
     }
+    if (!withForeignKeys) return true;
+    if (!getVarint(in, n) || n == 0 || n > in.size()) return false;
+    t.foreignKeys.resize(n);
+    for (auto& f : t.foreignKeys) {
+        uint64_t columns;
+        if (!getInt(in, f.id) || !getString(in, f.name) || !getInt(in, f.referencedTableId) ||
+            !getInt(in, f.referencedIndexId) || !getVarint(in, columns) || columns > in.size())
+            return false;
+        f.columnIds.resize(columns);
+        f.referencedColumnIds.resize(columns);
+        for (size_t i = 0; i < columns; ++i) {
+            if (!getInt(in, f.columnIds[i]) || !getInt(in, f.referencedColumnIds[i])) return false;
+        }
+        if (!getAction(in, f.onDelete) || !getAction(in, f.onUpdate) ||
+            !getBool(in, f.disabled) || !getBool(in, f.notTrusted) || !getValue(in, f.created))
+            return false;
+    }
     return true;
 }
 
@@ -306,6 +353,22 @@ void encodeInsertHeader(int32_t objectId, int64_t identityCurrent, bool identity
 
 }  // namespace
 
+namespace {
+
+// A table with FOREIGN KEY constraints is written under a kind byte of its own, followed by
+// the definition and the constraints, so that every other table is written as the earlier
+// encodings wrote it.
+constexpr uint8_t kPutTableWithForeignKeys = 19;
+
+void encodeTableDefinition(const TableSchema& schema, std::string& out) {
+    out.push_back(static_cast<char>(schema.foreignKeys.empty()
+                                        ? static_cast<uint8_t>(Change::Kind::PutTable)
+                                        : kPutTableWithForeignKeys));
+    encodeTableSchema(schema, out);
+}
+
+}  // namespace
+
 void encodeChange(const Change& c, std::string& out) {
     if (c.kind == Change::Kind::InsertRows) {
         encodeInsertHeader(c.objectId, c.identityCurrent, c.identityUsed, out);
@@ -315,10 +378,13 @@ void encodeChange(const Change& c, std::string& out) {
             encodeColumnStore(v, out);
         return;
     }
+    if (c.kind == Change::Kind::PutTable) {
+        encodeTableDefinition(c.table, out);
+        return;
+    }
     out.push_back(static_cast<char>(c.kind));
     switch (c.kind) {
         case Change::Kind::PutTable:
-            encodeTableSchema(c.table, out);
             break;
         case Change::Kind::DropTable:
         case Change::Kind::DropView:
@@ -408,6 +474,11 @@ bool decodeChange(std::string_view& in, Change& c, uint32_t format) {
     if (in.empty()) return false;
     auto kind = static_cast<uint8_t>(in.front());
     in.remove_prefix(1);
+    if (kind == kPutTableWithForeignKeys && format >= 4) {
+        c = Change();
+        c.kind = Change::Kind::PutTable;
+        return decodeTableSchema(in, c.table, format, true);
+    }
     const auto last = format < 2   ? Change::Kind::SetIdState
                       : format < 3 ? Change::Kind::DropSchema
                                    : Change::Kind::DropModule;
@@ -417,7 +488,7 @@ bool decodeChange(std::string_view& in, Change& c, uint32_t format) {
     uint64_t n;
     switch (c.kind) {
         case Change::Kind::PutTable:
-            return decodeTableSchema(in, c.table, format);
+            return decodeTableSchema(in, c.table, format, false);
         case Change::Kind::DropTable:
         case Change::Kind::DropView:
             return getInt(in, c.objectId);
@@ -508,8 +579,7 @@ bool decodeChanges(std::string_view in, ChangeList& out, uint32_t format) {
 }
 
 void encodeTableDefinition(const Table& table, std::string& out) {
-    out.push_back(static_cast<char>(Change::Kind::PutTable));
-    encodeTableSchema(table.schema, out);
+    encodeTableDefinition(table.schema, out);
 }
 
 void encodeTableRows(const Table& table, size_t first, size_t count, std::string& out) {

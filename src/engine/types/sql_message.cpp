@@ -194,8 +194,30 @@ constexpr CatalogueEntry kCatalogue[] = {
     {1750, 16, 0, S, "Could not create constraint. See previous errors."},
     {1752, 16, 0, S,
      "Column '%.*ls' in table '%.*ls' is invalid for creating a default constraint."},
+    {1761, 16, 0, S,
+     "Cannot create the foreign key \"%.*ls\" with the SET NULL referential action, because one "
+     "or more referencing columns are not nullable."},
+    {1763, 16, 0, S, "Cross-database foreign key references are not supported. Foreign key '%.*ls'."},
+    {1767, 16, 0, S, "Foreign key '%.*ls' references invalid table '%.*ls'."},
+    {1769, 16, 1, S,
+     "Foreign key '%.*ls' references invalid column '%.*ls' in referencing table '%.*ls'."},
+    {1770, 16, 0, S,
+     "Foreign key '%.*ls' references invalid column '%.*ls' in referenced table '%.*ls'."},
+    {1773, 16, 0, S,
+     "Foreign key '%.*ls' has implicit reference to object '%.*ls' which does not have a primary "
+     "key defined on it."},
+    {1776, 16, 0, S,
+     "There are no primary or candidate keys in the referenced table '%.*ls' that match the "
+     "referencing column list in the foreign key '%.*ls'."},
+    {1778, 16, 0, S,
+     "Column '%.*ls.%.*ls' is not the same data type as referencing column '%.*ls.%.*ls' in "
+     "foreign key '%.*ls'."},
     {1779, 16, 0, S, "Table '%.*ls' already has a primary key defined on it."},
     {1781, 16, 1, S, "Column already has a DEFAULT bound to it."},
+    {1785, 16, 0, S,
+     "Introducing FOREIGN KEY constraint '%.*ls' on table '%.*ls' may cause cycles or multiple "
+     "cascade paths. Specify ON DELETE NO ACTION or ON UPDATE NO ACTION, or modify other FOREIGN "
+     "KEY constraints."},
     {1801, 16, 3, S, "Database '%.*ls' already exists. Choose a different database name."},
     {1902, 16, 3, S,
      "Cannot create more than one clustered index on %S_MSG '%.*ls'. Drop the existing clustered "
@@ -259,6 +281,7 @@ constexpr CatalogueEntry kCatalogue[] = {
      "The data type of substitution parameter %d does not match the expected type of the format "
      "specification."},
     {2812, 16, 62, S, "Could not find stored procedure '%.*ls'."},
+    {3609, 16, 1, B, "The transaction ended in the trigger. The batch has been aborted."},
     {3621, 0, 0, S, "The statement has been terminated."},
     {3623, 16, 1, S, "An invalid floating point operation occurred."},
     {3701, 11, 5, S,
@@ -270,6 +293,9 @@ constexpr CatalogueEntry kCatalogue[] = {
     {3723, 16, 4, S,
      "An explicit DROP INDEX is not allowed on index '%.*ls'. It is being used for %ls constraint "
      "enforcement."},
+    {3725, 16, 0, S,
+     "The constraint '%.*ls' is being referenced by table '%.*ls', foreign key constraint "
+     "'%.*ls'."},
     {3726, 16, 1, S,
      "Could not drop object '%.*ls' because it is referenced by a FOREIGN KEY constraint."},
     {3727, 16, 0, S, "Could not drop constraint. See previous errors."},
@@ -313,6 +339,8 @@ constexpr CatalogueEntry kCatalogue[] = {
      "ALL permissions defined on the entity."},
     {4701, 16, 1, S,
      "Cannot find the object \"%.*ls\" because it does not exist or you do not have permissions."},
+    {4712, 16, 1, S,
+     "Cannot truncate table '%.*ls' because it is being referenced by a FOREIGN KEY constraint."},
     {4901, 16, 1, S,
      "ALTER TABLE only allows columns to be added that can contain nulls, or have a DEFAULT "
      "definition specified, or the column being added is an identity or timestamp column, or "
@@ -361,6 +389,9 @@ constexpr CatalogueEntry kCatalogue[] = {
      "Column \"%.*ls\" is invalid in the ORDER BY clause because it is not contained in either an "
      "aggregate function or the GROUP BY clause."},
     {8134, 16, 1, S, "Divide by zero error encountered."},
+    {8139, 16, 0, S,
+     "Number of referencing columns in foreign key differs from number of referenced columns, "
+     "table '%.*ls'."},
     {8141, 16, 0, S,
      "Column CHECK constraint for column '%.*ls' references another column, table '%.*ls'."},
     {8144, 16, 2, S, "Procedure or function %.*ls has too many arguments specified."},
@@ -381,6 +412,7 @@ constexpr CatalogueEntry kCatalogue[] = {
     {8178, 16, 1, S,
      "The parameterized query '%.*ls' expects the parameter '%.*ls', which was not supplied."},
     {8180, 16, 1, B, "Statement(s) could not be prepared."},
+    {8197, 16, 4, S, "The object '%.*ls' does not exist or is invalid for this operation."},
     {8989, 0, 1, S,
      "CHECKDB found %d allocation errors and %d consistency errors in database '%ls'."},
     {9810, 16, 1, B,
@@ -421,6 +453,7 @@ constexpr CatalogueEntry kCatalogue[] = {
     {15156, 16, 1, S,
      "The password that you specified is too long. The password should have no more than %d "
      "characters."},
+    {15197, 16, 1, S, "There is no text for object '%ls'."},
     {15217, 16, 1, S,
      "Property cannot be updated or deleted. Property '%.*ls' does not exist for '%.*ls'."},
     {15225, 11, 1, S,

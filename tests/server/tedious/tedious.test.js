@@ -266,6 +266,21 @@ describe('requests', () => {
     // The connection goes on after errors.
     assert.deepEqual((await run(c, 'SELECT 1')).rows, [[1]]);
   });
+
+  it('answers a procedure call with the status its RETURN gives', async () => {
+    await run(c, 'CREATE PROCEDURE dbo.Doble @n int AS RETURN @n * 2', { method: 'execSqlBatch' });
+    const statuses = [];
+    for (const n of [21, 0]) {
+      await run(c, 'dbo.Doble', {
+        method: 'callProcedure',
+        setup: (r) => {
+          r.addParameter('n', TYPES.Int, n);
+          r.on('doneProc', (rowCount, more, status) => { if (status !== undefined) statuses.push(status); });
+        },
+      });
+    }
+    assert.deepEqual(statuses, [42, 0]);
+  });
 });
 
 describe('transactions', () => {

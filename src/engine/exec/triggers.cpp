@@ -1,0 +1,192 @@
+#include "engine/exec/triggers.h"
+
+#include <algorithm>
+
+#include "engine/exec/batch.h"
+#include "engine/exec/binder.h"
+#include "engine/exec/ddl_support.h"
+#include "engine/sql/parser.h"
+#include "engine/types/collation.h"
+#include "engine/types/compare.h"
+#include "engine/types/sql_message.h"
+
+namespace engine::exec {
+
+namespace {
+
+// A trigger's definition parsed again from its stored text (nullptr if it no longer
+// parses).
+struct ParsedTrigger {
+    sql::ParseResult parsed;
+    const sql::TriggerStmt* statement = nullptr;
+};
+
+ParsedTrigger parseTrigger(const ModuleSchema& module) {
+    ParsedTrigger p;
+    p.parsed = sql::parseBatch(module.text);
+    if (p.parsed.ok() && !p.parsed.batch.statements.empty())
+        p.statement = p.parsed.batch.statements[0]->as<sql::TriggerStmt>();
+    return p;
+}
+
+bool firesOn(const sql::TriggerStmt& t, TriggerEvent event) {
+    switch (event) {
+        case TriggerEvent::Insert:
+            return t.onInsert;
+        case TriggerEvent::Update:
+            return t.onUpdate;
+        case TriggerEvent::Delete:
+            return t.onDelete;
+    }
+    return false;
+}
+
+std::shared_ptr<Rowset> rowsOf(const TableSchema& table, std::vector<std::vector<Value>> rows) {
+    auto set = std::make_shared<Rowset>();
+    for (const auto& c : table.columns) {
+        SourceColumn sc;
+        sc.name = c.name;
+        sc.type = c.type;
+        sc.nullable = c.nullable;
+        set->columns.push_back(sc);
+    }
+    set->rows = std::move(rows);
+    return set;
+}
+
+}  // namespace
+
+void executeTriggerDefinition(ExecContext& ctx, const sql::TriggerStmt& trigger) {
+    Database& db = ctx.database();
+    const Table* table = db.findTable(trigger.table.schema, trigger.table.object);
+    if (!table) raise(ctx, 8197, {trigger.table.written});
+    const std::string& name = trigger.name.object;
+    auto ref = db.findObject(table->schema.schema, name);
+    const ModuleSchema* existing =
+        ref && ref->kind == ObjectKind::Trigger ? db.moduleById(ref->id) : nullptr;
+    if (trigger.alter && !existing) raise(ctx, 208, {trigger.name.written});
+    if (!trigger.alter && ref) raise(ctx, 2714, {name});
+    StatementChanges changes(ctx.entry());
+    Change put;
+    put.kind = Change::Kind::PutModule;
+    put.module.kind = ModuleSchema::Kind::Trigger;
+    put.module.id = existing ? existing->id : changes.newObjectId();
+    put.module.schema = table->schema.schema;
+    put.module.name = existing ? existing->name : name;
+    put.module.text = trigger.text;
+    put.module.parentId = table->schema.id;
+    put.module.created = existing ? existing->created : now(ctx);
+    changes.add(std::move(put));
+    changes.commit(ctx);
+}
+
+TriggerFiring::TriggerFiring(ExecContext& ctx, const Table& table, TriggerEvent event)
+    : ctx_(ctx), table_(table.schema) {
+    const Database& db = *ctx.entryOf(table).database;
+    const auto& running = ctx.session.runningTriggers;
+    for (const auto& [id, module] : db.modules()) {
+        if (module.kind != ModuleSchema::Kind::Trigger || module.parentId != table.schema.id)
+            continue;
+        if (std::find(running.begin(), running.end(), id) != running.end()) continue;
+        ParsedTrigger p = parseTrigger(module);
+        if (p.statement && firesOn(*p.statement, event)) triggers_.push_back(module);
+    }
+    // In the order they were made.
+    std::stable_sort(triggers_.begin(), triggers_.end(),
+                     [](const ModuleSchema& a, const ModuleSchema& b) {
+                         return compareForSort(a.created, b.created) < 0;
+                     });
+}
+
+TriggerFiring::~TriggerFiring() {
+    // The statement or a trigger failed: what they did goes with the transaction of their
+    // own (one the caller opened is the caller's to end).
+    if (ownsTransaction_ && ctx_.session.tranCount > 0) rollbackTransaction(ctx_.session);
+}
+
+void TriggerFiring::begin() {
+    if (!active() || ctx_.session.tranCount > 0) return;
+    ctx_.session.tranCount = 1;
+    ownsTransaction_ = true;
+}
+
+void TriggerFiring::fire(std::vector<std::vector<Value>> inserted,
+                         std::vector<std::vector<Value>> deleted, std::vector<int> updatedColumns,
+                         int64_t rowCount) {
+    if (!active()) return;
+    TriggerRows rows;
+    rows.inserted = rowsOf(table_, std::move(inserted));
+    rows.deleted = rowsOf(table_, std::move(deleted));
+    rows.updatedColumns = std::move(updatedColumns);
+    SessionRuntime& session = ctx_.session;
+    for (const ModuleSchema& module : triggers_) {
+        ParsedTrigger p = parseTrigger(module);
+        if (!p.statement) continue;
+        if (ctx_.depth >= 32) raise(ctx_, 217);
+        ExecContext child(session, ctx_.out);
+        child.depth = ctx_.depth + 1;
+        child.procedure = module.name;
+        child.trigger = &rows;
+        session.lastRowCount = rowCount;
+        struct Running {
+            std::vector<int32_t>& ids;
+            ~Running() { ids.pop_back(); }
+        } running{session.runningTriggers};
+        session.runningTriggers.push_back(module.id);
+        {
+            SettingsRestore restore(session);
+            runProcedureBody(child, p.statement->body);
+        }
+        if (session.tranCount == 0) {
+            // ROLLBACK in the trigger took the statement back already.
+            ownsTransaction_ = false;
+            raise(ctx_, 3609);
+        }
+    }
+    session.lastRowCount = rowCount;
+    if (ownsTransaction_) {
+        endTransaction(session);
+        ownsTransaction_ = false;
+    }
+}
+
+// --- the trigger's view of its statement (binder) ----------------------------------------
+
+std::unique_ptr<Source> Binder::triggerSource(const sql::TableRef& ref) {
+    const TriggerRows* rows = ctx_.trigger;
+    if (!rows || !ref.name.schema.empty() || !ref.name.database.empty()) return nullptr;
+    std::shared_ptr<Rowset> set;
+    if (identifierEqual(ref.name.object, "inserted")) {
+        set = rows->inserted;
+    } else if (identifierEqual(ref.name.object, "deleted")) {
+        set = rows->deleted;
+    } else {
+        return nullptr;
+    }
+    auto source = std::make_unique<Source>();
+    source->kind = Source::Kind::Rowset;
+    source->objectName = ref.name.object;
+    source->alias = ref.alias.empty() ? ref.name.object : ref.alias;
+    source->aliased = !ref.alias.empty();
+    source->columns = set->columns;
+    source->generate = [set] { return *set; };
+    return source;
+}
+
+BoundPredicatePtr Binder::bindUpdatedColumn(const sql::Expr& e) {
+    if (e.args.size() != 1 || e.args[0]->kind != sql::ExprKind::Column) raise(ctx_, 4145, {"("});
+    const std::string& column = e.args[0]->text;
+    const auto& columns = ctx_.trigger->inserted->columns;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (!identifierEqual(columns[i].name, column)) continue;
+        const auto& updated = ctx_.trigger->updatedColumns;
+        const bool set =
+            std::find(updated.begin(), updated.end(), static_cast<int>(i)) != updated.end();
+        return std::make_unique<FixedPredicate>(set ? Tri::True : Tri::False);
+    }
+    SqlMessage m = sqlMessage(207, {column});
+    m.line = e.line;
+    throw SqlException(m);
+}
+
+}  // namespace engine::exec
