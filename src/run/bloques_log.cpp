@@ -1,7 +1,9 @@
 #include "run/bloques_log.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -77,10 +79,12 @@ bool AnadirBloque(const fs::path& log, const fs::path& bloque) {
     std::string bytes;
     if (!Leer(bloque, bytes)) return false;
     if (!bytes.empty() && !TerminaCon(log, bytes)) {
-        std::FILE* out = std::fopen(log.c_str(), "ab");
-        if (out == nullptr) return false;
-        const bool escrito = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-        if (std::fclose(out) != 0 || !escrito) return false;
+        // One write: a kill comes before the block or after it, not inside it.
+        const int out = ::open(log.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+        if (out < 0) return false;
+        const bool escrito = ::write(out, bytes.data(), bytes.size()) ==
+                             static_cast<ssize_t>(bytes.size());
+        if (::close(out) != 0 || !escrito) return false;
     }
     std::error_code error;
     fs::remove(bloque, error);
