@@ -155,18 +155,20 @@ void RunSequence::EmpresasEnParalelo(run::RunContext& ctx) {
     std::atomic<int> proxima{0};
     auto trabajador = [&] {
         for (int i; (i = proxima.fetch_add(1)) < total;) {
-            Empresa& e = empresas[i];
-            FaseEmpresa(*e.ctx, primera, [&] {
-                mailbox.Post([&] {
-                    ++e.pasosHechos;
+            // The tasks run on the run's thread, after this iteration: they hold the company
+            // by its address in `empresas`, which outlives them.
+            Empresa* e = &empresas[i];
+            FaseEmpresa(*e->ctx, primera, [&mailbox, &ctx, &pasosHechos, e] {
+                mailbox.Post([&ctx, &pasosHechos, e] {
+                    ++e->pasosHechos;
                     ctx.progress.SetValue(++pasosHechos);
                 });
             });
-            mailbox.Post([&] {
+            mailbox.Post([&ctx, &pasosHechos, &anadirBloques, pasosPorEmpresa, e] {
                 // A company that could not be opened counts all of its steps.
-                pasosHechos += pasosPorEmpresa - e.pasosHechos;
+                pasosHechos += pasosPorEmpresa - e->pasosHechos;
                 ctx.progress.SetValue(pasosHechos);
-                e.terminada = true;
+                e->terminada = true;
                 anadirBloques();
             });
         }
