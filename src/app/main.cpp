@@ -4,10 +4,13 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <string>
+#include <utility>
 
 #include "app/command_line.h"
 #include "app/console_view.h"
 #include "app/display.h"
+#include "app/secuencia/paralelo.h"
 #include "app/secuencia/secuencia.h"
 #include "app/session.h"
 #include "app/usage.h"
@@ -17,10 +20,14 @@
 
 int main(int argc, char** argv) {
     run::RunContext context(run::ProgramDirectory());
-    app::RunSequence run_sequence(app::RunSequence::DependenciasDelPrograma());
-    app::Session session(context, &run_sequence);
+    app::RunSequence::Dependencias dependencias = app::RunSequence::DependenciasDelPrograma();
     // Notices for the operator go to standard error from the start (the log may be what fails).
     context.SetAvisoOperador(app::AvisoEnSalida(std::cerr));
+    std::string aviso;
+    dependencias.empresasALaVez = app::EmpresasALaVez(std::getenv(app::kVariableParalelo), aviso);
+    if (!aviso.empty()) context.AvisarOperador(aviso);
+    app::RunSequence run_sequence(std::move(dependencias));
+    app::Session session(context, &run_sequence);
     const std::string command_line = app::JoinArguments(argc, argv);
     if (!session.Load(command_line))
         return app::ReportRejectedLine(command_line, run::FechaPrograma(), session.ExitCode(),

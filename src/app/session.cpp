@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/command_line.h"
+#include "run/bloques_log.h"
 
 namespace app {
 
@@ -17,6 +18,9 @@ Session::Session(run::RunContext& context, UpdateRun* update_run, Terminate term
     : context_(context), update_run_(update_run), terminate_(std::move(terminate)) {}
 
 bool Session::Load(std::string_view command_line) {
+    // A run killed while companies were updated side by side left their blocks beside the log:
+    // they complete its log, in grid order, before this run starts its own.
+    run::RecuperarBloques(context_.log.file());
     context_.log.IniciarLog();
     context_.progress.SetValue(0);
     context_.progress.Hide();

@@ -1,5 +1,6 @@
 #include "db/trace.h"
 
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -72,7 +73,7 @@ namespace {
 // SIGKILL once the Nth statement (counting every record the trace would hold, written or not)
 // has completed; "N:TERM" sends SIGTERM instead. Only builds with the test suite have it.
 void killAfterStatement() {
-    static long count = 0;
+    static std::atomic<long> count{0};
     const char* setting = std::getenv("ACTUALIZA_TEST_KILL_AFTER");
     if (setting == nullptr || *setting == '\0') return;
     char* rest = nullptr;

@@ -7,7 +7,7 @@
 // because the run occupies the program's only thread, it asks for an immediate repaint after
 // each status change (RepaintNow).
 //
-// Thread safety: none; the grid lives on the run's one thread.
+// Thread safety: none; a grid lives on its run context's one thread (see RunContext).
 #pragma once
 
 #include <string>

@@ -4,7 +4,7 @@
 // Setting a value outside 0..maximum, or a maximum below 1, is refused and leaves the bar as it
 // was, the way the window's progress bar refuses an invalid value.
 //
-// Thread safety: none; the model lives on the run's one thread.
+// Thread safety: none; the model lives on its run context's one thread.
 #pragma once
 
 #include <cstdint>

@@ -6,9 +6,13 @@
 namespace run {
 
 RunContext::RunContext(std::filesystem::path directory, Clock clock_function)
+    : RunContext(directory, std::move(clock_function), directory / kLogFileName) {}
+
+RunContext::RunContext(std::filesystem::path directory, Clock clock_function,
+                       std::filesystem::path logFile)
     : programDirectory(std::move(directory)),
       clock(std::move(clock_function)),
-      log(programDirectory / kLogFileName, clock) {
+      log(std::move(logFile), clock) {
     log.SetFailureHook([this](const std::filesystem::path& file, std::string_view reason) {
         AvisarOperador("no se puede escribir el log " + file.string() + " (" + std::string(reason) +
                        ")");

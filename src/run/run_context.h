@@ -7,7 +7,9 @@
 // Later parts of the run add their members here; everything is public on purpose, the way the
 // run's shared variables are.
 //
-// Thread safety: none; the whole run happens on one thread.
+// Thread safety: none; a context lives on one thread. The run's own context lives on the view's
+// thread; a company updated side by side with others gets a context of its own on its worker
+// thread (secuencia/paralelo.h), whose grid and progress the run mirrors into its own.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +35,8 @@ class RunContext {
     // A context for a program living in `programDirectory`; its log is
     // `programDirectory/LogActualizacion.txt`, its dates come from `clock`.
     explicit RunContext(std::filesystem::path programDirectory, Clock clock = CurrentLocalDateTime);
+    // A context whose log entries go to `logFile` instead (a company's block, bloques_log.h).
+    RunContext(std::filesystem::path programDirectory, Clock clock, std::filesystem::path logFile);
 
     RunContext(const RunContext&) = delete;
     RunContext& operator=(const RunContext&) = delete;
@@ -81,7 +85,16 @@ class RunContext {
         aviso_operador_ = std::move(aviso);
     }
 
+    // Runs `task` on the run's thread, tasks in the order they were handed in: how workers of
+    // the company phase reach the grid and the progress the views watch. The window installs
+    // Qt's queued invocation (tasks then run also while a message box is open); without a
+    // dispatcher the run's own loop runs them (secuencia/paralelo.h).
+    using Dispatcher = std::function<void(std::function<void()> task)>;
+    void SetDispatcher(Dispatcher dispatcher) { dispatcher_ = std::move(dispatcher); }
+    const Dispatcher& dispatcher() const { return dispatcher_; }
+
   private:
+    Dispatcher dispatcher_;
     std::function<void()> event_pump_;
     std::function<void(std::string_view)> aviso_operador_;
     mutable std::set<std::string, std::less<>> avisados_;

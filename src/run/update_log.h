@@ -8,7 +8,7 @@
 // else: the log never stops the program. The first such failure is handed to the failure hook
 // (the operator is told there, since the log cannot tell anyone); later ones are not.
 //
-// Thread safety: none; the whole run happens on one thread.
+// Thread safety: none; a log is written from its run context's one thread (see RunContext).
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,6 @@
 // The built program run over an old-release installation on the embedded engine: the central
-// phase alone (twice), a whole run with the failing company, and a run for one company. The
+// phase alone (twice), a whole run with the failing company, a run for one company, and whole
+// runs with companies updated side by side against the same runs one after another. The
 // databases are then read through the client layer and the update log line by line.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "app/installation.h"
+#include "support/database_dump.h"
 
 namespace app_test {
 namespace {
@@ -518,6 +520,55 @@ TEST(SingleCompanyRunTest, OnlyTheSelectedCompanyIsUpdatedAndTheCentralDatabaseI
                         "SELECT COUNT(*) FROM sysobjects WHERE xtype='U' AND "
                         "name='PROPIEDADES'"),
               (Rows{{"0"}}));
+}
+
+// Four companies at once must leave the databases and write the log (dates and the server's
+// path aside) as one company at a time does: the first run, with its failing company, and the
+// quiet second run.
+TEST(ParallelRunTest, FourCompaniesAtOnceLeaveTheDatabasesAndTheLogOfTheSequentialRun) {
+    Installation sequential, parallel;
+    ASSERT_TRUE(sequential.Built()) << sequential.BuildError();
+    ASSERT_TRUE(parallel.Built()) << parallel.BuildError();
+    std::filesystem::last_write_time(parallel.Program(),
+                                     std::filesystem::last_write_time(sequential.Program()));
+    auto comparable = [](std::string log, const std::string& server) {
+        for (size_t at; (at = log.find(server)) != std::string::npos;)
+            log.replace(at, server.size(), "<server>");
+        return std::regex_replace(log, kFecha, "<date>");
+    };
+    // A value that is no number of companies is said on standard error and means one at a time.
+    // The second parallel run is drawn in the window, whose grid the workers reach through Qt.
+    for (const char* sequentialValue : {"1", "cuatro"}) {
+        SCOPED_TRACE(sequentialValue);
+        const bool window = std::string(sequentialValue) == "cuatro";
+        Outcome one = sequential.RunWith("NULL,," + sequential.Server(),
+                                         {{"ACTUALIZA_PARALELO", sequentialValue}});
+        std::map<std::string, std::string> env = {{"ACTUALIZA_PARALELO", "4"}};
+        if (window) env["QT_QPA_PLATFORM"] = "offscreen";
+        Outcome four = parallel.RunWith("NULL,," + parallel.Server(), env);
+        EXPECT_EQ(four.exit_code, one.exit_code) << four.err;
+        const std::string logOne = comparable(sequential.LogBytes(), sequential.Server());
+        const std::string logFour = comparable(parallel.LogBytes(), parallel.Server());
+        EXPECT_TRUE(logFour == logOne)
+            << test_support::DumpDifferences(logOne, logFour, "one at a time", "four at once");
+        const std::string dumpOne = test_support::WithoutToday(sequential.Dump());
+        const std::string dumpFour = test_support::WithoutToday(parallel.Dump());
+        EXPECT_TRUE(dumpFour == dumpOne)
+            << test_support::DumpDifferences(dumpOne, dumpFour, "one at a time", "four at once");
+        // Every company row was drawn with its end state; no block file is left behind.
+        if (window) {
+            EXPECT_THAT(four.err, Not(HasSubstr("Procesos")));
+        } else {
+            EXPECT_THAT(four.err, HasSubstr("[✓] Actualizando Librería Cervantes, C.B."));
+            EXPECT_THAT(four.err, HasSubstr("[✗] Actualizando Construcciones Álvarez Muñoz, S.L."));
+        }
+        for (const auto& file : std::filesystem::directory_iterator(parallel.ProgramFolder()))
+            EXPECT_THAT(file.path().filename().string(), Not(StartsWith("LogActualizacion.0")));
+        EXPECT_EQ(one.err.find("ACTUALIZA_PARALELO=cuatro no es un número de empresas") !=
+                      std::string::npos,
+                  std::string(sequentialValue) == "cuatro")
+            << one.err;
+    }
 }
 
 }  // namespace

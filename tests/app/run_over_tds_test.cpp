@@ -1,9 +1,11 @@
 // The production path: the built program updates an old-release installation through
 // unixODBC and FreeTDS against tds-server, as it would update a SQL Server, and must leave
 // the same databases and write the same log as the run on the embedded engine in process:
-// the first run, the quiet second run and a run for one company.
+// the first run, the quiet second run and a run for one company; and the first two with four
+// companies updated at once over the wire.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <regex>
 
 #include "app/installation.h"
@@ -29,7 +31,8 @@ std::string Comparable(std::string log, const std::string& server) {
 // Runs both installations with each selector in turn, `inProcess` on the embedded engine and
 // `overTds` through tds-server, and compares their logs and databases after every run.
 void ExpectSameRuns(Installation& inProcess, Installation& overTds,
-                    const std::vector<std::string>& selectors) {
+                    const std::vector<std::string>& selectors,
+                    const std::map<std::string, std::string>& envOverTds = {}) {
     ASSERT_TRUE(inProcess.Built()) << inProcess.BuildError();
     ASSERT_TRUE(overTds.Built()) << overTds.BuildError();
     // Both stamp the same release date into the databases.
@@ -48,7 +51,7 @@ void ExpectSameRuns(Installation& inProcess, Installation& overTds,
             std::string line = std::string(TdsServerProcess::kLogin) + "," +
                                TdsServerProcess::kPassword + "," + address;
             if (!selector.empty()) line += "," + selector;
-            remote = overTds.RunWith(line);
+            remote = overTds.RunWith(line, envOverTds);
             EXPECT_EQ(server.Stop(), 0) << server.Log();
         }
         EXPECT_EQ(remote.exit_code, local.exit_code) << remote.err;
@@ -67,6 +70,13 @@ void ExpectSameRuns(Installation& inProcess, Installation& overTds,
 TEST(RunOverTdsTest, SameDatabasesAndLogAsTheRunInProcess) {
     Installation inProcess, overTds;
     ExpectSameRuns(inProcess, overTds, {"", "", "0001"});
+}
+
+// Four companies at once over the wire, each on its own connections to the server, against the
+// run one company after another in process.
+TEST(RunOverTdsTest, FourCompaniesAtOnceLeaveWhatTheRunInProcessLeaves) {
+    Installation inProcess, overTds;
+    ExpectSameRuns(inProcess, overTds, {"", ""}, {{"ACTUALIZA_PARALELO", "4"}});
 }
 
 // A company whose per-year tables hold a thousand rows each, most of them equal in the columns

@@ -5,9 +5,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <map>
+#include <mutex>
 #include <set>
 
+#include "app/secuencia/paralelo.h"
 #include "app/secuencia/pasos.h"
 #include "updates/central/routine_test.h"
 
@@ -22,8 +26,11 @@ using ::testing::IsEmpty;
 // What the recording steps saw, in order: "<step> <database> code=<code> current=<code of the
 // current row> progress=<value>/<maximum>".
 std::vector<std::string>* g_visto = nullptr;
+// Companies updated side by side record from their worker threads.
+std::mutex g_registro;
 
 void Registra(const std::string& paso, const EntornoPaso& e) {
+    std::lock_guard lock(g_registro);
     g_visto->push_back(paso + " " + e.conexion.currentDatabase() + " code=" + e.codigo +
                        " current=" + e.ctx.CodigoEmpresaActual() +
                        " progress=" + std::to_string(e.ctx.progress.Value()) + "/" +
@@ -68,6 +75,7 @@ class ConexionObservada : public ScriptedConnection {
     ConexionObservada(std::string database, std::vector<std::string>& eventos)
         : ScriptedConnection(database), nombre_(std::move(database)), eventos_(eventos) {}
     ~ConexionObservada() override {
+        std::lock_guard lock(g_registro);
         eventos_.push_back("release " + nombre_ + (isOpen() ? " open" : " closed"));
     }
 
@@ -112,8 +120,10 @@ class SecuenciaTest : public central_test::RoutineTest, public run::ProgressObse
         dep_.abreconexionEmpresa = [this](run::RunContext& ctx,
                                           std::unique_ptr<db::Connection>& conexion,
                                           std::string_view codigo) {
+            std::unique_lock lock(g_registro);
             aperturas_.push_back("Empresa_" + std::string(codigo));
             eventos_.push_back("open Empresa_" + std::string(codigo));
+            lock.unlock();
             auto c =
                 std::make_unique<ConexionObservada>("Empresa_" + std::string(codigo), eventos_);
             bool ok = !sin_base_.contains(std::string(codigo));
@@ -200,6 +210,45 @@ TEST_F(SecuenciaTest, AWholeRunUpdatesTheCentralDatabaseThenEveryCompanyInOrder)
                             kFinalCon));
     EXPECT_TRUE(ctx_.EstoyActualizando);  // the close-down that clears it is the session's
     EXPECT_TRUE(ctx_.progress.StatusLabelVisible());
+}
+
+// Side by side, the companies do what they do one after another, each with its own code and
+// progress; the log holds their blocks in grid order, the pictures are those of the sequential
+// run, the bar counts every company step (3 each, a company that could not be opened all 3 at
+// once) up to its maximum, and the failing company's error gives the incidents.
+TEST_F(SecuenciaTest, CompaniesSideBySideLeaveTheLogPicturesAndProgressOfTheSequentialRun) {
+    sin_base_ = {"0004"};
+    empresas_.emplace_back("0005", "Quinta");
+    dep_.empresasALaVez = 3;
+    Run();
+    EXPECT_THAT(visto_, ::testing::UnorderedElementsAre(
+                            "A Vardex code= current= progress=0/1000",
+                            "G Vardex code= current= progress=43/1000",
+                            "B Vardex code= current= progress=86/1000", "stamp 01/02/2026 10:11:12",
+                            "BIC", "A Empresa_0001 code=0001 current=0001 progress=0/1000",
+                            "G Empresa_0001 code=0001 current=0001 progress=98/1000",
+                            "B Empresa_0001 code=0001 current=0001 progress=98/1000",
+                            "A Empresa_0002 code=0002 current=0002 progress=0/1000",
+                            "B Empresa_0002 code=0002 current=0002 progress=98/1000",
+                            "A Empresa_0005 code=0005 current=0005 progress=0/1000",
+                            "G Empresa_0005 code=0005 current=0005 progress=98/1000",
+                            "B Empresa_0005 code=0005 current=0005 progress=98/1000"));
+    EXPECT_THAT(Entries(),
+                ElementsAre("Información:  Comenzando actualizacion de Empresa_0001",
+                            "Información:  Comenzando actualizacion de Empresa_0002",
+                            "Error en el procesimiento AbreconexionEmpresa:Error al conectar con "
+                            "la empresa     Mensaje devuelto por el servidor :",
+                            "Información:  Comenzando actualizacion de Empresa_0005", kFinalCon));
+    EXPECT_THAT(Pictures(), ElementsAre(RowStatus::kDone, RowStatus::kDone, RowStatus::kDone,
+                                        RowStatus::kDone, RowStatus::kFailed, RowStatus::kDone));
+    ASSERT_GE(valores_.size(), 6u);
+    EXPECT_THAT(std::vector<int>(valores_.begin(), valores_.begin() + 5),
+                ElementsAre(0, 43, 86, 989, 0));
+    EXPECT_TRUE(std::is_sorted(valores_.begin() + 4, valores_.end()));
+    EXPECT_EQ(valores_.back(), 12);
+    EXPECT_EQ(ctx_.progress.Maximum(), 12);
+    for (const auto& file : std::filesystem::directory_iterator(ctx_.log.file().parent_path()))
+        EXPECT_FALSE(file.path().filename().string().starts_with("LogActualizacion.0"));
 }
 
 TEST_F(SecuenciaTest, EveryConnectionIsClosedBeforeTheNextOneIsUsed) {
@@ -300,6 +349,27 @@ TEST(MensajeFinalTest, TheFinalMessageNamesTheOutcomeAndTheDate) {
               "Terminada actualización de catálogos con incidencias d");
     EXPECT_EQ(TextoMensajeFinal(false, "d"),
               "Terminada actualización de catálogos sin incidencias d");
+}
+
+}  // namespace
+}  // namespace app
+
+namespace app {
+namespace {
+
+TEST(EmpresasALaVezTest, AWholeNumberFromOneTo64ElseOneAtATimeAndTheOperatorIsTold) {
+    std::string aviso;
+    EXPECT_EQ(EmpresasALaVez(nullptr, aviso), 1);
+    EXPECT_EQ(aviso, "");
+    for (auto [valor, n] : {std::pair{"1", 1}, {"8", 8}, {"08", 8}, {"64", 64}}) {
+        EXPECT_EQ(EmpresasALaVez(valor, aviso), n) << valor;
+        EXPECT_EQ(aviso, "") << valor;
+    }
+    for (const char* valor : {"", "0", "65", "-2", "8 ", "0008", "cuatro", "4x"}) {
+        EXPECT_EQ(EmpresasALaVez(valor, aviso), 1) << valor;
+        EXPECT_EQ(aviso, std::string("ACTUALIZA_PARALELO=") + valor +
+                             " no es un número de empresas entre 1 y 64: se actualizan de una en una");
+    }
 }
 
 }  // namespace

@@ -41,7 +41,7 @@ std::optional<std::int16_t> ProgresoDePaso(std::int16_t pasoProgreso, std::int16
 }
 
 void EjecutarPasos(std::span<const Paso> pasos, const EntornoPaso& entorno,
-                   std::int16_t pasoProgreso) {
+                   std::int16_t pasoProgreso, const std::function<void()>& alTerminarPaso) {
     for (const Paso& paso : pasos) {
         if (paso.guarda.clase == Guarda::Clase::kNoExiste) {
             // The step creates the table its guard misses: a run killed half-way through it
@@ -59,6 +59,7 @@ void EjecutarPasos(std::span<const Paso> pasos, const EntornoPaso& entorno,
             if (std::optional<std::int16_t> n = ProgresoDePaso(pasoProgreso, paso.progreso))
                 entorno.ctx.progress.AvanzarProgreso(*n);
         }
+        if (alTerminarPaso) alTerminarPaso();
     }
 }
 

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -87,9 +88,11 @@ struct Paso {
 // True when the guard lets its step run on `conexion` (asked through the catalogue probe).
 bool GuardaCumplida(const Guarda& guarda, db::Connection& conexion);
 
-// Runs every step of `pasos` in order, with `pasoProgreso` as the progress step of the phase.
+// Runs every step of `pasos` in order, with `pasoProgreso` as the progress step of the phase;
+// `alTerminarPaso`, when given, is called after each step (the run counts the steps of companies
+// updated side by side).
 void EjecutarPasos(std::span<const Paso> pasos, const EntornoPaso& entorno,
-                   std::int16_t pasoProgreso);
+                   std::int16_t pasoProgreso, const std::function<void()>& alTerminarPaso = {});
 
 // progress step × k in 16-bit arithmetic; nothing when the product does not fit.
 std::optional<std::int16_t> ProgresoDePaso(std::int16_t pasoProgreso, std::int16_t k);

@@ -108,8 +108,11 @@ RunOutcome RunSequence::Execute(run::RunContext& ctx) {
     if (ctx.grid.RowCount() > run::ProcessGrid::kFirstCompanyRow) {
         ctx.progress.Show();
         dep_.cargarCodigosBIC(ctx);
-        for (int fila = run::ProcessGrid::kFirstCompanyRow; fila < ctx.grid.RowCount(); ++fila)
-            FaseEmpresa(ctx, fila);
+        if (dep_.empresasALaVez > 1 && ctx.grid.RowCount() > run::ProcessGrid::kFirstCompanyRow + 1)
+            EmpresasEnParalelo(ctx);
+        else
+            for (int fila = run::ProcessGrid::kFirstCompanyRow; fila < ctx.grid.RowCount(); ++fila)
+                FaseEmpresa(ctx, fila);
         MensajeFinal(ctx);
     }
     return sinEmpresa ? RunOutcome::FinishedWith(run::ExitStatus::kWithIncidents)
@@ -124,7 +127,8 @@ void RunSequence::FaseCentral(run::RunContext& ctx, db::Connection& conexion) {
     schema::TerminarFase(ctx, conexion);
 }
 
-void RunSequence::FaseEmpresa(run::RunContext& ctx, int fila) {
+void RunSequence::FaseEmpresa(run::RunContext& ctx, int fila,
+                              const std::function<void()>& alTerminarPaso) {
     const std::string codigo = ctx.grid.Row(fila).code;
     std::unique_ptr<db::Connection> conexion;
     if (!dep_.abreconexionEmpresa(ctx, conexion, codigo)) {
@@ -141,7 +145,7 @@ void RunSequence::FaseEmpresa(run::RunContext& ctx, int fila) {
         ctx.progress.SetMaximum(kMaximoProgreso);
         schema::ComenzarFase(ctx, *conexion);
         EjecutarPasos(dep_.pasosEmpresa, {ctx, *conexion, codigo, dep_.fechaPrograma},
-                      run::PasoProgresoEmpresa(ctx.progress.Maximum()));
+                      run::PasoProgresoEmpresa(ctx.progress.Maximum()), alTerminarPaso);
         schema::TerminarFase(ctx, *conexion);
         // Done also when routines logged errors: those show in the log and the final message.
         ctx.grid.SetStatus(fila, run::RowStatus::kDone);

@@ -10,7 +10,9 @@
 //      "VARDEX"; a single-company selector shows the bar full instead.
 //   3. Row 2 done, progress 0. With at least one company row: the BIC catalogue is loaded,
 //      every company row is updated in order (a company whose database cannot be opened is
-//      marked failed and the bar shown full), and the final message is written.
+//      marked failed and the bar shown full), and the final message is written. With
+//      empresasALaVez above 1 the companies are updated side by side instead, each on its own
+//      worker thread and connections, the log still in grid order (paralelo.cpp).
 //
 // Each phase keeps the one-off steps' markers of its database (schema/pasos_pendientes.h): it
 // reads them when it begins and drops their table, left empty, when it ends.
@@ -19,7 +21,8 @@
 // the company markers, the program date and the two phases' step tables — is handed in
 // (Dependencias), so that tests can run the whole sequence against scripted servers.
 //
-// Thread safety: none; runs on the view's thread.
+// Thread safety: runs on the view's thread; the companies updated side by side run on worker
+// threads of their own, each with a run context of its own (see EmpresasEnParalelo).
 #pragma once
 
 #include <functional>
@@ -57,6 +60,8 @@ class RunSequence : public UpdateRun {
         std::span<const Paso> pasosEmpresa;
         // The release stamp written into every database.
         std::string fechaPrograma;
+        // How many companies are updated at once (ACTUALIZA_PARALELO); 1 is one after another.
+        int empresasALaVez = 1;
     };
 
     // The real run: the connection routines, the BIC loader of the base-data file, the
@@ -69,7 +74,11 @@ class RunSequence : public UpdateRun {
 
   private:
     void FaseCentral(run::RunContext& ctx, db::Connection& conexion);
-    void FaseEmpresa(run::RunContext& ctx, int fila);
+    // `alTerminarPaso`: called after each company step (see EjecutarPasos).
+    void FaseEmpresa(run::RunContext& ctx, int fila,
+                     const std::function<void()>& alTerminarPaso = {});
+    // The company phase for every company row, up to empresasALaVez at once (paralelo.cpp).
+    void EmpresasEnParalelo(run::RunContext& ctx);
     void MensajeFinal(run::RunContext& ctx);
 
     Dependencias dep_;

@@ -21,6 +21,10 @@ int ExecWindowView(Session& session, const char* program_name) {
     });
     prompter.SetParent(&form);
     context.SetEventPump([] { QCoreApplication::processEvents(); });
+    // Workers of the company phase reach the grid and the progress through Qt's event queue.
+    context.SetDispatcher([&application](std::function<void()> task) {
+        QMetaObject::invokeMethod(&application, std::move(task), Qt::QueuedConnection);
+    });
     form.SetOnFirstShown([&] {
         if (session.Run() == Session::AfterRun::kCloseNow)
             form.close();
@@ -30,6 +34,7 @@ int ExecWindowView(Session& session, const char* program_name) {
     form.show();
     QApplication::exec();
     context.SetEventPump({});
+    context.SetDispatcher({});
     return session.ExitCode();
 }
 
