@@ -62,6 +62,23 @@ struct ViewBuilder {
         c.nullable = nullable;
         rows.columns.push_back(c);
     }
+    // The columns of sys.objects, which the views of particular objects start with.
+    void objectColumns() {
+        const DataType bit = DataType::of(TypeId::Bit);
+        const DataType datetime = DataType::of(TypeId::DateTime);
+        column("name", sysname(), false);
+        column("object_id", intType(), false);
+        column("principal_id", intType());
+        column("schema_id", intType(), false);
+        column("parent_object_id", intType(), false);
+        column("type", DataType{TypeId::Char, 2, 0, 0});
+        column("type_desc", DataType::nvarchar(60));
+        column("create_date", datetime, false);
+        column("modify_date", datetime, false);
+        column("is_ms_shipped", bit, false);
+        column("is_published", bit, false);
+        column("is_schema_published", bit, false);
+    }
 };
 
 inline Value createdOf(const Value& v) {

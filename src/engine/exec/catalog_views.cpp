@@ -174,20 +174,7 @@ const char* typeDescription(std::string_view xtype) {
 
 Rowset buildSysObjectsView(const Database& db, bool withRows) {
     ViewBuilder b;
-    const DataType bit = DataType::of(TypeId::Bit);
-    const DataType datetime = DataType::of(TypeId::DateTime);
-    b.column("name", sysname(), false);
-    b.column("object_id", intType(), false);
-    b.column("principal_id", intType());
-    b.column("schema_id", intType(), false);
-    b.column("parent_object_id", intType(), false);
-    b.column("type", DataType{TypeId::Char, 2, 0, 0});
-    b.column("type_desc", DataType::nvarchar(60));
-    b.column("create_date", datetime, false);
-    b.column("modify_date", datetime, false);
-    b.column("is_ms_shipped", bit, false);
-    b.column("is_published", bit, false);
-    b.column("is_schema_published", bit, false);
+    b.objectColumns();
     if (!withRows) return std::move(b.rows);
     const auto entries = objectEntries(db);
     for (const ObjectEntry& e : *entries) {

@@ -37,20 +37,8 @@ void eachForeignKey(const Database& db, Fn fn) {
 
 Rowset buildSysForeignKeys(const Database& db, bool withRows) {
     ViewBuilder b;
+    b.objectColumns();
     const DataType bit = DataType::of(TypeId::Bit);
-    const DataType datetime = DataType::of(TypeId::DateTime);
-    b.column("name", sysname(), false);
-    b.column("object_id", intType(), false);
-    b.column("principal_id", intType());
-    b.column("schema_id", intType(), false);
-    b.column("parent_object_id", intType(), false);
-    b.column("type", DataType{TypeId::Char, 2, 0, 0});
-    b.column("type_desc", DataType::nvarchar(60));
-    b.column("create_date", datetime, false);
-    b.column("modify_date", datetime, false);
-    b.column("is_ms_shipped", bit, false);
-    b.column("is_published", bit, false);
-    b.column("is_schema_published", bit, false);
     b.column("referenced_object_id", intType());
     b.column("key_index_id", intType());
     b.column("is_disabled", bit, false);
