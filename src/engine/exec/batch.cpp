@@ -454,22 +454,22 @@ class Runner {
                 continue;
             }
             size_t j = i + 1;
-            std::string spec = "%";
+            std::string directive = "%";
             while (j < format.size() && std::strchr("-+ 0#", format[j]))
-                spec.push_back(format[j++]);
+                directive.push_back(format[j++]);
             auto number = [&]() {
                 if (j < format.size() && format[j] == '*') {
                     ++j;
                     const Value* v = take();
-                    spec += std::to_string(v && !v->isNull() ? convert(*v, DataType::of(TypeId::Int)).asInt64() : 0);
+                    directive += std::to_string(v && !v->isNull() ? convert(*v, DataType::of(TypeId::Int)).asInt64() : 0);
                     return;
                 }
                 while (j < format.size() && std::isdigit(static_cast<unsigned char>(format[j])))
-                    spec.push_back(format[j++]);
+                    directive.push_back(format[j++]);
             };
             number();
             if (j < format.size() && format[j] == '.') {
-                spec.push_back(format[j++]);
+                directive.push_back(format[j++]);
                 number();
             }
             if (format.compare(j, 3, "I64") == 0) {
@@ -489,24 +489,24 @@ class Runner {
             const Value* v = take();
             char buffer[512];
             if (!v || v->isNull()) {
-                spec.push_back('s');
-                std::snprintf(buffer, sizeof buffer, spec.c_str(), "(null)");
+                directive.push_back('s');
+                std::snprintf(buffer, sizeof buffer, directive.c_str(), "(null)");
             } else if (type == 's') {
                 if (!isCharacter(v->typeId())) {
                     if (!bad) bad = static_cast<int>(position);
                     continue;
                 }
-                spec.push_back('s');
-                std::snprintf(buffer, sizeof buffer, spec.c_str(), v->bytes().c_str());
+                directive.push_back('s');
+                std::snprintf(buffer, sizeof buffer, directive.c_str(), v->bytes().c_str());
             } else {
                 if (!isInteger(v->typeId())) {
                     if (!bad) bad = static_cast<int>(position);
                     continue;
                 }
-                spec += "ll";
-                spec.push_back(type);
+                directive += "ll";
+                directive.push_back(type);
                 const long long n = v->asInt64();
-                std::snprintf(buffer, sizeof buffer, spec.c_str(), n);
+                std::snprintf(buffer, sizeof buffer, directive.c_str(), n);
             }
             out += buffer;
         }
