@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
         std::cerr << "store_bench: " << error << "\n";
         return 1;
     }
-    std::lock_guard<std::recursive_mutex> guard(server->mutex());
+    engine::CallLock guard(*server, nullptr);
     const double scan = seconds(start);
     start = Clock::now();
     engine::DatabaseEntry* entry = server->database(argv[2], error);

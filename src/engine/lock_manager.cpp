@@ -1,5 +1,7 @@
 #include "engine/lock_manager.h"
 
+#include "engine/server_gate.h"
+
 #include <set>
 #include <vector>
 
@@ -14,6 +16,7 @@ bool conflicts(LockMode requested, LockMode held) {
 }  // namespace
 
 bool LockManager::holds(int session, int32_t resource, LockMode mode) const {
+    std::lock_guard<std::mutex> guard(mutex_);
     auto r = granted_.find(resource);
     if (r == granted_.end()) return false;
     auto h = r->second.find(session);
@@ -22,6 +25,7 @@ bool LockManager::holds(int session, int32_t resource, LockMode mode) const {
 }
 
 bool LockManager::locked(int32_t resource) const {
+    std::lock_guard<std::mutex> guard(mutex_);
     auto r = granted_.find(resource);
     return r != granted_.end() && !r->second.empty();
 }
@@ -67,10 +71,9 @@ bool LockManager::closesCycle(int session, int32_t resource, LockMode mode) cons
 }
 
 LockManager::Outcome LockManager::acquire(int session, int32_t resource, LockMode mode,
-                                          std::unique_lock<std::recursive_mutex>& serverLock,
-                                          std::chrono::milliseconds timeout,
+                                          CallLock& callLock, std::chrono::milliseconds timeout,
                                           const std::stop_token& cancel) {
-    if (holds(session, resource, mode)) return Outcome::Granted;
+    std::unique_lock<std::mutex> guard(mutex_);
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!grantable(session, resource, mode)) {
         if (cancel.stop_requested()) return Outcome::Cancelled;
@@ -80,21 +83,34 @@ LockManager::Outcome LockManager::acquire(int session, int32_t resource, LockMod
         if (closesCycle(session, resource, mode)) return Outcome::Deadlock;
         waiting_[session] = Waiting{resource, mode};
         // Woken by every release (and by cancellation); the loop then checks everything
-        // again, since other sessions ran meanwhile.
+        // again, since other sessions ran meanwhile. The call's hold is given up while
+        // waiting and taken again before this mutex (the order every caller keeps).
         const uint64_t seen = generation_;
         auto changed = [&] { return generation_ != seen; };
+        callLock.unlock();
         if (timeout.count() < 0) {
-            changed_.wait(serverLock, cancel, changed);
+            changed_.wait(guard, cancel, changed);
         } else {
-            changed_.wait_until(serverLock, cancel, deadline, changed);
+            changed_.wait_until(guard, cancel, deadline, changed);
         }
         waiting_.erase(session);
+        guard.unlock();
+        callLock.lock();
+        guard.lock();
     }
     grant(session, resource, mode);
     return Outcome::Granted;
 }
 
+bool LockManager::tryAcquire(int session, int32_t resource, LockMode mode) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (!grantable(session, resource, mode)) return false;
+    grant(session, resource, mode);
+    return true;
+}
+
 void LockManager::releaseShared(int session) {
+    std::lock_guard<std::mutex> guard(mutex_);
     bool any = false;
     for (auto r = granted_.begin(); r != granted_.end();) {
         auto h = r->second.find(session);
@@ -108,6 +124,7 @@ void LockManager::releaseShared(int session) {
 }
 
 void LockManager::releaseAll(int session) {
+    std::lock_guard<std::mutex> guard(mutex_);
     bool any = false;
     for (auto r = granted_.begin(); r != granted_.end();) {
         any = r->second.erase(session) > 0 || any;
@@ -121,11 +138,15 @@ void LockManager::wakeWaiters() {
     changed_.notify_all();
 }
 
-bool LockManager::sleepUntil(std::unique_lock<std::recursive_mutex>& serverLock,
-                             std::chrono::steady_clock::time_point deadline,
+bool LockManager::sleepUntil(CallLock& callLock, std::chrono::steady_clock::time_point deadline,
                              const std::stop_token& cancel) {
-    // Lock releases wake this too: the predicate keeps it asleep until the deadline.
-    changed_.wait_until(serverLock, cancel, deadline, [] { return false; });
+    callLock.unlock();
+    {
+        // Lock releases wake this too: the predicate keeps it asleep until the deadline.
+        std::unique_lock<std::mutex> guard(mutex_);
+        changed_.wait_until(guard, cancel, deadline, [] { return false; });
+    }
+    callLock.lock();
     return !cancel.stop_requested();
 }
 

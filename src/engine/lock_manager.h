@@ -8,13 +8,13 @@
 // block it; a shared lock it holds is raised to exclusive when no other session holds
 // the database.
 //
-// A session that must wait gives up the server's mutex while it waits, so that the
-// session it waits for can go on and finish. Requests are granted by compatibility with
+// A session that must wait gives up what its call holds on the server (CallLock) while it
+// waits, so that the session it waits for can go on and finish. Requests are granted by compatibility with
 // the granted locks only (no queue), so a waiter takes its turn when it wakes and finds
 // the database free.
 //
-// Thread-safety: every member is called with the server's mutex held, and the lock
-// passed to acquire()/sleepUntil() is that mutex, held exactly once by the caller.
+// Thread-safety: thread-safe (calls in different databases use it at the same time); the
+// CallLock passed to acquire()/sleepUntil() is the caller's, held.
 #pragma once
 
 #include <chrono>
@@ -25,6 +25,8 @@
 #include <stop_token>
 
 namespace engine {
+
+class CallLock;
 
 enum class LockMode { Shared, Exclusive };
 
@@ -41,8 +43,10 @@ class LockManager {
     // that conflicts with it. timeout: how long to wait (negative: for as long as it takes;
     // zero: not at all).
     Outcome acquire(int session, int32_t resource, LockMode mode,
-                    std::unique_lock<std::recursive_mutex>& serverLock,
-                    std::chrono::milliseconds timeout, const std::stop_token& cancel);
+                    CallLock& callLock, std::chrono::milliseconds timeout,
+                    const std::stop_token& cancel);
+    // Grants it only if no other session's lock conflicts (no waiting).
+    bool tryAcquire(int session, int32_t resource, LockMode mode);
 
     // True when `session` holds `resource` in `mode` or a stronger mode.
     bool holds(int session, int32_t resource, LockMode mode) const;
@@ -54,9 +58,9 @@ class LockManager {
     void releaseShared(int session);
     void releaseAll(int session);
 
-    // Sleeps until `deadline` with the server's mutex released; false when cancelled.
-    bool sleepUntil(std::unique_lock<std::recursive_mutex>& serverLock,
-                    std::chrono::steady_clock::time_point deadline, const std::stop_token& cancel);
+    // Sleeps until `deadline` with the call's hold released; false when cancelled.
+    bool sleepUntil(CallLock& callLock, std::chrono::steady_clock::time_point deadline,
+                    const std::stop_token& cancel);
 
   private:
     struct Waiting {
@@ -69,6 +73,7 @@ class LockManager {
     void grant(int session, int32_t resource, LockMode mode);
     void wakeWaiters();
 
+    mutable std::mutex mutex_;
     // resource -> session -> mode held
     std::map<int32_t, std::map<int, LockMode>> granted_;
     // session -> what it waits for

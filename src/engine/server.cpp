@@ -64,7 +64,7 @@ std::shared_ptr<Server> Server::acquire(const std::filesystem::path& directory,
 }
 
 Server::~Server() {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    CallLock guard(*this, nullptr);
     for (auto& entry : entries_) {
         if (!entry->database || !entry->store) continue;
         if (!entry->store->foldIsDue(store::DatabaseStore::FoldMoment::Closing) ||
@@ -178,11 +178,37 @@ std::string Server::load(DatabaseEntry& entry) {
     return {};
 }
 
-DatabaseEntry* Server::find(std::string_view name) {
+void Server::reach(const DatabaseEntry* entry) const {
+    CallLock* call = CallLock::current(*this);
+    if (call && call->owns_lock() && !call->exclusive() && entry != call->home()) call->widen();
+}
+
+// The list of databases changes only under an exclusive hold, so a shared call may read it.
+DatabaseEntry* Server::lookup(std::string_view name) {
     for (auto& entry : entries_) {
         if (identifierEqual(entry->name, name)) return entry.get();
     }
     return nullptr;
+}
+
+DatabaseEntry* Server::lookup(int32_t id) {
+    for (auto& entry : entries_) {
+        if (entry->id == id) return entry.get();
+    }
+    return nullptr;
+}
+
+DatabaseEntry* Server::find(std::string_view name) {
+    DatabaseEntry* entry = lookup(name);
+    if (inHome(entry)) return entry;
+    // Widening lets other calls run: the list may have changed meanwhile.
+    reach(nullptr);
+    return lookup(name);
+}
+
+bool Server::inHome(const DatabaseEntry* entry) const {
+    const CallLock* call = CallLock::current(*this);
+    return entry && call && call->owns_lock() && !call->exclusive() && entry == call->home();
 }
 
 DatabaseEntry* Server::database(std::string_view name, std::string& error) {
@@ -193,6 +219,7 @@ DatabaseEntry* Server::database(std::string_view name, std::string& error) {
 }
 
 store::CheckReport Server::check(const DatabaseEntry& entry) const {
+    reach(nullptr);
     return store::DatabaseStore::check(directory_, entry.stem);
 }
 
@@ -214,16 +241,17 @@ std::string Server::salvage(const DatabaseEntry& entry, const std::string& newNa
 }
 
 DatabaseEntry* Server::databaseById(int32_t id) {
-    for (auto& entry : entries_) {
-        if (entry->id == id) {
-            if (!load(*entry).empty()) return nullptr;
-            return entry.get();
-        }
+    DatabaseEntry* entry = lookup(id);
+    if (!inHome(entry)) {
+        reach(nullptr);
+        entry = lookup(id);
     }
-    return nullptr;
+    if (!entry || !load(*entry).empty()) return nullptr;
+    return entry;
 }
 
 std::vector<const DatabaseEntry*> Server::databases() const {
+    reach(nullptr);
     std::vector<const DatabaseEntry*> out;
     for (const auto& e : entries_)
         out.push_back(e.get());
@@ -232,6 +260,7 @@ std::vector<const DatabaseEntry*> Server::databases() const {
 }
 
 std::string Server::createDatabase(const std::string& name) {
+    reach(nullptr);
     std::string stem = stemFor(name);
     // Two names that differ only in case map to different stems; make the stem unique.
     std::string unique = stem;
@@ -250,6 +279,7 @@ std::string Server::createDatabase(const std::string& name) {
 }
 
 std::string Server::dropDatabase(DatabaseEntry* entry) {
+    reach(nullptr);
     auto it = std::find_if(entries_.begin(), entries_.end(),
                            [&](const auto& e) { return e.get() == entry; });
     if (it == entries_.end()) return {};
@@ -260,6 +290,7 @@ std::string Server::dropDatabase(DatabaseEntry* entry) {
 }
 
 std::string Server::commit(DatabaseEntry& entry, const ChangeList& changes) {
+    reach(&entry);
     if (changes.empty()) return {};
     if (auto e = entry.store->append(changes)) return *e;
     entry.database->apply(changes);
@@ -268,6 +299,7 @@ std::string Server::commit(DatabaseEntry& entry, const ChangeList& changes) {
 }
 
 std::string Server::journal(DatabaseEntry& entry, const ChangeList& changes) {
+    reach(&entry);
     if (changes.empty()) return {};
     if (auto e = entry.store->append(changes)) return *e;
     foldIfDue(entry);
@@ -280,6 +312,7 @@ void Server::foldIfDue(DatabaseEntry& entry) {
 }
 
 void Server::detach(DatabaseEntry& entry) {
+    reach(nullptr);
     if (entry.sessions > 0) --entry.sessions;
     if (!entry.store) return;
     // A statement or transaction of another session may be working on it through a
@@ -305,6 +338,7 @@ void Server::detach(DatabaseEntry& entry) {
 }
 
 LoginStore* Server::logins(std::string& error) {
+    reach(nullptr);
     if (logins_) return logins_.get();
     auto store = std::make_unique<LoginStore>();
     if (auto e = store->load(directory_)) {
@@ -316,26 +350,31 @@ LoginStore* Server::logins(std::string& error) {
 }
 
 std::string Server::saveLogins(LoginStore changed) {
+    reach(nullptr);
     if (auto e = changed.save(directory_)) return *e;
     logins_ = std::make_unique<LoginStore>(std::move(changed));
     return {};
 }
 
 void Server::loginConnected(const std::string& login) {
+    reach(nullptr);
     ++connectedLogins_[login];
 }
 
 void Server::loginDisconnected(const std::string& login) {
+    reach(nullptr);
     auto it = connectedLogins_.find(login);
     if (it != connectedLogins_.end() && --it->second <= 0) connectedLogins_.erase(it);
 }
 
 bool Server::isLoginConnected(std::string_view login) const {
+    reach(nullptr);
     return std::any_of(connectedLogins_.begin(), connectedLogins_.end(),
                        [&](const auto& entry) { return identifierEqual(entry.first, login); });
 }
 
 void Server::syncAll() {
+    reach(nullptr);
     for (auto& entry : entries_) {
         if (entry->store) entry->store->sync();
     }

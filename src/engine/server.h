@@ -6,9 +6,11 @@
 // databases on first use, keeps them in memory while sessions use them, commits each
 // completed statement (journal append, then apply) and folds a database's journal into
 // a new snapshot when the last session using it goes away or the journal grows large.
-// Thread-safety: every member must be called with mutex() held (sessions take it for
-// each call), except acquire(), which is thread-safe. A session waiting for a lock gives
-// the mutex up meanwhile (see LockManager): what it has not locked may change under it.
+// Thread-safety: every member must be called with a CallLock held on the server (sessions
+// take one for each call), except acquire(), which is thread-safe. A call that holds it
+// shared in one database is widened to exclusive by the members that reach past that
+// database (see server_gate.h). A session waiting for a lock gives the CallLock up
+// meanwhile (see LockManager): what it has not locked may change under it.
 #pragma once
 
 #include <chrono>
@@ -23,6 +25,7 @@
 
 #include "engine/catalog/database.h"
 #include "engine/lock_manager.h"
+#include "engine/server_gate.h"
 #include "engine/security/login_store.h"
 #include "engine/store/database_store.h"
 #include "engine/store/files.h"
@@ -41,6 +44,8 @@ struct DatabaseEntry {
     std::optional<store::LoadFailure> failure;
     int sessions = 0;      // sessions whose current database this is
     int transactions = 0;  // sessions whose open transaction holds undo records for it
+    // Held by the call working in this database alone (see server_gate.h).
+    std::mutex latch;
 };
 
 // What a client is told when a database's files cannot be loaded: for damage, 824 naming
@@ -60,8 +65,11 @@ class Server {
                                            std::string& error);
     ~Server();
 
-    std::recursive_mutex& mutex() { return mutex_; }
+    ServerGate& gate() { return gate_; }
     LockManager& locks() { return locks_; }
+    // The running call is about to work in `entry` (null: beyond any one database): a call
+    // holding the server shared in another database is widened to exclusive.
+    void reach(const DatabaseEntry* entry) const;
     const std::filesystem::path& directory() const { return directory_; }
 
     // A database by name (case-insensitive), loaded; nullptr when it does not exist.
@@ -88,7 +96,10 @@ class Server {
     // Makes changes already applied durable (see ChangeGroup).
     std::string journal(DatabaseEntry& entry, const ChangeList& changes);
 
-    void attach(DatabaseEntry& entry) { ++entry.sessions; }
+    void attach(DatabaseEntry& entry) {
+        reach(nullptr);
+        ++entry.sessions;
+    }
     // A session leaves a database: sync its journal; when nobody uses it any more (no
     // session's current database, no lock on it, no open transaction that changed it),
     // fold the journal into a snapshot and unload it.
@@ -115,7 +126,12 @@ class Server {
     std::string load(DatabaseEntry& entry);
     static std::string stemFor(const std::string& name);
 
-    std::recursive_mutex mutex_;
+    DatabaseEntry* lookup(std::string_view name);
+    DatabaseEntry* lookup(int32_t id);
+    // Whether the running call holds the server shared in entry.
+    bool inHome(const DatabaseEntry* entry) const;
+
+    ServerGate gate_;
     LockManager locks_;
     std::filesystem::path directory_;
     store::DirectoryLock lock_;

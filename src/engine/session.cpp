@@ -140,7 +140,7 @@ Session::Opened Session::open(const std::filesystem::path& dataDirectory, std::s
     }
     auto state = std::make_unique<SessionState>();
     {
-        std::lock_guard<std::recursive_mutex> guard(server->mutex());
+        CallLock guard(*server, nullptr);
         std::string name = database.empty() ? std::string("master") : std::string(database);
         DatabaseEntry* entry = server->database(name, error);
         if (!entry) {
@@ -217,7 +217,7 @@ std::vector<SqlMessage> Session::salvage(const std::filesystem::path& dataDirect
     std::shared_ptr<Server> server =
         Server::acquire(dataDirectory, false, SessionOptions{}.lockWait, error);
     if (!server) return {connectionError(error)};
-    std::lock_guard<std::recursive_mutex> guard(server->mutex());
+    CallLock guard(*server, nullptr);
     const DatabaseEntry* source = server->find(from);
     if (!source) return {sqlMessage(911, {std::string(from)})};
     if (server->find(into)) return {sqlMessage(1801, {std::string(into)})};
@@ -262,7 +262,7 @@ LoginResult Session::authenticate(const std::filesystem::path& dataDirectory,
     }
     std::optional<LoginRecord> record;
     {
-        std::lock_guard<std::recursive_mutex> guard(server->mutex());
+        CallLock guard(*server, nullptr);
         LoginStore* logins = server->logins(error);
         if (!logins) {
             result.messages.push_back(connectionError(error));
@@ -292,7 +292,7 @@ std::vector<SqlMessage> Session::setLogin(const std::filesystem::path& dataDirec
     if (!server) return {connectionError(error)};
     std::optional<std::string> hash = LoginStore::hashPassword(password);
     if (!hash) return {internalError("the password could not be hashed")};
-    std::lock_guard<std::recursive_mutex> guard(server->mutex());
+    CallLock guard(*server, nullptr);
     LoginStore* logins = server->logins(error);
     if (!logins) return {connectionError(error)};
     LoginStore changed = *logins;
@@ -322,7 +322,7 @@ bool Session::hasLogins(const std::filesystem::path& dataDirectory) {
     std::shared_ptr<Server> server =
         Server::acquire(dataDirectory, false, SessionOptions{}.lockWait, error);
     if (!server) return false;
-    std::lock_guard<std::recursive_mutex> guard(server->mutex());
+    CallLock guard(*server, nullptr);
     LoginStore* logins = server->logins(error);
     return logins && !logins->logins().empty();
 }
@@ -352,7 +352,8 @@ void Session::run(BatchSink& sink, const std::function<void(exec::ExecContext&)>
     }
     beginCall(*state_);
     exec::SessionRuntime& runtime = state_->runtime;
-    std::unique_lock<std::recursive_mutex> lock(state_->server->mutex());
+    // Shared in the current database; widened when the call reaches past it.
+    CallLock lock(*state_->server, runtime.database);
     runtime.serverLock = &lock;
     exec::Output out(sink, &lock, &runtime);
     exec::ExecContext ctx(runtime, out);
@@ -407,7 +408,7 @@ std::vector<SqlMessage> Session::useDatabase(std::string_view name) {
         messages.push_back(closedError());
         return messages;
     }
-    std::lock_guard<std::recursive_mutex> guard(state_->server->mutex());
+    CallLock guard(*state_->server, nullptr);
     std::string error;
     DatabaseEntry* entry = state_->server->database(name, error);
     if (!entry) {
@@ -455,7 +456,7 @@ std::vector<RowChange> rowOperations(SessionState* state, size_t count, exec::Ch
     }
     beginCall(*state);
     exec::SessionRuntime& runtime = state->runtime;
-    std::unique_lock<std::recursive_mutex> lock(state->server->mutex());
+    CallLock lock(*state->server, runtime.database);
     runtime.serverLock = &lock;
     BatchResult unused;
     exec::CollectingSink sink(unused);
@@ -537,7 +538,7 @@ void Session::close() {
     if (!state_ || state_->closed) return;
     std::shared_ptr<Server> server = state_->server;
     {
-        std::lock_guard<std::recursive_mutex> guard(server->mutex());
+        CallLock guard(*server, nullptr);
         // Leaving with a transaction open takes it back, as a disconnection does; the
         // sessions waiting for its locks go on.
         if (state_->runtime.tranCount > 0) exec::rollbackTransaction(state_->runtime);

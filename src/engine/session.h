@@ -30,8 +30,9 @@
 // Thread-safety: a Session is thread-compatible (one thread at a time; use one session per
 // thread), except cancel(), which any thread may call at any time. Several sessions in one
 // process on the same data directory share the databases' state through a process-wide
-// registry; one statement runs at a time in the process (a session gives its turn up while
-// it waits for a lock or in WAITFOR). A second process that
+// registry; calls of sessions in different databases run at the same time, calls in the
+// same database (or reaching past their own) one at a time (see server_gate.h; a session
+// gives its turn up while it waits for a lock or in WAITFOR). A second process that
 // opens the same data directory waits for a short while and then fails with a clear error:
 // the directory is locked by the first process for as long as it has sessions open on it.
 #pragma once

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <future>
 #include <thread>
 
@@ -132,11 +133,14 @@ TEST_F(IsolationTest, ConcurrentIncrementsAreNotLost) {
     std::vector<std::thread> workers;
     for (int t = 0; t < threads; ++t) {
         workers.emplace_back([&, t] {
-            auto s = open();
-            // Half of them inside transactions of several statements.
+            // Half of them from another database, through three-part names; half of each
+            // inside transactions of several statements.
+            auto s = open(t < 2 ? "Iso" : "Iso2");
+            const std::string table = t < 2 ? "T" : "Iso.dbo.T";
             for (int i = 0; i < times; ++i) {
-                std::string sql = "UPDATE T SET v = v + 1 WHERE id = 1";
-                if (t % 2) sql = "BEGIN TRAN " + sql + " UPDATE T SET v = v WHERE id = 1 COMMIT";
+                std::string sql = "UPDATE " + table + " SET v = v + 1 WHERE id = 1";
+                if (t == 3) sql = "UPDATE T SET v = v + 1 WHERE id = 1 " + sql;
+                if (t % 2) sql = "BEGIN TRAN " + sql + " UPDATE " + table + " SET v = v WHERE id = 1 COMMIT";
                 auto r = s->execute(sql);
                 EXPECT_FALSE(r.hasErrors()) << (r.firstError() ? r.firstError()->text : "");
             }
@@ -145,6 +149,53 @@ TEST_F(IsolationTest, ConcurrentIncrementsAreNotLost) {
     for (auto& w : workers)
         w.join();
     EXPECT_EQ(scalar(*master_, "SELECT v FROM Iso.dbo.T WHERE id = 1"), threads * times);
+    EXPECT_EQ(scalar(*master_, "SELECT v FROM Iso2.dbo.T WHERE id = 1"), times);
+}
+
+// A sink that holds its batch inside the engine at PRINT 'started' until let go.
+class HoldingSink : public RecordingSink {
+  public:
+    void message(const engine::SqlMessage& m) override {
+        RecordingSink::message(m);
+        if (m.text == "started") go.get_future().wait();
+    }
+    std::promise<void> go;
+};
+
+TEST_F(IsolationTest, CallsInDifferentDatabasesRunAtOnceAndOneReachingPastItsOwnWaits) {
+    auto inIso = open("Iso"), inIso2 = open("Iso2"), reaching = open("Iso2");
+    HoldingSink held;
+    auto holder = std::async(std::launch::async, [&] {
+        inIso->execute("PRINT 'started' UPDATE T SET v = 5 WHERE id = 1", held);
+    });
+    held.started.get_future().wait();
+    // Let go however the test ends (the holder's future waits for it on destruction).
+    bool released = false;
+    auto release = [&] {
+        if (!released) held.go.set_value();
+        released = true;
+    };
+    struct Finally {
+        std::function<void()> fn;
+        ~Finally() { fn(); }
+    } finally{release};
+
+    auto own = start(*inIso2, "UPDATE T SET v = v + 1 WHERE id = 1 SELECT v FROM T");
+    const bool ranAtOnce = own.wait_for(kPatience) == std::future_status::ready;
+    EXPECT_TRUE(ranAtOnce) << "a call in another database waited for the held one";
+    if (!ranAtOnce) return release();
+    auto r = own.get();
+    ASSERT_FALSE(r.hasErrors());
+    EXPECT_EQ(r.resultSets.back().rows[0][0].asInt64(), 1);
+
+    auto past = start(*reaching, "SELECT v FROM Iso.dbo.T WHERE id = 1");
+    EXPECT_EQ(past.wait_for(kBlocked), std::future_status::timeout)
+        << "a call reaching into the held call's database did not wait for it";
+    release();
+    holder.get();
+    r = past.get();
+    ASSERT_FALSE(r.hasErrors());
+    EXPECT_EQ(r.resultSets.back().rows[0][0].asInt64(), 5);
 }
 
 TEST_F(IsolationTest, ADeadlockEndsOneTransactionWith1205AndTheOtherCompletes) {

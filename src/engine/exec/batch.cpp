@@ -659,7 +659,7 @@ class Runner {
         if (auto* x = s.as<sql::RaiseErrorStmt>()) return raiseError(*x);
     }
 
-    // WAITFOR sleeps without the server's mutex (other sessions go on; this one keeps its
+    // WAITFOR sleeps without its hold on the server (other sessions go on; this one keeps its
     // locks) and wakes at once when the session is cancelled.
     void waitFor(const sql::WaitForStmt& wait) {
         Value v = scalar(*wait.value);

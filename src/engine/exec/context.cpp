@@ -144,8 +144,10 @@ ChangeList& undoFor(SessionRuntime& session, DatabaseEntry& entry) {
 }
 
 void endTransaction(SessionRuntime& session) {
-    for (auto& [entry, undo] : session.undo)
+    for (auto& [entry, undo] : session.undo) {
+        if (session.server) session.server->reach(entry);
         --entry->transactions;
+    }
     session.undo.clear();
     session.tranCount = 0;
     session.transactionName.clear();
@@ -156,6 +158,7 @@ void endTransaction(SessionRuntime& session) {
 void rollbackTransaction(SessionRuntime& session) {
     for (auto& [entry, undo] : session.undo) {
         if (undo.empty()) continue;
+        session.server->reach(entry);
         std::string ignored;
         if (!entry->database && !session.server->database(entry->name, ignored)) continue;
         StatementChanges back(*entry);
@@ -173,6 +176,7 @@ void rollbackToSavepoint(SessionRuntime& session, const SessionRuntime::Savepoin
         auto it = savepoint.undoSizes.find(entry);
         const size_t keep = it == savepoint.undoSizes.end() ? 0 : it->second;
         if (undo.size() <= keep) continue;
+        session.server->reach(entry);
         std::string ignored;
         if (!entry->database && !session.server->database(entry->name, ignored)) continue;
         StatementChanges back(*entry);

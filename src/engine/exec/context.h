@@ -2,8 +2,8 @@
 // database, SET options, @@ROWCOUNT, @@IDENTITY), what a batch keeps between its
 // statements (variables, the output being collected) and what one statement collects
 // while it works out its effects (the change list and the object ids it drew).
-// Thread-compatible: a session runs one batch at a time, under the server's mutex (which
-// it gives up only while it waits for a lock or in WAITFOR).
+// Thread-compatible: a session runs one batch at a time, holding a CallLock on the server
+// (which it gives up only while it waits for a lock, in WAITFOR or while a result goes out).
 #pragma once
 
 #include <cstdint>
@@ -75,10 +75,10 @@ struct SessionRuntime {
     int spid = 0;  // @@SPID, the session's id in the server's locks
     // Set by Session::cancel(): the running batch stops at its next check point.
     std::stop_token cancel;
-    // The server's mutex as the running call holds it (given up while waiting).
     // Set while Session::updateRows runs: the group its rows' changes join.
     ChangeGroup* changeGroup = nullptr;
-    std::unique_lock<std::recursive_mutex>* serverLock = nullptr;
+    // What the running call holds on the server (given up while waiting).
+    CallLock* serverLock = nullptr;
     // Statements running, nested ones (EXEC) included: locks of a statement go when the
     // outermost one ends.
     int statementDepth = 0;
@@ -139,7 +139,7 @@ class Variables {
 // result set is handed over with that lock released (see BatchSink).
 class Output {
   public:
-    explicit Output(BatchSink& sink, std::unique_lock<std::recursive_mutex>* serverLock = nullptr,
+    explicit Output(BatchSink& sink, CallLock* serverLock = nullptr,
                     SessionRuntime* session = nullptr)
         : sink_(sink), serverLock_(serverLock), session_(session) {}
     void message(SqlMessage m);
@@ -161,7 +161,7 @@ class Output {
     template <class Fn>
     void unlocked(Fn fn) {
         struct Relock {
-            std::unique_lock<std::recursive_mutex>& lock;
+            CallLock& lock;
             ~Relock() { lock.lock(); }
         } relock{*serverLock_};
         serverLock_->unlock();
@@ -169,7 +169,7 @@ class Output {
     }
 
     BatchSink& sink_;
-    std::unique_lock<std::recursive_mutex>* serverLock_;
+    CallLock* serverLock_;
     SessionRuntime* session_;
 };
 

@@ -11,14 +11,14 @@ DatabaseEntry* lockDatabase(SessionRuntime& session, DatabaseEntry* entry, LockM
     LockManager& locks = session.server->locks();
     if (locks.holds(session.spid, entry->id, mode)) return entry;
     const int32_t id = entry->id;
-    // Without the server's lock in hand (no call in progress) there is no waiting.
-    std::chrono::milliseconds timeout(!session.serverLock ? 0
-                                      : honourLockTimeout ? session.settings.lockTimeout
-                                                          : -1);
-    std::unique_lock<std::recursive_mutex> none;
-    auto outcome =
-        locks.acquire(session.spid, id, mode, session.serverLock ? *session.serverLock : none,
-                      timeout, session.cancel);
+    // Without a call in progress there is no waiting.
+    auto outcome = LockManager::Outcome::TimedOut;
+    if (!session.serverLock) {
+        if (locks.tryAcquire(session.spid, id, mode)) outcome = LockManager::Outcome::Granted;
+    } else {
+        std::chrono::milliseconds timeout(honourLockTimeout ? session.settings.lockTimeout : -1);
+        outcome = locks.acquire(session.spid, id, mode, *session.serverLock, timeout, session.cancel);
+    }
     switch (outcome) {
         case LockManager::Outcome::Granted:
             break;

@@ -8,11 +8,11 @@
 // transaction ends, or with the statement in autocommit mode.
 // Statements that touch no table (SELECT 1, SET, PRINT) take no lock and never wait.
 //
-// Waiting for a lock gives up the server's mutex: other sessions run meanwhile, so a
+// Waiting for a lock gives up the call's hold on the server: other sessions run meanwhile, so a
 // database that the statement had not locked yet may have been unloaded, reloaded or
 // dropped when the wait ends. Callers therefore resolve what they need in a database only
 // after locking it, and use the entry returned.
-// Thread-compatible (the session's thread, under the server's mutex).
+// Thread-compatible (the session's thread, holding its call's CallLock).
 #pragma once
 
 #include "engine/exec/context.h"

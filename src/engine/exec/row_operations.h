@@ -1,6 +1,6 @@
 // Row operations of the session API (client-side updatable record sets): update, insert,
 // delete and read one row of a base table by its row identity, with the checks,
-// atomicity and journaling of statements. Thread-compatible (under the server's mutex).
+// atomicity and journaling of statements. Thread-compatible (under the call's CallLock).
 #pragma once
 
 #include <vector>
