@@ -8,8 +8,10 @@ namespace engine {
 
 namespace {
 
-// Below this a scan costs about what building a lookup does.
-constexpr size_t kMinRows = 2048;
+// Below this a scan costs about what building a lookup does. A client that finds each row
+// it writes by its values (an updatable set over ODBC) reads a table of n rows n times
+// without one, so even tables of a few hundred rows are worth it.
+constexpr size_t kMinRows = 128;
 // Lookups kept per table; past it the one used least recently goes.
 constexpr size_t kMaxLookups = 4;
 
