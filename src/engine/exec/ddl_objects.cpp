@@ -120,7 +120,10 @@ void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
              (drop.kind == sql::DropObjectsStmt::Kind::View && ref->kind == ObjectKind::View) ||
              (drop.kind == sql::DropObjectsStmt::Kind::Procedure &&
               ref->kind == ObjectKind::Procedure) ||
-             (drop.kind == sql::DropObjectsStmt::Kind::Trigger && ref->kind == ObjectKind::Trigger));
+             (drop.kind == sql::DropObjectsStmt::Kind::Trigger &&
+              ref->kind == ObjectKind::Trigger) ||
+             (drop.kind == sql::DropObjectsStmt::Kind::Function &&
+              ref->kind == ObjectKind::Function));
         if (!matches) {
             if (drop.ifExists) continue;
             if (ref && drop.kind == sql::DropObjectsStmt::Kind::Table &&
@@ -150,7 +153,8 @@ void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
         }
         Change c;
         c.kind = ref->kind == ObjectKind::Table ? Change::Kind::DropTable
-                 : ref->kind == ObjectKind::Procedure || ref->kind == ObjectKind::Trigger
+                 : ref->kind == ObjectKind::Procedure || ref->kind == ObjectKind::Trigger ||
+                         ref->kind == ObjectKind::Function
                      ? Change::Kind::DropModule
                      : Change::Kind::DropView;
         c.objectId = ref->id;

@@ -337,6 +337,8 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
                            ref->kind == ObjectKind::ForeignKey);
             if (identifierEqual(p, "IsProcedure")) return yes(ref->kind == ObjectKind::Procedure);
             if (identifierEqual(p, "IsTrigger")) return yes(ref->kind == ObjectKind::Trigger);
+            if (identifierEqual(p, "IsScalarFunction"))
+                return yes(ref->kind == ObjectKind::Function);
             if (identifierEqual(p, "IsMSShipped") || identifierEqual(p, "IsSystemTable"))
                 return yes(false);
             if (identifierEqual(p, "OwnerId") || identifierEqual(p, "SchemaId")) {
