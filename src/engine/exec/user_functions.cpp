@@ -37,9 +37,20 @@ std::shared_ptr<const ParsedFunction> parseFunction(ExecContext& ctx, const Modu
     return f;
 }
 
+// A function sends nothing back: its statements report no row counts (and can send
+// nothing else; its errors are raised to the caller).
+class SilentSink final : public BatchSink {
+  public:
+    void resultSet(ResultSet&&) override {}
+    void message(const SqlMessage&) override {}
+    void rowCount(const RowCount&) override {}
+};
+
 Value callFunction(ExecContext& caller, const ParsedFunction& f, std::vector<Value>& args) {
     if (caller.depth >= 32) raise(caller, 217);
-    ExecContext child(caller.session, caller.out);
+    SilentSink silent;
+    Output quiet(silent);
+    ExecContext child(caller.session, quiet);
     child.depth = caller.depth + 1;
     child.procedure = f.name;
     FunctionResult result{f.returns, std::nullopt};
