@@ -7,6 +7,7 @@
 
 #include "engine/exec/ddl_support.h"
 #include "engine/exec/table_writes.h"
+#include "engine/exec/triggers.h"
 #include "engine/types/collation.h"
 #include "engine/types/compare.h"
 #include "engine/types/sql_message.h"
@@ -219,6 +220,12 @@ int32_t addForeignKey(ExecContext& ctx, StatementChanges& changes, TableSchema& 
                 constraintError(ctx, sqlMessage(1761, {fk.name}));
         }
     }
+    // A cascade would change the rows behind the back of an INSTEAD OF trigger.
+    if ((fk.onDelete != ReferentialAction::NoAction &&
+         hasInsteadOfTrigger(db, table.id, TriggerEvent::Delete)) ||
+        (fk.onUpdate != ReferentialAction::NoAction &&
+         hasInsteadOfTrigger(db, table.id, TriggerEvent::Update)))
+        constraintError(ctx, sqlMessage(1787, {fk.name, table.name}));
     fk.referencedTableId = self ? table.id : parent->id;
     checkCascadePaths(ctx, db, table, fk);
     fk.notTrusted = !trusted;

@@ -106,7 +106,8 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
     CheckEvaluator checks(ctx, schema);
     ReferentialWrites references(ctx, *ctx.entryOf(*table).database, *table, "INSERT");
     TriggerFiring triggers(ctx, *table, TriggerEvent::Insert);
-    bool keepRows = references.needed() || triggers.active() ||
+    TriggerFiring instead(ctx, *table, TriggerEvent::Insert, TriggerTiming::InsteadOf);
+    bool keepRows = references.needed() || triggers.active() || instead.active() ||
                     std::any_of(schema.indexes.begin(), schema.indexes.end(),
                                 [](const IndexSchema& ix) { return ix.unique; });
     std::vector<std::vector<Value>> rows;
@@ -153,6 +154,11 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
                 row[c] = defaults.evaluate(schema, col);
             }
         }
+        if (instead.active()) {
+            // The rows go to the trigger as they would have been written, unchecked.
+            rows.push_back(row);
+            continue;
+        }
         for (size_t c = 0; c < schema.columns.size(); ++c)
             checkNotNull(ctx, schema, schema.columns[c], row[c], "INSERT");
         if (!checks.empty()) checks.check(row, "INSERT");
@@ -165,6 +171,16 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
     }
     size_t count = supplied.size();
     supplied.clear();
+    std::vector<int> all(schema.columns.size());
+    for (size_t c = 0; c < all.size(); ++c)
+        all[c] = static_cast<int>(c);
+    if (instead.active()) {
+        ctx.session.lastRowCount = static_cast<int64_t>(count);
+        instead.begin();
+        instead.fire(std::move(rows), {}, std::move(all), static_cast<int64_t>(count));
+        if (!ctx.session.settings.noCount) ctx.out.rowCount(static_cast<int64_t>(count), ctx.line);
+        return;
+    }
     if (keepRows) checkUniqueIndexes(ctx, *table, rows, std::vector<int64_t>(rows.size(), -1), {});
 
     StatementChanges changes(ctx.entryOf(*table));
@@ -189,9 +205,6 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
     if (lastIdentity) ctx.session.lastIdentity = lastIdentity;
     ctx.session.lastRowCount = static_cast<int64_t>(count);
     if (triggers.active()) {
-        std::vector<int> all(schema.columns.size());
-        for (size_t c = 0; c < all.size(); ++c)
-            all[c] = static_cast<int>(c);
         triggers.fire(std::move(rows), {}, std::move(all), static_cast<int64_t>(count));
     }
     if (!ctx.session.settings.noCount) ctx.out.rowCount(static_cast<int64_t>(count), ctx.line);

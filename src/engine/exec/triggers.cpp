@@ -29,16 +29,16 @@ ParsedTrigger parseTrigger(const ModuleSchema& module) {
     return p;
 }
 
-bool firesOn(const sql::TriggerStmt& t, TriggerEvent event) {
+const char* eventName(TriggerEvent event) {
     switch (event) {
         case TriggerEvent::Insert:
-            return t.onInsert;
+            return "INSERT";
         case TriggerEvent::Update:
-            return t.onUpdate;
+            return "UPDATE";
         case TriggerEvent::Delete:
-            return t.onDelete;
+            return "DELETE";
     }
-    return false;
+    return "";
 }
 
 std::shared_ptr<Rowset> rowsOf(const TableSchema& table, std::vector<std::vector<Value>> rows) {
@@ -54,7 +54,68 @@ std::shared_ptr<Rowset> rowsOf(const TableSchema& table, std::vector<std::vector
     return set;
 }
 
+TriggerTraits traitsOf(const sql::TriggerStmt& t) {
+    TriggerTraits traits;
+    traits.insteadOf = t.insteadOf;
+    traits.onInsert = t.onInsert;
+    traits.onUpdate = t.onUpdate;
+    traits.onDelete = t.onDelete;
+    return traits;
+}
+
+// SQL Server's limits on INSTEAD OF triggers: one per event, and none for DELETE or UPDATE
+// where the table's FOREIGN KEY cascades that action (the cascade would bypass it).
+void checkInsteadOf(ExecContext& ctx, const Database& db, const TableSchema& table,
+                    const sql::TriggerStmt& trigger, int32_t replacing) {
+    const TriggerTraits mine = traitsOf(trigger);
+    const char* verb = trigger.alter ? "ALTER" : "CREATE";
+    for (const auto& [id, module] : db.modules()) {
+        if (module.kind != ModuleSchema::Kind::Trigger || module.parentId != table.id ||
+            id == replacing)
+            continue;
+        auto other = triggerTraits(module);
+        if (!other || !other->insteadOf) continue;
+        for (TriggerEvent e : {TriggerEvent::Insert, TriggerEvent::Update, TriggerEvent::Delete}) {
+            if (mine.firesOn(e) && other->firesOn(e))
+                raise(ctx, 2111,
+                      {verb, trigger.name.object, "table", trigger.table.written, eventName(e)});
+        }
+    }
+    for (const auto& fk : table.foreignKeys) {
+        if ((mine.onDelete && fk.onDelete != ReferentialAction::NoAction) ||
+            (mine.onUpdate && fk.onUpdate != ReferentialAction::NoAction))
+            raise(ctx, 2113, {verb, trigger.name.object, trigger.table.written});
+    }
+}
+
 }  // namespace
+
+bool TriggerTraits::firesOn(TriggerEvent event) const {
+    switch (event) {
+        case TriggerEvent::Insert:
+            return onInsert;
+        case TriggerEvent::Update:
+            return onUpdate;
+        case TriggerEvent::Delete:
+            return onDelete;
+    }
+    return false;
+}
+
+std::optional<TriggerTraits> triggerTraits(const ModuleSchema& module) {
+    ParsedTrigger p = parseTrigger(module);
+    if (!p.statement) return std::nullopt;
+    return traitsOf(*p.statement);
+}
+
+bool hasInsteadOfTrigger(const Database& db, int32_t tableId, TriggerEvent event) {
+    for (const auto& [id, module] : db.modules()) {
+        if (module.kind != ModuleSchema::Kind::Trigger || module.parentId != tableId) continue;
+        auto traits = triggerTraits(module);
+        if (traits && traits->insteadOf && traits->firesOn(event)) return true;
+    }
+    return false;
+}
 
 void executeTriggerDefinition(ExecContext& ctx, const sql::TriggerStmt& trigger) {
     Database& db = ctx.database();
@@ -66,6 +127,8 @@ void executeTriggerDefinition(ExecContext& ctx, const sql::TriggerStmt& trigger)
         ref && ref->kind == ObjectKind::Trigger ? db.moduleById(ref->id) : nullptr;
     if (trigger.alter && !existing) raise(ctx, 208, {trigger.name.written});
     if (!trigger.alter && ref) raise(ctx, 2714, {name});
+    if (trigger.insteadOf)
+        checkInsteadOf(ctx, db, table->schema, trigger, existing ? existing->id : 0);
     StatementChanges changes(ctx.entry());
     Change put;
     put.kind = Change::Kind::PutModule;
@@ -80,7 +143,8 @@ void executeTriggerDefinition(ExecContext& ctx, const sql::TriggerStmt& trigger)
     changes.commit(ctx);
 }
 
-TriggerFiring::TriggerFiring(ExecContext& ctx, const Table& table, TriggerEvent event)
+TriggerFiring::TriggerFiring(ExecContext& ctx, const Table& table, TriggerEvent event,
+                             TriggerTiming timing)
     : ctx_(ctx), table_(table.schema) {
     const Database& db = *ctx.entryOf(table).database;
     const auto& running = ctx.session.runningTriggers;
@@ -88,8 +152,10 @@ TriggerFiring::TriggerFiring(ExecContext& ctx, const Table& table, TriggerEvent 
         if (module.kind != ModuleSchema::Kind::Trigger || module.parentId != table.schema.id)
             continue;
         if (std::find(running.begin(), running.end(), id) != running.end()) continue;
-        ParsedTrigger p = parseTrigger(module);
-        if (p.statement && firesOn(*p.statement, event)) triggers_.push_back(module);
+        auto traits = triggerTraits(module);
+        if (traits && traits->firesOn(event) &&
+            traits->insteadOf == (timing == TriggerTiming::InsteadOf))
+            triggers_.push_back(module);
     }
     // In the order they were made.
     std::stable_sort(triggers_.begin(), triggers_.end(),

@@ -264,6 +264,10 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
     auto rows = targetRows(plan, tuples, limit);
     size_t width = plan.core.sources.size();
 
+    // An INSTEAD OF trigger gets the rows as they would be, unchecked.
+    TriggerFiring instead(ctx, table, TriggerEvent::Update, TriggerTiming::InsteadOf);
+    const bool enforce = !instead.active();
+
     // New values, column by column; constants are converted once.
     std::vector<ColumnStore> values;
     std::vector<int32_t> positions;
@@ -288,7 +292,7 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
             const ColumnSchema& col = schema.columns[s.tableColumn];
             Value v = s.expr ? valueForColumn(ctx, col, s.expr->eval(frame))
                              : defaults.evaluate(schema, col);
-            if (!rows.empty()) checkNotNull(ctx, schema, col, v, "UPDATE");
+            if (enforce && !rows.empty()) checkNotNull(ctx, schema, col, v, "UPDATE");
             values[k++].fill(rows.size(), v);
         }
     } else {
@@ -303,7 +307,7 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
                     const ColumnSchema& col = schema.columns[s.tableColumn];
                     v = s.expr ? valueForColumn(ctx, col, s.expr->eval(frame))
                                : defaults.evaluate(schema, col);
-                    checkNotNull(ctx, schema, col, v, "UPDATE");
+                    if (enforce) checkNotNull(ctx, schema, col, v, "UPDATE");
                     values[k++].push(v);
                 } else {
                     v = s.expr->eval(frame);
@@ -315,6 +319,30 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
                 }
             }
         }
+    }
+
+    // The rows before and after, for the triggers.
+    std::vector<std::vector<Value>> before, after;
+    auto collectRows = [&] {
+        for (size_t r = 0; r < rows.size(); ++r) {
+            const size_t slot = static_cast<size_t>(rows[r].first);
+            std::vector<Value> row;
+            for (const auto& store : table.data.columns)
+                row.push_back(store.get(slot));
+            before.push_back(row);
+            for (size_t k = 0; k < positions.size(); ++k)
+                row[static_cast<size_t>(positions[k])] = values[k].get(r);
+            after.push_back(std::move(row));
+        }
+    };
+    const auto count = static_cast<int64_t>(rows.size());
+    if (instead.active()) {
+        collectRows();
+        ctx.session.lastRowCount = count;
+        instead.begin();
+        instead.fire(std::move(after), std::move(before), changedColumns, count);
+        if (!ctx.session.settings.noCount) ctx.out.rowCount(count, ctx.line);
+        return;
     }
 
     // CHECK constraints that read a changed column, on the changed rows as they will be.
@@ -358,21 +386,8 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
     }
 
     StatementChanges changes(ctx.entryOf(table));
-    // The rows before and after, for the triggers.
     TriggerFiring triggers(ctx, table, TriggerEvent::Update);
-    std::vector<std::vector<Value>> before, after;
-    if (triggers.active()) {
-        for (size_t r = 0; r < rows.size(); ++r) {
-            const size_t slot = static_cast<size_t>(rows[r].first);
-            std::vector<Value> row;
-            for (const auto& store : table.data.columns)
-                row.push_back(store.get(slot));
-            before.push_back(row);
-            for (size_t k = 0; k < positions.size(); ++k)
-                row[static_cast<size_t>(positions[k])] = values[k].get(r);
-            after.push_back(std::move(row));
-        }
-    }
+    if (triggers.active()) collectRows();
     ReferentialWrites references(ctx, *changes.entry->database, table, "UPDATE");
     if (!rows.empty() && references.watches(changedColumns)) {
         for (size_t r = 0; r < rows.size(); ++r) {
@@ -417,14 +432,23 @@ void executeDelete(ExecContext& ctx, const sql::DeleteStmt& del) {
     auto rows = targetRows(plan, tuples, limit);
     StatementChanges changes(ctx.entryOf(*plan.table));
     TriggerFiring triggers(ctx, *plan.table, TriggerEvent::Delete);
+    TriggerFiring instead(ctx, *plan.table, TriggerEvent::Delete, TriggerTiming::InsteadOf);
     std::vector<std::vector<Value>> removed;
-    if (triggers.active()) {
+    if (triggers.active() || instead.active()) {
         for (const auto& [slot, tupleIndex] : rows) {
             std::vector<Value> row;
             for (const auto& store : plan.table->data.columns)
                 row.push_back(store.get(static_cast<size_t>(slot)));
             removed.push_back(std::move(row));
         }
+    }
+    if (instead.active()) {
+        const auto count = static_cast<int64_t>(rows.size());
+        ctx.session.lastRowCount = count;
+        instead.begin();
+        instead.fire({}, std::move(removed), {}, count);
+        if (!ctx.session.settings.noCount) ctx.out.rowCount(count, ctx.line);
+        return;
     }
     ReferentialWrites references(ctx, *changes.entry->database, *plan.table, "DELETE");
     if (!rows.empty() && references.needed()) {

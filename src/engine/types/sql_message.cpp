@@ -225,6 +225,9 @@ constexpr CatalogueEntry kCatalogue[] = {
      "Introducing FOREIGN KEY constraint '%.*ls' on table '%.*ls' may cause cycles or multiple "
      "cascade paths. Specify ON DELETE NO ACTION or ON UPDATE NO ACTION, or modify other FOREIGN "
      "KEY constraints."},
+    {1787, 16, 0, S,
+     "Cannot define foreign key constraint '%.*ls' with cascaded DELETE or UPDATE on table '%.*ls' "
+     "because the table has an INSTEAD OF DELETE or UPDATE TRIGGER defined on it."},
     {1801, 16, 3, S, "Database '%.*ls' already exists. Choose a different database name."},
     {1902, 16, 3, S,
      "Cannot create more than one clustered index on %S_MSG '%.*ls'. Drop the existing clustered "
