@@ -30,6 +30,27 @@ Table* findNamedTable(Database& db, const sql::ObjectName& name) {
     return db.findTable(name.schema, name.object);
 }
 
+std::string lowerText(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// The CHECK or DEFAULT constraint whose definition calls a function, if any: the stored
+// definitions write a call as "[schema].[name](".
+const std::string* constraintCalling(const Database& db, const ModuleSchema& function) {
+    const std::string call = lowerText("[" + function.schema + "].[" + function.name + "](");
+    for (const auto& [id, table] : db.tables()) {
+        for (const auto& c : table->schema.checks) {
+            if (lowerText(c.definition).find(call) != std::string::npos) return &c.name;
+        }
+        for (const auto& d : table->schema.defaults) {
+            if (lowerText(d.definition).find(call) != std::string::npos) return &d.name;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 void executeCreateIndex(ExecContext& ctx, const sql::CreateIndexStmt& create) {
@@ -133,6 +154,10 @@ void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
                 ref->kind == ObjectKind::Table)
                 raise(ctx, 3705, {"VIEW", name.written, name.written, "table", "DROP TABLE"});
             raise(ctx, 3701, {"drop", kind, name.written});
+        }
+        if (ref->kind == ObjectKind::Function) {
+            if (const std::string* user = constraintCalling(db, *db.moduleById(ref->id)))
+                raise(ctx, 3729, {"DROP FUNCTION", name.written, *user});
         }
         if (ref->kind == ObjectKind::Table) {
             // A table that another table's FOREIGN KEY references stays (its own may).
