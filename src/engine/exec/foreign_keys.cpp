@@ -314,6 +314,7 @@ ReferentialWrites::ReferentialWrites(ExecContext& ctx, Database& db, Table& tabl
 ReferentialWrites::Pending& ReferentialWrites::pendingOf(Table& table) {
     Pending& p = pending_[table.schema.id];
     if (!p.table) {
+        if (&table != &table_) reachedOrder_.push_back(table.schema.id);
         p.table = &table;
         p.changedColumns.assign(table.schema.columns.size(), false);
     }
@@ -546,6 +547,31 @@ void ReferentialWrites::finish(StatementChanges& changes) {
     }
     for (const auto& [id, p] : pending_)
         checkReferences(p);
+    // The rows as they were and will be, for the triggers of the tables the actions reach.
+    for (int32_t id : reachedOrder_) {
+        const Pending& p = pending_.at(id);
+        if (!hasTriggers(db_, id)) continue;
+        CascadedRows rows;
+        rows.table = p.table;
+        auto stored = [&](size_t slot) {
+            std::vector<Value> row;
+            for (const auto& store : p.table->data.columns)
+                row.push_back(store.get(slot));
+            return row;
+        };
+        for (size_t slot = 0; slot < p.deleted.size(); ++slot) {
+            if (p.deleted[slot]) rows.deleted.push_back(stored(slot));
+        }
+        for (const auto& [slot, row] : p.updated) {
+            if (p.isDeleted(slot)) continue;
+            rows.before.push_back(stored(slot));
+            rows.after.push_back(row);
+        }
+        for (size_t c = 0; c < p.changedColumns.size(); ++c) {
+            if (p.changedColumns[c]) rows.updatedColumns.push_back(static_cast<int>(c));
+        }
+        cascaded_.push_back(std::move(rows));
+    }
     // The rows the referential actions change (the statement's own rows are its own).
     for (const auto& [id, p] : pending_) {
         if (p.table == &table_) continue;

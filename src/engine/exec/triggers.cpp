@@ -117,6 +117,13 @@ bool hasInsteadOfTrigger(const Database& db, int32_t tableId, TriggerEvent event
     return false;
 }
 
+bool hasTriggers(const Database& db, int32_t tableId) {
+    for (const auto& [id, module] : db.modules()) {
+        if (module.kind == ModuleSchema::Kind::Trigger && module.parentId == tableId) return true;
+    }
+    return false;
+}
+
 void executeTriggerDefinition(ExecContext& ctx, const sql::TriggerStmt& trigger) {
     Database& db = ctx.database();
     const Table* table = db.findTable(trigger.table.schema, trigger.table.object);

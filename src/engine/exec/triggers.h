@@ -40,6 +40,8 @@ struct TriggerTraits {
 std::optional<TriggerTraits> triggerTraits(const ModuleSchema& module);
 // Whether a table has an INSTEAD OF trigger for the event.
 bool hasInsteadOfTrigger(const Database& db, int32_t tableId, TriggerEvent event);
+// Whether a table has any trigger.
+bool hasTriggers(const Database& db, int32_t tableId);
 
 // What the body of a running trigger sees of its statement.
 struct TriggerRows {

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "engine/exec/binder.h"
+#include "engine/exec/cascade_triggers.h"
 #include "engine/exec/check_constraints.h"
 #include "engine/exec/foreign_keys.h"
 #include "engine/exec/triggers.h"
@@ -401,6 +402,7 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
         }
         references.finish(changes);
     }
+    CascadeTriggerFiring cascades(ctx, references.cascaded());
     if (!rows.empty() && !positions.empty()) {
         Change c;
         c.kind = Change::Kind::UpdateCells;
@@ -413,7 +415,9 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
         changes.add(std::move(c));
     }
     triggers.begin();
+    cascades.begin();
     changes.commit(ctx);
+    cascades.fire();
     ctx.session.lastRowCount = static_cast<int64_t>(rows.size());
     triggers.fire(std::move(after), std::move(before), changedColumns,
                   static_cast<int64_t>(rows.size()));
@@ -456,6 +460,7 @@ void executeDelete(ExecContext& ctx, const sql::DeleteStmt& del) {
             references.deleted(static_cast<size_t>(slot));
         references.finish(changes);
     }
+    CascadeTriggerFiring cascades(ctx, references.cascaded());
     if (!rows.empty()) {
         Change c;
         c.kind = Change::Kind::DeleteRows;
@@ -465,7 +470,9 @@ void executeDelete(ExecContext& ctx, const sql::DeleteStmt& del) {
         changes.add(std::move(c));
     }
     triggers.begin();
+    cascades.begin();
     changes.commit(ctx);
+    cascades.fire();
     ctx.session.lastRowCount = static_cast<int64_t>(rows.size());
     triggers.fire({}, std::move(removed), {}, static_cast<int64_t>(rows.size()));
     if (!ctx.session.settings.noCount)
