@@ -165,7 +165,7 @@ void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
                 if (t->schema.id != ref->id) raise(ctx, 3726, {name.written});
             }
         }
-        if (ref->kind == ObjectKind::Table) {
+        if (ref->kind == ObjectKind::Table || ref->kind == ObjectKind::View) {
             // Its triggers go with it.
             for (const auto& [id, module] : db.modules()) {
                 if (module.kind != ModuleSchema::Kind::Trigger || module.parentId != ref->id)

@@ -10,11 +10,12 @@
 // and the statement's row count in @@ROWCOUNT. A trigger does not fire itself again through
 // its own statements (recursive triggers are off, as by default).
 //
-// An INSTEAD OF trigger (one per event and table at most) runs in place of its statement:
-// the statement writes nothing and checks no constraint; the trigger sees in `inserted`
-// and `deleted` the rows it would have written and removed. What the trigger's own
-// statements do to the table is done, and fires the AFTER triggers, not the INSTEAD OF
-// trigger again. Thread-compatible.
+// An INSTEAD OF trigger (one per event and table or view at most; a view takes no other
+// kind) runs in place of its statement: the statement writes nothing and checks no
+// constraint; the trigger sees in `inserted` and `deleted` the rows it would have written
+// and removed (a view's rows, with the view's columns). What the trigger's own statements
+// do to the table is done, and fires the AFTER triggers, not the INSTEAD OF trigger again.
+// Thread-compatible.
 #pragma once
 
 #include <memory>
@@ -49,7 +50,8 @@ struct TriggerRows {
     std::vector<int> updatedColumns;            // positions an UPDATE set; INSERT: all
 };
 
-// CREATE / ALTER TRIGGER (8197 for a table that does not exist, 2714 for a name taken,
+// CREATE / ALTER TRIGGER (8197 for a table or view that does not exist and for an AFTER
+// trigger on a view, 2714 for a name taken,
 // 2111 for a second INSTEAD OF trigger of an event, 2113 for INSTEAD OF DELETE or UPDATE on
 // a table whose FOREIGN KEY cascades that action).
 void executeTriggerDefinition(ExecContext& ctx, const sql::TriggerStmt& trigger);
@@ -60,6 +62,10 @@ class TriggerFiring {
   public:
     TriggerFiring(ExecContext& ctx, const Table& table, TriggerEvent event,
                   TriggerTiming timing = TriggerTiming::After);
+    // The INSTEAD OF trigger of a view (of the current database), whose rows have the
+    // view's columns.
+    TriggerFiring(ExecContext& ctx, const ViewSchema& view, std::vector<SourceColumn> columns,
+                  TriggerEvent event);
     ~TriggerFiring();
     TriggerFiring(const TriggerFiring&) = delete;
     TriggerFiring& operator=(const TriggerFiring&) = delete;
@@ -73,8 +79,10 @@ class TriggerFiring {
               std::vector<int> updatedColumns, int64_t rowCount);
 
   private:
+    void collect(const Database& db, int32_t parentId, TriggerEvent event, TriggerTiming timing);
+
     ExecContext& ctx_;
-    const TableSchema& table_;
+    std::vector<SourceColumn> columns_;  // of inserted and deleted
     std::vector<ModuleSchema> triggers_;
     bool ownsTransaction_ = false;
     bool done_ = false;
