@@ -761,11 +761,13 @@ StatementPtr Parser::parseReturn() {
     // RETURN takes a value only when one follows on the same statement: a word that starts
     // a statement starts the next one.
     static constexpr std::string_view kStatementWords[] = {
-        "ALTER",     "BEGIN",    "BREAK",  "CHECKPOINT", "COMMIT",  "CONTINUE", "CREATE",
-        "DBCC",      "DECLARE",  "DELETE", "DENY",       "DROP",    "ELSE",     "END",
-        "EXEC",      "EXECUTE",  "GOTO",   "GRANT",      "IF",      "INSERT",   "PRINT",
-        "RAISERROR", "RETURN",   "REVOKE", "ROLLBACK",   "SAVE",    "SELECT",   "SET",
-        "THROW",     "TRUNCATE", "UPDATE", "USE",        "WAITFOR", "WHILE",    "WITH"};
+        "ALTER",  "BACKUP",    "BEGIN",       "BREAK",    "BULK",       "CHECKPOINT", "CLOSE",
+        "COMMIT", "CONTINUE",  "CREATE",      "DBCC",     "DEALLOCATE", "DECLARE",    "DELETE",
+        "DENY",   "DROP",      "ELSE",        "END",      "EXEC",       "EXECUTE",    "FETCH",
+        "GOTO",   "GRANT",     "IF",          "INSERT",   "KILL",       "MERGE",      "OPEN",
+        "PRINT",  "RAISERROR", "RECONFIGURE", "RESTORE",  "RETURN",     "REVOKE",     "ROLLBACK",
+        "SAVE",   "SELECT",    "SET",         "SHUTDOWN", "THROW",      "TRUNCATE",   "UPDATE",
+        "USE",    "WAITFOR",   "WHILE",       "WITH"};
     bool value = false;
     switch (t.kind) {
         case TokenKind::Identifier:
