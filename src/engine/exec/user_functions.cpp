@@ -1,5 +1,6 @@
 #include "engine/exec/user_functions.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "engine/exec/batch.h"
