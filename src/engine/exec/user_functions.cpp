@@ -48,6 +48,10 @@ class SilentSink final : public BatchSink {
 };
 
 Value callFunction(ExecContext& caller, const ParsedFunction& f, std::vector<Value>& args) {
+    // RETURNS NULL ON NULL INPUT: the body does not run for a NULL argument.
+    if (f.statement->nullOnNullInput &&
+        std::any_of(args.begin(), args.end(), [](const Value& v) { return v.isNull(); }))
+        return Value::null(f.returns);
     if (caller.depth >= 32) raise(caller, 217);
     SilentSink silent;
     Output quiet(silent);

@@ -394,6 +394,7 @@ struct FunctionStmt {
     bool alter = false;
     std::vector<ProcedureParameter> parameters;
     TypeSpec returns;
+    bool nullOnNullInput = false;  // WITH RETURNS NULL ON NULL INPUT
     std::vector<StatementPtr> body;
     std::string text;
 };

@@ -894,6 +894,7 @@ StatementPtr Parser::parseFunction(size_t begin, int line, bool alter) {
                 expectWord("ON");
                 expectWord("NULL");
                 expectWord("INPUT");
+                function.nullOnNullInput = true;
             } else if (acceptWord("CALLED")) {
                 expectWord("ON");
                 expectWord("NULL");
