@@ -130,6 +130,29 @@ TEST(ChangeCodecTest, RoundTripsEveryKindOfChange) {
     }
 }
 
+TEST(ChangeCodecTest, ModulesOfEachKindAreReadOnlyFromTheEncodingThatKnowsTheirKind) {
+    auto encoded = [](ModuleSchema::Kind kind) {
+        Change put;
+        put.kind = Change::Kind::PutModule;
+        put.module.kind = kind;
+        put.module.id = 77;
+        put.module.name = "f";
+        put.module.text = "CREATE FUNCTION f() RETURNS int AS BEGIN RETURN 1 END";
+        put.module.created = Value::integer(0);
+        std::string bytes;
+        store::encodeChanges({put}, bytes);
+        return bytes;
+    };
+    // Files of the encoding before functions keep loading their triggers.
+    ChangeList decoded;
+    EXPECT_TRUE(store::decodeChanges(encoded(ModuleSchema::Kind::Trigger), decoded, 4));
+    // A function module is a damaged record there, a function in the current one.
+    EXPECT_FALSE(store::decodeChanges(encoded(ModuleSchema::Kind::Function), decoded, 4));
+    ASSERT_TRUE(store::decodeChanges(encoded(ModuleSchema::Kind::Function), decoded));
+    EXPECT_EQ(decoded[0].module.kind, ModuleSchema::Kind::Function);
+    EXPECT_EQ(decoded[0].module.text, "CREATE FUNCTION f() RETURNS int AS BEGIN RETURN 1 END");
+}
+
 TEST(Crc32Test, MatchesTheStandardChecksumForEveryLengthAndSplit) {
     EXPECT_EQ(store::crc32("123456789"), 0xCBF43926u);
     EXPECT_EQ(store::crc32(""), 0u);

@@ -66,8 +66,21 @@ std::string_view objectXType(ObjectKind kind) {
             return "C";
         case ObjectKind::ForeignKey:
             return "F";
+        case ObjectKind::Function:
+            return "FN";
     }
     return "U";
+}
+
+ObjectKind moduleObjectKind(const ModuleSchema& module) {
+    switch (module.kind) {
+        case ModuleSchema::Kind::Trigger:
+            return ObjectKind::Trigger;
+        case ModuleSchema::Kind::Function:
+            return ObjectKind::Function;
+        default:
+            return ObjectKind::Procedure;
+    }
 }
 
 Database::Database(std::string name, int32_t databaseId)
@@ -200,9 +213,7 @@ std::optional<ObjectRef> Database::objectById(int32_t id) const {
     if (tables_.count(id)) return ObjectRef{ObjectKind::Table, id, 0};
     if (views_.count(id)) return ObjectRef{ObjectKind::View, id, 0};
     if (auto m = modules_.find(id); m != modules_.end() && m->second.kind != ModuleSchema::Kind::AliasType)
-        return ObjectRef{m->second.kind == ModuleSchema::Kind::Trigger ? ObjectKind::Trigger
-                                                                       : ObjectKind::Procedure,
-                         id, m->second.parentId};
+        return ObjectRef{moduleObjectKind(m->second), id, m->second.parentId};
     return findConstraint(id, nullptr);
 }
 
@@ -215,6 +226,12 @@ const ModuleSchema* Database::findProcedure(std::string_view schema, std::string
     auto ref = findObject(schema, name);
     if (!ref || (ref->kind != ObjectKind::Procedure && ref->kind != ObjectKind::Trigger))
         return nullptr;
+    return moduleById(ref->id);
+}
+
+const ModuleSchema* Database::findFunction(std::string_view schema, std::string_view name) const {
+    auto ref = findObject(schema, name);
+    if (!ref || ref->kind != ObjectKind::Function) return nullptr;
     return moduleById(ref->id);
 }
 
@@ -514,9 +531,7 @@ void Database::apply(const Change& change) {
             modules_[m.id] = m;
             if (m.kind != ModuleSchema::Kind::AliasType) {
                 names_[nameKey(m.schema, m.name)] =
-                    ObjectRef{m.kind == ModuleSchema::Kind::Trigger ? ObjectKind::Trigger
-                                                                    : ObjectKind::Procedure,
-                              m.id, m.parentId};
+                    ObjectRef{moduleObjectKind(m), m.id, m.parentId};
             }
             break;
         }

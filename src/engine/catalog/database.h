@@ -75,10 +75,13 @@ enum class ObjectKind : uint8_t {
     Check,
     Procedure,
     Trigger,
-    ForeignKey
+    ForeignKey,
+    Function
 };
-// "U", "V", "D", "PK", "UQ", "C", "P", "TR", "F"
+// "U", "V", "D", "PK", "UQ", "C", "P", "TR", "F", "FN"
 std::string_view objectXType(ObjectKind kind);
+// The object kind of a module that is an object (not an alias type).
+ObjectKind moduleObjectKind(const ModuleSchema& module);
 
 struct ObjectRef {
     ObjectKind kind = ObjectKind::Table;
@@ -140,6 +143,7 @@ class Database {
     const ModuleSchema* moduleById(int32_t id) const;
     // A procedure (or trigger) by schema and name; an alias type by name.
     const ModuleSchema* findProcedure(std::string_view schema, std::string_view name) const;
+    const ModuleSchema* findFunction(std::string_view schema, std::string_view name) const;
     const ModuleSchema* findAliasType(std::string_view name) const;
     int32_t nextAliasTypeId() const;
     const std::vector<Permission>& permissions() const { return permissions_; }

@@ -117,13 +117,13 @@ struct ViewSchema {
     Value created;
 };
 
-// A definition kept as text: a procedure or trigger (its CREATE statement as written,
-// shown by sp_helptext and sys.sql_modules), or an alias type (sp_addtype, CREATE TYPE ...
-// FROM: the base type as written, "varchar(11)", and its nullability). Procedures and
-// triggers are objects (ids from the object ids); alias types are not (user type ids
-// from 257 on).
+// A definition kept as text: a procedure, trigger or scalar function (its CREATE statement
+// as written, shown by sp_helptext and sys.sql_modules), or an alias type (sp_addtype,
+// CREATE TYPE ... FROM: the base type as written, "varchar(11)", and its nullability).
+// Procedures, triggers and functions are objects (ids from the object ids); alias types
+// are not (user type ids from 257 on). The kind numbers are stored.
 struct ModuleSchema {
-    enum class Kind : uint8_t { AliasType = 1, Procedure = 2, Trigger = 3 };
+    enum class Kind : uint8_t { AliasType = 1, Procedure = 2, Trigger = 3, Function = 4 };
     Kind kind = Kind::Procedure;
     int32_t id = 0;
     std::string schema = "dbo";

@@ -10,6 +10,7 @@
 #include "engine/exec/ddl_support.h"
 #include "engine/exec/locks.h"
 #include "engine/exec/statements.h"
+#include "engine/exec/syntax_walk.h"
 #include "engine/exec/triggers.h"
 #include "engine/sql/parser.h"
 #include "engine/types/arithmetic.h"
@@ -55,6 +56,7 @@ bool isCompileError(int number) {
         case 8161:
         case 116:
         case 4145:
+        case 4121:
             return true;
         default:
             return false;
@@ -65,110 +67,6 @@ bool isCompileError(int number) {
 struct BatchEnd {};
 
 enum class Flow { Next, Break, Continue, Return };
-
-// --- syntax tree walks ---------------------------------------------------------------
-
-using ExprVisitor = std::function<void(const sql::Expr&)>;
-
-void walkQuery(const sql::QueryExpr& q, const ExprVisitor& visit);
-
-void walkExpr(const sql::Expr& e, const ExprVisitor& visit) {
-    visit(e);
-    for (const auto& a : e.args) {
-        if (a) walkExpr(*a, visit);
-    }
-    if (e.query) walkQuery(*e.query, visit);
-}
-
-void walkTableRef(const sql::TableRef& ref, const ExprVisitor& visit) {
-    if (ref.query) walkQuery(*ref.query, visit);
-    for (const auto& a : ref.args)
-        walkExpr(*a, visit);
-    if (ref.left) walkTableRef(*ref.left, visit);
-    if (ref.right) walkTableRef(*ref.right, visit);
-    if (ref.on) walkExpr(*ref.on, visit);
-}
-
-void walkQuery(const sql::QueryExpr& q, const ExprVisitor& visit) {
-    for (const auto& core : q.cores) {
-        if (core.top) walkExpr(*core.top->count, visit);
-        for (const auto& item : core.items) {
-            if (item.expr) walkExpr(*item.expr, visit);
-        }
-        for (const auto& ref : core.from)
-            walkTableRef(*ref, visit);
-        if (core.where) walkExpr(*core.where, visit);
-        for (const auto& g : core.groupBy)
-            walkExpr(*g, visit);
-        if (core.having) walkExpr(*core.having, visit);
-    }
-    for (const auto& o : q.orderBy)
-        walkExpr(*o.expr, visit);
-}
-
-// The expressions of one statement (not of the statements nested in it), and the
-// variables it assigns.
-void walkStatement(const sql::Statement& s, const ExprVisitor& visit,
-                   const std::function<void(const std::string&)>& assigned) {
-    if (auto* x = s.as<sql::SelectStmt>()) {
-        walkQuery(*x->query, visit);
-        for (const auto& core : x->query->cores) {
-            for (const auto& item : core.items) {
-                if (item.kind == sql::SelectItem::Kind::Assign) assigned(item.variable);
-            }
-        }
-    } else if (auto* x = s.as<sql::InsertStmt>()) {
-        for (const auto& row : x->values) {
-            for (const auto& e : row) {
-                if (e) walkExpr(*e, visit);
-            }
-        }
-        if (x->select) walkQuery(*x->select, visit);
-    } else if (auto* x = s.as<sql::UpdateStmt>()) {
-        if (x->top) walkExpr(*x->top->count, visit);
-        for (const auto& a : x->assignments) {
-            if (!a.variable.empty()) assigned(a.variable);
-            if (a.expr) walkExpr(*a.expr, visit);
-        }
-        for (const auto& ref : x->from)
-            walkTableRef(*ref, visit);
-        if (x->where) walkExpr(*x->where, visit);
-    } else if (auto* x = s.as<sql::DeleteStmt>()) {
-        if (x->top) walkExpr(*x->top->count, visit);
-        for (const auto& ref : x->from)
-            walkTableRef(*ref, visit);
-        if (x->where) walkExpr(*x->where, visit);
-    } else if (auto* x = s.as<sql::SetVariableStmt>()) {
-        assigned(x->variable);
-        walkExpr(*x->expr, visit);
-    } else if (auto* x = s.as<sql::PrintStmt>()) {
-        walkExpr(*x->expr, visit);
-    } else if (auto* x = s.as<sql::IfStmt>()) {
-        walkExpr(*x->condition, visit);
-    } else if (auto* x = s.as<sql::WhileStmt>()) {
-        walkExpr(*x->condition, visit);
-    } else if (auto* x = s.as<sql::ExecStmt>()) {
-        for (const auto& a : x->arguments) {
-            if (a.value) walkExpr(*a.value, visit);
-        }
-        for (const auto& e : x->dynamicSql)
-            walkExpr(*e, visit);
-        if (!x->procedureVariable.empty()) assigned(x->procedureVariable);
-        if (!x->returnVariable.empty()) assigned(x->returnVariable);
-    } else if (auto* x = s.as<sql::ReturnStmt>()) {
-        if (x->value) walkExpr(*x->value, visit);
-    } else if (auto* x = s.as<sql::SetOptionStmt>()) {
-        if (!x->value.empty() && x->value[0] == '@') assigned(x->value);
-    } else if (auto* x = s.as<sql::WaitForStmt>()) {
-        walkExpr(*x->value, visit);
-    } else if (auto* x = s.as<sql::RaiseErrorStmt>()) {
-        for (const auto& a : x->args)
-            walkExpr(*a, visit);
-    } else if (auto* x = s.as<sql::ThrowStmt>()) {
-        for (const auto& a : x->args)
-            walkExpr(*a, visit);
-    }
-}
 
 // --- transactions and locks ----------------------------------------------------------
 
@@ -242,7 +140,7 @@ StatementAccess accessOf(const sql::Statement& s) {
                    s.as<sql::DropObjectsStmt>() || s.as<sql::CreateViewStmt>() ||
                    s.as<sql::GrantStmt>() || s.as<sql::SchemaStmt>() || s.as<sql::TruncateStmt>() ||
                    s.as<sql::TypeStmt>() || s.as<sql::ProcedureStmt>() ||
-                   s.as<sql::TriggerStmt>();
+                   s.as<sql::TriggerStmt>() || s.as<sql::FunctionStmt>();
     }
     return a;
 }
@@ -264,6 +162,7 @@ class Runner {
             for (const auto& s : statements)
                 declareVariables(*s);
         } catch (const SqlException& e) {
+            if (ctx_.function) throw withPlace(e);
             sendAll(e);
             return false;
         }
@@ -271,6 +170,7 @@ class Runner {
             for (const auto& s : statements)
                 prebindTree(*s);
         } catch (const SqlException& e) {
+            if (ctx_.function) throw withPlace(e);
             sendAll(e);
             return false;
         }
@@ -319,6 +219,16 @@ class Runner {
         }
         if (auto* x = s.as<sql::BreakStmt>()) return x->isContinue ? Flow::Continue : Flow::Break;
         if (auto* x = s.as<sql::ReturnStmt>()) {
+            if (ctx_.function) {
+                statement({}, [&] {
+                    FunctionResult& result = *ctx_.function;
+                    result.value = x->value
+                                       ? convert(scalar(*x->value), result.type,
+                                                 ConversionKind::Implicit, 0, ctx_.dateFormat())
+                                       : Value::null(result.type);
+                });
+                return Flow::Return;
+            }
             if (x->value) {
                 statement({}, [&] {
                     Value v = scalar(*x->value);
@@ -550,7 +460,19 @@ class Runner {
         }
     }
 
+    // The messages of an error with the line and module where it happened.
+    SqlException withPlace(const SqlException& e) const {
+        std::vector<SqlMessage> messages = e.messages();
+        for (SqlMessage& m : messages) {
+            if (m.line == 0) m.line = ctx_.line;
+            if (m.procedure.empty()) m.procedure = ctx_.procedure;
+        }
+        return SqlException(std::move(messages));
+    }
+
     void report(const SqlException& e) {
+        // In a function, an error ends the statement that called it.
+        if (ctx_.function) throw withPlace(e);
         const SqlMessage& primary = e.primary();
         if (ctx_.session.tryDepth > 0 && primary.severity > 10 && primary.severity < 20) {
             SqlMessage m = primary;
@@ -619,7 +541,12 @@ class Runner {
         if (auto* x = s.as<sql::TriggerStmt>()) return executeTriggerDefinition(ctx_, *x);
         if (auto* x = s.as<sql::LoginStmt>()) return executeLogin(ctx_, *x);
         if (auto* x = s.as<sql::TruncateStmt>()) return executeTruncate(ctx_, *x);
-        if (auto* x = s.as<sql::ExecStmt>()) return executeExec(ctx_, *x);
+        if (auto* x = s.as<sql::FunctionStmt>()) return executeFunctionDefinition(ctx_, *x);
+        if (auto* x = s.as<sql::ExecStmt>()) {
+            // Dynamic SQL is refused when the function is created; procedures only here.
+            if (ctx_.function) raise(ctx_, 557);
+            return executeExec(ctx_, *x);
+        }
         if (auto* x = s.as<sql::DeclareStmt>()) {
             for (const auto& v : x->variables) {
                 if (v.init) assign(v.name, scalar(*v.init));
@@ -952,6 +879,12 @@ int runProcedureBody(ExecContext& ctx, const std::vector<sql::StatementPtr>& bod
     } catch (const BatchEnd&) {
     }
     return ctx.returnStatus.value_or(0);
+}
+
+void runFunctionBody(ExecContext& ctx, const std::vector<sql::StatementPtr>& body) {
+    Runner runner(ctx);
+    runner.compile(body);
+    runner.runList(body);
 }
 
 void runNestedBatch(ExecContext& parent, std::string_view text) {

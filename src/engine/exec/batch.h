@@ -21,5 +21,8 @@ void runParsedBatch(ExecContext& ctx, const sql::ParseResult& parsed);
 // Compiles and runs a procedure's body in ctx (its parameters declared there already);
 // returns the status RETURN gave (0 without one).
 int runProcedureBody(ExecContext& ctx, const std::vector<sql::StatementPtr>& body);
+// Compiles and runs a scalar function's body in ctx (ctx.function set, its parameters
+// declared); its errors are raised to the caller.
+void runFunctionBody(ExecContext& ctx, const std::vector<sql::StatementPtr>& body);
 
 }  // namespace engine::exec

@@ -1003,6 +1003,8 @@ BoundExprPtr Binder::bindFunction(const sql::Expr& e, Scope& scope) {
                                           std::move(thens), std::move(otherwise));
     }
 
+    // Only user functions are called by a name with a schema.
+    if (!e.qualifier.empty()) return bindUserFunction(e, scope);
     const ScalarFunction* fn = findScalarFunction(name);
     if (!fn) {
         SqlMessage m = sqlMessage(195, {e.value.empty() ? name : e.value});

@@ -89,6 +89,9 @@ class Binder {
     // In a trigger's body: the tables inserted and deleted (triggers.cpp), and UPDATE(c).
     std::unique_ptr<Source> triggerSource(const sql::TableRef& ref);
     BoundPredicatePtr bindUpdatedColumn(const sql::Expr& e);
+    // A call of a scalar user function, schema.f(...) (user_functions.cpp); 4121 when there
+    // is no such function.
+    BoundExprPtr bindUserFunction(const sql::Expr& e, Scope& scope);
     std::unique_ptr<Source> viewSource(const ViewSchema& view, const std::string& alias, int line,
                                        BoundCore& core);
 

@@ -138,9 +138,9 @@ std::shared_ptr<std::vector<ObjectEntry>> objectEntries(const Database& db) {
     }
     for (const auto& [id, m] : db.modules()) {
         if (m.kind == ModuleSchema::Kind::AliasType) continue;
-        const bool trigger = m.kind == ModuleSchema::Kind::Trigger;
-        entries->push_back({&m.name, m.id, trigger ? "TR" : "P", 0, m.parentId, &m.created,
-                            db.schemaId(m.schema).value_or(1)});
+        // The xtype codes are string literals: their data() ends in a NUL.
+        entries->push_back({&m.name, m.id, objectXType(moduleObjectKind(m)).data(), 0, m.parentId,
+                            &m.created, db.schemaId(m.schema).value_or(1)});
     }
     return entries;
 }
@@ -165,7 +165,7 @@ const char* typeDescription(std::string_view xtype) {
         {"D", "DEFAULT_CONSTRAINT"},   {"PK", "PRIMARY_KEY_CONSTRAINT"},
         {"UQ", "UNIQUE_CONSTRAINT"},   {"C", "CHECK_CONSTRAINT"},
         {"F", "FOREIGN_KEY_CONSTRAINT"}, {"P", "SQL_STORED_PROCEDURE"},
-        {"TR", "SQL_TRIGGER"}};
+        {"TR", "SQL_TRIGGER"},           {"FN", "SQL_SCALAR_FUNCTION"}};
     for (const auto& [type, description] : kDescriptions) {
         if (xtype == type) return description;
     }

@@ -1,6 +1,7 @@
 // The catalogue views of definitions kept as text (sys.triggers, sys.sql_modules), and the
 // definitions themselves.
 #include "engine/exec/catalog_view_support.h"
+#include "engine/exec/triggers.h"
 
 namespace engine::exec {
 
@@ -27,10 +28,11 @@ Rowset buildSysTriggers(const Database& db, bool withRows) {
     for (const auto& [id, m] : db.modules()) {
         if (m.kind != ModuleSchema::Kind::Trigger) continue;
         const Value created = createdOf(m.created);
+        const auto traits = triggerTraits(m);
         b.rows.rows.push_back({name(m.name), i32(m.id), i8(1), nvarchar("OBJECT_OR_COLUMN", 60),
                                i32(m.parentId), charN("TR", 2), nvarchar("SQL_TRIGGER", 60),
                                created, created, Value::bit(false), Value::bit(false),
-                               Value::bit(false), Value::bit(false)});
+                               Value::bit(false), Value::bit(traits && traits->insteadOf)});
     }
     return std::move(b.rows);
 }

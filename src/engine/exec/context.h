@@ -211,6 +211,12 @@ struct StatementAccess {
 
 struct TriggerRows;  // triggers.h
 
+// Where a scalar function's RETURN leaves its value, converted to the type it returns.
+struct FunctionResult {
+    DataType type;
+    std::optional<Value> value;
+};
+
 // The run of one (possibly nested) batch.
 struct ExecContext {
     SessionRuntime& session;
@@ -223,6 +229,9 @@ struct ExecContext {
     StatementAccess access;  // of the statement running
     std::optional<int> returnStatus;  // RETURN n of the procedure running
     const TriggerRows* trigger = nullptr;  // the rows of the trigger whose body this runs
+    // Set while a scalar function's body runs: its errors end the statement that called it
+    // rather than being reported where they happen.
+    FunctionResult* function = nullptr;
 
     ExecContext(SessionRuntime& s, Output& o) : session(s), out(o) {}
     // The current database, locked for the statement running (see exec/locks.h).

@@ -30,6 +30,27 @@ Table* findNamedTable(Database& db, const sql::ObjectName& name) {
     return db.findTable(name.schema, name.object);
 }
 
+std::string lowerText(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// The CHECK or DEFAULT constraint whose definition calls a function, if any: the stored
+// definitions write a call as "[schema].[name](".
+const std::string* constraintCalling(const Database& db, const ModuleSchema& function) {
+    const std::string call = lowerText("[" + function.schema + "].[" + function.name + "](");
+    for (const auto& [id, table] : db.tables()) {
+        for (const auto& c : table->schema.checks) {
+            if (lowerText(c.definition).find(call) != std::string::npos) return &c.name;
+        }
+        for (const auto& d : table->schema.defaults) {
+            if (lowerText(d.definition).find(call) != std::string::npos) return &d.name;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 void executeCreateIndex(ExecContext& ctx, const sql::CreateIndexStmt& create) {
@@ -120,7 +141,10 @@ void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
              (drop.kind == sql::DropObjectsStmt::Kind::View && ref->kind == ObjectKind::View) ||
              (drop.kind == sql::DropObjectsStmt::Kind::Procedure &&
               ref->kind == ObjectKind::Procedure) ||
-             (drop.kind == sql::DropObjectsStmt::Kind::Trigger && ref->kind == ObjectKind::Trigger));
+             (drop.kind == sql::DropObjectsStmt::Kind::Trigger &&
+              ref->kind == ObjectKind::Trigger) ||
+             (drop.kind == sql::DropObjectsStmt::Kind::Function &&
+              ref->kind == ObjectKind::Function));
         if (!matches) {
             if (drop.ifExists) continue;
             if (ref && drop.kind == sql::DropObjectsStmt::Kind::Table &&
@@ -131,13 +155,17 @@ void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
                 raise(ctx, 3705, {"VIEW", name.written, name.written, "table", "DROP TABLE"});
             raise(ctx, 3701, {"drop", kind, name.written});
         }
+        if (ref->kind == ObjectKind::Function) {
+            if (const std::string* user = constraintCalling(db, *db.moduleById(ref->id)))
+                raise(ctx, 3729, {"DROP FUNCTION", name.written, *user});
+        }
         if (ref->kind == ObjectKind::Table) {
             // A table that another table's FOREIGN KEY references stays (its own may).
             for (const auto& [t, fk] : referencingKeys(db, ref->id)) {
                 if (t->schema.id != ref->id) raise(ctx, 3726, {name.written});
             }
         }
-        if (ref->kind == ObjectKind::Table) {
+        if (ref->kind == ObjectKind::Table || ref->kind == ObjectKind::View) {
             // Its triggers go with it.
             for (const auto& [id, module] : db.modules()) {
                 if (module.kind != ModuleSchema::Kind::Trigger || module.parentId != ref->id)
@@ -150,7 +178,8 @@ void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
         }
         Change c;
         c.kind = ref->kind == ObjectKind::Table ? Change::Kind::DropTable
-                 : ref->kind == ObjectKind::Procedure || ref->kind == ObjectKind::Trigger
+                 : ref->kind == ObjectKind::Procedure || ref->kind == ObjectKind::Trigger ||
+                         ref->kind == ObjectKind::Function
                      ? Change::Kind::DropModule
                      : Change::Kind::DropView;
         c.objectId = ref->id;

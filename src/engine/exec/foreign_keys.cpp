@@ -7,6 +7,7 @@
 
 #include "engine/exec/ddl_support.h"
 #include "engine/exec/table_writes.h"
+#include "engine/exec/triggers.h"
 #include "engine/types/collation.h"
 #include "engine/types/compare.h"
 #include "engine/types/sql_message.h"
@@ -219,6 +220,12 @@ int32_t addForeignKey(ExecContext& ctx, StatementChanges& changes, TableSchema& 
                 constraintError(ctx, sqlMessage(1761, {fk.name}));
         }
     }
+    // A cascade would change the rows behind the back of an INSTEAD OF trigger.
+    if ((fk.onDelete != ReferentialAction::NoAction &&
+         hasInsteadOfTrigger(db, table.id, TriggerEvent::Delete)) ||
+        (fk.onUpdate != ReferentialAction::NoAction &&
+         hasInsteadOfTrigger(db, table.id, TriggerEvent::Update)))
+        constraintError(ctx, sqlMessage(1787, {fk.name, table.name}));
     fk.referencedTableId = self ? table.id : parent->id;
     checkCascadePaths(ctx, db, table, fk);
     fk.notTrusted = !trusted;
@@ -307,6 +314,7 @@ ReferentialWrites::ReferentialWrites(ExecContext& ctx, Database& db, Table& tabl
 ReferentialWrites::Pending& ReferentialWrites::pendingOf(Table& table) {
     Pending& p = pending_[table.schema.id];
     if (!p.table) {
+        if (&table != &table_) reachedOrder_.push_back(table.schema.id);
         p.table = &table;
         p.changedColumns.assign(table.schema.columns.size(), false);
     }
@@ -539,6 +547,31 @@ void ReferentialWrites::finish(StatementChanges& changes) {
     }
     for (const auto& [id, p] : pending_)
         checkReferences(p);
+    // The rows as they were and will be, for the triggers of the tables the actions reach.
+    for (int32_t id : reachedOrder_) {
+        const Pending& p = pending_.at(id);
+        if (!hasTriggers(db_, id)) continue;
+        CascadedRows rows;
+        rows.table = p.table;
+        auto stored = [&](size_t slot) {
+            std::vector<Value> row;
+            for (const auto& store : p.table->data.columns)
+                row.push_back(store.get(slot));
+            return row;
+        };
+        for (size_t slot = 0; slot < p.deleted.size(); ++slot) {
+            if (p.deleted[slot]) rows.deleted.push_back(stored(slot));
+        }
+        for (const auto& [slot, row] : p.updated) {
+            if (p.isDeleted(slot)) continue;
+            rows.before.push_back(stored(slot));
+            rows.after.push_back(row);
+        }
+        for (size_t c = 0; c < p.changedColumns.size(); ++c) {
+            if (p.changedColumns[c]) rows.updatedColumns.push_back(static_cast<int>(c));
+        }
+        cascaded_.push_back(std::move(rows));
+    }
     // The rows the referential actions change (the statement's own rows are its own).
     for (const auto& [id, p] : pending_) {
         if (p.table == &table_) continue;

@@ -66,6 +66,16 @@ class ReferentialWrites {
 
     void finish(StatementChanges& changes);
 
+    // What the referential actions did to the rows of a table with triggers, worked out by
+    // finish() before the changes are applied; tables in the order the actions reached them.
+    struct CascadedRows {
+        const Table* table = nullptr;
+        std::vector<std::vector<Value>> deleted;       // full rows removed
+        std::vector<std::vector<Value>> before, after;  // full rows updated
+        std::vector<int> updatedColumns;
+    };
+    const std::vector<CascadedRows>& cascaded() const { return cascaded_; }
+
   private:
     struct Pending {
         Table* table = nullptr;
@@ -92,6 +102,8 @@ class ReferentialWrites {
     DefaultEvaluator defaults_;
     bool needed_ = false;
     std::map<int32_t, Pending> pending_;  // by table id
+    std::vector<int32_t> reachedOrder_;   // tables other than the statement's, as reached
+    std::vector<CascadedRows> cascaded_;
     // The keys of a referenced table's rows the statement writes, per constraint id.
     struct WrittenKeys {
         bool built = false;

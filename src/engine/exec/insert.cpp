@@ -1,13 +1,15 @@
-// INSERT [INTO] t [(columns)] VALUES (...)[, (...)] | SELECT ... | DEFAULT VALUES.
+// INSERT [INTO] t [(columns)] VALUES (...)[, (...)] | SELECT ... | DEFAULT VALUES, into a
+// table or into a view with an INSTEAD OF INSERT trigger.
 #include <algorithm>
 
 #include "engine/exec/binder.h"
 #include "engine/exec/check_constraints.h"
 #include "engine/exec/foreign_keys.h"
-#include "engine/exec/triggers.h"
 #include "engine/exec/locks.h"
 #include "engine/exec/statements.h"
 #include "engine/exec/table_writes.h"
+#include "engine/exec/triggers.h"
+#include "engine/types/collation.h"
 #include "engine/types/sql_message.h"
 
 namespace engine::exec {
@@ -37,31 +39,24 @@ std::vector<int> targetColumns(ExecContext& ctx, const Table& table,
     return positions;
 }
 
-}  // namespace
-
-void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
-    Binder binder(ctx);
-    Table* table = binder.resolveTable(insert.table, ctx.line);
-    const TableSchema& schema = table->schema;
-    std::vector<int> positions = targetColumns(ctx, *table, insert);
-    bool identityInsert = ctx.session.settings.identityInsertTable == schema.id;
-    for (int p : positions) {
-        if (schema.columns[p].identity && !identityInsert) raise(ctx, 544, {schema.name});
-    }
-
-    // The supplied rows, each as many values as positions (nullptr-like DEFAULT marks).
-    std::vector<std::vector<Value>> supplied;
+// The rows an INSERT supplies, each as many values as the columns it fills (DEFAULT marked).
+struct Supplied {
+    std::vector<std::vector<Value>> rows;
     std::vector<std::vector<bool>> isDefault;
+};
+
+Supplied suppliedRows(ExecContext& ctx, Binder& binder, const sql::InsertStmt& insert,
+                      size_t width) {
+    Supplied out;
     if (insert.defaultValues) {
-        supplied.emplace_back();
-        isDefault.emplace_back();
-        positions.clear();
+        out.rows.emplace_back();
+        out.isDefault.emplace_back();
     } else if (!insert.values.empty()) {
         Scope scope;
         for (const auto& row : insert.values) {
-            if (row.size() != positions.size()) {
+            if (row.size() != width) {
                 if (insert.columns.empty()) raise(ctx, 213);
-                raise(ctx, row.size() < positions.size() ? 109 : 110);
+                raise(ctx, row.size() < width ? 109 : 110);
             }
         }
         for (const auto& row : insert.values) {
@@ -79,25 +74,103 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
                 values.push_back(bound->eval(frame));
                 defaults.push_back(false);
             }
-            supplied.push_back(std::move(values));
-            isDefault.push_back(std::move(defaults));
+            out.rows.push_back(std::move(values));
+            out.isDefault.push_back(std::move(defaults));
         }
     } else if (insert.select) {
         auto query = binder.bindQuery(*insert.select, nullptr, true);
-        if (query->columns.size() != positions.size()) {
+        if (query->columns.size() != width) {
             if (insert.columns.empty()) raise(ctx, 213);
-            raise(ctx, query->columns.size() < positions.size() ? 120 : 121);
+            raise(ctx, query->columns.size() < width ? 120 : 121);
         }
         Rowset rows = executeQuery(*query, ctx, nullptr);
-        supplied = std::move(rows.rows);
+        out.rows = std::move(rows.rows);
         // SET ROWCOUNT n: the first n rows of the query go in.
         const int64_t limit = ctx.session.settings.rowCountLimit;
-        if (limit > 0 && static_cast<int64_t>(supplied.size()) > limit)
-            supplied.resize(static_cast<size_t>(limit));
-        isDefault.assign(supplied.size(), std::vector<bool>(positions.size(), false));
+        if (limit > 0 && static_cast<int64_t>(out.rows.size()) > limit)
+            out.rows.resize(static_cast<size_t>(limit));
+        out.isDefault.assign(out.rows.size(), std::vector<bool>(width, false));
     } else {
         raise(ctx, 156, {"EXEC"});
     }
+    return out;
+}
+
+// INSERT into a view with an INSTEAD OF INSERT trigger: the trigger gets the rows with the
+// view's columns, NULL in those the statement does not name. False for any other target.
+bool insertThroughViewTrigger(ExecContext& ctx, const sql::InsertStmt& insert) {
+    if (!insert.table.database.empty() &&
+        !identifierEqual(insert.table.database, ctx.currentEntry().name))
+        return false;
+    const ViewSchema* view = ctx.catalog().findView(insert.table.schema, insert.table.object);
+    if (!view || !hasInsteadOfTrigger(ctx.catalog(), view->id, TriggerEvent::Insert)) return false;
+    Binder binder(ctx);
+    BoundCore core;
+    Scope scope;
+    scope.sources = &core.sources;
+    std::vector<sql::TableRefPtr> only;
+    only.push_back(std::make_unique<sql::TableRef>());
+    only.back()->name = insert.table;
+    binder.bindFrom(only, core, scope);
+    const std::vector<SourceColumn> columns = core.sources[0]->columns;
+    std::vector<int> positions;
+    for (const auto& name : insert.columns) {
+        int p = -1;
+        for (size_t c = 0; c < columns.size(); ++c) {
+            if (identifierEqual(columns[c].name, name)) p = static_cast<int>(c);
+        }
+        if (p < 0) raise(ctx, 207, {name});
+        if (std::find(positions.begin(), positions.end(), p) != positions.end())
+            raise(ctx, 264, {name});
+        positions.push_back(p);
+    }
+    if (insert.columns.empty() && !insert.defaultValues) {
+        for (size_t c = 0; c < columns.size(); ++c)
+            positions.push_back(static_cast<int>(c));
+    }
+    Supplied supplied = suppliedRows(ctx, binder, insert, positions.size());
+    std::vector<std::vector<Value>> rows;
+    for (const auto& values : supplied.rows) {
+        std::vector<Value> row;
+        for (const auto& c : columns)
+            row.push_back(Value::null(c.type));
+        for (size_t k = 0; k < values.size(); ++k) {
+            const auto p = static_cast<size_t>(positions[k]);
+            if (!values[k].isNull())
+                row[p] = convert(values[k], columns[p].type, ConversionKind::Implicit, 0,
+                                 ctx.dateFormat());
+        }
+        rows.push_back(std::move(row));
+    }
+    const auto count = static_cast<int64_t>(rows.size());
+    std::vector<int> all(columns.size());
+    for (size_t c = 0; c < all.size(); ++c)
+        all[c] = static_cast<int>(c);
+    TriggerFiring instead(ctx, *view, columns, TriggerEvent::Insert);
+    ctx.session.lastRowCount = count;
+    instead.begin();
+    instead.fire(std::move(rows), {}, std::move(all), count);
+    if (!ctx.session.settings.noCount) ctx.out.rowCount(count, ctx.line);
+    return true;
+}
+
+}  // namespace
+
+void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
+    if (insertThroughViewTrigger(ctx, insert)) return;
+    Binder binder(ctx);
+    Table* table = binder.resolveTable(insert.table, ctx.line);
+    const TableSchema& schema = table->schema;
+    std::vector<int> positions = targetColumns(ctx, *table, insert);
+    bool identityInsert = ctx.session.settings.identityInsertTable == schema.id;
+    for (int p : positions) {
+        if (schema.columns[p].identity && !identityInsert) raise(ctx, 544, {schema.name});
+    }
+
+    Supplied statementRows = suppliedRows(ctx, binder, insert, positions.size());
+    std::vector<std::vector<Value>>& supplied = statementRows.rows;
+    std::vector<std::vector<bool>>& isDefault = statementRows.isDefault;
+    if (insert.defaultValues) positions.clear();
 
     // Full rows in table column order, straight into column stores; whole rows are kept
     // only when unique indexes must be checked.
@@ -106,7 +179,8 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
     CheckEvaluator checks(ctx, schema);
     ReferentialWrites references(ctx, *ctx.entryOf(*table).database, *table, "INSERT");
     TriggerFiring triggers(ctx, *table, TriggerEvent::Insert);
-    bool keepRows = references.needed() || triggers.active() ||
+    TriggerFiring instead(ctx, *table, TriggerEvent::Insert, TriggerTiming::InsteadOf);
+    bool keepRows = references.needed() || triggers.active() || instead.active() ||
                     std::any_of(schema.indexes.begin(), schema.indexes.end(),
                                 [](const IndexSchema& ix) { return ix.unique; });
     std::vector<std::vector<Value>> rows;
@@ -153,6 +227,11 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
                 row[c] = defaults.evaluate(schema, col);
             }
         }
+        if (instead.active()) {
+            // The rows go to the trigger as they would have been written, unchecked.
+            rows.push_back(row);
+            continue;
+        }
         for (size_t c = 0; c < schema.columns.size(); ++c)
             checkNotNull(ctx, schema, schema.columns[c], row[c], "INSERT");
         if (!checks.empty()) checks.check(row, "INSERT");
@@ -165,6 +244,16 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
     }
     size_t count = supplied.size();
     supplied.clear();
+    std::vector<int> all(schema.columns.size());
+    for (size_t c = 0; c < all.size(); ++c)
+        all[c] = static_cast<int>(c);
+    if (instead.active()) {
+        ctx.session.lastRowCount = static_cast<int64_t>(count);
+        instead.begin();
+        instead.fire(std::move(rows), {}, std::move(all), static_cast<int64_t>(count));
+        if (!ctx.session.settings.noCount) ctx.out.rowCount(static_cast<int64_t>(count), ctx.line);
+        return;
+    }
     if (keepRows) checkUniqueIndexes(ctx, *table, rows, std::vector<int64_t>(rows.size(), -1), {});
 
     StatementChanges changes(ctx.entryOf(*table));
@@ -189,9 +278,6 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
     if (lastIdentity) ctx.session.lastIdentity = lastIdentity;
     ctx.session.lastRowCount = static_cast<int64_t>(count);
     if (triggers.active()) {
-        std::vector<int> all(schema.columns.size());
-        for (size_t c = 0; c < all.size(); ++c)
-            all[c] = static_cast<int>(c);
         triggers.fire(std::move(rows), {}, std::move(all), static_cast<int64_t>(count));
     }
     if (!ctx.session.settings.noCount) ctx.out.rowCount(static_cast<int64_t>(count), ctx.line);

@@ -7,6 +7,7 @@
 
 #include "engine/exec/binder.h"
 #include "engine/exec/catalog_view_support.h"
+#include "engine/exec/triggers.h"
 #include "engine/types/collation.h"
 #include "engine/types/conversion.h"
 #include "engine/types/sql_message.h"
@@ -337,6 +338,16 @@ BoundExprPtr Binder::bindMetadataFunction(const std::string& name, const sql::Ex
                            ref->kind == ObjectKind::ForeignKey);
             if (identifierEqual(p, "IsProcedure")) return yes(ref->kind == ObjectKind::Procedure);
             if (identifierEqual(p, "IsTrigger")) return yes(ref->kind == ObjectKind::Trigger);
+            if (identifierEqual(p, "ExecIsInsteadOfTrigger") ||
+                identifierEqual(p, "ExecIsAfterTrigger")) {
+                if (ref->kind != ObjectKind::Trigger) return none;
+                const ModuleSchema* m = db.moduleById(ref->id);
+                auto traits = m ? triggerTraits(*m) : std::nullopt;
+                const bool insteadOf = traits && traits->insteadOf;
+                return yes(identifierEqual(p, "ExecIsInsteadOfTrigger") ? insteadOf : !insteadOf);
+            }
+            if (identifierEqual(p, "IsScalarFunction"))
+                return yes(ref->kind == ObjectKind::Function);
             if (identifierEqual(p, "IsMSShipped") || identifierEqual(p, "IsSystemTable"))
                 return yes(false);
             if (identifierEqual(p, "OwnerId") || identifierEqual(p, "SchemaId")) {

@@ -30,6 +30,7 @@ void executeDatabaseStatement(ExecContext& ctx, const sql::DatabaseStmt& stmt);
 void executeGrant(ExecContext& ctx, const sql::GrantStmt& grant);
 void executeSchemaStatement(ExecContext& ctx, const sql::SchemaStmt& stmt);
 void executeProcedureDefinition(ExecContext& ctx, const sql::ProcedureStmt& proc);
+void executeFunctionDefinition(ExecContext& ctx, const sql::FunctionStmt& function);
 // CREATE TYPE ... FROM / DROP TYPE, and the same through sp_addtype / sp_droptype.
 void executeTypeStatement(ExecContext& ctx, const sql::TypeStmt& stmt);
 void createAliasType(ExecContext& ctx, const std::string& schema, const std::string& name,

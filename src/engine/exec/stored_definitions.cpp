@@ -55,7 +55,16 @@ class Normalizer {
             case sql::ExprKind::Variable:
                 return e.text;
             case sql::ExprKind::Function: {
-                std::string out = lower(e.text) + "(";
+                // A user function keeps its name as written, each part bracketed.
+                std::string out;
+                if (e.qualifier.empty()) {
+                    out = lower(e.text);
+                } else {
+                    for (const auto& part : e.qualifier)
+                        out += "[" + part + "].";
+                    out += "[" + e.value + "]";
+                }
+                out += "(";
                 if (e.star) out += "*";
                 for (size_t i = 0; i < e.args.size(); ++i)
                     out += (i ? "," : "") + value(*e.args[i]);

@@ -29,67 +29,164 @@ ParsedTrigger parseTrigger(const ModuleSchema& module) {
     return p;
 }
 
-bool firesOn(const sql::TriggerStmt& t, TriggerEvent event) {
+const char* eventName(TriggerEvent event) {
     switch (event) {
         case TriggerEvent::Insert:
-            return t.onInsert;
+            return "INSERT";
         case TriggerEvent::Update:
-            return t.onUpdate;
+            return "UPDATE";
         case TriggerEvent::Delete:
-            return t.onDelete;
+            return "DELETE";
     }
-    return false;
+    return "";
 }
 
-std::shared_ptr<Rowset> rowsOf(const TableSchema& table, std::vector<std::vector<Value>> rows) {
+std::shared_ptr<Rowset> rowsOf(const std::vector<SourceColumn>& columns,
+                               std::vector<std::vector<Value>> rows) {
     auto set = std::make_shared<Rowset>();
-    for (const auto& c : table.columns) {
-        SourceColumn sc;
-        sc.name = c.name;
-        sc.type = c.type;
-        sc.nullable = c.nullable;
-        set->columns.push_back(sc);
-    }
+    set->columns = columns;
     set->rows = std::move(rows);
     return set;
 }
 
+TriggerTraits traitsOf(const sql::TriggerStmt& t) {
+    TriggerTraits traits;
+    traits.insteadOf = t.insteadOf;
+    traits.onInsert = t.onInsert;
+    traits.onUpdate = t.onUpdate;
+    traits.onDelete = t.onDelete;
+    return traits;
+}
+
+// SQL Server's limits on INSTEAD OF triggers: one per event, and none for DELETE or UPDATE
+// where the table's FOREIGN KEY cascades that action (the cascade would bypass it).
+// table: nullptr for a view.
+void checkInsteadOf(ExecContext& ctx, const Database& db, int32_t parentId,
+                    const TableSchema* table, const sql::TriggerStmt& trigger, int32_t replacing) {
+    const TriggerTraits mine = traitsOf(trigger);
+    const char* verb = trigger.alter ? "ALTER" : "CREATE";
+    for (const auto& [id, module] : db.modules()) {
+        if (module.kind != ModuleSchema::Kind::Trigger || module.parentId != parentId ||
+            id == replacing)
+            continue;
+        auto other = triggerTraits(module);
+        if (!other || !other->insteadOf) continue;
+        for (TriggerEvent e : {TriggerEvent::Insert, TriggerEvent::Update, TriggerEvent::Delete}) {
+            if (mine.firesOn(e) && other->firesOn(e))
+                raise(ctx, 2111,
+                      {verb, trigger.name.object, table ? "table" : "view", trigger.table.written,
+                       eventName(e)});
+        }
+    }
+    if (!table) return;
+    for (const auto& fk : table->foreignKeys) {
+        if ((mine.onDelete && fk.onDelete != ReferentialAction::NoAction) ||
+            (mine.onUpdate && fk.onUpdate != ReferentialAction::NoAction))
+            raise(ctx, 2113, {verb, trigger.name.object, trigger.table.written});
+    }
+}
+
 }  // namespace
+
+bool TriggerTraits::firesOn(TriggerEvent event) const {
+    switch (event) {
+        case TriggerEvent::Insert:
+            return onInsert;
+        case TriggerEvent::Update:
+            return onUpdate;
+        case TriggerEvent::Delete:
+            return onDelete;
+    }
+    return false;
+}
+
+std::optional<TriggerTraits> triggerTraits(const ModuleSchema& module) {
+    ParsedTrigger p = parseTrigger(module);
+    if (!p.statement) return std::nullopt;
+    return traitsOf(*p.statement);
+}
+
+bool hasInsteadOfTrigger(const Database& db, int32_t tableId, TriggerEvent event) {
+    for (const auto& [id, module] : db.modules()) {
+        if (module.kind != ModuleSchema::Kind::Trigger || module.parentId != tableId) continue;
+        auto traits = triggerTraits(module);
+        if (traits && traits->insteadOf && traits->firesOn(event)) return true;
+    }
+    return false;
+}
+
+bool hasTriggers(const Database& db, int32_t tableId) {
+    for (const auto& [id, module] : db.modules()) {
+        if (module.kind == ModuleSchema::Kind::Trigger && module.parentId == tableId) return true;
+    }
+    return false;
+}
 
 void executeTriggerDefinition(ExecContext& ctx, const sql::TriggerStmt& trigger) {
     Database& db = ctx.database();
     const Table* table = db.findTable(trigger.table.schema, trigger.table.object);
-    if (!table) raise(ctx, 8197, {trigger.table.written});
+    const ViewSchema* view =
+        table ? nullptr : db.findView(trigger.table.schema, trigger.table.object);
+    // A view takes INSTEAD OF triggers only.
+    if (!table && !(view && trigger.insteadOf)) raise(ctx, 8197, {trigger.table.written});
+    const int32_t parentId = table ? table->schema.id : view->id;
+    const std::string& parentSchema = table ? table->schema.schema : view->schema;
     const std::string& name = trigger.name.object;
-    auto ref = db.findObject(table->schema.schema, name);
+    auto ref = db.findObject(parentSchema, name);
     const ModuleSchema* existing =
         ref && ref->kind == ObjectKind::Trigger ? db.moduleById(ref->id) : nullptr;
     if (trigger.alter && !existing) raise(ctx, 208, {trigger.name.written});
     if (!trigger.alter && ref) raise(ctx, 2714, {name});
+    if (trigger.insteadOf)
+        checkInsteadOf(ctx, db, parentId, table ? &table->schema : nullptr, trigger,
+                       existing ? existing->id : 0);
     StatementChanges changes(ctx.entry());
     Change put;
     put.kind = Change::Kind::PutModule;
     put.module.kind = ModuleSchema::Kind::Trigger;
     put.module.id = existing ? existing->id : changes.newObjectId();
-    put.module.schema = table->schema.schema;
+    put.module.schema = parentSchema;
     put.module.name = existing ? existing->name : name;
     put.module.text = trigger.text;
-    put.module.parentId = table->schema.id;
+    put.module.parentId = parentId;
     put.module.created = existing ? existing->created : now(ctx);
     changes.add(std::move(put));
     changes.commit(ctx);
 }
 
-TriggerFiring::TriggerFiring(ExecContext& ctx, const Table& table, TriggerEvent event)
-    : ctx_(ctx), table_(table.schema) {
-    const Database& db = *ctx.entryOf(table).database;
-    const auto& running = ctx.session.runningTriggers;
+TriggerFiring::TriggerFiring(ExecContext& ctx, const Table& table, TriggerEvent event,
+                             TriggerTiming timing)
+    : ctx_(ctx) {
+    for (const auto& c : table.schema.columns) {
+        SourceColumn sc;
+        sc.name = c.name;
+        sc.type = c.type;
+        sc.nullable = c.nullable;
+        columns_.push_back(std::move(sc));
+    }
+    collect(*ctx.entryOf(table).database, table.schema.id, event, timing);
+}
+
+TriggerFiring::TriggerFiring(ExecContext& ctx, const ViewSchema& view,
+                             std::vector<SourceColumn> columns, TriggerEvent event)
+    : ctx_(ctx), columns_(std::move(columns)) {
+    for (auto& c : columns_) {
+        c.identity = false;
+        c.originTable = c.originColumn = -1;
+    }
+    collect(ctx.database(), view.id, event, TriggerTiming::InsteadOf);
+}
+
+void TriggerFiring::collect(const Database& db, int32_t parentId, TriggerEvent event,
+                            TriggerTiming timing) {
+    const auto& running = ctx_.session.runningTriggers;
     for (const auto& [id, module] : db.modules()) {
-        if (module.kind != ModuleSchema::Kind::Trigger || module.parentId != table.schema.id)
-            continue;
+        if (module.kind != ModuleSchema::Kind::Trigger || module.parentId != parentId) continue;
         if (std::find(running.begin(), running.end(), id) != running.end()) continue;
-        ParsedTrigger p = parseTrigger(module);
-        if (p.statement && firesOn(*p.statement, event)) triggers_.push_back(module);
+        auto traits = triggerTraits(module);
+        if (traits && traits->firesOn(event) &&
+            traits->insteadOf == (timing == TriggerTiming::InsteadOf))
+            triggers_.push_back(module);
     }
     // In the order they were made.
     std::stable_sort(triggers_.begin(), triggers_.end(),
@@ -115,8 +212,8 @@ void TriggerFiring::fire(std::vector<std::vector<Value>> inserted,
                          int64_t rowCount) {
     if (!active()) return;
     TriggerRows rows;
-    rows.inserted = rowsOf(table_, std::move(inserted));
-    rows.deleted = rowsOf(table_, std::move(deleted));
+    rows.inserted = rowsOf(columns_, std::move(inserted));
+    rows.deleted = rowsOf(columns_, std::move(deleted));
     rows.updatedColumns = std::move(updatedColumns);
     SessionRuntime& session = ctx_.session;
     for (const ModuleSchema& module : triggers_) {

@@ -1,5 +1,5 @@
-// DML triggers (CREATE TRIGGER ... ON t FOR | AFTER INSERT, UPDATE, DELETE): their
-// definitions, and their run after the statement that fires them.
+// DML triggers (CREATE TRIGGER ... ON t FOR | AFTER | INSTEAD OF INSERT, UPDATE, DELETE):
+// their definitions, and their run after (or instead of) the statement that fires them.
 //
 // A trigger runs once per statement, also when it changed no rows, after the statement's
 // rows are written, inside the statement's transaction: when none is open, the statement
@@ -8,10 +8,18 @@
 // the transaction ends the batch (3609). Its body sees the rows the statement removed and
 // added as the tables `deleted` and `inserted`, the columns an UPDATE set through UPDATE(c),
 // and the statement's row count in @@ROWCOUNT. A trigger does not fire itself again through
-// its own statements (recursive triggers are off, as by default). Thread-compatible.
+// its own statements (recursive triggers are off, as by default).
+//
+// An INSTEAD OF trigger (one per event and table or view at most; a view takes no other
+// kind) runs in place of its statement: the statement writes nothing and checks no
+// constraint; the trigger sees in `inserted` and `deleted` the rows it would have written
+// and removed (a view's rows, with the view's columns). What the trigger's own statements
+// do to the table is done, and fires the AFTER triggers, not the INSTEAD OF trigger again.
+// Thread-compatible.
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "engine/catalog/database.h"
@@ -22,6 +30,19 @@
 namespace engine::exec {
 
 enum class TriggerEvent { Insert, Update, Delete };
+enum class TriggerTiming { After, InsteadOf };
+
+// What a trigger's stored definition says of when it fires (nullopt if it no longer parses).
+struct TriggerTraits {
+    bool insteadOf = false;
+    bool onInsert = false, onUpdate = false, onDelete = false;
+    bool firesOn(TriggerEvent event) const;
+};
+std::optional<TriggerTraits> triggerTraits(const ModuleSchema& module);
+// Whether a table has an INSTEAD OF trigger for the event.
+bool hasInsteadOfTrigger(const Database& db, int32_t tableId, TriggerEvent event);
+// Whether a table has any trigger.
+bool hasTriggers(const Database& db, int32_t tableId);
 
 // What the body of a running trigger sees of its statement.
 struct TriggerRows {
@@ -29,13 +50,22 @@ struct TriggerRows {
     std::vector<int> updatedColumns;            // positions an UPDATE set; INSERT: all
 };
 
-// CREATE / ALTER TRIGGER (8197 for a table that does not exist, 2714 for a name taken).
+// CREATE / ALTER TRIGGER (8197 for a table or view that does not exist and for an AFTER
+// trigger on a view, 2714 for a name taken,
+// 2111 for a second INSTEAD OF trigger of an event, 2113 for INSTEAD OF DELETE or UPDATE on
+// a table whose FOREIGN KEY cascades that action).
 void executeTriggerDefinition(ExecContext& ctx, const sql::TriggerStmt& trigger);
 
-// The triggers a statement of the event on a table fires, for the length of the statement.
+// The triggers of a timing that a statement of the event on a table fires, for the length
+// of the statement. For INSTEAD OF, active() says the statement must not write.
 class TriggerFiring {
   public:
-    TriggerFiring(ExecContext& ctx, const Table& table, TriggerEvent event);
+    TriggerFiring(ExecContext& ctx, const Table& table, TriggerEvent event,
+                  TriggerTiming timing = TriggerTiming::After);
+    // The INSTEAD OF trigger of a view (of the current database), whose rows have the
+    // view's columns.
+    TriggerFiring(ExecContext& ctx, const ViewSchema& view, std::vector<SourceColumn> columns,
+                  TriggerEvent event);
     ~TriggerFiring();
     TriggerFiring(const TriggerFiring&) = delete;
     TriggerFiring& operator=(const TriggerFiring&) = delete;
@@ -49,8 +79,10 @@ class TriggerFiring {
               std::vector<int> updatedColumns, int64_t rowCount);
 
   private:
+    void collect(const Database& db, int32_t parentId, TriggerEvent event, TriggerTiming timing);
+
     ExecContext& ctx_;
-    const TableSchema& table_;
+    std::vector<SourceColumn> columns_;  // of inserted and deleted
     std::vector<ModuleSchema> triggers_;
     bool ownsTransaction_ = false;
     bool done_ = false;

@@ -1,10 +1,12 @@
 // UPDATE t SET ... [FROM ...] [WHERE ...], DELETE [FROM] t [FROM ...] [WHERE ...] and
 // TRUNCATE TABLE. The target is a table, an alias of the FROM clause, or a derived table
-// or view that resolves to one base table.
+// or view that resolves to one base table, or a view with an INSTEAD OF trigger for the
+// statement (any view: the trigger does the writing).
 #include <algorithm>
 #include <cmath>
 
 #include "engine/exec/binder.h"
+#include "engine/exec/cascade_triggers.h"
 #include "engine/exec/check_constraints.h"
 #include "engine/exec/foreign_keys.h"
 #include "engine/exec/triggers.h"
@@ -193,7 +195,43 @@ struct UpdateSet {
 struct UpdatePlan {
     TargetPlan target;
     std::vector<UpdateSet> sets;
+    // The target is a view with an INSTEAD OF UPDATE trigger: the sets stay in the view's
+    // columns (sourceColumn), there is no base table.
+    const ViewSchema* insteadOfView = nullptr;
 };
+
+// The view a target source reads, when it has an INSTEAD OF trigger for the event.
+const ViewSchema* viewWithInsteadOf(ExecContext& ctx, const Source& target, TriggerEvent event) {
+    // The definitions as they stand: this runs when the statement is compiled too.
+    const Database& db = ctx.catalog();
+    if (!target.viewId || !hasInsteadOfTrigger(db, target.viewId, event)) return nullptr;
+    return db.viewById(target.viewId);
+}
+
+// The rows of a view target the statement reaches, each once, in the order they came.
+std::vector<std::pair<int64_t, size_t>> viewRows(const TargetPlan& plan,
+                                                 const std::vector<int64_t>& tuples,
+                                                 int64_t limit) {
+    const size_t width = plan.core.sources.size();
+    const size_t count = width ? tuples.size() / width : 0;
+    std::vector<bool> seen(plan.core.sources[plan.target]->rowCount(), false);
+    std::vector<std::pair<int64_t, size_t>> out;
+    for (size_t i = 0; i < count; ++i) {
+        const int64_t row = tuples[i * width + plan.target];
+        if (row < 0 || seen[static_cast<size_t>(row)]) continue;
+        seen[static_cast<size_t>(row)] = true;
+        out.emplace_back(row, i);
+        if (limit >= 0 && static_cast<int64_t>(out.size()) >= limit) break;
+    }
+    return out;
+}
+
+std::vector<Value> viewRow(const Source& view, int64_t row) {
+    std::vector<Value> values;
+    for (size_t c = 0; c < view.columns.size(); ++c)
+        values.push_back(view.value(row, c));
+    return values;
+}
 
 // Binds an UPDATE: its FROM clause and target, the columns it assigns and their values.
 void bindUpdate(ExecContext& ctx, Binder& binder, const sql::UpdateStmt& update, UpdatePlan& out) {
@@ -226,6 +264,8 @@ void bindUpdate(ExecContext& ctx, Binder& binder, const sql::UpdateStmt& update,
         if (a.expr) s.expr = binder.bindScalar(*a.expr, plan.scope);
         sets.push_back(std::move(s));
     }
+    out.insteadOfView = viewWithInsteadOf(ctx, target, TriggerEvent::Update);
+    if (out.insteadOfView) return;
     if (target.kind == Source::Kind::Rowset) resolveDerivedTarget(ctx, plan, derivedColumns);
     const TableSchema& schema = plan.table->schema;
     for (auto& s : sets) {
@@ -250,10 +290,60 @@ void prebindDelete(ExecContext& ctx, Binder& binder, const sql::DeleteStmt& del)
     bindTarget(ctx, binder, del.target, del.from, del.where.get(), plan);
 }
 
+namespace {
+
+// UPDATE of a view with an INSTEAD OF UPDATE trigger: the trigger gets the view's rows the
+// statement reaches as they are (deleted) and as the statement would make them (inserted).
+void updateThroughViewTrigger(ExecContext& ctx, Binder& binder, const sql::UpdateStmt& update,
+                              UpdatePlan& bound) {
+    TargetPlan& plan = bound.target;
+    const Source& view = *plan.core.sources[plan.target];
+    const int64_t limit = topLimit(ctx, binder, update.top, view.rowCount());
+    std::vector<int64_t> tuples = collectTuples(plan.core, ctx, nullptr, 0);
+    const auto rows = viewRows(plan, tuples, limit);
+    const size_t width = plan.core.sources.size();
+    std::vector<std::vector<Value>> before, after;
+    std::vector<int> changedColumns;
+    for (const auto& s : bound.sets) {
+        if (s.sourceColumn >= 0) changedColumns.push_back(s.sourceColumn);
+    }
+    Frame frame;
+    frame.sources = &plan.core.sources;
+    frame.ctx = &ctx;
+    for (const auto& [row, tupleIndex] : rows) {
+        frame.tuple = tuples.data() + tupleIndex * width;
+        before.push_back(viewRow(view, row));
+        std::vector<Value> changed = before.back();
+        for (const auto& s : bound.sets) {
+            Value v = s.expr ? s.expr->eval(frame) : Value();
+            if (s.sourceColumn >= 0) {
+                const DataType& type = view.columns[static_cast<size_t>(s.sourceColumn)].type;
+                changed[static_cast<size_t>(s.sourceColumn)] =
+                    v.isNull() ? Value::null(type)
+                               : convert(v, type, ConversionKind::Implicit, 0, ctx.dateFormat());
+            }
+            if (!s.variable.empty()) {
+                Variable* var = ctx.variables.find(s.variable);
+                var->value = convert(v, var->type, ConversionKind::Implicit, 0, ctx.dateFormat());
+            }
+        }
+        after.push_back(std::move(changed));
+    }
+    const auto count = static_cast<int64_t>(rows.size());
+    TriggerFiring instead(ctx, *bound.insteadOfView, view.columns, TriggerEvent::Update);
+    ctx.session.lastRowCount = count;
+    instead.begin();
+    instead.fire(std::move(after), std::move(before), std::move(changedColumns), count);
+    if (!ctx.session.settings.noCount) ctx.out.rowCount(count, ctx.line);
+}
+
+}  // namespace
+
 void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
     Binder binder(ctx);
     UpdatePlan bound;
     bindUpdate(ctx, binder, update, bound);
+    if (bound.insteadOfView) return updateThroughViewTrigger(ctx, binder, update, bound);
     TargetPlan& plan = bound.target;
     std::vector<UpdateSet>& sets = bound.sets;
     Table& table = *plan.table;
@@ -263,6 +353,10 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
     std::vector<int64_t> tuples = collectTuples(plan.core, ctx, nullptr, scanLimit(plan, limit));
     auto rows = targetRows(plan, tuples, limit);
     size_t width = plan.core.sources.size();
+
+    // An INSTEAD OF trigger gets the rows as they would be, unchecked.
+    TriggerFiring instead(ctx, table, TriggerEvent::Update, TriggerTiming::InsteadOf);
+    const bool enforce = !instead.active();
 
     // New values, column by column; constants are converted once.
     std::vector<ColumnStore> values;
@@ -288,7 +382,7 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
             const ColumnSchema& col = schema.columns[s.tableColumn];
             Value v = s.expr ? valueForColumn(ctx, col, s.expr->eval(frame))
                              : defaults.evaluate(schema, col);
-            if (!rows.empty()) checkNotNull(ctx, schema, col, v, "UPDATE");
+            if (enforce && !rows.empty()) checkNotNull(ctx, schema, col, v, "UPDATE");
             values[k++].fill(rows.size(), v);
         }
     } else {
@@ -303,7 +397,7 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
                     const ColumnSchema& col = schema.columns[s.tableColumn];
                     v = s.expr ? valueForColumn(ctx, col, s.expr->eval(frame))
                                : defaults.evaluate(schema, col);
-                    checkNotNull(ctx, schema, col, v, "UPDATE");
+                    if (enforce) checkNotNull(ctx, schema, col, v, "UPDATE");
                     values[k++].push(v);
                 } else {
                     v = s.expr->eval(frame);
@@ -315,6 +409,30 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
                 }
             }
         }
+    }
+
+    // The rows before and after, for the triggers.
+    std::vector<std::vector<Value>> before, after;
+    auto collectRows = [&] {
+        for (size_t r = 0; r < rows.size(); ++r) {
+            const size_t slot = static_cast<size_t>(rows[r].first);
+            std::vector<Value> row;
+            for (const auto& store : table.data.columns)
+                row.push_back(store.get(slot));
+            before.push_back(row);
+            for (size_t k = 0; k < positions.size(); ++k)
+                row[static_cast<size_t>(positions[k])] = values[k].get(r);
+            after.push_back(std::move(row));
+        }
+    };
+    const auto count = static_cast<int64_t>(rows.size());
+    if (instead.active()) {
+        collectRows();
+        ctx.session.lastRowCount = count;
+        instead.begin();
+        instead.fire(std::move(after), std::move(before), changedColumns, count);
+        if (!ctx.session.settings.noCount) ctx.out.rowCount(count, ctx.line);
+        return;
     }
 
     // CHECK constraints that read a changed column, on the changed rows as they will be.
@@ -358,21 +476,8 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
     }
 
     StatementChanges changes(ctx.entryOf(table));
-    // The rows before and after, for the triggers.
     TriggerFiring triggers(ctx, table, TriggerEvent::Update);
-    std::vector<std::vector<Value>> before, after;
-    if (triggers.active()) {
-        for (size_t r = 0; r < rows.size(); ++r) {
-            const size_t slot = static_cast<size_t>(rows[r].first);
-            std::vector<Value> row;
-            for (const auto& store : table.data.columns)
-                row.push_back(store.get(slot));
-            before.push_back(row);
-            for (size_t k = 0; k < positions.size(); ++k)
-                row[static_cast<size_t>(positions[k])] = values[k].get(r);
-            after.push_back(std::move(row));
-        }
-    }
+    if (triggers.active()) collectRows();
     ReferentialWrites references(ctx, *changes.entry->database, table, "UPDATE");
     if (!rows.empty() && references.watches(changedColumns)) {
         for (size_t r = 0; r < rows.size(); ++r) {
@@ -386,6 +491,7 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
         }
         references.finish(changes);
     }
+    CascadeTriggerFiring cascades(ctx, references.cascaded());
     if (!rows.empty() && !positions.empty()) {
         Change c;
         c.kind = Change::Kind::UpdateCells;
@@ -398,7 +504,9 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
         changes.add(std::move(c));
     }
     triggers.begin();
+    cascades.begin();
     changes.commit(ctx);
+    cascades.fire();
     ctx.session.lastRowCount = static_cast<int64_t>(rows.size());
     triggers.fire(std::move(after), std::move(before), changedColumns,
                   static_cast<int64_t>(rows.size()));
@@ -410,6 +518,22 @@ void executeDelete(ExecContext& ctx, const sql::DeleteStmt& del) {
     Binder binder(ctx);
     TargetPlan plan;
     bindTarget(ctx, binder, del.target, del.from, del.where.get(), plan);
+    const Source& target = *plan.core.sources[plan.target];
+    if (const ViewSchema* view = viewWithInsteadOf(ctx, target, TriggerEvent::Delete)) {
+        // The trigger gets the view's rows the statement reaches.
+        const int64_t limit = topLimit(ctx, binder, del.top, target.rowCount());
+        std::vector<int64_t> tuples = collectTuples(plan.core, ctx, nullptr, 0);
+        std::vector<std::vector<Value>> removed;
+        for (const auto& [row, tupleIndex] : viewRows(plan, tuples, limit))
+            removed.push_back(viewRow(target, row));
+        const auto count = static_cast<int64_t>(removed.size());
+        TriggerFiring instead(ctx, *view, target.columns, TriggerEvent::Delete);
+        ctx.session.lastRowCount = count;
+        instead.begin();
+        instead.fire({}, std::move(removed), {}, count);
+        if (!ctx.session.settings.noCount) ctx.out.rowCount(count, ctx.line);
+        return;
+    }
     if (plan.core.sources[plan.target]->kind == Source::Kind::Rowset)
         resolveDerivedTarget(ctx, plan, {});
     int64_t limit = topLimit(ctx, binder, del.top, plan.table->data.rowCount());
@@ -417,8 +541,9 @@ void executeDelete(ExecContext& ctx, const sql::DeleteStmt& del) {
     auto rows = targetRows(plan, tuples, limit);
     StatementChanges changes(ctx.entryOf(*plan.table));
     TriggerFiring triggers(ctx, *plan.table, TriggerEvent::Delete);
+    TriggerFiring instead(ctx, *plan.table, TriggerEvent::Delete, TriggerTiming::InsteadOf);
     std::vector<std::vector<Value>> removed;
-    if (triggers.active()) {
+    if (triggers.active() || instead.active()) {
         for (const auto& [slot, tupleIndex] : rows) {
             std::vector<Value> row;
             for (const auto& store : plan.table->data.columns)
@@ -426,12 +551,21 @@ void executeDelete(ExecContext& ctx, const sql::DeleteStmt& del) {
             removed.push_back(std::move(row));
         }
     }
+    if (instead.active()) {
+        const auto count = static_cast<int64_t>(rows.size());
+        ctx.session.lastRowCount = count;
+        instead.begin();
+        instead.fire({}, std::move(removed), {}, count);
+        if (!ctx.session.settings.noCount) ctx.out.rowCount(count, ctx.line);
+        return;
+    }
     ReferentialWrites references(ctx, *changes.entry->database, *plan.table, "DELETE");
     if (!rows.empty() && references.needed()) {
         for (const auto& [slot, tupleIndex] : rows)
             references.deleted(static_cast<size_t>(slot));
         references.finish(changes);
     }
+    CascadeTriggerFiring cascades(ctx, references.cascaded());
     if (!rows.empty()) {
         Change c;
         c.kind = Change::Kind::DeleteRows;
@@ -441,7 +575,9 @@ void executeDelete(ExecContext& ctx, const sql::DeleteStmt& del) {
         changes.add(std::move(c));
     }
     triggers.begin();
+    cascades.begin();
     changes.commit(ctx);
+    cascades.fire();
     ctx.session.lastRowCount = static_cast<int64_t>(rows.size());
     triggers.fire({}, std::move(removed), {}, static_cast<int64_t>(rows.size()));
     if (!ctx.session.settings.noCount)

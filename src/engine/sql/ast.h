@@ -77,6 +77,7 @@ enum class ExprKind {
                    // isConvert
     Subquery,      // (query) used as a value
     CompareQuery,  // args[0] op ANY/ALL (query) -- op in op, quantifier in name
+    Default,       // the keyword DEFAULT as an argument of a user function
 };
 
 struct Expr {
@@ -386,11 +387,25 @@ struct ProcedureStmt {
     std::string text;
 };
 
-// CREATE / ALTER TRIGGER name ON table {FOR | AFTER} INSERT, UPDATE, DELETE AS body.
+// CREATE / ALTER FUNCTION name ([@p type [= default], ...]) RETURNS type [WITH ...] [AS]
+// BEGIN body END: a scalar function. body holds the statements between BEGIN and END.
+struct FunctionStmt {
+    ObjectName name;
+    bool alter = false;
+    std::vector<ProcedureParameter> parameters;
+    TypeSpec returns;
+    bool nullOnNullInput = false;  // WITH RETURNS NULL ON NULL INPUT
+    std::vector<StatementPtr> body;
+    std::string text;
+};
+
+// CREATE / ALTER TRIGGER name ON table {FOR | AFTER | INSTEAD OF} INSERT, UPDATE, DELETE AS
+// body.
 struct TriggerStmt {
     ObjectName name;
     ObjectName table;
     bool alter = false;
+    bool insteadOf = false;
     bool onInsert = false, onUpdate = false, onDelete = false;
     std::vector<StatementPtr> body;
     std::string text;
@@ -518,7 +533,7 @@ struct Statement {
                  DeclareStmt, SetVariableStmt, SetOptionStmt, PrintStmt, IfStmt, WhileStmt,
                  BlockStmt, ExecStmt, GrantStmt, TruncateStmt, ReturnStmt, TransactionStmt,
                  BreakStmt, SchemaStmt, LoginStmt, WaitForStmt, TypeStmt,
-                 RaiseErrorStmt, ThrowStmt, TryStmt, ProcedureStmt, TriggerStmt>
+                 RaiseErrorStmt, ThrowStmt, TryStmt, ProcedureStmt, TriggerStmt, FunctionStmt>
         node;
 
     template <class T>

@@ -69,6 +69,7 @@ StatementPtr Parser::parseCreate(bool firstInBatch) {
     if ((peekWord("PROCEDURE") || peekWord("PROC")) && firstInBatch)
         return parseProcedure(begin, line, false);
     if (peekWord("TRIGGER") && firstInBatch) return parseTrigger(begin, line, false);
+    if (peekWord("FUNCTION") && firstInBatch) return parseFunction(begin, line, false);
     if (peekWord("PROCEDURE") || peekWord("PROC") || peekWord("FUNCTION") || peekWord("TRIGGER") ||
         peekWord("DEFAULT") || peekWord("RULE")) {
         if (!firstInBatch) {
@@ -111,6 +112,10 @@ StatementPtr Parser::parseAlter(bool firstInBatch) {
     if (peekWord("TRIGGER")) {
         if (!firstInBatch) mustStartBatch("ALTER TRIGGER", line);
         return parseTrigger(begin, line, true);
+    }
+    if (peekWord("FUNCTION")) {
+        if (!firstInBatch) mustStartBatch("ALTER FUNCTION", line);
+        return parseFunction(begin, line, true);
     }
     syntaxError();
 }
@@ -818,8 +823,12 @@ StatementPtr Parser::parseTrigger(size_t begin, int line, bool alter) {
             }
         } while (accept(TokenKind::Comma));
     }
-    // FOR and AFTER triggers; INSTEAD OF is not supported here.
-    if (!acceptWord("FOR")) expectWord("AFTER");
+    if (acceptWord("INSTEAD")) {
+        expectWord("OF");
+        trigger.insteadOf = true;
+    } else if (!acceptWord("FOR")) {
+        expectWord("AFTER");
+    }
     do {
         if (acceptWord("INSERT")) {
             trigger.onInsert = true;
@@ -848,6 +857,66 @@ StatementPtr Parser::parseTrigger(size_t begin, int line, bool alter) {
     }
     trigger.text = std::string(text_.substr(begin, previousEnd() - begin));
     s->node = std::move(trigger);
+    return s;
+}
+
+StatementPtr Parser::parseFunction(size_t begin, int line, bool alter) {
+    auto s = make(line, begin);
+    next();  // FUNCTION
+    FunctionStmt function;
+    function.alter = alter;
+    function.name = parseObjectName();
+    expect(TokenKind::LeftParen);
+    if (peek().kind == TokenKind::Variable) {
+        do {
+            ProcedureParameter p;
+            if (peek().kind != TokenKind::Variable) syntaxError();
+            p.line = peek().line;
+            p.name = next().text;
+            acceptWord("AS");
+            p.type = parseTypeSpec();
+            if (acceptOperator("=")) p.defaultValue = parseUnary();
+            acceptWord("READONLY");
+            function.parameters.push_back(std::move(p));
+        } while (accept(TokenKind::Comma));
+    }
+    expect(TokenKind::RightParen);
+    expectWord("RETURNS");
+    // Only scalar functions: a table-valued one (RETURNS TABLE / @t TABLE) stops here.
+    function.returns = parseTypeSpec();
+    if (acceptWord("WITH")) {
+        do {
+            if (acceptWord("EXECUTE") || acceptWord("EXEC")) {
+                expectWord("AS");
+                next();  // CALLER, SELF, OWNER or 'user'
+            } else if (acceptWord("RETURNS")) {
+                expectWord("NULL");
+                expectWord("ON");
+                expectWord("NULL");
+                expectWord("INPUT");
+                function.nullOnNullInput = true;
+            } else if (acceptWord("CALLED")) {
+                expectWord("ON");
+                expectWord("NULL");
+                expectWord("INPUT");
+            } else if (!acceptWord("SCHEMABINDING") && !acceptWord("ENCRYPTION") &&
+                       !acceptWord("INLINE")) {
+                syntaxError();
+            }
+            if (acceptOperator("=")) next();  // INLINE = ON | OFF
+        } while (accept(TokenKind::Comma));
+    }
+    acceptWord("AS");
+    if (!peekWord("BEGIN")) syntaxError();
+    StatementPtr block = parseStatement(false);
+    auto* body = block->as<BlockStmt>();
+    if (!body) syntaxError();
+    function.body = std::move(body->statements);
+    while (accept(TokenKind::Semicolon)) {
+    }
+    if (!atEnd()) syntaxError();
+    function.text = std::string(text_.substr(begin, previousEnd() - begin));
+    s->node = std::move(function);
     return s;
 }
 

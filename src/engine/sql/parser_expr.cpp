@@ -514,8 +514,10 @@ ExprPtr Parser::parsePrimary() {
                 qualified += lower(parts[i]) + ".";
             name = qualified + name;
         }
-        ExprPtr call = parseFunctionCall(name, line, begin);
+        ExprPtr call = parseFunctionCall(name, line, begin, parts.size() > 1);
         call->value = parts.back();  // the name as typed, for messages
+        parts.pop_back();
+        call->qualifier = std::move(parts);
         return call;
     }
     if (parts.size() > 4) syntaxError();
@@ -526,7 +528,7 @@ ExprPtr Parser::parsePrimary() {
     return finishSpan(std::move(e), begin);
 }
 
-ExprPtr Parser::parseFunctionCall(std::string name, int line, size_t begin) {
+ExprPtr Parser::parseFunctionCall(std::string name, int line, size_t begin, bool qualified) {
     expect(TokenKind::LeftParen);
     auto e = makeExpr(ExprKind::Function, line);
     e->text = std::move(name);
@@ -546,6 +548,15 @@ ExprPtr Parser::parseFunctionCall(std::string name, int line, size_t begin) {
         acceptWord("ALL");
     }
     do {
+        // A user function's parameter takes its default when the argument says DEFAULT.
+        if (qualified && peekWord("DEFAULT") &&
+            (peek(1).kind == TokenKind::Comma || peek(1).kind == TokenKind::RightParen)) {
+            auto d = makeExpr(ExprKind::Default, peek().line);
+            d->text = "DEFAULT";
+            next();
+            e->args.push_back(std::move(d));
+            continue;
+        }
         e->args.push_back(parseExpr());
     } while (accept(TokenKind::Comma));
     expect(TokenKind::RightParen);

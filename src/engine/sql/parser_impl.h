@@ -78,7 +78,7 @@ class Parser {
     ExprPtr parseMultiplicative();
     ExprPtr parseUnary();
     ExprPtr parsePrimary();
-    ExprPtr parseFunctionCall(std::string name, int line, size_t begin);
+    ExprPtr parseFunctionCall(std::string name, int line, size_t begin, bool qualified = false);
     ExprPtr parseCase();
     ExprPtr parseOdbcEscape();
     TypeSpec parseTypeSpec();
@@ -127,6 +127,7 @@ class Parser {
     StatementPtr parseUpdateStatistics();
     StatementPtr parseProcedure(size_t begin, int line, bool alter);
     StatementPtr parseTrigger(size_t begin, int line, bool alter);
+    StatementPtr parseFunction(size_t begin, int line, bool alter);
     StatementPtr parseAlterDatabase(int line, size_t begin);
     StatementPtr parseGrant();
     StatementPtr parseTruncate();

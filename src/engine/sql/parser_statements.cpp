@@ -758,10 +758,35 @@ StatementPtr Parser::parseReturn() {
     next();  // RETURN
     ReturnStmt r;
     const Token& t = peek();
-    // RETURN takes a value only when one follows on the same statement.
-    if (t.kind == TokenKind::Integer || t.kind == TokenKind::Variable ||
-        (t.kind == TokenKind::LeftParen) || t.isOperator("-"))
-        r.value = parseExpr();
+    // RETURN takes a value only when one follows on the same statement: a word that starts
+    // a statement starts the next one.
+    static constexpr std::string_view kStatementWords[] = {
+        "ALTER",  "BACKUP",    "BEGIN",       "BREAK",    "BULK",       "CHECKPOINT", "CLOSE",
+        "COMMIT", "CONTINUE",  "CREATE",      "DBCC",     "DEALLOCATE", "DECLARE",    "DELETE",
+        "DENY",   "DROP",      "ELSE",        "END",      "EXEC",       "EXECUTE",    "FETCH",
+        "GOTO",   "GRANT",     "IF",          "INSERT",   "KILL",       "MERGE",      "OPEN",
+        "PRINT",  "RAISERROR", "RECONFIGURE", "RESTORE",  "RETURN",     "REVOKE",     "ROLLBACK",
+        "SAVE",   "SELECT",    "SET",         "SHUTDOWN", "THROW",      "TRUNCATE",   "UPDATE",
+        "USE",    "WAITFOR",   "WHILE",       "WITH"};
+    bool value = false;
+    switch (t.kind) {
+        case TokenKind::Identifier:
+            value = true;
+            for (std::string_view w : kStatementWords)
+                value = value && !t.isWord(w);
+            break;
+        case TokenKind::Semicolon:
+        case TokenKind::RightParen:
+        case TokenKind::Comma:
+            break;
+        case TokenKind::Operator:
+            value = t.isOperator("-") || t.isOperator("+") || t.isOperator("~");
+            break;
+        default:
+            value = !atEnd();
+            break;
+    }
+    if (value) r.value = parseExpr();
     s->node = std::move(r);
     return s;
 }

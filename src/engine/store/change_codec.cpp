@@ -550,7 +550,8 @@ bool decodeChange(std::string_view& in, Change& c, uint32_t format) {
             if (in.empty()) return false;
             auto kind = static_cast<uint8_t>(in.front());
             in.remove_prefix(1);
-            if (kind < 1 || kind > 3) return false;
+            const uint8_t lastModuleKind = format < 5 ? 3 : 4;
+            if (kind < 1 || kind > lastModuleKind) return false;
             c.module.kind = static_cast<ModuleSchema::Kind>(kind);
             return getInt(in, c.module.id) && getString(in, c.module.schema) &&
                    getString(in, c.module.name) && getString(in, c.module.text) &&

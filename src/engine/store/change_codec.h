@@ -14,8 +14,10 @@ namespace engine::store {
 // Version of the encoding written. 1: every cell an encoded value carrying its type;
 // 2: a column's cells typed once, NULLs as a bitmap; tables carry CHECK constraints;
 // schemas; 3: modules (procedures, triggers, alias types); 4: tables with FOREIGN KEY
-// constraints (written under a kind byte of their own, 19). Decoding reads every version up to this one (the files say which they hold).
-constexpr uint32_t kChangeFormatVersion = 4;
+// constraints (written under a kind byte of their own, 19); 5: modules of a fourth kind
+// (scalar functions). Decoding reads every version up to this one (the files say which
+// they hold).
+constexpr uint32_t kChangeFormatVersion = 5;
 
 void encodeChange(const Change& change, std::string& out);
 bool decodeChange(std::string_view& in, Change& out, uint32_t format = kChangeFormatVersion);

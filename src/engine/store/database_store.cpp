@@ -20,10 +20,10 @@ namespace fs = std::filesystem;
 constexpr std::string_view kSnapshotMagic = "SQLEMBDB";
 constexpr std::string_view kJournalMagic = "SQLEMBJL";
 constexpr uint32_t kRecordMarker = 0x4A524543;  // "CERJ": start of a journal record
-static_assert(kChangeFormatVersion == 4, "a new change encoding needs a store format of its own");
+static_assert(kChangeFormatVersion == 5, "a new change encoding needs a store format of its own");
 
 // The change encoding of the records of a store format (procedures, triggers and alias
-// types came with store format 4, FOREIGN KEY constraints with 5).
+// types came with store format 4, FOREIGN KEY constraints with 5, scalar functions with 6).
 uint32_t changeFormatOf(uint32_t storeFormat) {
     if (storeFormat >= 4) return storeFormat - 1;
     return std::min<uint32_t>(storeFormat, 2);

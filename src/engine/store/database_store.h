@@ -50,10 +50,10 @@ namespace engine::store {
 // The format written. 1 and 2 follow the change encoding's versions (change_codec.h);
 // 3 keeps encoding 2 and adds the checksums of headers and journal record framing; 4 has
 // encoding 3 (procedures, triggers, alias types); 5 has encoding 4 (FOREIGN KEY
-// constraints). Files of
-// older versions are read; a journal of an older version is folded away when it is opened,
-// so that one file never mixes versions.
-constexpr uint32_t kStoreFormatVersion = 5;
+// constraints); 6 has encoding 5 (scalar functions). Files of older versions are read; a
+// journal of an older version is folded away when it is opened, so that one file never
+// mixes versions.
+constexpr uint32_t kStoreFormatVersion = 6;
 
 // Why a database's files cannot be loaded.
 struct LoadFailure {

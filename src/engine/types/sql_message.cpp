@@ -124,7 +124,12 @@ constexpr CatalogueEntry kCatalogue[] = {
     {306, 16, 2, B,
      "The text, ntext, and image data types cannot be compared or sorted, except when using IS "
      "NULL or LIKE operator."},
+    {313, 16, 3, S,
+     "An insufficient number of arguments were supplied for the procedure or function %.*ls."},
     {402, 16, 1, B, "The data types %s and %s are incompatible in the %s operator."},
+    {443, 16, 15, S, "Invalid use of a side-effecting operator '%s' within a function."},
+    {444, 16, 2, S, "Select statements included within a function cannot return data to a client."},
+    {455, 16, 2, S, "The last statement included within a function must be a return statement."},
     {506, 16, 1, S, "The invalid escape character \"%.*ls\" was specified in a %ls predicate."},
     {512, 16, 1, S,
      "Subquery returned more than 1 value. This is not permitted when the subquery follows =, !=, "
@@ -144,6 +149,8 @@ constexpr CatalogueEntry kCatalogue[] = {
     {547, 16, 0, S,
      "The %ls statement conflicted with the %ls constraint \"%.*ls\". The conflict occurred in "
      "database \"%.*ls\", table \"%.*ls\"%ls%.*ls%ls."},
+    {557, 16, 2, S,
+     "Only functions and some extended stored procedures can be executed from within a function."},
     {628, 16, 0, S, "Cannot issue SAVE TRANSACTION when there is no active transaction."},
     {701, 17, 1, B,
      "There is insufficient system memory in resource pool '%ls' to run this query."},
@@ -218,6 +225,9 @@ constexpr CatalogueEntry kCatalogue[] = {
      "Introducing FOREIGN KEY constraint '%.*ls' on table '%.*ls' may cause cycles or multiple "
      "cascade paths. Specify ON DELETE NO ACTION or ON UPDATE NO ACTION, or modify other FOREIGN "
      "KEY constraints."},
+    {1787, 16, 0, S,
+     "Cannot define foreign key constraint '%.*ls' with cascaded DELETE or UPDATE on table '%.*ls' "
+     "because the table has an INSTEAD OF DELETE or UPDATE TRIGGER defined on it."},
     {1801, 16, 3, S, "Database '%.*ls' already exists. Choose a different database name."},
     {1902, 16, 3, S,
      "Cannot create more than one clustered index on %S_MSG '%.*ls'. Drop the existing clustered "
@@ -229,6 +239,12 @@ constexpr CatalogueEntry kCatalogue[] = {
     {1919, 16, 1, S,
      "Column '%.*ls' in table '%.*ls' is of a type that is invalid for use as a key column in an "
      "index."},
+    {2111, 16, 1, S,
+     "Cannot %S_MSG trigger '%.*ls' on %S_MSG '%.*ls' because an INSTEAD OF %s trigger already "
+     "exists on this object."},
+    {2113, 16, 1, S,
+     "Cannot %S_MSG INSTEAD OF DELETE or INSTEAD OF UPDATE TRIGGER '%.*ls' on table '%.*ls'. This "
+     "is because the table has a FOREIGN KEY with cascading DELETE or UPDATE."},
     {2520, 16, 1, S,
      "Could not find database '%.*ls'. The database either does not exist, or was dropped before "
      "a statement tried to use it. Verify if the database exists by querying the sys.databases "
@@ -309,6 +325,9 @@ constexpr CatalogueEntry kCatalogue[] = {
      "is not allowed in this database. Use ALTER DATABASE to allow snapshot isolation."},
     {4060, 11, 1, B, "Cannot open database \"%.*ls\" requested by the login. The login failed."},
     {4104, 16, 1, B, "The multi-part identifier \"%.*ls\" could not be bound."},
+    {4121, 16, 1, B,
+     "Cannot find either column \"%.*ls\" or the user-defined function or aggregate \"%.*ls\", or "
+     "the name is ambiguous."},
     {4127, 16, 1, B,
      "At least one of the arguments to COALESCE must be an expression that is not the NULL "
      "constant."},
