@@ -172,12 +172,16 @@ const char* typeDescription(std::string_view xtype) {
     return "";
 }
 
-Rowset buildSysObjectsView(const Database& db, bool withRows) {
+// sys.objects, or (with onlyType) the view of one kind of object made from it: sys.tables
+// ('U'), sys.views ('V'). SQL Server gives those two some columns of their own besides;
+// scripts look objects up by name, object_id and schema_id, which they share.
+Rowset objectsOfType(const Database& db, bool withRows, const char* onlyType) {
     ViewBuilder b;
     b.objectColumns();
     if (!withRows) return std::move(b.rows);
     const auto entries = objectEntries(db);
     for (const ObjectEntry& e : *entries) {
+        if (onlyType && std::string_view(e.xtype) != onlyType) continue;
         const Value created = createdOf(*e.created);
         b.rows.rows.push_back({name(*e.name), i32(e.id), nullOf(intType()), i32(e.schemaId),
                                i32(e.parent), charN(e.xtype, 2),
@@ -185,6 +189,18 @@ Rowset buildSysObjectsView(const Database& db, bool withRows) {
                                Value::bit(false), Value::bit(false), Value::bit(false)});
     }
     return std::move(b.rows);
+}
+
+Rowset buildSysObjectsView(const Database& db, bool withRows) {
+    return objectsOfType(db, withRows, nullptr);
+}
+
+Rowset buildSysTables(const Database& db, bool withRows) {
+    return objectsOfType(db, withRows, "U");
+}
+
+Rowset buildSysViews(const Database& db, bool withRows) {
+    return objectsOfType(db, withRows, "V");
 }
 
 // --- syscolumns ----------------------------------------------------------------------
@@ -863,6 +879,10 @@ std::unique_ptr<Source> Binder::systemSource(const sql::ObjectName& objectName) 
             perDatabase = buildSysforeignkeys;
         } else if (identifierEqual(schema, "sys") && identifierEqual(object, "objects")) {
             perDatabase = buildSysObjectsView;
+        } else if (identifierEqual(schema, "sys") && identifierEqual(object, "tables")) {
+            perDatabase = buildSysTables;
+        } else if (identifierEqual(schema, "sys") && identifierEqual(object, "views")) {
+            perDatabase = buildSysViews;
         } else if (identifierEqual(schema, "sys") && identifierEqual(object, "sql_modules")) {
             perDatabase = buildSysSqlModules;
         } else if (identifierEqual(schema, "sys") && identifierEqual(object, "triggers")) {
