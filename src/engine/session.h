@@ -23,9 +23,9 @@
 // Row operations (updateRow / insertRow / deleteRow / readRow) serve client-side updatable
 // record sets: a result set that comes from one base table carries the table's identity and
 // a stable identity per row, with which a client can later change or delete that row. They
-// are checked, atomic and durable like statements, lock like the statements they stand for
-// (and open an implicit transaction as those would; row operations have no sink, so that
-// is not announced), and report failures like statements.
+// are checked, atomic, durable, locked and reported like the statements they stand for, and
+// fire those statements' triggers (see exec/row_operations.h); an implicit transaction they
+// open, as those would, is not announced (row operations have no sink).
 //
 // Thread-safety: a Session is thread-compatible (one thread at a time; use one session per
 // thread), except cancel(), which any thread may call at any time. Several sessions in one

@@ -258,6 +258,118 @@ TEST_F(SessionTest, RowOperationsAreDurable) {
     EXPECT_TRUE(s->readRow(table, row).ok());
 }
 
+// The rows of a query, a line each, cells separated by '|' (NULL as "NULL").
+std::string rowsOf(const engine::BatchResult& r) {
+    std::string out;
+    for (const auto& row : r.resultSets.at(0).rows) {
+        for (size_t c = 0; c < row.size(); ++c)
+            out += (c ? "|" : "") + (row[c].isNull() ? "NULL" : engine::renderForShell(row[c]));
+        out += "\n";
+    }
+    return out;
+}
+
+TEST_F(SessionTest, RowOperationsFireAfterTriggersAsTheirStatementsWould) {
+    engine::TableIdentity table;
+    {
+        auto s = open();
+        exec(*s, "CREATE TABLE Audit (seq int IDENTITY, what varchar(3), id int, was varchar(5), "
+                 "now varchar(5), n int, valorSet bit, tc int)");
+        exec(*s, "CREATE TRIGGER PROPIEDADES_audit ON PROPIEDADES AFTER INSERT, UPDATE, DELETE AS "
+                 "DECLARE @n int = @@ROWCOUNT "
+                 "INSERT Audit (what, id, was, now, n, valorSet, tc) "
+                 "SELECT CASE WHEN d.Id IS NULL THEN 'ins' ELSE 'upd' END, i.Id, "
+                 "d.VALOR, i.VALOR, @n, CASE WHEN UPDATE(VALOR) THEN 1 ELSE 0 END, @@TRANCOUNT "
+                 "FROM inserted i LEFT JOIN deleted d ON d.Id = i.Id "
+                 "INSERT Audit (what, id, was, now, n, valorSet, tc) "
+                 "SELECT 'del', Id, VALOR, NULL, @n, NULL, @@TRANCOUNT FROM deleted "
+                 "WHERE NOT EXISTS (SELECT * FROM inserted)");
+        auto r = exec(*s, "SELECT * FROM PROPIEDADES ORDER BY Id");
+        table = *r.resultSets[0].baseTable;
+        const engine::RowId a = r.resultSets[0].rowIds[0], b = r.resultSets[0].rowIds[1];
+        EXPECT_TRUE(s->updateRow(table, a, {{"VALOR", Value::varchar("v")}}).ok());
+        // Grouped updates of a table with triggers: each row fires them on its own.
+        std::vector<RowChange> out = s->updateRows(
+            table, {{b, {{"N", Value::integer(7)}}, {}}, {999, {{"N", Value::integer(8)}}, {}},
+                    {b, {{"VALOR", Value::varchar("w")}}, {}}});
+        EXPECT_TRUE(out[0].ok());
+        EXPECT_EQ(out[1].status, RowChange::Status::RowMissing);
+        EXPECT_TRUE(out[2].ok());
+        EXPECT_TRUE(s->insertRow(table, {{"NOMBRE", Value::varchar("C")}}).ok());
+        EXPECT_TRUE(s->deleteRow(table, a).ok());
+        EXPECT_EQ(s->transactionCount(), 0);
+    }
+    // What the triggers did is as durable as the rows.
+    auto s = open();
+    EXPECT_EQ(rowsOf(exec(*s, "SELECT what, id, was, now, n, valorSet, tc FROM Audit ORDER BY seq")),
+              "upd|1|x|v|1|1|1\n"
+              "upd|2|y|y|1|0|1\n"
+              "upd|2|y|w|1|1|1\n"
+              "ins|3|NULL|d|1|1|1\n"
+              "del|1|v|NULL|1|NULL|1\n");
+    EXPECT_EQ(rowsOf(exec(*s, "SELECT NOMBRE, VALOR, N FROM PROPIEDADES ORDER BY Id")),
+              "B|w|7\nC|d|NULL\n");
+}
+
+TEST_F(SessionTest, ATriggersErrorFailsTheRowOperationAndTakesItsChangeBack) {
+    auto s = open();
+    exec(*s, "CREATE TABLE Trail (n int)");
+    exec(*s, "CREATE TRIGGER PROPIEDADES_guard ON PROPIEDADES AFTER UPDATE, DELETE AS "
+             "SET NOCOUNT ON "
+             "INSERT Trail SELECT COUNT(*) FROM deleted "
+             "IF EXISTS (SELECT * FROM inserted WHERE N < 0) "
+             "BEGIN RAISERROR ('N < 0', 16, 1) ROLLBACK TRANSACTION END "
+             "ELSE IF NOT EXISTS (SELECT * FROM inserted) RAISERROR ('kept', 16, 1)");
+    auto r = exec(*s, "SELECT * FROM PROPIEDADES ORDER BY Id");
+    auto table = *r.resultSets[0].baseTable;
+    const engine::RowId a = r.resultSets[0].rowIds[0], b = r.resultSets[0].rowIds[1];
+
+    RowChange negative = s->updateRow(table, a, {{"N", Value::integer(-1)}});
+    EXPECT_EQ(negative.status, RowChange::Status::Failed);
+    ASSERT_EQ(negative.messages.size(), 2u);
+    EXPECT_EQ(negative.messages[0].number, 50000);
+    EXPECT_EQ(negative.messages[0].procedure, "PROPIEDADES_guard");
+    EXPECT_EQ(negative.messages[1].number, 3609);
+    // An error without ROLLBACK fails the operation too, and takes back only the
+    // operation's part of the caller's transaction.
+    RowChange unguarded = s->deleteRow(table, a);
+    EXPECT_EQ(unguarded.status, RowChange::Status::Failed);
+    exec(*s, "BEGIN TRANSACTION UPDATE PROPIEDADES SET VALOR = 't' WHERE Id = 2");
+    RowChange inside = s->deleteRow(table, b);
+    EXPECT_EQ(inside.status, RowChange::Status::Failed);
+    ASSERT_FALSE(inside.messages.empty());
+    EXPECT_EQ(inside.messages[0].text, "kept");
+    EXPECT_EQ(s->transactionCount(), 1);
+    exec(*s, "COMMIT");
+    EXPECT_EQ(rowsOf(exec(*s, "SELECT NOMBRE, VALOR, N FROM PROPIEDADES ORDER BY Id")),
+              "A|x|NULL\nB|t|NULL\n");
+    EXPECT_EQ(rowsOf(exec(*s, "SELECT n FROM Trail")), "1\n");
+}
+
+TEST_F(SessionTest, AnInsteadOfTriggerRunsInPlaceOfInsertRow) {
+    auto s = open();
+    exec(*s, "CREATE TRIGGER PROPIEDADES_ins ON PROPIEDADES INSTEAD OF INSERT AS "
+             "SET NOCOUNT ON "
+             "INSERT PROPIEDADES (NOMBRE, VALOR, N) SELECT UPPER(NOMBRE), VALOR, N + 1 FROM inserted");
+    auto r = exec(*s, "SELECT * FROM PROPIEDADES WHERE 1 = 0");
+    auto table = *r.resultSets[0].baseTable;
+    RowChange added =
+        s->insertRow(table, {{"NOMBRE", Value::varchar("c")}, {"N", Value::integer(5)}});
+    ASSERT_TRUE(added.ok()) << (added.messages.empty() ? "" : added.messages[0].text);
+    // The operation's row is the one the trigger wrote.
+    ASSERT_EQ(added.row.size(), 4u);
+    EXPECT_EQ(engine::renderForShell(added.row[1]), "C");
+    EXPECT_EQ(added.row[3].asInt64(), 6);
+    EXPECT_TRUE(s->readRow(table, added.rowId).ok());
+    // The row reaches the trigger unchecked; the trigger's own INSERT fails it.
+    RowChange nameless = s->insertRow(table, {{"N", Value::integer(1)}});
+    EXPECT_EQ(nameless.status, RowChange::Status::Failed);
+    ASSERT_FALSE(nameless.messages.empty());
+    EXPECT_EQ(nameless.messages[0].number, 515);
+    EXPECT_EQ(rowsOf(exec(*s, "SELECT NOMBRE, N FROM PROPIEDADES ORDER BY Id")),
+              "A|NULL\nB|NULL\nC|6\n");
+}
+
 TEST_F(SessionTest, SessionsOfOneProcessShareDatabases) {
     auto a = open();
     auto b = open("empresa_0001");

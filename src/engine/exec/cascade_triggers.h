@@ -18,6 +18,8 @@ class CascadeTriggerFiring {
     CascadeTriggerFiring(ExecContext& ctx,
                          const std::vector<ReferentialWrites::CascadedRows>& cascaded);
 
+    // Whether any of those tables has a trigger for what was done to it.
+    bool active() const { return !firings_.empty(); }
     // Before the statement's changes are applied, after the statement's own TriggerFiring
     // began (the one that fires last takes the transaction of its own, if one is needed).
     void begin();

@@ -1,10 +1,15 @@
 #include "engine/exec/row_operations.h"
 
+#include <algorithm>
+#include <optional>
+
+#include "engine/exec/cascade_triggers.h"
 #include "engine/exec/check_constraints.h"
 #include "engine/exec/foreign_keys.h"
 #include "engine/exec/locks.h"
 #include "engine/exec/statements.h"
 #include "engine/exec/table_writes.h"
+#include "engine/exec/triggers.h"
 #include "engine/types/collation.h"
 #include "engine/types/compare.h"
 #include "engine/types/sql_message.h"
@@ -60,8 +65,177 @@ RowChange guarded(ExecContext& ctx, const TableIdentity& identity, bool writes, 
             done.line = 1;
             result.messages.push_back(done);
         }
+    } catch (const BatchAbort&) {
+        // An error in a trigger that ends the batch: it takes the open transaction with it,
+        // as it would for the statement the operation stands for. Its messages are in
+        // the result already (see RowTriggers).
+        result.status = RowChange::Status::Failed;
+        if (session.tranCount > 0) rollbackTransaction(session);
+    } catch (const BatchStop&) {
+        // THROW in a trigger; its message is in the result already.
+        result.status = RowChange::Status::Failed;
+    } catch (const CaughtError& e) {
+        result.status = RowChange::Status::Failed;
+        result.messages.push_back(e.message);
     }
     return result;
+}
+
+// The triggers a row operation fires: those its one-row statement would fire, seeing what
+// that statement would show them (its row in inserted and deleted, UPDATE(c) true for the
+// columns it assigns, @@ROWCOUNT 1), and the AFTER triggers of the tables its FOREIGN KEY
+// actions change. Built only for the operations that fire any, so that operations on
+// tables without triggers do no more than before.
+//
+// The write and its triggers run inside a transaction, the caller's or one of their own:
+// a client learns of a trigger's error only through the operation's outcome, and an
+// operation it is told failed must have changed nothing, so an error a trigger sends (or
+// its ending the transaction) takes the row's change back with what the triggers did.
+// What the triggers send (PRINT, errors) becomes the operation's messages.
+class RowTriggers {
+  public:
+    RowTriggers(ExecContext& ctx, RowChange& result, const Table& table, TriggerEvent event)
+        : session_(ctx.session),
+          result_(result),
+          sink_(said_),
+          out_(sink_, ctx.session.serverLock, &ctx.session),
+          ctx_(ctx.session, out_) {
+        ctx_.access = ctx.access;
+        ctx_.line = ctx.line;
+        instead_.emplace(ctx_, table, event, TriggerTiming::InsteadOf);
+        if (!instead_->active()) instead_.reset();
+        after_.emplace(ctx_, table, event);
+        if (!after_->active()) after_.reset();
+    }
+    ~RowTriggers() {
+        // An error is on its way out: the change goes, and the triggers' messages come
+        // before the error's own.
+        if (begun_ && !done_) takeBack();
+        takeMessages();
+    }
+    RowTriggers(const RowTriggers&) = delete;
+    RowTriggers& operator=(const RowTriggers&) = delete;
+
+    // An INSTEAD OF trigger runs in place of the write (which then checks nothing).
+    bool insteadOf() const { return instead_.has_value(); }
+    // The rows the FOREIGN KEY actions change in tables with triggers (after
+    // ReferentialWrites::finish; they must outlive fire()).
+    void cascaded(const std::vector<ReferentialWrites::CascadedRows>& rows) {
+        cascades_.emplace(ctx_, rows);
+        if (!cascades_->active()) cascades_.reset();
+    }
+    bool active() const { return instead_ || after_ || cascades_; }
+
+    // Before the row is written.
+    void begin() {
+        if (!active()) return;
+        begun_ = true;
+        if (session_.tranCount == 0) {
+            session_.tranCount = 1;
+            ownsTransaction_ = true;
+        } else {
+            for (const auto& [entry, undo] : session_.undo)
+                mark_.undoSizes[entry] = undo.size();
+        }
+        if (instead_) {
+            instead_->begin();
+        } else {
+            if (after_) after_->begin();
+            if (cascades_) cascades_->begin();
+        }
+    }
+    // After the write (or instead of it): runs the triggers, then keeps the change, or takes
+    // it back and returns false when a trigger sent an error.
+    bool fire(std::vector<std::vector<Value>> inserted, std::vector<std::vector<Value>> deleted,
+              std::vector<int> updatedColumns) {
+        if (!begun_) return true;
+        if (instead_) {
+            session_.lastRowCount = 1;
+            instead_->fire(std::move(inserted), std::move(deleted), std::move(updatedColumns), 1);
+        } else {
+            if (cascades_) cascades_->fire();
+            session_.lastRowCount = 1;
+            if (after_)
+                after_->fire(std::move(inserted), std::move(deleted), std::move(updatedColumns), 1);
+        }
+        done_ = true;
+        const bool failed = std::any_of(said_.messages.begin(), said_.messages.end(),
+                                        [](const SqlMessage& m) { return m.isError(); });
+        takeMessages();
+        if (failed) {
+            takeBack();
+        } else if (ownsTransaction_ && session_.tranCount > 0) {
+            endTransaction(session_);
+        }
+        return !failed;
+    }
+
+  private:
+    void takeBack() {
+        if (session_.tranCount == 0) return;  // a ROLLBACK in a trigger took it back
+        if (ownsTransaction_) {
+            rollbackTransaction(session_);
+            return;
+        }
+        try {
+            rollbackToSavepoint(session_, mark_);
+        } catch (const SqlException& e) {
+            for (const SqlMessage& m : e.messages())
+                result_.messages.push_back(m);
+        }
+    }
+    void takeMessages() {
+        for (SqlMessage& m : said_.messages) {
+            if (m.line == 0) m.line = 1;
+            result_.messages.push_back(std::move(m));
+        }
+        said_.messages.clear();
+    }
+
+    SessionRuntime& session_;
+    RowChange& result_;
+    BatchResult said_;
+    CollectingSink sink_;
+    Output out_;
+    ExecContext ctx_;  // the triggers' caller: sends to said_
+    std::optional<TriggerFiring> instead_, after_;
+    std::optional<CascadeTriggerFiring> cascades_;
+    SessionRuntime::Savepoint mark_;  // the caller's transaction before the operation
+    bool ownsTransaction_ = false;
+    bool begun_ = false, done_ = false;
+};
+
+// Makes `triggers` for the operation when its table has triggers.
+void prepareTriggers(ExecContext& ctx, std::optional<RowTriggers>& triggers, RowChange& result,
+                     const Table& table, TriggerEvent event) {
+    if (hasTriggers(ctx.catalog(), table.schema.id)) triggers.emplace(ctx, result, table, event);
+}
+
+// Hands the FOREIGN KEY actions' rows to `triggers` (made now if the table has none).
+void prepareCascades(ExecContext& ctx, std::optional<RowTriggers>& triggers, RowChange& result,
+                     const Table& table, TriggerEvent event, const ReferentialWrites& references) {
+    if (references.cascaded().empty()) return;
+    if (!triggers) triggers.emplace(ctx, result, table, event);
+    triggers->cascaded(references.cascaded());
+}
+
+// Whether an update of the table may fire triggers: its own, or through ON UPDATE actions
+// those of the tables they reach.
+bool updatesMayFireTriggers(const Database& db, int32_t tableId, std::vector<int32_t>& seen) {
+    if (hasTriggers(db, tableId)) return true;
+    seen.push_back(tableId);
+    for (const auto& [referencing, fk] : referencingKeys(db, tableId)) {
+        if (fk->disabled || fk->onUpdate == ReferentialAction::NoAction) continue;
+        const int32_t id = referencing->schema.id;
+        if (std::find(seen.begin(), seen.end(), id) != seen.end()) continue;
+        if (updatesMayFireTriggers(db, id, seen)) return true;
+    }
+    return false;
+}
+
+// The table as it is after the triggers ran (their statements may have redefined it).
+const Table* tableNow(ExecContext& ctx, int32_t tableId) {
+    return ctx.catalog().tableById(tableId);
 }
 
 void fillRow(const Table& table, RowId row, RowChange& result) {
@@ -126,9 +300,28 @@ RowChange updateRowOperation(ExecContext& ctx, const TableIdentity& identity, Ro
         int64_t slot = locate(ctx, table, row, expected, result);
         if (slot < 0) return;
         const TableSchema& schema = table.schema;
+        const int32_t tableId = schema.id;
+        // A change group's rows reach the journal when the group ends, while a row that
+        // fires triggers is journaled at once, in its transaction: were it to follow rows
+        // of the group, the journal would replay it before them. A table whose updates may
+        // fire triggers leaves the group before any of its rows joins it; the rows that
+        // join it later need not look for triggers again.
+        ChangeGroup* group = ctx.session.changeGroup;
+        const bool grouped = group && !group->changes.empty();
+        if (group && !grouped) {
+            std::vector<int32_t> seen;
+            if (updatesMayFireTriggers(ctx.catalog(), tableId, seen))
+                ctx.session.changeGroup = nullptr;
+        }
+        std::optional<RowTriggers> triggers;
+        if (!grouped) prepareTriggers(ctx, triggers, result, table, TriggerEvent::Update);
+        // An INSTEAD OF trigger gets the row as it would be, unchecked.
+        const bool enforce = !(triggers && triggers->insteadOf());
         std::vector<Value> full;
         for (size_t c = 0; c < schema.columns.size(); ++c)
             full.push_back(table.data.columns[c].get(static_cast<size_t>(slot)));
+        std::vector<Value> before;
+        if (triggers) before = full;
         Change change;
         change.kind = Change::Kind::UpdateCells;
         change.objectId = schema.id;
@@ -139,7 +332,7 @@ RowChange updateRowOperation(ExecContext& ctx, const TableIdentity& identity, Ro
             const ColumnSchema& col = schema.columns[p];
             if (col.identity) raise(ctx, 8102, {col.name});
             Value v = valueForColumn(ctx, col, a.value);
-            checkNotNull(ctx, schema, col, v, "UPDATE");
+            if (enforce) checkNotNull(ctx, schema, col, v, "UPDATE");
             full[p] = v;
             bool seen = false;
             for (size_t k = 0; k < change.positions.size(); ++k) {
@@ -155,6 +348,20 @@ RowChange updateRowOperation(ExecContext& ctx, const TableIdentity& identity, Ro
                 changed.push_back(p);
             }
         }
+        auto done = [&] {
+            result.status = RowChange::Status::Done;
+            const Table* now = fill && triggers ? tableNow(ctx, tableId) : &table;
+            if (fill && now) {
+                fillRow(*now, row, result);
+            } else {
+                result.rowId = row;
+            }
+        };
+        if (!enforce) {
+            triggers->begin();
+            if (triggers->fire({full}, {before}, changed)) done();
+            return;
+        }
         CheckEvaluator checks(ctx, schema, changed);
         if (!checks.empty()) checks.check(full, "UPDATE");
         checkUniqueIndexes(ctx, table, {full}, {slot}, changed);
@@ -163,15 +370,13 @@ RowChange updateRowOperation(ExecContext& ctx, const TableIdentity& identity, Ro
         if (references.watches(changed)) {
             references.updated(static_cast<size_t>(slot), full, changed);
             references.finish(changes);
+            prepareCascades(ctx, triggers, result, table, TriggerEvent::Update, references);
         }
         if (!change.positions.empty()) changes.add(std::move(change));
+        if (triggers) triggers->begin();
         changes.commit(ctx);
-        result.status = RowChange::Status::Done;
-        if (fill) {
-            fillRow(table, row, result);
-        } else {
-            result.rowId = row;
-        }
+        if (triggers && !triggers->fire({full}, {before}, changed)) return;
+        done();
     });
 }
 
@@ -179,6 +384,9 @@ RowChange insertRowOperation(ExecContext& ctx, const TableIdentity& identity,
                              const std::vector<ColumnAssignment>& assignments) {
     return guarded(ctx, identity, true, [&](Table& table, RowChange& result) {
         const TableSchema& schema = table.schema;
+        const int32_t tableId = schema.id;
+        std::optional<RowTriggers> triggers;
+        prepareTriggers(ctx, triggers, result, table, TriggerEvent::Insert);
         TableSchema next = schema;
         std::vector<Value> row(schema.columns.size());
         std::vector<bool> given(schema.columns.size(), false);
@@ -203,6 +411,23 @@ RowChange insertRowOperation(ExecContext& ctx, const TableIdentity& identity,
                 row[c] = defaults.evaluate(schema, col);
             }
         }
+        std::vector<int> all;
+        if (triggers) {
+            for (size_t c = 0; c < schema.columns.size(); ++c)
+                all.push_back(static_cast<int>(c));
+        }
+        if (triggers && triggers->insteadOf()) {
+            // The row goes to the trigger as it would have been written, unchecked. The
+            // operation's row is the one the trigger wrote to the table, when it wrote one.
+            const RowId first = table.data.nextRowId;
+            triggers->begin();
+            if (!triggers->fire({row}, {}, std::move(all))) return;
+            result.status = RowChange::Status::Done;
+            const Table* now = tableNow(ctx, tableId);
+            if (now && now->data.nextRowId == first + 1 && now->data.slotOf(first) >= 0)
+                fillRow(*now, first, result);
+            return;
+        }
         for (size_t c = 0; c < schema.columns.size(); ++c)
             checkNotNull(ctx, schema, schema.columns[c], row[c], "INSERT");
         CheckEvaluator checks(ctx, schema);
@@ -226,10 +451,12 @@ RowChange insertRowOperation(ExecContext& ctx, const TableIdentity& identity,
             references.finish(changes);
         }
         changes.add(std::move(change));
+        if (triggers) triggers->begin();
         changes.commit(ctx);
         if (identityValue) ctx.session.lastIdentity = identityValue;
+        if (triggers && !triggers->fire({row}, {}, std::move(all))) return;
         result.status = RowChange::Status::Done;
-        fillRow(table, id, result);
+        if (const Table* now = triggers ? tableNow(ctx, tableId) : &table) fillRow(*now, id, result);
     });
 }
 
@@ -238,6 +465,20 @@ RowChange deleteRowOperation(ExecContext& ctx, const TableIdentity& identity, Ro
     return guarded(ctx, identity, true, [&](Table& table, RowChange& result) {
         int64_t slot = locate(ctx, table, row, expected, result);
         if (slot < 0) return;
+        std::optional<RowTriggers> triggers;
+        prepareTriggers(ctx, triggers, result, table, TriggerEvent::Delete);
+        std::vector<Value> removed;
+        if (triggers) {
+            for (const auto& store : table.data.columns)
+                removed.push_back(store.get(static_cast<size_t>(slot)));
+        }
+        if (triggers && triggers->insteadOf()) {
+            triggers->begin();
+            if (!triggers->fire({}, {removed}, {})) return;
+            result.status = RowChange::Status::Done;
+            result.rowId = row;
+            return;
+        }
         Change change;
         change.kind = Change::Kind::DeleteRows;
         change.objectId = table.schema.id;
@@ -247,9 +488,12 @@ RowChange deleteRowOperation(ExecContext& ctx, const TableIdentity& identity, Ro
         if (references.needed()) {
             references.deleted(static_cast<size_t>(slot));
             references.finish(changes);
+            prepareCascades(ctx, triggers, result, table, TriggerEvent::Delete, references);
         }
         changes.add(std::move(change));
+        if (triggers) triggers->begin();
         changes.commit(ctx);
+        if (triggers && !triggers->fire({}, {removed}, {})) return;
         result.status = RowChange::Status::Done;
         result.rowId = row;
     });
