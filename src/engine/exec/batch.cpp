@@ -389,7 +389,7 @@ class Runner {
                     ++j;
             }
             if (j >= format.size() || !std::strchr("diuoxXs", format[j])) {
-                out.append(format, i, j - i);  // not a specification: kept as written
+                out.append(format, i, j - i);  // no conversion character: kept as written
                 i = j - 1;
                 continue;
             }

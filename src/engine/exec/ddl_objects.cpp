@@ -197,17 +197,7 @@ void executeProcedureDefinition(ExecContext& ctx, const sql::ProcedureStmt& proc
     if (proc.alter && !existing) raise(ctx, 208, {proc.name.written});
     const std::string schema = existing ? existing->schema : schemaForNewObject(ctx, proc.name);
     if (!proc.alter && objectNameTaken(db, schema, name)) raise(ctx, 2714, {name});
-    StatementChanges changes(ctx.entry());
-    Change put;
-    put.kind = Change::Kind::PutModule;
-    put.module.kind = ModuleSchema::Kind::Procedure;
-    put.module.id = existing ? existing->id : changes.newObjectId();
-    put.module.schema = schema;
-    put.module.name = existing ? existing->name : name;
-    put.module.text = proc.text;
-    put.module.created = existing ? existing->created : now(ctx);
-    changes.add(std::move(put));
-    changes.commit(ctx);
+    storeModule(ctx, ModuleSchema::Kind::Procedure, existing, schema, name, proc.text);
 }
 
 void executeCreateView(ExecContext& ctx, const sql::CreateViewStmt& create) {

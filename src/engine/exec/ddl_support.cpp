@@ -135,4 +135,21 @@ std::string schemaForNewObject(ExecContext& ctx, const sql::ObjectName& name) {
     return db.schemaName(*id);
 }
 
+void storeModule(ExecContext& ctx, ModuleSchema::Kind kind, const ModuleSchema* existing,
+                 const std::string& schema, const std::string& name, const std::string& text,
+                 int32_t parentId) {
+    StatementChanges changes(ctx.entry());
+    Change put;
+    put.kind = Change::Kind::PutModule;
+    put.module.kind = kind;
+    put.module.id = existing ? existing->id : changes.newObjectId();
+    put.module.schema = schema;
+    put.module.name = existing ? existing->name : name;
+    put.module.text = text;
+    put.module.parentId = parentId;
+    put.module.created = existing ? existing->created : now(ctx);
+    changes.add(std::move(put));
+    changes.commit(ctx);
+}
+
 }  // namespace engine::exec

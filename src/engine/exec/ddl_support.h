@@ -56,4 +56,10 @@ bool objectNameTaken(Database& db, const std::string& schema, const std::string&
 // raises 2760 when the database has no such schema.
 std::string schemaForNewObject(ExecContext& ctx, const sql::ObjectName& name);
 
+// Stores a procedure's, trigger's or function's definition as one statement: a new module,
+// or (ALTER, existing) the same object with its id, name and creation date kept.
+void storeModule(ExecContext& ctx, ModuleSchema::Kind kind, const ModuleSchema* existing,
+                 const std::string& schema, const std::string& name, const std::string& text,
+                 int32_t parentId = 0);
+
 }  // namespace engine::exec

@@ -140,18 +140,7 @@ void executeTriggerDefinition(ExecContext& ctx, const sql::TriggerStmt& trigger)
     if (trigger.insteadOf)
         checkInsteadOf(ctx, db, parentId, table ? &table->schema : nullptr, trigger,
                        existing ? existing->id : 0);
-    StatementChanges changes(ctx.entry());
-    Change put;
-    put.kind = Change::Kind::PutModule;
-    put.module.kind = ModuleSchema::Kind::Trigger;
-    put.module.id = existing ? existing->id : changes.newObjectId();
-    put.module.schema = parentSchema;
-    put.module.name = existing ? existing->name : name;
-    put.module.text = trigger.text;
-    put.module.parentId = parentId;
-    put.module.created = existing ? existing->created : now(ctx);
-    changes.add(std::move(put));
-    changes.commit(ctx);
+    storeModule(ctx, ModuleSchema::Kind::Trigger, existing, parentSchema, name, trigger.text, parentId);
 }
 
 TriggerFiring::TriggerFiring(ExecContext& ctx, const Table& table, TriggerEvent event,

@@ -90,17 +90,7 @@ void executeFunctionDefinition(ExecContext& ctx, const sql::FunctionStmt& functi
                           }) > 1)
             raise(ctx, 134, {p.name});
     }
-    StatementChanges changes(ctx.entry());
-    Change put;
-    put.kind = Change::Kind::PutModule;
-    put.module.kind = ModuleSchema::Kind::Function;
-    put.module.id = existing ? existing->id : changes.newObjectId();
-    put.module.schema = schema;
-    put.module.name = existing ? existing->name : name;
-    put.module.text = function.text;
-    put.module.created = existing ? existing->created : now(ctx);
-    changes.add(std::move(put));
-    changes.commit(ctx);
+    storeModule(ctx, ModuleSchema::Kind::Function, existing, schema, name, function.text);
 }
 
 // --- calls (binder) ------------------------------------------------------------------

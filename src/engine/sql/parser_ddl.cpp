@@ -783,26 +783,35 @@ StatementPtr Parser::parseProcedure(size_t begin, int line, bool alter) {
     if (parenthesised) expect(TokenKind::RightParen);
     if (acceptWord("WITH")) {
         do {
-            if (acceptWord("EXECUTE") || acceptWord("EXEC")) {
-                expectWord("AS");
-                next();  // CALLER, SELF, OWNER or 'user'
-            } else if (!acceptWord("RECOMPILE") && !acceptWord("ENCRYPTION")) {
+            if (!acceptExecuteAs() && !acceptWord("RECOMPILE") && !acceptWord("ENCRYPTION")) {
                 syntaxError();
             }
         } while (accept(TokenKind::Comma));
     }
     if (acceptWord("FOR")) expectWord("REPLICATION");
     expectWord("AS");
-    // The body runs to the end of the batch.
+    proc.body = parseBodyToEnd();
+    proc.text = std::string(text_.substr(begin, previousEnd() - begin));
+    s->node = std::move(proc);
+    return s;
+}
+
+std::vector<StatementPtr> Parser::parseBodyToEnd() {
+    std::vector<StatementPtr> body;
     while (true) {
         while (accept(TokenKind::Semicolon)) {
         }
         if (atEnd()) break;
-        proc.body.push_back(parseStatement(false));
+        body.push_back(parseStatement(false));
     }
-    proc.text = std::string(text_.substr(begin, previousEnd() - begin));
-    s->node = std::move(proc);
-    return s;
+    return body;
+}
+
+bool Parser::acceptExecuteAs() {
+    if (!acceptWord("EXECUTE") && !acceptWord("EXEC")) return false;
+    expectWord("AS");
+    next();  // CALLER, SELF, OWNER or 'user'
+    return true;
 }
 
 StatementPtr Parser::parseTrigger(size_t begin, int line, bool alter) {
@@ -815,10 +824,7 @@ StatementPtr Parser::parseTrigger(size_t begin, int line, bool alter) {
     trigger.table = parseObjectName();
     if (acceptWord("WITH")) {
         do {
-            if (acceptWord("EXECUTE") || acceptWord("EXEC")) {
-                expectWord("AS");
-                next();
-            } else if (!acceptWord("ENCRYPTION")) {
+            if (!acceptExecuteAs() && !acceptWord("ENCRYPTION")) {
                 syntaxError();
             }
         } while (accept(TokenKind::Comma));
@@ -849,12 +855,7 @@ StatementPtr Parser::parseTrigger(size_t begin, int line, bool alter) {
         expectWord("REPLICATION");
     }
     expectWord("AS");
-    while (true) {
-        while (accept(TokenKind::Semicolon)) {
-        }
-        if (atEnd()) break;
-        trigger.body.push_back(parseStatement(false));
-    }
+    trigger.body = parseBodyToEnd();
     trigger.text = std::string(text_.substr(begin, previousEnd() - begin));
     s->node = std::move(trigger);
     return s;
@@ -886,10 +887,7 @@ StatementPtr Parser::parseFunction(size_t begin, int line, bool alter) {
     function.returns = parseTypeSpec();
     if (acceptWord("WITH")) {
         do {
-            if (acceptWord("EXECUTE") || acceptWord("EXEC")) {
-                expectWord("AS");
-                next();  // CALLER, SELF, OWNER or 'user'
-            } else if (acceptWord("RETURNS")) {
+            if (acceptWord("RETURNS")) {
                 expectWord("NULL");
                 expectWord("ON");
                 expectWord("NULL");
@@ -899,8 +897,8 @@ StatementPtr Parser::parseFunction(size_t begin, int line, bool alter) {
                 expectWord("ON");
                 expectWord("NULL");
                 expectWord("INPUT");
-            } else if (!acceptWord("SCHEMABINDING") && !acceptWord("ENCRYPTION") &&
-                       !acceptWord("INLINE")) {
+            } else if (!acceptExecuteAs() && !acceptWord("SCHEMABINDING") &&
+                       !acceptWord("ENCRYPTION") && !acceptWord("INLINE")) {
                 syntaxError();
             }
             if (acceptOperator("=")) next();  // INLINE = ON | OFF
