@@ -39,22 +39,22 @@ std::optional<sql::TypeSpec> parseBaseType(const std::string& text) {
     sql::ExprParseResult parsed = sql::parseExpression("CAST(NULL AS " + text + ")");
     if (!parsed.errors.empty() || !parsed.expr || parsed.expr->kind != sql::ExprKind::Cast)
         return std::nullopt;
-    const sql::TypeSpec& spec = parsed.expr->type;
-    if (!resolveTypeName(spec.name, spec.arg1, spec.arg2, false)) return std::nullopt;
-    return spec;
+    const sql::TypeSpec& written = parsed.expr->type;
+    if (!resolveTypeName(written.name, written.arg1, written.arg2, false)) return std::nullopt;
+    return written;
 }
 
-DataType declaredType(ExecContext& ctx, const sql::TypeSpec& spec, bool inCast, int position,
+DataType declaredType(ExecContext& ctx, const sql::TypeSpec& written, bool inCast, int position,
                       std::optional<bool>* aliasNullable) {
-    if (!spec.arg1 && !resolveTypeName(spec.name, spec.arg1, spec.arg2, inCast)) {
-        if (const ModuleSchema* alias = ctx.catalog().findAliasType(spec.name)) {
+    if (!written.arg1 && !resolveTypeName(written.name, written.arg1, written.arg2, inCast)) {
+        if (const ModuleSchema* alias = ctx.catalog().findAliasType(written.name)) {
             if (auto base = parseBaseType(alias->text)) {
                 if (aliasNullable) *aliasNullable = alias->nullable;
                 return resolveTypeNameOrThrow(base->name, base->arg1, base->arg2, false, position);
             }
         }
     }
-    return resolveTypeNameOrThrow(spec.name, spec.arg1, spec.arg2, inCast, position);
+    return resolveTypeNameOrThrow(written.name, written.arg1, written.arg2, inCast, position);
 }
 
 ColumnSchema columnFromDefinition(ExecContext& ctx, const sql::ColumnDefinition& def,

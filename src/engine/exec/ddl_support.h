@@ -30,7 +30,7 @@ ColumnSchema columnFromDefinition(ExecContext& ctx, const sql::ColumnDefinition&
 // The type a declaration names: a system type or an alias type of the current database
 // (its base type; `aliasNullable`, when given, gets the alias type's nullability). Raises
 // what resolveTypeNameOrThrow raises for a name that is neither.
-DataType declaredType(ExecContext& ctx, const sql::TypeSpec& spec, bool inCast = false,
+DataType declaredType(ExecContext& ctx, const sql::TypeSpec& written, bool inCast = false,
                       int position = 1, std::optional<bool>* aliasNullable = nullptr);
 // The base type of an alias type as its text ("varchar(11)") reads; nullopt when it is not
 // a system type.

@@ -767,12 +767,7 @@ StatementPtr Parser::parseProcedure(size_t begin, int line, bool alter) {
     const bool parenthesised = accept(TokenKind::LeftParen);
     if (peek().kind == TokenKind::Variable) {
         do {
-            ProcedureParameter p;
-            if (peek().kind != TokenKind::Variable) syntaxError();
-            p.line = peek().line;
-            p.name = next().text;
-            acceptWord("AS");
-            p.type = parseTypeSpec();
+            ProcedureParameter p = parseParameterHead();
             acceptWord("VARYING");
             if (acceptOperator("=")) p.defaultValue = parseUnary();
             if (acceptWord("OUTPUT") || acceptWord("OUT")) p.output = true;
@@ -794,6 +789,16 @@ StatementPtr Parser::parseProcedure(size_t begin, int line, bool alter) {
     proc.text = std::string(text_.substr(begin, previousEnd() - begin));
     s->node = std::move(proc);
     return s;
+}
+
+ProcedureParameter Parser::parseParameterHead() {
+    ProcedureParameter p;
+    if (peek().kind != TokenKind::Variable) syntaxError();
+    p.line = peek().line;
+    p.name = next().text;
+    acceptWord("AS");
+    p.type = parseTypeSpec();
+    return p;
 }
 
 std::vector<StatementPtr> Parser::parseBodyToEnd() {
@@ -870,12 +875,7 @@ StatementPtr Parser::parseFunction(size_t begin, int line, bool alter) {
     expect(TokenKind::LeftParen);
     if (peek().kind == TokenKind::Variable) {
         do {
-            ProcedureParameter p;
-            if (peek().kind != TokenKind::Variable) syntaxError();
-            p.line = peek().line;
-            p.name = next().text;
-            acceptWord("AS");
-            p.type = parseTypeSpec();
+            ProcedureParameter p = parseParameterHead();
             if (acceptOperator("=")) p.defaultValue = parseUnary();
             acceptWord("READONLY");
             function.parameters.push_back(std::move(p));

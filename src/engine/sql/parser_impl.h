@@ -128,6 +128,8 @@ class Parser {
     StatementPtr parseProcedure(size_t begin, int line, bool alter);
     StatementPtr parseTrigger(size_t begin, int line, bool alter);
     StatementPtr parseFunction(size_t begin, int line, bool alter);
+    // A procedure's or function's parameter up to its type: @name [AS] type.
+    ProcedureParameter parseParameterHead();
     // A procedure's or trigger's body: every statement to the end of the batch.
     std::vector<StatementPtr> parseBodyToEnd();
     // The module option EXECUTE AS CALLER | SELF | OWNER | 'user' (accepted, not applied).
