@@ -4,6 +4,7 @@
 
 #include "db/text_util.h"
 #include "schema/sql_text.h"
+#include "schema/transaction.h"
 
 namespace schema {
 
@@ -76,10 +77,11 @@ std::string NombreDefectoNuevo(std::string_view Tabla, std::string_view Campo) {
     return Unir({"DF__", Tabla, "__", PrimerasLetras(Campo, 12), "__389C9811"});
 }
 
-bool CambiarTipoDatos(db::Connection& Conexion, std::string_view Tabla, std::string_view Campo,
-                      std::string_view NuevoTipo, std::string_view NuevoDefecto) {
-    if (!CambioNecesario(Conexion, Tabla, Campo, NuevoTipo)) return false;
+namespace {
 
+// The change itself: the default dropped, the type changed, a default put back.
+bool CambiarTipoYDefecto(db::Connection& Conexion, std::string_view Tabla, std::string_view Campo,
+                         std::string_view NuevoTipo, std::string_view NuevoDefecto) {
     Conexion.clearError();
     auto rs = Conexion.openRecordset(
         "SELECT SYSOBJECTS.NAME FROM SYSCOLUMNS INNER JOIN SYSOBJECTS ON SYSCOLUMNS.CDEFAULT = "
@@ -125,6 +127,22 @@ bool CambiarTipoDatos(db::Connection& Conexion, std::string_view Tabla, std::str
     const std::string nombre = restriccion.empty() ? NombreDefectoNuevo(Tabla, Campo) : restriccion;
     Conexion.clearError();
     return Conexion.execute(SentenciaAnadirDefecto(Tabla, Campo, nombre, NuevoDefecto)).ok();
+}
+
+}  // namespace
+
+bool CambiarTipoDatos(db::Connection& Conexion, std::string_view Tabla, std::string_view Campo,
+                      std::string_view NuevoTipo, std::string_view NuevoDefecto) {
+    if (!CambioNecesario(Conexion, Tabla, Campo, NuevoTipo)) return false;
+
+    // The three statements are one change: a run stopped between them would leave the column
+    // retyped without its default, and the next run, finding the new type, would not come back
+    // to it. The caller sees the change's own outcome, not the transaction's.
+    bool cambiado = false;
+    EnUnaTransaccion(Conexion, [&] {
+        cambiado = CambiarTipoYDefecto(Conexion, Tabla, Campo, NuevoTipo, NuevoDefecto);
+    });
+    return cambiado;
 }
 
 }  // namespace schema

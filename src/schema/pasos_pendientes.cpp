@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "schema/sql_text.h"
+#include "schema/transaction.h"
 
 namespace schema {
 
@@ -153,15 +154,15 @@ void PasoPendiente::Quitar() {
 }
 
 void PasoPendiente::HacerYQuitar(const std::function<void()>& trabajo) {
-    conexion_.clearError();
-    const bool enTransaccion = conexion_.beginTransaction().ok();
-    conexion_.clearError();
-    trabajo();
-    const bool marcado = Marcado();
-    const bool heredado = Heredado();
-    Quitar();
-    if (enTransaccion && !conexion_.commitTransaction().ok()) {
-        conexion_.rollbackTransaction();
+    bool marcado = false, heredado = false;
+    const bool confirmado = EnUnaTransaccion(conexion_, [&] {
+        trabajo();
+        marcado = Marcado();
+        heredado = Heredado();
+        Quitar();
+    });
+    if (!confirmado) {
+        // Rolled back: the marker is still there.
         if (marcado) ctx_.pasos.enTabla.insert(clave_);
         if (heredado) ctx_.pasos.heredados.insert(clave_);
     }
