@@ -13,6 +13,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "engine/session.h"
 #include "engine/types/value.h"
@@ -27,10 +28,11 @@ std::filesystem::path freshDirectory(const std::string& name) {
     return dir;
 }
 
-// The child: statement k inserts ten rows with key k (one statement, all or nothing);
-// every 25 statements the session is closed and opened again (folding the journal into
-// a new snapshot, so kills also land in the middle of snapshot writes); every 40th
-// statement rewrites every row. After each statement returns, k is written to the pipe.
+// The child: unit k inserts ten rows with key k, all or nothing, in turn as one statement,
+// as a batch of ten statements, and as a transaction spanning two batches; every 25 units
+// the session is closed and opened again (folding the journal into a new snapshot, so
+// kills also land in the middle of snapshot writes); every 40th unit rewrites every row.
+// After each unit returns, k is written to the pipe.
 [[noreturn]] void writer(const std::filesystem::path& dir, int fd, int64_t start) {
     std::string pad(150, 'p');
     int64_t k = start;
@@ -38,13 +40,24 @@ std::filesystem::path freshDirectory(const std::string& name) {
         auto opened = engine::Session::open(dir, "Crash");
         if (!opened.session) _exit(3);
         for (int n = 0; n < 25; ++n, ++k) {
-            std::string sql = "INSERT INTO T VALUES ";
+            auto row = [&](int i) {
+                return "(" + std::to_string(k) + "," + std::to_string(i) + ",'" + pad + "')";
+            };
+            std::vector<std::string> batches(1);
             for (int i = 1; i <= 10; ++i) {
-                if (i > 1) sql += ",";
-                sql += "(" + std::to_string(k) + "," + std::to_string(i) + ",'" + pad + "')";
+                switch (k % 3) {
+                    case 0: batches.back() += (i == 1 ? "INSERT INTO T VALUES " : ",") + row(i); break;
+                    case 1: batches.back() += "INSERT INTO T VALUES " + row(i) + "\n"; break;
+                    default:
+                        if (i == 1) batches.back() = "BEGIN TRANSACTION\n";
+                        if (i == 6) batches.emplace_back();
+                        batches.back() += "INSERT INTO T VALUES " + row(i) + "\n";
+                        if (i == 10) batches.back() += "COMMIT\n";
+                }
             }
-            auto r = opened.session->execute(sql);
-            if (r.hasErrors()) _exit(4);
+            for (const std::string& batch : batches) {
+                if (opened.session->execute(batch).hasErrors()) _exit(4);
+            }
             if (k % 40 == 0) {
                 auto u = opened.session->execute("UPDATE T SET i = i + 0");
                 if (u.hasErrors()) _exit(5);
@@ -55,7 +68,7 @@ std::filesystem::path freshDirectory(const std::string& name) {
     }
 }
 
-TEST(CrashTest, KilledWriterLeavesEveryCompletedStatementAndNothingTorn) {
+TEST(CrashTest, KilledWriterLeavesEveryCompletedBatchAndNoHalfOfOne) {
     auto dir = freshDirectory("kill");
     {
         engine::SessionOptions options;
@@ -100,14 +113,14 @@ TEST(CrashTest, KilledWriterLeavesEveryCompletedStatementAndNothingTorn) {
         ASSERT_FALSE(r.hasErrors());
         ASSERT_EQ(r.resultSets.size(), 1u);
         const auto& rows = r.resultSets[0].rows;
-        // Keys 1..n, each with its ten rows: no statement lost or torn.
+        // Keys 1..n, each with its ten rows: no unit lost or torn.
         for (size_t j = 0; j < rows.size(); ++j) {
             ASSERT_EQ(rows[j][0].asInt64(), static_cast<int64_t>(j + 1)) << "round " << round;
             ASSERT_EQ(rows[j][1].asInt64(), 10) << "round " << round << " key " << j + 1;
             ASSERT_EQ(rows[j][2].asInt64(), 1);
             ASSERT_EQ(rows[j][3].asInt64(), 10);
         }
-        // Everything reported complete is there; at most the statement in flight more.
+        // Everything reported complete is there; at most the unit in flight more.
         auto present = static_cast<int64_t>(rows.size());
         ASSERT_GE(present, completed) << "round " << round;
         ASSERT_LE(present, completed + 1) << "round " << round;

@@ -136,10 +136,20 @@ struct DamageCase {
     std::function<uint64_t(const Layout&)> offset;
     int journalKept = 3;
     bool torn = false;
+    bool unfinished = false;  // the last records, of a batch that never ended, dropped
 };
 
 void flip(std::string& bytes, uint64_t at) {
     bytes[at] = static_cast<char>(bytes[at] ^ 0x40);
+}
+
+// Makes the journal record at `at` one that a later record of its batch must end, as a
+// statement inside a batch writes it: its marker "CERK", its framing's checksum again.
+void markContinued(std::string& bytes, uint64_t at) {
+    bytes[at + 3] = 'K';
+    std::string check;
+    store::putFixed32(check, store::crc32(std::string_view(bytes).substr(at, 20)));
+    bytes.replace(at + 20, 4, check);
 }
 
 TEST(DamageTest, EveryMismatchRefusesTheDatabaseAtItsOffsetAndOnlyACrashTornTailIsDropped) {
@@ -195,6 +205,25 @@ TEST(DamageTest, EveryMismatchRefusesTheDatabaseAtItsOffsetAndOnlyACrashTornTail
              std::fill(b.begin() + static_cast<std::ptrdiff_t>(l.journal[2]), b.end(), '\0');
          },
          std::nullopt, nullptr, 2, true},
+        // Records of a batch: replayed when a record ends the batch, dropped when none does.
+        {"a batch's records ended by the last", false, 'j',
+         [](std::string& b, L l) {
+             markContinued(b, l.journal[0]);
+             markContinued(b, l.journal[1]);
+         },
+         std::nullopt, nullptr, 3},
+        {"a batch that never ended", false, 'j',
+         [](std::string& b, L l) {
+             markContinued(b, l.journal[1]);
+             markContinued(b, l.journal[2]);
+         },
+         std::nullopt, nullptr, 1, false, true},
+        {"a batch that never ended, its last record cut short", false, 'j',
+         [](std::string& b, L l) {
+             markContinued(b, l.journal[1]);
+             b.resize(l.journal[2] + 10);
+         },
+         std::nullopt, nullptr, 1, true, true},
         // The previous release's files, which lack the header and framing checksums.
         {"format 2: snapshot sequence (byte 20)", true, 's', [](std::string& b, L) { flip(b, 20); },
          0, at(16)},
@@ -258,6 +287,10 @@ TEST(DamageTest, EveryMismatchRefusesTheDatabaseAtItsOffsetAndOnlyACrashTornTail
             EXPECT_EQ(db->properties().back().name,
                       c.journalKept ? "J" + std::to_string(c.journalKept) : "S");
             EXPECT_EQ(log.find("cut short") != std::string::npos, c.torn) << log;
+            EXPECT_EQ(log.find("of a batch or transaction that had not completed") !=
+                          std::string::npos,
+                      c.unfinished)
+                << log;
             // Work goes on and survives a reopen.
             ASSERT_FALSE(st->append({property("After")}));
             st.reset();
@@ -339,9 +372,21 @@ std::string offsetText(uint64_t offset) {
     return buffer;
 }
 
+// The journal records that hold changes: a batch's ends with an empty record of its own.
+std::vector<uint64_t> statementRecords(const fs::path& journal) {
+    const std::string bytes = readFile(journal);
+    std::vector<uint64_t> starts;
+    for (uint64_t at : journalRecords(bytes, 16, 24)) {
+        std::string_view in(bytes.data() + at + 4, 4);
+        uint32_t length = 0;
+        store::getFixed32(in, length);
+        if (length > 1) starts.push_back(at);
+    }
+    return starts;
+}
 // Offset of the journal record of the n-th statement (from 0) after the header.
 uint64_t journalRecord(const fs::path& journal, size_t n) {
-    return journalRecords(readFile(journal), 16, 24).at(n);
+    return statementRecords(journal).at(n);
 }
 
 TEST(DamageTest, ADamagedDatabaseIsUnavailableAloneAndSaysWhereTheDamageIs) {
@@ -355,7 +400,7 @@ TEST(DamageTest, ADamagedDatabaseIsUnavailableAloneAndSaysWhereTheDamageIs) {
         std::string offset;  // as the message prints it
     };
     const uint64_t third = journalRecord(journal, 3);
-    ASSERT_EQ(journalRecords(readFile(journal), 16, 24).size(), 10u);
+    ASSERT_EQ(statementRecords(journal).size(), 10u);
     const std::string pristineJournal = readFile(journal);
     const std::string pristineSnapshot = readFile(snapshot);
     const uint64_t headerChecksum = 8 + 4 + 4 + 8 + 1 + 12 + 1;  // name Empresa_0002, id 6

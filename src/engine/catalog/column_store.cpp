@@ -124,7 +124,7 @@ void ColumnStore::push(const Value& value) {
     set(nulls_.size() - 1, value);
 }
 
-void ColumnStore::reserve(size_t n) {
+void ColumnStore::reserve(size_t n, size_t arenaBytes) {
     nulls_.reserve(n);
     switch (repr_) {
         case Repr::Int64:
@@ -137,7 +137,7 @@ void ColumnStore::reserve(size_t n) {
             decimals_.reserve(n);
             break;
         case Repr::Bytes:
-            bytes_.reserve(n);
+            bytes_.reserve(n, arenaBytes);
             break;
         case Repr::Generic:
             generic_.reserve(n);

@@ -32,7 +32,8 @@ class ColumnStore {
     // its representation is stored.
     void set(size_t slot, const Value& value);
     void push(const Value& value);
-    void reserve(size_t n);
+    // Room for n cells in all, and for arenaBytes more bytes of long strings.
+    void reserve(size_t n, size_t arenaBytes = 0);
     // Appends n copies of value.
     void fill(size_t n, const Value& value);
     // Appends every cell of other (converted cell by cell when its type differs).
@@ -55,6 +56,8 @@ class ColumnStore {
     double rawDouble(size_t slot) const { return doubles_[slot]; }
     Int128 rawDecimal(size_t slot) const { return decimals_[slot]; }
     std::string_view rawBytes(size_t slot) const { return bytes_.view(slot); }
+    // Bytes of long strings held (0 but for strings).
+    size_t arenaBytes() const { return repr_ == Repr::Bytes ? bytes_.arenaBytes() : 0; }
     // Appends a NULL cell, or a cell given in the store's representation.
     void pushNull();
     void pushRawInt(int64_t v);

@@ -1,5 +1,6 @@
 #include "engine/catalog/string_cells.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <unordered_map>
@@ -100,7 +101,10 @@ void StringCells::append(const StringCells& other) {
     const uint64_t base = arena_.size();
     arena_.append(other.arena_);
     garbage_ += other.garbage_;
-    cells_.reserve(cells_.size() + other.cells_.size());
+    // Grown geometrically: a column appended to record by record is copied a bounded number of
+    // times, not once per record.
+    const size_t needed = cells_.size() + other.cells_.size();
+    if (needed > cells_.capacity()) cells_.reserve(std::max(needed, cells_.capacity() * 2));
     for (uint64_t cell : other.cells_)
         cells_.push_back(isInline(cell) ? cell : cell + (base << 1));
 }

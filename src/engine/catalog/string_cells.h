@@ -31,7 +31,11 @@ class StringCells {
     void fill(size_t n, std::string_view bytes);
     // Appends every cell of other.
     void append(const StringCells& other);
-    void reserve(size_t n) { cells_.reserve(n); }
+    // Room for n cells in all, and for arenaBytes more bytes of long strings.
+    void reserve(size_t n, size_t arenaBytes = 0) {
+        cells_.reserve(n);
+        if (arenaBytes > 0) arena_.reserve(arena_.size() + arenaBytes);
+    }
     // Keeps the cells whose keep[slot] is true, in order.
     void compact(const std::vector<bool>& keep);
     void clear();

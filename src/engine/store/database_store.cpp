@@ -9,6 +9,8 @@
 #include "engine/store/binary.h"
 #include "engine/store/change_codec.h"
 #include "engine/store/crc32.h"
+#include "engine/store/load_failures.h"
+#include "engine/store/snapshot_records.h"
 #include "engine/types/value_codec.h"
 
 namespace engine::store {
@@ -20,13 +22,22 @@ namespace fs = std::filesystem;
 constexpr std::string_view kSnapshotMagic = "SQLEMBDB";
 constexpr std::string_view kJournalMagic = "SQLEMBJL";
 constexpr uint32_t kRecordMarker = 0x4A524543;  // "CERJ": start of a journal record
+// From format 7: the start of a record whose unit (a batch, a transaction) goes on in later
+// records. Such records are replayed only once a record with the plain marker follows.
+constexpr uint32_t kContinuedMarker = 0x4B524543;  // "CERK"
+// The first format that has continued records.
+constexpr uint32_t kFirstUnitFormat = 7;
 static_assert(kChangeFormatVersion == 5, "a new change encoding needs a store format of its own");
 
 // The change encoding of the records of a store format (procedures, triggers and alias
 // types came with store format 4, FOREIGN KEY constraints with 5, scalar functions with 6).
 uint32_t changeFormatOf(uint32_t storeFormat) {
+    if (storeFormat >= 6) return 5;  // 7 changed the journal's framing only
     if (storeFormat >= 4) return storeFormat - 1;
     return std::min<uint32_t>(storeFormat, 2);
+}
+bool isMarker(uint32_t marker, uint32_t format) {
+    return marker == kRecordMarker || (format >= kFirstUnitFormat && marker == kContinuedMarker);
 }
 size_t journalHeaderSize(uint32_t format) {
     return format >= 3 ? 16 : 12;
@@ -43,20 +54,6 @@ constexpr size_t kLongestHeader = 4096;
 // Snapshot records of rows aim at this size, so that writing and reading them needs little
 // memory whatever the size of the table.
 constexpr size_t kRowRecordTarget = 1 << 20;
-
-std::string hex32(uint32_t v) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "0x%08x", v);
-    return buffer;
-}
-
-LoadFailure damaged(const fs::path& file, uint64_t offset, std::string detail) {
-    return LoadFailure{LoadFailure::Kind::Damaged, file, offset, std::move(detail)};
-}
-
-LoadFailure unreadable(const fs::path& file, std::string detail) {
-    return LoadFailure{LoadFailure::Kind::Unreadable, file, 0, std::move(detail)};
-}
 
 LoadFailure newer(const fs::path& file, uint32_t format) {
     return LoadFailure{LoadFailure::Kind::Newer, file, 0,
@@ -168,6 +165,66 @@ std::string applyChecked(Database& db, const ChangeList& changes, bool drop) {
     return {};
 }
 
+// The rows records of one table, held until its last one has been read, so that the table's
+// columns are sized once for all of them instead of growing record by record (every growth a
+// copy of the column, and room to spare left behind).
+class HeldRows {
+  public:
+    // Takes `changes` when it is one rows record that appends cleanly (same columns and
+    // types, rows in ascending order after those already there) to the table of the rows
+    // held; otherwise puts the held rows in place first and leaves `changes` to the caller.
+    bool take(Database& db, ChangeList& changes) {
+        if (changes.size() != 1 || changes.front().kind != Change::Kind::InsertRows) {
+            flush(db);
+            return false;
+        }
+        Change& rows = changes.front();
+        if (!held_.empty() && held_.front().objectId != rows.objectId) flush(db);
+        if (!appendsCleanly(db, rows)) {
+            flush(db);
+            return false;
+        }
+        held_.push_back(std::move(rows));
+        return true;
+    }
+
+    void flush(Database& db) {
+        if (held_.empty()) return;
+        if (Table* table = db.tableById(held_.front().objectId)) {
+            size_t total = table->data.rowCount();
+            for (const Change& c : held_)
+                total += c.rowIds.size();
+            table->data.rowIds.reserve(total);
+            for (size_t i = 0; i < table->data.columns.size(); ++i) {
+                size_t arena = 0;
+                for (const Change& c : held_)
+                    arena += c.values[i].arenaBytes();
+                table->data.columns[i].reserve(total, arena);
+            }
+        }
+        for (const Change& c : held_)
+            db.apply(c);
+        held_.clear();
+    }
+
+  private:
+    bool appendsCleanly(const Database& db, const Change& rows) const {
+        const Table* table = db.tableById(rows.objectId);
+        if (!table || rows.rowIds.empty() || rows.values.size() != table->data.columns.size())
+            return false;
+        for (size_t i = 0; i < rows.values.size(); ++i) {
+            if (rows.values[i].type() != table->data.columns[i].type()) return false;
+        }
+        for (size_t i = 1; i < rows.rowIds.size(); ++i) {
+            if (rows.rowIds[i] <= rows.rowIds[i - 1]) return false;
+        }
+        if (!held_.empty()) return rows.rowIds.front() > held_.back().rowIds.back();
+        return table->data.rowIds.empty() || rows.rowIds.front() > table->data.rowIds.back();
+    }
+
+    std::vector<Change> held_;
+};
+
 // One pass over a database's files. Strict (open): the first damage ends it. Lenient
 // (check, salvage): every damage is noted and reading goes on where it can.
 class Loader {
@@ -218,68 +275,40 @@ class Loader {
     }
 
     LoadResult loadSnapshot(FileReader& reader) {
-        const fs::path& path = snapshotPath_;
-        const uint64_t size = reader.fileSize();
-        uint64_t offset = header_.size;
-        uint32_t records = 0;
-        const uint32_t format = changeFormatOf(header_.format);
+        HeldRows held;
+        LoadResult result = loadSnapshotRecords(reader, held);
+        held.flush(*target_);
+        return result;
+    }
+
+    LoadResult loadSnapshotRecords(FileReader& reader, HeldRows& held) {
+        SnapshotRecords records(reader, snapshotPath_, header_.size, changeFormatOf(header_.format));
         while (true) {
-            if (FileError e = reader.need(8)) return unreadable(path, *e);
-            std::string_view in = reader.available();
-            uint32_t length = 0, checksum = 0;
-            if (!getFixed32(in, length) || !getFixed32(in, checksum)) {
-                return note(damaged(path, offset,
-                                    "the file ends after " + std::to_string(records) +
-                                        " records, before its end record"));
+            SnapshotRecord record = records.next();
+            if (record.end) {
+                if (!record.failure) return std::nullopt;
+                if (record.failure->kind == LoadFailure::Kind::Unreadable) return record.failure;
+                LoadResult f = note(std::move(*record.failure));
+                if (record.recordLost && lenient_) ++report.recordsLost;
+                return f;
             }
-            if (length == 0) {
-                if (checksum != records)
-                    return note(damaged(path, offset,
-                                        "the end record counts " + std::to_string(checksum) +
-                                            " records where " + std::to_string(records) +
-                                            " precede it"));
-                if (offset + 8 != size)
-                    return note(damaged(
-                        path, offset + 8,
-                        std::to_string(size - offset - 8) + " bytes follow the end record"));
-                return std::nullopt;
-            }
-            const uint64_t after = size - offset - 8;
-            if (length > after) {
-                LoadResult f = note(damaged(path, offset,
-                                            "record " + std::to_string(records + 1) + " claims " +
-                                                std::to_string(length) + " bytes where " +
-                                                std::to_string(after) + " remain"));
-                report.recordsLost += lenient_ ? 1 : 0;
-                return f;  // nothing after it can be framed
-            }
-            reader.consume(8);
-            if (FileError e = reader.need(length)) return unreadable(path, *e);
-            std::string_view payload = reader.available().substr(0, length);
-            const uint32_t computed = crc32(payload);
-            const std::string which = "record " + std::to_string(records + 1);
-            std::optional<LoadFailure> problem;
-            ChangeList changes;
-            if (computed != checksum) {
-                problem = damaged(path, offset,
-                                  which + " fails its checksum (stored " + hex32(checksum) +
-                                      ", computed " + hex32(computed) + ")");
-            } else if (!decodeChanges(payload, changes, format)) {
-                problem =
-                    damaged(path, offset, which + " passes its checksum but cannot be decoded");
-            } else if (std::string wrong = applyChecked(*target_, changes, lenient_);
+            std::optional<LoadFailure> problem = std::move(record.failure);
+            if (problem) {
+                // Skipped whole: neither checksummed nor decoded.
+            } else if (held.take(*target_, record.changes)) {
+                // Put in place with the table's other rows records.
+            } else if (std::string wrong = applyChecked(*target_, record.changes, lenient_);
                        !wrong.empty()) {
-                problem = damaged(path, offset, which + " leaves " + wrong);
+                problem = damaged(snapshotPath_, record.offset,
+                                  "record " + std::to_string(record.number) + " leaves " + wrong);
             }
             if (problem) {
+                held.flush(*target_);
                 if (LoadResult f = note(*problem)) return f;
                 ++report.recordsLost;
             } else {
                 ++report.snapshotRecords;
             }
-            reader.consume(length);
-            offset += 8 + length;
-            ++records;
         }
     }
 
@@ -304,15 +333,17 @@ class Loader {
         const size_t frame = journalFrameSize(format);
         const uint64_t size = reader.fileSize();
         uint64_t position = offset + 1;
+        // Both markers start with the same three bytes.
         std::string marker;
         putFixed32(marker, kRecordMarker);
+        marker.resize(3);
         while (position + frame <= size) {
             if (reader.need(1 << 16)) return std::nullopt;
             std::string_view bytes = reader.available();
             size_t hit = bytes.find(marker);
             if (hit == std::string_view::npos) {
                 // Keep the last bytes: a marker may straddle two reads.
-                const size_t skip = bytes.size() > 3 ? bytes.size() - 3 : 0;
+                const size_t skip = bytes.size() > 2 ? bytes.size() - 2 : 0;
                 if (skip == 0) return std::nullopt;
                 reader.consume(skip);
                 position += skip;
@@ -330,6 +361,11 @@ class Loader {
             getFixed32(in, length);
             getFixed32(in, checksum);
             getFixed64(in, sequence);
+            if (!isMarker(m, format)) {
+                reader.consume(1);
+                position += 1;
+                continue;
+            }
             if (format >= 3) {
                 getFixed32(in, headCheck);
                 if (crc32(head.substr(0, 20)) == headCheck) return position;
@@ -399,6 +435,13 @@ class Loader {
         const size_t frame = journalFrameSize(format);
         uint64_t previous = 0;
         bool any = false;
+        // The records of a unit not yet ended by a plain record.
+        struct HeldRecord {
+            ChangeList changes;
+            uint64_t offset;
+            uint64_t sequence;
+        };
+        std::vector<HeldRecord> held;
         auto lose = [&](LoadFailure f) -> LoadResult {
             report.journalBytesLost = size - offset;
             return note(std::move(f));
@@ -419,7 +462,7 @@ class Loader {
                 getFixed32(h, length);
                 getFixed32(h, checksum);
                 getFixed64(h, sequence);
-                bool framed = marker == kRecordMarker;
+                bool framed = isMarker(marker, format);
                 if (format >= 3) {
                     uint32_t headCheck = 0;
                     getFixed32(h, headCheck);
@@ -469,10 +512,21 @@ class Loader {
                                 std::to_string(header_.sequence) +
                                 " only: the ones between are missing"));
                     if (sequence > sequence_) {
-                        if (std::string wrong = applyChecked(*target_, changes, false);
-                            !wrong.empty())
-                            return lose(damaged(path, offset, which + " leaves " + wrong));
-                        sequence_ = sequence;
+                        held.push_back({std::move(changes), offset, sequence});
+                        // A unit's records take effect together, when its last one is read.
+                        if (marker == kRecordMarker) {
+                            for (HeldRecord& h : held) {
+                                std::string wrong = applyChecked(*target_, h.changes, false);
+                                if (wrong.empty()) continue;
+                                report.journalBytesLost = size - h.offset;
+                                return note(damaged(path, h.offset,
+                                                    "the record of statement " +
+                                                        std::to_string(h.sequence) + " leaves " +
+                                                        wrong));
+                            }
+                            held.clear();
+                            sequence_ = sequence;
+                        }
                     }
                     previous = sequence;
                     any = true;
@@ -496,6 +550,16 @@ class Loader {
                                 " bytes, was cut short by a crash in the middle of its write (" +
                                 torn + "); the statement it held had not completed"};
             break;
+        }
+        if (!held.empty()) {
+            // A batch or transaction that had not finished when the process stopped: its
+            // records go, as a torn last record does (open() cuts the journal before them).
+            const uint64_t from = held.front().offset;
+            std::string why = std::to_string(held.size()) + (held.size() == 1 ? " record" : " records") +
+                              " of a batch or transaction that had not completed";
+            if (report.tornTail) why += ", then " + report.tornTail->detail;
+            report.tornTail = LoadFailure{LoadFailure::Kind::Torn, path, from, why};
+            journalGoodSize_ = from;
         }
         // The snapshot says which statements it holds; a journal that ends before them is
         // not the one written with it (or the snapshot's header is wrong).
@@ -649,8 +713,17 @@ CheckReport DatabaseStore::salvage(const std::filesystem::path& directory, const
     return loader.report;
 }
 
-FileError DatabaseStore::append(const ChangeList& changes) {
+FileError DatabaseStore::append(const ChangeList& changes, bool continued) {
     if (changes.empty()) return std::nullopt;
+    return writeRecord(changes, continued);
+}
+
+FileError DatabaseStore::endUnit() {
+    if (!unitOpen_) return std::nullopt;
+    return writeRecord({}, false);
+}
+
+FileError DatabaseStore::writeRecord(const ChangeList& changes, bool continued) {
     std::string payload;
     encodeChanges(changes, payload);
     uint64_t sequence = sequence_ + 1;
@@ -658,7 +731,7 @@ FileError DatabaseStore::append(const ChangeList& changes) {
     putFixed64(checked, sequence);
     std::string record;
     record.reserve(payload.size() + 24);
-    putFixed32(record, kRecordMarker);
+    putFixed32(record, continued ? kContinuedMarker : kRecordMarker);
     putFixed32(record, static_cast<uint32_t>(payload.size()));
     putFixed32(record, crc32(payload, crc32(checked)));
     putFixed64(record, sequence);
@@ -666,6 +739,7 @@ FileError DatabaseStore::append(const ChangeList& changes) {
     record.append(payload);
     if (FileError e = journal_.append(record)) return e;
     sequence_ = sequence;
+    unitOpen_ = continued;
     return std::nullopt;
 }
 
@@ -675,7 +749,8 @@ FileError DatabaseStore::sync() {
 
 bool DatabaseStore::foldIsDue(FoldMoment moment) const {
     const uint64_t journal = journal_.size() > kJournalHeaderBytes ? journal_.size() : 0;
-    if (journal == 0) return false;
+    // A snapshot taken in the middle of a unit would make its first part durable alone.
+    if (journal == 0 || unitOpen_) return false;
     if (moment == FoldMoment::InUse)
         return journal > kInUseFoldFloorBytes && journal > snapshotBytes_;
     return journal * 4 >= snapshotBytes_;

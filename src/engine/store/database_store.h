@@ -9,7 +9,9 @@
 //   <stem>.sjl  journal: header (from format 3 with its own checksum), then one record per
 //               completed statement: its sequence number (one more than the record before)
 //               and its change list, under a checksum; from format 3 the record's framing
-//               (length, sequence) has a checksum of its own. Records are handed to the
+//               (length, sequence) has a checksum of its own. From format 7 a record may be
+//               marked continued: the statements of a batch or of a transaction are made
+//               durable together, when a plain record ends them (see append()). Records are handed to the
 //               operating system with write() when the statement completes; fsync is
 //               grouped (sync(), called when a session closes and before a snapshot). From
 //               format 3 the journal is never empty or missing: it is created, and emptied
@@ -50,10 +52,11 @@ namespace engine::store {
 // The format written. 1 and 2 follow the change encoding's versions (change_codec.h);
 // 3 keeps encoding 2 and adds the checksums of headers and journal record framing; 4 has
 // encoding 3 (procedures, triggers, alias types); 5 has encoding 4 (FOREIGN KEY
-// constraints); 6 has encoding 5 (scalar functions). Files of older versions are read; a
+// constraints); 6 has encoding 5 (scalar functions); 7 adds the journal's continued records
+// (units of work made durable whole). Files of older versions are read; a
 // journal of an older version is folded away when it is opened, so that one file never
 // mixes versions.
-constexpr uint32_t kStoreFormatVersion = 6;
+constexpr uint32_t kStoreFormatVersion = 7;
 
 // Why a database's files cannot be loaded.
 struct LoadFailure {
@@ -114,8 +117,16 @@ class DatabaseStore {
     // Deletes the files of a database.
     static FileError remove(const std::filesystem::path& directory, const std::string& stem);
 
-    // Appends the changes of one completed statement to the journal.
-    FileError append(const ChangeList& changes);
+    // Appends the changes of one completed statement to the journal. A continued record
+    // belongs to a unit of work (a batch, a transaction) that goes on: a crash before the
+    // unit ends loses all of its records, never some. A plain record ends the unit of the
+    // records before it, whoever wrote them: a unit is whole only while no other session
+    // writes to the database meanwhile (a transaction's locks see to that).
+    FileError append(const ChangeList& changes, bool continued = false);
+    // Ends the open unit, if any (an empty plain record).
+    FileError endUnit();
+    // Whether the journal's last record is a continued one.
+    bool unitOpen() const { return unitOpen_; }
     // Flushes the journal to stable storage.
     FileError sync();
     // Writes a snapshot of the database as it is now and empties the journal. The snapshot
@@ -145,12 +156,14 @@ class DatabaseStore {
     std::filesystem::path journalPath() const;
     // Puts an empty journal of this format in place atomically and opens it for appends.
     FileError startJournal();
+    FileError writeRecord(const ChangeList& changes, bool continued);
 
     std::filesystem::path directory_;
     std::string stem_;
     AppendFile journal_;
     uint64_t sequence_ = 0;  // of the last record written or replayed
     uint64_t snapshotBytes_ = 0;
+    bool unitOpen_ = false;
 };
 
 }  // namespace engine::store
