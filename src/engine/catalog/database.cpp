@@ -83,8 +83,8 @@ ObjectKind moduleObjectKind(const ModuleSchema& module) {
     }
 }
 
-Database::Database(std::string name, int32_t databaseId)
-    : name_(std::move(name)), id_(databaseId), idState_(0) {
+Database::Database(std::string name, int32_t databaseId, bool temporary)
+    : name_(std::move(name)), id_(databaseId), temporary_(temporary), idState_(0) {
     // The id sequence starts from the database's name, so databases differ.
     uint64_t seed = 1469598103934665603ull;
     for (char c : name_)
@@ -266,6 +266,7 @@ int32_t Database::nextObjectId(uint64_t& state) const {
         state = state * 6364136223846793005ull + 1442695040888963407ull;
         auto id = static_cast<int32_t>((state >> 33) & 0x7fffffff);
         if (id < 1000) continue;
+        if (temporary_) id = -id;
         if (objectById(id)) continue;
         return id;
     }
@@ -286,6 +287,7 @@ void Database::indexTableNames(const TableSchema& schema) {
         names_[nameKey(schema.schema, c.name)] = ObjectRef{ObjectKind::Check, c.id, schema.id};
     for (const auto& f : schema.foreignKeys)
         names_[nameKey(schema.schema, f.name)] = ObjectRef{ObjectKind::ForeignKey, f.id, schema.id};
+    foreignKeys_ += schema.foreignKeys.size();
 }
 
 void Database::unindexTableNames(const TableSchema& schema) {
@@ -303,6 +305,7 @@ void Database::unindexTableNames(const TableSchema& schema) {
         eraseIf(c.name, c.id);
     for (const auto& f : schema.foreignKeys)
         eraseIf(f.name, f.id);
+    foreignKeys_ -= std::min(foreignKeys_, schema.foreignKeys.size());
 }
 
 int64_t findSlots(const TableData& data, const std::vector<RowId>& rows,

@@ -101,7 +101,9 @@ struct NameEqual {
 
 class Database {
   public:
-    Database(std::string name, int32_t databaseId);
+    // A database of temporary objects draws negative object ids, as tempdb does, so that
+    // none of its ids is ever an id of a user database.
+    Database(std::string name, int32_t databaseId, bool temporary = false);
 
     const std::string& name() const { return name_; }
     int32_t id() const { return id_; }
@@ -136,6 +138,8 @@ class Database {
 
     // All tables and views, by object id.
     const std::map<int32_t, std::unique_ptr<Table>>& tables() const { return tables_; }
+    // FOREIGN KEY constraints of all the tables: with none, no row write need look for them.
+    size_t foreignKeyCount() const { return foreignKeys_; }
     const std::map<int32_t, ViewSchema>& views() const { return views_; }
     const std::vector<ExtendedProperty>& properties() const { return properties_; }
     // Procedures, triggers and alias types, by id.
@@ -175,7 +179,9 @@ class Database {
 
     std::string name_;
     int32_t id_;
+    bool temporary_;
     std::map<int32_t, std::unique_ptr<Table>> tables_;
+    size_t foreignKeys_ = 0;  // kept by indexTableNames and unindexTableNames
     std::map<int32_t, ViewSchema> views_;
     std::map<int32_t, ModuleSchema> modules_;
     // Schema-scoped names: the key is the schema's name, a unit separator, the object's name.

@@ -280,6 +280,7 @@ void checkExistingReferences(ExecContext& ctx, const TableSchema& table,
 std::vector<std::pair<const Table*, const ForeignKeySchema*>> referencingKeys(
     const Database& db, int32_t tableId) {
     std::vector<std::pair<const Table*, const ForeignKeySchema*>> out;
+    if (db.foreignKeyCount() == 0) return out;
     for (const auto& [id, t] : db.tables()) {
         for (const auto& fk : t->schema.foreignKeys) {
             if (fk.referencedTableId == tableId) out.emplace_back(t.get(), &fk);

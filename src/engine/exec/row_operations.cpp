@@ -26,7 +26,9 @@ RowChange guarded(ExecContext& ctx, const TableIdentity& identity, bool writes, 
     SessionRuntime& session = ctx.session;
     if (session.settings.implicitTransactions && session.tranCount == 0) session.tranCount = 1;
     std::string error;
-    DatabaseEntry* entry = session.server->database(identity.database, error);
+    DatabaseEntry* entry = identifierEqual(identity.database, "tempdb")
+                               ? session.temporaryTables.holdingId(identity.objectId)
+                               : session.server->database(identity.database, error);
     try {
         entry = lockDatabase(session, entry, writes ? LockMode::Exclusive : LockMode::Shared);
     } catch (const LockFailure& f) {
@@ -251,18 +253,45 @@ void fillRow(const Table& table, RowId row, RowChange& result) {
     }
 }
 
-int columnOf(ExecContext& ctx, const TableSchema& schema, const std::string& name) {
+// The position of a column; `hint` is tried first (a wrong hint only costs a comparison).
+int columnOf(ExecContext& ctx, const TableSchema& schema, const std::string& name,
+             size_t hint = 0) {
+    if (hint < schema.columns.size() && identifierEqual(schema.columns[hint].name, name))
+        return static_cast<int>(hint);
     int p = schema.columnIndex(name);
     if (p < 0) raise(ctx, 207, {name});
     return p;
 }
 
+// Where the k-th column named in the last row was found: rows saved one after another name
+// the same columns in the same order, so each name is looked for there first and a wide row
+// costs a comparison per column instead of a scan of the table's columns per column.
+class ColumnHints {
+  public:
+    int find(ExecContext& ctx, const TableSchema& schema, size_t k, const std::string& name) {
+        if (k >= at_.size()) at_.resize(k + 1, 0);
+        const int p = columnOf(ctx, schema, name, at_[k]);
+        at_[k] = static_cast<size_t>(p);
+        return p;
+    }
+
+  private:
+    std::vector<size_t> at_;
+};
+
 // Whether the row still holds the expected values ('=' under the collation, NULL = NULL).
 bool holds(ExecContext& ctx, const Table& table, size_t slot,
            const std::vector<ColumnAssignment>& expected) {
-    for (const auto& e : expected) {
-        int p = columnOf(ctx, table.schema, e.column);
-        Value current = table.data.columns[p].get(slot);
+    thread_local ColumnHints hints;
+    for (size_t k = 0; k < expected.size(); ++k) {
+        const ColumnAssignment& e = expected[k];
+        int p = hints.find(ctx, table.schema, k, e.column);
+        const ColumnStore& column = table.data.columns[p];
+        // A text that has not changed is the same bytes: no value need be built to see it.
+        if (!e.value.isNull() && !column.isNull(slot) && isCharacter(column.type().id) &&
+            isCharacter(e.value.type().id) && column.rawBytes(slot) == e.value.bytes())
+            continue;
+        Value current = column.get(slot);
         if (current.isNull() || e.value.isNull()) {
             if (current.isNull() != e.value.isNull()) return false;
             continue;
@@ -327,8 +356,10 @@ RowChange updateRowOperation(ExecContext& ctx, const TableIdentity& identity, Ro
         change.objectId = schema.id;
         change.rowIds.push_back(row);
         std::vector<int> changed;
-        for (const auto& a : assignments) {
-            int p = columnOf(ctx, schema, a.column);
+        thread_local ColumnHints hints;
+        for (size_t n = 0; n < assignments.size(); ++n) {
+            const ColumnAssignment& a = assignments[n];
+            int p = hints.find(ctx, schema, n, a.column);
             const ColumnSchema& col = schema.columns[p];
             if (col.identity) raise(ctx, 8102, {col.name});
             Value v = valueForColumn(ctx, col, a.value);
@@ -391,8 +422,10 @@ RowChange insertRowOperation(ExecContext& ctx, const TableIdentity& identity,
         std::vector<Value> row(schema.columns.size());
         std::vector<bool> given(schema.columns.size(), false);
         bool identityInsert = ctx.session.settings.identityInsertTable == schema.id;
-        for (const auto& a : assignments) {
-            int p = columnOf(ctx, schema, a.column);
+        thread_local ColumnHints hints;
+        for (size_t n = 0; n < assignments.size(); ++n) {
+            const ColumnAssignment& a = assignments[n];
+            int p = hints.find(ctx, schema, n, a.column);
             const ColumnSchema& col = schema.columns[p];
             if (col.identity && !identityInsert) raise(ctx, 544, {schema.name});
             row[p] = valueForColumn(ctx, col, a.value);
