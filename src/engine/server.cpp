@@ -179,6 +179,7 @@ std::string Server::load(DatabaseEntry& entry) {
 }
 
 void Server::reach(const DatabaseEntry* entry) const {
+    if (entry && entry->temporary) return;
     CallLock* call = CallLock::current(*this);
     if (call && call->owns_lock() && !call->exclusive() && entry != call->home()) call->widen();
 }
@@ -289,20 +290,34 @@ std::string Server::dropDatabase(DatabaseEntry* entry) {
     return {};
 }
 
-std::string Server::commit(DatabaseEntry& entry, const ChangeList& changes) {
+std::string Server::commit(DatabaseEntry& entry, const ChangeList& changes, bool continued) {
     reach(&entry);
     if (changes.empty()) return {};
-    if (auto e = entry.store->append(changes)) return *e;
+    if (entry.temporary) {
+        entry.database->apply(changes);
+        return {};
+    }
+    if (auto e = entry.store->append(changes, continued)) return *e;
     entry.database->apply(changes);
     foldIfDue(entry);
     return {};
 }
 
-std::string Server::journal(DatabaseEntry& entry, const ChangeList& changes) {
+std::string Server::journal(DatabaseEntry& entry, const ChangeList& changes, bool continued) {
     reach(&entry);
-    if (changes.empty()) return {};
-    if (auto e = entry.store->append(changes)) return *e;
+    if (changes.empty() || entry.temporary) return {};
+    if (auto e = entry.store->append(changes, continued)) return *e;
     foldIfDue(entry);
+    return {};
+}
+
+std::string Server::endUnit(int32_t databaseId) {
+    DatabaseEntry* entry = lookup(databaseId);
+    if (!entry) return {};
+    reach(entry);
+    if (!entry->store || !entry->store->unitOpen()) return {};
+    if (auto e = entry->store->endUnit()) return *e;
+    foldIfDue(*entry);
     return {};
 }
 
@@ -317,7 +332,9 @@ void Server::detach(DatabaseEntry& entry) {
     if (!entry.store) return;
     // A statement or transaction of another session may be working on it through a
     // three-part name: it holds a lock (or undo records) and pointers into it.
-    if (entry.sessions > 0 || entry.transactions > 0 || locks_.locked(entry.id)) {
+    // (or a batch of another session has written to it and goes on: its unit is open).
+    if (entry.sessions > 0 || entry.transactions > 0 || locks_.locked(entry.id) ||
+        entry.store->unitOpen()) {
         entry.store->sync();
         return;
     }

@@ -44,6 +44,9 @@ struct DatabaseEntry {
     std::optional<store::LoadFailure> failure;
     int sessions = 0;      // sessions whose current database this is
     int transactions = 0;  // sessions whose open transaction holds undo records for it
+    // One session's temporary objects (see exec/temporary_tables.h): private to that
+    // session, so its calls need no hold on the server, no lock and no journal for them.
+    bool temporary = false;
     // Held by the call working in this database alone (see server_gate.h).
     std::mutex latch;
 };
@@ -68,7 +71,8 @@ class Server {
     ServerGate& gate() { return gate_; }
     LockManager& locks() { return locks_; }
     // The running call is about to work in `entry` (null: beyond any one database): a call
-    // holding the server shared in another database is widened to exclusive.
+    // holding the server shared in another database is widened to exclusive (never for a
+    // session's temporary objects, which are its own).
     void reach(const DatabaseEntry* entry) const;
     const std::filesystem::path& directory() const { return directory_; }
 
@@ -91,10 +95,14 @@ class Server {
     std::string salvage(const DatabaseEntry& entry, const std::string& newName,
                         store::CheckReport& report);
 
-    // Makes one statement's changes durable (journal) and applies them.
-    std::string commit(DatabaseEntry& entry, const ChangeList& changes);
+    // Makes one statement's changes durable (journal) and applies them. Continued: they
+    // belong to a unit of work that goes on (see DatabaseStore::append), ended by endUnit().
+    // Changes of temporary objects are only applied (they do not outlive their session).
+    std::string commit(DatabaseEntry& entry, const ChangeList& changes, bool continued = false);
     // Makes changes already applied durable (see ChangeGroup).
-    std::string journal(DatabaseEntry& entry, const ChangeList& changes);
+    std::string journal(DatabaseEntry& entry, const ChangeList& changes, bool continued = false);
+    // Ends the unit of work open in the journal of the database with this id, if any.
+    std::string endUnit(int32_t databaseId);
 
     void attach(DatabaseEntry& entry) {
         reach(nullptr);

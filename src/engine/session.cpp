@@ -355,6 +355,7 @@ void Session::run(BatchSink& sink, const std::function<void(exec::ExecContext&)>
     // Shared in the current database; widened when the call reaches past it.
     CallLock lock(*state_->server, runtime.database);
     runtime.serverLock = &lock;
+    runtime.inBatch = true;
     exec::Output out(sink, &lock, &runtime);
     exec::ExecContext ctx(runtime, out);
     try {
@@ -380,6 +381,12 @@ void Session::run(BatchSink& sink, const std::function<void(exec::ExecContext&)>
         out.message(internalError(e.what()));
     }
     runtime.statementDepth = 0;
+    runtime.inBatch = false;
+    // The batch's work becomes durable as a whole (an open transaction's, when it ends).
+    if (runtime.tranCount == 0) {
+        const std::string error = exec::endUnits(runtime);
+        if (!error.empty()) out.message(exec::writeFailure(error));
+    }
     exec::releaseStatementLocks(runtime);
     runtime.serverLock = nullptr;
 }
@@ -542,6 +549,7 @@ void Session::close() {
         // Leaving with a transaction open takes it back, as a disconnection does; the
         // sessions waiting for its locks go on.
         if (state_->runtime.tranCount > 0) exec::rollbackTransaction(state_->runtime);
+        exec::endTemporaryScopes(state_->runtime, 0);
         server->locks().releaseAll(state_->id);
         if (state_->runtime.database) server->detach(*state_->runtime.database);
         if (!state_->runtime.login.empty()) server->loginDisconnected(state_->runtime.login);

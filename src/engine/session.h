@@ -321,7 +321,8 @@ class Session {
     RowChange readRow(const TableIdentity& table, RowId row);
 
     // Flushes this session's work to stable storage and releases the session's hold on
-    // the server; an open transaction is rolled back and its locks go. Further calls on a
+    // the server; an open transaction is rolled back and its locks go, and so do its
+    // temporary tables (#name). Further calls on a
     // closed session fail with a message. Idempotent.
     void close();
 

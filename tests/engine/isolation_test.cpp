@@ -162,28 +162,34 @@ class HoldingSink : public RecordingSink {
     std::promise<void> go;
 };
 
+// A batch held inside the engine at PRINT 'started' (see HoldingSink) until release(), which
+// the end of the scope does too, however the test ends; then waits for the batch to finish.
+class HeldBatch {
+  public:
+    HeldBatch(engine::Session& session, std::string sql) {
+        running_ = std::async(std::launch::async, [&session, sql, this] { session.execute(sql, sink_); });
+        sink_.started.get_future().wait();
+    }
+    ~HeldBatch() { finish(); }
+    void finish() {
+        if (!released_) sink_.go.set_value();
+        released_ = true;
+        if (running_.valid()) running_.get();
+    }
+
+  private:
+    HoldingSink sink_;
+    std::future<void> running_;
+    bool released_ = false;
+};
+
 TEST_F(IsolationTest, CallsInDifferentDatabasesRunAtOnceAndOneReachingPastItsOwnWaits) {
     auto inIso = open("Iso"), inIso2 = open("Iso2"), reaching = open("Iso2");
-    HoldingSink held;
-    auto holder = std::async(std::launch::async, [&] {
-        inIso->execute("PRINT 'started' UPDATE T SET v = 5 WHERE id = 1", held);
-    });
-    held.started.get_future().wait();
-    // Let go however the test ends (the holder's future waits for it on destruction).
-    bool released = false;
-    auto release = [&] {
-        if (!released) held.go.set_value();
-        released = true;
-    };
-    struct Finally {
-        std::function<void()> fn;
-        ~Finally() { fn(); }
-    } finally{release};
-
+    HeldBatch held(*inIso, "PRINT 'started' UPDATE T SET v = 5 WHERE id = 1");
     auto own = start(*inIso2, "UPDATE T SET v = v + 1 WHERE id = 1 SELECT v FROM T");
     const bool ranAtOnce = own.wait_for(kPatience) == std::future_status::ready;
     EXPECT_TRUE(ranAtOnce) << "a call in another database waited for the held one";
-    if (!ranAtOnce) return release();
+    if (!ranAtOnce) return held.finish();
     auto r = own.get();
     ASSERT_FALSE(r.hasErrors());
     EXPECT_EQ(r.resultSets.back().rows[0][0].asInt64(), 1);
@@ -191,8 +197,7 @@ TEST_F(IsolationTest, CallsInDifferentDatabasesRunAtOnceAndOneReachingPastItsOwn
     auto past = start(*reaching, "SELECT v FROM Iso.dbo.T WHERE id = 1");
     EXPECT_EQ(past.wait_for(kBlocked), std::future_status::timeout)
         << "a call reaching into the held call's database did not wait for it";
-    release();
-    holder.get();
+    held.finish();
     r = past.get();
     ASSERT_FALSE(r.hasErrors());
     EXPECT_EQ(r.resultSets.back().rows[0][0].asInt64(), 5);
@@ -388,6 +393,49 @@ TEST_F(IsolationTest, WaitForTimeWaitsUntilTheSessionClockShowsThatTime) {
     auto run = start(*s, "WAITFOR TIME '10:00:00.050' SELECT 1");
     ASSERT_EQ(run.wait_for(kPatience), std::future_status::ready);
     EXPECT_FALSE(run.get().hasErrors());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(IsolationTest, EachSessionHasItsOwnTemporaryTablesOfOneName) {
+    auto a = open(), b = open();
+    exec(*a, "CREATE TABLE #t (v int) INSERT #t VALUES (1)");
+    exec(*b, "CREATE TABLE #t (v varchar(5)) INSERT #t VALUES ('b')");
+    EXPECT_EQ(scalar(*a, "SELECT v FROM #t"), 1);
+    EXPECT_EQ(b->execute("SELECT v FROM #t").resultSets.at(0).rows.at(0).at(0).bytes(), "b");
+    a->close();
+    EXPECT_EQ(b->execute("SELECT v FROM #t").resultSets.at(0).rows.at(0).at(0).bytes(), "b");
+    auto c = open();
+    EXPECT_TRUE(c->execute("SELECT OBJECT_ID('tempdb..#t')").resultSets.at(0).rows.at(0).at(0).isNull());
+}
+
+// A session's #tables are its own: working in them locks nothing, waits for no call in
+// another database, and writes nothing to the database's journal.
+TEST_F(IsolationTest, TemporaryTablesTakeNoLockNoServerWideHoldAndNoJournal) {
+    auto holder = open("Iso2"), worker = open(), other = open();
+    const auto journal = dir_ / "Iso.sjl";
+    const auto journalSize = std::filesystem::file_size(journal);
+
+    HeldBatch held(*holder, "PRINT 'started' UPDATE T SET v = 5 WHERE id = 1");
+    auto work = start(*worker,
+                      "BEGIN TRAN CREATE TABLE #t (v int) INSERT #t SELECT v FROM T "
+                      "UPDATE #t SET v = 9 CREATE INDEX ix ON #t (v) SELECT * INTO #u FROM #t "
+                      "DELETE #u DROP TABLE #u");
+    const bool ranAtOnce = work.wait_for(kPatience) == std::future_status::ready;
+    EXPECT_TRUE(ranAtOnce) << "work in #tables waited for a call in another database";
+    if (!ranAtOnce) return held.finish();
+    auto r = work.get();
+    EXPECT_FALSE(r.hasErrors()) << (r.firstError() ? r.firstError()->text : "");
+    EXPECT_EQ(std::filesystem::file_size(journal), journalSize);
+    held.finish();
+
+    auto write = other->execute("SET LOCK_TIMEOUT 0 UPDATE T SET v = 3");
+    EXPECT_FALSE(write.hasErrors()) << (write.firstError() ? write.firstError()->text : "");
+    EXPECT_EQ(scalar(*worker, "SELECT v FROM #t"), 9);
+    exec(*worker, "ROLLBACK");
+    EXPECT_TRUE(worker->execute("SELECT OBJECT_ID('tempdb..#t')").resultSets.at(0).rows.at(0).at(0).isNull());
 }
 
 }  // namespace

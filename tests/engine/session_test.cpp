@@ -139,6 +139,25 @@ TEST_F(SessionTest, UpdateRowChangesTheRowAndReportsItAsStored) {
     EXPECT_EQ(again.row.size(), 5u);
 }
 
+TEST_F(SessionTest, RowOperationsReachTheSessionsTemporaryTablesOnly) {
+    auto s = open(), other = open();
+    exec(*s, "SELECT * INTO #p FROM PROPIEDADES");
+    auto r = exec(*s, "SELECT NOMBRE, VALOR FROM #p WHERE NOMBRE='A'");
+    ASSERT_TRUE(r.resultSets[0].baseTable);
+    auto table = *r.resultSets[0].baseTable;
+    EXPECT_EQ(table.database, "tempdb");
+    auto row = r.resultSets[0].rowIds[0];
+    ASSERT_TRUE(s->updateRow(table, row, {{"VALOR", Value::varchar("t")}}).ok());
+    EXPECT_TRUE(s->insertRow(table, {{"NOMBRE", Value::varchar("C")}, {"VALOR", Value::varchar("d")}}).ok());
+    EXPECT_EQ(engine::renderForShell(exec(*s, "SELECT COUNT(*) FROM #p WHERE VALOR IN ('t', 'd')")
+                                         .resultSets[0].rows[0][0]),
+              "2");
+    EXPECT_EQ(engine::renderForShell(
+                  exec(*s, "SELECT VALOR FROM PROPIEDADES WHERE NOMBRE='A'").resultSets[0].rows[0][0]),
+              "x");
+    EXPECT_EQ(other->readRow(table, row).status, RowChange::Status::RowMissing);
+}
+
 TEST_F(SessionTest, RowOperationsRaiseTheServersErrorsAndChangeNothing) {
     auto s = open();
     auto r = exec(*s, "SELECT * FROM PROPIEDADES WHERE NOMBRE='A'");
@@ -295,7 +314,7 @@ TEST_F(SessionTest, RowOperationsFireAfterTriggersAsTheirStatementsWould) {
         EXPECT_TRUE(out[0].ok());
         EXPECT_EQ(out[1].status, RowChange::Status::RowMissing);
         EXPECT_TRUE(out[2].ok());
-        EXPECT_TRUE(s->insertRow(table, {{"NOMBRE", Value::varchar("C")}}).ok());
+        EXPECT_TRUE(s->insertRow(table, {{"NOMBRE", Value::varchar("C")}, {"VALOR", Value::varchar("d")}}).ok());
         EXPECT_TRUE(s->deleteRow(table, a).ok());
         EXPECT_EQ(s->transactionCount(), 0);
     }

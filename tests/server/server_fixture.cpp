@@ -59,7 +59,8 @@ std::string WaitForLog(const test_support::TdsServerProcess& server,
     }
 }
 
-std::string ConnectionEnd(const test_support::TdsServerProcess& server, int localPort) {
+std::string ConnectionEnd(const test_support::TdsServerProcess& server, int localPort,
+                          std::chrono::seconds patience) {
     const std::regex start("connection (\\d+) from 127\\.0\\.0\\.1:" + std::to_string(localPort) +
                            ": ");
     std::string end;
@@ -83,7 +84,7 @@ std::string ConnectionEnd(const test_support::TdsServerProcess& server, int loca
             }
         }
         return false;
-    });
+    }, patience);
     return end;
 }
 

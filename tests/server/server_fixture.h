@@ -43,7 +43,8 @@ std::string WaitForLog(const test_support::TdsServerProcess& server,
 
 // How the server's log says the connection from this local port ended: "refused (...)" or
 // "closed (...)", once it has (bounded wait); empty if it never says.
-std::string ConnectionEnd(const test_support::TdsServerProcess& server, int localPort);
+std::string ConnectionEnd(const test_support::TdsServerProcess& server, int localPort,
+                          std::chrono::seconds patience = std::chrono::seconds(30));
 
 // How many lines of the log contain `fragment`.
 size_t CountLines(const std::string& log, const std::string& fragment);

@@ -478,6 +478,7 @@ void dropConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& 
 }  // namespace
 
 void executeAlterTable(ExecContext& ctx, const sql::AlterTableStmt& alter) {
+    InTemporaryDatabase tempdb(ctx.session, temporaryEntryFor(ctx, alter.table));
     Table& table = alteredTable(ctx, alter);
     switch (alter.action) {
         case sql::AlterTableStmt::Action::AddColumns:

@@ -112,7 +112,7 @@ bool readsTable(const sql::QueryExpr& q) {
 // The statements that open a transaction under SET IMPLICIT_TRANSACTIONS ON (BEGIN
 // TRANSACTION too, which then opens a second level).
 bool opensImplicitTransaction(const sql::Statement& s) {
-    if (auto* x = s.as<sql::SelectStmt>()) return readsTable(*x->query);
+    if (auto* x = s.as<sql::SelectStmt>()) return intoCore(*x) || readsTable(*x->query);
     if (auto* x = s.as<sql::CreateViewStmt>()) return !x->alter;
     if (auto* x = s.as<sql::GrantStmt>()) return !x->deny;
     return s.as<sql::InsertStmt>() || s.as<sql::UpdateStmt>() || s.as<sql::DeleteStmt>() ||
@@ -121,10 +121,34 @@ bool opensImplicitTransaction(const sql::Statement& s) {
            s.as<sql::DropObjectsStmt>() || s.as<sql::SchemaStmt>() || s.as<sql::TruncateStmt>();
 }
 
+// Whether a statement changes only a #table (its name as written; an alias of one does
+// not count): it writes to no database that other sessions see.
+bool writesTemporaryTable(const sql::Statement& s) {
+    const sql::ObjectName* target = nullptr;
+    if (auto* x = s.as<sql::SelectStmt>(); x && intoCore(*x)) target = &intoCore(*x)->into;
+    if (auto* x = s.as<sql::InsertStmt>()) target = &x->table;
+    if (auto* x = s.as<sql::UpdateStmt>()) target = &x->target;
+    if (auto* x = s.as<sql::DeleteStmt>()) target = &x->target;
+    if (auto* x = s.as<sql::CreateTableStmt>()) target = &x->table;
+    if (auto* x = s.as<sql::AlterTableStmt>()) target = &x->table;
+    if (auto* x = s.as<sql::CreateIndexStmt>()) target = &x->table;
+    if (auto* x = s.as<sql::TruncateStmt>()) target = &x->table;
+    if (auto* x = s.as<sql::DropIndexStmt>(); x && !x->items.empty()) target = &x->items[0].table;
+    if (auto* x = s.as<sql::DropObjectsStmt>()) {
+        if (x->kind != sql::DropObjectsStmt::Kind::Table) return false;
+        for (const auto& name : x->names) {
+            if (!isLocalTemporary(name.object)) return false;
+        }
+        return !x->names.empty();
+    }
+    return target && isLocalTemporary(target->object);
+}
+
 // Which database a statement changes (see StatementAccess); system procedures that
 // change the catalogue say so themselves.
 StatementAccess accessOf(const sql::Statement& s) {
     StatementAccess a;
+    if (writesTemporaryTable(s)) return a;
     if (auto* x = s.as<sql::InsertStmt>()) {
         a.writes = true;
         a.database = x->table.database;
@@ -134,6 +158,8 @@ StatementAccess accessOf(const sql::Statement& s) {
     } else if (auto* x = s.as<sql::DeleteStmt>()) {
         a.writes = true;
         a.database = x->target.database;
+    } else if (auto* x = s.as<sql::SelectStmt>()) {
+        a.writes = intoCore(*x) != nullptr;
     } else {
         a.writes = s.as<sql::CreateTableStmt>() || s.as<sql::AlterTableStmt>() ||
                    s.as<sql::CreateIndexStmt>() || s.as<sql::DropIndexStmt>() ||
@@ -150,6 +176,56 @@ StatementAccess accessOf(const sql::Statement& s) {
 // --- the runner ---------------------------------------------------------------------
 
 namespace {
+
+// An error RAISERROR raised: unlike the others, SET XACT_ABORT ON does not make it end
+// the batch.
+struct RaisedError : SqlException {
+    explicit RaisedError(SqlMessage m) : SqlException(std::move(m)) {}
+};
+
+// The database a table statement names in front of its table ("Other.dbo.T"), when it is
+// neither the current one nor tempdb; empty otherwise. A DROP TABLE of tables in several
+// databases, or a DROP INDEX of several, works in the first's.
+std::string otherDatabaseOfTableStatement(const sql::Statement& s, const DatabaseEntry& current) {
+    const sql::ObjectName* target = nullptr;
+    if (auto* x = s.as<sql::CreateTableStmt>()) target = &x->table;
+    if (auto* x = s.as<sql::AlterTableStmt>()) target = &x->table;
+    if (auto* x = s.as<sql::CreateIndexStmt>()) target = &x->table;
+    if (auto* x = s.as<sql::TruncateStmt>()) target = &x->table;
+    if (auto* x = s.as<sql::DropIndexStmt>(); x && !x->items.empty()) target = &x->items[0].table;
+    if (auto* x = s.as<sql::DropObjectsStmt>();
+        x && x->kind == sql::DropObjectsStmt::Kind::Table && !x->names.empty())
+        target = &x->names[0];
+    if (!target || target->database.empty() || identifierEqual(target->database, "tempdb") ||
+        identifierEqual(target->database, current.name))
+        return {};
+    return target->database;
+}
+
+// Runs a table statement in the database its name gives, as SQL Server does: the session
+// works there for the statement (as after USE) and comes back.
+class InNamedDatabase {
+  public:
+    InNamedDatabase(ExecContext& ctx, const std::string& name) : session_(ctx.session) {
+        std::string error;
+        DatabaseEntry* entry = session_.server->database(name, error);
+        if (!entry) raiseUnavailable(ctx, name, 911);
+        session_.server->attach(*entry);
+        saved_ = session_.database;
+        session_.database = entry;
+    }
+    ~InNamedDatabase() {
+        DatabaseEntry* entry = session_.database;
+        session_.database = saved_;
+        session_.server->detach(*entry);
+    }
+    InNamedDatabase(const InNamedDatabase&) = delete;
+    InNamedDatabase& operator=(const InNamedDatabase&) = delete;
+
+  private:
+    SessionRuntime& session_;
+    DatabaseEntry* saved_ = nullptr;
+};
 
 class Runner {
   public:
@@ -342,7 +418,7 @@ class Runner {
             ctx_.session.lastError = r.setError ? m.number : 0;
             return;
         }
-        throw SqlException(m);
+        throw RaisedError(m);
     }
 
     // printf-style substitution as RAISERROR does it: %d %i %u %o %x %X %s with flags,
@@ -436,6 +512,9 @@ class Runner {
             fn();
             ctx_.session.lastError = 0;
             return true;
+        } catch (const RaisedError& e) {
+            report(e, false);
+            return false;
         } catch (const SqlException& e) {
             report(e);
             return false;
@@ -470,7 +549,8 @@ class Runner {
         return SqlException(std::move(messages));
     }
 
-    void report(const SqlException& e) {
+    // honoursXactAbort: false for RAISERROR's errors, which never end the batch for it.
+    void report(const SqlException& e, bool honoursXactAbort = true) {
         // In a function, an error ends the statement that called it.
         if (ctx_.function) throw withPlace(e);
         const SqlMessage& primary = e.primary();
@@ -495,7 +575,8 @@ class Runner {
         if (isCompileError(primary.number)) throw BatchEnd{};
         if (errorScope(primary.number) == ErrorScope::Batch || primary.severity == 19)
             throw BatchAbort{};
-        if (ctx_.session.settings.xactAbort && primary.severity > 10) throw BatchAbort{};
+        if (honoursXactAbort && ctx_.session.settings.xactAbort && primary.severity > 10)
+            throw BatchAbort{};
     }
 
     Tri condition(const sql::Expr& e) {
@@ -522,16 +603,31 @@ class Runner {
         var->value = convert(v, var->type, ConversionKind::Implicit, 0, ctx_.dateFormat());
     }
 
+    // The statements on a table's definition and rows: false for any other.
+    bool runTableStatement(const sql::Statement& s) {
+        if (auto* x = s.as<sql::CreateTableStmt>()) executeCreateTable(ctx_, *x);
+        else if (auto* x = s.as<sql::AlterTableStmt>()) executeAlterTable(ctx_, *x);
+        else if (auto* x = s.as<sql::CreateIndexStmt>()) executeCreateIndex(ctx_, *x);
+        else if (auto* x = s.as<sql::DropIndexStmt>()) executeDropIndex(ctx_, *x);
+        else if (auto* x = s.as<sql::DropObjectsStmt>()) executeDropObjects(ctx_, *x);
+        else if (auto* x = s.as<sql::TruncateStmt>()) executeTruncate(ctx_, *x);
+        else return false;
+        return true;
+    }
+
     void runSimple(const sql::Statement& s) {
-        if (auto* x = s.as<sql::SelectStmt>()) return executeSelect(ctx_, s, *x);
+        if (auto* x = s.as<sql::SelectStmt>())
+            return intoCore(*x) ? executeSelectInto(ctx_, s, *x) : executeSelect(ctx_, s, *x);
         if (auto* x = s.as<sql::InsertStmt>()) return executeInsert(ctx_, *x);
         if (auto* x = s.as<sql::UpdateStmt>()) return executeUpdate(ctx_, *x);
         if (auto* x = s.as<sql::DeleteStmt>()) return executeDelete(ctx_, *x);
-        if (auto* x = s.as<sql::CreateTableStmt>()) return executeCreateTable(ctx_, *x);
-        if (auto* x = s.as<sql::AlterTableStmt>()) return executeAlterTable(ctx_, *x);
-        if (auto* x = s.as<sql::CreateIndexStmt>()) return executeCreateIndex(ctx_, *x);
-        if (auto* x = s.as<sql::DropIndexStmt>()) return executeDropIndex(ctx_, *x);
-        if (auto* x = s.as<sql::DropObjectsStmt>()) return executeDropObjects(ctx_, *x);
+        if (std::string other = otherDatabaseOfTableStatement(s, *ctx_.session.database);
+            !other.empty()) {
+            InNamedDatabase there(ctx_, other);
+            runTableStatement(s);
+            return;
+        }
+        if (runTableStatement(s)) return;
         if (auto* x = s.as<sql::CreateViewStmt>()) return executeCreateView(ctx_, *x);
         if (auto* x = s.as<sql::DatabaseStmt>()) return executeDatabaseStatement(ctx_, *x);
         if (auto* x = s.as<sql::GrantStmt>()) return executeGrant(ctx_, *x);
@@ -540,7 +636,6 @@ class Runner {
         if (auto* x = s.as<sql::ProcedureStmt>()) return executeProcedureDefinition(ctx_, *x);
         if (auto* x = s.as<sql::TriggerStmt>()) return executeTriggerDefinition(ctx_, *x);
         if (auto* x = s.as<sql::LoginStmt>()) return executeLogin(ctx_, *x);
-        if (auto* x = s.as<sql::TruncateStmt>()) return executeTruncate(ctx_, *x);
         if (auto* x = s.as<sql::FunctionStmt>()) return executeFunctionDefinition(ctx_, *x);
         if (auto* x = s.as<sql::ExecStmt>()) {
             // Dynamic SQL is refused when the function is created; procedures only here.
@@ -716,7 +811,10 @@ class Runner {
                 st.rowCountLimit = std::stoll(value);
             } else if (identifierEqual(option, "IDENTITY_INSERT")) {
                 // options[1] holds the table name.
-                Table* t = ctx_.database().findTable(splitLast(set.options[1]));
+                const std::string name = splitLast(set.options[1]);
+                DatabaseEntry* temporary =
+                    isLocalTemporary(name) ? ctx_.session.temporaryTables.holding({}, name) : nullptr;
+                Table* t = (temporary ? *temporary->database : ctx_.database()).findTable(name);
                 if (!t) raise(ctx_, 1088, {set.options[1]});
                 if (t->schema.identityColumn() < 0) raise(ctx_, 8106, {t->schema.name});
                 if (on) {
@@ -830,7 +928,9 @@ void prebind(ExecContext& ctx, const sql::Statement& s) {
     binder.setCompileMode(true);
     Scope scope;
     if (auto* x = s.as<sql::SelectStmt>()) {
-        binder.bindQuery(*x->query, nullptr, true);
+        binder.allowInto(intoCore(*x));
+        auto query = binder.bindQuery(*x->query, nullptr, true);
+        if (intoCore(*x)) selectIntoSchema(ctx, *query, intoCore(*x)->into.object);
     } else if (auto* x = s.as<sql::InsertStmt>()) {
         Table* t = binder.resolveTable(x->table, s.line);
         for (const auto& c : x->columns) {
@@ -891,6 +991,7 @@ void runNestedBatch(ExecContext& parent, std::string_view text) {
     if (parent.depth >= 32) raise(parent, 217);
     ExecContext child(parent.session, parent.out);
     child.depth = parent.depth + 1;
+    TemporaryScope temporaries(child.session, child.depth);
     runBatch(child, text);
 }
 

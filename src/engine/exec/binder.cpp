@@ -151,7 +151,9 @@ Database& Binder::database() {
     return locking() ? ctx_.database() : ctx_.catalog();
 }
 
-Database* Binder::databaseFor(const std::string& name) {
+Database* Binder::databaseFor(const sql::ObjectName& object) {
+    if (DatabaseEntry* temporary = temporaryEntryFor(ctx_, object)) return temporary->database.get();
+    const std::string& name = object.database;
     DatabaseEntry* entry = ctx_.session.database;
     if (!name.empty() && !identifierEqual(name, entry->name)) {
         std::string error;
@@ -163,7 +165,7 @@ Database* Binder::databaseFor(const std::string& name) {
 }
 
 Table* Binder::resolveTable(const sql::ObjectName& name, int line) {
-    Database* db = databaseFor(name.database);
+    Database* db = databaseFor(name);
     Table* table = nullptr;
     if (db) table = db->findTable(name.schema, name.object);
     if (!table) {
@@ -441,7 +443,7 @@ std::unique_ptr<BoundCore> Binder::bindCore(const sql::SelectCore& ast, Scope* o
         core->topPercent = ast.top->percent;
         core->topWithTies = ast.top->withTies;
     }
-    if (!ast.into.empty()) raise(ctx_, 156, {"INTO"});
+    if (!ast.into.empty() && &ast != intoCore_) raise(ctx_, 156, {"INTO"});
     planJoins(*core);
     correlated = scope.correlated;
     return core;
@@ -573,7 +575,7 @@ std::unique_ptr<Source> Binder::bindTableRef(const sql::TableRef& ref, BoundCore
         sys->aliased = !ref.alias.empty();
         return sys;
     }
-    Database* db = databaseFor(ref.name.database);
+    Database* db = databaseFor(ref.name);
     if (db) {
         if (Table* table = db->findTable(ref.name.schema, ref.name.object)) {
             auto source = std::make_unique<Source>();

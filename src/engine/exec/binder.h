@@ -48,6 +48,9 @@ class Binder {
     void setCompileMode(bool on) { compileMode_ = on; }
     // Binds over the definitions as they stand, without locking (metadata functions).
     void setWithoutLocks(bool on) { withoutLocks_ = on; }
+    // The one query level that may have INTO (a SELECT INTO statement's first); INTO
+    // anywhere else is a syntax error.
+    void allowInto(const sql::SelectCore* core) { intoCore_ = core; }
 
     std::unique_ptr<BoundQuery> bindQuery(const sql::QueryExpr& query, Scope* outer,
                                           bool allowOrderBy, bool* correlated = nullptr);
@@ -67,8 +70,9 @@ class Binder {
   private:
     bool locking() const { return !compileMode_ && !withoutLocks_; }
     // The database of a name's database part (the current one when empty), locked like
-    // database(); nullptr when there is no such database.
-    Database* databaseFor(const std::string& name);
+    // database(); the session's tempdb scope holding a #table; nullptr when there is no
+    // such database.
+    Database* databaseFor(const sql::ObjectName& object);
     friend struct CoreBuilder;
     std::unique_ptr<Source> bindTableRef(const sql::TableRef& ref, BoundCore& core, Scope& scope,
                                          std::unique_ptr<JoinNode>& node);
@@ -98,6 +102,7 @@ class Binder {
     ExecContext& ctx_;
     bool compileMode_ = false;
     bool withoutLocks_ = false;
+    const sql::SelectCore* intoCore_ = nullptr;
     int viewDepth_ = 0;
 };
 

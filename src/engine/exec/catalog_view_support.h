@@ -97,6 +97,13 @@ Rowset buildInformationSchemaReferentialConstraints(const Database& db, bool wit
 Rowset buildSysTriggers(const Database& db, bool withRows);
 Rowset buildSysSqlModules(const Database& db, bool withRows);
 
+// A view of a database's objects as tempdb shows it to a session: over the session's own
+// temporary tables, every scope in turn (catalog_views_tempdb.cpp).
+Rowset buildTempdbView(const std::vector<const Database*>& scopes,
+                       Rowset (*perDatabase)(const Database&, bool), bool withRows);
+// tempdb as a session without #tables sees it.
+const Database& tempdbWithoutObjects();
+
 // The definition of an object as sp_helptext and OBJECT_DEFINITION give it: the statement
 // that made a view, procedure or trigger, as written; the stored expression of a DEFAULT or
 // CHECK constraint. nullopt for objects without one (tables, keys) and absent ids.

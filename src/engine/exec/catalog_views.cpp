@@ -838,14 +838,16 @@ std::unique_ptr<Source> Binder::systemSource(const sql::ObjectName& objectName) 
     const std::string& object = objectName.object;
     const std::string& schema = objectName.schema;
     DatabaseEntry* entry = ctx_.session.database;
-    if (!objectName.database.empty() && !identifierEqual(objectName.database, entry->name)) {
+    // tempdb holds only the session's temporary tables: its views list those.
+    const bool tempdb = identifierEqual(objectName.database, "tempdb");
+    if (!tempdb && !objectName.database.empty() && !identifierEqual(objectName.database, entry->name)) {
         std::string error;
         entry = ctx_.session.server->database(objectName.database, error);
         if (!entry) return nullptr;
     }
     // Which view it is depends on the names only (read without a lock); the views of a
     // database's objects lock it like its tables, those listing databases and types do not.
-    const Database& names = *entry->database;
+    const Database& names = tempdb ? tempdbWithoutObjects() : *entry->database;
     bool compatibilitySchema =
         schema.empty() || identifierEqual(schema, "dbo") || identifierEqual(schema, "sys");
     Rowset (*perDatabase)(const Database&, bool) = nullptr;
@@ -908,7 +910,12 @@ std::unique_ptr<Source> Binder::systemSource(const sql::ObjectName& objectName) 
             generate = [server](bool rows) { return buildSysdatabases(*server, rows); };
         }
     }
-    if (perDatabase) {
+    if (perDatabase && tempdb) {
+        const TemporaryTables* temporaries = &ctx_.session.temporaryTables;
+        generate = [temporaries, perDatabase](bool rows) {
+            return buildTempdbView(temporaries->databases(), perDatabase, rows);
+        };
+    } else if (perDatabase) {
         if (locking()) entry = lockForStatement(ctx_, entry);
         if (!entry) return nullptr;
         const Database* db = entry->database.get();

@@ -1,5 +1,7 @@
 #include "engine/exec/context.h"
 
+#include <algorithm>
+
 #include "engine/exec/locks.h"
 #include "engine/types/sql_message.h"
 
@@ -86,8 +88,7 @@ void StatementChanges::commit(ExecContext& ctx) {
         changes.clear();
         return;
     }
-    commit(*ctx.session.server,
-           ctx.session.tranCount > 0 ? &undoFor(ctx.session, *entry) : nullptr);
+    commit(ctx.session, ctx.session.tranCount > 0 ? &undoFor(ctx.session, *entry) : nullptr);
 }
 
 void StatementChanges::recordIds() {
@@ -119,8 +120,9 @@ std::string endChangeGroup(Server& server, ChangeGroup& group) {
     return error;
 }
 
-void StatementChanges::commit(Server& server, ChangeList* undo) {
+void StatementChanges::commit(SessionRuntime& session, ChangeList* undo) {
     if (changes.empty()) return;
+    Server& server = *session.server;
     recordIds();
     // The inverses are worked out against the database before the statement: every change
     // list the executor builds touches what the statement found (a new column's cells come
@@ -130,9 +132,15 @@ void StatementChanges::commit(Server& server, ChangeList* undo) {
         for (const Change& c : changes)
             entry->database->appendInverse(c, inverses);
     }
-    std::string error = server.commit(*entry, changes);
+    const bool continued = session.inBatch || session.tranCount > 0;
+    std::string error = server.commit(*entry, changes, continued);
     // The operating system refused the write: the statement did not happen.
     if (!error.empty()) throw SqlException(writeFailure(error));
+    // A session's temporary objects have no journal, hence no unit of work to end.
+    if (continued && !entry->temporary) {
+        std::vector<int32_t>& open = session.unitDatabases;
+        if (std::find(open.begin(), open.end(), entry->id) == open.end()) open.push_back(entry->id);
+    }
     if (undo) undo->insert(undo->end(), inverses.begin(), inverses.end());
     changes.clear();
 }
@@ -143,11 +151,26 @@ ChangeList& undoFor(SessionRuntime& session, DatabaseEntry& entry) {
     return it->second;
 }
 
+std::string endUnits(SessionRuntime& session) {
+    std::string first;
+    if (session.server) {
+        for (int32_t id : session.unitDatabases) {
+            std::string error = session.server->endUnit(id);
+            if (first.empty()) first = std::move(error);
+        }
+    }
+    session.unitDatabases.clear();
+    return first;
+}
+
 void endTransaction(SessionRuntime& session) {
     for (auto& [entry, undo] : session.undo) {
         if (session.server) session.server->reach(entry);
         --entry->transactions;
     }
+    // Within a batch, the unit of work ends with the batch (the caller hears of the COMMIT
+    // only then); outside one (row operations, a closing session), here.
+    if (!session.inBatch) endUnits(session);
     session.undo.clear();
     session.tranCount = 0;
     session.transactionName.clear();
@@ -164,7 +187,7 @@ void rollbackTransaction(SessionRuntime& session) {
         StatementChanges back(*entry);
         back.changes.assign(undo.rbegin(), undo.rend());
         try {
-            back.commit(*session.server);
+            back.commit(session);
         } catch (const SqlException&) {
         }
     }
@@ -181,7 +204,7 @@ void rollbackToSavepoint(SessionRuntime& session, const SessionRuntime::Savepoin
         if (!entry->database && !session.server->database(entry->name, ignored)) continue;
         StatementChanges back(*entry);
         back.changes.assign(undo.rbegin(), undo.rend() - static_cast<std::ptrdiff_t>(keep));
-        back.commit(*session.server);
+        back.commit(session);
         undo.resize(keep);
     }
 }
@@ -212,7 +235,10 @@ void raiseUnavailable(const ExecContext& ctx, std::string_view name, int missing
 
 std::string qualifiedName(const ExecContext& ctx, const TableSchema& table, bool withDatabase) {
     std::string name = table.schema + "." + table.name;
-    if (withDatabase) name = ctx.session.database->name + "." + name;
+    if (withDatabase) {
+        const DatabaseEntry* temporary = ctx.session.temporaryTables.holdingId(table.id);
+        name = (temporary ? temporary->name : ctx.session.database->name) + "." + name;
+    }
     return name;
 }
 

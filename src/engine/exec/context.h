@@ -19,6 +19,7 @@
 #include "engine/catalog/change.h"
 #include "engine/catalog/database.h"
 #include "engine/exec/memory_budget.h"
+#include "engine/exec/temporary_tables.h"
 #include "engine/server.h"
 #include "engine/session.h"
 #include "engine/types/conversion.h"
@@ -75,6 +76,12 @@ struct SessionRuntime {
     int spid = 0;  // @@SPID, the session's id in the server's locks
     // Set by Session::cancel(): the running batch stops at its next check point.
     std::stop_token cancel;
+    // Set while a batch runs: its statements' changes reach each journal as one unit of
+    // work, made durable whole when the batch ends (or its transaction, whichever is
+    // later), so that a crash never leaves half of a batch done. unitDatabases: the ids of
+    // the databases where this session's unit is open.
+    bool inBatch = false;
+    std::vector<int32_t> unitDatabases;
     // Set while Session::updateRows runs: the group its rows' changes join.
     ChangeGroup* changeGroup = nullptr;
     // What the running call holds on the server (given up while waiting).
@@ -90,6 +97,8 @@ struct SessionRuntime {
     std::vector<SqlMessage> caught;
     // The triggers running (ids), outermost first: none fires itself again.
     std::vector<int32_t> runningTriggers;
+    // The session's #tables, by the nesting level that made them.
+    TemporaryTables temporaryTables;
 };
 
 // SET options a module (procedure, trigger) changes go back to what they were when it
@@ -110,8 +119,13 @@ struct SettingsRestore {
 
 // The undo list of the open transaction for a database (which stays loaded meanwhile).
 ChangeList& undoFor(SessionRuntime& session, DatabaseEntry& entry);
-// The transaction ends: its undo lists go, and its locks with them.
+// The transaction ends: its undo lists go, and its locks with them; outside a batch, what
+// it wrote is made durable (its unit of work ends).
 void endTransaction(SessionRuntime& session);
+// Ends the session's units of work in every database it wrote to (see
+// DatabaseStore::append): what it did so far is durable as a whole. Returns the first
+// error of the store, empty when none.
+std::string endUnits(SessionRuntime& session);
 // Takes back everything the session's open transaction did and ends it.
 void rollbackTransaction(SessionRuntime& session);
 // Takes back what the open transaction did since the savepoint; the transaction goes on,
@@ -286,7 +300,7 @@ struct StatementChanges {
     // transaction, first records what undoes them. The database is locked exclusively
     // first. Raises an error message when the store cannot write.
     void commit(ExecContext& ctx);
-    void commit(Server& server, ChangeList* undo = nullptr);
+    void commit(SessionRuntime& session, ChangeList* undo = nullptr);
 
   private:
     void recordIds();

@@ -104,6 +104,9 @@ void addKeyConstraint(ExecContext& ctx, StatementChanges& changes, TableSchema& 
 }
 
 void executeCreateTable(ExecContext& ctx, const sql::CreateTableStmt& create) {
+    InTemporaryDatabase tempdb(ctx.session, isLocalTemporary(create.table.object)
+                                                ? &ctx.session.temporaryTables.scope(ctx.depth)
+                                                : nullptr);
     Database& db = ctx.database();
     const std::string& name = create.table.object;
     const std::string schema = schemaForNewObject(ctx, create.table);

@@ -54,6 +54,7 @@ const std::string* constraintCalling(const Database& db, const ModuleSchema& fun
 }  // namespace
 
 void executeCreateIndex(ExecContext& ctx, const sql::CreateIndexStmt& create) {
+    InTemporaryDatabase tempdb(ctx.session, temporaryEntryFor(ctx, create.table));
     Table* table = findNamedTable(ctx.database(), create.table);
     if (!table) {
         SqlMessage m = sqlMessage(1088, {create.table.written});
@@ -88,6 +89,9 @@ void executeCreateIndex(ExecContext& ctx, const sql::CreateIndexStmt& create) {
 }
 
 void executeDropIndex(ExecContext& ctx, const sql::DropIndexStmt& drop) {
+    // One statement changes one database: its first table's.
+    InTemporaryDatabase tempdb(ctx.session,
+                               drop.items.empty() ? nullptr : temporaryEntryFor(ctx, drop.items[0].table));
     StatementChanges changes(ctx.entry());
     Database& db = ctx.database();
     std::vector<TableSchema> changed;
@@ -124,7 +128,6 @@ void executeDropIndex(ExecContext& ctx, const sql::DropIndexStmt& drop) {
 }
 
 void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
-    Database& db = ctx.database();
     const char* kind = drop.kind == sql::DropObjectsStmt::Kind::Table       ? "table"
                        : drop.kind == sql::DropObjectsStmt::Kind::View      ? "view"
                        : drop.kind == sql::DropObjectsStmt::Kind::Procedure ? "procedure"
@@ -133,6 +136,10 @@ void executeDropObjects(ExecContext& ctx, const sql::DropObjectsStmt& drop) {
                                                                             : "default";
     // Each name is dropped on its own: an error for one name does not undo the others.
     for (const auto& name : drop.names) {
+        InTemporaryDatabase tempdb(ctx.session, drop.kind == sql::DropObjectsStmt::Kind::Table
+                                                    ? temporaryEntryFor(ctx, name)
+                                                    : nullptr);
+        Database& db = ctx.database();
         StatementChanges changes(ctx.entry());
         auto ref = db.findObject(name.schema, name.object);
         bool matches =
@@ -312,6 +319,7 @@ void executeDatabaseStatement(ExecContext& ctx, const sql::DatabaseStmt& stmt) {
         case sql::DatabaseStmt::Kind::UpdateStatistics: {
             // No statistics are kept (plans do not depend on them); the table must exist.
             const std::string& schema = stmt.table.schema;
+            InTemporaryDatabase tempdb(ctx.session, temporaryEntryFor(ctx, stmt.table));
             if (!ctx.database().findTable(schema, stmt.table.object))
                 raise(ctx, 1088, {stmt.table.written});
             return;

@@ -8,6 +8,8 @@ namespace engine::exec {
 DatabaseEntry* lockDatabase(SessionRuntime& session, DatabaseEntry* entry, LockMode mode,
                             bool honourLockTimeout) {
     if (!entry) return nullptr;
+    // No other session can see a session's temporary objects: nothing to wait for.
+    if (entry->temporary) return entry;
     LockManager& locks = session.server->locks();
     if (locks.holds(session.spid, entry->id, mode)) return entry;
     const int32_t id = entry->id;
@@ -59,6 +61,7 @@ DatabaseEntry& ExecContext::entry() {
 
 DatabaseEntry& ExecContext::entryOf(const Table& table) {
     if (catalog().tableById(table.schema.id) == &table) return entry();
+    if (DatabaseEntry* temporary = session.temporaryTables.holding(table)) return *temporary;
     for (const DatabaseEntry* e : session.server->databases()) {
         if (e->database && e->database->tableById(table.schema.id) == &table) {
             if (DatabaseEntry* found = session.server->databaseById(e->id)) return *found;

@@ -93,6 +93,14 @@ std::optional<NamedObject> lookupName(ExecContext& ctx, const std::string& text)
     out.object = parts.back();
     if (parts.size() >= 2) out.schema = parts[parts.size() - 2];
     out.database = &ctx.catalog();
+    sql::ObjectName name;
+    name.database = parts.size() == 3 ? parts[0] : "";
+    name.schema = out.schema;
+    name.object = out.object;
+    if (DatabaseEntry* temporary = temporaryEntryFor(ctx, name)) {
+        out.database = temporary->database.get();
+        return out;
+    }
     if (parts.size() == 3 && !parts[0].empty() &&
         !identifierEqual(parts[0], out.database->name())) {
         std::string error;

@@ -119,6 +119,7 @@ void runParameterized(ExecContext& ctx, std::string_view statement, std::string_
     ExecContext child(ctx.session, ctx.out);
     child.depth = ctx.depth + 1;
     if (child.depth > 32) raise(ctx, 217);
+    TemporaryScope temporaries(child.session, child.depth);
 
     // Arguments bound to parameters: positional ones in order, named ones by name.
     std::vector<ParameterArgument*> bound(parameters.size(), nullptr);

@@ -374,6 +374,7 @@ int callProcedure(ExecContext& ctx, const ModuleSchema& module, const sql::ExecS
     ExecContext child(ctx.session, ctx.out);
     child.depth = ctx.depth + 1;
     child.procedure = module.name;
+    TemporaryScope temporaries(child.session, child.depth);
     for (const auto& p : proc->parameters) {
         DataType type = declaredType(child, p.type);
         if (child.variables.find(p.name)) raise(ctx, 134, {p.name});

@@ -56,7 +56,9 @@ void executeSelect(ExecContext& ctx, const sql::Statement& stmt, const sql::Sele
             set.baseTable =
                 TableIdentity{ctx.currentEntry().name, t.schema.schema, t.schema.name, t.schema.id};
             // A table of another database names that database.
-            if (ctx.catalog().tableById(t.schema.id) != &t) {
+            if (const DatabaseEntry* temporary = ctx.session.temporaryTables.holding(t)) {
+                set.baseTable->database = temporary->name;
+            } else if (ctx.catalog().tableById(t.schema.id) != &t) {
                 for (const DatabaseEntry* e : ctx.session.server->databases()) {
                     if (e->database && e->database->tableById(t.schema.id) == &t)
                         set.baseTable->database = e->name;

@@ -13,8 +13,15 @@
 namespace engine::exec {
 
 class Binder;
+struct BoundQuery;
 
 void executeSelect(ExecContext& ctx, const sql::Statement& stmt, const sql::SelectStmt& select);
+// SELECT ... INTO t: the query level that names the new table, or null.
+const sql::SelectCore* intoCore(const sql::SelectStmt& select);
+void executeSelectInto(ExecContext& ctx, const sql::Statement& stmt, const sql::SelectStmt& select);
+// The columns of the table SELECT INTO makes from its query (1038 for a column without a
+// name, 2705 for a name given twice); checked when the batch is compiled too.
+TableSchema selectIntoSchema(ExecContext& ctx, const BoundQuery& query, const std::string& name);
 void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert);
 void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update);
 void executeDelete(ExecContext& ctx, const sql::DeleteStmt& del);

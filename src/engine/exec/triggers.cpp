@@ -212,6 +212,7 @@ void TriggerFiring::fire(std::vector<std::vector<Value>> inserted,
         ExecContext child(session, ctx_.out);
         child.depth = ctx_.depth + 1;
         child.procedure = module.name;
+        TemporaryScope temporaries(session, child.depth);
         child.trigger = &rows;
         session.lastRowCount = rowCount;
         struct Running {
@@ -221,6 +222,10 @@ void TriggerFiring::fire(std::vector<std::vector<Value>> inserted,
         session.runningTriggers.push_back(module.id);
         {
             SettingsRestore restore(session);
+            // A trigger runs with XACT_ABORT on unless it sets it off: an error in it takes
+            // back the whole transaction, the statement that fired it included, and ends
+            // the batch.
+            session.settings.xactAbort = true;
             runProcedureBody(child, p.statement->body);
         }
         if (session.tranCount == 0) {

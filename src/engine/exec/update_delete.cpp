@@ -585,6 +585,7 @@ void executeDelete(ExecContext& ctx, const sql::DeleteStmt& del) {
 }
 
 void executeTruncate(ExecContext& ctx, const sql::TruncateStmt& truncate) {
+    InTemporaryDatabase tempdb(ctx.session, temporaryEntryFor(ctx, truncate.table));
     Table* table = ctx.database().findTable(truncate.table.schema, truncate.table.object);
     if (!table) raise(ctx, 4701, {truncate.table.written});
     for (const auto& [t, fk] : referencingKeys(ctx.database(), table->schema.id)) {
