@@ -90,6 +90,8 @@ TEST_F(JetConditionTest, SelectsRowsWithJetsComparisonRules) {
         {"CODIGO LIKE '[E-F]%'", "ES FR"},
         {"CODIGO NOT LIKE '[!M]%'", "MX MA"},
         {"(PREFIJO < 40 OR PREFIJO > 300) AND UE <> 0", "ES PT FR"},
+        {"PREFIJO * 10000000000000000 * 100000 > 0", "ES PT FR CH MX MA"},  // beyond the integers
+        {"ALTA + 1 = #1986-01-02#", "ES PT"},
     };
     for (const auto& [condition, expected] : cases) {
         EXPECT_EQ(select(condition), expected) << condition;
@@ -106,6 +108,7 @@ TEST_F(JetConditionTest, BadConditionsAreErrorValues) {
     EXPECT_EQ(select("ALTA = 'abc'"), "error 3464");
     EXPECT_EQ(select("Year(ALTA) = 1986"), "error 3251");
     EXPECT_EQ(select("PREFIJO / 0 = 1"), "error 3075");
+    EXPECT_EQ(select("ALTA + 9e99 > ALTA"), "error 3349");  // a date beyond 9999
 }
 
 TEST(JetLike, WildcardsAndCharacterLists) {

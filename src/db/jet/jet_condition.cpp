@@ -549,7 +549,7 @@ Status evaluate(const Expression& e, const std::vector<Variant>& row, Variant& o
             if (Status s = evaluate(*e.args[0], row, v); !s) return s;
             if (v.isNull()) {
                 out = Variant();
-            } else if (v.kind() == Variant::Kind::Integer) {
+            } else if (v.kind() == Variant::Kind::Integer && v.intValue() != INT64_MIN) {
                 out = Variant::integer(-v.intValue());
             } else {
                 if (v.kind() == Variant::Kind::Text && !wholeNumber(v.str())) return mismatch();
@@ -590,9 +590,15 @@ Status evaluate(const Expression& e, const std::vector<Variant>& row, Variant& o
             else if (op == "/") r = x / y;
             else if (op == "\\") r = std::trunc(std::round(x) / std::round(y));
             else r = std::fmod(std::round(x), std::round(y));
-            const bool whole = integers && op != "/";
+            // Whole numbers whose result leaves the integers become a Double, as a Variant's
+            // arithmetic does on overflow.
+            const bool whole = integers && op != "/" && r >= -0x1p63 && r < 0x1p63;
             out = whole ? Variant::integer(static_cast<int64_t>(r)) : Variant::real(r);
             if (a.kind() == Variant::Kind::DateTime && (op == "+" || op == "-") && b.kind() != Variant::Kind::DateTime) {
+                // Dates run from 1 January 100 to 31 December 9999.
+                if (!(r >= -657434.0 && r < 2958466.0)) {
+                    return Status(jetError(jet_error::kNumericOverflow, "Numeric field overflow."));
+                }
                 out = Variant::dateTime(DateTime::fromOleDate(r));
             }
             return Status::success();

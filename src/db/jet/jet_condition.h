@@ -35,6 +35,7 @@ inline constexpr int kUnknownName = 3061;
 inline constexpr int kTypeMismatch = 3464;
 inline constexpr int kUnrecognizedFormat = 3343;
 inline constexpr int kUnsupported = 3251;
+inline constexpr int kNumericOverflow = 3349;
 }  // namespace jet_error
 
 Error jetError(int number, std::string description);
