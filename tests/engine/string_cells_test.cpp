@@ -7,6 +7,7 @@
 #include <random>
 
 #include "engine/catalog/column_store.h"
+#include "engine/catalog/null_bitmap.h"
 #include "engine/types/render.h"
 
 namespace {
@@ -184,6 +185,67 @@ TEST(ColumnStoreTest, AppendCopiesCellsAndNullsOfEveryRepresentation) {
     wide.append(narrow);
     EXPECT_EQ(wide.get(0).type(), DataType::varchar(10));
     EXPECT_EQ(wide.get(0).bytes(), "abc");
+}
+
+// Word boundaries are where a bitmap goes wrong: appends at aligned and unaligned sizes, fills
+// of NULLs that must not leak set bits past the end, and compaction.
+TEST(NullBitmapTest, RandomOperationsMatchAPlainModel) {
+    std::mt19937 random(20261209);
+    engine::NullBitmap bits;
+    std::vector<bool> model;
+    for (int step = 0; step < 20000; ++step) {
+        switch (random() % 5) {
+            case 0: {
+                bool v = random() % 3 == 0;
+                bits.push(v);
+                model.push_back(v);
+                break;
+            }
+            case 1:
+                if (!model.empty()) {
+                    size_t i = random() % model.size();
+                    bool v = random() % 2 == 0;
+                    bits.assign(i, v);
+                    model[i] = v;
+                }
+                break;
+            case 2: {
+                size_t n = model.size() + random() % 150;
+                if (random() % 4 == 0 && !model.empty()) n = random() % model.size();
+                bool v = random() % 2 == 0;
+                bits.resize(n, v);
+                model.resize(n, v);
+                break;
+            }
+            case 3: {
+                engine::NullBitmap other;
+                size_t n = random() % 3 == 0 ? 64 * (1 + random() % 3) : random() % 100;
+                for (size_t i = 0; i < n; ++i) {
+                    bool v = random() % 2 == 0;
+                    other.push(v);
+                    model.push_back(v);
+                }
+                bits.append(other);
+                break;
+            }
+            case 4:
+                if (random() % 10 == 0) {
+                    std::vector<bool> keep(model.size()), kept;
+                    for (size_t i = 0; i < model.size(); ++i) {
+                        keep[i] = random() % 3 != 0;
+                        if (keep[i]) kept.push_back(model[i]);
+                    }
+                    bits.compact(keep);
+                    model = kept;
+                }
+                break;
+        }
+        ASSERT_EQ(bits.size(), model.size()) << "step " << step;
+        if (step % 100 == 0) {
+            for (size_t i = 0; i < model.size(); ++i)
+                ASSERT_EQ(bits.test(i), model[i]) << "step " << step << ", cell " << i;
+        }
+    }
 }
 
 }  // namespace

@@ -44,7 +44,7 @@ int64_t ColumnStore::packDateTime(const Value& v) const {
 }
 
 Value ColumnStore::get(size_t slot) const {
-    if (nulls_[slot]) return Value::null(type_);
+    if (nulls_.test(slot)) return Value::null(type_);
     switch (repr_) {
         case Repr::Int64: {
             int64_t raw = ints_[slot];
@@ -75,7 +75,7 @@ Value ColumnStore::get(size_t slot) const {
 }
 
 void ColumnStore::set(size_t slot, const Value& value) {
-    nulls_[slot] = value.isNull() ? 1 : 0;
+    nulls_.assign(slot, value.isNull());
     switch (repr_) {
         case Repr::Int64:
             if (value.isNull()) {
@@ -102,7 +102,7 @@ void ColumnStore::set(size_t slot, const Value& value) {
 }
 
 void ColumnStore::push(const Value& value) {
-    nulls_.push_back(0);
+    nulls_.push(false);
     switch (repr_) {
         case Repr::Int64:
             ints_.push_back(0);
@@ -115,7 +115,7 @@ void ColumnStore::push(const Value& value) {
             break;
         case Repr::Bytes:
             bytes_.push(value.isNull() ? std::string_view() : std::string_view(value.bytes()));
-            nulls_.back() = value.isNull() ? 1 : 0;
+            nulls_.assign(nulls_.size() - 1, value.isNull());
             return;
         case Repr::Generic:
             generic_.emplace_back();
@@ -147,7 +147,7 @@ void ColumnStore::reserve(size_t n, size_t arenaBytes) {
 
 void ColumnStore::fill(size_t n, const Value& value) {
     size_t start = size();
-    nulls_.resize(start + n, value.isNull() ? 1 : 0);
+    nulls_.resize(start + n, value.isNull());
     switch (repr_) {
         case Repr::Int64: {
             int64_t raw = 0;
@@ -188,7 +188,7 @@ void compactVector(std::vector<T>& v, const std::vector<bool>& keep) {
 }  // namespace
 
 void ColumnStore::compact(const std::vector<bool>& keep) {
-    compactVector(nulls_, keep);
+    nulls_.compact(keep);
     compactVector(ints_, keep);
     compactVector(doubles_, keep);
     compactVector(decimals_, keep);
@@ -206,7 +206,7 @@ void ColumnStore::clear() {
 }
 
 size_t ColumnStore::memoryBytes() const {
-    return nulls_.capacity() + ints_.capacity() * sizeof(int64_t) +
+    return nulls_.memoryBytes() + ints_.capacity() * sizeof(int64_t) +
            doubles_.capacity() * sizeof(double) + decimals_.capacity() * sizeof(Int128) +
            bytes_.memoryBytes() + generic_.capacity() * sizeof(Value);
 }
@@ -217,7 +217,7 @@ void ColumnStore::append(const ColumnStore& other) {
             push(other.get(i));
         return;
     }
-    nulls_.insert(nulls_.end(), other.nulls_.begin(), other.nulls_.end());
+    nulls_.append(other.nulls_);
     switch (repr_) {
         case Repr::Int64:
             ints_.insert(ints_.end(), other.ints_.begin(), other.ints_.end());
@@ -242,22 +242,22 @@ void ColumnStore::pushNull() {
 }
 
 void ColumnStore::pushRawInt(int64_t v) {
-    nulls_.push_back(0);
+    nulls_.push(false);
     ints_.push_back(v);
 }
 
 void ColumnStore::pushRawDouble(double v) {
-    nulls_.push_back(0);
+    nulls_.push(false);
     doubles_.push_back(v);
 }
 
 void ColumnStore::pushRawDecimal(Int128 v) {
-    nulls_.push_back(0);
+    nulls_.push(false);
     decimals_.push_back(v);
 }
 
 void ColumnStore::pushRawBytes(std::string_view v) {
-    nulls_.push_back(0);
+    nulls_.push(false);
     bytes_.push(v);
 }
 

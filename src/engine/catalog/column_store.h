@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/catalog/null_bitmap.h"
 #include "engine/catalog/string_cells.h"
 #include "engine/types/data_type.h"
 #include "engine/types/value.h"
@@ -27,7 +28,7 @@ class ColumnStore {
     size_t size() const { return nulls_.size(); }
 
     Value get(size_t slot) const;
-    bool isNull(size_t slot) const { return nulls_[slot] != 0; }
+    bool isNull(size_t slot) const { return nulls_.test(slot); }
     // The value must already have the column's type (the executor converts first); only
     // its representation is stored.
     void set(size_t slot, const Value& value);
@@ -71,7 +72,7 @@ class ColumnStore {
 
     DataType type_{};
     Repr repr_ = Repr::Int64;
-    std::vector<uint8_t> nulls_;
+    NullBitmap nulls_;
     std::vector<int64_t> ints_;
     std::vector<double> doubles_;
     std::vector<Int128> decimals_;
