@@ -1,5 +1,5 @@
 // CRC-32 (IEEE polynomial) of byte strings: the checksum of journal and snapshot records.
-// Thread-safe (the table is built once, at first use).
+// Thread-safe.
 #pragma once
 
 #include <cstdint>
