@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
     size_t rows = 0;
     size_t tableBytes = 0;
     for (const auto& [id, table] : entry->database->tables()) {
-        rows += table->data.rowCount();
+        rows += table->data().rowCount();
         tableBytes += table->memoryBytes();
     }
     const double resident = statusMiB("VmRSS:");

@@ -282,7 +282,7 @@ TEST(DamageTest, EveryMismatchRefusesTheDatabaseAtItsOffsetAndOnlyACrashTornTail
         } else {
             ASSERT_FALSE(failure) << failure->text();
             ASSERT_TRUE(db->findTable("T"));
-            EXPECT_EQ(db->findTable("T")->data.rowCount(), 50u);
+            EXPECT_EQ(db->findTable("T")->data().rowCount(), 50u);
             ASSERT_EQ(db->properties().size(), 1u + c.journalKept);
             EXPECT_EQ(db->properties().back().name,
                       c.journalKept ? "J" + std::to_string(c.journalKept) : "S");

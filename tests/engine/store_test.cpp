@@ -343,9 +343,9 @@ TEST(DatabaseStoreTest, FoldWritesASnapshotAndEmptiesTheJournal) {
     ASSERT_FALSE(store::DatabaseStore::open(dir, "db", st, db));
     const Table* t = db->findTable("CLIENTES");
     ASSERT_TRUE(t);
-    EXPECT_EQ(t->data.rowCount(), 1000u);
-    EXPECT_EQ(t->data.columns[1].get(999).bytes(), "n999");
-    EXPECT_EQ(t->data.slotOf(1000), 999);
+    EXPECT_EQ(t->data().rowCount(), 1000u);
+    EXPECT_EQ(t->data().columns[1].get(999).bytes(), "n999");
+    EXPECT_EQ(t->data().slotOf(1000), 999);
     EXPECT_EQ(t->schema.identityCurrent, 1000);
     EXPECT_TRUE(db->findObject("DF_x"));
     std::filesystem::remove_all(dir);
@@ -529,8 +529,8 @@ TEST(DatabaseStoreTest, ReadsSnapshotsThatHoldATableInOneRecord) {
     EXPECT_EQ(db->name(), "Antigua");
     const Table* t = db->findTable("clientes");
     ASSERT_TRUE(t);
-    ASSERT_EQ(t->data.rowCount(), 300u);
-    EXPECT_EQ(t->data.columns[1].get(299).bytes(), "cliente número 299");
+    ASSERT_EQ(t->data().rowCount(), 300u);
+    EXPECT_EQ(t->data().columns[1].get(299).bytes(), "cliente número 299");
     EXPECT_EQ(t->schema.identityCurrent, 300);
     std::filesystem::remove_all(dir);
 }

@@ -32,18 +32,70 @@ const KeyHashes& Table::keyHashesOf(const IndexSchema& index) const {
         entry = std::make_shared<KeyHashes>();
         for (const auto& k : index.keys)
             entry->positions.push_back(schema.columnIndexById(k.columnId));
-        entry->slots.reserve(data.rowCount());
-        for (size_t slot = 0; slot < data.rowCount(); ++slot)
-            entry->slots.emplace(storedKeyHash(data, entry->positions, slot), slot);
+        const TableData& rows = data();
+        entry->slots.reserve(rows.rowCount());
+        for (size_t slot = 0; slot < rows.rowCount(); ++slot)
+            entry->slots.emplace(storedKeyHash(rows, entry->positions, slot), slot);
     }
     return *entry;
 }
 
+bool insertRows(TableData& data, const Change& change) {
+    const size_t n = change.rowIds.size();
+    bool appendOnly = data.rowIds.empty() || n == 0 || change.rowIds.front() > data.rowIds.back();
+    for (size_t i = 1; appendOnly && i < n; ++i)
+        appendOnly = change.rowIds[i] > change.rowIds[i - 1];
+    if (appendOnly) {
+        data.rowIds.insert(data.rowIds.end(), change.rowIds.begin(), change.rowIds.end());
+        for (size_t c = 0; c < data.columns.size() && c < change.values.size(); ++c)
+            data.columns[c].append(change.values[c]);
+    } else {
+        for (size_t i = 0; i < n; ++i) {
+            // Rows replayed out of order: insert each at its sorted place.
+            auto pos = std::lower_bound(data.rowIds.begin(), data.rowIds.end(), change.rowIds[i]);
+            size_t slot = static_cast<size_t>(pos - data.rowIds.begin());
+            data.rowIds.insert(pos, change.rowIds[i]);
+            for (size_t c = 0; c < data.columns.size() && c < change.values.size(); ++c) {
+                ColumnStore& dst = data.columns[c];
+                dst.push(Value::null(dst.type()));
+                for (size_t k = dst.size() - 1; k > slot; --k)
+                    dst.set(k, dst.get(k - 1));
+                dst.set(slot, change.values[c].get(i));
+            }
+        }
+    }
+    for (RowId r : change.rowIds)
+        data.nextRowId = std::max(data.nextRowId, r + 1);
+    return appendOnly;
+}
+
 size_t Table::memoryBytes() const {
-    size_t total = data.rowIds.capacity() * sizeof(RowId);
-    for (const auto& c : data.columns)
+    size_t total = data_.rowIds.capacity() * sizeof(RowId);
+    for (const auto& c : data_.columns)
         total += c.memoryBytes();
     return total + lookups.memoryBytes();
+}
+
+void Table::deferRows(std::unique_ptr<DeferredRows> rows) {
+    std::lock_guard lock(loading_);
+    // Built from rows that are no longer there.
+    keyHashes.clear();
+    lookups.clear();
+    deferredRows_ = std::move(rows);
+    deferred_.store(deferredRows_ != nullptr, std::memory_order_release);
+}
+
+void Table::loadDeferred() const {
+    std::lock_guard lock(loading_);
+    if (!deferred_.load(std::memory_order_relaxed)) return;
+    // Filled apart and put in place whole, so that a failed read leaves the table as it was.
+    TableData loaded;
+    for (const ColumnStore& c : data_.columns)
+        loaded.columns.emplace_back(c.type());
+    deferredRows_->load(schema, loaded);
+    data_ = std::move(loaded);
+    deferredRows_.reset();
+    deferred_.store(false, std::memory_order_release);
 }
 
 std::string_view objectXType(ObjectKind kind) {
@@ -368,7 +420,7 @@ void Database::apply(const Change& change) {
                 auto table = std::make_unique<Table>();
                 table->schema = change.table;
                 for (const auto& col : table->schema.columns)
-                    table->data.columns.emplace_back(col.type);
+                    table->data().columns.emplace_back(col.type);
                 indexTableNames(table->schema);
                 tables_.emplace(change.table.id, std::move(table));
             } else {
@@ -394,8 +446,8 @@ void Database::apply(const Change& change) {
         case Change::Kind::AddColumn: {
             Table* table = tableById(change.objectId);
             if (!table) break;
-            auto& cols = table->data.columns;
-            size_t rows = table->data.rowCount();
+            auto& cols = table->data().columns;
+            size_t rows = table->data().rowCount();
             ColumnStore store = change.useFill ? ColumnStore(change.fill.type()) : change.data;
             if (change.useFill) {
                 size_t pos = static_cast<size_t>(change.position);
@@ -412,7 +464,7 @@ void Database::apply(const Change& change) {
         case Change::Kind::DropColumn: {
             Table* table = tableById(change.objectId);
             if (!table) break;
-            auto& cols = table->data.columns;
+            auto& cols = table->data().columns;
             if (static_cast<size_t>(change.position) < cols.size())
                 cols.erase(cols.begin() + change.position);
             break;
@@ -420,7 +472,7 @@ void Database::apply(const Change& change) {
         case Change::Kind::ReplaceColumn: {
             Table* table = tableById(change.objectId);
             if (!table) break;
-            auto& cols = table->data.columns;
+            auto& cols = table->data().columns;
             if (static_cast<size_t>(change.position) < cols.size())
                 cols[change.position] = change.data;
             break;
@@ -428,17 +480,9 @@ void Database::apply(const Change& change) {
         case Change::Kind::InsertRows: {
             Table* table = tableById(change.objectId);
             if (!table) break;
-            TableData& data = table->data;
-            size_t n = change.rowIds.size();
-            bool appendOnly =
-                data.rowIds.empty() || n == 0 || change.rowIds.front() > data.rowIds.back();
-            for (size_t i = 1; appendOnly && i < n; ++i)
-                appendOnly = change.rowIds[i] > change.rowIds[i - 1];
-            if (appendOnly) {
-                size_t first = data.rowIds.size();
-                data.rowIds.insert(data.rowIds.end(), change.rowIds.begin(), change.rowIds.end());
-                for (size_t c = 0; c < data.columns.size() && c < change.values.size(); ++c)
-                    data.columns[c].append(change.values[c]);
+            TableData& data = table->data();
+            const size_t first = data.rowIds.size();
+            if (insertRows(data, change)) {
                 for (auto& [indexId, hashes] : table->keyHashes) {
                     for (size_t slot = first; slot < data.rowIds.size(); ++slot)
                         hashes->slots.emplace(storedKeyHash(data, hashes->positions, slot), slot);
@@ -447,23 +491,7 @@ void Database::apply(const Change& change) {
             } else {
                 table->keyHashes.clear();
                 table->lookups.clear();
-                for (size_t i = 0; i < n; ++i) {
-                    // Rows replayed out of order: insert each at its sorted place.
-                    auto pos =
-                        std::lower_bound(data.rowIds.begin(), data.rowIds.end(), change.rowIds[i]);
-                    size_t slot = static_cast<size_t>(pos - data.rowIds.begin());
-                    data.rowIds.insert(pos, change.rowIds[i]);
-                    for (size_t c = 0; c < data.columns.size() && c < change.values.size(); ++c) {
-                        ColumnStore& dst = data.columns[c];
-                        dst.push(Value::null(dst.type()));
-                        for (size_t k = dst.size() - 1; k > slot; --k)
-                            dst.set(k, dst.get(k - 1));
-                        dst.set(slot, change.values[c].get(i));
-                    }
-                }
             }
-            for (RowId r : change.rowIds)
-                data.nextRowId = std::max(data.nextRowId, r + 1);
             table->schema.identityCurrent = change.identityCurrent;
             table->schema.identityUsed = change.identityUsed;
             break;
@@ -472,23 +500,23 @@ void Database::apply(const Change& change) {
             Table* table = tableById(change.objectId);
             if (!table) break;
             std::vector<int64_t> slots;
-            findSlots(table->data, change.rowIds, slots);
+            findSlots(table->data(), change.rowIds, slots);
             for (size_t p = 0; p < change.positions.size() && p < change.values.size(); ++p) {
                 size_t col = static_cast<size_t>(change.positions[p]);
-                if (col >= table->data.columns.size()) continue;
-                ColumnStore& dst = table->data.columns[col];
+                if (col >= table->data().columns.size()) continue;
+                ColumnStore& dst = table->data().columns[col];
                 const ColumnStore& src = change.values[p];
                 for (size_t i = 0; i < slots.size(); ++i) {
                     if (slots[i] >= 0) dst.set(static_cast<size_t>(slots[i]), src.get(i));
                 }
             }
-            table->lookups.changed(table->data, change.positions, slots);
+            table->lookups.changed(table->data(), change.positions, slots);
             break;
         }
         case Change::Kind::DeleteRows: {
             Table* table = tableById(change.objectId);
             if (!table) break;
-            TableData& data = table->data;
+            TableData& data = table->data();
             std::vector<int64_t> slots;
             findSlots(data, change.rowIds, slots);
             std::vector<bool> keep(data.rowCount(), true);
@@ -629,8 +657,8 @@ void Database::appendInverse(const Change& c, ChangeList& undo) const {
             Change rows;
             rows.kind = Change::Kind::InsertRows;
             rows.objectId = c.objectId;
-            rows.rowIds = t->data.rowIds;
-            rows.values = t->data.columns;
+            rows.rowIds = t->data().rowIds;
+            rows.values = t->data().columns;
             rows.identityCurrent = t->schema.identityCurrent;
             rows.identityUsed = t->schema.identityUsed;
             push(std::move(rows));
@@ -651,13 +679,13 @@ void Database::appendInverse(const Change& c, ChangeList& undo) const {
         case Change::Kind::DropColumn:
         case Change::Kind::ReplaceColumn: {
             const Table* t = tableById(c.objectId);
-            if (!t || static_cast<size_t>(c.position) >= t->data.columns.size()) break;
+            if (!t || static_cast<size_t>(c.position) >= t->data().columns.size()) break;
             Change restore;
             restore.kind = c.kind == Change::Kind::DropColumn ? Change::Kind::AddColumn
                                                               : Change::Kind::ReplaceColumn;
             restore.objectId = c.objectId;
             restore.position = c.position;
-            restore.data = t->data.columns[c.position];
+            restore.data = t->data().columns[c.position];
             push(std::move(restore));
             break;
         }
@@ -674,16 +702,16 @@ void Database::appendInverse(const Change& c, ChangeList& undo) const {
             if (!t) break;
             std::vector<int64_t> slots;
             for (RowId r : c.rowIds)
-                slots.push_back(t->data.slotOf(r));
+                slots.push_back(t->data().slotOf(r));
             Change old;
             old.kind = Change::Kind::UpdateCells;
             old.objectId = c.objectId;
             old.rowIds = c.rowIds;
             old.positions = c.positions;
             for (int32_t p : c.positions) {
-                ColumnStore store(t->data.columns[p].type());
+                ColumnStore store(t->data().columns[p].type());
                 for (int64_t s : slots)
-                    store.push(s >= 0 ? t->data.columns[p].get(static_cast<size_t>(s)) : Value());
+                    store.push(s >= 0 ? t->data().columns[p].get(static_cast<size_t>(s)) : Value());
                 old.values.push_back(std::move(store));
             }
             push(std::move(old));
@@ -697,12 +725,12 @@ void Database::appendInverse(const Change& c, ChangeList& undo) const {
             rows.objectId = c.objectId;
             std::vector<int64_t> slots;
             for (RowId r : c.rowIds) {
-                int64_t s = t->data.slotOf(r);
+                int64_t s = t->data().slotOf(r);
                 if (s < 0) continue;
                 slots.push_back(s);
                 rows.rowIds.push_back(r);
             }
-            rows.values = rowsOf(t->data, slots);
+            rows.values = rowsOf(t->data(), slots);
             rows.identityCurrent = t->schema.identityCurrent;
             rows.identityUsed = t->schema.identityUsed;
             push(std::move(rows));

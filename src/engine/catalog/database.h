@@ -7,9 +7,11 @@
 // Thread-compatible: the server serialises access to a database.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,6 +41,10 @@ struct TableData {
 int64_t findSlots(const TableData& data, const std::vector<RowId>& rows,
                   std::vector<int64_t>& slots);
 
+// Puts the rows of an InsertRows change into data (cells converted to the columns' types),
+// each at its place by row id; returns whether they all went after the rows already there.
+bool insertRows(TableData& data, const Change& change);
+
 // The slots of a table's rows by the hash of their key for one unique index: what makes
 // the duplicate-key check of a row insert cost the rows of its hash, not the whole table.
 // Built on first use, kept up to date as rows are appended, dropped on any other change.
@@ -52,9 +58,20 @@ uint64_t storedKeyHash(const TableData& data, const std::vector<int>& positions,
 // Hash of a key given as values (the same hash for equal keys).
 uint64_t keyHash(const std::vector<Value>& key);
 
+// Rows of a table kept in its database's files, not yet in memory: a large database opens
+// with its tables' definitions only, and a table's rows are read when first used.
+class DeferredRows {
+  public:
+    virtual ~DeferredRows() = default;
+    // Fills data (the table's columns as they were defined when the rows were set aside,
+    // without cells) with the rows. Throws SqlException when they cannot be read.
+    virtual void load(const TableSchema& schema, TableData& data) const = 0;
+    // How many rows load() puts in place.
+    virtual size_t rowCount() const = 0;
+};
+
 struct Table {
     TableSchema schema;
-    TableData data;
     // Per unique index id; see KeyHashes.
     mutable std::map<int32_t, std::shared_ptr<KeyHashes>> keyHashes;
     // Rows by the values of columns no unique index covers; see ValueLookup.
@@ -62,7 +79,39 @@ struct Table {
 
     // The key hashes of a unique index, built now if needed.
     const KeyHashes& keyHashesOf(const IndexSchema& index) const;
+    // Bytes of the rows in memory (rows not yet read count nothing).
     size_t memoryBytes() const;
+
+    // The rows, read first if they are still set aside (which may throw SqlException; the
+    // rows stay set aside then, and the next use tries again). Safe to call from sessions
+    // that read the table side by side.
+    TableData& data() {
+        if (deferred_.load(std::memory_order_acquire)) loadDeferred();
+        return data_;
+    }
+    const TableData& data() const {
+        if (deferred_.load(std::memory_order_acquire)) loadDeferred();
+        return data_;
+    }
+    // How many rows the table holds, without reading rows set aside.
+    size_t rowCount() const {
+        if (const DeferredRows* rows = deferredRows()) return rows->rowCount();
+        return data_.rowCount();
+    }
+    // Sets the rows aside, to be read on first use; the table holds no rows yet.
+    void deferRows(std::unique_ptr<DeferredRows> rows);
+    // The rows set aside, or nullptr once they are in memory (or were never set aside).
+    const DeferredRows* deferredRows() const {
+        return deferred_.load(std::memory_order_acquire) ? deferredRows_.get() : nullptr;
+    }
+
+  private:
+    void loadDeferred() const;
+
+    mutable TableData data_;
+    mutable std::unique_ptr<DeferredRows> deferredRows_;
+    mutable std::atomic<bool> deferred_{false};
+    mutable std::mutex loading_;
 };
 
 // Kinds of schema-scoped objects, with their sysobjects xtype.

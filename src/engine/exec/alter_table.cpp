@@ -40,7 +40,7 @@ void addColumns(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table
     const std::string& tableName = alter.table.object;
     StatementChanges changes(ctx.entry());
     TableSchema schema = table.schema;
-    size_t rows = table.data.rowCount();
+    size_t rows = table.rowCount();
     size_t firstNew = schema.columns.size();
     int identities = schema.identityColumn() >= 0 ? 1 : 0;
     int position = static_cast<int>(schema.columns.size()) + 1;
@@ -72,7 +72,7 @@ void addColumns(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table
                     c.kind == sql::TableConstraint::Kind::Unique;
     }
     std::vector<ColumnStore> newData;
-    if (keysAdded) newData = table.data.columns;
+    if (keysAdded) newData = table.data().columns;
     for (size_t i = 0; i < alter.columns.size(); ++i) {
         const auto& def = alter.columns[i];
         size_t p = firstNew + i;
@@ -153,12 +153,12 @@ void addColumns(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& table
     if (!alter.withNoCheck) {
         // The existing rows, with the cells the new columns give them.
         checkExistingRows(ctx, schema, newChecks, rows, [&](size_t slot, size_t column) {
-            if (column < firstNew) return table.data.columns[column].get(slot);
+            if (column < firstNew) return table.data().columns[column].get(slot);
             const Change& f = fills[column - firstNew];
             return f.useFill ? f.fill : f.data.get(slot);
         });
         if (!newKeys.empty() && rows > 0) {
-            std::vector<ColumnStore> cells = table.data.columns;
+            std::vector<ColumnStore> cells = table.data().columns;
             for (const auto& f : fills) {
                 if (f.useFill) {
                     cells.emplace_back(f.fill.type());
@@ -189,7 +189,7 @@ void addConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& t
                 break;
             case sql::TableConstraint::Kind::PrimaryKey:
             case sql::TableConstraint::Kind::Unique:
-                addKeyConstraint(ctx, changes, schema, c, &table.data.columns, &table, newNames);
+                addKeyConstraint(ctx, changes, schema, c, &table.data().columns, &table, newNames);
                 break;
             case sql::TableConstraint::Kind::ForeignKey:
                 newKeys.push_back(
@@ -209,9 +209,9 @@ void addConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& t
                     update.objectId = schema.id;
                     update.positions.push_back(p);
                     update.values.emplace_back(schema.columns[p].type);
-                    for (size_t r = 0; r < table.data.rowCount(); ++r) {
-                        if (!table.data.columns[p].isNull(r)) continue;
-                        update.rowIds.push_back(table.data.rowIds[r]);
+                    for (size_t r = 0; r < table.data().rowCount(); ++r) {
+                        if (!table.data().columns[p].isNull(r)) continue;
+                        update.rowIds.push_back(table.data().rowIds[r]);
                         update.values[0].push(v);
                     }
                     changes.putTable(schema);
@@ -227,9 +227,9 @@ void addConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& t
     }
     if (!alter.withNoCheck) {
         checkExistingRows(
-            ctx, schema, newChecks, table.data.rowCount(),
-            [&](size_t slot, size_t column) { return table.data.columns[column].get(slot); });
-        checkExistingReferences(ctx, schema, table.data.columns, newKeys);
+            ctx, schema, newChecks, table.data().rowCount(),
+            [&](size_t slot, size_t column) { return table.data().columns[column].get(slot); });
+        checkExistingReferences(ctx, schema, table.data().columns, newKeys);
     }
     changes.putTable(schema);
     changes.commit(ctx);
@@ -270,10 +270,10 @@ void enableConstraints(ExecContext& ctx, const sql::AlterTableStmt& alter, Table
         toggle(c);
     for (auto& f : schema.foreignKeys)
         toggle(f);
-    checkExistingRows(ctx, schema, checked, table.data.rowCount(), [&](size_t slot, size_t column) {
-        return table.data.columns[column].get(slot);
+    checkExistingRows(ctx, schema, checked, table.data().rowCount(), [&](size_t slot, size_t column) {
+        return table.data().columns[column].get(slot);
     });
-    checkExistingReferences(ctx, schema, table.data.columns, checked);
+    checkExistingReferences(ctx, schema, table.data().columns, checked);
     changes.putTable(schema);
     changes.commit(ctx);
 }
@@ -371,7 +371,7 @@ void alterColumn(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& tabl
     col.type = type;
     col.nullable = nullable;
     changes.putTable(schema);
-    const ColumnStore& cells = table.data.columns[p];
+    const ColumnStore& cells = table.data().columns[p];
     if (typeChanged) {
         checkConversion(old.type, type, ConversionKind::Implicit);
         Change replace;

@@ -411,7 +411,7 @@ void spStatistics(ExecContext& ctx, const sql::ExecStmt& exec) {
         namedTable(ctx, args.text("@table_owner"), args.text("@table_name").value_or(""));
     if (table) {
         const TableSchema& t = table->schema;
-        const int64_t rows = static_cast<int64_t>(table->data.rowCount());
+        const int64_t rows = static_cast<int64_t>(table->rowCount());
         const Value qualifier = nameValue(ctx.entry().name);
         const Value charNull = Value::null(DataType{TypeId::Char, 1, 0, 0});
         // The table's own statistics row comes first (its NON_UNIQUE is NULL).

@@ -490,7 +490,7 @@ Rowset buildSysindexes(const Database& db, bool withRows) {
     };
     for (const auto& [id, table] : db.tables()) {
         const TableSchema& t = table->schema;
-        int64_t rows = static_cast<int64_t>(table->data.rowCount());
+        int64_t rows = static_cast<int64_t>(table->rowCount());
         bool clustered = std::any_of(t.indexes.begin(), t.indexes.end(),
                                      [](const auto& ix) { return ix.clustered; });
         if (!clustered) row(t.id, 0, nullOf(sysname()), 0, rows);

@@ -246,7 +246,7 @@ void checkExistingReferences(ExecContext& ctx, const TableSchema& table,
         const bool self = fk.referencedTableId == table.id;
         const Table* parent = self ? nullptr : db.tableById(fk.referencedTableId);
         const TableSchema& parentSchema = self ? table : parent->schema;
-        const std::vector<ColumnStore>& parentCells = self ? columns : parent->data.columns;
+        const std::vector<ColumnStore>& parentCells = self ? columns : parent->data().columns;
         // The referenced table's keys, hashed once.
         std::vector<int> keyPositions = positionsOf(parentSchema, fk.referencedColumnIds);
         std::unordered_multimap<uint64_t, size_t> keys;
@@ -294,7 +294,7 @@ std::vector<std::pair<const Table*, const ForeignKeySchema*>> referencingKeys(
 Value ReferentialWrites::Pending::cell(size_t slot, int position) const {
     auto it = updated.find(slot);
     if (it != updated.end()) return it->second[static_cast<size_t>(position)];
-    return table->data.columns[static_cast<size_t>(position)].get(slot);
+    return table->data().columns[static_cast<size_t>(position)].get(slot);
 }
 
 ReferentialWrites::ReferentialWrites(ExecContext& ctx, Database& db, Table& table,
@@ -348,7 +348,7 @@ void ReferentialWrites::inserted(std::vector<std::vector<Value>> rows) {
 
 void ReferentialWrites::deleted(size_t slot) {
     Pending& p = pendingOf(table_);
-    if (p.deleted.empty()) p.deleted.assign(table_.data.rowCount(), false);
+    if (p.deleted.empty()) p.deleted.assign(table_.data().rowCount(), false);
     p.deleted[slot] = true;
 }
 
@@ -376,7 +376,7 @@ std::vector<Table*> ReferentialWrites::propagate(Pending& parent) {
         auto storedKey = [&](size_t slot) {
             std::vector<Value> key;
             for (int p : keyPositions)
-                key.push_back(parent.table->data.columns[static_cast<size_t>(p)].get(slot));
+                key.push_back(parent.table->data().columns[static_cast<size_t>(p)].get(slot));
             return key;
         };
         for (size_t slot = 0; slot < parent.deleted.size(); ++slot) {
@@ -420,14 +420,14 @@ std::vector<Table*> ReferentialWrites::propagate(Pending& parent) {
                 std::vector<Value> ref;
                 for (int p : positions)
                     ref.push_back(current ? current->cell(slot, p)
-                                          : child.data.columns[static_cast<size_t>(p)].get(slot));
+                                          : child.data().columns[static_cast<size_t>(p)].get(slot));
                 if (!sameKey(ref, g.key)) continue;
                 const ReferentialAction action = g.replacement ? fk->onUpdate : fk->onDelete;
                 if (action == ReferentialAction::NoAction)
                     conflict(ctx_, verb_, "REFERENCE", fk->name, child.schema, fk->columnIds);
                 Pending& c = pendingOf(child);
                 if (action == ReferentialAction::Cascade && !g.replacement) {
-                    if (c.deleted.empty()) c.deleted.assign(child.data.rowCount(), false);
+                    if (c.deleted.empty()) c.deleted.assign(child.data().rowCount(), false);
                     changed = changed || !c.deleted[slot];
                     c.deleted[slot] = true;
                     continue;
@@ -436,7 +436,7 @@ std::vector<Table*> ReferentialWrites::propagate(Pending& parent) {
                 if (auto u = c.updated.find(slot); u != c.updated.end()) {
                     row = u->second;
                 } else {
-                    for (const auto& store : child.data.columns)
+                    for (const auto& store : child.data().columns)
                         row.push_back(store.get(slot));
                 }
                 for (size_t k = 0; k < positions.size(); ++k) {
@@ -485,7 +485,7 @@ bool ReferentialWrites::keyExists(const Table& parent, const ForeignKeySchema& f
         const size_t slot = it->second;
         if (changes && (changes->isDeleted(slot) || changes->updated.count(slot))) continue;
         for (size_t k = 0; k < keyPositions.size(); ++k)
-            other[k] = parent.data.columns[static_cast<size_t>(keyPositions[k])].get(slot);
+            other[k] = parent.data().columns[static_cast<size_t>(keyPositions[k])].get(slot);
         if (sameKey(other, key)) return true;
     }
     if (!changes) return false;
@@ -556,7 +556,7 @@ void ReferentialWrites::finish(StatementChanges& changes) {
         rows.table = p.table;
         auto stored = [&](size_t slot) {
             std::vector<Value> row;
-            for (const auto& store : p.table->data.columns)
+            for (const auto& store : p.table->data().columns)
                 row.push_back(store.get(slot));
             return row;
         };
@@ -580,7 +580,7 @@ void ReferentialWrites::finish(StatementChanges& changes) {
         del.kind = Change::Kind::DeleteRows;
         del.objectId = id;
         for (size_t slot = 0; slot < p.deleted.size(); ++slot) {
-            if (p.deleted[slot]) del.rowIds.push_back(p.table->data.rowIds[slot]);
+            if (p.deleted[slot]) del.rowIds.push_back(p.table->data().rowIds[slot]);
         }
         Change upd;
         upd.kind = Change::Kind::UpdateCells;
@@ -592,7 +592,7 @@ void ReferentialWrites::finish(StatementChanges& changes) {
         }
         for (const auto& [slot, row] : p.updated) {
             if (p.isDeleted(slot)) continue;
-            upd.rowIds.push_back(p.table->data.rowIds[slot]);
+            upd.rowIds.push_back(p.table->data().rowIds[slot]);
             for (size_t k = 0; k < upd.positions.size(); ++k)
                 upd.values[k].push(row[static_cast<size_t>(upd.positions[k])]);
         }

@@ -269,7 +269,7 @@ void executeInsert(ExecContext& ctx, const sql::InsertStmt& insert) {
         c.identityUsed = next.identityUsed;
         c.rowIds.reserve(count);
         for (size_t i = 0; i < count; ++i)
-            c.rowIds.push_back(table->data.nextRowId + static_cast<RowId>(i));
+            c.rowIds.push_back(table->data().nextRowId + static_cast<RowId>(i));
         c.values = std::move(stores);
         changes.add(std::move(c));
     }

@@ -254,7 +254,7 @@ class BlockRunner {
             columns.push_back(f.column);
         std::sort(columns.begin(), columns.end());
         columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
-        ValueLookup* lookup = table.lookups.find(table.data, columns);
+        ValueLookup* lookup = table.lookups.find(table.data(), columns);
         if (!lookup) return false;
         uint64_t hash = 0;
         if (!fixedHash(fixed, columns, hash)) return true;

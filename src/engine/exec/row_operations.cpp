@@ -241,7 +241,7 @@ const Table* tableNow(ExecContext& ctx, int32_t tableId) {
 }
 
 void fillRow(const Table& table, RowId row, RowChange& result) {
-    int64_t slot = table.data.slotOf(row);
+    int64_t slot = table.data().slotOf(row);
     result.rowId = row;
     result.columns.clear();
     result.row.clear();
@@ -249,7 +249,7 @@ void fillRow(const Table& table, RowId row, RowChange& result) {
         const ColumnSchema& col = table.schema.columns[c];
         result.columns.push_back(
             ResultColumn{col.name, col.type, col.nullable, col.identity, col.name});
-        if (slot >= 0) result.row.push_back(table.data.columns[c].get(static_cast<size_t>(slot)));
+        if (slot >= 0) result.row.push_back(table.data().columns[c].get(static_cast<size_t>(slot)));
     }
 }
 
@@ -286,7 +286,7 @@ bool holds(ExecContext& ctx, const Table& table, size_t slot,
     for (size_t k = 0; k < expected.size(); ++k) {
         const ColumnAssignment& e = expected[k];
         int p = hints.find(ctx, table.schema, k, e.column);
-        const ColumnStore& column = table.data.columns[p];
+        const ColumnStore& column = table.data().columns[p];
         // A text that has not changed is the same bytes: no value need be built to see it.
         if (!e.value.isNull() && !column.isNull(slot) && isCharacter(column.type().id) &&
             isCharacter(e.value.type().id) && column.rawBytes(slot) == e.value.bytes())
@@ -308,7 +308,7 @@ bool holds(ExecContext& ctx, const Table& table, size_t slot,
 // The slot of the row, or -1 with the result set to RowMissing or RowChanged.
 int64_t locate(ExecContext& ctx, const Table& table, RowId row,
                const std::vector<ColumnAssignment>& expected, RowChange& result) {
-    int64_t slot = table.data.slotOf(row);
+    int64_t slot = table.data().slotOf(row);
     if (slot < 0) {
         result.status = RowChange::Status::RowMissing;
         return -1;
@@ -348,7 +348,7 @@ RowChange updateRowOperation(ExecContext& ctx, const TableIdentity& identity, Ro
         const bool enforce = !(triggers && triggers->insteadOf());
         std::vector<Value> full;
         for (size_t c = 0; c < schema.columns.size(); ++c)
-            full.push_back(table.data.columns[c].get(static_cast<size_t>(slot)));
+            full.push_back(table.data().columns[c].get(static_cast<size_t>(slot)));
         std::vector<Value> before;
         if (triggers) before = full;
         Change change;
@@ -452,12 +452,12 @@ RowChange insertRowOperation(ExecContext& ctx, const TableIdentity& identity,
         if (triggers && triggers->insteadOf()) {
             // The row goes to the trigger as it would have been written, unchecked. The
             // operation's row is the one the trigger wrote to the table, when it wrote one.
-            const RowId first = table.data.nextRowId;
+            const RowId first = table.data().nextRowId;
             triggers->begin();
             if (!triggers->fire({row}, {}, std::move(all))) return;
             result.status = RowChange::Status::Done;
             const Table* now = tableNow(ctx, tableId);
-            if (now && now->data.nextRowId == first + 1 && now->data.slotOf(first) >= 0)
+            if (now && now->data().nextRowId == first + 1 && now->data().slotOf(first) >= 0)
                 fillRow(*now, first, result);
             return;
         }
@@ -466,7 +466,7 @@ RowChange insertRowOperation(ExecContext& ctx, const TableIdentity& identity,
         CheckEvaluator checks(ctx, schema);
         if (!checks.empty()) checks.check(row, "INSERT");
         checkUniqueIndexes(ctx, table, {row}, {-1}, {});
-        RowId id = table.data.nextRowId;
+        RowId id = table.data().nextRowId;
         Change change;
         change.kind = Change::Kind::InsertRows;
         change.objectId = schema.id;
@@ -502,7 +502,7 @@ RowChange deleteRowOperation(ExecContext& ctx, const TableIdentity& identity, Ro
         prepareTriggers(ctx, triggers, result, table, TriggerEvent::Delete);
         std::vector<Value> removed;
         if (triggers) {
-            for (const auto& store : table.data.columns)
+            for (const auto& store : table.data().columns)
                 removed.push_back(store.get(static_cast<size_t>(slot)));
         }
         if (triggers && triggers->insteadOf()) {
@@ -534,7 +534,7 @@ RowChange deleteRowOperation(ExecContext& ctx, const TableIdentity& identity, Ro
 
 RowChange readRowOperation(ExecContext& ctx, const TableIdentity& identity, RowId row) {
     return guarded(ctx, identity, false, [&](Table& table, RowChange& result) {
-        if (table.data.slotOf(row) < 0) {
+        if (table.data().slotOf(row) < 0) {
             result.status = RowChange::Status::RowMissing;
             return;
         }

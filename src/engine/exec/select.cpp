@@ -66,7 +66,7 @@ void executeSelect(ExecContext& ctx, const sql::Statement& stmt, const sql::Sele
             }
             set.rowIds.reserve(rows.rows.size());
             for (const auto& slots : rows.baseSlots)
-                set.rowIds.push_back(t.data.rowIds[static_cast<size_t>(slots[0])]);
+                set.rowIds.push_back(t.data().rowIds[static_cast<size_t>(slots[0])]);
         }
         set.rows = std::move(rows.rows);
         ctx.out.resultSet(std::move(set));

@@ -63,13 +63,13 @@ struct Source {
     int32_t viewId = 0;
 
     size_t rowCount() const {
-        if (kind == Kind::Table) return table->data.rowCount();
+        if (kind == Kind::Table) return table->data().rowCount();
         if (!rowset) return 0;
         return rowset->cell ? rowset->cellRows : rowset->rows.size();
     }
     Value value(int64_t row, size_t column) const {
         if (row < 0) return Value::null(columns[column].type);
-        if (kind == Kind::Table) return table->data.columns[column].get(static_cast<size_t>(row));
+        if (kind == Kind::Table) return table->data().columns[column].get(static_cast<size_t>(row));
         if (rowset->cell) return rowset->cell(static_cast<size_t>(row), column);
         return rowset->rows[static_cast<size_t>(row)][column];
     }

@@ -122,7 +122,7 @@ void checkUniqueIndexes(ExecContext& ctx, const Table& table,
             bucket.push_back(i);
         }
         // ... and against every row that stays as it is, through the index's key hashes.
-        std::vector<bool> replaced(table.data.rowCount(), false);
+        std::vector<bool> replaced(table.data().rowCount(), false);
         for (int64_t s : replacedSlots) {
             if (s >= 0) replaced[static_cast<size_t>(s)] = true;
         }
@@ -134,7 +134,7 @@ void checkUniqueIndexes(ExecContext& ctx, const Table& table,
                 size_t slot = it->second;
                 if (replaced[slot]) continue;
                 for (size_t k = 0; k < positions.size(); ++k)
-                    key[k] = table.data.columns[positions[k]].get(slot);
+                    key[k] = table.data().columns[positions[k]].get(slot);
                 for (size_t j : members) {
                     if (sameKey(key, keys[j])) duplicate(ctx, table, index, keys[j]);
                 }
@@ -145,7 +145,7 @@ void checkUniqueIndexes(ExecContext& ctx, const Table& table,
 
 void checkNewUniqueIndex(ExecContext& ctx, const Table& table, const IndexSchema& index,
                          const std::vector<ColumnStore>* columns) {
-    const std::vector<ColumnStore>& data = columns ? *columns : table.data.columns;
+    const std::vector<ColumnStore>& data = columns ? *columns : table.data().columns;
     std::vector<int> positions = keyPositions(table.schema, index);
     std::unordered_map<uint64_t, std::vector<std::vector<Value>>> seen;
     size_t rows = data.empty() ? 0 : data[0].size();

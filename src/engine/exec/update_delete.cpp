@@ -138,7 +138,7 @@ std::vector<std::pair<int64_t, size_t>> targetRows(const TargetPlan& plan,
     size_t width = plan.core.sources.size();
     size_t count = width ? tuples.size() / width : 0;
     const Source& t = *plan.core.sources[plan.target];
-    std::vector<bool> seen(plan.table->data.rowCount(), false);
+    std::vector<bool> seen(plan.table->data().rowCount(), false);
     std::vector<std::pair<int64_t, size_t>> out;
     for (size_t i = 0; i < count; ++i) {
         int64_t row = tuples[i * width + plan.target];
@@ -349,7 +349,7 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
     Table& table = *plan.table;
     const TableSchema& schema = table.schema;
 
-    int64_t limit = topLimit(ctx, binder, update.top, table.data.rowCount());
+    int64_t limit = topLimit(ctx, binder, update.top, table.data().rowCount());
     std::vector<int64_t> tuples = collectTuples(plan.core, ctx, nullptr, scanLimit(plan, limit));
     auto rows = targetRows(plan, tuples, limit);
     size_t width = plan.core.sources.size();
@@ -417,7 +417,7 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
         for (size_t r = 0; r < rows.size(); ++r) {
             const size_t slot = static_cast<size_t>(rows[r].first);
             std::vector<Value> row;
-            for (const auto& store : table.data.columns)
+            for (const auto& store : table.data().columns)
                 row.push_back(store.get(slot));
             before.push_back(row);
             for (size_t k = 0; k < positions.size(); ++k)
@@ -445,7 +445,7 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
                     for (size_t k = 0; k < positions.size(); ++k) {
                         if (static_cast<size_t>(positions[k]) == column) return values[k].get(r);
                     }
-                    return table.data.columns[column].get(slot);
+                    return table.data().columns[column].get(slot);
                 },
                 "UPDATE");
         }
@@ -466,7 +466,7 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
         for (size_t r = 0; r < rows.size(); ++r) {
             std::vector<Value> row;
             for (size_t c = 0; c < schema.columns.size(); ++c)
-                row.push_back(table.data.columns[c].get(rows[r].first));
+                row.push_back(table.data().columns[c].get(rows[r].first));
             for (size_t k = 0; k < positions.size(); ++k)
                 row[positions[k]] = values[k].get(r);
             full.push_back(std::move(row));
@@ -483,7 +483,7 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
         for (size_t r = 0; r < rows.size(); ++r) {
             const size_t slot = static_cast<size_t>(rows[r].first);
             std::vector<Value> row;
-            for (const auto& store : table.data.columns)
+            for (const auto& store : table.data().columns)
                 row.push_back(store.get(slot));
             for (size_t k = 0; k < positions.size(); ++k)
                 row[static_cast<size_t>(positions[k])] = values[k].get(r);
@@ -498,7 +498,7 @@ void executeUpdate(ExecContext& ctx, const sql::UpdateStmt& update) {
         c.objectId = schema.id;
         c.rowIds.reserve(rows.size());
         for (const auto& [slot, tupleIndex] : rows)
-            c.rowIds.push_back(table.data.rowIds[static_cast<size_t>(slot)]);
+            c.rowIds.push_back(table.data().rowIds[static_cast<size_t>(slot)]);
         c.positions = std::move(positions);
         c.values = std::move(values);
         changes.add(std::move(c));
@@ -536,7 +536,7 @@ void executeDelete(ExecContext& ctx, const sql::DeleteStmt& del) {
     }
     if (plan.core.sources[plan.target]->kind == Source::Kind::Rowset)
         resolveDerivedTarget(ctx, plan, {});
-    int64_t limit = topLimit(ctx, binder, del.top, plan.table->data.rowCount());
+    int64_t limit = topLimit(ctx, binder, del.top, plan.table->data().rowCount());
     std::vector<int64_t> tuples = collectTuples(plan.core, ctx, nullptr, scanLimit(plan, limit));
     auto rows = targetRows(plan, tuples, limit);
     StatementChanges changes(ctx.entryOf(*plan.table));
@@ -546,7 +546,7 @@ void executeDelete(ExecContext& ctx, const sql::DeleteStmt& del) {
     if (triggers.active() || instead.active()) {
         for (const auto& [slot, tupleIndex] : rows) {
             std::vector<Value> row;
-            for (const auto& store : plan.table->data.columns)
+            for (const auto& store : plan.table->data().columns)
                 row.push_back(store.get(static_cast<size_t>(slot)));
             removed.push_back(std::move(row));
         }
@@ -571,7 +571,7 @@ void executeDelete(ExecContext& ctx, const sql::DeleteStmt& del) {
         c.kind = Change::Kind::DeleteRows;
         c.objectId = plan.table->schema.id;
         for (const auto& [slot, tupleIndex] : rows)
-            c.rowIds.push_back(plan.table->data.rowIds[static_cast<size_t>(slot)]);
+            c.rowIds.push_back(plan.table->data().rowIds[static_cast<size_t>(slot)]);
         changes.add(std::move(c));
     }
     triggers.begin();
@@ -592,11 +592,11 @@ void executeTruncate(ExecContext& ctx, const sql::TruncateStmt& truncate) {
         if (t != table) raise(ctx, 4712, {truncate.table.written});
     }
     StatementChanges changes(ctx.entry());
-    if (table->data.rowCount() > 0) {
+    if (table->data().rowCount() > 0) {
         Change c;
         c.kind = Change::Kind::DeleteRows;
         c.objectId = table->schema.id;
-        c.rowIds = table->data.rowIds;
+        c.rowIds = table->data().rowIds;
         changes.add(std::move(c));
     }
     // TRUNCATE also restarts the identity.

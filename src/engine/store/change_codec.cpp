@@ -586,10 +586,22 @@ void encodeTableDefinition(const Table& table, std::string& out) {
 void encodeTableRows(const Table& table, size_t first, size_t count, std::string& out) {
     encodeInsertHeader(table.schema.id, table.schema.identityCurrent, table.schema.identityUsed,
                        out);
-    encodeRowIds(table.data.rowIds.data() + first, count, out);
-    putVarint(out, table.data.columns.size());
-    for (const auto& column : table.data.columns)
+    encodeRowIds(table.data().rowIds.data() + first, count, out);
+    putVarint(out, table.data().columns.size());
+    for (const auto& column : table.data().columns)
         encodeColumnStore(column, first, count, out);
+}
+
+bool isRowsRecord(std::string_view payload, int32_t& objectId, uint64_t& rows) {
+    uint64_t n = 0;
+    if (!getVarint(payload, n) || n != 1 || payload.empty() ||
+        static_cast<uint8_t>(payload.front()) != static_cast<uint8_t>(Change::Kind::InsertRows))
+        return false;
+    payload.remove_prefix(1);
+    int64_t identity = 0;
+    bool identityUsed = false;
+    return getInt(payload, objectId) && getInt(payload, identity) &&
+           getBool(payload, identityUsed) && getVarint(payload, rows);
 }
 
 }  // namespace engine::store

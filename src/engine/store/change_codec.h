@@ -30,4 +30,8 @@ bool decodeChanges(std::string_view in, ChangeList& out, uint32_t format = kChan
 void encodeTableDefinition(const Table& table, std::string& out);
 void encodeTableRows(const Table& table, size_t first, size_t count, std::string& out);
 
+// Whether a payload is a list of one InsertRows change, and of which table and how many
+// rows: read from its first bytes only (the rest is checked when it is decoded).
+bool isRowsRecord(std::string_view payload, int32_t& objectId, uint64_t& rows);
+
 }  // namespace engine::store

@@ -5,12 +5,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <map>
 
 #include "engine/store/binary.h"
 #include "engine/store/change_codec.h"
 #include "engine/store/crc32.h"
 #include "engine/store/load_failures.h"
 #include "engine/store/snapshot_records.h"
+#include "engine/store/snapshot_rows.h"
 #include "engine/types/value_codec.h"
 
 namespace engine::store {
@@ -131,7 +133,7 @@ LoadResult readSnapshotHeader(FileReader& reader, SnapshotHeader& h, const fs::p
 // What is wrong with a table's data as loaded (empty when nothing is): the checks that keep
 // a crafted or mismatched record from leaving cells the executor would read past.
 std::string inconsistency(const Table& table) {
-    const TableData& data = table.data;
+    const TableData& data = table.data();
     if (data.columns.size() != table.schema.columns.size())
         return "table '" + table.schema.name + "' has " + std::to_string(data.columns.size()) +
                " columns of cells for " + std::to_string(table.schema.columns.size()) + " columns";
@@ -191,15 +193,15 @@ class HeldRows {
     void flush(Database& db) {
         if (held_.empty()) return;
         if (Table* table = db.tableById(held_.front().objectId)) {
-            size_t total = table->data.rowCount();
+            size_t total = table->data().rowCount();
             for (const Change& c : held_)
                 total += c.rowIds.size();
-            table->data.rowIds.reserve(total);
-            for (size_t i = 0; i < table->data.columns.size(); ++i) {
+            table->data().rowIds.reserve(total);
+            for (size_t i = 0; i < table->data().columns.size(); ++i) {
                 size_t arena = 0;
                 for (const Change& c : held_)
                     arena += c.values[i].arenaBytes();
-                table->data.columns[i].reserve(total, arena);
+                table->data().columns[i].reserve(total, arena);
             }
         }
         for (const Change& c : held_)
@@ -210,16 +212,16 @@ class HeldRows {
   private:
     bool appendsCleanly(const Database& db, const Change& rows) const {
         const Table* table = db.tableById(rows.objectId);
-        if (!table || rows.rowIds.empty() || rows.values.size() != table->data.columns.size())
+        if (!table || rows.rowIds.empty() || rows.values.size() != table->data().columns.size())
             return false;
         for (size_t i = 0; i < rows.values.size(); ++i) {
-            if (rows.values[i].type() != table->data.columns[i].type()) return false;
+            if (rows.values[i].type() != table->data().columns[i].type()) return false;
         }
         for (size_t i = 1; i < rows.rowIds.size(); ++i) {
             if (rows.rowIds[i] <= rows.rowIds[i - 1]) return false;
         }
         if (!held_.empty()) return rows.rowIds.front() > held_.back().rowIds.back();
-        return table->data.rowIds.empty() || rows.rowIds.front() > table->data.rowIds.back();
+        return table->data().rowIds.empty() || rows.rowIds.front() > table->data().rowIds.back();
     }
 
     std::vector<Change> held_;
@@ -252,9 +254,20 @@ class Loader {
                 target_ = owned_.get();
             }
             sequence_ = header_.sequence;
+            if (!lenient_) {
+                // Opening sets the tables' rows aside, to be read from this copy of the file.
+                if (FileError e = SnapshotFile::open(snapshotPath_, changeFormatOf(header_.format),
+                                                     header_.name, file_))
+                    return unreadable(snapshotPath_, *e);
+            }
             if (LoadResult f = loadSnapshot(reader)) return f;
         }
-        return replayJournal();
+        try {
+            return replayJournal();
+        } catch (const RowsUnreadable& e) {
+            // A table the journal changes could not be read from the snapshot.
+            return note(e.failure());
+        }
     }
 
     CheckReport report;
@@ -267,6 +280,9 @@ class Loader {
     uint64_t journalGoodSize_ = 0;  // where its whole records end
 
   private:
+    std::shared_ptr<const SnapshotFile> file_;  // when rows are set aside
+    std::map<int32_t, SnapshotRows*> aside_;    // by table: the rows set aside (owned by it)
+
     // Strict: the failure to return. Lenient: noted, and reading goes on (nullopt).
     LoadResult note(LoadFailure failure) {
         if (!lenient_) return failure;
@@ -276,13 +292,52 @@ class Loader {
 
     LoadResult loadSnapshot(FileReader& reader) {
         HeldRows held;
-        LoadResult result = loadSnapshotRecords(reader, held);
+        try {
+            LoadResult result = loadSnapshotRecords(reader, held);
+            held.flush(*target_);
+            return result;
+        } catch (const RowsUnreadable& e) {
+            // Rows set aside earlier in the file, read because a later record changes them.
+            return note(e.failure());
+        }
+    }
+
+    // A rows record left in the file: set aside with its table's other rows, or read now when
+    // the table's rows are in memory already or there is no such table (a file written
+    // otherwise than fold() does).
+    LoadResult setAside(const SnapshotRecord& record, HeldRows& held) {
         held.flush(*target_);
-        return result;
+        const int32_t id = *record.rowsOf;
+        Table* table = target_->tableById(id);
+        const RowsRecordPlace place{record.offset, record.number};
+        auto it = aside_.find(id);
+        if (table && it != aside_.end() && table->deferredRows() == it->second) {
+            it->second->add(place, record.rows);
+            return std::nullopt;
+        }
+        if (table && !table->deferredRows() && table->data().rowCount() == 0) {
+            auto rows = std::make_unique<SnapshotRows>(file_);
+            rows->add(place, record.rows);
+            aside_[id] = rows.get();
+            table->deferRows(std::move(rows));
+            return std::nullopt;
+        }
+        std::string bytes;
+        if (LoadResult f = file_->readRecord(record.offset, record.number, bytes)) return f;
+        const std::string which = "record " + std::to_string(record.number);
+        ChangeList changes;
+        if (!decodeChanges(std::string_view(bytes).substr(8), changes,
+                           changeFormatOf(header_.format)))
+            return damaged(snapshotPath_, record.offset,
+                           which + " passes its checksum but cannot be decoded");
+        if (std::string wrong = applyChecked(*target_, changes, false); !wrong.empty())
+            return damaged(snapshotPath_, record.offset, which + " leaves " + wrong);
+        return std::nullopt;
     }
 
     LoadResult loadSnapshotRecords(FileReader& reader, HeldRows& held) {
-        SnapshotRecords records(reader, snapshotPath_, header_.size, changeFormatOf(header_.format));
+        SnapshotRecords records(reader, snapshotPath_, header_.size, changeFormatOf(header_.format),
+                                !lenient_);
         while (true) {
             SnapshotRecord record = records.next();
             if (record.end) {
@@ -295,6 +350,8 @@ class Loader {
             std::optional<LoadFailure> problem = std::move(record.failure);
             if (problem) {
                 // Skipped whole: neither checksummed nor decoded.
+            } else if (record.rowsOf) {
+                problem = setAside(record, held);
             } else if (held.take(*target_, record.changes)) {
                 // Put in place with the table's other rows records.
             } else if (std::string wrong = applyChecked(*target_, record.changes, lenient_);
@@ -780,7 +837,12 @@ FileError DatabaseStore::fold(const Database& database) {
         putVarint(payload, 1);
         encodeTableDefinition(*table, payload);
         if (FileError e = writeRecord()) return e;
-        const size_t rows = table->data.rowCount();
+        if (const auto* aside = dynamic_cast<const SnapshotRows*>(table->deferredRows())) {
+            // Rows never read since the database opened go over as they stand in the file.
+            if (FileError e = aside->copyTo(writer, records)) return e;
+            continue;
+        }
+        const size_t rows = table->data().rowCount();
         size_t step = 4096;
         for (size_t first = 0; first < rows;) {
             const size_t count = std::min(step, rows - first);

@@ -10,8 +10,12 @@
 namespace engine::store {
 
 SnapshotRecords::SnapshotRecords(FileReader& reader, std::filesystem::path path, uint64_t offset,
-                                 uint32_t format)
-    : reader_(reader), path_(std::move(path)), firstOffset_(offset), format_(format) {
+                                 uint32_t format, bool setRowsAside)
+    : reader_(reader),
+      path_(std::move(path)),
+      firstOffset_(offset),
+      format_(format),
+      setRowsAside_(setRowsAside) {
     thread_ = std::thread([this] {
         try {
             readAll();
@@ -105,6 +109,9 @@ void SnapshotRecords::readAll() {
             record.failure = damaged(path_, offset,
                                      which + " fails its checksum (stored " + hex32(checksum) +
                                          ", computed " + hex32(computed) + ")");
+        } else if (int32_t table = 0;
+                   setRowsAside_ && isRowsRecord(payload, table, record.rows)) {
+            record.rowsOf = table;
         } else if (!decodeChanges(payload, record.changes, format_)) {
             record.changes.clear();
             record.failure =

@@ -31,13 +31,17 @@ struct SnapshotRecord {
     // End: the failure is a record framed past the end of the file (that record is lost).
     bool recordLost = false;
     ChangeList changes;
+    // A rows record checksummed but not decoded (when rows are set aside): its table.
+    std::optional<int32_t> rowsOf;
+    uint64_t rows = 0;  // and how many rows it holds
 };
 
 class SnapshotRecords {
   public:
     // Reads from reader's position (offset `offset` of the file), in change format `format`.
+    // With setRowsAside, a record of one table's rows is checksummed only (see rowsOf).
     SnapshotRecords(FileReader& reader, std::filesystem::path path, uint64_t offset,
-                    uint32_t format);
+                    uint32_t format, bool setRowsAside = false);
     ~SnapshotRecords();
     SnapshotRecords(const SnapshotRecords&) = delete;
     SnapshotRecords& operator=(const SnapshotRecords&) = delete;
@@ -56,6 +60,7 @@ class SnapshotRecords {
     const std::filesystem::path path_;
     const uint64_t firstOffset_;
     const uint32_t format_;
+    const bool setRowsAside_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<SnapshotRecord> ready_;

@@ -9,9 +9,10 @@
 //      would otherwise keep out;
 //   3  the same framed into journal records, numbered in order, after the small snapshot.
 // Whatever the bytes, loading must not crash, and these must hold (abort otherwise):
-//   - a check (DatabaseStore::check) finds damage exactly when opening fails for damage;
+//   - a check (DatabaseStore::check) finds damage exactly when opening fails for damage or,
+//     the damage being in rows set aside, reading some table's rows fails afterwards;
 //   - a database that opened folds into a snapshot that opens again with the same tables
-//     and row counts; salvage of the same files never crashes.
+//     and row counts, before its rows are read and after; salvage never crashes.
 // Not thread-safe: one directory per process, files rewritten for each input.
 #pragma once
 
@@ -24,6 +25,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +34,7 @@
 #include "engine/store/change_codec.h"
 #include "engine/store/crc32.h"
 #include "engine/store/database_store.h"
+#include "engine/store/snapshot_rows.h"
 
 namespace store_fuzz {
 
@@ -157,12 +160,35 @@ inline std::string framedJournal(const std::vector<std::string_view>& records) {
     return out;
 }
 
-// Tables and their row counts: what a fold must keep.
+// Tables and their row counts (read or not): what a fold must keep.
 inline std::map<int32_t, size_t> shape(const Database& db) {
     std::map<int32_t, size_t> out;
     for (const auto& [id, table] : db.tables())
-        out[id] = table->data.rowCount();
+        out[id] = table->rowCount();
     return out;
+}
+
+// Reads the rows of every table; the first failure, if any.
+inline std::optional<std::string> unreadableRows(const Database& db) {
+    for (const auto& [id, table] : db.tables()) {
+        try {
+            if (table->data().rowCount() != table->rowCount()) return "a row count changed on reading";
+        } catch (const store::RowsUnreadable& e) {
+            return e.failure().text();
+        }
+    }
+    return std::nullopt;
+}
+
+inline void foldAndReopen(const fs::path& dir, std::unique_ptr<store::DatabaseStore>& st,
+                          std::unique_ptr<Database>& db) {
+    const auto before = shape(*db);
+    if (auto e = st->fold(*db)) fail("a loaded database does not fold: " + *e);
+    st.reset();
+    db.reset();
+    if (auto f = store::DatabaseStore::open(dir, "x", st, db))
+        fail("a folded database does not open: " + f->text());
+    if (shape(*db) != before) fail("a fold changed the tables or their rows");
 }
 
 inline void runOne(const uint8_t* data, size_t size) {
@@ -198,18 +224,19 @@ inline void runOne(const uint8_t* data, size_t size) {
     std::unique_ptr<Database> db;
     store::LoadResult failure = store::DatabaseStore::open(dir, "x", st, db);
     const bool damaged = failure && failure->kind == store::LoadFailure::Kind::Damaged;
-    if (damaged != !report.clean())
-        fail(failure
-                 ? "open refused (" + failure->text() + ") what the check passed"
-                 : "the check found damage (" + report.damage.front().text() + ") in what opened");
-    if (failure) return;
-    const auto before = shape(*db);
-    if (auto e = st->fold(*db)) fail("a loaded database does not fold: " + *e);
-    st.reset();
-    db.reset();
-    if (auto f = store::DatabaseStore::open(dir, "x", st, db))
-        fail("a folded database does not open: " + f->text());
-    if (shape(*db) != before) fail("a fold changed the tables or their rows");
+    if (failure) {
+        if (damaged == report.clean())
+            fail("open refused (" + failure->text() + ") what the check passed");
+        return;
+    }
+    // Rows set aside go over to the new snapshot as they stand in the old one.
+    foldAndReopen(dir, st, db);
+    const std::optional<std::string> unreadable = unreadableRows(*db);
+    if (unreadable.has_value() == report.clean())
+        fail(unreadable ? "rows the check passed cannot be read (" + *unreadable + ")"
+                        : "the check found damage (" + report.damage.front().text() +
+                              ") in what opened and reads");
+    if (!unreadable) foldAndReopen(dir, st, db);
 }
 
 }  // namespace store_fuzz
