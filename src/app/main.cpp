@@ -15,10 +15,12 @@
 #include "app/session.h"
 #include "app/usage.h"
 #include "app/window/window_view.h"
+#include "engine/allocator_tuning.h"
 #include "run/program_directory.h"
 #include "run/run_context.h"
 
 int main(int argc, char** argv) {
+    engine::tuneAllocator(argv);
     run::RunContext context(run::ProgramDirectory());
     app::RunSequence::Dependencias dependencias = app::RunSequence::DependenciasDelPrograma();
     // Notices for the operator go to standard error from the start (the log may be what fails).

@@ -18,8 +18,8 @@ namespace fs = std::filesystem;
 
 // A database with a small table and a large one (many rows records, strings in the arena).
 fs::path makeDatabase(const std::string& name) {
-    const fs::path dir = fs::temp_directory_path() /
-                         ("engine-deferred-" + std::to_string(::getpid()) + "-" + name);
+    const fs::path dir =
+        fs::temp_directory_path() / ("engine-deferred-" + std::to_string(::getpid()) + "-" + name);
     fs::remove_all(dir);
     fs::create_directories(dir);
     SessionOptions options;
@@ -27,7 +27,8 @@ fs::path makeDatabase(const std::string& name) {
     auto s = Session::open(dir, "", options).session;
     EXPECT_TRUE(s);
     for (const char* sql :
-         {"CREATE TABLE D (n int NOT NULL)", "INSERT INTO D VALUES (0),(1),(2),(3),(4),(5),(6),(7),(8),(9)",
+         {"CREATE TABLE D (n int NOT NULL)",
+          "INSERT INTO D VALUES (0),(1),(2),(3),(4),(5),(6),(7),(8),(9)",
           "CREATE TABLE Big (id int NOT NULL PRIMARY KEY, name varchar(60), t int)",
           "INSERT INTO Big SELECT a.n + 10 * b.n + 100 * c.n + 1000 * d.n, "
           "'a name long enough to need the arena ' + CAST(a.n * 7 + d.n AS varchar(3)), "

@@ -264,7 +264,8 @@ std::optional<ObjectRef> Database::findConstraint(int32_t id, const std::string*
 std::optional<ObjectRef> Database::objectById(int32_t id) const {
     if (tables_.count(id)) return ObjectRef{ObjectKind::Table, id, 0};
     if (views_.count(id)) return ObjectRef{ObjectKind::View, id, 0};
-    if (auto m = modules_.find(id); m != modules_.end() && m->second.kind != ModuleSchema::Kind::AliasType)
+    if (auto m = modules_.find(id);
+        m != modules_.end() && m->second.kind != ModuleSchema::Kind::AliasType)
         return ObjectRef{moduleObjectKind(m->second), id, m->second.parentId};
     return findConstraint(id, nullptr);
 }
@@ -305,7 +306,8 @@ int32_t Database::nextAliasTypeId() const {
 std::string Database::objectName(int32_t id) const {
     if (auto t = tables_.find(id); t != tables_.end()) return t->second->schema.name;
     if (auto v = views_.find(id); v != views_.end()) return v->second.name;
-    if (auto m = modules_.find(id); m != modules_.end() && m->second.kind != ModuleSchema::Kind::AliasType)
+    if (auto m = modules_.find(id);
+        m != modules_.end() && m->second.kind != ModuleSchema::Kind::AliasType)
         return m->second.name;
     const std::string* name = nullptr;
     if (findConstraint(id, &name)) return *name;

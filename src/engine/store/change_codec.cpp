@@ -102,12 +102,8 @@ bool decodeColumnStoreOfValues(std::string_view& in, uint64_t n, ColumnStore& st
     return true;
 }
 
-bool decodeColumnStore(std::string_view& in, ColumnStore& store, uint32_t format) {
-    DataType type;
-    uint64_t n;
-    if (!getType(in, type) || !getVarint(in, n)) return false;
-    store = ColumnStore(type);
-    if (format < 2) return n <= in.size() && decodeColumnStoreOfValues(in, n, store);
+// Appends n cells of store's type, written as format 2 and later write them.
+bool decodeCells(std::string_view& in, uint64_t n, ColumnStore& store) {
     uint64_t nulls;
     if (!getVarint(in, nulls) || nulls > n) return false;
     std::string_view bitmap;
@@ -118,7 +114,7 @@ bool decodeColumnStore(std::string_view& in, ColumnStore& store, uint32_t format
     }
     // Every cell that is not NULL takes at least a byte.
     if (n - nulls > in.size()) return false;
-    store.reserve(n);
+    store.reserve(store.size() + n);
     for (uint64_t i = 0; i < n; ++i) {
         if (nulls > 0 && (static_cast<unsigned char>(bitmap[i / 8]) >> (i % 8)) & 1) {
             store.pushNull();
@@ -161,6 +157,15 @@ bool decodeColumnStore(std::string_view& in, ColumnStore& store, uint32_t format
         }
     }
     return true;
+}
+
+bool decodeColumnStore(std::string_view& in, ColumnStore& store, uint32_t format) {
+    DataType type;
+    uint64_t n;
+    if (!getType(in, type) || !getVarint(in, n)) return false;
+    store = ColumnStore(type);
+    if (format < 2) return n <= in.size() && decodeColumnStoreOfValues(in, n, store);
+    return decodeCells(in, n, store);
 }
 
 void encodeTableSchema(const TableSchema& t, std::string& out) {
@@ -308,8 +313,8 @@ bool decodeTableSchema(std::string_view& in, TableSchema& t, uint32_t format,
         for (size_t i = 0; i < columns; ++i) {
             if (!getInt(in, f.columnIds[i]) || !getInt(in, f.referencedColumnIds[i])) return false;
         }
-        if (!getAction(in, f.onDelete) || !getAction(in, f.onUpdate) ||
-            !getBool(in, f.disabled) || !getBool(in, f.notTrusted) || !getValue(in, f.created))
+        if (!getAction(in, f.onDelete) || !getAction(in, f.onUpdate) || !getBool(in, f.disabled) ||
+            !getBool(in, f.notTrusted) || !getValue(in, f.created))
             return false;
     }
     return true;
@@ -602,6 +607,48 @@ bool isRowsRecord(std::string_view payload, int32_t& objectId, uint64_t& rows) {
     bool identityUsed = false;
     return getInt(payload, objectId) && getInt(payload, identity) &&
            getBool(payload, identityUsed) && getVarint(payload, rows);
+}
+
+RowsDecoded decodeRowsInto(std::string_view payload, int32_t table, TableData& data,
+                           uint32_t format) {
+    uint64_t count = 0, columns = 0;
+    Change header;
+    if (!getVarint(payload, count) || count != 1 || payload.empty() ||
+        static_cast<uint8_t>(payload.front()) != static_cast<uint8_t>(Change::Kind::InsertRows))
+        return RowsDecoded::Malformed;
+    payload.remove_prefix(1);
+    if (!getInt(payload, header.objectId) || header.objectId != table ||
+        !getInt(payload, header.identityCurrent) || !getBool(payload, header.identityUsed) ||
+        !decodeRowIds(payload, header.rowIds) || !getVarint(payload, columns))
+        return RowsDecoded::Malformed;
+    if (columns != data.columns.size()) return RowsDecoded::OtherColumns;
+    for (size_t i = 0; i < header.rowIds.size(); ++i) {
+        const RowId previous =
+            i > 0 ? header.rowIds[i - 1] : (data.rowIds.empty() ? INT64_MIN : data.rowIds.back());
+        if (header.rowIds[i] <= previous) return RowsDecoded::NotInOrder;
+    }
+    const uint64_t n = header.rowIds.size();
+    for (ColumnStore& column : data.columns) {
+        DataType type;
+        uint64_t cells;
+        if (!getType(payload, type) || !getVarint(payload, cells) || cells != n)
+            return RowsDecoded::Malformed;
+        if (format >= 2 && type == column.type()) {
+            // Straight into the table's column: no copy of the record's cells in between.
+            if (!decodeCells(payload, n, column)) return RowsDecoded::Malformed;
+            continue;
+        }
+        ColumnStore cellsOfRecord(type);
+        if (format < 2
+                ? !(n <= payload.size() && decodeColumnStoreOfValues(payload, n, cellsOfRecord))
+                : !decodeCells(payload, n, cellsOfRecord))
+            return RowsDecoded::Malformed;
+        column.append(cellsOfRecord);
+    }
+    if (!payload.empty()) return RowsDecoded::Malformed;
+    data.rowIds.insert(data.rowIds.end(), header.rowIds.begin(), header.rowIds.end());
+    if (n > 0) data.nextRowId = std::max(data.nextRowId, header.rowIds.back() + 1);
+    return RowsDecoded::Appended;
 }
 
 }  // namespace engine::store

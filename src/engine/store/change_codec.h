@@ -34,4 +34,12 @@ void encodeTableRows(const Table& table, size_t first, size_t count, std::string
 // rows: read from its first bytes only (the rest is checked when it is decoded).
 bool isRowsRecord(std::string_view payload, int32_t& objectId, uint64_t& rows);
 
+// Appends the rows of such a payload (a record of `table`'s rows) to data, decoding each
+// column's cells straight into the table's column (converted when the record's type is
+// another). Anything but Appended leaves data to be discarded, but NotInOrder and
+// OtherColumns change nothing: such a record can still be applied as a change.
+enum class RowsDecoded { Appended, Malformed, NotInOrder, OtherColumns };
+RowsDecoded decodeRowsInto(std::string_view payload, int32_t table, TableData& data,
+                           uint32_t format);
+
 }  // namespace engine::store

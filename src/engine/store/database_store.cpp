@@ -612,7 +612,8 @@ class Loader {
             // A batch or transaction that had not finished when the process stopped: its
             // records go, as a torn last record does (open() cuts the journal before them).
             const uint64_t from = held.front().offset;
-            std::string why = std::to_string(held.size()) + (held.size() == 1 ? " record" : " records") +
+            std::string why = std::to_string(held.size()) +
+                              (held.size() == 1 ? " record" : " records") +
                               " of a batch or transaction that had not completed";
             if (report.tornTail) why += ", then " + report.tornTail->detail;
             report.tornTail = LoadFailure{LoadFailure::Kind::Torn, path, from, why};

@@ -41,8 +41,8 @@ LoadResult SnapshotFile::readRecord(uint64_t offset, uint32_t number, std::strin
             const ssize_t n = ::pread(fd_, into + done, size - done, static_cast<off_t>(at + done));
             if (n < 0 && errno == EINTR) continue;
             if (n < 0)
-                return unreadable(path_, "cannot read '" + path_.string() + "': " +
-                                             std::strerror(errno));
+                return unreadable(path_,
+                                  "cannot read '" + path_.string() + "': " + std::strerror(errno));
             if (n == 0)
                 return damaged(path_, at + done,
                                "the file ends inside record " + std::to_string(number));
@@ -70,40 +70,31 @@ LoadResult SnapshotFile::readRecord(uint64_t offset, uint32_t number, std::strin
 
 void SnapshotRows::load(const TableSchema& schema, TableData& data) const {
     const SnapshotFile& file = *file_;
-    auto fail = [&](LoadFailure failure) { throw RowsUnreadable(std::move(failure), file.database()); };
-    // All of the table's records first, so that its columns are sized once for all of them.
-    std::vector<Change> rows;
-    rows.reserve(places_.size());
+    auto fail = [&](LoadFailure failure) {
+        throw RowsUnreadable(std::move(failure), file.database());
+    };
+    // The counts are known from the records' headers: columns sized once for all of them.
+    data.rowIds.reserve(rows_);
+    for (ColumnStore& column : data.columns)
+        column.reserve(rows_);
     std::string bytes;
     for (const RowsRecordPlace& place : places_) {
         if (LoadResult f = file.readRecord(place.offset, place.number, bytes)) fail(std::move(*f));
-        ChangeList changes;
+        const std::string_view payload = std::string_view(bytes).substr(8);
         const std::string which = "record " + std::to_string(place.number);
-        if (!decodeChanges(std::string_view(bytes).substr(8), changes, file.changeFormat()) ||
-            changes.size() != 1 || changes.front().kind != Change::Kind::InsertRows ||
-            changes.front().objectId != schema.id)
+        const RowsDecoded decoded = decodeRowsInto(payload, schema.id, data, file.changeFormat());
+        if (decoded == RowsDecoded::Appended) continue;
+        if (decoded == RowsDecoded::OtherColumns)
+            fail(damaged(file.path(), place.offset,
+                         which + " does not have the " + std::to_string(data.columns.size()) +
+                             " columns of table '" + schema.name + "'"));
+        // Rows out of order (not as fold() writes them): each put at its place.
+        ChangeList changes;
+        if (decoded == RowsDecoded::Malformed ||
+            !decodeChanges(payload, changes, file.changeFormat()))
             fail(damaged(file.path(), place.offset,
                          which + " passes its checksum but cannot be decoded"));
-        if (changes.front().values.size() != data.columns.size())
-            fail(damaged(file.path(), place.offset,
-                         which + " has " + std::to_string(changes.front().values.size()) +
-                             " columns of cells for the " + std::to_string(data.columns.size()) +
-                             " columns of table '" + schema.name + "'"));
-        rows.push_back(std::move(changes.front()));
-    }
-    size_t total = 0;
-    for (const Change& c : rows)
-        total += c.rowIds.size();
-    data.rowIds.reserve(total);
-    for (size_t i = 0; i < data.columns.size(); ++i) {
-        size_t arena = 0;
-        for (const Change& c : rows)
-            arena += c.values[i].arenaBytes();
-        data.columns[i].reserve(total, arena);
-    }
-    for (Change& c : rows) {
-        insertRows(data, c);
-        c = Change();  // its memory goes as soon as its rows are in place
+        insertRows(data, changes.front());
     }
 }
 

@@ -22,6 +22,7 @@
 
 #include "db/odbc/odbc_batch.h"
 #include "db/odbc/odbc_support.h"
+#include "engine/allocator_tuning.h"
 #include "engine/session.h"
 #include "tools/sqlshell/options.h"
 #include "tools/sqlshell/script.h"
@@ -72,6 +73,7 @@ using Executor = std::function<engine::BatchResult(std::string_view)>;
 }  // namespace
 
 int main(int argc, char** argv) {
+    engine::tuneAllocator(argv);
     tools::ParsedOptions parsed =
         tools::parseOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.options) return usage(parsed.problem);

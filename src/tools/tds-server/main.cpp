@@ -25,6 +25,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "engine/allocator_tuning.h"
 #include "engine/session.h"
 #include "server/listener.h"
 
@@ -39,7 +40,8 @@ void onSignal(int) {
 int usage(const std::string& problem) {
     if (!problem.empty()) std::cerr << "tds-server: " << problem << "\n";
     std::cerr << "usage: tds-server -S DATA_DIRECTORY [--listen HOST:PORT] [--create]\n"
-                 "                  [--certificate FILE --key FILE] [--login NAME [--login-language LANG]]\n"
+                 "                  [--certificate FILE --key FILE] [--login NAME "
+                 "[--login-language LANG]]\n"
                  "                  [--max-connections N] [--name SERVERNAME] [--port-file FILE]\n"
                  "                  [--fixed-clock EPOCH_SECONDS] [--random-seed N]\n"
                  "  The first login's password comes from TDS_SERVER_PASSWORD.\n";
@@ -63,7 +65,9 @@ std::string hostName() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string directory, listen = "127.0.0.1:1433", certificate, key, login, loginLanguage, portFile;
+    engine::tuneAllocator(argv);
+    std::string directory, listen = "127.0.0.1:1433", certificate, key, login, loginLanguage,
+                           portFile;
     std::string serverName = hostName();
     size_t maxConnections = 256;
     bool create = false;
@@ -76,20 +80,34 @@ int main(int argc, char** argv) {
             return argv[++i];
         };
         try {
-            if (arg == "-S") directory = value();
-            else if (arg == "--listen") listen = value();
-            else if (arg == "--certificate") certificate = value();
-            else if (arg == "--key") key = value();
-            else if (arg == "--login") login = value();
-            else if (arg == "--login-language") loginLanguage = value();
-            else if (arg == "--name") serverName = value();
-            else if (arg == "--port-file") portFile = value();
-            else if (arg == "--max-connections") maxConnections = connectionCount(value());
-            else if (arg == "--create") create = true;
-            else if (arg == "--fixed-clock") fixedClock = std::stoll(value());
-            else if (arg == "--random-seed") randomSeed = std::stoull(value());
-            else if (arg == "-h" || arg == "--help") return usage("");
-            else return usage("unknown option " + arg);
+            if (arg == "-S")
+                directory = value();
+            else if (arg == "--listen")
+                listen = value();
+            else if (arg == "--certificate")
+                certificate = value();
+            else if (arg == "--key")
+                key = value();
+            else if (arg == "--login")
+                login = value();
+            else if (arg == "--login-language")
+                loginLanguage = value();
+            else if (arg == "--name")
+                serverName = value();
+            else if (arg == "--port-file")
+                portFile = value();
+            else if (arg == "--max-connections")
+                maxConnections = connectionCount(value());
+            else if (arg == "--create")
+                create = true;
+            else if (arg == "--fixed-clock")
+                fixedClock = std::stoll(value());
+            else if (arg == "--random-seed")
+                randomSeed = std::stoull(value());
+            else if (arg == "-h" || arg == "--help")
+                return usage("");
+            else
+                return usage("unknown option " + arg);
         } catch (const std::exception& e) {
             return usage(e.what());
         }
@@ -105,7 +123,8 @@ int main(int argc, char** argv) {
     const size_t colon = listen.rfind(':');
     if (colon == std::string::npos) return usage("--listen takes HOST:PORT");
     std::string host = listen.substr(0, colon);
-    if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
     const std::string portText = listen.substr(colon + 1);
     int port = -1;
     if (!portText.empty() && portText.size() <= 5 &&
@@ -122,7 +141,8 @@ int main(int argc, char** argv) {
     if (!anchor.session) {
         // Error 17 is worded for clients ("SQL Server does not exist or access denied. (why)"):
         // the operator needs the why.
-        std::string reason = anchor.messages.empty() ? "cannot be opened" : anchor.messages.front().text;
+        std::string reason =
+            anchor.messages.empty() ? "cannot be opened" : anchor.messages.front().text;
         const size_t open = reason.find(" (");
         if (open != std::string::npos && reason.back() == ')')
             reason = reason.substr(open + 2, reason.size() - open - 3);
@@ -142,7 +162,8 @@ int main(int argc, char** argv) {
             auto messages = engine::Session::setLogin(directory, login, password, loginLanguage);
             for (const auto& m : messages) {
                 if (m.isError()) {
-                    std::cerr << "tds-server: cannot create the login '" << login << "': " << m.text << "\n";
+                    std::cerr << "tds-server: cannot create the login '" << login << "': " << m.text
+                              << "\n";
                     return 1;
                 }
             }
@@ -150,9 +171,10 @@ int main(int argc, char** argv) {
         }
     }
     if (!engine::Session::hasLogins(directory)) {
-        std::cerr << "tds-server: the data directory has no logins: every connection will be refused.\n"
-                     "  Create one with: TDS_SERVER_PASSWORD=... tds-server -S DIR --login NAME\n"
-                     "  or: sqlshell -S DIR -Q \"CREATE LOGIN name WITH PASSWORD = '...'\"\n";
+        std::cerr
+            << "tds-server: the data directory has no logins: every connection will be refused.\n"
+               "  Create one with: TDS_SERVER_PASSWORD=... tds-server -S DIR --login NAME\n"
+               "  or: sqlshell -S DIR -Q \"CREATE LOGIN name WITH PASSWORD = '...'\"\n";
     }
 
     std::unique_ptr<tds::TlsContext> tls;

@@ -172,7 +172,8 @@ inline std::map<int32_t, size_t> shape(const Database& db) {
 inline std::optional<std::string> unreadableRows(const Database& db) {
     for (const auto& [id, table] : db.tables()) {
         try {
-            if (table->data().rowCount() != table->rowCount()) return "a row count changed on reading";
+            if (table->data().rowCount() != table->rowCount())
+                return "a row count changed on reading";
         } catch (const store::RowsUnreadable& e) {
             return e.failure().text();
         }
