@@ -29,6 +29,10 @@
 // Opening loads the snapshot and replays the journal records newer than it, reading both
 // files a record at a time (memory for the largest record, never for the whole file); a
 // table is written as its definition and records of its rows of about a megabyte each.
+// Rows records are checksummed on opening but set aside (snapshot_rows.h): a table's rows are
+// decoded when it is first used, and a fold copies the records of tables never used as they
+// stand. A rows record that passes its checksum but does not decode is found then, by the
+// statement that needs the table (824), not by open(); check() decodes everything.
 // fold() writes a new snapshot holding everything and empties the journal. check() reads
 // both files as open() would, changing nothing, and reports every damaged place;
 // salvage() rebuilds what they still hold.
