@@ -62,4 +62,9 @@ struct Change {
 
 using ChangeList = std::vector<Change>;
 
+// Appends the rows of `more` to `into` when both update the same cells (same table, same
+// columns, cells of the same types), so that a run of single-row saves reaches the journal as
+// one change; applying the result is applying the two in order. False (nothing done) otherwise.
+bool appendRowUpdates(Change& into, const Change& more);
+
 }  // namespace engine

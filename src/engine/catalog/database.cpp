@@ -40,6 +40,20 @@ const KeyHashes& Table::keyHashesOf(const IndexSchema& index) const {
     return *entry;
 }
 
+bool appendRowUpdates(Change& into, const Change& more) {
+    if (into.kind != Change::Kind::UpdateCells || more.kind != Change::Kind::UpdateCells ||
+        into.objectId != more.objectId || into.positions != more.positions ||
+        into.values.size() != more.values.size())
+        return false;
+    for (size_t k = 0; k < into.values.size(); ++k) {
+        if (into.values[k].type() != more.values[k].type()) return false;
+    }
+    into.rowIds.insert(into.rowIds.end(), more.rowIds.begin(), more.rowIds.end());
+    for (size_t k = 0; k < into.values.size(); ++k)
+        into.values[k].append(more.values[k]);
+    return true;
+}
+
 bool insertRows(TableData& data, const Change& change) {
     const size_t n = change.rowIds.size();
     bool appendOnly = data.rowIds.empty() || n == 0 || change.rowIds.front() > data.rowIds.back();

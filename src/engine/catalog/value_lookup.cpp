@@ -150,8 +150,9 @@ void ValueLookups::appended(const TableData& data, size_t first) {
 
 void ValueLookups::changed(const TableData& data, const std::vector<int32_t>& columns,
                            const std::vector<int64_t>& slots) {
-    for (auto& [positions, s] : slots_) {
+    for (auto& [key, s] : slots_) {
         if (!s.lookup) continue;
+        const auto& positions = key;  // a lambda may not capture a structured binding (clang 14)
         const bool touched = std::any_of(columns.begin(), columns.end(), [&](int32_t c) {
             return std::find(positions.begin(), positions.end(), c) != positions.end();
         });

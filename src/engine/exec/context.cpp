@@ -83,7 +83,8 @@ void StatementChanges::commit(ExecContext& ctx) {
         for (Change& c : changes) {
             entry->database->appendInverse(c, group->inverses);
             entry->database->apply(c);
-            group->changes.push_back(std::move(c));
+            if (group->changes.empty() || !appendRowUpdates(group->changes.back(), c))
+                group->changes.push_back(std::move(c));
         }
         changes.clear();
         return;
