@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "engine/store/snapshot_rows.h"
+
 namespace engine {
 
 namespace {
@@ -112,13 +114,6 @@ std::string nameFromStem(const std::string& stem) {
     return name;
 }
 
-std::string offsetText(uint64_t offset) {
-    char buffer[32];
-    // As SQL Server prints file offsets: 0x and fourteen hexadecimal digits.
-    std::snprintf(buffer, sizeof buffer, "0x%014llx", static_cast<unsigned long long>(offset));
-    return buffer;
-}
-
 }  // namespace
 
 std::vector<SqlMessage> unavailableMessages(const std::string& database,
@@ -127,9 +122,7 @@ std::vector<SqlMessage> unavailableMessages(const std::string& database,
     switch (failure.kind) {
         case Kind::Damaged:
         case Kind::Torn:
-            return {sqlMessage(824, {failure.detail, database, offsetText(failure.offset),
-                                     failure.file.string()}),
-                    sqlMessage(926, {database})};
+            return {store::consistencyError(failure, database), sqlMessage(926, {database})};
         case Kind::Unreadable:
             return {sqlMessage(5120, {failure.file.string(), failure.detail}),
                     sqlMessage(945, {database})};

@@ -549,10 +549,7 @@ class Loader {
                     const std::string_view end =
                         payload.substr(payload.size() - std::min<size_t>(512, payload.size()));
                     if (!last || end.find_first_not_of('\0') != std::string_view::npos)
-                        return lose(damaged(path, offset,
-                                            which + " fails its checksum (stored " +
-                                                hex32(checksum) + ", computed " + hex32(computed) +
-                                                ")"));
+                        return lose(checksumMismatch(path, offset, which, checksum, computed));
                     torn = "its data ends in zeros that fail its checksum";
                 } else {
                     ChangeList changes;

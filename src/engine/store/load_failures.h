@@ -20,6 +20,14 @@ inline LoadFailure damaged(const std::filesystem::path& file, uint64_t offset, s
     return LoadFailure{LoadFailure::Kind::Damaged, file, offset, std::move(detail)};
 }
 
+// A record whose bytes do not give the checksum stored with it; `which` names the record.
+inline LoadFailure checksumMismatch(const std::filesystem::path& file, uint64_t offset,
+                                    const std::string& which, uint32_t stored, uint32_t computed) {
+    return damaged(file, offset,
+                   which + " fails its checksum (stored " + hex32(stored) + ", computed " +
+                       hex32(computed) + ")");
+}
+
 inline LoadFailure unreadable(const std::filesystem::path& file, std::string detail) {
     return LoadFailure{LoadFailure::Kind::Unreadable, file, 0, std::move(detail)};
 }

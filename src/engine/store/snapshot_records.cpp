@@ -84,9 +84,9 @@ void SnapshotRecords::readAll() {
                                           " records where " + std::to_string(records) +
                                           " precede it"));
             if (offset + 8 != size)
-                return finish(damaged(
-                    path_, offset + 8,
-                    std::to_string(size - offset - 8) + " bytes follow the end record"));
+                return finish(
+                    damaged(path_, offset + 8,
+                            std::to_string(size - offset - 8) + " bytes follow the end record"));
             return finish(std::nullopt);
         }
         const uint64_t after = size - offset - 8;
@@ -106,11 +106,8 @@ void SnapshotRecords::readAll() {
         const std::string which = "record " + std::to_string(record.number);
         const uint32_t computed = crc32(payload);
         if (computed != checksum) {
-            record.failure = damaged(path_, offset,
-                                     which + " fails its checksum (stored " + hex32(checksum) +
-                                         ", computed " + hex32(computed) + ")");
-        } else if (int32_t table = 0;
-                   setRowsAside_ && isRowsRecord(payload, table, record.rows)) {
+            record.failure = checksumMismatch(path_, offset, which, checksum, computed);
+        } else if (int32_t table = 0; setRowsAside_ && isRowsRecord(payload, table, record.rows)) {
             record.rowsOf = table;
         } else if (!decodeChanges(payload, record.changes, format_)) {
             record.changes.clear();

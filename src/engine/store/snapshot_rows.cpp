@@ -62,9 +62,8 @@ LoadResult SnapshotFile::readRecord(uint64_t offset, uint32_t number, std::strin
     // on disk since.
     const uint32_t computed = crc32(std::string_view(bytes).substr(8));
     if (computed != checksum)
-        return damaged(path_, offset,
-                       "record " + std::to_string(number) + " fails its checksum (stored " +
-                           hex32(checksum) + ", computed " + hex32(computed) + ")");
+        return checksumMismatch(path_, offset, "record " + std::to_string(number), checksum,
+                                computed);
     return std::nullopt;
 }
 
