@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 
 #include "engine/catalog/column_store.h"
@@ -185,6 +186,124 @@ TEST(ColumnStoreTest, AppendCopiesCellsAndNullsOfEveryRepresentation) {
     wide.append(narrow);
     EXPECT_EQ(wide.get(0).type(), DataType::varchar(10));
     EXPECT_EQ(wide.get(0).bytes(), "abc");
+}
+
+// A column whose cells all hold one value keeps it once; every operation must read as if each
+// slot had its own cell, and the first different cell (set, pushed, filled, appended, read
+// from the store's raw cells) must spread the value again. Small pools of values make
+// uniform columns, and their ends, frequent.
+TEST(ColumnStoreTest, UniformColumnsReadAndChangeLikeAPlainModel) {
+    using namespace engine;
+    std::mt19937 random(20261210);
+    const std::vector<std::pair<DataType, std::vector<Value>>> pools = {
+        {DataType::of(TypeId::Money),
+         {Value::money(0, TypeId::Money), Value::money(15000, TypeId::Money)}},
+        {Value::floating(0.0).type(),
+         {Value::floating(0.0, TypeId::Float), Value::floating(-0.0, TypeId::Float)}},
+        {DataType::numeric(12, 2),
+         {Value::decimal(0, DataType::numeric(12, 2)), Value::decimal(-7, DataType::numeric(12, 2))}},
+        {DataType::varchar(40),
+         {Value::string("", DataType::varchar(40)), Value::string("a", DataType::varchar(40)),
+          Value::string("a ", DataType::varchar(40)),
+          Value::string("un texto más largo que siete", DataType::varchar(40))}},
+        {DataType::of(TypeId::DateTime), {Value::datetime(41000, 150), Value::datetime(41000, 151)}},
+    };
+    auto same = [](const Value& a, const Value& b) {
+        if (a.isNull() || b.isNull()) return a.isNull() == b.isNull();
+        return renderAsText(a) == renderAsText(b) &&
+               (a.type().id != TypeId::Float || std::signbit(a.asDouble()) == std::signbit(b.asDouble()));
+    };
+    for (const auto& [type, values] : pools) {
+        ColumnStore column(type);
+        std::vector<Value> model;
+        bool sawUniform = false;
+        auto pick = [&] {
+            return random() % 5 == 0 ? Value::null(type) : values[random() % values.size()];
+        };
+        for (int step = 0; step < 6000; ++step) {
+            const Value v = pick();
+            switch (random() % 8) {
+                case 0:
+                    column.push(v);
+                    model.push_back(v);
+                    break;
+                case 1:
+                    if (!model.empty()) {
+                        size_t i = random() % model.size();
+                        column.set(i, v);
+                        model[i] = v;
+                    }
+                    break;
+                case 2: {
+                    size_t n = random() % 70;
+                    column.fill(n, v);
+                    model.insert(model.end(), n, v);
+                    break;
+                }
+                case 3: {
+                    ColumnStore other(type);
+                    size_t n = random() % 5;
+                    other.fill(n, v);
+                    model.insert(model.end(), n, v);
+                    if (random() % 2 == 0) {
+                        other.push(pick());
+                        model.push_back(other.get(n));
+                    }
+                    column.append(other);
+                    break;
+                }
+                case 4:
+                    if (random() % 8 == 0) {
+                        std::vector<bool> keep(model.size());
+                        std::vector<Value> kept;
+                        const bool dropAll = random() % 4 == 0;
+                        for (size_t i = 0; i < model.size(); ++i) {
+                            keep[i] = !dropAll && random() % 4 != 0;
+                            if (keep[i]) kept.push_back(model[i]);
+                        }
+                        column.compact(keep);
+                        model = kept;
+                    }
+                    break;
+                case 5:
+                    column.shareIfUniform();
+                    break;
+                case 6:
+                    if (!v.isNull() && type.id == TypeId::VarChar) {
+                        column.pushRawBytes(v.bytes());
+                        model.push_back(v);
+                    }
+                    break;
+                case 7:
+                    if (random() % 50 == 0) {
+                        column.clear();
+                        model.clear();
+                    }
+                    break;
+            }
+            sawUniform = sawUniform || column.uniform();
+            ASSERT_EQ(column.size(), model.size()) << step;
+            if (step % 20 == 0 || column.uniform()) {
+                for (size_t i = 0; i < model.size(); ++i) {
+                    ASSERT_EQ(column.isNull(i), model[i].isNull()) << step << ", cell " << i;
+                    ASSERT_TRUE(same(column.get(i), model[i]))
+                        << step << ", cell " << i << ": " << renderAsText(column.get(i));
+                }
+            }
+        }
+        EXPECT_TRUE(sawUniform) << renderAsText(values[0]);
+    }
+    // Shared once: a million cells of a default take a few bytes.
+    ColumnStore zeros(DataType::of(TypeId::Money));
+    for (int i = 0; i < 1000000; ++i)
+        zeros.pushRawInt(0);
+    zeros.shareIfUniform();
+    EXPECT_TRUE(zeros.uniform());
+    EXPECT_LT(zeros.memoryBytes(), 64u);
+    zeros.set(999999, Value::money(1, TypeId::Money));
+    EXPECT_FALSE(zeros.uniform());
+    EXPECT_EQ(zeros.rawInt(999998), 0);
+    EXPECT_EQ(zeros.rawInt(999999), 1);
 }
 
 // Word boundaries are where a bitmap goes wrong: appends at aligned and unaligned sizes, fills

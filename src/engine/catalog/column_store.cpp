@@ -1,5 +1,8 @@
 #include "engine/catalog/column_store.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace engine {
 
 ColumnStore::ColumnStore(DataType type) : type_(type), repr_(reprOf(type.id)) {}
@@ -44,6 +47,7 @@ int64_t ColumnStore::packDateTime(const Value& v) const {
 }
 
 Value ColumnStore::get(size_t slot) const {
+    slot = at(slot);
     if (nulls_.test(slot)) return Value::null(type_);
     switch (repr_) {
         case Repr::Int64: {
@@ -75,6 +79,10 @@ Value ColumnStore::get(size_t slot) const {
 }
 
 void ColumnStore::set(size_t slot, const Value& value) {
+    if (uniformRows_ != 0) {
+        if (isTheCell(value)) return;
+        spread();
+    }
     nulls_.assign(slot, value.isNull());
     switch (repr_) {
         case Repr::Int64:
@@ -102,6 +110,13 @@ void ColumnStore::set(size_t slot, const Value& value) {
 }
 
 void ColumnStore::push(const Value& value) {
+    if (uniformRows_ != 0) {
+        if (isTheCell(value)) {
+            ++uniformRows_;
+            return;
+        }
+        spread();
+    }
     nulls_.push(false);
     switch (repr_) {
         case Repr::Int64:
@@ -125,6 +140,7 @@ void ColumnStore::push(const Value& value) {
 }
 
 void ColumnStore::reserve(size_t n, size_t arenaBytes) {
+    if (uniformRows_ != 0) return;
     nulls_.reserve(n);
     switch (repr_) {
         case Repr::Int64:
@@ -146,7 +162,23 @@ void ColumnStore::reserve(size_t n, size_t arenaBytes) {
 }
 
 void ColumnStore::fill(size_t n, const Value& value) {
-    size_t start = size();
+    if (n == 0) return;
+    if (uniformRows_ != 0 && isTheCell(value)) {
+        uniformRows_ += n;
+        return;
+    }
+    if (size() == 0 && repr_ != Repr::Generic) {
+        fillCells(1, value);
+        uniformRows_ = n;
+        slotMask_ = 0;
+        return;
+    }
+    spread();
+    fillCells(n, value);
+}
+
+void ColumnStore::fillCells(size_t n, const Value& value) {
+    size_t start = nulls_.size();
     nulls_.resize(start + n, value.isNull());
     switch (repr_) {
         case Repr::Int64: {
@@ -188,6 +220,11 @@ void compactVector(std::vector<T>& v, const std::vector<bool>& keep) {
 }  // namespace
 
 void ColumnStore::compact(const std::vector<bool>& keep) {
+    if (uniformRows_ != 0) {
+        uniformRows_ = static_cast<size_t>(std::count(keep.begin(), keep.begin() + uniformRows_, true));
+        if (uniformRows_ == 0) clear();
+        return;
+    }
     nulls_.compact(keep);
     compactVector(ints_, keep);
     compactVector(doubles_, keep);
@@ -197,6 +234,8 @@ void ColumnStore::compact(const std::vector<bool>& keep) {
 }
 
 void ColumnStore::clear() {
+    uniformRows_ = 0;
+    slotMask_ = ~size_t{0};
     nulls_.clear();
     ints_.clear();
     doubles_.clear();
@@ -212,11 +251,17 @@ size_t ColumnStore::memoryBytes() const {
 }
 
 void ColumnStore::append(const ColumnStore& other) {
-    if (other.type_ != type_) {
+    if (other.size() == 0) return;
+    if (other.uniformRows_ != 0 && other.type_ == type_) {
+        fill(other.uniformRows_, other.get(0));
+        return;
+    }
+    if (other.type_ != type_ || other.uniformRows_ != 0) {
         for (size_t i = 0; i < other.size(); ++i)
             push(other.get(i));
         return;
     }
+    spread();
     nulls_.append(other.nulls_);
     switch (repr_) {
         case Repr::Int64:
@@ -242,23 +287,91 @@ void ColumnStore::pushNull() {
 }
 
 void ColumnStore::pushRawInt(int64_t v) {
+    spread();
     nulls_.push(false);
     ints_.push_back(v);
 }
 
 void ColumnStore::pushRawDouble(double v) {
+    spread();
     nulls_.push(false);
     doubles_.push_back(v);
 }
 
 void ColumnStore::pushRawDecimal(Int128 v) {
+    spread();
     nulls_.push(false);
     decimals_.push_back(v);
 }
 
 void ColumnStore::pushRawBytes(std::string_view v) {
+    spread();
     nulls_.push(false);
     bytes_.push(v);
+}
+
+bool ColumnStore::isTheCell(const Value& value) const {
+    if (value.isNull() || nulls_.test(0)) return value.isNull() && nulls_.test(0);
+    switch (repr_) {
+        case Repr::Int64:
+            return ints_[0] == (isDateTime(type_.id) ? packDateTime(value) : value.asInt64());
+        case Repr::Double: {
+            // Bit for bit: 0.0 and -0.0 are stored apart.
+            const double v = value.asDouble();
+            return std::memcmp(&doubles_[0], &v, sizeof v) == 0;
+        }
+        case Repr::Int128:
+            return decimals_[0] == value.decimalUnscaled();
+        case Repr::Bytes:
+            return bytes_.view(0) == value.bytes();
+        case Repr::Generic:
+            return false;
+    }
+    return false;
+}
+
+void ColumnStore::spread() {
+    if (uniformRows_ == 0) return;
+    const size_t n = uniformRows_;
+    const Value value = get(0);
+    clear();
+    fillCells(n, value);
+}
+
+void ColumnStore::shareIfUniform() {
+    const size_t n = size();
+    if (uniformRows_ != 0 || n < 2 || repr_ == Repr::Generic) return;
+    const bool null = nulls_.test(0);
+    for (size_t i = 1; i < n; ++i) {
+        if (nulls_.test(i) != null) return;
+    }
+    if (!null) {
+        switch (repr_) {
+            case Repr::Int64:
+                for (size_t i = 1; i < n; ++i)
+                    if (ints_[i] != ints_[0]) return;
+                break;
+            case Repr::Double:
+                for (size_t i = 1; i < n; ++i)
+                    if (std::memcmp(&doubles_[i], &doubles_[0], sizeof(double)) != 0) return;
+                break;
+            case Repr::Int128:
+                for (size_t i = 1; i < n; ++i)
+                    if (decimals_[i] != decimals_[0]) return;
+                break;
+            case Repr::Bytes: {
+                const std::string_view first = bytes_.view(0);
+                for (size_t i = 1; i < n; ++i)
+                    if (bytes_.view(i) != first) return;
+                break;
+            }
+            case Repr::Generic:
+                return;
+        }
+    }
+    ColumnStore shared(type_);
+    shared.fill(n, get(0));
+    *this = std::move(shared);
 }
 
 }  // namespace engine

@@ -4,7 +4,12 @@
 // ALTER TABLE ADD with a default) is a loop over a plain array.
 //
 // Cells are addressed by slot (0 .. size-1); the table keeps the slots of all its columns
-// aligned. Thread-compatible.
+// aligned.
+//
+// A column whose cells all hold the same value (a column added with a default, the many
+// columns of a company's tables that nobody fills in) keeps that value once: half of a large
+// company's memory went to such columns. The first cell set or added with another value
+// spreads it over every slot again. Thread-compatible.
 #pragma once
 
 #include <cstddef>
@@ -25,10 +30,10 @@ class ColumnStore {
     explicit ColumnStore(DataType type);
 
     const DataType& type() const { return type_; }
-    size_t size() const { return nulls_.size(); }
+    size_t size() const { return uniformRows_ != 0 ? uniformRows_ : nulls_.size(); }
 
     Value get(size_t slot) const;
-    bool isNull(size_t slot) const { return nulls_.test(slot); }
+    bool isNull(size_t slot) const { return nulls_.test(at(slot)); }
     // The value must already have the column's type (the executor converts first); only
     // its representation is stored.
     void set(size_t slot, const Value& value);
@@ -42,6 +47,9 @@ class ColumnStore {
     // Keeps the slots whose keep[slot] is true, in order.
     void compact(const std::vector<bool>& keep);
     void clear();
+    // Keeps the value once when every cell holds the same (same bytes, same NULL flag).
+    void shareIfUniform();
+    bool uniform() const { return uniformRows_ != 0; }
 
     // Approximate bytes used (for the benchmark's memory figures).
     size_t memoryBytes() const;
@@ -53,10 +61,10 @@ class ColumnStore {
     // binary and uniqueidentifier; Generic anything else, as values.
     enum class Repr : uint8_t { Int64, Double, Int128, Bytes, Generic };
     Repr repr() const { return repr_; }
-    int64_t rawInt(size_t slot) const { return ints_[slot]; }
-    double rawDouble(size_t slot) const { return doubles_[slot]; }
-    Int128 rawDecimal(size_t slot) const { return decimals_[slot]; }
-    std::string_view rawBytes(size_t slot) const { return bytes_.view(slot); }
+    int64_t rawInt(size_t slot) const { return ints_[at(slot)]; }
+    double rawDouble(size_t slot) const { return doubles_[at(slot)]; }
+    Int128 rawDecimal(size_t slot) const { return decimals_[at(slot)]; }
+    std::string_view rawBytes(size_t slot) const { return bytes_.view(at(slot)); }
     // Bytes of long strings held (0 but for strings).
     size_t arenaBytes() const { return repr_ == Repr::Bytes ? bytes_.arenaBytes() : 0; }
     // Appends a NULL cell, or a cell given in the store's representation.
@@ -69,6 +77,14 @@ class ColumnStore {
   private:
     static Repr reprOf(TypeId id);
     int64_t packDateTime(const Value& v) const;
+    // Where a slot's cell is kept: slot 0 for every slot of a uniform column.
+    size_t at(size_t slot) const { return slot & slotMask_; }
+    // Whether value is the one cell kept (compared as stored).
+    bool isTheCell(const Value& value) const;
+    // Stores n cells holding value (n > 0) after the last one.
+    void fillCells(size_t n, const Value& value);
+    // Puts the shared value in every slot again, before a cell gets another.
+    void spread();
 
     DataType type_{};
     Repr repr_ = Repr::Int64;
@@ -78,6 +94,10 @@ class ColumnStore {
     std::vector<Int128> decimals_;
     StringCells bytes_;
     std::vector<Value> generic_;
+    // Cells of a uniform column (0 when each slot has its own cell), whose value is the
+    // one cell stored; slotMask_ is then 0, so that every slot reads that cell.
+    size_t uniformRows_ = 0;
+    size_t slotMask_ = ~size_t{0};
 };
 
 }  // namespace engine

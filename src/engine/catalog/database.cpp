@@ -107,6 +107,8 @@ void Table::loadDeferred() const {
     for (const ColumnStore& c : data_.columns)
         loaded.columns.emplace_back(c.type());
     deferredRows_->load(schema, loaded);
+    for (ColumnStore& c : loaded.columns)
+        c.shareIfUniform();
     data_ = std::move(loaded);
     deferredRows_.reset();
     deferred_.store(false, std::memory_order_release);
