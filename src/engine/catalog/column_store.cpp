@@ -338,6 +338,40 @@ void ColumnStore::spread() {
     fillCells(n, value);
 }
 
+bool ColumnStore::sameCells(const ColumnStore& other) const {
+    if (repr_ != other.repr_ || repr_ == Repr::Generic || size() != other.size()) return false;
+    for (size_t i = 0; i < size(); ++i) {
+        const bool null = isNull(i);
+        if (null != other.isNull(i)) return false;
+        if (null) continue;
+        switch (repr_) {
+            case Repr::Int64:
+                if (rawInt(i) != other.rawInt(i)) return false;
+                break;
+            case Repr::Double: {
+                const double a = rawDouble(i), b = other.rawDouble(i);
+                if (std::memcmp(&a, &b, sizeof a) != 0) return false;
+                break;
+            }
+            case Repr::Int128:
+                if (rawDecimal(i) != other.rawDecimal(i)) return false;
+                break;
+            case Repr::Bytes:
+                if (rawBytes(i) != other.rawBytes(i)) return false;
+                break;
+            case Repr::Generic:
+                return false;
+        }
+    }
+    return true;
+}
+
+bool ColumnStore::retype(DataType type) {
+    if (reprOf(type.id) != repr_) return false;
+    type_ = type;
+    return true;
+}
+
 void ColumnStore::shareIfUniform() {
     const size_t n = size();
     if (uniformRows_ != 0 || n < 2 || repr_ == Repr::Generic) return;

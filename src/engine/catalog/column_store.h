@@ -47,6 +47,12 @@ class ColumnStore {
     // Keeps the slots whose keep[slot] is true, in order.
     void compact(const std::vector<bool>& keep);
     void clear();
+    // Whether other holds the same cells in the same representation (same NULL flags, same
+    // stored bytes), whatever the two types.
+    bool sameCells(const ColumnStore& other) const;
+    // Gives the cells another type stored the same way (false, nothing done, otherwise): each
+    // cell keeps its stored bytes.
+    bool retype(DataType type);
     // Keeps the value once when every cell holds the same (same bytes, same NULL flag).
     void shareIfUniform();
     bool uniform() const { return uniformRows_ != 0; }

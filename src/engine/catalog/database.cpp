@@ -90,6 +90,16 @@ size_t Table::memoryBytes() const {
     return total + lookups.memoryBytes();
 }
 
+void Table::retypeColumns(const TableSchema& after) {
+    std::lock_guard lock(loading_);
+    const auto& before = schema.columns;
+    if (before.size() != after.columns.size() || data_.columns.size() != before.size()) return;
+    for (size_t i = 0; i < before.size(); ++i) {
+        const ColumnSchema& now = after.columns[i];
+        if (before[i].id == now.id && !(before[i].type == now.type)) data_.columns[i].retype(now.type);
+    }
+}
+
 void Table::deferRows(std::unique_ptr<DeferredRows> rows) {
     std::lock_guard lock(loading_);
     // Built from rows that are no longer there.
@@ -444,8 +454,10 @@ void Database::apply(const Change& change) {
             } else {
                 Table& table = *it->second;
                 unindexTableNames(table.schema);
-                // A column whose type changed keeps its cells only through ReplaceColumn,
-                // which follows in the same change list; retype the store meanwhile.
+                // A column whose cells convert to the same stored bytes changes its type here
+                // alone; one whose cells change gets them through ReplaceColumn, which follows
+                // in the same change list.
+                table.retypeColumns(change.table);
                 table.schema = change.table;
                 indexTableNames(table.schema);
             }

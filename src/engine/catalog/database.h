@@ -98,6 +98,11 @@ struct Table {
         if (const DeferredRows* rows = deferredRows()) return rows->rowCount();
         return data_.rowCount();
     }
+    // Gives each column that keeps its id and position in `after` but changes type the new
+    // type, where its cells are stored the same way under both (rows set aside included:
+    // they are read as the new type); a column stored otherwise keeps its old type until
+    // its cells are replaced. A change of the number of columns retypes nothing.
+    void retypeColumns(const TableSchema& after);
     // Sets the rows aside, to be read on first use; the table holds no rows yet.
     void deferRows(std::unique_ptr<DeferredRows> rows);
     // The rows set aside, or nullptr once they are in memory (or were never set aside).

@@ -386,7 +386,10 @@ void alterColumn(ExecContext& ctx, const sql::AlterTableStmt& alter, Table& tabl
             checkNotNull(ctx, schema, col, v, "UPDATE");
             replace.data.push(v.isNull() ? Value::null(type) : v);
         }
-        changes.add(std::move(replace));
+        // Cells stored the same way under the new type (a longer varchar, zeros that become
+        // money) keep their place: the new definition retypes them, and neither the journal
+        // nor the statement's undo copies the column.
+        if (!replace.data.sameCells(cells)) changes.add(std::move(replace));
     } else if (!nullable) {
         for (size_t r = 0; r < cells.size(); ++r)
             checkNotNull(ctx, schema, col, cells.get(r), "UPDATE");
