@@ -601,3 +601,36 @@ TEST_F(SessionTest, UpdateRowsGiveEachRowItsOwnOutcomeAndAreDurableTogether) {
     }
     std::filesystem::remove_all(replayed);
 }
+
+namespace {
+
+// ALTER COLUMN journals the new definition alone when every cell keeps its stored bytes under
+// the new type, and the whole column otherwise; either way a restart (rows read when first
+// used, after the journal retyped them) and a rollback give the cells their proper type.
+TEST_F(SessionTest, ARetypedColumnReadsAsItsNewTypeAfterARestartAndARollback) {
+    {
+        auto s = open();
+        exec(*s,
+             "CREATE TABLE CAMBIOS (Ceros int NULL, Cinco int NULL, Texto varchar(2) NULL) "
+             "INSERT CAMBIOS VALUES (0, 5, 'ab'), (NULL, NULL, NULL), (0, 0, 'c')");
+    }
+    const std::string query = "SELECT Ceros, Cinco, Texto, DATALENGTH(Texto) FROM CAMBIOS";
+    const std::string before = "0.0000|5.0000|ab|2\nNULL|NULL|NULL|NULL\n0.0000|0.0000|c|1\n";
+    {
+        auto s = open();
+        exec(*s,
+             "ALTER TABLE CAMBIOS ALTER COLUMN Ceros money "
+             "ALTER TABLE CAMBIOS ALTER COLUMN Cinco money "
+             "ALTER TABLE CAMBIOS ALTER COLUMN Texto varchar(4) "
+             "BEGIN TRANSACTION ALTER TABLE CAMBIOS ALTER COLUMN Texto char(3) ROLLBACK");
+        EXPECT_EQ(rowsOf(exec(*s, query)), before);
+    }
+    auto s = open();
+    EXPECT_EQ(rowsOf(exec(*s, query)), before);
+    exec(*s, "UPDATE CAMBIOS SET Texto = 'abcd' WHERE Texto = 'ab'");
+    auto r = exec(*s, query);
+    EXPECT_EQ(rowsOf(r), "0.0000|5.0000|abcd|4\nNULL|NULL|NULL|NULL\n0.0000|0.0000|c|1\n");
+    EXPECT_EQ(r.resultSets.at(0).rows.at(0).at(0).type().id, engine::TypeId::Money);
+}
+
+}  // namespace
