@@ -211,7 +211,8 @@ TEST(ColumnStoreTest, UniformColumnsReadAndChangeLikeAPlainModel) {
     auto same = [](const Value& a, const Value& b) {
         if (a.isNull() || b.isNull()) return a.isNull() == b.isNull();
         return renderAsText(a) == renderAsText(b) &&
-               (a.type().id != TypeId::Float || std::signbit(a.asDouble()) == std::signbit(b.asDouble()));
+               (a.type().id != TypeId::Float || std::signbit(a.asDouble()) == std::signbit(b.asDouble())) &&
+               (a.type().id != TypeId::DateTime || a.ticks() == b.ticks());
     };
     for (const auto& [type, values] : pools) {
         ColumnStore column(type);
@@ -222,7 +223,7 @@ TEST(ColumnStoreTest, UniformColumnsReadAndChangeLikeAPlainModel) {
         };
         for (int step = 0; step < 6000; ++step) {
             const Value v = pick();
-            switch (random() % 8) {
+            switch (random() % 9) {
                 case 0:
                     column.push(v);
                     model.push_back(v);
@@ -280,7 +281,21 @@ TEST(ColumnStoreTest, UniformColumnsReadAndChangeLikeAPlainModel) {
                         model.clear();
                     }
                     break;
+                case 8:
+                    if (!model.empty()) {
+                        ColumnStore other(type);
+                        other.push(pick());
+                        other.push(v);
+                        size_t i = random() % model.size();
+                        column.setFrom(i, other, 1);
+                        model[i] = v;
+                    }
+                    break;
             }
+            bool modelSame = true;
+            for (size_t i = 1; i < model.size(); ++i)
+                modelSame = modelSame && same(model[i], model[0]);
+            ASSERT_EQ(column.allSame(), modelSame) << step;
             sawUniform = sawUniform || column.uniform();
             ASSERT_EQ(column.size(), model.size()) << step;
             if (step % 20 == 0 || column.uniform()) {

@@ -338,32 +338,72 @@ void ColumnStore::spread() {
     fillCells(n, value);
 }
 
+bool ColumnStore::sameCell(size_t a, const ColumnStore& other, size_t b) const {
+    const bool null = isNull(a);
+    if (null != other.isNull(b)) return false;
+    if (null) return true;
+    switch (repr_) {
+        case Repr::Int64:
+            return rawInt(a) == other.rawInt(b);
+        case Repr::Double: {
+            // Bit for bit: 0.0 and -0.0 are stored apart.
+            const double x = rawDouble(a), y = other.rawDouble(b);
+            return std::memcmp(&x, &y, sizeof x) == 0;
+        }
+        case Repr::Int128:
+            return rawDecimal(a) == other.rawDecimal(b);
+        case Repr::Bytes:
+            return rawBytes(a) == other.rawBytes(b);
+        case Repr::Generic:
+            return false;
+    }
+    return false;
+}
+
 bool ColumnStore::sameCells(const ColumnStore& other) const {
     if (repr_ != other.repr_ || repr_ == Repr::Generic || size() != other.size()) return false;
     for (size_t i = 0; i < size(); ++i) {
-        const bool null = isNull(i);
-        if (null != other.isNull(i)) return false;
-        if (null) continue;
-        switch (repr_) {
-            case Repr::Int64:
-                if (rawInt(i) != other.rawInt(i)) return false;
-                break;
-            case Repr::Double: {
-                const double a = rawDouble(i), b = other.rawDouble(i);
-                if (std::memcmp(&a, &b, sizeof a) != 0) return false;
-                break;
-            }
-            case Repr::Int128:
-                if (rawDecimal(i) != other.rawDecimal(i)) return false;
-                break;
-            case Repr::Bytes:
-                if (rawBytes(i) != other.rawBytes(i)) return false;
-                break;
-            case Repr::Generic:
-                return false;
-        }
+        if (!sameCell(i, other, i)) return false;
     }
     return true;
+}
+
+bool ColumnStore::allSame() const {
+    if (uniformRows_ != 0 || size() < 2) return true;
+    if (repr_ == Repr::Generic) return false;
+    for (size_t i = 1; i < size(); ++i) {
+        if (!sameCell(0, *this, i)) return false;
+    }
+    return true;
+}
+
+void ColumnStore::setFrom(size_t slot, const ColumnStore& other, size_t at) {
+    if (!(other.type_ == type_) || repr_ == Repr::Generic) {
+        set(slot, other.get(at));
+        return;
+    }
+    if (uniformRows_ != 0) {
+        if (sameCell(0, other, at)) return;
+        spread();
+    }
+    const bool null = other.isNull(at);
+    nulls_.assign(slot, null);
+    switch (repr_) {
+        case Repr::Int64:
+            ints_[slot] = null ? 0 : other.rawInt(at);
+            break;
+        case Repr::Double:
+            doubles_[slot] = null ? 0.0 : other.rawDouble(at);
+            break;
+        case Repr::Int128:
+            decimals_[slot] = null ? 0 : other.rawDecimal(at);
+            break;
+        case Repr::Bytes:
+            bytes_.set(slot, null ? std::string_view() : other.rawBytes(at));
+            break;
+        case Repr::Generic:
+            break;
+    }
 }
 
 bool ColumnStore::retype(DataType type) {
@@ -374,35 +414,7 @@ bool ColumnStore::retype(DataType type) {
 
 void ColumnStore::shareIfUniform() {
     const size_t n = size();
-    if (uniformRows_ != 0 || n < 2 || repr_ == Repr::Generic) return;
-    const bool null = nulls_.test(0);
-    for (size_t i = 1; i < n; ++i) {
-        if (nulls_.test(i) != null) return;
-    }
-    if (!null) {
-        switch (repr_) {
-            case Repr::Int64:
-                for (size_t i = 1; i < n; ++i)
-                    if (ints_[i] != ints_[0]) return;
-                break;
-            case Repr::Double:
-                for (size_t i = 1; i < n; ++i)
-                    if (std::memcmp(&doubles_[i], &doubles_[0], sizeof(double)) != 0) return;
-                break;
-            case Repr::Int128:
-                for (size_t i = 1; i < n; ++i)
-                    if (decimals_[i] != decimals_[0]) return;
-                break;
-            case Repr::Bytes: {
-                const std::string_view first = bytes_.view(0);
-                for (size_t i = 1; i < n; ++i)
-                    if (bytes_.view(i) != first) return;
-                break;
-            }
-            case Repr::Generic:
-                return;
-        }
-    }
+    if (uniformRows_ != 0 || n < 2 || repr_ == Repr::Generic || !allSame()) return;
     ColumnStore shared(type_);
     shared.fill(n, get(0));
     *this = std::move(shared);

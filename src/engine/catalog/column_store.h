@@ -38,6 +38,10 @@ class ColumnStore {
     // its representation is stored.
     void set(size_t slot, const Value& value);
     void push(const Value& value);
+    // Sets a slot to the cell `at` of other, copied as stored when both have the same type.
+    void setFrom(size_t slot, const ColumnStore& other, size_t at);
+    // Whether every cell holds the same (same bytes, same NULL flag); true when empty.
+    bool allSame() const;
     // Room for n cells in all, and for arenaBytes more bytes of long strings.
     void reserve(size_t n, size_t arenaBytes = 0);
     // Appends n copies of value.
@@ -87,6 +91,8 @@ class ColumnStore {
     size_t at(size_t slot) const { return slot & slotMask_; }
     // Whether value is the one cell kept (compared as stored).
     bool isTheCell(const Value& value) const;
+    // Whether cell a of this and cell b of other (stored the same way) hold the same.
+    bool sameCell(size_t a, const ColumnStore& other, size_t b) const;
     // Stores n cells holding value (n > 0) after the last one.
     void fillCells(size_t n, const Value& value);
     // Puts the shared value in every slot again, before a cell gets another.

@@ -531,13 +531,24 @@ void Database::apply(const Change& change) {
             if (!table) break;
             std::vector<int64_t> slots;
             findSlots(table->data(), change.rowIds, slots);
+            // Every row, in order (UPDATE t SET c = 0): one value for all keeps it once.
+            bool everyRow = slots.size() == table->data().rowCount() && !slots.empty();
+            for (size_t i = 0; i < slots.size() && everyRow; ++i)
+                everyRow = slots[i] == static_cast<int64_t>(i);
             for (size_t p = 0; p < change.positions.size() && p < change.values.size(); ++p) {
                 size_t col = static_cast<size_t>(change.positions[p]);
                 if (col >= table->data().columns.size()) continue;
                 ColumnStore& dst = table->data().columns[col];
                 const ColumnStore& src = change.values[p];
+                if (everyRow && src.type() == dst.type() && src.size() == slots.size() &&
+                    src.allSame()) {
+                    ColumnStore shared(dst.type());
+                    shared.fill(slots.size(), src.get(0));
+                    dst = std::move(shared);
+                    continue;
+                }
                 for (size_t i = 0; i < slots.size(); ++i) {
-                    if (slots[i] >= 0) dst.set(static_cast<size_t>(slots[i]), src.get(i));
+                    if (slots[i] >= 0) dst.setFrom(static_cast<size_t>(slots[i]), src, i);
                 }
             }
             table->lookups.changed(table->data(), change.positions, slots);
