@@ -25,7 +25,16 @@ std::string foldCase(std::string_view text) {
 
 bool equalsIgnoreCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
-    return foldCase(a) == foldCase(b);
+    // Names are mostly ASCII: compared in place; any other byte leaves it to foldCase.
+    for (size_t i = 0; i < a.size(); ++i) {
+        const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if ((x | y) >= 0x80) return foldCase(a) == foldCase(b);
+        if (x == y) continue;
+        const auto upperX = x >= 'a' && x <= 'z' ? x - 32 : x;
+        const auto upperY = y >= 'a' && y <= 'z' ? y - 32 : y;
+        if (upperX != upperY) return false;
+    }
+    return true;
 }
 
 std::string_view trimBlanks(std::string_view text) {

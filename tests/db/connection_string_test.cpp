@@ -1,4 +1,5 @@
 #include "db/connection_string.h"
+#include "db/text_util.h"
 
 #include <gtest/gtest.h>
 
@@ -98,3 +99,22 @@ TEST(FormatConnectionString, RoundTripsEveryValue) {
 
 }  // namespace
 }  // namespace db
+
+// Field and key names compare without regard to case, ASCII in place and the Latin-1 letters of
+// UTF-8 text through folding; nothing but letters folds.
+TEST(TextUtilTest, NamesCompareWithoutRegardToCase) {
+    struct Case {
+        const char* a;
+        const char* b;
+        bool equal;
+    };
+    const Case cases[] = {
+        {"Iban", "IBAN", true},      {"iban", "ibam", false},   {"[", "{", false},
+        {"@", "`", false},           {"Año", "AÑO", true},      {"AñoX", "AÑOY", false},
+        {"Cuenta", "Cuentas", false}, {"", "", true},           {"ñ", "n\xcc", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(db::equalsIgnoreCase(c.a, c.b), c.equal) << c.a << " / " << c.b;
+        EXPECT_EQ(db::equalsIgnoreCase(c.b, c.a), c.equal) << c.b << " / " << c.a;
+    }
+}

@@ -1,8 +1,10 @@
 // The session API: opening, databases, result-set identities, row operations, sharing of
 // databases between sessions and threads of one process.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <thread>
 
@@ -631,6 +633,37 @@ TEST_F(SessionTest, ARetypedColumnReadsAsItsNewTypeAfterARestartAndARollback) {
     auto r = exec(*s, query);
     EXPECT_EQ(rowsOf(r), "0.0000|5.0000|abcd|4\nNULL|NULL|NULL|NULL\n0.0000|0.0000|c|1\n");
     EXPECT_EQ(r.resultSets.at(0).rows.at(0).at(0).type().id, engine::TypeId::Money);
+}
+
+}  // namespace
+
+namespace {
+
+// A group of row saves whose journal record cannot be written is taken back whole, each row
+// to what it held before the group, a row saved twice included (its saves are undone in the
+// reverse order). The journal is kept from growing by the file size limit.
+TEST_F(SessionTest, UpdateRowsThatCannotBeJournaledAreTakenBackWhole) {
+    auto s = open();
+    auto r = exec(*s, "SELECT * FROM PROPIEDADES ORDER BY Id");
+    const engine::TableIdentity table = *r.resultSets[0].baseTable;
+    const engine::RowId a = r.resultSets[0].rowIds[0], b = r.resultSets[0].rowIds[1];
+    const std::vector<engine::RowUpdate> rows = {{a, {{"VALOR", Value::varchar("x1")}}, {}},
+                                                 {b, {{"VALOR", Value::varchar("x2")}}, {}},
+                                                 {a, {{"VALOR", Value::varchar("x3")}}, {}},
+                                                 {b, {{"VALOR", Value::varchar("x4")}}, {}}};
+    struct rlimit before {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limited = before;
+    limited.rlim_cur = std::filesystem::file_size(dir_ / "Empresa_0001.sjl");
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const std::vector<RowChange> out = s->updateRows(table, rows);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &before), 0);
+    for (const RowChange& change : out) {
+        ASSERT_EQ(change.status, RowChange::Status::Failed);
+        EXPECT_EQ(change.messages.at(0).number, 823);
+    }
+    EXPECT_EQ(rowsOf(exec(*s, "SELECT NOMBRE, VALOR FROM PROPIEDADES ORDER BY Id")), "A|x\nB|y\n");
 }
 
 }  // namespace

@@ -81,7 +81,17 @@ void StatementChanges::commit(ExecContext& ctx) {
         recordIds();
         group->entry = entry;
         for (Change& c : changes) {
+            const size_t inverses = group->inverses.size();
             entry->database->appendInverse(c, group->inverses);
+            // Inverses run backwards: a row's inverse joins the one before it only when it
+            // comes after all of that one's rows, so that no row is restored out of order.
+            if (inverses > 0 && group->inverses.size() == inverses + 1) {
+                Change& last = group->inverses[inverses - 1];
+                const Change& added = group->inverses.back();
+                if (!last.rowIds.empty() && added.rowIds.size() == 1 &&
+                    added.rowIds.front() > last.rowIds.back() && appendRowUpdates(last, added))
+                    group->inverses.pop_back();
+            }
             entry->database->apply(c);
             if (group->changes.empty() || !appendRowUpdates(group->changes.back(), c))
                 group->changes.push_back(std::move(c));

@@ -346,11 +346,6 @@ RowChange updateRowOperation(ExecContext& ctx, const TableIdentity& identity, Ro
         if (!grouped) prepareTriggers(ctx, triggers, result, table, TriggerEvent::Update);
         // An INSTEAD OF trigger gets the row as it would be, unchecked.
         const bool enforce = !(triggers && triggers->insteadOf());
-        std::vector<Value> full;
-        for (size_t c = 0; c < schema.columns.size(); ++c)
-            full.push_back(table.data().columns[c].get(static_cast<size_t>(slot)));
-        std::vector<Value> before;
-        if (triggers) before = full;
         Change change;
         change.kind = Change::Kind::UpdateCells;
         change.objectId = schema.id;
@@ -364,7 +359,6 @@ RowChange updateRowOperation(ExecContext& ctx, const TableIdentity& identity, Ro
             if (col.identity) raise(ctx, 8102, {col.name});
             Value v = valueForColumn(ctx, col, a.value);
             if (enforce) checkNotNull(ctx, schema, col, v, "UPDATE");
-            full[p] = v;
             bool seen = false;
             for (size_t k = 0; k < change.positions.size(); ++k) {
                 if (change.positions[k] == p) {
@@ -379,6 +373,24 @@ RowChange updateRowOperation(ExecContext& ctx, const TableIdentity& identity, Ro
                 changed.push_back(p);
             }
         }
+        // The whole row, before and after, only for what reads it: triggers, CHECK
+        // constraints, unique keys and foreign keys on the changed columns (a wide row saved
+        // a million times is otherwise a million copies of every cell for nothing).
+        auto rowAsStored = [&] {
+            std::vector<Value> cells;
+            cells.reserve(schema.columns.size());
+            for (size_t c = 0; c < schema.columns.size(); ++c)
+                cells.push_back(table.data().columns[c].get(static_cast<size_t>(slot)));
+            return cells;
+        };
+        auto rowAsSaved = [&] {
+            std::vector<Value> cells = rowAsStored();
+            for (size_t k = 0; k < change.positions.size(); ++k)
+                cells[change.positions[k]] = change.values[k].get(0);
+            return cells;
+        };
+        std::vector<Value> before;
+        if (triggers) before = rowAsStored();
         auto done = [&] {
             result.status = RowChange::Status::Done;
             const Table* now = fill && triggers ? tableNow(ctx, tableId) : &table;
@@ -390,15 +402,19 @@ RowChange updateRowOperation(ExecContext& ctx, const TableIdentity& identity, Ro
         };
         if (!enforce) {
             triggers->begin();
-            if (triggers->fire({full}, {before}, changed)) done();
+            if (triggers->fire({rowAsSaved()}, {before}, changed)) done();
             return;
         }
         CheckEvaluator checks(ctx, schema, changed);
-        if (!checks.empty()) checks.check(full, "UPDATE");
-        checkUniqueIndexes(ctx, table, {full}, {slot}, changed);
-        StatementChanges changes(ctx.entry());
         ReferentialWrites references(ctx, ctx.database(), table, "UPDATE");
-        if (references.watches(changed)) {
+        const bool watched = references.watches(changed);
+        std::vector<Value> full;
+        if (triggers || !checks.empty() || watched || uniqueKeyTouched(schema, changed))
+            full = rowAsSaved();
+        if (!checks.empty()) checks.check(full, "UPDATE");
+        if (!full.empty()) checkUniqueIndexes(ctx, table, {full}, {slot}, changed);
+        StatementChanges changes(ctx.entry());
+        if (watched) {
             references.updated(static_cast<size_t>(slot), full, changed);
             references.finish(changes);
             prepareCascades(ctx, triggers, result, table, TriggerEvent::Update, references);

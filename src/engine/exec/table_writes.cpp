@@ -1,6 +1,7 @@
 #include "engine/exec/table_writes.h"
 #include "engine/types/sql_message.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 #include "engine/exec/binder.h"
@@ -90,7 +91,22 @@ std::vector<int> keyPositions(const TableSchema& schema, const IndexSchema& inde
     return out;
 }
 
+bool reads(const std::vector<int>& positions, const std::vector<int>& changedColumns) {
+    for (int p : positions) {
+        if (std::find(changedColumns.begin(), changedColumns.end(), p) != changedColumns.end())
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
+
+bool uniqueKeyTouched(const TableSchema& schema, const std::vector<int>& changedColumns) {
+    for (const auto& index : schema.indexes) {
+        if (index.unique && reads(keyPositions(schema, index), changedColumns)) return true;
+    }
+    return false;
+}
 
 void checkUniqueIndexes(ExecContext& ctx, const Table& table,
                         const std::vector<std::vector<Value>>& rows,
@@ -101,14 +117,7 @@ void checkUniqueIndexes(ExecContext& ctx, const Table& table,
     for (const auto& index : schema.indexes) {
         if (!index.unique) continue;
         std::vector<int> positions = keyPositions(schema, index);
-        if (!changedColumns.empty()) {
-            bool touched = false;
-            for (int p : positions) {
-                for (int c : changedColumns)
-                    touched = touched || p == c;
-            }
-            if (!touched) continue;
-        }
+        if (!changedColumns.empty() && !reads(positions, changedColumns)) continue;
         // Keys of the changing rows, checked among themselves...
         std::unordered_map<uint64_t, std::vector<size_t>> changing;
         std::vector<std::vector<Value>> keys(rows.size());

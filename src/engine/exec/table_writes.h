@@ -52,6 +52,9 @@ void checkUniqueIndexes(ExecContext& ctx, const Table& table,
                         const std::vector<int64_t>& replacedSlots,
                         const std::vector<int>& changedColumns);
 
+// Whether a unique index of the table reads one of changedColumns.
+bool uniqueKeyTouched(const TableSchema& schema, const std::vector<int>& changedColumns);
+
 // Checks that the rows of a table hold no duplicate keys for an index about to be created
 // (1505 with the first duplicate key).
 void checkNewUniqueIndex(ExecContext& ctx, const Table& table, const IndexSchema& index,
