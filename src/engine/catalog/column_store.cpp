@@ -204,6 +204,11 @@ void ColumnStore::fillCells(size_t n, const Value& value) {
 
 namespace {
 
+// Doubles compare bit for bit: 0.0 and -0.0 are stored apart.
+bool sameBits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
 template <class T>
 void compactVector(std::vector<T>& v, const std::vector<bool>& keep) {
     if (v.empty()) return;
@@ -315,11 +320,8 @@ bool ColumnStore::isTheCell(const Value& value) const {
     switch (repr_) {
         case Repr::Int64:
             return ints_[0] == (isDateTime(type_.id) ? packDateTime(value) : value.asInt64());
-        case Repr::Double: {
-            // Bit for bit: 0.0 and -0.0 are stored apart.
-            const double v = value.asDouble();
-            return std::memcmp(&doubles_[0], &v, sizeof v) == 0;
-        }
+        case Repr::Double:
+            return sameBits(doubles_[0], value.asDouble());
         case Repr::Int128:
             return decimals_[0] == value.decimalUnscaled();
         case Repr::Bytes:
@@ -345,11 +347,8 @@ bool ColumnStore::sameCell(size_t a, const ColumnStore& other, size_t b) const {
     switch (repr_) {
         case Repr::Int64:
             return rawInt(a) == other.rawInt(b);
-        case Repr::Double: {
-            // Bit for bit: 0.0 and -0.0 are stored apart.
-            const double x = rawDouble(a), y = other.rawDouble(b);
-            return std::memcmp(&x, &y, sizeof x) == 0;
-        }
+        case Repr::Double:
+            return sameBits(rawDouble(a), other.rawDouble(b));
         case Repr::Int128:
             return rawDecimal(a) == other.rawDecimal(b);
         case Repr::Bytes:
