@@ -414,8 +414,12 @@ bool ColumnStore::retype(DataType type) {
 void ColumnStore::shareIfUniform() {
     const size_t n = size();
     if (uniformRows_ != 0 || n < 2 || repr_ == Repr::Generic || !allSame()) return;
+    assignAll(n, get(0));
+}
+
+void ColumnStore::assignAll(size_t n, const Value& value) {
     ColumnStore shared(type_);
-    shared.fill(n, get(0));
+    shared.fill(n, value);
     *this = std::move(shared);
 }
 

@@ -46,6 +46,8 @@ class ColumnStore {
     void reserve(size_t n, size_t arenaBytes = 0);
     // Appends n copies of value.
     void fill(size_t n, const Value& value);
+    // Replaces every cell with n copies of value, kept once (the old cells' memory freed).
+    void assignAll(size_t n, const Value& value);
     // Appends every cell of other (converted cell by cell when its type differs).
     void append(const ColumnStore& other);
     // Keeps the slots whose keep[slot] is true, in order.

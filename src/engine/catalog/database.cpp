@@ -542,9 +542,7 @@ void Database::apply(const Change& change) {
                 const ColumnStore& src = change.values[p];
                 if (everyRow && src.type() == dst.type() && src.size() == slots.size() &&
                     src.allSame()) {
-                    ColumnStore shared(dst.type());
-                    shared.fill(slots.size(), src.get(0));
-                    dst = std::move(shared);
+                    dst.assignAll(slots.size(), src.get(0));
                     continue;
                 }
                 for (size_t i = 0; i < slots.size(); ++i) {
