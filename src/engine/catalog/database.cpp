@@ -90,6 +90,23 @@ size_t Table::memoryBytes() const {
     return total + lookups.memoryBytes();
 }
 
+void Table::redefine(const TableSchema& after) {
+    retypeColumns(after);
+    schema = after;
+    columnPositions_.reset();
+}
+
+std::shared_ptr<const ColumnPositions> Table::columnPositions() const {
+    if (!columnPositions_) {
+        auto positions = std::make_shared<ColumnPositions>();
+        positions->byName.reserve(schema.columns.size());
+        for (size_t i = 0; i < schema.columns.size(); ++i)
+            positions->byName.emplace(schema.columns[i].name, static_cast<int>(i));  // the first of a name
+        columnPositions_ = std::move(positions);
+    }
+    return columnPositions_;
+}
+
 void Table::retypeColumns(const TableSchema& after) {
     std::lock_guard lock(loading_);
     const auto& before = schema.columns;
@@ -161,8 +178,11 @@ ObjectKind moduleObjectKind(const ModuleSchema& module) {
     }
 }
 
+std::atomic<uint64_t> Database::definitionsGeneration_{1};
+
 Database::Database(std::string name, int32_t databaseId, bool temporary)
     : name_(std::move(name)), id_(databaseId), temporary_(temporary), idState_(0) {
+    definitionsChanged();
     // The id sequence starts from the database's name, so databases differ.
     uint64_t seed = 1469598103934665603ull;
     for (char c : name_)
@@ -420,7 +440,19 @@ int64_t findSlots(const TableData& data, const std::vector<RowId>& rows,
     return found;
 }
 
+Database::~Database() { definitionsChanged(); }
+
 void Database::apply(const Change& change) {
+    switch (change.kind) {
+        case Change::Kind::InsertRows:
+        case Change::Kind::UpdateCells:
+        case Change::Kind::DeleteRows:
+        case Change::Kind::ReplaceColumn:
+        case Change::Kind::SetIdState:
+            break;
+        default:
+            definitionsChanged();
+    }
     // Key hashes follow appended rows and survive changes to cells outside their keys (rows
     // keep their slots); any other change to a table drops them.
     if (change.kind == Change::Kind::UpdateCells) {
@@ -457,8 +489,7 @@ void Database::apply(const Change& change) {
                 // A column whose cells convert to the same stored bytes changes its type here
                 // alone; one whose cells change gets them through ReplaceColumn, which follows
                 // in the same change list.
-                table.retypeColumns(change.table);
-                table.schema = change.table;
+                table.redefine(change.table);
                 indexTableNames(table.schema);
             }
             break;

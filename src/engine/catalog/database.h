@@ -70,6 +70,8 @@ class DeferredRows {
     virtual size_t rowCount() const = 0;
 };
 
+struct ColumnPositions;
+
 struct Table {
     TableSchema schema;
     // Per unique index id; see KeyHashes.
@@ -103,6 +105,11 @@ struct Table {
     // they are read as the new type); a column stored otherwise keeps its old type until
     // its cells are replaced. A change of the number of columns retypes nothing.
     void retypeColumns(const TableSchema& after);
+    // Takes the definition `after` (retyping the columns first, as retypeColumns).
+    void redefine(const TableSchema& after);
+    // The columns' positions by name, made on first use after each definition: a statement
+    // that names a column of a wide table finds it at once.
+    std::shared_ptr<const ColumnPositions> columnPositions() const;
     // Sets the rows aside, to be read on first use; the table holds no rows yet.
     void deferRows(std::unique_ptr<DeferredRows> rows);
     // The rows set aside, or nullptr once they are in memory (or were never set aside).
@@ -114,6 +121,7 @@ struct Table {
     void loadDeferred() const;
 
     mutable TableData data_;
+    mutable std::shared_ptr<const ColumnPositions> columnPositions_;
     mutable std::unique_ptr<DeferredRows> deferredRows_;
     mutable std::atomic<bool> deferred_{false};
     mutable std::mutex loading_;
@@ -153,11 +161,30 @@ struct NameEqual {
     bool operator()(std::string_view a, std::string_view b) const { return identifierEqual(a, b); }
 };
 
+struct ColumnPositions {
+    std::unordered_map<std::string, int, NameHash, NameEqual> byName;
+    // The position of the column of that name, or -1.
+    int find(std::string_view name) const {
+        auto it = byName.find(name);
+        return it == byName.end() ? -1 : it->second;
+    }
+};
+
 class Database {
   public:
     // A database of temporary objects draws negative object ids, as tempdb does, so that
     // none of its ids is ever an id of a user database.
     Database(std::string name, int32_t databaseId, bool temporary = false);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // Counts, process-wide, the changes to any database's definitions (tables, views,
+    // modules, schemas, properties, permissions) and the databases made and gone. Names
+    // bound against the catalogues at one count bind the same way while it stays.
+    static uint64_t definitionsGeneration() {
+        return definitionsGeneration_.load(std::memory_order_acquire);
+    }
 
     const std::string& name() const { return name_; }
     int32_t id() const { return id_; }
@@ -227,6 +254,9 @@ class Database {
     ChangeList metadataChanges() const;
 
   private:
+    static void definitionsChanged() { definitionsGeneration_.fetch_add(1, std::memory_order_acq_rel); }
+    static std::atomic<uint64_t> definitionsGeneration_;
+
     std::optional<ObjectRef> findConstraint(int32_t id, const std::string** name) const;
     void indexTableNames(const TableSchema& schema);
     void unindexTableNames(const TableSchema& schema);

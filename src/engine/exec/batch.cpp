@@ -232,8 +232,8 @@ class Runner {
     explicit Runner(ExecContext& ctx) : ctx_(ctx) {}
 
     // Compile step: false when the batch is rejected (its errors are sent).
-    bool compile(const sql::Batch& batch) { return compile(batch.statements); }
-    bool compile(const std::vector<sql::StatementPtr>& statements) {
+    bool compile(const sql::Batch& batch, bool bindNames = true) { return compile(batch.statements, bindNames); }
+    bool compile(const std::vector<sql::StatementPtr>& statements, bool bindNames = true) {
         try {
             for (const auto& s : statements)
                 declareVariables(*s);
@@ -242,6 +242,7 @@ class Runner {
             sendAll(e);
             return false;
         }
+        if (!bindNames) return true;
         try {
             for (const auto& s : statements)
                 prebindTree(*s);
@@ -954,21 +955,22 @@ void prebind(ExecContext& ctx, const sql::Statement& s) {
 
 void runBatch(ExecContext& ctx, std::string_view text) { runParsedBatch(ctx, sql::parseBatch(text)); }
 
-void runParsedBatch(ExecContext& ctx, const sql::ParseResult& parsed) {
+bool runParsedBatch(ExecContext& ctx, const sql::ParseResult& parsed, bool namesBound) {
     if (!parsed.ok()) {
         for (SqlMessage m : parsed.errors) {
             m.procedure = ctx.procedure;
             ctx.out.message(std::move(m));
         }
         ctx.session.lastError = parsed.errors.back().number;
-        return;
+        return false;
     }
     Runner runner(ctx);
-    if (!runner.compile(parsed.batch)) return;
+    if (!runner.compile(parsed.batch, !namesBound)) return false;
     try {
         runner.runList(parsed.batch.statements);
     } catch (const BatchEnd&) {
     }
+    return true;
 }
 
 int runProcedureBody(ExecContext& ctx, const std::vector<sql::StatementPtr>& body) {

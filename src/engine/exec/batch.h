@@ -16,8 +16,11 @@ namespace engine::exec {
 
 // Runs a batch; everything it sends back goes to ctx.out.
 void runBatch(ExecContext& ctx, std::string_view text);
-// The same for a batch parsed already (its errors, if any, are sent back).
-void runParsedBatch(ExecContext& ctx, const sql::ParseResult& parsed);
+// The same for a batch parsed already (its errors, if any, are sent back). namesBound says
+// that the compile step bound the batch's names without error against the definitions as they
+// are now, with the same variables: it is not done again. Returns whether the compile step
+// passed (the batch ran).
+bool runParsedBatch(ExecContext& ctx, const sql::ParseResult& parsed, bool namesBound = false);
 // Compiles and runs a procedure's body in ctx (its parameters declared there already);
 // returns the status RETURN gave (0 without one).
 int runProcedureBody(ExecContext& ctx, const std::vector<sql::StatementPtr>& body);

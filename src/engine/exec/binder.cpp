@@ -585,6 +585,8 @@ std::unique_ptr<Source> Binder::bindTableRef(const sql::TableRef& ref, BoundCore
             source->schemaName = table->schema.schema;
             source->alias = ref.alias.empty() ? table->schema.name : ref.alias;
             source->aliased = !ref.alias.empty();
+            source->positions = table->columnPositions();
+            source->columns.reserve(table->schema.columns.size());
             for (size_t i = 0; i < table->schema.columns.size(); ++i) {
                 const ColumnSchema& c = table->schema.columns[i];
                 SourceColumn sc;
@@ -747,17 +749,15 @@ BoundExprPtr Binder::bindColumn(const sql::Expr& e, Scope& scope) {
                 if (!match) continue;
                 qualifierMatched = true;
             }
-            for (size_t c = 0; c < src.columns.size(); ++c) {
-                if (!identifierEqual(src.columns[c].name, e.text)) continue;
-                if (foundSource >= 0) {
-                    SqlMessage m = sqlMessage(209, {e.text});
-                    m.line = e.line;
-                    throw SqlException(m);
-                }
-                foundSource = static_cast<int>(i);
-                foundColumn = static_cast<int>(c);
-                break;
+            const int c = src.columnNamed(e.text);
+            if (c < 0) continue;
+            if (foundSource >= 0) {
+                SqlMessage m = sqlMessage(209, {e.text});
+                m.line = e.line;
+                throw SqlException(m);
             }
+            foundSource = static_cast<int>(i);
+            foundColumn = c;
         }
         if (foundSource >= 0) {
             const Source& src = *(*s->sources)[foundSource];

@@ -3,6 +3,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "engine/catalog/database.h"
 #include "engine/exec/batch.h"
 #include "engine/sql/parser.h"
 #include "engine/types/collation.h"
@@ -80,12 +81,14 @@ std::vector<DeclaredParameter> parseParameterDeclarations(std::string_view text)
 
 // Parameterized statements by their text, parameter declarations and current database (a
 // declaration may name an alias type of it). Parsing is pure, so a statement parsed once
-// serves every later run; binding and running are done each time, against the database
-// as it is then.
+// serves every later run. The compile step's check of its names holds while no definition
+// changes anywhere (Database::definitionsGeneration); running binds them each time.
 struct ParameterizedCache {
     struct Entry {
         std::vector<DeclaredParameter> parameters;
         sql::ParseResult parsed;
+        // The generation of definitions at which the compile step last passed (0: never).
+        mutable uint64_t namesBoundAt = 0;
     };
     // Entries kept at most; a session past it starts again (clients reuse a handful).
     static constexpr size_t kMaxEntries = 64;
@@ -151,7 +154,11 @@ void runParameterized(ExecContext& ctx, std::string_view statement, std::string_
         child.variables.find(p.name)->value =
             convert(a->value, p.type, ConversionKind::Implicit, 0, ctx.dateFormat());
     }
-    runParsedBatch(child, prepared->parsed);
+    // Read before compiling: a definition changed meanwhile (by the statement itself, say)
+    // leaves the check to be done again next time.
+    const uint64_t generation = Database::definitionsGeneration();
+    if (runParsedBatch(child, prepared->parsed, prepared->namesBoundAt == generation))
+        prepared->namesBoundAt = generation;
     for (size_t i = 0; i < parameters.size(); ++i) {
         if (bound[i] && bound[i]->output && parameters[i].output)
             bound[i]->value = child.variables.find(parameters[i].name)->value;

@@ -57,11 +57,21 @@ struct Source {
     std::string schemaName = "dbo";
     std::vector<SourceColumn> columns;
     Table* table = nullptr;            // Kind::Table
+    // Kind::Table: the positions of its columns by name (columns as the table defines them).
+    std::shared_ptr<const ColumnPositions> positions;
     std::shared_ptr<Rowset> rowset;    // Kind::Rowset, filled when the query runs
     BoundQuery* derived = nullptr;     // fills rowset (derived tables and views)
     std::function<Rowset()> generate;  // fills rowset (catalogue views, functions)
     int32_t viewId = 0;
 
+    // The position of the first column of that name, or -1.
+    int columnNamed(std::string_view name) const {
+        if (positions) return positions->find(name);
+        for (size_t c = 0; c < columns.size(); ++c) {
+            if (identifierEqual(columns[c].name, name)) return static_cast<int>(c);
+        }
+        return -1;
+    }
     size_t rowCount() const {
         if (kind == Kind::Table) return table->data().rowCount();
         if (!rowset) return 0;

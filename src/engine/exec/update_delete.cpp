@@ -249,10 +249,7 @@ void bindUpdate(ExecContext& ctx, Binder& binder, const sql::UpdateStmt& update,
                 !identifierEqual(a.qualifier.back(), target.objectName)) {
                 raise(ctx, 4104, {a.qualifier.back() + "." + a.column});
             }
-            for (size_t c = 0; c < target.columns.size(); ++c) {
-                if (identifierEqual(target.columns[c].name, a.column))
-                    s.sourceColumn = static_cast<int>(c);
-            }
+            s.sourceColumn = target.columnNamed(a.column);
             if (s.sourceColumn < 0) raise(ctx, 207, {a.column});
             for (const auto& other : sets) {
                 if (other.sourceColumn == s.sourceColumn) raise(ctx, 264, {a.column});
