@@ -146,6 +146,10 @@ void executeTriggerDefinition(ExecContext& ctx, const sql::TriggerStmt& trigger)
 TriggerFiring::TriggerFiring(ExecContext& ctx, const Table& table, TriggerEvent event,
                              TriggerTiming timing)
     : ctx_(ctx) {
+    collect(*ctx.entryOf(table).database, table.schema.id, event, timing);
+    // The rows' columns serve the triggers alone (most tables have none).
+    if (triggers_.empty()) return;
+    columns_.reserve(table.schema.columns.size());
     for (const auto& c : table.schema.columns) {
         SourceColumn sc;
         sc.name = c.name;
@@ -153,7 +157,6 @@ TriggerFiring::TriggerFiring(ExecContext& ctx, const Table& table, TriggerEvent 
         sc.nullable = c.nullable;
         columns_.push_back(std::move(sc));
     }
-    collect(*ctx.entryOf(table).database, table.schema.id, event, timing);
 }
 
 TriggerFiring::TriggerFiring(ExecContext& ctx, const ViewSchema& view,

@@ -31,6 +31,22 @@ FileError writeAll(int fd, std::string_view bytes, const std::filesystem::path& 
     return std::nullopt;
 }
 
+// writeAll at a given offset of the file, whatever its position: one call where a seek and a
+// write would take two.
+FileError writeAllAt(int fd, std::string_view bytes, uint64_t offset, const char* what) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
+                             static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return describe("cannot write", what);
+        }
+        done += static_cast<size_t>(n);
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 FileError syncDirectory(const std::filesystem::path& directory) {
@@ -182,9 +198,7 @@ FileError AppendFile::open(const std::filesystem::path& path) {
 
 FileError AppendFile::append(std::string_view bytes) {
     if (fd_ < 0) return std::string("journal is not open");
-    if (::lseek(fd_, static_cast<off_t>(size_), SEEK_SET) < 0)
-        return describe("cannot seek", "journal");
-    FileError e = writeAll(fd_, bytes, "journal");
+    FileError e = writeAllAt(fd_, bytes, size_, "journal");
     if (e) {
         // A partial record must not stay in front of the next one.
         if (::ftruncate(fd_, static_cast<off_t>(size_)) != 0) {
