@@ -16,6 +16,7 @@
 // clients that do not encrypt the whole session (tds-server without a certificate): an
 // encrypted stream cannot be read for headers, and its messages are then not counted.
 #include <arpa/inet.h>
+#include <poll.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <signal.h>
@@ -28,6 +29,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -111,32 +113,55 @@ class MessageCounter {
     bool broken_ = false;
 };
 
-// One direction of a connection: what is read from `from` is written to `to` `delay` later.
-//
-// One thread reads, waits and writes in turn. A queue between a reading and a writing thread
-// would also delay bytes that arrive while earlier ones wait; but requests and replies take
-// turns here, and on this two-core machine the second thread's wake-ups cost more than the
-// updater and the server together at eight connections. What is found waiting once a chunk
-// has gone out came in while it waited - the rest of a message longer than one read, or the
-// next part of a result being streamed - and follows at once: such bytes are held for less
-// than `delay`, never more, and a round trip still gains exactly 2 * delay.
+// One direction of a connection: what is read from `from` is written to `to` `delay` later,
+// as a link of that delay carries it: every chunk is held `delay` from when it was read, while
+// later chunks keep being read, so a message that arrives in pieces gains the delay once, not
+// once a piece. One thread does both, waiting in ppoll for whichever comes first, the next
+// chunk or the due time of the oldest one held: on this two-core machine a second thread's
+// wake-ups would cost more than the updater and the server together at eight connections.
 class Pipe {
   public:
     Pipe(int from, int to, std::chrono::microseconds delay, bool countRequests)
         : from_(from), to_(to), delay_(delay), count_(countRequests) {}
 
     void run() {
+        struct Held {
+            Clock::time_point due;
+            std::vector<unsigned char> bytes;
+        };
+        std::deque<Held> held;
         std::vector<unsigned char> buffer(64 * 1024);
-        for (;;) {
-            ssize_t n = ::read(from_, buffer.data(), buffer.size());
-            if (n <= 0) break;
-            if (delay_.count() > 0) sleepUntil(Clock::now() + delay_);
-            if (!forward(buffer.data(), size_t(n))) return;
-            // Whatever came in meanwhile.
-            while ((n = ::recv(from_, buffer.data(), buffer.size(), MSG_DONTWAIT)) > 0) {
-                if (!forward(buffer.data(), size_t(n))) return;
+        bool open = true;
+        while (open || !held.empty()) {
+            const auto now = Clock::now();
+            if (!held.empty() && held.front().due <= now) {
+                if (!forward(held.front().bytes.data(), held.front().bytes.size())) return;
+                held.pop_front();
+                continue;
             }
-            if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) break;
+            if (!open) {
+                sleepUntil(held.front().due);
+                continue;
+            }
+            pollfd p{from_, POLLIN, 0};
+            timespec wait{};
+            if (!held.empty()) {
+                const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(held.front().due - now);
+                wait = {static_cast<time_t>(ns.count() / 1000000000), static_cast<long>(ns.count() % 1000000000)};
+            }
+            const int ready = ::ppoll(&p, 1, held.empty() ? nullptr : &wait, nullptr);
+            if (ready < 0 && errno != EINTR) break;
+            if (ready <= 0) continue;
+            const ssize_t n = ::read(from_, buffer.data(), buffer.size());
+            if (n <= 0) {
+                open = false;
+                continue;
+            }
+            if (delay_.count() == 0 && held.empty()) {
+                if (!forward(buffer.data(), size_t(n))) return;
+                continue;
+            }
+            held.push_back({Clock::now() + delay_, {buffer.begin(), buffer.begin() + n}});
         }
         ::shutdown(to_, SHUT_WR);
     }
