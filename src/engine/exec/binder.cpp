@@ -9,6 +9,7 @@
 #include <cctype>
 #include <functional>
 #include <set>
+#include <unordered_map>
 
 #include "engine/sql/parser.h"
 #include "engine/types/arithmetic.h"
@@ -20,7 +21,42 @@
 
 namespace engine::exec {
 
+struct TableColumnsCache {
+    uint64_t generation = 0;
+    std::unordered_map<const Table*, std::shared_ptr<const std::vector<SourceColumn>>> byTable;
+};
+
 namespace {
+
+// A base table's columns as a source: made once while no definition changes anywhere (a
+// table dropped or redefined changes the generation, so no entry outlives its table).
+SourceColumns tableSourceColumns(SessionRuntime& session, const Table& table) {
+    auto& cache = session.tableColumns;
+    if (!cache) cache = std::make_shared<TableColumnsCache>();
+    const uint64_t generation = Database::definitionsGeneration();
+    if (cache->generation != generation) {
+        cache->byTable.clear();
+        cache->generation = generation;
+    }
+    auto& columns = cache->byTable[&table];
+    if (!columns) {
+        auto made = std::make_shared<std::vector<SourceColumn>>();
+        made->reserve(table.schema.columns.size());
+        for (size_t i = 0; i < table.schema.columns.size(); ++i) {
+            const ColumnSchema& c = table.schema.columns[i];
+            SourceColumn sc;
+            sc.name = c.name;
+            sc.type = c.type;
+            sc.nullable = c.nullable;
+            sc.identity = c.identity;
+            sc.originTable = 0;
+            sc.originColumn = static_cast<int>(i);
+            made->push_back(std::move(sc));
+        }
+        columns = std::move(made);
+    }
+    return SourceColumns(columns);
+}
 
 bool isAggregateName(const std::string& name) {
     return name == "count" || name == "sum" || name == "avg" || name == "min" || name == "max" ||
@@ -558,7 +594,7 @@ std::unique_ptr<Source> Binder::bindTableRef(const sql::TableRef& ref, BoundCore
         if (!ref.columnAliases.empty()) {
             if (ref.columnAliases.size() != source->columns.size()) raise(ctx_, 8158, {ref.alias});
             for (size_t i = 0; i < ref.columnAliases.size(); ++i)
-                source->columns[i].name = ref.columnAliases[i];
+                source->columns.edit(i).name = ref.columnAliases[i];
         }
         for (size_t i = 0; i < source->columns.size(); ++i) {
             if (source->columns[i].name.empty())
@@ -586,18 +622,7 @@ std::unique_ptr<Source> Binder::bindTableRef(const sql::TableRef& ref, BoundCore
             source->alias = ref.alias.empty() ? table->schema.name : ref.alias;
             source->aliased = !ref.alias.empty();
             source->positions = table->columnPositions();
-            source->columns.reserve(table->schema.columns.size());
-            for (size_t i = 0; i < table->schema.columns.size(); ++i) {
-                const ColumnSchema& c = table->schema.columns[i];
-                SourceColumn sc;
-                sc.name = c.name;
-                sc.type = c.type;
-                sc.nullable = c.nullable;
-                sc.identity = c.identity;
-                sc.originTable = 0;
-                sc.originColumn = static_cast<int>(i);
-                source->columns.push_back(sc);
-            }
+            source->columns = tableSourceColumns(ctx_.session, *table);
             return source;
         }
         if (const ViewSchema* view = db->findView(ref.name.schema, ref.name.object)) {
@@ -640,7 +665,7 @@ std::unique_ptr<Source> Binder::viewSource(const ViewSchema& view, const std::st
     source->viewId = view.id;
     source->columns = query->columns;
     for (size_t i = 0; i < create.columns.size() && i < source->columns.size(); ++i)
-        source->columns[i].name = create.columns[i];
+        source->columns.edit(i).name = create.columns[i];
     source->derived = query.get();
     core.derivedQueries.push_back(std::move(query));
     return source;

@@ -51,6 +51,8 @@ struct SessionRuntime {
     // Statements run with parameters (sp_executesql, prepared statements), parsed once per
     // text: a client sends the same few many times (see parameters.cpp).
     std::shared_ptr<struct ParameterizedCache> parameterized;
+    // Base tables' columns as statements read them, while no definition changes (binder.cpp).
+    std::shared_ptr<struct TableColumnsCache> tableColumns;
     Server* server = nullptr;
     DatabaseEntry* database = nullptr;  // current database
     SessionSettings settings;

@@ -32,6 +32,49 @@ struct SourceColumn {
     int originColumn = -1;
 };
 
+// The columns of a source. Those of a base table are made once for each of its definitions
+// and shared by the statements that read it (see tableSourceColumns); a statement that changes
+// its copy (edit, push_back) gets one of its own first.
+class SourceColumns {
+  public:
+    SourceColumns() = default;
+    SourceColumns(std::vector<SourceColumn> columns)  // NOLINT: a vector reads as its columns
+        : columns_(std::make_shared<std::vector<SourceColumn>>(std::move(columns))), made_(true) {}
+    explicit SourceColumns(std::shared_ptr<const std::vector<SourceColumn>> shared)
+        : columns_(std::move(shared)) {}
+
+    const std::vector<SourceColumn>& all() const { return columns_ ? *columns_ : none(); }
+    operator const std::vector<SourceColumn>&() const { return all(); }  // NOLINT
+    size_t size() const { return all().size(); }
+    bool empty() const { return all().empty(); }
+    const SourceColumn& operator[](size_t i) const { return all()[i]; }
+    std::vector<SourceColumn>::const_iterator begin() const { return all().begin(); }
+    std::vector<SourceColumn>::const_iterator end() const { return all().end(); }
+
+    SourceColumn& edit(size_t i) { return own()[i]; }
+    void push_back(SourceColumn column) { own().push_back(std::move(column)); }
+    void clear() {
+        columns_.reset();
+        made_ = false;
+    }
+
+  private:
+    static const std::vector<SourceColumn>& none() {
+        static const std::vector<SourceColumn> empty;
+        return empty;
+    }
+    std::vector<SourceColumn>& own() {
+        if (!made_ || columns_.use_count() > 1) {
+            columns_ = std::make_shared<std::vector<SourceColumn>>(all());
+            made_ = true;
+        }
+        // A vector made here, held by nobody else: the const is the sharing's.
+        return const_cast<std::vector<SourceColumn>&>(*columns_);
+    }
+    std::shared_ptr<const std::vector<SourceColumn>> columns_;
+    bool made_ = false;  // columns_ was made by a SourceColumns (not const itself)
+};
+
 struct Rowset {
     std::vector<SourceColumn> columns;
     std::vector<std::vector<Value>> rows;
@@ -55,7 +98,7 @@ struct Source {
     bool aliased = false;    // an alias was written
     std::string objectName;  // table / view name as stored
     std::string schemaName = "dbo";
-    std::vector<SourceColumn> columns;
+    SourceColumns columns;
     Table* table = nullptr;            // Kind::Table
     // Kind::Table: the positions of its columns by name (columns as the table defines them).
     std::shared_ptr<const ColumnPositions> positions;
