@@ -1,6 +1,7 @@
 #include "db/odbc/odbc_parameters.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 
 namespace db::odbc {
@@ -211,13 +212,25 @@ Status Parameters::bind(SQLHSTMT stmt) {
 }
 
 std::string Parameters::shape() const {
+    // Asked for every row written: numbers appended in place, not through strings of their own.
     std::string out;
+    out.reserve(params_.size() * 16);
+    auto number = [&out](auto n) {
+        char digits[24];
+        out.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);
+    };
     for (const Parameter& p : params_) {
-        out += std::to_string(p.cType) + ":" + std::to_string(p.sqlType) + ":" +
-               std::to_string(p.digits);
+        number(p.cType);
+        out += ':';
+        number(p.sqlType);
+        out += ':';
+        number(p.digits);
         if (p.indicator == SQL_NULL_DATA) out += ":null";
-        if (!sizedByValue(p)) out += ":" + std::to_string(p.columnSize);
-        out += ";";
+        if (!sizedByValue(p)) {
+            out += ':';
+            number(p.columnSize);
+        }
+        out += ';';
     }
     return out;
 }

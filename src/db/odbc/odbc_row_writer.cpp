@@ -92,7 +92,7 @@ public:
         for (size_t i = 0; i < values.size(); ++i) {
             if (!values[i]) continue;
             if (target_.baseColumns[i].empty()) return Status(readOnlyColumn(i));
-            columns += (params.size() ? "," : "") + connection_.quoteIdentifier(target_.baseColumns[i]);
+            columns.append(params.size() ? "," : "").append(quoted(i));
             markers += params.size() ? ",?" : "?";
             params.add(*values[i], target_.columns[i]);
         }
@@ -107,6 +107,15 @@ public:
 private:
     bool keyed() const { return !target_.keyColumns.empty(); }
 
+    // A base column's name as statements write it, quoted once for every row.
+    const std::string& quoted(size_t column) {
+        if (quotedColumns_.empty()) {
+            for (const std::string& name : target_.baseColumns)
+                quotedColumns_.push_back(name.empty() ? std::string() : connection_.quoteIdentifier(name));
+        }
+        return quotedColumns_[column];
+    }
+
     RowStatement updateStatement(const std::vector<Variant>& original,
                                  const std::vector<std::optional<Variant>>& changes) {
         RowStatement statement(connection_.codec());
@@ -120,7 +129,7 @@ private:
                 statement.known = Status(readOnlyColumn(i));
                 return statement;
             }
-            sql += std::string(any ? ", " : "") + connection_.quoteIdentifier(target_.baseColumns[i]) + "=?";
+            sql.append(any ? ", " : "").append(quoted(i)).append("=?");
             statement.params.add(*changes[i], target_.columns[i]);
             any = true;
         }
@@ -140,7 +149,7 @@ private:
         sql += " WHERE ";
         for (size_t n = 0; n < where.size(); ++n) {
             const size_t i = where[n];
-            sql += (n ? " AND " : "") + connection_.quoteIdentifier(target_.baseColumns[i]);
+            sql.append(n ? " AND " : "").append(quoted(i));
             if (original[i].isNull()) {
                 sql += " IS NULL";
             } else {
@@ -281,6 +290,7 @@ private:
 
     OdbcConnection& connection_;
     WriteTarget target_;
+    std::vector<std::string> quotedColumns_;  // by column; see quoted()
     std::vector<RowStatement> queue_;
     // Statements prepared for this set, by shape; freed (unprepared) with the set.
     std::map<std::string, std::unique_ptr<PreparedRows>> prepared_;
