@@ -18,29 +18,19 @@ std::string describe(const std::string& what, const std::filesystem::path& path)
     return what + " '" + path.string() + "': " + std::strerror(errno);
 }
 
-FileError writeAll(int fd, std::string_view bytes, const std::filesystem::path& path) {
+// Writes all of bytes, at `offset` when given (one pwrite where a seek and a write would take
+// two), else at the file's position.
+FileError writeAll(int fd, std::string_view bytes, const std::filesystem::path& path,
+                   std::optional<uint64_t> offset = std::nullopt) {
     size_t done = 0;
     while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        const char* from = bytes.data() + done;
+        const size_t size = bytes.size() - done;
+        ssize_t n = offset ? ::pwrite(fd, from, size, static_cast<off_t>(*offset + done))
+                           : ::write(fd, from, size);
         if (n < 0) {
             if (errno == EINTR) continue;
             return describe("cannot write", path);
-        }
-        done += static_cast<size_t>(n);
-    }
-    return std::nullopt;
-}
-
-// writeAll at a given offset of the file, whatever its position: one call where a seek and a
-// write would take two.
-FileError writeAllAt(int fd, std::string_view bytes, uint64_t offset, const char* what) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
-                             static_cast<off_t>(offset + done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return describe("cannot write", what);
         }
         done += static_cast<size_t>(n);
     }
@@ -198,7 +188,7 @@ FileError AppendFile::open(const std::filesystem::path& path) {
 
 FileError AppendFile::append(std::string_view bytes) {
     if (fd_ < 0) return std::string("journal is not open");
-    FileError e = writeAllAt(fd_, bytes, size_, "journal");
+    FileError e = writeAll(fd_, bytes, "journal", size_);
     if (e) {
         // A partial record must not stay in front of the next one.
         if (::ftruncate(fd_, static_cast<off_t>(size_)) != 0) {
